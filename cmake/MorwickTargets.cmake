@@ -1,0 +1,20 @@
+# Helpers shared by the folders' CMakeLists.
+
+# Sources of a folder: every .cpp directly inside it. New files are picked up at the
+# next build without editing the list.
+function(morwick_folder_sources out dir)
+    file(GLOB srcs CONFIGURE_DEPENDS ${dir}/*.cpp)
+    set(${out} ${srcs} PARENT_SCOPE)
+endfunction()
+
+# One GoogleTest executable per test folder, registered with CTest.
+function(morwick_test_folder name)
+    cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+    file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+    add_executable(${name} ${srcs})
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} morwick_test_support GTest::gtest_main)
+    gtest_discover_tests(${name}
+        WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}
+        PROPERTIES ENVIRONMENT "MORWICK_FIXTURES=${CMAKE_SOURCE_DIR}/tests/fixtures"
+        DISCOVERY_TIMEOUT 60)
+endfunction()
