@@ -1,0 +1,214 @@
+#pragma once
+
+#include "platform/message_box_request.h"
+#include "platform/window_title_request.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+// The messages jobs and scanners send to the window, with the numbers and names the program
+// has always used, and the typed payload each one carries where a window message carried
+// wParam and lParam. Build messages with the Make... functions below: they pair every id with
+// its payload kind. A handler may write results back into the payload (child items, the
+// write-tree cursor, a message box's answer); the sender reads them after Send returns.
+
+// Records of higher layers, passed by pointer and only read during the call.
+struct FoundItem;
+struct DriveNode;
+
+inline constexpr uint32_t kWmUser = 0x400;
+// Requests of our own that the Windows program made through system calls rather than messages
+// are numbered above the user range.
+inline constexpr uint32_t kWmApp = 0x8000;
+
+// To the file-list view: the imaging progress dialog and its sector map.
+inline constexpr uint32_t WM_IMAGE_START = kWmUser + 0x19;
+inline constexpr uint32_t WM_IMAGE_DONE = kWmUser + 0x1A;
+inline constexpr uint32_t WM_SECTORMAP_READING = kWmUser + 0x1C;
+inline constexpr uint32_t WM_SECTORMAP_DONE = kWmUser + 0x1D;
+inline constexpr uint32_t WM_SECTORMAP_FAILED = kWmUser + 0x1E;
+
+// To the main frame.
+inline constexpr uint32_t WM_ADD_FOUND_ITEM = kWmUser + 0x1F;
+inline constexpr uint32_t WM_CREATE_PROGRESS = kWmUser + 0x20;
+inline constexpr uint32_t WM_STEP_PROGRESS = kWmUser + 0x21;
+inline constexpr uint32_t WM_DESTROY_PROGRESS = kWmUser + 0x22;
+inline constexpr uint32_t WM_SET_PANE_WIDTHS = kWmUser + 0x23;
+inline constexpr uint32_t WM_SET_PROGRESS_TEXT = kWmUser + 0x24;
+inline constexpr uint32_t WM_SET_STATUS_TEXT1 = kWmUser + 0x25;
+inline constexpr uint32_t WM_SET_STATUS_TEXT2 = kWmUser + 0x26;
+inline constexpr uint32_t WM_ADD_LOG_LINE = kWmUser + 0x27;
+inline constexpr uint32_t WM_UPDATE_FOUND_ITEM = kWmUser + 0x28;
+inline constexpr uint32_t WM_APPLY_ITEM_NAMES = kWmUser + 0x29;
+inline constexpr uint32_t WM_COLLAPSE_ROOT = kWmUser + 0x2A;
+inline constexpr uint32_t WM_GET_CHILD_ITEMS = kWmUser + 0x2B;
+inline constexpr uint32_t WM_SET_FOLDER_CHECK = kWmUser + 0x2C;
+inline constexpr uint32_t WM_SET_FILE_CHECK = kWmUser + 0x2D;
+inline constexpr uint32_t WM_SCAN_TOTALS = kWmUser + 0x2E;
+inline constexpr uint32_t WM_CREATE_PROGRESS2 = kWmUser + 0x2F;
+inline constexpr uint32_t WM_WRITE_TREE_TO_FILE = kWmUser + 0x30;
+inline constexpr uint32_t WM_ADD_TREE_ROOT = kWmUser + 0x31;
+inline constexpr uint32_t WM_RESET_SCAN = kWmUser + 0x32;
+inline constexpr uint32_t WM_SEARCH_ENDED = kWmUser + 0x33;
+inline constexpr uint32_t WM_ADD_DRIVE_ITEM = kWmUser + 0x34;
+inline constexpr uint32_t WM_APPLY_MASK_STEP = kWmUser + 0x35;
+inline constexpr uint32_t WM_CLEAR_VIEWS = kWmUser + 0x36;
+inline constexpr uint32_t WM_SAVE_SELECTION = kWmUser + 0x37;
+inline constexpr uint32_t WM_NOTHING_FOUND = kWmUser + 0x38;
+
+// Questions and requests of a job to the user or the window.
+inline constexpr uint32_t kJobAskMessageBox = kWmApp + 0x01;
+inline constexpr uint32_t kJobSetWindowTitle = kWmApp + 0x02;
+
+// WM_ADD_FOUND_ITEM, WM_UPDATE_FOUND_ITEM.
+struct FoundItemPayload {
+    const FoundItem* item = nullptr;
+    std::u16string name;
+};
+
+// WM_CREATE_PROGRESS (bar 0), WM_CREATE_PROGRESS2 (bar 1): range 0 to maximum.
+struct ProgressCreatePayload {
+    std::u16string label;
+    uint32_t maximum = 0;
+};
+
+// WM_STEP_PROGRESS, WM_DESTROY_PROGRESS: the bar is chosen by the low byte of lParam only.
+struct BarSelectorPayload {
+    uint32_t lParam = 0;
+    bool SelectsBarOne() const { return (lParam & 0xFFu) != 0; }
+};
+
+// WM_SET_PANE_WIDTHS: widths of status panes 0 and 1 in pixels.
+struct PaneWidthsPayload {
+    int pane0 = 0;
+    int pane1 = 0;
+};
+
+// WM_SET_PROGRESS_TEXT, WM_SET_STATUS_TEXT1, WM_SET_STATUS_TEXT2: no text leaves the pane.
+struct TextPayload {
+    std::optional<std::u16string> text;
+};
+
+// WM_ADD_LOG_LINE. Images: 1 start, 3 aborted or skipped, 4 partial, 5 completed or
+// recovered, 6 read error.
+struct LogLinePayload {
+    std::u16string activity;
+    std::u16string description;
+    std::u16string status;
+    int image = 0;
+};
+
+// WM_COLLAPSE_ROOT, WM_ADD_TREE_ROOT: nonzero lParam means root 1.
+struct RootSelectorPayload {
+    uint32_t lParam = 0;
+    bool SelectsRootOne() const { return lParam != 0; }
+};
+
+// WM_GET_CHILD_ITEMS: the handler fills `result` with the parent's entries (only the marked
+// ones unless allEntries).
+struct ChildItemsRequest {
+    uint64_t parentEntryId = 0;
+    bool allEntries = false;
+    std::vector<const FoundItem*> result;
+};
+
+// WM_SET_FOLDER_CHECK: partly set turns a checked folder partly checked; clear unchecks it.
+struct FolderCheckPayload {
+    uint64_t treeItem = 0;
+    bool partly = false;
+};
+
+// WM_SET_FILE_CHECK: the list row with this name and entry id.
+struct FileCheckPayload {
+    std::u16string name;
+    uint64_t entryId = 0;
+    uint64_t treeItem = 0;
+    bool partly = false;
+};
+
+// WM_WRITE_TREE_TO_FILE: the handler writes one entry to fd and sets `more` while entries
+// remain; the sender repeats the message until it stays false.
+struct WriteTreePayload {
+    int fd = -1;
+    bool more = false;
+};
+
+// WM_ADD_DRIVE_ITEM.
+struct DriveItemPayload {
+    const DriveNode* node = nullptr;
+};
+
+// WM_SAVE_SELECTION: only a zero lParam acts.
+struct SaveSelectionPayload {
+    uint32_t lParam = 0;
+    bool Acts() const { return lParam == 0; }
+};
+
+// WM_SECTORMAP_READING, WM_SECTORMAP_DONE, WM_SECTORMAP_FAILED.
+struct SectorMapCellPayload {
+    int row = 0;
+    int column = 0;
+};
+
+using JobPayload =
+    std::variant<std::monostate, FoundItemPayload, ProgressCreatePayload, BarSelectorPayload,
+                 PaneWidthsPayload, TextPayload, LogLinePayload, RootSelectorPayload,
+                 ChildItemsRequest, FolderCheckPayload, FileCheckPayload, WriteTreePayload,
+                 DriveItemPayload, SaveSelectionPayload, SectorMapCellPayload, MessageBoxRequest,
+                 WindowTitleRequest>;
+
+struct JobMessage {
+    uint32_t id = 0;
+    JobPayload payload;
+
+    // The payload as T, or null when it holds another kind.
+    template <typename T> T* Get() { return std::get_if<T>(&payload); }
+    template <typename T> const T* Get() const { return std::get_if<T>(&payload); }
+};
+
+// The message's name ("WM_ADD_LOG_LINE"), or "unknown message".
+const char* JobMessageName(uint32_t id);
+// Whether the id is known and its payload is the kind that id carries.
+bool HasExpectedPayload(const JobMessage& message);
+
+JobMessage MakeImageStart();
+JobMessage MakeImageDone();
+JobMessage MakeSectorMapReading(int row, int column);
+JobMessage MakeSectorMapDone(int row, int column);
+JobMessage MakeSectorMapFailed(int row, int column);
+
+JobMessage MakeAddFoundItem(const FoundItem* item, std::u16string name);
+JobMessage MakeUpdateFoundItem(const FoundItem* item, std::u16string name);
+JobMessage MakeCreateProgress(std::u16string label, uint32_t maximum);
+JobMessage MakeCreateProgress2(std::u16string label, uint32_t maximum);
+JobMessage MakeStepProgress(uint32_t lParam);
+JobMessage MakeDestroyProgress(uint32_t lParam);
+JobMessage MakeSetPaneWidths(int pane0, int pane1);
+JobMessage MakeSetProgressText(std::optional<std::u16string> text);
+JobMessage MakeSetStatusText1(std::optional<std::u16string> text);
+JobMessage MakeSetStatusText2(std::optional<std::u16string> text);
+JobMessage MakeLogLine(std::u16string activity, std::u16string description, std::u16string status,
+                       int image);
+JobMessage MakeApplyItemNames();
+JobMessage MakeCollapseRoot(uint32_t lParam);
+JobMessage MakeGetChildItems(uint64_t parentEntryId, bool allEntries);
+JobMessage MakeSetFolderCheck(uint64_t treeItem, bool partly);
+JobMessage MakeSetFileCheck(std::u16string name, uint64_t entryId, uint64_t treeItem, bool partly);
+JobMessage MakeScanTotals();
+JobMessage MakeWriteTreeToFile(int fd);
+JobMessage MakeAddTreeRoot(uint32_t lParam);
+JobMessage MakeResetScan();
+JobMessage MakeSearchEnded();
+JobMessage MakeAddDriveItem(const DriveNode* node);
+JobMessage MakeApplyMaskStep();
+JobMessage MakeClearViews();
+JobMessage MakeSaveSelection(uint32_t lParam);
+JobMessage MakeNothingFound();
+
+// The request's answer starts as the dismiss answer of its buttons.
+JobMessage MakeMessageBox(std::u16string text, std::u16string caption, MessageBoxIcon icon,
+                          MessageBoxButtons buttons, bool topmost);
+JobMessage MakeSetWindowTitle(std::u16string title);
