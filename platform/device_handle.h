@@ -1,0 +1,51 @@
+#pragma once
+
+#include "platform/device_source.h"
+
+#include <cstddef>
+#include <cstdint>
+
+// An open source, in one of three states, as the sector layer's callers pass it:
+// none (the callee opens the device for the one call), invalid (an open failed) and open.
+// The handle owns its descriptor; a ranged source keeps its first byte and limit so reads
+// are relative to the partition and never pass its end. Never opened for writing.
+class DeviceHandle {
+public:
+    enum class State {
+        None,
+        Invalid,
+        Open,
+    };
+
+    DeviceHandle() = default;
+    static DeviceHandle MakeInvalid();
+    static DeviceHandle Open(const DeviceSource& source);
+    // Opens an image or device file read-only as a whole.
+    static DeviceHandle OpenPath(const std::string& path);
+
+    DeviceHandle(DeviceHandle&& other) noexcept;
+    DeviceHandle& operator=(DeviceHandle&& other) noexcept;
+    DeviceHandle(const DeviceHandle&) = delete;
+    DeviceHandle& operator=(const DeviceHandle&) = delete;
+    ~DeviceHandle();
+
+    State GetState() const { return m_state; }
+    bool IsOpen() const { return m_state == State::Open; }
+    void Close();
+
+    // Reads exactly `count` bytes at `offset` (relative to the source's first byte). A short
+    // read, a read past the source's end or an overflow is a failure.
+    bool ReadAt(uint64_t offset, void* buffer, size_t count) const;
+
+    // Size of the source in bytes (BLKGETSIZE64 for block devices, the file size for files,
+    // the range for a ranged source); 0 when unknown.
+    uint64_t SizeInBytes() const;
+
+    int Descriptor() const { return m_fd; }
+
+private:
+    State m_state = State::None;
+    int m_fd = -1;
+    uint64_t m_firstByte = 0;
+    uint64_t m_byteLimit = UINT64_MAX; // bytes available from m_firstByte
+};

@@ -1,0 +1,149 @@
+#include "platform/device_map.h"
+
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+
+namespace {
+
+std::string_view Trim(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\n' ||
+                             text.back() == '\r'))
+        text.remove_suffix(1);
+    return text;
+}
+
+bool ParseNumber(std::string_view text, uint64_t& value) {
+    if (text.empty())
+        return false;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc() && end == text.data() + text.size();
+}
+
+// "diskN" -> N, when N names one of the 24 physical disks.
+bool ParseDiskName(std::string_view text, int& index) {
+    if (text.substr(0, 4) != "disk")
+        return false;
+    uint64_t value = 0;
+    if (!ParseNumber(text.substr(4), value) || value >= DeviceTable::kMaxPhysicalDisks)
+        return false;
+    index = static_cast<int>(value);
+    return true;
+}
+
+// "X:" -> letter index.
+bool ParseDriveName(std::string_view text, int& index) {
+    if (text.size() != 2 || text[1] != ':')
+        return false;
+    char letter = text[0];
+    if (letter >= 'a' && letter <= 'z')
+        letter = static_cast<char>(letter - 'a' + 'A');
+    if (letter < 'A' || letter > 'Z')
+        return false;
+    index = letter - 'A';
+    return true;
+}
+
+struct PartitionReference {
+    int letter;
+    int disk;
+    uint64_t first;
+    uint64_t count;
+    std::string entry;
+};
+
+} // namespace
+
+std::vector<std::string> DeviceMap::Parse(std::string_view text, DeviceTable& table) {
+    std::vector<std::string> errors;
+    std::vector<PartitionReference> partitions;
+    auto reject = [&errors](std::string_view entry, std::string_view why) {
+        errors.push_back("device map entry \"" + std::string(entry) +
+                         "\" skipped: " + std::string(why));
+    };
+
+    size_t position = 0;
+    while (position <= text.size()) {
+        size_t end = text.find(';', position);
+        if (end == std::string_view::npos)
+            end = text.size();
+        std::string_view entry = Trim(text.substr(position, end - position));
+        position = end + 1;
+        if (entry.empty())
+            continue;
+
+        size_t equals = entry.find('=');
+        if (equals == std::string_view::npos) {
+            reject(entry, "expected NAME=PATH");
+            continue;
+        }
+        std::string_view name = Trim(entry.substr(0, equals));
+        std::string_view value = Trim(entry.substr(equals + 1));
+        if (value.empty()) {
+            reject(entry, "the path is empty");
+            continue;
+        }
+
+        int index = 0;
+        if (ParseDiskName(name, index)) {
+            table.SetPhysicalDisk(index, DeviceSource{std::string(value), 0, std::nullopt});
+            continue;
+        }
+        if (!ParseDriveName(name, index)) {
+            reject(entry, "the name must be diskN (N below 24) or a drive letter such as C:");
+            continue;
+        }
+
+        // "diskN@FIRST+COUNT" names a partition of a mapped disk; anything else is a path.
+        size_t at = value.find('@');
+        int disk = 0;
+        if (at != std::string_view::npos && ParseDiskName(value.substr(0, at), disk)) {
+            std::string_view range = value.substr(at + 1);
+            size_t plus = range.find('+');
+            uint64_t first = 0;
+            uint64_t count = 0;
+            if (plus == std::string_view::npos || !ParseNumber(range.substr(0, plus), first) ||
+                !ParseNumber(range.substr(plus + 1), count)) {
+                reject(entry, "expected diskN@FIRST+COUNT with FIRST and COUNT in sectors");
+                continue;
+            }
+            if (count == 0) {
+                reject(entry, "the partition has no sectors");
+                continue;
+            }
+            constexpr uint64_t kMaxSectors = std::numeric_limits<uint64_t>::max() / 512;
+            if (first > kMaxSectors || count > kMaxSectors - first) {
+                reject(entry, "the sector range is too large");
+                continue;
+            }
+            partitions.push_back({index, disk, first, count, std::string(entry)});
+            continue;
+        }
+        table.SetDriveLetter(index, DeviceSource{std::string(value), 0, std::nullopt});
+    }
+
+    // Partitions are resolved last, so a disk may be listed after the drives inside it.
+    for (const PartitionReference& partition : partitions) {
+        std::optional<DeviceSource> disk = table.PhysicalDisk(partition.disk);
+        if (!disk) {
+            reject(partition.entry, "disk" + std::to_string(partition.disk) + " is not mapped");
+            continue;
+        }
+        table.SetDriveLetter(partition.letter,
+                             DeviceSource{disk->path, partition.first, partition.count});
+    }
+    return errors;
+}
+
+bool DeviceMap::ApplyFromEnvironment(DeviceTable& table) {
+    const char* text = std::getenv(kEnvironmentVariable);
+    if (text == nullptr)
+        return false;
+    table.Clear();
+    for (const std::string& error : Parse(text, table))
+        std::fprintf(stderr, "%s: %s\n", kEnvironmentVariable, error.c_str());
+    return true;
+}

@@ -1,0 +1,68 @@
+#include "platform/device_handle.h"
+
+#include "tests/support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <vector>
+
+namespace {
+
+std::filesystem::path WriteCountingFile(const TempDir& dir, size_t sectors) {
+    auto path = dir.File("count.img");
+    std::ofstream out(path, std::ios::binary);
+    for (size_t sector = 0; sector < sectors; ++sector) {
+        std::vector<char> block(512, static_cast<char>(sector));
+        out.write(block.data(), static_cast<std::streamsize>(block.size()));
+    }
+    return path;
+}
+
+TEST(DeviceHandleTest, StatesOfNoneInvalidAndOpen) {
+    TempDir dir;
+    DeviceHandle none;
+    EXPECT_EQ(none.GetState(), DeviceHandle::State::None);
+    EXPECT_EQ(DeviceHandle::OpenPath(dir.File("missing").string()).GetState(),
+              DeviceHandle::State::Invalid);
+
+    DeviceHandle open = DeviceHandle::OpenPath(WriteCountingFile(dir, 4).string());
+    ASSERT_EQ(open.GetState(), DeviceHandle::State::Open);
+    EXPECT_EQ(open.SizeInBytes(), 4u * 512);
+
+    DeviceHandle moved = std::move(open);
+    EXPECT_EQ(open.GetState(), DeviceHandle::State::None);
+    EXPECT_TRUE(moved.IsOpen());
+    moved.Close();
+    EXPECT_EQ(moved.GetState(), DeviceHandle::State::None);
+}
+
+TEST(DeviceHandleTest, ShortReadsAndReadsPastTheEndFail) {
+    TempDir dir;
+    DeviceHandle handle = DeviceHandle::OpenPath(WriteCountingFile(dir, 4).string());
+    std::vector<uint8_t> buffer(1024, 0xEE);
+    EXPECT_TRUE(handle.ReadAt(3 * 512, buffer.data(), 512));
+    EXPECT_EQ(buffer[0], 3);
+    EXPECT_FALSE(handle.ReadAt(3 * 512, buffer.data(), 1024)); // half of it exists
+    EXPECT_FALSE(handle.ReadAt(4 * 512, buffer.data(), 512));
+    EXPECT_FALSE(handle.ReadAt(UINT64_MAX - 10, buffer.data(), 512));
+}
+
+TEST(DeviceHandleTest, RangedSourceIsRelativeAndBounded) {
+    TempDir dir;
+    auto path = WriteCountingFile(dir, 10);
+    DeviceHandle handle = DeviceHandle::Open({path.string(), 2, 3});
+    ASSERT_TRUE(handle.IsOpen());
+    EXPECT_EQ(handle.SizeInBytes(), 3u * 512);
+
+    std::vector<uint8_t> buffer(512);
+    ASSERT_TRUE(handle.ReadAt(0, buffer.data(), 512));
+    EXPECT_EQ(buffer[0], 2);
+    ASSERT_TRUE(handle.ReadAt(2 * 512, buffer.data(), 512));
+    EXPECT_EQ(buffer[511], 4);
+    // Sector 3 of the range is sector 5 of the file: it exists, but lies outside the drive.
+    EXPECT_FALSE(handle.ReadAt(3 * 512, buffer.data(), 512));
+    EXPECT_FALSE(handle.ReadAt(2 * 512, buffer.data(), 1024));
+}
+
+} // namespace
