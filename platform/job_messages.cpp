@@ -62,6 +62,7 @@ constexpr MessageInfo kMessages[] = {
     {WM_NOTHING_FOUND, "WM_NOTHING_FOUND", kKind<std::monostate>},
     {kJobAskMessageBox, "AskMessageBox", kKind<MessageBoxRequest>},
     {kJobSetWindowTitle, "SetWindowTitle", kKind<WindowTitleRequest>},
+    {kJobLargeFileProgress, "LargeFileProgress", kKind<LargeFileProgressRequest>},
 };
 
 const MessageInfo* FindMessage(uint32_t id) {
@@ -217,4 +218,8 @@ JobMessage MakeMessageBox(std::u16string text, std::u16string caption, MessageBo
 
 JobMessage MakeSetWindowTitle(std::u16string title) {
     return {kJobSetWindowTitle, WindowTitleRequest{std::move(title)}};
+}
+
+JobMessage MakeLargeFileProgress(LargeFileProgressRequest::Stage stage, uint32_t maximum) {
+    return {kJobLargeFileProgress, LargeFileProgressRequest{stage, maximum}};
 }

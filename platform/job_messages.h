@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/large_file_progress_request.h"
 #include "platform/message_box_request.h"
 #include "platform/window_title_request.h"
 
@@ -62,6 +63,7 @@ inline constexpr uint32_t WM_NOTHING_FOUND = kWmUser + 0x38;
 // Questions and requests of a job to the user or the window.
 inline constexpr uint32_t kJobAskMessageBox = kWmApp + 0x01;
 inline constexpr uint32_t kJobSetWindowTitle = kWmApp + 0x02;
+inline constexpr uint32_t kJobLargeFileProgress = kWmApp + 0x03;
 
 // WM_ADD_FOUND_ITEM, WM_UPDATE_FOUND_ITEM.
 struct FoundItemPayload {
@@ -158,7 +160,7 @@ using JobPayload =
                  PaneWidthsPayload, TextPayload, LogLinePayload, RootSelectorPayload,
                  ChildItemsRequest, FolderCheckPayload, FileCheckPayload, WriteTreePayload,
                  DriveItemPayload, SaveSelectionPayload, SectorMapCellPayload, MessageBoxRequest,
-                 WindowTitleRequest>;
+                 WindowTitleRequest, LargeFileProgressRequest>;
 
 struct JobMessage {
     uint32_t id = 0;
@@ -212,3 +214,4 @@ JobMessage MakeNothingFound();
 JobMessage MakeMessageBox(std::u16string text, std::u16string caption, MessageBoxIcon icon,
                           MessageBoxButtons buttons, bool topmost);
 JobMessage MakeSetWindowTitle(std::u16string title);
+JobMessage MakeLargeFileProgress(LargeFileProgressRequest::Stage stage, uint32_t maximum);

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "platform/job_flags.h"
+#include "platform/job_window.h"
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+struct DriveNode;
+class SignatureSearch;
+
+// What a volume reader needs of the application while it scans: the window its messages go
+// to, the job flags (the stop flag among them), the drive the user selected, the signature
+// search and the "SC" setting. The application state owns all of it and outlives the reader.
+struct ScanEnvironment {
+    JobWindow* window = nullptr;
+    JobFlags* flags = nullptr;
+    const DriveNode* selectedDrive = nullptr;
+    SignatureSearch* signatures = nullptr;
+    bool signatureSearchEnabled = false; // "SC"
+    // The label of a scan's progress bar and the words after its count, in the current language.
+    std::u16string progressLabel = u"Entries Found";
+    std::u16string entriesFoundText = u"Entries Found";
+    // 0 while a progress loop of a reader runs, so the window's idle work waits.
+    std::atomic<uint32_t> progressIdle{1};
+
+    bool StopRequested() const { return flags != nullptr && flags->stopRequested.load(); }
+};

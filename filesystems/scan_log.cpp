@@ -1,0 +1,34 @@
+#include "filesystems/scan_log.h"
+
+#include "platform/job_window.h"
+#include "platform/utf_conversion.h"
+
+std::u16string ScanLog::TimeText(std::time_t when) {
+    std::tm local{};
+    localtime_r(&when, &local);
+    char text[64];
+    // The C locale keeps month names in English whatever the desktop's language.
+    size_t length = std::strftime(text, sizeof text, " %b %d %Y , %I:%M %p", &local);
+    return Utf8ToUtf16(std::string_view(text, length));
+}
+
+std::u16string ScanLog::NowText() {
+    return TimeText(std::time(nullptr));
+}
+
+void ScanLog::Started(JobWindow* window, const std::u16string& activity) {
+    if (window != nullptr)
+        window->AddLogLine(activity, u"Process Started", u"Started on :" + NowText(),
+                           kImageStarted);
+}
+
+void ScanLog::Ended(JobWindow* window, const std::u16string& activity, bool stopped) {
+    if (window == nullptr)
+        return;
+    if (stopped)
+        window->AddLogLine(activity, u"Process aborted, user intervention",
+                           u"Aborted on :" + NowText(), kImageAborted);
+    else
+        window->AddLogLine(activity, u"Process completed", u"Completed on :" + NowText(),
+                           kImageCompleted);
+}

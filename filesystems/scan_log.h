@@ -1,0 +1,24 @@
+#pragma once
+
+#include <ctime>
+#include <string>
+
+class JobWindow;
+
+// The log rows every scan pass writes: a start row, then a completed or aborted row, with the
+// local time in " %b %d %Y , %I:%M %p" after "Started on :", "Completed on :" or "Aborted on :".
+class ScanLog {
+public:
+    static constexpr int kImageStarted = 1;
+    static constexpr int kImageAborted = 3;
+    static constexpr int kImagePartial = 4;
+    static constexpr int kImageCompleted = 5;
+    static constexpr int kImageReadError = 6;
+
+    static std::u16string TimeText(std::time_t when);
+    static std::u16string NowText();
+
+    static void Started(JobWindow* window, const std::u16string& activity);
+    // Completed, or aborted when `stopped`.
+    static void Ended(JobWindow* window, const std::u16string& activity, bool stopped);
+};
