@@ -311,7 +311,7 @@ void CFatFileSystem::ChooseLinkingMode() {
 }
 
 void CFatFileSystem::SetLinkingMode(uint8_t mode) {
-    m_linkingMode = mode <= kLinkContiguous ? mode : kLinkContiguous;
+    m_linkingMode = mode <= kLinkContiguous ? mode : static_cast<uint8_t>(kLinkContiguous);
     LoadFat();
 }
 
@@ -529,7 +529,8 @@ void CFatFileSystem::MarkClusterClaimed(uint32_t cluster) {
 }
 
 uint8_t CFatFileSystem::ClusterUsage(uint32_t cluster) const {
-    return cluster < m_clusterMap.size() ? m_clusterMap[cluster] : kClusterUnused;
+    return cluster < m_clusterMap.size() ? m_clusterMap[cluster]
+                                         : static_cast<uint8_t>(kClusterUnused);
 }
 
 void CFatFileSystem::ClaimFileClusters(uint32_t firstCluster, const FoundItem* item, bool single) {
