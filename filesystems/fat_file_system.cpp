@@ -289,20 +289,18 @@ void CFatFileSystem::ChooseLinkingMode() {
         uint32_t mismatch = 0;
         std::vector<uint8_t> fat1, fat2;
         if (CompareFatCopies(mismatch, fat1, fat2)) {
-            Window()->AddLogLine(activity, u"Process completed", u"Identical copies",
-                                 ScanLog::kImageCompleted);
+            LogRow(activity, u"Process completed", u"Identical copies", ScanLog::kImageCompleted);
             m_linkingMode = kLinkFat1;
             m_fat = std::move(fat1);
             return;
         }
-        Window()->AddLogLine(activity, u"Process completed", u"Mismatch in FAT copies",
-                             ScanLog::kImageCompleted);
+        LogRow(activity, u"Process completed", u"Mismatch in FAT copies", ScanLog::kImageCompleted);
         uint32_t errors1 = CountFatErrors(0);
-        Window()->AddLogLine(u"FAT 1 verified", u"", FormatText(u"%d %s", errors1, u"Error found"),
-                             ScanLog::kImageCompleted);
+        LogRow(u"FAT 1 verified", u"", FormatText(u"%d %s", errors1, u"Error found"),
+               ScanLog::kImageCompleted);
         uint32_t errors2 = CountFatErrors(1);
-        Window()->AddLogLine(u"FAT 2 verified", u"", FormatText(u"%d %s", errors2, u"Error found"),
-                             ScanLog::kImageCompleted);
+        LogRow(u"FAT 2 verified", u"", FormatText(u"%d %s", errors2, u"Error found"),
+               ScanLog::kImageCompleted);
         if (errors2 < errors1)
             fat1Usable = false;
     }
@@ -397,8 +395,8 @@ void CFatFileSystem::LoadFat() {
         m_reservedSectors + (m_linkingMode == kLinkFat2 ? uint64_t{m_sectorsPerFat} : 0);
 
     Send(MakeCreateProgress(u"Loading FAT", m_sectorsPerFat));
-    Window()->AddLogLine(u"Loading FAT", FormatText(u"%s %d", u"Loading FAT", m_linkingMode + 1),
-                         u"Process Started", ScanLog::kImageStarted);
+    LogRow(u"Loading FAT", FormatText(u"%s %d", u"Loading FAT", m_linkingMode + 1),
+           u"Process Started", ScanLog::kImageStarted);
     m_environment.progressIdle = 0;
     DeviceHandle handle = OpenSource();
     uint8_t other[512];
@@ -710,6 +708,12 @@ int CFatFileSystem::CheckEntry(std::span<const uint8_t> entry, uint32_t clusterL
 
 JobWindow* CFatFileSystem::Window() const {
     return m_environment.window;
+}
+
+void CFatFileSystem::LogRow(const std::u16string& activity, const std::u16string& description,
+                            const std::u16string& status, int image) const {
+    if (m_environment.window != nullptr)
+        m_environment.window->AddLogLine(activity, description, status, image);
 }
 
 bool CFatFileSystem::Stopped() const {

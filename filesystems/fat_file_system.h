@@ -12,6 +12,7 @@
 #include <span>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 struct DriveNode;
@@ -178,6 +179,8 @@ private:
 
     // Shared by both scans (fat_file_system.cpp).
     JobWindow* Window() const;
+    void LogRow(const std::u16string& activity, const std::u16string& description,
+                const std::u16string& status, int image) const;
     bool Stopped() const;
     void Send(JobMessage message) const;
     // Sends an item with the first-item steps, counting it; a file adds its size.
@@ -265,4 +268,8 @@ private:
     std::vector<OrphanFolder> m_orphanFolders;
     std::vector<FolderCandidate> m_folderCandidates;
     std::vector<RawHit> m_rawHits;
+    // Folder clusters walked in this scan (each is walked once, whatever points at it) and
+    // the nesting of the walk in progress.
+    std::unordered_set<uint32_t> m_walkedClusters;
+    int m_walkDepth = 0;
 };
