@@ -12,6 +12,7 @@ std::vector<uint8_t> FoundItemSerializer::Write(const FoundItem& item) {
     writer.PutU64(kOffsetEntryId, item.entryId);
     writer.PutU64(kOffsetFirstCluster, item.firstCluster);
     writer.PutU8(kOffsetAttributes, item.attributes);
+    writer.PutU32(kOffsetAccessLow, item.accessLow);
     writer.PutU32(kOffsetLastAccess, item.lastAccess);
     writer.PutU32(kOffsetModifiedTime, item.modifiedTime);
     writer.PutU32(kOffsetModifiedDate, item.modifiedDate);
@@ -35,6 +36,7 @@ bool FoundItemSerializer::Read(std::span<const uint8_t> bytes, FoundItem& out) {
         reader.ReadU64(kOffsetEntryId, item.entryId) &&
         reader.ReadU64(kOffsetFirstCluster, item.firstCluster) &&
         reader.ReadU8(kOffsetAttributes, item.attributes) &&
+        reader.ReadU32(kOffsetAccessLow, item.accessLow) &&
         reader.ReadU32(kOffsetLastAccess, item.lastAccess) &&
         reader.ReadU32(kOffsetModifiedTime, item.modifiedTime) &&
         reader.ReadU32(kOffsetModifiedDate, item.modifiedDate) &&

@@ -21,6 +21,7 @@ public:
     static constexpr size_t kOffsetFirstCluster = 40;
     static constexpr size_t kOffsetName = 48;
     static constexpr size_t kOffsetAttributes = 52;
+    static constexpr size_t kOffsetAccessLow = 56;
     static constexpr size_t kOffsetLastAccess = 60;
     static constexpr size_t kOffsetModifiedTime = 64;
     static constexpr size_t kOffsetModifiedDate = 68;

@@ -6,6 +6,7 @@
 #include <string>
 
 class CFatFileSystem;
+class CNtfsFileSystem;
 
 // A file recognised by its first bytes: the extension its signature names and the length
 // found for it.
@@ -21,6 +22,11 @@ public:
     virtual ~SignatureSearch() = default;
     virtual std::optional<SignatureMatch> MatchCluster(CFatFileSystem& volume, uint32_t cluster,
                                                        std::span<const uint8_t> firstSector) = 0;
+    // The same for a free cluster of an NTFS volume.
+    virtual std::optional<SignatureMatch> MatchNtfsCluster(CNtfsFileSystem&, uint64_t,
+                                                           std::span<const uint8_t>) {
+        return std::nullopt;
+    }
 };
 
 // Used until signatures are loaded: nothing matches.

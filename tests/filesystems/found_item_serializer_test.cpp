@@ -42,8 +42,9 @@ TEST(FoundItemSerializerTest, EveryFieldAtItsOffsetAndBack) {
     EXPECT_EQ(At<uint64_t>(bytes, 40), item.firstCluster);
     EXPECT_EQ(At<uint32_t>(bytes, 48), 0u);
     EXPECT_EQ(bytes[52], 0x30);
-    for (size_t spare = 53; spare < 60; ++spare)
+    for (size_t spare = 53; spare < 56; ++spare)
         EXPECT_EQ(bytes[spare], 0) << spare;
+    EXPECT_EQ(At<uint32_t>(bytes, 56), 0u);
     EXPECT_EQ(At<uint32_t>(bytes, 60), 0xA1A1u);
     EXPECT_EQ(At<uint32_t>(bytes, 64), 0xB2B2u);
     EXPECT_EQ(At<uint32_t>(bytes, 68), 0xC3C3u);
@@ -77,3 +78,17 @@ TEST(FoundItemSerializerTest, ShortBufferFailsAndStoredPointersAreIgnored) {
 }
 
 } // namespace
+
+TEST(FoundItemSerializerTest, NtfsTimesAreThreeFiletimes) {
+    FoundItem item;
+    item.SetNtfsTimes(0x01D9000011112222ull, 0x01D9000033334444ull, 0x01D9000055556666ull);
+    std::vector<uint8_t> bytes = FoundItemSerializer::Write(item);
+    EXPECT_EQ(At<uint64_t>(bytes, 56), 0x01D9000011112222ull);
+    EXPECT_EQ(At<uint64_t>(bytes, 64), 0x01D9000033334444ull);
+    EXPECT_EQ(At<uint64_t>(bytes, 72), 0x01D9000055556666ull);
+    FoundItem back;
+    ASSERT_TRUE(FoundItemSerializer::Read(bytes, back));
+    EXPECT_EQ(back.NtfsChangedTime(), 0x01D9000011112222ull);
+    EXPECT_EQ(back.NtfsModifiedTime(), 0x01D9000033334444ull);
+    EXPECT_EQ(back.NtfsCreatedTime(), 0x01D9000055556666ull);
+}
