@@ -9,8 +9,12 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev libqt6test6 qt6-qpa-plugins fonts-dejavu-core
     zlib1g-dev libpng-dev libjpeg62-turbo-dev libtiff-dev libcurl4-openssl-dev
-    dosfstools mtools ntfs-3g attr fdisk sleuthkit
+    dosfstools mtools ntfs-3g attr fdisk sleuthkit faketime
     xz-utils python3 zip unzip
+    libjpeg-turbo-progs netpbm libtiff-tools imagemagick python3-pil djvulibre-bin
+    p7zip-full gzip bzip2 zstd gcab binutils sqlite3 libgsf-bin
+    lame flac abcmidi mkvtoolnix enscript
+    python3-xlwt python3-olefile
 )
 
 missing=()
