@@ -15,6 +15,7 @@
 #include <unordered_set>
 #include <vector>
 
+class ActiveSignatureSearch;
 struct DriveNode;
 struct ScanEnvironment;
 
@@ -119,6 +120,20 @@ public:
     // --- scans (standard: fat_file_system_scan.cpp; advance: fat_file_system_advance.cpp) --
     void Scan();
     void AdvanceScan();
+
+    // --- raw search (fat_file_system_raw.cpp) ---------------------------------------------
+    // Every sector of the range set by SetScanRange that starts a file of a type `search`
+    // matches becomes a deleted file, sent in a folder named after its extension. Blocks that
+    // cannot be read are read again sector by sector; unreadable sectors are logged, never
+    // matched. Ends early on a stop request.
+    void RawScan(const ActiveSignatureSearch& search);
+    // Sends one file of the raw search, whose first sector is `firstSector`, in the first
+    // folder named after its extension ("JPG", then "JPG 1", "JPG 2" ...) that holds fewer than
+    // 2500 files, making that folder when it is new.
+    void AddRawMatch(const SignatureMatch& match, uint64_t firstSector);
+    // One past the last sector ReadSectors reads, in its own numbering (drive sectors after
+    // SetScanRange, volume sectors otherwise).
+    uint64_t EndSector() const;
 
     // --- geometry and state --------------------------------------------------------------
     uint8_t FatType() const { return m_fatType; }
@@ -227,6 +242,27 @@ private:
     void AddBrokenFolders();
     void AddRawDataFolder();
     void TakeRebuiltGeometry();
+
+    // --- raw search (fat_file_system_raw.cpp) ---------------------------------------------
+    // A folder of raw finds: named after an extension, "%s %d" once the earlier ones are full.
+    struct RawExtensionFolder {
+        std::u16string name;
+        uint64_t entryId = 0;
+        uint32_t files = 0;
+    };
+    // Reads `count` sectors from `first` into `block`; when that fails, sector by sector,
+    // marking and logging the sectors that cannot be read (zero-filled). `readable` gets one
+    // flag per sector.
+    void ReadRawBlock(uint64_t first, uint32_t count, std::vector<uint8_t>& block,
+                      std::vector<uint8_t>& readable, const DeviceHandle* handle);
+    // The folder the next find of `extension` goes in, made and sent when it is new.
+    RawExtensionFolder& RawFolderFor(const std::u16string& extension);
+    std::vector<RawExtensionFolder> m_rawFolders;
+    std::unordered_map<std::u16string, size_t> m_rawFolderByName;
+    // Per extension, the first folder number ("%s %d"; 0 for the bare name) not known full.
+    std::unordered_map<std::u16string, uint32_t> m_rawFolderNumber;
+    uint32_t m_rawErrorRows = 0;
+    // --- end of raw search ----------------------------------------------------------------
 
     ScanEnvironment& m_environment;
 
