@@ -218,6 +218,16 @@ ActiveSignatureSearch::MatchNtfsCluster(CNtfsFileSystem& volume, uint64_t cluste
     source.sectorCount = total - sector;
     source.loaded = WholeSectors(firstSector.first(std::min<size_t>(firstSector.size(), 512)));
     source.unitSectors = static_cast<uint32_t>(sectorsPerCluster);
+    // A last cluster the volume ends inside still counts, as a part.
+    const uint64_t limit = total / sectorsPerCluster + (total % sectorsPerCluster != 0 ? 1 : 0);
+    source.nextUnit = [&volume, cluster, limit](uint64_t unit) -> std::optional<uint64_t> {
+        uint64_t next = cluster + unit + 1;
+        while (next < limit && volume.ClusterUsage(next) != 0)
+            ++next;
+        if (next >= limit)
+            return std::nullopt;
+        return next - cluster;
+    };
     SignatureMatch match = SizeFile(*record, source);
     m_ntfsMatched.insert(cluster);
     return match;

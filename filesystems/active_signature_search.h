@@ -58,7 +58,8 @@ public:
     // cluster map marks as in use.
     std::optional<SignatureMatch> MatchCluster(CFatFileSystem& volume, uint32_t cluster,
                                                std::span<const uint8_t> firstSector) override;
-    // The first sector of a free NTFS cluster; the extension loop steps a cluster at a time.
+    // The first sector of a free NTFS cluster; the extension loop steps over clusters the
+    // volume's map marks as in use.
     std::optional<SignatureMatch> MatchNtfsCluster(CNtfsFileSystem& volume, uint64_t cluster,
                                                    std::span<const uint8_t> firstSector) override;
 

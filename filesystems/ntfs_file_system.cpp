@@ -295,6 +295,10 @@ bool CNtfsFileSystem::ReadRecordAt(uint64_t sector, uint64_t secondSector, Recor
 // ----------------------------------------------------------------------------------------
 // Shared with the scans
 
+uint8_t CNtfsFileSystem::ClusterUsage(uint64_t cluster) const {
+    return cluster < m_clusterMap.size() ? m_clusterMap[static_cast<size_t>(cluster)] : 0;
+}
+
 JobWindow* CNtfsFileSystem::Window() const {
     return m_environment.window;
 }

@@ -135,6 +135,9 @@ public:
     uint32_t FileCount() const { return m_fileCount; }
     uint64_t FoundBytes() const { return m_foundBytes; }
     uint32_t ClusterCount() const { return m_clusterCount; }
+    // The advance scan's map of $Bitmap: 1 for a cluster in use; 0 for a free one and for any
+    // cluster the map does not hold (none before that scan).
+    uint8_t ClusterUsage(uint64_t cluster) const;
     const std::vector<NtfsRecordEntry>& RecordTable() const { return m_recordTable; }
     uint32_t RecordTableBase() const { return m_recordTableBase; }
 
