@@ -114,11 +114,10 @@ void NtfsScanRun::AdvanceScan() {
     m_volume.m_advance = true;
     CollectRecords();
     if (!m_volume.m_recordTable.empty()) {
-        // A stop ends only the collection: the tree is built from what it found.
-        if (JobFlags* flags = m_volume.m_environment.flags) {
+        // A stop ends only the collection: the tree is built from what it found. "Job
+        // running" belongs to the job runner, which keeps it until the thread has ended.
+        if (JobFlags* flags = m_volume.m_environment.flags)
             flags->stopRequested = false;
-            flags->jobRunning = true;
-        }
         BuildTreeFromRecords();
     }
     m_directory.clear();
