@@ -1,0 +1,143 @@
+#pragma once
+
+#include "diskio/drive_list_store.h"
+#include "filesystems/active_signature_search.h"
+#include "filesystems/scan_environment.h"
+#include "filesystems/signature_lists.h"
+#include "platform/job_flags.h"
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+class CFatFileSystem;
+class CNtfsFileSystem;
+class SettingsStore;
+struct DriveNode;
+
+// The state of a scan that the whole program shares: the drive list, the drive the user opened,
+// the current volume reader, the signature lists, the job flags, the persisted settings and the
+// selection totals. The application object owns one and hands it to the jobs it starts.
+//
+// Threads: flags, settings and totals that a job and the GUI both touch are atomics, read and
+// written one at a time. Everything else (the drive list, the volume, the lists) is changed by
+// the GUI thread only while no job runs, and by a job only while it runs; the window learns of
+// a job's changes through its synchronous messages.
+//
+// Invariants: at most one volume reader exists, FAT or NTFS. Every reader is built over
+// Environment(), which lives as long as this object; the reader is destroyed first.
+// "RR" is bound to the sector layer's read-attempt setting for this object's lifetime.
+class ScanState {
+public:
+    // Setting names and defaults.
+    static constexpr std::string_view kLanguageName = "LANG";
+    static constexpr std::string_view kSaveLogName = "LS";
+    static constexpr std::string_view kSignatureSearchName = "SC";
+    static constexpr std::string_view kReadAttemptsName = "RR";
+    static constexpr std::string_view kLogPathName = "LPath";
+    static constexpr uint32_t kDefaultLanguage = 0;
+    static constexpr uint32_t kDefaultSaveLog = 0;
+    static constexpr uint32_t kDefaultSignatureSearch = 1;
+    // The sector layer treats 0 as one attempt.
+    static constexpr uint32_t kDefaultReadAttempts = 0;
+    // The log folder had a buffer of 260 units with its terminator.
+    static constexpr size_t kMaxLogPathUnits = 259;
+
+    // A name the scan corrected after sending its item, kept until the window applies it.
+    struct ItemName {
+        uint64_t entryId = 0;
+        std::u16string name;
+    };
+
+    ScanState();
+    ~ScanState();
+    ScanState(const ScanState&) = delete;
+    ScanState& operator=(const ScanState&) = delete;
+
+    // --- drives ------------------------------------------------------------------------------
+    DriveListStore driveList;
+    // The node the user last opened in the drive tree; null for none. Volume readers read it.
+    const DriveNode* SelectedDrive() const { return m_environment.selectedDrive; }
+    void SetSelectedDrive(const DriveNode* node) { m_environment.selectedDrive = node; }
+
+    // --- the current volume ------------------------------------------------------------------
+    CFatFileSystem* FatVolume() const;
+    CNtfsFileSystem* NtfsVolume() const;
+    bool HasVolume() const;
+    // Frees the current reader and makes a new one over Environment().
+    CFatFileSystem& NewFatVolume();
+    CNtfsFileSystem& NewNtfsVolume();
+    void FreeVolume();
+    // Items the current reader found; 0 without a reader.
+    uint32_t VolumeFoundCount() const;
+
+    // What the readers see of this state. Its flags are `jobFlags` and its signature search is
+    // `activeSearch`; a job sets the window, the "SC" choice and the drive before it scans.
+    ScanEnvironment& Environment() { return m_environment; }
+    const ScanEnvironment& Environment() const { return m_environment; }
+
+    // --- job flags ---------------------------------------------------------------------------
+    // jobRunning belongs to the JobRunner: it is set until the job's thread has ended.
+    JobFlags jobFlags;
+    std::atomic<bool> scanPhase{false};
+    std::atomic<bool> resultsAvailable{false};
+    std::atomic<bool> parentAvailable{false};
+    std::atomic<bool> someSelected{false};
+    std::atomic<bool> allSelected{false};
+    std::atomic<bool> scanInfoSaved{false};
+    std::atomic<bool> findDone{false};
+    // The window waits for this to clear before it frees the drive list.
+    std::atomic<bool> scanInfoJobRunning{false};
+
+    // --- selection totals --------------------------------------------------------------------
+    std::atomic<uint32_t> selectedFolders{0};
+    std::atomic<uint32_t> selectedFiles{0};
+    std::atomic<uint64_t> selectedBytes{0};
+
+    // --- signatures --------------------------------------------------------------------------
+    SignatureLists signatureLists;
+    ActiveSignatureSearch activeSearch;
+    std::atomic<bool> signaturesLoaded{false};
+
+    // --- per-scan lists ----------------------------------------------------------------------
+    std::vector<ItemName> pendingNames;
+    // Extensions of the file filter; filterExclude: recovery skips them instead of taking only
+    // them.
+    std::vector<std::u16string> filterExtensions;
+    std::atomic<bool> filterExclude{false};
+
+    // --- settings ----------------------------------------------------------------------------
+    std::atomic<uint32_t> language{kDefaultLanguage};               // "LANG", 0 English .. 4
+    std::atomic<uint32_t> saveLogOnClose{kDefaultSaveLog};          // "LS"
+    std::atomic<uint32_t> signatureSearch{kDefaultSignatureSearch}; // "SC"
+    std::atomic<uint32_t> readAttempts{kDefaultReadAttempts};       // "RR", 1 to 6
+    std::u16string logPath;                                         // "LPath", GUI thread only
+
+    // Takes "LANG", "LS", "SC", "RR" and "LPath" from a loaded store; a value the store lacks,
+    // or holds with the other type, leaves its field as it was. "LPath" is cut to its limit.
+    void LoadSettings(const SettingsStore& store);
+    // Writes "LANG", "LS", "RR" and "LPath" into the store and saves its file. "SC" is not
+    // written: the choice lasts until the program ends. False when the file was not saved.
+    bool SaveSettings(SettingsStore& store) const;
+
+    // --- ends of jobs and scans --------------------------------------------------------------
+    // Ends a job's flags: clears the stop request, stoppable and parent available, and sets
+    // results available when the current reader found at least one item (else leaves it).
+    // Job running is left to the runner.
+    void ResetScanFlags();
+    // Empties the user signature list, the pending names and the filter extensions.
+    void FreeFoundLists();
+
+private:
+    using Volume = std::variant<std::monostate, std::unique_ptr<CFatFileSystem>,
+                                std::unique_ptr<CNtfsFileSystem>>;
+
+    // Declared before the reader, which refers to it.
+    ScanEnvironment m_environment;
+    Volume m_volume;
+};
