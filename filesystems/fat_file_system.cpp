@@ -471,25 +471,28 @@ void CFatFileSystem::GetLargeFileClusters(uint32_t firstCluster, const FoundItem
     const uint64_t bytesPerCluster = BytesPerCluster();
     const uint64_t needed =
         bytesPerCluster == 0 ? 0 : (item.size + bytesPerCluster - 1) / bytesPerCluster;
+    Send(MakeLargeFileProgress(LargeFileProgressRequest::Stage::Open,
+                               static_cast<uint32_t>(std::min<uint64_t>(needed, UINT32_MAX))));
+    ClaimChain(firstCluster, needed, true);
+    Send(MakeLargeFileProgress(LargeFileProgressRequest::Stage::Close, 0));
+}
+
+void CFatFileSystem::ClaimChain(uint32_t firstCluster, uint64_t limit, bool reportSteps) {
     const uint32_t endMark = EndMark();
-    JobMessage open =
-        MakeLargeFileProgress(LargeFileProgressRequest::Stage::Open,
-                              static_cast<uint32_t>(std::min<uint64_t>(needed, UINT32_MAX)));
-    Send(std::move(open));
     std::vector<bool> seen(m_clusterLimit, false);
     uint32_t cluster = firstCluster;
-    for (uint64_t claimed = 0; claimed < needed; ++claimed) {
+    for (uint64_t claimed = 0; claimed < limit; ++claimed) {
         if (cluster < 2 || cluster >= endMark || cluster >= m_clusterLimit || seen[cluster])
             break;
         seen[cluster] = true;
         MarkClusterClaimed(cluster);
-        Send(MakeLargeFileProgress(LargeFileProgressRequest::Stage::Step, 0));
+        if (reportSteps)
+            Send(MakeLargeFileProgress(LargeFileProgressRequest::Stage::Step, 0));
         std::optional<uint32_t> next = FatEntry(cluster);
         if (!next)
             break;
         cluster = *next;
     }
-    Send(MakeLargeFileProgress(LargeFileProgressRequest::Stage::Close, 0));
 }
 
 void CFatFileSystem::BuildClusterMap() {
@@ -551,19 +554,7 @@ void CFatFileSystem::ClaimFileClusters(uint32_t firstCluster, const FoundItem* i
         uint64_t bytesPerCluster = BytesPerCluster();
         needed = bytesPerCluster == 0 ? 0 : (item->size + bytesPerCluster - 1) / bytesPerCluster;
     }
-    const uint32_t endMark = EndMark();
-    std::vector<bool> seen(m_clusterLimit, false);
-    uint32_t cluster = firstCluster;
-    for (uint64_t claimed = 0; claimed < needed; ++claimed) {
-        if (cluster < 2 || cluster >= endMark || cluster >= m_clusterLimit || seen[cluster])
-            break;
-        seen[cluster] = true;
-        MarkClusterClaimed(cluster);
-        std::optional<uint32_t> next = FatEntry(cluster);
-        if (!next)
-            break;
-        cluster = *next;
-    }
+    ClaimChain(firstCluster, needed, false);
 }
 
 // ----------------------------------------------------------------------------------------

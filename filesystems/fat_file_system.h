@@ -109,6 +109,9 @@ public:
     void MarkClusterClaimed(uint32_t cluster);
     void ClaimFileClusters(uint32_t firstCluster, const FoundItem* item, bool single);
     uint8_t ClusterUsage(uint32_t cluster) const;
+    // Claims the chain from `firstCluster`, at most `limit` clusters, ending at the end mark,
+    // outside the FAT or at a cluster met before; optionally stepping the large-file progress.
+    void ClaimChain(uint32_t firstCluster, uint64_t limit, bool reportSteps);
 
     // --- directory entries ---------------------------------------------------------------
     // Turns the 32-byte entry at `where` into an item; false for what is no item.
