@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+class QTreeWidget;
+
+// The message log: one row per step of a job, with the columns "Activity", "Description" and
+// "Status" and a picture by image index (1 started, 3 aborted or skipped, 4 partial,
+// 5 completed, 6 read error). Rows stay until Clear Log. The report it saves is UTF-8 text.
+class CLogPaneDlg : public QWidget {
+    Q_OBJECT
+public:
+    struct Row {
+        QString activity;
+        QString description;
+        QString status;
+        int image = 0;
+        bool operator==(const Row&) const = default;
+    };
+
+    static constexpr int kListId = 1002;
+    // Each text of a row goes into the report cut to this many bytes, on a character boundary.
+    static constexpr size_t kMaxReportTextBytes = 260;
+    static constexpr size_t kSeparatorLength = 79;
+    static constexpr size_t kIndent = 20;
+    static constexpr char kReportTitle[] = "Message Log Report";
+
+    explicit CLogPaneDlg(QWidget* parent = nullptr);
+
+    // Appends a row and, past the first few, scrolls it into view.
+    void AddLogMessage(const QString& activity, const QString& description, const QString& status,
+                       int image);
+    void ClearLog();
+
+    int RowCount() const;
+    std::vector<Row> Rows() const;
+    // A row was added since the log was last cleared.
+    bool LogChanged() const { return m_logChanged; }
+    QTreeWidget* List() const { return m_list; }
+
+    // The report: a title line naming the program, then per row its activity (after a line of
+    // dashes for every row but the first) and its indented description and status; empty
+    // texts are left out. Lines end in CR LF.
+    static std::string FormatReport(const std::vector<Row>& rows, const QString& programTitle);
+    // Creates or replaces the file with the report. False when it cannot be written whole.
+    bool SaveReport(const std::filesystem::path& file, const QString& programTitle) const;
+
+    // The longest prefix of `utf8` of at most maxBytes bytes that ends on a character boundary.
+    static std::string CutUtf8(const std::string& utf8, size_t maxBytes);
+
+private:
+    QTreeWidget* m_list = nullptr;
+    bool m_logChanged = false;
+};

@@ -1,0 +1,522 @@
+#include "app/main_frame.h"
+
+#include "app/log_pane.h"
+#include "app/status_progress_bar.h"
+#include "diskio/drive_node.h"
+#include "jobs/scan_state.h"
+#include "platform/job_runner.h"
+
+#include <QCloseEvent>
+#include <QDockWidget>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTreeWidget>
+
+#include <algorithm>
+#include <utility>
+
+namespace {
+
+constexpr int kLeftViewWidth = 200;
+constexpr int kRightViewWidth = 100;
+constexpr uint8_t kFirstDiskNumber = 0x80;
+
+QString FromUtf16(const std::u16string& text) {
+    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QString FromOptional(const std::optional<std::u16string>& text) {
+    return text ? FromUtf16(*text) : QString();
+}
+
+int SelectedBar(const JobMessage& message) {
+    const auto* selector = message.Get<BarSelectorPayload>();
+    return selector != nullptr && selector->SelectsBarOne() ? 1 : 0;
+}
+
+QString DriveText(const DriveNode& node) {
+    if (const PhysicalDiskInfo* disk = node.Physical()) {
+        const int index = node.number >= kFirstDiskNumber ? node.number - kFirstDiskNumber : 0;
+        QString text = node.kind == DriveKind::CdRomDrive || node.kind == DriveKind::CdRomImage
+                           ? QObject::tr("CD/DVD drive %1").arg(index)
+                           : QObject::tr("Disk %1").arg(index);
+        if (!node.imagePath.empty()) {
+            text += QStringLiteral(" (") + FromUtf16(node.imagePath) + QLatin1Char(')');
+        }
+        return text + QStringLiteral("  ") + FromUtf16(disk->sizeText);
+    }
+    if (const LogicalDriveInfo* volume = node.Logical()) {
+        return FromUtf16(volume->rootPath) + QStringLiteral("  ") + FromUtf16(volume->fileSystem) +
+               QStringLiteral("  ") + FromUtf16(volume->sizeText);
+    }
+    return QObject::tr("Drive %1").arg(node.number);
+}
+
+QMessageBox::StandardButtons ToQtButtons(MessageBoxButtons buttons) {
+    switch (buttons) {
+    case MessageBoxButtons::Ok:
+        return QMessageBox::Ok;
+    case MessageBoxButtons::OkCancel:
+        return QMessageBox::Ok | QMessageBox::Cancel;
+    case MessageBoxButtons::YesNo:
+        return QMessageBox::Yes | QMessageBox::No;
+    case MessageBoxButtons::YesNoCancel:
+        return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    case MessageBoxButtons::RetryCancel:
+        return QMessageBox::Retry | QMessageBox::Cancel;
+    case MessageBoxButtons::AbortRetryIgnore:
+        return QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore;
+    }
+    return QMessageBox::Ok;
+}
+
+QMessageBox::Icon ToQtIcon(MessageBoxIcon icon) {
+    switch (icon) {
+    case MessageBoxIcon::None:
+        return QMessageBox::NoIcon;
+    case MessageBoxIcon::Error:
+        return QMessageBox::Critical;
+    case MessageBoxIcon::Warning:
+        return QMessageBox::Warning;
+    case MessageBoxIcon::Information:
+        return QMessageBox::Information;
+    case MessageBoxIcon::Question:
+        return QMessageBox::Question;
+    }
+    return QMessageBox::NoIcon;
+}
+
+MessageBoxAnswer FromQtButton(int button, MessageBoxButtons buttons) {
+    switch (button) {
+    case QMessageBox::Ok:
+        return MessageBoxAnswer::Ok;
+    case QMessageBox::Cancel:
+        return MessageBoxAnswer::Cancel;
+    case QMessageBox::Yes:
+        return MessageBoxAnswer::Yes;
+    case QMessageBox::No:
+        return MessageBoxAnswer::No;
+    case QMessageBox::Retry:
+        return MessageBoxAnswer::Retry;
+    case QMessageBox::Abort:
+        return MessageBoxAnswer::Abort;
+    case QMessageBox::Ignore:
+        return MessageBoxAnswer::Ignore;
+    default:
+        return MessageBoxRequest::DismissAnswer(buttons);
+    }
+}
+
+} // namespace
+
+CMainFrame::CMainFrame(ScanState& state, JobRunner& runner, QWidget* parent)
+    : QMainWindow(parent), m_state(state), m_runner(runner),
+      m_jobWindow([this](JobMessage& message) { return HandleJobMessage(message); }) {
+    setObjectName(QStringLiteral("128"));
+    setWindowTitle(QString::fromUtf16(kTitle));
+
+    m_splitter = new QSplitter(Qt::Horizontal, this);
+    // Placeholders until the drive and folder trees and the file list take their places.
+    m_leftView = new QTreeWidget(m_splitter);
+    m_leftView->setObjectName(QStringLiteral("left view"));
+    m_leftView->setHeaderHidden(true);
+    m_rightView = new QTreeWidget(m_splitter);
+    m_rightView->setObjectName(QStringLiteral("1027"));
+    m_rightView->setRootIsDecorated(false);
+    m_rightView->setHeaderLabels({tr("Name"), tr("Type"), tr("Size"), tr("Modified"), tr("Created"),
+                                  tr("Last Access"), tr("File Id")});
+    m_rightView->header()->resizeSection(0, 180);
+    m_rightView->header()->resizeSection(1, 70);
+    m_rightView->header()->resizeSection(2, 145);
+    m_splitter->addWidget(m_leftView);
+    m_splitter->addWidget(m_rightView);
+    m_splitter->setStretchFactor(1, 1);
+    m_splitter->setSizes({kLeftViewWidth, kRightViewWidth});
+    setCentralWidget(m_splitter);
+
+    m_logPane = new CLogPaneDlg();
+    m_logBar = new QDockWidget(QString::fromUtf16(kTitle), this);
+    m_logBar->setObjectName(QStringLiteral("log bar"));
+    m_logBar->setWidget(m_logPane);
+    addDockWidget(Qt::BottomDockWidgetArea, m_logBar);
+
+    CreateStatusBar();
+    CreateMenus();
+}
+
+CMainFrame::~CMainFrame() = default;
+
+QWidget* CMainFrame::GetLeftPane() const {
+    return m_splitter->widget(0);
+}
+
+QWidget* CMainFrame::GetRightPane() const {
+    return m_splitter->widget(1);
+}
+
+bool CMainFrame::JobRunning() const {
+    return m_state.jobFlags.jobRunning.load() || m_runner.IsRunning();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Menus and status bar
+
+void CMainFrame::CreateMenus() {
+    QMenu* drives = menuBar()->addMenu(tr("&Drives"));
+    QAction* exitAction = drives->addAction(tr("E&xit"), this, &QWidget::close);
+    exitAction->setObjectName(QStringLiteral("57665"));
+
+    QMenu* tools = menuBar()->addMenu(tr("&Tools"));
+    m_stopAction =
+        tools->addAction(tr("&Stop Current Process"), this, &CMainFrame::OnStopCurrentProcess);
+    m_stopAction->setObjectName(QStringLiteral("32792"));
+    tools->addSeparator();
+    m_saveLogAction = tools->addAction(tr("Save &Log"), this, &CMainFrame::OnSaveLog);
+    m_saveLogAction->setObjectName(QStringLiteral("32800"));
+    m_clearLogAction = tools->addAction(tr("&Clear Log"), this, &CMainFrame::OnClearLog);
+    m_clearLogAction->setObjectName(QStringLiteral("32820"));
+    connect(tools, &QMenu::aboutToShow, this, &CMainFrame::UpdateToolsMenu);
+    UpdateToolsMenu();
+
+    QMenu* view = menuBar()->addMenu(tr("&View"));
+    QAction* logToggle = m_logBar->toggleViewAction();
+    logToggle->setText(tr("&Message Log"));
+    logToggle->setObjectName(QStringLiteral("32826"));
+    view->addAction(logToggle);
+}
+
+void CMainFrame::UpdateToolsMenu() {
+    const bool running = JobRunning();
+    m_stopAction->setEnabled(running && m_state.jobFlags.stoppable.load());
+    const bool hasRows = m_logPane->RowCount() > 0;
+    m_saveLogAction->setEnabled(!running && hasRows);
+    m_clearLogAction->setEnabled(!running && hasRows);
+}
+
+void CMainFrame::CreateStatusBar() {
+    auto* host = new QWidget(this);
+    host->setObjectName(QStringLiteral("status panes"));
+    m_paneLayout = new QHBoxLayout(host);
+    m_paneLayout->setContentsMargins(0, 0, 0, 0);
+    m_paneLayout->setSpacing(2);
+    for (int i = 0; i < kPaneCount; ++i) {
+        auto* pane = new QLabel(host);
+        pane->setObjectName(QStringLiteral("pane %1").arg(i));
+        pane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        pane->setMinimumWidth(i == 0 ? 0 : 80);
+        m_panes[static_cast<size_t>(i)] = pane;
+        m_paneLayout->addWidget(pane, i == 0 ? 1 : 0);
+    }
+    m_panes[0]->setText(QString::fromUtf16(CProgressBar::kIdleText));
+    statusBar()->addWidget(host, 1);
+}
+
+QLabel* CMainFrame::Pane(int index) const {
+    if (index < 0 || index >= kPaneCount) {
+        return nullptr;
+    }
+    return m_panes[static_cast<size_t>(index)];
+}
+
+QString CMainFrame::PaneText(int index) const {
+    const QLabel* pane = Pane(index);
+    return pane != nullptr ? pane->text() : QString();
+}
+
+void CMainFrame::SetPaneText(int index, const QString& text) {
+    if (QLabel* pane = Pane(index)) {
+        pane->setText(text);
+    }
+}
+
+void CMainFrame::SetPaneWidths(int pane0, int pane1) {
+    const std::array<int, 2> widths = {std::clamp(pane0, 0, kMaxPaneWidth),
+                                       std::clamp(pane1, 0, kMaxPaneWidth)};
+    for (size_t i = 0; i < widths.size(); ++i) {
+        m_panes[i]->setMinimumWidth(0);
+        m_panes[i]->setFixedWidth(widths[i]);
+        m_paneLayout->setStretch(static_cast<int>(i), 0);
+    }
+    m_panes[2]->setMinimumWidth(0);
+    m_panes[2]->setMaximumWidth(QWIDGETSIZE_MAX);
+    m_paneLayout->setStretch(2, 1);
+}
+
+CProgressBar* CMainFrame::ProgressBar(int which) const {
+    return which == 0 || which == 1 ? m_progressBars[static_cast<size_t>(which)].get() : nullptr;
+}
+
+void CMainFrame::CreateProgressBar(int which, const ProgressCreatePayload& payload) {
+    auto& slot = m_progressBars[static_cast<size_t>(which)];
+    // The old bar goes first, so its pane has its own text back before the new bar keeps it.
+    slot.reset();
+    slot = std::make_unique<CProgressBar>(Pane(which), which, FromUtf16(payload.label), 100,
+                                          payload.maximum, true);
+}
+
+void CMainFrame::DestroyProgressBar(int which) {
+    m_progressBars[static_cast<size_t>(which)].reset();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Job messages
+
+intptr_t CMainFrame::HandleJobMessage(JobMessage& message) {
+    switch (message.id) {
+    case WM_CREATE_PROGRESS:
+    case WM_CREATE_PROGRESS2:
+        if (const auto* create = message.Get<ProgressCreatePayload>()) {
+            CreateProgressBar(message.id == WM_CREATE_PROGRESS ? 0 : 1, *create);
+        }
+        break;
+    case WM_STEP_PROGRESS:
+        if (CProgressBar* bar = ProgressBar(SelectedBar(message))) {
+            bar->StepIt();
+        }
+        break;
+    case WM_DESTROY_PROGRESS:
+        DestroyProgressBar(SelectedBar(message));
+        break;
+    case WM_SET_PANE_WIDTHS:
+        if (const auto* widths = message.Get<PaneWidthsPayload>()) {
+            SetPaneWidths(widths->pane0, widths->pane1);
+        }
+        break;
+    case WM_SET_PROGRESS_TEXT:
+        if (const auto* text = message.Get<TextPayload>(); text != nullptr && text->text) {
+            if (CProgressBar* bar = ProgressBar(0)) {
+                bar->SetText(FromOptional(text->text));
+                bar->StepIt();
+            }
+        }
+        break;
+    case WM_SET_STATUS_TEXT1:
+    case WM_SET_STATUS_TEXT2:
+        if (const auto* text = message.Get<TextPayload>(); text != nullptr && text->text) {
+            SetPaneText(message.id == WM_SET_STATUS_TEXT1 ? 1 : 2, FromOptional(text->text));
+        }
+        break;
+    case WM_ADD_LOG_LINE:
+        if (const auto* line = message.Get<LogLinePayload>()) {
+            AddLogMessage(FromUtf16(line->activity), FromUtf16(line->description),
+                          FromUtf16(line->status), line->image);
+        }
+        break;
+    case WM_CLEAR_VIEWS:
+        SetPaneText(1, QString());
+        SetPaneText(2, QString());
+        break;
+    case WM_RESET_SCAN:
+        ResetScan(true);
+        break;
+    case WM_SEARCH_ENDED:
+        ResetScan(false);
+        break;
+    case WM_NOTHING_FOUND:
+        m_state.scanInfoSaved = false;
+        m_state.parentAvailable = false;
+        m_state.someSelected = false;
+        m_state.allSelected = false;
+        m_state.findDone = false;
+        SetPaneText(1, QString());
+        SetPaneText(2, QString());
+        break;
+    case WM_WRITE_TREE_TO_FILE:
+        // Nothing is written until the folder tree exists: the sender must not repeat.
+        if (auto* write = message.Get<WriteTreePayload>()) {
+            write->more = false;
+        }
+        break;
+    case kJobAskMessageBox:
+        if (auto* request = message.Get<MessageBoxRequest>()) {
+            request->answer = AskUser(FromUtf16(request->text), FromUtf16(request->caption),
+                                      request->icon, request->buttons, request->topmost);
+        }
+        break;
+    case kJobSetWindowTitle:
+        if (const auto* title = message.Get<WindowTitleRequest>()) {
+            setWindowTitle(FromUtf16(title->title));
+        }
+        break;
+    default:
+        // The folder tree, the file list and the drive tree take the rest once they exist.
+        break;
+    }
+    return 0;
+}
+
+void CMainFrame::ResetScan(bool full) {
+    SetPaneText(1, QString());
+    SetPaneText(2, QString());
+    if (full) {
+        m_state.SetSelectedDrive(nullptr);
+    }
+    m_state.resultsAvailable = false;
+    m_state.parentAvailable = false;
+    m_state.someSelected = false;
+    m_state.allSelected = false;
+    m_state.selectedFiles = 0;
+    m_state.selectedFolders = 0;
+    m_state.selectedBytes = 0;
+    m_state.FreeVolume();
+    m_state.FreeFoundLists();
+    if (full) {
+        m_state.driveList.Free();
+        m_leftView->clear();
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Log
+
+void CMainFrame::AddLogMessage(const QString& activity, const QString& description,
+                               const QString& status, int image) {
+    m_logPane->AddLogMessage(activity, description, status, image);
+}
+
+QString CMainFrame::ProposedLogName() {
+    return QString::fromUtf16(kTitle) + QLatin1Char(' ') + QString::fromUtf16(kLogName);
+}
+
+uint8_t CMainFrame::SelectedDiskNumber() const {
+    const DriveNode* node = m_state.SelectedDrive();
+    if (node == nullptr) {
+        return 0;
+    }
+    if (const LogicalDriveInfo* volume = node->Logical()) {
+        return volume->disk;
+    }
+    return node->number >= kFirstDiskNumber ? static_cast<uint8_t>(node->number - kFirstDiskNumber)
+                                            : 0;
+}
+
+CMainFrame::SaveLogResult CMainFrame::SaveLogTo(const std::filesystem::path& file) {
+    std::filesystem::path target = file;
+    std::error_code error;
+    if (std::filesystem::exists(std::filesystem::symlink_status(target, error))) {
+        const FileExistsChoice choice =
+            AskFileExists(QString::fromStdString(target.string()), true);
+        switch (choice.answer) {
+        case CScanFileExistsDlg::Answer::Cancel:
+            return SaveLogResult::Cancelled;
+        case CScanFileExistsDlg::Answer::Rename:
+            if (choice.newPath.isEmpty()) {
+                return SaveLogResult::Cancelled;
+            }
+            target = choice.newPath.toStdString();
+            break;
+        case CScanFileExistsDlg::Answer::Overwrite:
+            break;
+        }
+    }
+    return m_logPane->SaveReport(target, QString::fromUtf16(kTitle)) ? SaveLogResult::Saved
+                                                                     : SaveLogResult::NotWritten;
+}
+
+bool CMainFrame::SaveLogOnClose() {
+    if (m_state.saveLogOnClose.load() == 0 || m_state.logPath.empty()) {
+        return true;
+    }
+    const std::filesystem::path folder = FromUtf16(m_state.logPath).toStdString();
+    const std::filesystem::path file = folder / (ProposedLogName() + ".TXT").toStdString();
+    return SaveLogTo(file) != SaveLogResult::Cancelled;
+}
+
+void CMainFrame::OnSaveLog() {
+    QString path = AskSaveLogPath(ProposedLogName());
+    if (path.isEmpty()) {
+        return;
+    }
+    if (!path.endsWith(QStringLiteral(".TXT"), Qt::CaseInsensitive)) {
+        path += QStringLiteral(".TXT");
+    }
+    SaveLogTo(path.toStdString());
+}
+
+void CMainFrame::OnClearLog() {
+    m_logPane->ClearLog();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Stop and close
+
+void CMainFrame::OnStopCurrentProcess() {
+    if (!JobRunning()) {
+        return;
+    }
+    if (AskUser(QString::fromUtf16(kStopQuestion), QString::fromUtf16(kTitle),
+                MessageBoxIcon::Question, MessageBoxButtons::OkCancel,
+                false) == MessageBoxAnswer::Ok) {
+        StopCurrentProcess();
+    }
+}
+
+void CMainFrame::StopCurrentProcess() {
+    m_runner.RequestStop();
+    m_state.jobFlags.stoppable = false;
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    if (JobRunning()) {
+        AskUser(QString::fromUtf16(kCannotExit), QString::fromUtf16(kTitle),
+                MessageBoxIcon::Warning, MessageBoxButtons::Ok, true);
+        event->ignore();
+        return;
+    }
+    if (!SaveLogOnClose()) {
+        event->ignore();
+        return;
+    }
+    m_progressBars[0].reset();
+    m_progressBars[1].reset();
+    m_state.FreeVolume();
+    m_state.FreeFoundLists();
+    m_state.SetSelectedDrive(nullptr);
+    m_state.driveList.Free();
+    m_leftView->clear();
+    event->accept();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Drives
+
+void CMainFrame::ShowDrives() {
+    m_leftView->clear();
+    auto* root = new QTreeWidgetItem(m_leftView, {tr("My Computer")});
+    for (const DriveNode& node : m_state.driveList.nodes) {
+        new QTreeWidgetItem(root, {DriveText(node)});
+    }
+    root->setExpanded(true);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Questions
+
+MessageBoxAnswer CMainFrame::AskUser(const QString& text, const QString& caption,
+                                     MessageBoxIcon icon, MessageBoxButtons buttons, bool topmost) {
+    QMessageBox box(ToQtIcon(icon), caption.isEmpty() ? QString::fromUtf16(kTitle) : caption, text,
+                    ToQtButtons(buttons), this);
+    if (topmost) {
+        box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    }
+    const int button = box.exec();
+    return FromQtButton(button, buttons);
+}
+
+CMainFrame::FileExistsChoice CMainFrame::AskFileExists(const QString& path, bool isLog) {
+    CScanFileExistsDlg dialog(path, SelectedDiskNumber(), 0, isLog, this);
+    dialog.exec();
+    return {dialog.GetAnswer(), dialog.ChosenName()};
+}
+
+QString CMainFrame::AskSaveLogPath(const QString& proposed) {
+    return QFileDialog::getSaveFileName(this, tr("Save Log To File"), proposed,
+                                        tr("Text Document(*.TXT)"));
+}

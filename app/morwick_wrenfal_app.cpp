@@ -1,0 +1,69 @@
+#include "app/morwick_wrenfal_app.h"
+
+#include "app/main_frame.h"
+#include "diskio/drive_list.h"
+
+#include <QCoreApplication>
+
+#include <array>
+#include <chrono>
+#include <utility>
+
+namespace {
+
+CMorwickWrenfalApp* g_current = nullptr;
+
+constexpr std::chrono::milliseconds kExitPollInterval{10};
+
+} // namespace
+
+CMorwickWrenfalApp::CMorwickWrenfalApp() : CMorwickWrenfalApp(SettingsStore::DefaultPath()) {}
+
+CMorwickWrenfalApp::CMorwickWrenfalApp(std::filesystem::path settingsFile)
+    : m_settings(std::move(settingsFile)), m_runner(m_state.jobFlags) {
+    g_current = this;
+}
+
+CMorwickWrenfalApp::~CMorwickWrenfalApp() {
+    ExitInstance();
+    if (g_current == this) {
+        g_current = nullptr;
+    }
+}
+
+CMorwickWrenfalApp* CMorwickWrenfalApp::Current() {
+    return g_current;
+}
+
+bool CMorwickWrenfalApp::InitInstance(bool buildDriveList) {
+    // An unreadable file leaves the defaults: nothing to report.
+    if (!m_settings.File().empty() && m_settings.Load()) {
+        m_state.LoadSettings(m_settings);
+    }
+    if (buildDriveList) {
+        CDriveList(m_state.driveList).Build();
+    }
+    m_frame = std::make_unique<CMainFrame>(m_state, m_runner);
+    m_frame->ShowDrives();
+    m_frame->setWindowTitle(QString::fromUtf16(kTitle));
+    m_frame->showMaximized();
+    return true;
+}
+
+void CMorwickWrenfalApp::ExitInstance() {
+    if (!m_runner.IsRunning()) {
+        return;
+    }
+    m_runner.RequestStop();
+    while (!m_runner.WaitFor(kExitPollInterval)) {
+        QCoreApplication::processEvents();
+    }
+}
+
+QString CMorwickWrenfalApp::HelpFileName() const {
+    static constexpr std::array<const char16_t*, 5> kSuffixes = {
+        u".html", u"_FRA.html", u"_DEU.html", u"_ESP.html", u"_ITA.html"};
+    const uint32_t language = m_state.language.load();
+    const char16_t* suffix = language < kSuffixes.size() ? kSuffixes[language] : kSuffixes[0];
+    return QString::fromUtf16(kHelpBaseName) + QString::fromUtf16(suffix);
+}
