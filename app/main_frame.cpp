@@ -1,9 +1,17 @@
 #include "app/main_frame.h"
 
+#include "app/file_list_model.h"
+#include "app/file_list_view.h"
+#include "app/folder_tree_model.h"
+#include "app/left_view.h"
 #include "app/log_pane.h"
 #include "app/status_progress_bar.h"
 #include "diskio/drive_node.h"
+#include "diskio/size_text.h"
+#include "filesystems/fat_file_system.h"
+#include "filesystems/ntfs_file_system.h"
 #include "jobs/scan_state.h"
+#include "platform/format_text.h"
 #include "platform/job_runner.h"
 
 #include <QCloseEvent>
@@ -20,6 +28,7 @@
 #include <QTreeWidget>
 
 #include <algorithm>
+#include <limits>
 #include <utility>
 
 namespace {
@@ -27,6 +36,9 @@ namespace {
 constexpr int kLeftViewWidth = 200;
 constexpr int kRightViewWidth = 100;
 constexpr uint8_t kFirstDiskNumber = 0x80;
+constexpr uint64_t kCountLimit = std::numeric_limits<uint32_t>::max();
+// The totals print counts with %d.
+constexpr uint64_t kShownCountLimit = std::numeric_limits<int32_t>::max();
 
 QString FromUtf16(const std::u16string& text) {
     return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
@@ -34,6 +46,14 @@ QString FromUtf16(const std::u16string& text) {
 
 QString FromOptional(const std::optional<std::u16string>& text) {
     return text ? FromUtf16(*text) : QString();
+}
+
+uint32_t ClampCount(uint64_t count) {
+    return static_cast<uint32_t>(std::min(count, kCountLimit));
+}
+
+int32_t ShownCount(uint64_t count) {
+    return static_cast<int32_t>(std::min(count, kShownCountLimit));
 }
 
 int SelectedBar(const JobMessage& message) {
@@ -122,23 +142,29 @@ CMainFrame::CMainFrame(ScanState& state, JobRunner& runner, QWidget* parent)
     setObjectName(QStringLiteral("128"));
     setWindowTitle(QString::fromUtf16(kTitle));
 
+    m_folderModel = std::make_unique<FolderTreeModel>(m_store);
+    m_fileListModel = std::make_unique<FileListModel>(m_store);
+
     m_splitter = new QSplitter(Qt::Horizontal, this);
-    // Placeholders until the drive and folder trees and the file list take their places.
-    m_leftView = new QTreeWidget(m_splitter);
-    m_leftView->setObjectName(QStringLiteral("left view"));
-    m_leftView->setHeaderHidden(true);
-    m_rightView = new QTreeWidget(m_splitter);
-    m_rightView->setObjectName(QStringLiteral("1027"));
-    m_rightView->setRootIsDecorated(false);
-    m_rightView->setHeaderLabels({tr("Name"), tr("Type"), tr("Size"), tr("Modified"), tr("Created"),
-                                  tr("Last Access"), tr("File Id")});
-    m_rightView->header()->resizeSection(0, 180);
-    m_rightView->header()->resizeSection(1, 70);
-    m_rightView->header()->resizeSection(2, 145);
-    m_splitter->addWidget(m_leftView);
-    m_splitter->addWidget(m_rightView);
+    m_driveView = new QTreeWidget(m_splitter);
+    m_driveView->setObjectName(QStringLiteral("left view"));
+    m_driveView->setHeaderHidden(true);
+    // The pane the splitter does not show stays a hidden child of the frame.
+    m_folderView = new CLeftView(*m_folderModel, this);
+    m_folderView->hide();
+    m_fileListView = new CFileListView(*m_fileListModel, m_splitter);
+    m_splitter->addWidget(m_driveView);
+    m_splitter->addWidget(m_fileListView);
     m_splitter->setStretchFactor(1, 1);
     m_splitter->setSizes({kLeftViewWidth, kRightViewWidth});
+    connect(m_folderView, &CLeftView::FolderSelected, this, &CMainFrame::OnFolderSelected);
+    connect(m_folderView, &CLeftView::CheckChangedByUser, this, &CMainFrame::OnUserCheckChanged);
+    connect(m_fileListView, &CFileListView::CheckChangedByUser, this,
+            &CMainFrame::OnUserCheckChanged);
+    connect(m_fileListView, &CFileListView::FolderOpened, this, [this](std::size_t entry) {
+        m_folderView->ExpandEntry(entry);
+        m_folderView->SelectEntry(entry);
+    });
     setCentralWidget(m_splitter);
 
     m_logPane = new CLogPaneDlg();
@@ -151,7 +177,12 @@ CMainFrame::CMainFrame(ScanState& state, JobRunner& runner, QWidget* parent)
     CreateMenus();
 }
 
-CMainFrame::~CMainFrame() = default;
+CMainFrame::~CMainFrame() {
+    // The views go before the models they show, and the models before the store.
+    delete m_folderView;
+    delete m_fileListView;
+    delete m_driveView;
+}
 
 QWidget* CMainFrame::GetLeftPane() const {
     return m_splitter->widget(0);
@@ -309,9 +340,61 @@ intptr_t CMainFrame::HandleJobMessage(JobMessage& message) {
                           FromUtf16(line->status), line->image);
         }
         break;
+    case WM_ADD_TREE_ROOT:
+        if (const auto* root = message.Get<RootSelectorPayload>()) {
+            m_store.CreateRoot(m_state.NtfsVolume() != nullptr ? FoundEntryStore::VolumeKind::Ntfs
+                                                               : FoundEntryStore::VolumeKind::Fat,
+                               root->SelectsRootOne() ? 1 : 0);
+            ShowFolderTree();
+            m_folderView->SelectEntry(0);
+            UpdateStatusSize(false, 0);
+        }
+        break;
+    case WM_ADD_FOUND_ITEM:
+        if (const auto* found = message.Get<FoundItemPayload>();
+            found != nullptr && found->item != nullptr) {
+            AddFoundItem(*found);
+            UpdateStatusSize(false, 0);
+        }
+        break;
+    case WM_UPDATE_FOUND_ITEM:
+        if (const auto* found = message.Get<FoundItemPayload>();
+            found != nullptr && found->item != nullptr) {
+            m_store.UpdateFoundItem(*found->item, found->name);
+        }
+        break;
+    case WM_APPLY_ITEM_NAMES:
+        m_store.ApplyItemNames();
+        break;
+    case WM_COLLAPSE_ROOT:
+        if (const auto* root = message.Get<RootSelectorPayload>()) {
+            // Root 0 is also collapsed, opened again and made current; root 1 only loses the
+            // expansion of its children.
+            m_folderView->CollapseRoot(!root->SelectsRootOne());
+        }
+        break;
+    case WM_GET_CHILD_ITEMS:
+        if (auto* request = message.Get<ChildItemsRequest>()) {
+            FillChildItems(*request);
+        }
+        break;
+    case WM_SET_FOLDER_CHECK:
+        if (const auto* check = message.Get<FolderCheckPayload>()) {
+            m_store.SetFolderCheckFromJob(check->treeItem, check->partly);
+        }
+        break;
+    case WM_SET_FILE_CHECK:
+        if (const auto* check = message.Get<FileCheckPayload>()) {
+            m_store.SetFileCheckFromJob(check->name, check->entryId, check->partly);
+        }
+        break;
+    case WM_SCAN_TOTALS:
+        RecountSelection();
+        break;
     case WM_CLEAR_VIEWS:
         SetPaneText(1, QString());
         SetPaneText(2, QString());
+        m_fileListModel->ClearRows();
         break;
     case WM_RESET_SCAN:
         ResetScan(true);
@@ -327,6 +410,8 @@ intptr_t CMainFrame::HandleJobMessage(JobMessage& message) {
         m_state.findDone = false;
         SetPaneText(1, QString());
         SetPaneText(2, QString());
+        m_store.Clear();
+        ShowDrives();
         break;
     case WM_WRITE_TREE_TO_FILE:
         // Nothing is written until the folder tree exists: the sender must not repeat.
@@ -356,6 +441,10 @@ void CMainFrame::ResetScan(bool full) {
     SetPaneText(1, QString());
     SetPaneText(2, QString());
     if (full) {
+        // The results go, and an empty folder tree waits for the entries a load sends next.
+        m_store.Clear();
+        m_fileListModel->ClearRows();
+        ShowFolderTree();
         m_state.SetSelectedDrive(nullptr);
     }
     m_state.resultsAvailable = false;
@@ -369,7 +458,113 @@ void CMainFrame::ResetScan(bool full) {
     m_state.FreeFoundLists();
     if (full) {
         m_state.driveList.Free();
-        m_leftView->clear();
+        m_driveView->clear();
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Results
+
+void CMainFrame::AddFoundItem(const FoundItemPayload& payload) {
+    const std::size_t index = m_store.AddFoundItem(*payload.item, payload.name);
+    if (index == FoundEntryStore::kNone) {
+        return;
+    }
+    // A new folder opens the folder it went into, so a scan unfolds as it goes.
+    const FoundEntryStore::Entry& entry = m_store.At(index);
+    if (entry.hasTreeNode && entry.treeParent != FoundEntryStore::kNone) {
+        m_folderView->ExpandEntry(entry.treeParent);
+    }
+}
+
+void CMainFrame::FillChildItems(ChildItemsRequest& request) {
+    // The request carries pointers: they point into copies kept here until the next request.
+    m_childItemCopies = m_store.ChildItems(request.parentEntryId, request.allEntries);
+    request.result.clear();
+    request.result.reserve(m_childItemCopies.size());
+    for (const FoundEntryStore::ItemCopy& copy : m_childItemCopies) {
+        request.result.push_back(&copy.item);
+    }
+}
+
+void CMainFrame::OnFolderSelected(std::size_t entry) {
+    if (entry == FoundEntryStore::kNone || entry >= m_store.Size()) {
+        m_fileListModel->ClearRows();
+        return;
+    }
+    const uint64_t id = m_store.At(entry).item.entryId;
+    m_state.parentAvailable = entry != 0;
+    m_fileListModel->ShowFolder(id);
+}
+
+std::optional<CMainFrame::VolumeTotals> CMainFrame::CurrentVolumeTotals() const {
+    VolumeTotals totals;
+    uint64_t found = 0;
+    if (const CFatFileSystem* fat = m_state.FatVolume()) {
+        totals.bytes = fat->FoundBytes();
+        // A damaged count never goes below zero.
+        totals.files = static_cast<uint64_t>(std::max<int32_t>(fat->FileCount(), 0));
+        found = fat->FoundCount();
+    } else if (const CNtfsFileSystem* ntfs = m_state.NtfsVolume()) {
+        totals.bytes = ntfs->FoundBytes();
+        totals.files = ntfs->FileCount();
+        found = ntfs->FoundCount();
+    } else {
+        return std::nullopt;
+    }
+    totals.folders = found > totals.files ? found - totals.files : 0;
+    return totals;
+}
+
+QString CMainFrame::TotalsText(std::u16string_view word, uint64_t bytes, uint64_t files,
+                               uint64_t folders) {
+    return FromUtf16(FormatText(u"%s %s %s %d %s %s %d %s", word, FormatSize(bytes),
+                                std::u16string_view(kInWord), ShownCount(files),
+                                std::u16string_view(kFilesWord), std::u16string_view(kInWord),
+                                ShownCount(folders), std::u16string_view(kFoldersWord)));
+}
+
+void CMainFrame::UpdateStatusSize(bool clear, int which) {
+    const int pane = which == 0 ? 1 : 2;
+    const std::optional<VolumeTotals> volume = CurrentVolumeTotals();
+    if (clear || !volume) {
+        SetPaneText(pane, QString());
+        return;
+    }
+    if (which == 0) {
+        SetPaneText(pane, TotalsText(kTotalWord, volume->bytes, volume->files, volume->folders));
+    } else {
+        SetPaneText(pane, TotalsText(kMarkedWord, m_state.selectedBytes.load(),
+                                     m_state.selectedFiles.load(), m_state.selectedFolders.load()));
+    }
+}
+
+void CMainFrame::OnUserCheckChanged() {
+    if (!JobRunning()) {
+        RecountSelection();
+        return;
+    }
+    // A running job may be replacing the volume: keep the counts, leave the pane and the
+    // all-selected test to the next recount.
+    const FoundEntryStore::SelectionCount count = m_store.CountSelection();
+    m_state.selectedFolders = ClampCount(count.folders);
+    m_state.selectedFiles = ClampCount(count.files);
+    m_state.selectedBytes = count.bytes;
+}
+
+void CMainFrame::RecountSelection() {
+    const FoundEntryStore::SelectionCount count = m_store.CountSelection();
+    m_state.selectedFolders = ClampCount(count.folders);
+    m_state.selectedFiles = ClampCount(count.files);
+    m_state.selectedBytes = count.bytes;
+    UpdateStatusSize(false, 1);
+    if (count.folders == 0 && count.files == 0) {
+        return;
+    }
+    m_state.someSelected = true;
+    const std::optional<VolumeTotals> volume = CurrentVolumeTotals();
+    if (volume && count.bytes == volume->bytes) {
+        m_state.allSelected = true;
     }
 }
 
@@ -480,7 +675,8 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     m_state.FreeFoundLists();
     m_state.SetSelectedDrive(nullptr);
     m_state.driveList.Free();
-    m_leftView->clear();
+    m_store.Clear();
+    m_driveView->clear();
     event->accept();
 }
 
@@ -488,12 +684,33 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 // Drives
 
 void CMainFrame::ShowDrives() {
-    m_leftView->clear();
-    auto* root = new QTreeWidgetItem(m_leftView, {tr("My Computer")});
+    m_driveView->clear();
+    auto* root = new QTreeWidgetItem(m_driveView, {tr("My Computer")});
     for (const DriveNode& node : m_state.driveList.nodes) {
         new QTreeWidgetItem(root, {DriveText(node)});
     }
     root->setExpanded(true);
+    ShowLeftView(m_driveView);
+}
+
+void CMainFrame::ShowFolderTree() {
+    ShowLeftView(m_folderView);
+}
+
+bool CMainFrame::ShowsFolderTree() const {
+    return GetLeftPane() == m_folderView;
+}
+
+void CMainFrame::ShowLeftView(QWidget* view) {
+    if (GetLeftPane() == view) {
+        return;
+    }
+    // The splitter lets go of the view it replaces; the frame keeps it, hidden.
+    if (QWidget* old = m_splitter->replaceWidget(0, view)) {
+        old->setParent(this);
+        old->hide();
+    }
+    view->show();
 }
 
 // ---------------------------------------------------------------------------------------------

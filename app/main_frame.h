@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/found_entry_store.h"
 #include "app/qt_job_window.h"
 #include "app/scan_file_exists_dlg.h"
 #include "platform/job_messages.h"
@@ -14,8 +15,15 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
+#include <string_view>
+#include <vector>
 
+class CFileListView;
+class CLeftView;
 class CLogPaneDlg;
+class FileListModel;
+class FolderTreeModel;
 class CProgressBar;
 class JobRunner;
 class QAction;
@@ -26,10 +34,14 @@ class QSplitter;
 class QTreeWidget;
 class ScanState;
 
-// The program's one top-level window: a splitter of one row and two columns (drive or folder
-// tree left, file list right), the message log in a dock at the bottom, a status bar of three
+// The program's one top-level window: a splitter of one row and two columns (the drive tree, or
+// the folder tree once a scan has results, left; the file list of the folder selected in the
+// tree right), the message log in a dock at the bottom, a status bar of three
 // panes with up to two progress bars, and the menu commands. It receives every job message
 // through its job window and refuses to close while a job runs.
+//
+// It owns the entry store that keeps every found file and folder of the current scan, and the
+// folder-tree and file-list models over it; the job messages of a scan fill the store.
 //
 // The questions it asks the user go through AskUser, AskFileExists and AskSaveLogPath, so a
 // test can answer them without modal dialogs.
@@ -45,6 +57,12 @@ public:
         u"Can not exit.\nStop current operation before exiting Morwick Wrenfal .....";
     static constexpr int kPaneCount = 3;
     static constexpr int kMaxPaneWidth = 10000;
+    // Words of the found (pane 1) and marked (pane 2) totals.
+    static constexpr char16_t kTotalWord[] = u"Total";
+    static constexpr char16_t kMarkedWord[] = u"Marked";
+    static constexpr char16_t kInWord[] = u"in";
+    static constexpr char16_t kFoldersWord[] = u"folder(s)";
+    static constexpr char16_t kFilesWord[] = u"file(s)";
 
     enum class SaveLogResult {
         Saved,
@@ -62,7 +80,8 @@ public:
     CMainFrame(ScanState& state, JobRunner& runner, QWidget* parent = nullptr);
     ~CMainFrame() override;
 
-    // The splitter's panes: row 0, column 0 and column 1.
+    // The splitter's panes: row 0, column 0 (the drive tree or the folder tree) and column 1
+    // (the file list).
     QWidget* GetLeftPane() const;
     QWidget* GetRightPane() const;
     QSplitter* Splitter() const { return m_splitter; }
@@ -86,8 +105,32 @@ public:
     // Progress bar 0 (pane 0) or 1 (pane 1); null when absent.
     CProgressBar* ProgressBar(int which) const;
 
-    // Fills the left pane with the drives of the scan state's drive list.
+    // Fills the drive tree with the drives of the scan state's drive list and shows it in the
+    // left pane.
     void ShowDrives();
+    // Shows the folder tree in the left pane.
+    void ShowFolderTree();
+    bool ShowsFolderTree() const;
+
+    // The results of the current scan and their views.
+    FoundEntryStore& Store() { return m_store; }
+    const FoundEntryStore& Store() const { return m_store; }
+    FolderTreeModel& FolderModel() const { return *m_folderModel; }
+    FileListModel& FileList() const { return *m_fileListModel; }
+    QTreeWidget* DriveView() const { return m_driveView; }
+    CLeftView* FolderView() const { return m_folderView; }
+    CFileListView* FileListView() const { return m_fileListView; }
+
+    // Status pane 1 (which 0: the current volume's found totals) or 2 (which 1: the marked
+    // totals of the scan state); with `clear`, or without a volume, the pane is emptied.
+    void UpdateStatusSize(bool clear, int which);
+    // "<word> <size> in <files> file(s) in <folders> folder(s)".
+    static QString TotalsText(std::u16string_view word, uint64_t bytes, uint64_t files,
+                              uint64_t folders);
+    // Counts the marked entries into the scan state's selection totals, shows them in pane 2
+    // and, when anything is marked, sets some selected (and all selected when the marked bytes
+    // are the volume's found bytes).
+    void RecountSelection();
 
     // Tools > Stop Current Process: asks, then StopCurrentProcess.
     void OnStopCurrentProcess();
@@ -122,14 +165,34 @@ private:
     void CreateProgressBar(int which, const ProgressCreatePayload& payload);
     void DestroyProgressBar(int which);
     void ResetScan(bool full);
+    void ShowLeftView(QWidget* view);
+    void OnFolderSelected(std::size_t entry);
+    void OnUserCheckChanged();
+    void AddFoundItem(const FoundItemPayload& payload);
+    void FillChildItems(ChildItemsRequest& request);
     uint8_t SelectedDiskNumber() const;
+
+    struct VolumeTotals {
+        uint64_t bytes = 0;
+        uint64_t files = 0;
+        uint64_t folders = 0;
+    };
+    std::optional<VolumeTotals> CurrentVolumeTotals() const;
 
     ScanState& m_state;
     JobRunner& m_runner;
     QtJobWindow m_jobWindow;
+    // The models go before the store they observe; the views are deleted first of all.
+    FoundEntryStore m_store;
+    std::unique_ptr<FolderTreeModel> m_folderModel;
+    std::unique_ptr<FileListModel> m_fileListModel;
+    // What WM_GET_CHILD_ITEMS hands out: the job reads these copies through the pointers in
+    // its request until it sends the next request, which replaces them.
+    std::vector<FoundEntryStore::ItemCopy> m_childItemCopies;
     QSplitter* m_splitter = nullptr;
-    QTreeWidget* m_leftView = nullptr;
-    QTreeWidget* m_rightView = nullptr;
+    QTreeWidget* m_driveView = nullptr;
+    CLeftView* m_folderView = nullptr;
+    CFileListView* m_fileListView = nullptr;
     QDockWidget* m_logBar = nullptr;
     CLogPaneDlg* m_logPane = nullptr;
     QHBoxLayout* m_paneLayout = nullptr;

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "app/folder_tree_model.h"
+
+#include <QTreeView>
+
+#include <cstddef>
+
+class QSortFilterProxyModel;
+
+// The folder tree of a scan's results in the left pane: the folder-tree model shown sorted by
+// name (case ignored), with check boxes and folder pictures. Entries are addressed by their
+// index in the entry store, so callers never see the sorting. Checking goes straight to the
+// model; the view only tells that the user changed a check, so the frame can recount.
+class CLeftView : public QTreeView {
+    Q_OBJECT
+public:
+    explicit CLeftView(FolderTreeModel& model, QWidget* parent = nullptr);
+
+    FolderTreeModel& Model() const { return m_model; }
+
+    // The entry of the current folder, or FoundEntryStore::kNone.
+    std::size_t SelectedEntry() const;
+    // Makes the entry's folder current and visible. False when it has no tree node.
+    bool SelectEntry(std::size_t entry);
+    void ExpandEntry(std::size_t entry);
+    bool IsEntryExpanded(std::size_t entry) const;
+    // Collapses every child of the root. With `reselect` the root is also collapsed and opened
+    // again and made current, so the file list shows its entries.
+    void CollapseRoot(bool reselect);
+
+signals:
+    // The current folder changed; kNone when no folder is current.
+    void FolderSelected(std::size_t entry);
+    // A click or the space key changed an item's check box.
+    void CheckChangedByUser();
+
+protected:
+    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+
+private:
+    QModelIndex ViewIndex(std::size_t entry) const;
+    std::size_t EntryOfViewIndex(const QModelIndex& index) const;
+
+    FolderTreeModel& m_model;
+    QSortFilterProxyModel* m_sorted = nullptr;
+};

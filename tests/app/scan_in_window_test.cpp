@@ -1,0 +1,564 @@
+#include "app/file_list_model.h"
+#include "app/file_list_view.h"
+#include "app/folder_tree_model.h"
+#include "app/left_view.h"
+#include "app/log_pane.h"
+#include "app/main_frame.h"
+#include "diskio/drive_node.h"
+#include "diskio/size_text.h"
+#include "filesystems/fat_file_system.h"
+#include "filesystems/ntfs_file_system.h"
+#include "jobs/scan_state.h"
+#include "jobs/thread_for_file_system.h"
+#include "platform/device_table.h"
+#include "platform/job_runner.h"
+#include "tests/support/fixture_image.h"
+#include "tests/support/recording_job_window.h"
+#include "tests/support/temp_dir.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QHeaderView>
+#include <QPixmap>
+#include <QRegularExpression>
+#include <QSplitter>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kDriveLetter = 2;
+constexpr uint8_t kFatPartition = 4;
+constexpr uint8_t kNtfsPartition = 7;
+constexpr int kJobTimeoutMs = 60000;
+
+struct SentItem {
+    FoundItem item;
+    std::u16string name;
+};
+
+// A fixture image mapped as drive C:, with the drive node a scan reads.
+class MappedFixture {
+public:
+    MappedFixture(const std::string& fixture, uint8_t partitionType) {
+        m_image = UnpackFixture(fixture + ".img", m_dir);
+        if (m_image.empty()) {
+            return;
+        }
+        const uint64_t sectors = std::filesystem::file_size(m_image) / 512;
+        LogicalDriveInfo info;
+        info.drive = kDriveLetter;
+        info.disk = kDriveLetter;
+        info.firstSector = 0;
+        info.totalSectors = sectors;
+        info.lastSector = sectors - 1;
+        info.partitionType = partitionType;
+        m_node.number = kDriveLetter;
+        m_node.kind = DriveKind::LogicalDrive;
+        m_node.detail = info;
+    }
+
+    bool Ready() const { return !m_image.empty(); }
+    const DriveNode& Node() const { return m_node; }
+    // Several images may be open at once: the drive letter reads the one mapped last.
+    void Map() const {
+        DeviceTable::Process().SetDriveLetter(kDriveLetter,
+                                              DeviceSource{m_image.string(), 0, std::nullopt});
+    }
+
+private:
+    TempDir m_dir;
+    std::filesystem::path m_image;
+    DriveNode m_node;
+};
+
+// What the scan job sends, from a run on this thread over a recording window: the items in
+// arrival order, with the late names of WM_UPDATE_FOUND_ITEM given to the folder of the same
+// first cluster.
+std::vector<SentItem> DirectScan(const MappedFixture& fixture) {
+    ScanState state;
+    state.SetSelectedDrive(&fixture.Node());
+    RecordingJobWindow window;
+    std::vector<SentItem> items;
+    window.SetHandler([&items](JobMessage& message) -> intptr_t {
+        const FoundItemPayload* payload = message.Get<FoundItemPayload>();
+        if (payload == nullptr || payload->item == nullptr) {
+            return 0;
+        }
+        if (message.id == WM_ADD_FOUND_ITEM) {
+            items.push_back({*payload->item, payload->name});
+        } else if (message.id == WM_UPDATE_FOUND_ITEM && payload->item->firstCluster != 0) {
+            for (SentItem& sent : items) {
+                if (sent.item.IsFolder() && sent.item.firstCluster == payload->item->firstCluster) {
+                    sent.name = payload->name;
+                    break;
+                }
+            }
+        }
+        return 0;
+    });
+    CThreadForFileSystem job(state);
+    CThreadForFileSystem::Parameters parameters;
+    parameters.notifyWindow = &window;
+    job.SetParameters(parameters);
+    fixture.Map();
+    job.Run();
+    return items;
+}
+
+// Answers the frame's questions without modal dialogs.
+class AnsweringFrame : public CMainFrame {
+public:
+    using CMainFrame::CMainFrame;
+    std::vector<QString> questions;
+
+protected:
+    MessageBoxAnswer AskUser(const QString& text, const QString&, MessageBoxIcon, MessageBoxButtons,
+                             bool) override {
+        questions.push_back(text);
+        return MessageBoxAnswer::Ok;
+    }
+};
+
+class ScanInWindowTest : public ::testing::Test {
+protected:
+    ScanInWindowTest() : runner(state.jobFlags), frame(state, runner) {
+        frame.resize(1100, 700);
+        frame.show();
+    }
+    ~ScanInWindowTest() override {
+        runner.RequestStop();
+        EXPECT_TRUE(QTest::qWaitFor([this] { return !runner.IsRunning(); }, kJobTimeoutMs));
+    }
+
+    bool StartScan(const MappedFixture& fixture) {
+        state.SetSelectedDrive(&fixture.Node());
+        fixture.Map();
+        CThreadForFileSystem job(state);
+        CThreadForFileSystem::Parameters parameters;
+        parameters.notifyWindow = &frame.JobWindowForJobs();
+        job.SetParameters(parameters);
+        return job.Start(runner);
+    }
+
+    // Scans the fixture in the window; the job's messages are handled while waiting.
+    bool ScanInWindow(const MappedFixture& fixture) {
+        return StartScan(fixture) &&
+               QTest::qWaitFor([this] { return !runner.IsRunning(); }, kJobTimeoutMs);
+    }
+
+    void Send(JobMessage message) { frame.JobWindowForJobs().Send(message); }
+
+    const FoundEntryStore& Store() const { return frame.Store(); }
+
+    // Store entries 1.. are exactly the items the scan sent, in order.
+    void ExpectStoreHolds(const std::vector<SentItem>& sent) {
+        ASSERT_EQ(Store().Size(), sent.size() + 1);
+        for (size_t i = 0; i < sent.size(); ++i) {
+            const FoundEntryStore::Entry& kept = Store().At(i + 1);
+            EXPECT_EQ(kept.item.entryId, sent[i].item.entryId) << i;
+            EXPECT_EQ(kept.item.parentId, sent[i].item.parentId) << i;
+            EXPECT_EQ(kept.item.size, sent[i].item.size) << i;
+            EXPECT_EQ(kept.item.attributes, sent[i].item.attributes) << i;
+            EXPECT_EQ(kept.name, sent[i].name) << i;
+        }
+    }
+
+    // The view's index of a store entry, found through what the view shows.
+    QModelIndex ViewIndexOf(std::size_t entry, const QModelIndex& parent = {}) const {
+        const QAbstractItemModel* shown = frame.FolderView()->model();
+        for (int row = 0; row < shown->rowCount(parent); ++row) {
+            const QModelIndex index = shown->index(row, 0, parent);
+            if (index.data(FolderTreeModel::EntryIndexRole).toULongLong() == entry) {
+                return index;
+            }
+            if (const QModelIndex below = ViewIndexOf(entry, index); below.isValid()) {
+                return below;
+            }
+        }
+        return {};
+    }
+
+    QString VolumeTotalsText(uint64_t bytes, uint64_t files, uint64_t folders) const {
+        return QStringLiteral("Total %1 in %2 file(s) in %3 folder(s)")
+            .arg(QString::fromStdU16String(FormatSize(bytes)))
+            .arg(files)
+            .arg(folders);
+    }
+
+    ScanState state;
+    JobRunner runner;
+    AnsweringFrame frame;
+};
+
+// A folder directly under the root with at least one file in it, or kNone.
+std::size_t FolderWithFiles(const FoundEntryStore& store) {
+    for (const std::size_t child : store.ChildrenOf(store.RootId())) {
+        const FoundItem& folder = store.At(child).item;
+        if (!folder.IsFolder()) {
+            continue;
+        }
+        for (const std::size_t inside : store.ChildrenOf(folder.entryId)) {
+            if (!store.At(inside).item.IsFolder()) {
+                return child;
+            }
+        }
+    }
+    return FoundEntryStore::kNone;
+}
+
+std::vector<std::u16string> NamesOfChildren(const std::vector<SentItem>& sent, uint64_t parent) {
+    std::vector<std::u16string> names;
+    for (const SentItem& each : sent) {
+        if (each.item.parentId == parent) {
+            names.push_back(each.name);
+        }
+    }
+    return names;
+}
+
+std::vector<std::u16string> ListedNames(const FileListModel& list) {
+    std::vector<std::u16string> names;
+    for (int row = 0; row < list.rowCount(); ++row) {
+        names.push_back(list.index(row, 0).data().toString().toStdU16String());
+    }
+    return names;
+}
+
+TEST_F(ScanInWindowTest, FatScanFillsTheStoreTheTreeTheListAndTheTotals) {
+    MappedFixture fixture("fat16_volume", kFatPartition);
+    ASSERT_TRUE(fixture.Ready());
+    const std::vector<SentItem> sent = DirectScan(fixture);
+    ASSERT_GT(sent.size(), 10u);
+
+    ASSERT_TRUE(ScanInWindow(fixture));
+    EXPECT_FALSE(frame.JobRunning());
+    ASSERT_NE(state.FatVolume(), nullptr);
+    EXPECT_EQ(Store().Kind(), FoundEntryStore::VolumeKind::Fat);
+    EXPECT_EQ(Store().At(0).item.entryId, 0u);
+    EXPECT_EQ(Store().At(0).name, u"Root");
+    ExpectStoreHolds(sent);
+
+    // The folder tree took the drive tree's place; the splitter still has two panes.
+    EXPECT_TRUE(frame.ShowsFolderTree());
+    EXPECT_EQ(frame.GetLeftPane(), frame.FolderView());
+    EXPECT_EQ(frame.Splitter()->count(), 2);
+    EXPECT_FALSE(frame.DriveView()->isVisible());
+
+    // Every folder of the root is a tree node under it, shown sorted by name.
+    const QModelIndex root = ViewIndexOf(0);
+    ASSERT_TRUE(root.isValid());
+    const QAbstractItemModel* shown = frame.FolderView()->model();
+    size_t rootFolders = 0;
+    for (const SentItem& each : sent) {
+        rootFolders += each.item.IsFolder() && each.item.parentId == 0 ? 1 : 0;
+    }
+    ASSERT_GT(rootFolders, 0u);
+    ASSERT_EQ(static_cast<size_t>(shown->rowCount(root)), rootFolders);
+    for (int row = 1; row < shown->rowCount(root); ++row) {
+        EXPECT_LE(shown->index(row - 1, 0, root)
+                      .data()
+                      .toString()
+                      .compare(shown->index(row, 0, root).data().toString(), Qt::CaseInsensitive),
+                  0);
+    }
+    // Every sent folder whose parent folder came first has its node.
+    for (size_t i = 0; i < sent.size(); ++i) {
+        if (sent[i].item.IsFolder() && Store().At(i + 1).hasTreeNode) {
+            EXPECT_TRUE(ViewIndexOf(i + 1).isValid()) << i;
+        }
+    }
+
+    // The scan ends with the root current, its entries listed.
+    EXPECT_EQ(frame.FolderView()->SelectedEntry(), 0u);
+    EXPECT_EQ(ListedNames(frame.FileList()), NamesOfChildren(sent, 0));
+
+    // A click on the Size header sorts the rows on their byte counts, not on the texts.
+    QHeaderView* header = frame.FileListView()->horizontalHeader();
+    const int sizeColumn = static_cast<int>(FileListModel::Column::Size);
+    QTest::mouseClick(
+        header->viewport(), Qt::LeftButton, {},
+        QPoint(header->sectionViewportPosition(sizeColumn) + 10, header->height() / 2));
+    const FileListModel& list = frame.FileList();
+    ASSERT_GT(list.rowCount(), 2);
+    std::vector<qulonglong> sizes;
+    for (int row = 0; row < list.rowCount(); ++row) {
+        sizes.push_back(
+            list.index(row, sizeColumn).data(FileListModel::RawValueRole).toULongLong());
+    }
+    EXPECT_TRUE(std::is_sorted(sizes.begin(), sizes.end()) ||
+                std::is_sorted(sizes.rbegin(), sizes.rend()));
+    EXPECT_NE(sizes.front(), sizes.back());
+
+    // A click on a folder lists its entries in the order they were found.
+    const std::size_t folder = FolderWithFiles(Store());
+    ASSERT_NE(folder, FoundEntryStore::kNone);
+    const QModelIndex folderIndex = ViewIndexOf(folder);
+    ASSERT_TRUE(folderIndex.isValid());
+    frame.FolderView()->scrollTo(folderIndex);
+    QTest::mouseClick(frame.FolderView()->viewport(), Qt::LeftButton, {},
+                      frame.FolderView()->visualRect(folderIndex).center());
+    EXPECT_EQ(frame.FolderView()->SelectedEntry(), folder);
+    const uint64_t folderId = Store().At(folder).item.entryId;
+    EXPECT_EQ(frame.FileList().FolderId(), folderId);
+    EXPECT_EQ(ListedNames(frame.FileList()), NamesOfChildren(sent, folderId));
+    EXPECT_TRUE(state.parentAvailable.load());
+
+    // Pane 1: the volume's found bytes, files and folders.
+    const CFatFileSystem& volume = *state.FatVolume();
+    uint64_t bytes = 0;
+    uint64_t files = 0;
+    for (const SentItem& each : sent) {
+        if (!each.item.IsFolder()) {
+            bytes += each.item.size;
+            ++files;
+        }
+    }
+    EXPECT_EQ(volume.FoundBytes(), bytes);
+    EXPECT_EQ(static_cast<uint64_t>(volume.FileCount()), files);
+    EXPECT_EQ(frame.PaneText(1), VolumeTotalsText(bytes, files, sent.size() - files));
+    EXPECT_TRUE(
+        QRegularExpression(
+            QStringLiteral(R"(^Total \d+\.\d\d [KMG]B in \d+ file\(s\) in \d+ folder\(s\)$)"))
+            .match(frame.PaneText(1))
+            .hasMatch())
+        << frame.PaneText(1).toStdString();
+
+    frame.resize(1100, 700);
+    QCoreApplication::processEvents();
+    const QPixmap shot = frame.grab();
+    ASSERT_FALSE(shot.isNull());
+    EXPECT_TRUE(shot.save(
+        QDir(QCoreApplication::applicationDirPath()).absoluteFilePath("../scan_window.png"),
+        "PNG"));
+}
+
+TEST_F(ScanInWindowTest, NtfsScanKeepsNtfsIdsAndListsTheRootsEntries) {
+    MappedFixture fixture("ntfs_volume", kNtfsPartition);
+    ASSERT_TRUE(fixture.Ready());
+    const std::vector<SentItem> sent = DirectScan(fixture);
+    ASSERT_GT(sent.size(), 10u);
+
+    ASSERT_TRUE(ScanInWindow(fixture));
+    ASSERT_NE(state.NtfsVolume(), nullptr);
+    EXPECT_EQ(Store().Kind(), FoundEntryStore::VolumeKind::Ntfs);
+    EXPECT_EQ(Store().RootId(), 5u);
+    EXPECT_EQ(Store().At(0).item.entryId, 5u);
+    ExpectStoreHolds(sent);
+
+    EXPECT_EQ(ListedNames(frame.FileList()), NamesOfChildren(sent, 5));
+    const std::size_t folder = FolderWithFiles(Store());
+    ASSERT_NE(folder, FoundEntryStore::kNone);
+    ASSERT_TRUE(frame.FolderView()->SelectEntry(folder));
+    const uint64_t folderId = Store().At(folder).item.entryId;
+    EXPECT_EQ(ListedNames(frame.FileList()), NamesOfChildren(sent, folderId));
+
+    const CNtfsFileSystem& volume = *state.NtfsVolume();
+    EXPECT_EQ(frame.PaneText(1), VolumeTotalsText(volume.FoundBytes(), volume.FileCount(),
+                                                  volume.FoundCount() - volume.FileCount()));
+}
+
+TEST_F(ScanInWindowTest, CheckingTheRootMarksEverythingAndTheJobMessagesFollowIt) {
+    MappedFixture fixture("fat16_volume", kFatPartition);
+    ASSERT_TRUE(fixture.Ready());
+    ASSERT_TRUE(ScanInWindow(fixture));
+    const CFatFileSystem& volume = *state.FatVolume();
+    const uint64_t files = static_cast<uint64_t>(volume.FileCount());
+    size_t folders = 0;
+    for (size_t i = 0; i < Store().Size(); ++i) {
+        folders += Store().At(i).item.IsFolder() ? 1 : 0;
+    }
+
+    // The space key on the current root checks it, as a click on its box does.
+    ASSERT_TRUE(frame.FolderView()->SelectEntry(0));
+    QTest::keyClick(frame.FolderView(), Qt::Key_Space);
+    for (size_t i = 0; i < Store().Size(); ++i) {
+        ASSERT_EQ(Store().At(i).item.checkState, FoundEntryStore::kChecked) << i;
+    }
+    for (int row = 0; row < frame.FileList().rowCount(); ++row) {
+        EXPECT_EQ(frame.FileList().index(row, 0).data(Qt::CheckStateRole).toInt(), Qt::Checked);
+    }
+    // The user's check recounted at once.
+    const QString marked = QStringLiteral("Marked %1 in %2 file(s) in %3 folder(s)")
+                               .arg(QString::fromStdU16String(FormatSize(volume.FoundBytes())))
+                               .arg(files)
+                               .arg(folders);
+    EXPECT_EQ(frame.PaneText(2), marked);
+
+    // WM_SCAN_TOTALS counts the marks again from the store.
+    state.selectedFiles = 0;
+    state.selectedFolders = 0;
+    state.selectedBytes = 0;
+    state.someSelected = false;
+    state.allSelected = false;
+    frame.SetPaneText(2, QString());
+    Send(MakeScanTotals());
+    EXPECT_EQ(state.selectedFiles.load(), files);
+    EXPECT_EQ(state.selectedFolders.load(), folders);
+    EXPECT_EQ(state.selectedBytes.load(), volume.FoundBytes());
+    EXPECT_TRUE(state.someSelected.load());
+    EXPECT_TRUE(state.allSelected.load());
+    EXPECT_EQ(frame.PaneText(2), marked);
+
+    // The saving job's view of a folder: copies that stay valid until its next request.
+    const std::size_t folder = FolderWithFiles(Store());
+    ASSERT_NE(folder, FoundEntryStore::kNone);
+    const FoundItem folderItem = Store().At(folder).item;
+    JobMessage request = MakeGetChildItems(folderItem.entryId, false);
+    frame.JobWindowForJobs().Send(request);
+    const std::vector<const FoundItem*> children = request.Get<ChildItemsRequest>()->result;
+    const std::span<const std::size_t> kept = Store().ChildrenOf(folderItem.entryId);
+    ASSERT_EQ(children.size(), kept.size());
+    for (size_t i = 0; i < kept.size(); ++i) {
+        ASSERT_NE(children[i], nullptr);
+        EXPECT_EQ(children[i]->entryId, Store().At(kept[i]).item.entryId);
+        // Copies, not the kept records.
+        EXPECT_NE(children[i], &Store().At(kept[i]).item);
+    }
+
+    // The job marks what it saved: the folder partly, one file unchecked.
+    Send(MakeSetFolderCheck(folderItem.treeItem, true));
+    EXPECT_EQ(Store().At(folder).item.checkState, FoundEntryStore::kPartlyChecked);
+    const auto file = std::find_if(kept.begin(), kept.end(), [this](std::size_t index) {
+        return !Store().At(index).item.IsFolder();
+    });
+    ASSERT_NE(file, kept.end());
+    const FoundEntryStore::Entry& fileEntry = Store().At(*file);
+    Send(MakeSetFileCheck(fileEntry.name, fileEntry.item.entryId, folderItem.treeItem, false));
+    EXPECT_EQ(fileEntry.item.checkState, FoundEntryStore::kUnchecked);
+
+    JobMessage marksOnly = MakeGetChildItems(folderItem.entryId, false);
+    frame.JobWindowForJobs().Send(marksOnly);
+    EXPECT_EQ(marksOnly.Get<ChildItemsRequest>()->result.size(), kept.size() - 1);
+    JobMessage all = MakeGetChildItems(folderItem.entryId, true);
+    frame.JobWindowForJobs().Send(all);
+    EXPECT_EQ(all.Get<ChildItemsRequest>()->result.size(), kept.size());
+
+    Send(MakeScanTotals());
+    EXPECT_EQ(state.selectedFiles.load(), files - 1);
+    EXPECT_EQ(state.selectedBytes.load(), volume.FoundBytes() - fileEntry.item.size);
+
+    // Unchecking the root leaves nothing marked: the totals show zero and the flags stay.
+    ASSERT_TRUE(frame.FolderView()->SelectEntry(0));
+    ASSERT_EQ(Store().At(0).item.checkState, FoundEntryStore::kChecked);
+    QTest::keyClick(frame.FolderView(), Qt::Key_Space);
+    ASSERT_EQ(Store().At(0).item.checkState, FoundEntryStore::kUnchecked);
+    Send(MakeScanTotals());
+    EXPECT_EQ(frame.PaneText(2), QStringLiteral("Marked 0.00 KB in 0 file(s) in 0 folder(s)"));
+    EXPECT_TRUE(state.someSelected.load());
+    EXPECT_TRUE(state.allSelected.load());
+}
+
+TEST_F(ScanInWindowTest, StopDuringAScanEndsItAndJobRunningLastsUntilTheThreadEnds) {
+    MappedFixture fixture("fat16_volume", kFatPartition);
+    ASSERT_TRUE(fixture.Ready());
+    const size_t all = DirectScan(fixture).size();
+
+    ASSERT_TRUE(StartScan(fixture));
+    // While the test does not process events the job waits in its next message.
+    ASSERT_TRUE(QTest::qWaitFor([this] { return Store().Size() >= 3; }, kJobTimeoutMs));
+    ASSERT_TRUE(state.jobFlags.stoppable.load());
+    frame.OnStopCurrentProcess();
+    ASSERT_EQ(frame.questions.size(), 1u);
+    EXPECT_EQ(frame.questions[0], QString::fromUtf16(CMainFrame::kStopQuestion));
+    EXPECT_TRUE(state.jobFlags.stopRequested.load());
+    EXPECT_TRUE(state.jobFlags.jobRunning.load());
+    EXPECT_TRUE(frame.JobRunning());
+
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !runner.IsRunning(); }, kJobTimeoutMs));
+    EXPECT_FALSE(state.jobFlags.jobRunning.load());
+    EXPECT_LT(Store().Size(), all + 1);
+    const std::vector<CLogPaneDlg::Row> rows = frame.LogPane()->Rows();
+    EXPECT_TRUE(std::any_of(rows.begin(), rows.end(), [](const CLogPaneDlg::Row& row) {
+        return row.description == QStringLiteral("Process aborted, user intervention");
+    }));
+    // What was found before the stop stays shown.
+    EXPECT_TRUE(frame.ShowsFolderTree());
+    EXPECT_TRUE(frame.PaneText(1).startsWith(QStringLiteral("Total ")));
+}
+
+TEST_F(ScanInWindowTest, ResetsEmptyTheStoreAndNothingFoundReturnsToTheDrives) {
+    MappedFixture fixture("fat16_volume", kFatPartition);
+    ASSERT_TRUE(fixture.Ready());
+    ASSERT_TRUE(ScanInWindow(fixture));
+    ASSERT_GT(Store().Size(), 1u);
+    ASSERT_GT(frame.FileList().rowCount(), 0);
+
+    // The light reset keeps the results on screen but drops the volume.
+    Send(MakeSearchEnded());
+    EXPECT_GT(Store().Size(), 1u);
+    EXPECT_EQ(state.FatVolume(), nullptr);
+    EXPECT_TRUE(frame.PaneText(1).isEmpty());
+    // Without a volume the totals are empty.
+    frame.UpdateStatusSize(false, 0);
+    EXPECT_TRUE(frame.PaneText(1).isEmpty());
+
+    Send(MakeResetScan());
+    EXPECT_FALSE(Store().HasRoot());
+    EXPECT_EQ(frame.FolderModel().rowCount(), 0);
+    EXPECT_EQ(frame.FileList().rowCount(), 0);
+    EXPECT_TRUE(frame.ShowsFolderTree());
+    EXPECT_EQ(state.SelectedDrive(), nullptr);
+    EXPECT_TRUE(frame.PaneText(1).isEmpty());
+    EXPECT_TRUE(frame.PaneText(2).isEmpty());
+
+    // Entries without a root are refused; a new root starts afresh.
+    FoundItem stray;
+    stray.entryId = 9;
+    Send(MakeAddFoundItem(&stray, u"STRAY.TXT"));
+    EXPECT_FALSE(Store().HasRoot());
+
+    Send(MakeAddTreeRoot(0));
+    ASSERT_TRUE(Store().HasRoot());
+    Send(MakeAddFoundItem(&stray, u"STRAY.TXT"));
+    EXPECT_EQ(Store().Size(), 2u);
+    EXPECT_EQ(ListedNames(frame.FileList()), std::vector<std::u16string>{u"STRAY.TXT"});
+
+    Send(MakeNothingFound());
+    EXPECT_FALSE(Store().HasRoot());
+    EXPECT_FALSE(frame.ShowsFolderTree());
+    EXPECT_EQ(frame.GetLeftPane(), frame.DriveView());
+    EXPECT_EQ(frame.DriveView()->topLevelItemCount(), 1);
+    EXPECT_EQ(frame.FileList().rowCount(), 0);
+}
+
+TEST_F(ScanInWindowTest, LateNamesReachTheTreeOnlyWhenApplied) {
+    Send(MakeAddTreeRoot(0));
+    FoundItem folder;
+    folder.entryId = 7;
+    folder.parentId = 0;
+    folder.firstCluster = 40;
+    folder.attributes = FoundItem::kFolderAttribute;
+    Send(MakeAddFoundItem(&folder, u"OLDNAME"));
+    ASSERT_EQ(Store().Size(), 2u);
+    const QModelIndex node = ViewIndexOf(1);
+    ASSERT_TRUE(node.isValid());
+    // A folder added under the root opens it.
+    EXPECT_TRUE(frame.FolderView()->IsEntryExpanded(0));
+
+    FoundItem renamed = folder;
+    renamed.modifiedDate = 0x5A21;
+    Send(MakeUpdateFoundItem(&renamed, u"New Name"));
+    EXPECT_EQ(Store().At(1).name, u"New Name");
+    EXPECT_EQ(Store().At(1).item.modifiedDate, 0x5A21u);
+    EXPECT_EQ(ViewIndexOf(1).data().toString(), QStringLiteral("OLDNAME"));
+    Send(MakeApplyItemNames());
+    EXPECT_EQ(ViewIndexOf(1).data().toString(), QStringLiteral("New Name"));
+
+    // Collapsing root 0 makes the root current again and lists its entries.
+    ASSERT_TRUE(frame.FolderView()->SelectEntry(1));
+    EXPECT_EQ(frame.FileList().FolderId(), 7u);
+    Send(MakeCollapseRoot(0));
+    EXPECT_EQ(frame.FolderView()->SelectedEntry(), 0u);
+    EXPECT_EQ(frame.FileList().FolderId(), 0u);
+    EXPECT_TRUE(frame.FolderView()->IsEntryExpanded(0));
+}
+
+} // namespace
