@@ -478,13 +478,13 @@ void CMainFrame::AddFoundItem(const FoundItemPayload& payload) {
 }
 
 void CMainFrame::FillChildItems(ChildItemsRequest& request) {
-    // The request carries pointers: they point into copies kept here until the next request.
-    m_childItemCopies = m_store.ChildItems(request.parentEntryId, request.allEntries);
+    std::vector<FoundEntryStore::ItemCopy> copies =
+        m_store.ChildItems(request.parentEntryId, request.allEntries);
     request.result.clear();
-    request.result.reserve(m_childItemCopies.size());
-    for (const FoundEntryStore::ItemCopy& copy : m_childItemCopies) {
-        request.result.push_back(&copy.item);
-    }
+    request.result.reserve(copies.size());
+    for (FoundEntryStore::ItemCopy& copy : copies)
+        request.result.push_back(
+            {std::make_shared<const FoundItem>(copy.item), std::move(copy.name)});
 }
 
 void CMainFrame::OnFolderSelected(std::size_t entry) {

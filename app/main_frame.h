@@ -188,7 +188,6 @@ private:
     std::unique_ptr<FileListModel> m_fileListModel;
     // What WM_GET_CHILD_ITEMS hands out: the job reads these copies through the pointers in
     // its request until it sends the next request, which replaces them.
-    std::vector<FoundEntryStore::ItemCopy> m_childItemCopies;
     QSplitter* m_splitter = nullptr;
     QTreeWidget* m_driveView = nullptr;
     CLeftView* m_folderView = nullptr;

@@ -5,6 +5,7 @@
 #include "platform/window_title_request.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <variant>
@@ -109,12 +110,19 @@ struct RootSelectorPayload {
     bool SelectsRootOne() const { return lParam != 0; }
 };
 
-// WM_GET_CHILD_ITEMS: the handler fills `result` with the parent's entries (only the marked
-// ones unless allEntries).
+// One entry handed to a job: a copy of the kept item and its name, which the job owns, so the
+// window stays free to rename or drop its own entries while the job works.
+struct ChildItem {
+    std::shared_ptr<const FoundItem> item;
+    std::u16string name;
+};
+
+// WM_GET_CHILD_ITEMS: the handler fills `result` with copies of the parent's entries (only the
+// marked ones unless allEntries).
 struct ChildItemsRequest {
     uint64_t parentEntryId = 0;
     bool allEntries = false;
-    std::vector<const FoundItem*> result;
+    std::vector<ChildItem> result;
 };
 
 // WM_SET_FOLDER_CHECK: partly set turns a checked folder partly checked; clear unchecks it.

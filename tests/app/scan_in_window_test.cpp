@@ -407,20 +407,21 @@ TEST_F(ScanInWindowTest, CheckingTheRootMarksEverythingAndTheJobMessagesFollowIt
     EXPECT_TRUE(state.allSelected.load());
     EXPECT_EQ(frame.PaneText(2), marked);
 
-    // The saving job's view of a folder: copies that stay valid until its next request.
+    // The saving job's view of a folder: copies it owns, whatever the window does later.
     const std::size_t folder = FolderWithFiles(Store());
     ASSERT_NE(folder, FoundEntryStore::kNone);
     const FoundItem folderItem = Store().At(folder).item;
     JobMessage request = MakeGetChildItems(folderItem.entryId, false);
     frame.JobWindowForJobs().Send(request);
-    const std::vector<const FoundItem*> children = request.Get<ChildItemsRequest>()->result;
+    const std::vector<ChildItem> children = request.Get<ChildItemsRequest>()->result;
     const std::span<const std::size_t> kept = Store().ChildrenOf(folderItem.entryId);
     ASSERT_EQ(children.size(), kept.size());
     for (size_t i = 0; i < kept.size(); ++i) {
-        ASSERT_NE(children[i], nullptr);
-        EXPECT_EQ(children[i]->entryId, Store().At(kept[i]).item.entryId);
+        ASSERT_NE(children[i].item, nullptr);
+        EXPECT_EQ(children[i].item->entryId, Store().At(kept[i]).item.entryId);
+        EXPECT_EQ(children[i].name, Store().At(kept[i]).name);
         // Copies, not the kept records.
-        EXPECT_NE(children[i], &Store().At(kept[i]).item);
+        EXPECT_NE(children[i].item.get(), &Store().At(kept[i]).item);
     }
 
     // The job marks what it saved: the folder partly, one file unchecked.

@@ -197,24 +197,26 @@ TEST(RecordingJobWindowTest, KeepsEachSendersOrderUnderConcurrentSends) {
 
 TEST(RecordingJobWindowTest, HandlersWriteResultsBackToTheSender) {
     RecordingJobWindow window;
-    // Stand-ins for found items: only their addresses travel.
-    const char storage[3] = {};
-    const auto* first = reinterpret_cast<const FoundItem*>(&storage[0]);
-    const auto* second = reinterpret_cast<const FoundItem*>(&storage[1]);
     window.SetChildItemsFiller([&](ChildItemsRequest& request) {
         if (request.parentEntryId == 12) {
-            request.result.push_back(first);
+            request.result.push_back({nullptr, u"first"});
             if (request.allEntries) {
-                request.result.push_back(second);
+                request.result.push_back({nullptr, u"second"});
             }
         }
     });
+    auto names = [](const JobMessage& message) {
+        std::vector<std::u16string> out;
+        for (const ChildItem& child : message.Get<ChildItemsRequest>()->result)
+            out.push_back(child.name);
+        return out;
+    };
     JobMessage marked = MakeGetChildItems(12, false);
     window.Send(marked);
-    EXPECT_EQ(marked.Get<ChildItemsRequest>()->result, std::vector<const FoundItem*>{first});
+    EXPECT_EQ(names(marked), std::vector<std::u16string>{u"first"});
     JobMessage all = MakeGetChildItems(12, true);
     window.Send(all);
-    EXPECT_EQ(all.Get<ChildItemsRequest>()->result, (std::vector<const FoundItem*>{first, second}));
+    EXPECT_EQ(names(all), (std::vector<std::u16string>{u"first", u"second"}));
 
     int entriesLeft = 3;
     window.SetHandler([&](JobMessage& message) -> intptr_t {
