@@ -2,6 +2,8 @@
 
 #include "app/main_frame.h"
 #include "diskio/drive_list.h"
+#include "platform/data_folder.h"
+#include "platform/string_table.h"
 
 #include <QCoreApplication>
 
@@ -40,6 +42,8 @@ bool CMorwickWrenfalApp::InitInstance(bool buildDriveList) {
     if (!m_settings.File().empty() && m_settings.Load()) {
         m_state.LoadSettings(m_settings);
     }
+    // A missing pack leaves English; LANG keeps its value, so the menu still marks the choice.
+    StringTable::Program().LoadLanguage(m_state.language.load(), DataFolder());
     if (buildDriveList) {
         CDriveList(m_state.driveList).Build();
     }
