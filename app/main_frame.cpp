@@ -1,5 +1,7 @@
 #include "app/main_frame.h"
 
+#include "platform/string_table.h"
+
 #include "app/file_list_model.h"
 #include "app/file_list_view.h"
 #include "app/folder_tree_model.h"
@@ -518,10 +520,12 @@ std::optional<CMainFrame::VolumeTotals> CMainFrame::CurrentVolumeTotals() const 
 
 QString CMainFrame::TotalsText(std::u16string_view word, uint64_t bytes, uint64_t files,
                                uint64_t folders) {
+    // The words come from the current language each time: it may change during a scan.
+    const StringTable& strings = StringTable::Program();
     return FromUtf16(FormatText(u"%s %s %s %d %s %s %d %s", word, FormatSize(bytes),
-                                std::u16string_view(kInWord), ShownCount(files),
-                                std::u16string_view(kFilesWord), std::u16string_view(kInWord),
-                                ShownCount(folders), std::u16string_view(kFoldersWord)));
+                                strings.Get(kInWord), ShownCount(files), strings.Get(kFilesWord),
+                                strings.Get(kInWord), ShownCount(folders),
+                                strings.Get(kFoldersWord)));
 }
 
 void CMainFrame::UpdateStatusSize(bool clear, int which) {
@@ -532,10 +536,12 @@ void CMainFrame::UpdateStatusSize(bool clear, int which) {
         return;
     }
     if (which == 0) {
-        SetPaneText(pane, TotalsText(kTotalWord, volume->bytes, volume->files, volume->folders));
+        SetPaneText(pane, TotalsText(StringTable::Program().Get(kTotalWord), volume->bytes,
+                                     volume->files, volume->folders));
     } else {
-        SetPaneText(pane, TotalsText(kMarkedWord, m_state.selectedBytes.load(),
-                                     m_state.selectedFiles.load(), m_state.selectedFolders.load()));
+        SetPaneText(pane, TotalsText(StringTable::Program().Get(kMarkedWord),
+                                     m_state.selectedBytes.load(), m_state.selectedFiles.load(),
+                                     m_state.selectedFolders.load()));
     }
 }
 

@@ -57,12 +57,12 @@ public:
         u"Can not exit.\nStop current operation before exiting Morwick Wrenfal .....";
     static constexpr int kPaneCount = 3;
     static constexpr int kMaxPaneWidth = 10000;
-    // Words of the found (pane 1) and marked (pane 2) totals.
-    static constexpr char16_t kTotalWord[] = u"Total";
-    static constexpr char16_t kMarkedWord[] = u"Marked";
-    static constexpr char16_t kInWord[] = u"in";
-    static constexpr char16_t kFoldersWord[] = u"folder(s)";
-    static constexpr char16_t kFilesWord[] = u"file(s)";
+    // String ids of the words of the found (pane 1) and marked (pane 2) totals.
+    static constexpr uint32_t kTotalWord = 61568;
+    static constexpr uint32_t kMarkedWord = 61569;
+    static constexpr uint32_t kInWord = 61570;
+    static constexpr uint32_t kFoldersWord = 61571;
+    static constexpr uint32_t kFilesWord = 61572;
 
     enum class SaveLogResult {
         Saved,
