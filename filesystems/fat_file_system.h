@@ -239,6 +239,8 @@ private:
     uint32_t SectorsPerClusterFromCandidates();
     void AdvanceTreePass();
     void FindLostFolders();
+    // A folder found by its "." and ".." entries: sent under the root, or kept as an orphan.
+    void AddFolderFromHead(uint32_t cluster, uint32_t parentCluster);
     void FindLostFoldersInRange();
     void AddLostFolders();
     void AddRootFiles();

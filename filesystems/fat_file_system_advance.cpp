@@ -118,6 +118,22 @@ FolderHead ReadFolderHead(std::span<const uint8_t> cluster, uint32_t number, boo
 
 } // namespace
 
+void CFatFileSystem::AddFolderFromHead(uint32_t cluster, uint32_t parentCluster) {
+    const bool fat32 = m_fatType == 11;
+    if (parentCluster == 0 || (fat32 && parentCluster == m_rootCluster)) {
+        // A folder of the root: named by its cluster, sent, and walked with claiming.
+        if (IsFoundFolder(cluster))
+            return;
+        FoundItem folder = FolderItem(NextEntryId(), 0, cluster, false);
+        SendFoundItem(folder, ClusterName(cluster));
+        AddFoundFolder(cluster, folder.entryId, 0);
+        ClaimFileClusters(cluster, nullptr, false);
+        WalkFolder(folder.entryId, cluster, false, true);
+    } else if (!IsFoundFolder(cluster) && !IsDeletedFolder(cluster)) {
+        m_orphanFolders.push_back({cluster, parentCluster});
+    }
+}
+
 void CFatFileSystem::FindLostFolders() {
     m_lostFolderSearchRan = true;
     m_foundCount = 0;
@@ -147,19 +163,7 @@ void CFatFileSystem::FindLostFolders() {
                 continue;
             const FolderHead head = ReadFolderHead(bytes, cluster, fat32);
             if (head.isHead) {
-                const bool parentIsRoot =
-                    head.parentCluster == 0 || (fat32 && head.parentCluster == m_rootCluster);
-                if (parentIsRoot) {
-                    if (IsFoundFolder(cluster))
-                        continue;
-                    FoundItem folder = FolderItem(NextEntryId(), 0, cluster, false);
-                    SendFoundItem(folder, ClusterName(cluster));
-                    AddFoundFolder(cluster, folder.entryId, 0);
-                    ClaimFileClusters(cluster, nullptr, false);
-                    WalkFolder(folder.entryId, cluster, false, true);
-                } else if (!IsFoundFolder(cluster) && !IsDeletedFolder(cluster)) {
-                    m_orphanFolders.push_back({cluster, head.parentCluster});
-                }
+                AddFolderFromHead(cluster, head.parentCluster);
                 continue;
             }
             if (matchSignatures && ClusterUsage(cluster) == kClusterUnused) {
@@ -215,19 +219,8 @@ void CFatFileSystem::FindLostFoldersInRange() {
             if (ReadCluster(cluster, 0, buffer.data(), m_sectorsPerCluster, handle) == 0)
                 continue;
             const FolderHead head = ReadFolderHead(buffer, cluster, fat32);
-            if (!head.isHead)
-                continue;
-            if (head.parentCluster == 0 || (fat32 && head.parentCluster == m_rootCluster)) {
-                if (IsFoundFolder(cluster))
-                    continue;
-                FoundItem folder = FolderItem(NextEntryId(), 0, cluster, false);
-                SendFoundItem(folder, ClusterName(cluster));
-                AddFoundFolder(cluster, folder.entryId, 0);
-                ClaimFileClusters(cluster, nullptr, false);
-                WalkFolder(folder.entryId, cluster, false, true);
-            } else if (!IsFoundFolder(cluster) && !IsDeletedFolder(cluster)) {
-                m_orphanFolders.push_back({cluster, head.parentCluster});
-            }
+            if (head.isHead)
+                AddFolderFromHead(cluster, head.parentCluster);
         }
     }
 
