@@ -1,5 +1,6 @@
 // The standard scan of a FAT32 volume with 20,000 files in 2,000 folders, beside sleuthkit's
 // fls reading the same image. The image is made at start-up with mkfs.fat and mtools.
+#include "bench/bench_folder.h"
 #include "diskio/drive_node.h"
 #include "filesystems/fat_file_system.h"
 #include "filesystems/scan_environment.h"
@@ -41,19 +42,13 @@ public:
     }
     const fs::path& Image() const { return m_image; }
     bool Ready() const { return m_ready; }
-    ~BenchVolume() {
-        std::error_code error;
-        fs::remove_all(m_folder, error);
-    }
 
 private:
     BenchVolume() {
-        char pattern[] = "/tmp/morwick-fat-bench-XXXXXX";
-        if (::mkdtemp(pattern) == nullptr)
+        if (!m_folder.Made())
             return;
-        m_folder = pattern;
-        m_image = m_folder / "fat32.img";
-        fs::path source = m_folder / "tree";
+        m_image = m_folder.Path() / "fat32.img";
+        fs::path source = m_folder.Path() / "tree";
         for (int folder = 0; folder < kFolders; ++folder) {
             fs::path dir = source / ("D" + std::to_string(folder / 100)) /
                            ("Folder " + std::to_string(folder));
@@ -72,7 +67,7 @@ private:
             std::fprintf(stderr, "fat_scan_bench: could not make the image (mkfs.fat, mtools)\n");
     }
 
-    fs::path m_folder;
+    BenchFolder m_folder{"fat-bench"};
     fs::path m_image;
     bool m_ready = false;
 };
@@ -144,9 +139,9 @@ template <typename F> double MedianMilliseconds(F run) {
     for (int i = 0; i < 5; ++i) {
         auto start = std::chrono::steady_clock::now();
         run();
-        times.push_back(std::chrono::duration<double, std::milli>(
-                            std::chrono::steady_clock::now() - start)
-                            .count());
+        times.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count());
     }
     std::sort(times.begin(), times.end());
     return times[times.size() / 2];

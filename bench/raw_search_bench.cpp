@@ -3,6 +3,7 @@
 // ceiling) and beside PhotoRec (Debian package testdisk) carving it. Warm cache: the image is
 // read once before anything is timed. The image is made at start-up in /tmp from
 // tests/fixtures/carving.img.xz, found through MORWICK_FIXTURES or beside the build folder.
+#include "bench/bench_folder.h"
 #include "diskio/drive_node.h"
 #include "filesystems/active_signature_search.h"
 #include "filesystems/fat_file_system.h"
@@ -66,22 +67,16 @@ public:
     }
     bool Ready() const { return m_ready; }
     const fs::path& Image() const { return m_image; }
-    const fs::path& Folder() const { return m_folder; }
+    const fs::path& Folder() const { return m_folder.Path(); }
     uint64_t PlacedFiles() const { return m_placedFiles; }
-    ~BenchImage() {
-        std::error_code error;
-        fs::remove_all(m_folder, error);
-    }
 
 private:
     BenchImage() {
-        char pattern[] = "/tmp/morwick-raw-bench-XXXXXX";
-        if (::mkdtemp(pattern) == nullptr)
+        if (!m_folder.Made())
             return;
-        m_folder = pattern;
-        m_image = m_folder / "disk.img";
+        m_image = m_folder.Path() / "disk.img";
         const fs::path fixtures = FixturesFolder();
-        const fs::path tile = m_folder / "carving.img";
+        const fs::path tile = m_folder.Path() / "carving.img";
         const std::string unpack =
             "xz -dc " + Quote(fixtures / "carving.img.xz") + " > " + Quote(tile);
         if (std::system(unpack.c_str()) != 0) {
@@ -116,7 +111,7 @@ private:
         m_ready = fs::file_size(m_image, error) == kImageBytes;
     }
 
-    fs::path m_folder;
+    BenchFolder m_folder{"raw-bench"};
     fs::path m_image;
     uint64_t m_placedFiles = 0;
     bool m_ready = false;

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+// A private folder under /tmp for one benchmark's images, removed with everything in it.
+class BenchFolder {
+public:
+    explicit BenchFolder(const std::string& name) {
+        std::string pattern = "/tmp/morwick-" + name + "-XXXXXX";
+        if (::mkdtemp(pattern.data()) != nullptr)
+            m_path = pattern;
+    }
+    ~BenchFolder() {
+        std::error_code error;
+        if (!m_path.empty())
+            std::filesystem::remove_all(m_path, error);
+    }
+    BenchFolder(const BenchFolder&) = delete;
+    BenchFolder& operator=(const BenchFolder&) = delete;
+
+    bool Made() const { return !m_path.empty(); }
+    const std::filesystem::path& Path() const { return m_path; }
+
+private:
+    std::filesystem::path m_path;
+};
