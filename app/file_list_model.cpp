@@ -1,5 +1,8 @@
 #include "app/file_list_model.h"
 
+#include "app/program_text.h"
+
+#include "platform/file_time.h"
 #include "platform/text_compare.h"
 
 #include <algorithm>
@@ -8,58 +11,8 @@
 
 namespace {
 
-constexpr uint64_t kFileTimeTicksPerSecond = 10'000'000;
 constexpr uint64_t kFileTimeLimit = uint64_t{1} << 63;
-// Days from 1601-01-01, where FILETIMEs start, to 1970-01-01.
-constexpr int64_t kDaysFrom1601To1970 = 134774;
 const QString kMissingTime = QStringLiteral("--------");
-
-struct TimeFields {
-    int year = 0;
-    int month = 0;
-    int day = 0;
-    int hour = 0;
-    int minute = 0;
-    int second = 0;
-};
-
-int InRangeOr(uint32_t value, uint32_t low, uint32_t high, int fallback) {
-    return value >= low && value <= high ? static_cast<int>(value) : fallback;
-}
-
-// Out-of-range fields of a damaged entry are replaced, never rejected, so every entry shows a
-// date; a month of 0 shows as 12 as it always has.
-TimeFields DosDateTimeToFields(uint32_t time, uint32_t date) {
-    TimeFields fields;
-    fields.year = InRangeOr((date >> 9) + 1980, 1, 9999, 0);
-    fields.month = InRangeOr((date >> 5) & 15, 1, 12, 12);
-    fields.day = InRangeOr(date & 31, 1, 31, 0);
-    fields.hour = InRangeOr(time >> 11, 1, 23, 0);
-    fields.minute = InRangeOr((time >> 5) & 63, 1, 60, 0);
-    fields.second = InRangeOr((time & 31) * 2, 1, 60, 0);
-    return fields;
-}
-
-// A FILETIME below 2^63 as UTC calendar fields.
-TimeFields FileTimeToFields(uint64_t fileTime) {
-    const uint64_t seconds = fileTime / kFileTimeTicksPerSecond;
-    const uint64_t secondOfDay = seconds % 86400;
-    int64_t z = static_cast<int64_t>(seconds / 86400) - kDaysFrom1601To1970 + 719468;
-    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const int64_t dayOfEra = z - era * 146097;
-    const int64_t yearOfEra =
-        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-    const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    const int64_t monthIndex = (5 * dayOfYear + 2) / 153;
-    TimeFields fields;
-    fields.day = static_cast<int>(dayOfYear - (153 * monthIndex + 2) / 5 + 1);
-    fields.month = static_cast<int>(monthIndex < 10 ? monthIndex + 3 : monthIndex - 9);
-    fields.year = static_cast<int>(yearOfEra + era * 400 + (fields.month <= 2 ? 1 : 0));
-    fields.hour = static_cast<int>(secondOfDay / 3600);
-    fields.minute = static_cast<int>(secondOfDay / 60 % 60);
-    fields.second = static_cast<int>(secondOfDay % 60);
-    return fields;
-}
 
 bool FileTimeMissing(uint32_t high) {
     return high == 0 || ((uint64_t{high} << 32) >= kFileTimeLimit);
@@ -96,11 +49,13 @@ uint64_t CombinedFileTime(uint32_t low, uint32_t high) {
 } // namespace
 
 FileListModel::FileListModel(FoundEntryStore& store, QObject* parent)
-    : QAbstractTableModel(parent),
-      m_store(store), m_titles{tr("Name"),          tr("Type"),         tr("Size"),
-                               tr("Modified Date"), tr("Created Date"), tr("Last Access Date"),
-                               tr("File Id")},
-      m_typeTexts{tr("Folder"), tr("Deleted Folder"), tr("File"), tr("Deleted File")} {
+    : QAbstractTableModel(parent), m_store(store) {
+    for (uint32_t i = 0; i < kColumnCount; ++i) {
+        m_titles.push_back(ProgramText(kFirstColumnTitleId + i));
+    }
+    for (uint32_t i = 0; i < kTypeTextCount; ++i) {
+        m_typeTexts.push_back(ProgramText(kFirstTypeTextId + i));
+    }
     m_store.AddObserver(this);
 }
 
@@ -149,7 +104,7 @@ void FileListModel::SetColumnTitles(const QStringList& titles) {
 }
 
 void FileListModel::SetTypeTexts(const QStringList& texts) {
-    if (texts.size() != 4) {
+    if (texts.size() != kTypeTextCount) {
         return;
     }
     m_typeTexts = texts;
@@ -229,8 +184,12 @@ bool FileListModel::setData(const QModelIndex& index, const QVariant& value, int
         return true;
     }
     if (role == Qt::EditRole) {
-        return m_store.RenameEntry(entry, value.toString().toStdU16String()) ==
-               FoundEntryStore::NameCheck::Accepted;
+        const std::u16string name = value.toString().toStdU16String();
+        if (const RenameCheck check = ValidateRenamedName(name); check != RenameCheck::Ok) {
+            emit RenameRefused(check);
+            return false;
+        }
+        return m_store.RenameEntry(entry, name);
     }
     return false;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/found_entry_store.h"
+#include "app/rename_check.h"
 
 #include <QAbstractTableModel>
 #include <QStringList>
@@ -28,6 +29,11 @@ public:
         FileId,
     };
     static constexpr int kColumnCount = 7;
+    static constexpr int kTypeTextCount = 4;
+    // String ids of the column titles, 61530 "Name" to 61536 "File Id", and of the type texts,
+    // 61537 "Folder", "Deleted Folder", "File" and 61540 "Deleted File".
+    static constexpr uint32_t kFirstColumnTitleId = 61530;
+    static constexpr uint32_t kFirstTypeTextId = 61537;
 
     enum Role {
         RawValueRole = Qt::UserRole + 1,
@@ -79,6 +85,10 @@ public:
     // Sort keys of the same fields: 0 for a missing time, larger for later times.
     static uint64_t TimeKey(FoundEntryStore::VolumeKind kind, uint32_t low, uint32_t high);
     static uint64_t LastAccessKey(FoundEntryStore::VolumeKind kind, uint32_t low, uint32_t high);
+
+signals:
+    // A name set through EditRole that ValidateRenamedName refused; the old name stays.
+    void RenameRefused(RenameCheck check);
 
 private:
     void AboutToReset() override;

@@ -1,5 +1,7 @@
 #include "app/file_list_view.h"
 
+#include "app/rename_refusal_box.h"
+
 #include <QHeaderView>
 #include <QIcon>
 #include <QKeyEvent>
@@ -7,6 +9,7 @@
 #include <QStyledItemDelegate>
 
 #include <array>
+#include <utility>
 
 namespace {
 
@@ -79,9 +82,22 @@ CFileListView::CFileListView(FileListModel& model, QWidget* parent)
     header->setSortIndicator(-1, Qt::AscendingOrder);
     setSortingEnabled(true);
     connect(this, &QAbstractItemView::doubleClicked, this, &CFileListView::OpenRow);
+    // The message waits until the editor that sent the name is gone.
+    connect(&m_model, &FileListModel::RenameRefused, this, [this](RenameCheck check) {
+        QMetaObject::invokeMethod(
+            this, [this, check] { ShowRenameRefusal(this, check); }, Qt::QueuedConnection);
+    });
+}
+
+void CFileListView::SetRenameAllowed(std::function<bool()> allowed) {
+    m_renameAllowed = std::move(allowed);
 }
 
 bool CFileListView::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
+    // No editor opens, but the event still reaches the check box.
+    if (m_renameAllowed && !m_renameAllowed()) {
+        trigger = NoEditTriggers;
+    }
     const QVariant before = index.data(Qt::CheckStateRole);
     const bool handled = QTableView::edit(index, trigger, event);
     if (index.isValid() && index.data(Qt::CheckStateRole) != before) {

@@ -5,11 +5,14 @@
 #include <QTableView>
 
 #include <cstddef>
+#include <functional>
 
 // The file list of the right pane: one row per entry of the folder selected in the tree, with
 // a check box in the Name column. A header click sorts through FileListModel::sort, which
 // orders rows on the values of RawValueRole (64-bit sizes, ids and time keys), never on the
-// shown texts. Until the first header click rows stay in the order the entries were found.
+// shown texts. Until the first header click rows stay in the order the entries were found. F2
+// renames the current row unless the owner's rule forbids it (while a job runs); a name the
+// model refuses brings the message box that says why, once the editor has closed.
 class CFileListView : public QTableView {
     Q_OBJECT
 public:
@@ -21,6 +24,8 @@ public:
     explicit CFileListView(FileListModel& model, QWidget* parent = nullptr);
 
     FileListModel& Model() const { return m_model; }
+    // Asked each time an editor would open; without a rule renaming is always allowed.
+    void SetRenameAllowed(std::function<bool()> allowed);
 
 signals:
     // A click or the space key changed a row's check box.
@@ -36,4 +41,5 @@ private:
     void OpenRow(const QModelIndex& index);
 
     FileListModel& m_model;
+    std::function<bool()> m_renameAllowed;
 };

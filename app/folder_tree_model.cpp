@@ -93,8 +93,12 @@ bool FolderTreeModel::setData(const QModelIndex& index, const QVariant& value, i
         return true;
     }
     if (role == Qt::EditRole) {
-        return m_store.RenameEntry(entry, value.toString().toStdU16String()) ==
-               FoundEntryStore::NameCheck::Accepted;
+        const std::u16string name = value.toString().toStdU16String();
+        if (const RenameCheck check = ValidateRenamedName(name); check != RenameCheck::Ok) {
+            emit RenameRefused(check);
+            return false;
+        }
+        return m_store.RenameEntry(entry, name);
     }
     return false;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/found_entry_store.h"
+#include "app/rename_check.h"
 
 #include <QAbstractItemModel>
 
@@ -11,7 +12,9 @@
 // index. Check boxes show the entries' check states; checking one cascades through the store,
 // and the model then reports every changed folder, the whole subtree and the ancestors. Icons
 // are not chosen here: IconRole gives the image number (0 root, 1 folder, 2 deleted folder) and
-// the view picks the picture. The store must outlive the model.
+// the view picks the picture. A new name set through EditRole is checked by
+// ValidateRenamedName; a refused one keeps the old name and is reported by RenameRefused, for
+// the view to tell the user. The store must outlive the model.
 class FolderTreeModel : public QAbstractItemModel, private FoundEntryStore::Observer {
     Q_OBJECT
 
@@ -37,6 +40,9 @@ public:
     QModelIndex IndexOfEntry(std::size_t entry) const;
     // The entry of a node, or FoundEntryStore::kNone.
     std::size_t EntryOf(const QModelIndex& index) const;
+
+signals:
+    void RenameRefused(RenameCheck check);
 
 private:
     void AboutToReset() override;

@@ -1,13 +1,16 @@
 #include "app/found_entry_store.h"
 
+#include "app/rename_check.h"
+#include "filesystems/found_item_serializer.h"
+
 #include <algorithm>
+#include <cerrno>
 #include <deque>
 #include <unordered_set>
 
-namespace {
+#include <unistd.h>
 
-constexpr std::u16string_view kForbiddenNameCharacters = u"\"*/:<>?\\|";
-constexpr std::size_t kMaxNameLength = 256;
+namespace {
 
 bool IsMarked(uint8_t state) {
     return state == FoundEntryStore::kChecked || state == FoundEntryStore::kPartlyChecked;
@@ -45,6 +48,7 @@ void FoundEntryStore::CreateRoot(VolumeKind kind, int rootNumber) {
     m_children.clear();
     m_folderByCluster.clear();
     m_renames.clear();
+    m_writeCursor = kNone;
     m_kind = kind;
     m_rootNumber = rootNumber;
 
@@ -78,6 +82,7 @@ void FoundEntryStore::Clear() {
     m_children.clear();
     m_folderByCluster.clear();
     m_renames.clear();
+    m_writeCursor = kNone;
     m_rootNumber = 0;
     for (Observer* observer : m_observers) {
         observer->ResetDone();
@@ -348,27 +353,9 @@ void FoundEntryStore::ApplyItemNames() {
     NotifyEntries(changed);
 }
 
-FoundEntryStore::NameCheck FoundEntryStore::CheckNewName(std::u16string_view name) {
-    if (name.find_first_of(kForbiddenNameCharacters) != std::u16string_view::npos) {
-        return NameCheck::ForbiddenCharacter;
-    }
-    if (name.empty()) {
-        return NameCheck::Empty;
-    }
-    if (name.size() > kMaxNameLength) {
-        return NameCheck::TooLong;
-    }
-    return NameCheck::Accepted;
-}
-
-FoundEntryStore::NameCheck FoundEntryStore::RenameEntry(std::size_t index,
-                                                        std::u16string_view name) {
-    if (index >= m_entries.size()) {
-        return NameCheck::NoEntry;
-    }
-    const NameCheck check = CheckNewName(name);
-    if (check != NameCheck::Accepted) {
-        return check;
+bool FoundEntryStore::RenameEntry(std::size_t index, std::u16string_view name) {
+    if (index >= m_entries.size() || ValidateRenamedName(name) != RenameCheck::Ok) {
+        return false;
     }
     Entry& entry = m_entries[index];
     entry.name = name;
@@ -376,7 +363,58 @@ FoundEntryStore::NameCheck FoundEntryStore::RenameEntry(std::size_t index,
         entry.treeText = name;
     }
     NotifyEntries({index});
-    return check;
+    return true;
+}
+
+std::vector<uint8_t> FoundEntryStore::TreeRecord(const FoundItem& item, std::u16string_view name) {
+    std::size_t length = std::min(name.size(), kMaxStoredNameLength);
+    // A high surrogate whose partner would be cut off goes too.
+    if (length > 0 && length < name.size() && name[length - 1] >= 0xD800 &&
+        name[length - 1] <= 0xDBFF) {
+        --length;
+    }
+    std::vector<uint8_t> record;
+    record.reserve(1 + FoundItemSerializer::kSize + 2 * length);
+    record.push_back(static_cast<uint8_t>(length));
+    const std::vector<uint8_t> fields = FoundItemSerializer::Write(item);
+    record.insert(record.end(), fields.begin(), fields.end());
+    for (std::size_t i = 0; i < length; ++i) {
+        record.push_back(static_cast<uint8_t>(name[i] & 0xFF));
+        record.push_back(static_cast<uint8_t>(name[i] >> 8));
+    }
+    return record;
+}
+
+FoundEntryStore::TreeWriteResult FoundEntryStore::WriteNextItem(int fd) {
+    TreeWriteResult result;
+    const std::size_t index = m_writeCursor == kNone ? 0 : m_writeCursor;
+    if (index >= m_entries.size()) {
+        m_writeCursor = kNone;
+        return result;
+    }
+    const std::vector<uint8_t> record = TreeRecord(m_entries[index].item, m_entries[index].name);
+    // Records always go after what the file holds, wherever its offset was left.
+    bool written = ::lseek(fd, 0, SEEK_END) >= 0 || errno == ESPIPE;
+    std::size_t done = 0;
+    while (written && done < record.size()) {
+        const ssize_t n = ::write(fd, record.data() + done, record.size() - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            written = false;
+            break;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    if (!written) {
+        m_writeCursor = kNone;
+        result.failed = true;
+        return result;
+    }
+    result.more = index + 1 < m_entries.size();
+    m_writeCursor = result.more ? index + 1 : kNone;
+    return result;
 }
 
 void FoundEntryStore::NotifyChecks(const std::vector<std::size_t>& changed) {

@@ -41,14 +41,6 @@ public:
         Ntfs,
     };
 
-    enum class NameCheck {
-        Accepted,
-        ForbiddenCharacter,
-        Empty,
-        TooLong,
-        NoEntry,
-    };
-
     struct Entry {
         FoundItem item;
         std::u16string name;
@@ -156,9 +148,30 @@ public:
     // Gives every queued name to the tree texts of the folders with that id; empties the queue.
     void ApplyItemNames();
 
-    // A rename by the user: the entry and its tree text at once.
-    static NameCheck CheckNewName(std::u16string_view name);
-    NameCheck RenameEntry(std::size_t index, std::u16string_view name);
+    // A rename by the user: the entry and its tree text at once. False, changing nothing, when
+    // there is no such entry or ValidateRenamedName refuses the name.
+    bool RenameEntry(std::size_t index, std::u16string_view name);
+
+    // Writing the entries into a scan-information file, one per call, in arrival order from the
+    // root: a length byte n, the FoundItemSerializer record, then the name's first n characters
+    // in UTF-16LE. n is at most kMaxStoredNameLength; a longer name is cut, never in the middle
+    // of a surrogate pair, so the byte always counts the characters written.
+    struct TreeWriteResult {
+        // Entries remain after the one written.
+        bool more = false;
+        // The file refused the write or took only part of it.
+        bool failed = false;
+    };
+    static constexpr std::size_t kMaxStoredNameLength = 255;
+
+    // Appends the entry at the write cursor to the end of the file and advances the cursor. A
+    // pass starts at the root when the cursor is unset: at first, after a pass ended or failed,
+    // after a new root or Clear, and after RestartTreeWrite, which a job that saves the tree
+    // calls before its first write. With no entries nothing is written.
+    TreeWriteResult WriteNextItem(int fd);
+    void RestartTreeWrite() { m_writeCursor = kNone; }
+    // The bytes WriteNextItem appends for an entry.
+    static std::vector<uint8_t> TreeRecord(const FoundItem& item, std::u16string_view name);
 
 private:
     struct ChildList {
@@ -181,6 +194,7 @@ private:
     std::unordered_map<uint64_t, std::size_t> m_folderByCluster;
     std::vector<Rename> m_renames;
     std::vector<Observer*> m_observers;
+    std::size_t m_writeCursor = kNone;
     VolumeKind m_kind = VolumeKind::Fat;
     int m_rootNumber = 0;
 };

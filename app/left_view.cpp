@@ -1,11 +1,14 @@
 #include "app/left_view.h"
 
+#include "app/rename_refusal_box.h"
+
 #include <QIcon>
 #include <QItemSelectionModel>
 #include <QSortFilterProxyModel>
 #include <QStyle>
 
 #include <array>
+#include <utility>
 
 namespace {
 
@@ -52,6 +55,15 @@ CLeftView::CLeftView(FolderTreeModel& model, QWidget* parent) : QTreeView(parent
     setUniformRowHeights(true);
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) { emit FolderSelected(EntryOfViewIndex(current)); });
+    // The message waits until the editor that sent the name is gone.
+    connect(&m_model, &FolderTreeModel::RenameRefused, this, [this](RenameCheck check) {
+        QMetaObject::invokeMethod(
+            this, [this, check] { ShowRenameRefusal(this, check); }, Qt::QueuedConnection);
+    });
+}
+
+void CLeftView::SetRenameAllowed(std::function<bool()> allowed) {
+    m_renameAllowed = std::move(allowed);
 }
 
 QModelIndex CLeftView::ViewIndex(std::size_t entry) const {
@@ -105,6 +117,10 @@ void CLeftView::CollapseRoot(bool reselect) {
 }
 
 bool CLeftView::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
+    // No editor opens, but the event still reaches the check box.
+    if (m_renameAllowed && !m_renameAllowed()) {
+        trigger = NoEditTriggers;
+    }
     const QVariant before = index.data(Qt::CheckStateRole);
     const bool handled = QTreeView::edit(index, trigger, event);
     if (index.isValid() && index.data(Qt::CheckStateRole) != before) {

@@ -5,13 +5,16 @@
 #include <QTreeView>
 
 #include <cstddef>
+#include <functional>
 
 class QSortFilterProxyModel;
 
 // The folder tree of a scan's results in the left pane: the folder-tree model shown sorted by
 // name (case ignored), with check boxes and folder pictures. Entries are addressed by their
 // index in the entry store, so callers never see the sorting. Checking goes straight to the
-// model; the view only tells that the user changed a check, so the frame can recount.
+// model; the view only tells that the user changed a check, so the frame can recount. F2 renames
+// the current folder unless the owner's rule forbids it (while a job runs); a name the model
+// refuses brings the message box that says why, once the editor has closed.
 class CLeftView : public QTreeView {
     Q_OBJECT
 public:
@@ -28,6 +31,8 @@ public:
     // Collapses every child of the root. With `reselect` the root is also collapsed and opened
     // again and made current, so the file list shows its entries.
     void CollapseRoot(bool reselect);
+    // Asked each time an editor would open; without a rule renaming is always allowed.
+    void SetRenameAllowed(std::function<bool()> allowed);
 
 signals:
     // The current folder changed; kNone when no folder is current.
@@ -44,4 +49,5 @@ private:
 
     FolderTreeModel& m_model;
     QSortFilterProxyModel* m_sorted = nullptr;
+    std::function<bool()> m_renameAllowed;
 };

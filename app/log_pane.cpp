@@ -1,5 +1,7 @@
 #include "app/log_pane.h"
 
+#include "app/program_text.h"
+
 #include <QApplication>
 #include <QHeaderView>
 #include <QStyle>
@@ -46,7 +48,8 @@ CLogPaneDlg::CLogPaneDlg(QWidget* parent) : QWidget(parent) {
     m_list->setRootIsDecorated(false);
     m_list->setUniformRowHeights(true);
     m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_list->setHeaderLabels({tr("Activity"), tr("Description"), tr("Status")});
+    m_list->setHeaderLabels({ProgramText(kActivityTitleId), ProgramText(kDescriptionTitleId),
+                             ProgramText(kStatusTitleId)});
     m_list->header()->resizeSection(0, 290);
     m_list->header()->resizeSection(1, 400);
     m_list->header()->resizeSection(2, 300);
@@ -102,7 +105,8 @@ std::string CLogPaneDlg::CutUtf8(const std::string& utf8, size_t maxBytes) {
 }
 
 std::string CLogPaneDlg::FormatReport(const std::vector<Row>& rows, const QString& programTitle) {
-    std::string report = std::string(kReportTitle) + " " + programTitle.toStdString() + "\r\n";
+    std::string report =
+        ProgramText(kReportTitleId).toStdString() + " " + programTitle.toStdString() + "\r\n";
     const std::string indent(kIndent, ' ');
     for (size_t i = 0; i < rows.size(); ++i) {
         const Row& row = rows[i];

@@ -4,6 +4,7 @@
 #include <QWidget>
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -29,7 +30,12 @@ public:
     static constexpr size_t kMaxReportTextBytes = 260;
     static constexpr size_t kSeparatorLength = 79;
     static constexpr size_t kIndent = 20;
-    static constexpr char kReportTitle[] = "Message Log Report";
+    // String ids of the column titles "Activity", "Description" and "Status", and of the
+    // report's title, "Message Log Report".
+    static constexpr uint32_t kActivityTitleId = 61501;
+    static constexpr uint32_t kDescriptionTitleId = 61502;
+    static constexpr uint32_t kStatusTitleId = 61503;
+    static constexpr uint32_t kReportTitleId = 61594;
 
     explicit CLogPaneDlg(QWidget* parent = nullptr);
 
@@ -44,9 +50,9 @@ public:
     bool LogChanged() const { return m_logChanged; }
     QTreeWidget* List() const { return m_list; }
 
-    // The report: a title line naming the program, then per row its activity (after a line of
-    // dashes for every row but the first) and its indented description and status; empty
-    // texts are left out. Lines end in CR LF.
+    // The report: a title line (the report title of the current language and the program's),
+    // then per row its activity (after a line of dashes for every row but the first) and its
+    // indented description and status; empty texts are left out. Lines end in CR LF.
     static std::string FormatReport(const std::vector<Row>& rows, const QString& programTitle);
     // Creates or replaces the file with the report. False when it cannot be written whole.
     bool SaveReport(const std::filesystem::path& file, const QString& programTitle) const;

@@ -1,5 +1,7 @@
 #include "app/status_progress_bar.h"
 
+#include "app/program_text.h"
+
 #include <QEvent>
 #include <QFontMetrics>
 #include <QLabel>
@@ -17,6 +19,10 @@ CProgressBar::CProgressBar(QLabel* pane, int paneIndex, const QString& label, in
                            uint32_t maximum, bool smooth)
     : QProgressBar(pane), m_pane(pane), m_paneIndex(paneIndex) {
     Create(label, sizePercent, maximum, smooth);
+}
+
+QString CProgressBar::IdleText() {
+    return ProgramText(kIdleTextId);
 }
 
 CProgressBar::~CProgressBar() {
@@ -82,7 +88,7 @@ void CProgressBar::Clear() {
         return;
     }
     hide();
-    m_pane->setText(m_paneIndex != 0 ? m_previousText : QString::fromUtf16(kIdleText));
+    m_pane->setText(m_paneIndex != 0 ? m_previousText : IdleText());
 }
 
 bool CProgressBar::Layout() {

@@ -20,8 +20,10 @@ class QLabel;
 class CProgressBar : public QProgressBar {
     Q_OBJECT
 public:
-    // The text pane 0 shows when no bar is in it.
-    static constexpr char16_t kIdleText[] = u"For Help, press F1";
+    // String id of the text pane 0 shows when no bar is in it, "For Help, press F1".
+    static constexpr uint32_t kIdleTextId = 0xE001;
+    // That text in the current language.
+    static QString IdleText();
 
     CProgressBar(QLabel* pane, int paneIndex, const QString& label, int sizePercent,
                  uint32_t maximum, bool smooth);

@@ -1,6 +1,7 @@
 #include "filesystems/scan_log.h"
 
 #include "platform/job_window.h"
+#include "platform/string_table.h"
 #include "platform/utf_conversion.h"
 
 std::u16string ScanLog::TimeText(std::time_t when) {
@@ -12,14 +13,21 @@ std::u16string ScanLog::TimeText(std::time_t when) {
     return Utf8ToUtf16(std::string_view(text, length));
 }
 
+std::u16string ScanLog::ProcessStarted() {
+    return std::u16string(StringTable::Program().Get(kProcessStartedId));
+}
+
+std::u16string ScanLog::ProcessCompleted() {
+    return std::u16string(StringTable::Program().Get(kProcessCompletedId));
+}
+
 std::u16string ScanLog::NowText() {
     return TimeText(std::time(nullptr));
 }
 
 void ScanLog::Started(JobWindow* window, const std::u16string& activity) {
     if (window != nullptr)
-        window->AddLogLine(activity, u"Process Started", u"Started on :" + NowText(),
-                           kImageStarted);
+        window->AddLogLine(activity, ProcessStarted(), u"Started on :" + NowText(), kImageStarted);
 }
 
 void ScanLog::Ended(JobWindow* window, const std::u16string& activity, bool stopped) {
@@ -29,6 +37,6 @@ void ScanLog::Ended(JobWindow* window, const std::u16string& activity, bool stop
         window->AddLogLine(activity, u"Process aborted, user intervention",
                            u"Aborted on :" + NowText(), kImageAborted);
     else
-        window->AddLogLine(activity, u"Process completed", u"Completed on :" + NowText(),
+        window->AddLogLine(activity, ProcessCompleted(), u"Completed on :" + NowText(),
                            kImageCompleted);
 }

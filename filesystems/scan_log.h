@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <ctime>
 #include <string>
 
@@ -14,6 +15,13 @@ public:
     static constexpr int kImagePartial = 4;
     static constexpr int kImageCompleted = 5;
     static constexpr int kImageReadError = 6;
+    // String ids of "Process Started" and "Process completed".
+    static constexpr uint32_t kProcessStartedId = 61515;
+    static constexpr uint32_t kProcessCompletedId = 61516;
+
+    // Those texts in the current language.
+    static std::u16string ProcessStarted();
+    static std::u16string ProcessCompleted();
 
     static std::u16string TimeText(std::time_t when);
     static std::u16string NowText();

@@ -89,7 +89,7 @@ protected:
     std::atomic<bool> release{false};
 };
 
-const QString kIdle = QString::fromUtf16(CProgressBar::kIdleText);
+const QString kIdle = QStringLiteral("For Help, press F1");
 
 TEST_F(FrameTest, SplitterHasTheTwoPanesAndTheStatusBarThree) {
     ASSERT_NE(frame.Splitter(), nullptr);
@@ -208,7 +208,9 @@ TEST_F(FrameTest, CloseIsRefusedWhileAJobRuns) {
     EXPECT_FALSE(frame.close());
     EXPECT_TRUE(frame.isVisible());
     ASSERT_EQ(frame.questions.size(), 1u);
-    EXPECT_EQ(frame.questions[0], QString::fromUtf16(CMainFrame::kCannotExit));
+    EXPECT_EQ(frame.questions[0],
+              QStringLiteral("Can not exit.\nStop current operation before exiting Morwick "
+                             "Wrenfal ....."));
 
     release = true;
     ASSERT_TRUE(PumpUntil([this] { return !runner.IsRunning(); }));

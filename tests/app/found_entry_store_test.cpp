@@ -228,7 +228,7 @@ TEST(FoundEntryStoreTest, ChildItemsAreCopiesThatLaterRenamesDoNotChange) {
     FoundItem renamed = Folder(11, 10, 101);
     renamed.modifiedDate = 0x5000;
     ASSERT_TRUE(store.UpdateFoundItem(renamed, u"B renamed"));
-    ASSERT_EQ(store.RenameEntry(scan.a1, u"a1 renamed"), FoundEntryStore::NameCheck::Accepted);
+    ASSERT_TRUE(store.RenameEntry(scan.a1, u"a1 renamed"));
     store.CreateRoot(FoundEntryStore::VolumeKind::Fat, 0);
 
     EXPECT_EQ(all[0].name, u"B");
@@ -280,23 +280,19 @@ TEST(FoundEntryStoreTest, UpdateMatchesFoldersByFirstClusterOnly) {
     EXPECT_TRUE(store.PendingRenames().empty());
 }
 
-TEST(FoundEntryStoreTest, NewNamesAreChecked) {
-    using NameCheck = FoundEntryStore::NameCheck;
-    EXPECT_EQ(FoundEntryStore::CheckNewName(std::u16string(256, u'a')), NameCheck::Accepted);
-    EXPECT_EQ(FoundEntryStore::CheckNewName(std::u16string(257, u'a')), NameCheck::TooLong);
-    EXPECT_EQ(FoundEntryStore::CheckNewName(u""), NameCheck::Empty);
-    for (const char16_t bad : std::u16string_view(u"\"*/:<>?\\|")) {
-        EXPECT_EQ(FoundEntryStore::CheckNewName(std::u16string(u"a") + bad),
-                  NameCheck::ForbiddenCharacter);
-    }
-
+TEST(FoundEntryStoreTest, RenamesKeepTheOldNameWhenRefused) {
     SmallScan scan;
-    EXPECT_EQ(scan.store.RenameEntry(scan.b, u"x:y"), NameCheck::ForbiddenCharacter);
+    EXPECT_FALSE(scan.store.RenameEntry(scan.b, u"x:y"));
+    EXPECT_FALSE(scan.store.RenameEntry(scan.b, u""));
+    EXPECT_FALSE(scan.store.RenameEntry(scan.b, std::u16string(257, u'b')));
     EXPECT_EQ(scan.store.At(scan.b).name, u"B");
-    EXPECT_EQ(scan.store.RenameEntry(scan.b, u"Better"), NameCheck::Accepted);
+    EXPECT_EQ(scan.store.At(scan.b).treeText, u"B");
+    EXPECT_TRUE(scan.store.RenameEntry(scan.b, u"Better"));
     EXPECT_EQ(scan.store.At(scan.b).name, u"Better");
     EXPECT_EQ(scan.store.At(scan.b).treeText, u"Better");
-    EXPECT_EQ(scan.store.RenameEntry(scan.store.Size(), u"x"), NameCheck::NoEntry);
+    EXPECT_TRUE(scan.store.RenameEntry(scan.b1, std::u16string(256, u'n')));
+    EXPECT_EQ(scan.store.At(scan.b1).name.size(), 256u);
+    EXPECT_FALSE(scan.store.RenameEntry(scan.store.Size(), u"x"));
 }
 
 TEST(FoundEntryStoreTest, AddingStaysLinearUpTo200000Entries) {

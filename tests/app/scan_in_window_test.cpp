@@ -468,7 +468,9 @@ TEST_F(ScanInWindowTest, StopDuringAScanEndsItAndJobRunningLastsUntilTheThreadEn
     ASSERT_TRUE(state.jobFlags.stoppable.load());
     frame.OnStopCurrentProcess();
     ASSERT_EQ(frame.questions.size(), 1u);
-    EXPECT_EQ(frame.questions[0], QString::fromUtf16(CMainFrame::kStopQuestion));
+    EXPECT_EQ(frame.questions[0],
+              QStringLiteral("This process can not be resumed from the current stage.\n\n Do you "
+                             "want to abort the current process?"));
     EXPECT_TRUE(state.jobFlags.stopRequested.load());
     EXPECT_TRUE(state.jobFlags.jobRunning.load());
     EXPECT_TRUE(frame.JobRunning());
