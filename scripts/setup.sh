@@ -15,7 +15,7 @@ packages=(
     p7zip-full gzip bzip2 zstd gcab binutils sqlite3 libgsf-bin
     lame flac abcmidi mkvtoolnix enscript
     python3-xlwt python3-olefile
-    testdisk
+    testdisk python3-pyftpdlib
 )
 
 missing=()
