@@ -1,0 +1,183 @@
+#include "jobs/recovered_zip.h"
+
+#include "jobs/zip_entry_header.h"
+#include "jobs/zip_exception.h"
+#include "platform/utf_conversion.h"
+
+#include <cerrno>
+#include <cstring>
+#include <exception>
+#include <fcntl.h>
+#include <unistd.h>
+#include <utility>
+
+namespace {
+
+constexpr mode_t kArchiveMode = 0644;
+
+std::u16string PathText(const std::filesystem::path& path) {
+    return Utf8ToUtf16(path.native());
+}
+
+} // namespace
+
+CRecoveredZip::CRecoveredZip() = default;
+
+CRecoveredZip::~CRecoveredZip() = default;
+
+bool CRecoveredZip::Open(const std::filesystem::path& path) {
+    if (m_writer.IsOpen()) {
+        Fail(u"An archive is open already");
+        return false;
+    }
+    const int fd =
+        ::open(path.c_str(), O_CREAT | O_TRUNC | O_WRONLY | O_NOFOLLOW | O_CLOEXEC, kArchiveMode);
+    if (fd < 0) {
+        Fail(u"Cannot create the archive " + PathText(path) + u": " +
+             Utf8ToUtf16(std::strerror(errno)));
+        return false;
+    }
+    return OpenFd(fd, PathText(path));
+}
+
+bool CRecoveredZip::OpenFd(int fd, std::u16string displayPath) {
+    if (m_writer.IsOpen()) {
+        if (fd >= 0)
+            ::close(fd);
+        Fail(u"An archive is open already");
+        return false;
+    }
+    if (fd < 0) {
+        Fail(u"No file to make the archive in");
+        return false;
+    }
+    try {
+        m_writer.Create(fd, displayPath);
+    } catch (const std::exception& error) {
+        FailWith(error);
+        return false;
+    }
+    m_path = std::move(displayPath);
+    m_lastError.clear();
+    return true;
+}
+
+bool CRecoveredZip::OpenWithRoot(const std::filesystem::path& path) {
+    if (m_writer.IsOpen())
+        return true;
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        Fail(u"Cannot open the archive " + PathText(path) + u": " +
+             Utf8ToUtf16(std::strerror(errno)));
+        return false;
+    }
+    try {
+        m_writer.OpenForAppend(fd, PathText(path));
+    } catch (const std::exception& error) {
+        FailWith(error);
+        return false;
+    }
+    m_path = PathText(path);
+    m_lastError.clear();
+    return true;
+}
+
+bool CRecoveredZip::IsOpen() const {
+    return m_writer.IsOpen();
+}
+
+bool CRecoveredZip::IsEntryOpen() const {
+    return m_writer.IsEntryOpen();
+}
+
+size_t CRecoveredZip::EntryCount() const {
+    return m_writer.EntryCount();
+}
+
+bool CRecoveredZip::AddEntry(std::u16string_view name, const EntryInfo* info) {
+    if (!m_writer.IsOpen()) {
+        Fail(u"No archive is open");
+        return false;
+    }
+    if (m_writer.IsEntryOpen()) {
+        Fail(u"An entry is open already");
+        return false;
+    }
+    const uint64_t size = info != nullptr ? info->size : 0;
+    const uint32_t attributes =
+        info != nullptr ? info->attributes : CZipEntryHeader::kDefaultAttributes;
+    try {
+        if (m_writer.AddEntry(name, size, attributes))
+            return true;
+        Fail(u"The entry name \"" + std::u16string(name) + u"\" leaves no name to store");
+        return false;
+    } catch (const std::exception& error) {
+        CutEntry(error);
+        return false;
+    }
+}
+
+bool CRecoveredZip::Write(const void* data, size_t length) {
+    if (!m_writer.IsEntryOpen()) {
+        Fail(u"No entry is open");
+        return false;
+    }
+    if (data == nullptr && length > 0) {
+        Fail(u"No data to write");
+        return false;
+    }
+    try {
+        return m_writer.Write(data, length);
+    } catch (const std::exception& error) {
+        CutEntry(error);
+        return false;
+    }
+}
+
+bool CRecoveredZip::CloseEntry() {
+    if (!m_writer.IsEntryOpen()) {
+        Fail(u"No entry is open");
+        return false;
+    }
+    try {
+        return m_writer.CloseEntry();
+    } catch (const std::exception& error) {
+        CutEntry(error);
+        return false;
+    }
+}
+
+bool CRecoveredZip::Close() {
+    if (!m_writer.IsOpen())
+        return true;
+    bool entryFinished = true;
+    if (m_writer.IsEntryOpen())
+        entryFinished = CloseEntry();
+    try {
+        m_writer.Close();
+    } catch (const std::exception& error) {
+        FailWith(error);
+        return false;
+    }
+    return entryFinished;
+}
+
+void CRecoveredZip::Fail(std::u16string text) {
+    m_lastError = std::move(text);
+}
+
+void CRecoveredZip::FailWith(const std::exception& error) {
+    std::u16string text = Utf8ToUtf16(error.what());
+    const auto* zipError = dynamic_cast<const CZipException*>(&error);
+    const std::u16string& path =
+        zipError != nullptr && !zipError->Path().empty() ? zipError->Path() : m_path;
+    if (!path.empty())
+        text += u" (" + path + u")";
+    m_lastError = std::move(text);
+}
+
+void CRecoveredZip::CutEntry(const std::exception& error) {
+    FailWith(error);
+    if (!m_writer.AbandonEntry())
+        m_lastError += u"; the failed entry could not be cut off the archive";
+}
