@@ -1,0 +1,78 @@
+#pragma once
+
+#include "filesystems/found_item.h"
+#include "jobs/recovered_file_data.h"
+#include "platform/device_handle.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+class CNtfsFileSystem;
+
+// The data of one found NTFS item as recovery writes it: the resident content of its record in
+// one piece; the clusters of its runs (or, for an item found by signature, the clusters from its
+// first one) one piece each, holes and bytes past the initialized size as zeros; or, for a
+// compressed file, one piece per compression unit of 16 clusters, stored as is, LZNT1-packed
+// into its first clusters, or wholly sparse. The item's size bounds what is given. The volume
+// must outlive the object.
+class NtfsFileData : public RecoveredFileData {
+public:
+    static constexpr uint64_t kUnitClusters = 16;
+
+    NtfsFileData(CNtfsFileSystem& volume, const FoundItem& item);
+
+    bool Available() const override { return m_available; }
+    uint32_t PieceCount() const override { return m_pieceCount; }
+    bool Next(Piece& piece) override;
+    bool Complete() const override;
+
+private:
+    enum class Layout {
+        Resident,
+        Clusters,
+        Units,
+    };
+
+    // Consecutive clusters of the file: on the volume from `first`, or a hole.
+    struct Extent {
+        uint64_t clusters = 0;
+        std::optional<uint64_t> first;
+    };
+
+    void Locate(const FoundItem& item);
+    void LocateContiguous(const FoundItem& item);
+    // Sets the bytes to give and the piece count from the clusters the extents cover.
+    void Measure(uint64_t pieceBytes);
+    // The next cluster of the file in order (nullopt for a hole); false past the last extent.
+    bool NextCluster(std::optional<uint64_t>& cluster);
+    // Reads one cluster into `into`, retrying sector by sector when the whole read fails; the
+    // sectors that still fail, and a cluster beyond the volume, read as zeros. False then, with
+    // the first sector that failed.
+    bool ReadCluster(uint64_t cluster, uint8_t* into, uint64_t& firstBadSector);
+    bool NextClusterPiece(Piece& piece);
+    bool NextUnitPiece(Piece& piece);
+    // Zeros the bytes of the piece at the current position that lie past the initialized size.
+    void ZeroUninitialized(uint8_t* data, uint64_t length) const;
+
+    CNtfsFileSystem& m_volume;
+    DeviceHandle m_source;
+    Layout m_layout = Layout::Clusters;
+    bool m_available = false;
+    bool m_failed = false;
+    uint64_t m_fileSize = 0;
+    uint64_t m_initialized = 0;
+    uint64_t m_giveBytes = 0; // what the located data covers, at most the file size
+    uint64_t m_position = 0;
+    uint32_t m_pieceCount = 0;
+    uint32_t m_piecesGiven = 0;
+    uint64_t m_clusterBytes = 0;
+    uint64_t m_volumeClusters = 0;
+    std::vector<Extent> m_extents;
+    size_t m_extent = 0;
+    uint64_t m_inExtent = 0;
+    std::vector<uint8_t> m_resident;
+    std::vector<uint8_t> m_buffer; // one cluster, or one unit
+    std::vector<uint8_t> m_packed; // a unit's compressed clusters
+};

@@ -1,0 +1,3 @@
+#include "jobs/recovered_file_data.h"
+
+RecoveredFileData::~RecoveredFileData() = default;
