@@ -7,6 +7,8 @@
 #include "filesystems/scan_environment.h"
 #include "filesystems/scan_log.h"
 #include "platform/format_text.h"
+#include "platform/product_title.h"
+#include "platform/string_table.h"
 #include "platform/utf_conversion.h"
 
 #include <algorithm>
@@ -14,11 +16,14 @@
 
 namespace {
 
-constexpr const char16_t* kProductTitle = u"Morwick Wrenfal Windows Data Recovery v3.0";
 constexpr size_t kEntrySize = 32;
 constexpr size_t kMaxLongNameUnits = 260;
 constexpr size_t kMaxLongNameEntries = 20; // 20 x 13 covers 260 characters
 constexpr uint32_t kFatCompareBlock = 64;
+// String ids of the title's "(Current Linking Mode Fat1)", "... Fat2)" and "... Contiguous)".
+constexpr uint32_t kLinkingModeFat1Id = 61541;
+constexpr uint32_t kLinkingModeFat2Id = 61542;
+constexpr uint32_t kLinkingModeContiguousId = 61543;
 
 uint16_t U16(std::span<const uint8_t> bytes, size_t at) {
     return static_cast<uint16_t>(bytes[at] | (bytes[at + 1] << 8));
@@ -289,12 +294,14 @@ void CFatFileSystem::ChooseLinkingMode() {
         uint32_t mismatch = 0;
         std::vector<uint8_t> fat1, fat2;
         if (CompareFatCopies(mismatch, fat1, fat2)) {
-            LogRow(activity, u"Process completed", u"Identical copies", ScanLog::kImageCompleted);
+            LogRow(activity, ScanLog::ProcessCompleted(), u"Identical copies",
+                   ScanLog::kImageCompleted);
             m_linkingMode = kLinkFat1;
             m_fat = std::move(fat1);
             return;
         }
-        LogRow(activity, u"Process completed", u"Mismatch in FAT copies", ScanLog::kImageCompleted);
+        LogRow(activity, ScanLog::ProcessCompleted(), u"Mismatch in FAT copies",
+               ScanLog::kImageCompleted);
         uint32_t errors1 = CountFatErrors(0);
         LogRow(u"FAT 1 verified", u"", FormatText(u"%d %s", errors1, u"Error found"),
                ScanLog::kImageCompleted);
@@ -396,7 +403,7 @@ void CFatFileSystem::LoadFat() {
 
     Send(MakeCreateProgress(u"Loading FAT", m_sectorsPerFat));
     LogRow(u"Loading FAT", FormatText(u"%s %d", u"Loading FAT", m_linkingMode + 1),
-           u"Process Started", ScanLog::kImageStarted);
+           ScanLog::ProcessStarted(), ScanLog::kImageStarted);
     m_environment.progressIdle = 0;
     DeviceHandle handle = OpenSource();
     uint8_t other[512];
@@ -749,11 +756,12 @@ void CFatFileSystem::SendUpdatedItem(const FoundItem& item, const std::u16string
 }
 
 void CFatFileSystem::SetTitleWithMode() {
-    const char16_t* mode = m_linkingMode == kLinkFat1   ? u"(Current Linking Mode Fat1)"
-                           : m_linkingMode == kLinkFat2 ? u"(Current Linking Mode Fat2)"
-                                                        : u"(Current Linking Mode Contiguous)";
+    const uint32_t mode = m_linkingMode == kLinkFat1   ? kLinkingModeFat1Id
+                          : m_linkingMode == kLinkFat2 ? kLinkingModeFat2Id
+                                                       : kLinkingModeContiguousId;
     if (Window() != nullptr)
-        Window()->SetTitle(std::u16string(kProductTitle) + u" " + mode);
+        Window()->SetTitle(std::u16string(kProductTitle) + u" " +
+                           std::u16string(StringTable::Program().Get(mode)));
 }
 
 void CFatFileSystem::ShowMessage(const std::u16string& text, int icon) {

@@ -152,6 +152,8 @@ public:
     uint8_t Drive() const { return m_drive; }
     uint8_t LinkingModeValue() const { return m_linkingMode; }
     bool ImageFlag() const { return m_imageFlag != 0; }
+    // Set up over a range of absolute sectors for a raw search: items hold a first sector.
+    bool ReadsAbsoluteSectors() const { return m_absoluteSectors != 0; }
     uint32_t FoundCount() const { return m_foundCount; }
     int32_t FileCount() const { return m_fileCount; }
     uint64_t FoundBytes() const { return m_foundBytes; }

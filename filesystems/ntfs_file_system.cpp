@@ -5,6 +5,7 @@
 #include "diskio/image_file_reader.h"
 #include "filesystems/scan_environment.h"
 #include "platform/byte_reader.h"
+#include "platform/product_title.h"
 #include "platform/utf_conversion.h"
 
 #include <algorithm>
@@ -13,7 +14,6 @@
 
 namespace {
 
-constexpr const char16_t* kProductTitle = u"Morwick Wrenfal Windows Data Recovery v3.0";
 constexpr size_t kSectorSize = 512;
 
 bool IsPowerOfTwo(uint32_t value, uint32_t largest) {

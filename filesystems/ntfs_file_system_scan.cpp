@@ -14,6 +14,8 @@
 #include "platform/job_messages.h"
 #include "platform/job_window.h"
 #include "platform/message_box_buttons.h"
+#include "platform/product_title.h"
+#include "platform/string_table.h"
 
 #include <algorithm>
 #include <cstring>
@@ -21,7 +23,6 @@
 
 namespace {
 
-constexpr const char16_t* kProductTitle = u"Morwick Wrenfal Windows Data Recovery v3.0";
 constexpr const char16_t* kTreeActivity = u"Creating directory tree";
 constexpr const char16_t* kDeletedActivity = u"Adding deleted file(s) and folder(s)";
 constexpr const char16_t* kAdvanceHint = u"If you are unable to find the lost file(s) and "
@@ -30,6 +31,8 @@ constexpr const char16_t* kAdvanceHint = u"If you are unable to find the lost fi
 constexpr const char16_t* kInvalidVolume =
     u"Not a valid logical drive, or critical data structure are badly corrupted for this drive.";
 
+// String id of "Folder", the name of a lost parent folder before its record number.
+constexpr uint32_t kFolderTextId = 61537;
 constexpr size_t kSectorBytes = 512;
 constexpr uint32_t kFirstUserRecord = 16;
 // Index entries of a record's resident $INDEX_ROOT lie before these offsets.
@@ -381,7 +384,7 @@ uint64_t NtfsScanRun::EnsureLostParent(uint32_t parent) {
     folder.entryId = id;
     folder.parentId = CNtfsFileSystem::kLostFoldersId;
     folder.attributes = FoundItem::kFolderAttribute;
-    SendItem(folder, FormatText(u"%s %d", u"Folder", parent));
+    SendItem(folder, FormatText(u"%s %d", StringTable::Program().Get(kFolderTextId), parent));
     m_knownFolders.insert(id);
     m_folderIdOfRecord[parent] = id;
     return id;
@@ -637,7 +640,7 @@ void NtfsScanRun::AddIndexEntry(std::span<const uint8_t> entry, uint32_t record,
 }
 
 void NtfsScanRun::DeletedItemPass() {
-    LogRow(std::u16string(), kDeletedActivity, u"Process Started", ScanLog::kImageStarted);
+    LogRow(std::u16string(), kDeletedActivity, ScanLog::ProcessStarted(), ScanLog::kImageStarted);
     const uint32_t count = RecordCount();
     if (count > kFirstUserRecord) {
         CNtfsFileSystem::Record bytes{};
@@ -675,7 +678,8 @@ void NtfsScanRun::DeletedItemPass() {
         LogRow(std::u16string(), std::u16string(), u"Process aborted, user intervention",
                ScanLog::kImageAborted);
     else
-        LogRow(std::u16string(), std::u16string(), u"Process completed", ScanLog::kImageCompleted);
+        LogRow(std::u16string(), std::u16string(), ScanLog::ProcessCompleted(),
+               ScanLog::kImageCompleted);
 }
 
 void NtfsScanRun::AddDeletedFolders() {

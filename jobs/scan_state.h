@@ -4,6 +4,7 @@
 #include "filesystems/active_signature_search.h"
 #include "filesystems/scan_environment.h"
 #include "filesystems/signature_lists.h"
+#include "jobs/ftp_settings.h"
 #include "platform/job_flags.h"
 
 #include <atomic>
@@ -110,6 +111,10 @@ public:
     // them.
     std::vector<std::u16string> filterExtensions;
     std::atomic<bool> filterExclude{false};
+
+    // --- recovery ----------------------------------------------------------------------------
+    // The FTP server the user last gave; GUI thread only (a job gets a copy).
+    FtpSettings ftpSettings;
 
     // --- settings ----------------------------------------------------------------------------
     std::atomic<uint32_t> language{kDefaultLanguage};               // "LANG", 0 English .. 4

@@ -63,6 +63,8 @@ constexpr MessageInfo kMessages[] = {
     {kJobAskMessageBox, "AskMessageBox", kKind<MessageBoxRequest>},
     {kJobSetWindowTitle, "SetWindowTitle", kKind<WindowTitleRequest>},
     {kJobLargeFileProgress, "LargeFileProgress", kKind<LargeFileProgressRequest>},
+    {kJobAskSaveErrorAction, "AskSaveErrorAction", kKind<SaveErrorActionRequest>},
+    {kJobAskFileExists, "AskFileExists", kKind<FileExistsRequest>},
 };
 
 const MessageInfo* FindMessage(uint32_t id) {
@@ -222,4 +224,17 @@ JobMessage MakeSetWindowTitle(std::u16string title) {
 
 JobMessage MakeLargeFileProgress(LargeFileProgressRequest::Stage stage, uint32_t maximum) {
     return {kJobLargeFileProgress, LargeFileProgressRequest{stage, maximum}};
+}
+
+JobMessage MakeSaveErrorAction(std::u16string fileName) {
+    SaveErrorActionRequest request;
+    request.fileName = std::move(fileName);
+    return {kJobAskSaveErrorAction, std::move(request)};
+}
+
+JobMessage MakeFileExists(std::u16string name, std::u16string proposal) {
+    FileExistsRequest request;
+    request.name = std::move(name);
+    request.proposal = std::move(proposal);
+    return {kJobAskFileExists, std::move(request)};
 }

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "platform/file_exists_request.h"
 #include "platform/large_file_progress_request.h"
 #include "platform/message_box_request.h"
+#include "platform/save_error_action_request.h"
 #include "platform/window_title_request.h"
 
 #include <cstdint>
@@ -65,6 +67,8 @@ inline constexpr uint32_t WM_NOTHING_FOUND = kWmUser + 0x38;
 inline constexpr uint32_t kJobAskMessageBox = kWmApp + 0x01;
 inline constexpr uint32_t kJobSetWindowTitle = kWmApp + 0x02;
 inline constexpr uint32_t kJobLargeFileProgress = kWmApp + 0x03;
+inline constexpr uint32_t kJobAskSaveErrorAction = kWmApp + 0x04;
+inline constexpr uint32_t kJobAskFileExists = kWmApp + 0x05;
 
 // WM_ADD_FOUND_ITEM, WM_UPDATE_FOUND_ITEM.
 struct FoundItemPayload {
@@ -140,10 +144,12 @@ struct FileCheckPayload {
 };
 
 // WM_WRITE_TREE_TO_FILE: the handler writes one entry to fd and sets `more` while entries
-// remain; the sender repeats the message until it stays false.
+// remain; the sender repeats the message until it stays false. `failed`: the entry could not be
+// written whole, so the file is incomplete (`more` is false then).
 struct WriteTreePayload {
     int fd = -1;
     bool more = false;
+    bool failed = false;
 };
 
 // WM_ADD_DRIVE_ITEM.
@@ -168,7 +174,8 @@ using JobPayload =
                  PaneWidthsPayload, TextPayload, LogLinePayload, RootSelectorPayload,
                  ChildItemsRequest, FolderCheckPayload, FileCheckPayload, WriteTreePayload,
                  DriveItemPayload, SaveSelectionPayload, SectorMapCellPayload, MessageBoxRequest,
-                 WindowTitleRequest, LargeFileProgressRequest>;
+                 WindowTitleRequest, LargeFileProgressRequest, SaveErrorActionRequest,
+                 FileExistsRequest>;
 
 struct JobMessage {
     uint32_t id = 0;
@@ -223,3 +230,5 @@ JobMessage MakeMessageBox(std::u16string text, std::u16string caption, MessageBo
                           MessageBoxButtons buttons, bool topmost);
 JobMessage MakeSetWindowTitle(std::u16string title);
 JobMessage MakeLargeFileProgress(LargeFileProgressRequest::Stage stage, uint32_t maximum);
+JobMessage MakeSaveErrorAction(std::u16string fileName);
+JobMessage MakeFileExists(std::u16string name, std::u16string proposal);

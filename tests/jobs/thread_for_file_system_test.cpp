@@ -20,6 +20,7 @@
 #include "platform/job_runner.h"
 #include "platform/utf_conversion.h"
 #include "tests/support/fixture_image.h"
+#include "tests/support/mapped_drive.h"
 #include "tests/support/recording_job_window.h"
 #include "tests/support/temp_dir.h"
 
@@ -43,32 +44,9 @@ using namespace std::chrono_literals;
 
 namespace {
 
-constexpr int kDriveLetter = 2;
 constexpr uint8_t kFat16Type = 4;
 constexpr uint8_t kNtfsType = 7;
 constexpr auto kJobTimeout = 120s;
-
-// Sets an environment variable for one test and puts the old value back after.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const std::string& value) : m_name(name) {
-        if (const char* old = std::getenv(name))
-            m_old = old;
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv() {
-        if (m_old)
-            ::setenv(m_name, m_old->c_str(), 1);
-        else
-            ::unsetenv(m_name);
-    }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    const char* m_name;
-    std::optional<std::string> m_old;
-};
 
 struct SeenItem {
     FoundItem item;
@@ -93,35 +71,6 @@ void CollectItems(RecordingJobWindow& window, std::vector<SeenItem>& items,
         return 0;
     });
 }
-
-// An image mapped as drive C: and the drive node that names it.
-class MappedDrive {
-public:
-    MappedDrive(fs::path image, uint8_t partitionType) : m_image(std::move(image)) {
-        const uint64_t sectors = fs::file_size(m_image) / 512;
-        LogicalDriveInfo info;
-        info.drive = kDriveLetter;
-        info.disk = kDriveLetter;
-        info.totalSectors = sectors;
-        info.lastSector = sectors - 1;
-        info.partitionType = partitionType;
-        m_node.number = kDriveLetter;
-        m_node.kind = DriveKind::LogicalDrive;
-        m_node.detail = info;
-        Map();
-    }
-
-    void Map() const {
-        DeviceTable::Process().SetDriveLetter(kDriveLetter,
-                                              DeviceSource{m_image.string(), 0, std::nullopt});
-    }
-    DriveNode& Node() { return m_node; }
-    uint64_t LastSector() const { return m_node.Logical()->lastSector; }
-
-private:
-    fs::path m_image;
-    DriveNode m_node;
-};
 
 enum class Reader {
     Fat,

@@ -1,0 +1,471 @@
+// Recovery of a 1 GiB file set from a FAT32 image to a local folder (Recover All, every entry),
+// beside extracting the same tree from the image with mtools' mcopy. The image is made at
+// start-up with mkfs.fat and filled by mcopy from files of pseudo-random bytes; the scan runs
+// once, untimed. Both sides run once untimed first, so the image is in the page cache, and each
+// timed run writes into a fresh folder that is removed outside the timed part.
+#include "bench/bench_folder.h"
+#include "diskio/drive_node.h"
+#include "filesystems/found_item.h"
+#include "jobs/scan_state.h"
+#include "jobs/thread_for_file_system.h"
+#include "jobs/thread_for_saving_files.h"
+#include "platform/device_table.h"
+#include "platform/job_messages.h"
+#include "platform/job_window.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kDriveLetter = 2;
+constexpr uint8_t kFat32PartitionType = 11;
+constexpr uint64_t kMiB = 1024 * 1024;
+// 1228 MiB in the 1 KiB blocks mkfs.fat counts: room for the files, their last clusters and
+// the FATs.
+constexpr uint64_t kImageKiB = 1228 * 1024;
+// Room under /tmp while the image is made: the source tree and the image side by side (each
+// destination folder later is smaller than the source tree).
+constexpr uint64_t kNeededBytes = 2500 * kMiB;
+
+// One class of files: `count` files of about `size` bytes spread over `folders` folders.
+// Every size is cut short by a few hundred bytes, so last clusters are partly used.
+struct FileClass {
+    const char* top;
+    const char* folder;
+    const char* file;
+    int count;
+    int folders;
+    uint64_t size;
+};
+
+// About 1 GiB: 512 MiB of large files, 384 MiB of 1 MiB ones, 96 MiB of 64 KiB ones and
+// 32 MiB of 16 KiB ones, 3984 files in 31 folders. Long names and 8.3 names both.
+constexpr FileClass kClasses[] = {
+    {"Video Clips", "", "Holiday clip %02d, full length.bin", 16, 1, 32 * kMiB},
+    {"Photos", "Album %d", "IMG_%04d.JPG", 384, 4, kMiB},
+    {"Documents", "Project %d", "Quarterly report %04d.docx", 1536, 8, 64 * 1024},
+    {"Mail", "Box %02d", "message %04d.eml", 2048, 16, 16 * 1024},
+};
+
+std::string Format(const char* pattern, int value) {
+    char text[128];
+    std::snprintf(text, sizeof text, pattern, value);
+    return text;
+}
+
+std::string Quoted(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+uint64_t SplitMix64(uint64_t& state) {
+    uint64_t z = (state += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+}
+
+// A 64-bit hash of a byte stream, fed in blocks of any length.
+class ContentHash {
+public:
+    void Update(const char* data, size_t length) {
+        for (size_t i = 0; i < length; ++i)
+            m_value = (m_value ^ static_cast<uint8_t>(data[i])) * 0x100000001B3ull;
+        m_length += length;
+    }
+    uint64_t Value() const { return m_value ^ m_length; }
+
+private:
+    uint64_t m_value = 0xCBF29CE484222325ull;
+    uint64_t m_length = 0;
+};
+
+std::optional<uint64_t> HashOfFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    ContentHash hash;
+    std::vector<char> block(1 << 20);
+    while (in) {
+        in.read(block.data(), static_cast<std::streamsize>(block.size()));
+        hash.Update(block.data(), static_cast<size_t>(in.gcount()));
+    }
+    return hash.Value();
+}
+
+// What went into the image: every file's size by its path below the root, and the content hash
+// of a sample of them.
+struct Manifest {
+    std::map<std::string, uint64_t> sizes;
+    std::map<std::string, uint64_t> hashes;
+    uint64_t totalBytes = 0;
+};
+
+// Writes `size` pseudo-random bytes seeded by `seed`; returns their hash, or nullopt when the
+// file cannot be written.
+std::optional<uint64_t> WriteRandomFile(const fs::path& path, uint64_t size, uint64_t seed) {
+    std::ofstream out(path, std::ios::binary);
+    if (!out)
+        return std::nullopt;
+    std::vector<uint64_t> words(kMiB / sizeof(uint64_t));
+    ContentHash hash;
+    uint64_t state = seed;
+    for (uint64_t written = 0; written < size;) {
+        for (uint64_t& word : words)
+            word = SplitMix64(state);
+        const size_t length = static_cast<size_t>(std::min<uint64_t>(kMiB, size - written));
+        const char* bytes = reinterpret_cast<const char*>(words.data());
+        out.write(bytes, static_cast<std::streamsize>(length));
+        hash.Update(bytes, length);
+        written += length;
+    }
+    out.close();
+    if (!out)
+        return std::nullopt;
+    return hash.Value();
+}
+
+// Keeps what the scan sends, answers WM_GET_CHILD_ITEMS from it as the main window does, and
+// counts the recovery's per-file results.
+class TreeWindow : public JobWindow {
+public:
+    intptr_t Send(JobMessage& message) override {
+        if (message.id == WM_ADD_FOUND_ITEM) {
+            if (const FoundItemPayload* payload = message.Get<FoundItemPayload>())
+                if (payload->item != nullptr) {
+                    m_children[payload->item->parentId].push_back(m_entries.size());
+                    m_entries.push_back(
+                        {std::make_shared<const FoundItem>(*payload->item), payload->name});
+                }
+        } else if (ChildItemsRequest* request = message.Get<ChildItemsRequest>()) {
+            auto it = m_children.find(request->parentEntryId);
+            if (it != m_children.end())
+                for (size_t index : it->second) {
+                    const ChildItem& child = m_entries[index];
+                    if (request->allEntries || child.item->checkState == 2 ||
+                        child.item->checkState == 3)
+                        request->result.push_back(child);
+                }
+        } else if (const LogLinePayload* line = message.Get<LogLinePayload>()) {
+            if (line->status == CThreadForSavingFiles::kRecovered)
+                ++recovered;
+            else if (line->status == CThreadForSavingFiles::kFailed ||
+                     line->status == CThreadForSavingFiles::kPartial ||
+                     line->status == CThreadForSavingFiles::kSkipped)
+                ++notRecovered;
+        }
+        return 0;
+    }
+
+    size_t EntryCount() const { return m_entries.size(); }
+
+    uint64_t recovered = 0;
+    uint64_t notRecovered = 0;
+
+private:
+    std::vector<ChildItem> m_entries;
+    std::unordered_map<uint64_t, std::vector<size_t>> m_children;
+};
+
+class BenchVolume {
+public:
+    static BenchVolume& Get() {
+        static BenchVolume volume;
+        return volume;
+    }
+    bool Ready() const { return m_error.empty(); }
+    const std::string& Error() const { return m_error; }
+    const fs::path& Image() const { return m_image; }
+    const fs::path& Folder() const { return m_folder.Path(); }
+    const Manifest& Files() const { return m_manifest; }
+
+    // Recover All of every entry into `destination`; false unless every file was recovered.
+    bool Recover(const fs::path& destination) {
+        m_window.recovered = 0;
+        m_window.notRecovered = 0;
+        CThreadForSavingFiles::Parameters parameters;
+        parameters.allFiles = true;
+        parameters.entryChoice = CThreadForSavingFiles::EntryChoice::IncludeDeleted;
+        parameters.destination = destination.u16string();
+        parameters.notifyWindow = &m_window;
+        parameters.rootId = 0;
+        parameters.progressMaximum = static_cast<uint32_t>(m_window.EntryCount());
+        CThreadForSavingFiles job(*m_state);
+        job.SetParameters(parameters);
+        job.Run();
+        return m_window.notRecovered == 0 && m_window.recovered == m_manifest.sizes.size();
+    }
+
+    ~BenchVolume() {
+        if (m_state)
+            m_state->FreeVolume();
+    }
+
+private:
+    BenchVolume() {
+        if (!m_folder.Made()) {
+            m_error = "no folder under /tmp";
+            return;
+        }
+        std::error_code error;
+        const fs::space_info space = fs::space(m_folder.Path(), error);
+        if (error || space.available < kNeededBytes) {
+            m_error = "needs about 2.5 GiB free under /tmp";
+            return;
+        }
+        // The job's settings go to a file of our own, not the user's.
+        ::setenv("MORWICK_CONFIG", (m_folder.Path() / "settings.conf").c_str(), 1);
+        m_image = m_folder.Path() / "fat32.img";
+        if (!MakeImage())
+            return;
+        Scan();
+    }
+
+    bool MakeSourceTree(const fs::path& source) {
+        uint64_t seed = 1;
+        for (const FileClass& kind : kClasses) {
+            for (int index = 0; index < kind.count; ++index, ++seed) {
+                std::string relative = kind.top;
+                if (kind.folders > 1) {
+                    relative += '/';
+                    relative += Format(kind.folder, index % kind.folders + 1);
+                }
+                std::error_code error;
+                fs::create_directories(source / relative, error);
+                relative += '/';
+                relative += Format(kind.file, index + 1);
+                const uint64_t size = kind.size - (seed * 37) % 512;
+                const std::optional<uint64_t> hash = WriteRandomFile(source / relative, size, seed);
+                if (!hash)
+                    return false;
+                m_manifest.sizes[relative] = size;
+                m_manifest.totalBytes += size;
+                // Every large file and one in 32 of the rest.
+                if (kind.count <= 16 || index % 32 == 0)
+                    m_manifest.hashes[relative] = *hash;
+            }
+        }
+        return true;
+    }
+
+    bool MakeImage() {
+        const fs::path source = m_folder.Path() / "source";
+        if (!MakeSourceTree(source)) {
+            m_error = "could not write the source files";
+            std::error_code error;
+            fs::remove_all(source, error);
+            return false;
+        }
+        // 4 KiB clusters (8 sectors of 512 bytes).
+        std::string make = "mkfs.fat -F 32 -s 8 -S 512 -C " + Quoted(m_image.string()) + " " +
+                           std::to_string(kImageKiB) + " >/dev/null && cd " +
+                           Quoted(source.string()) +
+                           " && MTOOLS_SKIP_CHECK=1 LC_ALL=C.UTF-8 mcopy -s -i " +
+                           Quoted(m_image.string()) + " * :: >/dev/null";
+        const bool made = std::system(make.c_str()) == 0;
+        std::error_code error;
+        fs::remove_all(source, error);
+        if (!made)
+            m_error = "could not make the image (mkfs.fat, mtools)";
+        return made;
+    }
+
+    void Scan() {
+        DeviceTable::Process().SetDriveLetter(kDriveLetter,
+                                              DeviceSource{m_image.string(), 0, std::nullopt});
+        const uint64_t sectors = fs::file_size(m_image) / 512;
+        LogicalDriveInfo info;
+        info.drive = kDriveLetter;
+        info.disk = kDriveLetter;
+        info.totalSectors = sectors;
+        info.lastSector = sectors - 1;
+        info.partitionType = kFat32PartitionType;
+        m_node.number = kDriveLetter;
+        m_node.kind = DriveKind::LogicalDrive;
+        m_node.detail = info;
+        m_state = std::make_unique<ScanState>();
+        m_state->SetSelectedDrive(&m_node);
+        CThreadForFileSystem scan(*m_state);
+        CThreadForFileSystem::Parameters parameters;
+        parameters.notifyWindow = &m_window;
+        scan.SetParameters(parameters);
+        if (scan.Run() == 0)
+            m_error = "the scan found nothing";
+    }
+
+    BenchFolder m_folder{"recovery-bench"};
+    std::string m_error;
+    fs::path m_image;
+    Manifest m_manifest;
+    DriveNode m_node;
+    std::unique_ptr<ScanState> m_state;
+    TreeWindow m_window;
+};
+
+// Empty when the folder holds exactly the files that went in, with their sizes and the hashes
+// of the sample; otherwise what differs first.
+std::string CompareTree(const fs::path& root, const Manifest& manifest) {
+    std::map<std::string, uint64_t> found;
+    std::error_code error;
+    for (auto it = fs::recursive_directory_iterator(root, error);
+         !error && it != fs::recursive_directory_iterator(); it.increment(error))
+        if (it->is_regular_file())
+            found[it->path().lexically_relative(root).generic_string()] = it->file_size();
+    if (error)
+        return "cannot list " + root.string();
+    for (const auto& [path, size] : manifest.sizes) {
+        auto it = found.find(path);
+        if (it == found.end())
+            return "missing " + path;
+        if (it->second != size)
+            return "wrong size " + path;
+    }
+    if (found.size() != manifest.sizes.size())
+        return std::to_string(found.size() - manifest.sizes.size()) + " files too many";
+    for (const auto& [path, hash] : manifest.hashes)
+        if (HashOfFile(root / path) != hash)
+            return "wrong content " + path;
+    return {};
+}
+
+bool McopyOnce(const fs::path& image, const fs::path& destination) {
+    // -m keeps the modification times, as the recovery does.
+    const std::string command = "MTOOLS_SKIP_CHECK=1 LC_ALL=C.UTF-8 mcopy -s -n -m -i " +
+                                Quoted(image.string()) + " '::/*' " +
+                                Quoted(destination.string() + "/") + " >/dev/null";
+    return std::system(command.c_str()) == 0;
+}
+
+void FreshFolder(const fs::path& folder) {
+    std::error_code error;
+    fs::remove_all(folder, error);
+    fs::create_directories(folder, error);
+}
+
+void RemoveFolder(const fs::path& folder) {
+    std::error_code error;
+    fs::remove_all(folder, error);
+}
+
+double MedianOf(std::vector<double> times) {
+    if (times.empty())
+        return 0;
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+// Medians of the timed runs in milliseconds, for the ratio; 0 until a benchmark has run.
+double g_recoveryMedian = 0;
+double g_mcopyMedian = 0;
+
+using Clock = std::chrono::steady_clock;
+
+double MillisecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+void BM_RecoverFolder(benchmark::State& state) {
+    BenchVolume& volume = BenchVolume::Get();
+    if (!volume.Ready()) {
+        state.SkipWithError(volume.Error().c_str());
+        return;
+    }
+    const fs::path destination = volume.Folder() / "recovered";
+    // Untimed: warms the cache and checks that everything came back.
+    FreshFolder(destination);
+    const bool complete = volume.Recover(destination);
+    const std::string difference = CompareTree(destination, volume.Files());
+    RemoveFolder(destination);
+    if (!complete || !difference.empty()) {
+        const std::string message =
+            "recovery incomplete: " + (difference.empty() ? "a file failed" : difference);
+        state.SkipWithError(message.c_str());
+        return;
+    }
+    std::vector<double> times;
+    for (auto _ : state) {
+        state.PauseTiming();
+        FreshFolder(destination);
+        state.ResumeTiming();
+        const Clock::time_point start = Clock::now();
+        volume.Recover(destination);
+        times.push_back(MillisecondsSince(start));
+    }
+    RemoveFolder(destination);
+    g_recoveryMedian = MedianOf(times);
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                            static_cast<int64_t>(volume.Files().totalBytes));
+    state.counters["files"] = static_cast<double>(volume.Files().sizes.size());
+}
+BENCHMARK(BM_RecoverFolder)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+void BM_McopyExtract(benchmark::State& state) {
+    BenchVolume& volume = BenchVolume::Get();
+    if (!volume.Ready()) {
+        state.SkipWithError(volume.Error().c_str());
+        return;
+    }
+    const fs::path destination = volume.Folder() / "extracted";
+    FreshFolder(destination);
+    const bool copied = McopyOnce(volume.Image(), destination);
+    const std::string difference = CompareTree(destination, volume.Files());
+    RemoveFolder(destination);
+    if (!copied || !difference.empty()) {
+        const std::string message =
+            "mcopy incomplete: " + (difference.empty() ? "mcopy failed" : difference);
+        state.SkipWithError(message.c_str());
+        return;
+    }
+    std::vector<double> times;
+    for (auto _ : state) {
+        state.PauseTiming();
+        FreshFolder(destination);
+        state.ResumeTiming();
+        const Clock::time_point start = Clock::now();
+        McopyOnce(volume.Image(), destination);
+        times.push_back(MillisecondsSince(start));
+    }
+    RemoveFolder(destination);
+    g_mcopyMedian = MedianOf(times);
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                            static_cast<int64_t>(volume.Files().totalBytes));
+    state.counters["files"] = static_cast<double>(volume.Files().sizes.size());
+    if (g_recoveryMedian > 0 && g_mcopyMedian > 0)
+        state.counters["recovery/mcopy"] = g_recoveryMedian / g_mcopyMedian;
+}
+BENCHMARK(BM_McopyExtract)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+} // namespace
+
+// Runs the registered benchmarks, then prints the two medians side by side with their ratio.
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    if (g_recoveryMedian > 0 && g_mcopyMedian > 0) {
+        const double mib = static_cast<double>(BenchVolume::Get().Files().totalBytes) / kMiB;
+        std::printf("FAT32, %.0f MiB in %zu files: recovery %.1f ms, mcopy -s %.1f ms, "
+                    "ratio %.2f\n",
+                    mib, BenchVolume::Get().Files().sizes.size(), g_recoveryMedian, g_mcopyMedian,
+                    g_recoveryMedian / g_mcopyMedian);
+    }
+    benchmark::Shutdown();
+    return 0;
+}

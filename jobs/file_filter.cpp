@@ -1,0 +1,50 @@
+#include "jobs/file_filter.h"
+
+#include "platform/text_compare.h"
+
+#include <cstddef>
+
+namespace {
+
+bool SameLetter(char16_t a, char16_t b) {
+    return a == b || FoldCase(a) == FoldCase(b);
+}
+
+} // namespace
+
+bool MatchesWildcard(std::u16string_view name, std::u16string_view pattern) {
+    // Greedy match with one backtrack point: linear in practice and never recursive, so a
+    // pattern of many stars cannot blow up.
+    size_t n = 0;
+    size_t p = 0;
+    size_t starPattern = std::u16string_view::npos;
+    size_t starName = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && pattern[p] == u'*') {
+            starPattern = p++;
+            starName = n;
+        } else if (p < pattern.size() && (pattern[p] == u'?' || SameLetter(pattern[p], name[n]))) {
+            ++p;
+            ++n;
+        } else if (starPattern != std::u16string_view::npos) {
+            p = starPattern + 1;
+            n = ++starName;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == u'*')
+        ++p;
+    return p == pattern.size();
+}
+
+bool MatchesFileFilter(std::u16string_view name, const std::vector<std::u16string>& patterns,
+                       bool exclude) {
+    if (patterns.empty())
+        return true;
+    for (const std::u16string& pattern : patterns) {
+        if (MatchesWildcard(name, pattern))
+            return !exclude;
+    }
+    return exclude;
+}

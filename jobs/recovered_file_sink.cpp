@@ -1,0 +1,3 @@
+#include "jobs/recovered_file_sink.h"
+
+RecoveredFileSink::~RecoveredFileSink() = default;

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstddef>
+#include <ctime>
+#include <optional>
+
+// One file being written at a recovery's destination. Every Write is checked: false when not
+// every byte was written. Close reports whether the file was completed as written; after a
+// failure the file stays as far as it got.
+class RecoveredFileSink {
+public:
+    RecoveredFileSink() = default;
+    virtual ~RecoveredFileSink();
+    RecoveredFileSink(const RecoveredFileSink&) = delete;
+    RecoveredFileSink& operator=(const RecoveredFileSink&) = delete;
+
+    virtual bool Write(const void* data, size_t length) = 0;
+    // Sets the last-write time, and the last-access time when given (else leaves it). Only
+    // local files keep times; other sinks ignore them. False when the times were not set.
+    virtual bool SetTimes(const timespec& modified, const std::optional<timespec>& accessed) = 0;
+    virtual bool Close() = 0;
+};

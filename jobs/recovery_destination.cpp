@@ -1,0 +1,3 @@
+#include "jobs/recovery_destination.h"
+
+RecoveryDestination::~RecoveryDestination() = default;

@@ -1,0 +1,587 @@
+#include "jobs/thread_for_saving_files.h"
+
+#include "filesystems/fat_file_system.h"
+#include "filesystems/found_item.h"
+#include "filesystems/ntfs_file_system.h"
+#include "filesystems/scan_log.h"
+#include "jobs/fat_file_data.h"
+#include "jobs/file_filter.h"
+#include "jobs/ftp_destination.h"
+#include "jobs/local_destination.h"
+#include "jobs/ntfs_file_data.h"
+#include "jobs/recovered_name.h"
+#include "jobs/recovered_zip.h"
+#include "jobs/scan_state.h"
+#include "jobs/totals_text.h"
+#include "jobs/zip_entry_sink.h"
+#include "platform/file_time.h"
+#include "platform/format_text.h"
+#include "platform/ftp_client.h"
+#include "platform/job_runner.h"
+#include "platform/job_window.h"
+#include "platform/product_title.h"
+#include "platform/string_table.h"
+#include "platform/utf_conversion.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <utility>
+
+namespace {
+
+constexpr uint32_t kCopyWordId = 61598;
+constexpr uint8_t kFat32PartitionType = 11;
+constexpr char16_t kFileProgressLabel[] = u"File Progress";
+constexpr char16_t kSavingLabel[] = u"Saving File";
+constexpr char16_t kRootName[] = u"#Root";
+
+uint64_t SaturatingSubtract(uint64_t from, uint64_t amount) {
+    return from > amount ? from - amount : 0;
+}
+
+} // namespace
+
+CThreadForSavingFiles::CThreadForSavingFiles(ScanState& state) : m_state(state) {}
+
+CThreadForSavingFiles::~CThreadForSavingFiles() = default;
+
+bool CThreadForSavingFiles::Start(JobRunner& runner) const {
+    return runner.Start([state = &m_state, parameters = m_parameters]() {
+        CThreadForSavingFiles job(*state);
+        job.SetParameters(parameters);
+        job.Run();
+    });
+}
+
+// ---------------------------------------------------------------------------------------------
+// The job
+
+void CThreadForSavingFiles::Run() {
+    JobFlags& flags = m_state.jobFlags;
+    flags.stoppable = true;
+    flags.stopRequested = false;
+    m_state.parentAvailable = false;
+    m_standingAnswer.reset();
+
+    m_ntfs = m_state.NtfsVolume() != nullptr;
+    if (CFatFileSystem* fat = m_state.FatVolume())
+        m_partitionType = fat->FatType();
+    if (!m_state.HasVolume()) {
+        Log(kActivity, u"No scanned volume to recover from", kFailed, ScanLog::kImageAborted);
+        flags.stoppable = false;
+        return;
+    }
+    if (!OpenDestination()) {
+        CloseDestination();
+        flags.stoppable = false;
+        m_state.parentAvailable = false;
+        return;
+    }
+
+    ScanLog::Started(m_parameters.notifyWindow, kActivity);
+    Send(MakeCreateProgress(kSavingLabel, m_parameters.progressMaximum));
+    if (m_parameters.zip && m_parameters.singleArchive &&
+        m_parameters.target != Target::FtpServer) {
+        RecoverIntoSingleZip();
+    } else {
+        RecoverTree(nullptr, m_parameters.rootTreeItem, m_parameters.rootId, u"",
+                    m_parameters.rootDeleted, 0);
+    }
+    Send(MakeScanTotals());
+    Send(MakeDestroyProgress(0));
+
+    if (m_destinationLost || m_failed) {
+        Log(u"", m_destinationLost ? kConnectionLostText : u"Process failed",
+            u"Failed on :" + ScanLog::NowText(), ScanLog::kImageAborted);
+    } else {
+        ScanLog::Ended(m_parameters.notifyWindow, u"", flags.stopRequested.load());
+    }
+    CloseDestination();
+    m_state.parentAvailable = false;
+    flags.stoppable = false;
+}
+
+bool CThreadForSavingFiles::OpenDestination() {
+    switch (m_parameters.target) {
+    case Target::LocalFolder: {
+        std::u16string error;
+        m_local = LocalDestination::Open(
+            std::filesystem::path(Utf16ToUtf8(m_parameters.destination)), error);
+        if (!m_local) {
+            Log(kActivity, u"Cannot open the destination folder: " + error, kFailed,
+                ScanLog::kImageAborted);
+            return false;
+        }
+        m_destination = m_local.get();
+        return true;
+    }
+    case Target::FtpServer: {
+        m_ftp = std::make_unique<FtpClient>();
+        std::optional<FtpEndpoint> endpoint = FtpEndpoint::Parse(
+            m_parameters.ftp.server, m_parameters.ftp.user, m_parameters.ftp.password);
+        if (!endpoint || !m_ftp->Connect(*endpoint)) {
+            if (m_parameters.notifyWindow != nullptr)
+                m_parameters.notifyWindow->AskMessageBox(kConnectFailedText, kProductTitle,
+                                                         MessageBoxIcon::Error,
+                                                         MessageBoxButtons::Ok, true);
+            return false;
+        }
+        const std::u16string root =
+            m_parameters.destination.empty() ? u"/" : m_parameters.destination;
+        std::u16string error;
+        m_ftpDestination = FtpDestination::Open(*m_ftp, root, error);
+        if (!m_ftpDestination) {
+            Log(kActivity, u"Cannot open the folder on the server: " + error, kFailed,
+                ScanLog::kImageAborted);
+            return false;
+        }
+        m_destination = m_ftpDestination.get();
+        return true;
+    }
+    case Target::CdDvdDrive:
+        // Nothing can be written there: every file is logged as skipped.
+        return true;
+    }
+    return false;
+}
+
+void CThreadForSavingFiles::CloseDestination() {
+    m_archive.reset();
+    m_destination = nullptr;
+    m_ftpDestination.reset();
+    m_local.reset();
+    if (m_ftp)
+        m_ftp->Disconnect();
+    m_ftp.reset();
+}
+
+void CThreadForSavingFiles::RecoverIntoSingleZip() {
+    if (!m_local) {
+        m_failed = true;
+        return;
+    }
+    NameChoice choice = ResolveNameClash(kArchiveName);
+    if (!choice.write) {
+        Log(u"", kArchiveName, choice.skipped ? kSkipped : kFailed, ScanLog::kImageAborted);
+        if (!choice.skipped)
+            m_failed = true;
+        return;
+    }
+    const int fd = m_local->OpenFileDescriptor(choice.name, choice.overwrite);
+    auto archive = std::make_unique<CRecoveredZip>();
+    if (fd < 0 || !archive->OpenFd(fd, choice.name)) {
+        Log(u"", u"Cannot create " + choice.name + u": " + m_local->LastError(), kFailed,
+            ScanLog::kImageAborted);
+        m_failed = true;
+        return;
+    }
+    m_archive = std::move(archive);
+    RecoverTree(nullptr, m_parameters.rootTreeItem, m_parameters.rootId, u"",
+                m_parameters.rootDeleted, 0);
+    if (!m_archive->Close()) {
+        Log(u"", u"Cannot complete " + choice.name + u": " + m_archive->LastError(), kFailed,
+            ScanLog::kImageAborted);
+        m_failed = true;
+    }
+    m_archive.reset();
+}
+
+bool CThreadForSavingFiles::RecoverTree(const FoundItem* folder, uint64_t treeItem,
+                                        uint64_t folderId, const std::u16string& name, bool deleted,
+                                        int depth) {
+    const bool isRoot = folder == nullptr;
+    const std::u16string safeName = isRoot ? std::u16string() : SanitiseRecoveredName(name);
+    if (depth > kMaxDepth)
+        return false;
+
+    JobMessage request = MakeGetChildItems(folderId, m_parameters.allFiles);
+    Ask(request);
+    std::vector<ChildItem> children;
+    if (ChildItemsRequest* answer = request.Get<ChildItemsRequest>())
+        children = std::move(answer->result);
+
+    // The single archive keeps folders as the path of each entry; every other destination
+    // recreates them. The root is the destination itself.
+    bool entered = false;
+    if (!isRoot) {
+        if (m_archive) {
+            m_folderNames.push_back(safeName);
+        } else if (m_destination != nullptr && !m_destinationLost) {
+            if (!m_destination->EnterFolder(safeName)) {
+                if (m_destination->Lost()) {
+                    NoteDestinationLost();
+                } else {
+                    Log(u"",
+                        u"Cannot create folder " + safeName + u": " + m_destination->LastError(),
+                        kFailed, ScanLog::kImageAborted);
+                    return false;
+                }
+            } else {
+                entered = true;
+            }
+        }
+    }
+
+    const bool selected = !m_parameters.allFiles;
+    const std::u16string checkName = folderId == 0 ? std::u16string(kRootName) : name;
+    if (selected) {
+        Send(MakeSetFileCheck(checkName, folderId, treeItem, true));
+        Send(MakeSetFolderCheck(treeItem, true));
+    }
+
+    bool result = RecoverFolderItems(children, deleted);
+    for (const ChildItem& child : children) {
+        if (Stopped())
+            break;
+        if (!child.item || !child.item->IsFolder())
+            continue;
+        result = RecoverTree(child.item.get(), child.item->treeItem, child.item->entryId,
+                             child.name, child.item->deleted != 0, depth + 1);
+    }
+
+    if (selected && !Stopped()) {
+        Send(MakeSetFileCheck(checkName, folderId, treeItem, false));
+        Send(MakeSetFolderCheck(treeItem, false));
+        uint32_t folders = m_state.selectedFolders.load();
+        if (folders != 0) {
+            m_state.selectedFolders = folders - 1;
+            SendMarkedTotals();
+        }
+    }
+
+    if (entered)
+        m_destination->LeaveFolder();
+    if (!isRoot && m_archive && !m_folderNames.empty())
+        m_folderNames.pop_back();
+    return result;
+}
+
+bool CThreadForSavingFiles::RecoverFolderItems(const std::vector<ChildItem>& children,
+                                               bool deleted) {
+    bool result = true;
+    for (const ChildItem& child : children) {
+        if (Stopped())
+            break;
+        if (!child.item || child.item->IsFolder())
+            continue;
+        if (!Admits(*child.item, child.name))
+            continue;
+        const bool saved = SaveFile(*child.item, child.name, deleted);
+        if (!m_parameters.allFiles) {
+            if (saved)
+                MarkFileSaved(child);
+            else
+                result = false;
+        }
+    }
+    return result;
+}
+
+bool CThreadForSavingFiles::Admits(const FoundItem& item, const std::u16string& name) const {
+    if (!MatchesFileFilter(name, m_state.filterExtensions, m_state.filterExclude.load()))
+        return false;
+    if (!m_parameters.allFiles)
+        return item.checkState == 2;
+    switch (m_parameters.entryChoice) {
+    case EntryChoice::ExcludeDeleted:
+        return item.deleted == 0;
+    case EntryChoice::IncludeDeleted:
+        return true;
+    case EntryChoice::OnlyDeleted:
+        return item.deleted != 0;
+    }
+    return false;
+}
+
+void CThreadForSavingFiles::MarkFileSaved(const ChildItem& child) {
+    m_state.selectedBytes = SaturatingSubtract(m_state.selectedBytes.load(), child.item->size);
+    m_state.selectedFiles =
+        static_cast<uint32_t>(SaturatingSubtract(m_state.selectedFiles.load(), 1));
+    Send(MakeSetFileCheck(child.name, child.item->entryId, child.item->treeItem, false));
+    SendMarkedTotals();
+}
+
+void CThreadForSavingFiles::SendMarkedTotals() const {
+    Send(MakeSetStatusText2(TotalsText(StringTable::Program().Get(kMarkedWordId),
+                                       m_state.selectedBytes.load(), m_state.selectedFiles.load(),
+                                       m_state.selectedFolders.load())));
+}
+
+// ---------------------------------------------------------------------------------------------
+// One file
+
+bool CThreadForSavingFiles::SaveFile(const FoundItem& item, const std::u16string& name,
+                                     bool folderDeleted) {
+    if (Stopped())
+        return false;
+    Send(MakeStepProgress(0));
+
+    std::unique_ptr<RecoveredFileData> data = FileData(item, folderDeleted);
+    Send(MakeCreateProgress2(kFileProgressLabel, data ? data->PieceCount() : 0));
+    Log(u"", name, u"Started", ScanLog::kImageStarted);
+
+    bool skipped = false;
+    std::u16string failure;
+    std::unique_ptr<RecoveredFileSink> sink;
+    if (!data || !data->Available()) {
+        failure = u"The file's data cannot be located on the volume";
+    } else {
+        sink = OpenTarget(item, name, skipped, failure);
+    }
+
+    bool opened = sink != nullptr;
+    bool complete = opened;
+    bool saveThenAbort = false;
+    if (opened) {
+        RecoveredFileData::Piece piece;
+        while (data->Next(piece)) {
+            if (Stopped()) {
+                JobMessage question = MakeSaveErrorAction(name);
+                Ask(question);
+                const SaveErrorActionRequest* answer = question.Get<SaveErrorActionRequest>();
+                const auto choice = answer != nullptr
+                                        ? answer->answer
+                                        : SaveErrorActionRequest::Answer::AbortImmediately;
+                if (choice == SaveErrorActionRequest::Answer::AbortImmediately) {
+                    complete = false;
+                    break;
+                }
+                saveThenAbort = choice == SaveErrorActionRequest::Answer::SaveFileAndAbort;
+                m_state.jobFlags.stopRequested = false;
+                m_state.jobFlags.stoppable = true;
+            }
+            if (piece.failed) {
+                complete = false;
+                Log(u"", kReadErrorText,
+                    piece.error.isSector ? FormatText(u"%s %lld", u"Error reading sector :",
+                                                      static_cast<long long>(piece.error.number))
+                                         : FormatText(u"%s %lld", u"Error reading cluster :",
+                                                      static_cast<long long>(piece.error.number)),
+                    ScanLog::kImageReadError);
+            }
+            if (!sink->Write(piece.data, piece.length)) {
+                complete = false;
+                break;
+            }
+            Send(MakeStepProgress(1));
+        }
+        if (complete && !data->Complete())
+            complete = false;
+        SetRecoveredFileTime(item, *sink);
+        if (!sink->Close())
+            complete = false;
+        if (m_destination != nullptr && m_destination->Lost())
+            NoteDestinationLost();
+    }
+
+    Send(MakeDestroyProgress(1));
+    if (saveThenAbort) {
+        m_state.jobFlags.stopRequested = true;
+        m_state.jobFlags.stoppable = false;
+    }
+    LogFileResult(opened, complete, skipped, failure);
+    return opened;
+}
+
+std::unique_ptr<RecoveredFileData> CThreadForSavingFiles::FileData(const FoundItem& item,
+                                                                   bool folderDeleted) {
+    if (CNtfsFileSystem* ntfs = m_state.NtfsVolume())
+        return std::make_unique<NtfsFileData>(*ntfs, item);
+    if (CFatFileSystem* fat = m_state.FatVolume())
+        return std::make_unique<FatFileData>(*fat, item, folderDeleted);
+    return nullptr;
+}
+
+std::unique_ptr<RecoveredFileSink> CThreadForSavingFiles::OpenTarget(const FoundItem& item,
+                                                                     const std::u16string& name,
+                                                                     bool& skipped,
+                                                                     std::u16string& failure) {
+    if (m_parameters.target == Target::CdDvdDrive) {
+        skipped = true;
+        return nullptr;
+    }
+    if (m_destinationLost) {
+        failure = kConnectionLostText;
+        return nullptr;
+    }
+    const std::u16string safeName = SanitiseRecoveredName(name);
+    const CRecoveredZip::EntryInfo info{item.size, item.attributes};
+
+    if (m_archive) {
+        std::u16string entryName;
+        for (const std::u16string& folder : m_folderNames)
+            entryName += folder + u"\\";
+        entryName += safeName;
+        auto sink = ZipEntrySink::InArchive(*m_archive, entryName, info);
+        if (!sink)
+            failure = u"Cannot add " + entryName + u" to the archive: " + m_archive->LastError();
+        return sink;
+    }
+    if (m_destination == nullptr) {
+        failure = u"No destination";
+        return nullptr;
+    }
+
+    const bool zipEach = m_parameters.zip && m_parameters.target == Target::LocalFolder;
+    NameChoice choice = ResolveNameClash(zipEach ? safeName + u".zip" : safeName);
+    if (!choice.write) {
+        skipped = choice.skipped;
+        if (!skipped)
+            failure = u"No free name for " + safeName;
+        return nullptr;
+    }
+    if (zipEach) {
+        const int fd = m_local->OpenFileDescriptor(choice.name, choice.overwrite);
+        auto archive = std::make_unique<CRecoveredZip>();
+        if (fd < 0 || !archive->OpenFd(fd, choice.name)) {
+            failure = u"Cannot create " + choice.name + u": " + m_local->LastError();
+            return nullptr;
+        }
+        auto sink = ZipEntrySink::OwnArchive(std::move(archive), safeName, info);
+        if (!sink)
+            failure = u"Cannot add " + safeName + u" to its archive";
+        return sink;
+    }
+    std::unique_ptr<RecoveredFileSink> sink =
+        m_destination->CreateFile(choice.name, choice.overwrite);
+    if (!sink) {
+        if (m_destination->Lost())
+            NoteDestinationLost();
+        failure = u"Cannot create " + choice.name + u": " + m_destination->LastError();
+    }
+    return sink;
+}
+
+CThreadForSavingFiles::NameChoice
+CThreadForSavingFiles::ResolveNameClash(const std::u16string& name) {
+    NameChoice choice;
+    choice.name = name;
+    // A renamed name is checked again; the bound keeps a stubborn answer from looping forever.
+    for (int round = 0; round < 64; ++round) {
+        if (!m_destination->Exists(choice.name)) {
+            choice.write = !m_destination->Lost();
+            return choice;
+        }
+        NameClashDecision decision;
+        std::u16string typed;
+        if (m_standingAnswer) {
+            decision = *m_standingAnswer;
+        } else {
+            JobMessage question = MakeFileExists(choice.name, ProposeCopyName(choice.name));
+            Ask(question);
+            const FileExistsRequest* answer = question.Get<FileExistsRequest>();
+            decision = answer != nullptr ? answer->decision : NameClashDecision::Skip;
+            if (answer != nullptr)
+                typed = answer->newName;
+        }
+        switch (decision) {
+        case NameClashDecision::SkipAll:
+        case NameClashDecision::RenameAll:
+        case NameClashDecision::OverwriteAll:
+            m_standingAnswer = decision;
+            break;
+        default:
+            break;
+        }
+        switch (decision) {
+        case NameClashDecision::Skip:
+        case NameClashDecision::SkipAll:
+            choice.skipped = true;
+            return choice;
+        case NameClashDecision::Overwrite:
+        case NameClashDecision::OverwriteAll:
+            choice.overwrite = true;
+            choice.write = true;
+            return choice;
+        case NameClashDecision::RenameAll: {
+            std::u16string copy = ProposeCopyName(choice.name);
+            if (copy.empty())
+                return choice;
+            choice.name = copy;
+            break;
+        }
+        case NameClashDecision::Rename:
+            if (typed.empty()) {
+                choice.skipped = true;
+                return choice;
+            }
+            choice.name = SanitiseRecoveredName(typed);
+            break;
+        }
+    }
+    return choice;
+}
+
+std::u16string CThreadForSavingFiles::ProposeCopyName(const std::u16string& name) {
+    const std::u16string_view copy = StringTable::Program().Get(kCopyWordId);
+    for (uint32_t n = 1; n <= kMaxCopyNumber; ++n) {
+        std::u16string candidate =
+            SanitiseRecoveredName(FormatText(u"%s%d_%s", copy, static_cast<int32_t>(n), name));
+        if (!m_destination->Exists(candidate))
+            return candidate;
+        if (m_destination->Lost())
+            break;
+    }
+    return {};
+}
+
+void CThreadForSavingFiles::SetRecoveredFileTime(const FoundItem& item,
+                                                 RecoveredFileSink& sink) const {
+    std::optional<timespec> modified;
+    std::optional<timespec> accessed;
+    if (m_ntfs) {
+        modified = FileTimeToTimespec(item.NtfsModifiedTime());
+        accessed = FileTimeToTimespec(item.NtfsChangedTime());
+    } else {
+        modified = DosLocalTimeToTimespec(static_cast<uint16_t>(item.modifiedTime),
+                                          static_cast<uint16_t>(item.modifiedDate));
+        if (m_partitionType == kFat32PartitionType)
+            accessed = DosLocalTimeToTimespec(0, static_cast<uint16_t>(item.lastAccess));
+    }
+    if (modified)
+        sink.SetTimes(*modified, accessed);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Rows and messages
+
+void CThreadForSavingFiles::LogFileResult(bool opened, bool complete, bool skipped,
+                                          const std::u16string& failure) {
+    if (opened) {
+        Log(u"", u"", complete ? kRecovered : kPartial,
+            complete ? ScanLog::kImageCompleted : ScanLog::kImagePartial);
+    } else if (skipped) {
+        Log(u"", u"", kSkipped, ScanLog::kImageAborted);
+    } else {
+        Log(u"", failure, kFailed, ScanLog::kImageAborted);
+    }
+}
+
+void CThreadForSavingFiles::NoteDestinationLost() {
+    m_destinationLost = true;
+    if (m_lostReported || m_parameters.notifyWindow == nullptr)
+        return;
+    m_lostReported = true;
+    m_parameters.notifyWindow->AskMessageBox(kConnectionLostText, kProductTitle,
+                                             MessageBoxIcon::Error, MessageBoxButtons::Ok, true);
+}
+
+bool CThreadForSavingFiles::Stopped() const {
+    return m_state.jobFlags.stopRequested.load();
+}
+
+void CThreadForSavingFiles::Send(JobMessage&& message) const {
+    Ask(message);
+}
+
+void CThreadForSavingFiles::Ask(JobMessage& message) const {
+    if (m_parameters.notifyWindow != nullptr)
+        m_parameters.notifyWindow->Send(message);
+}
+
+void CThreadForSavingFiles::Log(std::u16string activity, std::u16string description,
+                                std::u16string status, int image) const {
+    if (m_parameters.notifyWindow != nullptr)
+        m_parameters.notifyWindow->AddLogLine(std::move(activity), std::move(description),
+                                              std::move(status), image);
+}

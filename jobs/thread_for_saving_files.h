@@ -1,0 +1,147 @@
+#pragma once
+
+#include "jobs/ftp_settings.h"
+#include "platform/job_messages.h"
+#include "platform/name_clash_decision.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class CRecoveredZip;
+class FtpClient;
+class JobRunner;
+class JobWindow;
+class LocalDestination;
+class RecoveredFileData;
+class RecoveredFileSink;
+class RecoveryDestination;
+class ScanState;
+struct FoundItem;
+
+// The recovery job: writes the found files of the current volume (all of them, or the marked
+// ones) to a local folder, a folder on an FTP server, or zip archives. It walks the found tree
+// from its root through WM_GET_CHILD_ITEMS, recreates the folders, and writes each file piece
+// by piece as it reads it from the volume, with a progress bar for the whole job and one per
+// file, a log row per file, the stop question in the middle of a file, and the name-clash
+// question when a target exists.
+//
+// Everything it writes stays inside the destination: names from the disk are made safe, local
+// files are opened relative to their folder without following links and never over an
+// existing file unless the user said so. A file counts as recovered only when every byte came
+// from the disk and reached the destination.
+class CThreadForSavingFiles {
+public:
+    enum class Target : uint8_t {
+        LocalFolder = 0,
+        FtpServer = 1,
+        CdDvdDrive = 2,
+    };
+    // Which entries Recover All takes.
+    enum class EntryChoice : uint8_t {
+        ExcludeDeleted = 0,
+        IncludeDeleted = 1,
+        OnlyDeleted = 2,
+    };
+
+    struct Parameters {
+        bool zip = false;
+        bool singleArchive = false;
+        // Recover All; otherwise the marked entries only.
+        bool allFiles = true;
+        EntryChoice entryChoice = EntryChoice::ExcludeDeleted;
+        Target target = Target::LocalFolder;
+        // A local folder, or a folder on the FTP server ("/data").
+        std::u16string destination;
+        FtpSettings ftp;
+        JobWindow* notifyWindow = nullptr;
+        uint64_t rootTreeItem = 0;
+        uint64_t rootId = 0;
+        bool rootDeleted = false;
+        // Files the overall progress bar counts.
+        uint32_t progressMaximum = 0;
+    };
+
+    static constexpr char16_t kArchiveName[] = u"Recovered Data.zip";
+    static constexpr char16_t kActivity[] = u"Recovering File";
+    static constexpr char16_t kRecovered[] = u"Recovered";
+    static constexpr char16_t kPartial[] = u"Partial Recovered";
+    static constexpr char16_t kSkipped[] = u"Skipped";
+    static constexpr char16_t kFailed[] = u"Failed";
+    static constexpr char16_t kReadErrorText[] =
+        u"Disk read error, file may not be completely recovered";
+    static constexpr char16_t kConnectFailedText[] = u"Unable to connect to ftp server.";
+    static constexpr char16_t kConnectionLostText[] =
+        u"The connection with the server has been terminated. ";
+    // Folders nested deeper than this are not entered (a damaged tree could be endless).
+    static constexpr int kMaxDepth = 256;
+    // Names "Copy<n>_<name>" tried before a rename gives up.
+    static constexpr uint32_t kMaxCopyNumber = 100000;
+
+    explicit CThreadForSavingFiles(ScanState& state);
+    ~CThreadForSavingFiles();
+    CThreadForSavingFiles(const CThreadForSavingFiles&) = delete;
+    CThreadForSavingFiles& operator=(const CThreadForSavingFiles&) = delete;
+
+    void SetParameters(const Parameters& parameters) { m_parameters = parameters; }
+
+    // Starts a job of these parameters on the runner; false when the runner refuses.
+    bool Start(JobRunner& runner) const;
+    // The whole job, on the calling thread.
+    void Run();
+
+private:
+    struct NameChoice {
+        bool write = false;
+        bool skipped = false;
+        std::u16string name;
+        bool overwrite = false;
+    };
+
+    bool OpenDestination();
+    void CloseDestination();
+    void RecoverIntoSingleZip();
+    bool RecoverTree(const FoundItem* folder, uint64_t treeItem, uint64_t folderId,
+                     const std::u16string& name, bool deleted, int depth);
+    bool RecoverFolderItems(const std::vector<ChildItem>& children, bool deleted);
+    bool SaveFile(const FoundItem& item, const std::u16string& name, bool folderDeleted);
+    std::unique_ptr<RecoveredFileData> FileData(const FoundItem& item, bool folderDeleted);
+    // Opens where the file goes; null when nothing is to be written. Sets `skipped` when the
+    // user chose to skip it and `failure` when it could not be opened.
+    std::unique_ptr<RecoveredFileSink> OpenTarget(const FoundItem& item, const std::u16string& name,
+                                                  bool& skipped, std::u16string& failure);
+    NameChoice ResolveNameClash(const std::u16string& name);
+    std::u16string ProposeCopyName(const std::u16string& name);
+    void SetRecoveredFileTime(const FoundItem& item, RecoveredFileSink& sink) const;
+    bool Admits(const FoundItem& item, const std::u16string& name) const;
+    void MarkFileSaved(const ChildItem& child);
+    void SendMarkedTotals() const;
+    bool Stopped() const;
+
+    void Send(JobMessage&& message) const;
+    // Sends a request whose handler writes its answer into the message.
+    void Ask(JobMessage& message) const;
+    void Log(std::u16string activity, std::u16string description, std::u16string status,
+             int image) const;
+    void LogFileResult(bool opened, bool complete, bool skipped, const std::u16string& failure);
+    void NoteDestinationLost();
+
+    ScanState& m_state;
+    Parameters m_parameters;
+
+    // Per run.
+    bool m_ntfs = false;
+    uint8_t m_partitionType = 0;
+    std::unique_ptr<FtpClient> m_ftp;
+    std::unique_ptr<LocalDestination> m_local;
+    std::unique_ptr<RecoveryDestination> m_ftpDestination;
+    RecoveryDestination* m_destination = nullptr;
+    std::unique_ptr<CRecoveredZip> m_archive;
+    std::vector<std::u16string> m_folderNames;
+    std::optional<NameClashDecision> m_standingAnswer;
+    bool m_destinationLost = false;
+    bool m_lostReported = false;
+    bool m_failed = false;
+};

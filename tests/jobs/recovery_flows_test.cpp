@@ -1,0 +1,366 @@
+// The recovery job's choices and failures on the small FAT12 fixture: name clashes and their
+// answers, links planted at the destination, names from the disk that try to leave it, a
+// destination that refuses writes, Recover Selected and its marks, the entry choice, the CD/DVD
+// target, stopping in the middle of a file, and read errors.
+
+#include "filesystems/fat_file_system.h"
+#include "jobs/scan_state.h"
+#include "platform/job_flags.h"
+#include "platform/utf_conversion.h"
+#include "tests/jobs/recovery_test_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+using Answer = SaveErrorActionRequest::Answer;
+
+namespace {
+
+constexpr char kFixture[] = "fat12_floppy";
+constexpr char kReadmeBytes[] = "Morwick Wrenfal FAT fixture.\r\nPlain 8.3 name.\r\n";
+
+void WriteText(const fs::path& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+}
+
+std::string ReadText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The result row that follows each file's "Started" row, by the file's name.
+std::map<std::u16string, std::u16string>
+ResultsByName(const std::vector<RecordingJobWindow::LogLine>& rows) {
+    std::map<std::u16string, std::u16string> results;
+    for (size_t i = 0; i + 1 < rows.size(); ++i) {
+        if (std::get<2>(rows[i]) != u"Started")
+            continue;
+        for (size_t j = i + 1; j < rows.size(); ++j) {
+            if (std::get<3>(rows[j]) == 6)
+                continue; // read-error rows come between
+            results[std::get<1>(rows[i])] = std::get<2>(rows[j]);
+            break;
+        }
+    }
+    return results;
+}
+
+class RecoveryFlowsTest : public RecoveryTest {
+protected:
+    void SetUp() override { Scan(kFixture); }
+
+    fs::path Destination() {
+        const fs::path path = m_work.File("out");
+        fs::create_directories(path);
+        return path;
+    }
+
+    FoundTree::Entry* Named(std::u16string_view name) {
+        for (const FoundTree::Entry& entry : m_tree.Entries())
+            if (entry.name == name)
+                return m_tree.Find(entry.item.entryId);
+        return nullptr;
+    }
+};
+
+// --- name clashes --------------------------------------------------------------------------
+
+TEST_F(RecoveryFlowsTest, RenameAllTakesTheNextFreeCopyNameWithoutAskingAgain) {
+    const fs::path out = Destination();
+    WriteText(out / "README.TXT", "old");
+    WriteText(out / "Copy1_README.TXT", "older");
+    WriteText(out / "notes.txt", "old notes");
+    clashAnswers = {NameClashDecision::RenameAll};
+    Recover(RecoverAllTo(out));
+
+    ASSERT_EQ(clashQuestions.size(), 1u);
+    EXPECT_EQ(clashQuestions[0].name, u"README.TXT");
+    EXPECT_EQ(clashQuestions[0].proposal, u"Copy2_README.TXT");
+    EXPECT_EQ(ReadText(out / "README.TXT"), "old");
+    EXPECT_EQ(ReadText(out / "Copy1_README.TXT"), "older");
+    EXPECT_EQ(ReadText(out / "Copy2_README.TXT"), kReadmeBytes);
+    EXPECT_EQ(ReadText(out / "notes.txt"), "old notes");
+    EXPECT_TRUE(fs::exists(out / "Copy1_notes.txt"));
+}
+
+TEST_F(RecoveryFlowsTest, SkipHoldsForOneFileAndClosingTheQuestionSkips) {
+    const fs::path out = Destination();
+    WriteText(out / "README.TXT", "old");
+    WriteText(out / "notes.txt", "old notes");
+    // The first question is answered Skip, the second is closed without an answer.
+    clashAnswers = {NameClashDecision::Skip};
+    const auto rows = Recover(RecoverAllTo(out));
+
+    EXPECT_EQ(clashQuestions.size(), 2u);
+    EXPECT_EQ(ReadText(out / "README.TXT"), "old");
+    EXPECT_EQ(ReadText(out / "notes.txt"), "old notes");
+    const auto results = ResultsByName(rows);
+    EXPECT_EQ(results.at(u"README.TXT"), CThreadForSavingFiles::kSkipped);
+    EXPECT_EQ(results.at(u"notes.txt"), CThreadForSavingFiles::kSkipped);
+    // Files without a clash are written as usual.
+    EXPECT_EQ(results.at(u"lower.TXT"), CThreadForSavingFiles::kRecovered);
+    EXPECT_TRUE(fs::exists(out / "lower.TXT"));
+}
+
+TEST_F(RecoveryFlowsTest, ARenamedNameIsCheckedAgainAndOverwriteReplaces) {
+    const fs::path out = Destination();
+    WriteText(out / "README.TXT", "old");
+    WriteText(out / "taken.txt", "taken");
+    WriteText(out / "notes.txt", "old notes");
+    clashAnswers = {NameClashDecision::Rename, NameClashDecision::Rename,
+                    NameClashDecision::Overwrite};
+    renameAnswers = {u"taken.txt", u"fresh.txt"};
+    Recover(RecoverAllTo(out));
+
+    ASSERT_EQ(clashQuestions.size(), 3u);
+    EXPECT_EQ(clashQuestions[1].name, u"taken.txt");
+    EXPECT_EQ(ReadText(out / "taken.txt"), "taken");
+    EXPECT_EQ(ReadText(out / "fresh.txt"), kReadmeBytes);
+    EXPECT_EQ(ReadText(out / "README.TXT"), "old");
+    EXPECT_NE(ReadText(out / "notes.txt"), "old notes");
+}
+
+// --- the destination is never left -----------------------------------------------------------
+
+TEST_F(RecoveryFlowsTest, LinksAtTheDestinationAreNotFollowed) {
+    const fs::path out = Destination();
+    const fs::path outside = m_work.File("outside");
+    fs::create_directories(outside / "folder");
+    WriteText(outside / "victim.txt", "precious");
+    fs::create_symlink(outside / "victim.txt", out / "README.TXT");
+    fs::create_symlink(outside / "folder", out / "Docs");
+    clashAnswers = {NameClashDecision::OverwriteAll};
+    const auto rows = Recover(RecoverAllTo(out));
+
+    EXPECT_EQ(ReadText(outside / "victim.txt"), "precious");
+    EXPECT_TRUE(fs::is_empty(outside / "folder"));
+    const auto results = ResultsByName(rows);
+    EXPECT_EQ(results.at(u"README.TXT"), CThreadForSavingFiles::kFailed);
+    const bool folderRefused = std::any_of(rows.begin(), rows.end(), [](const LogLine& row) {
+        return std::get<2>(row) == CThreadForSavingFiles::kFailed &&
+               std::get<1>(row).find(u"Docs") != std::u16string::npos;
+    });
+    EXPECT_TRUE(folderRefused);
+    EXPECT_EQ(results.at(u"notes.txt"), CThreadForSavingFiles::kRecovered);
+}
+
+TEST_F(RecoveryFlowsTest, HostileNamesFromTheDiskStayInsideTheDestination) {
+    const std::vector<std::u16string> hostile = {
+        u"..", u"../../escape.txt", u"a/b\\c", std::u16string(u"ctl\x01name\x7f"), u"", u"."};
+    std::vector<FoundTree::Entry*> files;
+    for (const FoundTree::Entry& entry : m_tree.Entries())
+        if (!entry.item.IsFolder() && entry.item.parentId == RootId() && !entry.item.deleted &&
+            entry.item.size > 0)
+            files.push_back(m_tree.Find(entry.item.entryId));
+    ASSERT_GE(files.size(), hostile.size());
+    for (size_t i = 0; i < hostile.size(); ++i)
+        files[i]->name = hostile[i];
+    FoundTree::Entry* docs = Named(u"Docs");
+    ASSERT_NE(docs, nullptr);
+    docs->name = u"../..";
+
+    const fs::path out = Destination();
+    const auto rows = Recover(RecoverAllTo(out));
+
+    // Nothing but the destination and the unpacked image beside it.
+    for (const fs::directory_entry& entry : fs::directory_iterator(m_work.Path()))
+        EXPECT_TRUE(entry.path() == out || entry.path() == Image()) << entry.path();
+    EXPECT_EQ(CountStatus(rows, CThreadForSavingFiles::kFailed), 0u);
+    size_t written = 0;
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(out)) {
+        const std::string name = entry.path().filename().string();
+        EXPECT_EQ(name.find('/'), std::string::npos);
+        EXPECT_TRUE(std::none_of(name.begin(), name.end(), [](char c) {
+            return c >= 0 && c < 0x20;
+        })) << name;
+        written += entry.is_regular_file() ? 1 : 0;
+    }
+    EXPECT_GT(written, hostile.size());
+    EXPECT_TRUE(fs::is_regular_file(out / "_.."));
+    EXPECT_TRUE(fs::is_directory(out / ".._.." / "Projects"));
+}
+
+TEST_F(RecoveryFlowsTest, ADestinationThatRefusesWritesNeverLogsRecovered) {
+    const fs::path out = Destination();
+    constexpr rlim_t kLimit = 700;
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // Writes past the limit fail with EFBIG instead of killing the process.
+        ::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{kLimit, kLimit};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        const auto rows = Recover(RecoverAllTo(out));
+        int wrong = 0;
+        int partial = 0;
+        for (const auto& [name, status] : ResultsByName(rows)) {
+            const FoundTree::Entry* entry = Named(name);
+            const bool tooBig = entry != nullptr && entry->item.size > kLimit;
+            if (tooBig && status == CThreadForSavingFiles::kRecovered)
+                ++wrong;
+            if (tooBig && status != CThreadForSavingFiles::kRecovered)
+                ++partial;
+        }
+        ::_exit(wrong != 0 ? 1 : partial == 0 ? 2 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: a file over the limit was logged Recovered; "
+                                         "2: no file went over the limit";
+}
+
+// --- which entries ---------------------------------------------------------------------------
+
+TEST_F(RecoveryFlowsTest, RecoverSelectedWritesAndUnmarksOnlyTheMarkedFiles) {
+    m_tree.CheckAll(1);
+    FoundTree::Entry* readme = Named(u"README.TXT");
+    FoundTree::Entry* docs = Named(u"Docs");
+    FoundTree::Entry* nested = Named(u"Nested.txt");
+    ASSERT_TRUE(readme && docs && nested);
+    readme->item.checkState = 2;
+    docs->item.checkState = 3;
+    nested->item.checkState = 2;
+    m_state.selectedFiles = 2;
+    m_state.selectedFolders = 1;
+    m_state.selectedBytes = readme->item.size + nested->item.size;
+
+    const fs::path out = Destination();
+    Parameters parameters = RecoverAllTo(out);
+    parameters.allFiles = false;
+    Recover(parameters);
+
+    EXPECT_TRUE(fs::exists(out / "README.TXT"));
+    EXPECT_TRUE(fs::exists(out / "Docs" / "Nested.txt"));
+    EXPECT_FALSE(fs::exists(out / "notes.txt"));
+    EXPECT_FALSE(fs::exists(out / "Docs" / "Projects"));
+    EXPECT_EQ(m_state.selectedFiles.load(), 0u);
+    EXPECT_EQ(m_state.selectedBytes.load(), 0u);
+    EXPECT_EQ(m_state.selectedFolders.load(), 0u);
+
+    std::vector<std::u16string> unmarkedFiles;
+    for (const JobMessage& message : m_window.Messages())
+        if (const FileCheckPayload* check = message.Get<FileCheckPayload>())
+            if (!check->partly && message.id == WM_SET_FILE_CHECK)
+                unmarkedFiles.push_back(check->name);
+    EXPECT_NE(std::find(unmarkedFiles.begin(), unmarkedFiles.end(), u"README.TXT"),
+              unmarkedFiles.end());
+    EXPECT_NE(std::find(unmarkedFiles.begin(), unmarkedFiles.end(), u"Nested.txt"),
+              unmarkedFiles.end());
+    EXPECT_GE(m_window.Count(WM_SET_STATUS_TEXT2), 2u);
+}
+
+TEST_F(RecoveryFlowsTest, OnlyDeletedEntriesStillMakeEveryFolder) {
+    const fs::path out = Destination();
+    Parameters parameters = RecoverAllTo(out);
+    parameters.entryChoice = CThreadForSavingFiles::EntryChoice::OnlyDeleted;
+    Recover(parameters);
+
+    EXPECT_TRUE(fs::is_directory(out / "Docs" / "Projects" / "Old"));
+    EXPECT_FALSE(fs::exists(out / "README.TXT"));
+    EXPECT_FALSE(fs::exists(out / "Docs" / "Nested.txt"));
+    size_t files = 0;
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(out))
+        files += entry.is_regular_file() ? 1 : 0;
+    EXPECT_GT(files, 0u);
+}
+
+TEST_F(RecoveryFlowsTest, ACdDvdTargetWritesNothingAndSkipsEveryFile) {
+    const fs::path out = Destination();
+    Parameters parameters = RecoverAllTo(out);
+    parameters.target = CThreadForSavingFiles::Target::CdDvdDrive;
+    const auto rows = Recover(parameters);
+
+    EXPECT_TRUE(fs::is_empty(out));
+    EXPECT_GT(CountStatus(rows, u"Started"), 0u);
+    EXPECT_EQ(CountStatus(rows, CThreadForSavingFiles::kSkipped), CountStatus(rows, u"Started"));
+}
+
+// --- stopping and read errors ----------------------------------------------------------------
+
+class RecoveryStopTest : public RecoveryFlowsTest, public ::testing::WithParamInterface<Answer> {};
+
+TEST_P(RecoveryStopTest, AStopInTheMiddleOfAFileAsksWhatToDo) {
+    const Answer answer = GetParam();
+    const fs::path out = Destination();
+    bool asked = false;
+    onMessage = [&](JobMessage& message) {
+        // Ask to stop as soon as a file of several clusters begins.
+        if (message.id == WM_CREATE_PROGRESS2 && !asked)
+            if (const auto* bar = message.Get<ProgressCreatePayload>(); bar && bar->maximum > 2) {
+                asked = true;
+                m_state.jobFlags.stopRequested = true;
+            }
+    };
+    stopAnswers = {answer};
+    const auto rows = Recover(RecoverAllTo(out));
+    ASSERT_TRUE(asked);
+    ASSERT_EQ(m_window.Count(kJobAskSaveErrorAction), 1u);
+
+    // The row of the file in hand, then the end row.
+    ASSERT_GE(rows.size(), 2u);
+    const std::u16string fileResult = std::get<2>(rows[rows.size() - 2]);
+    const std::u16string end = std::get<1>(rows.back());
+    switch (answer) {
+    case Answer::ContinueSaving:
+        EXPECT_EQ(end, u"Process completed");
+        EXPECT_EQ(CountStatus(rows, CThreadForSavingFiles::kPartial), 0u);
+        break;
+    case Answer::SaveFileAndAbort:
+        EXPECT_EQ(fileResult, CThreadForSavingFiles::kRecovered);
+        EXPECT_EQ(end, u"Process aborted, user intervention");
+        break;
+    case Answer::AbortImmediately:
+        EXPECT_EQ(fileResult, CThreadForSavingFiles::kPartial);
+        EXPECT_EQ(end, u"Process aborted, user intervention");
+        break;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, RecoveryStopTest,
+                         ::testing::Values(Answer::ContinueSaving, Answer::SaveFileAndAbort,
+                                           Answer::AbortImmediately));
+
+TEST_F(RecoveryFlowsTest, UnreadableSectorsAreZerosAndMakeThePartialRow) {
+    FoundTree::Entry* cluster2 = Named(u"CLUSTER2.TXT");
+    ASSERT_NE(cluster2, nullptr);
+    CFatFileSystem* volume = m_state.FatVolume();
+    ASSERT_NE(volume, nullptr);
+    // Reads end after the file's first cluster.
+    const uint64_t firstSector =
+        volume->ClusterToSector(static_cast<uint32_t>(cluster2->item.firstCluster));
+    const uint64_t readable = firstSector + volume->SectorsPerCluster();
+    m_drive->Map(readable);
+
+    const fs::path out = Destination();
+    const auto rows = Recover(RecoverAllTo(out));
+    m_drive->Map();
+
+    EXPECT_EQ(ResultsByName(rows).at(u"CLUSTER2.TXT"), CThreadForSavingFiles::kPartial);
+    const bool errorRow = std::any_of(rows.begin(), rows.end(), [&](const LogLine& row) {
+        return std::get<3>(row) == 6 && std::get<1>(row) == CThreadForSavingFiles::kReadErrorText;
+    });
+    EXPECT_TRUE(errorRow);
+    const std::vector<uint8_t> bytes = FileBytes(out / "CLUSTER2.TXT");
+    ASSERT_EQ(bytes.size(), cluster2->item.size);
+    const size_t readableBytes = volume->SectorsPerCluster() * size_t{512};
+    ASSERT_LT(readableBytes, bytes.size());
+    EXPECT_TRUE(std::all_of(bytes.begin() + static_cast<std::ptrdiff_t>(readableBytes), bytes.end(),
+                            [](uint8_t b) { return b == 0; }));
+    EXPECT_NE(bytes[0], 0);
+}
+
+} // namespace

@@ -1,0 +1,151 @@
+#include "tests/jobs/recovery_test_fixture.h"
+
+#include "jobs/thread_for_file_system.h"
+#include "platform/data_folder.h"
+#include "tests/support/fixture_image.h"
+#include "tests/support/sha256.h"
+
+#include <cstdio>
+#include <ctime>
+#include <fstream>
+#include <iterator>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+uint8_t PartitionTypeOf(const std::string& fixture) {
+    if (fixture.rfind("ntfs", 0) == 0)
+        return 7;
+    if (fixture.rfind("fat32", 0) == 0)
+        return 11;
+    if (fixture.rfind("fat12", 0) == 0)
+        return 1;
+    return 4;
+}
+
+} // namespace
+
+RecoveryTest::RecoveryTest()
+    : m_config("MORWICK_CONFIG", m_configDir.File("settings.conf").string()),
+      m_timeZone("TZ", "UTC") {
+    ::tzset();
+}
+
+RecoveryTest::~RecoveryTest() {
+    m_state.FreeVolume();
+    ::tzset();
+}
+
+void RecoveryTest::Scan(const std::string& fixture) {
+    m_image = UnpackFixture(fixture + ".img", m_work);
+    ASSERT_FALSE(m_image.empty()) << fixture;
+    const uint8_t type = PartitionTypeOf(fixture);
+    m_ntfs = type == 7;
+    m_drive.emplace(m_image, type);
+    m_state.SetSelectedDrive(&m_drive->Node());
+    RecordingJobWindow scanWindow;
+    scanWindow.SetHandler([this](JobMessage& message) -> intptr_t {
+        m_tree.Take(message);
+        return 0;
+    });
+    CThreadForFileSystem scan(m_state);
+    CThreadForFileSystem::Parameters parameters;
+    parameters.notifyWindow = &scanWindow;
+    scan.SetParameters(parameters);
+    ASSERT_GT(scan.Run(), 0u) << fixture << ": the scan found nothing";
+}
+
+RecoveryTest::Parameters RecoveryTest::RecoverAllTo(const fs::path& destination) const {
+    Parameters parameters;
+    parameters.allFiles = true;
+    parameters.entryChoice = CThreadForSavingFiles::EntryChoice::IncludeDeleted;
+    parameters.destination = fs::path(destination).u16string();
+    parameters.rootId = RootId();
+    parameters.progressMaximum = static_cast<uint32_t>(m_tree.Entries().size());
+    return parameters;
+}
+
+std::vector<RecoveryTest::LogLine> RecoveryTest::Recover(Parameters parameters) {
+    m_window.Clear();
+    parameters.notifyWindow = &m_window;
+    m_window.SetChildItemsFiller(
+        [this](ChildItemsRequest& request) { m_tree.FillChildren(request); });
+    m_window.SetHandler([this](JobMessage& message) -> intptr_t {
+        if (FileExistsRequest* clash = message.Get<FileExistsRequest>()) {
+            if (!clashAnswers.empty()) {
+                clash->decision = clashAnswers.front();
+                clashAnswers.pop_front();
+            }
+            if (!renameAnswers.empty() && clash->decision == NameClashDecision::Rename) {
+                clash->newName = renameAnswers.front();
+                renameAnswers.pop_front();
+            }
+            clashQuestions.push_back(*clash);
+        }
+        if (SaveErrorActionRequest* stop = message.Get<SaveErrorActionRequest>()) {
+            if (!stopAnswers.empty()) {
+                stop->answer = stopAnswers.front();
+                stopAnswers.pop_front();
+            }
+        }
+        if (onMessage)
+            onMessage(message);
+        return 0;
+    });
+    CThreadForSavingFiles job(m_state);
+    job.SetParameters(parameters);
+    job.Run();
+    return m_window.LogLines();
+}
+
+size_t RecoveryTest::CountStatus(const std::vector<LogLine>& rows, std::u16string_view status) {
+    size_t count = 0;
+    for (const LogLine& row : rows)
+        if (std::get<2>(row) == status)
+            ++count;
+    return count;
+}
+
+std::vector<uint8_t> FileBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string FileSha256(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return {};
+    Sha256 hash;
+    std::vector<uint8_t> block(1 << 16);
+    while (in) {
+        in.read(reinterpret_cast<char*>(block.data()), static_cast<std::streamsize>(block.size()));
+        hash.Update(std::span<const uint8_t>(block.data(), static_cast<size_t>(in.gcount())));
+    }
+    return hash.FinishHex();
+}
+
+std::optional<std::vector<uint8_t>> CommandOutput(const std::string& command) {
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr)
+        return std::nullopt;
+    std::vector<uint8_t> output;
+    uint8_t block[65536];
+    size_t got = 0;
+    while ((got = std::fread(block, 1, sizeof block, pipe)) > 0)
+        output.insert(output.end(), block, block + got);
+    if (::pclose(pipe) != 0)
+        return std::nullopt;
+    return output;
+}
+
+std::string Quoted(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) {
+        if (c == '\'')
+            quoted += "'\\''";
+        else
+            quoted += c;
+    }
+    return quoted + "'";
+}

@@ -1,0 +1,43 @@
+#include "tests/support/mapped_drive.h"
+
+#include "platform/device_table.h"
+
+#include <cstdlib>
+#include <utility>
+
+MappedDrive::MappedDrive(std::filesystem::path image, uint8_t partitionType)
+    : m_image(std::move(image)) {
+    const uint64_t sectors = std::filesystem::file_size(m_image) / 512;
+    LogicalDriveInfo info;
+    info.drive = kDriveLetter;
+    info.disk = kDriveLetter;
+    info.totalSectors = sectors;
+    info.lastSector = sectors - 1;
+    info.partitionType = partitionType;
+    m_node.number = kDriveLetter;
+    m_node.kind = DriveKind::LogicalDrive;
+    m_node.detail = info;
+    Map();
+}
+
+void MappedDrive::Map(std::optional<uint64_t> readableSectors) const {
+    DeviceTable::Process().SetDriveLetter(kDriveLetter,
+                                          DeviceSource{m_image.string(), 0, readableSectors});
+}
+
+uint64_t MappedDrive::LastSector() const {
+    return m_node.Logical()->lastSector;
+}
+
+ScopedEnv::ScopedEnv(const char* name, const std::string& value) : m_name(name) {
+    if (const char* old = std::getenv(name))
+        m_old = old;
+    ::setenv(name, value.c_str(), 1);
+}
+
+ScopedEnv::~ScopedEnv() {
+    if (m_old)
+        ::setenv(m_name, m_old->c_str(), 1);
+    else
+        ::unsetenv(m_name);
+}

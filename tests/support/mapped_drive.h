@@ -1,0 +1,39 @@
+#pragma once
+
+#include "diskio/drive_node.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+// An image file mapped as drive C: through the process's device table, and the drive node
+// that names it as a logical drive of the given partition type.
+class MappedDrive {
+public:
+    static constexpr int kDriveLetter = 2;
+
+    MappedDrive(std::filesystem::path image, uint8_t partitionType);
+
+    // Maps the image again; with `readableSectors`, reads past that many sectors fail.
+    void Map(std::optional<uint64_t> readableSectors = std::nullopt) const;
+    DriveNode& Node() { return m_node; }
+    uint64_t LastSector() const;
+
+private:
+    std::filesystem::path m_image;
+    DriveNode m_node;
+};
+
+// Sets an environment variable for one test and puts the old value back after.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const std::string& value);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    const char* m_name;
+    std::optional<std::string> m_old;
+};
