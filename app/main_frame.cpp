@@ -5,14 +5,17 @@
 #include "app/file_list_model.h"
 #include "app/file_list_view.h"
 #include "app/folder_tree_model.h"
+#include "app/job_question_dialogs.h"
 #include "app/left_view.h"
 #include "app/log_pane.h"
+#include "app/program_text.h"
 #include "app/status_progress_bar.h"
 #include "diskio/drive_node.h"
 #include "diskio/size_text.h"
 #include "filesystems/fat_file_system.h"
 #include "filesystems/ntfs_file_system.h"
 #include "jobs/scan_state.h"
+#include "jobs/totals_text.h"
 #include "platform/format_text.h"
 #include "platform/job_runner.h"
 
@@ -40,7 +43,6 @@ constexpr int kRightViewWidth = 100;
 constexpr uint8_t kFirstDiskNumber = 0x80;
 constexpr uint64_t kCountLimit = std::numeric_limits<uint32_t>::max();
 // The totals print counts with %d.
-constexpr uint64_t kShownCountLimit = std::numeric_limits<int32_t>::max();
 
 QString FromUtf16(const std::u16string& text) {
     return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
@@ -52,10 +54,6 @@ QString FromOptional(const std::optional<std::u16string>& text) {
 
 uint32_t ClampCount(uint64_t count) {
     return static_cast<uint32_t>(std::min(count, kCountLimit));
-}
-
-int32_t ShownCount(uint64_t count) {
-    return static_cast<int32_t>(std::min(count, kShownCountLimit));
 }
 
 int SelectedBar(const JobMessage& message) {
@@ -163,6 +161,9 @@ CMainFrame::CMainFrame(ScanState& state, JobRunner& runner, QWidget* parent)
     connect(m_folderView, &CLeftView::CheckChangedByUser, this, &CMainFrame::OnUserCheckChanged);
     connect(m_fileListView, &CFileListView::CheckChangedByUser, this,
             &CMainFrame::OnUserCheckChanged);
+    // Jobs work on the names they were given: no rename while one runs.
+    m_folderView->SetRenameAllowed([this] { return !JobRunning(); });
+    m_fileListView->SetRenameAllowed([this] { return !JobRunning(); });
     connect(m_fileListView, &CFileListView::FolderOpened, this, [this](std::size_t entry) {
         m_folderView->ExpandEntry(entry);
         m_folderView->SelectEntry(entry);
@@ -247,7 +248,7 @@ void CMainFrame::CreateStatusBar() {
         m_panes[static_cast<size_t>(i)] = pane;
         m_paneLayout->addWidget(pane, i == 0 ? 1 : 0);
     }
-    m_panes[0]->setText(QString::fromUtf16(CProgressBar::kIdleText));
+    m_panes[0]->setText(CProgressBar::IdleText());
     statusBar()->addWidget(host, 1);
 }
 
@@ -416,9 +417,10 @@ intptr_t CMainFrame::HandleJobMessage(JobMessage& message) {
         ShowDrives();
         break;
     case WM_WRITE_TREE_TO_FILE:
-        // Nothing is written until the folder tree exists: the sender must not repeat.
         if (auto* write = message.Get<WriteTreePayload>()) {
-            write->more = false;
+            const FoundEntryStore::TreeWriteResult result = m_store.WriteNextItem(write->fd);
+            write->more = result.more;
+            write->failed = result.failed;
         }
         break;
     case kJobAskMessageBox:
@@ -431,6 +433,10 @@ intptr_t CMainFrame::HandleJobMessage(JobMessage& message) {
         if (const auto* title = message.Get<WindowTitleRequest>()) {
             setWindowTitle(FromUtf16(title->title));
         }
+        break;
+    case kJobAskSaveErrorAction:
+    case kJobAskFileExists:
+        HandleJobQuestion(this, message);
         break;
     default:
         // The folder tree, the file list and the drive tree take the rest once they exist.
@@ -520,12 +526,7 @@ std::optional<CMainFrame::VolumeTotals> CMainFrame::CurrentVolumeTotals() const 
 
 QString CMainFrame::TotalsText(std::u16string_view word, uint64_t bytes, uint64_t files,
                                uint64_t folders) {
-    // The words come from the current language each time: it may change during a scan.
-    const StringTable& strings = StringTable::Program();
-    return FromUtf16(FormatText(u"%s %s %s %d %s %s %d %s", word, FormatSize(bytes),
-                                strings.Get(kInWord), ShownCount(files), strings.Get(kFilesWord),
-                                strings.Get(kInWord), ShownCount(folders),
-                                strings.Get(kFoldersWord)));
+    return FromUtf16(::TotalsText(word, bytes, files, folders));
 }
 
 void CMainFrame::UpdateStatusSize(bool clear, int which) {
@@ -583,7 +584,7 @@ void CMainFrame::AddLogMessage(const QString& activity, const QString& descripti
 }
 
 QString CMainFrame::ProposedLogName() {
-    return QString::fromUtf16(kTitle) + QLatin1Char(' ') + QString::fromUtf16(kLogName);
+    return QString::fromUtf16(kTitle) + QLatin1Char(' ') + ProgramText(kLogNameId);
 }
 
 uint8_t CMainFrame::SelectedDiskNumber() const {
@@ -652,9 +653,8 @@ void CMainFrame::OnStopCurrentProcess() {
     if (!JobRunning()) {
         return;
     }
-    if (AskUser(QString::fromUtf16(kStopQuestion), QString::fromUtf16(kTitle),
-                MessageBoxIcon::Question, MessageBoxButtons::OkCancel,
-                false) == MessageBoxAnswer::Ok) {
+    if (AskUser(ProgramText(kStopQuestionId), QString::fromUtf16(kTitle), MessageBoxIcon::Question,
+                MessageBoxButtons::OkCancel, false) == MessageBoxAnswer::Ok) {
         StopCurrentProcess();
     }
 }
@@ -666,8 +666,8 @@ void CMainFrame::StopCurrentProcess() {
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
     if (JobRunning()) {
-        AskUser(QString::fromUtf16(kCannotExit), QString::fromUtf16(kTitle),
-                MessageBoxIcon::Warning, MessageBoxButtons::Ok, true);
+        AskUser(ProgramText(kCannotExitId), QString::fromUtf16(kTitle), MessageBoxIcon::Warning,
+                MessageBoxButtons::Ok, true);
         event->ignore();
         return;
     }
@@ -740,6 +740,6 @@ CMainFrame::FileExistsChoice CMainFrame::AskFileExists(const QString& path, bool
 }
 
 QString CMainFrame::AskSaveLogPath(const QString& proposed) {
-    return QFileDialog::getSaveFileName(this, tr("Save Log To File"), proposed,
-                                        tr("Text Document(*.TXT)"));
+    return QFileDialog::getSaveFileName(this, ProgramText(kSaveLogTitleId), proposed,
+                                        ProgramText(kTextDocumentId) + QStringLiteral("(*.TXT)"));
 }

@@ -3,10 +3,12 @@
 #include "app/found_entry_store.h"
 #include "app/qt_job_window.h"
 #include "app/scan_file_exists_dlg.h"
+#include "jobs/totals_text.h"
 #include "platform/job_messages.h"
 #include "platform/message_box_answer.h"
 #include "platform/message_box_buttons.h"
 #include "platform/message_box_icon.h"
+#include "platform/product_title.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -48,21 +50,19 @@ class ScanState;
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:
-    static constexpr char16_t kTitle[] = u"Morwick Wrenfal Windows Data Recovery v3.0";
-    static constexpr char16_t kLogName[] = u"log";
-    static constexpr char16_t kStopQuestion[] =
-        u"This process can not be resumed from the current stage.\n\n Do you want to abort the "
-        u"current process?";
-    static constexpr char16_t kCannotExit[] =
-        u"Can not exit.\nStop current operation before exiting Morwick Wrenfal .....";
+    static constexpr const char16_t* kTitle = kProductTitle;
+    // String ids of the texts the frame shows: the stop question, the refusal to close, the
+    // word "log" of the proposed log name, the log dialog's title and its filter's name.
+    static constexpr uint32_t kStopQuestionId = 61494;
+    static constexpr uint32_t kCannotExitId = 61495;
+    static constexpr uint32_t kLogNameId = 61591;
+    static constexpr uint32_t kTextDocumentId = 61592;
+    static constexpr uint32_t kSaveLogTitleId = 61593;
     static constexpr int kPaneCount = 3;
     static constexpr int kMaxPaneWidth = 10000;
     // String ids of the words of the found (pane 1) and marked (pane 2) totals.
-    static constexpr uint32_t kTotalWord = 61568;
-    static constexpr uint32_t kMarkedWord = 61569;
-    static constexpr uint32_t kInWord = 61570;
-    static constexpr uint32_t kFoldersWord = 61571;
-    static constexpr uint32_t kFilesWord = 61572;
+    static constexpr uint32_t kTotalWord = kTotalWordId;
+    static constexpr uint32_t kMarkedWord = kMarkedWordId;
 
     enum class SaveLogResult {
         Saved,

@@ -2,6 +2,7 @@
 
 #include "jobs/scan_state.h"
 #include "platform/job_runner.h"
+#include "platform/product_title.h"
 #include "platform/settings_store.h"
 
 #include <QString>
@@ -17,7 +18,7 @@ class CMainFrame;
 // before its event loop; only one exists at a time.
 class CMorwickWrenfalApp {
 public:
-    static constexpr char16_t kTitle[] = u"Morwick Wrenfal Windows Data Recovery v3.0";
+    static constexpr const char16_t* kTitle = kProductTitle;
     static constexpr char16_t kHelpBaseName[] = u"Morwick Wrenfal Windows Data Recovery User Guide";
 
     // With the settings file at SettingsStore::DefaultPath().
