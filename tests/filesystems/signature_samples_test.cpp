@@ -7,6 +7,7 @@
 #include "filesystems/signature_file.h"
 #include "platform/data_folder.h"
 #include "platform/utf_conversion.h"
+#include "tests/support/shell_command.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -24,17 +25,6 @@ namespace {
 // Debian's tools come first: a program of the same name elsewhere on PATH (another Python,
 // a stand-in) is not the one these samples are meant to come from.
 const std::string kShellPrefix = "export PATH=/usr/bin:/bin:$PATH; ";
-
-std::string Quote(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text) {
-        if (c == '\'')
-            quoted += "'\\''";
-        else
-            quoted += c;
-    }
-    return quoted + "'";
-}
 
 bool Succeeds(const std::string& command) {
     const int status = std::system((kShellPrefix + command).c_str());
@@ -269,7 +259,7 @@ TEST_P(SignatureSampleTest, FirstSectorMatchesItsOwnRecordFirst) {
         const bool present =
             tool.rfind("py:", 0) == 0
                 ? Succeeds("python3 -W ignore -c 'import " + tool.substr(3) + "' 2>/dev/null")
-                : Succeeds("command -v " + Quote(tool) + " > /dev/null 2>&1");
+                : Succeeds("command -v " + ShellQuote(tool) + " > /dev/null 2>&1");
         if (!present)
             missing += " " + tool;
     }
@@ -279,8 +269,8 @@ TEST_P(SignatureSampleTest, FirstSectorMatchesItsOwnRecordFirst) {
     TempDir folder;
     ASSERT_FALSE(folder.Path().empty());
     WriteInputs(folder.Path());
-    const std::string command = kShellPrefix + "cd " + Quote(folder.Path().string()) + " && (\n" +
-                                sample.command + "\n) > tool.log 2>&1";
+    const std::string command = kShellPrefix + "cd " + ShellQuote(folder.Path().string()) +
+                                " && (\n" + sample.command + "\n) > tool.log 2>&1";
     const int status = std::system(command.c_str());
     ASSERT_TRUE(status != -1 && WIFEXITED(status)) << command;
     if (WEXITSTATUS(status) == kCannotRunHere)
@@ -319,9 +309,9 @@ protected:
         const std::filesystem::path generator =
             BuildDataFolder().parent_path().parent_path() / "tools" / "make_header_file";
         EXPECT_TRUE(std::filesystem::exists(generator)) << generator;
-        return Succeeds(Quote(generator.string()) + " " +
-                        Quote(m_folder.File("table.tsv").string()) + " " +
-                        Quote(Output().string()) + " 2> /dev/null");
+        return Succeeds(ShellQuote(generator.string()) + " " +
+                        ShellQuote(m_folder.File("table.tsv").string()) + " " +
+                        ShellQuote(Output().string()) + " 2> /dev/null");
     }
     std::filesystem::path Output() const { return m_folder.File("out") / "HeaderFile.cfg"; }
 

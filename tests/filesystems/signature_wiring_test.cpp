@@ -17,6 +17,7 @@
 #include "platform/job_messages.h"
 #include "platform/utf_conversion.h"
 #include "tests/support/fixture_image.h"
+#include "tests/support/mapped_drive.h"
 #include "tests/support/recording_job_window.h"
 #include "tests/support/sha256.h"
 #include "tests/support/temp_dir.h"
@@ -38,7 +39,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kDriveLetter = 2;
 constexpr uint64_t kSector = 512;
 constexpr char16_t kRawFolderName[] = u"Raw Data Folder(s)";
 
@@ -147,19 +147,10 @@ public:
         m_image = UnpackFixture(fixture + ".img", m_dir);
         if (m_image.empty())
             return;
-        const uint64_t sectors = fs::file_size(m_image) / kSector;
-        LogicalDriveInfo info;
-        info.drive = kDriveLetter;
-        info.disk = kDriveLetter;
-        info.totalSectors = sectors;
-        info.lastSector = sectors - 1;
-        info.partitionType = partitionType;
-        m_node.number = kDriveLetter;
-        m_node.kind = DriveKind::LogicalDrive;
-        m_node.detail = info;
+        m_drive.emplace(m_image, partitionType);
         m_environment.window = &m_window;
         m_environment.flags = &m_flags;
-        m_environment.selectedDrive = &m_node;
+        m_environment.selectedDrive = &m_drive->Node();
         m_window.SetHandler([this](JobMessage& message) -> intptr_t {
             const FoundItemPayload* payload = message.Get<FoundItemPayload>();
             if (payload == nullptr)
@@ -172,8 +163,6 @@ public:
                         seen = {*payload->item, payload->name};
             return 0;
         });
-        DeviceTable::Process().SetDriveLetter(kDriveLetter,
-                                              DeviceSource{m_image.string(), 0, std::nullopt});
         m_search = std::make_unique<ActiveSignatureSearch>(ActiveSignatures());
         m_counting = std::make_unique<CountingSearch>(*m_search);
         m_rows = ReadPlaced(m_manifest);
@@ -237,7 +226,7 @@ private:
     fs::path m_manifest;
     TempDir m_dir;
     fs::path m_image;
-    DriveNode m_node;
+    std::optional<MappedDrive> m_drive;
     RecordingJobWindow m_window;
     JobFlags m_flags;
     ScanEnvironment m_environment;

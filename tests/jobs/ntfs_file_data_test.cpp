@@ -14,6 +14,7 @@
 #include "tests/support/fixture_manifest.h"
 #include "tests/support/recording_job_window.h"
 #include "tests/support/sha256.h"
+#include "tests/support/shell_command.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -52,17 +53,8 @@ Gathered Gather(RecoveredFileData& data, size_t limit = 1u << 20) {
 }
 
 std::optional<Bytes> Icat(const std::filesystem::path& image, uint64_t record) {
-    const std::string command =
-        "icat '" + image.string() + "' " + std::to_string(record) + " 2>/dev/null";
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr)
-        return std::nullopt;
-    Bytes out;
-    uint8_t buffer[65536];
-    size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        out.insert(out.end(), buffer, buffer + got);
-    return ::pclose(pipe) == 0 ? std::optional<Bytes>(out) : std::nullopt;
+    return CommandOutput("icat " + ShellQuote(image.string()) + " " + std::to_string(record) +
+                         " 2>/dev/null");
 }
 
 bool HaveIcat() {

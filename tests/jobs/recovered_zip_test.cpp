@@ -8,6 +8,7 @@
 
 #include "jobs/zip_entry_header.h"
 #include "platform/byte_reader.h"
+#include "tests/support/shell_command.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -47,23 +48,7 @@ void WriteBytes(const fs::path& path, const std::vector<uint8_t>& bytes) {
 }
 
 std::string Quote(const fs::path& path) {
-    return "'" + path.string() + "'";
-}
-
-// Runs a shell command; its exit status, with stdout in output.
-int RunCommand(const std::string& command, std::string* output = nullptr) {
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr)
-        return -1;
-    std::string text;
-    char chunk[4096];
-    size_t got = 0;
-    while ((got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0)
-        text.append(chunk, got);
-    const int status = ::pclose(pipe);
-    if (output != nullptr)
-        *output = text;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return ShellQuote(path.string());
 }
 
 bool UnzipTestPasses(const fs::path& archive) {

@@ -51,9 +51,9 @@ struct ZipEntryRow {
 
 std::map<std::string, ZipEntryRow>
 ListZips(const fs::path& script, const std::vector<fs::path>& archives, std::string& bad) {
-    std::string command = "/usr/bin/python3 " + Quoted(script.string());
+    std::string command = "/usr/bin/python3 " + ShellQuote(script.string());
     for (const fs::path& archive : archives)
-        command += " " + Quoted(archive.string());
+        command += " " + ShellQuote(archive.string());
     std::map<std::string, ZipEntryRow> rows;
     const std::optional<std::vector<uint8_t>> output = CommandOutput(command);
     if (!output) {
@@ -78,7 +78,7 @@ ListZips(const fs::path& script, const std::vector<fs::path>& archives, std::str
 }
 
 bool UnzipTestPasses(const fs::path& archive) {
-    return CommandOutput("unzip -tqq " + Quoted(archive.string()) + " 2>&1").has_value();
+    return CommandOutput("unzip -tqq " + ShellQuote(archive.string()) + " 2>&1").has_value();
 }
 
 class RecoveryTargetsTest : public RecoveryTest {

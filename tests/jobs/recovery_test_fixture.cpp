@@ -5,7 +5,6 @@
 #include "tests/support/fixture_image.h"
 #include "tests/support/sha256.h"
 
-#include <cstdio>
 #include <ctime>
 #include <fstream>
 #include <iterator>
@@ -37,9 +36,12 @@ RecoveryTest::~RecoveryTest() {
     ::tzset();
 }
 
-void RecoveryTest::Scan(const std::string& fixture) {
+void RecoveryTest::Scan(const std::string& fixture,
+                        const std::function<void(const fs::path&)>& patch) {
     m_image = UnpackFixture(fixture + ".img", m_work);
     ASSERT_FALSE(m_image.empty()) << fixture;
+    if (patch)
+        patch(m_image);
     const uint8_t type = PartitionTypeOf(fixture);
     m_ntfs = type == 7;
     m_drive.emplace(m_image, type);
@@ -123,29 +125,4 @@ std::string FileSha256(const fs::path& path) {
         hash.Update(std::span<const uint8_t>(block.data(), static_cast<size_t>(in.gcount())));
     }
     return hash.FinishHex();
-}
-
-std::optional<std::vector<uint8_t>> CommandOutput(const std::string& command) {
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr)
-        return std::nullopt;
-    std::vector<uint8_t> output;
-    uint8_t block[65536];
-    size_t got = 0;
-    while ((got = std::fread(block, 1, sizeof block, pipe)) > 0)
-        output.insert(output.end(), block, block + got);
-    if (::pclose(pipe) != 0)
-        return std::nullopt;
-    return output;
-}
-
-std::string Quoted(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text) {
-        if (c == '\'')
-            quoted += "'\\''";
-        else
-            quoted += c;
-    }
-    return quoted + "'";
 }

@@ -11,6 +11,7 @@
 #include "tests/support/found_tree.h"
 #include "tests/support/mapped_drive.h"
 #include "tests/support/recording_job_window.h"
+#include "tests/support/shell_command.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -31,8 +32,10 @@ protected:
     RecoveryTest();
     ~RecoveryTest() override;
 
-    // Scans the fixture ("fat16_volume") with a standard scan and keeps what was found.
-    void Scan(const std::string& fixture);
+    // Scans the fixture ("fat16_volume") with a standard scan and keeps what was found;
+    // `patch` may change the unpacked image first.
+    void Scan(const std::string& fixture,
+              const std::function<void(const std::filesystem::path&)>& patch = {});
     bool IsNtfs() const { return m_ntfs; }
     uint64_t RootId() const { return m_ntfs ? 5 : 0; }
     const std::filesystem::path& Image() const { return m_image; }
@@ -69,7 +72,3 @@ protected:
 std::string FileSha256(const std::filesystem::path& path);
 // Bytes of a file.
 std::vector<uint8_t> FileBytes(const std::filesystem::path& path);
-// Bytes a command prints on its standard output; nullopt when it fails.
-std::optional<std::vector<uint8_t>> CommandOutput(const std::string& command);
-// Shell quoting.
-std::string Quoted(const std::string& text);

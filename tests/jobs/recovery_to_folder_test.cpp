@@ -134,8 +134,8 @@ TEST_P(RecoveryToFolderTest, EveryLiveAndIntactDeletedFileComesBack) {
         const FlsEntry* listed = FindFlsEntry(fls, entry.path.substr(1));
         if (listed == nullptr)
             continue; // a name sleuthkit lists cut short
-        const std::optional<std::vector<uint8_t>> icat =
-            CommandOutput("icat " + Quoted(Image().string()) + " " + std::to_string(listed->inode));
+        const std::optional<std::vector<uint8_t>> icat = CommandOutput(
+            "icat " + ShellQuote(Image().string()) + " " + std::to_string(listed->inode));
         ASSERT_TRUE(icat.has_value()) << entry.path;
         EXPECT_TRUE(*icat == FileBytes(*recovered)) << entry.path << " differs from icat";
         struct stat info {};
