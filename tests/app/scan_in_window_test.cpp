@@ -10,6 +10,7 @@
 #include "filesystems/ntfs_file_system.h"
 #include "jobs/scan_state.h"
 #include "jobs/thread_for_file_system.h"
+#include "jobs/thread_for_saving_files.h"
 #include "platform/device_table.h"
 #include "platform/job_runner.h"
 #include "tests/support/fixture_image.h"
@@ -18,17 +19,21 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QHeaderView>
 #include <QPixmap>
 #include <QRegularExpression>
 #include <QSplitter>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -113,6 +118,26 @@ std::vector<SentItem> DirectScan(const MappedFixture& fixture) {
     return items;
 }
 
+// Handles the window's events until `done` holds, without the pauses of QTest::qWaitFor, which
+// sleeps between rounds: a job whose every message waits for the window would crawl.
+bool RunEventsUntil(const std::function<bool()>& done, int timeoutMs) {
+    QElapsedTimer clock;
+    clock.start();
+    QEventLoop loop;
+    QTimer poll;
+    poll.setInterval(1);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (done() || clock.elapsed() > timeoutMs) {
+            loop.quit();
+        }
+    });
+    poll.start();
+    if (!done()) {
+        loop.exec();
+    }
+    return done();
+}
+
 // Answers the frame's questions without modal dialogs.
 class AnsweringFrame : public CMainFrame {
 public:
@@ -135,7 +160,7 @@ protected:
     }
     ~ScanInWindowTest() override {
         runner.RequestStop();
-        EXPECT_TRUE(QTest::qWaitFor([this] { return !runner.IsRunning(); }, kJobTimeoutMs));
+        EXPECT_TRUE(RunEventsUntil([this] { return !runner.IsRunning(); }, kJobTimeoutMs));
     }
 
     bool StartScan(const MappedFixture& fixture) {
@@ -151,7 +176,7 @@ protected:
     // Scans the fixture in the window; the job's messages are handled while waiting.
     bool ScanInWindow(const MappedFixture& fixture) {
         return StartScan(fixture) &&
-               QTest::qWaitFor([this] { return !runner.IsRunning(); }, kJobTimeoutMs);
+               RunEventsUntil([this] { return !runner.IsRunning(); }, kJobTimeoutMs);
     }
 
     void Send(JobMessage message) { frame.JobWindowForJobs().Send(message); }
@@ -457,6 +482,47 @@ TEST_F(ScanInWindowTest, CheckingTheRootMarksEverythingAndTheJobMessagesFollowIt
     EXPECT_TRUE(state.allSelected.load());
 }
 
+TEST_F(ScanInWindowTest, RecoverSelectedSavesTheMarkedFilesAndTheWindowUnmarksThem) {
+    MappedFixture fixture("fat16_volume", kFatPartition);
+    ASSERT_TRUE(fixture.Ready());
+    ASSERT_TRUE(ScanInWindow(fixture));
+    ASSERT_TRUE(frame.FolderView()->SelectEntry(0));
+    QTest::keyClick(frame.FolderView(), Qt::Key_Space);
+    size_t files = 0;
+    for (size_t i = 0; i < Store().Size(); ++i) {
+        files += Store().At(i).item.IsFolder() ? 0 : 1;
+    }
+    ASSERT_GT(files, 10u);
+    ASSERT_EQ(state.selectedFiles.load(), files);
+
+    // As Files > Recover Selected starts it: the marked entries, below the root's tree item.
+    TempDir destination;
+    CThreadForSavingFiles job(state);
+    CThreadForSavingFiles::Parameters parameters;
+    parameters.allFiles = false;
+    parameters.destination = destination.Path().u16string();
+    parameters.notifyWindow = &frame.JobWindowForJobs();
+    parameters.rootId = Store().RootId();
+    parameters.rootTreeItem = Store().At(0).item.treeItem;
+    parameters.progressMaximum = static_cast<uint32_t>(state.selectedFiles.load());
+    job.SetParameters(parameters);
+    ASSERT_TRUE(job.Start(runner));
+    ASSERT_TRUE(RunEventsUntil([this] { return !runner.IsRunning(); }, kJobTimeoutMs));
+
+    size_t written = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(destination.Path())) {
+        written += entry.is_regular_file() ? 1 : 0;
+    }
+    EXPECT_EQ(written, files);
+    for (size_t i = 0; i < Store().Size(); ++i) {
+        EXPECT_EQ(Store().At(i).item.checkState, FoundEntryStore::kUnchecked)
+            << QString::fromStdU16String(Store().At(i).name).toStdString();
+    }
+    EXPECT_EQ(state.selectedFiles.load(), 0u);
+    EXPECT_EQ(state.selectedBytes.load(), 0u);
+    EXPECT_TRUE(frame.PaneText(2).startsWith(QStringLiteral("Marked ")));
+}
+
 TEST_F(ScanInWindowTest, StopDuringAScanEndsItAndJobRunningLastsUntilTheThreadEnds) {
     MappedFixture fixture("fat16_volume", kFatPartition);
     ASSERT_TRUE(fixture.Ready());
@@ -464,7 +530,7 @@ TEST_F(ScanInWindowTest, StopDuringAScanEndsItAndJobRunningLastsUntilTheThreadEn
 
     ASSERT_TRUE(StartScan(fixture));
     // While the test does not process events the job waits in its next message.
-    ASSERT_TRUE(QTest::qWaitFor([this] { return Store().Size() >= 3; }, kJobTimeoutMs));
+    ASSERT_TRUE(RunEventsUntil([this] { return Store().Size() >= 3; }, kJobTimeoutMs));
     ASSERT_TRUE(state.jobFlags.stoppable.load());
     frame.OnStopCurrentProcess();
     ASSERT_EQ(frame.questions.size(), 1u);
@@ -475,7 +541,7 @@ TEST_F(ScanInWindowTest, StopDuringAScanEndsItAndJobRunningLastsUntilTheThreadEn
     EXPECT_TRUE(state.jobFlags.jobRunning.load());
     EXPECT_TRUE(frame.JobRunning());
 
-    ASSERT_TRUE(QTest::qWaitFor([this] { return !runner.IsRunning(); }, kJobTimeoutMs));
+    ASSERT_TRUE(RunEventsUntil([this] { return !runner.IsRunning(); }, kJobTimeoutMs));
     EXPECT_FALSE(state.jobFlags.jobRunning.load());
     EXPECT_LT(Store().Size(), all + 1);
     const std::vector<CLogPaneDlg::Row> rows = frame.LogPane()->Rows();

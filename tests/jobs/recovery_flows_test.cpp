@@ -193,6 +193,45 @@ TEST_F(RecoveryFlowsTest, HostileNamesFromTheDiskStayInsideTheDestination) {
     EXPECT_TRUE(fs::is_directory(out / ".._.." / "Projects"));
 }
 
+// The first long-name entry of "Résumé Notes.txt" made to say "../../a<U+0001>b/cd." in its
+// 13 characters (the long name's checksum covers only the short name, so it still holds).
+void PatchHostileLongName(const fs::path& image) {
+    std::vector<uint8_t> bytes = FileBytes(image);
+    const std::u16string needle = u"R\u00e9sum";
+    const auto* raw = reinterpret_cast<const uint8_t*>(needle.data());
+    const auto found = std::search(bytes.begin(), bytes.end(), raw, raw + needle.size() * 2);
+    ASSERT_NE(found, bytes.end());
+    const size_t entry = static_cast<size_t>(found - bytes.begin()) - 1;
+    ASSERT_EQ(entry % 32, 0u);
+    const std::u16string hostile = u"../../a\u0001b/cd.";
+    ASSERT_EQ(hostile.size(), 13u);
+    constexpr size_t kCharOffsets[] = {1, 3, 5, 7, 9, 14, 16, 18, 20, 22, 24, 28, 30};
+    for (size_t i = 0; i < hostile.size(); ++i) {
+        bytes[entry + kCharOffsets[i]] = static_cast<uint8_t>(hostile[i]);
+        bytes[entry + kCharOffsets[i] + 1] = static_cast<uint8_t>(hostile[i] >> 8);
+    }
+    std::ofstream out(image, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+}
+
+class HostileImageTest : public RecoveryTest {};
+
+TEST_F(HostileImageTest, ALongNamePatchedOnTheDiskIsWrittenInsideTheDestination) {
+    Scan(kFixture, PatchHostileLongName);
+    bool seen = false;
+    for (const FoundTree::Entry& entry : m_tree.Entries())
+        seen = seen || entry.name.find(u"../../a") == 0;
+    ASSERT_TRUE(seen) << "the scan did not read the patched name";
+
+    const fs::path out = m_work.File("out");
+    const auto rows = Recover(RecoverAllTo(out));
+    EXPECT_EQ(CountStatus(rows, CThreadForSavingFiles::kFailed), 0u);
+    for (const fs::directory_entry& entry : fs::directory_iterator(m_work.Path()))
+        EXPECT_TRUE(entry.path() == out || entry.path() == Image()) << entry.path();
+    EXPECT_TRUE(fs::is_regular_file(out / ".._.._a_b_cd.txt"));
+}
+
 TEST_F(RecoveryFlowsTest, ADestinationThatRefusesWritesNeverLogsRecovered) {
     const fs::path out = Destination();
     constexpr rlim_t kLimit = 700;
