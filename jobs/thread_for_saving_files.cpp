@@ -266,7 +266,8 @@ bool CThreadForSavingFiles::RecoverFolderItems(const std::vector<ChildItem>& chi
             continue;
         if (!Admits(*child.item, child.name))
             continue;
-        const bool saved = SaveFile(*child.item, child.name, deleted);
+        const bool saved = m_ntfs ? SaveNtfsFile(*child.item, child.name)
+                                  : SaveFatFile(*child.item, child.name, deleted);
         if (!m_parameters.allFiles) {
             if (saved)
                 MarkFileSaved(child);
@@ -310,13 +311,26 @@ void CThreadForSavingFiles::SendMarkedTotals() const {
 // ---------------------------------------------------------------------------------------------
 // One file
 
+bool CThreadForSavingFiles::SaveFatFile(const FoundItem& item, const std::u16string& name,
+                                        bool folderDeleted) {
+    CFatFileSystem* volume = m_state.FatVolume();
+    return SaveFile(item, name,
+                    volume != nullptr ? std::make_unique<FatFileData>(*volume, item, folderDeleted)
+                                      : nullptr);
+}
+
+bool CThreadForSavingFiles::SaveNtfsFile(const FoundItem& item, const std::u16string& name) {
+    CNtfsFileSystem* volume = m_state.NtfsVolume();
+    return SaveFile(item, name,
+                    volume != nullptr ? std::make_unique<NtfsFileData>(*volume, item) : nullptr);
+}
+
 bool CThreadForSavingFiles::SaveFile(const FoundItem& item, const std::u16string& name,
-                                     bool folderDeleted) {
+                                     std::unique_ptr<RecoveredFileData> data) {
     if (Stopped())
         return false;
     Send(MakeStepProgress(0));
 
-    std::unique_ptr<RecoveredFileData> data = FileData(item, folderDeleted);
     Send(MakeCreateProgress2(kFileProgressLabel, data ? data->PieceCount() : 0));
     Log(u"", name, u"Started", ScanLog::kImageStarted);
 
@@ -381,15 +395,6 @@ bool CThreadForSavingFiles::SaveFile(const FoundItem& item, const std::u16string
     }
     LogFileResult(opened, complete, skipped, failure);
     return opened;
-}
-
-std::unique_ptr<RecoveredFileData> CThreadForSavingFiles::FileData(const FoundItem& item,
-                                                                   bool folderDeleted) {
-    if (CNtfsFileSystem* ntfs = m_state.NtfsVolume())
-        return std::make_unique<NtfsFileData>(*ntfs, item);
-    if (CFatFileSystem* fat = m_state.FatVolume())
-        return std::make_unique<FatFileData>(*fat, item, folderDeleted);
-    return nullptr;
 }
 
 std::unique_ptr<RecoveredFileSink> CThreadForSavingFiles::OpenTarget(const FoundItem& item,

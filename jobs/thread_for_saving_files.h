@@ -106,8 +106,12 @@ private:
     bool RecoverTree(const FoundItem* folder, uint64_t treeItem, uint64_t folderId,
                      const std::u16string& name, bool deleted, int depth);
     bool RecoverFolderItems(const std::vector<ChildItem>& children, bool deleted);
-    bool SaveFile(const FoundItem& item, const std::u16string& name, bool folderDeleted);
-    std::unique_ptr<RecoveredFileData> FileData(const FoundItem& item, bool folderDeleted);
+    // One file of the current FAT or NTFS volume; true when its target was opened (the file
+    // was written wholly or in part).
+    bool SaveFatFile(const FoundItem& item, const std::u16string& name, bool folderDeleted);
+    bool SaveNtfsFile(const FoundItem& item, const std::u16string& name);
+    bool SaveFile(const FoundItem& item, const std::u16string& name,
+                  std::unique_ptr<RecoveredFileData> data);
     // Opens where the file goes; null when nothing is to be written. Sets `skipped` when the
     // user chose to skip it and `failure` when it could not be opened.
     std::unique_ptr<RecoveredFileSink> OpenTarget(const FoundItem& item, const std::u16string& name,
