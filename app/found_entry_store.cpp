@@ -434,3 +434,21 @@ void FoundEntryStore::NotifyEntries(const std::vector<std::size_t>& changed) {
         observer->EntriesChanged(changed);
     }
 }
+
+std::u16string FoundEntryStore::GetItemPath(std::size_t index) const {
+    if (index >= m_entries.size()) {
+        return {};
+    }
+    std::u16string path = m_entries[index].name;
+    // Parent links come from the disk: the walk is bounded by the number of entries.
+    for (std::size_t steps = 0; index != 0 && steps < m_entries.size(); ++steps) {
+        const std::size_t parent = FindFolderById(m_entries[index].item.parentId);
+        const std::size_t up = m_entries[index].item.parentId == RootId() ? 0 : parent;
+        if (up == kNone || up == index) {
+            break;
+        }
+        path = m_entries[up].name + u"\\" + path;
+        index = up;
+    }
+    return path;
+}

@@ -148,6 +148,10 @@ public:
     // Gives every queued name to the tree texts of the folders with that id; empties the queue.
     void ApplyItemNames();
 
+    // The entry's path in the tree: its name after each ancestor's name and a backslash, from
+    // the root's "Root" (Root\A\B). A parent the store does not hold ends the walk there.
+    std::u16string GetItemPath(std::size_t index) const;
+
     // A rename by the user: the entry and its tree text at once. False, changing nothing, when
     // there is no such entry or ValidateRenamedName refuses the name.
     bool RenameEntry(std::size_t index, std::u16string_view name);

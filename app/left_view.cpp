@@ -2,8 +2,10 @@
 
 #include "app/rename_refusal_box.h"
 
+#include <QContextMenuEvent>
 #include <QIcon>
 #include <QItemSelectionModel>
+#include <QMenu>
 #include <QSortFilterProxyModel>
 #include <QStyle>
 
@@ -127,4 +129,54 @@ bool CLeftView::edit(const QModelIndex& index, EditTrigger trigger, QEvent* even
         emit CheckChangedByUser();
     }
     return handled;
+}
+
+QMenu* CLeftView::CreateContextMenu(std::size_t entry) {
+    const QPersistentModelIndex index = ViewIndex(entry);
+    if (!index.isValid()) {
+        return nullptr;
+    }
+    auto* menu = new QMenu(this);
+    auto add = [menu](int id, const QString& text, bool enabled) {
+        QAction* action = menu->addAction(text);
+        action->setObjectName(QString::number(id));
+        action->setEnabled(enabled);
+        return action;
+    };
+    add(kPreviewCommand, QStringLiteral("Preview"), false);
+    QAction* select = add(kSelectCommand, QStringLiteral("Select / Unselect"), true);
+    add(kRecoverCommand, QStringLiteral("Recover"), false);
+    const bool renameAllowed = !m_renameAllowed || m_renameAllowed();
+    QAction* rename = add(kRenameCommand, QStringLiteral("Rename"), renameAllowed);
+    add(kPropertiesCommand, QStringLiteral("Show Properties"), false);
+
+    connect(select, &QAction::triggered, this, [this, index] {
+        if (!index.isValid()) {
+            return;
+        }
+        const bool checked = index.data(Qt::CheckStateRole).toInt() == Qt::Checked;
+        if (model()->setData(index, checked ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole)) {
+            emit CheckChangedByUser();
+        }
+    });
+    connect(rename, &QAction::triggered, this, [this, index] {
+        if (index.isValid()) {
+            setCurrentIndex(index);
+            QTreeView::edit(index);
+        }
+    });
+    return menu;
+}
+
+void CLeftView::contextMenuEvent(QContextMenuEvent* event) {
+    const std::size_t entry = EntryOfViewIndex(indexAt(event->pos()));
+    if (entry == FoundEntryStore::kNone) {
+        return;
+    }
+    QMenu* menu = CreateContextMenu(entry);
+    if (menu == nullptr) {
+        return;
+    }
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(event->globalPos());
 }

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <functional>
 
+class QMenu;
 class QSortFilterProxyModel;
 
 // The folder tree of a scan's results in the left pane: the folder-tree model shown sorted by
@@ -34,6 +35,19 @@ public:
     // Asked each time an editor would open; without a rule renaming is always allowed.
     void SetRenameAllowed(std::function<bool()> allowed);
 
+    // Command ids of the folder's context menu; the actions carry them as object names.
+    static constexpr int kPropertiesCommand = 32848;
+    static constexpr int kRecoverCommand = 32849;
+    static constexpr int kPreviewCommand = 32850;
+    static constexpr int kSelectCommand = 32851;
+    static constexpr int kRenameCommand = 32852;
+    // The context menu of a folder (the caller owns it): Preview, Select / Unselect, Recover,
+    // Rename, Show Properties. Select / Unselect acts as a click on the folder's check box and
+    // Rename starts editing its name (not while a job runs). Preview, Recover and Show
+    // Properties stay disabled until the viewers and commands behind them exist. Null for an
+    // entry without a tree node.
+    QMenu* CreateContextMenu(std::size_t entry);
+
 signals:
     // The current folder changed; kNone when no folder is current.
     void FolderSelected(std::size_t entry);
@@ -42,6 +56,7 @@ signals:
 
 protected:
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     QModelIndex ViewIndex(std::size_t entry) const;

@@ -6,6 +6,8 @@
 #include "platform/string_table.h"
 
 #include <QCoreApplication>
+#include <QEvent>
+#include <QObject>
 
 #include <array>
 #include <chrono>
@@ -31,6 +33,46 @@ CMorwickWrenfalApp::~CMorwickWrenfalApp() {
     if (g_current == this) {
         g_current = nullptr;
     }
+}
+
+namespace {
+
+// Holds back the quit request while waiting events are handled, so a nested pump cannot end
+// the main loop under its caller.
+class QuitCatcher : public QObject {
+public:
+    bool caught = false;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == QCoreApplication::instance() && event->type() == QEvent::Quit) {
+            caught = true;
+            return true;
+        }
+        return false;
+    }
+};
+
+} // namespace
+
+void CMorwickWrenfalApp::PumpWaitingMessages() {
+    QCoreApplication::processEvents();
+}
+
+int CMorwickWrenfalApp::PumpMessages() {
+    QCoreApplication* application = QCoreApplication::instance();
+    if (application == nullptr) {
+        return 1;
+    }
+    QuitCatcher catcher;
+    application->installEventFilter(&catcher);
+    QCoreApplication::processEvents();
+    application->removeEventFilter(&catcher);
+    if (catcher.caught) {
+        QCoreApplication::postEvent(application, new QEvent(QEvent::Quit));
+        return 0;
+    }
+    return 1;
 }
 
 CMorwickWrenfalApp* CMorwickWrenfalApp::Current() {

@@ -42,6 +42,13 @@ public:
     // job blocked on the window can finish. Called by the destructor too.
     void ExitInstance();
 
+    // Handles every event already waiting, then returns.
+    static void PumpWaitingMessages();
+    // Handles the waiting events. 0 when one of them asked the program to quit: the request is
+    // posted again, so the main loop still ends; 1 otherwise. Loops that wait for a job call it
+    // and stop waiting on 0.
+    static int PumpMessages();
+
     ScanState& State() { return m_state; }
     JobRunner& Runner() { return m_runner; }
     SettingsStore& Settings() { return m_settings; }

@@ -331,3 +331,17 @@ TEST(FoundEntryStoreTest, AddingStaysLinearUpTo200000Entries) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(FoundEntryStoreTest, ItemPathsRunFromTheRootWithBackslashes) {
+    SmallScan scan;
+    EXPECT_EQ(scan.store.GetItemPath(0), u"Root");
+    EXPECT_EQ(scan.store.GetItemPath(scan.a), u"Root\\A");
+    EXPECT_EQ(scan.store.GetItemPath(scan.b), u"Root\\A\\B");
+    EXPECT_EQ(scan.store.GetItemPath(scan.b2), u"Root\\A\\B\\b2");
+    EXPECT_EQ(scan.store.GetItemPath(scan.r1), u"Root\\r1");
+    EXPECT_EQ(scan.store.GetItemPath(scan.store.Size()), u"");
+}
+
+} // namespace
