@@ -21,6 +21,17 @@ FatFileData::FatFileData(CFatFileSystem& volume, const FoundItem& item, bool fol
         m_nextSector = item.firstCluster;
         m_pieceBytes = kRawPieceSectors * kSectorBytes;
         m_buffer.resize(m_pieceBytes);
+        // What lies past the searched range is not there to read: the file ends with it.
+        const uint64_t last = volume.LastSector();
+        const uint64_t available =
+            m_nextSector < volume.FirstSector() || m_nextSector > last
+                ? 0
+                : std::min<uint64_t>(last - m_nextSector + 1, UINT64_MAX / kSectorBytes) *
+                      kSectorBytes;
+        if (m_remaining > available) {
+            m_remaining = available;
+            m_complete = false;
+        }
         return;
     }
     m_pieceBytes = volume.BytesPerCluster();
@@ -78,12 +89,16 @@ void FatFileData::FillBatch() {
     // A failed run is read again cluster by cluster, where failures are retried per sector.
     if (m_volume.ReadSectors(sector, sectors, m_batch.data(), &m_handle) != 0)
         m_batchCount = count;
+    else
+        m_singlesUntil = m_next + count;
 }
 
 bool FatFileData::NextCluster(Piece& piece) {
     if (m_next >= m_clusters.size())
         return false;
-    if (m_next >= m_batchFirst + m_batchCount)
+    // After a failed run, its clusters are read one by one before runs are tried again, so a
+    // bad sector is not met again by every later run that still covers it.
+    if (m_next >= m_batchFirst + m_batchCount && m_next >= m_singlesUntil)
         FillBatch();
     const size_t index = m_next++;
     const uint32_t cluster = m_clusters[index];

@@ -50,4 +50,6 @@ private:
     std::vector<uint8_t> m_batch;
     size_t m_batchFirst = 0;
     size_t m_batchCount = 0;
+    // Clusters before this index are read one at a time (a run covering them failed).
+    size_t m_singlesUntil = 0;
 };

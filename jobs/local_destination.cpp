@@ -102,10 +102,24 @@ int LocalDestination::OpenFileDescriptor(const std::u16string& name, bool overwr
     const std::string component = ComponentName(name);
     if (component.empty())
         return -1;
+    // Overwriting replaces the name, never the file behind it: a file hard-linked from
+    // elsewhere keeps its contents. Only a regular file is removed.
+    if (overwrite) {
+        struct stat existing {};
+        if (::fstatat(CurrentFolder(), component.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
+            if (!S_ISREG(existing.st_mode)) {
+                m_lastError = u"\"" + name + u"\" is not a regular file.";
+                return -1;
+            }
+            if (::unlinkat(CurrentFolder(), component.c_str(), 0) != 0 && errno != ENOENT) {
+                SetError(u"Cannot replace the file", component, errno);
+                return -1;
+            }
+        }
+    }
     // O_NONBLOCK keeps a FIFO at the name from stalling the job; it does nothing to regular
-    // files and is cleared below.
-    int flags = O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK;
-    flags |= overwrite ? O_TRUNC : O_EXCL;
+    // files and is cleared below. O_EXCL always: a name made again since is not taken over.
+    const int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK;
     const int fd = ::openat(CurrentFolder(), component.c_str(), flags, kFileMode);
     if (fd < 0) {
         SetError(u"Cannot create the file", component, errno);

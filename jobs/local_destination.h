@@ -23,7 +23,8 @@ public:
     void LeaveFolder() override;
     // Anything of that name, a dangling link included.
     bool Exists(const std::u16string& name) override;
-    // With `overwrite` an existing regular file is truncated; anything else at the name fails.
+    // With `overwrite` an existing regular file is replaced by a new one (its other hard links
+    // keep the old contents); anything else at the name fails.
     std::unique_ptr<RecoveredFileSink> CreateFile(const std::u16string& name,
                                                   bool overwrite) override;
     bool Lost() const override { return false; }

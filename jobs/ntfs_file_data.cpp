@@ -125,6 +125,22 @@ void NtfsFileData::LocateContiguous(const FoundItem& item) {
 }
 
 void NtfsFileData::Measure(uint64_t pieceBytes) {
+    // Data placed past the volume's end is not there to read: the file ends where the volume
+    // does, rather than going on as zeros for as long as a damaged size says.
+    for (size_t i = 0; i < m_extents.size(); ++i) {
+        const Extent& extent = m_extents[i];
+        if (!extent.first)
+            continue;
+        if (*extent.first >= m_volumeClusters) {
+            m_extents.resize(i);
+            break;
+        }
+        if (extent.clusters > m_volumeClusters - *extent.first) {
+            m_extents[i].clusters = m_volumeClusters - *extent.first;
+            m_extents.resize(i + 1);
+            break;
+        }
+    }
     uint64_t clusters = 0;
     for (const Extent& extent : m_extents)
         clusters = SaturatingAdd(clusters, extent.clusters);

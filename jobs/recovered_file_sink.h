@@ -19,4 +19,7 @@ public:
     // local files keep times; other sinks ignore them. False when the times were not set.
     virtual bool SetTimes(const timespec& modified, const std::optional<timespec>& accessed) = 0;
     virtual bool Close() = 0;
+    // Whether what was written before a failure stays at the destination (a file does; a zip
+    // entry is cut off whole).
+    virtual bool KeepsWrittenData() const { return true; }
 };

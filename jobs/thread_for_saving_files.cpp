@@ -81,7 +81,7 @@ void CThreadForSavingFiles::Run() {
     ScanLog::Started(m_parameters.notifyWindow, kActivity);
     Send(MakeCreateProgress(kSavingLabel, m_parameters.progressMaximum));
     if (m_parameters.zip && m_parameters.singleArchive &&
-        m_parameters.target != Target::FtpServer) {
+        m_parameters.target == Target::LocalFolder) {
         RecoverIntoSingleZip();
     } else {
         RecoverTree(nullptr, m_parameters.rootTreeItem, m_parameters.rootId, u"",
@@ -191,8 +191,11 @@ bool CThreadForSavingFiles::RecoverTree(const FoundItem* folder, uint64_t treeIt
                                         int depth) {
     const bool isRoot = folder == nullptr;
     const std::u16string safeName = isRoot ? std::u16string() : SanitiseRecoveredName(name);
-    if (depth > kMaxDepth)
+    if (depth > kMaxDepth) {
+        Log(u"", u"Folder nested too deep, not recovered: " + safeName, kFailed,
+            ScanLog::kImageAborted);
         return false;
+    }
 
     JobMessage request = MakeGetChildItems(folderId, m_parameters.allFiles);
     Ask(request);
@@ -235,11 +238,13 @@ bool CThreadForSavingFiles::RecoverTree(const FoundItem* folder, uint64_t treeIt
             break;
         if (!child.item || !child.item->IsFolder())
             continue;
-        result = RecoverTree(child.item.get(), child.item->treeItem, child.item->entryId,
-                             child.name, child.item->deleted != 0, depth + 1);
+        if (!RecoverTree(child.item.get(), child.item->treeItem, child.item->entryId, child.name,
+                         child.item->deleted != 0, depth + 1))
+            result = false;
     }
 
-    if (selected && !Stopped()) {
+    // A folder stays marked while any of its marked files could not be saved.
+    if (selected && !Stopped() && result) {
         Send(MakeSetFileCheck(checkName, folderId, treeItem, false));
         Send(MakeSetFolderCheck(treeItem, false));
         uint32_t folders = m_state.selectedFolders.load();
@@ -337,14 +342,22 @@ bool CThreadForSavingFiles::SaveFile(const FoundItem& item, const std::u16string
     bool skipped = false;
     std::u16string failure;
     std::unique_ptr<RecoveredFileSink> sink;
-    if (!data || !data->Available()) {
+    if (m_parameters.target == Target::CdDvdDrive) {
+        skipped = true;
+    } else if (!data || !data->Available()) {
         failure = u"The file's data cannot be located on the volume";
     } else {
         sink = OpenTarget(item, name, skipped, failure);
     }
+    if (!sink && m_destination != nullptr && m_destination->Lost()) {
+        NoteDestinationLost();
+        failure = kConnectionLostText;
+    }
 
     bool opened = sink != nullptr;
     bool complete = opened;
+    bool writeFailed = false;
+    bool aborted = false;
     bool saveThenAbort = false;
     if (opened) {
         RecoveredFileData::Piece piece;
@@ -358,6 +371,7 @@ bool CThreadForSavingFiles::SaveFile(const FoundItem& item, const std::u16string
                                         : SaveErrorActionRequest::Answer::AbortImmediately;
                 if (choice == SaveErrorActionRequest::Answer::AbortImmediately) {
                     complete = false;
+                    aborted = true;
                     break;
                 }
                 saveThenAbort = choice == SaveErrorActionRequest::Answer::SaveFileAndAbort;
@@ -375,6 +389,7 @@ bool CThreadForSavingFiles::SaveFile(const FoundItem& item, const std::u16string
             }
             if (!sink->Write(piece.data, piece.length)) {
                 complete = false;
+                writeFailed = true;
                 break;
             }
             Send(MakeStepProgress(1));
@@ -382,29 +397,31 @@ bool CThreadForSavingFiles::SaveFile(const FoundItem& item, const std::u16string
         if (complete && !data->Complete())
             complete = false;
         SetRecoveredFileTime(item, *sink);
-        if (!sink->Close())
+        if (!sink->Close()) {
             complete = false;
+            writeFailed = true;
+        }
         if (m_destination != nullptr && m_destination->Lost())
             NoteDestinationLost();
+        // A zip entry that failed is cut off whole: nothing of the file is there.
+        if (writeFailed && !sink->KeepsWrittenData()) {
+            opened = false;
+            failure = u"The file could not be written";
+        }
     }
 
     Send(MakeDestroyProgress(1));
-    if (saveThenAbort) {
+    // Only the stop request: the stop command stays available while the job ends.
+    if (saveThenAbort)
         m_state.jobFlags.stopRequested = true;
-        m_state.jobFlags.stoppable = false;
-    }
     LogFileResult(opened, complete, skipped, failure);
-    return opened;
+    return opened && !writeFailed && !aborted;
 }
 
 std::unique_ptr<RecoveredFileSink> CThreadForSavingFiles::OpenTarget(const FoundItem& item,
                                                                      const std::u16string& name,
                                                                      bool& skipped,
                                                                      std::u16string& failure) {
-    if (m_parameters.target == Target::CdDvdDrive) {
-        skipped = true;
-        return nullptr;
-    }
     if (m_destinationLost) {
         failure = kConnectionLostText;
         return nullptr;
@@ -428,11 +445,14 @@ std::unique_ptr<RecoveredFileSink> CThreadForSavingFiles::OpenTarget(const Found
     }
 
     const bool zipEach = m_parameters.zip && m_parameters.target == Target::LocalFolder;
-    NameChoice choice = ResolveNameClash(zipEach ? safeName + u".zip" : safeName);
+    // The archive's name is cut to what Linux takes with its ".zip" kept.
+    NameChoice choice =
+        ResolveNameClash(zipEach ? SanitiseRecoveredName(name + u".zip") : safeName);
     if (!choice.write) {
         skipped = choice.skipped;
         if (!skipped)
-            failure = u"No free name for " + safeName;
+            failure = m_destination->Lost() ? std::u16string(kConnectionLostText)
+                                            : u"No free name for " + safeName;
         return nullptr;
     }
     if (zipEach) {

@@ -106,8 +106,8 @@ private:
     bool RecoverTree(const FoundItem* folder, uint64_t treeItem, uint64_t folderId,
                      const std::u16string& name, bool deleted, int depth);
     bool RecoverFolderItems(const std::vector<ChildItem>& children, bool deleted);
-    // One file of the current FAT or NTFS volume; true when its target was opened (the file
-    // was written wholly or in part).
+    // One file of the current FAT or NTFS volume; true when it was saved: its target was opened
+    // and took every byte read (read errors aside), and the user did not stop it half way.
     bool SaveFatFile(const FoundItem& item, const std::u16string& name, bool folderDeleted);
     bool SaveNtfsFile(const FoundItem& item, const std::u16string& name);
     bool SaveFile(const FoundItem& item, const std::u16string& name,

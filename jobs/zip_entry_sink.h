@@ -23,6 +23,7 @@ public:
     bool Write(const void* data, size_t length) override;
     bool SetTimes(const timespec& modified, const std::optional<timespec>& accessed) override;
     bool Close() override;
+    bool KeepsWrittenData() const override { return false; }
 
 private:
     ZipEntrySink(CRecoveredZip& archive, std::unique_ptr<CRecoveredZip> owned);

@@ -142,11 +142,16 @@ TEST_F(RecoveryFlowsTest, LinksAtTheDestinationAreNotFollowed) {
     WriteText(outside / "victim.txt", "precious");
     fs::create_symlink(outside / "victim.txt", out / "README.TXT");
     fs::create_symlink(outside / "folder", out / "Docs");
+    // A hard link is replaced by a new file, not written through.
+    WriteText(outside / "linked.txt", "keep");
+    fs::create_hard_link(outside / "linked.txt", out / "lower.TXT");
     clashAnswers = {NameClashDecision::OverwriteAll};
     const auto rows = Recover(RecoverAllTo(out));
 
     EXPECT_EQ(ReadText(outside / "victim.txt"), "precious");
     EXPECT_TRUE(fs::is_empty(outside / "folder"));
+    EXPECT_EQ(ReadText(outside / "linked.txt"), "keep");
+    EXPECT_NE(ReadText(out / "lower.TXT"), "keep");
     const auto results = ResultsByName(rows);
     EXPECT_EQ(results.at(u"README.TXT"), CThreadForSavingFiles::kFailed);
     const bool folderRefused = std::any_of(rows.begin(), rows.end(), [](const LogLine& row) {
@@ -232,9 +237,24 @@ TEST_F(HostileImageTest, ALongNamePatchedOnTheDiskIsWrittenInsideTheDestination)
     EXPECT_TRUE(fs::is_regular_file(out / ".._.._a_b_cd.txt"));
 }
 
-TEST_F(RecoveryFlowsTest, ADestinationThatRefusesWritesNeverLogsRecovered) {
+class RefusedWritesTest : public RecoveryFlowsTest, public ::testing::WithParamInterface<bool> {
+protected:
+    // The archive of the file somewhere below `root` passes unzip -t.
+    static bool ArchiveIsWhole(const fs::path& root, const std::u16string& name) {
+        const std::string archive = Utf16ToUtf8(name) + ".zip";
+        for (const fs::directory_entry& entry : fs::recursive_directory_iterator(root))
+            if (entry.path().filename() == archive)
+                return RunCommand("unzip -tqq " + ShellQuote(entry.path().string()) +
+                                  " >/dev/null 2>&1") == 0;
+        return false;
+    }
+};
+
+TEST_P(RefusedWritesTest, ADestinationThatRefusesWritesNeverLogsRecovered) {
+    const bool zipEach = GetParam();
     const fs::path out = Destination();
-    constexpr rlim_t kLimit = 700;
+    // Archives are smaller than their files: their limit is lower, so that some do not fit.
+    const rlim_t kLimit = zipEach ? 200 : 700;
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
@@ -242,25 +262,41 @@ TEST_F(RecoveryFlowsTest, ADestinationThatRefusesWritesNeverLogsRecovered) {
         ::signal(SIGXFSZ, SIG_IGN);
         rlimit limit{kLimit, kLimit};
         ::setrlimit(RLIMIT_FSIZE, &limit);
-        const auto rows = Recover(RecoverAllTo(out));
+        Parameters parameters = RecoverAllTo(out);
+        parameters.zip = zipEach;
+        const auto rows = Recover(parameters);
         int wrong = 0;
-        int partial = 0;
+        int refused = 0;
         for (const auto& [name, status] : ResultsByName(rows)) {
             const FoundTree::Entry* entry = Named(name);
+            if (zipEach) {
+                // Compression decides which archives fit: every one logged Recovered must be
+                // whole, and an entry that could not be written is cut off, never Partial.
+                if (status == CThreadForSavingFiles::kPartial)
+                    ++wrong;
+                if (status == CThreadForSavingFiles::kFailed)
+                    ++refused;
+                if (status == CThreadForSavingFiles::kRecovered && !ArchiveIsWhole(out, name))
+                    ++wrong;
+                continue;
+            }
             const bool tooBig = entry != nullptr && entry->item.size > kLimit;
             if (tooBig && status == CThreadForSavingFiles::kRecovered)
                 ++wrong;
             if (tooBig && status != CThreadForSavingFiles::kRecovered)
-                ++partial;
+                ++refused;
         }
-        ::_exit(wrong != 0 ? 1 : partial == 0 ? 2 : 0);
+        ::_exit(wrong != 0 ? 1 : refused == 0 ? 2 : 0);
     }
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: a file over the limit was logged Recovered; "
-                                         "2: no file went over the limit";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: a file over the limit was logged Recovered (or, "
+                                         "in a zip, Partial Recovered); 2: no file went over "
+                                         "the limit";
 }
+
+INSTANTIATE_TEST_SUITE_P(FilesAndZips, RefusedWritesTest, ::testing::Bool());
 
 // --- which entries ---------------------------------------------------------------------------
 
@@ -326,6 +362,35 @@ TEST_F(RecoveryFlowsTest, ACdDvdTargetWritesNothingAndSkipsEveryFile) {
     EXPECT_TRUE(fs::is_empty(out));
     EXPECT_GT(CountStatus(rows, u"Started"), 0u);
     EXPECT_EQ(CountStatus(rows, CThreadForSavingFiles::kSkipped), CountStatus(rows, u"Started"));
+
+    parameters.zip = true;
+    parameters.singleArchive = true;
+    const auto zipRows = Recover(parameters);
+    EXPECT_TRUE(fs::is_empty(out));
+    EXPECT_EQ(CountStatus(zipRows, CThreadForSavingFiles::kSkipped), CountStatus(rows, u"Started"));
+    EXPECT_EQ(std::get<1>(zipRows.back()), u"Process completed");
+}
+
+TEST_F(RecoveryFlowsTest, AnArchiveOfALongNameKeepsItsZipEnding) {
+    FoundTree::Entry* readme = Named(u"README.TXT");
+    ASSERT_NE(readme, nullptr);
+    readme->name = std::u16string(300, u'n') + u".txt";
+    const fs::path out = Destination();
+    Parameters parameters = RecoverAllTo(out);
+    parameters.zip = true;
+    const auto rows = Recover(parameters);
+
+    EXPECT_EQ(CountStatus(rows, CThreadForSavingFiles::kFailed), 0u);
+    bool found = false;
+    for (const fs::directory_entry& entry : fs::directory_iterator(out)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind("nnnn", 0) != 0)
+            continue;
+        found = true;
+        EXPECT_EQ(name.size(), 255u);
+        EXPECT_EQ(name.substr(name.size() - 4), ".zip");
+    }
+    EXPECT_TRUE(found);
 }
 
 // --- stopping and read errors ----------------------------------------------------------------

@@ -98,6 +98,21 @@ std::vector<RecoveryTest::LogLine> RecoveryTest::Recover(Parameters parameters) 
     CThreadForSavingFiles job(m_state);
     job.SetParameters(parameters);
     job.Run();
+
+    // Every file's bar goes with the file; the job's bar with the job.
+    size_t fileBars = 0;
+    size_t fileBarsGone = 0;
+    size_t jobBars = 0;
+    size_t jobBarsGone = 0;
+    for (const JobMessage& message : m_window.Messages()) {
+        const BarSelectorPayload* bar = message.Get<BarSelectorPayload>();
+        fileBars += message.id == WM_CREATE_PROGRESS2 ? 1 : 0;
+        jobBars += message.id == WM_CREATE_PROGRESS ? 1 : 0;
+        if (message.id == WM_DESTROY_PROGRESS && bar != nullptr)
+            (bar->SelectsBarOne() ? fileBarsGone : jobBarsGone) += 1;
+    }
+    EXPECT_EQ(fileBars, fileBarsGone);
+    EXPECT_EQ(jobBars, jobBarsGone);
     return m_window.LogLines();
 }
 
