@@ -196,6 +196,16 @@ protected:
         }
     }
 
+    // Every kept folder has its node in the tree: none arrived before its parent.
+    void ExpectEveryFolderInTheTree() const {
+        for (size_t i = 0; i < Store().Size(); ++i) {
+            if (Store().At(i).item.IsFolder()) {
+                EXPECT_TRUE(frame.FolderView()->Model().IndexOfEntry(i).isValid())
+                    << QString::fromStdU16String(Store().At(i).name).toStdString();
+            }
+        }
+    }
+
     // The view's index of a store entry, found through what the view shows.
     QModelIndex ViewIndexOf(std::size_t entry, const QModelIndex& parent = {}) const {
         const QAbstractItemModel* shown = frame.FolderView()->model();
@@ -270,6 +280,7 @@ TEST_F(ScanInWindowTest, FatScanFillsTheStoreTheTreeTheListAndTheTotals) {
     EXPECT_EQ(Store().At(0).item.entryId, 0u);
     EXPECT_EQ(Store().At(0).name, u"Root");
     ExpectStoreHolds(sent);
+    ExpectEveryFolderInTheTree();
 
     // The folder tree took the drive tree's place; the splitter still has two panes.
     EXPECT_TRUE(frame.ShowsFolderTree());
@@ -377,6 +388,7 @@ TEST_F(ScanInWindowTest, NtfsScanKeepsNtfsIdsAndListsTheRootsEntries) {
     EXPECT_EQ(Store().RootId(), 5u);
     EXPECT_EQ(Store().At(0).item.entryId, 5u);
     ExpectStoreHolds(sent);
+    ExpectEveryFolderInTheTree();
 
     EXPECT_EQ(ListedNames(frame.FileList()), NamesOfChildren(sent, 5));
     const std::size_t folder = FolderWithFiles(Store());
