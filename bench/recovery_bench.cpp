@@ -22,6 +22,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -382,23 +383,27 @@ double MillisecondsSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
-void BM_RecoverFolder(benchmark::State& state) {
+// Times one way of getting every file out of the image into a fresh folder: an untimed run
+// first (it warms the cache and checks that everything came back), then the timed ones. The
+// median goes to `median`. False, with the benchmark skipped, when the untimed run fell short.
+bool TimeExtraction(benchmark::State& state, const std::string& folderName, const std::string& what,
+                    const std::function<bool(const fs::path&)>& extract, double& median) {
     BenchVolume& volume = BenchVolume::Get();
     if (!volume.Ready()) {
         state.SkipWithError(volume.Error().c_str());
-        return;
+        return false;
     }
-    const fs::path destination = volume.Folder() / "recovered";
-    // Untimed: warms the cache and checks that everything came back.
+    const fs::path destination = volume.Folder() / folderName;
     FreshFolder(destination);
-    const bool complete = volume.Recover(destination);
+    const bool complete = extract(destination);
     const std::string difference = CompareTree(destination, volume.Files());
     RemoveFolder(destination);
     if (!complete || !difference.empty()) {
-        const std::string message =
-            "recovery incomplete: " + (difference.empty() ? "a file failed" : difference);
+        std::string message = what;
+        message += " incomplete: ";
+        message += difference.empty() ? "a file failed" : difference;
         state.SkipWithError(message.c_str());
-        return;
+        return false;
     }
     std::vector<double> times;
     for (auto _ : state) {
@@ -406,49 +411,33 @@ void BM_RecoverFolder(benchmark::State& state) {
         FreshFolder(destination);
         state.ResumeTiming();
         const Clock::time_point start = Clock::now();
-        volume.Recover(destination);
+        extract(destination);
         times.push_back(MillisecondsSince(start));
     }
     RemoveFolder(destination);
-    g_recoveryMedian = MedianOf(times);
+    median = MedianOf(times);
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
                             static_cast<int64_t>(volume.Files().totalBytes));
     state.counters["files"] = static_cast<double>(volume.Files().sizes.size());
+    return true;
+}
+
+void BM_RecoverFolder(benchmark::State& state) {
+    TimeExtraction(
+        state, "recovered", "recovery",
+        [](const fs::path& destination) { return BenchVolume::Get().Recover(destination); },
+        g_recoveryMedian);
 }
 BENCHMARK(BM_RecoverFolder)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 void BM_McopyExtract(benchmark::State& state) {
-    BenchVolume& volume = BenchVolume::Get();
-    if (!volume.Ready()) {
-        state.SkipWithError(volume.Error().c_str());
-        return;
-    }
-    const fs::path destination = volume.Folder() / "extracted";
-    FreshFolder(destination);
-    const bool copied = McopyOnce(volume.Image(), destination);
-    const std::string difference = CompareTree(destination, volume.Files());
-    RemoveFolder(destination);
-    if (!copied || !difference.empty()) {
-        const std::string message =
-            "mcopy incomplete: " + (difference.empty() ? "mcopy failed" : difference);
-        state.SkipWithError(message.c_str());
-        return;
-    }
-    std::vector<double> times;
-    for (auto _ : state) {
-        state.PauseTiming();
-        FreshFolder(destination);
-        state.ResumeTiming();
-        const Clock::time_point start = Clock::now();
-        McopyOnce(volume.Image(), destination);
-        times.push_back(MillisecondsSince(start));
-    }
-    RemoveFolder(destination);
-    g_mcopyMedian = MedianOf(times);
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
-                            static_cast<int64_t>(volume.Files().totalBytes));
-    state.counters["files"] = static_cast<double>(volume.Files().sizes.size());
-    if (g_recoveryMedian > 0 && g_mcopyMedian > 0)
+    const bool timed = TimeExtraction(
+        state, "extracted", "mcopy",
+        [](const fs::path& destination) {
+            return McopyOnce(BenchVolume::Get().Image(), destination);
+        },
+        g_mcopyMedian);
+    if (timed && g_recoveryMedian > 0 && g_mcopyMedian > 0)
         state.counters["recovery/mcopy"] = g_recoveryMedian / g_mcopyMedian;
 }
 BENCHMARK(BM_McopyExtract)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);

@@ -343,6 +343,12 @@ struct FtpClient::Impl {
     FtpResult Refusal(std::string_view what);
 
     FtpResult SplitPath(std::u16string_view path, std::vector<std::string>& parts);
+    // Ready, then the path split into its components: the start of every request.
+    FtpResult ReadyFor(std::string_view action, std::u16string_view path,
+                       std::vector<std::string>& parts) {
+        const FtpResult ready = Ready(action);
+        return ready != FtpResult::Ok ? ready : SplitPath(path, parts);
+    }
     FtpResult ListRaw(const std::vector<std::string>& folder, std::vector<RawEntry>& entries);
 
     // --- the multi handle
@@ -764,11 +770,9 @@ FtpResult FtpClient::List(std::u16string_view folder, std::vector<FtpListEntry>&
     try {
         Impl& impl = *m_impl;
         std::vector<std::string> parts;
-        if (const FtpResult ready = impl.Ready("Cannot list"); ready != FtpResult::Ok) {
+        if (const FtpResult ready = impl.ReadyFor("Cannot list", folder, parts);
+            ready != FtpResult::Ok) {
             return ready;
-        }
-        if (const FtpResult split = impl.SplitPath(folder, parts); split != FtpResult::Ok) {
-            return split;
         }
         std::vector<RawEntry> raw;
         const FtpResult listed = impl.ListRaw(parts, raw);
@@ -794,11 +798,9 @@ FtpResult FtpClient::MakeFolder(std::u16string_view path) {
     try {
         Impl& impl = *m_impl;
         std::vector<std::string> parts;
-        if (const FtpResult ready = impl.Ready("Cannot make a folder"); ready != FtpResult::Ok) {
+        if (const FtpResult ready = impl.ReadyFor("Cannot make a folder", path, parts);
+            ready != FtpResult::Ok) {
             return ready;
-        }
-        if (const FtpResult split = impl.SplitPath(path, parts); split != FtpResult::Ok) {
-            return split;
         }
         if (parts.empty()) {
             return FtpResult::Ok;
@@ -852,11 +854,9 @@ FtpResult FtpClient::Exists(std::u16string_view path, bool& exists) {
     try {
         Impl& impl = *m_impl;
         std::vector<std::string> parts;
-        if (const FtpResult ready = impl.Ready("Cannot look for a name"); ready != FtpResult::Ok) {
+        if (const FtpResult ready = impl.ReadyFor("Cannot look for a name", path, parts);
+            ready != FtpResult::Ok) {
             return ready;
-        }
-        if (const FtpResult split = impl.SplitPath(path, parts); split != FtpResult::Ok) {
-            return split;
         }
         if (parts.empty()) {
             exists = true;
@@ -908,11 +908,9 @@ FtpResult FtpClient::BeginUpload(std::u16string_view path) {
     try {
         Impl& impl = *m_impl;
         std::vector<std::string> parts;
-        if (const FtpResult ready = impl.Ready("Cannot upload"); ready != FtpResult::Ok) {
+        if (const FtpResult ready = impl.ReadyFor("Cannot upload", path, parts);
+            ready != FtpResult::Ok) {
             return ready;
-        }
-        if (const FtpResult split = impl.SplitPath(path, parts); split != FtpResult::Ok) {
-            return split;
         }
         impl.uploadPath = Utf16ToUtf8(path);
         const std::string what = "Cannot upload " + impl.uploadPath;
