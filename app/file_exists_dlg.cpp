@@ -34,12 +34,12 @@ CFileExistsDlg::CFileExistsDlg(const QString& name, const QString& proposal, QWi
     m_newName->setText(proposal);
     m_newName->setMinimumWidth(360);
 
-    struct ButtonSpec {
+    struct AnswerButton {
         const char* text;
         int id;
         NameClashDecision decision;
     };
-    const ButtonSpec specs[] = {
+    const AnswerButton answers[] = {
         {QT_TR_NOOP("Rename"), kRenameId, NameClashDecision::Rename},
         {QT_TR_NOOP("Rename All"), kRenameAllId, NameClashDecision::RenameAll},
         {QT_TR_NOOP("OverWrite"), kOverwriteId, NameClashDecision::Overwrite},
@@ -48,13 +48,13 @@ CFileExistsDlg::CFileExistsDlg(const QString& name, const QString& proposal, QWi
         {QT_TR_NOOP("Skip All"), kSkipAllId, NameClashDecision::SkipAll},
     };
     auto* buttons = new QHBoxLayout();
-    for (const ButtonSpec& spec : specs) {
-        auto* button = new QPushButton(tr(spec.text), this);
-        button->setObjectName(QString::number(spec.id));
+    for (const AnswerButton& answer : answers) {
+        auto* button = new QPushButton(tr(answer.text), this);
+        button->setObjectName(QString::number(answer.id));
         buttons->addWidget(button);
-        const NameClashDecision decision = spec.decision;
+        const NameClashDecision decision = answer.decision;
         connect(button, &QPushButton::clicked, this, [this, decision] { Decide(decision); });
-        if (spec.id == kRenameId) {
+        if (answer.id == kRenameId) {
             m_rename = button;
         }
     }
