@@ -1,4 +1,5 @@
 #include "tests/support/fixture_image.h"
+#include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest-spi.h>
@@ -18,29 +19,6 @@
 namespace {
 
 constexpr uint64_t kFloppyBytes = 1474560;
-
-// Sets or unsets an environment variable for one scope and puts the old value back.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : m_name(name) {
-        if (const char* old = std::getenv(name))
-            m_old = old;
-        if (value != nullptr)
-            ::setenv(name, value, 1);
-        else
-            ::unsetenv(name);
-    }
-    ~ScopedEnv() {
-        if (m_old)
-            ::setenv(m_name, m_old->c_str(), 1);
-        else
-            ::unsetenv(m_name);
-    }
-
-private:
-    const char* m_name;
-    std::optional<std::string> m_old;
-};
 
 std::vector<uint8_t> PreadBytes(const std::filesystem::path& path, uint64_t offset, size_t count) {
     std::vector<uint8_t> bytes(count);

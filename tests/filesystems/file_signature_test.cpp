@@ -3,6 +3,7 @@
 #include "filesystems/signature_file.h"
 #include "filesystems/signature_lists.h"
 #include "platform/data_folder.h"
+#include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -73,29 +74,6 @@ FileSignature UserRecord(std::u16string name) {
     EXPECT_TRUE(record.has_value());
     return record.value_or(FileSignature{});
 }
-
-// Sets an environment variable for one test and puts the old value back.
-class ScopedEnvironment {
-public:
-    ScopedEnvironment(const char* name, const char* value) : m_name(name) {
-        if (const char* old = std::getenv(name))
-            m_old = old;
-        if (value != nullptr)
-            ::setenv(name, value, 1);
-        else
-            ::unsetenv(name);
-    }
-    ~ScopedEnvironment() {
-        if (m_old)
-            ::setenv(m_name, m_old->c_str(), 1);
-        else
-            ::unsetenv(m_name);
-    }
-
-private:
-    const char* m_name;
-    std::optional<std::string> m_old;
-};
 
 TEST(FileSignatureSerializerTest, EveryFieldAtItsOffsetAndBack) {
     FileSignature record;
@@ -527,10 +505,10 @@ TEST(DeliveredHeaderFileTest, LoadsAtLeastFortyCompanyRecordsAcrossTheGroups) {
 
 TEST(DataFolderTest, EnvironmentThenProgramFolderThenBuild) {
     {
-        ScopedEnvironment data("MORWICK_DATA", "/somewhere/data");
+        ScopedEnv data("MORWICK_DATA", "/somewhere/data");
         EXPECT_EQ(DataFolder(), std::filesystem::path("/somewhere/data"));
     }
-    ScopedEnvironment data("MORWICK_DATA", "");
+    ScopedEnv data("MORWICK_DATA", "");
     // The test program lies in <build>/bin, beside the data folder the build assembles.
     ASSERT_FALSE(BuildDataFolder().empty());
     std::error_code error;
@@ -538,7 +516,7 @@ TEST(DataFolderTest, EnvironmentThenProgramFolderThenBuild) {
     EXPECT_EQ(DataFolder(),
               (ProgramFolder() / ".." / "share" / "morwick-wrenfal").lexically_normal());
 
-    ScopedEnvironment config("MORWICK_CONFIG", "/home/someone/conf/settings.conf");
+    ScopedEnv config("MORWICK_CONFIG", "/home/someone/conf/settings.conf");
     EXPECT_EQ(UserFolder(), std::filesystem::path("/home/someone/conf"));
 }
 

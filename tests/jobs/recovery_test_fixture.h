@@ -11,6 +11,7 @@
 #include "tests/support/found_tree.h"
 #include "tests/support/mapped_drive.h"
 #include "tests/support/recording_job_window.h"
+#include "tests/support/scoped_env.h"
 #include "tests/support/shell_command.h"
 #include "tests/support/temp_dir.h"
 

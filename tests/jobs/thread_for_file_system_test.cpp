@@ -22,6 +22,7 @@
 #include "tests/support/fixture_image.h"
 #include "tests/support/mapped_drive.h"
 #include "tests/support/recording_job_window.h"
+#include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,6 @@
 
 #include "platform/device_table.h"
 
-#include <cstdlib>
 #include <utility>
 
 MappedDrive::MappedDrive(std::filesystem::path image, uint8_t partitionType)
@@ -27,17 +26,4 @@ void MappedDrive::Map(std::optional<uint64_t> readableSectors) const {
 
 uint64_t MappedDrive::LastSector() const {
     return m_node.Logical()->lastSector;
-}
-
-ScopedEnv::ScopedEnv(const char* name, const std::string& value) : m_name(name) {
-    if (const char* old = std::getenv(name))
-        m_old = old;
-    ::setenv(name, value.c_str(), 1);
-}
-
-ScopedEnv::~ScopedEnv() {
-    if (m_old)
-        ::setenv(m_name, m_old->c_str(), 1);
-    else
-        ::unsetenv(m_name);
 }

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
-#include <string>
 
 // An image file mapped as drive C: through the process's device table, and the drive node
 // that names it as a logical drive of the given partition type.
@@ -23,17 +22,4 @@ public:
 private:
     std::filesystem::path m_image;
     DriveNode m_node;
-};
-
-// Sets an environment variable for one test and puts the old value back after.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const std::string& value);
-    ~ScopedEnv();
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    const char* m_name;
-    std::optional<std::string> m_old;
 };
