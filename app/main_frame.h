@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/found_entry_store.h"
+#include "app/models/found_entry_store.h"
 #include "app/qt_job_window.h"
-#include "app/scan_file_exists_dlg.h"
+#include "app/dialogs/scan_file_exists_dlg.h"
 #include "jobs/totals_text.h"
 #include "platform/job_messages.h"
 #include "platform/message_box_answer.h"

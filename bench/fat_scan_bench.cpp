@@ -2,7 +2,7 @@
 // fls reading the same image. The image is made at start-up with mkfs.fat and mtools.
 #include "bench/bench_folder.h"
 #include "diskio/drive_node.h"
-#include "filesystems/fat_file_system.h"
+#include "filesystems/fat/fat_file_system.h"
 #include "filesystems/scan_environment.h"
 #include "platform/device_table.h"
 

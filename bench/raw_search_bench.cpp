@@ -5,10 +5,10 @@
 // tests/fixtures/carving.img.xz, found through MORWICK_FIXTURES or beside the build folder.
 #include "bench/bench_folder.h"
 #include "diskio/drive_node.h"
-#include "filesystems/active_signature_search.h"
-#include "filesystems/fat_file_system.h"
+#include "filesystems/carving/active_signature_search.h"
+#include "filesystems/fat/fat_file_system.h"
 #include "filesystems/scan_environment.h"
-#include "filesystems/signature_file.h"
+#include "filesystems/signatures/signature_file.h"
 #include "platform/data_folder.h"
 #include "platform/device_table.h"
 #include "platform/job_flags.h"

@@ -1,16 +1,17 @@
 # Helpers shared by the folders' CMakeLists.
 
-# Sources of a folder: every .cpp directly inside it. New files are picked up at the
-# next build without editing the list.
+# Sources of a folder: every .cpp inside it or its subfolders, so one top-level folder is one
+# library. New files are picked up at the next build without editing the list.
 function(morwick_folder_sources out dir)
-    file(GLOB srcs CONFIGURE_DEPENDS ${dir}/*.cpp)
+    file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${dir}/*.cpp)
     set(${out} ${srcs} PARENT_SCOPE)
 endfunction()
 
-# One GoogleTest executable per test folder, registered with CTest.
+# One GoogleTest executable per top-level test folder (subfolders included), registered with
+# CTest.
 function(morwick_test_folder name)
     cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
-    file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+    file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
     add_executable(${name} ${srcs})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} morwick_test_support GTest::gtest_main)
     gtest_discover_tests(${name}

@@ -1,6 +1,6 @@
 #include "jobs/fat_file_data.h"
 
-#include "filesystems/fat_file_system.h"
+#include "filesystems/fat/fat_file_system.h"
 #include "filesystems/found_item.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "jobs/ntfs_file_data.h"
 
-#include "filesystems/ntfs_file_system.h"
+#include "filesystems/ntfs/ntfs_file_system.h"
 #include "jobs/lznt1.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #include "jobs/recovered_zip.h"
 
-#include "jobs/zip_entry_header.h"
-#include "jobs/zip_exception.h"
+#include "jobs/zip/zip_entry_header.h"
+#include "jobs/zip/zip_exception.h"
 #include "platform/utf_conversion.h"
 
 #include <cerrno>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "jobs/zip_writer.h"
+#include "jobs/zip/zip_writer.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,8 +1,8 @@
 #include "jobs/scan_state.h"
 
 #include "diskio/read_attempts_setting.h"
-#include "filesystems/fat_file_system.h"
-#include "filesystems/ntfs_file_system.h"
+#include "filesystems/fat/fat_file_system.h"
+#include "filesystems/ntfs/ntfs_file_system.h"
 #include "platform/settings_store.h"
 
 #include <optional>

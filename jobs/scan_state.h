@@ -1,9 +1,9 @@
 #pragma once
 
 #include "diskio/drive_list_store.h"
-#include "filesystems/active_signature_search.h"
+#include "filesystems/carving/active_signature_search.h"
 #include "filesystems/scan_environment.h"
-#include "filesystems/signature_lists.h"
+#include "filesystems/signatures/signature_lists.h"
 #include "jobs/ftp_settings.h"
 #include "platform/job_flags.h"
 

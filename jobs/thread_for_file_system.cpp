@@ -1,9 +1,9 @@
 #include "jobs/thread_for_file_system.h"
 
-#include "filesystems/fat_file_system.h"
-#include "filesystems/ntfs_file_system.h"
+#include "filesystems/fat/fat_file_system.h"
+#include "filesystems/ntfs/ntfs_file_system.h"
 #include "filesystems/scan_log.h"
-#include "filesystems/signature_file.h"
+#include "filesystems/signatures/signature_file.h"
 #include "jobs/scan_state.h"
 #include "platform/data_folder.h"
 #include "platform/job_messages.h"

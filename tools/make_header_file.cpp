@@ -5,9 +5,9 @@
 // Every record is company-defined and selected. The build stops on the first bad line, so a
 // table that cannot be delivered as it is never becomes a header file.
 
-#include "filesystems/file_signature.h"
-#include "filesystems/file_signature_serializer.h"
-#include "filesystems/signature_file.h"
+#include "filesystems/signatures/file_signature.h"
+#include "filesystems/signatures/file_signature_serializer.h"
+#include "filesystems/signatures/signature_file.h"
 #include "platform/utf_conversion.h"
 
 #include <algorithm>

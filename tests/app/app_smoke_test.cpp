@@ -1,4 +1,4 @@
-#include "app/log_pane.h"
+#include "app/views/log_pane.h"
 #include "app/main_frame.h"
 #include "app/morwick_wrenfal_app.h"
 #include "app/status_progress_bar.h"

@@ -1,4 +1,4 @@
-#include "app/log_pane.h"
+#include "app/views/log_pane.h"
 #include "app/main_frame.h"
 #include "app/qt_job_window.h"
 #include "jobs/scan_state.h"

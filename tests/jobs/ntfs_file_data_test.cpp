@@ -5,7 +5,7 @@
 #include "jobs/ntfs_file_data.h"
 
 #include "diskio/drive_node.h"
-#include "filesystems/ntfs_file_system.h"
+#include "filesystems/ntfs/ntfs_file_system.h"
 #include "filesystems/scan_environment.h"
 #include "platform/device_table.h"
 #include "platform/job_messages.h"

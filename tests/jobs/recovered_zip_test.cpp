@@ -6,7 +6,7 @@
 
 #include "jobs/recovered_zip.h"
 
-#include "jobs/zip_entry_header.h"
+#include "jobs/zip/zip_entry_header.h"
 #include "platform/byte_reader.h"
 #include "tests/support/shell_command.h"
 #include "tests/support/temp_dir.h"

@@ -3,7 +3,7 @@
 // destination that refuses writes, Recover Selected and its marks, the entry choice, the CD/DVD
 // target, stopping in the middle of a file, and read errors.
 
-#include "filesystems/fat_file_system.h"
+#include "filesystems/fat/fat_file_system.h"
 #include "jobs/scan_state.h"
 #include "platform/job_flags.h"
 #include "platform/utf_conversion.h"

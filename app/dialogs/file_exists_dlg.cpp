@@ -1,0 +1,85 @@
+#include "app/dialogs/file_exists_dlg.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+
+QLabel* BoldLabel(const QString& text, int id, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QString::number(id));
+    QFont font = label->font();
+    font.setBold(true);
+    label->setFont(font);
+    return label;
+}
+
+} // namespace
+
+CFileExistsDlg::CFileExistsDlg(const QString& name, const QString& proposal, QWidget* parent)
+    : QDialog(parent) {
+    setObjectName(QString::number(kDialogId));
+    setWindowTitle(tr("File with the same name already exists"));
+
+    auto* existing = new QLabel(name, this);
+    existing->setObjectName(QString::number(kNameId));
+    existing->setTextFormat(Qt::PlainText);
+    existing->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_newName = new QLineEdit(this);
+    m_newName->setObjectName(QString::number(kNewNameId));
+    m_newName->setMaxLength(kMaxNameLength);
+    m_newName->setText(proposal);
+    m_newName->setMinimumWidth(360);
+
+    struct AnswerButton {
+        const char* text;
+        int id;
+        NameClashDecision decision;
+    };
+    const AnswerButton answers[] = {
+        {QT_TR_NOOP("Rename"), kRenameId, NameClashDecision::Rename},
+        {QT_TR_NOOP("Rename All"), kRenameAllId, NameClashDecision::RenameAll},
+        {QT_TR_NOOP("OverWrite"), kOverwriteId, NameClashDecision::Overwrite},
+        {QT_TR_NOOP("OverWrite All"), kOverwriteAllId, NameClashDecision::OverwriteAll},
+        {QT_TR_NOOP("Skip"), kSkipId, NameClashDecision::Skip},
+        {QT_TR_NOOP("Skip All"), kSkipAllId, NameClashDecision::SkipAll},
+    };
+    auto* buttons = new QHBoxLayout();
+    for (const AnswerButton& answer : answers) {
+        auto* button = new QPushButton(tr(answer.text), this);
+        button->setObjectName(QString::number(answer.id));
+        buttons->addWidget(button);
+        const NameClashDecision decision = answer.decision;
+        connect(button, &QPushButton::clicked, this, [this, decision] { Decide(decision); });
+        if (answer.id == kRenameId) {
+            m_rename = button;
+        }
+    }
+    m_rename->setDefault(true);
+
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(BoldLabel(tr("File Name :"), 1001, this), 0, 0);
+    grid->addWidget(existing, 0, 1);
+    grid->addWidget(BoldLabel(tr("Rename To :"), 1003, this), 1, 0);
+    grid->addWidget(m_newName, 1, 1);
+    grid->addLayout(buttons, 2, 0, 1, 2);
+
+    connect(m_newName, &QLineEdit::textChanged, this,
+            [this](const QString& text) { m_rename->setEnabled(!text.isEmpty()); });
+    m_rename->setEnabled(!m_newName->text().isEmpty());
+    m_newName->setFocus();
+}
+
+void CFileExistsDlg::Decide(NameClashDecision decision) {
+    if (decision == NameClashDecision::Rename) {
+        if (m_newName->text().isEmpty()) {
+            return;
+        }
+        m_newNameChosen = m_newName->text();
+    }
+    m_decision = decision;
+    accept();
+}

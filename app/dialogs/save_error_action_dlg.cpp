@@ -1,0 +1,71 @@
+#include "app/dialogs/save_error_action_dlg.h"
+
+#include "platform/string_table.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <string>
+
+namespace {
+
+constexpr uint32_t kMessageId = 61609;
+// The name goes after "File: ".
+constexpr qsizetype kNameOffset = 6;
+
+QPushButton* MakeButton(const QString& text, int id, QWidget* parent) {
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(QString::number(id));
+    return button;
+}
+
+} // namespace
+
+CSaveErrorActionDlg::CSaveErrorActionDlg(const QString& fileName, QWidget* parent)
+    : QDialog(parent) {
+    setObjectName(QString::number(kDialogId));
+    setWindowTitle(tr("Take appropriate action"));
+
+    auto* text = new QLabel(MessageText(fileName), this);
+    text->setObjectName(QString::number(kTextId));
+    text->setWordWrap(true);
+    text->setMinimumWidth(380);
+
+    auto* proceed = MakeButton(tr("Continue Saving"), kContinueId, this);
+    proceed->setDefault(true);
+    auto* saveAndAbort = MakeButton(tr("Save File && Abort"), kSaveAndAbortId, this);
+    auto* abort = MakeButton(tr("Abort Immediately"), kAbortId, this);
+
+    auto* buttons = new QHBoxLayout();
+    buttons->addStretch(1);
+    buttons->addWidget(proceed);
+    buttons->addWidget(saveAndAbort);
+    buttons->addWidget(abort);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(text);
+    layout->addLayout(buttons);
+
+    connect(proceed, &QPushButton::clicked, this,
+            [this] { Answer(SaveErrorActionRequest::Answer::ContinueSaving); });
+    connect(saveAndAbort, &QPushButton::clicked, this,
+            [this] { Answer(SaveErrorActionRequest::Answer::SaveFileAndAbort); });
+    connect(abort, &QPushButton::clicked, this, [this] {
+        m_answer = SaveErrorActionRequest::Answer::AbortImmediately;
+        reject();
+    });
+}
+
+QString CSaveErrorActionDlg::MessageText(const QString& fileName) {
+    QString text =
+        QString::fromStdU16String(std::u16string(StringTable::Program().Get(kMessageId)));
+    text.insert(std::min(kNameOffset, text.size()), fileName);
+    return text;
+}
+
+void CSaveErrorActionDlg::Answer(SaveErrorActionRequest::Answer answer) {
+    m_answer = answer;
+    accept();
+}

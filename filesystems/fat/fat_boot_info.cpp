@@ -1,0 +1,58 @@
+#include "filesystems/fat/fat_boot_info.h"
+
+#include "platform/byte_reader.h"
+
+int ParseFatBootSector(std::span<const uint8_t> sector, FatBootInfo& info) {
+    ByteReader reader(sector);
+    uint8_t sectorsPerCluster = 0;
+    if (!reader.ReadU8(13, sectorsPerCluster))
+        return 0;
+    switch (sectorsPerCluster) {
+    case 1:
+    case 2:
+    case 4:
+    case 8:
+    case 16:
+    case 32:
+    case 64:
+    case 128:
+        break;
+    default:
+        return 0;
+    }
+    uint16_t reserved = 0, rootEntries = 0, sectorsPerFat16 = 0;
+    uint8_t media = 0;
+    if (!reader.ReadU16(14, reserved) || !reader.ReadU16(17, rootEntries) ||
+        !reader.ReadU8(21, media) || !reader.ReadU16(22, sectorsPerFat16))
+        return 0;
+
+    info.sectorsPerCluster = sectorsPerCluster;
+    info.reservedSectors = reserved;
+    // Round up: a root folder of 1000 entries needs 63 sectors, not 62.
+    info.rootFolderSectors = (static_cast<uint32_t>(rootEntries) * 32 + 511) / 512;
+    info.sectorsPerFat = sectorsPerFat16;
+    info.media = media;
+    info.rootCluster = 0;
+
+    if (reserved >= 32) {
+        info.type = 11;
+        info.rootFolderSectors = 0;
+        uint32_t sectorsPerFat32 = 0, rootCluster = 0;
+        if (!reader.ReadU32(36, sectorsPerFat32) || !reader.ReadU32(44, rootCluster))
+            return 0;
+        info.sectorsPerFat = sectorsPerFat32;
+        info.rootCluster = rootCluster;
+        info.endMark = 0x0FFFFFF8;
+        if (sectorsPerFat32 <= 266 || rootCluster < 2)
+            return 0;
+        return 1;
+    }
+    if (sectorsPerFat16 <= 12) {
+        info.type = 1;
+        info.endMark = 0xFF8;
+        return 1;
+    }
+    info.type = 4;
+    info.endMark = 0xFFF8;
+    return sectorsPerFat16 >= 266 ? 0 : 1;
+}

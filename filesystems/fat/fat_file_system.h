@@ -1,0 +1,318 @@
+#pragma once
+
+#include "filesystems/cluster_list.h"
+#include "filesystems/fat/fat_boot_info.h"
+#include "filesystems/found_item.h"
+#include "filesystems/carving/signature_search.h"
+#include "platform/device_handle.h"
+#include "platform/job_window.h"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+class ActiveSignatureSearch;
+struct DriveNode;
+struct ScanEnvironment;
+
+// The saved form of a FAT volume in a scan-information file, as far as the reader needs it.
+struct FatVolumeRecord {
+    uint64_t firstSector = 0;
+    uint64_t lastSector = 0;
+    uint64_t totalSectors = 0;
+    uint8_t fatType = 0;
+    uint8_t drive = 0;
+    uint8_t sectorsPerCluster = 0;
+    uint8_t imageFlag = 0;
+    uint32_t rootCluster = 0;
+    uint32_t mapSize = 0;
+    uint32_t sectorsPerFat = 0;
+    uint8_t linkingMode = 0;
+    uint32_t reservedSectors = 0;
+    uint32_t rootFolderSectors = 0;
+    uint32_t absoluteSectors = 0;
+    std::u16string imagePath;
+};
+
+// Where a directory entry lies, so its long name can be read back across cluster boundaries:
+// the buffer holding it (one cluster of a folder, or the whole fixed root folder) and the two
+// clusters that precede that cluster in the folder's own chain (0 when there are none).
+struct EntryLocation {
+    std::span<const uint8_t> buffer;
+    size_t offset = 0;
+    uint32_t previousCluster = 0;
+    uint32_t clusterBeforePrevious = 0;
+};
+
+// Reader of one FAT12, FAT16 or FAT32 volume, on a drive or in an image file: geometry, the
+// chosen allocation table, the cluster-usage map, the scan's counters and per-scan lists. Set
+// up once (from a drive, from scan information or over a raw range), then scanned once; it
+// stays usable for recovery and previews afterwards. The environment (window, flags, drive)
+// belongs to the application and outlives the reader. Reads never go past the volume.
+class CFatFileSystem {
+public:
+    enum LinkingMode : uint8_t {
+        kLinkFat1 = 0,
+        kLinkFat2 = 1,
+        kLinkContiguous = 2,
+    };
+    enum ClusterUse : uint8_t {
+        kClusterUnused = 0,
+        kClusterAllocated = 1,
+        kClusterClaimed = 2,
+    };
+    static constexpr uint64_t kLargeFileBytes = 0x13FFFFF; // above this: the large-file dialog
+    static constexpr uint64_t kLostFoldersId = 1;
+
+    explicit CFatFileSystem(ScanEnvironment& environment);
+
+    // --- set-up --------------------------------------------------------------------------
+    void SetVolumeFromDrive(uint8_t imageFlag);
+    void SetVolumeFromScanInfo(const FatVolumeRecord& record);
+    void SetScanRange(uint8_t imageFlag, uint64_t firstSector, uint64_t lastSector);
+
+    // --- reading (nonzero on success; a read reaching past the volume fails) -------------
+    uint64_t ClusterToSector(uint32_t cluster) const;
+    int ReadCluster(uint32_t cluster, uint16_t sectorOffset, void* buffer, uint16_t sectorCount,
+                    const DeviceHandle* handle = nullptr);
+    int ReadSectors(uint64_t sector, uint32_t sectorCount, void* buffer,
+                    const DeviceHandle* handle = nullptr);
+    int ReadImageSectors(uint64_t sector, void* buffer, uint32_t sectorCount);
+    // The volume's source opened once, for passes that read the whole volume.
+    DeviceHandle OpenSource() const;
+
+    // --- boot sector ---------------------------------------------------------------------
+    void ApplyBootInfo(const FatBootInfo& info);
+    int CheckFatSignatures();
+
+    // --- allocation table ----------------------------------------------------------------
+    void ChooseLinkingMode();
+    void SetLinkingMode(uint8_t mode);
+    void LoadFat();
+    int CompareFatCopies(uint32_t& mismatchIndex, std::vector<uint8_t>& fat1,
+                         std::vector<uint8_t>& fat2);
+    uint32_t CountFatErrors(int copy);
+    // The next cluster of `cluster` in the loaded FAT; nullopt when the entry lies outside it.
+    std::optional<uint32_t> FatEntry(uint32_t cluster) const;
+    uint32_t EndMark() const;
+    uint32_t BadClusterMark() const;
+
+    // --- chains and cluster lists --------------------------------------------------------
+    std::vector<uint32_t> GetClusterChain(uint32_t firstCluster) const;
+    ClusterList GetFileClusters(uint32_t firstCluster, uint64_t size, bool deleted) const;
+    void GetLargeFileClusters(uint32_t firstCluster, const FoundItem& item);
+    void BuildClusterMap();
+    void MarkClusterClaimed(uint32_t cluster);
+    void ClaimFileClusters(uint32_t firstCluster, const FoundItem* item, bool single);
+    uint8_t ClusterUsage(uint32_t cluster) const;
+    // Claims the chain from `firstCluster`, at most `limit` clusters, ending at the end mark,
+    // outside the FAT or at a cluster met before; optionally stepping the large-file progress.
+    void ClaimChain(uint32_t firstCluster, uint64_t limit, bool reportSteps);
+
+    // --- directory entries ---------------------------------------------------------------
+    // Turns the 32-byte entry at `where` into an item; false for what is no item.
+    bool EntryToFoundItem(const EntryLocation& where, FoundItem& item, std::u16string& name);
+    // 0 no directory entry, 1 an entry that can be an item, 2 a label or an entry below
+    // cluster 2.
+    int CheckEntry(std::span<const uint8_t> entry, uint32_t clusterLimit);
+
+    // --- scans (standard: fat_file_system_scan.cpp; advance: fat_file_system_advance.cpp) --
+    void Scan();
+    void AdvanceScan();
+
+    // --- raw search (fat_file_system_raw.cpp) ---------------------------------------------
+    // Every sector of the range set by SetScanRange that starts a file of a type `search`
+    // matches becomes a deleted file, sent in a folder named after its extension. Blocks that
+    // cannot be read are read again sector by sector; unreadable sectors are logged, never
+    // matched. Ends early on a stop request.
+    void RawScan(const ActiveSignatureSearch& search);
+    // Sends one file of the raw search, whose first sector is `firstSector`, in the first
+    // folder named after its extension ("JPG", then "JPG 1", "JPG 2" ...) that holds fewer than
+    // 2500 files, making that folder when it is new.
+    void AddRawMatch(const SignatureMatch& match, uint64_t firstSector);
+    // One past the last sector ReadSectors reads, in its own numbering (drive sectors after
+    // SetScanRange, volume sectors otherwise).
+    uint64_t EndSector() const;
+
+    // --- geometry and state --------------------------------------------------------------
+    uint8_t FatType() const { return m_fatType; }
+    uint8_t SectorsPerCluster() const { return m_sectorsPerCluster; }
+    uint32_t SectorsPerFat() const { return m_sectorsPerFat; }
+    uint32_t ReservedSectors() const { return m_reservedSectors; }
+    uint32_t RootFolderSectors() const { return m_rootFolderSectors; }
+    uint32_t RootCluster() const { return m_rootCluster; }
+    uint32_t ClusterLimit() const { return m_clusterLimit; }
+    uint64_t FirstSector() const { return m_firstSector; }
+    uint64_t LastSector() const { return m_lastSector; }
+    uint64_t TotalSectors() const { return m_totalSectors; }
+    uint8_t Drive() const { return m_drive; }
+    uint8_t LinkingModeValue() const { return m_linkingMode; }
+    bool ImageFlag() const { return m_imageFlag != 0; }
+    // Set up over a range of absolute sectors for a raw search: items hold a first sector.
+    bool ReadsAbsoluteSectors() const { return m_absoluteSectors != 0; }
+    uint32_t FoundCount() const { return m_foundCount; }
+    int32_t FileCount() const { return m_fileCount; }
+    uint64_t FoundBytes() const { return m_foundBytes; }
+    uint32_t MapSize() const { return static_cast<uint32_t>(m_clusterMap.size()); }
+    bool HasFat() const { return !m_fat.empty(); }
+    // Bytes of the data area: what lies after the reserved sectors, both FATs and the root.
+    uint64_t DataAreaSectors() const;
+    uint32_t BytesPerCluster() const { return m_sectorsPerCluster * 512u; }
+
+private:
+    friend class FatScanTestAccess;
+
+    // A folder a scan has sent: its first cluster, id and parent.
+    struct FoundFolder {
+        uint64_t firstCluster = 0;
+        uint64_t entryId = 0;
+        uint64_t parentId = 0;
+    };
+    // A deleted folder met in a walk, sent later by AddDeletedFolders.
+    struct DeletedFolder {
+        uint64_t firstCluster = 0;
+        uint64_t parentId = 0;
+        uint32_t entryOffset = 0;     // offset of its entry in the holding cluster or root
+        uint32_t holdingCluster = 0;  // 0: the fixed root folder
+        uint32_t previousCluster = 0; // for long names; 0 when none
+        uint32_t clusterBeforePrevious = 0;
+    };
+    // A folder whose ".." names a parent not found yet.
+    struct OrphanFolder {
+        uint64_t firstCluster = 0;
+        uint64_t parentCluster = 0;
+    };
+    // A directory cluster seen by the geometry search.
+    struct FolderCandidate {
+        uint32_t sector = 0; // relative to the volume start
+        uint32_t cluster = 0;
+        uint32_t sectorsPerCluster = 0;
+    };
+    struct RawHit {
+        uint32_t cluster = 0;
+        SignatureMatch match;
+    };
+
+    // Shared by both scans (fat_file_system.cpp).
+    JobWindow* Window() const;
+    void LogRow(const std::u16string& activity, const std::u16string& description,
+                const std::u16string& status, int image) const;
+    bool Stopped() const;
+    void Send(JobMessage message) const;
+    // Sends an item with the first-item steps, counting it; a file adds its size.
+    void SendFoundItem(FoundItem& item, const std::u16string& name);
+    void SendUpdatedItem(const FoundItem& item, const std::u16string& name);
+    void SetTitleWithMode();
+    void ShowMessage(const std::u16string& text, int icon);
+    void FreeScanLists();
+    uint64_t NextEntryId();
+    const DriveNode* SelectedDrive() const;
+    bool IsRebuiltVolume() const; // node kind 3
+    // Long name ending just before the entry at `where`, empty when there is none.
+    std::u16string ReadLongName(const EntryLocation& where);
+    std::u16string ShortName(std::span<const uint8_t> entry, bool deleted) const;
+    bool IsFoundFolder(uint64_t firstCluster) const;
+    bool IsDeletedFolder(uint64_t firstCluster) const;
+    void AddFoundFolder(uint64_t firstCluster, uint64_t entryId, uint64_t parentId);
+    // Whether a cluster's bytes hold directory entries (the rule of the root-file and
+    // broken-folder passes).
+    bool HoldsDirectoryEntries(std::span<const uint8_t> cluster);
+
+    // Standard scan (fat_file_system_scan.cpp).
+    bool ReadBootGeometry();
+    void BuildDirectoryTree();
+    void WalkRootCluster(uint32_t rootCluster);
+    void WalkFixedRoot();
+    void WalkFolder(uint64_t parentId, uint32_t firstCluster, bool deleted, bool claim);
+    // Returns whether the cluster was productive: it held an accepted entry, a long-name
+    // part, or a "." / ".." entry.
+    bool WalkEntries(std::span<const uint8_t> buffer, uint64_t parentId, uint32_t holdingCluster,
+                     uint32_t previousCluster, uint32_t clusterBeforePrevious, bool deleted,
+                     bool claim);
+    void AddDeletedFolders(bool claim);
+
+    // Advance scan (fat_file_system_advance.cpp).
+    bool FindFolderCandidates();
+    void GeometryFromCandidates();
+    uint32_t SectorsPerClusterFromCandidates();
+    void AdvanceTreePass();
+    void FindLostFolders();
+    // A folder found by its "." and ".." entries: sent under the root, or kept as an orphan.
+    void AddFolderFromHead(uint32_t cluster, uint32_t parentCluster);
+    void FindLostFoldersInRange();
+    void AddLostFolders();
+    void AddRootFiles();
+    void AddBrokenFolders();
+    void AddRawDataFolder();
+    void TakeRebuiltGeometry();
+
+    // --- raw search (fat_file_system_raw.cpp) ---------------------------------------------
+    // A folder of raw finds: named after an extension, "%s %d" once the earlier ones are full.
+    struct RawExtensionFolder {
+        std::u16string name;
+        uint64_t entryId = 0;
+        uint32_t files = 0;
+    };
+    // Reads `count` sectors from `first` into `block`; when that fails, sector by sector,
+    // marking and logging the sectors that cannot be read (zero-filled). `readable` gets one
+    // flag per sector.
+    void ReadRawBlock(uint64_t first, uint32_t count, std::vector<uint8_t>& block,
+                      std::vector<uint8_t>& readable, const DeviceHandle* handle);
+    // The folder the next find of `extension` goes in, made and sent when it is new.
+    RawExtensionFolder& RawFolderFor(const std::u16string& extension);
+    std::vector<RawExtensionFolder> m_rawFolders;
+    std::unordered_map<std::u16string, size_t> m_rawFolderByName;
+    // Per extension, the first folder number ("%s %d"; 0 for the bare name) not known full.
+    std::unordered_map<std::u16string, uint32_t> m_rawFolderNumber;
+    uint32_t m_rawErrorRows = 0;
+    // --- end of raw search ----------------------------------------------------------------
+
+    ScanEnvironment& m_environment;
+
+    // Geometry.
+    uint8_t m_drive = 0;
+    uint8_t m_sectorsPerCluster = 0;
+    uint8_t m_fatType = 0;
+    uint32_t m_sectorsPerFat = 0;
+    uint32_t m_rootCluster = 0;
+    uint64_t m_firstSector = 0;
+    uint64_t m_lastSector = 0;
+    uint64_t m_totalSectors = 0;
+    uint32_t m_rootFolderSectors = 0;
+    uint32_t m_reservedSectors = 0;
+    uint32_t m_clusterLimit = 0;
+    uint8_t m_linkingMode = kLinkFat1;
+    uint8_t m_imageFlag = 0;
+    uint32_t m_absoluteSectors = 0;
+    std::string m_imagePath; // UTF-8
+    uint8_t m_nodeKind = 1;
+
+    // Tables.
+    std::vector<uint8_t> m_fat;
+    std::vector<uint8_t> m_clusterMap;
+
+    // Counters of the current scan.
+    uint64_t m_nextEntryId = 2;
+    uint32_t m_foundCount = 0;
+    uint32_t m_progressCount = 0;
+    int32_t m_fileCount = 0;
+    uint64_t m_foundBytes = 0;
+    bool m_lostFolderSearchRan = false;
+    bool m_geometrySearchChoseMode = false;
+
+    // Per-scan lists.
+    std::vector<FoundFolder> m_foundFolders;
+    std::unordered_map<uint64_t, size_t> m_foundFolderIndex; // first cluster -> m_foundFolders
+    std::vector<DeletedFolder> m_deletedFolders;
+    std::vector<OrphanFolder> m_orphanFolders;
+    std::vector<FolderCandidate> m_folderCandidates;
+    std::vector<RawHit> m_rawHits;
+    // Folder clusters walked in this scan (each is walked once, whatever points at it) and
+    // the nesting of the walk in progress.
+    std::unordered_set<uint32_t> m_walkedClusters;
+    int m_walkDepth = 0;
+};

@@ -1,0 +1,556 @@
+// The advance scan: it does not trust the boot sector. The geometry is rebuilt from the folder
+// clusters found on the volume, then every cluster is read and folders are rebuilt from their
+// "." and ".." entries; lost, root, broken and signature-recognised items follow.
+
+#include "filesystems/fat/fat_scan_support.h"
+
+using namespace fat_scan;
+
+// ---------------------------------------------------------------------------------------------
+// Entry and geometry
+
+void CFatFileSystem::AdvanceScan() {
+    m_walkedClusters.clear();
+    m_walkDepth = 0;
+    if (IsRebuiltVolume()) {
+        TakeRebuiltGeometry();
+        const DriveNode* node = SelectedDrive();
+        const LogicalDriveInfo* info = node != nullptr ? node->Logical() : nullptr;
+        uint8_t type = info != nullptr ? FatTypeOfPartition(info->partitionType) : 0;
+        if (type == 0) // an unknown partition type: tell the type by the layout
+            type = m_reservedSectors >= 32 ? 11 : m_sectorsPerFat <= 12 ? 1 : 4;
+        m_fatType = type;
+        if (m_sectorsPerCluster != 0 && m_sectorsPerFat != 0)
+            ChooseLinkingMode();
+    } else {
+        const bool found = FindFolderCandidates();
+        // A search the user stopped has already logged so; there is nothing to complain about.
+        if (!found && Stopped())
+            return;
+    }
+    if (m_sectorsPerCluster == 0 || m_sectorsPerFat == 0) {
+        if (m_environment.flags != nullptr) {
+            m_environment.flags->stoppable = false;
+            m_environment.flags->stopRequested = false;
+        }
+        m_environment.progressIdle = 1;
+        ShowMessage(kInvalidVolumeText, static_cast<int>(MessageBoxIcon::Error));
+        return;
+    }
+    SetTitleWithMode();
+    AdvanceTreePass();
+}
+
+void CFatFileSystem::TakeRebuiltGeometry() {
+    const DriveNode* node = SelectedDrive();
+    const LogicalDriveInfo* info = node != nullptr ? node->Logical() : nullptr;
+    if (info == nullptr)
+        return;
+    const FoundVolumeFields& found = info->foundVolume;
+    // A damaged record must not give a cluster size that cannot be: callers see 0 and stop.
+    m_sectorsPerCluster =
+        IsPowerOfTwoUpTo128(found.sectorsPerCluster) ? found.sectorsPerCluster : 0;
+    m_sectorsPerFat = found.sectorsPerFat;
+    m_reservedSectors = found.reservedSectors;
+    m_rootFolderSectors = found.rootFolderSectors;
+    if (found.rootCluster >= 2)
+        m_rootCluster = found.rootCluster;
+    m_clusterLimit = ClusterLimitOf(m_totalSectors, DataStartSector(*this), m_sectorsPerCluster);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Tree passes
+
+void CFatFileSystem::AdvanceTreePass() {
+    ScanLog::Started(Window(), kTreeActivity);
+    BuildClusterMap();
+    if (IsRebuiltVolume())
+        FindLostFoldersInRange();
+    else
+        FindLostFolders();
+    ScanLog::Ended(Window(), kTreeActivity, Stopped());
+}
+
+bool CFatFileSystem::HoldsDirectoryEntries(std::span<const uint8_t> cluster) {
+    const size_t entries = cluster.size() / kEntryBytes;
+    size_t accepted = 0;
+    size_t lastAccepted = 0;
+    for (size_t i = 0; i < entries; ++i) {
+        const std::span<const uint8_t> entry = cluster.subspan(i * kEntryBytes, kEntryBytes);
+        if (entry[0] == '.' || entry[0] == 0)
+            break;
+        if (CheckEntry(entry, m_clusterLimit) == 1) {
+            ++accepted;
+            lastAccepted = i;
+        }
+    }
+    if (accepted >= 2)
+        return true;
+    if (accepted == 0)
+        return false;
+    if (lastAccepted == 0)
+        return true;
+    return lastAccepted + 1 < entries &&
+           IsAllZero(cluster.subspan((lastAccepted + 1) * kEntryBytes, kEntryBytes));
+}
+
+namespace {
+
+// What the cluster-by-cluster search saw at the start of a cluster: a folder's first cluster
+// (its "." naming itself, then ".."), and the parent its ".." names.
+struct FolderHead {
+    bool isHead = false;
+    uint32_t parentCluster = 0;
+};
+
+FolderHead ReadFolderHead(std::span<const uint8_t> cluster, uint32_t number, bool fat32) {
+    FolderHead head;
+    if (cluster.size() < 2 * kEntryBytes)
+        return head;
+    const uint8_t* dot = cluster.data();
+    const uint8_t* dotDot = dot + kEntryBytes;
+    if (!IsDotName(dot) || EntryCluster(dot, fat32) != number || !IsDotDotName(dotDot))
+        return head;
+    head.isHead = true;
+    head.parentCluster = EntryCluster(dotDot, fat32);
+    return head;
+}
+
+} // namespace
+
+void CFatFileSystem::AddFolderFromHead(uint32_t cluster, uint32_t parentCluster) {
+    const bool fat32 = m_fatType == 11;
+    if (parentCluster == 0 || (fat32 && parentCluster == m_rootCluster)) {
+        // A folder of the root: named by its cluster, sent, and walked with claiming.
+        if (IsFoundFolder(cluster))
+            return;
+        FoundItem folder = FolderItem(NextEntryId(), 0, cluster, false);
+        SendFoundItem(folder, ClusterName(cluster));
+        AddFoundFolder(cluster, folder.entryId, 0);
+        ClaimFileClusters(cluster, nullptr, false);
+        WalkFolder(folder.entryId, cluster, false, true);
+    } else if (!IsFoundFolder(cluster) && !IsDeletedFolder(cluster)) {
+        m_orphanFolders.push_back({cluster, parentCluster});
+    }
+}
+
+void CFatFileSystem::FindLostFolders() {
+    m_lostFolderSearchRan = true;
+    m_foundCount = 0;
+    m_progressCount = 0;
+    m_fileCount = 0;
+    m_foundBytes = 0;
+    m_nextEntryId = 2;
+
+    const bool fat32 = m_fatType == 11;
+    {
+        const DeviceHandle source = OpenSource();
+        const uint32_t blockSectors =
+            m_totalSectors >= kSmallVolumeSectors ? kBlockSectors : m_sectorsPerCluster;
+        ClusterBlockReader reader(*this, UsableHandle(source), blockSectors);
+        const uint32_t last = reader.LastCluster();
+        const bool matchSignatures =
+            m_environment.signatureSearchEnabled && m_environment.signatures != nullptr;
+
+        for (uint32_t cluster = 2; cluster <= last; ++cluster) {
+            if (Stopped())
+                break;
+            if ((cluster - 2) % reader.BlockClusters() == 0)
+                Send(MakeSetStatusText2(
+                    FormatText(u"%s%u%s%u", kReadingCluster, cluster, kOf, last)));
+            const std::span<const uint8_t> bytes = reader.Cluster(cluster);
+            if (bytes.empty())
+                continue;
+            const FolderHead head = ReadFolderHead(bytes, cluster, fat32);
+            if (head.isHead) {
+                AddFolderFromHead(cluster, head.parentCluster);
+                continue;
+            }
+            if (matchSignatures && ClusterUsage(cluster) == kClusterUnused) {
+                if (auto match = m_environment.signatures->MatchCluster(
+                        *this, cluster, bytes.first(std::min(bytes.size(), kSectorBytes))))
+                    m_rawHits.push_back({cluster, std::move(*match)});
+            }
+        }
+    }
+
+    if (!Stopped()) {
+        AddDeletedFolders(true);
+        AddLostFolders();
+        AddDeletedFolders(true);
+        AddRawDataFolder();
+    }
+    m_orphanFolders.clear();
+    m_deletedFolders.clear();
+    m_rawHits.clear();
+    if (m_foundCount > 0 && !Stopped()) {
+        AddRootFiles();
+        if (!Stopped())
+            AddBrokenFolders();
+        Send(MakeApplyItemNames());
+    }
+}
+
+void CFatFileSystem::FindLostFoldersInRange() {
+    m_lostFolderSearchRan = true;
+    m_foundCount = 0;
+    m_progressCount = 0;
+    m_fileCount = 0;
+    m_foundBytes = 0;
+    m_nextEntryId = 2;
+
+    const DriveNode* node = SelectedDrive();
+    const LogicalDriveInfo* info = node != nullptr ? node->Logical() : nullptr;
+    if (info != nullptr) {
+        const bool fat32 = m_fatType == 11;
+        const uint32_t last = LastDataCluster(*this);
+        const DeviceHandle source = OpenSource();
+        const DeviceHandle* handle = UsableHandle(source);
+        std::vector<uint8_t> buffer(size_t{m_sectorsPerCluster} * kSectorBytes);
+        std::unordered_set<uint32_t> seen;
+        const std::vector<uint32_t>& clusters = info->foundVolume.folderClusters;
+        for (size_t i = 0; i < clusters.size(); ++i) {
+            if (Stopped())
+                break;
+            const uint32_t cluster = clusters[i];
+            if (cluster < 2 || cluster > last || !seen.insert(cluster).second)
+                continue;
+            Send(MakeSetStatusText2(FormatText(u"%s%u%s%u", kReadingCluster, cluster, kOf, last)));
+            if (ReadCluster(cluster, 0, buffer.data(), m_sectorsPerCluster, handle) == 0)
+                continue;
+            const FolderHead head = ReadFolderHead(buffer, cluster, fat32);
+            if (head.isHead)
+                AddFolderFromHead(cluster, head.parentCluster);
+        }
+    }
+
+    if ((m_foundCount > 0 || !m_orphanFolders.empty()) && !Stopped()) {
+        AddDeletedFolders(true);
+        AddLostFolders();
+        AddDeletedFolders(true);
+        if (!Stopped())
+            Send(MakeApplyItemNames());
+    }
+    m_orphanFolders.clear();
+    m_deletedFolders.clear();
+}
+
+void CFatFileSystem::AddLostFolders() {
+    ScanLog::Started(Window(), kLostActivity);
+    // A copy: walks below drop the folders they meet from the orphan list.
+    const std::vector<OrphanFolder> orphans = m_orphanFolders;
+    std::vector<uint8_t> placed(orphans.size(), 0);
+    std::unordered_map<uint64_t, std::vector<size_t>> childrenOf; // parent cluster -> orphans
+    std::unordered_map<uint64_t, size_t> orphanOf;                // own cluster -> orphan
+    for (size_t i = 0; i < orphans.size(); ++i) {
+        childrenOf[orphans[i].parentCluster].push_back(i);
+        orphanOf.emplace(orphans[i].firstCluster, i);
+    }
+    bool lostFolderSent = false;
+
+    auto place = [&](size_t index, uint64_t parentId) {
+        placed[index] = 1;
+        const uint64_t cluster = orphans[index].firstCluster;
+        if (IsFoundFolder(cluster))
+            return;
+        FoundItem folder = FolderItem(NextEntryId(), parentId, cluster, false);
+        SendFoundItem(folder, ClusterName(cluster));
+        AddFoundFolder(cluster, folder.entryId, parentId);
+        ClaimFileClusters(static_cast<uint32_t>(cluster), nullptr, false);
+        WalkFolder(folder.entryId, static_cast<uint32_t>(cluster), false, true);
+    };
+    // Orphans whose parent is a found folder go below it, including folders found while this
+    // pass walks: every found folder is looked at once, in the order found.
+    size_t foldersSeen = 0;
+    auto attachToFoundParents = [&] {
+        while (foldersSeen < m_foundFolders.size() && !Stopped()) {
+            const uint64_t parentCluster = m_foundFolders[foldersSeen].firstCluster;
+            const uint64_t parentId = m_foundFolders[foldersSeen].entryId;
+            ++foldersSeen;
+            const auto it = childrenOf.find(parentCluster);
+            if (it == childrenOf.end())
+                continue;
+            for (size_t child : it->second)
+                if (!placed[child] && !Stopped())
+                    place(child, parentId);
+        }
+    };
+    auto isPendingOrphan = [&](uint64_t cluster) {
+        const auto it = orphanOf.find(cluster);
+        return it != orphanOf.end() && !placed[it->second];
+    };
+
+    size_t headCursor = 0;
+    size_t cycleCursor = 0;
+    while (!Stopped()) {
+        attachToFoundParents();
+        if (Stopped())
+            break;
+        // The rest start under "Lost Folder(s)": first the heads of orphan chains, whose
+        // parent is no orphan; then, for folders whose ".." links form a cycle, any one.
+        size_t next = orphans.size();
+        for (; headCursor < orphans.size(); ++headCursor) {
+            if (!placed[headCursor] && !isPendingOrphan(orphans[headCursor].parentCluster)) {
+                next = headCursor;
+                break;
+            }
+        }
+        if (next == orphans.size()) {
+            for (; cycleCursor < orphans.size(); ++cycleCursor) {
+                if (!placed[cycleCursor]) {
+                    next = cycleCursor;
+                    break;
+                }
+            }
+        }
+        if (next == orphans.size())
+            break;
+        if (!IsFoundFolder(orphans[next].firstCluster) && !lostFolderSent) {
+            FoundItem lost = FolderItem(kLostFoldersId, 0, 0, false);
+            SendFoundItem(lost, u"Lost Folder(s)");
+            lostFolderSent = true;
+        }
+        place(next, kLostFoldersId);
+    }
+    ScanLog::Ended(Window(), kLostActivity, Stopped());
+}
+
+namespace {
+
+// Where the entries of a cluster met by the root-file pass belong.
+struct EntryTarget {
+    uint64_t parentId = 0;
+    bool deleted = false;
+};
+
+} // namespace
+
+void CFatFileSystem::AddRootFiles() {
+    ScanLog::Started(Window(), kRootActivity);
+
+    // Entries of a root-like cluster: folders found before under their cluster numbers get
+    // their names and times; files are claimed and sent below `parentId`. False at the folder's
+    // end mark (an entry whose first byte is 0).
+    std::unordered_set<uint64_t> renamed;
+    auto sendPass = [&](std::span<const uint8_t> buffer, uint64_t parentId, uint32_t previous,
+                        uint32_t beforePrevious, bool deletedPass) {
+        const size_t entries = buffer.size() / kEntryBytes;
+        for (size_t i = 0; i < entries; ++i) {
+            if (Stopped())
+                return false;
+            const std::span<const uint8_t> entry = buffer.subspan(i * kEntryBytes, kEntryBytes);
+            if (entry[0] == 0)
+                return false;
+            if ((entry[0] == 0xE5) != deletedPass)
+                continue;
+            if (CheckEntry(entry, m_clusterLimit) != 1)
+                continue;
+            FoundItem item;
+            std::u16string name;
+            if (!EntryToFoundItem(EntryLocation{buffer, i * kEntryBytes, previous, beforePrevious},
+                                  item, name))
+                continue;
+            if (item.IsFolder()) {
+                // Only a folder found under its cluster number below the root is renamed, and
+                // only once, a live entry before a deleted one.
+                const auto* found =
+                    FoundFolderOf(m_foundFolders, m_foundFolderIndex, item.firstCluster);
+                if (found == nullptr || found->parentId != 0 ||
+                    !renamed.insert(item.firstCluster).second)
+                    continue;
+                item.entryId = found->entryId;
+                item.parentId = found->parentId;
+                item.size = 0;
+                SendUpdatedItem(item, name);
+            } else {
+                item.parentId = parentId;
+                ClaimFileClusters(static_cast<uint32_t>(item.firstCluster), &item, false);
+                SendFoundItem(item, name);
+            }
+        }
+        return true;
+    };
+    // Live entries first, so a deleted entry never takes a live folder's name.
+    auto sendEntries = [&](std::span<const uint8_t> buffer, uint64_t parentId, uint32_t previous,
+                           uint32_t beforePrevious) {
+        const bool more = sendPass(buffer, parentId, previous, beforePrevious, false);
+        sendPass(buffer, parentId, previous, beforePrevious, true);
+        return more;
+    };
+
+    const DeviceHandle source = OpenSource();
+    const DeviceHandle* handle = UsableHandle(source);
+    if (m_fatType != 11) {
+        const uint64_t rootStart = uint64_t{m_reservedSectors} + 2ull * m_sectorsPerFat;
+        const uint64_t rootSectors =
+            rootStart < m_totalSectors
+                ? std::min<uint64_t>(m_rootFolderSectors, m_totalSectors - rootStart)
+                : 0;
+        std::vector<uint8_t> root(rootSectors * kSectorBytes);
+        if (rootSectors != 0) {
+            ReadSectorsOneByOneOnFailure(*this, handle, rootStart,
+                                         static_cast<uint32_t>(rootSectors), root.data());
+            sendEntries(root, 0, 0, 0);
+        }
+    } else {
+        ClusterBlockReader reader(*this, handle, kBlockSectors);
+        const uint32_t last = reader.LastCluster();
+        const uint32_t limit = m_clusterLimit;
+        const bool contiguous = m_linkingMode == kLinkContiguous;
+        const uint64_t maxFolderClusters =
+            std::max<uint64_t>(1, kMaxFolderBytes / BytesPerCluster());
+        std::vector<uint8_t> buffer(BytesPerCluster());
+        for (uint32_t cluster = 2; cluster <= last; ++cluster) {
+            if (Stopped())
+                break;
+            if ((cluster - 2) % kStatusEveryClusters == 0)
+                Send(MakeSetStatusText2(
+                    FormatText(u" %s %d %s %d", kReadingCluster, cluster, kOf, limit)));
+            if (cluster != 2 && ClusterUsage(cluster) != kClusterAllocated)
+                continue;
+            if (contiguous) {
+                const std::span<const uint8_t> bytes = reader.Cluster(cluster);
+                if (bytes.empty() || !HoldsDirectoryEntries(bytes))
+                    continue;
+                FoundItem folder = FolderItem(NextEntryId(), 0, cluster, false);
+                SendFoundItem(folder, FormatText(u"$Root%d", cluster));
+                AddFoundFolder(cluster, folder.entryId, 0);
+                MarkClusterClaimed(cluster);
+                sendEntries(bytes, folder.entryId, 0, 0);
+                continue;
+            }
+            const std::vector<uint32_t> chain = GetClusterChain(cluster);
+            for (uint32_t member : chain)
+                MarkClusterClaimed(member);
+            const std::span<const uint8_t> first = reader.Cluster(cluster);
+            if (first.empty() || !HoldsDirectoryEntries(first))
+                continue;
+            uint64_t parentId = 0;
+            if (cluster != 2) {
+                if (const auto* found =
+                        FoundFolderOf(m_foundFolders, m_foundFolderIndex, cluster)) {
+                    parentId = found->entryId;
+                } else {
+                    FoundItem folder = FolderItem(NextEntryId(), 0, cluster, false);
+                    SendFoundItem(folder, FormatText(u"$Root%d", cluster));
+                    AddFoundFolder(cluster, folder.entryId, 0);
+                    parentId = folder.entryId;
+                }
+            }
+            // The folder's clusters in chain order; the first of them is `cluster` itself.
+            uint32_t previous = 0;
+            uint32_t beforePrevious = 0;
+            const size_t walked = std::min<size_t>(chain.empty() ? 1 : chain.size(),
+                                                   static_cast<size_t>(maxFolderClusters));
+            for (size_t i = 0; i < walked && !Stopped(); ++i) {
+                const uint32_t member = chain.empty() ? cluster : chain[i];
+                const std::span<const uint8_t> bytes = reader.Cluster(member);
+                if (bytes.empty())
+                    break;
+                // The block may be replaced by the next read: keep a copy while sending.
+                buffer.assign(bytes.begin(), bytes.end());
+                if (!sendEntries(buffer, parentId, previous, beforePrevious))
+                    break;
+                beforePrevious = previous;
+                previous = member;
+            }
+        }
+    }
+    ScanLog::Ended(Window(), kRootActivity, Stopped());
+}
+
+void CFatFileSystem::AddBrokenFolders() {
+    ScanLog::Started(Window(), kBrokenActivity);
+    const DeviceHandle source = OpenSource();
+    ClusterBlockReader reader(*this, UsableHandle(source), kBlockSectors);
+    const uint32_t last = reader.LastCluster();
+    const uint32_t limit = m_clusterLimit;
+    const bool matchSignatures = IsRebuiltVolume() && m_environment.signatureSearchEnabled &&
+                                 m_environment.signatures != nullptr;
+    std::vector<uint8_t> buffer;
+    for (uint32_t cluster = 2; cluster <= last; ++cluster) {
+        if (Stopped())
+            break;
+        if ((cluster - 2) % kStatusEveryClusters == 0)
+            Send(MakeSetStatusText2(
+                FormatText(u" %s %d %s %d", kReadingCluster, cluster, kOf, limit)));
+        if (ClusterUsage(cluster) != kClusterUnused)
+            continue;
+        const std::span<const uint8_t> bytes = reader.Cluster(cluster);
+        if (bytes.empty())
+            continue;
+        if (!HoldsDirectoryEntries(bytes)) {
+            if (matchSignatures) {
+                if (auto match = m_environment.signatures->MatchCluster(
+                        *this, cluster, bytes.first(std::min(bytes.size(), kSectorBytes))))
+                    m_rawHits.push_back({cluster, std::move(*match)});
+            }
+            continue;
+        }
+        buffer.assign(bytes.begin(), bytes.end());
+        FoundItem folder = FolderItem(NextEntryId(), 0, cluster, true);
+        SendFoundItem(folder, FormatText(u"$Broken%d", cluster));
+        const size_t entries = buffer.size() / kEntryBytes;
+        for (size_t i = 0; i < entries && !Stopped(); ++i) {
+            const std::span<const uint8_t> entry =
+                std::span<const uint8_t>(buffer).subspan(i * kEntryBytes, kEntryBytes);
+            if (entry[0] == 0)
+                break;
+            if (CheckEntry(entry, m_clusterLimit) != 1)
+                continue;
+            FoundItem item;
+            std::u16string name;
+            if (!EntryToFoundItem(EntryLocation{buffer, i * kEntryBytes, 0, 0}, item, name) ||
+                item.IsFolder())
+                continue;
+            item.parentId = folder.entryId;
+            item.deleted = 1;
+            SendFoundItem(item, name);
+        }
+    }
+    ScanLog::Ended(Window(), kBrokenActivity, Stopped());
+    // Hits of this pass would otherwise be dropped: the raw data folder was made before it.
+    if (!m_rawHits.empty() && !Stopped())
+        AddRawDataFolder();
+    m_rawHits.clear();
+}
+
+void CFatFileSystem::AddRawDataFolder() {
+    if (m_rawHits.empty())
+        return;
+    FoundItem rawFolder = FolderItem(NextEntryId(), 0, 0, true);
+    SendFoundItem(rawFolder, u"Raw Data Folder(s)");
+
+    struct ExtensionFolder {
+        uint64_t entryId = 0;
+        uint32_t files = 0;
+        int number = 1;
+    };
+    std::map<std::u16string, ExtensionFolder> folders;
+    for (const RawHit& hit : m_rawHits) {
+        if (Stopped())
+            break;
+        const std::u16string extension =
+            hit.match.extension.empty() ? std::u16string(u"raw") : hit.match.extension;
+        auto [it, fresh] = folders.try_emplace(extension);
+        ExtensionFolder& folder = it->second;
+        if (fresh || folder.files >= kRawFilesPerFolder) {
+            const std::u16string name =
+                fresh ? extension : FormatText(u"%s %d", extension, ++folder.number);
+            FoundItem item = FolderItem(NextEntryId(), rawFolder.entryId, 0, true);
+            SendFoundItem(item, name);
+            folder.entryId = item.entryId;
+            folder.files = 0;
+        }
+        FoundItem file;
+        file.entryId = NextEntryId();
+        file.parentId = folder.entryId;
+        file.firstCluster = hit.cluster;
+        file.size = hit.match.length;
+        file.deleted = 1;
+        file.contiguousData = 1;
+        SendFoundItem(file, FormatText(u"%u.%s", hit.cluster, extension));
+        ++folder.files;
+    }
+    m_rawHits.clear();
+}

@@ -1,0 +1,303 @@
+// The geometry search of the advance scan: sectors per cluster, reserved sectors and the FAT
+// size rebuilt from the folder clusters found on the volume.
+
+#include "filesystems/fat/fat_scan_support.h"
+
+using namespace fat_scan;
+
+namespace {
+
+// One layout tried by the geometry search.
+struct TriedLayout {
+    uint8_t fatType = 4;
+    uint32_t reservedSectors = 1;
+    uint32_t rootFolderSectors = 32;
+    uint32_t sectorsPerFat = 0;
+};
+
+// Sectors (relative to the volume) that begin with a FAT signature, in increasing order.
+using SignatureSectors = std::vector<uint32_t>;
+
+bool HasSignatureAt(const SignatureSectors& sectors, uint64_t sector) {
+    return std::binary_search(sectors.begin(), sectors.end(), sector);
+}
+
+// The reserved count when the first FAT starts inside the first `window` sectors: the last
+// signature there that has a matching second FAT, else the last signature there. 0 when none.
+uint32_t ReservedFromFirstFat(const SignatureSectors& sectors, uint32_t window, uint32_t start,
+                              uint32_t rootSectors) {
+    uint32_t last = 0;
+    uint32_t consistent = 0;
+    for (uint32_t sector : sectors) {
+        if (sector == 0)
+            continue;
+        if (sector >= window)
+            break;
+        last = sector;
+        if (uint64_t{sector} + rootSectors < start) {
+            const uint64_t fatSectors = (start - sector - rootSectors) / 2;
+            if (fatSectors > 0 && HasSignatureAt(sectors, sector + fatSectors))
+                consistent = sector;
+        }
+    }
+    return consistent != 0 ? consistent : last;
+}
+
+// The reserved count derived from the second FAT when the first is gone: the second FAT
+// begins at reserved + sectors per FAT, halfway between the reserved sectors and the root
+// folder. 0 when no signature lies where it can be.
+uint32_t ReservedFromSecondFat(const SignatureSectors& sectors, uint32_t start,
+                               uint32_t rootSectors) {
+    if (start <= rootSectors + 2)
+        return 0;
+    const uint32_t fatsEnd = start - rootSectors;
+    const uint32_t from = (fatsEnd + 1) / 2;
+    const auto it = std::lower_bound(sectors.begin(), sectors.end(), from);
+    if (it == sectors.end() || *it >= fatsEnd)
+        return 0;
+    const uint64_t reserved = 2ull * *it - fatsEnd;
+    return reserved >= 1 ? static_cast<uint32_t>(reserved) : 0;
+}
+
+// The layout a data-area start suggests: its type by the room before the data area, the
+// reserved count by where a FAT signature is found, the FAT size from what remains.
+TriedLayout LayoutForStart(const SignatureSectors& sectors, uint32_t start) {
+    TriedLayout layout;
+    const int64_t room = int64_t{start} - layout.reservedSectors - layout.rootFolderSectors;
+    uint32_t window = 0;
+    if (room >= 534) {
+        layout.fatType = 11;
+        layout.reservedSectors = 32;
+        layout.rootFolderSectors = 0;
+        window = 63;
+    } else if (room > 37) {
+        layout.fatType = 4;
+        layout.reservedSectors = 20;
+        layout.rootFolderSectors = 32;
+        window = 20;
+    } else {
+        // FAT12: one reserved sector; the second FAT's signature gives the FAT size and so the
+        // root folder's.
+        layout.fatType = 1;
+        layout.reservedSectors = 1;
+        for (uint32_t sector : sectors) {
+            if (sector < 2)
+                continue;
+            const uint64_t fatSectors = sector - 1;
+            if (fatSectors > 19 || 1 + 2 * fatSectors >= start)
+                break;
+            layout.sectorsPerFat = static_cast<uint32_t>(fatSectors);
+            layout.rootFolderSectors = static_cast<uint32_t>(start - 1 - 2 * fatSectors);
+            return layout;
+        }
+        // No second FAT: the diskette's 14 root sectors, or 32 where they leave room.
+        layout.rootFolderSectors = start >= 1 + 32 + 2 ? 32 : 14;
+        if (start > 1 + layout.rootFolderSectors)
+            layout.sectorsPerFat = (start - 1 - layout.rootFolderSectors) / 2;
+        return layout;
+    }
+    uint32_t reserved = ReservedFromFirstFat(sectors, window, start, layout.rootFolderSectors);
+    if (reserved == 0)
+        reserved = ReservedFromSecondFat(sectors, start, layout.rootFolderSectors);
+    if (reserved != 0)
+        layout.reservedSectors = reserved;
+    if (uint64_t{layout.reservedSectors} + layout.rootFolderSectors < start)
+        layout.sectorsPerFat = (start - layout.reservedSectors - layout.rootFolderSectors) / 2;
+    return layout;
+}
+
+bool LayoutAccepted(const TriedLayout& layout, uint32_t start, uint32_t sectorsPerCluster,
+                    uint64_t totalSectors) {
+    const uint64_t perFatSector = layout.fatType == 1 ? 768 : layout.fatType == 4 ? 256 : 128;
+    const uint64_t tableClusters = uint64_t{layout.sectorsPerFat} * perFatSector;
+    const uint64_t total = totalSectors != 0 ? totalSectors : tableClusters * sectorsPerCluster;
+    if (total <= start || (total - start) / sectorsPerCluster >= tableClusters)
+        return false;
+    switch (layout.fatType) {
+    case 11:
+        return layout.reservedSectors >= 32 && layout.sectorsPerFat > 266;
+    case 4:
+        return layout.reservedSectors <= 20 && layout.sectorsPerFat <= 266;
+    default:
+        return layout.reservedSectors == 1 && layout.sectorsPerFat <= 19;
+    }
+}
+
+} // namespace
+
+bool CFatFileSystem::FindFolderCandidates() {
+    m_folderCandidates.clear();
+    const DeviceHandle source = OpenSource();
+    const DeviceHandle* handle = UsableHandle(source);
+
+    Send(MakeCreateProgress(
+        kGeometryProgress,
+        static_cast<uint32_t>(std::min<uint64_t>(m_totalSectors / 4 / kBlockSectors, UINT32_MAX))));
+    ScanLog::Started(Window(), kGeometryActivity);
+    m_environment.progressIdle = 0;
+
+    std::vector<uint8_t> block(size_t{kBlockSectors} * kSectorBytes);
+    const uint64_t quarter = m_totalSectors / 4;
+    for (uint64_t sector = 0; sector < m_totalSectors; sector += kBlockSectors) {
+        if (Stopped())
+            break;
+        Send(MakeSetStatusText2(FormatText(u"Reading sector %llu of %llu", m_firstSector + sector,
+                                           m_firstSector + m_totalSectors - 1)));
+        const uint32_t count =
+            static_cast<uint32_t>(std::min<uint64_t>(kBlockSectors, m_totalSectors - sector));
+        ReadSectorsOneByOneOnFailure(*this, handle, sector, count, block.data());
+        Send(MakeStepProgress(0));
+        for (uint32_t i = 0; i < count && m_folderCandidates.size() < kMaxFolderCandidates; ++i) {
+            const uint8_t* bytes = block.data() + size_t{i} * kSectorBytes;
+            if (!IsDotName(bytes) || !IsDotDotName(bytes + kEntryBytes))
+                continue;
+            FolderCandidate candidate;
+            candidate.sector = static_cast<uint32_t>(std::min<uint64_t>(sector + i, UINT32_MAX));
+            candidate.cluster = EntryCluster(bytes, true);
+            m_folderCandidates.push_back(candidate);
+        }
+        if (m_folderCandidates.size() >= kMaxFolderCandidates)
+            break;
+        if (sector + count >= quarter && m_folderCandidates.size() >= 2)
+            break;
+    }
+
+    m_environment.progressIdle = 1;
+    Send(MakeDestroyProgress(0));
+    const bool stopped = Stopped();
+    ScanLog::Ended(Window(), kGeometryActivity, stopped);
+    if (stopped)
+        return false;
+    if (m_folderCandidates.empty()) {
+        m_sectorsPerCluster = 0;
+        m_sectorsPerFat = 0;
+        return false;
+    }
+    GeometryFromCandidates();
+    return true;
+}
+
+uint32_t CFatFileSystem::SectorsPerClusterFromCandidates() {
+    // votes[i][p]: votes of candidate i for 2^p sectors per cluster.
+    std::vector<std::array<uint32_t, 8>> votes(m_folderCandidates.size(),
+                                               std::array<uint32_t, 8>{});
+    std::array<uint64_t, 8> overall{};
+    for (size_t i = 0; i < m_folderCandidates.size(); ++i) {
+        for (size_t j = i + 1; j < m_folderCandidates.size(); ++j) {
+            const FolderCandidate& a = m_folderCandidates[i];
+            const FolderCandidate& b = m_folderCandidates[j];
+            if (b.sector <= a.sector || b.cluster <= a.cluster)
+                continue;
+            const uint64_t sectors = b.sector - a.sector;
+            const uint64_t clusters = b.cluster - a.cluster;
+            if (sectors % clusters != 0 || !IsPowerOfTwoUpTo128(sectors / clusters))
+                continue;
+            const int power = std::countr_zero(sectors / clusters);
+            ++votes[i][power];
+            ++votes[j][power];
+            ++overall[power];
+        }
+    }
+    // Most votes wins; the smaller value on a tie.
+    auto mostVoted = [](const auto& counts) -> uint32_t {
+        size_t best = counts.size();
+        for (size_t p = 0; p < counts.size(); ++p)
+            if (counts[p] != 0 && (best == counts.size() || counts[p] > counts[best]))
+                best = p;
+        return best == counts.size() ? 0 : 1u << best;
+    };
+    const uint32_t result = mostVoted(overall);
+    for (size_t i = 0; i < m_folderCandidates.size(); ++i) {
+        const uint32_t own = mostVoted(votes[i]);
+        m_folderCandidates[i].sectorsPerCluster = own != 0 ? own : result;
+    }
+    return result;
+}
+
+void CFatFileSystem::GeometryFromCandidates() {
+    if (m_imageFlag == 0 && m_drive < 2) {
+        // A: and B: are diskettes: the 1.44 MB layout.
+        m_sectorsPerCluster = 1;
+        m_sectorsPerFat = 9;
+        m_reservedSectors = 1;
+        m_rootFolderSectors = 14;
+        m_fatType = 1;
+    } else {
+        m_sectorsPerCluster = static_cast<uint8_t>(SectorsPerClusterFromCandidates());
+        m_sectorsPerFat = 0;
+
+        // Every candidate implies where the data area starts; tally the implied starts.
+        std::vector<std::pair<std::pair<uint32_t, uint32_t>, uint32_t>> tallies; // (start, spc)
+        for (const FolderCandidate& candidate : m_folderCandidates) {
+            const uint32_t spc = candidate.sectorsPerCluster;
+            if (spc == 0 || candidate.cluster < 2)
+                continue;
+            const int64_t start =
+                int64_t{candidate.sector} - int64_t{spc} * (int64_t{candidate.cluster} - 2);
+            if (start <= 0 || start >= 100000 || (start >= 556 && spc <= 7))
+                continue;
+            const std::pair<uint32_t, uint32_t> key{static_cast<uint32_t>(start), spc};
+            auto it = std::find_if(tallies.begin(), tallies.end(),
+                                   [&](const auto& tally) { return tally.first == key; });
+            if (it == tallies.end())
+                tallies.push_back({key, 1});
+            else
+                ++it->second;
+        }
+        std::stable_sort(tallies.begin(), tallies.end(), [](const auto& a, const auto& b) {
+            if (a.second != b.second)
+                return a.second > b.second;
+            return a.first.second > b.first.second;
+        });
+
+        // The FAT signatures before the furthest start, read once for all tallies.
+        uint32_t furthest = 0;
+        for (const auto& tally : tallies)
+            furthest = std::max(furthest, tally.first.first);
+        SignatureSectors signatures;
+        if (furthest != 0) {
+            const DeviceHandle source = OpenSource();
+            const DeviceHandle* handle = UsableHandle(source);
+            const uint64_t end = std::min<uint64_t>(furthest, m_totalSectors);
+            std::vector<uint8_t> block(size_t{kBlockSectors} * kSectorBytes);
+            for (uint64_t sector = 0; sector < end; sector += kBlockSectors) {
+                const uint32_t count =
+                    static_cast<uint32_t>(std::min<uint64_t>(kBlockSectors, end - sector));
+                ReadSectorsOneByOneOnFailure(*this, handle, sector, count, block.data());
+                for (uint32_t i = 0; i < count; ++i)
+                    if (HasFatSignature(block.data() + size_t{i} * kSectorBytes))
+                        signatures.push_back(static_cast<uint32_t>(sector + i));
+            }
+        }
+
+        m_fatType = 4;
+        m_reservedSectors = 1;
+        m_rootFolderSectors = 32;
+        for (const auto& tally : tallies) {
+            const uint32_t start = tally.first.first;
+            const uint32_t spc = tally.first.second;
+            const TriedLayout layout = LayoutForStart(signatures, start);
+            m_fatType = layout.fatType;
+            m_reservedSectors = layout.reservedSectors;
+            m_rootFolderSectors = layout.rootFolderSectors;
+            m_sectorsPerFat = layout.sectorsPerFat;
+            const bool accepted = LayoutAccepted(layout, start, spc, m_totalSectors);
+            // Two FATs of equal size: what lies between the reserved sectors and the root
+            // folder must be even.
+            if (uint64_t{m_reservedSectors} + m_rootFolderSectors < start &&
+                ((start - m_reservedSectors - m_rootFolderSectors) & 1) != 0)
+                ++m_reservedSectors;
+            if (accepted) {
+                m_sectorsPerCluster = static_cast<uint8_t>(spc);
+                break;
+            }
+        }
+        if (m_fatType == 11 && m_rootCluster < 2)
+            m_rootCluster = 2;
+    }
+    m_clusterLimit = ClusterLimitOf(m_totalSectors, DataStartSector(*this), m_sectorsPerCluster);
+    if (m_sectorsPerCluster != 0 && m_sectorsPerFat != 0) {
+        ChooseLinkingMode();
+        m_geometrySearchChoseMode = true;
+    }
+}

@@ -1,0 +1,180 @@
+// The raw search: below any file system, every sector of a range is compared with the active
+// known-file-type signatures. The reader is set up with one sector per cluster and contiguous
+// linking, so a raw file is its first sector and a length.
+
+#include "filesystems/fat/fat_file_system.h"
+
+#include "filesystems/carving/active_signature_search.h"
+#include "filesystems/scan_environment.h"
+#include "filesystems/scan_log.h"
+#include "filesystems/signatures/signature_matcher.h"
+#include "platform/format_text.h"
+#include "platform/job_messages.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr uint32_t kBlockSectors = 2048;
+constexpr size_t kSectorBytes = 512;
+constexpr uint32_t kFilesPerFolder = 2500;
+// Read errors get a log row each up to this many; a dying disk must not flood the log.
+constexpr uint32_t kMaxErrorRows = 100;
+constexpr uint8_t kFileAttribute = 0x20;
+
+constexpr char16_t kRawActivity[] = u"Searching physical disk for known file types";
+
+} // namespace
+
+uint64_t CFatFileSystem::EndSector() const {
+    if (m_absoluteSectors == 0)
+        return m_totalSectors;
+    if (m_totalSectors == 0)
+        return m_firstSector;
+    return m_lastSector == UINT64_MAX ? UINT64_MAX : m_lastSector + 1;
+}
+
+void CFatFileSystem::RawScan(const ActiveSignatureSearch& search) {
+    m_sectorsPerCluster = 1;
+    m_sectorsPerFat = 1;
+    m_reservedSectors = 0;
+    m_rootFolderSectors = 0;
+    m_linkingMode = kLinkContiguous;
+    ScanLog::Started(Window(), kRawActivity);
+
+    m_foundCount = 0;
+    m_progressCount = 0;
+    m_fileCount = 0;
+    m_foundBytes = 0;
+    m_nextEntryId = 2;
+    m_rawFolders.clear();
+    m_rawFolderByName.clear();
+    m_rawFolderNumber.clear();
+    m_rawErrorRows = 0;
+
+    const DeviceHandle source = OpenSource();
+    const DeviceHandle* handle = source.IsOpen() ? &source : nullptr;
+    const uint64_t begin = m_absoluteSectors != 0 ? m_firstSector : 0;
+    const uint64_t end = EndSector();
+    const uint64_t last = end > begin ? end - 1 : begin;
+    const SignatureMatcher& matcher = search.Matcher();
+
+    ActiveSignatureSearch::FileSource file;
+    file.reader = [this, handle](uint64_t sector, uint32_t count, uint8_t* out) {
+        return ReadSectors(sector, count, out, handle) != 0;
+    };
+    file.stopped = [this] { return Stopped(); };
+
+    std::vector<uint8_t> block(size_t{kBlockSectors} * kSectorBytes);
+    std::vector<uint8_t> readable(kBlockSectors);
+    // Per sector of the block: where the run of readable sectors holding it ends.
+    std::vector<uint32_t> runEnd(kBlockSectors);
+    for (uint64_t start = begin; start < end && !Stopped();) {
+        const uint32_t count =
+            static_cast<uint32_t>(std::min<uint64_t>(kBlockSectors, end - start));
+        Send(MakeSetPaneWidths(345, 340));
+        Send(MakeSetStatusText2(FormatText(u"Reading sector %llu of %llu", start, last)));
+        ReadRawBlock(start, count, block, readable, handle);
+        uint32_t next = count;
+        for (uint32_t i = count; i-- > 0;) {
+            if (!readable[i])
+                next = i;
+            runEnd[i] = next;
+        }
+        for (uint32_t i = 0; i < count && !Stopped(); ++i) {
+            if (!readable[i])
+                continue;
+            const uint8_t* bytes = block.data() + size_t{i} * kSectorBytes;
+            const FileSignature* record =
+                matcher.Match(std::span<const uint8_t>(bytes, kSectorBytes));
+            if (record == nullptr)
+                continue;
+            file.firstSector = start + i;
+            file.sectorCount = end - file.firstSector;
+            file.loaded = std::span<const uint8_t>(bytes, size_t{runEnd[i] - i} * kSectorBytes);
+            const SignatureMatch match = search.SizeFile(*record, file);
+            if (Stopped())
+                break;
+            AddRawMatch(match, file.firstSector);
+        }
+        start += count;
+    }
+
+    ScanLog::Ended(Window(), kRawActivity, Stopped());
+    Send(MakeDestroyProgress(0));
+    Send(MakeCollapseRoot(0));
+}
+
+void CFatFileSystem::ReadRawBlock(uint64_t first, uint32_t count, std::vector<uint8_t>& block,
+                                  std::vector<uint8_t>& readable, const DeviceHandle* handle) {
+    if (ReadSectors(first, count, block.data(), handle) != 0) {
+        std::fill(readable.begin(), readable.begin() + count, uint8_t{1});
+        return;
+    }
+    std::optional<uint64_t> failedFrom;
+    auto logRun = [&](uint64_t endOfRun) {
+        if (!failedFrom || m_rawErrorRows >= kMaxErrorRows)
+            return;
+        ++m_rawErrorRows;
+        const uint64_t sectors = endOfRun - *failedFrom;
+        LogRow(kRawActivity, FormatText(u"Error reading sector :%llu", *failedFrom),
+               sectors == 1 ? std::u16string()
+                            : FormatText(u"%llu sectors to %llu", sectors, endOfRun - 1),
+               ScanLog::kImageReadError);
+    };
+    for (uint32_t i = 0; i < count; ++i) {
+        const bool read =
+            ReadSectors(first + i, 1, block.data() + size_t{i} * kSectorBytes, handle) != 0;
+        readable[i] = read ? 1 : 0;
+        if (!read && !failedFrom)
+            failedFrom = first + i;
+        if (read && failedFrom) {
+            logRun(first + i);
+            failedFrom.reset();
+        }
+    }
+    logRun(first + count);
+}
+
+CFatFileSystem::RawExtensionFolder& CFatFileSystem::RawFolderFor(const std::u16string& extension) {
+    uint32_t& number = m_rawFolderNumber[extension];
+    // Folders only fill up, so the search goes on from the first one not known to be full.
+    for (;; ++number) {
+        const std::u16string name =
+            number == 0 ? extension : FormatText(u"%s %d", extension, number);
+        const auto known = m_rawFolderByName.find(name);
+        if (known == m_rawFolderByName.end()) {
+            RawExtensionFolder folder;
+            folder.name = name;
+            folder.entryId = NextEntryId();
+            m_rawFolderByName.emplace(name, m_rawFolders.size());
+            m_rawFolders.push_back(folder);
+
+            FoundItem item;
+            item.entryId = folder.entryId;
+            item.parentId = 0;
+            item.attributes = FoundItem::kFolderAttribute;
+            item.deleted = 1;
+            item.contiguousData = 1;
+            SendFoundItem(item, name);
+            return m_rawFolders.back();
+        }
+        if (m_rawFolders[known->second].files < kFilesPerFolder)
+            return m_rawFolders[known->second];
+    }
+}
+
+void CFatFileSystem::AddRawMatch(const SignatureMatch& match, uint64_t firstSector) {
+    const std::u16string extension = SignatureMatcher::CutExtension(match.extension);
+    RawExtensionFolder& folder = RawFolderFor(extension);
+    ++folder.files;
+    FoundItem item;
+    item.entryId = NextEntryId();
+    item.parentId = folder.entryId;
+    item.firstCluster = firstSector;
+    item.size = match.length;
+    item.attributes = kFileAttribute;
+    item.deleted = 1;
+    item.contiguousData = 1;
+    SendFoundItem(item, FormatText(u"%llu.%s", firstSector, extension));
+}

@@ -1,0 +1,234 @@
+#pragma once
+
+// Helpers shared by the advance scan's passes: entry tests, block reading of the volume's
+// clusters, and the items the passes make. Internal to the FAT scans.
+
+#include "filesystems/fat/fat_file_system.h"
+
+#include "diskio/drive_node.h"
+#include "filesystems/scan_environment.h"
+#include "filesystems/scan_log.h"
+#include "platform/format_text.h"
+#include "platform/job_messages.h"
+#include "platform/message_box_icon.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstring>
+#include <map>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+namespace fat_scan {
+
+inline constexpr size_t kEntryBytes = 32;
+inline constexpr size_t kSectorBytes = 512;
+inline constexpr uint32_t kBlockSectors = 2048;
+// Below this many sectors the lost-folder search reads one cluster at a time.
+inline constexpr uint64_t kSmallVolumeSectors = 3000;
+inline constexpr size_t kMaxFolderCandidates = 50;
+inline constexpr uint32_t kStatusEveryClusters = 32;
+inline constexpr uint32_t kRawFilesPerFolder = 2500;
+// A FAT folder holds at most 65536 entries: 2 MiB.
+inline constexpr uint64_t kMaxFolderBytes = 65536ull * kEntryBytes;
+// Largest cluster number any FAT can hold.
+inline constexpr uint64_t kMaxClusterNumber = 0x0FFFFFF6;
+
+inline constexpr char16_t kInvalidVolumeText[] =
+    u"Not a valid logical drive, or critical data structure are badly corrupted for this drive.";
+inline constexpr char16_t kGeometryActivity[] = u"Calculating system parameters";
+inline constexpr char16_t kGeometryProgress[] = u"Searching for critical information..";
+inline constexpr char16_t kTreeActivity[] = u"Creating directory tree";
+inline constexpr char16_t kLostActivity[] = u"Adding lost file(s) and folder(s)";
+inline constexpr char16_t kRootActivity[] = u"Adding Root File(s)";
+inline constexpr char16_t kBrokenActivity[] = u"Adding Broken File(s) and Folder(s)";
+inline constexpr char16_t kReadingCluster[] = u"Reading cluster ";
+inline constexpr char16_t kOf[] = u" of ";
+
+inline bool IsDotName(const uint8_t* entry) {
+    return std::memcmp(entry, ".       ", 8) == 0;
+}
+inline bool IsDotDotName(const uint8_t* entry) {
+    return std::memcmp(entry, "..      ", 8) == 0;
+}
+
+inline uint16_t ReadU16(const uint8_t* bytes) {
+    return static_cast<uint16_t>(bytes[0] | (bytes[1] << 8));
+}
+
+// The first cluster an entry names. FAT12 and FAT16 keep other data in the high word.
+inline uint32_t EntryCluster(const uint8_t* entry, bool withHighWord) {
+    const uint32_t low = ReadU16(entry + 26);
+    return withHighWord ? (static_cast<uint32_t>(ReadU16(entry + 20)) << 16) | low : low;
+}
+
+inline bool HasFatSignature(const uint8_t* sector) {
+    return (sector[0] == 0xF8 || sector[0] == 0xF0) && sector[1] == 0xFF && sector[2] == 0xFF;
+}
+
+inline bool IsAllZero(std::span<const uint8_t> bytes) {
+    return std::all_of(bytes.begin(), bytes.end(), [](uint8_t b) { return b == 0; });
+}
+
+inline bool IsPowerOfTwoUpTo128(uint64_t value) {
+    return value >= 1 && value <= 128 && (value & (value - 1)) == 0;
+}
+
+inline uint64_t DataStartSector(const CFatFileSystem& volume) {
+    return uint64_t{volume.ReservedSectors()} + 2ull * volume.SectorsPerFat() +
+           volume.RootFolderSectors();
+}
+
+// Cluster limit of a geometry: the number of clusters that fit in the volume, plus 2.
+inline uint32_t ClusterLimitOf(uint64_t totalSectors, uint64_t dataStart,
+                               uint32_t sectorsPerCluster) {
+    if (sectorsPerCluster == 0 || totalSectors <= dataStart)
+        return 2;
+    return static_cast<uint32_t>(
+        std::min<uint64_t>((totalSectors - dataStart) / sectorsPerCluster, kMaxClusterNumber) + 2);
+}
+
+// The last cluster that lies inside both the cluster limit and the volume; below 2 when none.
+inline uint32_t LastDataCluster(const CFatFileSystem& volume) {
+    const uint32_t limit = volume.ClusterLimit();
+    if (limit < 3)
+        return 1;
+    const uint32_t volumeLimit =
+        ClusterLimitOf(volume.TotalSectors(), DataStartSector(volume), volume.SectorsPerCluster());
+    return std::min(limit, volumeLimit) - 1;
+}
+
+inline const DeviceHandle* UsableHandle(const DeviceHandle& handle) {
+    return handle.IsOpen() ? &handle : nullptr;
+}
+
+// Reads sectors of the volume; a failed read is repeated sector by sector, and sectors that
+// still fail are zero-filled. False when any sector failed.
+inline bool ReadSectorsOneByOneOnFailure(CFatFileSystem& volume, const DeviceHandle* handle,
+                                         uint64_t sector, uint32_t count, uint8_t* buffer) {
+    if (volume.ReadSectors(sector, count, buffer, handle) != 0)
+        return true;
+    bool all = true;
+    for (uint32_t i = 0; i < count; ++i) {
+        uint8_t* target = buffer + size_t{i} * kSectorBytes;
+        if (volume.ReadSectors(sector + i, 1, target, handle) == 0) {
+            std::memset(target, 0, kSectorBytes);
+            all = false;
+        }
+    }
+    return all;
+}
+
+// Hands out the volume's clusters one at a time while reading them in large blocks through
+// one handle. A block that fails is read again cluster by cluster, so one bad sector costs
+// one cluster, not the block.
+class ClusterBlockReader {
+public:
+    ClusterBlockReader(CFatFileSystem& volume, const DeviceHandle* handle, uint32_t blockSectors)
+        : m_volume(volume), m_handle(handle), m_last(LastDataCluster(volume)),
+          m_dataStart(DataStartSector(volume)), m_sectorsPerCluster(volume.SectorsPerCluster()) {
+        m_blockClusters = m_sectorsPerCluster == 0
+                              ? 1
+                              : std::max<uint32_t>(1, blockSectors / m_sectorsPerCluster);
+    }
+
+    uint32_t LastCluster() const { return m_last; }
+    uint32_t BlockClusters() const { return m_blockClusters; }
+
+    // The bytes of a cluster; empty when it lies outside the volume or cannot be read.
+    std::span<const uint8_t> Cluster(uint32_t cluster) {
+        if (cluster < 2 || cluster > m_last || m_sectorsPerCluster == 0)
+            return {};
+        if (m_loadedCount == 0 || cluster < m_loadedFirst ||
+            cluster - m_loadedFirst >= m_loadedCount)
+            Load(2 + (cluster - 2) / m_blockClusters * m_blockClusters);
+        const uint32_t index = cluster - m_loadedFirst;
+        if (!m_readable[index])
+            return {};
+        const size_t bytes = size_t{m_sectorsPerCluster} * kSectorBytes;
+        return std::span<const uint8_t>(m_buffer.data() + index * bytes, bytes);
+    }
+
+private:
+    void Load(uint32_t first) {
+        const uint32_t count = static_cast<uint32_t>(
+            std::min<uint64_t>(m_blockClusters, uint64_t{m_last} - first + 1));
+        const size_t clusterBytes = size_t{m_sectorsPerCluster} * kSectorBytes;
+        m_buffer.assign(size_t{count} * clusterBytes, 0);
+        m_readable.assign(count, 1);
+        m_loadedFirst = first;
+        m_loadedCount = count;
+        const uint64_t sector = m_dataStart + uint64_t{first - 2} * m_sectorsPerCluster;
+        if (m_volume.ReadSectors(sector, count * m_sectorsPerCluster, m_buffer.data(), m_handle) !=
+            0)
+            return;
+        for (uint32_t i = 0; i < count; ++i) {
+            uint8_t* target = m_buffer.data() + i * clusterBytes;
+            if (m_volume.ReadSectors(sector + uint64_t{i} * m_sectorsPerCluster,
+                                     m_sectorsPerCluster, target, m_handle) == 0) {
+                std::memset(target, 0, clusterBytes);
+                m_readable[i] = 0;
+            }
+        }
+    }
+
+    CFatFileSystem& m_volume;
+    const DeviceHandle* m_handle;
+    uint32_t m_last;
+    uint64_t m_dataStart;
+    uint32_t m_sectorsPerCluster;
+    uint32_t m_blockClusters = 1;
+    uint32_t m_loadedFirst = 0;
+    uint32_t m_loadedCount = 0;
+    std::vector<uint8_t> m_buffer;
+    std::vector<uint8_t> m_readable;
+};
+
+inline FoundItem FolderItem(uint64_t entryId, uint64_t parentId, uint64_t firstCluster,
+                            bool deleted) {
+    FoundItem item;
+    item.entryId = entryId;
+    item.parentId = parentId;
+    item.firstCluster = firstCluster;
+    item.attributes = FoundItem::kFolderAttribute;
+    item.deleted = deleted ? 1 : 0;
+    return item;
+}
+
+inline std::u16string ClusterName(uint64_t cluster) {
+    return FormatText(u"%08lu", cluster);
+}
+
+// The found-folder record of a first cluster, or null. Templated so the record type need not
+// be named here.
+template <typename Folders, typename Index>
+inline auto FoundFolderOf(const Folders& folders, const Index& index, uint64_t firstCluster)
+    -> decltype(&folders[0]) {
+    const auto it = index.find(firstCluster);
+    if (it == index.end() || it->second >= folders.size())
+        return nullptr;
+    return &folders[it->second];
+}
+
+// The FAT type a partition type stands for; 0 for none.
+inline uint8_t FatTypeOfPartition(uint8_t partitionType) {
+    switch (partitionType) {
+    case 1:
+        return 1;
+    case 2:
+    case 11:
+    case 12:
+    case 14:
+        return 11;
+    case 4:
+    case 6:
+        return 4;
+    default:
+        return 0;
+    }
+}
+
+} // namespace fat_scan

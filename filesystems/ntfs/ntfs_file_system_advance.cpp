@@ -1,0 +1,867 @@
+// The advance scan of an NTFS volume: it trusts none of the volume's metadata. The cluster size
+// is voted by the file records met at the start of the partition, the free clusters come from
+// $Bitmap (and go to the signature search), every file record of the partition is collected
+// and numbered, and the tree is rebuilt from the records' parent references; what hangs on no
+// folder goes under "Lost Folder(s)", the signature finds under "Raw Data Folder(s)".
+
+#include "filesystems/ntfs/ntfs_file_system.h"
+#include "filesystems/ntfs/ntfs_scan_run.h"
+
+#include "filesystems/scan_environment.h"
+#include "filesystems/scan_log.h"
+#include "filesystems/carving/signature_search.h"
+#include "platform/byte_reader.h"
+#include "platform/format_text.h"
+#include "platform/job_messages.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <new>
+#include <utility>
+
+namespace {
+
+constexpr const char16_t* kParametersActivity = u"Calculating system parameters";
+constexpr const char16_t* kSearchingText = u"Searching for critical information..";
+constexpr const char16_t* kTreeActivity = u"Creating directory tree";
+constexpr const char16_t* kFreeListActivity = u"Creating free cluster list";
+
+constexpr size_t kSectorBytes = 512;
+// The partition's first and last sectors that the reading passes leave out.
+constexpr uint64_t kEdgeSectors = 32;
+constexpr uint32_t kEstimateStepSectors = 64;
+constexpr uint32_t kReadBlockSectors = 1600;
+constexpr uint32_t kMaxVotes = 128;
+constexpr int kVotePowers = 10; // 1 to 512 sectors per cluster
+// More empty record positions than this before the first record: the $MFT does not begin at
+// the partition's start, so numbering starts at 0.
+constexpr uint64_t kMaxLeadingPositions = 10000;
+constexpr uint32_t kRawProgressMaximum = 100000;
+constexpr uint32_t kBitmapRecord = 6;
+constexpr uint32_t kMaxReadErrorRows = 100;
+
+uint32_t Clamp32(uint64_t value) {
+    return static_cast<uint32_t>(std::min<uint64_t>(value, UINT32_MAX));
+}
+
+bool IsRecordStart(const uint8_t* bytes) {
+    return std::memcmp(bytes, "FILE", 4) == 0 && (bytes[4] == '*' || bytes[4] == '0');
+}
+
+// Reads sectors through `handle`; after a failed block, sector by sector. Sectors that cannot
+// be read are zero. Returns the first sector that failed, or nullopt.
+std::optional<uint64_t> ReadTolerant(CNtfsFileSystem& volume, uint64_t sector, uint32_t count,
+                                     uint8_t* buffer, const DeviceHandle* handle) {
+    if (count == 0 || volume.ReadSectors(sector, count, buffer, handle) != 0)
+        return std::nullopt;
+    std::optional<uint64_t> failed;
+    for (uint32_t i = 0; i < count; ++i)
+        if (volume.ReadSectors(sector + i, 1, buffer + size_t{i} * kSectorBytes, handle) == 0 &&
+            !failed)
+            failed = sector + i;
+    return failed;
+}
+
+// The power of two a file record votes for as sectors per cluster: its non-resident $DATA's
+// allocated size over the clusters its runs hold (the reader counts one sector per cluster
+// while the vote runs). -1 for a record that does not vote.
+int VotePower(CNtfsFileSystem& volume, std::span<const uint8_t> bytes) {
+    if (bytes.size() < CNtfsFileSystem::kRecordSize || !IsRecordStart(bytes.data()))
+        return -1;
+    CNtfsFileSystem::Record record{};
+    std::copy_n(bytes.begin(), std::min(bytes.size(), record.size()), record.begin());
+    if (!CNtfsFileSystem::ApplyFixup(record) || CNtfsFileSystem::RecordFlags(record) > 1)
+        return -1;
+    NtfsAttributeLocator locator;
+    if (volume.LocateFileData(record, locator) == 0 ||
+        locator.kind != NtfsAttributeLocator::kFile || locator.resident || locator.attributeList ||
+        locator.compressed)
+        return -1;
+    std::vector<NtfsRunEntry> runs;
+    const uint64_t clusters = volume.DecodeRuns(record, locator, runs, false);
+    if (clusters == 0 || std::any_of(runs.begin(), runs.end(),
+                                     [](const NtfsRunEntry& run) { return run.IsSparse(); }))
+        return -1;
+    uint64_t dataSize = 0;
+    uint64_t initialized = 0;
+    uint64_t allocated = 0;
+    if (!CNtfsFileSystem::GetDataSizes(record, dataSize, initialized, allocated) ||
+        (allocated >> 32) != 0 || clusters > allocated)
+        return -1;
+    for (int power = 0; power < kVotePowers; ++power)
+        if ((clusters * kSectorBytes) << power == allocated)
+            return power;
+    return -1;
+}
+
+} // namespace
+
+void CNtfsFileSystem::AdvanceScan() {
+    NtfsScanRun run(*this);
+    run.AdvanceScan();
+}
+
+void NtfsScanRun::AdvanceScan() {
+    ResetCounters();
+    m_volume.m_advance = false;
+    const uint16_t sectorsPerCluster = EstimateSectorsPerCluster();
+    if (sectorsPerCluster == 0)
+        return;
+    m_volume.m_sectorsPerCluster = sectorsPerCluster;
+    m_source = m_volume.OpenSource();
+    FreeClusterSearch();
+    m_volume.m_advance = true;
+    CollectRecords();
+    if (!m_volume.m_recordTable.empty()) {
+        // A stop ends only the collection: the tree is built from what it found. "Job
+        // running" belongs to the job runner, which keeps it until the thread has ended.
+        if (JobFlags* flags = m_volume.m_environment.flags)
+            flags->stopRequested = false;
+        BuildTreeFromRecords();
+    }
+    m_directory.clear();
+    m_directoryByRecord.clear();
+    m_directoryOfEntry.clear();
+    m_fileChildren.clear();
+    m_folderChildren.clear();
+    m_source.Close();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Cluster size
+
+uint16_t NtfsScanRun::EstimateSectorsPerCluster() {
+    const uint64_t total = m_volume.m_totalSectors;
+    const uint64_t end = total > 2 * kEdgeSectors ? total - kEdgeSectors : kEdgeSectors;
+    ScanLog::Started(m_volume.Window(), kParametersActivity);
+    Send(MakeCreateProgress(kSearchingText, Clamp32(total / kEstimateStepSectors)));
+    m_volume.m_environment.progressIdle = 0;
+
+    const DeviceHandle source = m_volume.OpenSource();
+    const DeviceHandle* handle = source.IsOpen() ? &source : nullptr;
+    // Run lengths come out in clusters while the reader counts one sector per cluster.
+    const uint16_t saved = m_volume.m_sectorsPerCluster;
+    m_volume.m_sectorsPerCluster = 1;
+
+    std::array<uint32_t, kVotePowers> votes{};
+    uint32_t voteCount = 0;
+    uint16_t lastVote = 0;
+    bool decided = false;
+    bool stopped = false;
+    // One sector more than the block, so that a record at the block's last sector is whole.
+    std::vector<uint8_t> block((size_t{kReadBlockSectors} + 1) * kSectorBytes);
+    for (uint64_t start = kEdgeSectors; start < end && !decided && !stopped;
+         start += kReadBlockSectors) {
+        const uint32_t count = Clamp32(std::min<uint64_t>(kReadBlockSectors, end - start));
+        const uint32_t withNext = Clamp32(std::min<uint64_t>(count + 1ull, total - start));
+        std::fill(block.begin(), block.end(), 0);
+        ReadTolerant(m_volume, start, withNext, block.data(), handle);
+        for (uint32_t i = 0; i < count; ++i) {
+            const uint64_t sector = start + i;
+            if ((sector - kEdgeSectors) % kEstimateStepSectors == 0) {
+                Send(MakeSetStatusText2(FormatText(u"Reading sector %llu of %llu",
+                                                   m_volume.m_firstSector + sector,
+                                                   m_volume.m_firstSector + end)));
+                Send(MakeStepProgress(0));
+                if (Stopped()) {
+                    stopped = true;
+                    break;
+                }
+            }
+            const int power =
+                VotePower(m_volume, std::span<const uint8_t>(block).subspan(
+                                        size_t{i} * kSectorBytes, CNtfsFileSystem::kRecordSize));
+            if (power < 0)
+                continue;
+            ++votes[static_cast<size_t>(power)];
+            ++voteCount;
+            lastVote = static_cast<uint16_t>(1u << power);
+            if (voteCount > kMaxVotes || sector > total / 4) {
+                decided = true;
+                break;
+            }
+        }
+    }
+    m_volume.m_sectorsPerCluster = saved;
+
+    uint16_t result = lastVote;
+    if (decided) {
+        // Most votes; the smaller value on a tie.
+        size_t best = 0;
+        for (size_t power = 1; power < votes.size(); ++power)
+            if (votes[power] > votes[best])
+                best = power;
+        result = static_cast<uint16_t>(1u << best);
+    }
+    m_volume.m_environment.progressIdle = 1;
+    ScanLog::Ended(m_volume.Window(), kParametersActivity, false);
+    return result;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Free clusters
+
+void NtfsScanRun::FreeClusterSearch() {
+    ScanLog::Started(m_volume.Window(), kFreeListActivity);
+    const uint16_t sectorsPerCluster = m_volume.m_sectorsPerCluster;
+    const uint32_t clusters =
+        sectorsPerCluster != 0 ? Clamp32(m_volume.m_totalSectors / sectorsPerCluster) : 0;
+    try {
+        m_volume.m_clusterMap.assign(clusters, 0);
+        m_examinedClusters.assign(clusters, 0);
+        m_volume.m_clusterCount = clusters;
+    } catch (const std::bad_alloc&) {
+        m_volume.m_clusterMap.clear();
+        m_examinedClusters.clear();
+        m_volume.m_clusterCount = 0;
+    }
+    std::vector<uint8_t> bitmap;
+    if (!m_volume.m_clusterMap.empty() && ReadClusterBitmap(bitmap)) {
+        std::vector<uint8_t>& map = m_volume.m_clusterMap;
+        const size_t bytes = std::min(bitmap.size(), (map.size() + 7) / 8);
+        for (size_t byte = 0; byte < bytes; ++byte) {
+            if (bitmap[byte] == 0)
+                continue;
+            for (size_t bit = 0; bit < 8 && byte * 8 + bit < map.size(); ++bit)
+                map[byte * 8 + bit] = (bitmap[byte] >> bit) & 1;
+        }
+    }
+    ScanLog::Ended(m_volume.Window(), kFreeListActivity, Stopped());
+
+    if (m_volume.m_environment.signatureSearchEnabled &&
+        m_volume.m_environment.signatures != nullptr && !Stopped())
+        SearchFreeClusters();
+}
+
+bool NtfsScanRun::ReadClusterBitmap(std::vector<uint8_t>& bitmap) {
+    // The boot sector (or its backup) tells only where the $MFT lies: the cluster size is the
+    // vote's, and a boot sector that disagrees with it is not trusted for the bitmap either.
+    const uint16_t voted = m_volume.m_sectorsPerCluster;
+    const bool boot = m_volume.ReadBootSector() != 0;
+    const bool agrees = boot && m_volume.m_sectorsPerCluster == voted;
+    m_volume.m_sectorsPerCluster = voted;
+    if (!agrees)
+        return false;
+
+    CNtfsFileSystem::Record record{};
+    bool read = m_volume.LoadMftRuns() != 0 && m_volume.ReadRecord(kBitmapRecord, record, Handle());
+    if (!read)
+        read = m_volume.ReadRecordAt(m_volume.m_mftStartSector + 2 * kBitmapRecord, 0, record,
+                                     Handle());
+    NtfsAttributeLocator locator;
+    if (!read || m_volume.LocateFileData(record, locator) == 0 ||
+        locator.kind != NtfsAttributeLocator::kFile)
+        return false;
+
+    const uint64_t wanted = (uint64_t{m_volume.m_clusterCount} + 7) / 8;
+    if (locator.resident) {
+        const ByteReader reader(record);
+        uint32_t length = 0;
+        uint16_t offset = 0;
+        if (!reader.ReadU32(locator.dataOffset + 16u, length) ||
+            !reader.ReadU16(locator.dataOffset + 20u, offset))
+            return false;
+        const size_t from = size_t{locator.dataOffset} + offset;
+        if (from > record.size())
+            return false;
+        const size_t count =
+            static_cast<size_t>(std::min<uint64_t>({length, record.size() - from, wanted}));
+        bitmap.assign(record.begin() + static_cast<std::ptrdiff_t>(from),
+                      record.begin() + static_cast<std::ptrdiff_t>(from + count));
+        return true;
+    }
+
+    std::vector<NtfsRunEntry> runs;
+    m_volume.DecodeRuns(record, locator, runs, false);
+    const std::vector<std::optional<uint64_t>> starts = m_volume.RunStartClusters(runs);
+    std::vector<uint8_t> chunk(size_t{kReadBlockSectors} * kSectorBytes);
+    for (size_t i = 0; i < runs.size() && i < starts.size() && bitmap.size() < wanted; ++i) {
+        uint64_t sectors = runs[i].lengthSectors;
+        uint64_t sector = starts[i] ? *starts[i] * voted : 0;
+        while (sectors > 0 && bitmap.size() < wanted && !Stopped()) {
+            const uint64_t remaining = wanted - bitmap.size();
+            const uint32_t count = Clamp32(std::min<uint64_t>(
+                {sectors, kReadBlockSectors, (remaining + kSectorBytes - 1) / kSectorBytes}));
+            if (!starts[i])
+                std::fill(chunk.begin(), chunk.end(), 0);
+            else
+                ReadTolerant(m_volume, sector, count, chunk.data(), Handle());
+            const size_t keep =
+                static_cast<size_t>(std::min<uint64_t>(uint64_t{count} * kSectorBytes, remaining));
+            bitmap.insert(bitmap.end(), chunk.begin(),
+                          chunk.begin() + static_cast<std::ptrdiff_t>(keep));
+            sector += count;
+            sectors -= count;
+        }
+    }
+    return !bitmap.empty();
+}
+
+void NtfsScanRun::SearchFreeClusters() {
+    const uint64_t sectorsPerCluster = m_volume.m_sectorsPerCluster;
+    const std::vector<uint8_t>& map = m_volume.m_clusterMap;
+    const uint64_t clusters = map.size();
+    if (sectorsPerCluster == 0 || clusters == 0)
+        return;
+    ScanLog::Started(m_volume.Window(), kSearchingText);
+    const uint64_t blockClusters = std::max<uint64_t>(1, kReadBlockSectors / sectorsPerCluster);
+    Send(MakeCreateProgress(kSearchingText,
+                            Clamp32((clusters + blockClusters - 1) / blockClusters)));
+    m_volume.m_environment.progressIdle = 0;
+
+    std::vector<uint8_t> block(static_cast<size_t>(blockClusters * sectorsPerCluster) *
+                               kSectorBytes);
+    std::vector<uint8_t> sector(kSectorBytes);
+    for (uint64_t first = 0; first < clusters; first += blockClusters) {
+        if (Stopped())
+            break;
+        Send(MakeStepProgress(0));
+        const uint64_t count = std::min(blockClusters, clusters - first);
+        bool anyFree = false;
+        for (uint64_t c = first; c < first + count && !anyFree; ++c)
+            anyFree = map[c] != 1 && m_examinedClusters[c] == 0;
+        if (!anyFree)
+            continue;
+        const uint64_t firstSector = first * sectorsPerCluster;
+        Send(MakeSetStatusText2(
+            FormatText(u"Reading sector %llu of %llu", firstSector, m_volume.m_totalSectors)));
+        const bool whole = m_volume.ReadSectors(firstSector, Clamp32(count * sectorsPerCluster),
+                                                block.data(), Handle()) != 0;
+        for (uint64_t c = first; c < first + count; ++c) {
+            if (Stopped())
+                break;
+            if (map[c] == 1 || m_examinedClusters[c] != 0)
+                continue;
+            std::span<const uint8_t> start(
+                block.data() + static_cast<size_t>((c - first) * sectorsPerCluster) * kSectorBytes,
+                kSectorBytes);
+            if (!whole) {
+                // One bad sector costs one cluster, not the block.
+                if (m_volume.ReadSectors(c * sectorsPerCluster, 1, sector.data(), Handle()) == 0) {
+                    if (m_readErrorRows < kMaxReadErrorRows) {
+                        ++m_readErrorRows;
+                        LogRow(std::u16string(),
+                               FormatText(u"Error reading sector :%llu", c * sectorsPerCluster),
+                               std::u16string(), ScanLog::kImageReadError);
+                    }
+                    continue;
+                }
+                start = sector;
+            }
+            MatchFreeCluster(c, start);
+        }
+    }
+    m_volume.m_environment.progressIdle = 1;
+    ScanLog::Ended(m_volume.Window(), kSearchingText, Stopped());
+}
+
+bool NtfsScanRun::MatchFreeCluster(uint64_t cluster, std::span<const uint8_t> firstSector) {
+    SignatureSearch* signatures = m_volume.m_environment.signatures;
+    if (signatures == nullptr || cluster >= m_examinedClusters.size() ||
+        cluster >= m_volume.m_clusterMap.size())
+        return false;
+    // Each cluster once: the collection meets again what the free-cluster search matched.
+    if (m_volume.m_clusterMap[cluster] == 1 || m_examinedClusters[cluster] != 0)
+        return false;
+    m_examinedClusters[cluster] = 1;
+    std::optional<SignatureMatch> match =
+        signatures->MatchNtfsCluster(m_volume, cluster, firstSector);
+    if (!match)
+        return false;
+    RawFind find;
+    find.extension = match->extension.substr(0, kMaxExtensionLength);
+    find.firstCluster = cluster;
+    find.size = match->length;
+    m_rawFinds.push_back(std::move(find));
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Record collection
+
+void NtfsScanRun::CollectRecords() {
+    const uint64_t total = m_volume.m_totalSectors;
+    ScanLog::Started(m_volume.Window(), kSearchingText);
+    Send(MakeCreateProgress(kSearchingText, Clamp32(total / kReadBlockSectors)));
+    m_volume.m_environment.progressIdle = 0;
+    if (!m_source.IsOpen())
+        m_source = m_volume.OpenSource();
+
+    m_volume.m_recordTable.clear();
+    m_volume.m_recordTableBase = 0;
+    m_directory.clear();
+    m_directoryByRecord.clear();
+    m_directoryOfEntry.clear();
+    m_nameHolders.clear();
+    m_pendingNames.clear();
+    std::vector<NtfsRecordEntry> table;
+    Numbering numbering;
+    const uint64_t sectorsPerCluster = m_volume.m_sectorsPerCluster;
+    const bool matchClusters = m_volume.m_environment.signatureSearchEnabled &&
+                               m_volume.m_environment.signatures != nullptr &&
+                               sectorsPerCluster != 0;
+
+    std::vector<uint8_t> block((size_t{kReadBlockSectors} + 1) * kSectorBytes);
+    try {
+        for (uint64_t start = kEdgeSectors; start < total; start += kReadBlockSectors) {
+            if (Stopped())
+                break;
+            Send(MakeSetStatusText2(FormatText(u"Reading sector %llu of %llu", start, total)));
+            Send(MakeStepProgress(0));
+            const uint32_t count = Clamp32(std::min<uint64_t>(kReadBlockSectors, total - start));
+            const uint32_t withNext = Clamp32(std::min<uint64_t>(count + 1ull, total - start));
+            std::fill(block.begin(), block.end(), 0);
+            ReadTolerant(m_volume, start, withNext, block.data(), Handle());
+            for (uint32_t i = 0; i < count; i += 2) {
+                const uint8_t* bytes = block.data() + size_t{i} * kSectorBytes;
+                const uint64_t sector = start + i;
+                if (IsRecordStart(bytes)) {
+                    TakeRecord(sector,
+                               std::span<const uint8_t>(bytes, CNtfsFileSystem::kRecordSize),
+                               numbering, table);
+                    continue;
+                }
+                if (!numbering.started) {
+                    ++numbering.counter;
+                    ++numbering.itemCounter;
+                }
+                if (matchClusters && sector % sectorsPerCluster == 0)
+                    MatchFreeCluster(sector / sectorsPerCluster,
+                                     std::span<const uint8_t>(bytes, kSectorBytes));
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        // The records taken so far still make a tree.
+    }
+    m_volume.m_environment.progressIdle = 1;
+    ScanLog::Ended(m_volume.Window(), kSearchingText, Stopped());
+
+    ResolvePendingNames(table);
+    table.shrink_to_fit();
+    m_volume.m_recordTableBase = table.empty() ? 0 : table.front().itemId;
+    m_volume.m_recordTable = std::move(table);
+}
+
+void NtfsScanRun::TakeRecord(uint64_t sector, std::span<const uint8_t> bytes, Numbering& numbering,
+                             std::vector<NtfsRecordEntry>& table) {
+    if (!numbering.started) {
+        numbering.started = true;
+        if (numbering.counter > kMaxLeadingPositions) {
+            numbering.counter = 0;
+            numbering.itemCounter = 0;
+        }
+    }
+    CNtfsFileSystem::Record record{};
+    std::copy_n(bytes.begin(), std::min(bytes.size(), record.size()), record.begin());
+    const bool fixed = CNtfsFileSystem::ApplyFixup(record);
+    // Extension records hold attributes of other records: never items of their own.
+    const bool base = fixed && !IsExtensionRecord(record);
+    uint32_t parent = 0;
+    const bool hasParent = base && CNtfsFileSystem::GetParentRecord(record, parent);
+    // A record whose name overflowed into an extension record gets its parent once that
+    // record has been collected too.
+    uint32_t nameHolder = 0;
+    bool nameElsewhere = false;
+    if (base && !hasParent) {
+        if (const std::optional<uint32_t> holder = ListedNameRecord(record)) {
+            nameHolder = *holder;
+            nameElsewhere = true;
+        }
+    }
+    const uint8_t flags = fixed ? CNtfsFileSystem::RecordFlags(record) : 0xFF;
+    const bool folder = flags == 2 || flags == 3;
+
+    NtfsRecordEntry entry;
+    entry.sector = sector;
+    entry.itemId = Clamp32(numbering.itemCounter);
+    entry.recordNumber = Clamp32(numbering.counter);
+    entry.parentRecord = hasParent ? parent : 0;
+    entry.isFile = flags == 0 || flags == 1;
+    entry.orphan = folder || !hasParent;
+
+    // A record that names itself puts the numbering right, backward over the records since
+    // the last one that did so: records of NTFS 3.1 carry their number in the header; a
+    // folder's index names the folder as the parent of its entries.
+    std::optional<uint32_t> own;
+    if (fixed)
+        own = HeaderRecordNumber(record);
+    if (!own && folder && hasParent)
+        own = OwnRecordNumber(record);
+    if (own) {
+        if (*own != entry.recordNumber) {
+            Renumber(table, numbering.sinceAgreement, table.size(), *own);
+            numbering.counter = *own;
+        }
+        entry.recordNumber = *own;
+        numbering.sinceAgreement = table.size() + 1;
+    }
+    table.push_back(entry);
+    ++numbering.counter;
+    ++numbering.itemCounter;
+    if (nameElsewhere)
+        m_pendingNames.emplace_back(table.size() - 1, nameHolder);
+
+    if (folder && hasParent && m_directoryByRecord.count(entry.recordNumber) == 0) {
+        m_directoryByRecord.emplace(entry.recordNumber, m_directory.size());
+        m_directoryOfEntry.emplace(table.size() - 1, m_directory.size());
+        m_directory.push_back({table.size() - 1, false});
+    }
+}
+
+void NtfsScanRun::Renumber(std::vector<NtfsRecordEntry>& table, size_t from, size_t to,
+                           uint64_t next) {
+    uint64_t number = next;
+    for (size_t index = to; index > from && number > 0; --index) {
+        NtfsRecordEntry& entry = table[index - 1];
+        --number;
+        const auto folder = m_directoryOfEntry.find(index - 1);
+        if (folder != m_directoryOfEntry.end()) {
+            const auto byNumber = m_directoryByRecord.find(entry.recordNumber);
+            if (byNumber != m_directoryByRecord.end() && byNumber->second == folder->second)
+                m_directoryByRecord.erase(byNumber);
+            m_directoryByRecord.emplace(static_cast<uint32_t>(number), folder->second);
+        }
+        entry.recordNumber = static_cast<uint32_t>(number);
+    }
+}
+
+void NtfsScanRun::ResolvePendingNames(std::vector<NtfsRecordEntry>& table) {
+    if (m_pendingNames.empty())
+        return;
+    std::unordered_map<uint32_t, std::vector<size_t>> byNumber;
+    for (size_t index = 0; index < table.size(); ++index)
+        if (table[index].orphan && table[index].isFile)
+            byNumber[table[index].recordNumber].push_back(index);
+    CNtfsFileSystem::Record holder{};
+    for (const auto& [index, number] : m_pendingNames) {
+        const auto candidates = byNumber.find(number);
+        if (candidates == byNumber.end())
+            continue;
+        NtfsRecordEntry& entry = table[index];
+        for (size_t candidate : candidates->second) {
+            uint32_t base = 0;
+            uint32_t parent = 0;
+            // The holder must name this record as its base: numbers may repeat (the $MFT's
+            // mirror, stale copies).
+            if (!m_volume.ReadRecordAt(table[candidate].sector, 0, holder, Handle()) ||
+                !ByteReader(holder).ReadU32(32, base) || base != entry.recordNumber ||
+                !CNtfsFileSystem::GetParentRecord(holder, parent))
+                continue;
+            entry.parentRecord = parent;
+            m_nameHolders[index] = candidate;
+            if (entry.isFile) {
+                entry.orphan = false;
+            } else if (m_directoryByRecord.count(entry.recordNumber) == 0) {
+                m_directoryByRecord.emplace(entry.recordNumber, m_directory.size());
+                m_directoryOfEntry.emplace(index, m_directory.size());
+                m_directory.push_back({index, false});
+            }
+            break;
+        }
+    }
+    m_pendingNames.clear();
+}
+
+std::optional<uint32_t> NtfsScanRun::HeaderRecordNumber(const CNtfsFileSystem::Record& record) {
+    // The number field follows the update-sequence offset 0x30 layout only.
+    const ByteReader reader(record);
+    uint16_t arrayOffset = 0;
+    uint32_t number = 0;
+    if (!reader.ReadU16(4, arrayOffset) || arrayOffset != 0x30 || !reader.ReadU32(44, number))
+        return std::nullopt;
+    return number;
+}
+
+std::optional<uint32_t> NtfsScanRun::EntryParent(std::span<const uint8_t> buffer, size_t offset) {
+    const ByteReader reader(buffer);
+    uint16_t keyLength = 0;
+    uint8_t flags = 0;
+    uint32_t parent = 0;
+    if (!reader.ReadU16(offset + 10, keyLength) || !reader.ReadU8(offset + 12, flags) ||
+        !reader.ReadU32(offset + 16, parent))
+        return std::nullopt;
+    // The last entry of a node has no key.
+    if (keyLength < 66 || (flags & 0x02) != 0 || parent == 0)
+        return std::nullopt;
+    return parent;
+}
+
+std::optional<uint32_t> NtfsScanRun::OwnRecordNumber(const CNtfsFileSystem::Record& record) {
+    NtfsAttributeLocator locator;
+    if (m_volume.LocateFolderData(record, locator) == 0 ||
+        locator.kind != NtfsAttributeLocator::kFolder)
+        return std::nullopt;
+    if (locator.resident)
+        return EntryParent(record, locator.dataOffset);
+    if (locator.indexRootEntries != 0)
+        if (const std::optional<uint32_t> parent = EntryParent(record, locator.indexRootEntries))
+            return parent;
+    if (locator.dataOffset == 0 || m_volume.m_sectorsPerCluster == 0)
+        return std::nullopt; // the index lies in another record
+    std::vector<NtfsRunEntry> runs;
+    m_volume.DecodeRuns(record, locator, runs, false);
+    const std::vector<std::optional<uint64_t>> starts = m_volume.RunStartClusters(runs);
+    for (size_t i = 0; i < runs.size() && i < starts.size(); ++i) {
+        if (!starts[i])
+            continue;
+        const uint32_t sectors = runs[i].lengthSectors >= 8 ? 8 : 4;
+        if (runs[i].lengthSectors < sectors)
+            return std::nullopt;
+        std::vector<uint8_t> block(size_t{sectors} * kSectorBytes);
+        if (m_volume.ReadSectors(*starts[i] * m_volume.m_sectorsPerCluster, sectors, block.data(),
+                                 Handle()) == 0 ||
+            !ApplyIndexFixup(block))
+            return std::nullopt;
+        uint32_t entries = 0;
+        if (!ByteReader(block).ReadU32(24, entries))
+            return std::nullopt;
+        return EntryParent(block, 24ull + entries);
+    }
+    return std::nullopt;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Tree from the records
+
+void NtfsScanRun::BuildTreeFromRecords() {
+    const std::vector<NtfsRecordEntry>& table = m_volume.m_recordTable;
+    ScanLog::Started(m_volume.Window(), kTreeActivity);
+    m_progressMaximum =
+        m_volume.MftRecordCount() != 0 ? m_volume.MftRecordCount() : Clamp32(table.size());
+    m_fileAdded.assign(table.size(), 0);
+    m_fileChildren.clear();
+    m_folderChildren.clear();
+    for (size_t index = 0; index < table.size(); ++index)
+        if (table[index].isFile && !table[index].orphan)
+            m_fileChildren[table[index].parentRecord].push_back(index);
+    for (size_t index = 0; index < m_directory.size(); ++index) {
+        const NtfsRecordEntry& entry = table[m_directory[index].tableIndex];
+        // The root stands for itself: it is the tree's root, never an item.
+        if (entry.recordNumber == CNtfsFileSystem::kRootRecord)
+            m_directory[index].added = true;
+        else
+            m_folderChildren[entry.parentRecord].push_back(index);
+    }
+
+    for (size_t index = 0; index < m_directory.size() && !Stopped(); ++index)
+        if (!m_directory[index].added &&
+            table[m_directory[index].tableIndex].parentRecord == CNtfsFileSystem::kRootRecord)
+            AddTreeFolder(index, uint64_t{CNtfsFileSystem::kRootRecord}, 0);
+    if (!Stopped())
+        AddLostTreeFolders();
+    if (!Stopped())
+        AddLeftoverFiles();
+    if (!Stopped() && !m_rawFinds.empty())
+        AddRawData();
+    m_rawFinds.clear();
+    m_rawFolders.clear();
+
+    ScanLog::Ended(m_volume.Window(), kTreeActivity, Stopped());
+    Send(MakeDestroyProgress(0));
+    Send(MakeCollapseRoot(0));
+}
+
+bool NtfsScanRun::FillItemFromEntry(size_t tableIndex, FoundItem& item, std::u16string& name) {
+    const NtfsRecordEntry& entry = m_volume.m_recordTable[tableIndex];
+    CNtfsFileSystem::Record record{};
+    if (!m_volume.ReadRecordAt(entry.sector, 0, record, Handle()))
+        return false;
+    CNtfsFileSystem::Record names = record;
+    if (const auto holder = m_nameHolders.find(tableIndex); holder != m_nameHolders.end())
+        if (!m_volume.ReadRecordAt(m_volume.m_recordTable[holder->second].sector, 0, names,
+                                   Handle()))
+            return false;
+    if (!FillItemFromRecord(record, names, entry.itemId, item, name))
+        return false;
+    item.firstCluster = entry.recordNumber;
+    return true;
+}
+
+void NtfsScanRun::AddTreeFolder(size_t directoryIndex, std::optional<uint64_t> parentId,
+                                int depth) {
+    m_directory[directoryIndex].added = true;
+    const size_t tableIndex = m_directory[directoryIndex].tableIndex;
+    FoundItem item;
+    std::u16string name;
+    if (!FillItemFromEntry(tableIndex, item, name))
+        return;
+    const NtfsRecordEntry& entry = m_volume.m_recordTable[tableIndex];
+    item.parentId = parentId ? *parentId : EnsureLostParent(entry.parentRecord);
+    SendItem(item, name);
+    m_folderIdOfRecord.emplace(entry.recordNumber, item.entryId);
+    m_knownFolders.insert(item.entryId);
+    AddTreeChildren(entry.recordNumber, item.entryId, depth);
+}
+
+void NtfsScanRun::AddTreeChildren(uint32_t recordNumber, uint64_t parentId, int depth) {
+    if (const auto files = m_fileChildren.find(recordNumber); files != m_fileChildren.end()) {
+        for (size_t tableIndex : files->second) {
+            if (Stopped())
+                return;
+            if (m_fileAdded[tableIndex] == 0)
+                AddTreeFile(tableIndex, parentId);
+        }
+    }
+    // Deeper folders wait for the lost-folder passes, which start them at depth 0 below their
+    // parent.
+    if (depth >= kMaxFolderDepth)
+        return;
+    if (const auto folders = m_folderChildren.find(recordNumber);
+        folders != m_folderChildren.end()) {
+        for (size_t directoryIndex : folders->second) {
+            if (Stopped())
+                return;
+            if (!m_directory[directoryIndex].added)
+                AddTreeFolder(directoryIndex, parentId, depth + 1);
+        }
+    }
+}
+
+void NtfsScanRun::AddTreeFile(size_t tableIndex, std::optional<uint64_t> parentId) {
+    m_fileAdded[tableIndex] = 1;
+    FoundItem item;
+    std::u16string name;
+    if (!FillItemFromEntry(tableIndex, item, name))
+        return;
+    item.parentId =
+        parentId ? *parentId : EnsureLostParent(m_volume.m_recordTable[tableIndex].parentRecord);
+    SendItem(item, name);
+}
+
+void NtfsScanRun::AddLostTreeFolders() {
+    const std::vector<NtfsRecordEntry>& table = m_volume.m_recordTable;
+    auto pendingFolder = [&](uint32_t record) {
+        const auto it = m_directoryByRecord.find(record);
+        return it != m_directoryByRecord.end() && !m_directory[it->second].added;
+    };
+    // Every pass places at least one folder (a cycle of parents is broken by hand), so there
+    // are never more passes than folders.
+    for (size_t pass = 0; pass <= m_directory.size() && !Stopped(); ++pass) {
+        bool placed = false;
+        bool waiting = false;
+        for (size_t index = 0; index < m_directory.size(); ++index) {
+            if (Stopped())
+                return;
+            if (m_directory[index].added)
+                continue;
+            const uint32_t parent = table[m_directory[index].tableIndex].parentRecord;
+            if (parent == CNtfsFileSystem::kRootRecord) {
+                AddTreeFolder(index, uint64_t{CNtfsFileSystem::kRootRecord}, 0);
+            } else if (const auto known = m_folderIdOfRecord.find(parent);
+                       known != m_folderIdOfRecord.end()) {
+                AddTreeFolder(index, known->second, 0);
+            } else if (!pendingFolder(parent)) {
+                AddTreeFolder(index, std::nullopt, 0);
+            } else {
+                waiting = true;
+                continue;
+            }
+            placed = true;
+        }
+        if (!waiting)
+            return;
+        if (placed)
+            continue;
+        // Folders whose parents lead round in a circle: one of them goes under
+        // "Lost Folder(s)" itself, and the others follow it as its subfolders.
+        for (size_t index = 0; index < m_directory.size(); ++index) {
+            if (!m_directory[index].added) {
+                EnsureLostFolders();
+                AddTreeFolder(index, CNtfsFileSystem::kLostFoldersId, 0);
+                break;
+            }
+        }
+    }
+}
+
+void NtfsScanRun::AddLeftoverFiles() {
+    const std::vector<NtfsRecordEntry>& table = m_volume.m_recordTable;
+    for (size_t index = 0; index < table.size(); ++index) {
+        if (Stopped())
+            return;
+        const NtfsRecordEntry& entry = table[index];
+        if (!entry.isFile || entry.orphan || m_fileAdded[index] != 0)
+            continue;
+        std::optional<uint64_t> parentId;
+        if (entry.parentRecord == CNtfsFileSystem::kRootRecord)
+            parentId = CNtfsFileSystem::kRootRecord;
+        else if (const auto known = m_folderIdOfRecord.find(entry.parentRecord);
+                 known != m_folderIdOfRecord.end())
+            parentId = known->second;
+        AddTreeFile(index, parentId);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Raw data
+
+bool NtfsScanRun::IdTaken(uint64_t id) const {
+    if (id == CNtfsFileSystem::kRootRecord || id == CNtfsFileSystem::kLostFoldersId ||
+        m_sentIds.count(id) != 0 || m_listedRecords.count(id) != 0)
+        return true;
+    // Item ids of the record table are the ids of items yet to be sent.
+    const uint64_t base = m_volume.m_recordTableBase;
+    return m_volume.m_advance && id >= base && id - base < m_volume.m_recordTable.size();
+}
+
+uint64_t NtfsScanRun::NextFreeId(uint64_t& next) const {
+    const uint64_t base = m_volume.m_recordTableBase;
+    const uint64_t tableEnd = base + m_volume.m_recordTable.size();
+    while (IdTaken(next)) {
+        if (m_volume.m_advance && next >= base && next < tableEnd)
+            next = tableEnd;
+        else
+            ++next;
+    }
+    return next++;
+}
+
+void NtfsScanRun::AddRawData() {
+    m_progressMaximum = m_volume.m_foundCount == 0 ? kRawProgressMaximum : m_progressMaximum;
+    uint64_t next = m_volume.m_clusterCount;
+    FoundItem folder;
+    folder.entryId = NextFreeId(next);
+    folder.parentId = CNtfsFileSystem::kRootRecord;
+    folder.attributes = FoundItem::kFolderAttribute;
+    folder.deleted = 1;
+    folder.contiguousData = 1;
+    SendItem(folder, u"Raw Data Folder(s)");
+
+    for (const RawFind& find : m_rawFinds) {
+        if (Stopped())
+            return;
+        RawFolder* target = nullptr;
+        size_t sameExtension = 0;
+        for (RawFolder& candidate : m_rawFolders) {
+            if (candidate.extension != find.extension)
+                continue;
+            ++sameExtension;
+            if (target == nullptr && candidate.files < kRawFilesPerFolder)
+                target = &candidate;
+        }
+        if (target == nullptr) {
+            FoundItem extensionFolder;
+            extensionFolder.entryId = NextFreeId(next);
+            extensionFolder.parentId = folder.entryId;
+            extensionFolder.attributes = FoundItem::kFolderAttribute;
+            extensionFolder.deleted = 1;
+            extensionFolder.contiguousData = 1;
+            SendItem(extensionFolder, sameExtension == 0
+                                          ? find.extension
+                                          : FormatText(u"%s%d", find.extension, sameExtension));
+            m_rawFolders.push_back({find.extension, 0, extensionFolder.entryId});
+            target = &m_rawFolders.back();
+        }
+        FoundItem file;
+        file.entryId = NextFreeId(next);
+        file.parentId = target->id;
+        file.size = find.size;
+        file.firstCluster = find.firstCluster;
+        file.attributes = 0x20;
+        file.deleted = 1;
+        file.contiguousData = 1;
+        SendItem(file, FormatText(u"%llu.%s", find.firstCluster, find.extension));
+        ++target->files;
+    }
+}

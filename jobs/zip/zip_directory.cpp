@@ -1,0 +1,246 @@
+#include "jobs/zip/zip_directory.h"
+
+#include "jobs/zip/zip_exception.h"
+#include "jobs/zip/zip_output.h"
+#include "platform/byte_reader.h"
+#include "platform/byte_writer.h"
+
+#include <algorithm>
+#include <limits>
+#include <span>
+
+namespace {
+
+constexpr uint16_t kZip64Version = CZipEntryHeader::kVersionZip64;
+// Size of the Zip64 end record after its signature and size fields.
+constexpr uint64_t kZip64EndRecordBody = 44;
+
+} // namespace
+
+CZipDirectory::CZipDirectory() : m_convertBackslashes(true) {}
+
+void CZipDirectory::Clear() {
+    m_headers.clear();
+    m_headers.shrink_to_fit();
+    m_thisDisk = 0;
+    m_directoryDisk = 0;
+    m_entriesOnDisk = 0;
+    m_totalEntries = 0;
+    m_size = 0;
+    m_offset = 0;
+    m_comment.clear();
+}
+
+void CZipDirectory::Add(const CZipEntryHeader& header) {
+    m_headers.push_back(header);
+    if (m_convertBackslashes)
+        m_headers.back().ReplaceBackslashes();
+}
+
+CZipEntryHeader* CZipDirectory::Current() {
+    return m_headers.empty() ? nullptr : &m_headers.back();
+}
+
+void CZipDirectory::RemoveCurrent() {
+    if (!m_headers.empty())
+        m_headers.pop_back();
+}
+
+void CZipDirectory::Read(CZipOutput& file) {
+    const uint64_t fileSize = file.FileSize();
+    if (fileSize < kEndRecordSize)
+        ThrowDamaged(file, "The archive has no end record");
+
+    // The end record is the last 22 bytes unless a comment of up to 65535 bytes follows it.
+    const uint64_t tailLength = std::min<uint64_t>(fileSize, kEndRecordSize + kMaxCommentLength);
+    const uint64_t tailStart = fileSize - tailLength;
+    std::vector<uint8_t> tail(static_cast<size_t>(tailLength));
+    file.ReadAt(tailStart, tail.data(), tail.size());
+    const ByteReader tailReader(tail);
+    size_t found = tail.size();
+    for (size_t at = tail.size() - kEndRecordSize + 1; at-- > 0;) {
+        uint32_t signature = 0;
+        uint16_t commentLength = 0;
+        if (tailReader.ReadU32(at, signature) && signature == kEndSignature &&
+            tailReader.ReadU16(at + 20, commentLength) &&
+            tailReader.Contains(at + kEndRecordSize, commentLength)) {
+            found = at;
+            break;
+        }
+    }
+    if (found == tail.size())
+        ThrowDamaged(file, "The archive has no end record");
+
+    uint16_t thisDisk = 0;
+    uint16_t directoryDisk = 0;
+    uint16_t entriesOnDisk = 0;
+    uint16_t totalEntries = 0;
+    uint32_t size = 0;
+    uint32_t offset = 0;
+    uint16_t commentLength = 0;
+    (void)tailReader.ReadU16(found + 4, thisDisk);
+    (void)tailReader.ReadU16(found + 6, directoryDisk);
+    (void)tailReader.ReadU16(found + 8, entriesOnDisk);
+    (void)tailReader.ReadU16(found + 10, totalEntries);
+    (void)tailReader.ReadU32(found + 12, size);
+    (void)tailReader.ReadU32(found + 16, offset);
+    (void)tailReader.ReadU16(found + 20, commentLength);
+    const auto commentStart = tail.begin() + static_cast<ptrdiff_t>(found + kEndRecordSize);
+    std::vector<uint8_t> comment(commentStart, commentStart + commentLength);
+
+    uint64_t directoryEnd = tailStart + found;
+    uint64_t thisDisk64 = thisDisk;
+    uint64_t directoryDisk64 = directoryDisk;
+    uint64_t entriesOnDisk64 = entriesOnDisk;
+    uint64_t totalEntries64 = totalEntries;
+    uint64_t size64 = size;
+    uint64_t offset64 = offset;
+
+    // A Zip64 locator right before the end record points to the Zip64 end record, whose values
+    // replace the classic ones.
+    if (directoryEnd >= kZip64LocatorSize) {
+        uint8_t locator[kZip64LocatorSize];
+        file.ReadAt(directoryEnd - kZip64LocatorSize, locator, sizeof locator);
+        const ByteReader locatorReader(locator);
+        uint32_t signature = 0;
+        uint32_t recordDisk = 0;
+        uint64_t recordOffset = 0;
+        uint32_t diskCount = 0;
+        (void)locatorReader.ReadU32(0, signature);
+        if (signature == kZip64LocatorSignature) {
+            (void)locatorReader.ReadU32(4, recordDisk);
+            (void)locatorReader.ReadU64(8, recordOffset);
+            (void)locatorReader.ReadU32(16, diskCount);
+            const uint64_t locatorStart = directoryEnd - kZip64LocatorSize;
+            if (recordDisk != 0 || diskCount > 1)
+                ThrowDamaged(file, "The archive spans several volumes");
+            if (recordOffset > locatorStart || locatorStart - recordOffset < kZip64EndRecordSize)
+                ThrowDamaged(file, "The archive's Zip64 end record is out of place");
+            uint8_t record[kZip64EndRecordSize];
+            file.ReadAt(recordOffset, record, sizeof record);
+            const ByteReader recordReader(record);
+            uint64_t recordSize = 0;
+            uint32_t disk32 = 0;
+            uint32_t directoryDisk32 = 0;
+            (void)recordReader.ReadU32(0, signature);
+            (void)recordReader.ReadU64(4, recordSize);
+            (void)recordReader.ReadU32(16, disk32);
+            (void)recordReader.ReadU32(20, directoryDisk32);
+            (void)recordReader.ReadU64(24, entriesOnDisk64);
+            (void)recordReader.ReadU64(32, totalEntries64);
+            (void)recordReader.ReadU64(40, size64);
+            (void)recordReader.ReadU64(48, offset64);
+            if (signature != kZip64EndSignature || recordSize < kZip64EndRecordBody ||
+                recordSize > locatorStart - recordOffset - 12)
+                ThrowDamaged(file, "The archive's Zip64 end record is damaged");
+            thisDisk64 = disk32;
+            directoryDisk64 = directoryDisk32;
+            directoryEnd = recordOffset;
+        }
+    }
+
+    if (thisDisk64 != 0 || directoryDisk64 != 0 || entriesOnDisk64 != totalEntries64)
+        ThrowDamaged(file, "The archive spans several volumes");
+    if (offset64 > directoryEnd || directoryEnd - offset64 != size64)
+        ThrowDamaged(file, "The archive's directory is not where its end record says");
+    if (totalEntries64 > size64 / CZipEntryHeader::kCentralFixedSize ||
+        size64 > std::numeric_limits<size_t>::max())
+        ThrowDamaged(file, "The archive's entry count disagrees with its directory");
+
+    std::vector<uint8_t> directory(static_cast<size_t>(size64));
+    file.ReadAt(offset64, directory.data(), directory.size());
+    std::vector<CZipEntryHeader> headers;
+    headers.reserve(static_cast<size_t>(totalEntries64));
+    size_t position = 0;
+    for (uint64_t index = 0; index < totalEntries64; ++index) {
+        CZipEntryHeader header;
+        size_t used = 0;
+        if (!header.ReadCentral(std::span<const uint8_t>(directory).subspan(position), used))
+            ThrowDamaged(file, "The archive's directory is damaged");
+        if (header.LocalHeaderOffset() > offset64 ||
+            offset64 - header.LocalHeaderOffset() < CZipEntryHeader::kLocalFixedSize)
+            ThrowDamaged(file, "An entry of the archive lies outside its data");
+        position += used;
+        headers.push_back(std::move(header));
+    }
+    if (position != directory.size())
+        ThrowDamaged(file, "The archive's entry count disagrees with its directory");
+
+    m_headers = std::move(headers);
+    m_thisDisk = 0;
+    m_directoryDisk = 0;
+    m_entriesOnDisk = m_headers.size();
+    m_totalEntries = m_headers.size();
+    m_size = size64;
+    m_offset = offset64;
+    m_comment = std::move(comment);
+}
+
+void CZipDirectory::Write(CZipOutput& output) {
+    m_offset = output.Position();
+    m_size = 0;
+    for (CZipEntryHeader& header : m_headers) {
+        if (m_convertBackslashes)
+            header.ReplaceBackslashes();
+        const std::vector<uint8_t> bytes = header.CentralHeader();
+        output.Write(bytes.data(), bytes.size());
+        m_size += bytes.size();
+    }
+    m_thisDisk = 0;
+    m_directoryDisk = 0;
+    m_entriesOnDisk = m_headers.size();
+    m_totalEntries = m_headers.size();
+
+    const bool zip64 = m_totalEntries >= kMaxClassicEntries ||
+                       m_size >= CZipEntryHeader::kZip64Limit ||
+                       m_offset >= CZipEntryHeader::kZip64Limit;
+    if (zip64) {
+        const uint64_t recordOffset = output.Position();
+        uint8_t record[kZip64EndRecordSize] = {};
+        ByteWriter recordWriter(record);
+        recordWriter.PutU32(0, kZip64EndSignature);
+        recordWriter.PutU64(4, kZip64EndRecordBody);
+        recordWriter.PutU16(12, kZip64Version);
+        recordWriter.PutU16(14, kZip64Version);
+        recordWriter.PutU32(16, m_thisDisk);
+        recordWriter.PutU32(20, m_directoryDisk);
+        recordWriter.PutU64(24, m_entriesOnDisk);
+        recordWriter.PutU64(32, m_totalEntries);
+        recordWriter.PutU64(40, m_size);
+        recordWriter.PutU64(48, m_offset);
+        output.Write(record, sizeof record);
+
+        uint8_t locator[kZip64LocatorSize] = {};
+        ByteWriter locatorWriter(locator);
+        locatorWriter.PutU32(0, kZip64LocatorSignature);
+        locatorWriter.PutU32(4, 0);
+        locatorWriter.PutU64(8, recordOffset);
+        locatorWriter.PutU32(16, 1);
+        output.Write(locator, sizeof locator);
+    }
+
+    const auto count16 = [](uint64_t count) {
+        return count >= kMaxClassicEntries ? uint16_t{0xFFFF} : static_cast<uint16_t>(count);
+    };
+    const auto field32 = [](uint64_t value) {
+        return value >= CZipEntryHeader::kZip64Limit ? uint32_t{0xFFFFFFFF}
+                                                     : static_cast<uint32_t>(value);
+    };
+    const size_t commentLength = std::min(m_comment.size(), kMaxCommentLength);
+    uint8_t end[kEndRecordSize] = {};
+    ByteWriter endWriter(end);
+    endWriter.PutU32(0, kEndSignature);
+    endWriter.PutU16(4, static_cast<uint16_t>(m_thisDisk));
+    endWriter.PutU16(6, static_cast<uint16_t>(m_directoryDisk));
+    endWriter.PutU16(8, count16(m_entriesOnDisk));
+    endWriter.PutU16(10, count16(m_totalEntries));
+    endWriter.PutU32(12, field32(m_size));
+    endWriter.PutU32(16, field32(m_offset));
+    endWriter.PutU16(20, static_cast<uint16_t>(commentLength));
+    output.Write(end, sizeof end);
+    output.Write(m_comment.data(), commentLength);
+}
+
+void CZipDirectory::ThrowDamaged(const CZipOutput& file, const char* what) const {
+    throw CZipException(CZipException::kDamagedArchive, file.Path(), what);
+}

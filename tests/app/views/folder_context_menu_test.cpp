@@ -1,0 +1,130 @@
+// The folder tree's context menu and the application's message pumps.
+
+#include "app/models/folder_tree_model.h"
+#include "app/models/found_entry_store.h"
+#include "app/views/left_view.h"
+#include "app/morwick_wrenfal_app.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+FoundItem Folder(uint64_t id, uint64_t parent) {
+    FoundItem item;
+    item.entryId = id;
+    item.parentId = parent;
+    item.attributes = FoundItem::kFolderAttribute;
+    return item;
+}
+
+class FolderContextMenuTest : public ::testing::Test {
+protected:
+    FolderContextMenuTest() {
+        store.CreateRoot(FoundEntryStore::VolumeKind::Fat, 0);
+        docs = store.AddFoundItem(Folder(10, 0), u"Docs");
+        view.show();
+        view.ExpandEntry(0);
+    }
+
+    QAction* Action(QMenu& menu, int id) const {
+        return menu.findChild<QAction*>(QString::number(id));
+    }
+
+    FoundEntryStore store;
+    FolderTreeModel model{store};
+    CLeftView view{model};
+    std::size_t docs = 0;
+};
+
+TEST_F(FolderContextMenuTest, OffersTheFiveCommandsWithOnlyTheBuiltOnesEnabled) {
+    std::unique_ptr<QMenu> menu(view.CreateContextMenu(docs));
+    ASSERT_NE(menu, nullptr);
+    ASSERT_EQ(menu->actions().size(), 5);
+    const int order[] = {CLeftView::kPreviewCommand, CLeftView::kSelectCommand,
+                         CLeftView::kRecoverCommand, CLeftView::kRenameCommand,
+                         CLeftView::kPropertiesCommand};
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(menu->actions()[i]->objectName(), QString::number(order[i]));
+    EXPECT_TRUE(Action(*menu, CLeftView::kSelectCommand)->isEnabled());
+    EXPECT_TRUE(Action(*menu, CLeftView::kRenameCommand)->isEnabled());
+    EXPECT_FALSE(Action(*menu, CLeftView::kPreviewCommand)->isEnabled());
+
+    EXPECT_EQ(view.CreateContextMenu(FoundEntryStore::kNone), nullptr);
+}
+
+TEST_F(FolderContextMenuTest, SelectUnselectToggleTheFolderAndTellTheFrame) {
+    int told = 0;
+    QObject::connect(&view, &CLeftView::CheckChangedByUser, [&told] { ++told; });
+    std::unique_ptr<QMenu> menu(view.CreateContextMenu(docs));
+    Action(*menu, CLeftView::kSelectCommand)->trigger();
+    EXPECT_EQ(store.At(docs).item.checkState, FoundEntryStore::kChecked);
+    Action(*menu, CLeftView::kSelectCommand)->trigger();
+    EXPECT_EQ(store.At(docs).item.checkState, FoundEntryStore::kUnchecked);
+    EXPECT_EQ(told, 2);
+}
+
+TEST_F(FolderContextMenuTest, RenameOpensTheEditorOnlyWhenAllowed) {
+    bool allowed = false;
+    view.SetRenameAllowed([&allowed] { return allowed; });
+    std::unique_ptr<QMenu> refused(view.CreateContextMenu(docs));
+    EXPECT_FALSE(Action(*refused, CLeftView::kRenameCommand)->isEnabled());
+    Action(*refused, CLeftView::kRenameCommand)->trigger();
+    EXPECT_EQ(view.findChild<QLineEdit*>(), nullptr);
+
+    allowed = true;
+    std::unique_ptr<QMenu> menu(view.CreateContextMenu(docs));
+    Action(*menu, CLeftView::kRenameCommand)->trigger();
+    QLineEdit* editor = view.findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->text(), QStringLiteral("Docs"));
+}
+
+// Counts the events of one type that reach the application, and keeps them from it.
+class EventCounter : public QObject {
+public:
+    explicit EventCounter(QEvent::Type type) : m_type(type) {}
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() != m_type)
+            return false;
+        ++count;
+        return true;
+    }
+
+private:
+    QEvent::Type m_type;
+};
+
+TEST(MessagePumpTest, PumpsHandleWaitingEventsAndPassAQuitOn) {
+    int handled = 0;
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [&handled] { ++handled; }, Qt::QueuedConnection);
+    EXPECT_EQ(CMorwickWrenfalApp::PumpMessages(), 1);
+    EXPECT_EQ(handled, 1);
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [&handled] { ++handled; }, Qt::QueuedConnection);
+    CMorwickWrenfalApp::PumpWaitingMessages();
+    EXPECT_EQ(handled, 2);
+
+    QCoreApplication::postEvent(QCoreApplication::instance(), new QEvent(QEvent::Quit));
+    EXPECT_EQ(CMorwickWrenfalApp::PumpMessages(), 0);
+    // The quit request waits again for the main loop.
+    EventCounter quits(QEvent::Quit);
+    QCoreApplication::instance()->installEventFilter(&quits);
+    QCoreApplication::processEvents();
+    QCoreApplication::instance()->removeEventFilter(&quits);
+    EXPECT_EQ(quits.count, 1);
+}
+
+} // namespace

@@ -1,0 +1,329 @@
+#include "app/models/found_entry_store.h"
+#include "app/main_frame.h"
+#include "diskio/drive_node.h"
+#include "filesystems/found_item_serializer.h"
+#include "jobs/scan_state.h"
+#include "jobs/thread_for_file_system.h"
+#include "platform/device_table.h"
+#include "platform/job_runner.h"
+#include "tests/support/fixture_image.h"
+#include "tests/support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kDriveLetter = 2;
+constexpr uint8_t kFatPartition = 4;
+
+struct ReadEntry {
+    FoundItem item;
+    std::u16string name;
+};
+
+// Reads back what WriteNextItem wrote: length byte, record, name. Nullopt when the bytes end
+// inside an entry.
+std::optional<std::vector<ReadEntry>> ReadEntries(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                                     std::istreambuf_iterator<char>());
+    std::vector<ReadEntry> entries;
+    size_t at = 0;
+    while (at < bytes.size()) {
+        const size_t length = bytes[at++];
+        if (bytes.size() - at < FoundItemSerializer::kSize + 2 * length) {
+            return std::nullopt;
+        }
+        ReadEntry entry;
+        if (!FoundItemSerializer::Read(std::span(bytes).subspan(at), entry.item)) {
+            return std::nullopt;
+        }
+        at += FoundItemSerializer::kSize;
+        for (size_t i = 0; i < length; ++i, at += 2) {
+            entry.name.push_back(static_cast<char16_t>(bytes[at] | (bytes[at + 1] << 8)));
+        }
+        entries.push_back(std::move(entry));
+    }
+    return entries;
+}
+
+FoundItem File(uint64_t id, uint64_t parent, uint64_t size) {
+    FoundItem item;
+    item.entryId = id;
+    item.parentId = parent;
+    item.size = size;
+    return item;
+}
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : m_fd(fd) {}
+    ~FileDescriptor() {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int Get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+// Writes the whole store the way the saving job does: repeats until `more` stays false.
+FoundEntryStore::TreeWriteResult WriteAll(FoundEntryStore& store, int fd, size_t& calls) {
+    FoundEntryStore::TreeWriteResult result;
+    calls = 0;
+    do {
+        result = store.WriteNextItem(fd);
+        ++calls;
+    } while (result.more && calls < 1'000'000);
+    return result;
+}
+
+TEST(TreeWriteTest, RecordsHoldTheLengthTheItemAndAtMost255Characters) {
+    FoundItem item = File(0x1'0000'0007, 12, 5000);
+    item.checkState = FoundEntryStore::kChecked;
+    const std::vector<uint8_t> shortRecord = FoundEntryStore::TreeRecord(item, u"a\u00e9\u6587");
+    ASSERT_EQ(shortRecord.size(), 1 + FoundItemSerializer::kSize + 6);
+    EXPECT_EQ(shortRecord[0], 3);
+    FoundItem back;
+    ASSERT_TRUE(FoundItemSerializer::Read(std::span(shortRecord).subspan(1), back));
+    EXPECT_EQ(back, item);
+    const size_t name = 1 + FoundItemSerializer::kSize;
+    EXPECT_EQ(std::vector<uint8_t>(shortRecord.begin() + name, shortRecord.end()),
+              (std::vector<uint8_t>{'a', 0, 0xE9, 0, 0x87, 0x65}));
+
+    // 256 characters, possible after a rename, do not fit the length byte: 255 are written.
+    std::u16string longName(255, u'x');
+    longName += u'Z';
+    const std::vector<uint8_t> cut = FoundEntryStore::TreeRecord(item, longName);
+    EXPECT_EQ(cut[0], 255);
+    ASSERT_EQ(cut.size(), name + 2 * 255);
+    EXPECT_EQ(cut.back(), 0);
+    EXPECT_EQ(cut[cut.size() - 2], 'x');
+
+    // A surrogate pair is never split: its high half goes with the low one.
+    std::u16string pairAtTheCut(254, u'y');
+    pairAtTheCut += u"\U0001F600";
+    const std::vector<uint8_t> mended = FoundEntryStore::TreeRecord(item, pairAtTheCut);
+    EXPECT_EQ(mended[0], 254);
+    EXPECT_EQ(mended.size(), name + 2 * 254);
+    EXPECT_EQ(FoundEntryStore::TreeRecord(item, u"")[0], 0);
+}
+
+TEST(TreeWriteTest, EachPassStartsAtTheRootAndANewRootRestartsIt) {
+    TempDir dir;
+    FoundEntryStore store;
+    const std::filesystem::path path = dir.File("tree.dat");
+    FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+    ASSERT_GE(fd.Get(), 0);
+
+    // No root: nothing to write, nothing failed.
+    FoundEntryStore::TreeWriteResult result = store.WriteNextItem(fd.Get());
+    EXPECT_FALSE(result.more);
+    EXPECT_FALSE(result.failed);
+    EXPECT_EQ(std::filesystem::file_size(path), 0u);
+
+    store.CreateRoot(FoundEntryStore::VolumeKind::Ntfs, 0);
+    store.AddFoundItem(File(40, 5, 1), u"one");
+    store.AddFoundItem(File(41, 5, 2), u"two");
+    result = store.WriteNextItem(fd.Get());
+    EXPECT_TRUE(result.more);
+    // With the offset moved back, entries still go after what the file holds.
+    ASSERT_EQ(::lseek(fd.Get(), 0, SEEK_SET), 0);
+    size_t calls = 0;
+    result = WriteAll(store, fd.Get(), calls);
+    EXPECT_EQ(calls, 2u);
+    EXPECT_FALSE(result.failed);
+    // The next pass starts again at the root.
+    result = WriteAll(store, fd.Get(), calls);
+    EXPECT_EQ(calls, 3u);
+
+    // A pass cut short by a new root, or restarted, begins at the new root.
+    store.WriteNextItem(fd.Get());
+    store.CreateRoot(FoundEntryStore::VolumeKind::Fat, 0);
+    store.AddFoundItem(File(7, 0, 3), u"fat");
+    store.WriteNextItem(fd.Get());
+    store.RestartTreeWrite();
+    WriteAll(store, fd.Get(), calls);
+    EXPECT_EQ(calls, 2u);
+
+    const std::optional<std::vector<ReadEntry>> entries = ReadEntries(path);
+    ASSERT_TRUE(entries.has_value());
+    std::vector<std::u16string> names;
+    for (const ReadEntry& entry : *entries) {
+        names.push_back(entry.name);
+    }
+    EXPECT_EQ(names, (std::vector<std::u16string>{u"Root", u"one", u"two", u"Root", u"one", u"two",
+                                                  u"Root", u"Root", u"Root", u"fat"}));
+    EXPECT_EQ((*entries)[0].item.entryId, 5u);
+    EXPECT_EQ((*entries)[0].item.parentId, FoundEntryStore::kRootParentId);
+    EXPECT_EQ((*entries)[7].item.entryId, 0u);
+}
+
+TEST(TreeWriteTest, AFailedWriteIsReportedAndEndsThePass) {
+    FoundEntryStore store;
+    store.CreateRoot(FoundEntryStore::VolumeKind::Fat, 0);
+    store.AddFoundItem(File(3, 0, 10), u"a");
+
+    FoundEntryStore::TreeWriteResult result = store.WriteNextItem(-1);
+    EXPECT_TRUE(result.failed);
+    EXPECT_FALSE(result.more);
+
+    // A device that is always full.
+    FileDescriptor full(::open("/dev/full", O_WRONLY | O_CLOEXEC));
+    if (full.Get() >= 0) {
+        result = store.WriteNextItem(full.Get());
+        EXPECT_TRUE(result.failed);
+        EXPECT_FALSE(result.more);
+    }
+
+    // Read-only: the write is refused.
+    TempDir dir;
+    const std::filesystem::path path = dir.File("read-only.dat");
+    std::ofstream(path).close();
+    FileDescriptor readOnly(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    ASSERT_GE(readOnly.Get(), 0);
+    result = store.WriteNextItem(readOnly.Get());
+    EXPECT_TRUE(result.failed);
+    EXPECT_FALSE(result.more);
+
+    // After a failure the next pass starts at the root again.
+    const std::filesystem::path good = dir.File("good.dat");
+    FileDescriptor writable(::open(good.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600));
+    ASSERT_GE(writable.Get(), 0);
+    size_t calls = 0;
+    result = WriteAll(store, writable.Get(), calls);
+    EXPECT_FALSE(result.failed);
+    EXPECT_EQ(calls, 2u);
+}
+
+TEST(TreeWriteTest, AShortWriteIsAFailure) {
+    FoundEntryStore store;
+    store.CreateRoot(FoundEntryStore::VolumeKind::Fat, 0);
+    store.AddFoundItem(File(3, 0, 10), u"abc");
+    TempDir dir;
+    const std::filesystem::path path = dir.File("limited.dat");
+    FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600));
+    ASSERT_GE(fd.Get(), 0);
+
+    // The file may grow only to 100 bytes: the root's 97 fit, the second record is cut.
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = old;
+    limited.rlim_cur = 100;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const FoundEntryStore::TreeWriteResult first = store.WriteNextItem(fd.Get());
+    const FoundEntryStore::TreeWriteResult second = store.WriteNextItem(fd.Get());
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_TRUE(first.more);
+    EXPECT_FALSE(first.failed);
+    EXPECT_TRUE(second.failed);
+    EXPECT_FALSE(second.more);
+    EXPECT_EQ(std::filesystem::file_size(path), 100u);
+}
+
+// Answers the frame's questions without modal dialogs.
+class QuietFrame : public CMainFrame {
+public:
+    using CMainFrame::CMainFrame;
+
+protected:
+    MessageBoxAnswer AskUser(const QString&, const QString&, MessageBoxIcon, MessageBoxButtons,
+                             bool) override {
+        return MessageBoxAnswer::Ok;
+    }
+};
+
+TEST(TreeWriteTest, AScannedTreeGoesToTheFileThroughTheFramesMessage) {
+    TempDir dir;
+    const std::filesystem::path image = UnpackFixture("fat16_volume.img", dir);
+    ASSERT_FALSE(image.empty());
+    const uint64_t sectors = std::filesystem::file_size(image) / 512;
+    LogicalDriveInfo info;
+    info.drive = kDriveLetter;
+    info.disk = kDriveLetter;
+    info.totalSectors = sectors;
+    info.lastSector = sectors - 1;
+    info.partitionType = kFatPartition;
+    DriveNode node;
+    node.number = kDriveLetter;
+    node.kind = DriveKind::LogicalDrive;
+    node.detail = info;
+    DeviceTable::Process().SetDriveLetter(kDriveLetter,
+                                          DeviceSource{image.string(), 0, std::nullopt});
+
+    ScanState state;
+    JobRunner runner(state.jobFlags);
+    QuietFrame frame(state, runner);
+    state.SetSelectedDrive(&node);
+    // On the GUI thread the frame's job window handles each message at once.
+    CThreadForFileSystem job(state);
+    CThreadForFileSystem::Parameters parameters;
+    parameters.notifyWindow = &frame.JobWindowForJobs();
+    job.SetParameters(parameters);
+    ASSERT_GT(job.Run(), 10u);
+    FoundEntryStore& store = frame.Store();
+    ASSERT_GT(store.Size(), 10u);
+
+    // A user's rename of 256 characters is kept whole in the window.
+    size_t renamed = FoundEntryStore::kNone;
+    for (size_t i = 1; i < store.Size() && renamed == FoundEntryStore::kNone; ++i) {
+        renamed = store.At(i).item.IsFolder() ? FoundEntryStore::kNone : i;
+    }
+    ASSERT_NE(renamed, FoundEntryStore::kNone);
+    const std::u16string longName = std::u16string(200, u'L') + std::u16string(56, u'\u00fc');
+    ASSERT_TRUE(store.RenameEntry(renamed, longName));
+
+    const std::filesystem::path path = dir.File("scan.dat");
+    FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+    ASSERT_GE(fd.Get(), 0);
+    size_t messages = 0;
+    WriteTreePayload last;
+    do {
+        JobMessage message = MakeWriteTreeToFile(fd.Get());
+        frame.JobWindowForJobs().Send(message);
+        last = *message.Get<WriteTreePayload>();
+        ++messages;
+    } while (last.more && messages <= store.Size());
+    EXPECT_FALSE(last.failed);
+    EXPECT_EQ(messages, store.Size());
+
+    const std::optional<std::vector<ReadEntry>> entries = ReadEntries(path);
+    ASSERT_TRUE(entries.has_value());
+    ASSERT_EQ(entries->size(), store.Size());
+    EXPECT_EQ((*entries)[0].name, u"Root");
+    EXPECT_EQ((*entries)[0].item.entryId, 0u);
+    for (size_t i = 0; i < store.Size(); ++i) {
+        const FoundEntryStore::Entry& kept = store.At(i);
+        const std::u16string expected = i == renamed ? longName.substr(0, 255) : kept.name;
+        EXPECT_EQ((*entries)[i].name, expected) << i;
+        EXPECT_EQ((*entries)[i].item, kept.item) << i;
+    }
+
+    // A failed write reaches the sender.
+    JobMessage refused = MakeWriteTreeToFile(-1);
+    frame.JobWindowForJobs().Send(refused);
+    EXPECT_TRUE(refused.Get<WriteTreePayload>()->failed);
+    EXPECT_FALSE(refused.Get<WriteTreePayload>()->more);
+}
+
+} // namespace
