@@ -1,7 +1,7 @@
 #include "diskio/disk_identify.h"
 
 #include "diskio/ata_identify_block.h"
-#include "platform/device_table.h"
+#include "diskio/device_map_loader.h"
 
 #include <fcntl.h>
 #include <linux/hdreg.h>
@@ -220,7 +220,7 @@ int DiskIdentifier::Read(uint8_t drive, DiskIdentifyInfo& out) const {
     if (drive < kFirstPhysicalDisk)
         return 0;
     std::optional<DeviceSource> source =
-        DeviceTable::Process().PhysicalDisk(drive - kFirstPhysicalDisk);
+        DeviceMapLoader::ProcessTable().PhysicalDisk(drive - kFirstPhysicalDisk);
     if (!source || source->path.empty())
         return 0;
     struct stat status {};

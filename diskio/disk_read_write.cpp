@@ -1,7 +1,7 @@
 #include "diskio/disk_read_write.h"
 
+#include "diskio/device_map_loader.h"
 #include "diskio/read_attempts_setting.h"
-#include "platform/device_table.h"
 
 #include <atomic>
 #include <cstdio>
@@ -53,7 +53,8 @@ std::string DiskDeviceName(uint8_t drive) {
 }
 
 DeviceHandle OpenDiskDevice(uint8_t drive) {
-    std::optional<DeviceSource> source = DeviceTable::Process().Resolve(DiskDeviceName(drive));
+    std::optional<DeviceSource> source =
+        DeviceMapLoader::ProcessTable().Resolve(DiskDeviceName(drive));
     if (!source)
         return DeviceHandle::MakeInvalid();
     return DeviceHandle::Open(*source);

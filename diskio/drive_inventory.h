@@ -32,4 +32,6 @@ struct InventoryVolume {
 struct DriveInventory {
     std::vector<InventoryDisk> disks;
     std::vector<InventoryVolume> volumes;
+    // Sources that were left out, one message each, naming the source and why.
+    std::vector<std::string> problems;
 };

@@ -238,15 +238,24 @@ DriveInventory DriveInventoryReader::FromSystem(const SystemPaths& paths) {
 
 DriveInventory DriveInventoryReader::FromDeviceTable(const DeviceTable& table) {
     DriveInventory inventory;
+    auto readable = [&inventory](const DeviceSource& source, const std::string& name) {
+        std::string why = DeviceHandle::ProblemOpening(source.path);
+        if (why.empty() && !DeviceHandle::Open(source).IsOpen())
+            why = "cannot be opened read-only";
+        if (!why.empty())
+            inventory.problems.push_back(name + " is left out: " + source.path + " " + why);
+        return why.empty();
+    };
     for (int index = 0; index < kMaxDisks; ++index) {
         std::optional<DeviceSource> source = table.PhysicalDisk(index);
-        if (!source || !DeviceHandle::Open(*source).IsOpen())
+        const std::string name = "disk" + std::to_string(index);
+        if (!source || !readable(*source, name))
             continue;
-        inventory.disks.push_back({index, *source, false, "disk" + std::to_string(index)});
+        inventory.disks.push_back({index, *source, false, name});
     }
     for (int letter = 0; letter < kMaxLetters; ++letter) {
         std::optional<DeviceSource> source = table.DriveLetter(letter);
-        if (!source)
+        if (!source || !readable(*source, std::string(1, static_cast<char>('A' + letter)) + ":"))
             continue;
         InventoryVolume volume;
         volume.letter = letter;

@@ -18,7 +18,8 @@ public:
     static DriveInventory FromSystem(const SystemPaths& paths);
 
     // The device map as the whole inventory: diskN entries are hard disks, letters are "FIXED"
-    // volumes, placed on their disk when they name a range of one.
+    // volumes, placed on their disk when they name a range of one. A source that cannot be
+    // read (DeviceHandle::ProblemOpening) is left out and named in `problems`.
     static DriveInventory FromDeviceTable(const DeviceTable& table);
 
     // Makes the inventory's sources the table's, so drive numbers reach them.

@@ -1,15 +1,13 @@
 #include "diskio/drive_list.h"
 
 #include "diskio/boot_sector_file_system.h"
+#include "diskio/device_map_loader.h"
 #include "diskio/disk_geometry.h"
 #include "diskio/disk_identify.h"
 #include "diskio/disk_read_write.h"
 #include "diskio/drive_inventory_reader.h"
 #include "diskio/mount_table.h"
 #include "diskio/size_text.h"
-#include "platform/device_map.h"
-
-#include <cstdlib>
 
 namespace {
 
@@ -47,8 +45,15 @@ CDriveList::~CDriveList() = default;
 
 void CDriveList::Build(const SystemPaths& paths) {
     DeviceTable& table = DeviceTable::Process();
-    if (std::getenv(DeviceMap::kEnvironmentVariable) != nullptr) {
-        BuildFrom(DriveInventoryReader::FromDeviceTable(table));
+    DeviceMapLoader::MarkProcessTableFilled();
+    std::vector<std::string> mapProblems;
+    if (DeviceMapLoader::LoadFromEnvironment(table, mapProblems)) {
+        DriveInventory inventory = DriveInventoryReader::FromDeviceTable(table);
+        DeviceMapLoader::Report(mapProblems);
+        DeviceMapLoader::Report(inventory.problems);
+        mapProblems.insert(mapProblems.end(), inventory.problems.begin(), inventory.problems.end());
+        inventory.problems = std::move(mapProblems);
+        BuildFrom(inventory);
         return;
     }
     DriveInventory inventory = DriveInventoryReader::FromSystem(paths);
@@ -60,6 +65,7 @@ void CDriveList::BuildFrom(const DriveInventory& inventory) {
     m_store.Free();
     m_nextLogicalNumber = kFirstLogicalNumber;
     m_inventory = inventory;
+    m_store.problems = inventory.problems;
     CountPhysicalDisks(m_store.hardDiskCount, m_store.removableDiskCount);
     AddDisks(false);
     AddDisks(true);

@@ -16,10 +16,12 @@ public:
     explicit CDriveList(DriveListStore& store);
     virtual ~CDriveList();
 
-    // From the device map when MORWICK_DEVICES is set, else from Linux at `paths`; the
-    // process device table is made to match.
+    // From the device map when MORWICK_DEVICES is set (loaded afresh by DeviceMapLoader), else
+    // from Linux at `paths`; the process device table is made to match. What was left out is in
+    // the store's `problems` and on standard error.
     void Build(const SystemPaths& paths = SystemPaths());
-    // From a given inventory whose sources the process device table already holds.
+    // From a given inventory whose sources the process device table already holds; the
+    // inventory's problems become the store's.
     void BuildFrom(const DriveInventory& inventory);
 
     // Places each "FIXED" volume on its disk from its extent.

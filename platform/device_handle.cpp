@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <utility>
 
 namespace {
@@ -44,6 +45,26 @@ DeviceHandle DeviceHandle::MakeInvalid() {
     return handle;
 }
 
+std::string DeviceHandle::ProblemOpening(const std::string& path) {
+    if (path.empty())
+        return "is empty";
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return "does not exist";
+        return std::string("cannot be looked at (") + std::strerror(errno) + ")";
+    }
+    if (S_ISDIR(info.st_mode))
+        return "is a folder";
+    if (!S_ISREG(info.st_mode) && !S_ISBLK(info.st_mode) && !S_ISCHR(info.st_mode))
+        return "is neither a file nor a device";
+    int fd = OpenReadOnly(path);
+    if (fd < 0)
+        return std::string("cannot be opened read-only (") + std::strerror(errno) + ")";
+    ::close(fd);
+    return {};
+}
+
 DeviceHandle DeviceHandle::OpenPath(const std::string& path) {
     return Open(DeviceSource{path, 0, std::nullopt});
 }
@@ -57,6 +78,12 @@ DeviceHandle DeviceHandle::Open(const DeviceSource& source) {
     int fd = OpenReadOnly(source.path);
     if (fd < 0)
         return handle;
+    // A folder opens read-only but has no sectors to give.
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+        ::close(fd);
+        return handle;
+    }
     handle.m_fd = fd;
     handle.m_state = State::Open;
     handle.m_firstByte = source.firstSector * kSectorSize;

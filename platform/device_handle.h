@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 // An open source, in one of three states, as the sector layer's callers pass it:
 // none (the callee opens the device for the one call), invalid (an open failed) and open.
@@ -22,6 +23,10 @@ public:
     static DeviceHandle Open(const DeviceSource& source);
     // Opens an image or device file read-only as a whole.
     static DeviceHandle OpenPath(const std::string& path);
+    // Why `path` cannot serve as a source, said of it ("does not exist", "is a folder", ...), or
+    // empty when it opens read-only. Only files and devices qualify: a folder opens but reads
+    // nothing, and a pipe would block the open.
+    static std::string ProblemOpening(const std::string& path);
 
     DeviceHandle(DeviceHandle&& other) noexcept;
     DeviceHandle& operator=(DeviceHandle&& other) noexcept;

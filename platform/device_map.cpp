@@ -1,8 +1,6 @@
 #include "platform/device_map.h"
 
 #include <charconv>
-#include <cstdio>
-#include <cstdlib>
 #include <limits>
 
 namespace {
@@ -136,14 +134,4 @@ std::vector<std::string> DeviceMap::Parse(std::string_view text, DeviceTable& ta
                              DeviceSource{disk->path, partition.first, partition.count});
     }
     return errors;
-}
-
-bool DeviceMap::ApplyFromEnvironment(DeviceTable& table) {
-    const char* text = std::getenv(kEnvironmentVariable);
-    if (text == nullptr)
-        return false;
-    table.Clear();
-    for (const std::string& error : Parse(text, table))
-        std::fprintf(stderr, "%s: %s\n", kEnvironmentVariable, error.c_str());
-    return true;
 }

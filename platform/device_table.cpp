@@ -1,7 +1,5 @@
 #include "platform/device_table.h"
 
-#include "platform/device_map.h"
-
 #include <cctype>
 
 void DeviceTable::SetPhysicalDisk(int index, DeviceSource source) {
@@ -38,6 +36,16 @@ std::optional<DeviceSource> DeviceTable::DriveLetter(int index) const {
     return m_letters[static_cast<size_t>(index)];
 }
 
+bool DeviceTable::SameEntries(const DeviceTable& other) const {
+    for (int index = 0; index < kMaxPhysicalDisks; ++index)
+        if (PhysicalDisk(index) != other.PhysicalDisk(index))
+            return false;
+    for (int index = 0; index < kMaxDriveLetters; ++index)
+        if (DriveLetter(index) != other.DriveLetter(index))
+            return false;
+    return true;
+}
+
 std::optional<DeviceSource> DeviceTable::Resolve(std::string_view name) const {
     constexpr std::string_view kPrefix = "\\\\.\\";
     if (name.substr(0, kPrefix.size()) != kPrefix)
@@ -68,7 +76,5 @@ std::optional<DeviceSource> DeviceTable::Resolve(std::string_view name) const {
 
 DeviceTable& DeviceTable::Process() {
     static DeviceTable table;
-    static std::once_flag filled;
-    std::call_once(filled, [] { DeviceMap::ApplyFromEnvironment(table); });
     return table;
 }

@@ -5,6 +5,8 @@
 #include "platform/device_map.h"
 #include "platform/device_table.h"
 #include "tests/support/fixture_image.h"
+#include "tests/support/mmls_listing.h"
+#include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -148,6 +150,13 @@ protected:
     void Build(const FakeSystem& system) {
         CDriveList list(m_store);
         list.Build(system.Paths());
+    }
+
+    // Builds as the program starts: with MORWICK_DEVICES set to `map`.
+    void BuildFromMap(const std::string& map) {
+        ScopedEnv env(DeviceMap::kEnvironmentVariable, map);
+        CDriveList list(m_store);
+        list.Build();
     }
 
     DriveListStore m_store;
@@ -320,18 +329,9 @@ TEST_F(DriveListTest, DeviceMapIsTheWholeInventory) {
     TempDir dir;
     fs::path image = UnpackFixture("two_partitions.img", dir);
     ASSERT_FALSE(image.empty());
-    ::setenv(DeviceMap::kEnvironmentVariable, "ignored", 1);
-    DeviceTable& table = DeviceTable::Process();
-    table.Clear();
-    ASSERT_TRUE(DeviceMap::Parse("disk0=" + image.string() +
-                                     ";C:=disk0@2048+6144;D:=disk0@8192+8192;"
-                                     "E:=" +
-                                     image.string(),
-                                 table)
-                    .empty());
-    CDriveList list(m_store);
-    list.Build();
-    ::unsetenv(DeviceMap::kEnvironmentVariable);
+    BuildFromMap("disk0=" + image.string() +
+                 ";C:=disk0@2048+6144;D:=disk0@8192+8192;E:=" + image.string());
+    EXPECT_TRUE(m_store.problems.empty());
 
     ASSERT_EQ(m_store.nodes.size(), 4u);
     const DriveNode& disk = m_store.nodes.front();
@@ -358,6 +358,127 @@ TEST_F(DriveListTest, DeviceMapIsTheWholeInventory) {
     ASSERT_NE(e, nullptr);
     EXPECT_EQ(e->disk, 4);
     EXPECT_EQ(e->totalSectors, 16384u);
+}
+
+// A mapped path that cannot serve as a source never becomes a drive; the drive list names it
+// for the caller to log. Each map also holds a good disk, which stays.
+TEST_F(DriveListTest, MappedPathsThatCannotBeReadAreNamedAndLeftOut) {
+    TempDir dir;
+    const fs::path good = dir.File("good.img");
+    std::ofstream(good).close();
+    fs::resize_file(good, 1024 * 1024);
+    const fs::path missing = dir.File("missing.img");
+    const fs::path folder = dir.Path() / "folder";
+    fs::create_directories(folder);
+    const fs::path locked = dir.File("locked.img");
+    std::ofstream(locked).close();
+    fs::resize_file(locked, 1024 * 1024);
+    fs::permissions(locked, fs::perms::none);
+    const bool lockedIsReadable = ::access(locked.c_str(), R_OK) == 0; // as root
+
+    struct Case {
+        const char* what;
+        std::string entries;
+        fs::path named;
+    };
+    const std::vector<Case> cases = {
+        {"missing disk", "disk1=" + missing.string(), missing},
+        {"missing drive", "E:=" + missing.string(), missing},
+        {"folder as a disk", "disk1=" + folder.string(), folder},
+        {"folder as a drive", "E:=" + folder.string(), folder},
+        {"partition of a missing disk", "disk1=" + missing.string() + ";E:=disk1@0+100", missing},
+        {"partition of a folder", "disk1=" + folder.string() + ";E:=disk1@0+100", folder},
+        {"unreadable drive", "E:=" + locked.string(), locked},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.named == locked && lockedIsReadable)
+            continue;
+        BuildFromMap("disk0=" + good.string() + ";" + c.entries);
+        ASSERT_EQ(m_store.nodes.size(), 1u);
+        EXPECT_EQ(m_store.nodes.front().number, 0x80);
+        EXPECT_EQ(m_store.hardDiskCount, 1);
+        EXPECT_FALSE(DeviceTable::Process().PhysicalDisk(1));
+        EXPECT_FALSE(DeviceTable::Process().DriveLetter(4));
+        ASSERT_FALSE(m_store.problems.empty());
+        bool named = false;
+        for (const std::string& problem : m_store.problems)
+            named = named || problem.find(c.named.string()) != std::string::npos;
+        EXPECT_TRUE(named) << m_store.problems.front();
+    }
+    fs::permissions(locked, fs::perms::owner_all);
+}
+
+struct ExpectedLetter {
+    char letter;
+    uint8_t disk;
+    MmlsPartition partition;
+    std::u16string fileSystem;
+    uint8_t partitionType;
+};
+
+void ExpectLetters(const DriveListStore& store, const std::vector<ExpectedLetter>& expected) {
+    std::vector<char> letters;
+    for (const DriveNode& node : store.nodes)
+        if (const LogicalDriveInfo* info = node.Logical())
+            letters.push_back(static_cast<char>('A' + info->drive));
+    std::vector<char> wanted;
+    for (const ExpectedLetter& e : expected)
+        wanted.push_back(e.letter);
+    EXPECT_EQ(letters, wanted);
+    for (const ExpectedLetter& e : expected) {
+        SCOPED_TRACE(std::string(1, e.letter) + ":");
+        const LogicalDriveInfo* info = Letter(store, e.letter);
+        ASSERT_NE(info, nullptr);
+        EXPECT_EQ(info->disk, e.disk);
+        EXPECT_EQ(info->firstSector, e.partition.start);
+        EXPECT_EQ(info->totalSectors, e.partition.length);
+        if (e.disk >= 0x80) {
+            EXPECT_EQ(info->lastSector, e.partition.start + e.partition.length - 1);
+        }
+        EXPECT_EQ(info->totalBytes, e.partition.length * 512);
+        EXPECT_EQ(info->fileSystem, e.fileSystem);
+        EXPECT_EQ(info->partitionType, e.partitionType);
+    }
+}
+
+// Disks mapped without drive entries of their own get letters for the partitions of their own
+// tables, as Linux numbers them (sleuthkit's mmls is the oracle for where they lie): by disk,
+// by partition number from C:, past letters the map gives, the extended container skipped;
+// then disks without partitions that hold a file system, whole.
+TEST_F(DriveListTest, PartitionsOfMappedDisksGetLettersByNumber) {
+    TempDir dir;
+    const fs::path mbr = UnpackFixture("mbr_logical.img", dir);
+    const fs::path gpt = UnpackFixture("gpt_disk.img", dir);
+    const fs::path floppy = UnpackFixture("fat12_small.img", dir);
+    const fs::path named = UnpackFixture("two_partitions.img", dir);
+    const fs::path ntfs = UnpackFixture("ntfs_volume.img", dir); // no table: a whole volume
+    ASSERT_FALSE(mbr.empty() || gpt.empty() || floppy.empty() || named.empty() || ntfs.empty());
+    const auto mbrParts = ReadMmlsPartitions(FixturesFolder() / "mbr_logical.mmls");
+    const auto gptParts = ReadMmlsPartitions(FixturesFolder() / "gpt_disk.mmls");
+    ASSERT_EQ(mbrParts.size(), 4u); // 1, 3, 5, 6
+    ASSERT_EQ(gptParts.size(), 2u);
+    EXPECT_EQ(mbrParts[1].number, 3u);
+    EXPECT_EQ(mbrParts[2].number, 5u);
+
+    BuildFromMap("disk3=" + ntfs.string() + ";disk1=" + gpt.string() + ";disk0=" + mbr.string() +
+                 ";D:=" + floppy.string() + ";disk2=" + named.string() + ";Y:=disk2@2048+6144");
+    EXPECT_TRUE(m_store.problems.empty());
+    EXPECT_EQ(m_store.hardDiskCount, 4);
+    const MmlsPartition wholeFloppy{0, 0, 2880};
+    const MmlsPartition wholeNtfs{0, 0, fs::file_size(ntfs) / 512};
+    // D: is the map's own and unranged: read through its own letter.
+    ExpectLetters(m_store, {
+                               {'C', 0x80, mbrParts[0], u"FAT", 4},
+                               {'D', 3, wholeFloppy, u"FAT", 1},
+                               {'E', 0x80, mbrParts[1], u"FAT", 1},
+                               {'F', 0x80, mbrParts[2], u"FAT", 1},
+                               {'G', 0x80, mbrParts[3], u"NTFS", 7},
+                               {'H', 0x81, gptParts[0], u"FAT", 4},
+                               {'I', 0x81, gptParts[1], u"NTFS", 7},
+                               {'J', 0x83, wholeNtfs, u"NTFS", 7},
+                               {'Y', 0x82, {0, 2048, 6144}, u"FAT", 4},
+                           });
 }
 
 TEST(MountTableTest, FindsMountPointsAndUnescapesThem) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -63,6 +64,34 @@ TEST(DeviceHandleTest, RangedSourceIsRelativeAndBounded) {
     // Sector 3 of the range is sector 5 of the file: it exists, but lies outside the drive.
     EXPECT_FALSE(handle.ReadAt(3 * 512, buffer.data(), 512));
     EXPECT_FALSE(handle.ReadAt(2 * 512, buffer.data(), 1024));
+}
+
+TEST(DeviceHandleTest, OnlyFilesAndDevicesThatOpenServeAsSources) {
+    TempDir dir;
+    const auto file = WriteCountingFile(dir, 1);
+    std::filesystem::create_directories(dir.File("folder"));
+    const auto pipe = dir.File("pipe");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    struct Case {
+        std::string path;
+        std::string problem;
+    };
+    const Case cases[] = {
+        {file.string(), ""},
+        {"/dev/null", ""},
+        {dir.File("missing.img").string(), "does not exist"},
+        {(file / "below").string(), "does not exist"},
+        {dir.File("folder").string(), "is a folder"},
+        {pipe.string(), "is neither a file nor a device"},
+        {"", "is empty"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(DeviceHandle::ProblemOpening(c.path), c.problem);
+    }
+    // A folder opens read-only on Linux, but is no source.
+    EXPECT_EQ(DeviceHandle::OpenPath(dir.File("folder").string()).GetState(),
+              DeviceHandle::State::Invalid);
 }
 
 } // namespace
