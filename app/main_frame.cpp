@@ -2,14 +2,14 @@
 
 #include "platform/string_table.h"
 
-#include "app/models/file_list_model.h"
-#include "app/views/file_list_view.h"
-#include "app/models/folder_tree_model.h"
 #include "app/dialogs/job_question_dialogs.h"
-#include "app/views/left_view.h"
-#include "app/views/log_pane.h"
+#include "app/models/file_list_model.h"
+#include "app/models/folder_tree_model.h"
 #include "app/program_text.h"
 #include "app/status_progress_bar.h"
+#include "app/views/file_list_view.h"
+#include "app/views/left_view.h"
+#include "app/views/log_pane.h"
 #include "diskio/drive_node.h"
 #include "diskio/size_text.h"
 #include "filesystems/fat/fat_file_system.h"
@@ -697,6 +697,13 @@ void CMainFrame::ShowDrives() {
     }
     root->setExpanded(true);
     ShowLeftView(m_driveView);
+}
+
+void CMainFrame::LogDriveListProblems() {
+    for (const std::string& problem : m_state.driveList.problems) {
+        AddLogMessage(QStringLiteral("Listing drives"), QString::fromStdString(problem),
+                      QStringLiteral("Skipped"), 3);
+    }
 }
 
 void CMainFrame::ShowFolderTree() {

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "app/dialogs/scan_file_exists_dlg.h"
 #include "app/models/found_entry_store.h"
 #include "app/qt_job_window.h"
-#include "app/dialogs/scan_file_exists_dlg.h"
 #include "jobs/totals_text.h"
 #include "platform/job_messages.h"
 #include "platform/message_box_answer.h"
@@ -108,6 +108,9 @@ public:
     // Fills the drive tree with the drives of the scan state's drive list and shows it in the
     // left pane.
     void ShowDrives();
+    // One log row for each source the drive list left out (a device-map path that cannot be
+    // read, a damaged partition table), so the user learns why a drive is missing.
+    void LogDriveListProblems();
     // Shows the folder tree in the left pane.
     void ShowFolderTree();
     bool ShowsFolderTree() const;

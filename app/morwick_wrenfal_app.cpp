@@ -91,6 +91,7 @@ bool CMorwickWrenfalApp::InitInstance(bool buildDriveList) {
     }
     m_frame = std::make_unique<CMainFrame>(m_state, m_runner);
     m_frame->ShowDrives();
+    m_frame->LogDriveListProblems();
     m_frame->setWindowTitle(QString::fromUtf16(kTitle));
     m_frame->showMaximized();
     return true;

@@ -1,7 +1,7 @@
-#include "app/views/log_pane.h"
 #include "app/main_frame.h"
 #include "app/morwick_wrenfal_app.h"
 #include "app/status_progress_bar.h"
+#include "app/views/log_pane.h"
 #include "jobs/scan_state.h"
 #include "platform/job_runner.h"
 #include "tests/support/temp_dir.h"
@@ -297,7 +297,9 @@ TEST(AppTest, StartsWithSettingsAndDrivesShowsTheFrameAndClosesCleanly) {
     const std::filesystem::path disk = dir.File("disk.img");
     std::ofstream(disk).close();
     std::filesystem::resize_file(disk, 8 * 1024 * 1024);
-    const std::string map = "disk0=" + disk.string();
+    // A drive whose image is missing is left out and named in the log.
+    const std::string missing = dir.File("missing.img").string();
+    const std::string map = "disk0=" + disk.string() + ";E:=" + missing;
     ::setenv("MORWICK_DEVICES", map.c_str(), 1);
     const std::filesystem::path settings = dir.File("settings.conf");
     std::ofstream(settings) << "LS=dword:0\nSC=dword:0\nRR=dword:3\nLPath=string:/nowhere\n";
@@ -327,6 +329,12 @@ TEST(AppTest, StartsWithSettingsAndDrivesShowsTheFrameAndClosesCleanly) {
         ASSERT_EQ(left->topLevelItemCount(), 1);
         EXPECT_EQ(left->topLevelItem(0)->childCount(),
                   static_cast<int>(app.State().driveList.nodes.size()));
+        const auto rows = frame->LogPane()->Rows();
+        ASSERT_EQ(rows.size(), 1u);
+        EXPECT_EQ(rows[0].activity, "Listing drives");
+        EXPECT_TRUE(rows[0].description.contains(QString::fromStdString(missing)))
+            << rows[0].description.toStdString();
+        EXPECT_EQ(rows[0].status, "Skipped");
 
         frame->AddLogMessage("Scanning drive", "Disk 0", "Process Started", 1);
         frame->resize(1024, 640);
