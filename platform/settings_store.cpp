@@ -1,5 +1,6 @@
 #include "platform/settings_store.h"
 
+#include "platform/atomic_file.h"
 #include "platform/utf_conversion.h"
 
 #include <algorithm>
@@ -264,24 +265,6 @@ std::optional<uint32_t> ParseDword(std::string_view text) {
     return value;
 }
 
-bool WriteAll(int fd, std::string_view data) {
-    size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t written = write(fd, data.data() + done, data.size() - done);
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        if (written == 0) {
-            return false;
-        }
-        done += static_cast<size_t>(written);
-    }
-    return true;
-}
-
 enum class ReadResult {
     Ok,
     Missing,
@@ -401,6 +384,17 @@ bool SettingsStore::Load() {
         if (result == ReadResult::Failed) {
             return false;
         }
+        return LoadText(content);
+    } catch (...) {
+        return false;
+    }
+}
+
+bool SettingsStore::LoadText(std::string_view content) {
+    if (content.size() > kMaxFileBytes) {
+        return false;
+    }
+    try {
         EntryMap loaded;
         std::string_view rest(content);
         if (rest.starts_with("\xEF\xBB\xBF")) {
@@ -418,7 +412,9 @@ bool SettingsStore::Load() {
             }
             std::string name;
             Value value;
-            if (ParseLine(line, name, value)) {
+            // Escapes can make a value's line longer than it was read; one that would not load
+            // back is not kept.
+            if (ParseLine(line, name, value) && Line(name, value).size() <= kMaxLineBytes) {
                 loaded.insert_or_assign(std::move(name), std::move(value));
             }
         }
@@ -430,18 +426,23 @@ bool SettingsStore::Load() {
     }
 }
 
+std::string SettingsStore::Line(std::string_view name, const Value& value) {
+    std::string out = EscapeName(name);
+    out += '=';
+    if (const uint32_t* number = std::get_if<uint32_t>(&value)) {
+        out += kDwordMarker;
+        out += std::to_string(*number);
+    } else {
+        out += kStringMarker;
+        out += EscapeText(std::get<std::u16string>(value));
+    }
+    return out;
+}
+
 std::string SettingsStore::Serialize(const EntryMap& entries) {
     std::string out(kHeader);
     for (const auto& [name, value] : entries) {
-        out += EscapeName(name);
-        out += '=';
-        if (const uint32_t* number = std::get_if<uint32_t>(&value)) {
-            out += kDwordMarker;
-            out += std::to_string(*number);
-        } else {
-            out += kStringMarker;
-            out += EscapeText(std::get<std::u16string>(value));
-        }
+        out += Line(name, value);
         out += '\n';
     }
     return out;
@@ -455,51 +456,23 @@ bool SettingsStore::Save() const {
             std::lock_guard lock(m_mutex);
             content = Serialize(m_entries);
         }
+        // A file Load would refuse must not replace one it reads.
+        if (content.size() > kMaxFileBytes) {
+            return false;
+        }
         return WriteAtomically(content);
     } catch (...) {
         return false;
     }
 }
 
-bool SettingsStore::WriteAtomically(const std::string& content) const {
-    if (m_file.empty() || !m_file.has_filename()) {
-        return false;
-    }
-    std::filesystem::path folder = m_file.parent_path();
-    if (folder.empty()) {
-        folder = ".";
-    }
-    std::error_code error;
-    std::filesystem::create_directories(folder, error);
-    if (error) {
-        return false;
-    }
+std::string SettingsStore::Text() const {
+    std::lock_guard lock(m_mutex);
+    return Serialize(m_entries);
+}
 
-    std::string pattern = (folder / ("." + m_file.filename().string() + ".XXXXXX")).string();
-    const int fd = mkostemp(pattern.data(), O_CLOEXEC);
-    if (fd < 0) {
-        return false;
-    }
-    // A new file stays private (mkostemp's 0600); a rewritten one keeps the mode it had.
-    struct stat old {};
-    bool ok = true;
-    if (stat(m_file.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
-        ok = fchmod(fd, old.st_mode & 07777) == 0;
-    }
-    ok = ok && WriteAll(fd, content) && fsync(fd) == 0;
-    ok = (close(fd) == 0) && ok;
-    ok = ok && rename(pattern.c_str(), m_file.c_str()) == 0;
-    if (!ok) {
-        unlink(pattern.c_str());
-        return false;
-    }
-    // Make the rename itself durable; the new file is already in place if this fails.
-    const int folderFd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folderFd >= 0) {
-        fsync(folderFd);
-        close(folderFd);
-    }
-    return true;
+bool SettingsStore::WriteAtomically(const std::string& content) const {
+    return ReplaceFileAtomically(m_file, content).Ok();
 }
 
 std::optional<uint32_t> SettingsStore::GetDword(std::string_view name) const {
@@ -519,7 +492,8 @@ uint32_t SettingsStore::GetDword(std::string_view name, uint32_t fallback) const
 }
 
 template <typename T> bool SettingsStore::Store(std::string_view name, T&& value) {
-    if (!IsValidName(name)) {
+    // A value whose line Load would skip would be lost at the next start.
+    if (!IsValidName(name) || Line(name, Value(value)).size() > kMaxLineBytes) {
         return false;
     }
     try {

@@ -39,14 +39,20 @@ public:
     // A file that cannot be read (or is larger than kMaxFileBytes) fails and leaves the values
     // as they were.
     bool Load();
-    // Rewrites the file atomically: a temporary file in the same folder, flushed to disk, then
-    // renamed over the old one. Creates the folder when missing. On failure the old file is
-    // untouched and no temporary file is left.
+    // Replaces the values with those of `content`, a settings file's text, as Load does; a text
+    // larger than kMaxFileBytes fails and leaves the values as they were.
+    bool LoadText(std::string_view content);
+    // Rewrites the file atomically (ReplaceFileAtomically): on failure, or when the text would
+    // pass kMaxFileBytes, the old file is untouched and no temporary file is left. Creates the
+    // folder when missing.
     bool Save() const;
+    // The text Save writes.
+    std::string Text() const;
 
     std::optional<uint32_t> GetDword(std::string_view name) const;
     uint32_t GetDword(std::string_view name, uint32_t fallback) const;
-    // False (and nothing stored) for an empty name.
+    // False (and nothing stored) for an empty name, or a value whose line in the file would
+    // pass kMaxLineBytes.
     bool SetDword(std::string_view name, uint32_t value);
 
     std::optional<std::u16string> GetString(std::string_view name) const;
@@ -70,6 +76,8 @@ private:
 
     static bool ParseLine(std::string_view line, std::string& name, Value& value);
     template <typename T> bool Store(std::string_view name, T&& value);
+    // A value's line in the file, without its line end.
+    static std::string Line(std::string_view name, const Value& value);
     static std::string Serialize(const EntryMap& entries);
     bool WriteAtomically(const std::string& content) const;
 

@@ -155,7 +155,8 @@ void FolderTreeModel::ChecksChanged(std::span<const std::size_t> entries) {
 }
 
 void FolderTreeModel::EntriesChanged(std::span<const std::size_t> entries) {
-    ReportChanged(entries, {Qt::DisplayRole, Qt::EditRole});
+    // A late deleted flag changes the image number, and with it the picture the view derives.
+    ReportChanged(entries, {Qt::DisplayRole, Qt::EditRole, IconRole, Qt::DecorationRole});
 }
 
 // One signal per parent, spanning the changed rows under it: a cascade over a large subtree

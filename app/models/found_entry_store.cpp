@@ -336,9 +336,42 @@ bool FoundEntryStore::UpdateFoundItem(const FoundItem& item, std::u16string_view
     entry.item.createdDate = item.createdDate;
     entry.item.accessLow = item.accessLow;
     entry.item.lastAccess = item.lastAccess;
+    // A folder first found live under its cluster number may turn out to be deleted once its
+    // entry is met; everything already kept below it then is deleted too, as a scan that had
+    // walked it as deleted would have sent it.
+    entry.item.deleted = item.deleted;
     entry.name = name;
-    NotifyEntries({found->second});
+    std::vector<std::size_t> changed{found->second};
+    if (entry.item.deleted != 0) {
+        MarkSubtreeDeleted(entry.item.entryId, changed);
+    }
+    NotifyEntries(changed);
     return true;
+}
+
+void FoundEntryStore::MarkSubtreeDeleted(uint64_t folderId, std::vector<std::size_t>& changed) {
+    // The root holds everything; no folder below it can give its deletion to the root's items.
+    if (folderId == RootId()) {
+        return;
+    }
+    // Parent links come from the disk and may loop: every folder id is entered once.
+    std::unordered_set<uint64_t> visited{folderId};
+    std::deque<uint64_t> pending{folderId};
+    while (!pending.empty()) {
+        const uint64_t id = pending.front();
+        pending.pop_front();
+        for (const std::size_t child : ChildrenOf(id)) {
+            FoundItem& item = m_entries[child].item;
+            if (item.deleted == 0) {
+                item.deleted = 1;
+                changed.push_back(child);
+            }
+            if (item.IsFolder() && item.entryId != RootId() &&
+                visited.insert(item.entryId).second) {
+                pending.push_back(item.entryId);
+            }
+        }
+    }
 }
 
 void FoundEntryStore::ApplyItemNames() {

@@ -87,7 +87,7 @@ public:
         virtual void AboutToAdd(const AddPlan& plan) = 0;
         virtual void Added(const AddPlan& plan) = 0;
         virtual void ChecksChanged(std::span<const std::size_t> entries) = 0;
-        // Names, times or tree texts of these entries changed.
+        // Names, times, deleted flags or tree texts of these entries changed.
         virtual void EntriesChanged(std::span<const std::size_t> entries) = 0;
     };
 
@@ -141,8 +141,9 @@ public:
     // Copies of the parent's entries: all of them, or only the marked ones.
     std::vector<ItemCopy> ChildItems(uint64_t parentId, bool allEntries) const;
 
-    // A scan's late name and times for a folder, matched by its first cluster (never cluster 0,
-    // which empty files and unset fields share). The tree text changes on ApplyItemNames.
+    // A scan's late name, times and deleted flag for a folder, matched by its first cluster
+    // (never cluster 0, which empty files and unset fields share). A deleted flag also marks
+    // every entry kept below the folder deleted. The tree text changes on ApplyItemNames.
     bool UpdateFoundItem(const FoundItem& item, std::u16string_view name);
     std::span<const Rename> PendingRenames() const { return m_renames; }
     // Gives every queued name to the tree texts of the folders with that id; empties the queue.
@@ -188,6 +189,7 @@ private:
     void CountState(uint64_t parentId, uint8_t state, int delta);
     bool SetState(std::size_t index, uint8_t state);
     void PropagateUp(std::size_t index, std::vector<std::size_t>& changed);
+    void MarkSubtreeDeleted(uint64_t folderId, std::vector<std::size_t>& changed);
     void NotifyChecks(const std::vector<std::size_t>& changed);
     void NotifyEntries(const std::vector<std::size_t>& changed);
 

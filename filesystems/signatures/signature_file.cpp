@@ -2,6 +2,7 @@
 
 #include "filesystems/signatures/file_signature_serializer.h"
 #include "filesystems/signatures/signature_lists.h"
+#include "platform/atomic_file.h"
 #include "platform/data_folder.h"
 
 #include <algorithm>
@@ -93,55 +94,9 @@ ReadOutcome ReadCurrentRecords(const std::filesystem::path& dataFolder,
     return ReadWholeRecords(HeaderFileIn(dataFolder), out, truncated);
 }
 
-bool WriteAll(int fd, std::span<const uint8_t> bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t written = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            return false;
-        }
-        done += static_cast<size_t>(written);
-    }
-    return true;
-}
-
-// Replaces `target` with `bytes`: a temporary file in the same folder, flushed to disk, then
-// renamed over it. On failure the old file is untouched and no temporary file is left.
+// Replaces `target` with `bytes` atomically; on failure the old file is untouched.
 bool ReplaceFile(const std::filesystem::path& target, std::span<const uint8_t> bytes) {
-    const std::filesystem::path folder = target.parent_path();
-    std::error_code error;
-    std::filesystem::create_directories(folder, error);
-    if (error) {
-        return false;
-    }
-    std::string pattern = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
-    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-    if (fd < 0) {
-        return false;
-    }
-    // A new file stays private (mkostemp's 0600); a rewritten one keeps the mode it had.
-    struct stat old {};
-    bool ok = true;
-    if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
-        ok = ::fchmod(fd, old.st_mode & 07777) == 0;
-    }
-    ok = ok && WriteAll(fd, bytes) && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    ok = ok && ::rename(pattern.c_str(), target.c_str()) == 0;
-    if (!ok) {
-        ::unlink(pattern.c_str());
-        return false;
-    }
-    // Make the rename itself durable; the new file is already in place if this fails.
-    const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folderFd >= 0) {
-        ::fsync(folderFd);
-        ::close(folderFd);
-    }
-    return true;
+    return ReplaceFileAtomically(target, bytes).Ok();
 }
 
 } // namespace

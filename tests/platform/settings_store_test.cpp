@@ -1,5 +1,6 @@
 #include "platform/settings_store.h"
 
+#include "tests/support/folder_files.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -11,26 +12,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadText(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
-void WriteText(const fs::path& file, const std::string& text) {
-    std::ofstream out(file, std::ios::binary);
-    out << text;
-}
-
-std::vector<std::string> FolderEntries(const fs::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) {
-        names.push_back(entry.path().filename().string());
-    }
-    return names;
-}
 
 TEST(SettingsStoreTest, RoundTripsNumbersAndAwkwardStrings) {
     TempDir dir;
@@ -57,7 +38,7 @@ TEST(SettingsStoreTest, RoundTripsNumbersAndAwkwardStrings) {
         }
         ASSERT_TRUE(store.Save());
     }
-    const std::string text = ReadText(file);
+    const std::string text = ReadFileText(file);
     EXPECT_NE(text.find("\nLANG=dword:2\n"), std::string::npos) << text;
     EXPECT_NE(text.find("\nLPath=string:/mnt/rescue\\nsecond line\n"), std::string::npos);
 
@@ -84,25 +65,25 @@ TEST(SettingsStoreTest, MissingFileOrValueLeavesDefaults) {
 TEST(SettingsStoreTest, SkipsCorruptLinesAndKeepsTheRest) {
     TempDir dir;
     const fs::path file = dir.File("settings.conf");
-    WriteText(file, "\xEF\xBB\xBF# comment\n"
-                    "LANG=dword:3\r\n"
-                    "garbage without separator\n"
-                    "=dword:1\n"
-                    "RR=dword:\n"
-                    "RR=dword:4294967296\n"
-                    "SC=dword:-1\n"
-                    "LS=dword:12abc\n"
-                    "Path=string:bad\\qescape\n"
-                    "Path=string:short\\u12\n"
-                    "Path=string:trailing\\\n"
-                    "Broken=string:\xC3\x28\n"
-                    "Float=real:1.5\n"
-                    "Big=string:" +
-                        std::string(SettingsStore::kMaxLineBytes, 'x') +
-                        "\n"
-                        "ShowTipOfTheDay=dword:0\n"
-                        "ShowTipOfTheDay=dword:1\n"
-                        "LPath=string:kept\\u0041");
+    WriteFileText(file, "\xEF\xBB\xBF# comment\n"
+                        "LANG=dword:3\r\n"
+                        "garbage without separator\n"
+                        "=dword:1\n"
+                        "RR=dword:\n"
+                        "RR=dword:4294967296\n"
+                        "SC=dword:-1\n"
+                        "LS=dword:12abc\n"
+                        "Path=string:bad\\qescape\n"
+                        "Path=string:short\\u12\n"
+                        "Path=string:trailing\\\n"
+                        "Broken=string:\xC3\x28\n"
+                        "Float=real:1.5\n"
+                        "Big=string:" +
+                            std::string(SettingsStore::kMaxLineBytes, 'x') +
+                            "\n"
+                            "ShowTipOfTheDay=dword:0\n"
+                            "ShowTipOfTheDay=dword:1\n"
+                            "LPath=string:kept\\u0041");
     SettingsStore store(file);
     ASSERT_TRUE(store.Load());
     EXPECT_EQ(store.GetDword("LANG"), 3u);
@@ -121,7 +102,7 @@ TEST(SettingsStoreTest, UnreadableFileFailsAndKeepsValues) {
     EXPECT_EQ(store.GetDword("RR"), 4u);
 
     const fs::path huge = dir.File("huge.conf");
-    WriteText(huge, std::string(SettingsStore::kMaxFileBytes + 1, '#'));
+    WriteFileText(huge, std::string(SettingsStore::kMaxFileBytes + 1, '#'));
     SettingsStore big(huge);
     EXPECT_FALSE(big.Load());
 }
@@ -138,7 +119,7 @@ TEST(SettingsStoreTest, NamesAreCaseInsensitiveAndTyped) {
     EXPECT_FALSE(store.SetDword("", 1));
     EXPECT_FALSE(store.SetString("bad\nname", u""));
     ASSERT_TRUE(store.Save());
-    const std::string text = ReadText(dir.File("settings.conf"));
+    const std::string text = ReadFileText(dir.File("settings.conf"));
     EXPECT_NE(text.find("\nLang=string:now text\n"), std::string::npos) << text;
     EXPECT_EQ(text.find("LANG"), std::string::npos) << "one value, first spelling";
     EXPECT_TRUE(store.Remove("LANG"));
@@ -153,7 +134,7 @@ TEST(SettingsStoreTest, SaveCreatesFolderReplacesFileAndLeavesNoTemporary) {
     ASSERT_TRUE(store.Save());
     store.SetDword("RR", 5);
     ASSERT_TRUE(store.Save());
-    EXPECT_EQ(FolderEntries(file.parent_path()), std::vector<std::string>{"settings.conf"});
+    EXPECT_EQ(FolderNames(file.parent_path()), std::vector<std::string>{"settings.conf"});
     SettingsStore loaded(file);
     ASSERT_TRUE(loaded.Load());
     EXPECT_EQ(loaded.GetDword("RR"), 5u);
@@ -163,22 +144,56 @@ TEST(SettingsStoreTest, FailedSaveKeepsWhatIsThere) {
     TempDir dir;
     // A folder path through a regular file fails even for root.
     const fs::path blocker = dir.File("blocker");
-    WriteText(blocker, "not a folder");
+    WriteFileText(blocker, "not a folder");
     SettingsStore blocked(blocker / "settings.conf");
     blocked.SetDword("RR", 1);
     EXPECT_FALSE(blocked.Save());
-    EXPECT_EQ(ReadText(blocker), "not a folder");
+    EXPECT_EQ(ReadFileText(blocker), "not a folder");
 
     // The rename fails over a non-empty folder: its content stays and the temporary goes.
     const fs::path target = dir.File("settings.conf");
     fs::create_directory(target);
-    WriteText(target / "old", "old content");
+    WriteFileText(target / "old", "old content");
     SettingsStore store(target);
     store.SetDword("RR", 1);
     EXPECT_FALSE(store.Save());
-    EXPECT_EQ(ReadText(target / "old"), "old content");
-    const std::vector<std::string> left = FolderEntries(dir.Path());
+    EXPECT_EQ(ReadFileText(target / "old"), "old content");
+    const std::vector<std::string> left = FolderNames(dir.Path());
     EXPECT_EQ(left.size(), 2u) << "only blocker and settings.conf may remain";
+}
+
+// What Save writes must load back: a value whose escaped line would be longer than Load reads
+// is refused when set and dropped when read, and a text past the file limit is never saved.
+TEST(SettingsStoreTest, KeepsOnlyValuesThatLoadBack) {
+    TempDir dir;
+    const fs::path file = dir.File("settings.conf");
+    SettingsStore store(file);
+    const std::u16string plain(SettingsStore::kMaxLineBytes - 32, u'a');
+    // Each control character is written as a six-byte escape.
+    const std::u16string controls(SettingsStore::kMaxLineBytes / 4, u'\x01');
+    EXPECT_TRUE(store.SetString("Plain", plain));
+    EXPECT_FALSE(store.SetString("Controls", controls));
+    EXPECT_FALSE(store.Contains("Controls"));
+    ASSERT_TRUE(store.Save());
+    SettingsStore loaded(file);
+    ASSERT_TRUE(loaded.Load());
+    EXPECT_EQ(loaded.GetString("Plain"), plain);
+
+    // Read raw, the same characters fit in a line; they could not be written back.
+    const std::string raw(SettingsStore::kMaxLineBytes / 4, '\x01');
+    ASSERT_TRUE(loaded.LoadText("RR=dword:3\nRaw=string:" + raw + "\nLANG=dword:2\n"));
+    EXPECT_FALSE(loaded.Contains("Raw"));
+    EXPECT_EQ(loaded.GetDword("RR"), 3u);
+    EXPECT_EQ(loaded.GetDword("LANG"), 2u);
+
+    // Twenty long values pass the file limit: the file stays as it was.
+    const std::string before = ReadFileText(file);
+    for (int i = 0; i < 20; ++i) {
+        ASSERT_TRUE(store.SetString("Plain" + std::to_string(i), plain));
+    }
+    EXPECT_FALSE(store.Save());
+    EXPECT_EQ(ReadFileText(file), before);
+    EXPECT_EQ(FolderNames(dir.Path()), std::vector<std::string>{"settings.conf"});
 }
 
 class SettingsPathTest : public ::testing::Test {

@@ -280,6 +280,49 @@ TEST(FoundEntryStoreTest, UpdateMatchesFoldersByFirstClusterOnly) {
     EXPECT_TRUE(store.PendingRenames().empty());
 }
 
+// A folder sent live under its cluster number and later named by its deleted entry: the flag
+// reaches the folder and everything kept below it, however deep, and nothing beside it.
+TEST(FoundEntryStoreTest, DeletedUpdateMarksTheFolderAndEverythingBelowIt) {
+    struct Case {
+        const char* what;
+        uint8_t updateDeleted;
+        uint64_t cluster; // of the folder the update names
+        bool subtreeDeleted;
+    };
+    const Case cases[] = {
+        {"deleted folder A", 1, 100, true},
+        {"deleted folder B inside A", 1, 101, false},
+        {"live update", 0, 100, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SmallScan scan;
+        FoundEntryStore& store = scan.store;
+        // An entry deleted on its own stays deleted whatever the update says.
+        FoundItem alreadyGone = File(24, 10);
+        alreadyGone.deleted = 1;
+        const std::size_t gone = store.AddFoundItem(alreadyGone, u"gone");
+        // A folder that names itself as its parent must not hang the walk.
+        const std::size_t loop = store.AddFoundItem(Folder(10, 10), u"loop");
+
+        FoundItem update = Folder(77, 0, c.cluster);
+        update.deleted = c.updateDeleted;
+        ASSERT_TRUE(store.UpdateFoundItem(update, u"named"));
+        const std::size_t named = c.cluster == 100 ? scan.a : scan.b;
+        EXPECT_EQ(store.At(named).item.deleted, c.updateDeleted);
+        EXPECT_EQ(store.At(named).item.entryId, c.cluster == 100 ? 10u : 11u);
+        const bool bDeleted = c.subtreeDeleted || (c.cluster == 101 && c.updateDeleted != 0);
+        EXPECT_EQ(store.At(scan.a1).item.deleted, c.subtreeDeleted ? 1 : 0);
+        EXPECT_EQ(store.At(scan.b).item.deleted, bDeleted ? 1 : 0);
+        EXPECT_EQ(store.At(scan.b1).item.deleted, bDeleted ? 1 : 0);
+        EXPECT_EQ(store.At(scan.b2).item.deleted, bDeleted ? 1 : 0);
+        EXPECT_EQ(store.At(loop).item.deleted, c.subtreeDeleted ? 1 : 0);
+        EXPECT_EQ(store.At(gone).item.deleted, 1);
+        EXPECT_EQ(store.At(scan.r1).item.deleted, 0) << "beside the folder";
+        EXPECT_EQ(store.At(0).item.deleted, 0) << "the root";
+    }
+}
+
 TEST(FoundEntryStoreTest, RenamesKeepTheOldNameWhenRefused) {
     SmallScan scan;
     EXPECT_FALSE(scan.store.RenameEntry(scan.b, u"x:y"));

@@ -191,6 +191,51 @@ TEST(TreeAndListModelsTest, TreeShowsNamesIconsAndAppliedRenames) {
     EXPECT_EQ(tree.IndexOfEntry(gone).data().toString(), u"Gone for good"_qs);
 }
 
+// A deleted flag that arrives late: the tree redraws the folder's picture and the folder below
+// it, and a list showing what the folder holds redraws its rows.
+TEST(TreeAndListModelsTest, LateDeletedFlagRedrawsTheTreePicturesAndTheList) {
+    FoundEntryStore store;
+    store.CreateRoot(Kind::Fat, 0);
+    FoundItem lost = Folder(1, 0);
+    lost.firstCluster = 40;
+    const std::size_t folder = store.AddFoundItem(lost, u"00000040");
+    const std::size_t inner = store.AddFoundItem(Folder(2, 1), u"INNER");
+    const std::size_t file = store.AddFoundItem(File(3, 1, 10), u"FILE.TXT");
+    FolderTreeModel tree(store);
+    FileListModel list(store);
+    list.ShowFolder(1);
+    QSignalSpy treeSpy(&tree, &QAbstractItemModel::dataChanged);
+    QSignalSpy listSpy(&list, &QAbstractItemModel::dataChanged);
+
+    FoundItem update = lost;
+    update.deleted = 1;
+    ASSERT_TRUE(store.UpdateFoundItem(update, u"GONE"));
+
+    std::set<std::size_t> redrawn;
+    for (const QList<QVariant>& signal : treeSpy) {
+        const QModelIndex from = signal.at(0).value<QModelIndex>();
+        const QModelIndex to = signal.at(1).value<QModelIndex>();
+        const QList<int> roles = signal.at(2).value<QList<int>>();
+        if (!roles.contains(FolderTreeModel::IconRole) || !roles.contains(Qt::DecorationRole)) {
+            continue;
+        }
+        for (int row = from.row(); row <= to.row(); ++row) {
+            redrawn.insert(tree.EntryOf(tree.index(row, 0, from.parent())));
+        }
+    }
+    EXPECT_EQ(redrawn, (std::set<std::size_t>{folder, inner}));
+    EXPECT_EQ(tree.IndexOfEntry(folder).data(FolderTreeModel::IconRole).toInt(), 2);
+    EXPECT_EQ(tree.IndexOfEntry(inner).data(FolderTreeModel::IconRole).toInt(), 2);
+
+    ASSERT_EQ(listSpy.count(), 1);
+    ASSERT_EQ(list.rowCount(), 2);
+    EXPECT_EQ(list.EntryAt(1), file);
+    EXPECT_EQ(list.index(0, 0).data(FileListModel::EntryKindRole).toInt(),
+              static_cast<int>(FileListModel::EntryKind::DeletedFolder));
+    EXPECT_EQ(list.index(1, 0).data(FileListModel::EntryKindRole).toInt(),
+              static_cast<int>(FileListModel::EntryKind::DeletedFile));
+}
+
 TEST(TreeAndListModelsTest, TimeTextsForFatNtfsAndMissingTimes) {
     EXPECT_EQ(FileListModel::TimeText(Kind::Fat, DosTime(13, 45, 30), DosDate(2021, 3, 15)),
               u"03-15-2021 13:45:30"_qs);

@@ -25,6 +25,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <random>
 #include <set>
 #include <sstream>
 #include <string>
@@ -257,6 +258,76 @@ TEST_F(RawSearchTest, FindsNothingOutsideThePlacedFiles) {
             });
         EXPECT_TRUE(inside) << "a find in the filler at sector " << seen.item.firstCluster;
     }
+}
+
+// Random data holds no files, so whatever the search finds in it is a false find. Each
+// delivered record must be long enough that 64 MiB of it gives almost none: the records all
+// together expect about 0.1 there, where one record of two bytes alone would expect two.
+constexpr uint64_t kRandomBytes = uint64_t{64} << 20;
+constexpr size_t kMaxFalseFinds = 1;
+
+// kRandomBytes from a fixed seed, the same on every run.
+fs::path RandomImage(const TempDir& dir) {
+    const fs::path image = dir.File("random.img");
+    std::mt19937_64 generator(0x4D57'2A5E'ED00'0001ULL);
+    std::vector<uint64_t> chunk(1 << 16);
+    std::ofstream out(image, std::ios::binary);
+    for (uint64_t done = 0; done < kRandomBytes; done += chunk.size() * sizeof(uint64_t)) {
+        for (uint64_t& word : chunk)
+            word = generator();
+        out.write(reinterpret_cast<const char*>(chunk.data()),
+                  static_cast<std::streamsize>(chunk.size() * sizeof(uint64_t)));
+    }
+    return out ? image : fs::path();
+}
+
+std::string FindsText(const std::vector<SeenItem>& files) {
+    std::string text;
+    for (const SeenItem& seen : files)
+        text += " " + Utf16ToUtf8(seen.name);
+    return text;
+}
+
+TEST_F(RawSearchTest, RandomDataGivesAlmostNoFalseFinds) {
+    const fs::path image = RandomImage(m_dir);
+    ASSERT_FALSE(image.empty());
+    RawDisk disk(image);
+    disk.Scan(*m_search);
+    EXPECT_EQ(disk.Sectors(), kRandomBytes / kSector);
+    const std::vector<SeenItem> files = disk.Files();
+    EXPECT_LE(files.size(), kMaxFalseFinds) << "false finds:" << FindsText(files);
+}
+
+// The user's copy of the header file is the user's: a copy written before the delivered EXE
+// record grew keeps its two-byte record, and loading and searching with it leave it as it was.
+TEST_F(RawSearchTest, AUsersOlderCopyKeepsItsOwnExeRecord) {
+    const FileSignature* exe = DeliveredRecord(u"EXE");
+    ASSERT_NE(exe, nullptr);
+    EXPECT_EQ(exe->matchLength, 8);
+    std::vector<FileSignature> older = DeliveredSignatures();
+    for (FileSignature& record : older)
+        if (record.extension == u"EXE") {
+            record.matchLength = 2;
+            record.header = {0x4D, 0x5A};
+        }
+    TempDir user;
+    ASSERT_TRUE(RewriteHeaderFile(older, user.Path()));
+    const auto bytesOf = [](const fs::path& file) {
+        std::ifstream in(file, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), {});
+    };
+    const std::string before = bytesOf(HeaderFileIn(user.Path()));
+
+    std::vector<FileSignature> loaded;
+    ASSERT_TRUE(LoadHeaderFile(loaded, BuildDataFolder(), user.Path()));
+    const auto userExe = std::find_if(loaded.begin(), loaded.end(),
+                                      [](const FileSignature& r) { return r.extension == u"EXE"; });
+    ASSERT_NE(userExe, loaded.end());
+    EXPECT_EQ(userExe->matchLength, 2);
+    RawDisk disk(m_image);
+    disk.Scan(ActiveSignatureSearch(loaded));
+    EXPECT_FALSE(disk.Files().empty());
+    EXPECT_EQ(bytesOf(HeaderFileIn(user.Path())), before);
 }
 
 TEST_F(RawSearchTest, SendsDeletedContiguousItemsInFoldersAndLogsTheSearch) {
