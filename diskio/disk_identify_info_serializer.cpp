@@ -25,10 +25,10 @@ bool DiskIdentifyInfoSerializer::Read(std::span<const uint8_t> bytes, DiskIdenti
     }
     const ByteReader reader(bytes.first(kSize));
     DiskIdentifyInfo info;
-    if (!reader.ReadTextField(kOffsetModel, kModelBytes, info.model) ||
-        !reader.ReadTextField(kOffsetSerialNumber, kSerialNumberBytes, info.serialNumber) ||
-        !reader.ReadTextField(kOffsetFirmwareRevision, kFirmwareRevisionBytes,
-                              info.firmwareRevision) ||
+    if (!reader.ReadStoredTextField(kOffsetModel, kModelBytes, info.model) ||
+        !reader.ReadStoredTextField(kOffsetSerialNumber, kSerialNumberBytes, info.serialNumber) ||
+        !reader.ReadStoredTextField(kOffsetFirmwareRevision, kFirmwareRevisionBytes,
+                                    info.firmwareRevision) ||
         !reader.ReadU32(kOffsetTemperature, info.temperature)) {
         return false;
     }

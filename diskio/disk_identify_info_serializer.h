@@ -26,6 +26,7 @@ public:
     static std::vector<uint8_t> Write(const DiskIdentifyInfo& info);
 
     // Fails, leaving `out` as it was, when fewer than kSize bytes are given. The spare byte is
-    // not looked at.
+    // not looked at. A text stored without its NUL keeps the record's maximum (40, 20 and 8
+    // bytes), as Write would have cut it.
     static bool Read(std::span<const uint8_t> bytes, DiskIdentifyInfo& out);
 };

@@ -30,7 +30,7 @@ bool DriveNodeSerializer::Read(std::span<const uint8_t> bytes, DriveNode& out, L
     DriveNode node;
     if (!reader.ReadU32(kOffsetNext, next) || !reader.ReadU8(kOffsetNumber, node.number) ||
         !reader.ReadU8(kOffsetKind, kind) || !reader.ReadU32(kOffsetDetail, detail) ||
-        !reader.ReadUtf16Field(kOffsetImagePath, kImagePathUnits, node.imagePath)) {
+        !reader.ReadStoredUtf16Field(kOffsetImagePath, kImagePathUnits, node.imagePath)) {
         return false;
     }
     if (kind > kHighestKind) {

@@ -36,7 +36,8 @@ public:
 
     // Fails, leaving `out` as it was, when fewer than kSize bytes are given or the kind is not
     // one of the drive kinds. `out.detail` is left empty; `links` tells whether a detail record
-    // and another entry follow (any nonzero stored value counts as present).
+    // and another entry follow (any nonzero stored value counts as present). A path stored
+    // without its NUL keeps at most 259 units, as Write would have cut it.
     static bool Read(std::span<const uint8_t> bytes, DriveNode& out, Links& links);
     static bool Read(std::span<const uint8_t> bytes, DriveNode& out);
 };

@@ -59,18 +59,18 @@ bool LogicalDriveInfoSerializer::Read(std::span<const uint8_t> bytes, LogicalDri
     const ByteReader reader(bytes.first(kSize));
     LogicalDriveInfo info;
     if (!reader.ReadU8(kOffsetDrive, info.drive) ||
-        !reader.ReadUtf16Field(kOffsetRootPath, kTextUnits, info.rootPath) ||
-        !reader.ReadUtf16Field(kOffsetReserved, kTextUnits, info.reserved) ||
-        !reader.ReadUtf16Field(kOffsetTypeName, kTextUnits, info.typeName) ||
+        !reader.ReadStoredUtf16Field(kOffsetRootPath, kTextUnits, info.rootPath) ||
+        !reader.ReadStoredUtf16Field(kOffsetReserved, kTextUnits, info.reserved) ||
+        !reader.ReadStoredUtf16Field(kOffsetTypeName, kTextUnits, info.typeName) ||
         !reader.ReadU64(kOffsetFreeBytes, info.freeBytes) ||
         !reader.ReadU64(kOffsetTotalBytes, info.totalBytes) ||
-        !reader.ReadUtf16Field(kOffsetFileSystem, kTextUnits, info.fileSystem) ||
+        !reader.ReadStoredUtf16Field(kOffsetFileSystem, kTextUnits, info.fileSystem) ||
         !reader.ReadU8(kOffsetSpanned, info.spanned) || !reader.ReadU8(kOffsetDisk, info.disk) ||
         !reader.ReadU64(kOffsetFirstSector, info.firstSector) ||
         !reader.ReadU64(kOffsetTotalSectors, info.totalSectors) ||
         !reader.ReadU64(kOffsetLastSector, info.lastSector) ||
         !reader.ReadU8(kOffsetPartitionType, info.partitionType) ||
-        !reader.ReadUtf16Field(kOffsetSizeText, kTextUnits, info.sizeText)) {
+        !reader.ReadStoredUtf16Field(kOffsetSizeText, kTextUnits, info.sizeText)) {
         return false;
     }
 

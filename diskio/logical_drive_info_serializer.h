@@ -58,7 +58,8 @@ public:
     // Fails, leaving `out` as it was, when fewer than kSize bytes are given or the stored
     // folder-cluster count is above kMaxFolderClusters. `out.foundVolume.folderClusters` is
     // left empty; `folderClusterCount` is the number of entries of the array that follows: the
-    // stored count when the marker is set, else 0.
+    // stored count when the marker is set, else 0. A text stored without its NUL keeps at most
+    // 31 units, as Write would have cut it.
     static bool Read(std::span<const uint8_t> bytes, LogicalDriveInfo& out,
                      uint32_t& folderClusterCount);
     static bool Read(std::span<const uint8_t> bytes, LogicalDriveInfo& out);

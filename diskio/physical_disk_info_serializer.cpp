@@ -26,7 +26,7 @@ bool PhysicalDiskInfoSerializer::Read(std::span<const uint8_t> bytes, PhysicalDi
     uint32_t identify = 0;
     if (!reader.ReadU8(kOffsetDrive, info.drive) ||
         !reader.ReadU64(kOffsetTotalSectors, info.totalSectors) ||
-        !reader.ReadUtf16Field(kOffsetSizeText, kSizeTextUnits, info.sizeText) ||
+        !reader.ReadStoredUtf16Field(kOffsetSizeText, kSizeTextUnits, info.sizeText) ||
         !reader.ReadU32(kOffsetIdentify, identify)) {
         return false;
     }

@@ -23,7 +23,8 @@ public:
     static std::vector<uint8_t> Write(const PhysicalDiskInfo& info);
 
     // Fails, leaving `out` as it was, when fewer than kSize bytes are given. `out.identify` is
-    // left empty; `hasIdentify` tells whether identify data follows (any nonzero marker).
+    // left empty; `hasIdentify` tells whether identify data follows (any nonzero marker). A size
+    // text stored without its NUL keeps at most 31 units, as Write would have cut it.
     static bool Read(std::span<const uint8_t> bytes, PhysicalDiskInfo& out, bool& hasIdentify);
     static bool Read(std::span<const uint8_t> bytes, PhysicalDiskInfo& out);
 };

@@ -48,3 +48,31 @@ bool ByteReader::ReadTextField(size_t offset, size_t byteCount, std::string& out
     out.assign(field.begin(), end);
     return true;
 }
+
+bool ByteReader::ReadStoredUtf16Field(size_t offset, size_t unitCount, std::u16string& out) const {
+    std::u16string text;
+    if (!ReadUtf16Field(offset, unitCount, text)) {
+        return false;
+    }
+    if (text.size() == unitCount && unitCount > 0) {
+        size_t kept = unitCount - 1;
+        if (kept > 0 && text[kept - 1] >= 0xD800 && text[kept - 1] <= 0xDBFF) {
+            --kept;
+        }
+        text.resize(kept);
+    }
+    out = std::move(text);
+    return true;
+}
+
+bool ByteReader::ReadStoredTextField(size_t offset, size_t byteCount, std::string& out) const {
+    std::string text;
+    if (!ReadTextField(offset, byteCount, text)) {
+        return false;
+    }
+    if (text.size() == byteCount && byteCount > 0) {
+        text.pop_back();
+    }
+    out = std::move(text);
+    return true;
+}

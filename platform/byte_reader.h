@@ -52,6 +52,15 @@ public:
     // them, copied as they are. The whole field must lie inside.
     [[nodiscard]] bool ReadTextField(size_t offset, size_t byteCount, std::string& out) const;
 
+    // The same for fields our own records store, which ByteWriter always ends with a NUL inside
+    // the field. A field without one (damage, or another program's file) keeps what the writer
+    // could have stored there, so the text reads back the same once saved again: at most
+    // unitCount - 1 units, and no high surrogate at the end of a cut, whose pair was cut off
+    // (at most byteCount - 1 bytes for 8-bit text).
+    [[nodiscard]] bool ReadStoredUtf16Field(size_t offset, size_t unitCount,
+                                            std::u16string& out) const;
+    [[nodiscard]] bool ReadStoredTextField(size_t offset, size_t byteCount, std::string& out) const;
+
 private:
     template <typename T> bool ReadLittleEndian(size_t offset, T& out) const {
         if (!Contains(offset, sizeof(T))) {

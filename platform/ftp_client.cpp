@@ -226,7 +226,7 @@ bool ParseDosListLine(std::string_view line, RawEntry& entry) {
 }
 
 template <typename LineParser>
-std::vector<RawEntry> ParseListing(std::string_view text, LineParser parseLine) {
+std::vector<RawEntry> ParseListingLines(std::string_view text, LineParser parseLine) {
     std::vector<RawEntry> entries;
     while (!text.empty()) {
         const size_t end = text.find('\n');
@@ -239,6 +239,24 @@ std::vector<RawEntry> ParseListing(std::string_view text, LineParser parseLine) 
         if (parseLine(line, entry)) {
             entries.push_back(std::move(entry));
         }
+    }
+    return entries;
+}
+
+std::vector<RawEntry> ParseListing(std::string_view text, FtpListingFormat format) {
+    if (format == FtpListingFormat::Machine) {
+        return ParseListingLines(text, ParseMachineListLine);
+    }
+    return ParseListingLines(text, [](std::string_view line, RawEntry& entry) {
+        return ParseUnixListLine(line, entry) || ParseDosListLine(line, entry);
+    });
+}
+
+std::vector<FtpListEntry> ToListEntries(const std::vector<RawEntry>& raw) {
+    std::vector<FtpListEntry> entries;
+    entries.reserve(raw.size());
+    for (const RawEntry& entry : raw) {
+        entries.push_back({Utf8ToUtf16(entry.name), entry.isFolder});
     }
     return entries;
 }
@@ -644,7 +662,7 @@ FtpResult FtpClient::Impl::ListRaw(const std::vector<std::string>& folder,
         }
         const CURLcode code = Run();
         if (code == CURLE_OK) {
-            entries = ParseListing(body, ParseMachineListLine);
+            entries = ParseListing(body, FtpListingFormat::Machine);
             return FtpResult::Ok;
         }
         const long reply = Reply();
@@ -662,9 +680,7 @@ FtpResult FtpClient::Impl::ListRaw(const std::vector<std::string>& folder,
     if (code != CURLE_OK) {
         return Failure(code, what);
     }
-    entries = ParseListing(body, [](std::string_view line, RawEntry& entry) {
-        return ParseUnixListLine(line, entry) || ParseDosListLine(line, entry);
-    });
+    entries = ParseListing(body, FtpListingFormat::Plain);
     return FtpResult::Ok;
 }
 
@@ -736,6 +752,10 @@ size_t FtpClient::Impl::OnUploadRead(char* buffer, size_t size, size_t count, vo
     return length;
 }
 
+std::vector<FtpListEntry> ParseFtpListing(std::string_view text, FtpListingFormat format) {
+    return ToListEntries(ParseListing(text, format));
+}
+
 FtpClient::FtpClient() : m_impl(new (std::nothrow) Impl) {}
 
 FtpClient::~FtpClient() = default;
@@ -779,10 +799,7 @@ FtpResult FtpClient::List(std::u16string_view folder, std::vector<FtpListEntry>&
         if (listed != FtpResult::Ok) {
             return listed;
         }
-        entries.reserve(raw.size());
-        for (const RawEntry& entry : raw) {
-            entries.push_back({Utf8ToUtf16(entry.name), entry.isFolder});
-        }
+        entries = ToListEntries(raw);
         return FtpResult::Ok;
     } catch (...) {
         entries.clear();

@@ -28,6 +28,17 @@ struct FtpListEntry {
     bool isFolder = false;
 };
 
+// How a server lays out a folder listing: the facts of MLSD, or the LIST lines of Unix and DOS
+// servers.
+enum class FtpListingFormat {
+    Machine,
+    Plain,
+};
+
+// The entries of a listing as the server sent it (UTF-8 names, lines ending in LF or CR LF),
+// without "." and ".."; lines the format does not explain are skipped.
+std::vector<FtpListEntry> ParseFtpListing(std::string_view text, FtpListingFormat format);
+
 enum class FtpResult {
     Ok,
     // The server refused (no such folder, no permission, a bad name): the connection stays.

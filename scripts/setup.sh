@@ -6,6 +6,7 @@ set -euo pipefail
 
 packages=(
     cmake ninja-build g++ pkg-config
+    clang-14 libclang-rt-14-dev llvm-14
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev libqt6test6 qt6-qpa-plugins fonts-dejavu-core
     zlib1g-dev libpng-dev libjpeg62-turbo-dev libtiff-dev libcurl4-openssl-dev

@@ -48,8 +48,8 @@ bool FileSignatureSerializer::Read(std::span<const uint8_t> bytes, FileSignature
     uint8_t selected = 0;
     uint8_t companyDefined = 0;
     const bool ok =
-        reader.ReadUtf16Field(kOffsetSoftwareName, kTextFieldUnits, signature.softwareName) &&
-        reader.ReadUtf16Field(kOffsetExtension, kTextFieldUnits, signature.extension) &&
+        reader.ReadStoredUtf16Field(kOffsetSoftwareName, kTextFieldUnits, signature.softwareName) &&
+        reader.ReadStoredUtf16Field(kOffsetExtension, kTextFieldUnits, signature.extension) &&
         reader.ReadU32(kOffsetMatchOffset, signature.matchOffset) &&
         reader.ReadU8(kOffsetMatchLength, signature.matchLength) &&
         reader.ReadBytes(kOffsetHeader, signature.header) &&
@@ -61,13 +61,6 @@ bool FileSignatureSerializer::Read(std::span<const uint8_t> bytes, FileSignature
         reader.ReadU16(kOffsetFinderKind, signature.finderKind);
     if (!ok) {
         return false;
-    }
-    // A field without a NUL yields all 260 units; one of them is the terminator's place.
-    if (signature.softwareName.size() > FileSignature::kMaxTextUnits) {
-        signature.softwareName.resize(FileSignature::kMaxTextUnits);
-    }
-    if (signature.extension.size() > FileSignature::kMaxTextUnits) {
-        signature.extension.resize(FileSignature::kMaxTextUnits);
     }
     if (signature.matchLength > FileSignature::kMaxMatchLength) {
         signature.matchLength = FileSignature::kMaxMatchLength;

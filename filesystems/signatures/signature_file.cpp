@@ -127,19 +127,7 @@ bool LoadHeaderFile(std::vector<FileSignature>& list, const std::filesystem::pat
         if (ReadCurrentRecords(dataFolder, userFolder, bytes, truncated) != ReadOutcome::Read) {
             return false;
         }
-        const std::span<const uint8_t> all(bytes);
-        std::vector<FileSignature> loaded;
-        loaded.reserve(bytes.size() / kRecordSize);
-        for (size_t offset = 0; offset + kRecordSize <= all.size(); offset += kRecordSize) {
-            FileSignature signature;
-            if (!FileSignatureSerializer::Read(all.subspan(offset, kRecordSize), signature)) {
-                return false;
-            }
-            // Every known type starts selected; the stored byte is not honoured.
-            signature.selected = true;
-            loaded.push_back(std::move(signature));
-        }
-        list = std::move(loaded);
+        list = ReadHeaderRecords(bytes);
         return true;
     } catch (...) {
         list.clear();
@@ -149,6 +137,23 @@ bool LoadHeaderFile(std::vector<FileSignature>& list, const std::filesystem::pat
 
 bool LoadHeaderFile(std::vector<FileSignature>& list) {
     return LoadHeaderFile(list, DataFolder(), UserFolder());
+}
+
+std::vector<FileSignature> ReadHeaderRecords(std::span<const uint8_t> bytes) {
+    const size_t count = std::min(bytes.size() / kRecordSize, kMaxHeaderFileRecords);
+    std::vector<FileSignature> records;
+    records.reserve(count);
+    for (size_t i = 0; i < count; ++i) {
+        FileSignature signature;
+        if (!FileSignatureSerializer::Read(bytes.subspan(i * kRecordSize, kRecordSize),
+                                           signature)) {
+            break;
+        }
+        // Every known type starts selected; the stored byte is not honoured.
+        signature.selected = true;
+        records.push_back(std::move(signature));
+    }
+    return records;
 }
 
 bool AppendHeaderRecord(const FileSignature& record, std::vector<FileSignature>& userList,

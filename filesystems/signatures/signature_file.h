@@ -50,6 +50,10 @@ bool LoadHeaderFile(std::vector<FileSignature>& list, const std::filesystem::pat
                     const std::filesystem::path& userFolder);
 bool LoadHeaderFile(std::vector<FileSignature>& list);
 
+// The records held by the bytes of a header file, every one selected, at most
+// kMaxHeaderFileRecords of them; a trailing partial record is ignored.
+std::vector<FileSignature> ReadHeaderRecords(std::span<const uint8_t> bytes);
+
 // Appends `record` to the user's copy, making that copy from the delivered file first when it
 // does not exist yet (or from nothing when neither exists), and, when `userList` is not empty,
 // appends a copy to it. The file is replaced atomically: on failure it is as it was, `userList`

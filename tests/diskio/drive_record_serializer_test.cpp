@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -165,11 +166,12 @@ TEST(DriveNodeSerializerTest, ImagePathsAreCutInsideTheirField) {
     ASSERT_TRUE(DriveNodeSerializer::Read(bytes, read));
     EXPECT_EQ(read.imagePath, WideOf(259));
 
-    // A field with no NUL at all gives its 260 units and nothing of what follows.
+    // A field with no NUL at all gives the 259 units Write could have stored, nothing of what
+    // follows.
     std::vector<uint8_t> garbage(600, 0x41);
     garbage[DriveNodeSerializer::kOffsetKind] = 2;
     ASSERT_TRUE(DriveNodeSerializer::Read(garbage, read));
-    EXPECT_EQ(read.imagePath, std::u16string(260, u'\u4141'));
+    EXPECT_EQ(read.imagePath, std::u16string(259, u'\u4141'));
 }
 
 TEST(DriveNodeSerializerTest, RefusesShortBuffersAndUnknownKinds) {
@@ -241,10 +243,10 @@ TEST(PhysicalDiskInfoSerializerTest, RoundTripsCutsAndRefusals) {
     EXPECT_FALSE(PhysicalDiskInfoSerializer::Read(bytes, read));
     EXPECT_EQ(read.drive, 0x55);
 
-    // No NUL in the size text: its 32 units, not the marker after it.
+    // No NUL in the size text: the 31 units Write could have stored, not the marker after it.
     std::vector<uint8_t> garbage(77, 0x20);
     ASSERT_TRUE(PhysicalDiskInfoSerializer::Read(garbage, read, hasIdentify));
-    EXPECT_EQ(read.sizeText, std::u16string(32, u'\u2020'));
+    EXPECT_EQ(read.sizeText, std::u16string(31, u'\u2020'));
     EXPECT_EQ(read.totalSectors, 0x2020202020202020u);
     EXPECT_TRUE(hasIdentify);
 }
@@ -352,12 +354,12 @@ TEST(LogicalDriveInfoSerializerTest, BoundsTheFolderClusterCountAndTheBuffer) {
     bytes.resize(S::kSize - 1);
     EXPECT_FALSE(S::Read(bytes, read, count));
 
-    // Text fields without NULs stay within their 32 units.
+    // Text fields without NULs keep the 31 units Write could have stored in their 32.
     std::vector<uint8_t> garbage(S::kSize, 0x30);
     std::fill_n(garbage.begin() + marker, 4, 0);
     ASSERT_TRUE(S::Read(garbage, read, count));
-    EXPECT_EQ(read.rootPath, std::u16string(32, u'\u3030'));
-    EXPECT_EQ(read.sizeText, std::u16string(32, u'\u3030'));
+    EXPECT_EQ(read.rootPath, std::u16string(31, u'\u3030'));
+    EXPECT_EQ(read.sizeText, std::u16string(31, u'\u3030'));
     EXPECT_EQ(count, 0u);
 }
 
@@ -405,15 +407,62 @@ TEST(DiskIdentifyInfoSerializerTest, RoundTripsCutsAndRefusals) {
     EXPECT_FALSE(S::Read(bytes, read));
     EXPECT_EQ(read.temperature, 77u);
 
-    // No NULs: each text is its whole field and nothing of the next.
+    // No NULs: each text is what Write could have stored in its field, nothing of the next.
     std::vector<uint8_t> garbage(76);
     for (size_t i = 0; i < garbage.size(); ++i) {
         garbage[i] = static_cast<uint8_t>('A' + i % 26);
     }
     ASSERT_TRUE(S::Read(garbage, read));
-    EXPECT_EQ(read.model.size(), 41u);
-    EXPECT_EQ(read.serialNumber, "PQRSTUVWXYZABCDEFGHIJ");
-    EXPECT_EQ(read.firmwareRevision, "KLMNOPQRS");
+    EXPECT_EQ(read.model, "ABCDEFGHIJKLMNOPQRSTUVWXYZABCDEFGHIJKLMN");
+    EXPECT_EQ(read.serialNumber, "PQRSTUVWXYZABCDEFGHI");
+    EXPECT_EQ(read.firmwareRevision, "KLMNOPQR");
+}
+
+// Records whose every text field lacks its NUL, filled with one repeated unit (a letter, or a
+// high surrogate whose pair the cut would part): each reads as it would be saved, so saving it
+// and reading it again gives the same record and the same bytes.
+TEST(DriveRecordSerializerTest, TextWithoutItsNulReadsBackTheSameOnceSaved) {
+    for (const std::array<uint8_t, 2> unit : {std::array<uint8_t, 2>{0x41, 0x42}, {0x3D, 0xD8}}) {
+        SCOPED_TRACE(testing::Message() << "unit " << int(unit[1]) << " " << int(unit[0]));
+        std::vector<uint8_t> filled(600);
+        for (size_t i = 0; i < filled.size(); ++i) {
+            filled[i] = unit[i % 2];
+        }
+
+        std::vector<uint8_t> bytes = filled;
+        bytes[DriveNodeSerializer::kOffsetKind] = static_cast<uint8_t>(DriveKind::DiskImage);
+        DriveNode node, nodeAgain;
+        ASSERT_TRUE(DriveNodeSerializer::Read(bytes, node));
+        const auto nodeBytes = DriveNodeSerializer::Write(node);
+        ASSERT_TRUE(DriveNodeSerializer::Read(nodeBytes, nodeAgain));
+        EXPECT_EQ(nodeAgain, node);
+        EXPECT_EQ(DriveNodeSerializer::Write(nodeAgain), nodeBytes);
+
+        PhysicalDiskInfo disk, diskAgain;
+        ASSERT_TRUE(PhysicalDiskInfoSerializer::Read(filled, disk));
+        ASSERT_TRUE(
+            PhysicalDiskInfoSerializer::Read(PhysicalDiskInfoSerializer::Write(disk), diskAgain));
+        EXPECT_EQ(diskAgain, disk);
+
+        bytes = filled;
+        std::fill_n(bytes.begin() + LogicalDriveInfoSerializer::kOffsetFoundVolume +
+                        LogicalDriveInfoSerializer::kFoundOffsetFolderClusters,
+                    4, 0);
+        LogicalDriveInfo volume, volumeAgain;
+        ASSERT_TRUE(LogicalDriveInfoSerializer::Read(bytes, volume));
+        ASSERT_TRUE(LogicalDriveInfoSerializer::Read(LogicalDriveInfoSerializer::Write(volume),
+                                                     volumeAgain));
+        EXPECT_EQ(volumeAgain, volume);
+
+        DiskIdentifyInfo identify, identifyAgain;
+        ASSERT_TRUE(DiskIdentifyInfoSerializer::Read(filled, identify));
+        EXPECT_LE(identify.model.size(), DiskIdentifyInfo::kMaxModel);
+        EXPECT_LE(identify.serialNumber.size(), DiskIdentifyInfo::kMaxSerialNumber);
+        EXPECT_LE(identify.firmwareRevision.size(), DiskIdentifyInfo::kMaxFirmwareRevision);
+        ASSERT_TRUE(DiskIdentifyInfoSerializer::Read(DiskIdentifyInfoSerializer::Write(identify),
+                                                     identifyAgain));
+        EXPECT_EQ(identifyAgain, identify);
+    }
 }
 
 } // namespace

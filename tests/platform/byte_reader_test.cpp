@@ -162,6 +162,52 @@ TEST(ByteReaderTest, TextFieldsEndAtTheirNulOrTheirLastByte) {
     EXPECT_EQ(text, "zy");
 }
 
+// Fields our own writer fills always hold their NUL; one without keeps what the writer could
+// have stored, which reads back the same once written.
+TEST(ByteReaderTest, StoredFieldsWithoutTheirNulKeepWhatTheWriterCouldStore) {
+    struct Case {
+        std::vector<uint8_t> bytes;
+        size_t units;
+        std::u16string expected;
+    };
+    const Case cases[] = {
+        {{0x41, 0x00, 0x00, 0x00, 0x42, 0x00}, 3, u"A"},  // NUL inside: as stored
+        {{0x41, 0x00, 0x42, 0x00, 0x43, 0x00}, 3, u"AB"}, // none: the last unit's place
+        {{0x41, 0x00, 0x3D, 0xD8, 0x4E, 0xDC}, 3, u"A"},  // the cut would part a pair
+        {{0x3D, 0xD8, 0x3D, 0xD8, 0x3D, 0xD8}, 3, {char16_t(0xD83D)}}, // one at the cut goes too
+        {{0x41, 0x00, 0x42, 0x00, 0x3D, 0xD8}, 3, u"AB"},              // the dropped unit is one
+        {{0x41, 0x00}, 1, u""},                                        // room for the NUL only
+        {{}, 0, u""},                                                  // no field at all
+    };
+    for (const Case& c : cases) {
+        std::u16string text = u"old";
+        ASSERT_TRUE(ByteReader(c.bytes).ReadStoredUtf16Field(0, c.units, text));
+        EXPECT_EQ(text, c.expected) << "case " << (&c - cases);
+        if (c.units == 0) {
+            continue;
+        }
+        std::vector<uint8_t> saved(c.bytes.size(), 0xEE);
+        ASSERT_TRUE(ByteWriter(saved).PutUtf16Field(0, text, c.units));
+        std::u16string again;
+        ASSERT_TRUE(ByteReader(saved).ReadStoredUtf16Field(0, c.units, again));
+        EXPECT_EQ(again, text) << "case " << (&c - cases);
+    }
+    std::u16string text = u"kept";
+    EXPECT_FALSE(ByteReader(cases[0].bytes).ReadStoredUtf16Field(2, 3, text));
+    EXPECT_EQ(text, u"kept");
+
+    const std::vector<uint8_t> narrow = {'a', 'b', 'c', 0x00, 'x', 'y', 'z'};
+    std::string bytes;
+    ASSERT_TRUE(ByteReader(narrow).ReadStoredTextField(0, 4, bytes));
+    EXPECT_EQ(bytes, "abc");
+    ASSERT_TRUE(ByteReader(narrow).ReadStoredTextField(4, 3, bytes));
+    EXPECT_EQ(bytes, "xy");
+    ASSERT_TRUE(ByteReader(narrow).ReadStoredTextField(4, 1, bytes));
+    EXPECT_EQ(bytes, "");
+    EXPECT_FALSE(ByteReader(narrow).ReadStoredTextField(4, 4, bytes));
+    EXPECT_EQ(bytes, "");
+}
+
 TEST(ByteWriterTest, PutsAreLittleEndianAndOutOfRangePutsWriteNothing) {
     std::vector<uint8_t> bytes(16, 0xEE);
     ByteWriter writer(bytes);

@@ -317,6 +317,44 @@ TEST(FtpClientPathTest, RefusesLineBreaksWithoutAskingTheServer) {
     EXPECT_FALSE(client.LastError().empty());
 }
 
+// Listings as other servers than the test server write them: every line a format explains,
+// without "." and "..", in order; lines no format explains are passed over.
+TEST(FtpListingTest, ReadsTheLinesOfEachFormat) {
+    struct Case {
+        FtpListingFormat format;
+        std::string_view text;
+        std::vector<std::pair<std::u16string, bool>> expected;
+    };
+    const Case cases[] = {
+        {FtpListingFormat::Machine,
+         "type=cdir;perm=el; .\r\ntype=pdir; ..\r\n"
+         "type=dir;modify=20240131220800; Recovered Files\r\n"
+         "Type=File;Size=3; name; with; semicolons\r\nsize=1; no type\r\nno-facts\r\n",
+         {{u"Recovered Files", true}, {u"name; with; semicolons", false}, {u"no type", false}}},
+        {FtpListingFormat::Plain,
+         "total 12\n"
+         "drwxr-xr-x    2 ftp  ftp   4096 Jan 31 22:08 .\n"
+         "drwxr-xr-x    2 ftp  ftp   4096 Jan 31 22:08 photos 2024\n"
+         "-rw-r--r--    1 ftp  ftp  14150 Dec 24  2023  lead.jpg\n"
+         "lrwxrwxrwx    1 ftp  ftp     12 Feb  1 09:00 latest -> photos 2024\n"
+         "-rw-r--r--    1 1000 4096 Mar  3 10:00 no group\n",
+         {{u"photos 2024", true}, {u" lead.jpg", false}, {u"latest", false}, {u"no group", false}}},
+        {FtpListingFormat::Plain,
+         "01-31-24  10:08PM       <DIR>          Recovered Files\r\n"
+         "02-01-24  09:00AM                14150 r\xC3\xA9sum\xC3\xA9.doc\r\n"
+         "02-01-24  09:00AM       <DIR>          ..\r\n"
+         "02-01-24  09:00AM                 many bytes\r\n",
+         {{u"Recovered Files", true}, {u"r\u00E9sum\u00E9.doc", false}}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::pair<std::u16string, bool>> read;
+        for (const FtpListEntry& entry : ParseFtpListing(c.text, c.format)) {
+            read.emplace_back(entry.name, entry.isFolder);
+        }
+        EXPECT_EQ(read, c.expected) << c.text;
+    }
+}
+
 TEST(FtpClientListTest, ReadsListOutputWhenTheServerLacksMlsd) {
     FtpTestServer::Options options;
     options.withoutMachineListing = true;
