@@ -4,11 +4,12 @@
 #include <filesystem>
 #include <string>
 
-// A private folder under /tmp for one benchmark's images, removed with everything in it.
+// A private folder under /tmp (or under `base`) for one benchmark's files, removed with
+// everything in it.
 class BenchFolder {
 public:
-    explicit BenchFolder(const std::string& name) {
-        std::string pattern = "/tmp/morwick-" + name + "-XXXXXX";
+    explicit BenchFolder(const std::string& name, const std::string& base = "/tmp") {
+        std::string pattern = base + "/morwick-" + name + "-XXXXXX";
         if (::mkdtemp(pattern.data()) != nullptr)
             m_path = pattern;
     }

@@ -2,7 +2,11 @@
 // beside extracting the same tree from the image with mtools' mcopy. The image is made at
 // start-up with mkfs.fat and filled by mcopy from files of pseudo-random bytes; the scan runs
 // once, untimed. Both sides run once untimed first, so the image is in the page cache, and each
-// timed run writes into a fresh folder that is removed outside the timed part.
+// timed run writes into a fresh folder on a tmpfs (/dev/shm, or the folder MORWICK_BENCH_TMPFS
+// names), removed outside the timed part, so the destination's disk does not hide the cost of
+// the recovery itself. Besides timing each side alone, the paired benchmark runs the two one
+// after the other, in alternating order, and takes the median of the per-pair ratios: a
+// machine busy with other work slows both sides of a pair alike.
 #include "bench/bench_folder.h"
 #include "diskio/drive_node.h"
 #include "filesystems/found_item.h"
@@ -30,6 +34,9 @@
 #include <unordered_map>
 #include <vector>
 
+#include <linux/magic.h>
+#include <sys/vfs.h>
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -43,6 +50,22 @@ constexpr uint64_t kImageKiB = 1228 * 1024;
 // Room under /tmp while the image is made: the source tree and the image side by side (each
 // destination folder later is smaller than the source tree).
 constexpr uint64_t kNeededBytes = 2500 * kMiB;
+// Room on the tmpfs: one destination folder at a time.
+constexpr uint64_t kNeededTmpfsBytes = 1100 * kMiB;
+// Pairs of one recovery and one mcopy of the paired benchmark.
+constexpr int kPairs = 5;
+
+// The folder the destinations go under: MORWICK_BENCH_TMPFS, else /dev/shm.
+std::string TmpfsBase() {
+    const char* chosen = std::getenv("MORWICK_BENCH_TMPFS");
+    return chosen != nullptr && *chosen != '\0' ? chosen : "/dev/shm";
+}
+
+bool IsTmpfs(const fs::path& folder) {
+    struct statfs info {};
+    return ::statfs(folder.c_str(), &info) == 0 &&
+           static_cast<unsigned long>(info.f_type) == TMPFS_MAGIC;
+}
 
 // One class of files: `count` files of about `size` bytes spread over `folders` folders.
 // Every size is cut short by a few hundred bytes, so last clusters are partly used.
@@ -195,7 +218,8 @@ public:
     bool Ready() const { return m_error.empty(); }
     const std::string& Error() const { return m_error; }
     const fs::path& Image() const { return m_image; }
-    const fs::path& Folder() const { return m_folder.Path(); }
+    // Where the destination folders go: a tmpfs.
+    const fs::path& Output() const { return m_output.Path(); }
     const Manifest& Files() const { return m_manifest; }
 
     // Recover All of every entry into `destination`; false unless every file was recovered.
@@ -230,6 +254,13 @@ private:
         const fs::space_info space = fs::space(m_folder.Path(), error);
         if (error || space.available < kNeededBytes) {
             m_error = "needs about 2.5 GiB free under /tmp";
+            return;
+        }
+        const fs::space_info output =
+            m_output.Made() ? fs::space(m_output.Path(), error) : fs::space_info{};
+        if (!m_output.Made() || !IsTmpfs(m_output.Path()) || error ||
+            output.available < kNeededTmpfsBytes) {
+            m_error = "needs about 1.1 GiB free on a tmpfs: /dev/shm or MORWICK_BENCH_TMPFS";
             return;
         }
         // The job's settings go to a file of our own, not the user's.
@@ -313,6 +344,7 @@ private:
     }
 
     BenchFolder m_folder{"recovery-bench"};
+    BenchFolder m_output{"recovery-bench-out", TmpfsBase()};
     std::string m_error;
     fs::path m_image;
     Manifest m_manifest;
@@ -376,84 +408,162 @@ double MedianOf(std::vector<double> times) {
 // Medians of the timed runs in milliseconds, for the ratio; 0 until a benchmark has run.
 double g_recoveryMedian = 0;
 double g_mcopyMedian = 0;
+// The paired benchmark's per-pair ratios and the medians of its two sides.
+std::vector<double> g_pairRatios;
+double g_pairedRecoveryMedian = 0;
+double g_pairedMcopyMedian = 0;
 
 using Clock = std::chrono::steady_clock;
+using Extraction = std::function<bool(const fs::path&)>;
 
 double MillisecondsSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
-// Times one way of getting every file out of the image into a fresh folder: an untimed run
-// first (it warms the cache and checks that everything came back), then the timed ones. The
-// median goes to `median`. False, with the benchmark skipped, when the untimed run fell short.
-bool TimeExtraction(benchmark::State& state, const std::string& folderName, const std::string& what,
-                    const std::function<bool(const fs::path&)>& extract, double& median) {
-    BenchVolume& volume = BenchVolume::Get();
-    if (!volume.Ready()) {
-        state.SkipWithError(volume.Error().c_str());
-        return false;
-    }
-    const fs::path destination = volume.Folder() / folderName;
+bool RecoverInto(const fs::path& destination) {
+    return BenchVolume::Get().Recover(destination);
+}
+
+bool McopyInto(const fs::path& destination) {
+    return McopyOnce(BenchVolume::Get().Image(), destination);
+}
+
+// One untimed run into a fresh folder: it warms the cache and checks that everything came
+// back. False, with the benchmark skipped, when it fell short.
+bool ExtractsEverything(benchmark::State& state, const fs::path& destination,
+                        const std::string& what, const Extraction& extract) {
     FreshFolder(destination);
     const bool complete = extract(destination);
-    const std::string difference = CompareTree(destination, volume.Files());
+    const std::string difference = CompareTree(destination, BenchVolume::Get().Files());
     RemoveFolder(destination);
-    if (!complete || !difference.empty()) {
-        std::string message = what;
-        message += " incomplete: ";
-        message += difference.empty() ? "a file failed" : difference;
-        state.SkipWithError(message.c_str());
-        return false;
-    }
-    std::vector<double> times;
-    for (auto _ : state) {
-        state.PauseTiming();
-        FreshFolder(destination);
-        state.ResumeTiming();
-        const Clock::time_point start = Clock::now();
-        extract(destination);
-        times.push_back(MillisecondsSince(start));
-    }
+    if (complete && difference.empty())
+        return true;
+    std::string message = what;
+    message += " incomplete: ";
+    message += difference.empty() ? "a file failed" : difference;
+    state.SkipWithError(message.c_str());
+    return false;
+}
+
+// One timed run into a fresh folder, which is made and removed outside the time taken.
+double TimedRun(const fs::path& destination, const Extraction& extract) {
+    FreshFolder(destination);
+    const Clock::time_point start = Clock::now();
+    extract(destination);
+    const double milliseconds = MillisecondsSince(start);
     RemoveFolder(destination);
-    median = MedianOf(times);
+    return milliseconds;
+}
+
+bool VolumeReady(benchmark::State& state) {
+    if (BenchVolume::Get().Ready())
+        return true;
+    state.SkipWithError(BenchVolume::Get().Error().c_str());
+    return false;
+}
+
+void CountBytes(benchmark::State& state) {
+    const BenchVolume& volume = BenchVolume::Get();
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
                             static_cast<int64_t>(volume.Files().totalBytes));
     state.counters["files"] = static_cast<double>(volume.Files().sizes.size());
+}
+
+// Times one way of getting every file out of the image, after a checked untimed run; the
+// median goes to `median`. False when the benchmark was skipped.
+bool TimeExtraction(benchmark::State& state, const std::string& folderName, const std::string& what,
+                    const Extraction& extract, double& median) {
+    if (!VolumeReady(state))
+        return false;
+    const fs::path destination = BenchVolume::Get().Output() / folderName;
+    if (!ExtractsEverything(state, destination, what, extract))
+        return false;
+    std::vector<double> times;
+    for (auto _ : state) {
+        times.push_back(TimedRun(destination, extract));
+        state.SetIterationTime(times.back() / 1000);
+    }
+    median = MedianOf(times);
+    CountBytes(state);
     return true;
 }
 
 void BM_RecoverFolder(benchmark::State& state) {
-    TimeExtraction(
-        state, "recovered", "recovery",
-        [](const fs::path& destination) { return BenchVolume::Get().Recover(destination); },
-        g_recoveryMedian);
+    TimeExtraction(state, "recovered", "recovery", RecoverInto, g_recoveryMedian);
 }
-BENCHMARK(BM_RecoverFolder)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_RecoverFolder)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
 
 void BM_McopyExtract(benchmark::State& state) {
-    const bool timed = TimeExtraction(
-        state, "extracted", "mcopy",
-        [](const fs::path& destination) {
-            return McopyOnce(BenchVolume::Get().Image(), destination);
-        },
-        g_mcopyMedian);
+    const bool timed = TimeExtraction(state, "extracted", "mcopy", McopyInto, g_mcopyMedian);
     if (timed && g_recoveryMedian > 0 && g_mcopyMedian > 0)
         state.counters["recovery/mcopy"] = g_recoveryMedian / g_mcopyMedian;
 }
-BENCHMARK(BM_McopyExtract)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_McopyExtract)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
+
+// Each iteration is one pair: a recovery and an mcopy, the recovery first in every other pair.
+// The time reported is the recovery's.
+void BM_RecoveryVsMcopy(benchmark::State& state) {
+    if (!VolumeReady(state))
+        return;
+    const fs::path recovered = BenchVolume::Get().Output() / "paired-recovered";
+    const fs::path extracted = BenchVolume::Get().Output() / "paired-extracted";
+    if (!ExtractsEverything(state, recovered, "recovery", RecoverInto) ||
+        !ExtractsEverything(state, extracted, "mcopy", McopyInto))
+        return;
+    std::vector<double> ratios;
+    std::vector<double> recoveryTimes;
+    std::vector<double> mcopyTimes;
+    for (auto _ : state) {
+        double recovery = 0;
+        double mcopy = 0;
+        if (ratios.size() % 2 == 0) {
+            recovery = TimedRun(recovered, RecoverInto);
+            mcopy = TimedRun(extracted, McopyInto);
+        } else {
+            mcopy = TimedRun(extracted, McopyInto);
+            recovery = TimedRun(recovered, RecoverInto);
+        }
+        recoveryTimes.push_back(recovery);
+        mcopyTimes.push_back(mcopy);
+        ratios.push_back(mcopy > 0 ? recovery / mcopy : 0);
+        state.SetIterationTime(recovery / 1000);
+    }
+    g_pairRatios = ratios;
+    g_pairedRecoveryMedian = MedianOf(recoveryTimes);
+    g_pairedMcopyMedian = MedianOf(mcopyTimes);
+    CountBytes(state);
+    state.counters["median recovery/mcopy"] = MedianOf(ratios);
+}
+BENCHMARK(BM_RecoveryVsMcopy)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(kPairs);
 
 } // namespace
 
-// Runs the registered benchmarks, then prints the two medians side by side with their ratio.
+// Runs the registered benchmarks, then prints the medians side by side with their ratio, and
+// the median ratio of the paired runs.
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
+    // Only a benchmark that ran has made the volume.
+    const bool ran = g_recoveryMedian > 0 || !g_pairRatios.empty();
+    const double mib = ran ? static_cast<double>(BenchVolume::Get().Files().totalBytes) / kMiB : 0;
+    const size_t files = ran ? BenchVolume::Get().Files().sizes.size() : 0;
     if (g_recoveryMedian > 0 && g_mcopyMedian > 0) {
-        const double mib = static_cast<double>(BenchVolume::Get().Files().totalBytes) / kMiB;
-        std::printf("FAT32, %.0f MiB in %zu files: recovery %.1f ms, mcopy -s %.1f ms, "
+        std::printf("FAT32, %.0f MiB in %zu files to tmpfs: recovery %.1f ms, mcopy -s %.1f ms, "
                     "ratio %.2f\n",
-                    mib, BenchVolume::Get().Files().sizes.size(), g_recoveryMedian, g_mcopyMedian,
-                    g_recoveryMedian / g_mcopyMedian);
+                    mib, files, g_recoveryMedian, g_mcopyMedian, g_recoveryMedian / g_mcopyMedian);
+    }
+    if (!g_pairRatios.empty()) {
+        std::string each;
+        for (double ratio : g_pairRatios) {
+            char text[16];
+            std::snprintf(text, sizeof text, " %.2f", ratio);
+            each += text;
+        }
+        std::printf("FAT32, %.0f MiB in %zu files to tmpfs, %zu paired runs: median ratio "
+                    "recovery / mcopy -s %.2f (pairs:%s; medians: recovery %.1f ms, mcopy -s "
+                    "%.1f ms)\n",
+                    mib, files, g_pairRatios.size(), MedianOf(g_pairRatios), each.c_str(),
+                    g_pairedRecoveryMedian, g_pairedMcopyMedian);
     }
     benchmark::Shutdown();
     return 0;

@@ -1,55 +1,71 @@
 #pragma once
 
 #include "jobs/recovered_file_data.h"
-#include "platform/device_handle.h"
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 class CFatFileSystem;
 struct FoundItem;
 
-// A found FAT file's bytes, cluster by cluster. The clusters follow the FAT chain, except for
-// files whose chain cannot be trusted (deleted files, files in deleted folders, files found by
+// A found FAT file's bytes in file order. The clusters follow the FAT chain, except for files
+// whose chain cannot be trusted (deleted files, files in deleted folders, files found by
 // signature, and volumes whose FAT is unusable), which are read as consecutive clusters from
-// the first. Items of a raw search over absolute sectors are read from their first sector.
+// the first. Items of a raw search over absolute sectors are read from their first sector, in
+// units of kRawUnitSectors sectors that stand in for clusters.
+//
+// Units that follow each other on the volume are read with one read and handed on as one
+// piece, a block of at most kBlockBytes: one progress step. A block whose read fails is read
+// again unit by unit, each unit one piece, and a unit that fails sector by sector, so only the
+// sectors that cannot be read become zeros and every failed unit is reported.
 class FatFileData : public RecoveredFileData {
 public:
-    // Bytes read at once from a raw search's sectors.
-    static constexpr uint32_t kRawPieceSectors = 64;
-    // Consecutive clusters are read together, up to this many bytes, through one open handle.
-    static constexpr uint32_t kBatchBytes = 1u << 20;
+    static constexpr uint32_t kRawUnitSectors = 64;
+    static constexpr uint32_t kBlockBytes = 1u << 20;
 
     FatFileData(CFatFileSystem& volume, const FoundItem& item, bool folderDeleted);
 
     bool Available() const override { return true; }
+    // One step per block.
     uint32_t PieceCount() const override;
     bool Next(Piece& piece) override;
     bool Complete() const override { return m_complete && m_remaining == 0; }
 
 private:
-    bool NextCluster(Piece& piece);
-    // Reads the run of consecutive clusters that starts at m_next into the batch buffer.
-    void FillBatch();
-    bool NextRawSectors(Piece& piece);
-    // Reads `sectors` sectors; on failure again one at a time, failed ones zero. False when any
-    // sector failed.
-    bool ReadWithRetry(uint64_t firstSector, uint32_t sectors, bool raw, uint32_t cluster);
+    uint64_t UnitCount() const;
+    // The unit's first sector for ReadSectors; UINT64_MAX for a cluster outside the volume.
+    uint64_t UnitSector(uint64_t unit) const;
+    uint32_t UnitSectors(uint64_t unit) const;
+    struct Block {
+        // One past its last unit.
+        uint64_t end = 0;
+        uint32_t sectors = 0;
+    };
+    // The block that begins with unit `first`: the units after it that follow it on the
+    // volume, up to kBlockBytes.
+    Block BlockAt(uint64_t first) const;
+    // The next unit of a block read unit by unit.
+    void NextUnit(Piece& piece);
+    // Reads `sectors` sectors into `into`; on failure again one at a time, failed ones zero.
+    // False when any sector failed.
+    bool ReadWithRetry(uint64_t firstSector, uint32_t sectors, uint8_t* into);
+    void Cut(Piece& piece, uint64_t bytes);
 
     CFatFileSystem& m_volume;
     uint64_t m_remaining = 0;
     bool m_complete = true;
     bool m_raw = false;
-    uint64_t m_nextSector = 0;
+    // Raw items: the first sector and how many sectors hold the file.
+    uint64_t m_firstSector = 0;
+    uint64_t m_rawSectors = 0;
     std::vector<uint32_t> m_clusters;
-    size_t m_next = 0;
-    uint32_t m_pieceBytes = 0;
-    std::vector<uint8_t> m_buffer;
-    DeviceHandle m_handle;
-    // Clusters m_batchFirst .. m_batchFirst + m_batchCount - 1 of the list are in m_batch.
-    std::vector<uint8_t> m_batch;
-    size_t m_batchFirst = 0;
-    size_t m_batchCount = 0;
-    // Clusters before this index are read one at a time (a run covering them failed).
-    size_t m_singlesUntil = 0;
+    uint32_t m_unitSectors = 0;
+    uint32_t m_blocks = 0;
+    uint64_t m_next = 0;
+    // Units before this one belong to a block already begun: they are read one at a time.
+    uint64_t m_blockEnd = 0;
+    // Holds the largest block of this file. Not zeroed when made: every read fills it, and a
+    // failed read zero-fills what it covered.
+    std::unique_ptr<uint8_t[]> m_buffer;
 };

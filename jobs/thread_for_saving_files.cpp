@@ -39,6 +39,32 @@ uint64_t SaturatingSubtract(uint64_t from, uint64_t amount) {
     return from > amount ? from - amount : 0;
 }
 
+// The steps of a file's progress bar, from the steps its data counts: at most kMaxFileSteps,
+// and all of them once all the data's steps are done.
+class FileProgress {
+public:
+    explicit FileProgress(uint32_t dataSteps)
+        : m_dataSteps(dataSteps),
+          m_maximum(std::min(dataSteps, CThreadForSavingFiles::kMaxFileSteps)) {}
+
+    uint32_t Maximum() const { return m_maximum; }
+    // How many bar steps `done` more data steps make.
+    uint32_t Advance(uint32_t done) {
+        m_done = std::min<uint64_t>(m_dataSteps, m_done + done);
+        const uint32_t reached =
+            m_dataSteps == 0 ? 0 : static_cast<uint32_t>(m_done * m_maximum / m_dataSteps);
+        const uint32_t steps = reached - m_shown;
+        m_shown = reached;
+        return steps;
+    }
+
+private:
+    uint32_t m_dataSteps;
+    uint32_t m_maximum;
+    uint64_t m_done = 0;
+    uint32_t m_shown = 0;
+};
+
 } // namespace
 
 CThreadForSavingFiles::CThreadForSavingFiles(ScanState& state) : m_state(state) {}
@@ -336,7 +362,8 @@ bool CThreadForSavingFiles::SaveFile(const FoundItem& item, const std::u16string
         return false;
     Send(MakeStepProgress(0));
 
-    Send(MakeCreateProgress2(kFileProgressLabel, data ? data->PieceCount() : 0));
+    FileProgress progress(data ? data->PieceCount() : 0);
+    Send(MakeCreateProgress2(kFileProgressLabel, progress.Maximum()));
     Log(u"", name, u"Started", ScanLog::kImageStarted);
 
     bool skipped = false;
@@ -392,7 +419,8 @@ bool CThreadForSavingFiles::SaveFile(const FoundItem& item, const std::u16string
                 writeFailed = true;
                 break;
             }
-            Send(MakeStepProgress(1));
+            for (uint32_t step = progress.Advance(piece.steps); step > 0; --step)
+                Send(MakeStepProgress(1));
         }
         if (complete && !data->Complete())
             complete = false;

@@ -79,6 +79,9 @@ public:
     static constexpr int kMaxDepth = 256;
     // Names "Copy<n>_<name>" tried before a rename gives up.
     static constexpr uint32_t kMaxCopyNumber = 100000;
+    // A file's progress bar has at most this many steps: each one is a message the window
+    // handles while the job waits.
+    static constexpr uint32_t kMaxFileSteps = 100;
 
     explicit CThreadForSavingFiles(ScanState& state);
     ~CThreadForSavingFiles();

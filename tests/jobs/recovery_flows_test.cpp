@@ -1,7 +1,7 @@
 // The recovery job's choices and failures on the small FAT12 fixture: name clashes and their
 // answers, links planted at the destination, names from the disk that try to leave it, a
 // destination that refuses writes, Recover Selected and its marks, the entry choice, the CD/DVD
-// target, stopping in the middle of a file, and read errors.
+// target, stopping in the middle of a file (on the FAT16 fixture), and read errors.
 
 #include "filesystems/fat/fat_file_system.h"
 #include "jobs/scan_state.h"
@@ -395,24 +395,35 @@ TEST_F(RecoveryFlowsTest, AnArchiveOfALongNameKeepsItsZipEnding) {
 
 // --- stopping and read errors ----------------------------------------------------------------
 
-class RecoveryStopTest : public RecoveryFlowsTest, public ::testing::WithParamInterface<Answer> {};
+// On the 8 MiB fixture, whose Big.log is read in more than one piece.
+class RecoveryStopTest : public RecoveryTest, public ::testing::WithParamInterface<Answer> {
+protected:
+    void SetUp() override { Scan("fat16_volume"); }
+};
 
 TEST_P(RecoveryStopTest, AStopInTheMiddleOfAFileAsksWhatToDo) {
     const Answer answer = GetParam();
-    const fs::path out = Destination();
+    const fs::path out = m_work.File("out");
     bool asked = false;
+    uint32_t barMaximum = 0;
     onMessage = [&](JobMessage& message) {
-        // Ask to stop as soon as a file of several clusters begins.
-        if (message.id == WM_CREATE_PROGRESS2 && !asked)
-            if (const auto* bar = message.Get<ProgressCreatePayload>(); bar && bar->maximum > 2) {
-                asked = true;
-                m_state.jobFlags.stopRequested = true;
-            }
+        if (const auto* bar = message.Get<ProgressCreatePayload>();
+            bar && message.id == WM_CREATE_PROGRESS2)
+            barMaximum = bar->maximum;
+        // Ask to stop once the first piece of a file of several pieces is written.
+        const auto* step = message.Get<BarSelectorPayload>();
+        if (message.id == WM_STEP_PROGRESS && step && step->SelectsBarOne() && barMaximum > 1 &&
+            !asked) {
+            asked = true;
+            m_state.jobFlags.stopRequested = true;
+        }
     };
     stopAnswers = {answer};
     const auto rows = Recover(RecoverAllTo(out));
     ASSERT_TRUE(asked);
     ASSERT_EQ(m_window.Count(kJobAskSaveErrorAction), 1u);
+    const uint64_t bigSize = 2097452;
+    const uint64_t written = fs::file_size(out / "Big.log");
 
     // The row of the file in hand, then the end row.
     ASSERT_GE(rows.size(), 2u);
@@ -422,14 +433,19 @@ TEST_P(RecoveryStopTest, AStopInTheMiddleOfAFileAsksWhatToDo) {
     case Answer::ContinueSaving:
         EXPECT_EQ(end, u"Process completed");
         EXPECT_EQ(CountStatus(rows, CThreadForSavingFiles::kPartial), 0u);
+        EXPECT_EQ(written, bigSize);
         break;
     case Answer::SaveFileAndAbort:
         EXPECT_EQ(fileResult, CThreadForSavingFiles::kRecovered);
         EXPECT_EQ(end, u"Process aborted, user intervention");
+        EXPECT_EQ(written, bigSize);
         break;
     case Answer::AbortImmediately:
+        // What was written before the stop stays; nothing after it.
         EXPECT_EQ(fileResult, CThreadForSavingFiles::kPartial);
         EXPECT_EQ(end, u"Process aborted, user intervention");
+        EXPECT_GT(written, 0u);
+        EXPECT_LT(written, bigSize);
         break;
     }
 }

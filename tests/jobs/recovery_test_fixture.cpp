@@ -1,6 +1,5 @@
 #include "tests/jobs/recovery_test_fixture.h"
 
-#include "jobs/thread_for_file_system.h"
 #include "platform/data_folder.h"
 #include "tests/support/fixture_image.h"
 #include "tests/support/sha256.h"
@@ -38,6 +37,19 @@ RecoveryTest::~RecoveryTest() {
 
 void RecoveryTest::Scan(const std::string& fixture,
                         const std::function<void(const fs::path&)>& patch) {
+    RunScan(fixture, {}, patch);
+}
+
+void RecoveryTest::RawSearch(const std::string& fixture) {
+    // The delivered signature file, as the build assembles it.
+    ScopedEnv data("MORWICK_DATA", BuildDataFolder().string());
+    CThreadForFileSystem::Parameters parameters;
+    parameters.rawSearch = true;
+    RunScan(fixture, parameters, {});
+}
+
+void RecoveryTest::RunScan(const std::string& fixture, CThreadForFileSystem::Parameters parameters,
+                           const std::function<void(const fs::path&)>& patch) {
     m_image = UnpackFixture(fixture + ".img", m_work);
     ASSERT_FALSE(m_image.empty()) << fixture;
     if (patch)
@@ -52,7 +64,8 @@ void RecoveryTest::Scan(const std::string& fixture,
         return 0;
     });
     CThreadForFileSystem scan(m_state);
-    CThreadForFileSystem::Parameters parameters;
+    if (parameters.rawSearch)
+        parameters.regionLastSector = m_drive->LastSector();
     parameters.notifyWindow = &scanWindow;
     scan.SetParameters(parameters);
     ASSERT_GT(scan.Run(), 0u) << fixture << ": the scan found nothing";

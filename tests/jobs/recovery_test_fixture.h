@@ -5,6 +5,7 @@
 // with the window answering its questions.
 
 #include "jobs/scan_state.h"
+#include "jobs/thread_for_file_system.h"
 #include "jobs/thread_for_saving_files.h"
 #include "platform/name_clash_decision.h"
 #include "platform/save_error_action_request.h"
@@ -37,6 +38,8 @@ protected:
     // `patch` may change the unpacked image first.
     void Scan(const std::string& fixture,
               const std::function<void(const std::filesystem::path&)>& patch = {});
+    // Runs a raw search for the delivered file types over the whole fixture image instead.
+    void RawSearch(const std::string& fixture);
     bool IsNtfs() const { return m_ntfs; }
     uint64_t RootId() const { return m_ntfs ? 5 : 0; }
     const std::filesystem::path& Image() const { return m_image; }
@@ -56,6 +59,9 @@ protected:
     std::function<void(JobMessage&)> onMessage;
 
     static size_t CountStatus(const std::vector<LogLine>& rows, std::u16string_view status);
+
+    void RunScan(const std::string& fixture, CThreadForFileSystem::Parameters parameters,
+                 const std::function<void(const std::filesystem::path&)>& patch);
 
     TempDir m_work;
     TempDir m_configDir;

@@ -158,12 +158,12 @@ TEST_P(RecoveryToFolderTest, EveryLiveAndIntactDeletedFileComesBack) {
     RecordProperty("deleted_checked", static_cast<int>(deletedChecked));
 }
 
-INSTANTIATE_TEST_SUITE_P(Fixtures, RecoveryToFolderTest,
-                         ::testing::Values(FixtureCase{"fat12_floppy", {}},
-                                           FixtureCase{"fat16_volume", {}},
-                                           FixtureCase{"fat32_volume", {}},
-                                           FixtureCase{"ntfs_volume", {}},
-                                           FixtureCase{"ntfs_compressed", {}}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Fixtures, RecoveryToFolderTest,
+    ::testing::Values(FixtureCase{"fat12_floppy", {}}, FixtureCase{"fat16_volume", {}},
+                      FixtureCase{"fat16_fragmented", {"/GAP1.TXT", "/GAP2.TXT", "/GAP3.TXT"}},
+                      FixtureCase{"fat32_volume", {}}, FixtureCase{"ntfs_volume", {}},
+                      FixtureCase{"ntfs_compressed", {}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
