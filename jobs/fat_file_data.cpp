@@ -15,7 +15,7 @@ constexpr uint8_t kLinkContiguous = 2;
 } // namespace
 
 FatFileData::FatFileData(CFatFileSystem& volume, const FoundItem& item, bool folderDeleted)
-    : m_volume(volume), m_remaining(item.size), m_handle(volume.OpenSource()) {
+    : m_volume(volume), m_remaining(item.size) {
     if (item.contiguousData != 0 && volume.ReadsAbsoluteSectors()) {
         m_raw = true;
         m_nextSector = item.firstCluster;
@@ -87,7 +87,7 @@ void FatFileData::FillBatch() {
     m_batch.resize(count * m_pieceBytes);
     const uint32_t sectors = static_cast<uint32_t>(count * (m_pieceBytes / kSectorBytes));
     // A failed run is read again cluster by cluster, where failures are retried per sector.
-    if (m_volume.ReadSectors(sector, sectors, m_batch.data(), &m_handle) != 0)
+    if (m_volume.ReadSectors(sector, sectors, m_batch.data()) != 0)
         m_batchCount = count;
     else
         m_singlesUntil = m_next + count;
@@ -142,9 +142,9 @@ bool FatFileData::ReadWithRetry(uint64_t firstSector, uint32_t sectors, bool raw
                                 uint32_t cluster) {
     auto readSectors = [&](uint64_t offset, uint32_t count, uint8_t* into) {
         if (raw)
-            return m_volume.ReadSectors(firstSector + offset, count, into, &m_handle) != 0;
+            return m_volume.ReadSectors(firstSector + offset, count, into) != 0;
         return m_volume.ReadCluster(cluster, static_cast<uint16_t>(offset), into,
-                                    static_cast<uint16_t>(count), &m_handle) != 0;
+                                    static_cast<uint16_t>(count)) != 0;
     };
     if (readSectors(0, sectors, m_buffer.data()))
         return true;

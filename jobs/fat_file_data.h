@@ -1,7 +1,6 @@
 #pragma once
 
 #include "jobs/recovered_file_data.h"
-#include "platform/device_handle.h"
 
 #include <cstdint>
 #include <vector>
@@ -17,7 +16,8 @@ class FatFileData : public RecoveredFileData {
 public:
     // Bytes read at once from a raw search's sectors.
     static constexpr uint32_t kRawPieceSectors = 64;
-    // Consecutive clusters are read together, up to this many bytes, through one open handle.
+    // Consecutive clusters are read together, up to this many bytes, through the volume's one open
+    // handle.
     static constexpr uint32_t kBatchBytes = 1u << 20;
 
     FatFileData(CFatFileSystem& volume, const FoundItem& item, bool folderDeleted);
@@ -45,7 +45,6 @@ private:
     size_t m_next = 0;
     uint32_t m_pieceBytes = 0;
     std::vector<uint8_t> m_buffer;
-    DeviceHandle m_handle;
     // Clusters m_batchFirst .. m_batchFirst + m_batchCount - 1 of the list are in m_batch.
     std::vector<uint8_t> m_batch;
     size_t m_batchFirst = 0;

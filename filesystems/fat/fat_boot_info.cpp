@@ -35,24 +35,24 @@ int ParseFatBootSector(std::span<const uint8_t> sector, FatBootInfo& info) {
     info.rootCluster = 0;
 
     if (reserved >= 32) {
-        info.type = 11;
+        info.type = FatType::Fat32;
         info.rootFolderSectors = 0;
         uint32_t sectorsPerFat32 = 0, rootCluster = 0;
         if (!reader.ReadU32(36, sectorsPerFat32) || !reader.ReadU32(44, rootCluster))
             return 0;
         info.sectorsPerFat = sectorsPerFat32;
         info.rootCluster = rootCluster;
-        info.endMark = 0x0FFFFFF8;
+        info.endMark = PropertiesOf(FatType::Fat32).endMark;
         if (sectorsPerFat32 <= 266 || rootCluster < 2)
             return 0;
         return 1;
     }
     if (sectorsPerFat16 <= 12) {
-        info.type = 1;
-        info.endMark = 0xFF8;
+        info.type = FatType::Fat12;
+        info.endMark = PropertiesOf(FatType::Fat12).endMark;
         return 1;
     }
-    info.type = 4;
-    info.endMark = 0xFFF8;
+    info.type = FatType::Fat16;
+    info.endMark = PropertiesOf(FatType::Fat16).endMark;
     return sectorsPerFat16 >= 266 ? 0 : 1;
 }

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "filesystems/fat/fat_type.h"
+
 #include <cstdint>
 #include <span>
 
 // The fields of a FAT boot sector the reader needs, as ParseFatBootSector reads them.
 struct FatBootInfo {
-    uint8_t type = 0; // 1 FAT12, 4 FAT16, 11 FAT32
+    FatType type = FatType::Unknown;
     uint8_t sectorsPerCluster = 0;
     uint32_t reservedSectors = 0;
     uint32_t rootFolderSectors = 0;

@@ -27,10 +27,10 @@ constexpr char16_t kRawActivity[] = u"Searching physical disk for known file typ
 } // namespace
 
 uint64_t CFatFileSystem::EndSector() const {
-    if (m_absoluteSectors == 0)
+    if (!m_source.IsAbsolute())
         return m_totalSectors;
     if (m_totalSectors == 0)
-        return m_firstSector;
+        return m_source.FirstSector();
     return m_lastSector == UINT64_MAX ? UINT64_MAX : m_lastSector + 1;
 }
 
@@ -52,16 +52,14 @@ void CFatFileSystem::RawScan(const ActiveSignatureSearch& search) {
     m_rawFolderNumber.clear();
     m_rawErrorRows = 0;
 
-    const DeviceHandle source = OpenSource();
-    const DeviceHandle* handle = source.IsOpen() ? &source : nullptr;
-    const uint64_t begin = m_absoluteSectors != 0 ? m_firstSector : 0;
+    const uint64_t begin = m_source.IsAbsolute() ? m_source.FirstSector() : 0;
     const uint64_t end = EndSector();
     const uint64_t last = end > begin ? end - 1 : begin;
     const SignatureMatcher& matcher = search.Matcher();
 
     ActiveSignatureSearch::FileSource file;
-    file.reader = [this, handle](uint64_t sector, uint32_t count, uint8_t* out) {
-        return ReadSectors(sector, count, out, handle) != 0;
+    file.reader = [this](uint64_t sector, uint32_t count, uint8_t* out) {
+        return ReadSectors(sector, count, out) != 0;
     };
     file.stopped = [this] { return Stopped(); };
 
@@ -74,7 +72,7 @@ void CFatFileSystem::RawScan(const ActiveSignatureSearch& search) {
             static_cast<uint32_t>(std::min<uint64_t>(kBlockSectors, end - start));
         Send(MakeSetPaneWidths(345, 340));
         Send(MakeSetStatusText2(FormatText(u"Reading sector %llu of %llu", start, last)));
-        ReadRawBlock(start, count, block, readable, handle);
+        ReadRawBlock(start, count, block, readable);
         uint32_t next = count;
         for (uint32_t i = count; i-- > 0;) {
             if (!readable[i])
@@ -106,8 +104,8 @@ void CFatFileSystem::RawScan(const ActiveSignatureSearch& search) {
 }
 
 void CFatFileSystem::ReadRawBlock(uint64_t first, uint32_t count, std::vector<uint8_t>& block,
-                                  std::vector<uint8_t>& readable, const DeviceHandle* handle) {
-    if (ReadSectors(first, count, block.data(), handle) != 0) {
+                                  std::vector<uint8_t>& readable) {
+    if (ReadSectors(first, count, block.data()) != 0) {
         std::fill(readable.begin(), readable.begin() + count, uint8_t{1});
         return;
     }
@@ -123,8 +121,7 @@ void CFatFileSystem::ReadRawBlock(uint64_t first, uint32_t count, std::vector<ui
                ScanLog::kImageReadError);
     };
     for (uint32_t i = 0; i < count; ++i) {
-        const bool read =
-            ReadSectors(first + i, 1, block.data() + size_t{i} * kSectorBytes, handle) != 0;
+        const bool read = ReadSectors(first + i, 1, block.data() + size_t{i} * kSectorBytes) != 0;
         readable[i] = read ? 1 : 0;
         if (!read && !failedFrom)
             failedFrom = first + i;

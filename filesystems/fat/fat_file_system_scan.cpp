@@ -22,9 +22,6 @@ namespace {
 
 constexpr size_t kEntryBytes = 32;
 constexpr uint8_t kLongNameAttributes = 0x0F;
-constexpr uint8_t kFat12 = 1;
-constexpr uint8_t kFat16 = 4;
-constexpr uint8_t kFat32 = 11;
 // Folders nested deeper than this are not walked: each level is a frame on the worker's stack,
 // and a damaged volume can chain folders one inside the other without end.
 constexpr int kMaxFolderDepth = 64;
@@ -52,25 +49,6 @@ bool HoldsEndEntry(std::span<const uint8_t> buffer) {
     return false;
 }
 
-// The FAT type of a rebuilt volume, from the partition type the lost-drive search gave it
-// (which the set-up copied as it is); 0 when that type names no FAT.
-uint8_t FatTypeOfPartition(uint8_t partitionType) {
-    switch (partitionType) {
-    case 1:
-        return kFat12;
-    case 2:
-    case 11:
-    case 12:
-    case 14:
-        return kFat32;
-    case 4:
-    case 6:
-        return kFat16;
-    default:
-        return 0;
-    }
-}
-
 // The fixed root folder of a FAT12 or FAT16 volume, after the two FATs; empty when it has no
 // sectors. What cannot be read reads as zeros, which end the folder there.
 std::vector<uint8_t> ReadFixedRoot(CFatFileSystem& volume) {
@@ -84,14 +62,6 @@ std::vector<uint8_t> ReadFixedRoot(CFatFileSystem& volume) {
             volume.ReadSectors(start + index, 1, root.data() + size_t{index} * 512);
     }
     return root;
-}
-
-uint64_t ClusterLimitFactor(uint8_t fatType) {
-    if (fatType == kFat32)
-        return 128;
-    if (fatType == kFat12)
-        return 341;
-    return 256;
 }
 
 } // namespace
@@ -111,7 +81,8 @@ void CFatFileSystem::Scan() {
     SetTitleWithMode();
 
     if (m_linkingMode != kLinkContiguous) {
-        uint64_t limit = static_cast<uint64_t>(m_sectorsPerFat) * ClusterLimitFactor(m_fatType);
+        uint64_t limit =
+            static_cast<uint64_t>(m_sectorsPerFat) * PropertiesOf(m_fatType).entriesPerSector;
         m_clusterLimit = static_cast<uint32_t>(std::min(limit, kMaxClusterLimit));
     } else if (!IsRebuiltVolume()) {
         // Without a FAT the limit comes from the data area, as the cluster map takes it.
@@ -128,11 +99,13 @@ void CFatFileSystem::Scan() {
 
 bool CFatFileSystem::ReadBootGeometry() {
     if (IsRebuiltVolume()) {
+        // The set-up took the type from the partition type the lost-drive search gave the
+        // volume; without one, the layout tells it.
         TakeRebuiltGeometry();
-        uint8_t type = FatTypeOfPartition(m_fatType);
-        if (type == 0)
-            type = m_reservedSectors >= 32 ? kFat32 : m_sectorsPerFat <= 12 ? kFat12 : kFat16;
-        m_fatType = type;
+        if (m_fatType == FatType::Unknown)
+            m_fatType = m_reservedSectors >= 32 ? FatType::Fat32
+                        : m_sectorsPerFat <= 12 ? FatType::Fat12
+                                                : FatType::Fat16;
         SetLinkingMode(kLinkContiguous);
         return m_sectorsPerCluster != 0;
     }
@@ -160,7 +133,7 @@ bool CFatFileSystem::ReadBootGeometry() {
 void CFatFileSystem::BuildDirectoryTree() {
     ScanLog::Started(Window(), kTreeActivity);
 
-    if (m_fatType == kFat32) {
+    if (m_fatType == FatType::Fat32) {
         uint64_t clusters = m_sectorsPerCluster != 0 ? DataAreaSectors() / m_sectorsPerCluster : 0;
         uint32_t root = m_rootCluster;
         if (root < 2 || root > clusters + 1)
@@ -174,7 +147,7 @@ void CFatFileSystem::BuildDirectoryTree() {
         if (!Stopped())
             AddDeletedFolders(false);
     } else if (!Stopped()) {
-        ShowMessage(kLongScanWarning, static_cast<int>(MessageBoxIcon::Warning));
+        ShowMessage(kLongScanWarning, MessageBoxIcon::Warning);
         BuildClusterMap();
         m_lostFolderSearchRan = true;
         FindLostFolders();
@@ -185,7 +158,7 @@ void CFatFileSystem::BuildDirectoryTree() {
     Send(MakeCollapseRoot(0));
 
     if (!m_lostFolderSearchRan)
-        ShowMessage(kAdvanceHint, static_cast<int>(MessageBoxIcon::Information));
+        ShowMessage(kAdvanceHint, MessageBoxIcon::Information);
 }
 
 void CFatFileSystem::WalkRootCluster(uint32_t rootCluster) {

@@ -1,8 +1,8 @@
 #include "diskio/drive_node.h"
+#include "filesystems/carving/signature_search.h"
 #include "filesystems/fat/fat_boot_info.h"
 #include "filesystems/fat/fat_file_system.h"
 #include "filesystems/scan_environment.h"
-#include "filesystems/carving/signature_search.h"
 #include "platform/device_table.h"
 #include "platform/format_text.h"
 #include "platform/job_flags.h"
@@ -68,7 +68,7 @@ public:
         volume.m_sectorsPerFat = 16;
         volume.m_rootFolderSectors = 32;
         volume.m_sectorsPerCluster = 1;
-        volume.m_fatType = 4;
+        volume.m_fatType = FatType::Fat16;
         volume.m_clusterLimit = clusterLimit;
     }
 };
@@ -291,7 +291,7 @@ TEST(FatAdvanceGeometryTest, NoBootSectorGeometryIsRebuiltFromTheFolders) {
     EXPECT_EQ(reader.ReservedSectors(), expected.at("reserved_sectors"));
     EXPECT_EQ(reader.SectorsPerFat(), expected.at("sectors_per_fat"));
     EXPECT_EQ(reader.RootFolderSectors(), expected.at("root_sectors"));
-    EXPECT_EQ(reader.FatType(), 4);
+    EXPECT_EQ(reader.Type(), FatType::Fat16);
     EXPECT_TRUE(LogHas(volume.Window(), u"Calculating system parameters", u"Process completed"));
     EXPECT_TRUE(volume.Window().MessageBoxes().empty());
     // The root is intact: its folders get their names back and its files come under it.
@@ -329,7 +329,7 @@ TEST(FatAdvanceGeometryTest, Fat12WithoutBootSectorTakesItsRootSizeFromTheSecond
     volume.SetUp(DriveKind::LogicalDrive, 1);
     volume.AdvanceScan();
 
-    EXPECT_EQ(volume.Volume().FatType(), 1);
+    EXPECT_EQ(volume.Volume().Type(), FatType::Fat12);
     EXPECT_EQ(volume.Volume().SectorsPerCluster(), 1);
     EXPECT_EQ(volume.Volume().ReservedSectors(), 1u);
     EXPECT_EQ(volume.Volume().SectorsPerFat(), 9u);
@@ -565,7 +565,7 @@ TEST(FatAdvanceScanTest, RebuiltVolumeReadsOnlyItsRecordedFolderClusters) {
     volume.SetUp(DriveKind::RebuiltVolume, 6, found);
     volume.AdvanceScan();
 
-    EXPECT_EQ(volume.Volume().FatType(), 4);
+    EXPECT_EQ(volume.Volume().Type(), FatType::Fat16);
     EXPECT_EQ(volume.Volume().SectorsPerCluster(), info.sectorsPerCluster);
     const std::string base = "Lost Folder(s)/" + ClusterName(*child);
     ASSERT_NE(volume.Find(base), nullptr);
