@@ -2,6 +2,16 @@
 
 #include "platform/byte_reader.h"
 
+#include <algorithm>
+
+namespace {
+
+// Sectors a FAT may hold beyond what its clusters need: formatters that size the table before
+// the data area round it up by a sector or two (and by 1/64 on the largest volumes).
+constexpr uint64_t kFatSlackSectors = 4;
+
+} // namespace
+
 int ParseFatBootSector(std::span<const uint8_t> sector, FatBootInfo& info) {
     ByteReader reader(sector);
     uint8_t sectorsPerCluster = 0;
@@ -55,4 +65,25 @@ int ParseFatBootSector(std::span<const uint8_t> sector, FatBootInfo& info) {
     info.type = FatType::Fat16;
     info.endMark = PropertiesOf(FatType::Fat16).endMark;
     return sectorsPerFat16 >= 266 ? 0 : 1;
+}
+
+uint64_t MaxFatSectors(FatType type, uint64_t totalSectors, uint32_t reservedSectors,
+                       uint32_t rootFolderSectors, uint32_t sectorsPerCluster) {
+    const uint64_t system = uint64_t{reservedSectors} + rootFolderSectors;
+    if (sectorsPerCluster == 0 || totalSectors <= system)
+        return 0;
+    const uint64_t clusters =
+        std::min((totalSectors - system) / sectorsPerCluster, kFatMaxClusterNumber) + 2;
+    const uint64_t bytes = (clusters * PropertiesOf(type).entryBits + 7) / 8;
+    const uint64_t sectors = (bytes + 511) / 512;
+    return sectors + sectors / 64 + kFatSlackSectors;
+}
+
+bool FatLayoutFits(const FatBootInfo& info, uint64_t totalSectors) {
+    const uint64_t system =
+        uint64_t{info.reservedSectors} + 2ull * info.sectorsPerFat + info.rootFolderSectors;
+    if (system >= totalSectors)
+        return false;
+    return info.sectorsPerFat <= MaxFatSectors(info.type, totalSectors, info.reservedSectors,
+                                               info.rootFolderSectors, info.sectorsPerCluster);
 }

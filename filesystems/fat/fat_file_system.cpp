@@ -137,7 +137,6 @@ void CFatFileSystem::SetVolumeFromScanInfo(const FatVolumeRecord& record) {
     m_fatType = FatTypeFromCode(record.fatType);
     m_sectorsPerCluster = record.sectorsPerCluster;
     m_rootCluster = record.rootCluster;
-    m_clusterMap.assign(record.mapSize, kClusterAllocated);
     m_sectorsPerFat = record.sectorsPerFat;
     m_linkingMode = record.linkingMode;
     m_reservedSectors = record.reservedSectors;
@@ -147,7 +146,10 @@ void CFatFileSystem::SetVolumeFromScanInfo(const FatVolumeRecord& record) {
     m_fileCount = 0;
     m_foundBytes = 0;
     uint64_t clusters = m_sectorsPerCluster == 0 ? 0 : DataAreaSectors() / m_sectorsPerCluster;
-    m_clusterLimit = static_cast<uint32_t>(std::min<uint64_t>(clusters + 2, UINT32_MAX));
+    m_clusterLimit = static_cast<uint32_t>(std::min<uint64_t>(clusters, kFatMaxClusterNumber) + 2);
+    // The stored map size is one byte per cluster: never more than the volume has.
+    m_clusterMap.assign(std::min<uint64_t>(record.mapSize, uint64_t{m_clusterLimit} + 1),
+                        kClusterAllocated);
     StartSetUp();
 }
 
@@ -195,6 +197,12 @@ int CFatFileSystem::ReadCluster(uint32_t cluster, uint16_t sectorOffset, void* b
         return 0;
     }
     return ReadSectors(sector + sectorOffset, sectorCount, buffer);
+}
+
+uint32_t CFatFileSystem::FatTableSectors() const {
+    const uint64_t most = MaxFatSectors(m_fatType, m_totalSectors, m_reservedSectors,
+                                        m_rootFolderSectors, m_sectorsPerCluster);
+    return static_cast<uint32_t>(std::min<uint64_t>(m_sectorsPerFat, most));
 }
 
 int CFatFileSystem::ReadSectors(uint64_t sector, uint32_t sectorCount, void* buffer) {
@@ -313,15 +321,16 @@ void CFatFileSystem::SetLinkingMode(uint8_t mode) {
 
 int CFatFileSystem::CompareFatCopies(uint32_t& mismatchIndex, std::vector<uint8_t>& fat1,
                                      std::vector<uint8_t>& fat2) {
-    const uint64_t bytes = static_cast<uint64_t>(m_sectorsPerFat) * 512;
+    const uint32_t sectors = FatTableSectors();
+    const uint64_t bytes = static_cast<uint64_t>(sectors) * 512;
     fat1.assign(bytes, 0);
     fat2.assign(bytes, 0);
     {
         ProgressBracket progress(m_reporter, u"Comparing FAT Copies",
-                                 m_sectorsPerFat / kFatCompareBlock + 1);
+                                 sectors / kFatCompareBlock + 1);
         fat_scan::ProgressBusy busy(m_environment);
-        for (uint32_t done = 0; done < m_sectorsPerFat && !Stopped();) {
-            uint32_t count = std::min(kFatCompareBlock, m_sectorsPerFat - done);
+        for (uint32_t done = 0; done < sectors && !Stopped();) {
+            uint32_t count = std::min(kFatCompareBlock, sectors - done);
             uint64_t first = static_cast<uint64_t>(m_reservedSectors) + done;
             uint8_t* one = fat1.data() + static_cast<size_t>(done) * 512;
             uint8_t* two = fat2.data() + static_cast<size_t>(done) * 512;
@@ -336,7 +345,7 @@ int CFatFileSystem::CompareFatCopies(uint32_t& mismatchIndex, std::vector<uint8_
             done += count;
         }
     }
-    for (uint32_t sector = 0; sector < m_sectorsPerFat; ++sector) {
+    for (uint32_t sector = 0; sector < sectors; ++sector) {
         if (std::memcmp(fat1.data() + static_cast<size_t>(sector) * 512,
                         fat2.data() + static_cast<size_t>(sector) * 512, 512) != 0) {
             mismatchIndex = sector;
@@ -347,18 +356,18 @@ int CFatFileSystem::CompareFatCopies(uint32_t& mismatchIndex, std::vector<uint8_
 }
 
 uint32_t CFatFileSystem::CountFatErrors(int copy) {
-    ProgressBracket progress(m_reporter, FormatText(u"%s %d", u"Verifying FAT", copy + 1),
-                             m_sectorsPerFat);
+    const uint32_t sectors = FatTableSectors();
+    ProgressBracket progress(m_reporter, FormatText(u"%s %d", u"Verifying FAT", copy + 1), sectors);
     fat_scan::ProgressBusy busy(m_environment);
-    const uint32_t limit = m_clusterLimit != 0
+    const uint64_t limit = m_clusterLimit != 0
                                ? m_clusterLimit
-                               : m_sectorsPerFat * PropertiesOf(m_fatType).entriesPerSector;
+                               : uint64_t{sectors} * PropertiesOf(m_fatType).entriesPerSector;
     const uint32_t endMark = EndMark();
-    std::vector<uint8_t> table(static_cast<size_t>(m_sectorsPerFat) * 512, 0);
-    std::vector<bool> readable(m_sectorsPerFat, false);
+    std::vector<uint8_t> table(static_cast<size_t>(sectors) * 512, 0);
+    std::vector<bool> readable(sectors, false);
     uint32_t errors = 0;
     uint64_t start = static_cast<uint64_t>(m_reservedSectors) + (copy == 1 ? m_sectorsPerFat : 0);
-    for (uint32_t sector = 0; sector < m_sectorsPerFat; ++sector) {
+    for (uint32_t sector = 0; sector < sectors; ++sector) {
         if (ReadSectors(start + sector, 1, table.data() + static_cast<size_t>(sector) * 512))
             readable[sector] = true;
         else
@@ -379,15 +388,16 @@ uint32_t CFatFileSystem::CountFatErrors(int copy) {
 void CFatFileSystem::LoadFat() {
     m_fat.clear();
     m_fat.shrink_to_fit();
-    if (m_linkingMode == kLinkContiguous || m_sectorsPerFat == 0)
+    const uint32_t sectors = FatTableSectors();
+    if (m_linkingMode == kLinkContiguous || sectors == 0)
         return;
-    m_fat.assign(static_cast<size_t>(m_sectorsPerFat) * 512, 0);
+    m_fat.assign(static_cast<size_t>(sectors) * 512, 0);
     const int64_t otherOffset =
         m_linkingMode == kLinkFat2 ? -static_cast<int64_t>(m_sectorsPerFat) : m_sectorsPerFat;
     const uint64_t start =
         m_reservedSectors + (m_linkingMode == kLinkFat2 ? uint64_t{m_sectorsPerFat} : 0);
 
-    ProgressBracket progress(m_reporter, u"Loading FAT", m_sectorsPerFat);
+    ProgressBracket progress(m_reporter, u"Loading FAT", sectors);
     LogRow(u"Loading FAT", FormatText(u"%s %d", u"Loading FAT", m_linkingMode + 1),
            ScanLog::ProcessStarted(), ScanLog::kImageStarted);
     fat_scan::ProgressBusy busy(m_environment);
@@ -395,7 +405,7 @@ void CFatFileSystem::LoadFat() {
     const size_t width = PropertiesOf(m_fatType).entryBits / 8;
     const bool testUniform = m_fatType == FatType::Fat16 || m_fatType == FatType::Fat32;
     uint8_t other[512];
-    for (uint32_t sector = 0; sector < m_sectorsPerFat; ++sector) {
+    for (uint32_t sector = 0; sector < sectors; ++sector) {
         uint8_t* target = m_fat.data() + static_cast<size_t>(sector) * 512;
         uint64_t otherSector =
             static_cast<uint64_t>(static_cast<int64_t>(start + sector) + otherOffset);
@@ -490,16 +500,21 @@ void CFatFileSystem::ClaimChain(uint32_t firstCluster, uint64_t limit, bool repo
 void CFatFileSystem::BuildClusterMap() {
     m_clusterMap.clear();
     if (m_linkingMode != kLinkContiguous && !m_fat.empty()) {
-        const uint32_t perSector = PropertiesOf(m_fatType).entriesPerSector;
-        m_clusterLimit = m_sectorsPerFat * perSector;
+        // The table loaded holds FatTableSectors() sectors; the limit and the map follow it,
+        // in 64 bits so that no product wraps.
+        const uint64_t perSector = PropertiesOf(m_fatType).entriesPerSector;
+        const uint64_t sectors = m_fat.size() / 512;
+        m_clusterLimit = static_cast<uint32_t>(
+            std::min<uint64_t>(sectors * perSector, kFatMaxClusterNumber + 2));
         m_clusterMap.assign(static_cast<size_t>(m_clusterLimit) + 1, kClusterUnused);
         const uint32_t bad = BadClusterMark();
         ProgressBracket progress(m_reporter, u"Searching for critical information..",
-                                 m_sectorsPerFat);
+                                 static_cast<uint32_t>(sectors));
         fat_scan::ProgressBusy busy(m_environment);
-        for (uint32_t sector = 0; sector < m_sectorsPerFat; ++sector) {
-            uint32_t first = sector * perSector;
-            for (uint32_t cluster = first; cluster < first + perSector; ++cluster) {
+        for (uint64_t sector = 0; sector < sectors; ++sector) {
+            const uint64_t first = sector * perSector;
+            const uint64_t end = std::min<uint64_t>(first + perSector, m_clusterLimit);
+            for (uint32_t cluster = static_cast<uint32_t>(first); cluster < end; ++cluster) {
                 std::optional<uint32_t> value = FatEntry(cluster);
                 if (value && *value != 0 && *value != bad && cluster > 1 &&
                     cluster < m_clusterLimit)

@@ -148,6 +148,9 @@ public:
     uint8_t TypeCode() const { return FatTypeCode(m_fatType); }
     uint8_t SectorsPerCluster() const { return m_sectorsPerCluster; }
     uint32_t SectorsPerFat() const { return m_sectorsPerFat; }
+    // The FAT sectors the table passes read and hold: the sectors per FAT, but never more than
+    // the volume's clusters can need (stored or rebuilt geometry may say anything).
+    uint32_t FatTableSectors() const;
     uint32_t ReservedSectors() const { return m_reservedSectors; }
     uint32_t RootFolderSectors() const { return m_rootFolderSectors; }
     uint32_t RootCluster() const { return m_rootCluster; }

@@ -6,6 +6,7 @@
 #include "filesystems/fat/fat_boot_info.h"
 #include "filesystems/scan_environment.h"
 #include "filesystems/scan_log.h"
+#include "platform/format_text.h"
 #include "platform/job_messages.h"
 #include "platform/job_window.h"
 #include "platform/message_box_icon.h"
@@ -33,6 +34,8 @@ constexpr uint32_t kSmallBufferSectors = 32;
 constexpr uint32_t kMaxRootSectors = 4096;
 
 const char16_t* const kTreeActivity = u"Creating directory tree";
+const char16_t* const kBootActivity = u"Reading boot sector";
+const char16_t* const kBootOutside = u"Boot sector outside the volume";
 const char16_t* const kDeletedActivity = u"Adding deleted file(s) and folder(s)";
 const char16_t* const kLongScanWarning =
     u"This process may take long time that depends upon the disk size and number of files and "
@@ -82,7 +85,7 @@ void CFatFileSystem::Scan() {
 
     if (m_linkingMode != kLinkContiguous) {
         uint64_t limit =
-            static_cast<uint64_t>(m_sectorsPerFat) * PropertiesOf(m_fatType).entriesPerSector;
+            static_cast<uint64_t>(FatTableSectors()) * PropertiesOf(m_fatType).entriesPerSector;
         m_clusterLimit = static_cast<uint32_t>(std::min(limit, kMaxClusterLimit));
     } else if (!IsRebuiltVolume()) {
         // Without a FAT the limit comes from the data area, as the cluster map takes it.
@@ -116,6 +119,13 @@ bool CFatFileSystem::ReadBootGeometry() {
             return false;
         FatBootInfo info;
         int parsed = ParseFatBootSector(sector, info);
+        if (parsed == 1 && !FatLayoutFits(info, m_totalSectors)) {
+            // Its fields would put the FATs or the root folder outside the volume, or make a
+            // table larger than the clusters need: nothing may be computed from them.
+            LogRow(kBootActivity, FormatText(u"Sector %llu", relativeSector), kBootOutside,
+                   ScanLog::kImageAborted);
+            return false;
+        }
         ApplyBootInfo(info);
         return parsed == 1 && CheckFatSignatures() != 2;
     };

@@ -35,8 +35,7 @@ inline constexpr uint32_t kStatusEveryClusters = 32;
 inline constexpr uint32_t kRawFilesPerFolder = 2500;
 // A FAT folder holds at most 65536 entries: 2 MiB.
 inline constexpr uint64_t kMaxFolderBytes = 65536ull * kEntryBytes;
-// Largest cluster number any FAT can hold.
-inline constexpr uint64_t kMaxClusterNumber = 0x0FFFFFF6;
+inline constexpr uint64_t kMaxClusterNumber = kFatMaxClusterNumber;
 
 inline constexpr char16_t kInvalidVolumeText[] =
     u"Not a valid logical drive, or critical data structure are badly corrupted for this drive.";

@@ -11,6 +11,9 @@ enum class FatType : uint8_t {
     Fat32 = 11,
 };
 
+// Largest cluster number any FAT can hold.
+inline constexpr uint64_t kFatMaxClusterNumber = 0x0FFFFFF6;
+
 // What the reader needs to know of a variant's allocation table.
 struct FatTypeProperties {
     FatType type = FatType::Unknown;
