@@ -253,6 +253,16 @@ private:
     // Advance scan (fat_file_system_advance.cpp).
     bool FindFolderCandidates();
     void GeometryFromCandidates();
+    // How many candidates imply each (data-area start, sectors per cluster), most first.
+    struct StartTally {
+        uint32_t start = 0;
+        uint32_t sectorsPerCluster = 0;
+        uint32_t count = 0;
+    };
+    std::vector<StartTally> TallyDataStarts(bool passOverFarSmallClusters) const;
+    // Tries the layouts the tallies imply in turn, leaving the geometry of the last one tried;
+    // true when one is accepted.
+    bool TryTallies(const std::vector<StartTally>& tallies);
     uint32_t SectorsPerClusterFromCandidates();
     void AdvanceTreePass();
     void FindLostFolders();

@@ -217,6 +217,79 @@ uint32_t CFatFileSystem::SectorsPerClusterFromCandidates() {
     return result;
 }
 
+std::vector<CFatFileSystem::StartTally>
+CFatFileSystem::TallyDataStarts(bool passOverFarSmallClusters) const {
+    std::vector<StartTally> tallies;
+    for (const FolderCandidate& candidate : m_folderCandidates) {
+        const uint32_t spc = candidate.sectorsPerCluster;
+        if (spc == 0 || candidate.cluster < 2)
+            continue;
+        const int64_t start =
+            int64_t{candidate.sector} - int64_t{spc} * (int64_t{candidate.cluster} - 2);
+        if (start <= 0 || start >= 100000)
+            continue;
+        if (passOverFarSmallClusters && start >= 556 && spc <= 7)
+            continue;
+        auto it = std::find_if(tallies.begin(), tallies.end(), [&](const StartTally& tally) {
+            return tally.start == start && tally.sectorsPerCluster == spc;
+        });
+        if (it == tallies.end())
+            tallies.push_back({static_cast<uint32_t>(start), spc, 1});
+        else
+            ++it->count;
+    }
+    std::stable_sort(tallies.begin(), tallies.end(), [](const StartTally& a, const StartTally& b) {
+        if (a.count != b.count)
+            return a.count > b.count;
+        return a.sectorsPerCluster > b.sectorsPerCluster;
+    });
+    return tallies;
+}
+
+bool CFatFileSystem::TryTallies(const std::vector<StartTally>& tallies) {
+    m_fatType = FatType::Fat16;
+    m_reservedSectors = 1;
+    m_rootFolderSectors = 32;
+    if (tallies.empty())
+        return false;
+    // The FAT signatures before the furthest start, read once for all tallies.
+    uint32_t furthest = 0;
+    for (const StartTally& tally : tallies)
+        furthest = std::max(furthest, tally.start);
+    SignatureSectors signatures;
+    const uint64_t end = std::min<uint64_t>(furthest, m_totalSectors);
+    std::vector<uint8_t> block(size_t{kBlockSectors} * kSectorBytes);
+    for (uint64_t sector = 0; sector < end && !Stopped(); sector += kBlockSectors) {
+        const uint32_t count =
+            static_cast<uint32_t>(std::min<uint64_t>(kBlockSectors, end - sector));
+        ReadSectorsOneByOneOnFailure(*this, sector, count, block.data());
+        for (uint32_t i = 0; i < count; ++i)
+            if (HasFatSignature(block.data() + size_t{i} * kSectorBytes))
+                signatures.push_back(static_cast<uint32_t>(sector + i));
+    }
+
+    for (const StartTally& tally : tallies) {
+        const uint32_t start = tally.start;
+        const uint32_t spc = tally.sectorsPerCluster;
+        const TriedLayout layout = LayoutForStart(signatures, start);
+        m_fatType = layout.fatType;
+        m_reservedSectors = layout.reservedSectors;
+        m_rootFolderSectors = layout.rootFolderSectors;
+        m_sectorsPerFat = layout.sectorsPerFat;
+        const bool accepted = LayoutAccepted(layout, start, spc, m_totalSectors);
+        // Two FATs of equal size: what lies between the reserved sectors and the root
+        // folder must be even.
+        if (uint64_t{m_reservedSectors} + m_rootFolderSectors < start &&
+            ((start - m_reservedSectors - m_rootFolderSectors) & 1) != 0)
+            ++m_reservedSectors;
+        if (accepted) {
+            m_sectorsPerCluster = static_cast<uint8_t>(spc);
+            return true;
+        }
+    }
+    return false;
+}
+
 void CFatFileSystem::GeometryFromCandidates() {
     if (m_source.IsDrive() && m_drive < 2) {
         // A: and B: are diskettes: the 1.44 MB layout.
@@ -229,70 +302,14 @@ void CFatFileSystem::GeometryFromCandidates() {
         m_sectorsPerCluster = static_cast<uint8_t>(SectorsPerClusterFromCandidates());
         m_sectorsPerFat = 0;
 
-        // Every candidate implies where the data area starts; tally the implied starts.
-        std::vector<std::pair<std::pair<uint32_t, uint32_t>, uint32_t>> tallies; // (start, spc)
-        for (const FolderCandidate& candidate : m_folderCandidates) {
-            const uint32_t spc = candidate.sectorsPerCluster;
-            if (spc == 0 || candidate.cluster < 2)
-                continue;
-            const int64_t start =
-                int64_t{candidate.sector} - int64_t{spc} * (int64_t{candidate.cluster} - 2);
-            if (start <= 0 || start >= 100000 || (start >= 556 && spc <= 7))
-                continue;
-            const std::pair<uint32_t, uint32_t> key{static_cast<uint32_t>(start), spc};
-            auto it = std::find_if(tallies.begin(), tallies.end(),
-                                   [&](const auto& tally) { return tally.first == key; });
-            if (it == tallies.end())
-                tallies.push_back({key, 1});
-            else
-                ++it->second;
-        }
-        std::stable_sort(tallies.begin(), tallies.end(), [](const auto& a, const auto& b) {
-            if (a.second != b.second)
-                return a.second > b.second;
-            return a.first.second > b.first.second;
-        });
-
-        // The FAT signatures before the furthest start, read once for all tallies.
-        uint32_t furthest = 0;
-        for (const auto& tally : tallies)
-            furthest = std::max(furthest, tally.first.first);
-        SignatureSectors signatures;
-        if (furthest != 0) {
-            const uint64_t end = std::min<uint64_t>(furthest, m_totalSectors);
-            std::vector<uint8_t> block(size_t{kBlockSectors} * kSectorBytes);
-            for (uint64_t sector = 0; sector < end; sector += kBlockSectors) {
-                const uint32_t count =
-                    static_cast<uint32_t>(std::min<uint64_t>(kBlockSectors, end - sector));
-                ReadSectorsOneByOneOnFailure(*this, sector, count, block.data());
-                for (uint32_t i = 0; i < count; ++i)
-                    if (HasFatSignature(block.data() + size_t{i} * kSectorBytes))
-                        signatures.push_back(static_cast<uint32_t>(sector + i));
-            }
-        }
-
-        m_fatType = FatType::Fat16;
-        m_reservedSectors = 1;
-        m_rootFolderSectors = 32;
-        for (const auto& tally : tallies) {
-            const uint32_t start = tally.first.first;
-            const uint32_t spc = tally.first.second;
-            const TriedLayout layout = LayoutForStart(signatures, start);
-            m_fatType = layout.fatType;
-            m_reservedSectors = layout.reservedSectors;
-            m_rootFolderSectors = layout.rootFolderSectors;
-            m_sectorsPerFat = layout.sectorsPerFat;
-            const bool accepted = LayoutAccepted(layout, start, spc, m_totalSectors);
-            // Two FATs of equal size: what lies between the reserved sectors and the root
-            // folder must be even.
-            if (uint64_t{m_reservedSectors} + m_rootFolderSectors < start &&
-                ((start - m_reservedSectors - m_rootFolderSectors) & 1) != 0)
-                ++m_reservedSectors;
-            if (accepted) {
-                m_sectorsPerCluster = static_cast<uint8_t>(spc);
-                break;
-            }
-        }
+        // Every candidate implies where the data area starts; tally the implied starts. A
+        // start of 556 or more with 7 or fewer sectors per cluster is first passed over (on
+        // most volumes that is a stray folder copy); when that leaves no tally, or none the
+        // layout check accepts, the starts are tallied again without the rule, which FAT32
+        // volumes with clusters of up to 2 KiB need.
+        // With none accepted, the last tried values stay.
+        if (!TryTallies(TallyDataStarts(true)))
+            TryTallies(TallyDataStarts(false));
         if (m_fatType == FatType::Fat32 && m_rootCluster < 2)
             m_rootCluster = 2;
     }

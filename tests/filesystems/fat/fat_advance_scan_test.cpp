@@ -10,6 +10,7 @@
 #include "platform/utf_conversion.h"
 #include "tests/support/fixture_image.h"
 #include "tests/support/fixture_manifest.h"
+#include "tests/support/fls_listing.h"
 #include "tests/support/recording_job_window.h"
 #include "tests/support/sha256.h"
 #include "tests/support/temp_dir.h"
@@ -336,6 +337,62 @@ TEST(FatAdvanceGeometryTest, Fat12WithoutBootSectorTakesItsRootSizeFromTheSecond
     EXPECT_EQ(volume.Volume().RootFolderSectors(), 14u);
     ExpectManifestFiles(volume, "Trash");
 }
+
+// The geometry search rebuilds what the boot sector said, whatever the cluster size: small
+// FAT32 clusters put the data area far in, where the first rule of the search looks away.
+struct GeometryCase {
+    const char* fixture;
+    uint8_t partitionType;
+    FatType type;
+};
+
+class FatAdvanceGeometryByClusterTest : public ::testing::TestWithParam<GeometryCase> {};
+
+TEST_P(FatAdvanceGeometryByClusterTest, BootSectorGeometryIsRebuiltAndEveryFileFound) {
+    const GeometryCase& c = GetParam();
+    AdvanceVolume volume(c.fixture);
+    ASSERT_TRUE(volume.Ready());
+    std::array<uint8_t, 512> boot{};
+    {
+        std::ifstream in(volume.Image(), std::ios::binary);
+        in.read(reinterpret_cast<char*>(boot.data()), boot.size());
+    }
+    FatBootInfo expected;
+    ASSERT_EQ(ParseFatBootSector(boot, expected), 1);
+    ZeroSector(volume.Image(), 0); // the advance scan must not need it
+    volume.SetUp(DriveKind::LogicalDrive, c.partitionType);
+    volume.AdvanceScan();
+
+    CFatFileSystem& reader = volume.Volume();
+    EXPECT_EQ(reader.Type(), c.type);
+    EXPECT_EQ(reader.SectorsPerCluster(), expected.sectorsPerCluster);
+    EXPECT_EQ(reader.ReservedSectors(), expected.reservedSectors);
+    EXPECT_EQ(reader.SectorsPerFat(), expected.sectorsPerFat);
+    EXPECT_EQ(reader.RootFolderSectors(), expected.rootFolderSectors);
+    EXPECT_TRUE(volume.Window().MessageBoxes().empty());
+    ExpectManifestFiles(volume, "Trash");
+    // sleuthkit's listing of the same image: every live file it shows, we show with its size.
+    // It cuts names near 240 bytes; the manifest has those whole.
+    constexpr size_t kSleuthkitNameCut = 200;
+    for (const FlsEntry& entry : ReadFlsListing(volume.Companion(".fls"))) {
+        if (entry.deleted || entry.type != "r/r" || entry.size == 0 ||
+            entry.path.find("(Volume Label Entry)") != std::string::npos ||
+            entry.path.size() - entry.path.rfind('/') > kSleuthkitNameCut)
+            continue;
+        const SeenItem* seen = volume.Find(entry.path);
+        ASSERT_NE(seen, nullptr) << entry.path;
+        EXPECT_EQ(seen->item.size, entry.size) << entry.path;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Fixtures, FatAdvanceGeometryByClusterTest,
+                         ::testing::Values(GeometryCase{"fat12_floppy", 1, FatType::Fat12},
+                                           GeometryCase{"fat16_volume", 6, FatType::Fat16},
+                                           GeometryCase{"fat32_spc1", 12, FatType::Fat32},
+                                           GeometryCase{"fat32_spc2", 12, FatType::Fat32},
+                                           GeometryCase{"fat32_spc4", 12, FatType::Fat32},
+                                           GeometryCase{"fat32_spc8", 12, FatType::Fat32}),
+                         [](const auto& info) { return std::string(info.param.fixture); });
 
 TEST(FatAdvanceGeometryTest, SectorsPerClusterIsTheMostVotedPower) {
     ScanEnvironment environment;
