@@ -1,6 +1,7 @@
 #pragma once
 
 #include "diskio/sector_source.h"
+#include "filesystems/carving/raw_folder_placer.h"
 #include "filesystems/carving/signature_search.h"
 #include "filesystems/cluster_list.h"
 #include "filesystems/fat/fat_boot_info.h"
@@ -134,9 +135,9 @@ public:
     // cannot be read are read again sector by sector; unreadable sectors are logged, never
     // matched. Ends early on a stop request.
     void RawScan(const ActiveSignatureSearch& search);
-    // Sends one file of the raw search, whose first sector is `firstSector`, in the first
-    // folder named after its extension ("JPG", then "JPG 1", "JPG 2" ...) that holds fewer than
-    // 2500 files, making that folder when it is new.
+    // Sends one file of the raw search, whose first sector is `firstSector`, in the folder
+    // named after its extension ("JPG", then "JPG 1", "JPG 2" ... as each fills with 2500
+    // files), making that folder when it is new.
     void AddRawMatch(const SignatureMatch& match, uint64_t firstSector);
     // One past the last sector ReadSectors reads, in its own numbering (drive sectors after
     // SetScanRange, volume sectors otherwise).
@@ -276,23 +277,13 @@ private:
     void TakeRebuiltGeometry();
 
     // --- raw search (fat_file_system_raw.cpp) ---------------------------------------------
-    // A folder of raw finds: named after an extension, "%s %d" once the earlier ones are full.
-    struct RawExtensionFolder {
-        std::u16string name;
-        uint64_t entryId = 0;
-        uint32_t files = 0;
-    };
     // Reads `count` sectors from `first` into `block`; when that fails, sector by sector,
     // marking and logging the sectors that cannot be read (zero-filled). `readable` gets one
     // flag per sector.
     void ReadRawBlock(uint64_t first, uint32_t count, std::vector<uint8_t>& block,
                       std::vector<uint8_t>& readable);
-    // The folder the next find of `extension` goes in, made and sent when it is new.
-    RawExtensionFolder& RawFolderFor(const std::u16string& extension);
-    std::vector<RawExtensionFolder> m_rawFolders;
-    std::unordered_map<std::u16string, size_t> m_rawFolderByName;
-    // Per extension, the first folder number ("%s %d"; 0 for the bare name) not known full.
-    std::unordered_map<std::u16string, uint32_t> m_rawFolderNumber;
+    // The raw search's extension folders: "JPG", then "JPG 1", "JPG 2" ... once full.
+    RawFolderPlacer m_rawFolders{u"%s %d"};
     uint32_t m_rawErrorRows = 0;
     // --- end of raw search ----------------------------------------------------------------
 

@@ -517,36 +517,26 @@ void CFatFileSystem::AddRawDataFolder() {
     FoundItem rawFolder = FolderItem(NextEntryId(), 0, 0, true);
     SendFoundItem(rawFolder, u"Raw Data Folder(s)");
 
-    struct ExtensionFolder {
-        uint64_t entryId = 0;
-        uint32_t files = 0;
-        int number = 1;
-    };
-    std::map<std::u16string, ExtensionFolder> folders;
+    // Named as in the raw search: "JPG", then "JPG 1", "JPG 2" ... once each is full.
+    RawFolderPlacer folders(u"%s %d", kRawFilesPerFolder);
     for (const RawHit& hit : m_rawHits) {
         if (Stopped())
             break;
         const std::u16string extension =
             hit.match.extension.empty() ? std::u16string(u"raw") : hit.match.extension;
-        auto [it, fresh] = folders.try_emplace(extension);
-        ExtensionFolder& folder = it->second;
-        if (fresh || folder.files >= kRawFilesPerFolder) {
-            const std::u16string name =
-                fresh ? extension : FormatText(u"%s %d", extension, ++folder.number);
+        const uint64_t folderId = folders.Place(extension, [&](const std::u16string& name) {
             FoundItem item = FolderItem(NextEntryId(), rawFolder.entryId, 0, true);
             SendFoundItem(item, name);
-            folder.entryId = item.entryId;
-            folder.files = 0;
-        }
+            return item.entryId;
+        });
         FoundItem file;
         file.entryId = NextEntryId();
-        file.parentId = folder.entryId;
+        file.parentId = folderId;
         file.firstCluster = hit.cluster;
         file.size = hit.match.length;
         file.deleted = 1;
         file.contiguousData = 1;
         SendFoundItem(file, FormatText(u"%u.%s", hit.cluster, extension));
-        ++folder.files;
     }
     m_rawHits.clear();
 }

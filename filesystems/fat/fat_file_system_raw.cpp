@@ -17,7 +17,6 @@ namespace {
 
 constexpr uint32_t kBlockSectors = 2048;
 constexpr size_t kSectorBytes = 512;
-constexpr uint32_t kFilesPerFolder = 2500;
 // Read errors get a log row each up to this many; a dying disk must not flood the log.
 constexpr uint32_t kMaxErrorRows = 100;
 constexpr uint8_t kFileAttribute = 0x20;
@@ -47,9 +46,7 @@ void CFatFileSystem::RawScan(const ActiveSignatureSearch& search) {
     m_fileCount = 0;
     m_foundBytes = 0;
     m_nextEntryId = 2;
-    m_rawFolders.clear();
-    m_rawFolderByName.clear();
-    m_rawFolderNumber.clear();
+    m_rawFolders.Clear();
     m_rawErrorRows = 0;
 
     const uint64_t begin = m_source.IsAbsolute() ? m_source.FirstSector() : 0;
@@ -133,41 +130,21 @@ void CFatFileSystem::ReadRawBlock(uint64_t first, uint32_t count, std::vector<ui
     logRun(first + count);
 }
 
-CFatFileSystem::RawExtensionFolder& CFatFileSystem::RawFolderFor(const std::u16string& extension) {
-    uint32_t& number = m_rawFolderNumber[extension];
-    // Folders only fill up, so the search goes on from the first one not known to be full.
-    for (;; ++number) {
-        const std::u16string name =
-            number == 0 ? extension : FormatText(u"%s %d", extension, number);
-        const auto known = m_rawFolderByName.find(name);
-        if (known == m_rawFolderByName.end()) {
-            RawExtensionFolder folder;
-            folder.name = name;
-            folder.entryId = NextEntryId();
-            m_rawFolderByName.emplace(name, m_rawFolders.size());
-            m_rawFolders.push_back(folder);
-
-            FoundItem item;
-            item.entryId = folder.entryId;
-            item.parentId = 0;
-            item.attributes = FoundItem::kFolderAttribute;
-            item.deleted = 1;
-            item.contiguousData = 1;
-            SendFoundItem(item, name);
-            return m_rawFolders.back();
-        }
-        if (m_rawFolders[known->second].files < kFilesPerFolder)
-            return m_rawFolders[known->second];
-    }
-}
-
 void CFatFileSystem::AddRawMatch(const SignatureMatch& match, uint64_t firstSector) {
     const std::u16string extension = SignatureMatcher::CutExtension(match.extension);
-    RawExtensionFolder& folder = RawFolderFor(extension);
-    ++folder.files;
+    const uint64_t folderId = m_rawFolders.Place(extension, [this](const std::u16string& name) {
+        FoundItem folder;
+        folder.entryId = NextEntryId();
+        folder.parentId = 0;
+        folder.attributes = FoundItem::kFolderAttribute;
+        folder.deleted = 1;
+        folder.contiguousData = 1;
+        SendFoundItem(folder, name);
+        return folder.entryId;
+    });
     FoundItem item;
     item.entryId = NextEntryId();
-    item.parentId = folder.entryId;
+    item.parentId = folderId;
     item.firstCluster = firstSector;
     item.size = match.length;
     item.attributes = kFileAttribute;
