@@ -91,7 +91,7 @@ void CThreadForSavingFiles::Run() {
 
     m_ntfs = m_state.NtfsVolume() != nullptr;
     if (CFatFileSystem* fat = m_state.FatVolume())
-        m_partitionType = fat->FatType();
+        m_partitionType = fat->TypeCode();
     if (!m_state.HasVolume()) {
         Log(kActivity, u"No scanned volume to recover from", kFailed, ScanLog::kImageAborted);
         flags.stoppable = false;

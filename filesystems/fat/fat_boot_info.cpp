@@ -2,6 +2,16 @@
 
 #include "platform/byte_reader.h"
 
+#include <algorithm>
+
+namespace {
+
+// Sectors a FAT may hold beyond what its clusters need: formatters that size the table before
+// the data area round it up by a sector or two (and by 1/64 on the largest volumes).
+constexpr uint64_t kFatSlackSectors = 4;
+
+} // namespace
+
 int ParseFatBootSector(std::span<const uint8_t> sector, FatBootInfo& info) {
     ByteReader reader(sector);
     uint8_t sectorsPerCluster = 0;
@@ -35,24 +45,45 @@ int ParseFatBootSector(std::span<const uint8_t> sector, FatBootInfo& info) {
     info.rootCluster = 0;
 
     if (reserved >= 32) {
-        info.type = 11;
+        info.type = FatType::Fat32;
         info.rootFolderSectors = 0;
         uint32_t sectorsPerFat32 = 0, rootCluster = 0;
         if (!reader.ReadU32(36, sectorsPerFat32) || !reader.ReadU32(44, rootCluster))
             return 0;
         info.sectorsPerFat = sectorsPerFat32;
         info.rootCluster = rootCluster;
-        info.endMark = 0x0FFFFFF8;
+        info.endMark = PropertiesOf(FatType::Fat32).endMark;
         if (sectorsPerFat32 <= 266 || rootCluster < 2)
             return 0;
         return 1;
     }
     if (sectorsPerFat16 <= 12) {
-        info.type = 1;
-        info.endMark = 0xFF8;
+        info.type = FatType::Fat12;
+        info.endMark = PropertiesOf(FatType::Fat12).endMark;
         return 1;
     }
-    info.type = 4;
-    info.endMark = 0xFFF8;
+    info.type = FatType::Fat16;
+    info.endMark = PropertiesOf(FatType::Fat16).endMark;
     return sectorsPerFat16 >= 266 ? 0 : 1;
+}
+
+uint64_t MaxFatSectors(FatType type, uint64_t totalSectors, uint32_t reservedSectors,
+                       uint32_t rootFolderSectors, uint32_t sectorsPerCluster) {
+    const uint64_t system = uint64_t{reservedSectors} + rootFolderSectors;
+    if (sectorsPerCluster == 0 || totalSectors <= system)
+        return 0;
+    const uint64_t clusters =
+        std::min((totalSectors - system) / sectorsPerCluster, kFatMaxClusterNumber) + 2;
+    const uint64_t bytes = (clusters * PropertiesOf(type).entryBits + 7) / 8;
+    const uint64_t sectors = (bytes + 511) / 512;
+    return sectors + sectors / 64 + kFatSlackSectors;
+}
+
+bool FatLayoutFits(const FatBootInfo& info, uint64_t totalSectors) {
+    const uint64_t system =
+        uint64_t{info.reservedSectors} + 2ull * info.sectorsPerFat + info.rootFolderSectors;
+    if (system >= totalSectors)
+        return false;
+    return info.sectorsPerFat <= MaxFatSectors(info.type, totalSectors, info.reservedSectors,
+                                               info.rootFolderSectors, info.sectorsPerCluster);
 }

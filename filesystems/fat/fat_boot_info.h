@@ -1,11 +1,13 @@
 #pragma once
 
+#include "filesystems/fat/fat_type.h"
+
 #include <cstdint>
 #include <span>
 
 // The fields of a FAT boot sector the reader needs, as ParseFatBootSector reads them.
 struct FatBootInfo {
-    uint8_t type = 0; // 1 FAT12, 4 FAT16, 11 FAT32
+    FatType type = FatType::Unknown;
     uint8_t sectorsPerCluster = 0;
     uint32_t reservedSectors = 0;
     uint32_t rootFolderSectors = 0;
@@ -20,3 +22,15 @@ struct FatBootInfo {
 // fewer sectors per FAT or a root cluster below 2, and for FAT16 with 266 or more sectors per
 // FAT; those fields are filled all the same.
 int ParseFatBootSector(std::span<const uint8_t> sector, FatBootInfo& info);
+
+// The most sectors one FAT of a volume can need: one entry for each cluster the volume could
+// hold if the FATs took no room (at most the largest cluster number any FAT holds), plus the
+// two reserved entries, in whole sectors, with a little room for formatters that round the
+// table up. 0 when the layout leaves no data area.
+uint64_t MaxFatSectors(FatType type, uint64_t totalSectors, uint32_t reservedSectors,
+                       uint32_t rootFolderSectors, uint32_t sectorsPerCluster);
+
+// Whether a parsed boot sector's layout lies inside a volume of `totalSectors`: the reserved
+// sectors, two FATs and the root folder end before the volume does, and the FAT is no larger
+// than MaxFatSectors.
+bool FatLayoutFits(const FatBootInfo& info, uint64_t totalSectors);

@@ -1,11 +1,12 @@
 #include "filesystems/fat/fat_file_system.h"
 
-#include "diskio/disk_read_write.h"
 #include "diskio/drive_node.h"
-#include "diskio/image_file_reader.h"
+#include "filesystems/fat/fat_scan_support.h"
 #include "filesystems/fat/fat_short_name.h"
+#include "filesystems/progress_bracket.h"
 #include "filesystems/scan_environment.h"
 #include "filesystems/scan_log.h"
+#include "platform/byte_reader.h"
 #include "platform/format_text.h"
 #include "platform/product_title.h"
 #include "platform/string_table.h"
@@ -25,26 +26,36 @@ constexpr uint32_t kLinkingModeFat1Id = 61541;
 constexpr uint32_t kLinkingModeFat2Id = 61542;
 constexpr uint32_t kLinkingModeContiguousId = 61543;
 
-uint16_t U16(std::span<const uint8_t> bytes, size_t at) {
-    return static_cast<uint16_t>(bytes[at] | (bytes[at + 1] << 8));
-}
-
-uint32_t U32(std::span<const uint8_t> bytes, size_t at) {
-    return static_cast<uint32_t>(bytes[at]) | (static_cast<uint32_t>(bytes[at + 1]) << 8) |
-           (static_cast<uint32_t>(bytes[at + 2]) << 16) |
-           (static_cast<uint32_t>(bytes[at + 3]) << 24);
-}
-
 bool HasFatSignature(const uint8_t* sector) {
     return (sector[0] == 0xF8 || sector[0] == 0xF0) && sector[1] == 0xFF && sector[2] == 0xFF;
 }
 
-uint32_t EntryFirstCluster(std::span<const uint8_t> entry) {
-    return (static_cast<uint32_t>(U16(entry, 20)) << 16) | U16(entry, 26);
-}
+// The fields of a 32-byte directory entry, read through the bounds-checked reader.
+struct DirectoryEntry {
+    uint8_t first = 0;
+    uint8_t attributes = 0;
+    uint32_t firstCluster = 0; // high half at 20, low half at 26
+    uint32_t size = 0;
+    uint16_t createdTime = 0;
+    uint16_t createdDate = 0;
+    uint16_t lastAccess = 0;
+    uint16_t modifiedTime = 0;
+    uint16_t modifiedDate = 0;
+};
 
-uint32_t EntriesPerFatSector(uint8_t fatType) {
-    return fatType == 11 ? 128 : fatType == 4 ? 256 : 341;
+// False when fewer than 32 bytes are there.
+bool ReadDirectoryEntry(std::span<const uint8_t> bytes, DirectoryEntry& entry) {
+    ByteReader reader(bytes);
+    uint16_t high = 0, low = 0;
+    if (!reader.Contains(0, kEntrySize) || !reader.ReadU8(0, entry.first) ||
+        !reader.ReadU8(11, entry.attributes) || !reader.ReadU16(14, entry.createdTime) ||
+        !reader.ReadU16(16, entry.createdDate) || !reader.ReadU16(18, entry.lastAccess) ||
+        !reader.ReadU16(20, high) || !reader.ReadU16(22, entry.modifiedTime) ||
+        !reader.ReadU16(24, entry.modifiedDate) || !reader.ReadU16(26, low) ||
+        !reader.ReadU32(28, entry.size))
+        return false;
+    entry.firstCluster = (static_cast<uint32_t>(high) << 16) | low;
+    return true;
 }
 
 // The checksum of an 8.3 name that its long-name parts carry.
@@ -57,84 +68,109 @@ uint8_t ShortNameChecksum(std::span<const uint8_t> entry) {
 
 } // namespace
 
-CFatFileSystem::CFatFileSystem(ScanEnvironment& environment) : m_environment(environment) {}
+CFatFileSystem::CFatFileSystem(ScanEnvironment& environment)
+    : m_environment(environment), m_reporter(environment) {}
 
 // ----------------------------------------------------------------------------------------
 // Set-up
 
-void CFatFileSystem::SetVolumeFromDrive(uint8_t imageFlag) {
+void CFatFileSystem::StartSetUp() {
+    m_nextEntryId = 2;
+    Send(MakeSetPaneWidths(500, 100));
+}
+
+bool CFatFileSystem::SetVolumeFromDrive(uint8_t imageFlag) {
     const DriveNode* node = SelectedDrive();
     if (node == nullptr)
-        return;
+        return false;
     switch (node->kind) {
     case DriveKind::HardDisk:
     case DriveKind::RemovableDisk:
     case DriveKind::CdRomDrive:
     case DriveKind::DiskImage:
     case DriveKind::CdRomImage:
-        return;
+        return false;
     default:
         break;
     }
     const LogicalDriveInfo* info = node->Logical();
     if (info == nullptr)
-        return;
+        return false;
     m_nodeKind = static_cast<uint8_t>(node->kind);
-    m_firstSector = node->kind == DriveKind::VolumeImage ? 0 : info->firstSector;
+    m_drive = info->disk;
+    const bool image = imageFlag != 0;
+    SectorSource source = image ? SectorSource::ForImage(Utf16ToUtf8(node->imagePath))
+                                : SectorSource::ForDrive(m_drive);
+    source.SetVolume(node->kind == DriveKind::VolumeImage ? 0 : info->firstSector,
+                     info->totalSectors);
+    m_source = std::move(source);
     m_totalSectors = info->totalSectors;
     m_lastSector = info->lastSector;
-    m_fatType = info->partitionType;
-    m_drive = info->disk;
-    if (node->kind == DriveKind::VolumeImage || !node->imagePath.empty())
-        m_imagePath = Utf16ToUtf8(node->imagePath);
-    m_nextEntryId = 2;
-    m_imageFlag = imageFlag;
-    m_absoluteSectors = 0;
-    Send(MakeSetPaneWidths(500, 100));
+    m_fatType = FatTypeOfPartition(info->partitionType);
+    StartSetUp();
+    return true;
+}
+
+void CFatFileSystem::SetVolumeFromSource(const SectorSource& source, uint8_t partitionType) {
+    m_source = source;
+    m_nodeKind = static_cast<uint8_t>(DriveKind::LogicalDrive);
+    m_drive = source.IsDrive() ? source.Drive() : 0;
+    m_totalSectors = source.SectorCount();
+    m_lastSector =
+        m_totalSectors == 0 ? source.FirstSector() : source.FirstSector() + (m_totalSectors - 1);
+    m_fatType = FatTypeOfPartition(partitionType);
+    StartSetUp();
 }
 
 void CFatFileSystem::SetVolumeFromScanInfo(const FatVolumeRecord& record) {
-    m_firstSector = record.firstSector;
+    m_drive = record.drive;
+    SectorSource source = record.imageFlag != 0
+                              ? SectorSource::ForImage(Utf16ToUtf8(record.imagePath))
+                              : SectorSource::ForDrive(m_drive);
+    if (record.absoluteSectors != 0)
+        source.SetAbsoluteRange(record.firstSector, record.lastSector);
+    else
+        source.SetVolume(record.firstSector, record.totalSectors);
+    m_source = std::move(source);
     m_lastSector = record.lastSector;
     m_totalSectors = record.totalSectors;
-    m_fatType = record.fatType;
-    m_drive = record.drive;
+    m_fatType = FatTypeFromCode(record.fatType);
     m_sectorsPerCluster = record.sectorsPerCluster;
-    m_imageFlag = record.imageFlag;
     m_rootCluster = record.rootCluster;
-    m_clusterMap.assign(record.mapSize, kClusterAllocated);
     m_sectorsPerFat = record.sectorsPerFat;
     m_linkingMode = record.linkingMode;
     m_reservedSectors = record.reservedSectors;
     m_rootFolderSectors = record.rootFolderSectors;
-    m_absoluteSectors = record.absoluteSectors;
-    m_imagePath = Utf16ToUtf8(record.imagePath);
     m_foundCount = 0;
     m_progressCount = 0;
     m_fileCount = 0;
     m_foundBytes = 0;
     uint64_t clusters = m_sectorsPerCluster == 0 ? 0 : DataAreaSectors() / m_sectorsPerCluster;
-    m_clusterLimit = static_cast<uint32_t>(std::min<uint64_t>(clusters + 2, UINT32_MAX));
-    m_nextEntryId = 2;
-    Send(MakeSetPaneWidths(500, 100));
+    m_clusterLimit = static_cast<uint32_t>(std::min<uint64_t>(clusters, kFatMaxClusterNumber) + 2);
+    // The stored map size is one byte per cluster: never more than the volume has.
+    m_clusterMap.assign(std::min<uint64_t>(record.mapSize, uint64_t{m_clusterLimit} + 1),
+                        kClusterAllocated);
+    StartSetUp();
 }
 
 void CFatFileSystem::SetScanRange(uint8_t imageFlag, uint64_t firstSector, uint64_t lastSector) {
-    m_firstSector = firstSector;
     m_lastSector = lastSector;
     m_totalSectors = lastSector >= firstSector ? lastSector - firstSector + 1 : 0;
-    m_absoluteSectors = 1;
     m_drive = 0;
+    std::string imagePath;
     if (const DriveNode* node = SelectedDrive()) {
         if (const PhysicalDiskInfo* disk = node->Physical())
             m_drive = disk->drive;
         else if (const LogicalDriveInfo* volume = node->Logical())
             m_drive = volume->drive;
         if (imageFlag != 0)
-            m_imagePath = Utf16ToUtf8(node->imagePath);
+            imagePath = Utf16ToUtf8(node->imagePath);
     }
+    SectorSource source =
+        imageFlag != 0 ? SectorSource::ForImage(imagePath) : SectorSource::ForDrive(m_drive);
+    source.SetAbsoluteRange(firstSector, lastSector);
+    m_source = std::move(source);
     m_nextEntryId = 2;
-    m_imageFlag = imageFlag;
 }
 
 // ----------------------------------------------------------------------------------------
@@ -154,61 +190,24 @@ uint64_t CFatFileSystem::ClusterToSector(uint32_t cluster) const {
 }
 
 int CFatFileSystem::ReadCluster(uint32_t cluster, uint16_t sectorOffset, void* buffer,
-                                uint16_t sectorCount, const DeviceHandle* handle) {
+                                uint16_t sectorCount) {
     uint64_t sector = ClusterToSector(cluster);
     if (sector == UINT64_MAX) {
         std::memset(buffer, 0, static_cast<size_t>(sectorCount) * 512);
         return 0;
     }
-    return ReadSectors(sector + sectorOffset, sectorCount, buffer, handle);
+    return ReadSectors(sector + sectorOffset, sectorCount, buffer);
 }
 
-int CFatFileSystem::ReadSectors(uint64_t sector, uint32_t sectorCount, void* buffer,
-                                const DeviceHandle* handle) {
-    const size_t bytes = static_cast<size_t>(sectorCount) * 512;
-    auto fail = [&] {
-        std::memset(buffer, 0, bytes); // never hand back stale bytes
-        return 0;
-    };
-    if (sectorCount == 0 || sectorCount > UINT32_MAX / 512)
-        return fail();
-    // A read reaching past the volume fails rather than returning someone else's sectors.
-    if (m_absoluteSectors != 0) {
-        if (sector < m_firstSector || sector > m_lastSector ||
-            sectorCount - 1 > m_lastSector - sector)
-            return fail();
-    } else {
-        if (sector >= m_totalSectors || sectorCount > m_totalSectors - sector)
-            return fail();
-        if (sector > UINT64_MAX - m_firstSector)
-            return fail();
-        sector += m_firstSector;
-    }
-    int result;
-    if (m_imageFlag != 0) {
-        if (handle != nullptr && handle->IsOpen())
-            result = sector <= UINT64_MAX / 512 && handle->ReadAt(sector * 512, buffer, bytes);
-        else
-            result = ReadImageSectors(sector, buffer, sectorCount);
-    } else {
-        result = DiskReadWrite(m_drive, static_cast<uint32_t>(sector),
-                               static_cast<uint32_t>(sector >> 32), buffer,
-                               static_cast<uint32_t>(bytes), handle, 0);
-    }
-    return result != 0 ? 1 : fail();
+uint32_t CFatFileSystem::FatTableSectors() const {
+    const uint64_t most = MaxFatSectors(m_fatType, m_totalSectors, m_reservedSectors,
+                                        m_rootFolderSectors, m_sectorsPerCluster);
+    return static_cast<uint32_t>(std::min<uint64_t>(m_sectorsPerFat, most));
 }
 
-int CFatFileSystem::ReadImageSectors(uint64_t sector, void* buffer, uint32_t sectorCount) {
-    if (ImageFileReader::ReadSectors(m_imagePath, 0, sector, buffer, sectorCount))
-        return 1;
-    std::memset(buffer, 0, static_cast<size_t>(sectorCount) * 512);
-    return 0;
-}
-
-DeviceHandle CFatFileSystem::OpenSource() const {
-    if (m_imageFlag != 0)
-        return DeviceHandle::OpenPath(m_imagePath);
-    return OpenDiskDevice(m_drive);
+int CFatFileSystem::ReadSectors(uint64_t sector, uint32_t sectorCount, void* buffer) {
+    // The source keeps reads inside the volume (or the raw range) and zero-fills failures.
+    return m_source.ReadSectors(sector, sectorCount, buffer);
 }
 
 // ----------------------------------------------------------------------------------------
@@ -216,7 +215,7 @@ DeviceHandle CFatFileSystem::OpenSource() const {
 
 void CFatFileSystem::ApplyBootInfo(const FatBootInfo& info) {
     m_sectorsPerCluster = info.sectorsPerCluster;
-    if (info.type == 1 || info.type == 4 || info.type == 11)
+    if (info.type != FatType::Unknown)
         m_fatType = info.type;
     m_rootFolderSectors = info.rootFolderSectors;
     m_sectorsPerFat = info.sectorsPerFat;
@@ -238,40 +237,40 @@ int CFatFileSystem::CheckFatSignatures() {
 // Allocation table
 
 uint32_t CFatFileSystem::EndMark() const {
-    return m_fatType == 11 ? 0x0FFFFFF8 : m_fatType == 4 ? 0xFFF8 : 0xFF8;
+    return PropertiesOf(m_fatType).endMark;
 }
 
 uint32_t CFatFileSystem::BadClusterMark() const {
-    return m_fatType == 11 ? 0x0FFFFFF7 : m_fatType == 4 ? 0xFFF7 : 0xFF7;
+    return PropertiesOf(m_fatType).badClusterMark;
 }
 
 namespace {
 
 // Entry `cluster` of a FAT held in `table`; nullopt when it lies outside.
-std::optional<uint32_t> DecodeFatEntry(std::span<const uint8_t> table, uint8_t fatType,
+std::optional<uint32_t> DecodeFatEntry(std::span<const uint8_t> table, FatType fatType,
                                        uint32_t cluster) {
-    if (fatType == 11) {
-        uint64_t offset = static_cast<uint64_t>(cluster) * 4;
-        if (offset + 3 >= table.size())
-            return std::nullopt;
-        return U32(table, offset) & 0x0FFFFFFF;
-    }
-    if (fatType == 4) {
-        uint64_t offset = static_cast<uint64_t>(cluster) * 2;
-        if (offset + 1 >= table.size())
-            return std::nullopt;
-        return U16(table, offset);
-    }
-    uint64_t offset = static_cast<uint64_t>(cluster) * 3 / 2;
-    if (offset + 1 >= table.size())
+    const ByteReader reader(table);
+    const FatTypeProperties& properties = PropertiesOf(fatType);
+    const uint64_t offset = FatEntryOffset(fatType, cluster);
+    if (offset > SIZE_MAX)
         return std::nullopt;
-    uint16_t value = U16(table, offset);
-    return (cluster & 1) ? value >> 4 : value & 0x0FFF;
+    if (properties.entryBits == 32) {
+        uint32_t value = 0;
+        if (!reader.ReadU32(static_cast<size_t>(offset), value))
+            return std::nullopt;
+        return value & properties.entryMask;
+    }
+    uint16_t value = 0;
+    if (!reader.ReadU16(static_cast<size_t>(offset), value))
+        return std::nullopt;
+    if (properties.entryBits == 16)
+        return value;
+    return (cluster & 1) ? value >> 4 : value & properties.entryMask;
 }
 
-uint32_t EntriesInTable(size_t bytes, uint8_t fatType) {
-    uint64_t entries = fatType == 11 ? bytes / 4 : fatType == 4 ? bytes / 2 : bytes * 2 / 3;
-    return static_cast<uint32_t>(std::min<uint64_t>(entries, UINT32_MAX));
+uint32_t EntriesInTable(size_t bytes, FatType fatType) {
+    const uint64_t bits = PropertiesOf(fatType).entryBits;
+    return static_cast<uint32_t>(std::min<uint64_t>(uint64_t{bytes} * 8 / bits, UINT32_MAX));
 }
 
 } // namespace
@@ -322,30 +321,31 @@ void CFatFileSystem::SetLinkingMode(uint8_t mode) {
 
 int CFatFileSystem::CompareFatCopies(uint32_t& mismatchIndex, std::vector<uint8_t>& fat1,
                                      std::vector<uint8_t>& fat2) {
-    const uint64_t bytes = static_cast<uint64_t>(m_sectorsPerFat) * 512;
+    const uint32_t sectors = FatTableSectors();
+    const uint64_t bytes = static_cast<uint64_t>(sectors) * 512;
     fat1.assign(bytes, 0);
     fat2.assign(bytes, 0);
-    Send(MakeCreateProgress(u"Comparing FAT Copies", m_sectorsPerFat / kFatCompareBlock + 1));
-    m_environment.progressIdle = 0;
-    DeviceHandle handle = OpenSource();
-    for (uint32_t done = 0; done < m_sectorsPerFat && !Stopped();) {
-        uint32_t count = std::min(kFatCompareBlock, m_sectorsPerFat - done);
-        uint64_t first = static_cast<uint64_t>(m_reservedSectors) + done;
-        uint8_t* one = fat1.data() + static_cast<size_t>(done) * 512;
-        uint8_t* two = fat2.data() + static_cast<size_t>(done) * 512;
-        // A failed block is read again sector by sector, so one bad sector costs one sector.
-        if (!ReadSectors(first, count, one, &handle))
-            for (uint32_t s = 0; s < count; ++s)
-                ReadSectors(first + s, 1, one + s * 512, &handle);
-        if (!ReadSectors(first + m_sectorsPerFat, count, two, &handle))
-            for (uint32_t s = 0; s < count; ++s)
-                ReadSectors(first + m_sectorsPerFat + s, 1, two + s * 512, &handle);
-        Send(MakeStepProgress(0));
-        done += count;
+    {
+        ProgressBracket progress(m_reporter, u"Comparing FAT Copies",
+                                 sectors / kFatCompareBlock + 1);
+        fat_scan::ProgressBusy busy(m_environment);
+        for (uint32_t done = 0; done < sectors && !Stopped();) {
+            uint32_t count = std::min(kFatCompareBlock, sectors - done);
+            uint64_t first = static_cast<uint64_t>(m_reservedSectors) + done;
+            uint8_t* one = fat1.data() + static_cast<size_t>(done) * 512;
+            uint8_t* two = fat2.data() + static_cast<size_t>(done) * 512;
+            // A failed block is read again sector by sector, so one bad sector costs one sector.
+            if (!ReadSectors(first, count, one))
+                for (uint32_t s = 0; s < count; ++s)
+                    ReadSectors(first + s, 1, one + s * 512);
+            if (!ReadSectors(first + m_sectorsPerFat, count, two))
+                for (uint32_t s = 0; s < count; ++s)
+                    ReadSectors(first + m_sectorsPerFat + s, 1, two + s * 512);
+            progress.Step();
+            done += count;
+        }
     }
-    Send(MakeDestroyProgress(0));
-    m_environment.progressIdle = 1;
-    for (uint32_t sector = 0; sector < m_sectorsPerFat; ++sector) {
+    for (uint32_t sector = 0; sector < sectors; ++sector) {
         if (std::memcmp(fat1.data() + static_cast<size_t>(sector) * 512,
                         fat2.data() + static_cast<size_t>(sector) * 512, 512) != 0) {
             mismatchIndex = sector;
@@ -356,78 +356,73 @@ int CFatFileSystem::CompareFatCopies(uint32_t& mismatchIndex, std::vector<uint8_
 }
 
 uint32_t CFatFileSystem::CountFatErrors(int copy) {
-    Send(MakeCreateProgress(FormatText(u"%s %d", u"Verifying FAT", copy + 1), m_sectorsPerFat));
-    m_environment.progressIdle = 0;
-    uint32_t limit =
-        m_clusterLimit != 0 ? m_clusterLimit : m_sectorsPerFat * EntriesPerFatSector(m_fatType);
+    const uint32_t sectors = FatTableSectors();
+    ProgressBracket progress(m_reporter, FormatText(u"%s %d", u"Verifying FAT", copy + 1), sectors);
+    fat_scan::ProgressBusy busy(m_environment);
+    const uint64_t limit = m_clusterLimit != 0
+                               ? m_clusterLimit
+                               : uint64_t{sectors} * PropertiesOf(m_fatType).entriesPerSector;
     const uint32_t endMark = EndMark();
-    std::vector<uint8_t> table(static_cast<size_t>(m_sectorsPerFat) * 512, 0);
-    std::vector<bool> readable(m_sectorsPerFat, false);
+    std::vector<uint8_t> table(static_cast<size_t>(sectors) * 512, 0);
+    std::vector<bool> readable(sectors, false);
     uint32_t errors = 0;
-    DeviceHandle handle = OpenSource();
     uint64_t start = static_cast<uint64_t>(m_reservedSectors) + (copy == 1 ? m_sectorsPerFat : 0);
-    for (uint32_t sector = 0; sector < m_sectorsPerFat; ++sector) {
-        if (ReadSectors(start + sector, 1, table.data() + static_cast<size_t>(sector) * 512,
-                        &handle))
+    for (uint32_t sector = 0; sector < sectors; ++sector) {
+        if (ReadSectors(start + sector, 1, table.data() + static_cast<size_t>(sector) * 512))
             readable[sector] = true;
         else
             ++errors;
-        Send(MakeStepProgress(0));
+        progress.Step();
     }
     uint32_t entries = EntriesInTable(table.size(), m_fatType);
     for (uint32_t cluster = 0; cluster < entries; ++cluster) {
-        uint64_t offset = m_fatType == 11  ? static_cast<uint64_t>(cluster) * 4
-                          : m_fatType == 4 ? static_cast<uint64_t>(cluster) * 2
-                                           : static_cast<uint64_t>(cluster) * 3 / 2;
-        if (!readable[offset / 512])
+        if (!readable[FatEntryOffset(m_fatType, cluster) / 512])
             continue;
         std::optional<uint32_t> value = DecodeFatEntry(table, m_fatType, cluster);
         if (value && *value<endMark&& * value> limit)
             ++errors;
     }
-    Send(MakeDestroyProgress(0));
-    m_environment.progressIdle = 1;
     return errors;
 }
 
 void CFatFileSystem::LoadFat() {
     m_fat.clear();
     m_fat.shrink_to_fit();
-    if (m_linkingMode == kLinkContiguous || m_sectorsPerFat == 0)
+    const uint32_t sectors = FatTableSectors();
+    if (m_linkingMode == kLinkContiguous || sectors == 0)
         return;
-    m_fat.assign(static_cast<size_t>(m_sectorsPerFat) * 512, 0);
+    m_fat.assign(static_cast<size_t>(sectors) * 512, 0);
     const int64_t otherOffset =
         m_linkingMode == kLinkFat2 ? -static_cast<int64_t>(m_sectorsPerFat) : m_sectorsPerFat;
     const uint64_t start =
         m_reservedSectors + (m_linkingMode == kLinkFat2 ? uint64_t{m_sectorsPerFat} : 0);
 
-    Send(MakeCreateProgress(u"Loading FAT", m_sectorsPerFat));
+    ProgressBracket progress(m_reporter, u"Loading FAT", sectors);
     LogRow(u"Loading FAT", FormatText(u"%s %d", u"Loading FAT", m_linkingMode + 1),
            ScanLog::ProcessStarted(), ScanLog::kImageStarted);
-    m_environment.progressIdle = 0;
-    DeviceHandle handle = OpenSource();
+    fat_scan::ProgressBusy busy(m_environment);
+    // FAT12 entries straddle bytes, so a sector of them is never tested for being uniform.
+    const size_t width = PropertiesOf(m_fatType).entryBits / 8;
+    const bool testUniform = m_fatType == FatType::Fat16 || m_fatType == FatType::Fat32;
     uint8_t other[512];
-    for (uint32_t sector = 0; sector < m_sectorsPerFat; ++sector) {
+    for (uint32_t sector = 0; sector < sectors; ++sector) {
         uint8_t* target = m_fat.data() + static_cast<size_t>(sector) * 512;
         uint64_t otherSector =
             static_cast<uint64_t>(static_cast<int64_t>(start + sector) + otherOffset);
-        bool read = ReadSectors(start + sector, 1, target, &handle) != 0;
+        bool read = ReadSectors(start + sector, 1, target) != 0;
         if (!read) {
             // Unreadable in both copies: it stays zero, which ends chains instead of inventing
             // them.
-            ReadSectors(otherSector, 1, target, &handle);
-        } else if (m_fatType == 4 || m_fatType == 11) {
-            size_t width = m_fatType == 4 ? 2 : 4;
+            ReadSectors(otherSector, 1, target);
+        } else if (testUniform) {
             bool uniform = true;
             for (size_t at = width; at + width < 512 && uniform; at += width)
                 uniform = std::memcmp(target, target + at, width) == 0;
-            if (uniform && ReadSectors(otherSector, 1, other, &handle))
+            if (uniform && ReadSectors(otherSector, 1, other))
                 std::memcpy(target, other, 512);
         }
-        Send(MakeStepProgress(0));
+        progress.Step();
     }
-    Send(MakeDestroyProgress(0));
-    m_environment.progressIdle = 1;
 }
 
 // ----------------------------------------------------------------------------------------
@@ -505,24 +500,28 @@ void CFatFileSystem::ClaimChain(uint32_t firstCluster, uint64_t limit, bool repo
 void CFatFileSystem::BuildClusterMap() {
     m_clusterMap.clear();
     if (m_linkingMode != kLinkContiguous && !m_fat.empty()) {
-        const uint32_t perSector = EntriesPerFatSector(m_fatType);
-        m_clusterLimit = m_sectorsPerFat * perSector;
+        // The table loaded holds FatTableSectors() sectors; the limit and the map follow it,
+        // in 64 bits so that no product wraps.
+        const uint64_t perSector = PropertiesOf(m_fatType).entriesPerSector;
+        const uint64_t sectors = m_fat.size() / 512;
+        m_clusterLimit = static_cast<uint32_t>(
+            std::min<uint64_t>(sectors * perSector, kFatMaxClusterNumber + 2));
         m_clusterMap.assign(static_cast<size_t>(m_clusterLimit) + 1, kClusterUnused);
         const uint32_t bad = BadClusterMark();
-        Send(MakeCreateProgress(u"Searching for critical information..", m_sectorsPerFat));
-        m_environment.progressIdle = 0;
-        for (uint32_t sector = 0; sector < m_sectorsPerFat; ++sector) {
-            uint32_t first = sector * perSector;
-            for (uint32_t cluster = first; cluster < first + perSector; ++cluster) {
+        ProgressBracket progress(m_reporter, u"Searching for critical information..",
+                                 static_cast<uint32_t>(sectors));
+        fat_scan::ProgressBusy busy(m_environment);
+        for (uint64_t sector = 0; sector < sectors; ++sector) {
+            const uint64_t first = sector * perSector;
+            const uint64_t end = std::min<uint64_t>(first + perSector, m_clusterLimit);
+            for (uint32_t cluster = static_cast<uint32_t>(first); cluster < end; ++cluster) {
                 std::optional<uint32_t> value = FatEntry(cluster);
                 if (value && *value != 0 && *value != bad && cluster > 1 &&
                     cluster < m_clusterLimit)
                     m_clusterMap[cluster] = kClusterAllocated;
             }
-            Send(MakeStepProgress(0));
+            progress.Step();
         }
-        Send(MakeDestroyProgress(0));
-        m_environment.progressIdle = 1;
         return;
     }
     uint64_t clusters = m_sectorsPerCluster == 0 ? 0 : DataAreaSectors() / m_sectorsPerCluster;
@@ -569,39 +568,39 @@ void CFatFileSystem::ClaimFileClusters(uint32_t firstCluster, const FoundItem* i
 
 bool CFatFileSystem::EntryToFoundItem(const EntryLocation& where, FoundItem& item,
                                       std::u16string& name) {
-    if (where.offset > where.buffer.size() || where.buffer.size() - where.offset < kEntrySize)
+    ByteReader buffer(where.buffer);
+    ByteReader bytes;
+    DirectoryEntry entry;
+    if (!buffer.Sub(where.offset, kEntrySize, bytes) || !ReadDirectoryEntry(bytes.Bytes(), entry))
         return false;
-    std::span<const uint8_t> entry = where.buffer.subspan(where.offset, kEntrySize);
-    const uint8_t attributes = entry[11];
-    if (entry[0] == '.' || entry[0] == 0 || attributes == 0x0F || (attributes & 0x08) != 0)
+    if (entry.first == '.' || entry.first == 0 || entry.attributes == 0x0F ||
+        (entry.attributes & 0x08) != 0)
         return false;
-    const uint32_t firstCluster = EntryFirstCluster(entry);
-    if (firstCluster < 2 || firstCluster >= m_clusterLimit)
+    if (entry.firstCluster < 2 || entry.firstCluster >= m_clusterLimit)
         return false;
-    const uint32_t size = U32(entry, 28);
-    if (size > DataAreaSectors() * 512)
+    if (entry.size > DataAreaSectors() * 512)
         return false;
 
-    const bool deleted = entry[0] == 0xE5;
+    const bool deleted = entry.first == 0xE5;
     item = FoundItem{};
     item.entryId = NextEntryId();
-    item.firstCluster = firstCluster;
-    item.attributes = attributes;
-    item.size = item.IsFolder() ? 0 : size;
-    if (m_fatType == 11) {
-        item.createdTime = U16(entry, 14);
-        item.createdDate = U16(entry, 16);
-        item.lastAccess = U16(entry, 18);
-        item.modifiedTime = U16(entry, 22);
-        item.modifiedDate = U16(entry, 24);
+    item.firstCluster = entry.firstCluster;
+    item.attributes = entry.attributes;
+    item.size = item.IsFolder() ? 0 : entry.size;
+    if (m_fatType == FatType::Fat32) {
+        item.createdTime = entry.createdTime;
+        item.createdDate = entry.createdDate;
+        item.lastAccess = entry.lastAccess;
+        item.modifiedTime = entry.modifiedTime;
+        item.modifiedDate = entry.modifiedDate;
     } else {
-        item.createdTime = item.modifiedTime = U16(entry, 22);
-        item.createdDate = item.modifiedDate = item.lastAccess = U16(entry, 24);
+        item.createdTime = item.modifiedTime = entry.modifiedTime;
+        item.createdDate = item.modifiedDate = item.lastAccess = entry.modifiedDate;
     }
     item.deleted = deleted ? 1 : 0;
     name = ReadLongName(where);
     if (name.empty())
-        name = FatShortName::Decode(entry, deleted);
+        name = FatShortName::Decode(bytes.Bytes(), deleted);
     return true;
 }
 
@@ -627,39 +626,46 @@ std::u16string CFatFileSystem::ReadLongName(const EntryLocation& where) {
             break; // this cluster had enough
     }
 
-    std::span<const uint8_t> entry = where.buffer.subspan(where.offset, kEntrySize);
-    const bool deleted = entry[0] == 0xE5;
+    ByteReader entry;
+    uint8_t first = 0;
+    if (!ByteReader(where.buffer).Sub(where.offset, kEntrySize, entry) || !entry.ReadU8(0, first))
+        return {};
+    const bool deleted = first == 0xE5;
     // A deleted entry's first byte is gone, so its checksum cannot be recomputed: its parts
     // must then be deleted too and agree among themselves.
     std::optional<uint8_t> checksum;
     if (!deleted)
-        checksum = ShortNameChecksum(entry);
+        checksum = ShortNameChecksum(entry.Bytes());
     std::u16string name;
     bool complete = deleted; // deleted parts carry no sequence numbers to tell the last one
     size_t position = before.size();
     for (size_t parts = 0; parts < kMaxLongNameEntries && position >= kEntrySize; ++parts) {
         position -= kEntrySize;
-        const uint8_t* part = before.data() + position;
-        if (part[11] != 0x0F || (deleted && part[0] != 0xE5))
+        ByteReader part;
+        uint8_t sequence = 0, attributes = 0, partChecksum = 0;
+        if (!ByteReader(before).Sub(position, kEntrySize, part) || !part.ReadU8(0, sequence) ||
+            !part.ReadU8(11, attributes) || !part.ReadU8(13, partChecksum))
             break;
-        if (checksum && part[13] != *checksum)
+        if (attributes != 0x0F || (deleted && sequence != 0xE5))
             break;
-        checksum = part[13];
+        if (checksum && partChecksum != *checksum)
+            break;
+        checksum = partChecksum;
         // A live part carries its sequence number; deleted parts lost it to the 0xE5 mark.
-        if (!deleted && (part[0] & 0x1F) != parts + 1)
+        if (!deleted && (sequence & 0x1F) != parts + 1)
             break;
         static constexpr size_t kOffsets[13] = {1, 3, 5, 7, 9, 14, 16, 18, 20, 22, 24, 28, 30};
         bool ended = false;
         for (size_t offset : kOffsets) {
-            char16_t unit = static_cast<char16_t>(part[offset] | (part[offset + 1] << 8));
-            if (unit == 0 || unit == 0xFFFF) {
+            uint16_t unit = 0;
+            if (!part.ReadU16(offset, unit) || unit == 0 || unit == 0xFFFF) {
                 ended = true;
                 break;
             }
             if (name.size() < kMaxLongNameUnits)
-                name.push_back(unit);
+                name.push_back(static_cast<char16_t>(unit));
         }
-        if (!deleted && (part[0] & 0x40) != 0) {
+        if (!deleted && (sequence & 0x40) != 0) {
             complete = true;
             break;
         }
@@ -670,58 +676,37 @@ std::u16string CFatFileSystem::ReadLongName(const EntryLocation& where) {
     return complete ? name : std::u16string();
 }
 
-int CFatFileSystem::CheckEntry(std::span<const uint8_t> entry, uint32_t clusterLimit) {
-    if (entry.size() < kEntrySize)
+int CFatFileSystem::CheckEntry(std::span<const uint8_t> bytes, uint32_t clusterLimit) {
+    DirectoryEntry entry;
+    if (!ReadDirectoryEntry(bytes, entry))
         return 0;
-    const uint8_t attributes = entry[11];
-    if (attributes == 0x0F || attributes > 0x3F)
+    if (entry.attributes == 0x0F || entry.attributes > 0x3F)
         return 0;
-    const uint32_t firstCluster = EntryFirstCluster(entry);
-    if (firstCluster > clusterLimit)
+    if (entry.firstCluster > clusterLimit)
         return 0;
-    const uint32_t size = U32(entry, 28);
-    const bool folder = (attributes & 0x10) != 0;
-    if (folder && size != 0)
+    const bool folder = (entry.attributes & 0x10) != 0;
+    if (folder && entry.size != 0)
         return 0;
-    if ((static_cast<uint64_t>(size) + 511) / 512 > DataAreaSectors())
+    if ((static_cast<uint64_t>(entry.size) + 511) / 512 > DataAreaSectors())
         return 0;
-    for (size_t i = 0; i < 11; ++i)
-        if (entry[i] == 0)
-            return 0;
-    const uint16_t date = U16(entry, 24);
+    if (std::find(bytes.begin(), bytes.begin() + 11, uint8_t{0}) != bytes.begin() + 11)
+        return 0;
+    const uint16_t date = entry.modifiedDate;
     const unsigned month = (date >> 5) & 0x0F;
     const unsigned day = date & 0x1F;
     if (date == 0 || month < 1 || month > 12 || day < 1 || day > 31)
         return 0;
     if (folder) {
         std::vector<uint8_t> first(512);
-        if (!ReadCluster(firstCluster, 0, first.data(), 1) || first[0] != '.' || first[32] != '.')
+        if (!ReadCluster(entry.firstCluster, 0, first.data(), 1) || first[0] != '.' ||
+            first[32] != '.')
             return 0;
     }
-    return ((attributes & 0x08) != 0 || firstCluster < 2) ? 2 : 1;
+    return ((entry.attributes & 0x08) != 0 || entry.firstCluster < 2) ? 2 : 1;
 }
 
 // ----------------------------------------------------------------------------------------
 // Shared by the scans
-
-JobWindow* CFatFileSystem::Window() const {
-    return m_environment.window;
-}
-
-void CFatFileSystem::LogRow(const std::u16string& activity, const std::u16string& description,
-                            const std::u16string& status, int image) const {
-    if (m_environment.window != nullptr)
-        m_environment.window->AddLogLine(activity, description, status, image);
-}
-
-bool CFatFileSystem::Stopped() const {
-    return m_environment.StopRequested();
-}
-
-void CFatFileSystem::Send(JobMessage message) const {
-    if (m_environment.window != nullptr)
-        m_environment.window->Send(message);
-}
 
 uint64_t CFatFileSystem::NextEntryId() {
     return m_nextEntryId++;
@@ -759,15 +744,8 @@ void CFatFileSystem::SetTitleWithMode() {
     const uint32_t mode = m_linkingMode == kLinkFat1   ? kLinkingModeFat1Id
                           : m_linkingMode == kLinkFat2 ? kLinkingModeFat2Id
                                                        : kLinkingModeContiguousId;
-    if (Window() != nullptr)
-        Window()->SetTitle(std::u16string(kProductTitle) + u" " +
-                           std::u16string(StringTable::Program().Get(mode)));
-}
-
-void CFatFileSystem::ShowMessage(const std::u16string& text, int icon) {
-    if (Window() != nullptr)
-        Window()->AskMessageBox(text, kProductTitle, static_cast<MessageBoxIcon>(icon),
-                                MessageBoxButtons::Ok, true);
+    m_reporter.SetTitle(std::u16string(kProductTitle) + u" " +
+                        std::u16string(StringTable::Program().Get(mode)));
 }
 
 void CFatFileSystem::FreeScanLists() {

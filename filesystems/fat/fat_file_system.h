@@ -1,10 +1,13 @@
 #pragma once
 
+#include "diskio/sector_source.h"
+#include "filesystems/carving/raw_folder_placer.h"
+#include "filesystems/carving/signature_search.h"
 #include "filesystems/cluster_list.h"
 #include "filesystems/fat/fat_boot_info.h"
+#include "filesystems/fat/fat_type.h"
 #include "filesystems/found_item.h"
-#include "filesystems/carving/signature_search.h"
-#include "platform/device_handle.h"
+#include "filesystems/scan_reporter.h"
 #include "platform/job_window.h"
 
 #include <cstdint>
@@ -48,11 +51,13 @@ struct EntryLocation {
     uint32_t clusterBeforePrevious = 0;
 };
 
-// Reader of one FAT12, FAT16 or FAT32 volume, on a drive or in an image file: geometry, the
-// chosen allocation table, the cluster-usage map, the scan's counters and per-scan lists. Set
-// up once (from a drive, from scan information or over a raw range), then scanned once; it
-// stays usable for recovery and previews afterwards. The environment (window, flags, drive)
-// belongs to the application and outlives the reader. Reads never go past the volume.
+// Reader of one FAT12, FAT16 or FAT32 volume, on a drive, in an image file or in memory:
+// geometry, the chosen allocation table, the cluster-usage map, the scan's counters and
+// per-scan lists. Set up once (from a drive, from a sector source, from scan information or
+// over a raw range), then scanned once; it stays usable for recovery and previews afterwards.
+// The reader owns its sector source, whose one handle stays open for all its reads; reads never
+// go past the volume. The environment (window, flags, drive) belongs to the application and
+// outlives the reader.
 class CFatFileSystem {
 public:
     enum LinkingMode : uint8_t {
@@ -71,19 +76,19 @@ public:
     explicit CFatFileSystem(ScanEnvironment& environment);
 
     // --- set-up --------------------------------------------------------------------------
-    void SetVolumeFromDrive(uint8_t imageFlag);
+    // False when the selected node is no volume.
+    bool SetVolumeFromDrive(uint8_t imageFlag);
+    // The same set-up over a volume window of `source` (sector 0 is the boot sector), for a
+    // volume that is no drive of the device table: tests and fuzz targets read from memory.
+    void SetVolumeFromSource(const SectorSource& source, uint8_t partitionType);
     void SetVolumeFromScanInfo(const FatVolumeRecord& record);
     void SetScanRange(uint8_t imageFlag, uint64_t firstSector, uint64_t lastSector);
 
     // --- reading (nonzero on success; a read reaching past the volume fails) -------------
     uint64_t ClusterToSector(uint32_t cluster) const;
-    int ReadCluster(uint32_t cluster, uint16_t sectorOffset, void* buffer, uint16_t sectorCount,
-                    const DeviceHandle* handle = nullptr);
-    int ReadSectors(uint64_t sector, uint32_t sectorCount, void* buffer,
-                    const DeviceHandle* handle = nullptr);
-    int ReadImageSectors(uint64_t sector, void* buffer, uint32_t sectorCount);
-    // The volume's source opened once, for passes that read the whole volume.
-    DeviceHandle OpenSource() const;
+    int ReadCluster(uint32_t cluster, uint16_t sectorOffset, void* buffer, uint16_t sectorCount);
+    int ReadSectors(uint64_t sector, uint32_t sectorCount, void* buffer);
+    const SectorSource& Source() const { return m_source; }
 
     // --- boot sector ---------------------------------------------------------------------
     void ApplyBootInfo(const FatBootInfo& info);
@@ -130,30 +135,35 @@ public:
     // cannot be read are read again sector by sector; unreadable sectors are logged, never
     // matched. Ends early on a stop request.
     void RawScan(const ActiveSignatureSearch& search);
-    // Sends one file of the raw search, whose first sector is `firstSector`, in the first
-    // folder named after its extension ("JPG", then "JPG 1", "JPG 2" ...) that holds fewer than
-    // 2500 files, making that folder when it is new.
+    // Sends one file of the raw search, whose first sector is `firstSector`, in the folder
+    // named after its extension ("JPG", then "JPG 1", "JPG 2" ... as each fills with 2500
+    // files), making that folder when it is new.
     void AddRawMatch(const SignatureMatch& match, uint64_t firstSector);
     // One past the last sector ReadSectors reads, in its own numbering (drive sectors after
     // SetScanRange, volume sectors otherwise).
     uint64_t EndSector() const;
 
     // --- geometry and state --------------------------------------------------------------
-    uint8_t FatType() const { return m_fatType; }
+    ::FatType Type() const { return m_fatType; }
+    // The stored code of the type: 1, 4 or 11 (0 before it is known).
+    uint8_t TypeCode() const { return FatTypeCode(m_fatType); }
     uint8_t SectorsPerCluster() const { return m_sectorsPerCluster; }
     uint32_t SectorsPerFat() const { return m_sectorsPerFat; }
+    // The FAT sectors the table passes read and hold: the sectors per FAT, but never more than
+    // the volume's clusters can need (stored or rebuilt geometry may say anything).
+    uint32_t FatTableSectors() const;
     uint32_t ReservedSectors() const { return m_reservedSectors; }
     uint32_t RootFolderSectors() const { return m_rootFolderSectors; }
     uint32_t RootCluster() const { return m_rootCluster; }
     uint32_t ClusterLimit() const { return m_clusterLimit; }
-    uint64_t FirstSector() const { return m_firstSector; }
+    uint64_t FirstSector() const { return m_source.FirstSector(); }
     uint64_t LastSector() const { return m_lastSector; }
     uint64_t TotalSectors() const { return m_totalSectors; }
     uint8_t Drive() const { return m_drive; }
     uint8_t LinkingModeValue() const { return m_linkingMode; }
-    bool ImageFlag() const { return m_imageFlag != 0; }
+    bool ImageFlag() const { return m_source.IsImage(); }
     // Set up over a range of absolute sectors for a raw search: items hold a first sector.
-    bool ReadsAbsoluteSectors() const { return m_absoluteSectors != 0; }
+    bool ReadsAbsoluteSectors() const { return m_source.IsAbsolute(); }
     uint32_t FoundCount() const { return m_foundCount; }
     int32_t FileCount() const { return m_fileCount; }
     uint64_t FoundBytes() const { return m_foundBytes; }
@@ -198,16 +208,22 @@ private:
     };
 
     // Shared by both scans (fat_file_system.cpp).
-    JobWindow* Window() const;
+    JobWindow* Window() const { return m_reporter.Window(); }
     void LogRow(const std::u16string& activity, const std::u16string& description,
-                const std::u16string& status, int image) const;
-    bool Stopped() const;
-    void Send(JobMessage message) const;
+                const std::u16string& status, int image) const {
+        m_reporter.LogRow(activity, description, status, image);
+    }
+    bool Stopped() const { return m_reporter.Stopped(); }
+    void Send(JobMessage message) const { m_reporter.Send(message); }
+    // The set-up every entry shares once the source and window are known.
+    void StartSetUp();
     // Sends an item with the first-item steps, counting it; a file adds its size.
     void SendFoundItem(FoundItem& item, const std::u16string& name);
     void SendUpdatedItem(const FoundItem& item, const std::u16string& name);
     void SetTitleWithMode();
-    void ShowMessage(const std::u16string& text, int icon);
+    void ShowMessage(const std::u16string& text, MessageBoxIcon icon) const {
+        m_reporter.ShowMessage(text, icon);
+    }
     void FreeScanLists();
     uint64_t NextEntryId();
     const DriveNode* SelectedDrive() const;
@@ -238,6 +254,16 @@ private:
     // Advance scan (fat_file_system_advance.cpp).
     bool FindFolderCandidates();
     void GeometryFromCandidates();
+    // How many candidates imply each (data-area start, sectors per cluster), most first.
+    struct StartTally {
+        uint32_t start = 0;
+        uint32_t sectorsPerCluster = 0;
+        uint32_t count = 0;
+    };
+    std::vector<StartTally> TallyDataStarts(bool passOverFarSmallClusters) const;
+    // Tries the layouts the tallies imply in turn, leaving the geometry of the last one tried;
+    // true when one is accepted.
+    bool TryTallies(const std::vector<StartTally>& tallies);
     uint32_t SectorsPerClusterFromCandidates();
     void AdvanceTreePass();
     void FindLostFolders();
@@ -251,44 +277,32 @@ private:
     void TakeRebuiltGeometry();
 
     // --- raw search (fat_file_system_raw.cpp) ---------------------------------------------
-    // A folder of raw finds: named after an extension, "%s %d" once the earlier ones are full.
-    struct RawExtensionFolder {
-        std::u16string name;
-        uint64_t entryId = 0;
-        uint32_t files = 0;
-    };
     // Reads `count` sectors from `first` into `block`; when that fails, sector by sector,
     // marking and logging the sectors that cannot be read (zero-filled). `readable` gets one
     // flag per sector.
     void ReadRawBlock(uint64_t first, uint32_t count, std::vector<uint8_t>& block,
-                      std::vector<uint8_t>& readable, const DeviceHandle* handle);
-    // The folder the next find of `extension` goes in, made and sent when it is new.
-    RawExtensionFolder& RawFolderFor(const std::u16string& extension);
-    std::vector<RawExtensionFolder> m_rawFolders;
-    std::unordered_map<std::u16string, size_t> m_rawFolderByName;
-    // Per extension, the first folder number ("%s %d"; 0 for the bare name) not known full.
-    std::unordered_map<std::u16string, uint32_t> m_rawFolderNumber;
+                      std::vector<uint8_t>& readable);
+    // The raw search's extension folders: "JPG", then "JPG 1", "JPG 2" ... once full.
+    RawFolderPlacer m_rawFolders{u"%s %d"};
     uint32_t m_rawErrorRows = 0;
     // --- end of raw search ----------------------------------------------------------------
 
     ScanEnvironment& m_environment;
+    ScanReporter m_reporter;
+    SectorSource m_source;
 
     // Geometry.
     uint8_t m_drive = 0;
     uint8_t m_sectorsPerCluster = 0;
-    uint8_t m_fatType = 0;
+    ::FatType m_fatType = ::FatType::Unknown;
     uint32_t m_sectorsPerFat = 0;
     uint32_t m_rootCluster = 0;
-    uint64_t m_firstSector = 0;
     uint64_t m_lastSector = 0;
     uint64_t m_totalSectors = 0;
     uint32_t m_rootFolderSectors = 0;
     uint32_t m_reservedSectors = 0;
     uint32_t m_clusterLimit = 0;
     uint8_t m_linkingMode = kLinkFat1;
-    uint8_t m_imageFlag = 0;
-    uint32_t m_absoluteSectors = 0;
-    std::string m_imagePath; // UTF-8
     uint8_t m_nodeKind = 1;
 
     // Tables.

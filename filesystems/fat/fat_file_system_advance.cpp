@@ -16,9 +16,11 @@ void CFatFileSystem::AdvanceScan() {
         TakeRebuiltGeometry();
         const DriveNode* node = SelectedDrive();
         const LogicalDriveInfo* info = node != nullptr ? node->Logical() : nullptr;
-        uint8_t type = info != nullptr ? FatTypeOfPartition(info->partitionType) : 0;
-        if (type == 0) // an unknown partition type: tell the type by the layout
-            type = m_reservedSectors >= 32 ? 11 : m_sectorsPerFat <= 12 ? 1 : 4;
+        FatType type = info != nullptr ? FatTypeOfPartition(info->partitionType) : FatType::Unknown;
+        if (type == FatType::Unknown) // an unknown partition type: tell the type by the layout
+            type = m_reservedSectors >= 32 ? FatType::Fat32
+                   : m_sectorsPerFat <= 12 ? FatType::Fat12
+                                           : FatType::Fat16;
         m_fatType = type;
         if (m_sectorsPerCluster != 0 && m_sectorsPerFat != 0)
             ChooseLinkingMode();
@@ -34,7 +36,7 @@ void CFatFileSystem::AdvanceScan() {
             m_environment.flags->stopRequested = false;
         }
         m_environment.progressIdle = 1;
-        ShowMessage(kInvalidVolumeText, static_cast<int>(MessageBoxIcon::Error));
+        ShowMessage(kInvalidVolumeText, MessageBoxIcon::Error);
         return;
     }
     SetTitleWithMode();
@@ -119,7 +121,7 @@ FolderHead ReadFolderHead(std::span<const uint8_t> cluster, uint32_t number, boo
 } // namespace
 
 void CFatFileSystem::AddFolderFromHead(uint32_t cluster, uint32_t parentCluster) {
-    const bool fat32 = m_fatType == 11;
+    const bool fat32 = m_fatType == FatType::Fat32;
     if (parentCluster == 0 || (fat32 && parentCluster == m_rootCluster)) {
         // A folder of the root: named by its cluster, sent, and walked with claiming.
         if (IsFoundFolder(cluster))
@@ -142,12 +144,11 @@ void CFatFileSystem::FindLostFolders() {
     m_foundBytes = 0;
     m_nextEntryId = 2;
 
-    const bool fat32 = m_fatType == 11;
+    const bool fat32 = m_fatType == FatType::Fat32;
     {
-        const DeviceHandle source = OpenSource();
         const uint32_t blockSectors =
             m_totalSectors >= kSmallVolumeSectors ? kBlockSectors : m_sectorsPerCluster;
-        ClusterBlockReader reader(*this, UsableHandle(source), blockSectors);
+        ClusterBlockReader reader(*this, blockSectors);
         const uint32_t last = reader.LastCluster();
         const bool matchSignatures =
             m_environment.signatureSearchEnabled && m_environment.signatures != nullptr;
@@ -202,10 +203,8 @@ void CFatFileSystem::FindLostFoldersInRange() {
     const DriveNode* node = SelectedDrive();
     const LogicalDriveInfo* info = node != nullptr ? node->Logical() : nullptr;
     if (info != nullptr) {
-        const bool fat32 = m_fatType == 11;
+        const bool fat32 = m_fatType == FatType::Fat32;
         const uint32_t last = LastDataCluster(*this);
-        const DeviceHandle source = OpenSource();
-        const DeviceHandle* handle = UsableHandle(source);
         std::vector<uint8_t> buffer(size_t{m_sectorsPerCluster} * kSectorBytes);
         std::unordered_set<uint32_t> seen;
         const std::vector<uint32_t>& clusters = info->foundVolume.folderClusters;
@@ -216,7 +215,7 @@ void CFatFileSystem::FindLostFoldersInRange() {
             if (cluster < 2 || cluster > last || !seen.insert(cluster).second)
                 continue;
             Send(MakeSetStatusText2(FormatText(u"%s%u%s%u", kReadingCluster, cluster, kOf, last)));
-            if (ReadCluster(cluster, 0, buffer.data(), m_sectorsPerCluster, handle) == 0)
+            if (ReadCluster(cluster, 0, buffer.data(), m_sectorsPerCluster) == 0)
                 continue;
             const FolderHead head = ReadFolderHead(buffer, cluster, fat32);
             if (head.isHead)
@@ -378,9 +377,7 @@ void CFatFileSystem::AddRootFiles() {
         return more;
     };
 
-    const DeviceHandle source = OpenSource();
-    const DeviceHandle* handle = UsableHandle(source);
-    if (m_fatType != 11) {
+    if (m_fatType != FatType::Fat32) {
         const uint64_t rootStart = uint64_t{m_reservedSectors} + 2ull * m_sectorsPerFat;
         const uint64_t rootSectors =
             rootStart < m_totalSectors
@@ -388,12 +385,12 @@ void CFatFileSystem::AddRootFiles() {
                 : 0;
         std::vector<uint8_t> root(rootSectors * kSectorBytes);
         if (rootSectors != 0) {
-            ReadSectorsOneByOneOnFailure(*this, handle, rootStart,
-                                         static_cast<uint32_t>(rootSectors), root.data());
+            ReadSectorsOneByOneOnFailure(*this, rootStart, static_cast<uint32_t>(rootSectors),
+                                         root.data());
             sendEntries(root, 0, 0, 0);
         }
     } else {
-        ClusterBlockReader reader(*this, handle, kBlockSectors);
+        ClusterBlockReader reader(*this, kBlockSectors);
         const uint32_t last = reader.LastCluster();
         const uint32_t limit = m_clusterLimit;
         const bool contiguous = m_linkingMode == kLinkContiguous;
@@ -461,8 +458,7 @@ void CFatFileSystem::AddRootFiles() {
 
 void CFatFileSystem::AddBrokenFolders() {
     ScanLog::Started(Window(), kBrokenActivity);
-    const DeviceHandle source = OpenSource();
-    ClusterBlockReader reader(*this, UsableHandle(source), kBlockSectors);
+    ClusterBlockReader reader(*this, kBlockSectors);
     const uint32_t last = reader.LastCluster();
     const uint32_t limit = m_clusterLimit;
     const bool matchSignatures = IsRebuiltVolume() && m_environment.signatureSearchEnabled &&
@@ -521,36 +517,26 @@ void CFatFileSystem::AddRawDataFolder() {
     FoundItem rawFolder = FolderItem(NextEntryId(), 0, 0, true);
     SendFoundItem(rawFolder, u"Raw Data Folder(s)");
 
-    struct ExtensionFolder {
-        uint64_t entryId = 0;
-        uint32_t files = 0;
-        int number = 1;
-    };
-    std::map<std::u16string, ExtensionFolder> folders;
+    // Named as in the raw search: "JPG", then "JPG 1", "JPG 2" ... once each is full.
+    RawFolderPlacer folders(u"%s %d", kRawFilesPerFolder);
     for (const RawHit& hit : m_rawHits) {
         if (Stopped())
             break;
         const std::u16string extension =
             hit.match.extension.empty() ? std::u16string(u"raw") : hit.match.extension;
-        auto [it, fresh] = folders.try_emplace(extension);
-        ExtensionFolder& folder = it->second;
-        if (fresh || folder.files >= kRawFilesPerFolder) {
-            const std::u16string name =
-                fresh ? extension : FormatText(u"%s %d", extension, ++folder.number);
+        const uint64_t folderId = folders.Place(extension, [&](const std::u16string& name) {
             FoundItem item = FolderItem(NextEntryId(), rawFolder.entryId, 0, true);
             SendFoundItem(item, name);
-            folder.entryId = item.entryId;
-            folder.files = 0;
-        }
+            return item.entryId;
+        });
         FoundItem file;
         file.entryId = NextEntryId();
-        file.parentId = folder.entryId;
+        file.parentId = folderId;
         file.firstCluster = hit.cluster;
         file.size = hit.match.length;
         file.deleted = 1;
         file.contiguousData = 1;
         SendFoundItem(file, FormatText(u"%u.%s", hit.cluster, extension));
-        ++folder.files;
     }
     m_rawHits.clear();
 }

@@ -9,7 +9,7 @@ namespace {
 
 // One layout tried by the geometry search.
 struct TriedLayout {
-    uint8_t fatType = 4;
+    FatType fatType = FatType::Fat16;
     uint32_t reservedSectors = 1;
     uint32_t rootFolderSectors = 32;
     uint32_t sectorsPerFat = 0;
@@ -66,19 +66,19 @@ TriedLayout LayoutForStart(const SignatureSectors& sectors, uint32_t start) {
     const int64_t room = int64_t{start} - layout.reservedSectors - layout.rootFolderSectors;
     uint32_t window = 0;
     if (room >= 534) {
-        layout.fatType = 11;
+        layout.fatType = FatType::Fat32;
         layout.reservedSectors = 32;
         layout.rootFolderSectors = 0;
         window = 63;
     } else if (room > 37) {
-        layout.fatType = 4;
+        layout.fatType = FatType::Fat16;
         layout.reservedSectors = 20;
         layout.rootFolderSectors = 32;
         window = 20;
     } else {
         // FAT12: one reserved sector; the second FAT's signature gives the FAT size and so the
         // root folder's.
-        layout.fatType = 1;
+        layout.fatType = FatType::Fat12;
         layout.reservedSectors = 1;
         for (uint32_t sector : sectors) {
             if (sector < 2)
@@ -108,15 +108,17 @@ TriedLayout LayoutForStart(const SignatureSectors& sectors, uint32_t start) {
 
 bool LayoutAccepted(const TriedLayout& layout, uint32_t start, uint32_t sectorsPerCluster,
                     uint64_t totalSectors) {
-    const uint64_t perFatSector = layout.fatType == 1 ? 768 : layout.fatType == 4 ? 256 : 128;
+    // The search counts FAT12 tables as able to describe twice what they hold, as it always has.
+    const uint64_t perFatSector =
+        layout.fatType == FatType::Fat12 ? 768 : PropertiesOf(layout.fatType).entriesPerSector;
     const uint64_t tableClusters = uint64_t{layout.sectorsPerFat} * perFatSector;
     const uint64_t total = totalSectors != 0 ? totalSectors : tableClusters * sectorsPerCluster;
     if (total <= start || (total - start) / sectorsPerCluster >= tableClusters)
         return false;
     switch (layout.fatType) {
-    case 11:
+    case FatType::Fat32:
         return layout.reservedSectors >= 32 && layout.sectorsPerFat > 266;
-    case 4:
+    case FatType::Fat16:
         return layout.reservedSectors <= 20 && layout.sectorsPerFat <= 266;
     default:
         return layout.reservedSectors == 1 && layout.sectorsPerFat <= 19;
@@ -127,43 +129,44 @@ bool LayoutAccepted(const TriedLayout& layout, uint32_t start, uint32_t sectorsP
 
 bool CFatFileSystem::FindFolderCandidates() {
     m_folderCandidates.clear();
-    const DeviceHandle source = OpenSource();
-    const DeviceHandle* handle = UsableHandle(source);
 
-    Send(MakeCreateProgress(
-        kGeometryProgress,
-        static_cast<uint32_t>(std::min<uint64_t>(m_totalSectors / 4 / kBlockSectors, UINT32_MAX))));
-    ScanLog::Started(Window(), kGeometryActivity);
-    m_environment.progressIdle = 0;
+    {
+        ProgressBracket progress(m_reporter, kGeometryProgress,
+                                 static_cast<uint32_t>(std::min<uint64_t>(
+                                     m_totalSectors / 4 / kBlockSectors, UINT32_MAX)));
+        ScanLog::Started(Window(), kGeometryActivity);
+        ProgressBusy busy(m_environment);
 
-    std::vector<uint8_t> block(size_t{kBlockSectors} * kSectorBytes);
-    const uint64_t quarter = m_totalSectors / 4;
-    for (uint64_t sector = 0; sector < m_totalSectors; sector += kBlockSectors) {
-        if (Stopped())
-            break;
-        Send(MakeSetStatusText2(FormatText(u"Reading sector %llu of %llu", m_firstSector + sector,
-                                           m_firstSector + m_totalSectors - 1)));
-        const uint32_t count =
-            static_cast<uint32_t>(std::min<uint64_t>(kBlockSectors, m_totalSectors - sector));
-        ReadSectorsOneByOneOnFailure(*this, handle, sector, count, block.data());
-        Send(MakeStepProgress(0));
-        for (uint32_t i = 0; i < count && m_folderCandidates.size() < kMaxFolderCandidates; ++i) {
-            const uint8_t* bytes = block.data() + size_t{i} * kSectorBytes;
-            if (!IsDotName(bytes) || !IsDotDotName(bytes + kEntryBytes))
-                continue;
-            FolderCandidate candidate;
-            candidate.sector = static_cast<uint32_t>(std::min<uint64_t>(sector + i, UINT32_MAX));
-            candidate.cluster = EntryCluster(bytes, true);
-            m_folderCandidates.push_back(candidate);
+        std::vector<uint8_t> block(size_t{kBlockSectors} * kSectorBytes);
+        const uint64_t quarter = m_totalSectors / 4;
+        for (uint64_t sector = 0; sector < m_totalSectors; sector += kBlockSectors) {
+            if (Stopped())
+                break;
+            Send(MakeSetStatusText2(FormatText(u"Reading sector %llu of %llu",
+                                               FirstSector() + sector,
+                                               FirstSector() + m_totalSectors - 1)));
+            const uint32_t count =
+                static_cast<uint32_t>(std::min<uint64_t>(kBlockSectors, m_totalSectors - sector));
+            ReadSectorsOneByOneOnFailure(*this, sector, count, block.data());
+            progress.Step();
+            for (uint32_t i = 0; i < count && m_folderCandidates.size() < kMaxFolderCandidates;
+                 ++i) {
+                const uint8_t* bytes = block.data() + size_t{i} * kSectorBytes;
+                if (!IsDotName(bytes) || !IsDotDotName(bytes + kEntryBytes))
+                    continue;
+                FolderCandidate candidate;
+                candidate.sector =
+                    static_cast<uint32_t>(std::min<uint64_t>(sector + i, UINT32_MAX));
+                candidate.cluster = EntryCluster(bytes, true);
+                m_folderCandidates.push_back(candidate);
+            }
+            if (m_folderCandidates.size() >= kMaxFolderCandidates)
+                break;
+            if (sector + count >= quarter && m_folderCandidates.size() >= 2)
+                break;
         }
-        if (m_folderCandidates.size() >= kMaxFolderCandidates)
-            break;
-        if (sector + count >= quarter && m_folderCandidates.size() >= 2)
-            break;
     }
 
-    m_environment.progressIdle = 1;
-    Send(MakeDestroyProgress(0));
     const bool stopped = Stopped();
     ScanLog::Ended(Window(), kGeometryActivity, stopped);
     if (stopped)
@@ -214,85 +217,100 @@ uint32_t CFatFileSystem::SectorsPerClusterFromCandidates() {
     return result;
 }
 
+std::vector<CFatFileSystem::StartTally>
+CFatFileSystem::TallyDataStarts(bool passOverFarSmallClusters) const {
+    std::vector<StartTally> tallies;
+    for (const FolderCandidate& candidate : m_folderCandidates) {
+        const uint32_t spc = candidate.sectorsPerCluster;
+        if (spc == 0 || candidate.cluster < 2)
+            continue;
+        const int64_t start =
+            int64_t{candidate.sector} - int64_t{spc} * (int64_t{candidate.cluster} - 2);
+        if (start <= 0 || start >= 100000)
+            continue;
+        if (passOverFarSmallClusters && start >= 556 && spc <= 7)
+            continue;
+        auto it = std::find_if(tallies.begin(), tallies.end(), [&](const StartTally& tally) {
+            return tally.start == start && tally.sectorsPerCluster == spc;
+        });
+        if (it == tallies.end())
+            tallies.push_back({static_cast<uint32_t>(start), spc, 1});
+        else
+            ++it->count;
+    }
+    std::stable_sort(tallies.begin(), tallies.end(), [](const StartTally& a, const StartTally& b) {
+        if (a.count != b.count)
+            return a.count > b.count;
+        return a.sectorsPerCluster > b.sectorsPerCluster;
+    });
+    return tallies;
+}
+
+bool CFatFileSystem::TryTallies(const std::vector<StartTally>& tallies) {
+    m_fatType = FatType::Fat16;
+    m_reservedSectors = 1;
+    m_rootFolderSectors = 32;
+    if (tallies.empty())
+        return false;
+    // The FAT signatures before the furthest start, read once for all tallies.
+    uint32_t furthest = 0;
+    for (const StartTally& tally : tallies)
+        furthest = std::max(furthest, tally.start);
+    SignatureSectors signatures;
+    const uint64_t end = std::min<uint64_t>(furthest, m_totalSectors);
+    std::vector<uint8_t> block(size_t{kBlockSectors} * kSectorBytes);
+    for (uint64_t sector = 0; sector < end && !Stopped(); sector += kBlockSectors) {
+        const uint32_t count =
+            static_cast<uint32_t>(std::min<uint64_t>(kBlockSectors, end - sector));
+        ReadSectorsOneByOneOnFailure(*this, sector, count, block.data());
+        for (uint32_t i = 0; i < count; ++i)
+            if (HasFatSignature(block.data() + size_t{i} * kSectorBytes))
+                signatures.push_back(static_cast<uint32_t>(sector + i));
+    }
+
+    for (const StartTally& tally : tallies) {
+        const uint32_t start = tally.start;
+        const uint32_t spc = tally.sectorsPerCluster;
+        const TriedLayout layout = LayoutForStart(signatures, start);
+        m_fatType = layout.fatType;
+        m_reservedSectors = layout.reservedSectors;
+        m_rootFolderSectors = layout.rootFolderSectors;
+        m_sectorsPerFat = layout.sectorsPerFat;
+        const bool accepted = LayoutAccepted(layout, start, spc, m_totalSectors);
+        // Two FATs of equal size: what lies between the reserved sectors and the root
+        // folder must be even.
+        if (uint64_t{m_reservedSectors} + m_rootFolderSectors < start &&
+            ((start - m_reservedSectors - m_rootFolderSectors) & 1) != 0)
+            ++m_reservedSectors;
+        if (accepted) {
+            m_sectorsPerCluster = static_cast<uint8_t>(spc);
+            return true;
+        }
+    }
+    return false;
+}
+
 void CFatFileSystem::GeometryFromCandidates() {
-    if (m_imageFlag == 0 && m_drive < 2) {
+    if (m_source.IsDrive() && m_drive < 2) {
         // A: and B: are diskettes: the 1.44 MB layout.
         m_sectorsPerCluster = 1;
         m_sectorsPerFat = 9;
         m_reservedSectors = 1;
         m_rootFolderSectors = 14;
-        m_fatType = 1;
+        m_fatType = FatType::Fat12;
     } else {
         m_sectorsPerCluster = static_cast<uint8_t>(SectorsPerClusterFromCandidates());
         m_sectorsPerFat = 0;
 
-        // Every candidate implies where the data area starts; tally the implied starts.
-        std::vector<std::pair<std::pair<uint32_t, uint32_t>, uint32_t>> tallies; // (start, spc)
-        for (const FolderCandidate& candidate : m_folderCandidates) {
-            const uint32_t spc = candidate.sectorsPerCluster;
-            if (spc == 0 || candidate.cluster < 2)
-                continue;
-            const int64_t start =
-                int64_t{candidate.sector} - int64_t{spc} * (int64_t{candidate.cluster} - 2);
-            if (start <= 0 || start >= 100000 || (start >= 556 && spc <= 7))
-                continue;
-            const std::pair<uint32_t, uint32_t> key{static_cast<uint32_t>(start), spc};
-            auto it = std::find_if(tallies.begin(), tallies.end(),
-                                   [&](const auto& tally) { return tally.first == key; });
-            if (it == tallies.end())
-                tallies.push_back({key, 1});
-            else
-                ++it->second;
-        }
-        std::stable_sort(tallies.begin(), tallies.end(), [](const auto& a, const auto& b) {
-            if (a.second != b.second)
-                return a.second > b.second;
-            return a.first.second > b.first.second;
-        });
-
-        // The FAT signatures before the furthest start, read once for all tallies.
-        uint32_t furthest = 0;
-        for (const auto& tally : tallies)
-            furthest = std::max(furthest, tally.first.first);
-        SignatureSectors signatures;
-        if (furthest != 0) {
-            const DeviceHandle source = OpenSource();
-            const DeviceHandle* handle = UsableHandle(source);
-            const uint64_t end = std::min<uint64_t>(furthest, m_totalSectors);
-            std::vector<uint8_t> block(size_t{kBlockSectors} * kSectorBytes);
-            for (uint64_t sector = 0; sector < end; sector += kBlockSectors) {
-                const uint32_t count =
-                    static_cast<uint32_t>(std::min<uint64_t>(kBlockSectors, end - sector));
-                ReadSectorsOneByOneOnFailure(*this, handle, sector, count, block.data());
-                for (uint32_t i = 0; i < count; ++i)
-                    if (HasFatSignature(block.data() + size_t{i} * kSectorBytes))
-                        signatures.push_back(static_cast<uint32_t>(sector + i));
-            }
-        }
-
-        m_fatType = 4;
-        m_reservedSectors = 1;
-        m_rootFolderSectors = 32;
-        for (const auto& tally : tallies) {
-            const uint32_t start = tally.first.first;
-            const uint32_t spc = tally.first.second;
-            const TriedLayout layout = LayoutForStart(signatures, start);
-            m_fatType = layout.fatType;
-            m_reservedSectors = layout.reservedSectors;
-            m_rootFolderSectors = layout.rootFolderSectors;
-            m_sectorsPerFat = layout.sectorsPerFat;
-            const bool accepted = LayoutAccepted(layout, start, spc, m_totalSectors);
-            // Two FATs of equal size: what lies between the reserved sectors and the root
-            // folder must be even.
-            if (uint64_t{m_reservedSectors} + m_rootFolderSectors < start &&
-                ((start - m_reservedSectors - m_rootFolderSectors) & 1) != 0)
-                ++m_reservedSectors;
-            if (accepted) {
-                m_sectorsPerCluster = static_cast<uint8_t>(spc);
-                break;
-            }
-        }
-        if (m_fatType == 11 && m_rootCluster < 2)
+        // Every candidate implies where the data area starts; tally the implied starts. A
+        // start of 556 or more with 7 or fewer sectors per cluster is first passed over (on
+        // most volumes that is a stray folder copy); when that leaves no tally, or none the
+        // layout check accepts, the starts are tallied again without the rule, which FAT32
+        // volumes with clusters of up to 2 KiB need.
+        // With none accepted, the last tried values stay.
+        if (!TryTallies(TallyDataStarts(true)))
+            TryTallies(TallyDataStarts(false));
+        if (m_fatType == FatType::Fat32 && m_rootCluster < 2)
             m_rootCluster = 2;
     }
     m_clusterLimit = ClusterLimitOf(m_totalSectors, DataStartSector(*this), m_sectorsPerCluster);

@@ -17,7 +17,6 @@ namespace {
 
 constexpr uint32_t kBlockSectors = 2048;
 constexpr size_t kSectorBytes = 512;
-constexpr uint32_t kFilesPerFolder = 2500;
 // Read errors get a log row each up to this many; a dying disk must not flood the log.
 constexpr uint32_t kMaxErrorRows = 100;
 constexpr uint8_t kFileAttribute = 0x20;
@@ -27,10 +26,10 @@ constexpr char16_t kRawActivity[] = u"Searching physical disk for known file typ
 } // namespace
 
 uint64_t CFatFileSystem::EndSector() const {
-    if (m_absoluteSectors == 0)
+    if (!m_source.IsAbsolute())
         return m_totalSectors;
     if (m_totalSectors == 0)
-        return m_firstSector;
+        return m_source.FirstSector();
     return m_lastSector == UINT64_MAX ? UINT64_MAX : m_lastSector + 1;
 }
 
@@ -47,21 +46,17 @@ void CFatFileSystem::RawScan(const ActiveSignatureSearch& search) {
     m_fileCount = 0;
     m_foundBytes = 0;
     m_nextEntryId = 2;
-    m_rawFolders.clear();
-    m_rawFolderByName.clear();
-    m_rawFolderNumber.clear();
+    m_rawFolders.Clear();
     m_rawErrorRows = 0;
 
-    const DeviceHandle source = OpenSource();
-    const DeviceHandle* handle = source.IsOpen() ? &source : nullptr;
-    const uint64_t begin = m_absoluteSectors != 0 ? m_firstSector : 0;
+    const uint64_t begin = m_source.IsAbsolute() ? m_source.FirstSector() : 0;
     const uint64_t end = EndSector();
     const uint64_t last = end > begin ? end - 1 : begin;
     const SignatureMatcher& matcher = search.Matcher();
 
     ActiveSignatureSearch::FileSource file;
-    file.reader = [this, handle](uint64_t sector, uint32_t count, uint8_t* out) {
-        return ReadSectors(sector, count, out, handle) != 0;
+    file.reader = [this](uint64_t sector, uint32_t count, uint8_t* out) {
+        return ReadSectors(sector, count, out) != 0;
     };
     file.stopped = [this] { return Stopped(); };
 
@@ -74,7 +69,7 @@ void CFatFileSystem::RawScan(const ActiveSignatureSearch& search) {
             static_cast<uint32_t>(std::min<uint64_t>(kBlockSectors, end - start));
         Send(MakeSetPaneWidths(345, 340));
         Send(MakeSetStatusText2(FormatText(u"Reading sector %llu of %llu", start, last)));
-        ReadRawBlock(start, count, block, readable, handle);
+        ReadRawBlock(start, count, block, readable);
         uint32_t next = count;
         for (uint32_t i = count; i-- > 0;) {
             if (!readable[i])
@@ -106,8 +101,8 @@ void CFatFileSystem::RawScan(const ActiveSignatureSearch& search) {
 }
 
 void CFatFileSystem::ReadRawBlock(uint64_t first, uint32_t count, std::vector<uint8_t>& block,
-                                  std::vector<uint8_t>& readable, const DeviceHandle* handle) {
-    if (ReadSectors(first, count, block.data(), handle) != 0) {
+                                  std::vector<uint8_t>& readable) {
+    if (ReadSectors(first, count, block.data()) != 0) {
         std::fill(readable.begin(), readable.begin() + count, uint8_t{1});
         return;
     }
@@ -123,8 +118,7 @@ void CFatFileSystem::ReadRawBlock(uint64_t first, uint32_t count, std::vector<ui
                ScanLog::kImageReadError);
     };
     for (uint32_t i = 0; i < count; ++i) {
-        const bool read =
-            ReadSectors(first + i, 1, block.data() + size_t{i} * kSectorBytes, handle) != 0;
+        const bool read = ReadSectors(first + i, 1, block.data() + size_t{i} * kSectorBytes) != 0;
         readable[i] = read ? 1 : 0;
         if (!read && !failedFrom)
             failedFrom = first + i;
@@ -136,41 +130,21 @@ void CFatFileSystem::ReadRawBlock(uint64_t first, uint32_t count, std::vector<ui
     logRun(first + count);
 }
 
-CFatFileSystem::RawExtensionFolder& CFatFileSystem::RawFolderFor(const std::u16string& extension) {
-    uint32_t& number = m_rawFolderNumber[extension];
-    // Folders only fill up, so the search goes on from the first one not known to be full.
-    for (;; ++number) {
-        const std::u16string name =
-            number == 0 ? extension : FormatText(u"%s %d", extension, number);
-        const auto known = m_rawFolderByName.find(name);
-        if (known == m_rawFolderByName.end()) {
-            RawExtensionFolder folder;
-            folder.name = name;
-            folder.entryId = NextEntryId();
-            m_rawFolderByName.emplace(name, m_rawFolders.size());
-            m_rawFolders.push_back(folder);
-
-            FoundItem item;
-            item.entryId = folder.entryId;
-            item.parentId = 0;
-            item.attributes = FoundItem::kFolderAttribute;
-            item.deleted = 1;
-            item.contiguousData = 1;
-            SendFoundItem(item, name);
-            return m_rawFolders.back();
-        }
-        if (m_rawFolders[known->second].files < kFilesPerFolder)
-            return m_rawFolders[known->second];
-    }
-}
-
 void CFatFileSystem::AddRawMatch(const SignatureMatch& match, uint64_t firstSector) {
     const std::u16string extension = SignatureMatcher::CutExtension(match.extension);
-    RawExtensionFolder& folder = RawFolderFor(extension);
-    ++folder.files;
+    const uint64_t folderId = m_rawFolders.Place(extension, [this](const std::u16string& name) {
+        FoundItem folder;
+        folder.entryId = NextEntryId();
+        folder.parentId = 0;
+        folder.attributes = FoundItem::kFolderAttribute;
+        folder.deleted = 1;
+        folder.contiguousData = 1;
+        SendFoundItem(folder, name);
+        return folder.entryId;
+    });
     FoundItem item;
     item.entryId = NextEntryId();
-    item.parentId = folder.entryId;
+    item.parentId = folderId;
     item.firstCluster = firstSector;
     item.size = match.length;
     item.attributes = kFileAttribute;

@@ -6,6 +6,7 @@
 #include "filesystems/fat/fat_boot_info.h"
 #include "filesystems/scan_environment.h"
 #include "filesystems/scan_log.h"
+#include "platform/format_text.h"
 #include "platform/job_messages.h"
 #include "platform/job_window.h"
 #include "platform/message_box_icon.h"
@@ -22,9 +23,6 @@ namespace {
 
 constexpr size_t kEntryBytes = 32;
 constexpr uint8_t kLongNameAttributes = 0x0F;
-constexpr uint8_t kFat12 = 1;
-constexpr uint8_t kFat16 = 4;
-constexpr uint8_t kFat32 = 11;
 // Folders nested deeper than this are not walked: each level is a frame on the worker's stack,
 // and a damaged volume can chain folders one inside the other without end.
 constexpr int kMaxFolderDepth = 64;
@@ -36,6 +34,8 @@ constexpr uint32_t kSmallBufferSectors = 32;
 constexpr uint32_t kMaxRootSectors = 4096;
 
 const char16_t* const kTreeActivity = u"Creating directory tree";
+const char16_t* const kBootActivity = u"Reading boot sector";
+const char16_t* const kBootOutside = u"Boot sector outside the volume";
 const char16_t* const kDeletedActivity = u"Adding deleted file(s) and folder(s)";
 const char16_t* const kLongScanWarning =
     u"This process may take long time that depends upon the disk size and number of files and "
@@ -52,25 +52,6 @@ bool HoldsEndEntry(std::span<const uint8_t> buffer) {
     return false;
 }
 
-// The FAT type of a rebuilt volume, from the partition type the lost-drive search gave it
-// (which the set-up copied as it is); 0 when that type names no FAT.
-uint8_t FatTypeOfPartition(uint8_t partitionType) {
-    switch (partitionType) {
-    case 1:
-        return kFat12;
-    case 2:
-    case 11:
-    case 12:
-    case 14:
-        return kFat32;
-    case 4:
-    case 6:
-        return kFat16;
-    default:
-        return 0;
-    }
-}
-
 // The fixed root folder of a FAT12 or FAT16 volume, after the two FATs; empty when it has no
 // sectors. What cannot be read reads as zeros, which end the folder there.
 std::vector<uint8_t> ReadFixedRoot(CFatFileSystem& volume) {
@@ -84,14 +65,6 @@ std::vector<uint8_t> ReadFixedRoot(CFatFileSystem& volume) {
             volume.ReadSectors(start + index, 1, root.data() + size_t{index} * 512);
     }
     return root;
-}
-
-uint64_t ClusterLimitFactor(uint8_t fatType) {
-    if (fatType == kFat32)
-        return 128;
-    if (fatType == kFat12)
-        return 341;
-    return 256;
 }
 
 } // namespace
@@ -111,7 +84,8 @@ void CFatFileSystem::Scan() {
     SetTitleWithMode();
 
     if (m_linkingMode != kLinkContiguous) {
-        uint64_t limit = static_cast<uint64_t>(m_sectorsPerFat) * ClusterLimitFactor(m_fatType);
+        uint64_t limit =
+            static_cast<uint64_t>(FatTableSectors()) * PropertiesOf(m_fatType).entriesPerSector;
         m_clusterLimit = static_cast<uint32_t>(std::min(limit, kMaxClusterLimit));
     } else if (!IsRebuiltVolume()) {
         // Without a FAT the limit comes from the data area, as the cluster map takes it.
@@ -128,11 +102,13 @@ void CFatFileSystem::Scan() {
 
 bool CFatFileSystem::ReadBootGeometry() {
     if (IsRebuiltVolume()) {
+        // The set-up took the type from the partition type the lost-drive search gave the
+        // volume; without one, the layout tells it.
         TakeRebuiltGeometry();
-        uint8_t type = FatTypeOfPartition(m_fatType);
-        if (type == 0)
-            type = m_reservedSectors >= 32 ? kFat32 : m_sectorsPerFat <= 12 ? kFat12 : kFat16;
-        m_fatType = type;
+        if (m_fatType == FatType::Unknown)
+            m_fatType = m_reservedSectors >= 32 ? FatType::Fat32
+                        : m_sectorsPerFat <= 12 ? FatType::Fat12
+                                                : FatType::Fat16;
         SetLinkingMode(kLinkContiguous);
         return m_sectorsPerCluster != 0;
     }
@@ -143,6 +119,13 @@ bool CFatFileSystem::ReadBootGeometry() {
             return false;
         FatBootInfo info;
         int parsed = ParseFatBootSector(sector, info);
+        if (parsed == 1 && !FatLayoutFits(info, m_totalSectors)) {
+            // Its fields would put the FATs or the root folder outside the volume, or make a
+            // table larger than the clusters need: nothing may be computed from them.
+            LogRow(kBootActivity, FormatText(u"Sector %llu", relativeSector), kBootOutside,
+                   ScanLog::kImageAborted);
+            return false;
+        }
         ApplyBootInfo(info);
         return parsed == 1 && CheckFatSignatures() != 2;
     };
@@ -160,7 +143,7 @@ bool CFatFileSystem::ReadBootGeometry() {
 void CFatFileSystem::BuildDirectoryTree() {
     ScanLog::Started(Window(), kTreeActivity);
 
-    if (m_fatType == kFat32) {
+    if (m_fatType == FatType::Fat32) {
         uint64_t clusters = m_sectorsPerCluster != 0 ? DataAreaSectors() / m_sectorsPerCluster : 0;
         uint32_t root = m_rootCluster;
         if (root < 2 || root > clusters + 1)
@@ -174,7 +157,7 @@ void CFatFileSystem::BuildDirectoryTree() {
         if (!Stopped())
             AddDeletedFolders(false);
     } else if (!Stopped()) {
-        ShowMessage(kLongScanWarning, static_cast<int>(MessageBoxIcon::Warning));
+        ShowMessage(kLongScanWarning, MessageBoxIcon::Warning);
         BuildClusterMap();
         m_lostFolderSearchRan = true;
         FindLostFolders();
@@ -185,7 +168,7 @@ void CFatFileSystem::BuildDirectoryTree() {
     Send(MakeCollapseRoot(0));
 
     if (!m_lostFolderSearchRan)
-        ShowMessage(kAdvanceHint, static_cast<int>(MessageBoxIcon::Information));
+        ShowMessage(kAdvanceHint, MessageBoxIcon::Information);
 }
 
 void CFatFileSystem::WalkRootCluster(uint32_t rootCluster) {

@@ -6,6 +6,7 @@
 #include "filesystems/fat/fat_file_system.h"
 
 #include "diskio/drive_node.h"
+#include "filesystems/progress_bracket.h"
 #include "filesystems/scan_environment.h"
 #include "filesystems/scan_log.h"
 #include "platform/format_text.h"
@@ -34,8 +35,7 @@ inline constexpr uint32_t kStatusEveryClusters = 32;
 inline constexpr uint32_t kRawFilesPerFolder = 2500;
 // A FAT folder holds at most 65536 entries: 2 MiB.
 inline constexpr uint64_t kMaxFolderBytes = 65536ull * kEntryBytes;
-// Largest cluster number any FAT can hold.
-inline constexpr uint64_t kMaxClusterNumber = 0x0FFFFFF6;
+inline constexpr uint64_t kMaxClusterNumber = kFatMaxClusterNumber;
 
 inline constexpr char16_t kInvalidVolumeText[] =
     u"Not a valid logical drive, or critical data structure are badly corrupted for this drive.";
@@ -47,6 +47,20 @@ inline constexpr char16_t kRootActivity[] = u"Adding Root File(s)";
 inline constexpr char16_t kBrokenActivity[] = u"Adding Broken File(s) and Folder(s)";
 inline constexpr char16_t kReadingCluster[] = u"Reading cluster ";
 inline constexpr char16_t kOf[] = u" of ";
+
+// Marks the progress loops of the FAT passes for the application while they run.
+class ProgressBusy {
+public:
+    explicit ProgressBusy(ScanEnvironment& environment) : m_environment(environment) {
+        m_environment.progressIdle = 0;
+    }
+    ~ProgressBusy() { m_environment.progressIdle = 1; }
+    ProgressBusy(const ProgressBusy&) = delete;
+    ProgressBusy& operator=(const ProgressBusy&) = delete;
+
+private:
+    ScanEnvironment& m_environment;
+};
 
 inline bool IsDotName(const uint8_t* entry) {
     return std::memcmp(entry, ".       ", 8) == 0;
@@ -101,20 +115,16 @@ inline uint32_t LastDataCluster(const CFatFileSystem& volume) {
     return std::min(limit, volumeLimit) - 1;
 }
 
-inline const DeviceHandle* UsableHandle(const DeviceHandle& handle) {
-    return handle.IsOpen() ? &handle : nullptr;
-}
-
 // Reads sectors of the volume; a failed read is repeated sector by sector, and sectors that
 // still fail are zero-filled. False when any sector failed.
-inline bool ReadSectorsOneByOneOnFailure(CFatFileSystem& volume, const DeviceHandle* handle,
-                                         uint64_t sector, uint32_t count, uint8_t* buffer) {
-    if (volume.ReadSectors(sector, count, buffer, handle) != 0)
+inline bool ReadSectorsOneByOneOnFailure(CFatFileSystem& volume, uint64_t sector, uint32_t count,
+                                         uint8_t* buffer) {
+    if (volume.ReadSectors(sector, count, buffer) != 0)
         return true;
     bool all = true;
     for (uint32_t i = 0; i < count; ++i) {
         uint8_t* target = buffer + size_t{i} * kSectorBytes;
-        if (volume.ReadSectors(sector + i, 1, target, handle) == 0) {
+        if (volume.ReadSectors(sector + i, 1, target) == 0) {
             std::memset(target, 0, kSectorBytes);
             all = false;
         }
@@ -123,13 +133,13 @@ inline bool ReadSectorsOneByOneOnFailure(CFatFileSystem& volume, const DeviceHan
 }
 
 // Hands out the volume's clusters one at a time while reading them in large blocks through
-// one handle. A block that fails is read again cluster by cluster, so one bad sector costs
-// one cluster, not the block.
+// the volume's one handle. A block that fails is read again cluster by cluster, so one bad sector
+// costs one cluster, not the block.
 class ClusterBlockReader {
 public:
-    ClusterBlockReader(CFatFileSystem& volume, const DeviceHandle* handle, uint32_t blockSectors)
-        : m_volume(volume), m_handle(handle), m_last(LastDataCluster(volume)),
-          m_dataStart(DataStartSector(volume)), m_sectorsPerCluster(volume.SectorsPerCluster()) {
+    ClusterBlockReader(CFatFileSystem& volume, uint32_t blockSectors)
+        : m_volume(volume), m_last(LastDataCluster(volume)), m_dataStart(DataStartSector(volume)),
+          m_sectorsPerCluster(volume.SectorsPerCluster()) {
         m_blockClusters = m_sectorsPerCluster == 0
                               ? 1
                               : std::max<uint32_t>(1, blockSectors / m_sectorsPerCluster);
@@ -162,13 +172,12 @@ private:
         m_loadedFirst = first;
         m_loadedCount = count;
         const uint64_t sector = m_dataStart + uint64_t{first - 2} * m_sectorsPerCluster;
-        if (m_volume.ReadSectors(sector, count * m_sectorsPerCluster, m_buffer.data(), m_handle) !=
-            0)
+        if (m_volume.ReadSectors(sector, count * m_sectorsPerCluster, m_buffer.data()) != 0)
             return;
         for (uint32_t i = 0; i < count; ++i) {
             uint8_t* target = m_buffer.data() + i * clusterBytes;
             if (m_volume.ReadSectors(sector + uint64_t{i} * m_sectorsPerCluster,
-                                     m_sectorsPerCluster, target, m_handle) == 0) {
+                                     m_sectorsPerCluster, target) == 0) {
                 std::memset(target, 0, clusterBytes);
                 m_readable[i] = 0;
             }
@@ -176,7 +185,6 @@ private:
     }
 
     CFatFileSystem& m_volume;
-    const DeviceHandle* m_handle;
     uint32_t m_last;
     uint64_t m_dataStart;
     uint32_t m_sectorsPerCluster;
@@ -211,24 +219,6 @@ inline auto FoundFolderOf(const Folders& folders, const Index& index, uint64_t f
     if (it == index.end() || it->second >= folders.size())
         return nullptr;
     return &folders[it->second];
-}
-
-// The FAT type a partition type stands for; 0 for none.
-inline uint8_t FatTypeOfPartition(uint8_t partitionType) {
-    switch (partitionType) {
-    case 1:
-        return 1;
-    case 2:
-    case 11:
-    case 12:
-    case 14:
-        return 11;
-    case 4:
-    case 6:
-        return 4;
-    default:
-        return 0;
-    }
 }
 
 } // namespace fat_scan

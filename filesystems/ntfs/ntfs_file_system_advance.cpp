@@ -4,12 +4,13 @@
 // and numbered, and the tree is rebuilt from the records' parent references; what hangs on no
 // folder goes under "Lost Folder(s)", the signature finds under "Raw Data Folder(s)".
 
+#include "filesystems/carving/raw_folder_placer.h"
 #include "filesystems/ntfs/ntfs_file_system.h"
 #include "filesystems/ntfs/ntfs_scan_run.h"
 
+#include "filesystems/carving/signature_search.h"
 #include "filesystems/scan_environment.h"
 #include "filesystems/scan_log.h"
-#include "filesystems/carving/signature_search.h"
 #include "platform/byte_reader.h"
 #include "platform/format_text.h"
 #include "platform/job_messages.h"
@@ -828,40 +829,29 @@ void NtfsScanRun::AddRawData() {
     folder.contiguousData = 1;
     SendItem(folder, u"Raw Data Folder(s)");
 
+    // "JPG", then "JPG1", "JPG2" ... once each is full.
+    RawFolderPlacer folders(u"%s%d", kRawFilesPerFolder);
     for (const RawFind& find : m_rawFinds) {
         if (Stopped())
             return;
-        RawFolder* target = nullptr;
-        size_t sameExtension = 0;
-        for (RawFolder& candidate : m_rawFolders) {
-            if (candidate.extension != find.extension)
-                continue;
-            ++sameExtension;
-            if (target == nullptr && candidate.files < kRawFilesPerFolder)
-                target = &candidate;
-        }
-        if (target == nullptr) {
+        const uint64_t folderId = folders.Place(find.extension, [&](const std::u16string& name) {
             FoundItem extensionFolder;
             extensionFolder.entryId = NextFreeId(next);
             extensionFolder.parentId = folder.entryId;
             extensionFolder.attributes = FoundItem::kFolderAttribute;
             extensionFolder.deleted = 1;
             extensionFolder.contiguousData = 1;
-            SendItem(extensionFolder, sameExtension == 0
-                                          ? find.extension
-                                          : FormatText(u"%s%d", find.extension, sameExtension));
-            m_rawFolders.push_back({find.extension, 0, extensionFolder.entryId});
-            target = &m_rawFolders.back();
-        }
+            SendItem(extensionFolder, name);
+            return extensionFolder.entryId;
+        });
         FoundItem file;
         file.entryId = NextFreeId(next);
-        file.parentId = target->id;
+        file.parentId = folderId;
         file.size = find.size;
         file.firstCluster = find.firstCluster;
         file.attributes = 0x20;
         file.deleted = 1;
         file.contiguousData = 1;
         SendItem(file, FormatText(u"%llu.%s", find.firstCluster, find.extension));
-        ++target->files;
     }
 }

@@ -464,6 +464,7 @@ TEST_F(RecoveryFlowsTest, UnreadableSectorsAreZerosAndMakeThePartialRow) {
         volume->ClusterToSector(static_cast<uint32_t>(cluster2->item.firstCluster));
     const uint64_t readable = firstSector + volume->SectorsPerCluster();
     m_drive->Map(readable);
+    volume->Source().Close(); // the reader keeps its handle open: take the new mapping
 
     const fs::path out = Destination();
     const auto rows = Recover(RecoverAllTo(out));

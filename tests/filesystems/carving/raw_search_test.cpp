@@ -617,7 +617,7 @@ TEST(RawSearchFatClusterTest, ExtensionLoopStepsOverClustersInUse) {
     volume.Scan();
     // What the advance scan builds before it matches clusters: the FAT's allocations.
     volume.BuildClusterMap();
-    ASSERT_EQ(volume.FatType(), 4); // FAT16: two bytes per entry
+    ASSERT_EQ(volume.TypeCode(), 4); // FAT16: two bytes per entry
     auto unused = [&volume](uint32_t cluster) {
         return volume.ClusterUsage(cluster) == CFatFileSystem::kClusterUnused;
     };

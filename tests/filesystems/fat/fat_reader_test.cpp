@@ -46,15 +46,15 @@ Bytes BootSector(uint8_t sectorsPerCluster, uint16_t reserved, uint16_t rootEntr
 TEST(FatBootSectorTest, TypeFromReservedSectorsAndFatSize) {
     FatBootInfo info;
     EXPECT_EQ(ParseFatBootSector(BootSector(8, 32, 0, 0, 1000, 2), info), 1);
-    EXPECT_EQ(info.type, 11);
+    EXPECT_EQ(info.type, FatType::Fat32);
     EXPECT_EQ(info.rootFolderSectors, 0u);
     EXPECT_EQ(info.sectorsPerFat, 1000u);
     EXPECT_EQ(info.endMark, 0x0FFFFFF8u);
 
     EXPECT_EQ(ParseFatBootSector(BootSector(1, 1, 224, 12), info), 1);
-    EXPECT_EQ(info.type, 1);
+    EXPECT_EQ(info.type, FatType::Fat12);
     EXPECT_EQ(ParseFatBootSector(BootSector(1, 1, 224, 13), info), 1);
-    EXPECT_EQ(info.type, 4);
+    EXPECT_EQ(info.type, FatType::Fat16);
 
     // The limits on either side of 266 sectors per FAT.
     EXPECT_EQ(ParseFatBootSector(BootSector(8, 32, 0, 0, 266, 2), info), 0);

@@ -707,7 +707,7 @@ TEST_F(FatStandardScanTest, RebuiltVolumeTakesItsGeometryFromTheNode) {
     rebuilt.Scan();
 
     EXPECT_EQ(rebuilt.Volume().LinkingModeValue(), CFatFileSystem::kLinkContiguous);
-    EXPECT_EQ(rebuilt.Volume().FatType(), 4u);
+    EXPECT_EQ(rebuilt.Volume().Type(), FatType::Fat16);
     ASSERT_TRUE(rebuilt.Window().LastTitle().has_value());
     EXPECT_TRUE(rebuilt.Window().LastTitle()->ends_with(u"(Current Linking Mode Contiguous)"));
     const ScannedItem* nested = FindByName(rebuilt, u"Nested.txt");

@@ -1,0 +1,10 @@
+// The FAT standard scan over a small volume held in the input.
+#include "tests/fuzz/support/fat_fuzz_volume.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size > 1024 * 1024)
+        return 0;
+    FatFuzzVolume volume({data, size});
+    volume.Reader().Scan();
+    return 0;
+}
