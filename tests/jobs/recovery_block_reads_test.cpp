@@ -204,6 +204,7 @@ TEST_P(UnreadableTailTest, OnlyTheUnreadableSectorsAreZerosAndEachFailedClusterI
     ASSERT_LT(GetParam().fragSector, frag.sectors.size());
     const uint64_t limit = frag.sectors[GetParam().fragSector];
     m_drive->Map(limit);
+    m_volume->Source().Close(); // the reader keeps its handle open: take the new mapping
     const fs::path out = m_work.File("out");
     const auto rows = Recover(RecoverAllTo(out));
     m_drive->Map();
@@ -258,8 +259,10 @@ TEST_P(RawItemReadsTest, AnItemIsTheImageFromItsFirstSector) {
     RawSearch("carving");
     const std::vector<uint8_t> image = FileBytes(Image());
     const std::optional<uint64_t> limit = GetParam();
-    if (limit)
+    if (limit) {
         m_drive->Map(*limit);
+        m_state.FatVolume()->Source().Close(); // take the new mapping
+    }
     const fs::path out = m_work.File("out");
     const auto rows = Recover(RecoverAllTo(out));
     m_drive->Map();
