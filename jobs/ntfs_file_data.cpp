@@ -29,7 +29,6 @@ NtfsFileData::NtfsFileData(CNtfsFileSystem& volume, const FoundItem& item) : m_v
     try {
         Locate(item);
         if (m_available) {
-            m_source = m_volume.OpenSource();
             const uint64_t pieceBytes =
                 m_layout == Layout::Units ? m_clusterBytes * kUnitClusters : m_clusterBytes;
             if (m_layout != Layout::Resident && m_pieceCount != 0)
@@ -215,14 +214,13 @@ bool NtfsFileData::ReadCluster(uint64_t cluster, uint8_t* into, uint64_t& firstB
         return false;
     }
     const uint64_t sector = cluster * spc;
-    const DeviceHandle* handle = m_source.IsOpen() ? &m_source : nullptr;
-    if (m_volume.ReadSectors(sector, static_cast<uint32_t>(spc), into, handle) != 0)
+    if (m_volume.ReadSectors(sector, static_cast<uint32_t>(spc), into) != 0)
         return true;
     // Sector by sector, so one bad sector costs no more than itself; a failed read leaves
     // zeros, never what the buffer held.
     bool whole = true;
     for (uint64_t s = 0; s < spc; ++s) {
-        if (m_volume.ReadSectors(sector + s, 1, into + s * kSectorBytes, handle) == 0) {
+        if (m_volume.ReadSectors(sector + s, 1, into + s * kSectorBytes) == 0) {
             if (whole)
                 firstBadSector = sector + s;
             whole = false;

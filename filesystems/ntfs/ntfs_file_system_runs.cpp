@@ -33,7 +33,15 @@ uint64_t SectorBytes(uint64_t sectors) {
 
 uint64_t CNtfsFileSystem::DecodeRuns(const Record& record, const NtfsAttributeLocator& locator,
                                      std::vector<NtfsRunEntry>& table, bool keep) const {
-    if (locator.resident || locator.dataOffset == 0 || m_sectorsPerCluster == 0)
+    if (locator.resident || locator.dataOffset == 0)
+        return 0;
+    return DecodeRunList(record, locator.dataOffset, m_sectorsPerCluster, table, keep);
+}
+
+uint64_t CNtfsFileSystem::DecodeRunList(const Record& record, size_t offset,
+                                        uint16_t sectorsPerCluster,
+                                        std::vector<NtfsRunEntry>& table, bool keep) {
+    if (offset == 0 || sectorsPerCluster == 0)
         return 0;
     const size_t appendedFrom = table.size();
     auto abnormal = [&] {
@@ -42,7 +50,7 @@ uint64_t CNtfsFileSystem::DecodeRuns(const Record& record, const NtfsAttributeLo
         return uint64_t{0};
     };
     uint64_t total = 0;
-    size_t at = locator.dataOffset;
+    size_t at = offset;
     for (bool first = true;; first = false) {
         if (at >= kRecordSize)
             return abnormal(); // the list runs off the record without its end mark
@@ -56,7 +64,7 @@ uint64_t CNtfsFileSystem::DecodeRuns(const Record& record, const NtfsAttributeLo
         if (at + 1 + lengthSize + offsetSize > kRecordSize || table.size() >= kMaxRunEntries)
             return abnormal();
         NtfsRunEntry run;
-        run.lengthSectors = LittleEndian(record, at + 1, lengthSize) * m_sectorsPerCluster;
+        run.lengthSectors = LittleEndian(record, at + 1, lengthSize) * sectorsPerCluster;
         run.rawOffset = LittleEndian(record, at + 1 + lengthSize, offsetSize);
         run.offsetSize = static_cast<uint8_t>(offsetSize);
         run.mark = first ? NtfsRunEntry::kFirst : NtfsRunEntry::kLater;

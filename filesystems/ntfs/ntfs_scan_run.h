@@ -4,8 +4,8 @@
 #include "filesystems/ntfs/ntfs_file_system.h"
 #include "filesystems/ntfs/ntfs_record_entry.h"
 #include "filesystems/ntfs/ntfs_run_entry.h"
-#include "platform/device_handle.h"
-#include "platform/message_box_icon.h"
+#include "filesystems/progress_bracket.h"
+#include "filesystems/scan_reporter.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -22,7 +22,7 @@
 // vote, the free-cluster search, every file record of the partition numbered and hung on a tree
 // rebuilt from parent references, then the signature finds). It holds the lists a scan needs and
 // writes the results into the reader (counters, record table, cluster map). Runs on the scan
-// worker thread; reports only through the reader's window. Every walk is bounded: records are
+// worker thread; reports only through the reader's ScanReporter. Every walk is bounded: records are
 // walked once, folder recursion stops at kMaxFolderDepth, every list is as long as the volume.
 class NtfsScanRun {
 public:
@@ -99,16 +99,12 @@ private:
     };
 
     // --- reporting ------------------------------------------------------------------------
-    bool Stopped() const;
-    void Send(JobMessage message) const;
-    void LogRow(const std::u16string& activity, const std::u16string& description,
-                const std::u16string& status, int image) const;
-    void ShowMessage(const std::u16string& text, MessageBoxIcon icon) const;
     // Sends an item with the first-item steps; counts it, and a file's size. False for a
     // folder whose id a sent folder has.
     bool SendItem(FoundItem& item, const std::u16string& name);
     void ResetCounters();
-    const DeviceHandle* Handle() const;
+    // Steps the bar the first item made, when there is one.
+    void StepItemProgress() const;
 
     // --- records ------------------------------------------------------------------------
     bool IsVisited(uint32_t record) const;
@@ -180,8 +176,10 @@ private:
     uint64_t NextFreeId(uint64_t& next) const;
 
     CNtfsFileSystem& m_volume;
-    DeviceHandle m_source;
+    const ScanReporter& m_reporter;
     uint32_t m_progressMaximum = 0;
+    // The bar of the found items: made with the first item, gone at the end of the scan.
+    std::optional<ProgressBracket> m_itemProgress;
 
     // Folder ids whose children have a home in the tree: sent folders and synthetic ones.
     std::unordered_set<uint64_t> m_knownFolders;

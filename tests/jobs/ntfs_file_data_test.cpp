@@ -100,6 +100,9 @@ protected:
     void Readable(std::optional<uint64_t> sectors) {
         DeviceTable::Process().SetDriveLetter(kDriveLetter,
                                               DeviceSource{m_image.string(), 0, sectors});
+        // The reader keeps its device open: the next read opens the new mapping.
+        if (m_volume)
+            m_volume->Source().Close();
     }
 
     std::vector<ManifestEntry> Manifest() const {

@@ -760,9 +760,8 @@ TEST_F(NtfsReaderVolumeTest, OnlyVolumeNodesAreTaken) {
     EXPECT_TRUE(image.ImageFlag());
     EXPECT_EQ(image.ReadBootSector(), 1);
     EXPECT_EQ(image.LoadMftRuns(), 1);
-    DeviceHandle handle = image.OpenSource();
     Record record{};
-    EXPECT_TRUE(image.ReadRecord(0, record, &handle));
+    EXPECT_TRUE(image.ReadRecord(0, record));
 }
 
 TEST_F(NtfsReaderVolumeTest, ReadsStopAtTheVolumeEnd) {

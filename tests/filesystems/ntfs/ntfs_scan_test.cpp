@@ -1,13 +1,14 @@
 #include "diskio/drive_node.h"
+#include "filesystems/carving/signature_search.h"
 #include "filesystems/ntfs/ntfs_file_system.h"
 #include "filesystems/ntfs/ntfs_scan_run.h"
 #include "filesystems/scan_environment.h"
-#include "filesystems/carving/signature_search.h"
 #include "platform/byte_reader.h"
 #include "platform/device_table.h"
 #include "platform/format_text.h"
 #include "platform/job_flags.h"
 #include "platform/utf_conversion.h"
+#include "tests/filesystems/ntfs/ntfs_memory_volume.h"
 #include "tests/support/fixture_image.h"
 #include "tests/support/fixture_manifest.h"
 #include "tests/support/fls_listing.h"
@@ -412,6 +413,31 @@ NtfsStamps FileNameStamps(CNtfsFileSystem& volume, uint64_t recordNumber) {
         offset = static_cast<uint16_t>(offset + length);
     }
     return stamps;
+}
+
+// The same volume in memory and as a mapped drive: both set-ups read the same tree.
+TEST(NtfsStandardScanTest, MemorySourceScansAsTheDriveDoes) {
+    for (const bool advance : {false, true}) {
+        NtfsScanVolume drive("ntfs_volume");
+        NtfsMemoryVolume memory("ntfs_volume");
+        ASSERT_TRUE(drive.Ready() && memory.Ready());
+        CNtfsFileSystem& volume = memory.Open();
+        if (advance) {
+            drive.AdvanceScan();
+            volume.AdvanceScan();
+        } else {
+            drive.Scan();
+            volume.Scan();
+        }
+        std::multiset<std::pair<uint64_t, std::u16string>> fromDrive, fromMemory;
+        for (const SeenItem& seen : drive.Items())
+            fromDrive.emplace(seen.item.entryId, seen.name);
+        for (const NtfsMemoryVolume::Sent& sent : memory.Items())
+            fromMemory.emplace(sent.item.entryId, sent.name);
+        EXPECT_GT(fromMemory.size(), 100u) << advance;
+        EXPECT_EQ(fromMemory, fromDrive) << advance;
+        EXPECT_EQ(volume.FoundCount(), drive.Volume().FoundCount()) << advance;
+    }
 }
 
 TEST(NtfsStandardScanTest, ItemsMatchTheSleuthkitListing) {

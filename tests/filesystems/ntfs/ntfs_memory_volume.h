@@ -1,0 +1,79 @@
+#pragma once
+
+#include "diskio/sector_source.h"
+#include "filesystems/ntfs/ntfs_file_system.h"
+#include "filesystems/scan_environment.h"
+#include "platform/job_flags.h"
+#include "tests/support/fixture_image.h"
+#include "tests/support/recording_job_window.h"
+#include "tests/support/temp_dir.h"
+
+#include <cstdint>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+// A fixture image held in memory and read through a memory SectorSource, with an NTFS reader
+// over it and the items it sends. The bytes may be patched before Open(); the reader reads
+// them where they are, so they must not be resized after it.
+class NtfsMemoryVolume {
+public:
+    struct Sent {
+        FoundItem item;
+        std::u16string name;
+    };
+
+    explicit NtfsMemoryVolume(const std::string& fixture) {
+        const std::filesystem::path image = UnpackFixture(fixture + ".img", m_dir);
+        if (image.empty())
+            return;
+        std::ifstream file(image, std::ios::binary);
+        m_bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    }
+
+    bool Ready() const { return !m_bytes.empty(); }
+    std::vector<uint8_t>& Bytes() { return m_bytes; }
+
+    template <typename T> void Put(uint64_t offset, T value) {
+        for (size_t i = 0; i < sizeof(T) && offset + i < m_bytes.size(); ++i)
+            m_bytes[offset + i] = static_cast<uint8_t>(static_cast<uint64_t>(value) >> (8 * i));
+    }
+    template <typename T> T Get(uint64_t offset) const {
+        uint64_t value = 0;
+        for (size_t i = 0; i < sizeof(T) && offset + i < m_bytes.size(); ++i)
+            value |= uint64_t{m_bytes[offset + i]} << (8 * i);
+        return static_cast<T>(value);
+    }
+
+    // A reader over the bytes; the volume is `totalSectors` long (by default the bytes).
+    CNtfsFileSystem& Open(uint64_t totalSectors = 0) {
+        m_environment.window = &m_window;
+        m_environment.flags = &m_flags;
+        m_window.SetHandler([this](JobMessage& message) -> intptr_t {
+            if (message.id == WM_ADD_FOUND_ITEM)
+                if (const FoundItemPayload* payload = message.Get<FoundItemPayload>())
+                    m_items.push_back({*payload->item, payload->name});
+            return 0;
+        });
+        m_volume = std::make_unique<CNtfsFileSystem>(m_environment);
+        m_volume->SetVolumeFromSource(SectorSource::ForMemory(m_bytes), 0,
+                                      totalSectors != 0 ? totalSectors : m_bytes.size() / 512);
+        return *m_volume;
+    }
+
+    CNtfsFileSystem& Volume() { return *m_volume; }
+    RecordingJobWindow& Window() { return m_window; }
+    const std::vector<Sent>& Items() const { return m_items; }
+
+private:
+    TempDir m_dir;
+    std::vector<uint8_t> m_bytes;
+    RecordingJobWindow m_window;
+    JobFlags m_flags;
+    ScanEnvironment m_environment;
+    std::unique_ptr<CNtfsFileSystem> m_volume;
+    std::vector<Sent> m_items;
+};
