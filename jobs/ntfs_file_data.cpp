@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <new>
 #include <span>
 
 namespace {
@@ -26,19 +25,15 @@ uint64_t CeilDiv(uint64_t value, uint64_t divisor) {
 } // namespace
 
 NtfsFileData::NtfsFileData(CNtfsFileSystem& volume, const FoundItem& item) : m_volume(volume) {
-    try {
-        Locate(item);
-        if (m_available) {
-            const uint64_t pieceBytes =
-                m_layout == Layout::Units ? m_clusterBytes * kUnitClusters : m_clusterBytes;
-            if (m_layout != Layout::Resident && m_pieceCount != 0)
-                m_buffer.resize(static_cast<size_t>(pieceBytes));
-            if (m_layout == Layout::Units && m_pieceCount != 0)
-                m_packed.resize(static_cast<size_t>(pieceBytes));
-        }
-    } catch (const std::bad_alloc&) {
-        m_available = false;
-        m_pieceCount = 0;
+    Locate(item);
+    if (m_available) {
+        // At most one unit of the largest cluster (kMaxClusterBytes) each.
+        const uint64_t pieceBytes =
+            m_layout == Layout::Units ? m_clusterBytes * kUnitClusters : m_clusterBytes;
+        if (m_layout != Layout::Resident && m_pieceCount != 0)
+            m_buffer.resize(static_cast<size_t>(pieceBytes));
+        if (m_layout == Layout::Units && m_pieceCount != 0)
+            m_packed.resize(static_cast<size_t>(pieceBytes));
     }
 }
 

@@ -7,14 +7,37 @@
 namespace {
 
 constexpr uint16_t kSectorBytes = 512;
+constexpr uint32_t kRecordBytes = 1024;
+// The sectors of one file record: record 0 of the $MFT and of its mirror must lie whole inside
+// the volume.
+constexpr uint64_t kRecordSectors = kRecordBytes / kSectorBytes;
 
 bool IsPowerOfTwo(uint32_t value, uint32_t largest) {
     return value != 0 && value <= largest && (value & (value - 1)) == 0;
 }
 
+// The record size code: a positive value counts clusters, a negative one is a power of two in
+// bytes. 0 when the code gives no size.
+uint64_t RecordBytes(int8_t code, uint32_t sectorsPerCluster) {
+    if (code > 0)
+        return uint64_t(code) * sectorsPerCluster * kSectorBytes;
+    if (code < 0 && code >= -31)
+        return uint64_t{1} << -code;
+    return 0;
+}
+
+// The sector of `cluster`, when the record there lies inside the volume.
+bool FitsVolume(uint64_t cluster, uint32_t sectorsPerCluster, uint64_t totalSectors,
+                uint64_t& sector) {
+    if (cluster > (totalSectors / sectorsPerCluster))
+        return false;
+    sector = cluster * sectorsPerCluster;
+    return sector < totalSectors && totalSectors - sector >= kRecordSectors;
+}
+
 } // namespace
 
-NtfsBootSector::Check NtfsBootSector::Parse(std::span<const uint8_t> sector, uint64_t,
+NtfsBootSector::Check NtfsBootSector::Parse(std::span<const uint8_t> sector, uint64_t totalSectors,
                                             uint32_t largestCluster, NtfsBootSector& out) {
     const ByteReader reader(sector);
     uint8_t mark0 = 0;
@@ -31,12 +54,17 @@ NtfsBootSector::Check NtfsBootSector::Parse(std::span<const uint8_t> sector, uin
         !reader.ReadU64(48, mftCluster) || !reader.ReadU64(56, mirrorCluster) ||
         !reader.ReadU8(64, recordCode))
         return Check::NotNtfs;
-    if (!IsPowerOfTwo(sectorsPerCluster, largestCluster))
+    if (bytesPerSector != kSectorBytes)
+        return Check::SectorSize;
+    if (!IsPowerOfTwo(sectorsPerCluster, largestCluster) || sectorsPerCluster > totalSectors)
         return Check::ClusterSize;
+    if (RecordBytes(static_cast<int8_t>(recordCode), sectorsPerCluster) != kRecordBytes)
+        return Check::RecordSize;
     NtfsBootSector parsed;
     parsed.sectorsPerCluster = sectorsPerCluster;
-    parsed.mftStartSector = (mftCluster & 0xFFFFFFFF) * sectorsPerCluster;
-    parsed.mftMirrorSector = (mirrorCluster & 0xFFFFFFFF) * sectorsPerCluster;
+    if (!FitsVolume(mftCluster, sectorsPerCluster, totalSectors, parsed.mftStartSector) ||
+        !FitsVolume(mirrorCluster, sectorsPerCluster, totalSectors, parsed.mftMirrorSector))
+        return Check::MftLocation;
     out = parsed;
     return Check::Usable;
 }

@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 
 namespace {
 
@@ -139,6 +138,7 @@ int CNtfsFileSystem::ReadBootSector() {
 
 int CNtfsFileSystem::LoadMftRuns() {
     m_mftRuns.clear();
+    m_mftStarts.clear();
     m_mftSectors = 0;
     m_visited.clear();
     if (m_sectorsPerCluster == 0)
@@ -165,6 +165,7 @@ int CNtfsFileSystem::LoadMftRuns() {
                 extent.dataOffset = at;
                 total += DecodeRuns(holder, extent, m_mftRuns, false);
             }
+            m_mftStarts = RunStartClusters(m_mftRuns);
         };
         decodeExtents(record);
         for (uint32_t number : ReadAttributeList(record)) {
@@ -185,9 +186,21 @@ int CNtfsFileSystem::LoadMftRuns() {
         return total;
     };
 
+    // The $MFT holds no more than record 0 says it allocated, whatever its runs add up to.
+    auto allocatedSectors = [&](uint64_t sector) {
+        Record record{};
+        uint64_t size = 0, initialized = 0, allocated = 0;
+        if (!ReadRecordAt(sector, 0, record) ||
+            !GetDataSizes(record, size, initialized, allocated) || allocated == 0)
+            return UINT64_MAX;
+        return allocated / kSectorSize;
+    };
     uint64_t total = loadFrom(m_mftStartSector, false);
-    if (m_mftRuns.empty())
+    uint64_t allocated = allocatedSectors(m_mftStartSector);
+    if (m_mftRuns.empty()) {
         total = loadFrom(m_mftMirrorSector, true);
+        allocated = allocatedSectors(m_mftMirrorSector);
+    }
     // The runs must lead back to the record they were read from.
     if (!m_mftRuns.empty() &&
         (m_mftRuns.front().IsSparse() ||
@@ -196,18 +209,13 @@ int CNtfsFileSystem::LoadMftRuns() {
     if (m_mftRuns.empty())
         return 0;
 
-    // The $MFT cannot be larger than its volume, whatever its runs claim.
-    m_mftSectors = std::min({total, m_totalSectors, uint64_t{UINT32_MAX} * 2});
+    // Nor can it be larger than its volume, or than any $MFT the reader takes.
+    m_mftSectors = std::min({total, allocated, m_totalSectors, kMaxMftRecords * 2}) & ~uint64_t{1};
     m_mftRuns.shrink_to_fit();
-    try {
-        m_visited.assign(static_cast<size_t>(m_mftSectors / 2), 0);
-    } catch (const std::bad_alloc&) {
-        m_mftRuns.clear();
-        m_mftSectors = 0;
-        return 0;
-    }
+    m_mftStarts = RunStartClusters(m_mftRuns);
+    m_visited.assign(static_cast<size_t>(m_mftSectors / 2), false);
     for (size_t record = 0; record < 2 && record < m_visited.size(); ++record)
-        m_visited[record] = 1;
+        m_visited[record] = true;
     return 1;
 }
 
@@ -216,7 +224,11 @@ uint64_t CNtfsFileSystem::MftRecordToSector(uint32_t record, uint64_t& secondSec
     if (m_sectorsPerCluster == 0)
         return 0;
     const uint64_t offset = uint64_t{record} * 2;
-    const std::vector<std::optional<uint64_t>> starts = RunStartClusters(m_mftRuns);
+    const std::vector<std::optional<uint64_t>> computed =
+        m_mftStarts.size() == m_mftRuns.size() ? std::vector<std::optional<uint64_t>>{}
+                                               : RunStartClusters(m_mftRuns);
+    const std::vector<std::optional<uint64_t>>& starts =
+        m_mftStarts.size() == m_mftRuns.size() ? m_mftStarts : computed;
     uint64_t before = 0; // sectors of the $MFT before run i
     for (size_t i = 0; i < m_mftRuns.size(); ++i) {
         const uint64_t length = m_mftRuns[i].lengthSectors;
@@ -268,7 +280,7 @@ bool CNtfsFileSystem::ReadRecordAt(uint64_t sector, uint64_t secondSector, Recor
 // Shared with the scans
 
 uint8_t CNtfsFileSystem::ClusterUsage(uint64_t cluster) const {
-    return cluster < m_clusterMap.size() ? m_clusterMap[static_cast<size_t>(cluster)] : 0;
+    return cluster < m_clusterMap.size() && m_clusterMap[static_cast<size_t>(cluster)] ? 1 : 0;
 }
 
 const DriveNode* CNtfsFileSystem::SelectedDrive() const {

@@ -53,6 +53,8 @@ public:
     // Attribute lists, index allocations and run tables of damaged records can claim any
     // size: no more than this is ever read for one of them.
     static constexpr uint64_t kMaxAttributeListBytes = 4ull << 20;
+    // Records of the largest $MFT taken (a 256 GiB $MFT), whatever its runs and sizes claim.
+    static constexpr uint64_t kMaxMftRecords = uint64_t{1} << 28;
 
     using Record = std::array<uint8_t, kRecordSize>;
 
@@ -213,10 +215,11 @@ private:
     uint64_t m_mftMirrorSector = 0;
     uint64_t m_mftSectors = 0;
     std::vector<NtfsRunEntry> m_mftRuns;
+    std::vector<std::optional<uint64_t>> m_mftStarts; // RunStartClusters(m_mftRuns)
 
     // Built by the scans.
-    std::vector<uint8_t> m_visited;    // one byte per MFT record
-    std::vector<uint8_t> m_clusterMap; // one byte per cluster: 1 in use
+    std::vector<bool> m_visited;    // one bit per MFT record
+    std::vector<bool> m_clusterMap; // one bit per cluster: set in use
     uint32_t m_clusterCount = 0;
     std::vector<NtfsRecordEntry> m_recordTable;
     uint32_t m_recordTableBase = 0;

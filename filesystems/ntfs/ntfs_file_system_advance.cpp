@@ -17,7 +17,6 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <new>
 #include <utility>
 
 namespace {
@@ -198,24 +197,19 @@ void NtfsScanRun::FreeClusterSearch() {
     const uint16_t sectorsPerCluster = m_volume.m_sectorsPerCluster;
     const uint32_t clusters =
         sectorsPerCluster != 0 ? Clamp32(m_volume.m_totalSectors / sectorsPerCluster) : 0;
-    try {
-        m_volume.m_clusterMap.assign(clusters, 0);
-        m_examinedClusters.assign(clusters, 0);
-        m_volume.m_clusterCount = clusters;
-    } catch (const std::bad_alloc&) {
-        m_volume.m_clusterMap.clear();
-        m_examinedClusters.clear();
-        m_volume.m_clusterCount = 0;
-    }
+    // A bit per cluster of the volume: at most 2^32 clusters.
+    m_volume.m_clusterMap.assign(clusters, false);
+    m_examinedClusters.assign(clusters, false);
+    m_volume.m_clusterCount = clusters;
     std::vector<uint8_t> bitmap;
     if (!m_volume.m_clusterMap.empty() && ReadClusterBitmap(bitmap)) {
-        std::vector<uint8_t>& map = m_volume.m_clusterMap;
+        std::vector<bool>& map = m_volume.m_clusterMap;
         const size_t bytes = std::min(bitmap.size(), (map.size() + 7) / 8);
         for (size_t byte = 0; byte < bytes; ++byte) {
             if (bitmap[byte] == 0)
                 continue;
             for (size_t bit = 0; bit < 8 && byte * 8 + bit < map.size(); ++bit)
-                map[byte * 8 + bit] = (bitmap[byte] >> bit) & 1;
+                map[byte * 8 + bit] = ((bitmap[byte] >> bit) & 1) != 0;
         }
     }
     ScanLog::Ended(m_reporter.Window(), kFreeListActivity, m_reporter.Stopped());
@@ -290,7 +284,7 @@ bool NtfsScanRun::ReadClusterBitmap(std::vector<uint8_t>& bitmap) {
 
 void NtfsScanRun::SearchFreeClusters() {
     const uint64_t sectorsPerCluster = m_volume.m_sectorsPerCluster;
-    const std::vector<uint8_t>& map = m_volume.m_clusterMap;
+    const std::vector<bool>& map = m_volume.m_clusterMap;
     const uint64_t clusters = map.size();
     if (sectorsPerCluster == 0 || clusters == 0)
         return;
@@ -310,7 +304,7 @@ void NtfsScanRun::SearchFreeClusters() {
         const uint64_t count = std::min(blockClusters, clusters - first);
         bool anyFree = false;
         for (uint64_t c = first; c < first + count && !anyFree; ++c)
-            anyFree = map[c] != 1 && m_examinedClusters[c] == 0;
+            anyFree = !map[c] && !m_examinedClusters[c];
         if (!anyFree)
             continue;
         const uint64_t firstSector = first * sectorsPerCluster;
@@ -321,7 +315,7 @@ void NtfsScanRun::SearchFreeClusters() {
         for (uint64_t c = first; c < first + count; ++c) {
             if (m_reporter.Stopped())
                 break;
-            if (map[c] == 1 || m_examinedClusters[c] != 0)
+            if (map[c] || m_examinedClusters[c])
                 continue;
             std::span<const uint8_t> start(
                 block.data() + static_cast<size_t>((c - first) * sectorsPerCluster) * kSectorBytes,
@@ -353,9 +347,9 @@ bool NtfsScanRun::MatchFreeCluster(uint64_t cluster, std::span<const uint8_t> fi
         cluster >= m_volume.m_clusterMap.size())
         return false;
     // Each cluster once: the collection meets again what the free-cluster search matched.
-    if (m_volume.m_clusterMap[cluster] == 1 || m_examinedClusters[cluster] != 0)
+    if (m_volume.m_clusterMap[cluster] || m_examinedClusters[cluster])
         return false;
-    m_examinedClusters[cluster] = 1;
+    m_examinedClusters[cluster] = true;
     std::optional<SignatureMatch> match =
         signatures->MatchNtfsCluster(m_volume, cluster, firstSector);
     if (!match)
@@ -392,37 +386,33 @@ void NtfsScanRun::CollectRecords() {
                                sectorsPerCluster != 0;
 
     std::vector<uint8_t> block((size_t{kReadBlockSectors} + 1) * kSectorBytes);
-    try {
-        for (uint64_t start = kEdgeSectors; start < total; start += kReadBlockSectors) {
-            if (m_reporter.Stopped())
-                break;
-            m_reporter.Send(
-                MakeSetStatusText2(FormatText(u"Reading sector %llu of %llu", start, total)));
-            progress.Step();
-            const uint32_t count = Clamp32(std::min<uint64_t>(kReadBlockSectors, total - start));
-            const uint32_t withNext = Clamp32(std::min<uint64_t>(count + 1ull, total - start));
-            std::fill(block.begin(), block.end(), 0);
-            ReadTolerant(m_volume, start, withNext, block.data());
-            for (uint32_t i = 0; i < count; i += 2) {
-                const uint8_t* bytes = block.data() + size_t{i} * kSectorBytes;
-                const uint64_t sector = start + i;
-                if (IsRecordStart(bytes)) {
-                    TakeRecord(sector,
-                               std::span<const uint8_t>(bytes, CNtfsFileSystem::kRecordSize),
-                               numbering, table);
-                    continue;
-                }
-                if (!numbering.started) {
-                    ++numbering.counter;
-                    ++numbering.itemCounter;
-                }
-                if (matchClusters && sector % sectorsPerCluster == 0)
-                    MatchFreeCluster(sector / sectorsPerCluster,
-                                     std::span<const uint8_t>(bytes, kSectorBytes));
+    // The table holds one entry per record found: never more than the volume has room for.
+    for (uint64_t start = kEdgeSectors; start < total; start += kReadBlockSectors) {
+        if (m_reporter.Stopped())
+            break;
+        m_reporter.Send(
+            MakeSetStatusText2(FormatText(u"Reading sector %llu of %llu", start, total)));
+        progress.Step();
+        const uint32_t count = Clamp32(std::min<uint64_t>(kReadBlockSectors, total - start));
+        const uint32_t withNext = Clamp32(std::min<uint64_t>(count + 1ull, total - start));
+        std::fill(block.begin(), block.end(), 0);
+        ReadTolerant(m_volume, start, withNext, block.data());
+        for (uint32_t i = 0; i < count; i += 2) {
+            const uint8_t* bytes = block.data() + size_t{i} * kSectorBytes;
+            const uint64_t sector = start + i;
+            if (IsRecordStart(bytes)) {
+                TakeRecord(sector, std::span<const uint8_t>(bytes, CNtfsFileSystem::kRecordSize),
+                           numbering, table);
+                continue;
             }
+            if (!numbering.started) {
+                ++numbering.counter;
+                ++numbering.itemCounter;
+            }
+            if (matchClusters && sector % sectorsPerCluster == 0)
+                MatchFreeCluster(sector / sectorsPerCluster,
+                                 std::span<const uint8_t>(bytes, kSectorBytes));
         }
-    } catch (const std::bad_alloc&) {
-        // The records taken so far still make a tree.
     }
     m_volume.m_environment.progressIdle = 1;
     ScanLog::Ended(m_reporter.Window(), kSearchingText, m_reporter.Stopped());

@@ -3,7 +3,6 @@
 #include "platform/byte_reader.h"
 
 #include <algorithm>
-#include <new>
 
 namespace {
 
@@ -307,39 +306,38 @@ ClusterList CNtfsFileSystem::GetFileClusters(const FoundItem& item) {
     list.byteLength = item.size;
     if (item.noData != 0 || m_sectorsPerCluster == 0)
         return list; // recovery decompresses compressed files itself
-    try {
-        NtfsDataRuns data;
-        if (!ReadDataRuns(item, data) || data.isCompressed)
-            return list;
-        list.byteLength = data.dataSize;
-        list.validLength = data.initializedSize;
-        if (data.resident)
-            return list;
-
-        const uint64_t clusterBytes = uint64_t{m_sectorsPerCluster} * kSectorSize;
-        uint64_t runClusters = 0;
-        for (const NtfsRunEntry& run : data.runs)
-            runClusters += run.lengthSectors / m_sectorsPerCluster;
-        uint64_t wanted = item.IsFolder() ? runClusters
-                                          : data.dataSize / clusterBytes +
-                                                (data.dataSize % clusterBytes != 0 ? 1 : 0);
-        wanted = std::min(wanted, kMaxListClusters);
-
-        const std::vector<std::optional<uint64_t>> starts = RunStartClusters(data.runs);
-        for (size_t i = 0; i < data.runs.size() && list.clusters.size() < wanted; ++i) {
-            const uint64_t clusters = data.runs[i].lengthSectors / m_sectorsPerCluster;
-            for (uint64_t c = 0; c < clusters && list.clusters.size() < wanted; ++c) {
-                // Holes, and clusters no 32-bit number can name, read as zeros.
-                if (!starts[i] || *starts[i] + c >= ClusterList::kSparseCluster)
-                    list.clusters.push_back(ClusterList::kSparseCluster);
-                else
-                    list.clusters.push_back(static_cast<uint32_t>(*starts[i] + c));
-            }
-        }
+    NtfsDataRuns data;
+    if (!ReadDataRuns(item, data) || data.isCompressed)
         return list;
-    } catch (const std::bad_alloc&) {
-        return ClusterList{};
+    list.byteLength = data.dataSize;
+    list.validLength = data.initializedSize;
+    if (data.resident)
+        return list;
+
+    const uint64_t clusterBytes = uint64_t{m_sectorsPerCluster} * kSectorSize;
+    uint64_t runClusters = 0;
+    for (const NtfsRunEntry& run : data.runs)
+        runClusters += run.lengthSectors / m_sectorsPerCluster;
+    uint64_t wanted = item.IsFolder() ? runClusters
+                                      : data.dataSize / clusterBytes +
+                                            (data.dataSize % clusterBytes != 0 ? 1 : 0);
+    // No list is longer than the volume: a sparse file may claim any size.
+    const uint64_t volumeClusters =
+        m_totalSectors / m_sectorsPerCluster + (m_totalSectors % m_sectorsPerCluster != 0);
+    wanted = std::min({wanted, kMaxListClusters, volumeClusters});
+
+    const std::vector<std::optional<uint64_t>> starts = RunStartClusters(data.runs);
+    for (size_t i = 0; i < data.runs.size() && list.clusters.size() < wanted; ++i) {
+        const uint64_t clusters = data.runs[i].lengthSectors / m_sectorsPerCluster;
+        for (uint64_t c = 0; c < clusters && list.clusters.size() < wanted; ++c) {
+            // Holes, and clusters no 32-bit number can name, read as zeros.
+            if (!starts[i] || *starts[i] + c >= ClusterList::kSparseCluster)
+                list.clusters.push_back(ClusterList::kSparseCluster);
+            else
+                list.clusters.push_back(static_cast<uint32_t>(*starts[i] + c));
+        }
     }
+    return list;
 }
 
 ClusterList CNtfsFileSystem::GetContiguousClusters(uint32_t firstCluster, uint64_t size) const {

@@ -25,6 +25,7 @@ constexpr const char16_t* kDeletedActivity = u"Adding deleted file(s) and folder
 constexpr const char16_t* kAdvanceHint = u"If you are unable to find the lost file(s) and "
                                          u"folder(s) in the displayed tree rescan the drive "
                                          u"again in \"Advance Search\"";
+constexpr const char16_t* kBootDoesNotFit = u"NTFS boot sector does not fit the volume";
 constexpr const char16_t* kInvalidVolume =
     u"Not a valid logical drive, or critical data structure are badly corrupted for this drive.";
 
@@ -167,12 +168,12 @@ uint32_t NtfsScanRun::RecordCount() const {
 }
 
 bool NtfsScanRun::IsVisited(uint32_t record) const {
-    return record < m_volume.m_visited.size() && m_volume.m_visited[record] != 0;
+    return record < m_volume.m_visited.size() && m_volume.m_visited[record];
 }
 
 void NtfsScanRun::MarkVisited(uint32_t record) {
     if (record < m_volume.m_visited.size())
-        m_volume.m_visited[record] = 1;
+        m_volume.m_visited[record] = true;
 }
 
 bool NtfsScanRun::IsKnown(uint64_t folderId) const {
@@ -394,8 +395,21 @@ bool NtfsScanRun::PrepareGeometry() {
         m_volume.m_mftStartSector = info->foundVolume.mftSector;
         m_volume.m_mftMirrorSector = info->foundVolume.mftMirrorSector;
     }
-    if (!IsUsableClusterSize(m_volume.m_sectorsPerCluster) && m_volume.ReadBootSector() == 0)
-        return false;
+    if (!IsUsableClusterSize(m_volume.m_sectorsPerCluster)) {
+        NtfsBootSector::Check why = NtfsBootSector::Check::NotNtfs;
+        const std::optional<NtfsBootSector> boot = m_volume.FindBootSector(&why);
+        if (!boot) {
+            // An NTFS boot sector whose fields lie outside the volume is not followed; the
+            // user learns why the records are searched for instead.
+            if (why != NtfsBootSector::Check::NotNtfs)
+                m_reporter.LogRow(std::u16string(), kBootDoesNotFit, std::u16string(),
+                                  ScanLog::kImageAborted);
+            return false;
+        }
+        m_volume.m_sectorsPerCluster = boot->sectorsPerCluster;
+        m_volume.m_mftStartSector = boot->mftStartSector;
+        m_volume.m_mftMirrorSector = boot->mftMirrorSector;
+    }
     return m_volume.LoadMftRuns() != 0;
 }
 

@@ -202,7 +202,7 @@ private:
     std::unordered_map<uint32_t, std::vector<size_t>> m_fileChildren; // parent -> table
     std::unordered_map<uint32_t, std::vector<size_t>> m_folderChildren; // parent -> m_directory
     std::vector<uint8_t> m_fileAdded;
-    std::vector<uint8_t> m_examinedClusters;
+    std::vector<bool> m_examinedClusters;
     std::vector<RawFind> m_rawFinds;
     std::vector<RawFolder> m_rawFolders;
     // Table index of a record -> table index of the extension record holding its $FILE_NAME.
