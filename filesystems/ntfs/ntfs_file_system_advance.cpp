@@ -108,6 +108,7 @@ void NtfsScanRun::AdvanceScan() {
     if (sectorsPerCluster == 0)
         return;
     m_volume.m_sectorsPerCluster = sectorsPerCluster;
+    m_mirror = MirrorExtent();
     FreeClusterSearch();
     m_volume.m_advance = true;
     CollectRecords();
@@ -161,9 +162,11 @@ uint16_t NtfsScanRun::EstimateSectorsPerCluster() {
                     break;
                 }
             }
-            const int power =
-                VotePower(m_volume, std::span<const uint8_t>(block).subspan(
-                                        size_t{i} * kSectorBytes, CNtfsFileSystem::kRecordSize));
+            const std::span<const uint8_t> candidate = std::span<const uint8_t>(block).subspan(
+                size_t{i} * kSectorBytes, CNtfsFileSystem::kRecordSize);
+            if (!m_mirrorRun)
+                NoteMirrorRun(candidate);
+            const int power = VotePower(m_volume, candidate);
             if (power < 0)
                 continue;
             ++votes[static_cast<size_t>(power)];
@@ -187,6 +190,52 @@ uint16_t NtfsScanRun::EstimateSectorsPerCluster() {
     m_volume.m_environment.progressIdle = 1;
     ScanLog::Ended(m_reporter.Window(), kParametersActivity, false);
     return result;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The $MFT's mirror
+
+void NtfsScanRun::NoteMirrorRun(std::span<const uint8_t> bytes) {
+    if (bytes.size() < CNtfsFileSystem::kRecordSize || !IsRecordStart(bytes.data()))
+        return;
+    CNtfsFileSystem::Record record{};
+    std::copy_n(bytes.begin(), record.size(), record.begin());
+    if (!CNtfsFileSystem::ApplyFixup(record))
+        return;
+    // Records of NTFS 3.1 carry their number; older ones are known by their name only.
+    const std::optional<uint32_t> number = HeaderRecordNumber(record);
+    if (number ? *number != 1 : CNtfsFileSystem::GetLongName(record) != u"$MFTMirr")
+        return;
+    NtfsAttributeLocator locator;
+    if (m_volume.LocateFileData(record, locator) == 0 ||
+        locator.kind != NtfsAttributeLocator::kFile || locator.resident || locator.attributeList)
+        return;
+    std::vector<NtfsRunEntry> runs;
+    CNtfsFileSystem::DecodeRunList(record, locator.dataOffset, 1, runs, false);
+    if (runs.empty() || runs.front().IsSparse() || runs.front().lengthSectors == 0)
+        return;
+    m_mirrorRun.emplace(runs.front().rawOffset, runs.front().lengthSectors);
+}
+
+std::optional<std::pair<uint64_t, uint64_t>> NtfsScanRun::MirrorExtent() const {
+    const uint64_t spc = m_volume.m_sectorsPerCluster;
+    const uint64_t total = m_volume.m_totalSectors;
+    if (spc == 0)
+        return std::nullopt;
+    // Four records, or the one cluster that holds them: a run claiming more is no mirror.
+    const uint64_t largest = std::max<uint64_t>(8, spc);
+    std::optional<std::pair<uint64_t, uint64_t>> extent;
+    if (m_mirrorRun && m_mirrorRun->first < total / spc && m_mirrorRun->second * spc <= largest)
+        extent.emplace(m_mirrorRun->first * spc, m_mirrorRun->second * spc);
+    if (!extent) {
+        const std::optional<NtfsBootSector> boot = m_volume.FindBootSector();
+        if (boot && boot->sectorsPerCluster == spc)
+            extent.emplace(boot->mftMirrorSector, largest);
+    }
+    if (!extent || extent->first >= total)
+        return std::nullopt;
+    extent->second = std::min(extent->second, total - extent->first);
+    return extent;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -400,6 +449,10 @@ void NtfsScanRun::CollectRecords() {
         for (uint32_t i = 0; i < count; i += 2) {
             const uint8_t* bytes = block.data() + size_t{i} * kSectorBytes;
             const uint64_t sector = start + i;
+            // The mirror's copies would list records 0 to 3 twice and shift the numbering.
+            if (m_mirror && sector >= m_mirror->first &&
+                sector - m_mirror->first < m_mirror->second)
+                continue;
             if (IsRecordStart(bytes)) {
                 TakeRecord(sector, std::span<const uint8_t>(bytes, CNtfsFileSystem::kRecordSize),
                            numbering, table);

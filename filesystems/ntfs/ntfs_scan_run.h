@@ -56,7 +56,11 @@ public:
     // Passes one free cluster's first sector to the signature search, once per cluster; true
     // when it made a find.
     bool MatchFreeCluster(uint64_t cluster, std::span<const uint8_t> firstSector);
-    // Reads the partition for file records into the reader's record table.
+    // Where $MFTMirr lies, from record 1's $DATA (either copy, as the vote met it) or else from
+    // a boot sector that agrees with the voted cluster size; nullopt when neither tells.
+    std::optional<std::pair<uint64_t, uint64_t>> MirrorExtent() const;
+    // Reads the partition for file records into the reader's record table; records inside the
+    // mirror's extent are copies and are left out.
     void CollectRecords();
     // The tree from the record table, the lost folders and the raw-data folders.
     void BuildTreeFromRecords();
@@ -154,6 +158,8 @@ private:
     void RootRecordPass();
 
     // --- advance scan -------------------------------------------------------------------
+    // Keeps the first run of record 1's $DATA, in clusters, when `bytes` is record 1.
+    void NoteMirrorRun(std::span<const uint8_t> bytes);
     bool ReadClusterBitmap(std::vector<uint8_t>& bitmap);
     void SearchFreeClusters();
     void TakeRecord(uint64_t sector, std::span<const uint8_t> bytes, Numbering& numbering,
@@ -201,6 +207,10 @@ private:
     std::unordered_map<size_t, size_t> m_directoryOfEntry;            // table index -> m_directory
     std::unordered_map<uint32_t, std::vector<size_t>> m_fileChildren; // parent -> table
     std::unordered_map<uint32_t, std::vector<size_t>> m_folderChildren; // parent -> m_directory
+    // The $MFTMirr run as record 1 gives it (first cluster, clusters), and the sectors it
+    // covers (first sector, sector count) once the cluster size is known.
+    std::optional<std::pair<uint64_t, uint64_t>> m_mirrorRun;
+    std::optional<std::pair<uint64_t, uint64_t>> m_mirror;
     std::vector<uint8_t> m_fileAdded;
     std::vector<bool> m_examinedClusters;
     std::vector<RawFind> m_rawFinds;
