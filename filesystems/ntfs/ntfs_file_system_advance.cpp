@@ -44,6 +44,13 @@ uint32_t Clamp32(uint64_t value) {
     return static_cast<uint32_t>(std::min<uint64_t>(value, UINT32_MAX));
 }
 
+// A reading pass's block: one sector more than a block, so that a record at the block's last
+// sector is whole; no larger than a small volume needs.
+size_t BlockBytes(uint64_t totalSectors) {
+    return (static_cast<size_t>(std::min<uint64_t>(kReadBlockSectors, totalSectors)) + 1) *
+           kSectorBytes;
+}
+
 bool IsRecordStart(const uint8_t* bytes) {
     return std::memcmp(bytes, "FILE", 4) == 0 && (bytes[4] == '*' || bytes[4] == '0');
 }
@@ -142,8 +149,7 @@ uint16_t NtfsScanRun::EstimateSectorsPerCluster() {
     uint16_t lastVote = 0;
     bool decided = false;
     bool stopped = false;
-    // One sector more than the block, so that a record at the block's last sector is whole.
-    std::vector<uint8_t> block((size_t{kReadBlockSectors} + 1) * kSectorBytes);
+    std::vector<uint8_t> block(BlockBytes(total));
     for (uint64_t start = kEdgeSectors; start < end && !decided && !stopped;
          start += kReadBlockSectors) {
         const uint32_t count = Clamp32(std::min<uint64_t>(kReadBlockSectors, end - start));
@@ -434,7 +440,7 @@ void NtfsScanRun::CollectRecords() {
                                m_volume.m_environment.signatures != nullptr &&
                                sectorsPerCluster != 0;
 
-    std::vector<uint8_t> block((size_t{kReadBlockSectors} + 1) * kSectorBytes);
+    std::vector<uint8_t> block(BlockBytes(total));
     // The table holds one entry per record found: never more than the volume has room for.
     for (uint64_t start = kEdgeSectors; start < total; start += kReadBlockSectors) {
         if (m_reporter.Stopped())
