@@ -135,6 +135,19 @@ void NtfsFileData::Measure(uint64_t pieceBytes) {
             break;
         }
     }
+    // Nor do holes: a record may claim a hole of any size, and more zeros than the volume
+    // holds would only fill the destination. The file then ends there, incomplete.
+    uint64_t holes = 0;
+    for (size_t i = 0; i < m_extents.size(); ++i) {
+        if (m_extents[i].first)
+            continue;
+        if (m_extents[i].clusters > m_volumeClusters - holes) {
+            m_extents[i].clusters = m_volumeClusters - holes;
+            m_extents.resize(i + 1);
+            break;
+        }
+        holes += m_extents[i].clusters;
+    }
     uint64_t clusters = 0;
     for (const Extent& extent : m_extents)
         clusters = SaturatingAdd(clusters, extent.clusters);

@@ -26,28 +26,6 @@ uint32_t RecordOf(const std::string& path) {
     return 0;
 }
 
-// The image offset of byte `at` of record `record`, through the volume's own $MFT runs.
-uint64_t RecordByte(CNtfsFileSystem& volume, uint32_t record, size_t at) {
-    uint64_t second = 0;
-    const uint64_t sector = volume.MftRecordToSector(record, second);
-    EXPECT_NE(sector, 0u) << record;
-    return at >= 512 && second != 0 ? second * 512 + (at - 512) : sector * 512 + at;
-}
-
-// The offset in the record of its first attribute of `type` (0 when none).
-size_t AttributeAt(const CNtfsFileSystem::Record& record, uint8_t type) {
-    size_t at = record[20] | (record[21] << 8);
-    for (int i = 0; i < 30 && at + 8 <= record.size() && record[at] != 0xFF; ++i) {
-        if (record[at] == type)
-            return at;
-        const size_t length = record[at + 4] | (record[at + 5] << 8);
-        if (length == 0)
-            break;
-        at += length;
-    }
-    return 0;
-}
-
 struct BootField {
     const char* name;
     size_t offset;
@@ -115,9 +93,9 @@ TEST(NtfsMftBoundsTest, MftIsNoLargerThanItsRecordAndTheVolumeSay) {
         CNtfsFileSystem& volume = memory.Open(claimedSectors);
         CNtfsFileSystem::Record record{};
         ASSERT_TRUE(reference.ReadRecord(0, record));
-        const size_t data = AttributeAt(record, 0x80);
+        const size_t data = NtfsMemoryVolume::AttributeAt(record, 0x80);
         ASSERT_NE(data, 0u);
-        const uint64_t runs = RecordByte(reference, 0, data + record[data + 32]);
+        const uint64_t runs = sound.RecordByte(0, data + record[data + 32]);
         const uint8_t wide[] = {0x14, 0xFF, 0xFF, 0xFF, 0xFF, 0x04, 0x00};
         for (size_t i = 0; i < sizeof wide; ++i)
             memory.Put<uint8_t>(runs + i, wide[i]);
@@ -136,17 +114,8 @@ TEST(NtfsFileClustersBoundsTest, ClusterListIsNoLongerThanTheVolume) {
     ASSERT_EQ(volume.ReadBootSector(), 1);
     ASSERT_EQ(volume.LoadMftRuns(), 1);
     const uint32_t number = RecordOf("Sparse.bin");
-    CNtfsFileSystem::Record record{};
-    ASSERT_TRUE(volume.ReadRecord(number, record));
-    const size_t data = AttributeAt(record, 0x80);
-    ASSERT_NE(data, 0u);
     const uint64_t claimed = uint64_t{1} << 42;
-    for (const size_t field : {40, 48, 56})
-        memory.Put<uint64_t>(RecordByte(volume, number, data + field), claimed);
-    const uint64_t runs = RecordByte(volume, number, data + record[data + 32]);
-    const uint8_t hole[] = {0x04, 0xFF, 0xFF, 0xFF, 0xFF, 0x00};
-    for (size_t i = 0; i < sizeof hole; ++i)
-        memory.Put<uint8_t>(runs + i, hole[i]);
+    ASSERT_TRUE(memory.MakeHugeHole(number, claimed));
 
     FoundItem item;
     item.entryId = number;

@@ -64,6 +64,45 @@ public:
         return *m_volume;
     }
 
+    // The image offset of byte `at` of record `record`, through the reader's $MFT runs.
+    uint64_t RecordByte(uint32_t record, size_t at) {
+        uint64_t second = 0;
+        const uint64_t sector = m_volume->MftRecordToSector(record, second);
+        return at >= 512 && second != 0 ? second * 512 + (at - 512) : sector * 512 + at;
+    }
+
+    // The offset in the record of its first attribute of `type` (0 when none).
+    static size_t AttributeAt(const CNtfsFileSystem::Record& record, uint8_t type) {
+        size_t at = record[20] | (record[21] << 8);
+        for (int i = 0; i < 30 && at + 8 <= record.size() && record[at] != 0xFF; ++i) {
+            if (record[at] == type)
+                return at;
+            const size_t length = record[at + 4] | (record[at + 5] << 8);
+            if (length == 0)
+                break;
+            at += length;
+        }
+        return 0;
+    }
+
+    // Makes the file of record `number` a hole of 2^32 - 1 clusters that claims `claimed`
+    // bytes; false when the record has no non-resident $DATA. Needs the $MFT runs loaded.
+    bool MakeHugeHole(uint32_t number, uint64_t claimed) {
+        CNtfsFileSystem::Record record{};
+        if (!m_volume->ReadRecord(number, record))
+            return false;
+        const size_t data = AttributeAt(record, 0x80);
+        if (data == 0 || record[data + 8] != 1)
+            return false;
+        for (const size_t field : {40, 48, 56})
+            Put<uint64_t>(RecordByte(number, data + field), claimed);
+        const uint64_t runs = RecordByte(number, data + record[data + 32]);
+        const uint8_t hole[] = {0x04, 0xFF, 0xFF, 0xFF, 0xFF, 0x00};
+        for (size_t i = 0; i < sizeof hole; ++i)
+            Put<uint8_t>(runs + i, hole[i]);
+        return true;
+    }
+
     CNtfsFileSystem& Volume() { return *m_volume; }
     RecordingJobWindow& Window() { return m_window; }
     const std::vector<Sent>& Items() const { return m_items; }
