@@ -13,7 +13,6 @@
 #include "tests/filesystems/ntfs/ntfs_memory_volume.h"
 #include "tests/support/fixture_image.h"
 #include "tests/support/fixture_manifest.h"
-#include "tests/support/fls_listing.h"
 #include "tests/support/recording_job_window.h"
 #include "tests/support/sha256.h"
 #include "tests/support/shell_command.h"
@@ -512,21 +511,9 @@ TEST_F(NtfsFileDataTest, CorruptPackedUnitIsZerosInAFailedPiece) {
 TEST(NtfsFileDataBoundsTest, HolesGiveNoMoreThanTheVolumeHolds) {
     NtfsMemoryVolume memory("ntfs_volume");
     ASSERT_TRUE(memory.Ready());
-    CNtfsFileSystem& volume = memory.Open();
-    ASSERT_EQ(volume.ReadBootSector(), 1);
-    ASSERT_EQ(volume.LoadMftRuns(), 1);
-    uint32_t number = 0;
-    for (const FlsEntry& row : ReadFlsListing(FixturesFolder() / "ntfs_volume.fls"))
-        if (row.path == "Sparse.bin")
-            number = static_cast<uint32_t>(row.inode);
-    ASSERT_NE(number, 0u);
-    const uint64_t claimed = uint64_t{1} << 42;
-    ASSERT_TRUE(memory.MakeHugeHole(number, claimed));
-
-    FoundItem item;
-    item.entryId = number;
-    item.attributes = 0x20;
-    item.size = claimed;
+    const FoundItem item = memory.OpenWithHugeHole("ntfs_volume", "Sparse.bin", uint64_t{1} << 42);
+    ASSERT_NE(item.entryId, 0u);
+    CNtfsFileSystem& volume = memory.Volume();
     NtfsFileData data(volume, item);
     ASSERT_TRUE(data.Available());
     const uint64_t volumeClusters = volume.TotalSectors() / volume.SectorsPerCluster();

@@ -4,8 +4,6 @@
 #include "filesystems/ntfs/ntfs_boot_sector.h"
 #include "filesystems/ntfs/ntfs_file_system.h"
 #include "tests/filesystems/ntfs/ntfs_memory_volume.h"
-#include "tests/support/fixture_image.h"
-#include "tests/support/fls_listing.h"
 
 #include <gtest/gtest.h>
 
@@ -17,14 +15,6 @@ namespace {
 
 constexpr uint64_t kClusterBytes = 4096; // ntfs_volume's clusters
 constexpr uint64_t kHugeVolumeSectors = uint64_t{1} << 40;
-
-uint32_t RecordOf(const std::string& path) {
-    for (const FlsEntry& row : ReadFlsListing(FixturesFolder() / "ntfs_volume.fls"))
-        if (row.path == path)
-            return static_cast<uint32_t>(row.inode);
-    ADD_FAILURE() << path << " is not in the listing";
-    return 0;
-}
 
 struct BootField {
     const char* name;
@@ -110,17 +100,10 @@ TEST(NtfsMftBoundsTest, MftIsNoLargerThanItsRecordAndTheVolumeSay) {
 TEST(NtfsFileClustersBoundsTest, ClusterListIsNoLongerThanTheVolume) {
     NtfsMemoryVolume memory("ntfs_volume");
     ASSERT_TRUE(memory.Ready());
-    CNtfsFileSystem& volume = memory.Open();
-    ASSERT_EQ(volume.ReadBootSector(), 1);
-    ASSERT_EQ(volume.LoadMftRuns(), 1);
-    const uint32_t number = RecordOf("Sparse.bin");
     const uint64_t claimed = uint64_t{1} << 42;
-    ASSERT_TRUE(memory.MakeHugeHole(number, claimed));
-
-    FoundItem item;
-    item.entryId = number;
-    item.attributes = 0x20;
-    item.size = claimed;
+    const FoundItem item = memory.OpenWithHugeHole("ntfs_volume", "Sparse.bin", claimed);
+    ASSERT_NE(item.entryId, 0u);
+    CNtfsFileSystem& volume = memory.Volume();
     const ClusterList list = volume.GetFileClusters(item);
     const uint64_t volumeClusters = volume.TotalSectors() / volume.SectorsPerCluster();
     EXPECT_EQ(list.byteLength, claimed);

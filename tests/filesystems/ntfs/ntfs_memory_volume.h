@@ -5,6 +5,7 @@
 #include "filesystems/scan_environment.h"
 #include "platform/job_flags.h"
 #include "tests/support/fixture_image.h"
+#include "tests/support/fls_listing.h"
 #include "tests/support/recording_job_window.h"
 #include "tests/support/temp_dir.h"
 
@@ -101,6 +102,23 @@ public:
         for (size_t i = 0; i < sizeof hole; ++i)
             Put<uint8_t>(runs + i, hole[i]);
         return true;
+    }
+
+    // Opens the reader with its $MFT, makes the listed file `path` a hole claiming `claimed`
+    // bytes, and returns the item that names it; entry id 0 when any step fails.
+    FoundItem OpenWithHugeHole(const std::string& fixture, const std::string& path,
+                               uint64_t claimed) {
+        FoundItem item;
+        CNtfsFileSystem& volume = Open();
+        if (volume.ReadBootSector() != 1 || volume.LoadMftRuns() != 1)
+            return item;
+        for (const FlsEntry& row : ReadFlsListing(FixturesFolder() / (fixture + ".fls")))
+            if (row.path == path && MakeHugeHole(static_cast<uint32_t>(row.inode), claimed)) {
+                item.entryId = row.inode;
+                item.attributes = 0x20;
+                item.size = claimed;
+            }
+        return item;
     }
 
     CNtfsFileSystem& Volume() { return *m_volume; }
