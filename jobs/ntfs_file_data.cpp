@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <new>
 #include <span>
 
 namespace {
@@ -26,20 +25,15 @@ uint64_t CeilDiv(uint64_t value, uint64_t divisor) {
 } // namespace
 
 NtfsFileData::NtfsFileData(CNtfsFileSystem& volume, const FoundItem& item) : m_volume(volume) {
-    try {
-        Locate(item);
-        if (m_available) {
-            m_source = m_volume.OpenSource();
-            const uint64_t pieceBytes =
-                m_layout == Layout::Units ? m_clusterBytes * kUnitClusters : m_clusterBytes;
-            if (m_layout != Layout::Resident && m_pieceCount != 0)
-                m_buffer.resize(static_cast<size_t>(pieceBytes));
-            if (m_layout == Layout::Units && m_pieceCount != 0)
-                m_packed.resize(static_cast<size_t>(pieceBytes));
-        }
-    } catch (const std::bad_alloc&) {
-        m_available = false;
-        m_pieceCount = 0;
+    Locate(item);
+    if (m_available) {
+        // At most one unit of the largest cluster (kMaxClusterBytes) each.
+        const uint64_t pieceBytes =
+            m_layout == Layout::Units ? m_clusterBytes * kUnitClusters : m_clusterBytes;
+        if (m_layout != Layout::Resident && m_pieceCount != 0)
+            m_buffer.resize(static_cast<size_t>(pieceBytes));
+        if (m_layout == Layout::Units && m_pieceCount != 0)
+            m_packed.resize(static_cast<size_t>(pieceBytes));
     }
 }
 
@@ -141,6 +135,19 @@ void NtfsFileData::Measure(uint64_t pieceBytes) {
             break;
         }
     }
+    // Nor do holes: a record may claim a hole of any size, and more zeros than the volume
+    // holds would only fill the destination. The file then ends there, incomplete.
+    uint64_t holes = 0;
+    for (size_t i = 0; i < m_extents.size(); ++i) {
+        if (m_extents[i].first)
+            continue;
+        if (m_extents[i].clusters > m_volumeClusters - holes) {
+            m_extents[i].clusters = m_volumeClusters - holes;
+            m_extents.resize(i + 1);
+            break;
+        }
+        holes += m_extents[i].clusters;
+    }
     uint64_t clusters = 0;
     for (const Extent& extent : m_extents)
         clusters = SaturatingAdd(clusters, extent.clusters);
@@ -215,14 +222,13 @@ bool NtfsFileData::ReadCluster(uint64_t cluster, uint8_t* into, uint64_t& firstB
         return false;
     }
     const uint64_t sector = cluster * spc;
-    const DeviceHandle* handle = m_source.IsOpen() ? &m_source : nullptr;
-    if (m_volume.ReadSectors(sector, static_cast<uint32_t>(spc), into, handle) != 0)
+    if (m_volume.ReadSectors(sector, static_cast<uint32_t>(spc), into) != 0)
         return true;
     // Sector by sector, so one bad sector costs no more than itself; a failed read leaves
     // zeros, never what the buffer held.
     bool whole = true;
     for (uint64_t s = 0; s < spc; ++s) {
-        if (m_volume.ReadSectors(sector + s, 1, into + s * kSectorBytes, handle) == 0) {
+        if (m_volume.ReadSectors(sector + s, 1, into + s * kSectorBytes) == 0) {
             if (whole)
                 firstBadSector = sector + s;
             whole = false;

@@ -2,7 +2,6 @@
 
 #include "filesystems/found_item.h"
 #include "jobs/recovered_file_data.h"
-#include "platform/device_handle.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -57,7 +56,6 @@ private:
     void ZeroUninitialized(uint8_t* data, uint64_t length) const;
 
     CNtfsFileSystem& m_volume;
-    DeviceHandle m_source;
     Layout m_layout = Layout::Clusters;
     bool m_available = false;
     bool m_failed = false;

@@ -208,10 +208,9 @@ ActiveSignatureSearch::MatchNtfsCluster(CNtfsFileSystem& volume, uint64_t cluste
         return std::nullopt;
     const uint64_t sector = cluster * sectorsPerCluster;
 
-    const DeviceHandle handle = volume.OpenSource();
     FileSource source;
-    source.reader = [&volume, &handle](uint64_t at, uint32_t count, uint8_t* out) {
-        return volume.ReadSectors(at, count, out, handle.IsOpen() ? &handle : nullptr) != 0;
+    source.reader = [&volume](uint64_t at, uint32_t count, uint8_t* out) {
+        return volume.ReadSectors(at, count, out) != 0;
     };
     source.firstSector = sector;
     source.sectorCount = total - sector;

@@ -1,28 +1,21 @@
 #include "filesystems/ntfs/ntfs_file_system.h"
 
-#include "diskio/disk_read_write.h"
 #include "diskio/drive_node.h"
-#include "diskio/image_file_reader.h"
 #include "filesystems/scan_environment.h"
-#include "platform/byte_reader.h"
-#include "platform/product_title.h"
+#include "platform/job_messages.h"
 #include "platform/utf_conversion.h"
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 
 namespace {
 
 constexpr size_t kSectorSize = 512;
 
-bool IsPowerOfTwo(uint32_t value, uint32_t largest) {
-    return value != 0 && value <= largest && (value & (value - 1)) == 0;
-}
-
 } // namespace
 
-CNtfsFileSystem::CNtfsFileSystem(ScanEnvironment& environment) : m_environment(environment) {}
+CNtfsFileSystem::CNtfsFileSystem(ScanEnvironment& environment)
+    : m_environment(environment), m_reporter(environment) {}
 
 // ----------------------------------------------------------------------------------------
 // Set-up
@@ -44,30 +37,41 @@ bool CNtfsFileSystem::SetVolumeFromDrive(uint8_t imageFlag) {
     const LogicalDriveInfo* info = node->Logical();
     if (info == nullptr)
         return false;
-    m_nodeKind = static_cast<uint8_t>(node->kind);
-    m_firstSector = node->kind == DriveKind::VolumeImage ? 0 : info->firstSector;
-    m_lastSector = info->lastSector;
-    m_totalSectors = info->totalSectors;
-    m_drive = info->disk;
-    if (node->kind == DriveKind::VolumeImage || !node->imagePath.empty())
-        m_imagePath = Utf16ToUtf8(node->imagePath);
-    m_imageFlag = imageFlag;
-    Send(MakeSetPaneWidths(500, 100));
+    const uint64_t first = node->kind == DriveKind::VolumeImage ? 0 : info->firstSector;
+    SectorSource source = imageFlag != 0 ? SectorSource::ForImage(Utf16ToUtf8(node->imagePath))
+                                         : SectorSource::ForDrive(info->disk);
+    SetUpVolume(std::move(source), first, info->lastSector, info->totalSectors);
     return true;
 }
 
+void CNtfsFileSystem::SetVolumeFromSource(SectorSource source, uint64_t firstSector,
+                                          uint64_t totalSectors) {
+    const uint64_t last = totalSectors != 0 ? firstSector + (totalSectors - 1) : firstSector;
+    SetUpVolume(std::move(source), firstSector, last, totalSectors);
+}
+
+void CNtfsFileSystem::SetUpVolume(SectorSource source, uint64_t firstSector, uint64_t lastSector,
+                                  uint64_t totalSectors) {
+    m_firstSector = firstSector;
+    m_lastSector = lastSector;
+    m_totalSectors = totalSectors;
+    m_source = std::move(source);
+    m_source.SetVolume(firstSector, totalSectors);
+    m_reporter.Send(MakeSetPaneWidths(500, 100));
+}
+
 void CNtfsFileSystem::SetVolumeFromScanInfo(const NtfsVolumeRecord& record) {
-    m_drive = record.drive;
     m_sectorsPerCluster = record.sectorsPerCluster;
-    m_imageFlag = record.imageFlag;
     m_firstSector = record.firstSector;
     m_lastSector = record.lastSector;
     m_totalSectors = record.totalSectors;
+    m_source = record.imageFlag != 0 ? SectorSource::ForImage(Utf16ToUtf8(record.imagePath))
+                                     : SectorSource::ForDrive(record.drive);
+    m_source.SetVolume(record.firstSector, record.totalSectors);
     m_mftStartSector = record.mftStartSector;
     m_mftMirrorSector = record.mftMirrorSector;
     m_recordTableBase = record.recordTableBase;
     m_clusterCount = record.clusterCount;
-    m_imagePath = Utf16ToUtf8(record.imagePath);
     m_foundBytes = 0;
     m_foundCount = 0;
     m_sentCount = 0;
@@ -77,95 +81,64 @@ void CNtfsFileSystem::SetVolumeFromScanInfo(const NtfsVolumeRecord& record) {
 // ----------------------------------------------------------------------------------------
 // Reading
 
-int CNtfsFileSystem::ReadSectors(uint64_t sector, uint32_t sectorCount, void* buffer,
-                                 const DeviceHandle* handle) {
-    const size_t bytes = static_cast<size_t>(sectorCount) * kSectorSize;
-    auto fail = [&] {
-        std::memset(buffer, 0, bytes); // never hand back stale bytes
-        return 0;
-    };
-    if (sectorCount == 0 || sectorCount > UINT32_MAX / kSectorSize)
-        return fail();
-    // A read reaching past the volume fails rather than returning someone else's sectors.
-    if (sector >= m_totalSectors || sectorCount > m_totalSectors - sector)
-        return fail();
-    if (sector > UINT64_MAX - m_firstSector)
-        return fail();
-    sector += m_firstSector;
-    int result;
-    if (m_imageFlag != 0) {
-        if (handle != nullptr && handle->IsOpen())
-            result = sector <= UINT64_MAX / kSectorSize &&
-                     handle->ReadAt(sector * kSectorSize, buffer, bytes);
-        else
-            result = ImageFileReader::ReadSectors(m_imagePath, 0, sector, buffer, sectorCount);
-    } else {
-        result = DiskReadWrite(m_drive, static_cast<uint32_t>(sector),
-                               static_cast<uint32_t>(sector >> 32), buffer,
-                               static_cast<uint32_t>(bytes), handle, 0);
-    }
-    return result != 0 ? 1 : fail();
+int CNtfsFileSystem::ReadSectors(uint64_t sector, uint32_t sectorCount, void* buffer) const {
+    return m_source.ReadSectors(sector, sectorCount, buffer);
 }
 
-int CNtfsFileSystem::ReadBytes(uint64_t sector, void* buffer, uint32_t byteCount) {
-    if (byteCount == 0)
-        return 0;
-    const uint32_t sectors = static_cast<uint32_t>((uint64_t{byteCount} + 511) / kSectorSize);
-    if (byteCount % kSectorSize == 0)
-        return ReadSectors(sector, sectors, buffer);
-    // A partial last sector is read whole and cut.
-    std::vector<uint8_t> whole(static_cast<size_t>(sectors) * kSectorSize);
-    int result = ReadSectors(sector, sectors, whole.data());
-    std::memcpy(buffer, whole.data(), byteCount);
-    return result;
+int CNtfsFileSystem::ReadBytes(uint64_t sector, void* buffer, uint32_t byteCount) const {
+    return m_source.ReadBytes(sector, buffer, byteCount);
 }
 
 int CNtfsFileSystem::ReadClusters(uint32_t cluster, uint16_t sectorInCluster, void* buffer,
-                                  uint16_t sectorCount, const DeviceHandle* handle) {
+                                  uint16_t sectorCount) const {
     const uint64_t sector = static_cast<uint64_t>(cluster) * m_sectorsPerCluster + sectorInCluster;
-    return ReadSectors(sector, sectorCount, buffer, handle);
-}
-
-DeviceHandle CNtfsFileSystem::OpenSource() const {
-    if (m_imageFlag != 0)
-        return DeviceHandle::OpenPath(m_imagePath);
-    return OpenDiskDevice(m_drive);
+    return ReadSectors(sector, sectorCount, buffer);
 }
 
 // ----------------------------------------------------------------------------------------
 // Boot sector and $MFT
 
-int CNtfsFileSystem::ReadBootSector() {
+std::optional<NtfsBootSector>
+CNtfsFileSystem::FindBootSector(NtfsBootSector::Check* rejected) const {
     // The boot sector, then its backup in the last sector, then the sector before it (where
-    // older formatters put the backup). Fields are taken only from a sector that is an NTFS
-    // boot sector.
-    auto tryAt = [&](uint64_t sector, uint32_t largestCluster) {
+    // older formatters put the backup).
+    NtfsBootSector::Check last = NtfsBootSector::Check::NotNtfs;
+    auto tryAt = [&](uint64_t sector, uint32_t largestCluster) -> std::optional<NtfsBootSector> {
         std::array<uint8_t, kSectorSize> boot{};
         if (!ReadSectors(sector, 1, boot.data()))
-            return false;
-        ByteReader reader(boot);
-        if (boot[510] != 0x55 || boot[511] != 0xAA || std::memcmp(&boot[3], "NTFS", 4) != 0)
-            return false;
-        uint32_t mftCluster = 0;
-        uint32_t mirrorCluster = 0;
-        if (!reader.ReadU32(48, mftCluster) || !reader.ReadU32(56, mirrorCluster))
-            return false;
-        m_sectorsPerCluster = boot[13];
-        m_mftStartSector = static_cast<uint64_t>(mftCluster) * m_sectorsPerCluster;
-        m_mftMirrorSector = static_cast<uint64_t>(mirrorCluster) * m_sectorsPerCluster;
-        return IsPowerOfTwo(m_sectorsPerCluster, largestCluster);
+            return std::nullopt;
+        NtfsBootSector parsed;
+        const NtfsBootSector::Check check =
+            NtfsBootSector::Parse(boot, m_totalSectors, largestCluster, parsed);
+        if (check == NtfsBootSector::Check::Usable)
+            return parsed;
+        if (check != NtfsBootSector::Check::NotNtfs)
+            last = check;
+        return std::nullopt;
     };
-    if (tryAt(0, 128))
-        return 1;
-    if (m_totalSectors >= 1 && tryAt(m_totalSectors - 1, 512))
-        return 1;
-    if (m_totalSectors >= 2 && tryAt(m_totalSectors - 2, 512))
-        return 1;
-    return 0;
+    std::optional<NtfsBootSector> found = tryAt(0, 128);
+    if (!found && m_totalSectors >= 1)
+        found = tryAt(m_totalSectors - 1, 512);
+    if (!found && m_totalSectors >= 2)
+        found = tryAt(m_totalSectors - 2, 512);
+    if (rejected != nullptr)
+        *rejected = found ? NtfsBootSector::Check::Usable : last;
+    return found;
+}
+
+int CNtfsFileSystem::ReadBootSector() {
+    const std::optional<NtfsBootSector> boot = FindBootSector();
+    if (!boot)
+        return 0;
+    m_sectorsPerCluster = boot->sectorsPerCluster;
+    m_mftStartSector = boot->mftStartSector;
+    m_mftMirrorSector = boot->mftMirrorSector;
+    return 1;
 }
 
 int CNtfsFileSystem::LoadMftRuns() {
     m_mftRuns.clear();
+    m_mftStarts.clear();
     m_mftSectors = 0;
     m_visited.clear();
     if (m_sectorsPerCluster == 0)
@@ -192,6 +165,7 @@ int CNtfsFileSystem::LoadMftRuns() {
                 extent.dataOffset = at;
                 total += DecodeRuns(holder, extent, m_mftRuns, false);
             }
+            m_mftStarts = RunStartClusters(m_mftRuns);
         };
         decodeExtents(record);
         for (uint32_t number : ReadAttributeList(record)) {
@@ -212,9 +186,21 @@ int CNtfsFileSystem::LoadMftRuns() {
         return total;
     };
 
+    // The $MFT holds no more than record 0 says it allocated, whatever its runs add up to.
+    auto allocatedSectors = [&](uint64_t sector) {
+        Record record{};
+        uint64_t size = 0, initialized = 0, allocated = 0;
+        if (!ReadRecordAt(sector, 0, record) ||
+            !GetDataSizes(record, size, initialized, allocated) || allocated == 0)
+            return UINT64_MAX;
+        return allocated / kSectorSize;
+    };
     uint64_t total = loadFrom(m_mftStartSector, false);
-    if (m_mftRuns.empty())
+    uint64_t allocated = allocatedSectors(m_mftStartSector);
+    if (m_mftRuns.empty()) {
         total = loadFrom(m_mftMirrorSector, true);
+        allocated = allocatedSectors(m_mftMirrorSector);
+    }
     // The runs must lead back to the record they were read from.
     if (!m_mftRuns.empty() &&
         (m_mftRuns.front().IsSparse() ||
@@ -223,18 +209,13 @@ int CNtfsFileSystem::LoadMftRuns() {
     if (m_mftRuns.empty())
         return 0;
 
-    // The $MFT cannot be larger than its volume, whatever its runs claim.
-    m_mftSectors = std::min({total, m_totalSectors, uint64_t{UINT32_MAX} * 2});
+    // Nor can it be larger than its volume, or than any $MFT the reader takes.
+    m_mftSectors = std::min({total, allocated, m_totalSectors, kMaxMftRecords * 2}) & ~uint64_t{1};
     m_mftRuns.shrink_to_fit();
-    try {
-        m_visited.assign(static_cast<size_t>(m_mftSectors / 2), 0);
-    } catch (const std::bad_alloc&) {
-        m_mftRuns.clear();
-        m_mftSectors = 0;
-        return 0;
-    }
+    m_mftStarts = RunStartClusters(m_mftRuns);
+    m_visited.assign(static_cast<size_t>(m_mftSectors / 2), false);
     for (size_t record = 0; record < 2 && record < m_visited.size(); ++record)
-        m_visited[record] = 1;
+        m_visited[record] = true;
     return 1;
 }
 
@@ -243,7 +224,11 @@ uint64_t CNtfsFileSystem::MftRecordToSector(uint32_t record, uint64_t& secondSec
     if (m_sectorsPerCluster == 0)
         return 0;
     const uint64_t offset = uint64_t{record} * 2;
-    const std::vector<std::optional<uint64_t>> starts = RunStartClusters(m_mftRuns);
+    const std::vector<std::optional<uint64_t>> computed =
+        m_mftStarts.size() == m_mftRuns.size() ? std::vector<std::optional<uint64_t>>{}
+                                               : RunStartClusters(m_mftRuns);
+    const std::vector<std::optional<uint64_t>>& starts =
+        m_mftStarts.size() == m_mftRuns.size() ? m_mftStarts : computed;
     uint64_t before = 0; // sectors of the $MFT before run i
     for (size_t i = 0; i < m_mftRuns.size(); ++i) {
         const uint64_t length = m_mftRuns[i].lengthSectors;
@@ -270,24 +255,23 @@ uint64_t CNtfsFileSystem::MftRecordToSector(uint32_t record, uint64_t& secondSec
     return 0;
 }
 
-bool CNtfsFileSystem::ReadRecord(uint32_t record, Record& out, const DeviceHandle* handle) {
+bool CNtfsFileSystem::ReadRecord(uint32_t record, Record& out) const {
     uint64_t second = 0;
     const uint64_t sector = MftRecordToSector(record, second);
     if (sector == 0) {
         out.fill(0);
         return false;
     }
-    return ReadRecordAt(sector, second, out, handle);
+    return ReadRecordAt(sector, second, out);
 }
 
-bool CNtfsFileSystem::ReadRecordAt(uint64_t sector, uint64_t secondSector, Record& out,
-                                   const DeviceHandle* handle) {
+bool CNtfsFileSystem::ReadRecordAt(uint64_t sector, uint64_t secondSector, Record& out) const {
     bool read;
     if (secondSector == 0) {
-        read = ReadSectors(sector, 2, out.data(), handle) != 0;
+        read = ReadSectors(sector, 2, out.data()) != 0;
     } else {
-        read = ReadSectors(sector, 1, out.data(), handle) != 0;
-        read = ReadSectors(secondSector, 1, out.data() + kSectorSize, handle) != 0 && read;
+        read = ReadSectors(sector, 1, out.data()) != 0;
+        read = ReadSectors(secondSector, 1, out.data() + kSectorSize) != 0 && read;
     }
     return read && ApplyFixup(out);
 }
@@ -296,28 +280,9 @@ bool CNtfsFileSystem::ReadRecordAt(uint64_t sector, uint64_t secondSector, Recor
 // Shared with the scans
 
 uint8_t CNtfsFileSystem::ClusterUsage(uint64_t cluster) const {
-    return cluster < m_clusterMap.size() ? m_clusterMap[static_cast<size_t>(cluster)] : 0;
-}
-
-JobWindow* CNtfsFileSystem::Window() const {
-    return m_environment.window;
-}
-
-void CNtfsFileSystem::Send(JobMessage message) const {
-    if (m_environment.window != nullptr)
-        m_environment.window->Send(message);
-}
-
-bool CNtfsFileSystem::Stopped() const {
-    return m_environment.StopRequested();
+    return cluster < m_clusterMap.size() && m_clusterMap[static_cast<size_t>(cluster)] ? 1 : 0;
 }
 
 const DriveNode* CNtfsFileSystem::SelectedDrive() const {
     return m_environment.selectedDrive;
-}
-
-void CNtfsFileSystem::ShowMessage(const std::u16string& text, int icon) {
-    if (Window() != nullptr)
-        Window()->AskMessageBox(text, kProductTitle, static_cast<MessageBoxIcon>(icon),
-                                MessageBoxButtons::Ok, true);
 }

@@ -1,13 +1,14 @@
 #pragma once
 
+#include "diskio/sector_source.h"
 #include "filesystems/cluster_list.h"
 #include "filesystems/found_item.h"
 #include "filesystems/ntfs/ntfs_attribute_locator.h"
+#include "filesystems/ntfs/ntfs_boot_sector.h"
 #include "filesystems/ntfs/ntfs_record_entry.h"
 #include "filesystems/ntfs/ntfs_run_entry.h"
 #include "filesystems/ntfs/ntfs_volume_record.h"
-#include "platform/device_handle.h"
-#include "platform/job_window.h"
+#include "filesystems/scan_reporter.h"
 
 #include <array>
 #include <cstdint>
@@ -37,12 +38,13 @@ struct NtfsDataRuns {
     uint64_t initializedSize = 0; // bytes the file system wrote; the rest reads as zeros
 };
 
-// Reader of one NTFS volume on a drive or in an image file: the boot sector, the $MFT located
-// through its own run list, 1024-byte file records with their update-sequence fix-up, the
+// Reader of one NTFS volume on a drive, in an image file or in memory: the boot sector, the $MFT
+// located through its own run list, 1024-byte file records with their update-sequence fix-up, the
 // attributes that matter, run lists, and the cluster list of a found item. Set up once, then
 // scanned once (ntfs_file_system_scan.cpp); it stays usable for recovery and previews. Every
-// read is bounded by the volume; every walk over a record stays inside its 1024 bytes. The
-// environment belongs to the application and outlives the reader.
+// read goes through the reader's one SectorSource, bounded by the volume; every walk over a
+// record stays inside its 1024 bytes. The environment belongs to the application and outlives
+// the reader.
 class CNtfsFileSystem {
 public:
     static constexpr size_t kRecordSize = 1024;
@@ -51,6 +53,8 @@ public:
     // Attribute lists, index allocations and run tables of damaged records can claim any
     // size: no more than this is ever read for one of them.
     static constexpr uint64_t kMaxAttributeListBytes = 4ull << 20;
+    // Records of the largest $MFT taken (a 256 GiB $MFT), whatever its runs and sizes claim.
+    static constexpr uint64_t kMaxMftRecords = uint64_t{1} << 28;
 
     using Record = std::array<uint8_t, kRecordSize>;
 
@@ -59,17 +63,25 @@ public:
     // --- set-up --------------------------------------------------------------------------
     // False (nothing set) for a drive node that is no volume.
     bool SetVolumeFromDrive(uint8_t imageFlag);
+    // The same set-up over a source of the caller's: the volume is `totalSectors` sectors from
+    // the source's sector `firstSector`.
+    void SetVolumeFromSource(SectorSource source, uint64_t firstSector, uint64_t totalSectors);
     void SetVolumeFromScanInfo(const NtfsVolumeRecord& record);
 
     // --- reading (partition-relative sectors; nonzero on success; never past the volume) --
-    int ReadSectors(uint64_t sector, uint32_t sectorCount, void* buffer,
-                    const DeviceHandle* handle = nullptr);
-    int ReadBytes(uint64_t sector, void* buffer, uint32_t byteCount);
-    int ReadClusters(uint32_t cluster, uint16_t sectorInCluster, void* buffer, uint16_t sectorCount,
-                     const DeviceHandle* handle = nullptr);
-    DeviceHandle OpenSource() const;
+    int ReadSectors(uint64_t sector, uint32_t sectorCount, void* buffer) const;
+    int ReadBytes(uint64_t sector, void* buffer, uint32_t byteCount) const;
+    int ReadClusters(uint32_t cluster, uint16_t sectorInCluster, void* buffer,
+                     uint16_t sectorCount) const;
+    const SectorSource& Source() const { return m_source; }
+    const ScanReporter& Reporter() const { return m_reporter; }
 
     // --- volume structures ---------------------------------------------------------------
+    // The first usable boot sector of the volume (sector 0, then the backups in the last two
+    // sectors), checked against the volume; nothing is assigned. `rejected` tells why the last
+    // NTFS boot sector met was refused (NotNtfs when none was met).
+    std::optional<NtfsBootSector> FindBootSector(NtfsBootSector::Check* rejected = nullptr) const;
+    // FindBootSector, then takes its cluster size and $MFT locations; 0 (nothing taken) without.
     int ReadBootSector();
     int LoadMftRuns();
     // The record's sector, and in `secondSector` the sector of its second half when the
@@ -77,10 +89,9 @@ public:
     uint64_t MftRecordToSector(uint32_t record, uint64_t& secondSector) const;
     // Reads record `record` through the $MFT runs and applies the fix-up; false when it is
     // unreadable or no file record.
-    bool ReadRecord(uint32_t record, Record& out, const DeviceHandle* handle = nullptr);
+    bool ReadRecord(uint32_t record, Record& out) const;
     // Reads the record at `sector` (and its second half at `secondSector` when nonzero).
-    bool ReadRecordAt(uint64_t sector, uint64_t secondSector, Record& out,
-                      const DeviceHandle* handle = nullptr);
+    bool ReadRecordAt(uint64_t sector, uint64_t secondSector, Record& out) const;
 
     // --- record parsing (on a record after its fix-up) -----------------------------------
     // Checks "FILE" and the update-sequence offset, and restores the last two bytes of both
@@ -99,6 +110,9 @@ public:
     // that ends abnormally gives 0 and, unless `keep`, leaves nothing appended.
     uint64_t DecodeRuns(const Record& record, const NtfsAttributeLocator& locator,
                         std::vector<NtfsRunEntry>& table, bool keep) const;
+    // The same at a given cluster size (the cluster-size vote counts in clusters).
+    static uint64_t DecodeRunList(const Record& record, size_t offset, uint16_t sectorsPerCluster,
+                                  std::vector<NtfsRunEntry>& table, bool keep);
     uint64_t DecodeCompressedRuns(const Record& record, const NtfsAttributeLocator& locator,
                                   std::vector<NtfsCompressedRunEntry>& table) const;
     // The records named by the record's $ATTRIBUTE_LIST for its $DATA and $INDEX_ALLOCATION.
@@ -129,8 +143,8 @@ public:
     uint64_t FirstSector() const { return m_firstSector; }
     uint64_t LastSector() const { return m_lastSector; }
     uint64_t TotalSectors() const { return m_totalSectors; }
-    uint8_t Drive() const { return m_drive; }
-    bool ImageFlag() const { return m_imageFlag != 0; }
+    uint8_t Drive() const { return m_source.Drive(); }
+    bool ImageFlag() const { return m_source.IsImage(); }
     uint32_t FoundCount() const { return m_foundCount; }
     uint32_t FileCount() const { return m_fileCount; }
     uint64_t FoundBytes() const { return m_foundBytes; }
@@ -145,11 +159,9 @@ private:
     friend class NtfsScanRun;    // the scans' working state, ntfs_file_system_scan.cpp
     friend class NtfsTestAccess; // tests only
 
-    JobWindow* Window() const;
-    void Send(JobMessage message) const;
-    bool Stopped() const;
     const DriveNode* SelectedDrive() const;
-    void ShowMessage(const std::u16string& text, int icon);
+    void SetUpVolume(SectorSource source, uint64_t firstSector, uint64_t lastSector,
+                     uint64_t totalSectors);
     // The attribute walk shared by the locators; `folder` picks the folder variant.
     int LocateData(const Record& record, NtfsAttributeLocator& locator, bool folder) const;
 
@@ -191,11 +203,10 @@ private:
     // end of reader helpers
 
     ScanEnvironment& m_environment;
+    ScanReporter m_reporter;
+    // Every read of the volume goes through it; it keeps its device open between reads.
+    SectorSource m_source;
 
-    uint8_t m_drive = 0;
-    uint8_t m_imageFlag = 0;
-    std::string m_imagePath; // UTF-8
-    uint8_t m_nodeKind = 1;
     uint16_t m_sectorsPerCluster = 0;
     uint64_t m_firstSector = 0;
     uint64_t m_lastSector = 0;
@@ -204,10 +215,11 @@ private:
     uint64_t m_mftMirrorSector = 0;
     uint64_t m_mftSectors = 0;
     std::vector<NtfsRunEntry> m_mftRuns;
+    std::vector<std::optional<uint64_t>> m_mftStarts; // RunStartClusters(m_mftRuns)
 
     // Built by the scans.
-    std::vector<uint8_t> m_visited;    // one byte per MFT record
-    std::vector<uint8_t> m_clusterMap; // one byte per cluster: 1 in use
+    std::vector<bool> m_visited;    // one bit per MFT record
+    std::vector<bool> m_clusterMap; // one bit per cluster: set in use
     uint32_t m_clusterCount = 0;
     std::vector<NtfsRecordEntry> m_recordTable;
     uint32_t m_recordTableBase = 0;

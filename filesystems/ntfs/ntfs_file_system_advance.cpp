@@ -18,7 +18,6 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <new>
 #include <utility>
 
 namespace {
@@ -46,28 +45,34 @@ uint32_t Clamp32(uint64_t value) {
     return static_cast<uint32_t>(std::min<uint64_t>(value, UINT32_MAX));
 }
 
+// A reading pass's block: one sector more than a block, so that a record at the block's last
+// sector is whole; no larger than a small volume needs.
+size_t BlockBytes(uint64_t totalSectors) {
+    return (static_cast<size_t>(std::min<uint64_t>(kReadBlockSectors, totalSectors)) + 1) *
+           kSectorBytes;
+}
+
 bool IsRecordStart(const uint8_t* bytes) {
     return std::memcmp(bytes, "FILE", 4) == 0 && (bytes[4] == '*' || bytes[4] == '0');
 }
 
-// Reads sectors through `handle`; after a failed block, sector by sector. Sectors that cannot
-// be read are zero. Returns the first sector that failed, or nullopt.
-std::optional<uint64_t> ReadTolerant(CNtfsFileSystem& volume, uint64_t sector, uint32_t count,
-                                     uint8_t* buffer, const DeviceHandle* handle) {
-    if (count == 0 || volume.ReadSectors(sector, count, buffer, handle) != 0)
+// Reads sectors; after a failed block, sector by sector. Sectors that cannot be read are zero.
+// Returns the first sector that failed, or nullopt.
+std::optional<uint64_t> ReadTolerant(const CNtfsFileSystem& volume, uint64_t sector, uint32_t count,
+                                     uint8_t* buffer) {
+    if (count == 0 || volume.ReadSectors(sector, count, buffer) != 0)
         return std::nullopt;
     std::optional<uint64_t> failed;
     for (uint32_t i = 0; i < count; ++i)
-        if (volume.ReadSectors(sector + i, 1, buffer + size_t{i} * kSectorBytes, handle) == 0 &&
-            !failed)
+        if (volume.ReadSectors(sector + i, 1, buffer + size_t{i} * kSectorBytes) == 0 && !failed)
             failed = sector + i;
     return failed;
 }
 
 // The power of two a file record votes for as sectors per cluster: its non-resident $DATA's
-// allocated size over the clusters its runs hold (the reader counts one sector per cluster
-// while the vote runs). -1 for a record that does not vote.
-int VotePower(CNtfsFileSystem& volume, std::span<const uint8_t> bytes) {
+// allocated size over the clusters its runs hold (counted at one sector per cluster). -1 for a
+// record that does not vote.
+int VotePower(const CNtfsFileSystem& volume, std::span<const uint8_t> bytes) {
     if (bytes.size() < CNtfsFileSystem::kRecordSize || !IsRecordStart(bytes.data()))
         return -1;
     CNtfsFileSystem::Record record{};
@@ -80,7 +85,8 @@ int VotePower(CNtfsFileSystem& volume, std::span<const uint8_t> bytes) {
         locator.compressed)
         return -1;
     std::vector<NtfsRunEntry> runs;
-    const uint64_t clusters = volume.DecodeRuns(record, locator, runs, false);
+    const uint64_t clusters =
+        CNtfsFileSystem::DecodeRunList(record, locator.dataOffset, 1, runs, false);
     if (clusters == 0 || std::any_of(runs.begin(), runs.end(),
                                      [](const NtfsRunEntry& run) { return run.IsSparse(); }))
         return -1;
@@ -110,7 +116,7 @@ void NtfsScanRun::AdvanceScan() {
     if (sectorsPerCluster == 0)
         return;
     m_volume.m_sectorsPerCluster = sectorsPerCluster;
-    m_source = m_volume.OpenSource();
+    m_mirror = MirrorExtent();
     FreeClusterSearch();
     m_volume.m_advance = true;
     CollectRecords();
@@ -126,7 +132,6 @@ void NtfsScanRun::AdvanceScan() {
     m_directoryOfEntry.clear();
     m_fileChildren.clear();
     m_folderChildren.clear();
-    m_source.Close();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -135,44 +140,40 @@ void NtfsScanRun::AdvanceScan() {
 uint16_t NtfsScanRun::EstimateSectorsPerCluster() {
     const uint64_t total = m_volume.m_totalSectors;
     const uint64_t end = total > 2 * kEdgeSectors ? total - kEdgeSectors : kEdgeSectors;
-    ScanLog::Started(m_volume.Window(), kParametersActivity);
-    Send(MakeCreateProgress(kSearchingText, Clamp32(total / kEstimateStepSectors)));
+    ScanLog::Started(m_reporter.Window(), kParametersActivity);
+    const ProgressBracket progress(m_reporter, kSearchingText,
+                                   Clamp32(total / kEstimateStepSectors));
     m_volume.m_environment.progressIdle = 0;
-
-    const DeviceHandle source = m_volume.OpenSource();
-    const DeviceHandle* handle = source.IsOpen() ? &source : nullptr;
-    // Run lengths come out in clusters while the reader counts one sector per cluster.
-    const uint16_t saved = m_volume.m_sectorsPerCluster;
-    m_volume.m_sectorsPerCluster = 1;
 
     std::array<uint32_t, kVotePowers> votes{};
     uint32_t voteCount = 0;
     uint16_t lastVote = 0;
     bool decided = false;
     bool stopped = false;
-    // One sector more than the block, so that a record at the block's last sector is whole.
-    std::vector<uint8_t> block((size_t{kReadBlockSectors} + 1) * kSectorBytes);
+    std::vector<uint8_t> block(BlockBytes(total));
     for (uint64_t start = kEdgeSectors; start < end && !decided && !stopped;
          start += kReadBlockSectors) {
         const uint32_t count = Clamp32(std::min<uint64_t>(kReadBlockSectors, end - start));
         const uint32_t withNext = Clamp32(std::min<uint64_t>(count + 1ull, total - start));
         std::fill(block.begin(), block.end(), 0);
-        ReadTolerant(m_volume, start, withNext, block.data(), handle);
+        ReadTolerant(m_volume, start, withNext, block.data());
         for (uint32_t i = 0; i < count; ++i) {
             const uint64_t sector = start + i;
             if ((sector - kEdgeSectors) % kEstimateStepSectors == 0) {
-                Send(MakeSetStatusText2(FormatText(u"Reading sector %llu of %llu",
-                                                   m_volume.m_firstSector + sector,
-                                                   m_volume.m_firstSector + end)));
-                Send(MakeStepProgress(0));
-                if (Stopped()) {
+                m_reporter.Send(MakeSetStatusText2(FormatText(u"Reading sector %llu of %llu",
+                                                              m_volume.m_firstSector + sector,
+                                                              m_volume.m_firstSector + end)));
+                progress.Step();
+                if (m_reporter.Stopped()) {
                     stopped = true;
                     break;
                 }
             }
-            const int power =
-                VotePower(m_volume, std::span<const uint8_t>(block).subspan(
-                                        size_t{i} * kSectorBytes, CNtfsFileSystem::kRecordSize));
+            const std::span<const uint8_t> candidate = std::span<const uint8_t>(block).subspan(
+                size_t{i} * kSectorBytes, CNtfsFileSystem::kRecordSize);
+            if (!m_mirrorRun)
+                NoteMirrorRun(candidate);
+            const int power = VotePower(m_volume, candidate);
             if (power < 0)
                 continue;
             ++votes[static_cast<size_t>(power)];
@@ -184,8 +185,6 @@ uint16_t NtfsScanRun::EstimateSectorsPerCluster() {
             }
         }
     }
-    m_volume.m_sectorsPerCluster = saved;
-
     uint16_t result = lastVote;
     if (decided) {
         // Most votes; the smaller value on a tie.
@@ -196,42 +195,83 @@ uint16_t NtfsScanRun::EstimateSectorsPerCluster() {
         result = static_cast<uint16_t>(1u << best);
     }
     m_volume.m_environment.progressIdle = 1;
-    ScanLog::Ended(m_volume.Window(), kParametersActivity, false);
+    ScanLog::Ended(m_reporter.Window(), kParametersActivity, false);
     return result;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The $MFT's mirror
+
+void NtfsScanRun::NoteMirrorRun(std::span<const uint8_t> bytes) {
+    if (bytes.size() < CNtfsFileSystem::kRecordSize || !IsRecordStart(bytes.data()))
+        return;
+    CNtfsFileSystem::Record record{};
+    std::copy_n(bytes.begin(), record.size(), record.begin());
+    if (!CNtfsFileSystem::ApplyFixup(record))
+        return;
+    // Records of NTFS 3.1 carry their number; older ones are known by their name only.
+    const std::optional<uint32_t> number = HeaderRecordNumber(record);
+    if (number ? *number != 1 : CNtfsFileSystem::GetLongName(record) != u"$MFTMirr")
+        return;
+    NtfsAttributeLocator locator;
+    if (m_volume.LocateFileData(record, locator) == 0 ||
+        locator.kind != NtfsAttributeLocator::kFile || locator.resident || locator.attributeList)
+        return;
+    std::vector<NtfsRunEntry> runs;
+    CNtfsFileSystem::DecodeRunList(record, locator.dataOffset, 1, runs, false);
+    if (runs.empty() || runs.front().IsSparse() || runs.front().lengthSectors == 0)
+        return;
+    m_mirrorRun.emplace(runs.front().rawOffset, runs.front().lengthSectors);
+}
+
+std::optional<std::pair<uint64_t, uint64_t>> NtfsScanRun::MirrorExtent() const {
+    const uint64_t spc = m_volume.m_sectorsPerCluster;
+    const uint64_t total = m_volume.m_totalSectors;
+    if (spc == 0)
+        return std::nullopt;
+    // Four records, or the one cluster that holds them: a run claiming more is no mirror.
+    const uint64_t largest = std::max<uint64_t>(8, spc);
+    std::optional<std::pair<uint64_t, uint64_t>> extent;
+    if (m_mirrorRun && m_mirrorRun->first < total / spc && m_mirrorRun->second * spc <= largest)
+        extent.emplace(m_mirrorRun->first * spc, m_mirrorRun->second * spc);
+    if (!extent) {
+        const std::optional<NtfsBootSector> boot = m_volume.FindBootSector();
+        if (boot && boot->sectorsPerCluster == spc)
+            extent.emplace(boot->mftMirrorSector, largest);
+    }
+    if (!extent || extent->first >= total)
+        return std::nullopt;
+    extent->second = std::min(extent->second, total - extent->first);
+    return extent;
 }
 
 // ---------------------------------------------------------------------------------------------
 // Free clusters
 
 void NtfsScanRun::FreeClusterSearch() {
-    ScanLog::Started(m_volume.Window(), kFreeListActivity);
+    ScanLog::Started(m_reporter.Window(), kFreeListActivity);
     const uint16_t sectorsPerCluster = m_volume.m_sectorsPerCluster;
     const uint32_t clusters =
         sectorsPerCluster != 0 ? Clamp32(m_volume.m_totalSectors / sectorsPerCluster) : 0;
-    try {
-        m_volume.m_clusterMap.assign(clusters, 0);
-        m_examinedClusters.assign(clusters, 0);
-        m_volume.m_clusterCount = clusters;
-    } catch (const std::bad_alloc&) {
-        m_volume.m_clusterMap.clear();
-        m_examinedClusters.clear();
-        m_volume.m_clusterCount = 0;
-    }
+    // A bit per cluster of the volume: at most 2^32 clusters.
+    m_volume.m_clusterMap.assign(clusters, false);
+    m_examinedClusters.assign(clusters, false);
+    m_volume.m_clusterCount = clusters;
     std::vector<uint8_t> bitmap;
     if (!m_volume.m_clusterMap.empty() && ReadClusterBitmap(bitmap)) {
-        std::vector<uint8_t>& map = m_volume.m_clusterMap;
+        std::vector<bool>& map = m_volume.m_clusterMap;
         const size_t bytes = std::min(bitmap.size(), (map.size() + 7) / 8);
         for (size_t byte = 0; byte < bytes; ++byte) {
             if (bitmap[byte] == 0)
                 continue;
             for (size_t bit = 0; bit < 8 && byte * 8 + bit < map.size(); ++bit)
-                map[byte * 8 + bit] = (bitmap[byte] >> bit) & 1;
+                map[byte * 8 + bit] = ((bitmap[byte] >> bit) & 1) != 0;
         }
     }
-    ScanLog::Ended(m_volume.Window(), kFreeListActivity, Stopped());
+    ScanLog::Ended(m_reporter.Window(), kFreeListActivity, m_reporter.Stopped());
 
     if (m_volume.m_environment.signatureSearchEnabled &&
-        m_volume.m_environment.signatures != nullptr && !Stopped())
+        m_volume.m_environment.signatures != nullptr && !m_reporter.Stopped())
         SearchFreeClusters();
 }
 
@@ -239,17 +279,16 @@ bool NtfsScanRun::ReadClusterBitmap(std::vector<uint8_t>& bitmap) {
     // The boot sector (or its backup) tells only where the $MFT lies: the cluster size is the
     // vote's, and a boot sector that disagrees with it is not trusted for the bitmap either.
     const uint16_t voted = m_volume.m_sectorsPerCluster;
-    const bool boot = m_volume.ReadBootSector() != 0;
-    const bool agrees = boot && m_volume.m_sectorsPerCluster == voted;
-    m_volume.m_sectorsPerCluster = voted;
-    if (!agrees)
+    const std::optional<NtfsBootSector> boot = m_volume.FindBootSector();
+    if (!boot || boot->sectorsPerCluster != voted)
         return false;
+    m_volume.m_mftStartSector = boot->mftStartSector;
+    m_volume.m_mftMirrorSector = boot->mftMirrorSector;
 
     CNtfsFileSystem::Record record{};
-    bool read = m_volume.LoadMftRuns() != 0 && m_volume.ReadRecord(kBitmapRecord, record, Handle());
+    bool read = m_volume.LoadMftRuns() != 0 && m_volume.ReadRecord(kBitmapRecord, record);
     if (!read)
-        read = m_volume.ReadRecordAt(m_volume.m_mftStartSector + 2 * kBitmapRecord, 0, record,
-                                     Handle());
+        read = m_volume.ReadRecordAt(m_volume.m_mftStartSector + 2 * kBitmapRecord, 0, record);
     NtfsAttributeLocator locator;
     if (!read || m_volume.LocateFileData(record, locator) == 0 ||
         locator.kind != NtfsAttributeLocator::kFile)
@@ -280,14 +319,14 @@ bool NtfsScanRun::ReadClusterBitmap(std::vector<uint8_t>& bitmap) {
     for (size_t i = 0; i < runs.size() && i < starts.size() && bitmap.size() < wanted; ++i) {
         uint64_t sectors = runs[i].lengthSectors;
         uint64_t sector = starts[i] ? *starts[i] * voted : 0;
-        while (sectors > 0 && bitmap.size() < wanted && !Stopped()) {
+        while (sectors > 0 && bitmap.size() < wanted && !m_reporter.Stopped()) {
             const uint64_t remaining = wanted - bitmap.size();
             const uint32_t count = Clamp32(std::min<uint64_t>(
                 {sectors, kReadBlockSectors, (remaining + kSectorBytes - 1) / kSectorBytes}));
             if (!starts[i])
                 std::fill(chunk.begin(), chunk.end(), 0);
             else
-                ReadTolerant(m_volume, sector, count, chunk.data(), Handle());
+                ReadTolerant(m_volume, sector, count, chunk.data());
             const size_t keep =
                 static_cast<size_t>(std::min<uint64_t>(uint64_t{count} * kSectorBytes, remaining));
             bitmap.insert(bitmap.end(), chunk.begin(),
@@ -301,50 +340,51 @@ bool NtfsScanRun::ReadClusterBitmap(std::vector<uint8_t>& bitmap) {
 
 void NtfsScanRun::SearchFreeClusters() {
     const uint64_t sectorsPerCluster = m_volume.m_sectorsPerCluster;
-    const std::vector<uint8_t>& map = m_volume.m_clusterMap;
+    const std::vector<bool>& map = m_volume.m_clusterMap;
     const uint64_t clusters = map.size();
     if (sectorsPerCluster == 0 || clusters == 0)
         return;
-    ScanLog::Started(m_volume.Window(), kSearchingText);
+    ScanLog::Started(m_reporter.Window(), kSearchingText);
     const uint64_t blockClusters = std::max<uint64_t>(1, kReadBlockSectors / sectorsPerCluster);
-    Send(MakeCreateProgress(kSearchingText,
-                            Clamp32((clusters + blockClusters - 1) / blockClusters)));
+    const ProgressBracket progress(m_reporter, kSearchingText,
+                                   Clamp32((clusters + blockClusters - 1) / blockClusters));
     m_volume.m_environment.progressIdle = 0;
 
     std::vector<uint8_t> block(static_cast<size_t>(blockClusters * sectorsPerCluster) *
                                kSectorBytes);
     std::vector<uint8_t> sector(kSectorBytes);
     for (uint64_t first = 0; first < clusters; first += blockClusters) {
-        if (Stopped())
+        if (m_reporter.Stopped())
             break;
-        Send(MakeStepProgress(0));
+        progress.Step();
         const uint64_t count = std::min(blockClusters, clusters - first);
         bool anyFree = false;
         for (uint64_t c = first; c < first + count && !anyFree; ++c)
-            anyFree = map[c] != 1 && m_examinedClusters[c] == 0;
+            anyFree = !map[c] && !m_examinedClusters[c];
         if (!anyFree)
             continue;
         const uint64_t firstSector = first * sectorsPerCluster;
-        Send(MakeSetStatusText2(
+        m_reporter.Send(MakeSetStatusText2(
             FormatText(u"Reading sector %llu of %llu", firstSector, m_volume.m_totalSectors)));
         const bool whole = m_volume.ReadSectors(firstSector, Clamp32(count * sectorsPerCluster),
-                                                block.data(), Handle()) != 0;
+                                                block.data()) != 0;
         for (uint64_t c = first; c < first + count; ++c) {
-            if (Stopped())
+            if (m_reporter.Stopped())
                 break;
-            if (map[c] == 1 || m_examinedClusters[c] != 0)
+            if (map[c] || m_examinedClusters[c])
                 continue;
             std::span<const uint8_t> start(
                 block.data() + static_cast<size_t>((c - first) * sectorsPerCluster) * kSectorBytes,
                 kSectorBytes);
             if (!whole) {
                 // One bad sector costs one cluster, not the block.
-                if (m_volume.ReadSectors(c * sectorsPerCluster, 1, sector.data(), Handle()) == 0) {
+                if (m_volume.ReadSectors(c * sectorsPerCluster, 1, sector.data()) == 0) {
                     if (m_readErrorRows < kMaxReadErrorRows) {
                         ++m_readErrorRows;
-                        LogRow(std::u16string(),
-                               FormatText(u"Error reading sector :%llu", c * sectorsPerCluster),
-                               std::u16string(), ScanLog::kImageReadError);
+                        m_reporter.LogRow(
+                            std::u16string(),
+                            FormatText(u"Error reading sector :%llu", c * sectorsPerCluster),
+                            std::u16string(), ScanLog::kImageReadError);
                     }
                     continue;
                 }
@@ -354,7 +394,7 @@ void NtfsScanRun::SearchFreeClusters() {
         }
     }
     m_volume.m_environment.progressIdle = 1;
-    ScanLog::Ended(m_volume.Window(), kSearchingText, Stopped());
+    ScanLog::Ended(m_reporter.Window(), kSearchingText, m_reporter.Stopped());
 }
 
 bool NtfsScanRun::MatchFreeCluster(uint64_t cluster, std::span<const uint8_t> firstSector) {
@@ -363,9 +403,9 @@ bool NtfsScanRun::MatchFreeCluster(uint64_t cluster, std::span<const uint8_t> fi
         cluster >= m_volume.m_clusterMap.size())
         return false;
     // Each cluster once: the collection meets again what the free-cluster search matched.
-    if (m_volume.m_clusterMap[cluster] == 1 || m_examinedClusters[cluster] != 0)
+    if (m_volume.m_clusterMap[cluster] || m_examinedClusters[cluster])
         return false;
-    m_examinedClusters[cluster] = 1;
+    m_examinedClusters[cluster] = true;
     std::optional<SignatureMatch> match =
         signatures->MatchNtfsCluster(m_volume, cluster, firstSector);
     if (!match)
@@ -383,11 +423,9 @@ bool NtfsScanRun::MatchFreeCluster(uint64_t cluster, std::span<const uint8_t> fi
 
 void NtfsScanRun::CollectRecords() {
     const uint64_t total = m_volume.m_totalSectors;
-    ScanLog::Started(m_volume.Window(), kSearchingText);
-    Send(MakeCreateProgress(kSearchingText, Clamp32(total / kReadBlockSectors)));
+    ScanLog::Started(m_reporter.Window(), kSearchingText);
+    const ProgressBracket progress(m_reporter, kSearchingText, Clamp32(total / kReadBlockSectors));
     m_volume.m_environment.progressIdle = 0;
-    if (!m_source.IsOpen())
-        m_source = m_volume.OpenSource();
 
     m_volume.m_recordTable.clear();
     m_volume.m_recordTableBase = 0;
@@ -403,40 +441,41 @@ void NtfsScanRun::CollectRecords() {
                                m_volume.m_environment.signatures != nullptr &&
                                sectorsPerCluster != 0;
 
-    std::vector<uint8_t> block((size_t{kReadBlockSectors} + 1) * kSectorBytes);
-    try {
-        for (uint64_t start = kEdgeSectors; start < total; start += kReadBlockSectors) {
-            if (Stopped())
-                break;
-            Send(MakeSetStatusText2(FormatText(u"Reading sector %llu of %llu", start, total)));
-            Send(MakeStepProgress(0));
-            const uint32_t count = Clamp32(std::min<uint64_t>(kReadBlockSectors, total - start));
-            const uint32_t withNext = Clamp32(std::min<uint64_t>(count + 1ull, total - start));
-            std::fill(block.begin(), block.end(), 0);
-            ReadTolerant(m_volume, start, withNext, block.data(), Handle());
-            for (uint32_t i = 0; i < count; i += 2) {
-                const uint8_t* bytes = block.data() + size_t{i} * kSectorBytes;
-                const uint64_t sector = start + i;
-                if (IsRecordStart(bytes)) {
-                    TakeRecord(sector,
-                               std::span<const uint8_t>(bytes, CNtfsFileSystem::kRecordSize),
-                               numbering, table);
-                    continue;
-                }
-                if (!numbering.started) {
-                    ++numbering.counter;
-                    ++numbering.itemCounter;
-                }
-                if (matchClusters && sector % sectorsPerCluster == 0)
-                    MatchFreeCluster(sector / sectorsPerCluster,
-                                     std::span<const uint8_t>(bytes, kSectorBytes));
+    std::vector<uint8_t> block(BlockBytes(total));
+    // The table holds one entry per record found: never more than the volume has room for.
+    for (uint64_t start = kEdgeSectors; start < total; start += kReadBlockSectors) {
+        if (m_reporter.Stopped())
+            break;
+        m_reporter.Send(
+            MakeSetStatusText2(FormatText(u"Reading sector %llu of %llu", start, total)));
+        progress.Step();
+        const uint32_t count = Clamp32(std::min<uint64_t>(kReadBlockSectors, total - start));
+        const uint32_t withNext = Clamp32(std::min<uint64_t>(count + 1ull, total - start));
+        std::fill(block.begin(), block.end(), 0);
+        ReadTolerant(m_volume, start, withNext, block.data());
+        for (uint32_t i = 0; i < count; i += 2) {
+            const uint8_t* bytes = block.data() + size_t{i} * kSectorBytes;
+            const uint64_t sector = start + i;
+            // The mirror's copies would list records 0 to 3 twice and shift the numbering.
+            if (m_mirror && sector >= m_mirror->first &&
+                sector - m_mirror->first < m_mirror->second)
+                continue;
+            if (IsRecordStart(bytes)) {
+                TakeRecord(sector, std::span<const uint8_t>(bytes, CNtfsFileSystem::kRecordSize),
+                           numbering, table);
+                continue;
             }
+            if (!numbering.started) {
+                ++numbering.counter;
+                ++numbering.itemCounter;
+            }
+            if (matchClusters && sector % sectorsPerCluster == 0)
+                MatchFreeCluster(sector / sectorsPerCluster,
+                                 std::span<const uint8_t>(bytes, kSectorBytes));
         }
-    } catch (const std::bad_alloc&) {
-        // The records taken so far still make a tree.
     }
     m_volume.m_environment.progressIdle = 1;
-    ScanLog::Ended(m_volume.Window(), kSearchingText, Stopped());
+    ScanLog::Ended(m_reporter.Window(), kSearchingText, m_reporter.Stopped());
 
     ResolvePendingNames(table);
     table.shrink_to_fit();
@@ -545,7 +584,7 @@ void NtfsScanRun::ResolvePendingNames(std::vector<NtfsRecordEntry>& table) {
             uint32_t parent = 0;
             // The holder must name this record as its base: numbers may repeat (the $MFT's
             // mirror, stale copies).
-            if (!m_volume.ReadRecordAt(table[candidate].sector, 0, holder, Handle()) ||
+            if (!m_volume.ReadRecordAt(table[candidate].sector, 0, holder) ||
                 !ByteReader(holder).ReadU32(32, base) || base != entry.recordNumber ||
                 !CNtfsFileSystem::GetParentRecord(holder, parent))
                 continue;
@@ -610,8 +649,8 @@ std::optional<uint32_t> NtfsScanRun::OwnRecordNumber(const CNtfsFileSystem::Reco
         if (runs[i].lengthSectors < sectors)
             return std::nullopt;
         std::vector<uint8_t> block(size_t{sectors} * kSectorBytes);
-        if (m_volume.ReadSectors(*starts[i] * m_volume.m_sectorsPerCluster, sectors, block.data(),
-                                 Handle()) == 0 ||
+        if (m_volume.ReadSectors(*starts[i] * m_volume.m_sectorsPerCluster, sectors,
+                                 block.data()) == 0 ||
             !ApplyIndexFixup(block))
             return std::nullopt;
         uint32_t entries = 0;
@@ -627,7 +666,7 @@ std::optional<uint32_t> NtfsScanRun::OwnRecordNumber(const CNtfsFileSystem::Reco
 
 void NtfsScanRun::BuildTreeFromRecords() {
     const std::vector<NtfsRecordEntry>& table = m_volume.m_recordTable;
-    ScanLog::Started(m_volume.Window(), kTreeActivity);
+    ScanLog::Started(m_reporter.Window(), kTreeActivity);
     m_progressMaximum =
         m_volume.MftRecordCount() != 0 ? m_volume.MftRecordCount() : Clamp32(table.size());
     m_fileAdded.assign(table.size(), 0);
@@ -645,33 +684,32 @@ void NtfsScanRun::BuildTreeFromRecords() {
             m_folderChildren[entry.parentRecord].push_back(index);
     }
 
-    for (size_t index = 0; index < m_directory.size() && !Stopped(); ++index)
+    for (size_t index = 0; index < m_directory.size() && !m_reporter.Stopped(); ++index)
         if (!m_directory[index].added &&
             table[m_directory[index].tableIndex].parentRecord == CNtfsFileSystem::kRootRecord)
             AddTreeFolder(index, uint64_t{CNtfsFileSystem::kRootRecord}, 0);
-    if (!Stopped())
+    if (!m_reporter.Stopped())
         AddLostTreeFolders();
-    if (!Stopped())
+    if (!m_reporter.Stopped())
         AddLeftoverFiles();
-    if (!Stopped() && !m_rawFinds.empty())
+    if (!m_reporter.Stopped() && !m_rawFinds.empty())
         AddRawData();
     m_rawFinds.clear();
     m_rawFolders.clear();
 
-    ScanLog::Ended(m_volume.Window(), kTreeActivity, Stopped());
-    Send(MakeDestroyProgress(0));
-    Send(MakeCollapseRoot(0));
+    ScanLog::Ended(m_reporter.Window(), kTreeActivity, m_reporter.Stopped());
+    m_itemProgress.reset();
+    m_reporter.Send(MakeCollapseRoot(0));
 }
 
 bool NtfsScanRun::FillItemFromEntry(size_t tableIndex, FoundItem& item, std::u16string& name) {
     const NtfsRecordEntry& entry = m_volume.m_recordTable[tableIndex];
     CNtfsFileSystem::Record record{};
-    if (!m_volume.ReadRecordAt(entry.sector, 0, record, Handle()))
+    if (!m_volume.ReadRecordAt(entry.sector, 0, record))
         return false;
     CNtfsFileSystem::Record names = record;
     if (const auto holder = m_nameHolders.find(tableIndex); holder != m_nameHolders.end())
-        if (!m_volume.ReadRecordAt(m_volume.m_recordTable[holder->second].sector, 0, names,
-                                   Handle()))
+        if (!m_volume.ReadRecordAt(m_volume.m_recordTable[holder->second].sector, 0, names))
             return false;
     if (!FillItemFromRecord(record, names, entry.itemId, item, name))
         return false;
@@ -698,7 +736,7 @@ void NtfsScanRun::AddTreeFolder(size_t directoryIndex, std::optional<uint64_t> p
 void NtfsScanRun::AddTreeChildren(uint32_t recordNumber, uint64_t parentId, int depth) {
     if (const auto files = m_fileChildren.find(recordNumber); files != m_fileChildren.end()) {
         for (size_t tableIndex : files->second) {
-            if (Stopped())
+            if (m_reporter.Stopped())
                 return;
             if (m_fileAdded[tableIndex] == 0)
                 AddTreeFile(tableIndex, parentId);
@@ -711,7 +749,7 @@ void NtfsScanRun::AddTreeChildren(uint32_t recordNumber, uint64_t parentId, int 
     if (const auto folders = m_folderChildren.find(recordNumber);
         folders != m_folderChildren.end()) {
         for (size_t directoryIndex : folders->second) {
-            if (Stopped())
+            if (m_reporter.Stopped())
                 return;
             if (!m_directory[directoryIndex].added)
                 AddTreeFolder(directoryIndex, parentId, depth + 1);
@@ -738,11 +776,11 @@ void NtfsScanRun::AddLostTreeFolders() {
     };
     // Every pass places at least one folder (a cycle of parents is broken by hand), so there
     // are never more passes than folders.
-    for (size_t pass = 0; pass <= m_directory.size() && !Stopped(); ++pass) {
+    for (size_t pass = 0; pass <= m_directory.size() && !m_reporter.Stopped(); ++pass) {
         bool placed = false;
         bool waiting = false;
         for (size_t index = 0; index < m_directory.size(); ++index) {
-            if (Stopped())
+            if (m_reporter.Stopped())
                 return;
             if (m_directory[index].added)
                 continue;
@@ -779,7 +817,7 @@ void NtfsScanRun::AddLostTreeFolders() {
 void NtfsScanRun::AddLeftoverFiles() {
     const std::vector<NtfsRecordEntry>& table = m_volume.m_recordTable;
     for (size_t index = 0; index < table.size(); ++index) {
-        if (Stopped())
+        if (m_reporter.Stopped())
             return;
         const NtfsRecordEntry& entry = table[index];
         if (!entry.isFile || entry.orphan || m_fileAdded[index] != 0)
@@ -832,7 +870,7 @@ void NtfsScanRun::AddRawData() {
     // "JPG", then "JPG1", "JPG2" ... once each is full.
     RawFolderPlacer folders(u"%s%d", kRawFilesPerFolder);
     for (const RawFind& find : m_rawFinds) {
-        if (Stopped())
+        if (m_reporter.Stopped())
             return;
         const uint64_t folderId = folders.Place(find.extension, [&](const std::u16string& name) {
             FoundItem extensionFolder;

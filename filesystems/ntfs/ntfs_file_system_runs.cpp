@@ -3,7 +3,6 @@
 #include "platform/byte_reader.h"
 
 #include <algorithm>
-#include <new>
 
 namespace {
 
@@ -33,7 +32,15 @@ uint64_t SectorBytes(uint64_t sectors) {
 
 uint64_t CNtfsFileSystem::DecodeRuns(const Record& record, const NtfsAttributeLocator& locator,
                                      std::vector<NtfsRunEntry>& table, bool keep) const {
-    if (locator.resident || locator.dataOffset == 0 || m_sectorsPerCluster == 0)
+    if (locator.resident || locator.dataOffset == 0)
+        return 0;
+    return DecodeRunList(record, locator.dataOffset, m_sectorsPerCluster, table, keep);
+}
+
+uint64_t CNtfsFileSystem::DecodeRunList(const Record& record, size_t offset,
+                                        uint16_t sectorsPerCluster,
+                                        std::vector<NtfsRunEntry>& table, bool keep) {
+    if (offset == 0 || sectorsPerCluster == 0)
         return 0;
     const size_t appendedFrom = table.size();
     auto abnormal = [&] {
@@ -42,7 +49,7 @@ uint64_t CNtfsFileSystem::DecodeRuns(const Record& record, const NtfsAttributeLo
         return uint64_t{0};
     };
     uint64_t total = 0;
-    size_t at = locator.dataOffset;
+    size_t at = offset;
     for (bool first = true;; first = false) {
         if (at >= kRecordSize)
             return abnormal(); // the list runs off the record without its end mark
@@ -56,7 +63,7 @@ uint64_t CNtfsFileSystem::DecodeRuns(const Record& record, const NtfsAttributeLo
         if (at + 1 + lengthSize + offsetSize > kRecordSize || table.size() >= kMaxRunEntries)
             return abnormal();
         NtfsRunEntry run;
-        run.lengthSectors = LittleEndian(record, at + 1, lengthSize) * m_sectorsPerCluster;
+        run.lengthSectors = LittleEndian(record, at + 1, lengthSize) * sectorsPerCluster;
         run.rawOffset = LittleEndian(record, at + 1 + lengthSize, offsetSize);
         run.offsetSize = static_cast<uint8_t>(offsetSize);
         run.mark = first ? NtfsRunEntry::kFirst : NtfsRunEntry::kLater;
@@ -299,39 +306,38 @@ ClusterList CNtfsFileSystem::GetFileClusters(const FoundItem& item) {
     list.byteLength = item.size;
     if (item.noData != 0 || m_sectorsPerCluster == 0)
         return list; // recovery decompresses compressed files itself
-    try {
-        NtfsDataRuns data;
-        if (!ReadDataRuns(item, data) || data.isCompressed)
-            return list;
-        list.byteLength = data.dataSize;
-        list.validLength = data.initializedSize;
-        if (data.resident)
-            return list;
-
-        const uint64_t clusterBytes = uint64_t{m_sectorsPerCluster} * kSectorSize;
-        uint64_t runClusters = 0;
-        for (const NtfsRunEntry& run : data.runs)
-            runClusters += run.lengthSectors / m_sectorsPerCluster;
-        uint64_t wanted = item.IsFolder() ? runClusters
-                                          : data.dataSize / clusterBytes +
-                                                (data.dataSize % clusterBytes != 0 ? 1 : 0);
-        wanted = std::min(wanted, kMaxListClusters);
-
-        const std::vector<std::optional<uint64_t>> starts = RunStartClusters(data.runs);
-        for (size_t i = 0; i < data.runs.size() && list.clusters.size() < wanted; ++i) {
-            const uint64_t clusters = data.runs[i].lengthSectors / m_sectorsPerCluster;
-            for (uint64_t c = 0; c < clusters && list.clusters.size() < wanted; ++c) {
-                // Holes, and clusters no 32-bit number can name, read as zeros.
-                if (!starts[i] || *starts[i] + c >= ClusterList::kSparseCluster)
-                    list.clusters.push_back(ClusterList::kSparseCluster);
-                else
-                    list.clusters.push_back(static_cast<uint32_t>(*starts[i] + c));
-            }
-        }
+    NtfsDataRuns data;
+    if (!ReadDataRuns(item, data) || data.isCompressed)
         return list;
-    } catch (const std::bad_alloc&) {
-        return ClusterList{};
+    list.byteLength = data.dataSize;
+    list.validLength = data.initializedSize;
+    if (data.resident)
+        return list;
+
+    const uint64_t clusterBytes = uint64_t{m_sectorsPerCluster} * kSectorSize;
+    uint64_t runClusters = 0;
+    for (const NtfsRunEntry& run : data.runs)
+        runClusters += run.lengthSectors / m_sectorsPerCluster;
+    uint64_t wanted = item.IsFolder() ? runClusters
+                                      : data.dataSize / clusterBytes +
+                                            (data.dataSize % clusterBytes != 0 ? 1 : 0);
+    // No list is longer than the volume: a sparse file may claim any size.
+    const uint64_t volumeClusters =
+        m_totalSectors / m_sectorsPerCluster + (m_totalSectors % m_sectorsPerCluster != 0);
+    wanted = std::min({wanted, kMaxListClusters, volumeClusters});
+
+    const std::vector<std::optional<uint64_t>> starts = RunStartClusters(data.runs);
+    for (size_t i = 0; i < data.runs.size() && list.clusters.size() < wanted; ++i) {
+        const uint64_t clusters = data.runs[i].lengthSectors / m_sectorsPerCluster;
+        for (uint64_t c = 0; c < clusters && list.clusters.size() < wanted; ++c) {
+            // Holes, and clusters no 32-bit number can name, read as zeros.
+            if (!starts[i] || *starts[i] + c >= ClusterList::kSparseCluster)
+                list.clusters.push_back(ClusterList::kSparseCluster);
+            else
+                list.clusters.push_back(static_cast<uint32_t>(*starts[i] + c));
+        }
     }
+    return list;
 }
 
 ClusterList CNtfsFileSystem::GetContiguousClusters(uint32_t firstCluster, uint64_t size) const {

@@ -12,9 +12,6 @@
 #include "platform/byte_reader.h"
 #include "platform/format_text.h"
 #include "platform/job_messages.h"
-#include "platform/job_window.h"
-#include "platform/message_box_buttons.h"
-#include "platform/product_title.h"
 #include "platform/string_table.h"
 
 #include <algorithm>
@@ -28,6 +25,7 @@ constexpr const char16_t* kDeletedActivity = u"Adding deleted file(s) and folder
 constexpr const char16_t* kAdvanceHint = u"If you are unable to find the lost file(s) and "
                                          u"folder(s) in the displayed tree rescan the drive "
                                          u"again in \"Advance Search\"";
+constexpr const char16_t* kBootDoesNotFit = u"NTFS boot sector does not fit the volume";
 constexpr const char16_t* kInvalidVolume =
     u"Not a valid logical drive, or critical data structure are badly corrupted for this drive.";
 
@@ -119,29 +117,11 @@ void CNtfsFileSystem::Scan() {
     run.Scan();
 }
 
-NtfsScanRun::NtfsScanRun(CNtfsFileSystem& volume) : m_volume(volume) {}
+NtfsScanRun::NtfsScanRun(CNtfsFileSystem& volume)
+    : m_volume(volume), m_reporter(volume.Reporter()) {}
 
 // ---------------------------------------------------------------------------------------------
 // Reporting
-
-bool NtfsScanRun::Stopped() const {
-    return m_volume.Stopped();
-}
-
-void NtfsScanRun::Send(JobMessage message) const {
-    m_volume.Send(std::move(message));
-}
-
-void NtfsScanRun::LogRow(const std::u16string& activity, const std::u16string& description,
-                         const std::u16string& status, int image) const {
-    if (JobWindow* window = m_volume.Window())
-        window->AddLogLine(activity, description, status, image);
-}
-
-void NtfsScanRun::ShowMessage(const std::u16string& text, MessageBoxIcon icon) const {
-    if (JobWindow* window = m_volume.Window())
-        window->AskMessageBox(text, kProductTitle, icon, MessageBoxButtons::Ok, true);
-}
 
 bool NtfsScanRun::SendItem(FoundItem& item, const std::u16string& name) {
     // Folders are looked up by id: one id never names two folders (a damaged index can name a
@@ -149,9 +129,9 @@ bool NtfsScanRun::SendItem(FoundItem& item, const std::u16string& name) {
     if (item.IsFolder() && !m_folderIds.insert(item.entryId).second)
         return false;
     if (m_volume.m_foundCount == 0) {
-        Send(MakeSetPaneWidths(345, 340));
-        Send(MakeCreateProgress(std::u16string(), m_progressMaximum));
-        Send(MakeAddTreeRoot(0));
+        m_reporter.Send(MakeSetPaneWidths(345, 340));
+        m_itemProgress.emplace(m_reporter, std::u16string(), m_progressMaximum);
+        m_reporter.Send(MakeAddTreeRoot(0));
         ++m_volume.m_foundCount; // the root
     }
     ++m_volume.m_foundCount;
@@ -161,8 +141,8 @@ bool NtfsScanRun::SendItem(FoundItem& item, const std::u16string& name) {
         m_volume.m_foundBytes += item.size;
     }
     m_sentIds.insert(item.entryId);
-    Send(MakeAddFoundItem(&item, name));
-    Send(MakeSetProgressText(
+    m_reporter.Send(MakeAddFoundItem(&item, name));
+    m_reporter.Send(MakeSetProgressText(
         FormatText(u"%d %s", m_volume.m_foundCount, m_volume.m_environment.entriesFoundText)));
     return true;
 }
@@ -174,8 +154,9 @@ void NtfsScanRun::ResetCounters() {
     m_volume.m_foundBytes = 0;
 }
 
-const DeviceHandle* NtfsScanRun::Handle() const {
-    return m_source.IsOpen() ? &m_source : nullptr;
+void NtfsScanRun::StepItemProgress() const {
+    if (m_itemProgress)
+        m_itemProgress->Step();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -187,12 +168,12 @@ uint32_t NtfsScanRun::RecordCount() const {
 }
 
 bool NtfsScanRun::IsVisited(uint32_t record) const {
-    return record < m_volume.m_visited.size() && m_volume.m_visited[record] != 0;
+    return record < m_volume.m_visited.size() && m_volume.m_visited[record];
 }
 
 void NtfsScanRun::MarkVisited(uint32_t record) {
     if (record < m_volume.m_visited.size())
-        m_volume.m_visited[record] = 1;
+        m_volume.m_visited[record] = true;
 }
 
 bool NtfsScanRun::IsKnown(uint64_t folderId) const {
@@ -283,7 +264,7 @@ std::vector<uint8_t> NtfsScanRun::AttributeListBytes(const CNtfsFileSystem::Reco
             for (uint64_t s = 0; s < runs[run].lengthSectors && bytes.size() < size; ++s) {
                 if (!starts[run] ||
                     m_volume.ReadSectors(*starts[run] * m_volume.m_sectorsPerCluster + s, 1,
-                                         sector.data(), Handle()) == 0)
+                                         sector.data()) == 0)
                     return bytes; // what follows a hole or a bad sector cannot be trusted
                 bytes.insert(bytes.end(), sector.begin(),
                              sector.begin() + static_cast<std::ptrdiff_t>(std::min<uint64_t>(
@@ -324,7 +305,7 @@ bool NtfsScanRun::ParentOf(uint32_t number, const CNtfsFileSystem::Record& recor
         return true;
     }
     const std::optional<uint32_t> holder = ListedNameRecord(record);
-    if (!holder || *holder == number || !m_volume.ReadRecord(*holder, names, Handle()))
+    if (!holder || *holder == number || !m_volume.ReadRecord(*holder, names))
         return false;
     // The holder must be this record's own extension, not a record reused since.
     const ByteReader reader(names);
@@ -344,7 +325,7 @@ bool NtfsScanRun::AddRecordItem(uint32_t record, uint64_t parentId) {
     CNtfsFileSystem::Record bytes{};
     CNtfsFileSystem::Record names{};
     uint32_t parent = 0;
-    if (!m_volume.ReadRecord(record, bytes, Handle()) || !ParentOf(record, bytes, names, parent))
+    if (!m_volume.ReadRecord(record, bytes) || !ParentOf(record, bytes, names, parent))
         return false;
     FoundItem item;
     std::u16string name;
@@ -402,7 +383,7 @@ void NtfsScanRun::Scan() {
         AdvanceScan();
     }
     if (m_volume.m_foundCount == 0)
-        ShowMessage(kInvalidVolume, MessageBoxIcon::Warning);
+        m_reporter.ShowMessage(kInvalidVolume, MessageBoxIcon::Warning);
 }
 
 bool NtfsScanRun::PrepareGeometry() {
@@ -414,37 +395,48 @@ bool NtfsScanRun::PrepareGeometry() {
         m_volume.m_mftStartSector = info->foundVolume.mftSector;
         m_volume.m_mftMirrorSector = info->foundVolume.mftMirrorSector;
     }
-    if (!IsUsableClusterSize(m_volume.m_sectorsPerCluster) && m_volume.ReadBootSector() == 0)
-        return false;
+    if (!IsUsableClusterSize(m_volume.m_sectorsPerCluster)) {
+        NtfsBootSector::Check why = NtfsBootSector::Check::NotNtfs;
+        const std::optional<NtfsBootSector> boot = m_volume.FindBootSector(&why);
+        if (!boot) {
+            // An NTFS boot sector whose fields lie outside the volume is not followed; the
+            // user learns why the records are searched for instead.
+            if (why != NtfsBootSector::Check::NotNtfs)
+                m_reporter.LogRow(std::u16string(), kBootDoesNotFit, std::u16string(),
+                                  ScanLog::kImageAborted);
+            return false;
+        }
+        m_volume.m_sectorsPerCluster = boot->sectorsPerCluster;
+        m_volume.m_mftStartSector = boot->mftStartSector;
+        m_volume.m_mftMirrorSector = boot->mftMirrorSector;
+    }
     return m_volume.LoadMftRuns() != 0;
 }
 
 void NtfsScanRun::StandardScan() {
-    m_source = m_volume.OpenSource();
     m_progressMaximum = m_volume.MftRecordCount();
-    ScanLog::Started(m_volume.Window(), kTreeActivity);
+    ScanLog::Started(m_reporter.Window(), kTreeActivity);
 
     MarkVisited(CNtfsFileSystem::kRootRecord);
     WalkFolder(CNtfsFileSystem::kRootRecord, 0);
 
     if (m_volume.m_foundCount > 0) {
-        if (!Stopped())
+        if (!m_reporter.Stopped())
             DeletedItemPass();
-    } else if (!Stopped()) {
+    } else if (!m_reporter.Stopped()) {
         RootRecordPass();
-        if (m_volume.m_foundCount > 0 && !Stopped())
+        if (m_volume.m_foundCount > 0 && !m_reporter.Stopped())
             DeletedItemPass();
     }
 
-    ScanLog::Ended(m_volume.Window(), kTreeActivity, Stopped());
-    Send(MakeDestroyProgress(0));
-    Send(MakeCollapseRoot(0));
-    ShowMessage(kAdvanceHint, MessageBoxIcon::Information);
-    m_source.Close();
+    ScanLog::Ended(m_reporter.Window(), kTreeActivity, m_reporter.Stopped());
+    m_itemProgress.reset();
+    m_reporter.Send(MakeCollapseRoot(0));
+    m_reporter.ShowMessage(kAdvanceHint, MessageBoxIcon::Information);
 }
 
 void NtfsScanRun::WalkFolder(uint32_t record, int depth) {
-    if (depth > kMaxFolderDepth || Stopped())
+    if (depth > kMaxFolderDepth || m_reporter.Stopped())
         return;
     // Each folder record is walked once, whatever names it: a damaged index can name a folder
     // inside itself.
@@ -452,7 +444,7 @@ void NtfsScanRun::WalkFolder(uint32_t record, int depth) {
         return;
     MarkVisited(record);
     CNtfsFileSystem::Record bytes{};
-    if (!m_volume.ReadRecord(record, bytes, Handle()))
+    if (!m_volume.ReadRecord(record, bytes))
         return;
     NtfsAttributeLocator locator;
     if (m_volume.LocateFolderData(bytes, locator) == 0 ||
@@ -465,7 +457,7 @@ void NtfsScanRun::WalkFolder(uint32_t record, int depth) {
     }
     const std::vector<NtfsRunEntry> runs = IndexAllocationRuns(record, bytes, locator);
     WalkIndexBlocks(runs, IndexBitmap(bytes), record, depth);
-    if (locator.indexRootEntries != 0 && !Stopped())
+    if (locator.indexRootEntries != 0 && !m_reporter.Stopped())
         AddIndexEntries(bytes, locator.indexRootEntries, kRootEntriesLimit, true, record, depth);
 }
 
@@ -478,12 +470,12 @@ std::vector<NtfsRunEntry> NtfsScanRun::IndexAllocationRuns(uint32_t record,
         // among them; each is decoded once, in list order.
         std::unordered_set<uint32_t> seen;
         for (uint32_t holder : m_volume.ReadAttributeList(bytes)) {
-            if (Stopped() || !seen.insert(holder).second)
+            if (m_reporter.Stopped() || !seen.insert(holder).second)
                 continue;
             CNtfsFileSystem::Record part{};
             if (holder == record)
                 part = bytes;
-            else if (!m_volume.ReadRecord(holder, part, Handle()))
+            else if (!m_volume.ReadRecord(holder, part))
                 continue;
             NtfsAttributeLocator partLocator;
             if (m_volume.LocateFolderData(part, partLocator) == 0 || partLocator.resident ||
@@ -509,7 +501,7 @@ void NtfsScanRun::WalkIndexBlocks(const std::vector<NtfsRunEntry>& runs,
     uint64_t before = 0; // sectors of the allocation before the run
     std::vector<uint8_t> block;
     for (size_t i = 0; i < runs.size() && i < starts.size() && before < sectorBudget; ++i) {
-        if (Stopped())
+        if (m_reporter.Stopped())
             return;
         const uint64_t length = std::min(runs[i].lengthSectors, sectorBudget - before);
         if (!starts[i]) {
@@ -520,19 +512,19 @@ void NtfsScanRun::WalkIndexBlocks(const std::vector<NtfsRunEntry>& runs,
         uint32_t blockSectors = 4;
         if (length >= 8) {
             block.assign(8 * kSectorBytes, 0);
-            m_volume.ReadSectors(first, 8, block.data(), Handle());
+            m_volume.ReadSectors(first, 8, block.data());
             if (block[2048] != 'I' || block[2049] != 'N')
                 blockSectors = 8;
         }
         const size_t blockBytes = size_t{blockSectors} * kSectorBytes;
         for (uint64_t offset = 0; offset + blockSectors <= length; offset += blockSectors) {
-            if (Stopped())
+            if (m_reporter.Stopped())
                 return;
             // Blocks the index does not use may hold stale entries of removed names.
             if (bitmap && !BitSet(*bitmap, (before + offset) / blockSectors))
                 continue;
             block.assign(blockBytes, 0);
-            if (m_volume.ReadSectors(first + offset, blockSectors, block.data(), Handle()) == 0 ||
+            if (m_volume.ReadSectors(first + offset, blockSectors, block.data()) == 0 ||
                 !NtfsScanRun::ApplyIndexFixup(block))
                 return;
             ByteReader reader(block);
@@ -554,7 +546,7 @@ void NtfsScanRun::AddIndexEntries(std::span<const uint8_t> buffer, size_t offset
                                   bool rootEntries, uint32_t folder, int depth) {
     // Deeper walks read into buffers of their own, so `buffer` stays as it is meanwhile.
     const ByteReader reader(buffer);
-    while (offset <= limit && !Stopped()) {
+    while (offset <= limit && !m_reporter.Stopped()) {
         uint32_t record = 0;
         uint16_t length = 0;
         if (!reader.ReadU32(offset, record) || !reader.ReadU16(offset + 8, length))
@@ -640,20 +632,20 @@ void NtfsScanRun::AddIndexEntry(std::span<const uint8_t> entry, uint32_t record,
 }
 
 void NtfsScanRun::DeletedItemPass() {
-    LogRow(std::u16string(), kDeletedActivity, ScanLog::ProcessStarted(), ScanLog::kImageStarted);
+    m_reporter.LogRow(std::u16string(), kDeletedActivity, ScanLog::ProcessStarted(),
+                      ScanLog::kImageStarted);
     const uint32_t count = RecordCount();
     if (count > kFirstUserRecord) {
         CNtfsFileSystem::Record bytes{};
         CNtfsFileSystem::Record names{};
         for (uint32_t record = kFirstUserRecord; record < count; ++record) {
-            if (Stopped())
+            if (m_reporter.Stopped())
                 break;
             if (IsVisited(record))
                 continue;
             MarkVisited(record);
             uint32_t parent = 0;
-            if (!m_volume.ReadRecord(record, bytes, Handle()) ||
-                !ParentOf(record, bytes, names, parent))
+            if (!m_volume.ReadRecord(record, bytes) || !ParentOf(record, bytes, names, parent))
                 continue;
             const uint8_t flags = CNtfsFileSystem::RecordFlags(bytes);
             if (flags == 2 || flags == 3)
@@ -665,7 +657,7 @@ void NtfsScanRun::DeletedItemPass() {
             m_listedRecords.insert(record);
         }
     }
-    if (!Stopped()) {
+    if (!m_reporter.Stopped()) {
         AddDeletedFolders();
         AddDeletedFiles();
     }
@@ -674,12 +666,12 @@ void NtfsScanRun::DeletedItemPass() {
     m_deletedFolders.clear();
     m_deletedFiles.clear();
     m_listedRecords.clear();
-    if (Stopped())
-        LogRow(std::u16string(), std::u16string(), u"Process aborted, user intervention",
-               ScanLog::kImageAborted);
+    if (m_reporter.Stopped())
+        m_reporter.LogRow(std::u16string(), std::u16string(), u"Process aborted, user intervention",
+                          ScanLog::kImageAborted);
     else
-        LogRow(std::u16string(), std::u16string(), ScanLog::ProcessCompleted(),
-               ScanLog::kImageCompleted);
+        m_reporter.LogRow(std::u16string(), std::u16string(), ScanLog::ProcessCompleted(),
+                          ScanLog::kImageCompleted);
 }
 
 void NtfsScanRun::AddDeletedFolders() {
@@ -695,10 +687,10 @@ void NtfsScanRun::AddDeletedFolders() {
     };
 
     // Passes until nothing more can be placed; each pass places at least one folder or ends.
-    while (!Stopped()) {
+    while (!m_reporter.Stopped()) {
         bool added = false;
         for (PendingRecord& folder : m_deletedFolders) {
-            if (Stopped())
+            if (m_reporter.Stopped())
                 return;
             if (folder.done)
                 continue;
@@ -725,7 +717,7 @@ void NtfsScanRun::AddDeletedFolders() {
 
 void NtfsScanRun::AddDeletedFiles() {
     for (PendingRecord& file : m_deletedFiles) {
-        if (Stopped())
+        if (m_reporter.Stopped())
             return;
         file.done = true;
         const uint64_t parentId =
@@ -740,15 +732,15 @@ void NtfsScanRun::RootRecordPass() {
     CNtfsFileSystem::Record names{};
     for (uint32_t record = kFirstUserRecord; record < count; ++record) {
         if ((record - kFirstUserRecord) % kRootPassStepRecords == 0) {
-            Send(MakeStepProgress(0));
-            if (Stopped())
+            StepItemProgress();
+            if (m_reporter.Stopped())
                 return;
         }
         if (IsVisited(record))
             continue;
         uint32_t parent = 0;
-        if (!m_volume.ReadRecord(record, bytes, Handle()) ||
-            !ParentOf(record, bytes, names, parent) || parent != CNtfsFileSystem::kRootRecord)
+        if (!m_volume.ReadRecord(record, bytes) || !ParentOf(record, bytes, names, parent) ||
+            parent != CNtfsFileSystem::kRootRecord)
             continue;
         FoundItem item;
         std::u16string name;

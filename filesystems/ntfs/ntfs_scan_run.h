@@ -4,8 +4,8 @@
 #include "filesystems/ntfs/ntfs_file_system.h"
 #include "filesystems/ntfs/ntfs_record_entry.h"
 #include "filesystems/ntfs/ntfs_run_entry.h"
-#include "platform/device_handle.h"
-#include "platform/message_box_icon.h"
+#include "filesystems/progress_bracket.h"
+#include "filesystems/scan_reporter.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -22,7 +22,7 @@
 // vote, the free-cluster search, every file record of the partition numbered and hung on a tree
 // rebuilt from parent references, then the signature finds). It holds the lists a scan needs and
 // writes the results into the reader (counters, record table, cluster map). Runs on the scan
-// worker thread; reports only through the reader's window. Every walk is bounded: records are
+// worker thread; reports only through the reader's ScanReporter. Every walk is bounded: records are
 // walked once, folder recursion stops at kMaxFolderDepth, every list is as long as the volume.
 class NtfsScanRun {
 public:
@@ -56,7 +56,11 @@ public:
     // Passes one free cluster's first sector to the signature search, once per cluster; true
     // when it made a find.
     bool MatchFreeCluster(uint64_t cluster, std::span<const uint8_t> firstSector);
-    // Reads the partition for file records into the reader's record table.
+    // Where $MFTMirr lies, from record 1's $DATA (either copy, as the vote met it) or else from
+    // a boot sector that agrees with the voted cluster size; nullopt when neither tells.
+    std::optional<std::pair<uint64_t, uint64_t>> MirrorExtent() const;
+    // Reads the partition for file records into the reader's record table; records inside the
+    // mirror's extent are copies and are left out.
     void CollectRecords();
     // The tree from the record table, the lost folders and the raw-data folders.
     void BuildTreeFromRecords();
@@ -99,16 +103,12 @@ private:
     };
 
     // --- reporting ------------------------------------------------------------------------
-    bool Stopped() const;
-    void Send(JobMessage message) const;
-    void LogRow(const std::u16string& activity, const std::u16string& description,
-                const std::u16string& status, int image) const;
-    void ShowMessage(const std::u16string& text, MessageBoxIcon icon) const;
     // Sends an item with the first-item steps; counts it, and a file's size. False for a
     // folder whose id a sent folder has.
     bool SendItem(FoundItem& item, const std::u16string& name);
     void ResetCounters();
-    const DeviceHandle* Handle() const;
+    // Steps the bar the first item made, when there is one.
+    void StepItemProgress() const;
 
     // --- records ------------------------------------------------------------------------
     bool IsVisited(uint32_t record) const;
@@ -158,6 +158,8 @@ private:
     void RootRecordPass();
 
     // --- advance scan -------------------------------------------------------------------
+    // Keeps the first run of record 1's $DATA, in clusters, when `bytes` is record 1.
+    void NoteMirrorRun(std::span<const uint8_t> bytes);
     bool ReadClusterBitmap(std::vector<uint8_t>& bitmap);
     void SearchFreeClusters();
     void TakeRecord(uint64_t sector, std::span<const uint8_t> bytes, Numbering& numbering,
@@ -180,8 +182,10 @@ private:
     uint64_t NextFreeId(uint64_t& next) const;
 
     CNtfsFileSystem& m_volume;
-    DeviceHandle m_source;
+    const ScanReporter& m_reporter;
     uint32_t m_progressMaximum = 0;
+    // The bar of the found items: made with the first item, gone at the end of the scan.
+    std::optional<ProgressBracket> m_itemProgress;
 
     // Folder ids whose children have a home in the tree: sent folders and synthetic ones.
     std::unordered_set<uint64_t> m_knownFolders;
@@ -203,8 +207,12 @@ private:
     std::unordered_map<size_t, size_t> m_directoryOfEntry;            // table index -> m_directory
     std::unordered_map<uint32_t, std::vector<size_t>> m_fileChildren; // parent -> table
     std::unordered_map<uint32_t, std::vector<size_t>> m_folderChildren; // parent -> m_directory
+    // The $MFTMirr run as record 1 gives it (first cluster, clusters), and the sectors it
+    // covers (first sector, sector count) once the cluster size is known.
+    std::optional<std::pair<uint64_t, uint64_t>> m_mirrorRun;
+    std::optional<std::pair<uint64_t, uint64_t>> m_mirror;
     std::vector<uint8_t> m_fileAdded;
-    std::vector<uint8_t> m_examinedClusters;
+    std::vector<bool> m_examinedClusters;
     std::vector<RawFind> m_rawFinds;
     std::vector<RawFolder> m_rawFolders;
     // Table index of a record -> table index of the extension record holding its $FILE_NAME.

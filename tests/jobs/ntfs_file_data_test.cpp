@@ -10,6 +10,7 @@
 #include "platform/device_table.h"
 #include "platform/job_messages.h"
 #include "platform/utf_conversion.h"
+#include "tests/filesystems/ntfs/ntfs_memory_volume.h"
 #include "tests/support/fixture_image.h"
 #include "tests/support/fixture_manifest.h"
 #include "tests/support/recording_job_window.h"
@@ -100,6 +101,9 @@ protected:
     void Readable(std::optional<uint64_t> sectors) {
         DeviceTable::Process().SetDriveLetter(kDriveLetter,
                                               DeviceSource{m_image.string(), 0, sectors});
+        // The reader keeps its device open: the next read opens the new mapping.
+        if (m_volume)
+            m_volume->Source().Close();
     }
 
     std::vector<ManifestEntry> Manifest() const {
@@ -501,3 +505,24 @@ TEST_F(NtfsFileDataTest, CorruptPackedUnitIsZerosInAFailedPiece) {
 }
 
 } // namespace
+
+// A record claiming a hole of 4 TiB gives no more zeros than its volume could hold, and says
+// the file is incomplete.
+TEST(NtfsFileDataBoundsTest, HolesGiveNoMoreThanTheVolumeHolds) {
+    NtfsMemoryVolume memory("ntfs_volume");
+    ASSERT_TRUE(memory.Ready());
+    const FoundItem item = memory.OpenWithHugeHole("ntfs_volume", "Sparse.bin", uint64_t{1} << 42);
+    ASSERT_NE(item.entryId, 0u);
+    CNtfsFileSystem& volume = memory.Volume();
+    NtfsFileData data(volume, item);
+    ASSERT_TRUE(data.Available());
+    const uint64_t volumeClusters = volume.TotalSectors() / volume.SectorsPerCluster();
+    EXPECT_GT(data.PieceCount(), 0u);
+    EXPECT_LE(data.PieceCount(), volumeClusters);
+    RecoveredFileData::Piece piece;
+    uint64_t given = 0;
+    while (data.Next(piece))
+        given += piece.length;
+    EXPECT_LE(given, volume.TotalSectors() * 512);
+    EXPECT_FALSE(data.Complete());
+}

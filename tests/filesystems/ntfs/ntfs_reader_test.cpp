@@ -24,7 +24,7 @@
 // so they never meet another test's accessors.
 class NtfsTestAccess {
 public:
-    static std::vector<uint8_t>& ReaderVisited(CNtfsFileSystem& fs) { return fs.m_visited; }
+    static std::vector<bool>& ReaderVisited(CNtfsFileSystem& fs) { return fs.m_visited; }
     static void ReaderSetRecordTable(CNtfsFileSystem& fs, std::vector<NtfsRecordEntry> table,
                                      uint32_t base) {
         fs.m_recordTable = std::move(table);
@@ -760,9 +760,8 @@ TEST_F(NtfsReaderVolumeTest, OnlyVolumeNodesAreTaken) {
     EXPECT_TRUE(image.ImageFlag());
     EXPECT_EQ(image.ReadBootSector(), 1);
     EXPECT_EQ(image.LoadMftRuns(), 1);
-    DeviceHandle handle = image.OpenSource();
     Record record{};
-    EXPECT_TRUE(image.ReadRecord(0, record, &handle));
+    EXPECT_TRUE(image.ReadRecord(0, record));
 }
 
 TEST_F(NtfsReaderVolumeTest, ReadsStopAtTheVolumeEnd) {
@@ -791,8 +790,8 @@ TEST_F(NtfsReaderVolumeTest, BootSectorAndMftRuns) {
     ASSERT_EQ(fs.MftRuns().size(), 2u);
     EXPECT_EQ(fs.MftSectors(), 16u);
     EXPECT_EQ(fs.MftRecordCount(), 8u);
-    const std::vector<uint8_t>& visited = NtfsTestAccess::ReaderVisited(fs);
-    EXPECT_EQ(visited, (std::vector<uint8_t>{1, 1, 0, 0, 0, 0, 0, 0}));
+    const std::vector<bool>& visited = NtfsTestAccess::ReaderVisited(fs);
+    EXPECT_EQ(visited, (std::vector<bool>{true, true, false, false, false, false, false, false}));
 
     uint64_t second = 99;
     EXPECT_EQ(fs.MftRecordToSector(1, second), 102u);
