@@ -1,6 +1,7 @@
 #include "filesystems/fat/fat_file_system.h"
 
 #include "diskio/drive_node.h"
+#include "diskio/volume_source.h"
 #include "filesystems/fat/fat_scan_support.h"
 #include "filesystems/fat/fat_short_name.h"
 #include "filesystems/progress_bracket.h"
@@ -83,27 +84,13 @@ bool CFatFileSystem::SetVolumeFromDrive(uint8_t imageFlag) {
     const DriveNode* node = SelectedDrive();
     if (node == nullptr)
         return false;
-    switch (node->kind) {
-    case DriveKind::HardDisk:
-    case DriveKind::RemovableDisk:
-    case DriveKind::CdRomDrive:
-    case DriveKind::DiskImage:
-    case DriveKind::CdRomImage:
+    std::optional<SectorSource> source = VolumeSourceOfNode(*node, imageFlag != 0);
+    if (!source)
         return false;
-    default:
-        break;
-    }
     const LogicalDriveInfo* info = node->Logical();
-    if (info == nullptr)
-        return false;
     m_nodeKind = static_cast<uint8_t>(node->kind);
     m_drive = info->disk;
-    const bool image = imageFlag != 0;
-    SectorSource source = image ? SectorSource::ForImage(Utf16ToUtf8(node->imagePath))
-                                : SectorSource::ForDrive(m_drive);
-    source.SetVolume(node->kind == DriveKind::VolumeImage ? 0 : info->firstSector,
-                     info->totalSectors);
-    m_source = std::move(source);
+    m_source = std::move(*source);
     m_totalSectors = info->totalSectors;
     m_lastSector = info->lastSector;
     m_fatType = FatTypeOfPartition(info->partitionType);
@@ -124,9 +111,7 @@ void CFatFileSystem::SetVolumeFromSource(const SectorSource& source, uint8_t par
 
 void CFatFileSystem::SetVolumeFromScanInfo(const FatVolumeRecord& record) {
     m_drive = record.drive;
-    SectorSource source = record.imageFlag != 0
-                              ? SectorSource::ForImage(Utf16ToUtf8(record.imagePath))
-                              : SectorSource::ForDrive(m_drive);
+    SectorSource source = SourceOfDriveOrImage(record.imageFlag != 0, m_drive, record.imagePath);
     if (record.absoluteSectors != 0)
         source.SetAbsoluteRange(record.firstSector, record.lastSector);
     else

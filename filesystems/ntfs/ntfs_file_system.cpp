@@ -1,9 +1,9 @@
 #include "filesystems/ntfs/ntfs_file_system.h"
 
 #include "diskio/drive_node.h"
+#include "diskio/volume_source.h"
 #include "filesystems/scan_environment.h"
 #include "platform/job_messages.h"
-#include "platform/utf_conversion.h"
 
 #include <algorithm>
 #include <cstring>
@@ -24,23 +24,12 @@ bool CNtfsFileSystem::SetVolumeFromDrive(uint8_t imageFlag) {
     const DriveNode* node = SelectedDrive();
     if (node == nullptr)
         return false;
-    switch (node->kind) {
-    case DriveKind::HardDisk:
-    case DriveKind::RemovableDisk:
-    case DriveKind::CdRomDrive:
-    case DriveKind::DiskImage:
-    case DriveKind::CdRomImage:
+    std::optional<SectorSource> source = VolumeSourceOfNode(*node, imageFlag != 0);
+    if (!source)
         return false;
-    default:
-        break;
-    }
     const LogicalDriveInfo* info = node->Logical();
-    if (info == nullptr)
-        return false;
-    const uint64_t first = node->kind == DriveKind::VolumeImage ? 0 : info->firstSector;
-    SectorSource source = imageFlag != 0 ? SectorSource::ForImage(Utf16ToUtf8(node->imagePath))
-                                         : SectorSource::ForDrive(info->disk);
-    SetUpVolume(std::move(source), first, info->lastSector, info->totalSectors);
+    const uint64_t first = source->FirstSector();
+    SetUpVolume(std::move(*source), first, info->lastSector, info->totalSectors);
     return true;
 }
 
@@ -65,8 +54,7 @@ void CNtfsFileSystem::SetVolumeFromScanInfo(const NtfsVolumeRecord& record) {
     m_firstSector = record.firstSector;
     m_lastSector = record.lastSector;
     m_totalSectors = record.totalSectors;
-    m_source = record.imageFlag != 0 ? SectorSource::ForImage(Utf16ToUtf8(record.imagePath))
-                                     : SectorSource::ForDrive(record.drive);
+    m_source = SourceOfDriveOrImage(record.imageFlag != 0, record.drive, record.imagePath);
     m_source.SetVolume(record.firstSector, record.totalSectors);
     m_mftStartSector = record.mftStartSector;
     m_mftMirrorSector = record.mftMirrorSector;

@@ -1,5 +1,8 @@
 #include "diskio/sector_source.h"
 
+#include "diskio/drive_node.h"
+#include "diskio/volume_source.h"
+
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -98,5 +101,61 @@ TEST(SectorSource, ImageFileReadsThroughOneHandleAndNothingReadsWithoutASource) 
     EXPECT_EQ(none.ReadSectors(0, 1, sector), 0);
     EXPECT_EQ(SectorSource::ForDrive(0x97).ReadSectors(0, 1, sector), 0); // not mapped
 }
+
+} // namespace
+
+namespace {
+
+struct NodeCase {
+    const char* what;
+    DriveKind kind;
+    bool withLogical;
+    bool image;
+    bool expected;
+    uint64_t expectedFirst; // the window's first sector, when a source is given
+};
+
+class VolumeSourceOfNodeTest : public testing::TestWithParam<NodeCase> {};
+
+TEST_P(VolumeSourceOfNodeTest, OnlyVolumesGiveASourceWindowedOnThem) {
+    const NodeCase& c = GetParam();
+    DriveNode node;
+    node.kind = c.kind;
+    node.imagePath = u"/images/volume.img";
+    if (c.withLogical) {
+        LogicalDriveInfo info;
+        info.disk = 0x81;
+        info.firstSector = 2048;
+        info.totalSectors = 4096;
+        info.lastSector = 2048 + 4095;
+        node.detail = info;
+    }
+    const std::optional<SectorSource> source = VolumeSourceOfNode(node, c.image);
+    ASSERT_EQ(source.has_value(), c.expected) << c.what;
+    if (!source)
+        return;
+    EXPECT_FALSE(source->IsAbsolute()) << c.what;
+    EXPECT_EQ(source->FirstSector(), c.expectedFirst) << c.what;
+    EXPECT_EQ(source->SectorCount(), 4096u) << c.what;
+    EXPECT_EQ(source->IsImage(), c.image) << c.what;
+    if (c.image)
+        EXPECT_EQ(source->ImagePath(), "/images/volume.img") << c.what;
+    else
+        EXPECT_EQ(source->Drive(), 0x81) << c.what;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, VolumeSourceOfNodeTest,
+    testing::Values(
+        NodeCase{"logical drive", DriveKind::LogicalDrive, true, false, true, 2048},
+        NodeCase{"found volume", DriveKind::FoundVolume, true, false, true, 2048},
+        NodeCase{"found volume in a disk image", DriveKind::FoundVolume, true, true, true, 2048},
+        NodeCase{"image of a volume starts at 0", DriveKind::VolumeImage, true, true, true, 0},
+        NodeCase{"volume without its detail", DriveKind::LogicalDrive, false, false, false, 0},
+        NodeCase{"hard disk", DriveKind::HardDisk, true, false, false, 0},
+        NodeCase{"removable disk", DriveKind::RemovableDisk, true, false, false, 0},
+        NodeCase{"CD/DVD drive", DriveKind::CdRomDrive, true, false, false, 0},
+        NodeCase{"disk image", DriveKind::DiskImage, true, true, false, 0},
+        NodeCase{"CD/DVD image", DriveKind::CdRomImage, true, true, false, 0}));
 
 } // namespace
