@@ -695,7 +695,6 @@ void NtfsScanRun::BuildTreeFromRecords() {
     if (!m_reporter.Stopped() && !m_rawFinds.empty())
         AddRawData();
     m_rawFinds.clear();
-    m_rawFolders.clear();
 
     ScanLog::Ended(m_reporter.Window(), kTreeActivity, m_reporter.Stopped());
     m_itemProgress.reset();

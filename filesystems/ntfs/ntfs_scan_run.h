@@ -88,12 +88,6 @@ private:
         size_t tableIndex = 0;
         bool added = false;
     };
-    // A folder of "Raw Data Folder(s)" for one extension.
-    struct RawFolder {
-        std::u16string extension;
-        uint32_t files = 0;
-        uint64_t id = 0;
-    };
     // Where the collection stands in numbering the records it finds.
     struct Numbering {
         uint64_t counter = 0;
@@ -214,7 +208,6 @@ private:
     std::vector<uint8_t> m_fileAdded;
     std::vector<bool> m_examinedClusters;
     std::vector<RawFind> m_rawFinds;
-    std::vector<RawFolder> m_rawFolders;
     // Table index of a record -> table index of the extension record holding its $FILE_NAME.
     std::unordered_map<size_t, size_t> m_nameHolders;
     // Table index of a record -> number of the record its attribute list names for the name.
