@@ -12,8 +12,9 @@
 // as on a disk whose tail has failed.
 class FatFuzzVolume {
 public:
-    // Sectors a volume may claim: bounds the whole-volume passes of one input.
-    static constexpr uint64_t kMaxVolumeSectors = 1u << 16;
+    // Sectors a volume may claim: bounds the whole-volume passes of one input (twice the longest
+    // input, so a failed tail is still met).
+    static constexpr uint64_t kMaxVolumeSectors = 1u << 12;
 
     explicit FatFuzzVolume(std::span<const uint8_t> input);
     CFatFileSystem& Reader() { return m_reader; }
