@@ -56,22 +56,4 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, FatMemoryReaderTest,
                                            MemoryCase{"fat32_volume", 12, FatType::Fat32}),
                          [](const auto& info) { return std::string(info.param.fixture); });
 
-// The properties of each type as the FAT itself shows them: the end mark ends a chain, the
-// bad-cluster mark does not count as a next cluster.
-TEST(FatTypeTest, CodesRoundTripAndUnknownReadsAsFat12) {
-    for (FatType type : {FatType::Fat12, FatType::Fat16, FatType::Fat32}) {
-        EXPECT_EQ(FatTypeFromCode(FatTypeCode(type)), type);
-        EXPECT_EQ(PropertiesOf(type).type, type);
-        EXPECT_EQ(PropertiesOf(type).badClusterMark + 1, PropertiesOf(type).endMark);
-    }
-    EXPECT_EQ(FatTypeFromCode(6), FatType::Unknown);
-    EXPECT_EQ(PropertiesOf(FatType::Unknown).type, FatType::Fat12);
-    EXPECT_EQ(FatTypeOfPartition(0x0C), FatType::Fat32);
-    EXPECT_EQ(FatTypeOfPartition(0x06), FatType::Fat16);
-    EXPECT_EQ(FatTypeOfPartition(0x07), FatType::Unknown);
-    EXPECT_EQ(FatEntryOffset(FatType::Fat12, 3), 4u);
-    EXPECT_EQ(FatEntryOffset(FatType::Fat16, 3), 6u);
-    EXPECT_EQ(FatEntryOffset(FatType::Fat32, 3), 12u);
-}
-
 } // namespace
