@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QPixmap>
+
+// The pictures of the main window, kept as strips of square pictures side by side (the toolbar
+// in three states, menus, trees, check boxes, list and log rows). They are built into the
+// program, so a picture is always there; only an index outside its strip gives a null pixmap.
+enum class PictureStrip {
+    ToolbarNormal,
+    ToolbarHot,
+    ToolbarDisabled,
+    Menu,
+    DriveTree,
+    FolderTree,
+    CheckStates,
+    ListSmall,
+    ListLarge,
+    LogRows,
+};
+
+// Edge in pixels of every picture of the strip.
+int StripPictureSize(PictureStrip strip);
+int StripPictureCount(PictureStrip strip);
+// One picture of the strip; a null pixmap when the index is outside it.
+QPixmap StripPicture(PictureStrip strip, int index);
+// The whole strip, pictures from left to right.
+QPixmap StripImage(PictureStrip strip);

@@ -1,0 +1,144 @@
+#include "controls/program_pictures.h"
+
+#include <QColor>
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <vector>
+
+namespace {
+
+struct StripCase {
+    PictureStrip strip;
+    const char* name;
+    int size;
+    int count;
+    // Pictures that stand for "nothing" and must stay fully transparent.
+    std::set<int> empty;
+};
+
+const StripCase kCases[] = {
+    {PictureStrip::ToolbarNormal, "ToolbarNormal", 48, 19, {}},
+    {PictureStrip::ToolbarHot, "ToolbarHot", 48, 19, {}},
+    {PictureStrip::ToolbarDisabled, "ToolbarDisabled", 48, 19, {}},
+    {PictureStrip::Menu, "Menu", 16, 25, {}},
+    {PictureStrip::DriveTree, "DriveTree", 16, 6, {}},
+    {PictureStrip::FolderTree, "FolderTree", 16, 5, {}},
+    {PictureStrip::CheckStates, "CheckStates", 16, 4, {0}},
+    {PictureStrip::ListSmall, "ListSmall", 16, 4, {}},
+    {PictureStrip::ListLarge, "ListLarge", 32, 4, {}},
+    {PictureStrip::LogRows, "LogRows", 16, 7, {0}},
+};
+
+QImage Pixels(PictureStrip strip, int index) {
+    return StripPicture(strip, index).toImage().convertToFormat(QImage::Format_ARGB32);
+}
+
+// Pixels whose alpha is at least the given value.
+int PixelsAtLeast(const QImage& image, int alpha) {
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            count += qAlpha(image.pixel(x, y)) >= alpha ? 1 : 0;
+        }
+    }
+    return count;
+}
+
+bool HasClearPixel(const QImage& image) {
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (qAlpha(image.pixel(x, y)) == 0) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+// Mean HSV saturation of the visible pixels, weighted by their alpha.
+double MeanSaturation(const QImage& image) {
+    double weighted = 0;
+    double weights = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor colour = QColor::fromRgba(image.pixel(x, y));
+            weighted += colour.hsvSaturationF() * colour.alphaF();
+            weights += colour.alphaF();
+        }
+    }
+    return weights > 0 ? weighted / weights : 0;
+}
+
+TEST(ProgramPicturesTest, StripsHaveTheirSizeAndCountOnATransparentGround) {
+    for (const StripCase& c : kCases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(StripPictureSize(c.strip), c.size);
+        EXPECT_EQ(StripPictureCount(c.strip), c.count);
+        const QPixmap strip = StripImage(c.strip);
+        ASSERT_FALSE(strip.isNull());
+        EXPECT_EQ(strip.width(), c.size * c.count);
+        EXPECT_EQ(strip.height(), c.size);
+        EXPECT_TRUE(strip.hasAlphaChannel());
+        for (int i = 0; i < c.count; ++i) {
+            const QPixmap picture = StripPicture(c.strip, i);
+            ASSERT_FALSE(picture.isNull()) << i;
+            EXPECT_EQ(picture.size(), QSize(c.size, c.size)) << i;
+        }
+    }
+}
+
+TEST(ProgramPicturesTest, EveryPictureIsDrawnAndDiffersFromTheOthersOfItsStrip) {
+    for (const StripCase& c : kCases) {
+        SCOPED_TRACE(c.name);
+        std::vector<QImage> pictures;
+        for (int i = 0; i < c.count; ++i) {
+            pictures.push_back(Pixels(c.strip, i));
+            if (c.empty.count(i) != 0) {
+                EXPECT_EQ(PixelsAtLeast(pictures.back(), 1), 0) << i;
+            } else {
+                EXPECT_GT(PixelsAtLeast(pictures.back(), 255), 0) << i;
+                // The ground shows between shapes: transparency, not a keyed colour.
+                EXPECT_TRUE(HasClearPixel(pictures.back())) << i;
+            }
+            for (int j = 0; j < i; ++j) {
+                EXPECT_NE(pictures[j], pictures[i]) << j << " and " << i;
+            }
+        }
+    }
+}
+
+TEST(ProgramPicturesTest, HotAndDisabledToolbarPicturesComeFromTheNormalOnes) {
+    const int count = StripPictureCount(PictureStrip::ToolbarNormal);
+    ASSERT_EQ(StripPictureCount(PictureStrip::ToolbarHot), count);
+    ASSERT_EQ(StripPictureCount(PictureStrip::ToolbarDisabled), count);
+    for (int i = 0; i < count; ++i) {
+        const QImage normal = Pixels(PictureStrip::ToolbarNormal, i);
+        const QImage hot = Pixels(PictureStrip::ToolbarHot, i);
+        const QImage disabled = Pixels(PictureStrip::ToolbarDisabled, i);
+        EXPECT_NE(hot, normal) << i;
+        EXPECT_GT(MeanSaturation(hot), MeanSaturation(normal)) << i;
+        EXPECT_LT(MeanSaturation(disabled), MeanSaturation(normal)) << i;
+        // Same shapes: a state changes colours, never the outline of the picture.
+        int sameCoverage = 0;
+        for (int y = 0; y < normal.height(); ++y) {
+            for (int x = 0; x < normal.width(); ++x) {
+                sameCoverage += qAlpha(normal.pixel(x, y)) == qAlpha(disabled.pixel(x, y)) ? 1 : 0;
+            }
+        }
+        EXPECT_EQ(sameCoverage, normal.width() * normal.height()) << i;
+    }
+}
+
+TEST(ProgramPicturesTest, IndexesOutsideAStripGiveNoPicture) {
+    for (const StripCase& c : kCases) {
+        SCOPED_TRACE(c.name);
+        for (int index : {-1, c.count, c.count + 1, 1 << 30}) {
+            EXPECT_TRUE(StripPicture(c.strip, index).isNull()) << index;
+        }
+    }
+}
+
+} // namespace
