@@ -38,12 +38,38 @@ bool MatchesWildcard(std::u16string_view name, std::u16string_view pattern) {
     return p == pattern.size();
 }
 
+namespace {
+
+struct NameParts {
+    std::u16string_view name;
+    std::u16string_view extension;
+};
+
+// Splits at the last ".": "a.tar.gz" is "a.tar" and "gz"; without a "." the extension is empty.
+NameParts Split(std::u16string_view text) {
+    const size_t dot = text.rfind(u'.');
+    if (dot == std::u16string_view::npos)
+        return {text, {}};
+    return {text.substr(0, dot), text.substr(dot + 1)};
+}
+
+bool MatchesPattern(std::u16string_view name, std::u16string_view pattern) {
+    // "*" is the filter for every file, with or without an extension.
+    if (pattern == u"*")
+        return true;
+    const NameParts n = Split(name);
+    const NameParts p = Split(pattern);
+    return MatchesWildcard(n.name, p.name) && MatchesWildcard(n.extension, p.extension);
+}
+
+} // namespace
+
 bool MatchesFileFilter(std::u16string_view name, const std::vector<std::u16string>& patterns,
                        bool exclude) {
     if (patterns.empty())
         return true;
     for (const std::u16string& pattern : patterns) {
-        if (MatchesWildcard(name, pattern))
+        if (MatchesPattern(name, pattern))
             return !exclude;
     }
     return exclude;

@@ -47,4 +47,10 @@ enum class KeyAction {
     ToggleListMark,
 };
 
+// An editor gets every key. Elsewhere: Escape is dropped, and Return and Enter too unless the
+// file list has the focus (it opens a folder row); F1 opens the help; F3 runs Find Next once a
+// find has run over shown results; F2 and F4 to F12 are dropped while no results are shown;
+// Tab without modifiers moves between the folder tree and the file list while results are
+// shown and no job runs; Space marks the focused tree item or list row while results are shown
+// (a held-down Space marks once); Ctrl with N, O, P or S is dropped. Everything else passes on.
 KeyAction DecideKey(const KeyFacts& facts, const KeyContext& context);

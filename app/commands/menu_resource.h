@@ -23,6 +23,8 @@ struct MenuItemResource {
     std::vector<MenuItemResource> children;
 };
 
+// The main menu's items are its popups; a context menu's items are the commands of the one
+// popup it opens as.
 struct MenuResource {
     uint32_t id = 0;
     std::vector<MenuItemResource> items;
