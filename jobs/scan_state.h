@@ -123,6 +123,13 @@ public:
     std::atomic<uint32_t> readAttempts{kDefaultReadAttempts};       // "RR", 1 to 6
     std::u16string logPath;                                         // "LPath", GUI thread only
 
+    // --- the file list -----------------------------------------------------------------------
+    // Kept between fills and scans. Sort column: 0 name, 1 type, 2 size, 3 modified, 4 created,
+    // 5 accessed, 6 file id. View style: 0 large icon, 1 details, 2 small icon, 3 list.
+    std::atomic<uint8_t> sortColumn{0};
+    std::atomic<bool> sortAscending{false};
+    std::atomic<uint32_t> viewStyle{1};
+
     // Takes "LANG", "LS", "SC", "RR" and "LPath" from a loaded store; a value the store lacks,
     // or holds with the other type, leaves its field as it was. "LPath" is cut to its limit.
     void LoadSettings(const SettingsStore& store);

@@ -1,9 +1,9 @@
 #include "app/models/file_list_model.h"
 
+#include "app/models/entry_order.h"
 #include "app/program_text.h"
 
 #include "platform/file_time.h"
-#include "platform/text_compare.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -67,6 +67,7 @@ void FileListModel::ShowFolder(uint64_t folderId) {
     beginResetModel();
     const std::span<const std::size_t> children = m_store.ChildrenOf(folderId);
     m_rows.assign(children.begin(), children.end());
+    SortRows();
     m_folderId = folderId;
     m_showsFolder = true;
     endResetModel();
@@ -217,7 +218,6 @@ void FileListModel::sort(int columnNumber, Qt::SortOrder order) {
     if (columnNumber < 0 || columnNumber >= kColumnCount) {
         return;
     }
-    const Column column = static_cast<Column>(columnNumber);
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     const QModelIndexList persistent = persistentIndexList();
     std::vector<std::size_t> persistentEntries;
@@ -226,23 +226,9 @@ void FileListModel::sort(int columnNumber, Qt::SortOrder order) {
         persistentEntries.push_back(m_rows[static_cast<std::size_t>(index.row())]);
     }
 
-    auto less = [&](std::size_t left, std::size_t right) {
-        const FoundEntryStore::Entry& a = m_store.At(left);
-        const FoundEntryStore::Entry& b = m_store.At(right);
-        if (column == Column::Name) {
-            return CompareNoCase(a.name, b.name) < 0;
-        }
-        if (column == Column::Type) {
-            return TypeText(a.item).compare(TypeText(b.item), Qt::CaseInsensitive) < 0;
-        }
-        return RawValue(a, column).toULongLong() < RawValue(b, column).toULongLong();
-    };
-    if (order == Qt::AscendingOrder) {
-        std::stable_sort(m_rows.begin(), m_rows.end(), less);
-    } else {
-        std::stable_sort(m_rows.begin(), m_rows.end(),
-                         [&](std::size_t left, std::size_t right) { return less(right, left); });
-    }
+    m_sortColumn = columnNumber;
+    m_sortOrder = order;
+    SortRows();
 
     std::unordered_map<std::size_t, int> newRow;
     newRow.reserve(m_rows.size());
@@ -257,6 +243,33 @@ void FileListModel::sort(int columnNumber, Qt::SortOrder order) {
     }
     changePersistentIndexList(persistent, moved);
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+bool FileListModel::SortRows() {
+    if (!SortInForce()) {
+        return false;
+    }
+    const EntryOrder order(m_store, m_sortColumn, m_typeTexts);
+    const bool ascending = m_sortOrder == Qt::AscendingOrder;
+    std::sort(m_rows.begin(), m_rows.end(), [&](std::size_t left, std::size_t right) {
+        return order.Precedes(left, right, ascending);
+    });
+    return true;
+}
+
+std::size_t FileListModel::InsertPosition(std::size_t entry) const {
+    if (!SortInForce()) {
+        return m_rows.size();
+    }
+    // Renames since the last sort may have left the rows out of order; the search still ends
+    // inside them, which is all a new row needs.
+    const EntryOrder order(m_store, m_sortColumn, m_typeTexts);
+    const bool ascending = m_sortOrder == Qt::AscendingOrder;
+    const auto position = std::upper_bound(m_rows.begin(), m_rows.end(), entry,
+                                           [&](std::size_t left, std::size_t right) {
+                                               return order.Precedes(left, right, ascending);
+                                           });
+    return static_cast<std::size_t>(position - m_rows.begin());
 }
 
 QString FileListModel::TimeText(FoundEntryStore::VolumeKind kind, uint32_t low, uint32_t high) {
@@ -291,10 +304,7 @@ uint64_t FileListModel::LastAccessKey(FoundEntryStore::VolumeKind kind, uint32_t
 }
 
 QString FileListModel::TypeText(const FoundItem& item) const {
-    if (item.IsFolder()) {
-        return m_typeTexts.at(item.deleted ? 1 : 0);
-    }
-    return m_typeTexts.at(item.deleted ? 3 : 2);
+    return EntryOrder::TypeText(m_typeTexts, item);
 }
 
 QVariant FileListModel::DisplayText(const FoundEntryStore::Entry& entry, Column column) const {
@@ -324,33 +334,15 @@ QVariant FileListModel::DisplayText(const FoundEntryStore::Entry& entry, Column 
 }
 
 QVariant FileListModel::RawValue(const FoundEntryStore::Entry& entry, Column column) const {
-    const FoundItem& item = entry.item;
-    const FoundEntryStore::VolumeKind kind = m_store.Kind();
-    uint64_t value = 0;
     switch (column) {
     case Column::Name:
         return QString::fromStdU16String(entry.name);
     case Column::Type:
-        return TypeText(item);
-    case Column::Size:
-        value = item.IsFolder() ? 0 : item.size;
-        break;
-    case Column::Modified:
-        value = TimeKey(kind, item.modifiedTime, item.modifiedDate);
-        break;
-    case Column::Created:
-        value = TimeKey(kind, item.createdTime, item.createdDate);
-        break;
-    case Column::LastAccess:
-        value = kind == FoundEntryStore::VolumeKind::Fat
-                    ? LastAccessKey(kind, 0, item.lastAccess)
-                    : LastAccessKey(kind, item.accessLow, item.lastAccess);
-        break;
-    case Column::FileId:
-        value = item.entryId;
-        break;
+        return TypeText(entry.item);
+    default:
+        return QVariant::fromValue(static_cast<qulonglong>(
+            EntryOrder::NumberKey(m_store.Kind(), entry.item, static_cast<int>(column))));
     }
-    return QVariant::fromValue(static_cast<qulonglong>(value));
 }
 
 void FileListModel::AboutToReset() {
@@ -363,21 +355,18 @@ void FileListModel::ResetDone() {
     endResetModel();
 }
 
-void FileListModel::AboutToAdd(const FoundEntryStore::AddPlan& plan) {
+void FileListModel::AboutToAdd(const FoundEntryStore::AddPlan&) {}
+
+// The row goes in once the entry is kept, so a sort in force can place it by its values.
+void FileListModel::Added(const FoundEntryStore::AddPlan& plan) {
     if (!m_showsFolder || plan.parentId != m_folderId) {
         return;
     }
-    const int row = static_cast<int>(m_rows.size());
+    const std::size_t position = InsertPosition(plan.index);
+    const int row = static_cast<int>(position);
     beginInsertRows({}, row, row);
-    m_inserting = true;
-}
-
-void FileListModel::Added(const FoundEntryStore::AddPlan& plan) {
-    if (m_inserting) {
-        m_rows.push_back(plan.index);
-        m_inserting = false;
-        endInsertRows();
-    }
+    m_rows.insert(m_rows.begin() + static_cast<std::ptrdiff_t>(position), plan.index);
+    endInsertRows();
 }
 
 bool FileListModel::ShowsAny(std::span<const std::size_t> entries) const {

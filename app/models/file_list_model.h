@@ -11,10 +11,11 @@
 #include <vector>
 
 // The file list over the entry store: one row per entry of the shown folder, in arrival order
-// until sorted. Cells are display texts; RawValueRole gives the value each column sorts on
-// (sizes and ids as 64-bit numbers, times as keys in which a missing time is lowest), so no
-// sort ever re-reads a text. Check boxes write through to the store, which cascades a folder
-// row and derives the folders above. The store must outlive the model.
+// until sorted. Once sorted, the order stays in force: the next folder shown and every row a
+// scan adds later take their places in it. Cells are display texts; RawValueRole gives the
+// value each column sorts on (sizes and ids as 64-bit numbers, times as keys in which a missing
+// time is lowest), so no sort ever re-reads a text. Check boxes write through to the store,
+// which cascades a folder row and derives the folders above. The store must outlive the model.
 class FileListModel : public QAbstractTableModel, private FoundEntryStore::Observer {
     Q_OBJECT
 
@@ -73,8 +74,15 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
-    // Stable sort on the raw values; names and types compare without case.
+    // Sorts on the raw values, equal ones in arrival order; names and types compare without
+    // case. A column the list does not have sorts nothing and leaves the order in force.
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+    bool SortInForce() const { return m_sortColumn >= 0; }
+    // -1 while rows keep their arrival order.
+    int SortColumn() const { return m_sortColumn; }
+    Qt::SortOrder SortOrder() const { return m_sortOrder; }
+    const FoundEntryStore& Store() const { return m_store; }
+    const QStringList& TypeTexts() const { return m_typeTexts; }
 
     // "%.2d-%.2d-%d %.2d:%.2d:%.2d" (month, day, year, hour, minute, second) of a time field
     // pair, or "--------" when the high half is 0. On FAT the halves are the DOS time and date
@@ -103,12 +111,17 @@ private:
     QString TypeText(const FoundItem& item) const;
     QVariant DisplayText(const FoundEntryStore::Entry& entry, Column column) const;
     QVariant RawValue(const FoundEntryStore::Entry& entry, Column column) const;
+    // Orders m_rows by the sort in force; false when none is.
+    bool SortRows();
+    // Where a new entry goes: after every row it does not sort before.
+    std::size_t InsertPosition(std::size_t entry) const;
 
     FoundEntryStore& m_store;
     std::vector<std::size_t> m_rows;
     uint64_t m_folderId = 0;
     bool m_showsFolder = false;
-    bool m_inserting = false;
+    int m_sortColumn = -1;
+    Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
     QStringList m_titles;
     QStringList m_typeTexts;
 };

@@ -39,7 +39,7 @@ int FolderTreeModel::rowCount(const QModelIndex& parent) const {
         return 0;
     }
     if (!parent.isValid()) {
-        return m_store.HasRoot() ? 1 : 0;
+        return m_store.RootHasTreeNode() ? 1 : 0;
     }
     const std::size_t entry = EntryOf(parent);
     return entry == FoundEntryStore::kNone

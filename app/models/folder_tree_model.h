@@ -8,7 +8,8 @@
 #include <cstddef>
 
 // The folder tree over the entry store: the root, then every folder that has a tree node, in
-// arrival order (a sorting proxy orders them for display). A node's internal id is its entry
+// arrival order (a sorting proxy orders them for display). Without a root node (no root, or
+// after FoundEntryStore::ClearViewItems) the tree is empty. A node's internal id is its entry
 // index. Check boxes show the entries' check states; checking one cascades through the store,
 // and the model then reports every changed folder, the whole subtree and the ancestors. Icons
 // are not chosen here: IconRole gives the image number (0 root, 1 folder, 2 deleted folder) and
@@ -40,6 +41,7 @@ public:
     QModelIndex IndexOfEntry(std::size_t entry) const;
     // The entry of a node, or FoundEntryStore::kNone.
     std::size_t EntryOf(const QModelIndex& index) const;
+    const FoundEntryStore& Store() const { return m_store; }
 
 signals:
     void RenameRefused(RenameCheck check);

@@ -89,6 +89,21 @@ void FoundEntryStore::Clear() {
     }
 }
 
+void FoundEntryStore::ClearViewItems() {
+    for (Observer* observer : m_observers) {
+        observer->AboutToReset();
+    }
+    for (Entry& entry : m_entries) {
+        entry.hasTreeNode = false;
+        entry.treeParent = kNone;
+        entry.treeRow = 0;
+        entry.treeChildren.clear();
+    }
+    for (Observer* observer : m_observers) {
+        observer->ResetDone();
+    }
+}
+
 std::size_t FoundEntryStore::AddFoundItem(const FoundItem& item, std::u16string_view name) {
     if (!HasRoot()) {
         return kNone;

@@ -24,7 +24,8 @@
 //  - For every parent id the store counts its children per check state, so a folder's tri-state
 //    is derived from its children in constant time.
 //  - A folder has a tree node when its parent folder had one at the time it arrived; a folder
-//    that arrives before its parent stays in the store without a tree node.
+//    that arrives before its parent stays in the store without a tree node. ClearViewItems
+//    takes every node away, the root's too.
 //
 // Observers are told before and after every structural change and after check, name and time
 // changes; they must unregister before the store is destroyed. GUI thread only.
@@ -101,7 +102,13 @@ public:
     // Starts a fresh entry list with its root record "Root" (entry id 5 on NTFS, else 0). Root 1
     // is the root the file mask fills.
     void CreateRoot(VolumeKind kind, int rootNumber);
+    // Forgets every entry, name and queued rename.
     void Clear();
+    // Takes every folder out of the tree and every row out of the file list, root included,
+    // while the entries stay (a file mask walks them next). Folders that arrive afterwards get
+    // no tree node, as their parents have none.
+    void ClearViewItems();
+    bool RootHasTreeNode() const { return HasRoot() && m_entries[0].hasTreeNode; }
     bool HasRoot() const { return !m_entries.empty(); }
     int RootNumber() const { return m_rootNumber; }
     VolumeKind Kind() const { return m_kind; }
@@ -148,6 +155,8 @@ public:
     std::span<const Rename> PendingRenames() const { return m_renames; }
     // Gives every queued name to the tree texts of the folders with that id; empties the queue.
     void ApplyItemNames();
+    // Forgets the queued names; the tree texts stay as they are.
+    void DropPendingRenames() { m_renames.clear(); }
 
     // The entry's path in the tree: its name after each ancestor's name and a backslash, from
     // the root's "Root" (Root\A\B). A parent the store does not hold ends the walk there.

@@ -2,12 +2,17 @@
 
 #include "app/dialogs/rename_refusal_box.h"
 
+#include "jobs/scan_state.h"
+
 #include <QHeaderView>
 #include <QIcon>
 #include <QKeyEvent>
+#include <QListView>
+#include <QPainter>
 #include <QStyle>
 #include <QStyledItemDelegate>
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -15,16 +20,34 @@ namespace {
 
 using EntryKind = FileListModel::EntryKind;
 
-// Gives the Name cell the picture of its entry's kind; deleted entries are drawn greyed.
+constexpr QSize kSmallIcon(16, 16);
+constexpr QSize kLargeIcon(32, 32);
+// Cells of the icon styles: one size for all items, so laying out a large folder costs one
+// size hint, not one per row. Long names are cut with an ellipsis.
+constexpr QSize kLargeIconCell(96, 64);
+constexpr QSize kSmallIconCell(160, 20);
+constexpr QSize kListCell(200, 20);
+
+// The pictures of a file, a deleted file, a folder and a deleted folder, in the order of
+// EntryKind; the one place the list takes them from. Deleted entries are drawn greyed.
+std::array<QIcon, 4> EntryPictures(const QStyle& style) {
+    auto greyed = [](const QIcon& icon) {
+        QIcon result;
+        for (const QSize size : {kSmallIcon, kLargeIcon}) {
+            result.addPixmap(icon.pixmap(size, QIcon::Disabled));
+        }
+        return result;
+    };
+    const QIcon file = style.standardIcon(QStyle::SP_FileIcon);
+    const QIcon folder = style.standardIcon(QStyle::SP_DirIcon);
+    return {file, greyed(file), folder, greyed(folder)};
+}
+
+// Gives the Name cell the picture of its entry's kind, at the icon size of the view.
 class EntryIconDelegate : public QStyledItemDelegate {
 public:
-    EntryIconDelegate(const QStyle& style, QObject* parent) : QStyledItemDelegate(parent) {
-        const QSize size(16, 16);
-        const QIcon file = style.standardIcon(QStyle::SP_FileIcon);
-        const QIcon folder = style.standardIcon(QStyle::SP_DirIcon);
-        m_icons = {file, QIcon(file.pixmap(size, QIcon::Disabled)), folder,
-                   QIcon(folder.pixmap(size, QIcon::Disabled))};
-    }
+    EntryIconDelegate(const QStyle& style, QObject* parent)
+        : QStyledItemDelegate(parent), m_icons(EntryPictures(style)) {}
 
 protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
@@ -42,7 +65,6 @@ protected:
         }
         option->icon = m_icons[static_cast<std::size_t>(number)];
         option->features |= QStyleOptionViewItem::HasDecoration;
-        option->decorationSize = QSize(16, 16);
     }
 
 private:
@@ -54,7 +76,41 @@ bool IsFolderKind(const QVariant& kind) {
                               kind.toInt() == static_cast<int>(EntryKind::DeletedFolder));
 }
 
+void SetBackground(QAbstractItemView& view) {
+    QPalette palette = view.palette();
+    palette.setColor(QPalette::Base, QColor::fromRgb(CFileListView::kBandColour));
+    view.setPalette(palette);
+}
+
 } // namespace
+
+// The view of the three icon styles. Editing, opening and the check boxes follow the same rules
+// as the table; the owner does the work.
+class FileIconView : public QListView {
+public:
+    explicit FileIconView(CFileListView& owner) : QListView(&owner), m_owner(owner) {}
+
+protected:
+    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override {
+        if (!m_owner.RenameAllowed()) {
+            trigger = NoEditTriggers;
+        }
+        return m_owner.EditAndReport(index, [&] { return QListView::edit(index, trigger, event); });
+    }
+
+    void keyPressEvent(QKeyEvent* event) override {
+        if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+            currentIndex().isValid()) {
+            m_owner.OpenRow(currentIndex());
+            event->accept();
+            return;
+        }
+        QListView::keyPressEvent(event);
+    }
+
+private:
+    CFileListView& m_owner;
+};
 
 CFileListView::CFileListView(FileListModel& model, QWidget* parent)
     : QTableView(parent), m_model(model) {
@@ -63,8 +119,11 @@ CFileListView::CFileListView(FileListModel& model, QWidget* parent)
     setItemDelegate(new EntryIconDelegate(*style(), this));
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setShowGrid(false);
-    setAlternatingRowColors(true);
+    // The bands are painted under the rows, past the last row too.
+    setAlternatingRowColors(false);
+    SetBackground(*this);
     setWordWrap(false);
+    setIconSize(kSmallIcon);
     setEditTriggers(QAbstractItemView::EditKeyPressed);
     verticalHeader()->hide();
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
@@ -78,9 +137,29 @@ CFileListView::CFileListView(FileListModel& model, QWidget* parent)
           FileListModel::Column::LastAccess}) {
         header->resizeSection(static_cast<int>(date), kDateWidth);
     }
-    // No sort column yet: enabling sorting must not reorder the rows already shown.
-    header->setSortIndicator(-1, Qt::AscendingOrder);
-    setSortingEnabled(true);
+    // Header clicks sort by the list's own rule, not the header's toggling.
+    setSortingEnabled(false);
+    header->setSectionsClickable(true);
+    connect(header, &QHeaderView::sectionClicked, this, &CFileListView::OnHeaderClicked);
+    connect(&m_model, &QAbstractItemModel::modelReset, this, &CFileListView::UpdateSortIndicator);
+    UpdateSortIndicator();
+
+    m_iconView = new FileIconView(*this);
+    m_iconView->setModel(&m_model);
+    m_iconView->setModelColumn(static_cast<int>(FileListModel::Column::Name));
+    m_iconView->setSelectionModel(selectionModel());
+    m_iconView->setItemDelegate(new EntryIconDelegate(*style(), m_iconView));
+    m_iconView->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_iconView->setEditTriggers(QAbstractItemView::EditKeyPressed);
+    m_iconView->setMovement(QListView::Static);
+    m_iconView->setResizeMode(QListView::Adjust);
+    m_iconView->setWrapping(true);
+    m_iconView->setUniformItemSizes(true);
+    m_iconView->setTextElideMode(Qt::ElideRight);
+    SetBackground(*m_iconView);
+    m_iconView->hide();
+    connect(m_iconView, &QAbstractItemView::doubleClicked, this, &CFileListView::OpenRow);
+
     connect(this, &QAbstractItemView::doubleClicked, this, &CFileListView::OpenRow);
     // The message waits until the editor that sent the name is gone.
     connect(&m_model, &FileListModel::RenameRefused, this, [this](RenameCheck check) {
@@ -93,17 +172,113 @@ void CFileListView::SetRenameAllowed(std::function<bool()> allowed) {
     m_renameAllowed = std::move(allowed);
 }
 
-bool CFileListView::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
-    // No editor opens, but the event still reaches the check box.
-    if (m_renameAllowed && !m_renameAllowed()) {
-        trigger = NoEditTriggers;
+bool CFileListView::RenameAllowed() const {
+    return !m_renameAllowed || m_renameAllowed();
+}
+
+void CFileListView::SetScanState(ScanState* state) {
+    m_state = state;
+}
+
+QListView& CFileListView::IconView() const {
+    return *m_iconView;
+}
+
+QAbstractItemView& CFileListView::ShownView() {
+    if (m_viewStyle == kDetailsStyle) {
+        return *this;
     }
+    return *m_iconView;
+}
+
+void CFileListView::SetViewStyle(uint32_t style) {
+    if (style > kListStyle) {
+        return;
+    }
+    const bool hadFocus = hasFocus() || m_iconView->hasFocus();
+    m_viewStyle = style;
+    if (style == kDetailsStyle) {
+        setFocusProxy(nullptr);
+        m_iconView->hide();
+        if (hadFocus) {
+            setFocus();
+        }
+        return;
+    }
+    if (style == kLargeIconStyle) {
+        m_iconView->setViewMode(QListView::IconMode);
+        m_iconView->setFlow(QListView::LeftToRight);
+        m_iconView->setIconSize(kLargeIcon);
+        m_iconView->setGridSize(kLargeIconCell);
+        m_iconView->setWordWrap(true);
+    } else {
+        m_iconView->setViewMode(QListView::ListMode);
+        m_iconView->setFlow(style == kListStyle ? QListView::TopToBottom : QListView::LeftToRight);
+        m_iconView->setIconSize(kSmallIcon);
+        m_iconView->setGridSize(style == kListStyle ? kListCell : kSmallIconCell);
+        m_iconView->setWordWrap(false);
+    }
+    // The mode setters turn these back to their defaults.
+    m_iconView->setMovement(QListView::Static);
+    m_iconView->setWrapping(true);
+    m_iconView->setResizeMode(QListView::Adjust);
+    m_iconView->setGeometry(rect());
+    m_iconView->show();
+    m_iconView->raise();
+    setFocusProxy(m_iconView);
+    if (hadFocus) {
+        m_iconView->setFocus();
+    }
+}
+
+void CFileListView::Arrange(uint8_t column, bool ascending) {
+    if (column >= FileListModel::kColumnCount) {
+        return;
+    }
+    m_model.sort(column, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+    UpdateSortIndicator();
+}
+
+void CFileListView::OnHeaderClicked(int section) {
+    if (section < 0 || section >= FileListModel::kColumnCount) {
+        return;
+    }
+    ListSortOrder previous = m_ownOrder;
+    if (m_state) {
+        previous = {m_state->sortColumn.load(), m_state->sortAscending.load()};
+    }
+    const ListSortOrder next = NextSortOrder(previous, static_cast<uint8_t>(section));
+    m_ownOrder = next;
+    if (m_state) {
+        m_state->sortColumn = next.column;
+        m_state->sortAscending = next.ascending;
+    }
+    m_model.sort(next.column, next.ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+    UpdateSortIndicator();
+}
+
+void CFileListView::UpdateSortIndicator() {
+    QHeaderView* header = horizontalHeader();
+    const bool shown = m_model.SortInForce() && m_model.ShowsFolder();
+    header->setSortIndicatorShown(shown);
+    header->setSortIndicator(shown ? m_model.SortColumn() : -1, m_model.SortOrder());
+}
+
+template <typename Edit> bool CFileListView::EditAndReport(const QModelIndex& index, Edit&& edit) {
     const QVariant before = index.data(Qt::CheckStateRole);
-    const bool handled = QTableView::edit(index, trigger, event);
+    const bool handled = edit();
     if (index.isValid() && index.data(Qt::CheckStateRole) != before) {
         emit CheckChangedByUser();
     }
     return handled;
+}
+
+bool CFileListView::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
+    // No editor opens, but the event still reaches the check box.
+    if (!RenameAllowed()) {
+        trigger = NoEditTriggers;
+    }
+    return EditAndReport(index, [&] { return QTableView::edit(index, trigger, event); });
 }
 
 void CFileListView::keyPressEvent(QKeyEvent* event) {
@@ -114,6 +289,38 @@ void CFileListView::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QTableView::keyPressEvent(event);
+}
+
+void CFileListView::paintEvent(QPaintEvent* event) {
+    PaintBands();
+    QTableView::paintEvent(event);
+}
+
+void CFileListView::PaintBands() {
+    QPainter painter(viewport());
+    const QRect area = viewport()->rect();
+    painter.fillRect(area, QColor::fromRgb(kBandColour));
+    const int height = verticalHeader()->defaultSectionSize();
+    if (height <= 0) {
+        return;
+    }
+    // Rows all have the default height: the bands go on past the last row at the same pitch.
+    int row = 0;
+    int top = 0;
+    if (m_model.rowCount() > 0) {
+        row = std::max(0, rowAt(0));
+        top = rowViewportPosition(row);
+    }
+    for (; top < area.height(); top += height, ++row) {
+        if (row % 2 == 0) {
+            painter.fillRect(QRect(0, top, area.width(), height), Qt::white);
+        }
+    }
+}
+
+void CFileListView::resizeEvent(QResizeEvent* event) {
+    QTableView::resizeEvent(event);
+    m_iconView->setGeometry(rect());
 }
 
 void CFileListView::OpenRow(const QModelIndex& index) {

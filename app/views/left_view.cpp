@@ -1,6 +1,9 @@
 #include "app/views/left_view.h"
 
 #include "app/dialogs/rename_refusal_box.h"
+#include "app/models/entry_order.h"
+#include "app/models/file_list_model.h"
+#include "app/program_text.h"
 
 #include <QContextMenuEvent>
 #include <QIcon>
@@ -14,14 +17,47 @@
 
 namespace {
 
-// Sorts folders by name and gives each the picture its image number asks for.
+constexpr int kNameColumn = 0;
+
+// The pictures of image numbers 0 (root), 1 (folder) and 2 (deleted folder); the one place the
+// tree takes them from.
+std::array<QIcon, 3> FolderPictures(const QStyle& style) {
+    const QIcon folder = style.standardIcon(QStyle::SP_DirIcon);
+    const QSize size(16, 16);
+    return {style.standardIcon(QStyle::SP_DriveHDIcon), folder,
+            QIcon(folder.pixmap(size, QIcon::Disabled))};
+}
+
+QStringList TypeTexts() {
+    QStringList texts;
+    for (uint32_t i = 0; i < FileListModel::kTypeTextCount; ++i) {
+        texts.push_back(ProgramText(FileListModel::kFirstTypeTextId + i));
+    }
+    return texts;
+}
+
+} // namespace
+
+// Sorts each folder's children by an entry order and gives each folder the picture its image
+// number asks for. The order compares tree texts, which is what the tree shows.
 class SortedFolders : public QSortFilterProxyModel {
 public:
-    SortedFolders(const QStyle& style, QObject* parent) : QSortFilterProxyModel(parent) {
-        const QIcon folder = style.standardIcon(QStyle::SP_DirIcon);
-        const QSize size(16, 16);
-        m_icons = {style.standardIcon(QStyle::SP_DriveHDIcon), folder,
-                   QIcon(folder.pixmap(size, QIcon::Disabled))};
+    SortedFolders(const FolderTreeModel& folders, const QStyle& style, QObject* parent)
+        : QSortFilterProxyModel(parent), m_folders(folders), m_icons(FolderPictures(style)),
+          m_order(folders.Store(), kNameColumn, TypeTexts(), EntryOrder::NameSource::TreeText) {}
+
+    void Arrange(int column, Qt::SortOrder order) {
+        EntryOrder next(m_folders.Store(), column, TypeTexts(), EntryOrder::NameSource::TreeText);
+        if (!next.Valid()) {
+            return;
+        }
+        m_order = std::move(next);
+        const bool sameSort = sortColumn() == kNameColumn && sortOrder() == order;
+        sort(kNameColumn, order);
+        // sort() does nothing when column and direction stay; the order itself changed.
+        if (sameSort) {
+            invalidate();
+        }
     }
 
     QVariant data(const QModelIndex& index, int role) const override {
@@ -35,20 +71,30 @@ public:
         return m_icons[static_cast<std::size_t>(image)];
     }
 
-private:
-    std::array<QIcon, 3> m_icons;
-};
+protected:
+    // Descending, the proxy asks lessThan(right, left); answering from the shown order keeps
+    // equal folders in arrival order both ways.
+    bool lessThan(const QModelIndex& left, const QModelIndex& right) const override {
+        const std::size_t a = m_folders.EntryOf(left);
+        const std::size_t b = m_folders.EntryOf(right);
+        if (sortOrder() == Qt::AscendingOrder) {
+            return m_order.Precedes(a, b, true);
+        }
+        return m_order.Precedes(b, a, false);
+    }
 
-} // namespace
+private:
+    const FolderTreeModel& m_folders;
+    std::array<QIcon, 3> m_icons;
+    EntryOrder m_order;
+};
 
 CLeftView::CLeftView(FolderTreeModel& model, QWidget* parent) : QTreeView(parent), m_model(model) {
     setObjectName(QStringLiteral("1026"));
-    auto* sorted = new SortedFolders(*style(), this);
-    sorted->setSourceModel(&m_model);
-    sorted->setSortCaseSensitivity(Qt::CaseInsensitive);
-    sorted->setDynamicSortFilter(true);
-    sorted->sort(0, Qt::AscendingOrder);
-    m_sorted = sorted;
+    m_sorted = new SortedFolders(m_model, *style(), this);
+    m_sorted->setSourceModel(&m_model);
+    m_sorted->setDynamicSortFilter(true);
+    m_sorted->sort(kNameColumn, Qt::AscendingOrder);
     setModel(m_sorted);
     setHeaderHidden(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
@@ -66,6 +112,10 @@ CLeftView::CLeftView(FolderTreeModel& model, QWidget* parent) : QTreeView(parent
 
 void CLeftView::SetRenameAllowed(std::function<bool()> allowed) {
     m_renameAllowed = std::move(allowed);
+}
+
+void CLeftView::Arrange(uint8_t column, bool ascending) {
+    m_sorted->Arrange(column, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
 QModelIndex CLeftView::ViewIndex(std::size_t entry) const {
@@ -137,18 +187,19 @@ QMenu* CLeftView::CreateContextMenu(std::size_t entry) {
         return nullptr;
     }
     auto* menu = new QMenu(this);
-    auto add = [menu](int id, const QString& text, bool enabled) {
-        QAction* action = menu->addAction(text);
+    // Menu texts have their command ids as string ids.
+    auto add = [menu](int id, bool enabled) {
+        QAction* action = menu->addAction(ProgramText(static_cast<uint32_t>(id)));
         action->setObjectName(QString::number(id));
         action->setEnabled(enabled);
         return action;
     };
-    add(kPreviewCommand, QStringLiteral("Preview"), false);
-    QAction* select = add(kSelectCommand, QStringLiteral("Select / Unselect"), true);
-    add(kRecoverCommand, QStringLiteral("Recover"), false);
+    add(kPreviewCommand, false);
+    QAction* select = add(kSelectCommand, true);
+    add(kRecoverCommand, false);
     const bool renameAllowed = !m_renameAllowed || m_renameAllowed();
-    QAction* rename = add(kRenameCommand, QStringLiteral("Rename"), renameAllowed);
-    add(kPropertiesCommand, QStringLiteral("Show Properties"), false);
+    QAction* rename = add(kRenameCommand, renameAllowed);
+    add(kPropertiesCommand, false);
 
     connect(select, &QAction::triggered, this, [this, index] {
         if (!index.isValid()) {

@@ -5,17 +5,18 @@
 #include <QTreeView>
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 
 class QMenu;
-class QSortFilterProxyModel;
+class SortedFolders;
 
-// The folder tree of a scan's results in the left pane: the folder-tree model shown sorted by
-// name (case ignored), with check boxes and folder pictures. Entries are addressed by their
-// index in the entry store, so callers never see the sorting. Checking goes straight to the
-// model; the view only tells that the user changed a check, so the frame can recount. F2 renames
-// the current folder unless the owner's rule forbids it (while a job runs); a name the model
-// refuses brings the message box that says why, once the editor has closed.
+// The folder tree of a scan's results in the left pane: the folder-tree model shown sorted (by
+// name, case ignored, until Arrange picks another order), with check boxes and folder pictures.
+// Entries are addressed by their index in the entry store, so callers never see the sorting.
+// Checking goes straight to the model; the view only tells that the user changed a check, so the
+// frame can recount. F2 renames the current folder unless the owner's rule forbids it (while a job
+// runs); a name the model refuses brings the message box that says why, once the editor has closed.
 class CLeftView : public QTreeView {
     Q_OBJECT
 public:
@@ -34,6 +35,11 @@ public:
     void CollapseRoot(bool reselect);
     // Asked each time an editor would open; without a rule renaming is always allowed.
     void SetRenameAllowed(std::function<bool()> allowed);
+    // Orders every folder's children by a file-list column code (0 name, 1 type, 2 size,
+    // 3 modified, 4 created, 5 accessed, 6 file id) and direction; folders that arrive later
+    // take their places in that order. Until then folders are sorted by name, ascending. A
+    // code the list does not have changes nothing.
+    void Arrange(uint8_t column, bool ascending);
 
     // Command ids of the folder's context menu; the actions carry them as object names.
     static constexpr int kPropertiesCommand = 32848;
@@ -63,6 +69,6 @@ private:
     std::size_t EntryOfViewIndex(const QModelIndex& index) const;
 
     FolderTreeModel& m_model;
-    QSortFilterProxyModel* m_sorted = nullptr;
+    SortedFolders* m_sorted = nullptr;
     std::function<bool()> m_renameAllowed;
 };

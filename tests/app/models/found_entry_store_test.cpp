@@ -387,4 +387,43 @@ TEST(FoundEntryStoreTest, ItemPathsRunFromTheRootWithBackslashes) {
     EXPECT_EQ(scan.store.GetItemPath(scan.store.Size()), u"");
 }
 
+TEST(FoundEntryStoreTest, ClearingTheViewItemsKeepsEveryEntry) {
+    SmallScan scan;
+    FoundEntryStore& store = scan.store;
+    store.SetCheck(scan.b, true);
+    const std::size_t size = store.Size();
+    store.ClearViewItems();
+
+    EXPECT_FALSE(store.RootHasTreeNode());
+    ASSERT_EQ(store.Size(), size);
+    for (std::size_t i = 0; i < size; ++i) {
+        EXPECT_FALSE(store.At(i).hasTreeNode) << i;
+        EXPECT_TRUE(store.At(i).treeChildren.empty()) << i;
+    }
+    // Names, states and the lookups the mask walks stay.
+    EXPECT_EQ(store.At(scan.b1).name, u"b1");
+    EXPECT_EQ(StateOf(store, scan.b1), FoundEntryStore::kChecked);
+    EXPECT_EQ(store.FindFolderById(11), scan.b);
+    EXPECT_EQ(store.ChildrenOf(11).size(), 2u);
+    EXPECT_EQ(store.GetItemPath(scan.b1), u"Root\\A\\B\\b1");
+
+    // A folder arriving now has no parent node to go under.
+    const std::size_t late = store.AddFoundItem(Folder(30, 0), u"late");
+    ASSERT_NE(late, FoundEntryStore::kNone);
+    EXPECT_FALSE(store.At(late).hasTreeNode);
+}
+
+TEST(FoundEntryStoreTest, DroppedRenamesAreNeverApplied) {
+    SmallScan scan;
+    FoundEntryStore& store = scan.store;
+    ASSERT_TRUE(store.UpdateFoundItem(Folder(10, 0, 100), u"A late"));
+    ASSERT_EQ(store.PendingRenames().size(), 1u);
+    store.DropPendingRenames();
+    EXPECT_TRUE(store.PendingRenames().empty());
+    store.ApplyItemNames();
+    EXPECT_EQ(store.At(scan.a).treeText, u"A");
+    // The entry's own name came with the update and stays.
+    EXPECT_EQ(store.At(scan.a).name, u"A late");
+}
+
 } // namespace

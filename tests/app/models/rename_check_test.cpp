@@ -1,10 +1,10 @@
+#include "app/main_frame.h"
 #include "app/models/file_list_model.h"
-#include "app/views/file_list_view.h"
 #include "app/models/folder_tree_model.h"
 #include "app/models/found_entry_store.h"
-#include "app/views/left_view.h"
-#include "app/main_frame.h"
 #include "app/models/rename_check.h"
+#include "app/views/file_list_view.h"
+#include "app/views/left_view.h"
 #include "jobs/scan_state.h"
 #include "platform/job_runner.h"
 
