@@ -10,6 +10,9 @@
 #include "app/views/file_list_view.h"
 #include "app/views/left_view.h"
 #include "app/views/log_pane.h"
+#include "controls/owner_draw_menu.h"
+#include "controls/program_pictures.h"
+#include "controls/sizing_dialog_bar.h"
 #include "diskio/drive_node.h"
 #include "diskio/size_text.h"
 #include "filesystems/fat/fat_file_system.h"
@@ -19,6 +22,7 @@
 #include "platform/format_text.h"
 #include "platform/job_runner.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDockWidget>
 #include <QFileDialog>
@@ -30,6 +34,7 @@
 #include <QMessageBox>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <algorithm>
@@ -39,8 +44,22 @@
 namespace {
 
 constexpr int kLeftViewWidth = 200;
+constexpr int kIdleRulesIntervalMs = 250;
+constexpr int kIndicatorPaneWidth = 40;
+constexpr int kLogPaneWidth = 600;
+constexpr int kLogPaneHeight = 150;
+// The menus' colour, RGB(222,219,213).
+constexpr int kMenuRed = 222;
+constexpr int kMenuGreen = 219;
+constexpr int kMenuBlue = 213;
 constexpr int kRightViewWidth = 100;
 constexpr uint8_t kFirstDiskNumber = 0x80;
+// The drive tree's texts until it gets its final layout: "My Computer", and "Disk %1",
+// "CD/DVD drive %1", "Drive %1" of our own.
+constexpr uint32_t kMyComputerId = 61628;
+constexpr uint32_t kDiskItemId = 62058;
+constexpr uint32_t kCdDvdDriveItemId = 62059;
+constexpr uint32_t kDriveItemId = 62060;
 constexpr uint64_t kCountLimit = std::numeric_limits<uint32_t>::max();
 // The totals print counts with %d.
 
@@ -65,8 +84,8 @@ QString DriveText(const DriveNode& node) {
     if (const PhysicalDiskInfo* disk = node.Physical()) {
         const int index = node.number >= kFirstDiskNumber ? node.number - kFirstDiskNumber : 0;
         QString text = node.kind == DriveKind::CdRomDrive || node.kind == DriveKind::CdRomImage
-                           ? QObject::tr("CD/DVD drive %1").arg(index)
-                           : QObject::tr("Disk %1").arg(index);
+                           ? ProgramText(kCdDvdDriveItemId).arg(index)
+                           : ProgramText(kDiskItemId).arg(index);
         if (!node.imagePath.empty()) {
             text += QStringLiteral(" (") + FromUtf16(node.imagePath) + QLatin1Char(')');
         }
@@ -76,7 +95,7 @@ QString DriveText(const DriveNode& node) {
         return FromUtf16(volume->rootPath) + QStringLiteral("  ") + FromUtf16(volume->fileSystem) +
                QStringLiteral("  ") + FromUtf16(volume->sizeText);
     }
-    return QObject::tr("Drive %1").arg(node.number);
+    return ProgramText(kDriveItemId).arg(node.number);
 }
 
 QMessageBox::StandardButtons ToQtButtons(MessageBoxButtons buttons) {
@@ -153,6 +172,8 @@ CMainFrame::CMainFrame(ScanState& state, JobRunner& runner, QWidget* parent)
     m_folderView = new CLeftView(*m_folderModel, this);
     m_folderView->hide();
     m_fileListView = new CFileListView(*m_fileListModel, m_splitter);
+    m_fileListView->SetScanState(&m_state);
+    m_fileListView->SetViewStyle(m_state.viewStyle.load());
     m_splitter->addWidget(m_driveView);
     m_splitter->addWidget(m_fileListView);
     m_splitter->setStretchFactor(1, 1);
@@ -171,16 +192,30 @@ CMainFrame::CMainFrame(ScanState& state, JobRunner& runner, QWidget* parent)
     setCentralWidget(m_splitter);
 
     m_logPane = new CLogPaneDlg();
-    m_logBar = new QDockWidget(QString::fromUtf16(kTitle), this);
+    // The bar takes its docked height from the pane's size when it is made.
+    m_logPane->resize(kLogPaneWidth, kLogPaneHeight);
+    m_logBar = new CSizingDialogBar(this);
     m_logBar->setObjectName(QStringLiteral("log bar"));
-    m_logBar->setWidget(m_logPane);
-    addDockWidget(Qt::BottomDockWidgetArea, m_logBar);
+    m_logBar->Create(this, m_logPane, QString::fromUtf16(kTitle));
 
     CreateStatusBar();
-    CreateMenus();
+    CreateToolBar();
+    m_mainMenu = std::make_unique<COwnerDrawMenu>();
+    m_mainMenu->SetMenuColor(QColor(kMenuRed, kMenuGreen, kMenuBlue));
+    m_mainMenu->SetImageStrip(StripImage(PictureStrip::Menu));
+    RebuildMenu();
+    ShowLinkingModeTitle();
+    qApp->installEventFilter(this);
+    // Button rules follow the state while nothing else happens.
+    m_idleTimer = new QTimer(this);
+    m_idleTimer->setInterval(kIdleRulesIntervalMs);
+    connect(m_idleTimer, &QTimer::timeout, this, &CMainFrame::ApplyButtonRules);
+    m_idleTimer->start();
+    ApplyButtonRules();
 }
 
 CMainFrame::~CMainFrame() {
+    qApp->removeEventFilter(this);
     // The views go before the models they show, and the models before the store.
     delete m_folderView;
     delete m_fileListView;
@@ -200,39 +235,7 @@ bool CMainFrame::JobRunning() const {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Menus and status bar
-
-void CMainFrame::CreateMenus() {
-    QMenu* drives = menuBar()->addMenu(tr("&Drives"));
-    QAction* exitAction = drives->addAction(tr("E&xit"), this, &QWidget::close);
-    exitAction->setObjectName(QStringLiteral("57665"));
-
-    QMenu* tools = menuBar()->addMenu(tr("&Tools"));
-    m_stopAction =
-        tools->addAction(tr("&Stop Current Process"), this, &CMainFrame::OnStopCurrentProcess);
-    m_stopAction->setObjectName(QStringLiteral("32792"));
-    tools->addSeparator();
-    m_saveLogAction = tools->addAction(tr("Save &Log"), this, &CMainFrame::OnSaveLog);
-    m_saveLogAction->setObjectName(QStringLiteral("32800"));
-    m_clearLogAction = tools->addAction(tr("&Clear Log"), this, &CMainFrame::OnClearLog);
-    m_clearLogAction->setObjectName(QStringLiteral("32820"));
-    connect(tools, &QMenu::aboutToShow, this, &CMainFrame::UpdateToolsMenu);
-    UpdateToolsMenu();
-
-    QMenu* view = menuBar()->addMenu(tr("&View"));
-    QAction* logToggle = m_logBar->toggleViewAction();
-    logToggle->setText(tr("&Message Log"));
-    logToggle->setObjectName(QStringLiteral("32826"));
-    view->addAction(logToggle);
-}
-
-void CMainFrame::UpdateToolsMenu() {
-    const bool running = JobRunning();
-    m_stopAction->setEnabled(running && m_state.jobFlags.stoppable.load());
-    const bool hasRows = m_logPane->RowCount() > 0;
-    m_saveLogAction->setEnabled(!running && hasRows);
-    m_clearLogAction->setEnabled(!running && hasRows);
-}
+// Status bar
 
 void CMainFrame::CreateStatusBar() {
     auto* host = new QWidget(this);
@@ -248,6 +251,9 @@ void CMainFrame::CreateStatusBar() {
         m_panes[static_cast<size_t>(i)] = pane;
         m_paneLayout->addWidget(pane, i == 0 ? 1 : 0);
     }
+    // The last pane is the scroll-lock indicator's place; Qt does not report lock keys, so it
+    // stays blank at its own small width and no job writes to it.
+    m_panes[kPaneCount - 1]->setFixedWidth(kIndicatorPaneWidth);
     m_panes[0]->setText(CProgressBar::IdleText());
     statusBar()->addWidget(host, 1);
 }
@@ -303,6 +309,10 @@ void CMainFrame::DestroyProgressBar(int which) {
 // Job messages
 
 intptr_t CMainFrame::HandleJobMessage(JobMessage& message) {
+    struct ApplyRulesAfter {
+        CMainFrame* frame;
+        ~ApplyRulesAfter() { frame->ApplyButtonRules(); }
+    } applyRules{this};
     switch (message.id) {
     case WM_CREATE_PROGRESS:
     case WM_CREATE_PROGRESS2:
@@ -397,7 +407,8 @@ intptr_t CMainFrame::HandleJobMessage(JobMessage& message) {
     case WM_CLEAR_VIEWS:
         SetPaneText(1, QString());
         SetPaneText(2, QString());
-        m_fileListModel->ClearRows();
+        // Items and rows only: the kept entries stay for the job that walks them next.
+        m_store.ClearViewItems();
         break;
     case WM_RESET_SCAN:
         ResetScan(true);
@@ -406,15 +417,7 @@ intptr_t CMainFrame::HandleJobMessage(JobMessage& message) {
         ResetScan(false);
         break;
     case WM_NOTHING_FOUND:
-        m_state.scanInfoSaved = false;
-        m_state.parentAvailable = false;
-        m_state.someSelected = false;
-        m_state.allSelected = false;
-        m_state.findDone = false;
-        SetPaneText(1, QString());
-        SetPaneText(2, QString());
-        m_store.Clear();
-        ShowDrives();
+        ShowDriveList();
         break;
     case WM_WRITE_TREE_TO_FILE:
         if (auto* write = message.Get<WriteTreePayload>()) {
@@ -464,6 +467,7 @@ void CMainFrame::ResetScan(bool full) {
     m_state.selectedBytes = 0;
     m_state.FreeVolume();
     m_state.FreeFoundLists();
+    m_store.DropPendingRenames();
     if (full) {
         m_state.driveList.Free();
         m_driveView->clear();
@@ -639,7 +643,10 @@ void CMainFrame::OnSaveLog() {
     if (!path.endsWith(QStringLiteral(".TXT"), Qt::CaseInsensitive)) {
         path += QStringLiteral(".TXT");
     }
-    SaveLogTo(path.toStdString());
+    if (SaveLogTo(path.toStdString()) == SaveLogResult::NotWritten) {
+        AskUser(ProgramText(kCannotOpenFileId) + path, QString::fromUtf16(kTitle),
+                MessageBoxIcon::Error, MessageBoxButtons::Ok, true);
+    }
 }
 
 void CMainFrame::OnClearLog() {
@@ -671,17 +678,21 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    if (!SaveLogOnClose()) {
+    if (!SavePrompt() || !SaveLogOnClose()) {
         event->ignore();
         return;
     }
+    WaitForScanInformationJob();
     m_progressBars[0].reset();
     m_progressBars[1].reset();
     m_state.FreeVolume();
-    m_state.FreeFoundLists();
     m_state.SetSelectedDrive(nullptr);
     m_state.driveList.Free();
+    m_fileListModel->ClearRows();
     m_store.Clear();
+    m_state.resultsAvailable = false;
+    m_state.FreeFoundLists();
+    m_store.DropPendingRenames();
     m_driveView->clear();
     event->accept();
 }
@@ -691,7 +702,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 
 void CMainFrame::ShowDrives() {
     m_driveView->clear();
-    auto* root = new QTreeWidgetItem(m_driveView, {tr("My Computer")});
+    auto* root = new QTreeWidgetItem(m_driveView, {ProgramText(kMyComputerId)});
     for (const DriveNode& node : m_state.driveList.nodes) {
         new QTreeWidgetItem(root, {DriveText(node)});
     }
@@ -701,8 +712,8 @@ void CMainFrame::ShowDrives() {
 
 void CMainFrame::LogDriveListProblems() {
     for (const std::string& problem : m_state.driveList.problems) {
-        AddLogMessage(QStringLiteral("Listing drives"), QString::fromStdString(problem),
-                      QStringLiteral("Skipped"), 3);
+        AddLogMessage(ProgramText(kListingDrivesId), QString::fromStdString(problem),
+                      ProgramText(kSkippedId), 3);
     }
 }
 

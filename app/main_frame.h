@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/commands/command_state.h"
+#include "app/dialogs/destination_choice.h"
 #include "app/dialogs/scan_file_exists_dlg.h"
 #include "app/models/found_entry_store.h"
 #include "app/qt_job_window.h"
@@ -13,9 +15,12 @@
 #include <QMainWindow>
 #include <QString>
 
+#include <QUrl>
+
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -30,6 +35,13 @@ class CProgressBar;
 class JobRunner;
 class QAction;
 class QDockWidget;
+class QMenu;
+class QTimer;
+class QToolBar;
+class QKeyEvent;
+class SettingsStore;
+class COwnerDrawMenu;
+class CSizingDialogBar;
 class QHBoxLayout;
 class QLabel;
 class QSplitter;
@@ -45,8 +57,13 @@ class ScanState;
 // It owns the entry store that keeps every found file and folder of the current scan, and the
 // folder-tree and file-list models over it; the job messages of a scan fill the store.
 //
-// The questions it asks the user go through AskUser, AskFileExists and AskSaveLogPath, so a
-// test can answer them without modal dialogs.
+// Every command of the menus and the toolbar goes through OnCommand. Which commands are
+// available is decided by the rules of app/commands/ over GatherCommandState(): the menu rules
+// when a popup is about to show, the button rules on an idle timer and after each job message.
+//
+// The questions it asks the user go through AskUser, AskFileExists and AskSaveLogPath, and the
+// desktop services through OpenUrl and StartProgram, so a test can answer them without modal
+// dialogs or a desktop.
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:
@@ -58,7 +75,30 @@ public:
     static constexpr uint32_t kLogNameId = 61591;
     static constexpr uint32_t kTextDocumentId = 61592;
     static constexpr uint32_t kSaveLogTitleId = 61593;
-    static constexpr int kPaneCount = 3;
+    static constexpr uint32_t kSavePromptId = 61492;
+    static constexpr uint32_t kCannotOpenFileId = 61526;
+    // "(Current Linking Mode Fat1)", "... Fat2)", "... Contiguous)".
+    static constexpr uint32_t kLinkingModeFat1Id = 61541;
+    static constexpr uint32_t kLinkingModeFat2Id = 61542;
+    static constexpr uint32_t kLinkingModeContiguousId = 61543;
+    // Texts of our own: the user guide is missing, saving scan information is not available,
+    // the language pack could not be loaded (log row activity and description), the drive-list
+    // log rows, the updater could not be started.
+    static constexpr uint32_t kHelpMissingId = 62050;
+    static constexpr uint32_t kScanInfoUnavailableId = 62051;
+    static constexpr uint32_t kLanguageActivityId = 62052;
+    static constexpr uint32_t kLanguageNotLoadedId = 62053;
+    static constexpr uint32_t kListingDrivesId = 62054;
+    static constexpr uint32_t kSkippedId = 62055;
+    static constexpr uint32_t kUpdaterFailedId = 62056;
+    // The user guide Help Topics and F1 open, whatever the language, and the updater the Help
+    // menu starts when it lies in the data folder.
+    static constexpr char kHelpTopicsFile[] =
+        "Morwick Wrenfal Windows Data Recovery User Guide.html";
+    static constexpr char kUpdaterFile[] = "morwick-wrenfal-update";
+    // Pane 0 the progress bar and its label, pane 1 the found totals or a job's text, pane 2
+    // the marked totals or a second job text, pane 3 the lock-key indicator.
+    static constexpr int kPaneCount = 4;
     static constexpr int kMaxPaneWidth = 10000;
     // String ids of the words of the found (pane 1) and marked (pane 2) totals.
     static constexpr uint32_t kTotalWord = kTotalWordId;
@@ -80,13 +120,58 @@ public:
     CMainFrame(ScanState& state, JobRunner& runner, QWidget* parent = nullptr);
     ~CMainFrame() override;
 
+    // Where the language switch writes "LANG"; none: the choice lasts until the program ends.
+    void SetSettingsStore(SettingsStore* settings) { m_settings = settings; }
+
+    // --- commands --------------------------------------------------------------------------
+    // Where a command came from: its menu item (and the keys) or its toolbar button, whose
+    // rules may differ.
+    enum class CommandSource {
+        Menu,
+        Button,
+    };
+    // Runs the command's handler when the rule of its source allows it now; false when it did
+    // not run.
+    bool OnCommand(uint32_t id, CommandSource source = CommandSource::Menu);
+    CommandState GatherCommandState() const;
+    // The menu action and the toolbar action of a command (null when there is none).
+    QAction* MenuAction(uint32_t id) const;
+    QAction* ButtonAction(uint32_t id) const;
+    QToolBar* ToolBar() const { return m_toolBar; }
+    // Builds the main menu and the toolbar from their resources in the current language.
+    void RebuildMenu();
+    // Applies the menu rules to the items of `menu` (the popup about to show).
+    void ApplyMenuRules(QMenu* menu);
+    // Applies the button rules to the toolbar.
+    void ApplyButtonRules();
+    // "<title> <linking mode>" with the FAT volume's mode; the title alone without one.
+    void ShowLinkingModeTitle();
+    // Yes, No and Cancel over unsaved results: false when the command must end.
+    bool SavePrompt();
+    // Drives > Show Drive List (also after WM_NOTHING_FOUND) and Refresh Drive List.
+    void ShowDriveList();
+    void RefreshDriveList();
+    // Files > Recover All and Recover Selected: the destination dialog, then the saving job.
+    void RecoverFiles(bool all);
+    void SelectAll(bool select);
+    void SetLinkingMode(uint8_t mode);
+    // 0 English .. 4 Italian. False when the language's pack did not load: nothing but the
+    // title changes then.
+    bool SwitchLanguage(uint32_t language);
+    void SetViewStyle(uint32_t style);
+    void Arrange(uint8_t column);
+    void GoUp();
+    void OpenHelpTopics();
+    // The updater program in the data folder, or empty when there is none.
+    static std::filesystem::path UpdaterPath();
+
     // The splitter's panes: row 0, column 0 (the drive tree or the folder tree) and column 1
     // (the file list).
     QWidget* GetLeftPane() const;
     QWidget* GetRightPane() const;
     QSplitter* Splitter() const { return m_splitter; }
     CLogPaneDlg* LogPane() const { return m_logPane; }
-    QDockWidget* LogBar() const { return m_logBar; }
+    CSizingDialogBar* LogBar() const { return m_logBar; }
 
     // The window jobs send their messages to.
     JobWindow& JobWindowForJobs() { return m_jobWindow; }
@@ -154,6 +239,10 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    // Desktop services; tests record them instead.
+    virtual bool OpenUrl(const QUrl& url);
+    virtual bool StartProgram(const std::filesystem::path& program);
 
     virtual MessageBoxAnswer AskUser(const QString& text, const QString& caption,
                                      MessageBoxIcon icon, MessageBoxButtons buttons, bool topmost);
@@ -162,9 +251,21 @@ protected:
     virtual QString AskSaveLogPath(const QString& proposed);
 
 private:
-    void CreateMenus();
+    void CreateToolBar();
     void CreateStatusBar();
-    void UpdateToolsMenu();
+    void SetActionState(QAction* action, bool enabled, bool checked);
+    void OnSaveScanInformation();
+    void RemoveFileFilter();
+    void ToggleLogBar();
+    void OpenSupportLink(uint32_t id);
+    void StartUpdater();
+    void RetitleViews();
+    // The keyboard rules for a key aimed inside the frame; true when the key was consumed.
+    bool HandleFrameKey(QObject* target, QKeyEvent* event);
+    // Waits, handling events, while the scan-information job runs.
+    void WaitForScanInformationJob();
+    // Back to the drive tree with the results' flags cleared; the tree's results are freed.
+    void ReturnToDriveTree();
     void CreateProgressBar(int which, const ProgressCreatePayload& payload);
     void DestroyProgressBar(int which);
     void ResetScan(bool full);
@@ -184,6 +285,7 @@ private:
 
     ScanState& m_state;
     JobRunner& m_runner;
+    SettingsStore* m_settings = nullptr;
     QtJobWindow m_jobWindow;
     // The models go before the store they observe; the views are deleted first of all.
     FoundEntryStore m_store;
@@ -195,12 +297,16 @@ private:
     QTreeWidget* m_driveView = nullptr;
     CLeftView* m_folderView = nullptr;
     CFileListView* m_fileListView = nullptr;
-    QDockWidget* m_logBar = nullptr;
+    CSizingDialogBar* m_logBar = nullptr;
     CLogPaneDlg* m_logPane = nullptr;
     QHBoxLayout* m_paneLayout = nullptr;
     std::array<QLabel*, kPaneCount> m_panes{};
     std::array<std::unique_ptr<CProgressBar>, 2> m_progressBars;
-    QAction* m_stopAction = nullptr;
-    QAction* m_saveLogAction = nullptr;
-    QAction* m_clearLogAction = nullptr;
+    std::unique_ptr<COwnerDrawMenu> m_mainMenu;
+    QToolBar* m_toolBar = nullptr;
+    QTimer* m_idleTimer = nullptr;
+    std::map<uint32_t, QAction*> m_menuActions;
+    std::map<uint32_t, QAction*> m_buttonActions;
+    // Tab has chosen the file list's first row once.
+    bool m_listRowChosen = false;
 };

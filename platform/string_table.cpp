@@ -2,6 +2,7 @@
 
 #include "platform/utf_conversion.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <fstream>
@@ -127,11 +128,8 @@ bool StringTable::LoadLanguage(uint32_t language, const fs::path& folder) {
         UseEnglish();
         return true;
     }
-    if (LoadPack(folder / name)) {
-        return true;
-    }
-    UseEnglish();
-    return false;
+    // A pack that fails to load leaves the language in force.
+    return LoadPack(folder / name);
 }
 
 void StringTable::UseEnglish() {
@@ -156,6 +154,27 @@ std::u16string_view StringTable::English(uint32_t id) const {
 fs::path StringTable::CurrentPack() const {
     const Pack* pack = m_current.load(std::memory_order_acquire);
     return pack ? pack->file : fs::path();
+}
+
+std::vector<uint32_t> StringTable::EnglishIds() const {
+    std::vector<uint32_t> ids;
+    ids.reserve(m_english.size());
+    for (const auto& [id, text] : m_english) {
+        ids.push_back(id);
+    }
+    std::sort(ids.begin(), ids.end());
+    return ids;
+}
+
+std::optional<std::unordered_map<uint32_t, std::u16string>>
+StringTable::ReadPackTexts(const fs::path& path) {
+    const std::optional<std::string> content = ReadFile(path);
+    if (!content) {
+        return std::nullopt;
+    }
+    std::unordered_map<uint32_t, std::u16string> texts;
+    Parse(*content, texts);
+    return texts;
 }
 
 void StringTable::Parse(std::string_view text,

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -49,8 +50,8 @@ public:
     // line: the current pack then stays as it was.
     bool LoadPack(const std::filesystem::path& path);
     // Makes the pack named by `language` in `folder` current, or English for 0 and unknown
-    // values. False when the language has a pack that fails to load; the table is then English.
-    // The caller's LANG value is not the table's business: it keeps whatever it was.
+    // values. False when the language has a pack that fails to load; the language in force
+    // then stays (English at start-up). The caller's LANG value is not the table's business.
     bool LoadLanguage(uint32_t language, const std::filesystem::path& folder);
     // Back to English; loaded packs stay in memory.
     void UseEnglish();
@@ -60,6 +61,12 @@ public:
     std::u16string_view English(uint32_t id) const;
     // The file of the current pack; empty for English.
     std::filesystem::path CurrentPack() const;
+    // Every id of the English table, ascending.
+    std::vector<uint32_t> EnglishIds() const;
+    // The texts of a pack file by id, read as LoadPack reads them; nullopt when the file
+    // cannot be read.
+    static std::optional<std::unordered_map<uint32_t, std::u16string>>
+    ReadPackTexts(const std::filesystem::path& path);
 
 private:
     struct Pack {

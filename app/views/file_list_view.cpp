@@ -1,5 +1,7 @@
 #include "app/views/file_list_view.h"
 
+#include "controls/program_pictures.h"
+
 #include "app/dialogs/rename_refusal_box.h"
 
 #include "jobs/scan_state.h"
@@ -30,17 +32,14 @@ constexpr QSize kListCell(200, 20);
 
 // The pictures of a file, a deleted file, a folder and a deleted folder, in the order of
 // EntryKind; the one place the list takes them from. Deleted entries are drawn greyed.
-std::array<QIcon, 4> EntryPictures(const QStyle& style) {
-    auto greyed = [](const QIcon& icon) {
-        QIcon result;
-        for (const QSize size : {kSmallIcon, kLargeIcon}) {
-            result.addPixmap(icon.pixmap(size, QIcon::Disabled));
-        }
-        return result;
-    };
-    const QIcon file = style.standardIcon(QStyle::SP_FileIcon);
-    const QIcon folder = style.standardIcon(QStyle::SP_DirIcon);
-    return {file, greyed(file), folder, greyed(folder)};
+// File, deleted file, folder and deleted folder, at both icon sizes.
+std::array<QIcon, 4> EntryPictures(const QStyle& /*style*/) {
+    std::array<QIcon, 4> icons;
+    for (size_t i = 0; i < icons.size(); ++i) {
+        icons[i].addPixmap(StripPicture(PictureStrip::ListSmall, static_cast<int>(i)));
+        icons[i].addPixmap(StripPicture(PictureStrip::ListLarge, static_cast<int>(i)));
+    }
+    return icons;
 }
 
 // Gives the Name cell the picture of its entry's kind, at the icon size of the view.

@@ -1,5 +1,7 @@
 #include "app/views/left_view.h"
 
+#include "controls/program_pictures.h"
+
 #include "app/dialogs/rename_refusal_box.h"
 #include "app/models/entry_order.h"
 #include "app/models/file_list_model.h"
@@ -21,11 +23,16 @@ constexpr int kNameColumn = 0;
 
 // The pictures of image numbers 0 (root), 1 (folder) and 2 (deleted folder); the one place the
 // tree takes them from.
-std::array<QIcon, 3> FolderPictures(const QStyle& style) {
-    const QIcon folder = style.standardIcon(QStyle::SP_DirIcon);
-    const QSize size(16, 16);
-    return {style.standardIcon(QStyle::SP_DriveHDIcon), folder,
-            QIcon(folder.pixmap(size, QIcon::Disabled))};
+// The root, a folder and a deleted folder; a selected folder shows open.
+std::array<QIcon, 3> FolderPictures(const QStyle& /*style*/) {
+    auto picture = [](int normal, int selected) {
+        QIcon icon(StripPicture(PictureStrip::FolderTree, normal));
+        if (selected >= 0) {
+            icon.addPixmap(StripPicture(PictureStrip::FolderTree, selected), QIcon::Selected);
+        }
+        return icon;
+    };
+    return {picture(0, -1), picture(1, 3), picture(2, 4)};
 }
 
 QStringList TypeTexts() {

@@ -102,7 +102,7 @@ TEST_F(FrameTest, SplitterHasTheTwoPanesAndTheStatusBarThree) {
     for (int i = 0; i < CMainFrame::kPaneCount; ++i) {
         EXPECT_NE(frame.Pane(i), nullptr);
     }
-    EXPECT_EQ(frame.Pane(3), nullptr);
+    EXPECT_EQ(frame.Pane(4), nullptr);
     EXPECT_EQ(frame.PaneText(0), kIdle);
 }
 

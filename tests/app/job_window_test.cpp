@@ -1,8 +1,9 @@
-#include "app/views/log_pane.h"
 #include "app/main_frame.h"
 #include "app/qt_job_window.h"
+#include "app/views/log_pane.h"
 #include "jobs/scan_state.h"
 #include "platform/job_runner.h"
+#include "tests/app/frame_test_harness.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -101,26 +102,11 @@ TEST(QtJobWindowTest, AThrowingHandlerDoesNotReachTheWorker) {
     EXPECT_EQ(result, 0);
 }
 
-// The frame answers its questions from a script instead of a modal box.
-class AnsweringFrame : public CMainFrame {
-public:
-    using CMainFrame::CMainFrame;
-    MessageBoxAnswer answer = MessageBoxAnswer::Ok;
-    std::vector<QString> questions;
-
-protected:
-    MessageBoxAnswer AskUser(const QString& text, const QString&, MessageBoxIcon, MessageBoxButtons,
-                             bool) override {
-        questions.push_back(text);
-        return answer;
-    }
-};
-
 TEST(QtJobWindowTest, AJobOnTheRunnerReachesTheFrame) {
     ScanState state;
     JobRunner runner(state.jobFlags);
     AnsweringFrame frame(state, runner);
-    frame.answer = MessageBoxAnswer::Yes;
+    frame.answers.push_back(MessageBoxAnswer::Yes);
     JobWindow& window = frame.JobWindowForJobs();
 
     MessageBoxAnswer jobGot = MessageBoxAnswer::Cancel;

@@ -13,6 +13,7 @@
 #include "jobs/thread_for_saving_files.h"
 #include "platform/device_table.h"
 #include "platform/job_runner.h"
+#include "tests/app/frame_test_harness.h"
 #include "tests/support/fixture_image.h"
 #include "tests/support/fixture_manifest.h"
 #include "tests/support/recording_job_window.h"
@@ -41,49 +42,9 @@
 
 namespace {
 
-constexpr int kDriveLetter = 2;
-constexpr uint8_t kFatPartition = 4;
-constexpr uint8_t kNtfsPartition = 7;
-constexpr int kJobTimeoutMs = 60000;
-
 struct SentItem {
     FoundItem item;
     std::u16string name;
-};
-
-// A fixture image mapped as drive C:, with the drive node a scan reads.
-class MappedFixture {
-public:
-    MappedFixture(const std::string& fixture, uint8_t partitionType) {
-        m_image = UnpackFixture(fixture + ".img", m_dir);
-        if (m_image.empty()) {
-            return;
-        }
-        const uint64_t sectors = std::filesystem::file_size(m_image) / 512;
-        LogicalDriveInfo info;
-        info.drive = kDriveLetter;
-        info.disk = kDriveLetter;
-        info.firstSector = 0;
-        info.totalSectors = sectors;
-        info.lastSector = sectors - 1;
-        info.partitionType = partitionType;
-        m_node.number = kDriveLetter;
-        m_node.kind = DriveKind::LogicalDrive;
-        m_node.detail = info;
-    }
-
-    bool Ready() const { return !m_image.empty(); }
-    const DriveNode& Node() const { return m_node; }
-    // Several images may be open at once: the drive letter reads the one mapped last.
-    void Map() const {
-        DeviceTable::Process().SetDriveLetter(kDriveLetter,
-                                              DeviceSource{m_image.string(), 0, std::nullopt});
-    }
-
-private:
-    TempDir m_dir;
-    std::filesystem::path m_image;
-    DriveNode m_node;
 };
 
 // What the scan job sends, from a run on this thread over a recording window: the items in
@@ -121,68 +82,8 @@ std::vector<SentItem> DirectScan(const MappedFixture& fixture, bool advance = fa
     return items;
 }
 
-// Handles the window's events until `done` holds, without the pauses of QTest::qWaitFor, which
-// sleeps between rounds: a job whose every message waits for the window would crawl.
-bool RunEventsUntil(const std::function<bool()>& done, int timeoutMs) {
-    QElapsedTimer clock;
-    clock.start();
-    QEventLoop loop;
-    QTimer poll;
-    poll.setInterval(1);
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (done() || clock.elapsed() > timeoutMs) {
-            loop.quit();
-        }
-    });
-    poll.start();
-    if (!done()) {
-        loop.exec();
-    }
-    return done();
-}
-
-// Answers the frame's questions without modal dialogs.
-class AnsweringFrame : public CMainFrame {
-public:
-    using CMainFrame::CMainFrame;
-    std::vector<QString> questions;
-
+class ScanInWindowTest : public WindowTest {
 protected:
-    MessageBoxAnswer AskUser(const QString& text, const QString&, MessageBoxIcon, MessageBoxButtons,
-                             bool) override {
-        questions.push_back(text);
-        return MessageBoxAnswer::Ok;
-    }
-};
-
-class ScanInWindowTest : public ::testing::Test {
-protected:
-    ScanInWindowTest() : runner(state.jobFlags), frame(state, runner) {
-        frame.resize(1100, 700);
-        frame.show();
-    }
-    ~ScanInWindowTest() override {
-        runner.RequestStop();
-        EXPECT_TRUE(RunEventsUntil([this] { return !runner.IsRunning(); }, kJobTimeoutMs));
-    }
-
-    bool StartScan(const MappedFixture& fixture, bool advance = false) {
-        state.SetSelectedDrive(&fixture.Node());
-        fixture.Map();
-        CThreadForFileSystem job(state);
-        CThreadForFileSystem::Parameters parameters;
-        parameters.notifyWindow = &frame.JobWindowForJobs();
-        parameters.advanceScan = advance;
-        job.SetParameters(parameters);
-        return job.Start(runner);
-    }
-
-    // Scans the fixture in the window; the job's messages are handled while waiting.
-    bool ScanInWindow(const MappedFixture& fixture, bool advance = false) {
-        return StartScan(fixture, advance) &&
-               RunEventsUntil([this] { return !runner.IsRunning(); }, kJobTimeoutMs);
-    }
-
     void Send(JobMessage message) { frame.JobWindowForJobs().Send(message); }
 
     const FoundEntryStore& Store() const { return frame.Store(); }
@@ -231,10 +132,6 @@ protected:
             .arg(files)
             .arg(folders);
     }
-
-    ScanState state;
-    JobRunner runner;
-    AnsweringFrame frame;
 };
 
 // A folder directly under the root with at least one file in it, or kNone.

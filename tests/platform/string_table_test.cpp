@@ -129,6 +129,12 @@ TEST(StringTableTest, LanguagesSwitchAndPacksStayLoaded) {
     EXPECT_EQ(table.Get(61610), u"Scan");
     EXPECT_FALSE(table.LoadLanguage(2, dir.Path())); // no German.dll
     EXPECT_EQ(table.Get(61610), u"Scan");
+
+    // A pack that fails to load leaves the language in force, not English.
+    ASSERT_TRUE(table.LoadLanguage(1, dir.Path()));
+    EXPECT_FALSE(table.LoadLanguage(2, dir.Path()));
+    EXPECT_EQ(table.Get(61610), u"Analyse");
+    EXPECT_EQ(table.CurrentPack().filename(), "French.dll");
 }
 
 TEST(StringTableTest, PackNamesByLanguage) {

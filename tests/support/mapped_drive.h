@@ -17,6 +17,8 @@ public:
     // Maps the image again; with `readableSectors`, reads past that many sectors fail.
     void Map(std::optional<uint64_t> readableSectors = std::nullopt) const;
     DriveNode& Node() { return m_node; }
+    const DriveNode& Node() const { return m_node; }
+    const std::filesystem::path& Image() const { return m_image; }
     uint64_t LastSector() const;
 
 private:

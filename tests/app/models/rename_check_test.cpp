@@ -218,6 +218,8 @@ TEST(RenameInFrameTest, NoRenameWhileAJobRuns) {
     const FoundItem item = File(21, 0);
     JobMessage add = MakeAddFoundItem(&item, u"kept.txt");
     frame.HandleJobMessage(add);
+    // As a scan that ended leaves it: the frame's keys go to the list only with results.
+    state.resultsAvailable = true;
     CFileListView& list = *frame.FileListView();
     ASSERT_EQ(frame.FileList().rowCount(), 1);
     list.setCurrentIndex(frame.FileList().index(0, 0));

@@ -1,0 +1,83 @@
+#include "tests/app/frame_test_harness.h"
+
+#include "jobs/thread_for_file_system.h"
+#include "tests/support/fixture_image.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+
+MappedFixture::MappedFixture(const std::string& fixture, uint8_t partitionType) {
+    const std::filesystem::path image = UnpackFixture(fixture + ".img", m_dir);
+    if (!image.empty()) {
+        m_drive.emplace(image, partitionType);
+    }
+}
+
+bool RunEventsUntil(const std::function<bool()>& done, int timeoutMs) {
+    QElapsedTimer clock;
+    clock.start();
+    QEventLoop loop;
+    QTimer poll;
+    poll.setInterval(1);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (done() || clock.elapsed() > timeoutMs) {
+            loop.quit();
+        }
+    });
+    poll.start();
+    if (!done()) {
+        loop.exec();
+    }
+    return done();
+}
+
+MessageBoxAnswer AnsweringFrame::AskUser(const QString& text, const QString&, MessageBoxIcon,
+                                         MessageBoxButtons, bool) {
+    questions.push_back(text);
+    if (answers.empty()) {
+        return MessageBoxAnswer::Ok;
+    }
+    const MessageBoxAnswer answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
+
+QString AnsweringFrame::AskSaveLogPath(const QString&) {
+    return saveLogPath;
+}
+
+bool AnsweringFrame::OpenUrl(const QUrl& url) {
+    openedUrls.push_back(url);
+    return true;
+}
+
+bool AnsweringFrame::StartProgram(const std::filesystem::path& program) {
+    startedPrograms.push_back(program);
+    return true;
+}
+
+WindowTest::WindowTest() : runner(state.jobFlags), frame(state, runner) {
+    frame.resize(1100, 700);
+    frame.show();
+}
+
+WindowTest::~WindowTest() {
+    runner.RequestStop();
+    EXPECT_TRUE(WaitForJob());
+}
+
+bool WindowTest::StartScan(const MappedFixture& fixture, bool advance) {
+    state.SetSelectedDrive(&fixture.Node());
+    fixture.Map();
+    CThreadForFileSystem job(state);
+    CThreadForFileSystem::Parameters parameters;
+    parameters.notifyWindow = &frame.JobWindowForJobs();
+    parameters.advanceScan = advance;
+    job.SetParameters(parameters);
+    return job.Start(runner);
+}
+
+bool WindowTest::ScanInWindow(const MappedFixture& fixture, bool advance) {
+    return StartScan(fixture, advance) && WaitForJob();
+}

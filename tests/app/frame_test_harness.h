@@ -1,0 +1,90 @@
+#pragma once
+
+#include "app/main_frame.h"
+#include "diskio/drive_node.h"
+#include "jobs/scan_state.h"
+#include "platform/job_runner.h"
+#include "tests/support/mapped_drive.h"
+#include "tests/support/temp_dir.h"
+
+#include <QString>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+// What the window tests share: a fixture image mapped as a drive, an event loop that runs
+// until a condition holds, a frame whose questions and desktop calls are answered by the test,
+// and a test base that owns the scan state, the job runner and that frame.
+
+inline constexpr uint8_t kFatPartition = 4;
+inline constexpr uint8_t kNtfsPartition = 7;
+inline constexpr int kJobTimeoutMs = 60000;
+
+// A fixture image unpacked and mapped as drive C:, with the drive node a scan reads.
+class MappedFixture {
+public:
+    static constexpr int kDriveLetter = MappedDrive::kDriveLetter;
+
+    MappedFixture(const std::string& fixture, uint8_t partitionType);
+
+    bool Ready() const { return m_drive.has_value(); }
+    const DriveNode& Node() const { return m_drive->Node(); }
+    const std::filesystem::path& Image() const { return m_drive->Image(); }
+    // Several images may be open at once: the drive letter reads the one mapped last.
+    void Map() const { m_drive->Map(); }
+
+private:
+    TempDir m_dir;
+    std::optional<MappedDrive> m_drive;
+};
+
+// Handles the window's events until `done` holds, without the pauses of QTest::qWaitFor, which
+// sleeps between rounds: a job whose every message waits for the window would crawl.
+bool RunEventsUntil(const std::function<bool()>& done, int timeoutMs);
+
+// Answers the frame's questions without modal dialogs: each question takes the next queued
+// answer, or OK when none is queued. Links and programs are recorded, never opened.
+class AnsweringFrame : public CMainFrame {
+public:
+    using CMainFrame::CMainFrame;
+    std::vector<QString> questions;
+    std::deque<MessageBoxAnswer> answers;
+    std::vector<QUrl> openedUrls;
+    std::vector<std::filesystem::path> startedPrograms;
+    // What the save-log file dialog answers; empty: cancelled.
+    QString saveLogPath;
+
+protected:
+    QString AskSaveLogPath(const QString& proposed) override;
+    MessageBoxAnswer AskUser(const QString& text, const QString& caption, MessageBoxIcon icon,
+                             MessageBoxButtons buttons, bool topmost) override;
+    bool OpenUrl(const QUrl& url) override;
+    bool StartProgram(const std::filesystem::path& program) override;
+};
+
+class WindowTest : public ::testing::Test {
+protected:
+    WindowTest();
+    ~WindowTest() override;
+
+    // Starts the scan job over the fixture as the drive tree starts it: the fixture's node
+    // becomes the selected drive and the job runs on the runner.
+    bool StartScan(const MappedFixture& fixture, bool advance = false);
+    // Scans the fixture in the window; the job's messages are handled while waiting.
+    bool ScanInWindow(const MappedFixture& fixture, bool advance = false);
+    bool WaitForJob() {
+        return RunEventsUntil([this] { return !runner.IsRunning(); }, kJobTimeoutMs);
+    }
+
+    ScanState state;
+    JobRunner runner;
+    AnsweringFrame frame;
+};

@@ -1,0 +1,485 @@
+// The frame's commands run through the real CMainFrame over scans of real fixtures: recovery
+// from the menu through its dialogs, stop and close during a job, the save prompt, the way back
+// to the drive tree, the linking mode, help, the updater and the menu and button rules.
+
+#include "app/commands/command_ids.h"
+#include "app/main_frame.h"
+#include "app/views/file_list_view.h"
+#include "app/views/left_view.h"
+#include "app/views/log_pane.h"
+#include "controls/sizing_dialog_bar.h"
+#include "filesystems/fat/fat_file_system.h"
+#include "jobs/scan_state.h"
+#include "platform/product_title.h"
+#include "platform/string_table.h"
+#include "tests/app/frame_test_harness.h"
+#include "tests/app/modal_driver.h"
+#include "tests/support/fixture_image.h"
+#include "tests/support/fixture_manifest.h"
+#include "tests/support/folder_files.h"
+#include "tests/support/scoped_env.h"
+#include "tests/support/sha256.h"
+#include "tests/support/temp_dir.h"
+
+#include <QAction>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTest>
+#include <QToolBar>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <span>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+QString Text(uint32_t id) {
+    const std::u16string_view text = StringTable::Program().English(id);
+    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// The two destination dialogs by the ids of their template and local-folder edit.
+struct DestinationDialog {
+    int dialog;
+    int localEdit;
+};
+constexpr DestinationDialog kRecoverAllDialog{172, 1059};
+constexpr DestinationDialog kRecoverSelectedDialog{171, 1049};
+constexpr int kOkButton = 1;
+constexpr size_t kMaxNameBytes = 255;
+
+// Types the folder into the dialog's local edit and presses OK once the dialog shows.
+void AnswerDestination(const DestinationDialog& which, const fs::path& folder) {
+    const QString path = QString::fromStdString(folder.string());
+    WhenModal(QString::number(which.dialog), [which, path](QWidget* dialog) {
+        auto* edit = dialog->findChild<QLineEdit*>(QString::number(which.localEdit));
+        ASSERT_NE(edit, nullptr);
+        edit->setText(path);
+        auto* ok = dialog->findChild<QAbstractButton*>(QString::number(kOkButton));
+        ASSERT_NE(ok, nullptr);
+        ok->click();
+    });
+}
+
+// Every live file the fixture script wrote is in the folder with the bytes it wrote.
+void ExpectLiveFilesRecovered(const std::string& fixture, const fs::path& destination) {
+    size_t checked = 0;
+    for (const ManifestEntry& entry : ReadManifest(FixturesFolder() / (fixture + ".manifest"))) {
+        // Names longer than a Linux file name may be are shortened on the way out.
+        if (entry.kind != "file" || entry.state != "present" ||
+            fs::path(entry.path).filename().string().size() > kMaxNameBytes) {
+            continue;
+        }
+        const fs::path file = destination / fs::path(entry.path.substr(1));
+        const std::string bytes = ReadFileText(file);
+        EXPECT_EQ(bytes.size(), entry.size) << entry.path;
+        EXPECT_EQ(
+            Sha256Hex(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size())),
+            entry.sha256)
+            << entry.path;
+        ++checked;
+    }
+    EXPECT_GT(checked, 5u);
+}
+
+class MainFrameCommandsTest : public WindowTest {
+protected:
+    QMenu* Popup(uint32_t textId) const {
+        return frame.menuBar()->findChild<QMenu*>(QStringLiteral("menu %1").arg(textId));
+    }
+    bool MenuEnabled(uint32_t id) {
+        QAction* action = frame.MenuAction(id);
+        EXPECT_NE(action, nullptr) << id;
+        if (action == nullptr) {
+            return false;
+        }
+        for (QMenu* menu : frame.menuBar()->findChildren<QMenu*>()) {
+            frame.ApplyMenuRules(menu);
+        }
+        return action->isEnabled();
+    }
+    bool ButtonEnabled(uint32_t id) {
+        frame.ApplyButtonRules();
+        QAction* action = frame.ButtonAction(id);
+        EXPECT_NE(action, nullptr) << id;
+        return action != nullptr && action->isEnabled();
+    }
+};
+
+TEST_F(MainFrameCommandsTest, RecoverAllFromTheMenuWritesEveryLiveFatFile) {
+    MappedFixture fixture("fat16_volume", kFatPartition);
+    ASSERT_TRUE(fixture.Ready());
+    ASSERT_TRUE(ScanInWindow(fixture));
+    ASSERT_TRUE(MenuEnabled(CommandId::kRecoverAll));
+    ASSERT_TRUE(ButtonEnabled(CommandId::kRecoverAll));
+    // Nothing is marked yet.
+    EXPECT_FALSE(MenuEnabled(CommandId::kRecoverSelected));
+    EXPECT_FALSE(ButtonEnabled(CommandId::kRecoverSelected));
+
+    TempDir destination;
+    AnswerDestination(kRecoverAllDialog, destination.Path());
+    ASSERT_TRUE(frame.OnCommand(CommandId::kRecoverAll));
+    ASSERT_TRUE(WaitForJob());
+    ExpectLiveFilesRecovered("fat16_volume", destination.Path());
+}
+
+TEST_F(MainFrameCommandsTest, SelectAllThenRecoverSelectedWritesEveryLiveNtfsFile) {
+    MappedFixture fixture("ntfs_volume", kNtfsPartition);
+    ASSERT_TRUE(fixture.Ready());
+    ASSERT_TRUE(ScanInWindow(fixture));
+    ASSERT_TRUE(frame.OnCommand(CommandId::kSelectAll));
+    EXPECT_TRUE(state.allSelected.load());
+    EXPECT_TRUE(state.someSelected.load());
+    EXPECT_GT(state.selectedFiles.load(), 5u);
+    EXPECT_TRUE(frame.PaneText(2).startsWith(Text(61569)));
+    // Everything marked: Select All has nothing left to do.
+    EXPECT_FALSE(MenuEnabled(CommandId::kSelectAll));
+    EXPECT_TRUE(MenuEnabled(CommandId::kUnselectAll));
+
+    TempDir destination;
+    AnswerDestination(kRecoverSelectedDialog, destination.Path());
+    ASSERT_TRUE(frame.OnCommand(CommandId::kRecoverSelected));
+    ASSERT_TRUE(WaitForJob());
+    ExpectLiveFilesRecovered("ntfs_volume", destination.Path());
+}
+
+TEST_F(MainFrameCommandsTest, UnselectAllClearsTheMarksAndTheTotals) {
+    MappedFixture fixture("fat16_volume", kFatPartition);
+    ASSERT_TRUE(fixture.Ready());
+    ASSERT_TRUE(ScanInWindow(fixture));
+    ASSERT_TRUE(frame.OnCommand(CommandId::kSelectAll));
+    ASSERT_TRUE(frame.OnCommand(CommandId::kUnselectAll));
+    EXPECT_FALSE(state.someSelected.load());
+    EXPECT_FALSE(state.allSelected.load());
+    EXPECT_EQ(state.selectedFiles.load(), 0u);
+    EXPECT_EQ(state.selectedBytes.load(), 0u);
+    for (size_t i = 0; i < frame.Store().Size(); ++i) {
+        EXPECT_EQ(frame.Store().At(i).item.checkState, FoundEntryStore::kUnchecked) << i;
+    }
+    EXPECT_FALSE(MenuEnabled(CommandId::kRecoverSelected));
+}
+
+TEST_F(MainFrameCommandsTest, StopDuringARecoveryKeepsTheJobRunningUntilItEndsAndRefusesToClose) {
+    MappedFixture fixture("fat16_volume", kFatPartition);
+    ASSERT_TRUE(fixture.Ready());
+    ASSERT_TRUE(ScanInWindow(fixture));
+    TempDir destination;
+    AnswerDestination(kRecoverAllDialog, destination.Path());
+    ASSERT_TRUE(frame.OnCommand(CommandId::kRecoverAll));
+    // The job waits in its next message while the test does not handle events.
+    ASSERT_TRUE(RunEventsUntil([this] { return state.jobFlags.stoppable.load(); }, kJobTimeoutMs));
+    ASSERT_TRUE(runner.IsRunning());
+
+    EXPECT_TRUE(ButtonEnabled(CommandId::kStopCurrentProcess));
+    EXPECT_FALSE(ButtonEnabled(CommandId::kRecoverAll));
+    EXPECT_FALSE(MenuEnabled(CommandId::kRefreshDriveList));
+    ASSERT_TRUE(frame.OnCommand(CommandId::kStopCurrentProcess));
+    ASSERT_FALSE(frame.questions.empty());
+    EXPECT_EQ(frame.questions.back(), Text(CMainFrame::kStopQuestionId));
+    EXPECT_TRUE(state.jobFlags.stopRequested.load());
+    EXPECT_FALSE(state.jobFlags.stoppable.load());
+    // Stopping is not stopped: until the thread ends nothing that frees its data may run.
+    EXPECT_TRUE(frame.JobRunning());
+    EXPECT_FALSE(frame.OnCommand(CommandId::kRefreshDriveList));
+    EXPECT_FALSE(frame.OnCommand(CommandId::kRecoverAll));
+    EXPECT_FALSE(ButtonEnabled(CommandId::kStopCurrentProcess));
+
+    const size_t asked = frame.questions.size();
+    EXPECT_FALSE(frame.close());
+    ASSERT_EQ(frame.questions.size(), asked + 1);
+    EXPECT_EQ(frame.questions.back(), Text(CMainFrame::kCannotExitId));
+    EXPECT_TRUE(frame.isVisible());
+
+    ASSERT_TRUE(WaitForJob());
+    EXPECT_FALSE(frame.JobRunning());
+    EXPECT_TRUE(MenuEnabled(CommandId::kRefreshDriveList));
+}
+
+TEST_F(MainFrameCommandsTest, SavePromptCancelKeepsTheResultsAndNoReturnsToTheDriveTree) {
+    MappedFixture fixture("fat16_volume", kFatPartition);
+    ASSERT_TRUE(fixture.Ready());
+    ASSERT_TRUE(ScanInWindow(fixture));
+    ASSERT_TRUE(frame.ShowsFolderTree());
+
+    // The scan's closing advice was the only question so far.
+    frame.questions.clear();
+    frame.answers = {MessageBoxAnswer::Cancel};
+    ASSERT_TRUE(frame.OnCommand(CommandId::kShowDriveList));
+    ASSERT_EQ(frame.questions.size(), 1u);
+    EXPECT_EQ(frame.questions.back(), Text(CMainFrame::kSavePromptId));
+    EXPECT_TRUE(frame.ShowsFolderTree());
+    EXPECT_TRUE(state.resultsAvailable.load());
+
+    // Yes would save scan information, which this build does not write: the command ends.
+    frame.answers = {MessageBoxAnswer::Yes, MessageBoxAnswer::Ok};
+    ASSERT_TRUE(frame.OnCommand(CommandId::kShowDriveList));
+    EXPECT_EQ(frame.questions.back(), Text(CMainFrame::kScanInfoUnavailableId));
+    EXPECT_TRUE(frame.ShowsFolderTree());
+
+    frame.answers = {MessageBoxAnswer::Cancel};
+    EXPECT_FALSE(frame.close());
+    EXPECT_TRUE(frame.isVisible());
+
+    ASSERT_TRUE(frame.OnCommand(CommandId::kSelectAll));
+    state.findDone = true;
+    frame.answers = {MessageBoxAnswer::No};
+    ASSERT_TRUE(frame.OnCommand(CommandId::kShowDriveList));
+    EXPECT_FALSE(frame.ShowsFolderTree());
+    EXPECT_EQ(frame.GetLeftPane(), frame.DriveView());
+    // The folder tree's entries went with it, and so did the results.
+    EXPECT_FALSE(state.resultsAvailable.load());
+    EXPECT_FALSE(frame.Store().HasRoot());
+    EXPECT_FALSE(state.someSelected.load());
+    EXPECT_FALSE(state.allSelected.load());
+    EXPECT_FALSE(state.findDone.load());
+    EXPECT_FALSE(state.signaturesLoaded.load());
+    EXPECT_TRUE(frame.PaneText(1).isEmpty());
+    EXPECT_TRUE(frame.PaneText(2).isEmpty());
+    // The volume stays until the next scan.
+    EXPECT_NE(state.FatVolume(), nullptr);
+    EXPECT_FALSE(MenuEnabled(CommandId::kRecoverAll));
+    EXPECT_FALSE(MenuEnabled(CommandId::kShowDriveList));
+
+    // Nothing unsaved is left: closing asks nothing.
+    const size_t asked = frame.questions.size();
+    EXPECT_TRUE(frame.close());
+    EXPECT_EQ(frame.questions.size(), asked);
+}
+
+TEST_F(MainFrameCommandsTest, RefreshRebuildsTheDriveListAndForgetsTheSelectedDrive) {
+    MappedFixture fixture("fat16_volume", kFatPartition);
+    ASSERT_TRUE(fixture.Ready());
+    const ScopedEnv devices("MORWICK_DEVICES", "C:=" + fixture.Image().string());
+    ASSERT_TRUE(ScanInWindow(fixture));
+    ASSERT_NE(state.SelectedDrive(), nullptr);
+
+    frame.answers = {MessageBoxAnswer::No};
+    ASSERT_TRUE(frame.OnCommand(CommandId::kRefreshDriveList));
+    EXPECT_EQ(state.SelectedDrive(), nullptr);
+    EXPECT_EQ(frame.GetLeftPane(), frame.DriveView());
+    ASSERT_EQ(state.driveList.nodes.size(), 1u);
+    EXPECT_EQ(state.driveList.nodes.front().kind, DriveKind::LogicalDrive);
+    ASSERT_EQ(frame.DriveView()->topLevelItemCount(), 1);
+    EXPECT_EQ(frame.DriveView()->topLevelItem(0)->childCount(), 1);
+    EXPECT_FALSE(state.resultsAvailable.load());
+}
+
+TEST_F(MainFrameCommandsTest, LinkingModeReReadsTheFatAndRetitlesOnlyWhenItChanges) {
+    MappedFixture fixture("fat16_fat2_differs", kFatPartition);
+    ASSERT_TRUE(fixture.Ready());
+    ASSERT_TRUE(ScanInWindow(fixture));
+    CFatFileSystem* fat = state.FatVolume();
+    ASSERT_NE(fat, nullptr);
+    const uint8_t before = fat->LinkingModeValue();
+    const uint32_t other =
+        before == CFatFileSystem::kLinkFat2 ? CommandId::kLinkingFat1 : CommandId::kLinkingFat2;
+    const uint32_t current = CommandId::kLinkingFat1 + before;
+    EXPECT_FALSE(MenuEnabled(current));
+    EXPECT_TRUE(MenuEnabled(other));
+    EXPECT_TRUE(MenuEnabled(CommandId::kLinkingContiguous));
+
+    ASSERT_TRUE(frame.OnCommand(other));
+    const uint8_t mode = static_cast<uint8_t>(other - CommandId::kLinkingFat1);
+    EXPECT_EQ(fat->LinkingModeValue(), mode);
+    const QString expected = QString::fromUtf16(kProductTitle) + QLatin1Char(' ') +
+                             Text(CMainFrame::kLinkingModeFat1Id + mode);
+    EXPECT_EQ(frame.windowTitle(), expected);
+    // Loading the other table reads it: its rows reach the log.
+    EXPECT_GT(frame.LogPane()->RowCount(), 0);
+
+    // The current mode again changes nothing, not even the title.
+    frame.setWindowTitle(QStringLiteral("unchanged"));
+    EXPECT_FALSE(frame.OnCommand(other));
+    EXPECT_EQ(frame.windowTitle(), QStringLiteral("unchanged"));
+
+    ASSERT_TRUE(frame.OnCommand(CommandId::kLinkingContiguous));
+    EXPECT_EQ(frame.windowTitle(), QString::fromUtf16(kProductTitle) + QLatin1Char(' ') +
+                                       Text(CMainFrame::kLinkingModeContiguousId));
+}
+
+TEST_F(MainFrameCommandsTest, LinkingModesAreGrayOnNtfs) {
+    MappedFixture fixture("ntfs_volume", kNtfsPartition);
+    ASSERT_TRUE(fixture.Ready());
+    ASSERT_TRUE(ScanInWindow(fixture));
+    for (const uint32_t id :
+         {CommandId::kLinkingFat1, CommandId::kLinkingFat2, CommandId::kLinkingContiguous}) {
+        EXPECT_FALSE(MenuEnabled(id)) << id;
+        EXPECT_FALSE(frame.OnCommand(id)) << id;
+    }
+    EXPECT_EQ(frame.windowTitle(), QString::fromUtf16(kProductTitle));
+}
+
+TEST_F(MainFrameCommandsTest, HelpTopicsOpensTheGuideOrSaysItIsMissing) {
+    TempDir data;
+    const ScopedEnv folder("MORWICK_DATA", data.Path().string());
+    ASSERT_TRUE(frame.OnCommand(CommandId::kHelpTopics));
+    ASSERT_EQ(frame.questions.size(), 1u);
+    EXPECT_EQ(frame.questions.back(), Text(CMainFrame::kHelpMissingId));
+    EXPECT_TRUE(frame.openedUrls.empty());
+
+    WriteFileText(data.Path() / CMainFrame::kHelpTopicsFile, "<html></html>");
+    ASSERT_TRUE(frame.OnCommand(CommandId::kHelpTopics));
+    ASSERT_EQ(frame.openedUrls.size(), 1u);
+    EXPECT_EQ(frame.openedUrls[0].toLocalFile().toStdString(),
+              (data.Path() / CMainFrame::kHelpTopicsFile).string());
+}
+
+TEST_F(MainFrameCommandsTest, UpdateIsOnlyAvailableWithAnUpdaterInTheDataFolder) {
+    TempDir data;
+    const ScopedEnv folder("MORWICK_DATA", data.Path().string());
+    EXPECT_FALSE(MenuEnabled(CommandId::kUpdate));
+    EXPECT_FALSE(ButtonEnabled(CommandId::kUpdate));
+    EXPECT_FALSE(frame.OnCommand(CommandId::kUpdate));
+
+    const fs::path updater = data.Path() / CMainFrame::kUpdaterFile;
+    WriteFileText(updater, "#!/bin/sh\n");
+    // Not executable: still no updater.
+    EXPECT_FALSE(ButtonEnabled(CommandId::kUpdate));
+    fs::permissions(updater, fs::perms::owner_all);
+    EXPECT_TRUE(MenuEnabled(CommandId::kUpdate));
+    EXPECT_TRUE(ButtonEnabled(CommandId::kUpdate));
+    ASSERT_TRUE(frame.OnCommand(CommandId::kUpdate));
+    ASSERT_EQ(frame.startedPrograms.size(), 1u);
+    EXPECT_EQ(frame.startedPrograms[0], updater);
+}
+
+TEST_F(MainFrameCommandsTest, SupportLinksOpenThroughTheDesktop) {
+    for (const uint32_t id : {CommandId::kEmailSupport, CommandId::kViewSupportSection,
+                              CommandId::kKnowledgeBase, CommandId::kGenerateTicket}) {
+        ASSERT_TRUE(frame.OnCommand(id)) << id;
+    }
+    ASSERT_EQ(frame.openedUrls.size(), 4u);
+    EXPECT_EQ(frame.openedUrls[0].scheme(), QStringLiteral("mailto"));
+    for (size_t i = 1; i < frame.openedUrls.size(); ++i) {
+        EXPECT_EQ(frame.openedUrls[i].scheme(), QStringLiteral("https")) << i;
+    }
+}
+
+TEST_F(MainFrameCommandsTest, PendingCommandsAreShownDisabled) {
+    MappedFixture fixture("fat16_volume", kFatPartition);
+    ASSERT_TRUE(fixture.Ready());
+    ASSERT_TRUE(ScanInWindow(fixture));
+    for (const uint32_t id :
+         {CommandId::kOpenDriveUsingScanInformation, CommandId::kOpenImageFile,
+          CommandId::kSaveScanInformation, CommandId::kAdvanceSettings, CommandId::kFind,
+          CommandId::kFileMask, CommandId::kAddFileFilter, CommandId::kFilePreview,
+          CommandId::kAppendHeaderFile, CommandId::kTipOfTheDay, CommandId::kAbout}) {
+        EXPECT_FALSE(MenuEnabled(id)) << id;
+        EXPECT_FALSE(frame.OnCommand(id)) << id;
+    }
+}
+
+TEST_F(MainFrameCommandsTest, ViewCommandsToggleTheBarsAndMarkTheirState) {
+    ASSERT_TRUE(frame.LogBar()->isVisible());
+    ASSERT_TRUE(frame.OnCommand(CommandId::kMessageLog));
+    EXPECT_FALSE(frame.LogBar()->isVisible());
+    frame.ApplyButtonRules();
+    EXPECT_FALSE(frame.ButtonAction(CommandId::kMessageLog)->isChecked());
+    for (QMenu* menu : frame.menuBar()->findChildren<QMenu*>()) {
+        frame.ApplyMenuRules(menu);
+    }
+    EXPECT_FALSE(frame.MenuAction(CommandId::kMessageLog)->isChecked());
+    ASSERT_TRUE(frame.OnCommand(CommandId::kMessageLog));
+    EXPECT_TRUE(frame.LogBar()->isVisible());
+    frame.ApplyButtonRules();
+    EXPECT_TRUE(frame.ButtonAction(CommandId::kMessageLog)->isChecked());
+
+    ASSERT_TRUE(frame.OnCommand(CommandId::kViewToolbar));
+    EXPECT_FALSE(frame.ToolBar()->isVisible());
+    ASSERT_TRUE(frame.OnCommand(CommandId::kViewToolbar));
+    EXPECT_TRUE(frame.ToolBar()->isVisible());
+
+    ASSERT_TRUE(frame.OnCommand(CommandId::kList));
+    EXPECT_EQ(state.viewStyle.load(), 3u);
+    frame.ApplyButtonRules();
+    EXPECT_TRUE(frame.ButtonAction(CommandId::kList)->isChecked());
+    EXPECT_FALSE(frame.ButtonAction(CommandId::kDetails)->isChecked());
+}
+
+TEST_F(MainFrameCommandsTest, GoUpSelectsTheParentFolder) {
+    MappedFixture fixture("fat16_volume", kFatPartition);
+    ASSERT_TRUE(fixture.Ready());
+    ASSERT_TRUE(ScanInWindow(fixture));
+    const FoundEntryStore& store = frame.Store();
+    std::size_t nested = FoundEntryStore::kNone;
+    for (size_t i = 1; i < store.Size() && nested == FoundEntryStore::kNone; ++i) {
+        const FoundItem& item = store.At(i).item;
+        if (item.IsFolder() && item.parentId != store.RootId() && store.At(i).hasTreeNode) {
+            nested = i;
+        }
+    }
+    ASSERT_NE(nested, FoundEntryStore::kNone) << "the fixture has a folder inside a folder";
+    ASSERT_TRUE(frame.FolderView()->SelectEntry(nested));
+    ASSERT_TRUE(MenuEnabled(CommandId::kGoUp));
+    ASSERT_TRUE(frame.OnCommand(CommandId::kGoUp));
+    const std::size_t parent = frame.FolderView()->SelectedEntry();
+    ASSERT_NE(parent, FoundEntryStore::kNone);
+    EXPECT_EQ(store.At(parent).item.entryId, store.At(nested).item.parentId);
+    ASSERT_TRUE(frame.OnCommand(CommandId::kGoUp));
+    EXPECT_EQ(frame.FolderView()->SelectedEntry(), 0u);
+    // At the root there is no parent.
+    EXPECT_FALSE(MenuEnabled(CommandId::kGoUp));
+}
+
+TEST_F(MainFrameCommandsTest, RemoveFileFilterEmptiesTheList) {
+    MappedFixture fixture("fat16_volume", kFatPartition);
+    ASSERT_TRUE(fixture.Ready());
+    ASSERT_TRUE(ScanInWindow(fixture));
+    EXPECT_FALSE(MenuEnabled(CommandId::kRemoveFileFilter));
+    state.filterExtensions = {u"*.TXT", u"*.DOC"};
+    ASSERT_TRUE(MenuEnabled(CommandId::kRemoveFileFilter));
+    ASSERT_TRUE(frame.OnCommand(CommandId::kRemoveFileFilter));
+    EXPECT_TRUE(state.filterExtensions.empty());
+}
+
+TEST_F(MainFrameCommandsTest, TypedNamesReachTheRenameEditorsWhole) {
+    MappedFixture fixture("fat16_volume", kFatPartition);
+    ASSERT_TRUE(fixture.Ready());
+    ASSERT_TRUE(ScanInWindow(fixture));
+    frame.activateWindow();
+    QApplication::setActiveWindow(&frame);
+
+    std::size_t folder = FoundEntryStore::kNone;
+    for (size_t i = 1; i < frame.Store().Size() && folder == FoundEntryStore::kNone; ++i) {
+        if (frame.Store().At(i).item.IsFolder() && frame.Store().At(i).hasTreeNode) {
+            folder = i;
+        }
+    }
+    ASSERT_NE(folder, FoundEntryStore::kNone);
+    ASSERT_TRUE(frame.FolderView()->SelectEntry(folder));
+    frame.FolderView()->setFocus();
+    QTest::keyClick(frame.FolderView(), Qt::Key_F2);
+    auto* treeEditor = frame.FolderView()->findChild<QLineEdit*>();
+    ASSERT_NE(treeEditor, nullptr);
+    treeEditor->selectAll();
+    QTest::keyClicks(treeEditor, QStringLiteral("snow"));
+    EXPECT_EQ(treeEditor->text(), QStringLiteral("snow"));
+    QTest::keyClick(treeEditor, Qt::Key_Escape);
+
+    auto* list = frame.FileListView();
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_F2);
+    auto* listEditor = list->findChild<QLineEdit*>();
+    ASSERT_NE(listEditor, nullptr);
+    listEditor->selectAll();
+    QTest::keyClicks(listEditor, QStringLiteral("snow"));
+    EXPECT_EQ(listEditor->text(), QStringLiteral("snow"));
+}
+
+TEST_F(MainFrameCommandsTest, ASaveLogThatCannotBeWrittenSaysSo) {
+    frame.AddLogMessage(QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"), 1);
+    TempDir dir;
+    frame.saveLogPath = QString::fromStdString((dir.Path() / "missing" / "log").string());
+    ASSERT_TRUE(frame.OnCommand(CommandId::kSaveLog));
+    ASSERT_EQ(frame.questions.size(), 1u);
+    EXPECT_TRUE(frame.questions.back().startsWith(Text(CMainFrame::kCannotOpenFileId)));
+    EXPECT_TRUE(frame.questions.back().endsWith(QStringLiteral("log.TXT")));
+}
+
+} // namespace
