@@ -19,9 +19,10 @@ struct ScanEnvironment {
     const DriveNode* selectedDrive = nullptr;
     SignatureSearch* signatures = nullptr;
     bool signatureSearchEnabled = false; // "SC"
-    // The label of a scan's progress bar and the words after its count, in the current language.
-    std::u16string progressLabel = u"Entries Found";
-    std::u16string entriesFoundText = u"Entries Found";
+    // String ids of the label of a scan's progress bar, "Entries Found", and of its text with
+    // the count, "%d Entries Found"; read at each use, so a change of language shows at once.
+    static constexpr uint32_t kEntriesFoundId = 62150;
+    static constexpr uint32_t kEntriesFoundCountId = 62151;
     // 0 while a progress loop of a reader runs, so the window's idle work waits.
     std::atomic<uint32_t> progressIdle{1};
 

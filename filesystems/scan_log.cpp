@@ -1,7 +1,7 @@
 #include "filesystems/scan_log.h"
 
 #include "platform/job_window.h"
-#include "platform/string_table.h"
+#include "platform/program_string.h"
 #include "platform/utf_conversion.h"
 
 std::u16string ScanLog::TimeText(std::time_t when) {
@@ -14,11 +14,27 @@ std::u16string ScanLog::TimeText(std::time_t when) {
 }
 
 std::u16string ScanLog::ProcessStarted() {
-    return std::u16string(StringTable::Program().Get(kProcessStartedId));
+    return ProgramString(kProcessStartedId);
 }
 
 std::u16string ScanLog::ProcessCompleted() {
-    return std::u16string(StringTable::Program().Get(kProcessCompletedId));
+    return ProgramString(kProcessCompletedId);
+}
+
+std::u16string ScanLog::ProcessAborted() {
+    return ProgramString(kProcessAbortedId);
+}
+
+std::u16string ScanLog::StartedNow() {
+    return ProgramString(kStartedOnId) + NowText();
+}
+
+std::u16string ScanLog::CompletedNow() {
+    return ProgramString(kCompletedOnId) + NowText();
+}
+
+std::u16string ScanLog::AbortedNow() {
+    return ProgramString(kAbortedOnId) + NowText();
 }
 
 std::u16string ScanLog::NowText() {
@@ -27,16 +43,14 @@ std::u16string ScanLog::NowText() {
 
 void ScanLog::Started(JobWindow* window, const std::u16string& activity) {
     if (window != nullptr)
-        window->AddLogLine(activity, ProcessStarted(), u"Started on :" + NowText(), kImageStarted);
+        window->AddLogLine(activity, ProcessStarted(), StartedNow(), kImageStarted);
 }
 
 void ScanLog::Ended(JobWindow* window, const std::u16string& activity, bool stopped) {
     if (window == nullptr)
         return;
     if (stopped)
-        window->AddLogLine(activity, u"Process aborted, user intervention",
-                           u"Aborted on :" + NowText(), kImageAborted);
+        window->AddLogLine(activity, ProcessAborted(), AbortedNow(), kImageAborted);
     else
-        window->AddLogLine(activity, ProcessCompleted(), u"Completed on :" + NowText(),
-                           kImageCompleted);
+        window->AddLogLine(activity, ProcessCompleted(), CompletedNow(), kImageCompleted);
 }

@@ -18,10 +18,20 @@ public:
     // String ids of "Process Started" and "Process completed".
     static constexpr uint32_t kProcessStartedId = 61515;
     static constexpr uint32_t kProcessCompletedId = 61516;
+    // "Started on :", "Completed on :", "Aborted on :" and "Process aborted, user intervention".
+    static constexpr uint32_t kStartedOnId = 62100;
+    static constexpr uint32_t kCompletedOnId = 62101;
+    static constexpr uint32_t kAbortedOnId = 62102;
+    static constexpr uint32_t kProcessAbortedId = 62103;
 
     // Those texts in the current language.
     static std::u16string ProcessStarted();
     static std::u16string ProcessCompleted();
+    static std::u16string ProcessAborted();
+    // "Started on :", "Completed on :" or "Aborted on :" followed by the time now.
+    static std::u16string StartedNow();
+    static std::u16string CompletedNow();
+    static std::u16string AbortedNow();
 
     static std::u16string TimeText(std::time_t when);
     static std::u16string NowText();

@@ -2,8 +2,15 @@
 
 #include "jobs/ftp_file_sink.h"
 #include "jobs/recovered_name.h"
+#include "platform/format_text.h"
+#include "platform/program_string.h"
 
 namespace {
+
+constexpr uint32_t kLineBreakFolderId = 62480;
+constexpr uint32_t kCannotMakeFolderId = 62481;
+constexpr uint32_t kUnusableNameId = 62482;
+constexpr uint32_t kAlreadyExistsId = 62483;
 
 std::u16string NormalisedRoot(std::u16string_view root) {
     std::u16string path(root);
@@ -24,15 +31,15 @@ std::unique_ptr<FtpDestination> FtpDestination::Open(FtpClient& client, std::u16
                                                      std::u16string& error) {
     error.clear();
     if (NameHasLineBreakOrNul(root)) {
-        error = u"The folder on the server cannot hold line breaks.";
+        error = ProgramString(kLineBreakFolderId);
         return nullptr;
     }
     std::u16string path = NormalisedRoot(root);
     if (path != u"/") {
         const FtpResult made = client.MakeFolder(path);
         if (made != FtpResult::Ok) {
-            error =
-                u"Cannot make the folder \"" + path + u"\" on the server: " + client.LastError();
+            error = FormatText(StringTable::Program().Get(kCannotMakeFolderId), path,
+                               client.LastError());
             return nullptr;
         }
     }
@@ -46,7 +53,7 @@ std::u16string FtpDestination::ChildPath(const std::u16string& name) {
     // A backslash separates folders on some servers, so it is refused as well as "/".
     if (name.empty() || name == u"." || name == u".." || NameHasLineBreakOrNul(name) ||
         name.find_first_of(u"/\\") != std::u16string::npos) {
-        m_lastError = u"The name \"" + name + u"\" cannot be used on the server.";
+        m_lastError = FormatText(StringTable::Program().Get(kUnusableNameId), name);
         return {};
     }
     return JoinPath(CurrentPath(), name);
@@ -103,7 +110,7 @@ std::unique_ptr<RecoveredFileSink> FtpDestination::CreateFile(const std::u16stri
             return nullptr;
         }
         if (exists) {
-            m_lastError = u"\"" + path + u"\" already exists on the server.";
+            m_lastError = FormatText(StringTable::Program().Get(kAlreadyExistsId), path);
             return nullptr;
         }
     }

@@ -1,6 +1,8 @@
 #include "jobs/local_destination.h"
 
 #include "jobs/local_file_sink.h"
+#include "platform/format_text.h"
+#include "platform/program_string.h"
 #include "platform/utf_conversion.h"
 
 #include <cerrno>
@@ -13,6 +15,15 @@ namespace {
 
 constexpr mode_t kFolderMode = 0755;
 constexpr mode_t kFileMode = 0644;
+
+constexpr uint32_t kNoFolderGivenId = 62470;
+constexpr uint32_t kCannotOpenFolderId = 62471;
+constexpr uint32_t kUnusableNameId = 62472;
+constexpr uint32_t kCannotMakeFolderId = 62473;
+constexpr uint32_t kCannotEnterFolderId = 62474;
+constexpr uint32_t kNotRegularFileId = 62475;
+constexpr uint32_t kCannotReplaceFileId = 62476;
+constexpr uint32_t kCannotCreateFileId = 62477;
 
 std::u16string ErrorText(int error) {
     return Utf8ToUtf16(std::generic_category().message(error));
@@ -28,7 +39,7 @@ std::unique_ptr<LocalDestination> LocalDestination::Open(const std::filesystem::
                                                          std::u16string& error) {
     error.clear();
     if (root.empty()) {
-        error = u"No destination folder was given.";
+        error = ProgramString(kNoFolderGivenId);
         return nullptr;
     }
     int fd = OpenFolder(root);
@@ -38,8 +49,8 @@ std::unique_ptr<LocalDestination> LocalDestination::Open(const std::filesystem::
     }
     if (fd < 0) {
         const int code = errno;
-        error =
-            u"Cannot open the folder \"" + Utf8ToUtf16(root.string()) + u"\": " + ErrorText(code);
+        error = FormatText(StringTable::Program().Get(kCannotOpenFolderId), root.string(),
+                           ErrorText(code));
         return nullptr;
     }
     return std::unique_ptr<LocalDestination>(new LocalDestination(fd));
@@ -55,14 +66,14 @@ LocalDestination::~LocalDestination() {
 std::string LocalDestination::ComponentName(const std::u16string& name) {
     if (name.empty() || name == u"." || name == u".." ||
         name.find_first_of(std::u16string_view(u"/\0", 2)) != std::u16string::npos) {
-        m_lastError = u"The name \"" + name + u"\" cannot be used at the destination.";
+        m_lastError = FormatText(StringTable::Program().Get(kUnusableNameId), name);
         return {};
     }
     return Utf16ToUtf8(name);
 }
 
-void LocalDestination::SetError(std::u16string_view what, const std::string& name, int error) {
-    m_lastError = std::u16string(what) + u" \"" + Utf8ToUtf16(name) + u"\": " + ErrorText(error);
+void LocalDestination::SetError(uint32_t formatId, const std::string& name, int error) {
+    m_lastError = FormatText(StringTable::Program().Get(formatId), name, ErrorText(error));
 }
 
 bool LocalDestination::EnterFolder(const std::u16string& name) {
@@ -70,13 +81,13 @@ bool LocalDestination::EnterFolder(const std::u16string& name) {
     if (component.empty())
         return false;
     if (::mkdirat(CurrentFolder(), component.c_str(), kFolderMode) != 0 && errno != EEXIST) {
-        SetError(u"Cannot make the folder", component, errno);
+        SetError(kCannotMakeFolderId, component, errno);
         return false;
     }
     const int fd = ::openat(CurrentFolder(), component.c_str(),
                             O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
-        SetError(u"Cannot enter the folder", component, errno);
+        SetError(kCannotEnterFolderId, component, errno);
         return false;
     }
     m_folders.push_back(fd);
@@ -108,11 +119,11 @@ int LocalDestination::OpenFileDescriptor(const std::u16string& name, bool overwr
         struct stat existing {};
         if (::fstatat(CurrentFolder(), component.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
             if (!S_ISREG(existing.st_mode)) {
-                m_lastError = u"\"" + name + u"\" is not a regular file.";
+                m_lastError = FormatText(StringTable::Program().Get(kNotRegularFileId), name);
                 return -1;
             }
             if (::unlinkat(CurrentFolder(), component.c_str(), 0) != 0 && errno != ENOENT) {
-                SetError(u"Cannot replace the file", component, errno);
+                SetError(kCannotReplaceFileId, component, errno);
                 return -1;
             }
         }
@@ -122,21 +133,21 @@ int LocalDestination::OpenFileDescriptor(const std::u16string& name, bool overwr
     const int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK;
     const int fd = ::openat(CurrentFolder(), component.c_str(), flags, kFileMode);
     if (fd < 0) {
-        SetError(u"Cannot create the file", component, errno);
+        SetError(kCannotCreateFileId, component, errno);
         return -1;
     }
     // With overwrite, a device or FIFO already at the name is not a file to recover into.
     struct stat status {};
     if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
         ::close(fd);
-        m_lastError = u"\"" + name + u"\" is not a regular file.";
+        m_lastError = FormatText(StringTable::Program().Get(kNotRegularFileId), name);
         return -1;
     }
     const int statusFlags = ::fcntl(fd, F_GETFL);
     if (statusFlags < 0 || ::fcntl(fd, F_SETFL, statusFlags & ~O_NONBLOCK) != 0) {
         const int code = errno;
         ::close(fd);
-        SetError(u"Cannot create the file", component, code);
+        SetError(kCannotCreateFileId, component, code);
         return -1;
     }
     return fd;

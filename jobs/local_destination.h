@@ -2,6 +2,7 @@
 
 #include "jobs/recovery_destination.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -41,7 +42,8 @@ private:
 
     // The name as UTF-8, or empty with LastError set when it is not one plain path component.
     std::string ComponentName(const std::u16string& name);
-    void SetError(std::u16string_view what, const std::string& name, int error);
+    // Sets the last error from the format `formatId` with the name and the system's reason.
+    void SetError(uint32_t formatId, const std::string& name, int error);
 
     // The root first; each folder entered after it.
     std::vector<int> m_folders;

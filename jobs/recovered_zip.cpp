@@ -2,6 +2,8 @@
 
 #include "jobs/zip/zip_entry_header.h"
 #include "jobs/zip/zip_exception.h"
+#include "platform/format_text.h"
+#include "platform/program_string.h"
 #include "platform/utf_conversion.h"
 
 #include <cerrno>
@@ -15,6 +17,22 @@ namespace {
 
 constexpr mode_t kArchiveMode = 0644;
 
+constexpr uint32_t kArchiveOpenId = 62490;
+constexpr uint32_t kCannotCreateId = 62491;
+constexpr uint32_t kNoFileId = 62492;
+constexpr uint32_t kCannotOpenId = 62493;
+constexpr uint32_t kNoArchiveId = 62494;
+constexpr uint32_t kEntryOpenId = 62495;
+constexpr uint32_t kNoNameLeftId = 62496;
+constexpr uint32_t kNoEntryId = 62497;
+constexpr uint32_t kNoDataId = 62498;
+constexpr uint32_t kNotCutOffId = 62499;
+
+// The text of `formatId` with the archive's path and the system's reason for `error`.
+std::u16string PathError(uint32_t formatId, const std::filesystem::path& path, int error) {
+    return FormatText(StringTable::Program().Get(formatId), path.native(), std::strerror(error));
+}
+
 std::u16string PathText(const std::filesystem::path& path) {
     return Utf8ToUtf16(path.native());
 }
@@ -27,14 +45,13 @@ CRecoveredZip::~CRecoveredZip() = default;
 
 bool CRecoveredZip::Open(const std::filesystem::path& path) {
     if (m_writer.IsOpen()) {
-        Fail(u"An archive is open already");
+        Fail(ProgramString(kArchiveOpenId));
         return false;
     }
     const int fd =
         ::open(path.c_str(), O_CREAT | O_TRUNC | O_WRONLY | O_NOFOLLOW | O_CLOEXEC, kArchiveMode);
     if (fd < 0) {
-        Fail(u"Cannot create the archive " + PathText(path) + u": " +
-             Utf8ToUtf16(std::strerror(errno)));
+        Fail(PathError(kCannotCreateId, path, errno));
         return false;
     }
     return OpenFd(fd, PathText(path));
@@ -44,11 +61,11 @@ bool CRecoveredZip::OpenFd(int fd, std::u16string displayPath) {
     if (m_writer.IsOpen()) {
         if (fd >= 0)
             ::close(fd);
-        Fail(u"An archive is open already");
+        Fail(ProgramString(kArchiveOpenId));
         return false;
     }
     if (fd < 0) {
-        Fail(u"No file to make the archive in");
+        Fail(ProgramString(kNoFileId));
         return false;
     }
     try {
@@ -67,8 +84,7 @@ bool CRecoveredZip::OpenWithRoot(const std::filesystem::path& path) {
         return true;
     const int fd = ::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
-        Fail(u"Cannot open the archive " + PathText(path) + u": " +
-             Utf8ToUtf16(std::strerror(errno)));
+        Fail(PathError(kCannotOpenId, path, errno));
         return false;
     }
     try {
@@ -96,11 +112,11 @@ size_t CRecoveredZip::EntryCount() const {
 
 bool CRecoveredZip::AddEntry(std::u16string_view name, const EntryInfo* info) {
     if (!m_writer.IsOpen()) {
-        Fail(u"No archive is open");
+        Fail(ProgramString(kNoArchiveId));
         return false;
     }
     if (m_writer.IsEntryOpen()) {
-        Fail(u"An entry is open already");
+        Fail(ProgramString(kEntryOpenId));
         return false;
     }
     const uint64_t size = info != nullptr ? info->size : 0;
@@ -109,7 +125,7 @@ bool CRecoveredZip::AddEntry(std::u16string_view name, const EntryInfo* info) {
     try {
         if (m_writer.AddEntry(name, size, attributes))
             return true;
-        Fail(u"The entry name \"" + std::u16string(name) + u"\" leaves no name to store");
+        Fail(FormatText(StringTable::Program().Get(kNoNameLeftId), name));
         return false;
     } catch (const std::exception& error) {
         CutEntry(error);
@@ -119,11 +135,11 @@ bool CRecoveredZip::AddEntry(std::u16string_view name, const EntryInfo* info) {
 
 bool CRecoveredZip::Write(const void* data, size_t length) {
     if (!m_writer.IsEntryOpen()) {
-        Fail(u"No entry is open");
+        Fail(ProgramString(kNoEntryId));
         return false;
     }
     if (data == nullptr && length > 0) {
-        Fail(u"No data to write");
+        Fail(ProgramString(kNoDataId));
         return false;
     }
     try {
@@ -136,7 +152,7 @@ bool CRecoveredZip::Write(const void* data, size_t length) {
 
 bool CRecoveredZip::CloseEntry() {
     if (!m_writer.IsEntryOpen()) {
-        Fail(u"No entry is open");
+        Fail(ProgramString(kNoEntryId));
         return false;
     }
     try {
@@ -179,5 +195,5 @@ void CRecoveredZip::FailWith(const std::exception& error) {
 void CRecoveredZip::CutEntry(const std::exception& error) {
     FailWith(error);
     if (!m_writer.AbandonEntry())
-        m_lastError += u"; the failed entry could not be cut off the archive";
+        m_lastError = FormatText(StringTable::Program().Get(kNotCutOffId), m_lastError);
 }

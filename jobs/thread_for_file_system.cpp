@@ -9,6 +9,7 @@
 #include "platform/job_messages.h"
 #include "platform/job_runner.h"
 #include "platform/job_window.h"
+#include "platform/program_string.h"
 
 #include <utility>
 #include <vector>
@@ -64,7 +65,7 @@ uint32_t CThreadForFileSystem::Run() {
 
     uint32_t found = 0;
     if (node == nullptr)
-        LogNotStarted(kNoDriveText);
+        LogNotStarted(kNoDriveTextId);
     else if (m_parameters.rawSearch)
         found = RunRawSearch();
     else
@@ -90,13 +91,13 @@ uint32_t CThreadForFileSystem::RunRawSearch() {
 uint32_t CThreadForFileSystem::RunFileSystemScan(const DriveNode& node) {
     const LogicalDriveInfo* info = node.Logical();
     if (info == nullptr) {
-        LogNotStarted(kNoVolumeText);
+        LogNotStarted(kNoVolumeTextId);
         return 0;
     }
     if (UsesNtfsReader(info->partitionType, m_parameters.otherFileSystem)) {
         CNtfsFileSystem& volume = m_state.NewNtfsVolume();
         if (!volume.SetVolumeFromDrive(m_parameters.setupOption)) {
-            LogNotStarted(kNoVolumeText);
+            LogNotStarted(kNoVolumeTextId);
             return 0;
         }
         if (m_parameters.advanceScan)
@@ -114,10 +115,10 @@ uint32_t CThreadForFileSystem::RunFileSystemScan(const DriveNode& node) {
     return volume.FoundCount();
 }
 
-void CThreadForFileSystem::LogNotStarted(const std::u16string& reason) const {
+void CThreadForFileSystem::LogNotStarted(uint32_t reasonId) const {
     if (JobWindow* window = m_parameters.notifyWindow)
-        window->AddLogLine(kActivity, reason, u"Aborted on :" + ScanLog::NowText(),
-                           ScanLog::kImageAborted);
+        window->AddLogLine(ProgramString(kActivityId), ProgramString(reasonId),
+                           ScanLog::AbortedNow(), ScanLog::kImageAborted);
 }
 
 void CThreadForFileSystem::LoadHeaderList() {

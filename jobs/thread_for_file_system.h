@@ -61,14 +61,14 @@ public:
     static bool UsesNtfsReader(uint8_t partitionType, bool otherFileSystem);
 
     // Log rows of a scan the job could not start.
-    static constexpr char16_t kActivity[] = u"Scanning drive";
-    static constexpr char16_t kNoDriveText[] = u"No drive is selected";
-    static constexpr char16_t kNoVolumeText[] = u"The selected drive holds no volume";
+    static constexpr uint32_t kActivityId = 62460;
+    static constexpr uint32_t kNoDriveTextId = 62461;
+    static constexpr uint32_t kNoVolumeTextId = 62462;
 
 private:
     uint32_t RunRawSearch();
     uint32_t RunFileSystemScan(const DriveNode& node);
-    void LogNotStarted(const std::u16string& reason) const;
+    void LogNotStarted(uint32_t reasonId) const;
 
     ScanState& m_state;
     Parameters m_parameters;

@@ -20,6 +20,7 @@
 #include "platform/job_runner.h"
 #include "platform/job_window.h"
 #include "platform/product_title.h"
+#include "platform/program_string.h"
 #include "platform/string_table.h"
 #include "platform/utf_conversion.h"
 
@@ -31,9 +32,26 @@ namespace {
 
 constexpr uint32_t kCopyWordId = 61598;
 constexpr uint8_t kFat32PartitionType = 11;
-constexpr char16_t kFileProgressLabel[] = u"File Progress";
-constexpr char16_t kSavingLabel[] = u"Saving File";
 constexpr char16_t kRootName[] = u"#Root";
+// Why a recovery, a folder or a file failed.
+constexpr uint32_t kNoVolumeId = 62440;
+constexpr uint32_t kNoLocalFolderId = 62441;
+constexpr uint32_t kNoServerFolderId = 62442;
+constexpr uint32_t kCannotCreateId = 62443;
+constexpr uint32_t kCannotCompleteId = 62444;
+constexpr uint32_t kTooDeepId = 62445;
+constexpr uint32_t kCannotCreateFolderId = 62446;
+constexpr uint32_t kDataNotFoundId = 62447;
+constexpr uint32_t kNotWrittenId = 62448;
+constexpr uint32_t kCannotAddToArchiveId = 62449;
+constexpr uint32_t kNoDestinationId = 62450;
+constexpr uint32_t kNoFreeNameId = 62451;
+constexpr uint32_t kCannotAddToOwnArchiveId = 62452;
+
+// The text of `formatId` in the current language with `args` put in.
+template <typename... Args> std::u16string Formatted(uint32_t formatId, const Args&... args) {
+    return FormatText(StringTable::Program().Get(formatId), args...);
+}
 
 uint64_t SaturatingSubtract(uint64_t from, uint64_t amount) {
     return from > amount ? from - amount : 0;
@@ -93,7 +111,8 @@ void CThreadForSavingFiles::Run() {
     if (CFatFileSystem* fat = m_state.FatVolume())
         m_partitionType = fat->TypeCode();
     if (!m_state.HasVolume()) {
-        Log(kActivity, u"No scanned volume to recover from", kFailed, ScanLog::kImageAborted);
+        Log(ProgramString(kActivityId), ProgramString(kNoVolumeId), ProgramString(kFailedId),
+            ScanLog::kImageAborted);
         flags.stoppable = false;
         return;
     }
@@ -104,8 +123,8 @@ void CThreadForSavingFiles::Run() {
         return;
     }
 
-    ScanLog::Started(m_parameters.notifyWindow, kActivity);
-    Send(MakeCreateProgress(kSavingLabel, m_parameters.progressMaximum));
+    ScanLog::Started(m_parameters.notifyWindow, ProgramString(kActivityId));
+    Send(MakeCreateProgress(ProgramString(kSavingLabelId), m_parameters.progressMaximum));
     if (m_parameters.zip && m_parameters.singleArchive &&
         m_parameters.target == Target::LocalFolder) {
         RecoverIntoSingleZip();
@@ -117,8 +136,8 @@ void CThreadForSavingFiles::Run() {
     Send(MakeDestroyProgress(0));
 
     if (m_destinationLost || m_failed) {
-        Log(u"", m_destinationLost ? kConnectionLostText : u"Process failed",
-            u"Failed on :" + ScanLog::NowText(), ScanLog::kImageAborted);
+        Log(u"", ProgramString(m_destinationLost ? kConnectionLostTextId : kProcessFailedId),
+            ProgramString(kFailedOnId) + ScanLog::NowText(), ScanLog::kImageAborted);
     } else {
         ScanLog::Ended(m_parameters.notifyWindow, u"", flags.stopRequested.load());
     }
@@ -134,8 +153,8 @@ bool CThreadForSavingFiles::OpenDestination() {
         m_local = LocalDestination::Open(
             std::filesystem::path(Utf16ToUtf8(m_parameters.destination)), error);
         if (!m_local) {
-            Log(kActivity, u"Cannot open the destination folder: " + error, kFailed,
-                ScanLog::kImageAborted);
+            Log(ProgramString(kActivityId), Formatted(kNoLocalFolderId, error),
+                ProgramString(kFailedId), ScanLog::kImageAborted);
             return false;
         }
         m_destination = m_local.get();
@@ -147,8 +166,8 @@ bool CThreadForSavingFiles::OpenDestination() {
             m_parameters.ftp.server, m_parameters.ftp.user, m_parameters.ftp.password);
         if (!endpoint || !m_ftp->Connect(*endpoint)) {
             if (m_parameters.notifyWindow != nullptr)
-                m_parameters.notifyWindow->AskMessageBox(kConnectFailedText, kProductTitle,
-                                                         MessageBoxIcon::Error,
+                m_parameters.notifyWindow->AskMessageBox(ProgramString(kConnectFailedTextId),
+                                                         kProductTitle, MessageBoxIcon::Error,
                                                          MessageBoxButtons::Ok, true);
             return false;
         }
@@ -157,8 +176,8 @@ bool CThreadForSavingFiles::OpenDestination() {
         std::u16string error;
         m_ftpDestination = FtpDestination::Open(*m_ftp, root, error);
         if (!m_ftpDestination) {
-            Log(kActivity, u"Cannot open the folder on the server: " + error, kFailed,
-                ScanLog::kImageAborted);
+            Log(ProgramString(kActivityId), Formatted(kNoServerFolderId, error),
+                ProgramString(kFailedId), ScanLog::kImageAborted);
             return false;
         }
         m_destination = m_ftpDestination.get();
@@ -188,7 +207,8 @@ void CThreadForSavingFiles::RecoverIntoSingleZip() {
     }
     NameChoice choice = ResolveNameClash(kArchiveName);
     if (!choice.write) {
-        Log(u"", kArchiveName, choice.skipped ? kSkipped : kFailed, ScanLog::kImageAborted);
+        Log(u"", kArchiveName, ProgramString(choice.skipped ? kSkippedId : kFailedId),
+            ScanLog::kImageAborted);
         if (!choice.skipped)
             m_failed = true;
         return;
@@ -196,8 +216,8 @@ void CThreadForSavingFiles::RecoverIntoSingleZip() {
     const int fd = m_local->OpenFileDescriptor(choice.name, choice.overwrite);
     auto archive = std::make_unique<CRecoveredZip>();
     if (fd < 0 || !archive->OpenFd(fd, choice.name)) {
-        Log(u"", u"Cannot create " + choice.name + u": " + m_local->LastError(), kFailed,
-            ScanLog::kImageAborted);
+        Log(u"", Formatted(kCannotCreateId, choice.name, m_local->LastError()),
+            ProgramString(kFailedId), ScanLog::kImageAborted);
         m_failed = true;
         return;
     }
@@ -205,8 +225,8 @@ void CThreadForSavingFiles::RecoverIntoSingleZip() {
     RecoverTree(nullptr, m_parameters.rootTreeItem, m_parameters.rootId, u"",
                 m_parameters.rootDeleted, 0);
     if (!m_archive->Close()) {
-        Log(u"", u"Cannot complete " + choice.name + u": " + m_archive->LastError(), kFailed,
-            ScanLog::kImageAborted);
+        Log(u"", Formatted(kCannotCompleteId, choice.name, m_archive->LastError()),
+            ProgramString(kFailedId), ScanLog::kImageAborted);
         m_failed = true;
     }
     m_archive.reset();
@@ -218,8 +238,7 @@ bool CThreadForSavingFiles::RecoverTree(const FoundItem* folder, uint64_t treeIt
     const bool isRoot = folder == nullptr;
     const std::u16string safeName = isRoot ? std::u16string() : SanitiseRecoveredName(name);
     if (depth > kMaxDepth) {
-        Log(u"", u"Folder nested too deep, not recovered: " + safeName, kFailed,
-            ScanLog::kImageAborted);
+        Log(u"", Formatted(kTooDeepId, safeName), ProgramString(kFailedId), ScanLog::kImageAborted);
         return false;
     }
 
@@ -240,9 +259,8 @@ bool CThreadForSavingFiles::RecoverTree(const FoundItem* folder, uint64_t treeIt
                 if (m_destination->Lost()) {
                     NoteDestinationLost();
                 } else {
-                    Log(u"",
-                        u"Cannot create folder " + safeName + u": " + m_destination->LastError(),
-                        kFailed, ScanLog::kImageAborted);
+                    Log(u"", Formatted(kCannotCreateFolderId, safeName, m_destination->LastError()),
+                        ProgramString(kFailedId), ScanLog::kImageAborted);
                     return false;
                 }
             } else {
@@ -363,8 +381,8 @@ bool CThreadForSavingFiles::SaveFile(const FoundItem& item, const std::u16string
     Send(MakeStepProgress(0));
 
     FileProgress progress(data ? data->PieceCount() : 0);
-    Send(MakeCreateProgress2(kFileProgressLabel, progress.Maximum()));
-    Log(u"", name, u"Started", ScanLog::kImageStarted);
+    Send(MakeCreateProgress2(ProgramString(kFileProgressLabelId), progress.Maximum()));
+    Log(u"", name, ProgramString(kStartedId), ScanLog::kImageStarted);
 
     bool skipped = false;
     std::u16string failure;
@@ -372,13 +390,13 @@ bool CThreadForSavingFiles::SaveFile(const FoundItem& item, const std::u16string
     if (m_parameters.target == Target::CdDvdDrive) {
         skipped = true;
     } else if (!data || !data->Available()) {
-        failure = u"The file's data cannot be located on the volume";
+        failure = ProgramString(kDataNotFoundId);
     } else {
         sink = OpenTarget(item, name, skipped, failure);
     }
     if (!sink && m_destination != nullptr && m_destination->Lost()) {
         NoteDestinationLost();
-        failure = kConnectionLostText;
+        failure = ProgramString(kConnectionLostTextId);
     }
 
     bool opened = sink != nullptr;
@@ -407,11 +425,9 @@ bool CThreadForSavingFiles::SaveFile(const FoundItem& item, const std::u16string
             }
             if (piece.failed) {
                 complete = false;
-                Log(u"", kReadErrorText,
-                    piece.error.isSector ? FormatText(u"%s %lld", u"Error reading sector :",
-                                                      static_cast<long long>(piece.error.number))
-                                         : FormatText(u"%s %lld", u"Error reading cluster :",
-                                                      static_cast<long long>(piece.error.number)),
+                Log(u"", ProgramString(kReadErrorTextId),
+                    Formatted(piece.error.isSector ? kSectorReadErrorId : kClusterReadErrorId,
+                              static_cast<long long>(piece.error.number)),
                     ScanLog::kImageReadError);
             }
             if (!sink->Write(piece.data, piece.length)) {
@@ -434,7 +450,7 @@ bool CThreadForSavingFiles::SaveFile(const FoundItem& item, const std::u16string
         // A zip entry that failed is cut off whole: nothing of the file is there.
         if (writeFailed && !sink->KeepsWrittenData()) {
             opened = false;
-            failure = u"The file could not be written";
+            failure = ProgramString(kNotWrittenId);
         }
     }
 
@@ -451,7 +467,7 @@ std::unique_ptr<RecoveredFileSink> CThreadForSavingFiles::OpenTarget(const Found
                                                                      bool& skipped,
                                                                      std::u16string& failure) {
     if (m_destinationLost) {
-        failure = kConnectionLostText;
+        failure = ProgramString(kConnectionLostTextId);
         return nullptr;
     }
     const std::u16string safeName = SanitiseRecoveredName(name);
@@ -464,11 +480,11 @@ std::unique_ptr<RecoveredFileSink> CThreadForSavingFiles::OpenTarget(const Found
         entryName += safeName;
         auto sink = ZipEntrySink::InArchive(*m_archive, entryName, info);
         if (!sink)
-            failure = u"Cannot add " + entryName + u" to the archive: " + m_archive->LastError();
+            failure = Formatted(kCannotAddToArchiveId, entryName, m_archive->LastError());
         return sink;
     }
     if (m_destination == nullptr) {
-        failure = u"No destination";
+        failure = ProgramString(kNoDestinationId);
         return nullptr;
     }
 
@@ -479,20 +495,20 @@ std::unique_ptr<RecoveredFileSink> CThreadForSavingFiles::OpenTarget(const Found
     if (!choice.write) {
         skipped = choice.skipped;
         if (!skipped)
-            failure = m_destination->Lost() ? std::u16string(kConnectionLostText)
-                                            : u"No free name for " + safeName;
+            failure = m_destination->Lost() ? ProgramString(kConnectionLostTextId)
+                                            : Formatted(kNoFreeNameId, safeName);
         return nullptr;
     }
     if (zipEach) {
         const int fd = m_local->OpenFileDescriptor(choice.name, choice.overwrite);
         auto archive = std::make_unique<CRecoveredZip>();
         if (fd < 0 || !archive->OpenFd(fd, choice.name)) {
-            failure = u"Cannot create " + choice.name + u": " + m_local->LastError();
+            failure = Formatted(kCannotCreateId, choice.name, m_local->LastError());
             return nullptr;
         }
         auto sink = ZipEntrySink::OwnArchive(std::move(archive), safeName, info);
         if (!sink)
-            failure = u"Cannot add " + safeName + u" to its archive";
+            failure = Formatted(kCannotAddToOwnArchiveId, safeName);
         return sink;
     }
     std::unique_ptr<RecoveredFileSink> sink =
@@ -500,7 +516,7 @@ std::unique_ptr<RecoveredFileSink> CThreadForSavingFiles::OpenTarget(const Found
     if (!sink) {
         if (m_destination->Lost())
             NoteDestinationLost();
-        failure = u"Cannot create " + choice.name + u": " + m_destination->LastError();
+        failure = Formatted(kCannotCreateId, choice.name, m_destination->LastError());
     }
     return sink;
 }
@@ -601,12 +617,12 @@ void CThreadForSavingFiles::SetRecoveredFileTime(const FoundItem& item,
 void CThreadForSavingFiles::LogFileResult(bool opened, bool complete, bool skipped,
                                           const std::u16string& failure) {
     if (opened) {
-        Log(u"", u"", complete ? kRecovered : kPartial,
+        Log(u"", u"", ProgramString(complete ? kRecoveredId : kPartialId),
             complete ? ScanLog::kImageCompleted : ScanLog::kImagePartial);
     } else if (skipped) {
-        Log(u"", u"", kSkipped, ScanLog::kImageAborted);
+        Log(u"", u"", ProgramString(kSkippedId), ScanLog::kImageAborted);
     } else {
-        Log(u"", failure, kFailed, ScanLog::kImageAborted);
+        Log(u"", failure, ProgramString(kFailedId), ScanLog::kImageAborted);
     }
 }
 
@@ -615,7 +631,7 @@ void CThreadForSavingFiles::NoteDestinationLost() {
     if (m_lostReported || m_parameters.notifyWindow == nullptr)
         return;
     m_lostReported = true;
-    m_parameters.notifyWindow->AskMessageBox(kConnectionLostText, kProductTitle,
+    m_parameters.notifyWindow->AskMessageBox(ProgramString(kConnectionLostTextId), kProductTitle,
                                              MessageBoxIcon::Error, MessageBoxButtons::Ok, true);
 }
 

@@ -65,16 +65,22 @@ public:
     };
 
     static constexpr char16_t kArchiveName[] = u"Recovered Data.zip";
-    static constexpr char16_t kActivity[] = u"Recovering File";
-    static constexpr char16_t kRecovered[] = u"Recovered";
-    static constexpr char16_t kPartial[] = u"Partial Recovered";
-    static constexpr char16_t kSkipped[] = u"Skipped";
-    static constexpr char16_t kFailed[] = u"Failed";
-    static constexpr char16_t kReadErrorText[] =
-        u"Disk read error, file may not be completely recovered";
-    static constexpr char16_t kConnectFailedText[] = u"Unable to connect to ftp server.";
-    static constexpr char16_t kConnectionLostText[] =
-        u"The connection with the server has been terminated. ";
+    // String ids of the log's texts and the messages.
+    static constexpr uint32_t kActivityId = 62400;
+    static constexpr uint32_t kStartedId = 62401;
+    static constexpr uint32_t kRecoveredId = 62402;
+    static constexpr uint32_t kPartialId = 62403;
+    static constexpr uint32_t kSkippedId = 62404;
+    static constexpr uint32_t kFailedId = 62405;
+    static constexpr uint32_t kProcessFailedId = 62406;
+    static constexpr uint32_t kFailedOnId = 62407;
+    static constexpr uint32_t kReadErrorTextId = 62408;
+    static constexpr uint32_t kSectorReadErrorId = 62409;
+    static constexpr uint32_t kClusterReadErrorId = 62410;
+    static constexpr uint32_t kSavingLabelId = 62420;
+    static constexpr uint32_t kFileProgressLabelId = 62421;
+    static constexpr uint32_t kConnectFailedTextId = 62430;
+    static constexpr uint32_t kConnectionLostTextId = 62431;
     // Folders nested deeper than this are not entered (a damaged tree could be endless).
     static constexpr int kMaxDepth = 256;
     // Names "Copy<n>_<name>" tried before a rename gives up.

@@ -1,6 +1,10 @@
 #include "app/dialogs/choose_destination_dlg.h"
 
+#include "app/program_text.h"
+
 namespace {
+
+constexpr uint32_t kCaptionId = 62610;
 
 CDestinationDlg::ControlIds ChooseDestinationIds() {
     CDestinationDlg::ControlIds ids;
@@ -23,4 +27,4 @@ CDestinationDlg::ControlIds ChooseDestinationIds() {
 
 CChooseDestinationDlg::CChooseDestinationDlg(RecoveryDestinationAnswers& answers, FtpSettings& ftp,
                                              QWidget* parent)
-    : CDestinationDlg(ChooseDestinationIds(), tr("Choose destination"), answers, ftp, parent) {}
+    : CDestinationDlg(ChooseDestinationIds(), ProgramText(kCaptionId), answers, ftp, parent) {}

@@ -1,7 +1,9 @@
 #include "app/dialogs/destination_dlg.h"
 
+#include "app/dialogs/dialog_text_ids.h"
+#include "app/program_text.h"
+
 #include "app/dialogs/ftp_settings_dlg.h"
-#include "platform/string_table.h"
 
 #include <QCheckBox>
 #include <QFileDialog>
@@ -16,6 +18,20 @@
 #include <string>
 
 namespace {
+
+constexpr uint32_t kDestinationTextId = 62612;
+constexpr uint32_t kLocalTextId = 62613;
+constexpr uint32_t kFtpTextId = 62614;
+constexpr uint32_t kFtpOptionsTextId = 62615;
+constexpr uint32_t kCdDvdTextId = 62616;
+constexpr uint32_t kZipOptionTextId = 62617;
+constexpr uint32_t kZipTextId = 62618;
+constexpr uint32_t kEachFileTextId = 62619;
+constexpr uint32_t kSingleFileTextId = 62620;
+constexpr uint32_t kRecoveryOptionTextId = 62621;
+constexpr uint32_t kExcludeDeletedTextId = 62622;
+constexpr uint32_t kIncludeDeletedTextId = 62623;
+constexpr uint32_t kOnlyDeletedTextId = 62624;
 
 constexpr uint32_t kBrowseTitleId = 61595;
 
@@ -50,14 +66,16 @@ CDestinationDlg::CDestinationDlg(const ControlIds& ids, const QString& caption,
     setObjectName(QString::number(ids.dialog));
     setWindowTitle(caption);
 
-    auto* destination = new QGroupBox(tr("Destination"), this);
-    m_local = MakeRadio(tr("Recover to local drive"), ids.local, destination);
+    auto* destination = new QGroupBox(ProgramText(kDestinationTextId), this);
+    m_local = MakeRadio(ProgramText(kLocalTextId), ids.local, destination);
     m_localEdit = MakeEdit(ids.localEdit, destination);
-    m_browse = MakeButton<QPushButton>(tr("Browse"), ids.browse, destination);
-    m_ftpRadio = MakeRadio(tr("Recover to FTP server"), ids.ftp, destination);
+    m_browse =
+        MakeButton<QPushButton>(ProgramText(dialog_text::kBrowseId), ids.browse, destination);
+    m_ftpRadio = MakeRadio(ProgramText(kFtpTextId), ids.ftp, destination);
     m_ftpEdit = MakeEdit(ids.ftpEdit, destination);
-    m_ftpOptions = MakeButton<QPushButton>(tr("FTP Options"), ids.ftpOptions, destination);
-    m_cdDvd = MakeRadio(tr("Recover to CD / DVD drive"), ids.cdDvd, destination);
+    m_ftpOptions =
+        MakeButton<QPushButton>(ProgramText(kFtpOptionsTextId), ids.ftpOptions, destination);
+    m_cdDvd = MakeRadio(ProgramText(kCdDvdTextId), ids.cdDvd, destination);
     auto* destinationGrid = new QGridLayout(destination);
     destinationGrid->addWidget(m_local, 0, 0, 1, 2);
     destinationGrid->addWidget(m_localEdit, 1, 0);
@@ -67,10 +85,10 @@ CDestinationDlg::CDestinationDlg(const ControlIds& ids, const QString& caption,
     destinationGrid->addWidget(m_ftpOptions, 3, 1);
     destinationGrid->addWidget(m_cdDvd, 4, 0, 1, 2);
 
-    auto* zip = new QGroupBox(tr("Zip option"), this);
-    m_zip = MakeButton<QCheckBox>(tr("Create zip file"), ids.zip, zip);
-    m_eachFile = MakeRadio(tr("Zip each file individually"), ids.eachFile, zip);
-    m_singleFile = MakeRadio(tr("Zip to a single file"), ids.singleFile, zip);
+    auto* zip = new QGroupBox(ProgramText(kZipOptionTextId), this);
+    m_zip = MakeButton<QCheckBox>(ProgramText(kZipTextId), ids.zip, zip);
+    m_eachFile = MakeRadio(ProgramText(kEachFileTextId), ids.eachFile, zip);
+    m_singleFile = MakeRadio(ProgramText(kSingleFileTextId), ids.singleFile, zip);
     auto* zipLayout = new QVBoxLayout(zip);
     zipLayout->addWidget(m_zip);
     zipLayout->addWidget(m_eachFile);
@@ -81,12 +99,12 @@ CDestinationDlg::CDestinationDlg(const ControlIds& ids, const QString& caption,
     layout->addWidget(zip);
 
     if (ids.excludeDeleted != 0) {
-        auto* entries = new QGroupBox(tr("Recovery option"), this);
+        auto* entries = new QGroupBox(ProgramText(kRecoveryOptionTextId), this);
         auto* entriesLayout = new QVBoxLayout(entries);
         const QString texts[3] = {
-            tr("All file && folders (Exclude deleted files && folders)"),
-            tr("All files && folders (Include deleted files && folders)"),
-            tr("Only deleted files && folders"),
+            ProgramText(kExcludeDeletedTextId),
+            ProgramText(kIncludeDeletedTextId),
+            ProgramText(kOnlyDeletedTextId),
         };
         const int entryIds[3] = {ids.excludeDeleted, ids.includeDeleted, ids.onlyDeleted};
         for (uint8_t choice = 0; choice < 3; ++choice) {
@@ -100,10 +118,10 @@ CDestinationDlg::CDestinationDlg(const ControlIds& ids, const QString& caption,
         layout->addWidget(entries);
     }
 
-    m_ok = MakeButton<QPushButton>(tr("OK"), 1, this);
+    m_ok = MakeButton<QPushButton>(ProgramText(dialog_text::kOkId), 1, this);
     m_ok->setDefault(true);
-    auto* cancel = MakeButton<QPushButton>(tr("Cancel"), 2, this);
-    auto* help = MakeButton<QPushButton>(tr("Help"), ids.help, this);
+    auto* cancel = MakeButton<QPushButton>(ProgramText(dialog_text::kCancelId), 2, this);
+    auto* help = MakeButton<QPushButton>(ProgramText(dialog_text::kHelpId), ids.help, this);
     auto* buttons = new QHBoxLayout();
     buttons->addWidget(help);
     buttons->addStretch(1);
@@ -168,8 +186,7 @@ void CDestinationDlg::reject() {
 }
 
 void CDestinationDlg::OnBrowse() {
-    const QString title =
-        QString::fromStdU16String(std::u16string(StringTable::Program().Get(kBrowseTitleId)));
+    const QString title = ProgramText(kBrowseTitleId);
     const QString folder = QFileDialog::getExistingDirectory(this, title, m_localEdit->text(),
                                                              QFileDialog::ShowDirsOnly);
     if (!folder.isEmpty()) {

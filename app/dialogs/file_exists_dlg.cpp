@@ -1,5 +1,8 @@
 #include "app/dialogs/file_exists_dlg.h"
 
+#include "app/dialogs/dialog_text_ids.h"
+#include "app/program_text.h"
+
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -7,6 +10,14 @@
 #include <QPushButton>
 
 namespace {
+
+constexpr uint32_t kRenameAllTextId = 62630;
+constexpr uint32_t kOverwriteTextId = 62631;
+constexpr uint32_t kOverwriteAllTextId = 62632;
+constexpr uint32_t kSkipTextId = 62633;
+constexpr uint32_t kSkipAllTextId = 62634;
+constexpr uint32_t kNameLabelId = 62635;
+constexpr uint32_t kNewNameLabelId = 62636;
 
 QLabel* BoldLabel(const QString& text, int id, QWidget* parent) {
     auto* label = new QLabel(text, parent);
@@ -22,7 +33,7 @@ QLabel* BoldLabel(const QString& text, int id, QWidget* parent) {
 CFileExistsDlg::CFileExistsDlg(const QString& name, const QString& proposal, QWidget* parent)
     : QDialog(parent) {
     setObjectName(QString::number(kDialogId));
-    setWindowTitle(tr("File with the same name already exists"));
+    setWindowTitle(ProgramText(dialog_text::kNameTakenCaptionId));
 
     auto* existing = new QLabel(name, this);
     existing->setObjectName(QString::number(kNameId));
@@ -35,21 +46,21 @@ CFileExistsDlg::CFileExistsDlg(const QString& name, const QString& proposal, QWi
     m_newName->setMinimumWidth(360);
 
     struct AnswerButton {
-        const char* text;
+        uint32_t textId;
         int id;
         NameClashDecision decision;
     };
     const AnswerButton answers[] = {
-        {QT_TR_NOOP("Rename"), kRenameId, NameClashDecision::Rename},
-        {QT_TR_NOOP("Rename All"), kRenameAllId, NameClashDecision::RenameAll},
-        {QT_TR_NOOP("OverWrite"), kOverwriteId, NameClashDecision::Overwrite},
-        {QT_TR_NOOP("OverWrite All"), kOverwriteAllId, NameClashDecision::OverwriteAll},
-        {QT_TR_NOOP("Skip"), kSkipId, NameClashDecision::Skip},
-        {QT_TR_NOOP("Skip All"), kSkipAllId, NameClashDecision::SkipAll},
+        {dialog_text::kRenameId, kRenameId, NameClashDecision::Rename},
+        {kRenameAllTextId, kRenameAllId, NameClashDecision::RenameAll},
+        {kOverwriteTextId, kOverwriteId, NameClashDecision::Overwrite},
+        {kOverwriteAllTextId, kOverwriteAllId, NameClashDecision::OverwriteAll},
+        {kSkipTextId, kSkipId, NameClashDecision::Skip},
+        {kSkipAllTextId, kSkipAllId, NameClashDecision::SkipAll},
     };
     auto* buttons = new QHBoxLayout();
     for (const AnswerButton& answer : answers) {
-        auto* button = new QPushButton(tr(answer.text), this);
+        auto* button = new QPushButton(ProgramText(answer.textId), this);
         button->setObjectName(QString::number(answer.id));
         buttons->addWidget(button);
         const NameClashDecision decision = answer.decision;
@@ -61,9 +72,9 @@ CFileExistsDlg::CFileExistsDlg(const QString& name, const QString& proposal, QWi
     m_rename->setDefault(true);
 
     auto* grid = new QGridLayout(this);
-    grid->addWidget(BoldLabel(tr("File Name :"), 1001, this), 0, 0);
+    grid->addWidget(BoldLabel(ProgramText(kNameLabelId), 1001, this), 0, 0);
     grid->addWidget(existing, 0, 1);
-    grid->addWidget(BoldLabel(tr("Rename To :"), 1003, this), 1, 0);
+    grid->addWidget(BoldLabel(ProgramText(kNewNameLabelId), 1003, this), 1, 0);
     grid->addWidget(m_newName, 1, 1);
     grid->addLayout(buttons, 2, 0, 1, 2);
 

@@ -1,8 +1,10 @@
 #include "app/dialogs/ftp_folder_dlg.h"
 
+#include "app/dialogs/dialog_text_ids.h"
+#include "app/program_text.h"
+
 #include "app/morwick_wrenfal_app.h"
 #include "platform/ftp_client.h"
-#include "platform/string_table.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -18,6 +20,8 @@
 #include <vector>
 
 namespace {
+
+constexpr uint32_t kCaptionId = 62650;
 
 constexpr uint32_t kConnectFailedId = 61597;
 // Marks the empty child that gives an unlisted folder its expand button.
@@ -54,7 +58,7 @@ CFtpFolderDlg::CFtpFolderDlg(QString& folder, const QString& server, const QStri
                              const QString& password, QWidget* parent)
     : QDialog(parent), m_folder(folder), m_server(server), m_user(user), m_password(password) {
     setObjectName(QString::number(kDialogId));
-    setWindowTitle(tr("Select folder on server to save your data"));
+    setWindowTitle(ProgramText(kCaptionId));
     m_folder.clear();
 
     m_tree = new QTreeWidget(this);
@@ -67,10 +71,10 @@ CFtpFolderDlg::CFtpFolderDlg(QString& folder, const QString& server, const QStri
     AddPlaceholder(m_root);
     m_tree->setCurrentItem(m_root);
 
-    auto* ok = MakeButton(tr("OK"), kOkId, this);
+    auto* ok = MakeButton(ProgramText(dialog_text::kOkId), kOkId, this);
     ok->setDefault(true);
-    auto* cancel = MakeButton(tr("Cancel"), kCancelId, this);
-    auto* help = MakeButton(tr("Help"), kHelpId, this);
+    auto* cancel = MakeButton(ProgramText(dialog_text::kCancelId), kCancelId, this);
+    auto* help = MakeButton(ProgramText(dialog_text::kHelpId), kHelpId, this);
     auto* buttons = new QHBoxLayout();
     buttons->addWidget(help);
     buttons->addStretch(1);
@@ -174,8 +178,7 @@ bool CFtpFolderDlg::ListFolders(const QString& path, QStringList& names) const {
 }
 
 void CFtpFolderDlg::ShowConnectionFailure() {
-    const QString text =
-        QString::fromStdU16String(std::u16string(StringTable::Program().Get(kConnectFailedId)));
+    const QString text = ProgramText(kConnectFailedId);
     QMessageBox box(QMessageBox::Critical, QString::fromUtf16(CMorwickWrenfalApp::kTitle), text,
                     QMessageBox::Ok, this);
     box.setWindowFlag(Qt::WindowStaysOnTopHint, true);

@@ -1,5 +1,8 @@
 #include "app/dialogs/ftp_settings_dlg.h"
 
+#include "app/dialogs/dialog_text_ids.h"
+#include "app/program_text.h"
+
 #include "app/dialogs/ftp_folder_dlg.h"
 #include "jobs/ftp_settings.h"
 
@@ -10,6 +13,14 @@
 #include <QPushButton>
 
 namespace {
+
+constexpr uint32_t kCaptionId = 62651;
+constexpr uint32_t kServerLabelTextId = 62652;
+constexpr uint32_t kServerPlaceholderId = 62653;
+constexpr uint32_t kServerHintId = 62654;
+constexpr uint32_t kBrowseFtpTextId = 62655;
+constexpr uint32_t kUserLabelTextId = 62656;
+constexpr uint32_t kPasswordLabelTextId = 62657;
 
 QLineEdit* MakeEdit(int id, QWidget* parent) {
     auto* edit = new QLineEdit(parent);
@@ -38,31 +49,31 @@ QPushButton* MakeButton(const QString& text, int id, QWidget* parent) {
 CFtpSettingsDlg::CFtpSettingsDlg(FtpSettings& settings, QString& folder, QWidget* parent)
     : QDialog(parent), m_settings(settings), m_folder(folder) {
     setObjectName(QString::number(kDialogId));
-    setWindowTitle(tr("FTP settings.."));
+    setWindowTitle(ProgramText(kCaptionId));
 
-    const QString serverHint = tr("host or host:port (port 21 when none is given)");
-    auto* serverLabel = BoldLabel(tr("Server Name / IP Address "), kServerLabelId, this);
+    const QString serverHint = ProgramText(kServerHintId);
+    auto* serverLabel = BoldLabel(ProgramText(kServerLabelTextId), kServerLabelId, this);
     serverLabel->setToolTip(serverHint);
     m_server = MakeEdit(kServerId, this);
-    m_server->setPlaceholderText(tr("host or host:port"));
+    m_server->setPlaceholderText(ProgramText(kServerPlaceholderId));
     m_server->setToolTip(serverHint);
     m_user = MakeEdit(kUserId, this);
     m_password = MakeEdit(kPasswordId, this);
     m_folderEdit = MakeEdit(kFolderId, this);
     m_folderEdit->setMaxLength(kMaxFolderLength);
 
-    m_browseFtp = MakeButton(tr("Browse FTP.."), kBrowseFtpId, this);
-    m_ok = MakeButton(tr("OK"), kOkId, this);
+    m_browseFtp = MakeButton(ProgramText(kBrowseFtpTextId), kBrowseFtpId, this);
+    m_ok = MakeButton(ProgramText(dialog_text::kOkId), kOkId, this);
     m_ok->setDefault(true);
-    auto* cancel = MakeButton(tr("Cancel"), kCancelId, this);
-    auto* help = MakeButton(tr("Help"), kHelpId, this);
+    auto* cancel = MakeButton(ProgramText(dialog_text::kCancelId), kCancelId, this);
+    auto* help = MakeButton(ProgramText(dialog_text::kHelpId), kHelpId, this);
 
     auto* grid = new QGridLayout(this);
     grid->addWidget(serverLabel, 0, 0);
     grid->addWidget(m_server, 0, 1, 1, 2);
-    grid->addWidget(BoldLabel(tr("User Name :"), kUserLabelId, this), 1, 0);
+    grid->addWidget(BoldLabel(ProgramText(kUserLabelTextId), kUserLabelId, this), 1, 0);
     grid->addWidget(m_user, 1, 1, 1, 2);
-    grid->addWidget(BoldLabel(tr("Password :"), kPasswordLabelId, this), 2, 0);
+    grid->addWidget(BoldLabel(ProgramText(kPasswordLabelTextId), kPasswordLabelId, this), 2, 0);
     grid->addWidget(m_password, 2, 1, 1, 2);
     grid->addWidget(m_folderEdit, 3, 0, 1, 2);
     grid->addWidget(m_browseFtp, 3, 2);

@@ -1,6 +1,10 @@
 #include "app/dialogs/recovery_options_dlg.h"
 
+#include "app/program_text.h"
+
 namespace {
+
+constexpr uint32_t kCaptionId = 62611;
 
 CDestinationDlg::ControlIds RecoveryOptionsIds() {
     CDestinationDlg::ControlIds ids;
@@ -26,5 +30,4 @@ CDestinationDlg::ControlIds RecoveryOptionsIds() {
 
 CRecoveryOptionsDlg::CRecoveryOptionsDlg(RecoveryDestinationAnswers& answers, FtpSettings& ftp,
                                          QWidget* parent)
-    : CDestinationDlg(RecoveryOptionsIds(), tr("Choose destination & Recovery option"), answers,
-                      ftp, parent) {}
+    : CDestinationDlg(RecoveryOptionsIds(), ProgramText(kCaptionId), answers, ftp, parent) {}

@@ -1,6 +1,6 @@
 #include "app/dialogs/save_error_action_dlg.h"
 
-#include "platform/string_table.h"
+#include "app/program_text.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -11,6 +11,11 @@
 #include <string>
 
 namespace {
+
+constexpr uint32_t kCaptionId = 62660;
+constexpr uint32_t kContinueTextId = 62661;
+constexpr uint32_t kSaveAndAbortTextId = 62662;
+constexpr uint32_t kAbortTextId = 62663;
 
 constexpr uint32_t kMessageId = 61609;
 // The name goes after "File: ".
@@ -27,17 +32,17 @@ QPushButton* MakeButton(const QString& text, int id, QWidget* parent) {
 CSaveErrorActionDlg::CSaveErrorActionDlg(const QString& fileName, QWidget* parent)
     : QDialog(parent) {
     setObjectName(QString::number(kDialogId));
-    setWindowTitle(tr("Take appropriate action"));
+    setWindowTitle(ProgramText(kCaptionId));
 
     auto* text = new QLabel(MessageText(fileName), this);
     text->setObjectName(QString::number(kTextId));
     text->setWordWrap(true);
     text->setMinimumWidth(380);
 
-    auto* proceed = MakeButton(tr("Continue Saving"), kContinueId, this);
+    auto* proceed = MakeButton(ProgramText(kContinueTextId), kContinueId, this);
     proceed->setDefault(true);
-    auto* saveAndAbort = MakeButton(tr("Save File && Abort"), kSaveAndAbortId, this);
-    auto* abort = MakeButton(tr("Abort Immediately"), kAbortId, this);
+    auto* saveAndAbort = MakeButton(ProgramText(kSaveAndAbortTextId), kSaveAndAbortId, this);
+    auto* abort = MakeButton(ProgramText(kAbortTextId), kAbortId, this);
 
     auto* buttons = new QHBoxLayout();
     buttons->addStretch(1);
@@ -59,8 +64,7 @@ CSaveErrorActionDlg::CSaveErrorActionDlg(const QString& fileName, QWidget* paren
 }
 
 QString CSaveErrorActionDlg::MessageText(const QString& fileName) {
-    QString text =
-        QString::fromStdU16String(std::u16string(StringTable::Program().Get(kMessageId)));
+    QString text = ProgramText(kMessageId);
     text.insert(std::min(kNameOffset, text.size()), fileName);
     return text;
 }

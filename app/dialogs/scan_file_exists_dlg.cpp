@@ -1,5 +1,8 @@
 #include "app/dialogs/scan_file_exists_dlg.h"
 
+#include "app/dialogs/dialog_text_ids.h"
+#include "app/program_text.h"
+
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -8,6 +11,10 @@
 #include <QPushButton>
 
 namespace {
+
+constexpr uint32_t kOverwriteTextId = 62640;
+constexpr uint32_t kExistingLabelId = 62641;
+constexpr uint32_t kNewNameLabelId = 62642;
 
 constexpr int kMaxNameLength = 260;
 
@@ -26,7 +33,7 @@ CScanFileExistsDlg::CScanFileExistsDlg(const QString& existingPath, uint8_t disk
                                        uint8_t driveNumber, bool isLog, QWidget* parent)
     : QDialog(parent), m_proposal(ProposeName(existingPath, diskNumber, driveNumber, isLog)) {
     setObjectName(QStringLiteral("194"));
-    setWindowTitle(tr("File with the same name already exists"));
+    setWindowTitle(ProgramText(dialog_text::kNameTakenCaptionId));
 
     auto* existing = new QLabel(existingPath, this);
     existing->setObjectName(QString::number(kExistingPathId));
@@ -36,18 +43,18 @@ CScanFileExistsDlg::CScanFileExistsDlg(const QString& existingPath, uint8_t disk
     m_newName->setMaxLength(kMaxNameLength);
     m_newName->setMinimumWidth(360);
 
-    m_rename = new QPushButton(tr("Rename"), this);
+    m_rename = new QPushButton(ProgramText(dialog_text::kRenameId), this);
     m_rename->setObjectName(QString::number(kRenameId));
     m_rename->setDefault(true);
-    m_overwrite = new QPushButton(tr("Overwrite"), this);
+    m_overwrite = new QPushButton(ProgramText(kOverwriteTextId), this);
     m_overwrite->setObjectName(QString::number(kOverwriteId));
-    auto* cancel = new QPushButton(tr("Cancel"), this);
+    auto* cancel = new QPushButton(ProgramText(dialog_text::kCancelId), this);
     cancel->setObjectName(QString::number(kCancelId));
 
     auto* grid = new QGridLayout(this);
-    grid->addWidget(BoldLabel(tr("File Name that already exist"), 1013, this), 0, 0);
+    grid->addWidget(BoldLabel(ProgramText(kExistingLabelId), 1013, this), 0, 0);
     grid->addWidget(existing, 0, 1);
-    grid->addWidget(BoldLabel(tr("New Name"), 1056, this), 1, 0);
+    grid->addWidget(BoldLabel(ProgramText(kNewNameLabelId), 1056, this), 1, 0);
     grid->addWidget(m_newName, 1, 1);
     auto* buttons = new QHBoxLayout();
     buttons->addStretch(1);

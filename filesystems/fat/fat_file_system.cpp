@@ -10,6 +10,7 @@
 #include "platform/byte_reader.h"
 #include "platform/format_text.h"
 #include "platform/product_title.h"
+#include "platform/program_string.h"
 #include "platform/string_table.h"
 #include "platform/utf_conversion.h"
 
@@ -26,6 +27,16 @@ constexpr uint32_t kFatCompareBlock = 64;
 constexpr uint32_t kLinkingModeFat1Id = 61541;
 constexpr uint32_t kLinkingModeFat2Id = 61542;
 constexpr uint32_t kLinkingModeContiguousId = 61543;
+// Log rows and progress labels of comparing and loading the FAT copies.
+constexpr uint32_t kCompareActivityId = 62130;
+constexpr uint32_t kIdenticalCopiesId = 62131;
+constexpr uint32_t kMismatchId = 62132;
+constexpr uint32_t kFat1VerifiedId = 62133;
+constexpr uint32_t kFat2VerifiedId = 62134;
+constexpr uint32_t kErrorsFoundId = 62135;
+constexpr uint32_t kVerifyingFatId = 62136;
+constexpr uint32_t kLoadingFatId = 62137;
+constexpr uint32_t kLoadingFatCopyId = 62138;
 
 bool HasFatSignature(const uint8_t* sector) {
     return (sector[0] == 0xF8 || sector[0] == 0xF0) && sector[1] == 0xFF && sector[2] == 0xFF;
@@ -273,24 +284,25 @@ void CFatFileSystem::ChooseLinkingMode() {
     bool fat1Usable = fat1Signed;
 
     if (fat1Signed && fat2Signed) {
-        const std::u16string activity = u"Comparing FAT Copies";
+        const std::u16string activity = ProgramString(kCompareActivityId);
         ScanLog::Started(Window(), activity);
         uint32_t mismatch = 0;
         std::vector<uint8_t> fat1, fat2;
         if (CompareFatCopies(mismatch, fat1, fat2)) {
-            LogRow(activity, ScanLog::ProcessCompleted(), u"Identical copies",
+            LogRow(activity, ScanLog::ProcessCompleted(), ProgramString(kIdenticalCopiesId),
                    ScanLog::kImageCompleted);
             m_linkingMode = kLinkFat1;
             m_fat = std::move(fat1);
             return;
         }
-        LogRow(activity, ScanLog::ProcessCompleted(), u"Mismatch in FAT copies",
+        LogRow(activity, ScanLog::ProcessCompleted(), ProgramString(kMismatchId),
                ScanLog::kImageCompleted);
+        const std::u16string_view errorsFound = StringTable::Program().Get(kErrorsFoundId);
         uint32_t errors1 = CountFatErrors(0);
-        LogRow(u"FAT 1 verified", u"", FormatText(u"%d %s", errors1, u"Error found"),
+        LogRow(ProgramString(kFat1VerifiedId), u"", FormatText(errorsFound, errors1),
                ScanLog::kImageCompleted);
         uint32_t errors2 = CountFatErrors(1);
-        LogRow(u"FAT 2 verified", u"", FormatText(u"%d %s", errors2, u"Error found"),
+        LogRow(ProgramString(kFat2VerifiedId), u"", FormatText(errorsFound, errors2),
                ScanLog::kImageCompleted);
         if (errors2 < errors1)
             fat1Usable = false;
@@ -311,7 +323,7 @@ int CFatFileSystem::CompareFatCopies(uint32_t& mismatchIndex, std::vector<uint8_
     fat1.assign(bytes, 0);
     fat2.assign(bytes, 0);
     {
-        ProgressBracket progress(m_reporter, u"Comparing FAT Copies",
+        ProgressBracket progress(m_reporter, ProgramString(kCompareActivityId),
                                  sectors / kFatCompareBlock + 1);
         fat_scan::ProgressBusy busy(m_environment);
         for (uint32_t done = 0; done < sectors && !Stopped();) {
@@ -342,7 +354,8 @@ int CFatFileSystem::CompareFatCopies(uint32_t& mismatchIndex, std::vector<uint8_
 
 uint32_t CFatFileSystem::CountFatErrors(int copy) {
     const uint32_t sectors = FatTableSectors();
-    ProgressBracket progress(m_reporter, FormatText(u"%s %d", u"Verifying FAT", copy + 1), sectors);
+    ProgressBracket progress(
+        m_reporter, FormatText(StringTable::Program().Get(kVerifyingFatId), copy + 1), sectors);
     fat_scan::ProgressBusy busy(m_environment);
     const uint64_t limit = m_clusterLimit != 0
                                ? m_clusterLimit
@@ -382,8 +395,9 @@ void CFatFileSystem::LoadFat() {
     const uint64_t start =
         m_reservedSectors + (m_linkingMode == kLinkFat2 ? uint64_t{m_sectorsPerFat} : 0);
 
-    ProgressBracket progress(m_reporter, u"Loading FAT", sectors);
-    LogRow(u"Loading FAT", FormatText(u"%s %d", u"Loading FAT", m_linkingMode + 1),
+    const std::u16string activity = ProgramString(kLoadingFatId);
+    ProgressBracket progress(m_reporter, activity, sectors);
+    LogRow(activity, FormatText(StringTable::Program().Get(kLoadingFatCopyId), m_linkingMode + 1),
            ScanLog::ProcessStarted(), ScanLog::kImageStarted);
     fat_scan::ProgressBusy busy(m_environment);
     // FAT12 entries straddle bytes, so a sector of them is never tested for being uniform.
@@ -493,7 +507,7 @@ void CFatFileSystem::BuildClusterMap() {
             std::min<uint64_t>(sectors * perSector, kFatMaxClusterNumber + 2));
         m_clusterMap.assign(static_cast<size_t>(m_clusterLimit) + 1, kClusterUnused);
         const uint32_t bad = BadClusterMark();
-        ProgressBracket progress(m_reporter, u"Searching for critical information..",
+        ProgressBracket progress(m_reporter, ProgramString(fat_scan::kGeometryProgressId),
                                  static_cast<uint32_t>(sectors));
         fat_scan::ProgressBusy busy(m_environment);
         for (uint64_t sector = 0; sector < sectors; ++sector) {
@@ -708,7 +722,7 @@ bool CFatFileSystem::IsRebuiltVolume() const {
 void CFatFileSystem::SendFoundItem(FoundItem& item, const std::u16string& name) {
     if (m_foundCount == 0) {
         Send(MakeSetPaneWidths(345, 340));
-        Send(MakeCreateProgress(m_environment.progressLabel, 100000));
+        Send(MakeCreateProgress(ProgramString(ScanEnvironment::kEntriesFoundId), 100000));
         Send(MakeAddTreeRoot(0));
     }
     ++m_foundCount;
@@ -718,7 +732,8 @@ void CFatFileSystem::SendFoundItem(FoundItem& item, const std::u16string& name) 
         m_foundBytes += item.size;
     }
     Send(MakeAddFoundItem(&item, name));
-    Send(MakeSetProgressText(FormatText(u"%d %s", m_foundCount, m_environment.entriesFoundText)));
+    Send(MakeSetProgressText(FormatText(
+        StringTable::Program().Get(ScanEnvironment::kEntriesFoundCountId), m_foundCount)));
 }
 
 void CFatFileSystem::SendUpdatedItem(const FoundItem& item, const std::u16string& name) {

@@ -36,7 +36,7 @@ void CFatFileSystem::AdvanceScan() {
             m_environment.flags->stopRequested = false;
         }
         m_environment.progressIdle = 1;
-        ShowMessage(kInvalidVolumeText, MessageBoxIcon::Error);
+        ShowMessage(ProgramString(kInvalidVolumeTextId), MessageBoxIcon::Error);
         return;
     }
     SetTitleWithMode();
@@ -64,13 +64,13 @@ void CFatFileSystem::TakeRebuiltGeometry() {
 // Tree passes
 
 void CFatFileSystem::AdvanceTreePass() {
-    ScanLog::Started(Window(), kTreeActivity);
+    ScanLog::Started(Window(), ProgramString(kTreeActivityId));
     BuildClusterMap();
     if (IsRebuiltVolume())
         FindLostFoldersInRange();
     else
         FindLostFolders();
-    ScanLog::Ended(Window(), kTreeActivity, Stopped());
+    ScanLog::Ended(Window(), ProgramString(kTreeActivityId), Stopped());
 }
 
 bool CFatFileSystem::HoldsDirectoryEntries(std::span<const uint8_t> cluster) {
@@ -158,7 +158,7 @@ void CFatFileSystem::FindLostFolders() {
                 break;
             if ((cluster - 2) % reader.BlockClusters() == 0)
                 Send(MakeSetStatusText2(
-                    FormatText(u"%s%u%s%u", kReadingCluster, cluster, kOf, last)));
+                    FormatText(StringTable::Program().Get(kReadingClusterId), cluster, last)));
             const std::span<const uint8_t> bytes = reader.Cluster(cluster);
             if (bytes.empty())
                 continue;
@@ -214,7 +214,8 @@ void CFatFileSystem::FindLostFoldersInRange() {
             const uint32_t cluster = clusters[i];
             if (cluster < 2 || cluster > last || !seen.insert(cluster).second)
                 continue;
-            Send(MakeSetStatusText2(FormatText(u"%s%u%s%u", kReadingCluster, cluster, kOf, last)));
+            Send(MakeSetStatusText2(
+                FormatText(StringTable::Program().Get(kReadingClusterId), cluster, last)));
             if (ReadCluster(cluster, 0, buffer.data(), m_sectorsPerCluster) == 0)
                 continue;
             const FolderHead head = ReadFolderHead(buffer, cluster, fat32);
@@ -235,7 +236,7 @@ void CFatFileSystem::FindLostFoldersInRange() {
 }
 
 void CFatFileSystem::AddLostFolders() {
-    ScanLog::Started(Window(), kLostActivity);
+    ScanLog::Started(Window(), ProgramString(kLostActivityId));
     // A copy: walks below drop the folders they meet from the orphan list.
     const std::vector<OrphanFolder> orphans = m_orphanFolders;
     std::vector<uint8_t> placed(orphans.size(), 0);
@@ -306,12 +307,12 @@ void CFatFileSystem::AddLostFolders() {
             break;
         if (!IsFoundFolder(orphans[next].firstCluster) && !lostFolderSent) {
             FoundItem lost = FolderItem(kLostFoldersId, 0, 0, false);
-            SendFoundItem(lost, u"Lost Folder(s)");
+            SendFoundItem(lost, ProgramString(kLostFolderNameId));
             lostFolderSent = true;
         }
         place(next, kLostFoldersId);
     }
-    ScanLog::Ended(Window(), kLostActivity, Stopped());
+    ScanLog::Ended(Window(), ProgramString(kLostActivityId), Stopped());
 }
 
 namespace {
@@ -325,7 +326,7 @@ struct EntryTarget {
 } // namespace
 
 void CFatFileSystem::AddRootFiles() {
-    ScanLog::Started(Window(), kRootActivity);
+    ScanLog::Started(Window(), ProgramString(kRootActivityId));
 
     // Entries of a root-like cluster: folders found before under their cluster numbers get
     // their names and times; files are claimed and sent below `parentId`. False at the folder's
@@ -401,8 +402,8 @@ void CFatFileSystem::AddRootFiles() {
             if (Stopped())
                 break;
             if ((cluster - 2) % kStatusEveryClusters == 0)
-                Send(MakeSetStatusText2(
-                    FormatText(u" %s %d %s %d", kReadingCluster, cluster, kOf, limit)));
+                Send(MakeSetStatusText2(FormatText(
+                    StringTable::Program().Get(kReadingClusterSpacedId), cluster, limit)));
             if (cluster != 2 && ClusterUsage(cluster) != kClusterAllocated)
                 continue;
             if (contiguous) {
@@ -453,11 +454,11 @@ void CFatFileSystem::AddRootFiles() {
             }
         }
     }
-    ScanLog::Ended(Window(), kRootActivity, Stopped());
+    ScanLog::Ended(Window(), ProgramString(kRootActivityId), Stopped());
 }
 
 void CFatFileSystem::AddBrokenFolders() {
-    ScanLog::Started(Window(), kBrokenActivity);
+    ScanLog::Started(Window(), ProgramString(kBrokenActivityId));
     ClusterBlockReader reader(*this, kBlockSectors);
     const uint32_t last = reader.LastCluster();
     const uint32_t limit = m_clusterLimit;
@@ -469,7 +470,7 @@ void CFatFileSystem::AddBrokenFolders() {
             break;
         if ((cluster - 2) % kStatusEveryClusters == 0)
             Send(MakeSetStatusText2(
-                FormatText(u" %s %d %s %d", kReadingCluster, cluster, kOf, limit)));
+                FormatText(StringTable::Program().Get(kReadingClusterSpacedId), cluster, limit)));
         if (ClusterUsage(cluster) != kClusterUnused)
             continue;
         const std::span<const uint8_t> bytes = reader.Cluster(cluster);
@@ -504,7 +505,7 @@ void CFatFileSystem::AddBrokenFolders() {
             SendFoundItem(item, name);
         }
     }
-    ScanLog::Ended(Window(), kBrokenActivity, Stopped());
+    ScanLog::Ended(Window(), ProgramString(kBrokenActivityId), Stopped());
     // Hits of this pass would otherwise be dropped: the raw data folder was made before it.
     if (!m_rawHits.empty() && !Stopped())
         AddRawDataFolder();
@@ -515,7 +516,7 @@ void CFatFileSystem::AddRawDataFolder() {
     if (m_rawHits.empty())
         return;
     FoundItem rawFolder = FolderItem(NextEntryId(), 0, 0, true);
-    SendFoundItem(rawFolder, u"Raw Data Folder(s)");
+    SendFoundItem(rawFolder, ProgramString(kRawFolderNameId));
 
     // Named as in the raw search: "JPG", then "JPG 1", "JPG 2" ... once each is full.
     RawFolderPlacer folders(u"%s %d", kRawFilesPerFolder);

@@ -131,10 +131,10 @@ bool CFatFileSystem::FindFolderCandidates() {
     m_folderCandidates.clear();
 
     {
-        ProgressBracket progress(m_reporter, kGeometryProgress,
+        ProgressBracket progress(m_reporter, ProgramString(kGeometryProgressId),
                                  static_cast<uint32_t>(std::min<uint64_t>(
                                      m_totalSectors / 4 / kBlockSectors, UINT32_MAX)));
-        ScanLog::Started(Window(), kGeometryActivity);
+        ScanLog::Started(Window(), ProgramString(kGeometryActivityId));
         ProgressBusy busy(m_environment);
 
         std::vector<uint8_t> block(size_t{kBlockSectors} * kSectorBytes);
@@ -142,7 +142,7 @@ bool CFatFileSystem::FindFolderCandidates() {
         for (uint64_t sector = 0; sector < m_totalSectors; sector += kBlockSectors) {
             if (Stopped())
                 break;
-            Send(MakeSetStatusText2(FormatText(u"Reading sector %llu of %llu",
+            Send(MakeSetStatusText2(FormatText(StringTable::Program().Get(kReadingSectorId),
                                                FirstSector() + sector,
                                                FirstSector() + m_totalSectors - 1)));
             const uint32_t count =
@@ -168,7 +168,7 @@ bool CFatFileSystem::FindFolderCandidates() {
     }
 
     const bool stopped = Stopped();
-    ScanLog::Ended(Window(), kGeometryActivity, stopped);
+    ScanLog::Ended(Window(), ProgramString(kGeometryActivityId), stopped);
     if (stopped)
         return false;
     if (m_folderCandidates.empty()) {

@@ -10,6 +10,7 @@
 #include "filesystems/signatures/signature_matcher.h"
 #include "platform/format_text.h"
 #include "platform/job_messages.h"
+#include "platform/program_string.h"
 
 #include <algorithm>
 
@@ -21,7 +22,10 @@ constexpr size_t kSectorBytes = 512;
 constexpr uint32_t kMaxErrorRows = 100;
 constexpr uint8_t kFileAttribute = 0x20;
 
-constexpr char16_t kRawActivity[] = u"Searching physical disk for known file types";
+constexpr uint32_t kRawActivityId = 62118;
+constexpr uint32_t kReadingSectorId = 62152;
+constexpr uint32_t kReadErrorId = 62155;
+constexpr uint32_t kReadErrorRunId = 62156;
 
 } // namespace
 
@@ -39,7 +43,7 @@ void CFatFileSystem::RawScan(const ActiveSignatureSearch& search) {
     m_reservedSectors = 0;
     m_rootFolderSectors = 0;
     m_linkingMode = kLinkContiguous;
-    ScanLog::Started(Window(), kRawActivity);
+    ScanLog::Started(Window(), ProgramString(kRawActivityId));
 
     m_foundCount = 0;
     m_progressCount = 0;
@@ -68,7 +72,8 @@ void CFatFileSystem::RawScan(const ActiveSignatureSearch& search) {
         const uint32_t count =
             static_cast<uint32_t>(std::min<uint64_t>(kBlockSectors, end - start));
         Send(MakeSetPaneWidths(345, 340));
-        Send(MakeSetStatusText2(FormatText(u"Reading sector %llu of %llu", start, last)));
+        Send(MakeSetStatusText2(
+            FormatText(StringTable::Program().Get(kReadingSectorId), start, last)));
         ReadRawBlock(start, count, block, readable);
         uint32_t next = count;
         for (uint32_t i = count; i-- > 0;) {
@@ -95,7 +100,7 @@ void CFatFileSystem::RawScan(const ActiveSignatureSearch& search) {
         start += count;
     }
 
-    ScanLog::Ended(Window(), kRawActivity, Stopped());
+    ScanLog::Ended(Window(), ProgramString(kRawActivityId), Stopped());
     Send(MakeDestroyProgress(0));
     Send(MakeCollapseRoot(0));
 }
@@ -112,9 +117,10 @@ void CFatFileSystem::ReadRawBlock(uint64_t first, uint32_t count, std::vector<ui
             return;
         ++m_rawErrorRows;
         const uint64_t sectors = endOfRun - *failedFrom;
-        LogRow(kRawActivity, FormatText(u"Error reading sector :%llu", *failedFrom),
+        const StringTable& strings = StringTable::Program();
+        LogRow(ProgramString(kRawActivityId), FormatText(strings.Get(kReadErrorId), *failedFrom),
                sectors == 1 ? std::u16string()
-                            : FormatText(u"%llu sectors to %llu", sectors, endOfRun - 1),
+                            : FormatText(strings.Get(kReadErrorRunId), sectors, endOfRun - 1),
                ScanLog::kImageReadError);
     };
     for (uint32_t i = 0; i < count; ++i) {

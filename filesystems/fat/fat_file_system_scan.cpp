@@ -10,6 +10,7 @@
 #include "platform/job_messages.h"
 #include "platform/job_window.h"
 #include "platform/message_box_icon.h"
+#include "platform/program_string.h"
 
 #include <algorithm>
 #include <array>
@@ -33,16 +34,13 @@ constexpr uint32_t kSmallBufferSectors = 32;
 // A fixed root folder holds at most 65535 entries; a larger count is damage.
 constexpr uint32_t kMaxRootSectors = 4096;
 
-const char16_t* const kTreeActivity = u"Creating directory tree";
-const char16_t* const kBootActivity = u"Reading boot sector";
-const char16_t* const kBootOutside = u"Boot sector outside the volume";
-const char16_t* const kDeletedActivity = u"Adding deleted file(s) and folder(s)";
-const char16_t* const kLongScanWarning =
-    u"This process may take long time that depends upon the disk size and number of files and "
-    u"folders stored. In some cases it may take few hours";
-const char16_t* const kAdvanceHint = u"If you are unable to find the lost file(s) and folder(s) "
-                                     u"in the displayed tree rescan the drive again in \"Advance "
-                                     u"Search\"";
+constexpr uint32_t kTreeActivityId = 62112;
+constexpr uint32_t kDeletedActivityId = 62113;
+constexpr uint32_t kBootActivityId = 62119;
+constexpr uint32_t kBootSectorId = 62157;
+constexpr uint32_t kBootOutsideId = 62158;
+constexpr uint32_t kLongScanWarningId = 62171;
+constexpr uint32_t kAdvanceHintId = 62172;
 
 // Whether the buffer holds an entry with a zero first byte: the end of its folder.
 bool HoldsEndEntry(std::span<const uint8_t> buffer) {
@@ -122,8 +120,9 @@ bool CFatFileSystem::ReadBootGeometry() {
         if (parsed == 1 && !FatLayoutFits(info, m_totalSectors)) {
             // Its fields would put the FATs or the root folder outside the volume, or make a
             // table larger than the clusters need: nothing may be computed from them.
-            LogRow(kBootActivity, FormatText(u"Sector %llu", relativeSector), kBootOutside,
-                   ScanLog::kImageAborted);
+            LogRow(ProgramString(kBootActivityId),
+                   FormatText(StringTable::Program().Get(kBootSectorId), relativeSector),
+                   ProgramString(kBootOutsideId), ScanLog::kImageAborted);
             return false;
         }
         ApplyBootInfo(info);
@@ -141,7 +140,7 @@ bool CFatFileSystem::ReadBootGeometry() {
 }
 
 void CFatFileSystem::BuildDirectoryTree() {
-    ScanLog::Started(Window(), kTreeActivity);
+    ScanLog::Started(Window(), ProgramString(kTreeActivityId));
 
     if (m_fatType == FatType::Fat32) {
         uint64_t clusters = m_sectorsPerCluster != 0 ? DataAreaSectors() / m_sectorsPerCluster : 0;
@@ -157,18 +156,18 @@ void CFatFileSystem::BuildDirectoryTree() {
         if (!Stopped())
             AddDeletedFolders(false);
     } else if (!Stopped()) {
-        ShowMessage(kLongScanWarning, MessageBoxIcon::Warning);
+        ShowMessage(ProgramString(kLongScanWarningId), MessageBoxIcon::Warning);
         BuildClusterMap();
         m_lostFolderSearchRan = true;
         FindLostFolders();
     }
 
-    ScanLog::Ended(Window(), kTreeActivity, Stopped());
+    ScanLog::Ended(Window(), ProgramString(kTreeActivityId), Stopped());
     Send(MakeDestroyProgress(0));
     Send(MakeCollapseRoot(0));
 
     if (!m_lostFolderSearchRan)
-        ShowMessage(kAdvanceHint, MessageBoxIcon::Information);
+        ShowMessage(ProgramString(kAdvanceHintId), MessageBoxIcon::Information);
 }
 
 void CFatFileSystem::WalkRootCluster(uint32_t rootCluster) {
@@ -298,7 +297,7 @@ bool CFatFileSystem::WalkEntries(std::span<const uint8_t> buffer, uint64_t paren
 }
 
 void CFatFileSystem::AddDeletedFolders(bool claim) {
-    ScanLog::Started(Window(), kDeletedActivity);
+    ScanLog::Started(Window(), ProgramString(kDeletedActivityId));
 
     const size_t clusterBytes = BytesPerCluster();
     std::vector<uint8_t> buffer(std::max(size_t{kSmallBufferSectors} * 512, clusterBytes));
@@ -353,5 +352,5 @@ void CFatFileSystem::AddDeletedFolders(bool claim) {
     }
     m_deletedFolders.clear();
 
-    ScanLog::Ended(Window(), kDeletedActivity, Stopped());
+    ScanLog::Ended(Window(), ProgramString(kDeletedActivityId), Stopped());
 }

@@ -12,6 +12,7 @@
 #include "platform/format_text.h"
 #include "platform/job_messages.h"
 #include "platform/message_box_icon.h"
+#include "platform/program_string.h"
 
 #include <algorithm>
 #include <array>
@@ -37,16 +38,21 @@ inline constexpr uint32_t kRawFilesPerFolder = 2500;
 inline constexpr uint64_t kMaxFolderBytes = 65536ull * kEntryBytes;
 inline constexpr uint64_t kMaxClusterNumber = kFatMaxClusterNumber;
 
-inline constexpr char16_t kInvalidVolumeText[] =
-    u"Not a valid logical drive, or critical data structure are badly corrupted for this drive.";
-inline constexpr char16_t kGeometryActivity[] = u"Calculating system parameters";
-inline constexpr char16_t kGeometryProgress[] = u"Searching for critical information..";
-inline constexpr char16_t kTreeActivity[] = u"Creating directory tree";
-inline constexpr char16_t kLostActivity[] = u"Adding lost file(s) and folder(s)";
-inline constexpr char16_t kRootActivity[] = u"Adding Root File(s)";
-inline constexpr char16_t kBrokenActivity[] = u"Adding Broken File(s) and Folder(s)";
-inline constexpr char16_t kReadingCluster[] = u"Reading cluster ";
-inline constexpr char16_t kOf[] = u" of ";
+// String ids of the passes' messages, log activities and status texts.
+inline constexpr uint32_t kInvalidVolumeTextId = 62170;
+inline constexpr uint32_t kGeometryActivityId = 62110;
+inline constexpr uint32_t kGeometryProgressId = 62111;
+inline constexpr uint32_t kTreeActivityId = 62112;
+inline constexpr uint32_t kLostActivityId = 62114;
+inline constexpr uint32_t kRootActivityId = 62115;
+inline constexpr uint32_t kBrokenActivityId = 62116;
+inline constexpr uint32_t kReadingSectorId = 62152;
+// "Reading cluster %u of %u" while folders are searched, " Reading cluster  %d  of  %d" while
+// the root and broken folders are.
+inline constexpr uint32_t kReadingClusterId = 62153;
+inline constexpr uint32_t kReadingClusterSpacedId = 62154;
+inline constexpr uint32_t kLostFolderNameId = 62180;
+inline constexpr uint32_t kRawFolderNameId = 62181;
 
 // Marks the progress loops of the FAT passes for the application while they run.
 class ProgressBusy {

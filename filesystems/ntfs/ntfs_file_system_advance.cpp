@@ -14,6 +14,8 @@
 #include "platform/byte_reader.h"
 #include "platform/format_text.h"
 #include "platform/job_messages.h"
+#include "platform/program_string.h"
+#include "platform/string_table.h"
 
 #include <algorithm>
 #include <array>
@@ -22,10 +24,13 @@
 
 namespace {
 
-constexpr const char16_t* kParametersActivity = u"Calculating system parameters";
-constexpr const char16_t* kSearchingText = u"Searching for critical information..";
-constexpr const char16_t* kTreeActivity = u"Creating directory tree";
-constexpr const char16_t* kFreeListActivity = u"Creating free cluster list";
+constexpr uint32_t kParametersActivityId = 62110;
+constexpr uint32_t kSearchingTextId = 62111;
+constexpr uint32_t kTreeActivityId = 62112;
+constexpr uint32_t kFreeListActivityId = 62117;
+constexpr uint32_t kReadingSectorId = 62152;
+constexpr uint32_t kReadErrorId = 62155;
+constexpr uint32_t kRawFolderNameId = 62181;
 
 constexpr size_t kSectorBytes = 512;
 // The partition's first and last sectors that the reading passes leave out.
@@ -140,8 +145,8 @@ void NtfsScanRun::AdvanceScan() {
 uint16_t NtfsScanRun::EstimateSectorsPerCluster() {
     const uint64_t total = m_volume.m_totalSectors;
     const uint64_t end = total > 2 * kEdgeSectors ? total - kEdgeSectors : kEdgeSectors;
-    ScanLog::Started(m_reporter.Window(), kParametersActivity);
-    const ProgressBracket progress(m_reporter, kSearchingText,
+    ScanLog::Started(m_reporter.Window(), ProgramString(kParametersActivityId));
+    const ProgressBracket progress(m_reporter, ProgramString(kSearchingTextId),
                                    Clamp32(total / kEstimateStepSectors));
     m_volume.m_environment.progressIdle = 0;
 
@@ -160,9 +165,9 @@ uint16_t NtfsScanRun::EstimateSectorsPerCluster() {
         for (uint32_t i = 0; i < count; ++i) {
             const uint64_t sector = start + i;
             if ((sector - kEdgeSectors) % kEstimateStepSectors == 0) {
-                m_reporter.Send(MakeSetStatusText2(FormatText(u"Reading sector %llu of %llu",
-                                                              m_volume.m_firstSector + sector,
-                                                              m_volume.m_firstSector + end)));
+                m_reporter.Send(MakeSetStatusText2(
+                    FormatText(StringTable::Program().Get(kReadingSectorId),
+                               m_volume.m_firstSector + sector, m_volume.m_firstSector + end)));
                 progress.Step();
                 if (m_reporter.Stopped()) {
                     stopped = true;
@@ -195,7 +200,7 @@ uint16_t NtfsScanRun::EstimateSectorsPerCluster() {
         result = static_cast<uint16_t>(1u << best);
     }
     m_volume.m_environment.progressIdle = 1;
-    ScanLog::Ended(m_reporter.Window(), kParametersActivity, false);
+    ScanLog::Ended(m_reporter.Window(), ProgramString(kParametersActivityId), false);
     return result;
 }
 
@@ -249,7 +254,7 @@ std::optional<std::pair<uint64_t, uint64_t>> NtfsScanRun::MirrorExtent() const {
 // Free clusters
 
 void NtfsScanRun::FreeClusterSearch() {
-    ScanLog::Started(m_reporter.Window(), kFreeListActivity);
+    ScanLog::Started(m_reporter.Window(), ProgramString(kFreeListActivityId));
     const uint16_t sectorsPerCluster = m_volume.m_sectorsPerCluster;
     const uint32_t clusters =
         sectorsPerCluster != 0 ? Clamp32(m_volume.m_totalSectors / sectorsPerCluster) : 0;
@@ -268,7 +273,7 @@ void NtfsScanRun::FreeClusterSearch() {
                 map[byte * 8 + bit] = ((bitmap[byte] >> bit) & 1) != 0;
         }
     }
-    ScanLog::Ended(m_reporter.Window(), kFreeListActivity, m_reporter.Stopped());
+    ScanLog::Ended(m_reporter.Window(), ProgramString(kFreeListActivityId), m_reporter.Stopped());
 
     if (m_volume.m_environment.signatureSearchEnabled &&
         m_volume.m_environment.signatures != nullptr && !m_reporter.Stopped())
@@ -344,9 +349,9 @@ void NtfsScanRun::SearchFreeClusters() {
     const uint64_t clusters = map.size();
     if (sectorsPerCluster == 0 || clusters == 0)
         return;
-    ScanLog::Started(m_reporter.Window(), kSearchingText);
+    ScanLog::Started(m_reporter.Window(), ProgramString(kSearchingTextId));
     const uint64_t blockClusters = std::max<uint64_t>(1, kReadBlockSectors / sectorsPerCluster);
-    const ProgressBracket progress(m_reporter, kSearchingText,
+    const ProgressBracket progress(m_reporter, ProgramString(kSearchingTextId),
                                    Clamp32((clusters + blockClusters - 1) / blockClusters));
     m_volume.m_environment.progressIdle = 0;
 
@@ -364,8 +369,8 @@ void NtfsScanRun::SearchFreeClusters() {
         if (!anyFree)
             continue;
         const uint64_t firstSector = first * sectorsPerCluster;
-        m_reporter.Send(MakeSetStatusText2(
-            FormatText(u"Reading sector %llu of %llu", firstSector, m_volume.m_totalSectors)));
+        m_reporter.Send(MakeSetStatusText2(FormatText(StringTable::Program().Get(kReadingSectorId),
+                                                      firstSector, m_volume.m_totalSectors)));
         const bool whole = m_volume.ReadSectors(firstSector, Clamp32(count * sectorsPerCluster),
                                                 block.data()) != 0;
         for (uint64_t c = first; c < first + count; ++c) {
@@ -381,10 +386,10 @@ void NtfsScanRun::SearchFreeClusters() {
                 if (m_volume.ReadSectors(c * sectorsPerCluster, 1, sector.data()) == 0) {
                     if (m_readErrorRows < kMaxReadErrorRows) {
                         ++m_readErrorRows;
-                        m_reporter.LogRow(
-                            std::u16string(),
-                            FormatText(u"Error reading sector :%llu", c * sectorsPerCluster),
-                            std::u16string(), ScanLog::kImageReadError);
+                        m_reporter.LogRow(std::u16string(),
+                                          FormatText(StringTable::Program().Get(kReadErrorId),
+                                                     c * sectorsPerCluster),
+                                          std::u16string(), ScanLog::kImageReadError);
                     }
                     continue;
                 }
@@ -394,7 +399,7 @@ void NtfsScanRun::SearchFreeClusters() {
         }
     }
     m_volume.m_environment.progressIdle = 1;
-    ScanLog::Ended(m_reporter.Window(), kSearchingText, m_reporter.Stopped());
+    ScanLog::Ended(m_reporter.Window(), ProgramString(kSearchingTextId), m_reporter.Stopped());
 }
 
 bool NtfsScanRun::MatchFreeCluster(uint64_t cluster, std::span<const uint8_t> firstSector) {
@@ -423,8 +428,9 @@ bool NtfsScanRun::MatchFreeCluster(uint64_t cluster, std::span<const uint8_t> fi
 
 void NtfsScanRun::CollectRecords() {
     const uint64_t total = m_volume.m_totalSectors;
-    ScanLog::Started(m_reporter.Window(), kSearchingText);
-    const ProgressBracket progress(m_reporter, kSearchingText, Clamp32(total / kReadBlockSectors));
+    ScanLog::Started(m_reporter.Window(), ProgramString(kSearchingTextId));
+    const ProgressBracket progress(m_reporter, ProgramString(kSearchingTextId),
+                                   Clamp32(total / kReadBlockSectors));
     m_volume.m_environment.progressIdle = 0;
 
     m_volume.m_recordTable.clear();
@@ -446,8 +452,8 @@ void NtfsScanRun::CollectRecords() {
     for (uint64_t start = kEdgeSectors; start < total; start += kReadBlockSectors) {
         if (m_reporter.Stopped())
             break;
-        m_reporter.Send(
-            MakeSetStatusText2(FormatText(u"Reading sector %llu of %llu", start, total)));
+        m_reporter.Send(MakeSetStatusText2(
+            FormatText(StringTable::Program().Get(kReadingSectorId), start, total)));
         progress.Step();
         const uint32_t count = Clamp32(std::min<uint64_t>(kReadBlockSectors, total - start));
         const uint32_t withNext = Clamp32(std::min<uint64_t>(count + 1ull, total - start));
@@ -475,7 +481,7 @@ void NtfsScanRun::CollectRecords() {
         }
     }
     m_volume.m_environment.progressIdle = 1;
-    ScanLog::Ended(m_reporter.Window(), kSearchingText, m_reporter.Stopped());
+    ScanLog::Ended(m_reporter.Window(), ProgramString(kSearchingTextId), m_reporter.Stopped());
 
     ResolvePendingNames(table);
     table.shrink_to_fit();
@@ -666,7 +672,7 @@ std::optional<uint32_t> NtfsScanRun::OwnRecordNumber(const CNtfsFileSystem::Reco
 
 void NtfsScanRun::BuildTreeFromRecords() {
     const std::vector<NtfsRecordEntry>& table = m_volume.m_recordTable;
-    ScanLog::Started(m_reporter.Window(), kTreeActivity);
+    ScanLog::Started(m_reporter.Window(), ProgramString(kTreeActivityId));
     m_progressMaximum =
         m_volume.MftRecordCount() != 0 ? m_volume.MftRecordCount() : Clamp32(table.size());
     m_fileAdded.assign(table.size(), 0);
@@ -696,7 +702,7 @@ void NtfsScanRun::BuildTreeFromRecords() {
         AddRawData();
     m_rawFinds.clear();
 
-    ScanLog::Ended(m_reporter.Window(), kTreeActivity, m_reporter.Stopped());
+    ScanLog::Ended(m_reporter.Window(), ProgramString(kTreeActivityId), m_reporter.Stopped());
     m_itemProgress.reset();
     m_reporter.Send(MakeCollapseRoot(0));
 }
@@ -864,7 +870,7 @@ void NtfsScanRun::AddRawData() {
     folder.attributes = FoundItem::kFolderAttribute;
     folder.deleted = 1;
     folder.contiguousData = 1;
-    SendItem(folder, u"Raw Data Folder(s)");
+    SendItem(folder, ProgramString(kRawFolderNameId));
 
     // "JPG", then "JPG1", "JPG2" ... once each is full.
     RawFolderPlacer folders(u"%s%d", kRawFilesPerFolder);

@@ -12,6 +12,7 @@
 #include "platform/byte_reader.h"
 #include "platform/format_text.h"
 #include "platform/job_messages.h"
+#include "platform/program_string.h"
 #include "platform/string_table.h"
 
 #include <algorithm>
@@ -20,14 +21,12 @@
 
 namespace {
 
-constexpr const char16_t* kTreeActivity = u"Creating directory tree";
-constexpr const char16_t* kDeletedActivity = u"Adding deleted file(s) and folder(s)";
-constexpr const char16_t* kAdvanceHint = u"If you are unable to find the lost file(s) and "
-                                         u"folder(s) in the displayed tree rescan the drive "
-                                         u"again in \"Advance Search\"";
-constexpr const char16_t* kBootDoesNotFit = u"NTFS boot sector does not fit the volume";
-constexpr const char16_t* kInvalidVolume =
-    u"Not a valid logical drive, or critical data structure are badly corrupted for this drive.";
+constexpr uint32_t kTreeActivityId = 62112;
+constexpr uint32_t kDeletedActivityId = 62113;
+constexpr uint32_t kBootDoesNotFitId = 62159;
+constexpr uint32_t kInvalidVolumeId = 62170;
+constexpr uint32_t kAdvanceHintId = 62172;
+constexpr uint32_t kLostFolderNameId = 62180;
 
 // String id of "Folder", the name of a lost parent folder before its record number.
 constexpr uint32_t kFolderTextId = 61537;
@@ -142,8 +141,8 @@ bool NtfsScanRun::SendItem(FoundItem& item, const std::u16string& name) {
     }
     m_sentIds.insert(item.entryId);
     m_reporter.Send(MakeAddFoundItem(&item, name));
-    m_reporter.Send(MakeSetProgressText(
-        FormatText(u"%d %s", m_volume.m_foundCount, m_volume.m_environment.entriesFoundText)));
+    m_reporter.Send(MakeSetProgressText(FormatText(
+        StringTable::Program().Get(ScanEnvironment::kEntriesFoundCountId), m_volume.m_foundCount)));
     return true;
 }
 
@@ -344,7 +343,7 @@ void NtfsScanRun::EnsureLostFolders() {
     lost.entryId = CNtfsFileSystem::kLostFoldersId;
     lost.parentId = CNtfsFileSystem::kRootRecord;
     lost.attributes = FoundItem::kFolderAttribute;
-    SendItem(lost, u"Lost Folder(s)");
+    SendItem(lost, ProgramString(kLostFolderNameId));
     m_knownFolders.insert(CNtfsFileSystem::kLostFoldersId);
 }
 
@@ -383,7 +382,7 @@ void NtfsScanRun::Scan() {
         AdvanceScan();
     }
     if (m_volume.m_foundCount == 0)
-        m_reporter.ShowMessage(kInvalidVolume, MessageBoxIcon::Warning);
+        m_reporter.ShowMessage(ProgramString(kInvalidVolumeId), MessageBoxIcon::Warning);
 }
 
 bool NtfsScanRun::PrepareGeometry() {
@@ -402,8 +401,8 @@ bool NtfsScanRun::PrepareGeometry() {
             // An NTFS boot sector whose fields lie outside the volume is not followed; the
             // user learns why the records are searched for instead.
             if (why != NtfsBootSector::Check::NotNtfs)
-                m_reporter.LogRow(std::u16string(), kBootDoesNotFit, std::u16string(),
-                                  ScanLog::kImageAborted);
+                m_reporter.LogRow(std::u16string(), ProgramString(kBootDoesNotFitId),
+                                  std::u16string(), ScanLog::kImageAborted);
             return false;
         }
         m_volume.m_sectorsPerCluster = boot->sectorsPerCluster;
@@ -415,7 +414,7 @@ bool NtfsScanRun::PrepareGeometry() {
 
 void NtfsScanRun::StandardScan() {
     m_progressMaximum = m_volume.MftRecordCount();
-    ScanLog::Started(m_reporter.Window(), kTreeActivity);
+    ScanLog::Started(m_reporter.Window(), ProgramString(kTreeActivityId));
 
     MarkVisited(CNtfsFileSystem::kRootRecord);
     WalkFolder(CNtfsFileSystem::kRootRecord, 0);
@@ -429,10 +428,10 @@ void NtfsScanRun::StandardScan() {
             DeletedItemPass();
     }
 
-    ScanLog::Ended(m_reporter.Window(), kTreeActivity, m_reporter.Stopped());
+    ScanLog::Ended(m_reporter.Window(), ProgramString(kTreeActivityId), m_reporter.Stopped());
     m_itemProgress.reset();
     m_reporter.Send(MakeCollapseRoot(0));
-    m_reporter.ShowMessage(kAdvanceHint, MessageBoxIcon::Information);
+    m_reporter.ShowMessage(ProgramString(kAdvanceHintId), MessageBoxIcon::Information);
 }
 
 void NtfsScanRun::WalkFolder(uint32_t record, int depth) {
@@ -632,8 +631,8 @@ void NtfsScanRun::AddIndexEntry(std::span<const uint8_t> entry, uint32_t record,
 }
 
 void NtfsScanRun::DeletedItemPass() {
-    m_reporter.LogRow(std::u16string(), kDeletedActivity, ScanLog::ProcessStarted(),
-                      ScanLog::kImageStarted);
+    m_reporter.LogRow(std::u16string(), ProgramString(kDeletedActivityId),
+                      ScanLog::ProcessStarted(), ScanLog::kImageStarted);
     const uint32_t count = RecordCount();
     if (count > kFirstUserRecord) {
         CNtfsFileSystem::Record bytes{};
@@ -667,7 +666,7 @@ void NtfsScanRun::DeletedItemPass() {
     m_deletedFiles.clear();
     m_listedRecords.clear();
     if (m_reporter.Stopped())
-        m_reporter.LogRow(std::u16string(), std::u16string(), u"Process aborted, user intervention",
+        m_reporter.LogRow(std::u16string(), std::u16string(), ScanLog::ProcessAborted(),
                           ScanLog::kImageAborted);
     else
         m_reporter.LogRow(std::u16string(), std::u16string(), ScanLog::ProcessCompleted(),

@@ -4,6 +4,7 @@
 #include "filesystems/signatures/signature_lists.h"
 #include "platform/atomic_file.h"
 #include "platform/data_folder.h"
+#include "platform/string_table.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -102,12 +103,13 @@ bool ReplaceFile(const std::filesystem::path& target, std::span<const uint8_t> b
 } // namespace
 
 std::u16string_view FileGroupName(size_t index) {
-    return index < kFileGroupNames.size() ? kFileGroupNames[index] : std::u16string_view();
+    return index < kFileGroupNameIds.size() ? StringTable::Program().Get(kFileGroupNameIds[index])
+                                            : std::u16string_view();
 }
 
 std::optional<uint8_t> FileGroupIndex(std::u16string_view name) {
-    for (size_t i = 0; i < kFileGroupNames.size(); ++i) {
-        if (kFileGroupNames[i] == name) {
+    for (size_t i = 0; i < kFileGroupNameIds.size(); ++i) {
+        if (FileGroupName(i) == name) {
             return static_cast<uint8_t>(i);
         }
     }

@@ -28,16 +28,15 @@ inline constexpr std::string_view kHeaderFileName = "HeaderFile.cfg";
 inline constexpr size_t kMaxHeaderFileRecords = 65536;
 
 // The file groups of the signature lists, in the order of the group combo boxes; a record's
-// fileGroup indexes this table. English texts: the string table holds the translations.
+// fileGroup indexes this table of string ids ("All", "Application files", ... "Miscellaneous").
 inline constexpr size_t kFileGroupCount = 13;
-inline constexpr std::array<std::u16string_view, kFileGroupCount> kFileGroupNames = {
-    u"All",          u"Application files", u"Database", u"Emails", u"Document", u"Internet",
-    u"Movies",       u"Office Documents",  u"Text",     u"Sound",  u"Graphic",  u"Archive",
-    u"Miscellaneous"};
+inline constexpr std::array<uint32_t, kFileGroupCount> kFileGroupNameIds = {
+    62190, 62191, 62192, 62193, 62194, 62195, 62196, 62197, 62198, 62199, 62200, 62201, 62202};
 
-// The English text of group `index`; empty for an index outside the table.
+// The text of group `index` in the current language; empty for an index outside the table.
 std::u16string_view FileGroupName(size_t index);
-// The index of the group named `name` (exact, case-sensitive); nothing when no group has it.
+// The index of the group whose text in the current language is `name` (exact,
+// case-sensitive); nothing when no group has it.
 std::optional<uint8_t> FileGroupIndex(std::u16string_view name);
 
 // The header file inside `folder`.

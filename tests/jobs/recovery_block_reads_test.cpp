@@ -8,6 +8,7 @@
 #include "filesystems/fat/fat_file_system.h"
 #include "jobs/fat_file_data.h"
 #include "platform/format_text.h"
+#include "platform/string_table.h"
 #include "platform/utf_conversion.h"
 #include "tests/jobs/recovery_test_fixture.h"
 #include "tests/support/fixture_image.h"
@@ -185,7 +186,8 @@ TEST_F(RecoveryBlockReadsTest, EveryFileComesBackAsIcatReadsIt) {
     const auto results = RowsByFile(rows);
     for (const OracleFile& file : m_files) {
         EXPECT_TRUE(FileBytes(out / file.name) == file.bytes) << file.name << " differs from icat";
-        EXPECT_EQ(results.at(Utf8ToUtf16(file.name)).result, CThreadForSavingFiles::kRecovered);
+        EXPECT_EQ(results.at(Utf8ToUtf16(file.name)).result,
+                  StringTable::Program().English(CThreadForSavingFiles::kRecoveredId));
     }
     ExpectEveryBarFull(m_window.Messages());
 }
@@ -230,8 +232,10 @@ TEST_P(UnreadableTailTest, OnlyTheUnreadableSectorsAreZerosAndEachFailedClusterI
         }
         const FileRows& got = results.at(Utf8ToUtf16(file.name));
         EXPECT_TRUE(FileBytes(out / file.name) == expected) << file.name;
-        EXPECT_EQ(got.result, failed.empty() ? CThreadForSavingFiles::kRecovered
-                                             : CThreadForSavingFiles::kPartial)
+        EXPECT_EQ(got.result,
+                  failed.empty()
+                      ? StringTable::Program().English(CThreadForSavingFiles::kRecoveredId)
+                      : StringTable::Program().English(CThreadForSavingFiles::kPartialId))
             << file.name;
         EXPECT_EQ(got.errors, errors) << file.name;
     }
@@ -289,7 +293,8 @@ TEST_P(RawItemReadsTest, AnItemIsTheImageFromItsFirstSector) {
         EXPECT_TRUE(FileBytes(out / *path) == expected) << *path;
         const FileRows& got = results.at(entry.name);
         EXPECT_EQ(got.result,
-                  reachesPast ? CThreadForSavingFiles::kPartial : CThreadForSavingFiles::kRecovered)
+                  reachesPast ? StringTable::Program().English(CThreadForSavingFiles::kPartialId)
+                              : StringTable::Program().English(CThreadForSavingFiles::kRecoveredId))
             << *path;
         // Each failed read names a sector of the item, in file order; the first names the
         // piece the limit falls in.
@@ -327,7 +332,8 @@ class ProgressTotalsTest : public RecoveryTest,
 TEST_P(ProgressTotalsTest, EveryFileBarEndsFullWithinTheStepBound) {
     Scan(GetParam());
     const auto rows = Recover(RecoverAllTo(m_work.File("out")));
-    EXPECT_EQ(CountStatus(rows, CThreadForSavingFiles::kFailed), 0u);
+    EXPECT_EQ(CountStatus(rows, StringTable::Program().English(CThreadForSavingFiles::kFailedId)),
+              0u);
     ExpectEveryBarFull(m_window.Messages());
 }
 

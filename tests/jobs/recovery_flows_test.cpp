@@ -6,6 +6,7 @@
 #include "filesystems/fat/fat_file_system.h"
 #include "jobs/scan_state.h"
 #include "platform/job_flags.h"
+#include "platform/string_table.h"
 #include "platform/utf_conversion.h"
 #include "tests/jobs/recovery_test_fixture.h"
 
@@ -108,10 +109,13 @@ TEST_F(RecoveryFlowsTest, SkipHoldsForOneFileAndClosingTheQuestionSkips) {
     EXPECT_EQ(ReadText(out / "README.TXT"), "old");
     EXPECT_EQ(ReadText(out / "notes.txt"), "old notes");
     const auto results = ResultsByName(rows);
-    EXPECT_EQ(results.at(u"README.TXT"), CThreadForSavingFiles::kSkipped);
-    EXPECT_EQ(results.at(u"notes.txt"), CThreadForSavingFiles::kSkipped);
+    EXPECT_EQ(results.at(u"README.TXT"),
+              StringTable::Program().English(CThreadForSavingFiles::kSkippedId));
+    EXPECT_EQ(results.at(u"notes.txt"),
+              StringTable::Program().English(CThreadForSavingFiles::kSkippedId));
     // Files without a clash are written as usual.
-    EXPECT_EQ(results.at(u"lower.TXT"), CThreadForSavingFiles::kRecovered);
+    EXPECT_EQ(results.at(u"lower.TXT"),
+              StringTable::Program().English(CThreadForSavingFiles::kRecoveredId));
     EXPECT_TRUE(fs::exists(out / "lower.TXT"));
 }
 
@@ -153,13 +157,16 @@ TEST_F(RecoveryFlowsTest, LinksAtTheDestinationAreNotFollowed) {
     EXPECT_EQ(ReadText(outside / "linked.txt"), "keep");
     EXPECT_NE(ReadText(out / "lower.TXT"), "keep");
     const auto results = ResultsByName(rows);
-    EXPECT_EQ(results.at(u"README.TXT"), CThreadForSavingFiles::kFailed);
+    EXPECT_EQ(results.at(u"README.TXT"),
+              StringTable::Program().English(CThreadForSavingFiles::kFailedId));
     const bool folderRefused = std::any_of(rows.begin(), rows.end(), [](const LogLine& row) {
-        return std::get<2>(row) == CThreadForSavingFiles::kFailed &&
+        return std::get<2>(row) ==
+                   StringTable::Program().English(CThreadForSavingFiles::kFailedId) &&
                std::get<1>(row).find(u"Docs") != std::u16string::npos;
     });
     EXPECT_TRUE(folderRefused);
-    EXPECT_EQ(results.at(u"notes.txt"), CThreadForSavingFiles::kRecovered);
+    EXPECT_EQ(results.at(u"notes.txt"),
+              StringTable::Program().English(CThreadForSavingFiles::kRecoveredId));
 }
 
 TEST_F(RecoveryFlowsTest, HostileNamesFromTheDiskStayInsideTheDestination) {
@@ -183,7 +190,8 @@ TEST_F(RecoveryFlowsTest, HostileNamesFromTheDiskStayInsideTheDestination) {
     // Nothing but the destination and the unpacked image beside it.
     for (const fs::directory_entry& entry : fs::directory_iterator(m_work.Path()))
         EXPECT_TRUE(entry.path() == out || entry.path() == Image()) << entry.path();
-    EXPECT_EQ(CountStatus(rows, CThreadForSavingFiles::kFailed), 0u);
+    EXPECT_EQ(CountStatus(rows, StringTable::Program().English(CThreadForSavingFiles::kFailedId)),
+              0u);
     size_t written = 0;
     for (const fs::directory_entry& entry : fs::recursive_directory_iterator(out)) {
         const std::string name = entry.path().filename().string();
@@ -231,7 +239,8 @@ TEST_F(HostileImageTest, ALongNamePatchedOnTheDiskIsWrittenInsideTheDestination)
 
     const fs::path out = m_work.File("out");
     const auto rows = Recover(RecoverAllTo(out));
-    EXPECT_EQ(CountStatus(rows, CThreadForSavingFiles::kFailed), 0u);
+    EXPECT_EQ(CountStatus(rows, StringTable::Program().English(CThreadForSavingFiles::kFailedId)),
+              0u);
     for (const fs::directory_entry& entry : fs::directory_iterator(m_work.Path()))
         EXPECT_TRUE(entry.path() == out || entry.path() == Image()) << entry.path();
     EXPECT_TRUE(fs::is_regular_file(out / ".._.._a_b_cd.txt"));
@@ -272,18 +281,21 @@ TEST_P(RefusedWritesTest, ADestinationThatRefusesWritesNeverLogsRecovered) {
             if (zipEach) {
                 // Compression decides which archives fit: every one logged Recovered must be
                 // whole, and an entry that could not be written is cut off, never Partial.
-                if (status == CThreadForSavingFiles::kPartial)
+                if (status == StringTable::Program().English(CThreadForSavingFiles::kPartialId))
                     ++wrong;
-                if (status == CThreadForSavingFiles::kFailed)
+                if (status == StringTable::Program().English(CThreadForSavingFiles::kFailedId))
                     ++refused;
-                if (status == CThreadForSavingFiles::kRecovered && !ArchiveIsWhole(out, name))
+                if (status == StringTable::Program().English(CThreadForSavingFiles::kRecoveredId) &&
+                    !ArchiveIsWhole(out, name))
                     ++wrong;
                 continue;
             }
             const bool tooBig = entry != nullptr && entry->item.size > kLimit;
-            if (tooBig && status == CThreadForSavingFiles::kRecovered)
+            if (tooBig &&
+                status == StringTable::Program().English(CThreadForSavingFiles::kRecoveredId))
                 ++wrong;
-            if (tooBig && status != CThreadForSavingFiles::kRecovered)
+            if (tooBig &&
+                status != StringTable::Program().English(CThreadForSavingFiles::kRecoveredId))
                 ++refused;
         }
         ::_exit(wrong != 0 ? 1 : refused == 0 ? 2 : 0);
@@ -361,13 +373,16 @@ TEST_F(RecoveryFlowsTest, ACdDvdTargetWritesNothingAndSkipsEveryFile) {
 
     EXPECT_TRUE(fs::is_empty(out));
     EXPECT_GT(CountStatus(rows, u"Started"), 0u);
-    EXPECT_EQ(CountStatus(rows, CThreadForSavingFiles::kSkipped), CountStatus(rows, u"Started"));
+    EXPECT_EQ(CountStatus(rows, StringTable::Program().English(CThreadForSavingFiles::kSkippedId)),
+              CountStatus(rows, u"Started"));
 
     parameters.zip = true;
     parameters.singleArchive = true;
     const auto zipRows = Recover(parameters);
     EXPECT_TRUE(fs::is_empty(out));
-    EXPECT_EQ(CountStatus(zipRows, CThreadForSavingFiles::kSkipped), CountStatus(rows, u"Started"));
+    EXPECT_EQ(
+        CountStatus(zipRows, StringTable::Program().English(CThreadForSavingFiles::kSkippedId)),
+        CountStatus(rows, u"Started"));
     EXPECT_EQ(std::get<1>(zipRows.back()), u"Process completed");
 }
 
@@ -380,7 +395,8 @@ TEST_F(RecoveryFlowsTest, AnArchiveOfALongNameKeepsItsZipEnding) {
     parameters.zip = true;
     const auto rows = Recover(parameters);
 
-    EXPECT_EQ(CountStatus(rows, CThreadForSavingFiles::kFailed), 0u);
+    EXPECT_EQ(CountStatus(rows, StringTable::Program().English(CThreadForSavingFiles::kFailedId)),
+              0u);
     bool found = false;
     for (const fs::directory_entry& entry : fs::directory_iterator(out)) {
         const std::string name = entry.path().filename().string();
@@ -432,17 +448,19 @@ TEST_P(RecoveryStopTest, AStopInTheMiddleOfAFileAsksWhatToDo) {
     switch (answer) {
     case Answer::ContinueSaving:
         EXPECT_EQ(end, u"Process completed");
-        EXPECT_EQ(CountStatus(rows, CThreadForSavingFiles::kPartial), 0u);
+        EXPECT_EQ(
+            CountStatus(rows, StringTable::Program().English(CThreadForSavingFiles::kPartialId)),
+            0u);
         EXPECT_EQ(written, bigSize);
         break;
     case Answer::SaveFileAndAbort:
-        EXPECT_EQ(fileResult, CThreadForSavingFiles::kRecovered);
+        EXPECT_EQ(fileResult, StringTable::Program().English(CThreadForSavingFiles::kRecoveredId));
         EXPECT_EQ(end, u"Process aborted, user intervention");
         EXPECT_EQ(written, bigSize);
         break;
     case Answer::AbortImmediately:
         // What was written before the stop stays; nothing after it.
-        EXPECT_EQ(fileResult, CThreadForSavingFiles::kPartial);
+        EXPECT_EQ(fileResult, StringTable::Program().English(CThreadForSavingFiles::kPartialId));
         EXPECT_EQ(end, u"Process aborted, user intervention");
         EXPECT_GT(written, 0u);
         EXPECT_LT(written, bigSize);
@@ -470,9 +488,12 @@ TEST_F(RecoveryFlowsTest, UnreadableSectorsAreZerosAndMakeThePartialRow) {
     const auto rows = Recover(RecoverAllTo(out));
     m_drive->Map();
 
-    EXPECT_EQ(ResultsByName(rows).at(u"CLUSTER2.TXT"), CThreadForSavingFiles::kPartial);
+    EXPECT_EQ(ResultsByName(rows).at(u"CLUSTER2.TXT"),
+              StringTable::Program().English(CThreadForSavingFiles::kPartialId));
     const bool errorRow = std::any_of(rows.begin(), rows.end(), [&](const LogLine& row) {
-        return std::get<3>(row) == 6 && std::get<1>(row) == CThreadForSavingFiles::kReadErrorText;
+        return std::get<3>(row) == 6 &&
+               std::get<1>(row) ==
+                   StringTable::Program().English(CThreadForSavingFiles::kReadErrorTextId);
     });
     EXPECT_TRUE(errorRow);
     const std::vector<uint8_t> bytes = FileBytes(out / "CLUSTER2.TXT");

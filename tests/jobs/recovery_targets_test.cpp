@@ -2,6 +2,7 @@
 // folder on an FTP server. Each must hold the same tree and bytes as a recovery into a local
 // folder, checked with unzip -t, Python's zipfile and the FTP server's own folder on disk.
 
+#include "platform/string_table.h"
 #include "platform/utf_conversion.h"
 #include "tests/jobs/recovery_test_fixture.h"
 #include "tests/support/ftp_test_server.h"
@@ -175,7 +176,8 @@ TEST_F(RecoveryTargetsTest, AnFtpFolderHoldsTheSameTree) {
     const auto rows = Recover(parameters);
 
     EXPECT_EQ(TreeHashes(server.Root() / "recovered"), m_expected);
-    EXPECT_EQ(CountStatus(rows, CThreadForSavingFiles::kFailed), 0u);
+    EXPECT_EQ(CountStatus(rows, StringTable::Program().English(CThreadForSavingFiles::kFailedId)),
+              0u);
     EXPECT_EQ(std::get<1>(rows.back()), u"Process completed");
 }
 
@@ -192,14 +194,21 @@ TEST_F(RecoveryTargetsTest, ALostConnectionFailsEveryLaterFile) {
 
     // Big.log (2 MiB) breaks the connection; it and every file after it fail, each with a row.
     const size_t started = CountStatus(rows, u"Started");
-    const size_t failed = CountStatus(rows, CThreadForSavingFiles::kFailed);
-    const size_t partial = CountStatus(rows, CThreadForSavingFiles::kPartial);
-    EXPECT_EQ(CountStatus(rows, CThreadForSavingFiles::kRecovered) + failed + partial, started);
+    const size_t failed =
+        CountStatus(rows, StringTable::Program().English(CThreadForSavingFiles::kFailedId));
+    const size_t partial =
+        CountStatus(rows, StringTable::Program().English(CThreadForSavingFiles::kPartialId));
+    EXPECT_EQ(
+        CountStatus(rows, StringTable::Program().English(CThreadForSavingFiles::kRecoveredId)) +
+            failed + partial,
+        started);
     EXPECT_GE(failed + partial, 2u);
-    EXPECT_EQ(std::get<1>(rows.back()), CThreadForSavingFiles::kConnectionLostText);
+    EXPECT_EQ(std::get<1>(rows.back()),
+              StringTable::Program().English(CThreadForSavingFiles::kConnectionLostTextId));
     const auto boxes = m_window.MessageBoxes();
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, CThreadForSavingFiles::kConnectionLostText);
+    EXPECT_EQ(boxes[0].text,
+              StringTable::Program().English(CThreadForSavingFiles::kConnectionLostTextId));
 }
 
 TEST_F(RecoveryTargetsTest, AServerThatRefusesTheLogOnIsReportedAndNothingRuns) {
@@ -214,7 +223,8 @@ TEST_F(RecoveryTargetsTest, AServerThatRefusesTheLogOnIsReportedAndNothingRuns) 
     EXPECT_TRUE(rows.empty());
     const auto boxes = m_window.MessageBoxes();
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, CThreadForSavingFiles::kConnectFailedText);
+    EXPECT_EQ(boxes[0].text,
+              StringTable::Program().English(CThreadForSavingFiles::kConnectFailedTextId));
     EXPECT_FALSE(fs::exists(server.Root() / "recovered"));
 }
 

@@ -9,15 +9,16 @@
 #include "diskio/drive_node.h"
 #include "filesystems/carving/active_signature_search.h"
 #include "filesystems/fat/fat_file_system.h"
-#include "filesystems/signatures/file_signature_serializer.h"
 #include "filesystems/ntfs/ntfs_file_system.h"
 #include "filesystems/scan_environment.h"
+#include "filesystems/signatures/file_signature_serializer.h"
 #include "filesystems/signatures/signature_file.h"
 #include "jobs/scan_state.h"
 #include "platform/data_folder.h"
 #include "platform/device_table.h"
 #include "platform/job_flags.h"
 #include "platform/job_runner.h"
+#include "platform/string_table.h"
 #include "platform/utf_conversion.h"
 #include "tests/support/fixture_image.h"
 #include "tests/support/mapped_drive.h"
@@ -430,13 +431,13 @@ TEST_F(ThreadForFileSystemTest, ScanWithoutAVolumeIsLoggedAndFindsNothing) {
     image.detail = PhysicalDiskInfo{};
     struct Case {
         const DriveNode* node;
-        const char16_t* reason;
+        uint32_t reasonId;
         bool loadsSignatures;
     };
     const Case cases[] = {
-        {nullptr, CThreadForFileSystem::kNoDriveText, false},
-        {&disk, CThreadForFileSystem::kNoVolumeText, false},
-        {&image, CThreadForFileSystem::kNoVolumeText, true},
+        {nullptr, CThreadForFileSystem::kNoDriveTextId, false},
+        {&disk, CThreadForFileSystem::kNoVolumeTextId, false},
+        {&image, CThreadForFileSystem::kNoVolumeTextId, true},
     };
     for (const Case& each : cases) {
         SCOPED_TRACE(static_cast<int>(each.node != nullptr ? each.node->kind : DriveKind{}));
@@ -447,7 +448,7 @@ TEST_F(ThreadForFileSystemTest, ScanWithoutAVolumeIsLoggedAndFindsNothing) {
         EXPECT_EQ(m_state.signatureLists.active.empty(), !each.loadsSignatures);
         const auto rows = m_window.LogLines();
         ASSERT_EQ(rows.size(), 1u);
-        EXPECT_EQ(std::get<1>(rows[0]), each.reason);
+        EXPECT_EQ(std::get<1>(rows[0]), StringTable::Program().English(each.reasonId));
         EXPECT_EQ(std::get<3>(rows[0]), 3);
         EXPECT_EQ(m_window.Ids().back(), WM_NOTHING_FOUND);
     }

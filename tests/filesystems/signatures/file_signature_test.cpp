@@ -3,6 +3,7 @@
 #include "filesystems/signatures/signature_file.h"
 #include "filesystems/signatures/signature_lists.h"
 #include "platform/data_folder.h"
+#include "platform/string_table.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
 
@@ -518,6 +519,36 @@ TEST(DataFolderTest, EnvironmentThenProgramFolderThenBuild) {
 
     ScopedEnv config("MORWICK_CONFIG", "/home/someone/conf/settings.conf");
     EXPECT_EQ(UserFolder(), std::filesystem::path("/home/someone/conf"));
+}
+
+TEST(FileGroupTest, NamesFollowTheComboOrderAndFindTheirIndex) {
+    const std::array<std::u16string_view, kFileGroupCount> english = {
+        u"All",          u"Application files", u"Database", u"Emails", u"Document", u"Internet",
+        u"Movies",       u"Office Documents",  u"Text",     u"Sound",  u"Graphic",  u"Archive",
+        u"Miscellaneous"};
+    for (size_t index = 0; index < english.size(); ++index) {
+        SCOPED_TRACE(index);
+        EXPECT_EQ(FileGroupName(index), english[index]);
+        EXPECT_EQ(FileGroupIndex(english[index]), std::optional<uint8_t>(index));
+    }
+    EXPECT_TRUE(FileGroupName(kFileGroupCount).empty());
+    EXPECT_EQ(FileGroupIndex(u"all"), std::nullopt);
+}
+
+TEST(FileGroupTest, ACurrentLanguagePackNamesTheGroups) {
+    TempDir dir;
+    ASSERT_FALSE(dir.Path().empty());
+    const std::filesystem::path pack = dir.File("French.dll");
+    std::ofstream(pack, std::ios::binary) << "62193\tCourriels\n";
+    StringTable& strings = StringTable::Program();
+    ASSERT_TRUE(strings.LoadPack(pack));
+    EXPECT_EQ(FileGroupName(3), u"Courriels");
+    EXPECT_EQ(FileGroupIndex(u"Courriels"), std::optional<uint8_t>(3));
+    EXPECT_EQ(FileGroupIndex(u"Emails"), std::nullopt);
+    // A group the pack lacks keeps its English text.
+    EXPECT_EQ(FileGroupName(4), u"Document");
+    strings.UseEnglish();
+    EXPECT_EQ(FileGroupName(3), u"Emails");
 }
 
 } // namespace
