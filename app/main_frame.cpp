@@ -98,6 +98,26 @@ QString DriveText(const DriveNode& node) {
     return ProgramText(kDriveItemId).arg(node.number);
 }
 
+// Pictures of the drive tree: the computer, then by kind of drive.
+constexpr int kComputerPicture = 0;
+
+int DrivePicture(DriveKind kind) {
+    switch (kind) {
+    case DriveKind::HardDisk:
+        return 1;
+    case DriveKind::RemovableDisk:
+        return 2;
+    case DriveKind::CdRomDrive:
+        return 4;
+    case DriveKind::DiskImage:
+    case DriveKind::VolumeImage:
+    case DriveKind::CdRomImage:
+        return 5;
+    default:
+        return 3;
+    }
+}
+
 QMessageBox::StandardButtons ToQtButtons(MessageBoxButtons buttons) {
     switch (buttons) {
     case MessageBoxButtons::Ok:
@@ -703,8 +723,10 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 void CMainFrame::ShowDrives() {
     m_driveView->clear();
     auto* root = new QTreeWidgetItem(m_driveView, {ProgramText(kMyComputerId)});
+    root->setIcon(0, QIcon(StripPicture(PictureStrip::DriveTree, kComputerPicture)));
     for (const DriveNode& node : m_state.driveList.nodes) {
-        new QTreeWidgetItem(root, {DriveText(node)});
+        auto* item = new QTreeWidgetItem(root, {DriveText(node)});
+        item->setIcon(0, QIcon(StripPicture(PictureStrip::DriveTree, DrivePicture(node.kind))));
     }
     root->setExpanded(true);
     ShowLeftView(m_driveView);

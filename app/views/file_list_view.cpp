@@ -1,15 +1,18 @@
 #include "app/views/file_list_view.h"
 
+#include "app/views/entry_context_menu.h"
 #include "controls/program_pictures.h"
 
 #include "app/dialogs/rename_refusal_box.h"
 
 #include "jobs/scan_state.h"
 
+#include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QListView>
+#include <QMenu>
 #include <QPainter>
 #include <QStyle>
 #include <QStyledItemDelegate>
@@ -112,7 +115,7 @@ private:
 };
 
 CFileListView::CFileListView(FileListModel& model, QWidget* parent)
-    : QTableView(parent), m_model(model) {
+    : QTableView(parent), m_model(model), m_contextMenu(std::make_unique<EntryContextMenu>()) {
     setObjectName(QStringLiteral("1027"));
     setModel(&m_model);
     setItemDelegate(new EntryIconDelegate(*style(), this));
@@ -278,6 +281,44 @@ bool CFileListView::edit(const QModelIndex& index, EditTrigger trigger, QEvent* 
         trigger = NoEditTriggers;
     }
     return EditAndReport(index, [&] { return QTableView::edit(index, trigger, event); });
+}
+
+CFileListView::~CFileListView() = default;
+
+QMenu* CFileListView::CreateContextMenu(const QPoint& position) {
+    QAbstractItemView& view = ShownView();
+    const QPersistentModelIndex index = view.indexAt(position);
+    if (!index.isValid()) {
+        return nullptr;
+    }
+    const QPersistentModelIndex name = index.sibling(index.row(), 0);
+    return m_contextMenu->Create(
+        this, RenameAllowed(),
+        [this, name] {
+            if (!name.isValid()) {
+                return;
+            }
+            const bool checked = name.data(Qt::CheckStateRole).toInt() == Qt::Checked;
+            if (m_model.setData(name, checked ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole)) {
+                emit CheckChangedByUser();
+            }
+        },
+        [this, name] {
+            if (name.isValid()) {
+                QAbstractItemView& shown = ShownView();
+                shown.setCurrentIndex(name);
+                shown.edit(name);
+            }
+        });
+}
+
+void CFileListView::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu* menu = CreateContextMenu(ShownView().viewport()->mapFromGlobal(event->globalPos()));
+    if (menu == nullptr) {
+        return;
+    }
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(event->globalPos());
 }
 
 void CFileListView::keyPressEvent(QKeyEvent* event) {

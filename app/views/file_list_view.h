@@ -8,8 +8,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 
+class EntryContextMenu;
 class QListView;
+class QMenu;
 class FileIconView;
 class ScanState;
 
@@ -42,6 +45,7 @@ public:
     static constexpr uint32_t kListStyle = 3;
 
     explicit CFileListView(FileListModel& model, QWidget* parent = nullptr);
+    ~CFileListView() override;
 
     FileListModel& Model() const { return m_model; }
     // Asked each time an editor would open; without a rule renaming is always allowed.
@@ -62,6 +66,9 @@ public:
     QListView& IconView() const;
     // The table in details style, else the icon view.
     QAbstractItemView& ShownView();
+    // The context menu of the row under `position` of the shown view (the caller owns it), or
+    // null over no row: Select / Unselect toggles the row's mark, Rename edits its name.
+    QMenu* CreateContextMenu(const QPoint& position);
 
 signals:
     // A click or the space key changed a row's check box.
@@ -74,6 +81,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     friend class FileIconView;
@@ -92,4 +100,5 @@ private:
     ScanState* m_state = nullptr;
     ListSortOrder m_ownOrder;
     uint32_t m_viewStyle = kDetailsStyle;
+    std::unique_ptr<EntryContextMenu> m_contextMenu;
 };

@@ -1,5 +1,7 @@
 #include "app/views/left_view.h"
 
+#include "app/views/entry_context_menu.h"
+
 #include "controls/program_pictures.h"
 
 #include "app/dialogs/rename_refusal_box.h"
@@ -96,7 +98,8 @@ private:
     EntryOrder m_order;
 };
 
-CLeftView::CLeftView(FolderTreeModel& model, QWidget* parent) : QTreeView(parent), m_model(model) {
+CLeftView::CLeftView(FolderTreeModel& model, QWidget* parent)
+    : QTreeView(parent), m_model(model), m_contextMenu(std::make_unique<EntryContextMenu>()) {
     setObjectName(QStringLiteral("1026"));
     m_sorted = new SortedFolders(m_model, *style(), this);
     m_sorted->setSourceModel(&m_model);
@@ -193,38 +196,28 @@ QMenu* CLeftView::CreateContextMenu(std::size_t entry) {
     if (!index.isValid()) {
         return nullptr;
     }
-    auto* menu = new QMenu(this);
-    // Menu texts have their command ids as string ids.
-    auto add = [menu](int id, bool enabled) {
-        QAction* action = menu->addAction(ProgramText(static_cast<uint32_t>(id)));
-        action->setObjectName(QString::number(id));
-        action->setEnabled(enabled);
-        return action;
-    };
-    add(kPreviewCommand, false);
-    QAction* select = add(kSelectCommand, true);
-    add(kRecoverCommand, false);
     const bool renameAllowed = !m_renameAllowed || m_renameAllowed();
-    QAction* rename = add(kRenameCommand, renameAllowed);
-    add(kPropertiesCommand, false);
-
-    connect(select, &QAction::triggered, this, [this, index] {
-        if (!index.isValid()) {
-            return;
-        }
-        const bool checked = index.data(Qt::CheckStateRole).toInt() == Qt::Checked;
-        if (model()->setData(index, checked ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole)) {
-            emit CheckChangedByUser();
-        }
-    });
-    connect(rename, &QAction::triggered, this, [this, index] {
-        if (index.isValid()) {
-            setCurrentIndex(index);
-            QTreeView::edit(index);
-        }
-    });
-    return menu;
+    return m_contextMenu->Create(
+        this, renameAllowed,
+        [this, index] {
+            if (!index.isValid()) {
+                return;
+            }
+            const bool checked = index.data(Qt::CheckStateRole).toInt() == Qt::Checked;
+            if (model()->setData(index, checked ? Qt::Unchecked : Qt::Checked,
+                                 Qt::CheckStateRole)) {
+                emit CheckChangedByUser();
+            }
+        },
+        [this, index] {
+            if (index.isValid()) {
+                setCurrentIndex(index);
+                QTreeView::edit(index);
+            }
+        });
 }
+
+CLeftView::~CLeftView() = default;
 
 void CLeftView::contextMenuEvent(QContextMenuEvent* event) {
     const std::size_t entry = EntryOfViewIndex(indexAt(event->pos()));

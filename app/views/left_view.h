@@ -7,8 +7,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 class QMenu;
+class EntryContextMenu;
 class SortedFolders;
 
 // The folder tree of a scan's results in the left pane: the folder-tree model shown sorted (by
@@ -41,6 +43,8 @@ public:
     // code the list does not have changes nothing.
     void Arrange(uint8_t column, bool ascending);
 
+    ~CLeftView() override;
+
     // Command ids of the folder's context menu; the actions carry them as object names.
     static constexpr int kPropertiesCommand = 32848;
     static constexpr int kRecoverCommand = 32849;
@@ -71,4 +75,5 @@ private:
     FolderTreeModel& m_model;
     SortedFolders* m_sorted = nullptr;
     std::function<bool()> m_renameAllowed;
+    std::unique_ptr<EntryContextMenu> m_contextMenu;
 };

@@ -1,5 +1,7 @@
 #include "app/views/log_pane.h"
 
+#include "controls/program_pictures.h"
+
 #include "app/program_text.h"
 
 #include <QApplication>
@@ -17,22 +19,13 @@ namespace {
 constexpr int kImageRole = Qt::UserRole + 1;
 constexpr int kScrollAfterRow = 5;
 
+// The row pictures by image number: 1 start, 3 aborted or skipped, 4 partial, 5 completed or
+// recovered, 6 read error; other numbers show none.
 QIcon IconForImage(int image) {
-    QStyle* style = QApplication::style();
-    switch (image) {
-    case 1:
-        return style->standardIcon(QStyle::SP_MediaPlay);
-    case 3:
-        return style->standardIcon(QStyle::SP_MessageBoxWarning);
-    case 4:
-        return style->standardIcon(QStyle::SP_MessageBoxInformation);
-    case 5:
-        return style->standardIcon(QStyle::SP_DialogApplyButton);
-    case 6:
-        return style->standardIcon(QStyle::SP_MessageBoxCritical);
-    default:
+    if (image <= 0 || image >= StripPictureCount(PictureStrip::LogRows)) {
         return QIcon();
     }
+    return QIcon(StripPicture(PictureStrip::LogRows, image));
 }
 
 std::string ReportText(const QString& text) {

@@ -1,9 +1,11 @@
-// The folder tree's context menu and the application's message pumps.
+// The context menus of the folder tree and the file list, and the application's message pumps.
 
+#include "app/models/file_list_model.h"
 #include "app/models/folder_tree_model.h"
 #include "app/models/found_entry_store.h"
-#include "app/views/left_view.h"
 #include "app/morwick_wrenfal_app.h"
+#include "app/views/file_list_view.h"
+#include "app/views/left_view.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -15,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -38,6 +41,16 @@ protected:
     QAction* Action(QMenu& menu, int id) const {
         return menu.findChild<QAction*>(QString::number(id));
     }
+    // The menu's commands in order, separators left out.
+    static std::vector<QAction*> Commands(const QMenu& menu) {
+        std::vector<QAction*> commands;
+        for (QAction* action : menu.actions()) {
+            if (!action->isSeparator()) {
+                commands.push_back(action);
+            }
+        }
+        return commands;
+    }
 
     FoundEntryStore store;
     FolderTreeModel model{store};
@@ -48,12 +61,12 @@ protected:
 TEST_F(FolderContextMenuTest, OffersTheFiveCommandsWithOnlyTheBuiltOnesEnabled) {
     std::unique_ptr<QMenu> menu(view.CreateContextMenu(docs));
     ASSERT_NE(menu, nullptr);
-    ASSERT_EQ(menu->actions().size(), 5);
+    ASSERT_EQ(Commands(*menu).size(), 5u);
     const int order[] = {CLeftView::kPreviewCommand, CLeftView::kSelectCommand,
                          CLeftView::kRecoverCommand, CLeftView::kRenameCommand,
                          CLeftView::kPropertiesCommand};
     for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(menu->actions()[i]->objectName(), QString::number(order[i]));
+        EXPECT_EQ(Commands(*menu)[i]->objectName(), QString::number(order[i]));
     EXPECT_TRUE(Action(*menu, CLeftView::kSelectCommand)->isEnabled());
     EXPECT_TRUE(Action(*menu, CLeftView::kRenameCommand)->isEnabled());
     EXPECT_FALSE(Action(*menu, CLeftView::kPreviewCommand)->isEnabled());
@@ -86,6 +99,34 @@ TEST_F(FolderContextMenuTest, RenameOpensTheEditorOnlyWhenAllowed) {
     QLineEdit* editor = view.findChild<QLineEdit*>();
     ASSERT_NE(editor, nullptr);
     EXPECT_EQ(editor->text(), QStringLiteral("Docs"));
+}
+
+TEST_F(FolderContextMenuTest, TheFileListOffersTheSameMenuWithPicturesForItsRows) {
+    FoundItem file;
+    file.entryId = 11;
+    file.parentId = 10;
+    file.size = 5;
+    const std::size_t note = store.AddFoundItem(file, u"note.txt");
+    FileListModel rows(store);
+    CFileListView list(rows);
+    list.resize(600, 300);
+    list.show();
+    rows.ShowFolder(10);
+    ASSERT_EQ(rows.rowCount(), 1);
+    EXPECT_EQ(list.CreateContextMenu(QPoint(-50, -50)), nullptr);
+    const QRect cell = list.visualRect(rows.index(0, 0));
+    std::unique_ptr<QMenu> menu(list.CreateContextMenu(cell.center()));
+    ASSERT_NE(menu, nullptr);
+    ASSERT_EQ(Commands(*menu).size(), 5u);
+    // Preview and Recover carry their pictures; only the built commands are enabled.
+    EXPECT_FALSE(Action(*menu, CLeftView::kPreviewCommand)->icon().isNull());
+    EXPECT_FALSE(Action(*menu, CLeftView::kRecoverCommand)->icon().isNull());
+    EXPECT_FALSE(Action(*menu, CLeftView::kRecoverCommand)->isEnabled());
+    EXPECT_FALSE(Action(*menu, CLeftView::kPropertiesCommand)->isEnabled());
+    Action(*menu, CLeftView::kSelectCommand)->trigger();
+    EXPECT_EQ(store.At(note).item.checkState, FoundEntryStore::kChecked);
+    Action(*menu, CLeftView::kSelectCommand)->trigger();
+    EXPECT_EQ(store.At(note).item.checkState, FoundEntryStore::kUnchecked);
 }
 
 // Counts the events of one type that reach the application, and keeps them from it.

@@ -1,0 +1,116 @@
+// The frame's menus and toolbar drawn offscreen: the main menu's popups in the flat style with
+// the menu pictures, the toolbar with a picture on every button and its disabled state greyed,
+// and the message log in its docking bar.
+
+#include "app/commands/command_ids.h"
+#include "app/commands/menu_resource.h"
+#include "app/main_frame.h"
+#include "app/views/log_pane.h"
+#include "controls/flat_menu_metrics.h"
+#include "controls/sizing_dialog_bar.h"
+#include "tests/app/frame_test_harness.h"
+
+#include <QAction>
+#include <QImage>
+#include <QMenu>
+#include <QMenuBar>
+#include <QToolBar>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class FrameRenderingTest : public WindowTest {};
+
+// How many pixels of the rectangle differ from its first pixel.
+int InkIn(const QImage& image, const QRect& area) {
+    const QRect inside = area.intersected(image.rect());
+    if (inside.isEmpty()) {
+        return 0;
+    }
+    const QRgb background = image.pixel(inside.topLeft());
+    int ink = 0;
+    for (int y = inside.top(); y <= inside.bottom(); ++y) {
+        for (int x = inside.left(); x <= inside.right(); ++x) {
+            ink += image.pixel(x, y) != background ? 1 : 0;
+        }
+    }
+    return ink;
+}
+
+double MeanSaturation(const QImage& image, const QRect& area) {
+    double sum = 0;
+    int count = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            sum += QColor(image.pixel(x, y)).hsvSaturationF();
+            ++count;
+        }
+    }
+    return count > 0 ? sum / count : 0;
+}
+
+TEST_F(FrameRenderingTest, MenuPopupsAreFlatWithTheirPictures) {
+    const MenuResource* resource = FindMenuResource(kMainMenuId);
+    ASSERT_NE(resource, nullptr);
+    const uint32_t filesTextId = resource->items.at(1).textId;
+    auto* files = frame.menuBar()->findChild<QMenu*>(QStringLiteral("menu %1").arg(filesTextId));
+    ASSERT_NE(files, nullptr);
+    frame.ApplyMenuRules(files);
+    files->popup(frame.mapToGlobal(QPoint(10, 10)));
+    ASSERT_TRUE(RunEventsUntil([files] { return files->isVisible(); }, 2000));
+    const QImage image = files->grab().toImage();
+    files->hide();
+
+    QAction* recoverAll = frame.MenuAction(CommandId::kRecoverAll);
+    ASSERT_NE(recoverAll, nullptr);
+    EXPECT_FALSE(recoverAll->icon().isNull());
+    const QRect item = files->actionGeometry(recoverAll);
+    const FlatMenuMetrics metrics(files->palette());
+    const QRect column = metrics.ImageColumnRect(item);
+    // The light image column, the menu's background beside it, and a picture in the column.
+    EXPECT_EQ(QColor(image.pixel(column.left() + 1, item.top() + 1)), metrics.ImageColumn());
+    EXPECT_EQ(QColor(image.pixel(item.right() - 2, item.top() + 1)), metrics.Background());
+    EXPECT_GT(InkIn(image, metrics.ImageRect(item)), 20);
+}
+
+TEST_F(FrameRenderingTest, EveryToolbarButtonShowsAPictureAndDisabledOnesAreGrey) {
+    QToolBar* toolbar = frame.ToolBar();
+    ASSERT_NE(toolbar, nullptr);
+    ASSERT_EQ(toolbar->iconSize(), QSize(48, 48));
+    frame.ApplyButtonRules();
+    const QImage image = toolbar->grab().toImage();
+    double enabledSaturation = -1;
+    double disabledSaturation = -1;
+    for (const uint32_t id : ToolbarButtons()) {
+        if (id == 0) {
+            continue;
+        }
+        QAction* action = frame.ButtonAction(id);
+        ASSERT_NE(action, nullptr) << id;
+        const QRect button = toolbar->actionGeometry(action);
+        EXPECT_GT(InkIn(image, button.adjusted(4, 4, -4, -4)), 200) << id;
+        const double saturation = MeanSaturation(image, button);
+        // Nothing runs and nothing was found: Refresh is enabled, Recover All is not.
+        if (id == CommandId::kRefreshDriveList) {
+            EXPECT_TRUE(action->isEnabled());
+            enabledSaturation = saturation;
+        } else if (id == CommandId::kRecoverAll) {
+            EXPECT_FALSE(action->isEnabled());
+            disabledSaturation = saturation;
+        }
+    }
+    EXPECT_GT(enabledSaturation, disabledSaturation);
+}
+
+TEST_F(FrameRenderingTest, TheLogSitsInTheDockingBarAtTheBottom) {
+    CSizingDialogBar* bar = frame.LogBar();
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(frame.dockWidgetArea(bar), Qt::BottomDockWidgetArea);
+    EXPECT_EQ(bar->windowTitle(), QStringLiteral("Morwick Wrenfal Windows Data Recovery v3.0"));
+    EXPECT_GE(bar->height(), 32);
+    EXPECT_TRUE(bar->isAncestorOf(frame.LogPane()));
+}
+
+} // namespace
