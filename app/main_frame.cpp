@@ -188,6 +188,9 @@ CMainFrame::CMainFrame(ScanState& state, JobRunner& runner, QWidget* parent)
     m_driveView = new QTreeWidget(m_splitter);
     m_driveView->setObjectName(QStringLiteral("left view"));
     m_driveView->setHeaderHidden(true);
+    m_driveView->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_driveView, &QWidget::customContextMenuRequested, this,
+            &CMainFrame::ShowDriveContextMenu);
     // The pane the splitter does not show stays a hidden child of the frame.
     m_folderView = new CLeftView(*m_folderModel, this);
     m_folderView->hide();

@@ -193,6 +193,9 @@ public:
     // Fills the drive tree with the drives of the scan state's drive list and shows it in the
     // left pane.
     void ShowDrives();
+    // The drive tree's context menu for the drive at `position` (none on the computer item);
+    // null for no drive. The caller owns it.
+    QMenu* CreateDriveContextMenu(const QPoint& position);
     // One log row for each source the drive list left out (a device-map path that cannot be
     // read, a damaged partition table), so the user learns why a drive is missing.
     void LogDriveListProblems();
@@ -252,6 +255,7 @@ protected:
 
 private:
     void CreateToolBar();
+    void ShowDriveContextMenu(const QPoint& position);
     void CreateStatusBar();
     void SetActionState(QAction* action, bool enabled, bool checked);
     void OnSaveScanInformation();
@@ -303,6 +307,7 @@ private:
     std::array<QLabel*, kPaneCount> m_panes{};
     std::array<std::unique_ptr<CProgressBar>, 2> m_progressBars;
     std::unique_ptr<COwnerDrawMenu> m_mainMenu;
+    std::unique_ptr<COwnerDrawMenu> m_driveMenu;
     QToolBar* m_toolBar = nullptr;
     QTimer* m_idleTimer = nullptr;
     std::map<uint32_t, QAction*> m_menuActions;

@@ -178,6 +178,34 @@ void CMainFrame::RebuildMenu() {
     }
 }
 
+QMenu* CMainFrame::CreateDriveContextMenu(const QPoint& position) {
+    const QTreeWidgetItem* item = m_driveView->itemAt(position);
+    if (item == nullptr || item->parent() == nullptr) {
+        return nullptr;
+    }
+    if (m_driveMenu == nullptr) {
+        m_driveMenu = std::make_unique<COwnerDrawMenu>();
+        m_driveMenu->SetImageStrip(StripImage(PictureStrip::Menu));
+    }
+    auto* menu = new QMenu(m_driveView);
+    menu->setObjectName(QStringLiteral("menu %1").arg(kDriveContextMenuId));
+    m_driveMenu->LoadMenu(*menu, MenuTemplatesOf(kDriveContextMenuId));
+    const CommandState state = GatherCommandState();
+    for (QAction* action : menu->actions()) {
+        action->setEnabled(MenuItemState(action->data().toUInt(), state).enabled);
+    }
+    return menu;
+}
+
+void CMainFrame::ShowDriveContextMenu(const QPoint& position) {
+    QMenu* menu = CreateDriveContextMenu(position);
+    if (menu == nullptr) {
+        return;
+    }
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(m_driveView->viewport()->mapToGlobal(position));
+}
+
 void CMainFrame::SetActionState(QAction* action, bool enabled, bool checked) {
     action->setEnabled(enabled);
     if (action->isCheckable()) {

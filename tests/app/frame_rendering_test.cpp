@@ -8,6 +8,7 @@
 #include "app/views/log_pane.h"
 #include "controls/flat_menu_metrics.h"
 #include "controls/sizing_dialog_bar.h"
+#include "diskio/drive_node.h"
 #include "tests/app/frame_test_harness.h"
 
 #include <QAction>
@@ -16,6 +17,9 @@
 #include <QMenuBar>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTreeWidget>
+
+#include <memory>
 
 #include <gtest/gtest.h>
 
@@ -102,6 +106,31 @@ TEST_F(FrameRenderingTest, EveryToolbarButtonShowsAPictureAndDisabledOnesAreGrey
         }
     }
     EXPECT_GT(enabledSaturation, disabledSaturation);
+}
+
+TEST_F(FrameRenderingTest, TheDriveTreeMenuIsOfferedOnDrivesOnly) {
+    DriveNode node;
+    node.number = 0x80;
+    node.kind = DriveKind::HardDisk;
+    node.detail = PhysicalDiskInfo{};
+    state.driveList.nodes.push_back(node);
+    frame.ShowDrives();
+    QTreeWidget* tree = frame.DriveView();
+    ASSERT_EQ(tree->topLevelItemCount(), 1);
+    QTreeWidgetItem* computer = tree->topLevelItem(0);
+    ASSERT_EQ(computer->childCount(), 1);
+    EXPECT_EQ(frame.CreateDriveContextMenu(tree->visualItemRect(computer).center()), nullptr);
+    std::unique_ptr<QMenu> menu(
+        frame.CreateDriveContextMenu(tree->visualItemRect(computer->child(0)).center()));
+    ASSERT_NE(menu, nullptr);
+    QAction* preview = menu->findChild<QAction*>(QString::number(CommandId::kDiskPreview));
+    QAction* properties = menu->findChild<QAction*>(QString::number(CommandId::kProperties));
+    ASSERT_NE(preview, nullptr);
+    ASSERT_NE(properties, nullptr);
+    EXPECT_FALSE(preview->icon().isNull());
+    // Neither has its viewer yet.
+    EXPECT_FALSE(preview->isEnabled());
+    EXPECT_FALSE(properties->isEnabled());
 }
 
 TEST_F(FrameRenderingTest, TheLogSitsInTheDockingBarAtTheBottom) {
