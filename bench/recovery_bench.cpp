@@ -13,6 +13,7 @@
 #include "jobs/scan_state.h"
 #include "jobs/thread_for_file_system.h"
 #include "jobs/thread_for_saving_files.h"
+#include "platform/string_table.h"
 #include "platform/device_table.h"
 #include "platform/job_messages.h"
 #include "platform/job_window.h"
@@ -189,11 +190,12 @@ public:
                         request->result.push_back(child);
                 }
         } else if (const LogLinePayload* line = message.Get<LogLinePayload>()) {
-            if (line->status == CThreadForSavingFiles::kRecovered)
+            const StringTable& strings = StringTable::Program();
+            if (line->status == strings.Get(CThreadForSavingFiles::kRecoveredId))
                 ++recovered;
-            else if (line->status == CThreadForSavingFiles::kFailed ||
-                     line->status == CThreadForSavingFiles::kPartial ||
-                     line->status == CThreadForSavingFiles::kSkipped)
+            else if (line->status == strings.Get(CThreadForSavingFiles::kFailedId) ||
+                     line->status == strings.Get(CThreadForSavingFiles::kPartialId) ||
+                     line->status == strings.Get(CThreadForSavingFiles::kSkippedId))
                 ++notRecovered;
         }
         return 0;
