@@ -7,15 +7,18 @@
 
 #include "platform/string_table.h"
 #include "platform/text_compare.h"
+#include "tests/support/fixture_image.h"
 
 #include <QtCore/qnamespace.h>
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace {
@@ -132,17 +135,36 @@ TEST(MenuResourceTest, PopupsAreWellFormed) {
     }
 }
 
-TEST(MenuResourceTest, EveryTextExistsWithOneMnemonicPerPopup) {
-    StringTable strings;
+// The menu texts of English ("") or of a language pack in resources/packs/.
+std::unordered_map<uint32_t, std::u16string> MenuTexts(const std::string& pack) {
+    if (pack.empty()) {
+        const StringTable strings;
+        std::unordered_map<uint32_t, std::u16string> texts;
+        for (const uint32_t id : strings.EnglishIds()) {
+            texts.emplace(id, std::u16string(strings.English(id)));
+        }
+        return texts;
+    }
+    const std::filesystem::path file =
+        FixturesFolder() / ".." / ".." / "resources" / "packs" / pack;
+    auto texts = StringTable::ReadPackTexts(file);
+    EXPECT_TRUE(texts.has_value()) << file;
+    return texts.value_or(std::unordered_map<uint32_t, std::u16string>());
+}
+
+class MenuTextsTest : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(MenuTextsTest, EveryTextExistsWithOneMnemonicPerPopup) {
+    const auto texts = MenuTexts(GetParam());
     for (const uint32_t id : kMenuIds) {
         ForEachList(FindMenuResource(id)->items, [&](const std::vector<MenuItemResource>& list) {
             std::map<char16_t, uint32_t> taken;
             for (const MenuItemResource& item : list) {
                 if (item.kind == MenuItemResource::Kind::Separator)
                     continue;
-                const std::u16string_view text = strings.English(item.textId);
-                EXPECT_FALSE(text.empty()) << "no English text for " << item.textId;
-                const std::optional<char16_t> key = Mnemonic(text);
+                const auto found = texts.find(item.textId);
+                ASSERT_NE(found, texts.end()) << "no text for " << item.textId;
+                const std::optional<char16_t> key = Mnemonic(found->second);
                 EXPECT_TRUE(key.has_value()) << "no mnemonic in " << item.textId;
                 if (!key)
                     continue;
@@ -152,6 +174,14 @@ TEST(MenuResourceTest, EveryTextExistsWithOneMnemonicPerPopup) {
         });
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Languages, MenuTextsTest,
+                         ::testing::Values("", "French.dll", "German.dll", "Spanish.dll",
+                                           "Italian.dll"),
+                         [](const ::testing::TestParamInfo<std::string>& info) {
+                             return info.param.empty() ? std::string("English")
+                                                       : info.param.substr(0, info.param.find('.'));
+                         });
 
 TEST(MenuResourceTest, ShownShortcutsAreTheKeysTheFrameHandles) {
     StringTable strings;
