@@ -1,5 +1,7 @@
 #include "diskio/partition_table.h"
 
+#include "platform/string_table.h"
+#include "platform/utf_conversion.h"
 #include "tests/support/fixture_image.h"
 #include "tests/support/mmls_listing.h"
 #include "tests/support/temp_dir.h"
@@ -348,7 +350,7 @@ TEST(PartitionTableTest, UnreadableSectorZeroIsNamed) {
     PartitionTable::Result result = PartitionTable::Read(SectorSource(), 100);
     EXPECT_EQ(result.scheme, Scheme::None);
     ASSERT_EQ(result.problems.size(), 1u);
-    EXPECT_EQ(result.problems[0], "sector 0 cannot be read");
+    EXPECT_EQ(result.problems[0], Utf16ToUtf8(StringTable::Program().English(62330)));
     EXPECT_TRUE(PartitionTable::Read(SectorSource(), 0).problems.empty());
 }
 
