@@ -354,4 +354,19 @@ TEST(PartitionTableTest, UnreadableSectorZeroIsNamed) {
     EXPECT_TRUE(PartitionTable::Read(SectorSource(), 0).problems.empty());
 }
 
+// The problems are in the language in force, as UTF-8.
+TEST(PartitionTableTest, ProblemsFollowTheLanguage) {
+    TempDir dir;
+    {
+        std::ofstream pack(dir.File("French.dll"), std::ios::binary);
+        pack << "62330\tle secteur 0 est illisible (ø)\n";
+    }
+    StringTable& strings = StringTable::Program();
+    ASSERT_TRUE(strings.LoadPack(dir.File("French.dll")));
+    const PartitionTable::Result result = PartitionTable::Read(SectorSource(), 100);
+    strings.UseEnglish();
+    ASSERT_EQ(result.problems.size(), 1u);
+    EXPECT_EQ(result.problems[0], "le secteur 0 est illisible (\xc3\xb8)");
+}
+
 } // namespace
