@@ -5,6 +5,7 @@
 #include "diskio/sector_source.h"
 #include "platform/device_handle.h"
 #include "platform/device_map.h"
+#include "platform/program_string.h"
 
 #include <array>
 #include <atomic>
@@ -16,6 +17,11 @@ namespace {
 
 std::atomic<bool> g_processTableFilled{false};
 std::once_flag g_processTableLoad;
+
+constexpr uint32_t kEntrySkippedId = 62320;
+constexpr uint32_t kDiskProblemId = 62321;
+constexpr uint32_t kNoLetterForPartitionId = 62322;
+constexpr uint32_t kNoLetterForVolumeId = 62323;
 
 std::string DiskName(int index) {
     return "disk" + std::to_string(index);
@@ -66,7 +72,7 @@ std::vector<std::string> DeviceMapLoader::Load(std::string_view text, DeviceTabl
     table.Clear();
     auto skip = [&problems](const std::string& name, const DeviceSource& source,
                             const std::string& why) {
-        problems.push_back("device map entry for " + name + " skipped: " + source.path + " " + why);
+        problems.push_back(ProgramString8(kEntrySkippedId, name, source.path, why));
     };
     for (int index = 0; index < DeviceTable::kMaxPhysicalDisks; ++index) {
         std::optional<DeviceSource> source = parsed.PhysicalDisk(index);
@@ -109,11 +115,11 @@ std::vector<std::string> DeviceMapLoader::AssignPartitionLetters(DeviceTable& ta
             DeviceHandle::Open(*disk).SizeInBytes() / SectorSource::kSectorBytes;
         SectorSource source = SectorSource::ForImage(disk->path);
         source.SetVolume(disk->firstSector, sectors);
-        const std::string name = DiskName(index) + " (" + disk->path + ")";
+        const std::string name = DiskName(index);
 
         PartitionTable::Result result = PartitionTable::Read(source, sectors);
         for (const std::string& problem : result.problems)
-            problems.push_back(name + ": " + problem);
+            problems.push_back(ProgramString8(kDiskProblemId, name, disk->path, problem));
         if (result.partitions.empty()) {
             std::array<uint8_t, SectorSource::kSectorBytes> boot{};
             if (source.ReadSectors(0, 1, boot.data()) != 0 &&
@@ -124,8 +130,8 @@ std::vector<std::string> DeviceMapLoader::AssignPartitionLetters(DeviceTable& ta
         for (const PartitionTable::Partition& partition : result.partitions) {
             const int letter = letters.Take();
             if (letter < 0) {
-                problems.push_back(name + ": no drive letter is left for partition " +
-                                   std::to_string(partition.number) + " and those after it");
+                problems.push_back(
+                    ProgramString8(kNoLetterForPartitionId, name, disk->path, partition.number));
                 full = true;
                 break;
             }
@@ -139,8 +145,7 @@ std::vector<std::string> DeviceMapLoader::AssignPartitionLetters(DeviceTable& ta
             break;
         const int letter = letters.Take();
         if (letter < 0) {
-            problems.push_back("no drive letter is left for the volume that fills " +
-                               disk.source.path);
+            problems.push_back(ProgramString8(kNoLetterForVolumeId, disk.source.path));
             break;
         }
         table.SetDriveLetter(letter,

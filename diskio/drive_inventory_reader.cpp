@@ -3,6 +3,7 @@
 #include "diskio/boot_sector_file_system.h"
 #include "diskio/mount_table.h"
 #include "platform/device_handle.h"
+#include "platform/program_string.h"
 
 #include <algorithm>
 #include <array>
@@ -13,6 +14,9 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+constexpr uint32_t kCannotOpenId = 62316;
+constexpr uint32_t kLeftOutId = 62324;
 
 // The families of whole-disk devices, in the order their names sort.
 constexpr std::array<std::string_view, 6> kDiskFamilies = {"hd", "mmcblk", "nvme",
@@ -241,9 +245,9 @@ DriveInventory DriveInventoryReader::FromDeviceTable(const DeviceTable& table) {
     auto readable = [&inventory](const DeviceSource& source, const std::string& name) {
         std::string why = DeviceHandle::ProblemOpening(source.path);
         if (why.empty() && !DeviceHandle::Open(source).IsOpen())
-            why = "cannot be opened read-only";
+            why = ProgramString8(kCannotOpenId);
         if (!why.empty())
-            inventory.problems.push_back(name + " is left out: " + source.path + " " + why);
+            inventory.problems.push_back(ProgramString8(kLeftOutId, name, source.path, why));
         return why.empty();
     };
     for (int index = 0; index < kMaxDisks; ++index) {

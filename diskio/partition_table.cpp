@@ -2,6 +2,7 @@
 
 #include "diskio/boot_sector_file_system.h"
 #include "platform/byte_reader.h"
+#include "platform/program_string.h"
 
 #include <algorithm>
 #include <array>
@@ -22,6 +23,28 @@ constexpr uint32_t kFirstLogicalNumber = 5;
 constexpr uint64_t kGptHeaderSector = 1;
 constexpr uint32_t kGptMinHeaderSize = 92;
 constexpr size_t kGptCrcOffset = 16;
+
+// The problems a walk reports, by string id.
+constexpr uint32_t kMbrUnreadableId = 62330;
+constexpr uint32_t kStartsPastEndId = 62331;
+constexpr uint32_t kRunsPastEndId = 62332;
+constexpr uint32_t kChainLoopsId = 62333;
+constexpr uint32_t kChainTooLongId = 62334;
+constexpr uint32_t kExtendedPastEndId = 62335;
+constexpr uint32_t kExtendedUnreadableId = 62336;
+constexpr uint32_t kExtendedNoSignatureId = 62337;
+constexpr uint32_t kProtectiveMisplacedId = 62338;
+constexpr uint32_t kGptHeaderUnreadableId = 62339;
+constexpr uint32_t kNoGptHeaderId = 62340;
+constexpr uint32_t kGptHeaderSizeId = 62341;
+constexpr uint32_t kGptHeaderChecksumId = 62342;
+constexpr uint32_t kGptHeaderSectorsId = 62343;
+constexpr uint32_t kGptEntrySizeId = 62344;
+constexpr uint32_t kGptEntryCountId = 62345;
+constexpr uint32_t kGptArrayMisfitId = 62346;
+constexpr uint32_t kGptArrayUnreadableId = 62347;
+constexpr uint32_t kGptArrayChecksumId = 62348;
+constexpr uint32_t kGptEntryReversedId = 62349;
 
 struct MbrEntry {
     uint8_t bootIndicator = 0;
@@ -67,10 +90,6 @@ uint32_t Crc32(std::span<const uint8_t> bytes, uint32_t crc = 0) {
     return ~crc;
 }
 
-std::string SectorText(uint64_t sector) {
-    return "sector " + std::to_string(sector);
-}
-
 class TableReader {
 public:
     TableReader(const SectorSource& disk, uint64_t diskSectors)
@@ -81,7 +100,7 @@ public:
         if (m_diskSectors == 0)
             return std::move(m_result);
         if (m_disk.ReadSectors(0, 1, mbr.data()) == 0) {
-            Problem("sector 0 cannot be read");
+            Problem(kMbrUnreadableId);
             return std::move(m_result);
         }
         // A volume that fills the whole disk, or boot code where entries would be: no table.
@@ -105,7 +124,10 @@ public:
     }
 
 private:
-    void Problem(std::string text) { m_result.problems.push_back(std::move(text)); }
+    // The text of `id` with `args`; the problems are kept in UTF-8.
+    template <typename... Args> void Problem(uint32_t id, const Args&... args) {
+        m_result.problems.push_back(ProgramString8(id, args...));
+    }
 
     PartitionTable::Result Finish() {
         std::stable_sort(m_result.partitions.begin(), m_result.partitions.end(),
@@ -117,15 +139,12 @@ private:
     // Keeps a partition inside the disk: dropped when it starts past the end, cut at the end
     // when it runs past it.
     void Add(uint32_t number, uint64_t first, uint64_t count, uint8_t type) {
-        const std::string name = "partition " + std::to_string(number);
         if (first >= m_diskSectors) {
-            Problem(name + " starts at " + SectorText(first) + ", past the end of the disk (" +
-                    std::to_string(m_diskSectors) + " sectors); it is left out");
+            Problem(kStartsPastEndId, number, first, m_diskSectors);
             return;
         }
         if (count > m_diskSectors - first) {
-            Problem(name + " runs past the end of the disk; it is cut at " +
-                    SectorText(m_diskSectors - 1));
+            Problem(kRunsPastEndId, number, m_diskSectors - 1);
             count = m_diskSectors - first;
         }
         m_result.partitions.push_back({number, first, count, type});
@@ -151,29 +170,25 @@ private:
         uint64_t table = base;
         for (;;) {
             if (visited.count(table) != 0) {
-                Problem("the extended partition chain loops back to " + SectorText(table));
+                Problem(kChainLoopsId, table);
                 return;
             }
             if (visited.size() > PartitionTable::kMaxExtendedTables) {
-                Problem("the extended partition chain has more than " +
-                        std::to_string(PartitionTable::kMaxExtendedTables) +
-                        " tables; the rest are not read");
+                Problem(kChainTooLongId, PartitionTable::kMaxExtendedTables);
                 return;
             }
             if (table >= m_diskSectors) {
-                Problem("the extended partition table at " + SectorText(table) +
-                        " lies past the end of the disk");
+                Problem(kExtendedPastEndId, table);
                 return;
             }
             visited.insert(table);
             Sector sector{};
             if (m_disk.ReadSectors(table, 1, sector.data()) == 0) {
-                Problem("the extended partition table at " + SectorText(table) + " cannot be read");
+                Problem(kExtendedUnreadableId, table);
                 return;
             }
             if (!HasSignature(sector)) {
-                Problem("the extended partition table at " + SectorText(table) +
-                        " has no table signature");
+                Problem(kExtendedNoSignatureId, table);
                 return;
             }
             bool linked = false;
@@ -199,14 +214,13 @@ private:
 
     void ReadGpt(const MbrEntry& protective) {
         if (protective.start != kGptHeaderSector) {
-            Problem("the protective MBR entry starts at " + SectorText(protective.start) +
-                    ", not at sector 1; the GPT is not read");
+            Problem(kProtectiveMisplacedId, protective.start);
             return;
         }
         Sector header{};
         if (m_diskSectors <= kGptHeaderSector ||
             m_disk.ReadSectors(kGptHeaderSector, 1, header.data()) == 0) {
-            Problem("the GPT header at sector 1 cannot be read");
+            Problem(kGptHeaderUnreadableId);
             return;
         }
         ByteReader reader(header);
@@ -224,32 +238,31 @@ private:
         (void)reader.ReadU32(88, entriesCrc);
 
         if (std::memcmp(header.data(), "EFI PART", 8) != 0) {
-            Problem("sector 1 holds no GPT header");
+            Problem(kNoGptHeaderId);
             return;
         }
         if (headerSize < kGptMinHeaderSize || headerSize > kSectorBytes) {
-            Problem("the GPT header gives its size as " + std::to_string(headerSize) + " bytes");
+            Problem(kGptHeaderSizeId, headerSize);
             return;
         }
         Sector zeroed = header;
         std::fill_n(zeroed.begin() + kGptCrcOffset, 4, uint8_t{0});
         if (Crc32(std::span<const uint8_t>(zeroed.data(), headerSize)) != headerCrc) {
-            Problem("the GPT header checksum does not match; the GPT is not read");
+            Problem(kGptHeaderChecksumId);
             return;
         }
         if (ownSector != kGptHeaderSector || firstUsable > lastUsable ||
             lastUsable >= m_diskSectors) {
-            Problem("the GPT header's sectors do not fit the disk");
+            Problem(kGptHeaderSectorsId);
             return;
         }
         if (entrySize < PartitionTable::kMinGptEntrySize ||
             entrySize > PartitionTable::kMaxGptEntrySize || (entrySize & (entrySize - 1)) != 0) {
-            Problem("the GPT gives its entry size as " + std::to_string(entrySize) + " bytes");
+            Problem(kGptEntrySizeId, entrySize);
             return;
         }
         if (entryCount > PartitionTable::kMaxGptEntries) {
-            Problem("the GPT lists " + std::to_string(entryCount) + " entries, more than " +
-                    std::to_string(PartitionTable::kMaxGptEntries));
+            Problem(kGptEntryCountId, entryCount, PartitionTable::kMaxGptEntries);
             return;
         }
         const uint64_t arrayBytes = uint64_t{entryCount} * entrySize;
@@ -258,20 +271,19 @@ private:
             return;
         if (entriesSector <= kGptHeaderSector || entriesSector >= m_diskSectors ||
             arraySectors > m_diskSectors - entriesSector) {
-            Problem("the GPT entry array at " + SectorText(entriesSector) +
-                    " does not fit the disk");
+            Problem(kGptArrayMisfitId, entriesSector);
             return;
         }
         // At most kMaxGptEntries x kMaxGptEntrySize bytes, and inside the disk.
         std::vector<uint8_t> entries(static_cast<size_t>(arraySectors) * kSectorBytes);
         if (m_disk.ReadSectors(entriesSector, static_cast<uint32_t>(arraySectors),
                                entries.data()) == 0) {
-            Problem("the GPT entry array at " + SectorText(entriesSector) + " cannot be read");
+            Problem(kGptArrayUnreadableId, entriesSector);
             return;
         }
         std::span<const uint8_t> array(entries.data(), static_cast<size_t>(arrayBytes));
         if (Crc32(array) != entriesCrc) {
-            Problem("the GPT entry array checksum does not match; the GPT is not read");
+            Problem(kGptArrayChecksumId);
             return;
         }
         ByteReader entryReader(array);
@@ -284,7 +296,7 @@ private:
             (void)entryReader.ReadU64(at + 32, first);
             (void)entryReader.ReadU64(at + 40, last);
             if (first > last) {
-                Problem("GPT entry " + std::to_string(index + 1) + " ends before it starts");
+                Problem(kGptEntryReversedId, index + 1);
                 continue;
             }
             // The whole numbering as one entry is cut at the disk's end like any other.

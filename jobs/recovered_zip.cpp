@@ -27,6 +27,7 @@ constexpr uint32_t kNoNameLeftId = 62496;
 constexpr uint32_t kNoEntryId = 62497;
 constexpr uint32_t kNoDataId = 62498;
 constexpr uint32_t kNotCutOffId = 62499;
+constexpr uint32_t kWithPathId = 62530;
 
 // The text of `formatId` with the archive's path and the system's reason for `error`.
 std::u16string PathError(uint32_t formatId, const std::filesystem::path& path, int error) {
@@ -183,13 +184,12 @@ void CRecoveredZip::Fail(std::u16string text) {
 }
 
 void CRecoveredZip::FailWith(const std::exception& error) {
-    std::u16string text = Utf8ToUtf16(error.what());
     const auto* zipError = dynamic_cast<const CZipException*>(&error);
     const std::u16string& path =
         zipError != nullptr && !zipError->Path().empty() ? zipError->Path() : m_path;
-    if (!path.empty())
-        text += u" (" + path + u")";
-    m_lastError = std::move(text);
+    m_lastError = path.empty()
+                      ? Utf8ToUtf16(error.what())
+                      : FormatText(StringTable::Program().Get(kWithPathId), error.what(), path);
 }
 
 void CRecoveredZip::CutEntry(const std::exception& error) {

@@ -1,5 +1,7 @@
 #include "platform/device_handle.h"
 
+#include "platform/program_string.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <linux/fs.h>
@@ -13,6 +15,14 @@
 namespace {
 
 constexpr uint64_t kSectorSize = 512;
+
+// Why a path cannot be read; they follow the path in the drive list's problems.
+constexpr uint32_t kEmptyId = 62310;
+constexpr uint32_t kMissingId = 62311;
+constexpr uint32_t kCannotLookId = 62312;
+constexpr uint32_t kFolderId = 62313;
+constexpr uint32_t kNotFileOrDeviceId = 62314;
+constexpr uint32_t kCannotOpenId = 62315;
 
 int OpenReadOnly(const std::string& path) {
     int fd;
@@ -47,20 +57,23 @@ DeviceHandle DeviceHandle::MakeInvalid() {
 
 std::string DeviceHandle::ProblemOpening(const std::string& path) {
     if (path.empty())
-        return "is empty";
+        return ProgramString8(kEmptyId);
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {
         if (errno == ENOENT || errno == ENOTDIR)
-            return "does not exist";
-        return std::string("cannot be looked at (") + std::strerror(errno) + ")";
+            return ProgramString8(kMissingId);
+        const int error = errno;
+        return ProgramString8(kCannotLookId, std::strerror(error));
     }
     if (S_ISDIR(info.st_mode))
-        return "is a folder";
+        return ProgramString8(kFolderId);
     if (!S_ISREG(info.st_mode) && !S_ISBLK(info.st_mode) && !S_ISCHR(info.st_mode))
-        return "is neither a file nor a device";
+        return ProgramString8(kNotFileOrDeviceId);
     int fd = OpenReadOnly(path);
-    if (fd < 0)
-        return std::string("cannot be opened read-only (") + std::strerror(errno) + ")";
+    if (fd < 0) {
+        const int error = errno;
+        return ProgramString8(kCannotOpenId, std::strerror(error));
+    }
     ::close(fd);
     return {};
 }

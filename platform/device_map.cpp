@@ -1,9 +1,20 @@
 #include "platform/device_map.h"
 
+#include "platform/program_string.h"
+
 #include <charconv>
 #include <limits>
 
 namespace {
+
+constexpr uint32_t kEntrySkippedId = 62300;
+constexpr uint32_t kNoEqualsId = 62301;
+constexpr uint32_t kEmptyPathId = 62302;
+constexpr uint32_t kBadNameId = 62303;
+constexpr uint32_t kBadRangeId = 62304;
+constexpr uint32_t kNoSectorsId = 62305;
+constexpr uint32_t kRangeTooLargeId = 62306;
+constexpr uint32_t kDiskNotMappedId = 62307;
 
 std::string_view Trim(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
@@ -58,9 +69,9 @@ struct PartitionReference {
 std::vector<std::string> DeviceMap::Parse(std::string_view text, DeviceTable& table) {
     std::vector<std::string> errors;
     std::vector<PartitionReference> partitions;
-    auto reject = [&errors](std::string_view entry, std::string_view why) {
-        errors.push_back("device map entry \"" + std::string(entry) +
-                         "\" skipped: " + std::string(why));
+    const StringTable& strings = StringTable::Program();
+    auto reject = [&errors, &strings](std::string_view entry, std::u16string_view why) {
+        errors.push_back(ProgramString8(kEntrySkippedId, entry, why));
     };
 
     size_t position = 0;
@@ -75,13 +86,13 @@ std::vector<std::string> DeviceMap::Parse(std::string_view text, DeviceTable& ta
 
         size_t equals = entry.find('=');
         if (equals == std::string_view::npos) {
-            reject(entry, "expected NAME=PATH");
+            reject(entry, strings.Get(kNoEqualsId));
             continue;
         }
         std::string_view name = Trim(entry.substr(0, equals));
         std::string_view value = Trim(entry.substr(equals + 1));
         if (value.empty()) {
-            reject(entry, "the path is empty");
+            reject(entry, strings.Get(kEmptyPathId));
             continue;
         }
 
@@ -91,7 +102,7 @@ std::vector<std::string> DeviceMap::Parse(std::string_view text, DeviceTable& ta
             continue;
         }
         if (!ParseDriveName(name, index)) {
-            reject(entry, "the name must be diskN (N below 24) or a drive letter such as C:");
+            reject(entry, strings.Get(kBadNameId));
             continue;
         }
 
@@ -105,16 +116,16 @@ std::vector<std::string> DeviceMap::Parse(std::string_view text, DeviceTable& ta
             uint64_t count = 0;
             if (plus == std::string_view::npos || !ParseNumber(range.substr(0, plus), first) ||
                 !ParseNumber(range.substr(plus + 1), count)) {
-                reject(entry, "expected diskN@FIRST+COUNT with FIRST and COUNT in sectors");
+                reject(entry, strings.Get(kBadRangeId));
                 continue;
             }
             if (count == 0) {
-                reject(entry, "the partition has no sectors");
+                reject(entry, strings.Get(kNoSectorsId));
                 continue;
             }
             constexpr uint64_t kMaxSectors = std::numeric_limits<uint64_t>::max() / 512;
             if (first > kMaxSectors || count > kMaxSectors - first) {
-                reject(entry, "the sector range is too large");
+                reject(entry, strings.Get(kRangeTooLargeId));
                 continue;
             }
             partitions.push_back({index, disk, first, count, std::string(entry)});
@@ -127,7 +138,7 @@ std::vector<std::string> DeviceMap::Parse(std::string_view text, DeviceTable& ta
     for (const PartitionReference& partition : partitions) {
         std::optional<DeviceSource> disk = table.PhysicalDisk(partition.disk);
         if (!disk) {
-            reject(partition.entry, "disk" + std::to_string(partition.disk) + " is not mapped");
+            reject(partition.entry, FormatText(strings.Get(kDiskNotMappedId), partition.disk));
             continue;
         }
         table.SetDriveLetter(partition.letter,

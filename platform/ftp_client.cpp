@@ -1,5 +1,6 @@
 #include "platform/ftp_client.h"
 
+#include "platform/program_string.h"
 #include "platform/utf_conversion.h"
 
 #include <curl/curl.h>
@@ -32,6 +33,57 @@ constexpr long kReplyMakeFolderDone = 257;
 constexpr long kReplyActionDone = 250;
 constexpr long kReplyTransferDone = 226;
 constexpr long kReplyNoSuchName = 550;
+
+// What failed, by string id.
+constexpr uint32_t kConnectToId = 62350;
+constexpr uint32_t kConnectId = 62351;
+constexpr uint32_t kListId = 62352;
+constexpr uint32_t kListFolderId = 62353;
+constexpr uint32_t kMakeFolderId = 62354;
+constexpr uint32_t kMakeNamedFolderId = 62355;
+constexpr uint32_t kLookForNameId = 62356;
+constexpr uint32_t kLookForId = 62357;
+constexpr uint32_t kUploadId = 62358;
+constexpr uint32_t kUploadFileId = 62359;
+constexpr uint32_t kWriteId = 62360;
+constexpr uint32_t kFinishUploadId = 62361;
+// Why it failed.
+constexpr uint32_t kNotConnectedId = 62365;
+constexpr uint32_t kUploadRunningId = 62366;
+constexpr uint32_t kOutOfMemoryId = 62367;
+constexpr uint32_t kListingTooLongId = 62368;
+constexpr uint32_t kRefusedId = 62369;
+constexpr uint32_t kServerRepliedId = 62370;
+constexpr uint32_t kNoFileNameId = 62371;
+constexpr uint32_t kTransferNotStartedId = 62372;
+constexpr uint32_t kStoppedTakingDataId = 62373;
+constexpr uint32_t kStoppedAnsweringId = 62374;
+constexpr uint32_t kBadEndpointId = 62375;
+constexpr uint32_t kNetworkLibraryId = 62376;
+constexpr uint32_t kNoUploadRunningId = 62377;
+constexpr uint32_t kNoDataId = 62378;
+constexpr uint32_t kNoneRunningId = 62379;
+constexpr uint32_t kEndedWithoutResultId = 62380;
+// The action and the reason joined, and with the server's reply.
+constexpr uint32_t kBecauseId = 62385;
+constexpr uint32_t kBecauseWithReplyId = 62386;
+constexpr uint32_t kPathLineBreakId = 62387;
+constexpr uint32_t kPathDotsId = 62388;
+
+// "<what>: <the reason of reasonId>".
+std::string Because(std::string_view what, uint32_t reasonId) {
+    return ProgramString8(kBecauseId, what, StringTable::Program().Get(reasonId));
+}
+
+// The error of an action that ran out of memory. Called from catch blocks, so it never throws:
+// without the memory to say so the error stays empty.
+void SetOutOfMemory(std::string& lastError, uint32_t actionId) noexcept {
+    try {
+        lastError = Because(ProgramString8(actionId), kOutOfMemoryId);
+    } catch (...) {
+        lastError.clear();
+    }
+}
 
 std::once_flag g_curlInitOnce;
 CURLcode g_curlInitResult = CURLE_FAILED_INIT;
@@ -348,7 +400,7 @@ struct FtpClient::Impl {
 
     void Close();
     bool Open(const FtpEndpoint& target);
-    FtpResult Ready(std::string_view action);
+    FtpResult Ready(uint32_t actionId);
 
     // --- one request on the command handle
 
@@ -362,9 +414,9 @@ struct FtpClient::Impl {
 
     FtpResult SplitPath(std::u16string_view path, std::vector<std::string>& parts);
     // Ready, then the path split into its components: the start of every request.
-    FtpResult ReadyFor(std::string_view action, std::u16string_view path,
+    FtpResult ReadyFor(uint32_t actionId, std::u16string_view path,
                        std::vector<std::string>& parts) {
-        const FtpResult ready = Ready(action);
+        const FtpResult ready = Ready(actionId);
         return ready != FtpResult::Ok ? ready : SplitPath(path, parts);
     }
     FtpResult ListRaw(const std::vector<std::string>& folder, std::vector<RawEntry>& entries);
@@ -434,11 +486,11 @@ bool FtpClient::Impl::Open(const FtpEndpoint& target) {
     existsWithoutMlst = false;
     if (HasLineBreakOrNul(target.host) || HasLineBreakOrNul(target.user) ||
         HasLineBreakOrNul(target.password) || !IsUsableHost(target.host) || target.port == 0) {
-        lastError = "Cannot connect: bad server name, port, user or password";
+        lastError = Because(ProgramString8(kConnectId), kBadEndpointId);
         return false;
     }
     if (!InitCurl()) {
-        lastError = "Cannot connect: the network library did not start";
+        lastError = Because(ProgramString8(kConnectId), kNetworkLibraryId);
         return false;
     }
     endpoint = target;
@@ -446,19 +498,19 @@ bool FtpClient::Impl::Open(const FtpEndpoint& target) {
     easy = curl_easy_init();
     if (multi == nullptr || easy == nullptr) {
         Close();
-        lastError = "Cannot connect: out of memory";
+        lastError = Because(ProgramString8(kConnectId), kOutOfMemoryId);
         return false;
     }
     // A request without a transfer logs on; the control connection then stays in the multi
     // handle's cache for the requests that follow.
     if (!Prepare(Url({}, true)) || curl_easy_setopt(easy, CURLOPT_NOBODY, 1L) != CURLE_OK) {
         Close();
-        lastError = "Cannot connect: out of memory";
+        lastError = Because(ProgramString8(kConnectId), kOutOfMemoryId);
         return false;
     }
     const CURLcode code = Run();
     if (code != CURLE_OK) {
-        Failure(code, "Cannot connect to " + endpoint.host + ":" + std::to_string(endpoint.port));
+        Failure(code, ProgramString8(kConnectToId, endpoint.host, endpoint.port));
         Close();
         return false;
     }
@@ -466,13 +518,13 @@ bool FtpClient::Impl::Open(const FtpEndpoint& target) {
     return true;
 }
 
-FtpResult FtpClient::Impl::Ready(std::string_view action) {
+FtpResult FtpClient::Impl::Ready(uint32_t actionId) {
     if (!connected) {
-        lastError = std::string(action) + ": not connected to the FTP server";
+        lastError = Because(ProgramString8(actionId), kNotConnectedId);
         return FtpResult::ConnectionLost;
     }
     if (uploading) {
-        lastError = std::string(action) + ": an upload is running";
+        lastError = Because(ProgramString8(actionId), kUploadRunningId);
         return FtpResult::Failed;
     }
     return FtpResult::Ok;
@@ -568,9 +620,10 @@ void FtpClient::Impl::Pump(int pollMilliseconds) {
         // The multi handle cannot go on, or lost the transfer without a word.
         transferDone = true;
         transferResult = CURLE_FAILED_INIT;
-        std::snprintf(curlError.data(), curlError.size(), "%s",
-                      performed != CURLM_OK ? curl_multi_strerror(performed)
-                                            : "the transfer ended without a result");
+        const std::string reason = performed != CURLM_OK
+                                       ? std::string(curl_multi_strerror(performed))
+                                       : ProgramString8(kEndedWithoutResultId);
+        std::snprintf(curlError.data(), curlError.size(), "%s", reason.c_str());
         return;
     }
     if (pollMilliseconds > 0) {
@@ -603,12 +656,11 @@ FtpResult FtpClient::Impl::Failure(CURLcode code, std::string_view what) {
     std::string detail = curlError[0] != '\0' ? std::string(curlError.data())
                                               : std::string(curl_easy_strerror(code));
     if (code == CURLE_WRITE_ERROR && bodyTooLong) {
-        detail = "the listing is too long";
+        detail = ProgramString8(kListingTooLongId);
     }
-    lastError = std::string(what) + ": " + detail;
-    if (transferReply >= 400 && !lastReply.empty()) {
-        lastError += " (" + lastReply + ")";
-    }
+    lastError = transferReply >= 400 && !lastReply.empty()
+                    ? ProgramString8(kBecauseWithReplyId, what, detail, lastReply)
+                    : ProgramString8(kBecauseId, what, detail);
     if (IsConnectionLoss(code, transferReply)) {
         connected = false;
         return FtpResult::ConnectionLost;
@@ -617,8 +669,9 @@ FtpResult FtpClient::Impl::Failure(CURLcode code, std::string_view what) {
 }
 
 FtpResult FtpClient::Impl::Refusal(std::string_view what) {
-    lastError = std::string(what) + ": " +
-                (lastReply.empty() ? "refused by the server" : "the server replied " + lastReply);
+    lastError = lastReply.empty()
+                    ? Because(what, kRefusedId)
+                    : ProgramString8(kBecauseId, what, ProgramString8(kServerRepliedId, lastReply));
     return FtpResult::Failed;
 }
 
@@ -626,7 +679,7 @@ FtpResult FtpClient::Impl::SplitPath(std::u16string_view path, std::vector<std::
     parts.clear();
     const std::u16string_view whole = path;
     if (HasLineBreakOrNul(path)) {
-        lastError = "Refused a path holding a line break or NUL";
+        lastError = ProgramString8(kPathLineBreakId);
         return FtpResult::Failed;
     }
     while (!path.empty()) {
@@ -638,7 +691,7 @@ FtpResult FtpClient::Impl::SplitPath(std::u16string_view path, std::vector<std::
             continue;
         }
         if (part == u"." || part == u"..") {
-            lastError = "Refused a path holding \".\" or \"..\": " + Utf16ToUtf8(whole);
+            lastError = ProgramString8(kPathDotsId, whole);
             return FtpResult::Failed;
         }
         parts.push_back(Utf16ToUtf8(part));
@@ -653,11 +706,11 @@ FtpResult FtpClient::Impl::ListRaw(const std::vector<std::string>& folder,
     for (const std::string& part : folder) {
         shown += part + "/";
     }
-    const std::string what = "Cannot list " + shown;
+    const std::string what = ProgramString8(kListFolderId, shown);
     const std::string url = Url(folder, true);
     if (!listWithoutMlsd) {
         if (!Prepare(url) || curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, "MLSD") != CURLE_OK) {
-            lastError = what + ": out of memory";
+            lastError = Because(what, kOutOfMemoryId);
             return FtpResult::Failed;
         }
         const CURLcode code = Run();
@@ -673,7 +726,7 @@ FtpResult FtpClient::Impl::ListRaw(const std::vector<std::string>& folder,
         listWithoutMlsd = true;
     }
     if (!Prepare(url)) {
-        lastError = what + ": out of memory";
+        lastError = Because(what, kOutOfMemoryId);
         return FtpResult::Failed;
     }
     const CURLcode code = Run();
@@ -790,8 +843,7 @@ FtpResult FtpClient::List(std::u16string_view folder, std::vector<FtpListEntry>&
     try {
         Impl& impl = *m_impl;
         std::vector<std::string> parts;
-        if (const FtpResult ready = impl.ReadyFor("Cannot list", folder, parts);
-            ready != FtpResult::Ok) {
+        if (const FtpResult ready = impl.ReadyFor(kListId, folder, parts); ready != FtpResult::Ok) {
             return ready;
         }
         std::vector<RawEntry> raw;
@@ -803,7 +855,7 @@ FtpResult FtpClient::List(std::u16string_view folder, std::vector<FtpListEntry>&
         return FtpResult::Ok;
     } catch (...) {
         entries.clear();
-        m_impl->lastError = "Cannot list: out of memory";
+        SetOutOfMemory(m_impl->lastError, kListId);
         return FtpResult::Failed;
     }
 }
@@ -815,20 +867,20 @@ FtpResult FtpClient::MakeFolder(std::u16string_view path) {
     try {
         Impl& impl = *m_impl;
         std::vector<std::string> parts;
-        if (const FtpResult ready = impl.ReadyFor("Cannot make a folder", path, parts);
+        if (const FtpResult ready = impl.ReadyFor(kMakeFolderId, path, parts);
             ready != FtpResult::Ok) {
             return ready;
         }
         if (parts.empty()) {
             return FtpResult::Ok;
         }
-        const std::string what = "Cannot make folder " + Utf16ToUtf8(path);
+        const std::string what = ProgramString8(kMakeNamedFolderId, path);
         const std::string name = parts.back();
         parts.pop_back();
         if (!impl.Prepare(impl.Url(parts, true)) ||
             curl_easy_setopt(impl.easy, CURLOPT_NOBODY, 1L) != CURLE_OK ||
             !impl.SetQuote(CURLOPT_POSTQUOTE, "MKD " + name)) {
-            impl.lastError = what + ": out of memory";
+            impl.lastError = Because(what, kOutOfMemoryId);
             return FtpResult::Failed;
         }
         CURLcode code = impl.Run();
@@ -844,7 +896,7 @@ FtpResult FtpClient::MakeFolder(std::u16string_view path) {
         parts.push_back(name);
         if (!impl.Prepare(impl.Url(parts, true)) ||
             curl_easy_setopt(impl.easy, CURLOPT_NOBODY, 1L) != CURLE_OK) {
-            impl.lastError = what + ": out of memory";
+            impl.lastError = Because(what, kOutOfMemoryId);
             return FtpResult::Failed;
         }
         code = impl.Run();
@@ -858,7 +910,7 @@ FtpResult FtpClient::MakeFolder(std::u16string_view path) {
         }
         return result;
     } catch (...) {
-        m_impl->lastError = "Cannot make a folder: out of memory";
+        SetOutOfMemory(m_impl->lastError, kMakeFolderId);
         return FtpResult::Failed;
     }
 }
@@ -871,7 +923,7 @@ FtpResult FtpClient::Exists(std::u16string_view path, bool& exists) {
     try {
         Impl& impl = *m_impl;
         std::vector<std::string> parts;
-        if (const FtpResult ready = impl.ReadyFor("Cannot look for a name", path, parts);
+        if (const FtpResult ready = impl.ReadyFor(kLookForNameId, path, parts);
             ready != FtpResult::Ok) {
             return ready;
         }
@@ -879,7 +931,7 @@ FtpResult FtpClient::Exists(std::u16string_view path, bool& exists) {
             exists = true;
             return FtpResult::Ok;
         }
-        const std::string what = "Cannot look for " + Utf16ToUtf8(path);
+        const std::string what = ProgramString8(kLookForId, path);
         const std::string name = parts.back();
         parts.pop_back();
         if (!impl.existsWithoutMlst) {
@@ -888,7 +940,7 @@ FtpResult FtpClient::Exists(std::u16string_view path, bool& exists) {
             if (!impl.Prepare(impl.Url(parts, true)) ||
                 curl_easy_setopt(impl.easy, CURLOPT_NOBODY, 1L) != CURLE_OK ||
                 !impl.SetQuote(CURLOPT_POSTQUOTE, "MLST " + name)) {
-                impl.lastError = what + ": out of memory";
+                impl.lastError = Because(what, kOutOfMemoryId);
                 return FtpResult::Failed;
             }
             const CURLcode code = impl.Run();
@@ -913,7 +965,7 @@ FtpResult FtpClient::Exists(std::u16string_view path, bool& exists) {
                              [&](const RawEntry& entry) { return entry.name == name; });
         return FtpResult::Ok;
     } catch (...) {
-        m_impl->lastError = "Cannot look for a name: out of memory";
+        SetOutOfMemory(m_impl->lastError, kLookForNameId);
         return FtpResult::Failed;
     }
 }
@@ -925,14 +977,13 @@ FtpResult FtpClient::BeginUpload(std::u16string_view path) {
     try {
         Impl& impl = *m_impl;
         std::vector<std::string> parts;
-        if (const FtpResult ready = impl.ReadyFor("Cannot upload", path, parts);
-            ready != FtpResult::Ok) {
+        if (const FtpResult ready = impl.ReadyFor(kUploadId, path, parts); ready != FtpResult::Ok) {
             return ready;
         }
         impl.uploadPath = Utf16ToUtf8(path);
-        const std::string what = "Cannot upload " + impl.uploadPath;
+        const std::string what = ProgramString8(kUploadFileId, impl.uploadPath);
         if (parts.empty()) {
-            impl.lastError = what + ": no file name";
+            impl.lastError = Because(what, kNoFileNameId);
             return FtpResult::Failed;
         }
         CURL* easy = impl.easy;
@@ -940,7 +991,7 @@ FtpResult FtpClient::BeginUpload(std::u16string_view path) {
             curl_easy_setopt(easy, CURLOPT_UPLOAD, 1L) != CURLE_OK ||
             curl_easy_setopt(easy, CURLOPT_READFUNCTION, &Impl::OnUploadRead) != CURLE_OK ||
             curl_easy_setopt(easy, CURLOPT_READDATA, &impl) != CURLE_OK) {
-            impl.lastError = what + ": out of memory";
+            impl.lastError = Because(what, kOutOfMemoryId);
             return FtpResult::Failed;
         }
         impl.pending = nullptr;
@@ -951,7 +1002,7 @@ FtpResult FtpClient::BeginUpload(std::u16string_view path) {
         impl.transferResult = CURLE_OK;
         impl.transferReply = 0;
         if (curl_multi_add_handle(impl.multi, easy) != CURLM_OK) {
-            impl.lastError = what + ": the transfer did not start";
+            impl.lastError = Because(what, kTransferNotStartedId);
             return FtpResult::Failed;
         }
         impl.inMulti = true;
@@ -967,7 +1018,7 @@ FtpResult FtpClient::BeginUpload(std::u16string_view path) {
         return FtpResult::Ok;
     } catch (...) {
         m_impl->DropUpload();
-        m_impl->lastError = "Cannot upload: out of memory";
+        SetOutOfMemory(m_impl->lastError, kUploadId);
         return FtpResult::Failed;
     }
 }
@@ -978,14 +1029,14 @@ FtpResult FtpClient::Write(const void* data, size_t length) {
     }
     try {
         Impl& impl = *m_impl;
-        const std::string what = "Cannot upload " + impl.uploadPath;
+        const std::string what = ProgramString8(kUploadFileId, impl.uploadPath);
         if (!impl.connected) {
             impl.DropUpload();
-            impl.lastError = what + ": not connected to the FTP server";
+            impl.lastError = Because(what, kNotConnectedId);
             return FtpResult::ConnectionLost;
         }
         if (!impl.uploading) {
-            impl.lastError = "Cannot write: no upload is running";
+            impl.lastError = Because(ProgramString8(kWriteId), kNoUploadRunningId);
             return FtpResult::Failed;
         }
         if (impl.transferDone) {
@@ -997,7 +1048,7 @@ FtpResult FtpClient::Write(const void* data, size_t length) {
             return FtpResult::Ok;
         }
         if (data == nullptr) {
-            impl.lastError = "Cannot write: no data";
+            impl.lastError = Because(ProgramString8(kWriteId), kNoDataId);
             return FtpResult::Failed;
         }
         impl.pending = static_cast<const unsigned char*>(data);
@@ -1014,7 +1065,7 @@ FtpResult FtpClient::Write(const void* data, size_t length) {
             } else if (now - lastProgress > kUploadStallTimeout) {
                 impl.DropUpload();
                 impl.connected = false;
-                impl.lastError = what + ": the server stopped taking data";
+                impl.lastError = Because(what, kStoppedTakingDataId);
                 return FtpResult::ConnectionLost;
             }
         }
@@ -1028,7 +1079,7 @@ FtpResult FtpClient::Write(const void* data, size_t length) {
         return FtpResult::Ok;
     } catch (...) {
         m_impl->DropUpload();
-        m_impl->lastError = "Cannot upload: out of memory";
+        SetOutOfMemory(m_impl->lastError, kUploadId);
         return FtpResult::Failed;
     }
 }
@@ -1039,14 +1090,14 @@ FtpResult FtpClient::EndUpload() {
     }
     try {
         Impl& impl = *m_impl;
-        const std::string what = "Cannot upload " + impl.uploadPath;
+        const std::string what = ProgramString8(kUploadFileId, impl.uploadPath);
         if (!impl.connected) {
             impl.DropUpload();
-            impl.lastError = what + ": not connected to the FTP server";
+            impl.lastError = Because(what, kNotConnectedId);
             return FtpResult::ConnectionLost;
         }
         if (!impl.uploading) {
-            impl.lastError = "Cannot finish an upload: none is running";
+            impl.lastError = Because(ProgramString8(kFinishUploadId), kNoneRunningId);
             return FtpResult::Failed;
         }
         impl.endOfData = true;
@@ -1064,14 +1115,14 @@ FtpResult FtpClient::EndUpload() {
             } else if (now - lastProgress > kUploadStallTimeout) {
                 impl.DropUpload();
                 impl.connected = false;
-                impl.lastError = what + ": the server stopped answering";
+                impl.lastError = Because(what, kStoppedAnsweringId);
                 return FtpResult::ConnectionLost;
             }
         }
         return impl.FinishUpload(what);
     } catch (...) {
         m_impl->DropUpload();
-        m_impl->lastError = "Cannot upload: out of memory";
+        SetOutOfMemory(m_impl->lastError, kUploadId);
         return FtpResult::Failed;
     }
 }
@@ -1084,7 +1135,7 @@ void FtpClient::AbortUpload() {
 
 std::u16string FtpClient::LastError() const {
     if (!m_impl) {
-        return u"out of memory";
+        return ProgramString(kOutOfMemoryId);
     }
     try {
         return Utf8ToUtf16(m_impl->lastError);

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "platform/format_text.h"
 #include "platform/string_table.h"
+#include "platform/utf_conversion.h"
 
 #include <cstdint>
 #include <string>
@@ -9,4 +11,17 @@
 // messages from it while the user may switch the language.
 inline std::u16string ProgramString(uint32_t id) {
     return std::u16string(StringTable::Program().Get(id));
+}
+
+// The same in UTF-8, for the core's texts that are kept as std::string (drive-list problems,
+// FTP and archive errors).
+inline std::string ProgramString8(uint32_t id) {
+    return Utf16ToUtf8(StringTable::Program().Get(id));
+}
+
+// The format of `id` with the arguments put in, in UTF-8. A text taken without arguments is
+// never formatted, so a "%" in it stays as written.
+template <typename First, typename... Rest>
+std::string ProgramString8(uint32_t id, const First& first, const Rest&... rest) {
+    return Utf16ToUtf8(FormatText(StringTable::Program().Get(id), first, rest...));
 }

@@ -4,6 +4,7 @@
 #include "jobs/zip/zip_output.h"
 #include "platform/byte_reader.h"
 #include "platform/byte_writer.h"
+#include "platform/program_string.h"
 
 #include <algorithm>
 #include <limits>
@@ -14,6 +15,16 @@ namespace {
 constexpr uint16_t kZip64Version = CZipEntryHeader::kVersionZip64;
 // Size of the Zip64 end record after its signature and size fields.
 constexpr uint64_t kZip64EndRecordBody = 44;
+
+// Why an archive cannot be appended to, by string id.
+constexpr uint32_t kNoEndRecordId = 62500;
+constexpr uint32_t kSpansVolumesId = 62501;
+constexpr uint32_t kZip64EndMisplacedId = 62502;
+constexpr uint32_t kZip64EndDamagedId = 62503;
+constexpr uint32_t kDirectoryMisplacedId = 62504;
+constexpr uint32_t kEntryCountId = 62505;
+constexpr uint32_t kDirectoryDamagedId = 62506;
+constexpr uint32_t kEntryOutsideId = 62507;
 
 } // namespace
 
@@ -49,7 +60,7 @@ void CZipDirectory::RemoveCurrent() {
 void CZipDirectory::Read(CZipOutput& file) {
     const uint64_t fileSize = file.FileSize();
     if (fileSize < kEndRecordSize)
-        ThrowDamaged(file, "The archive has no end record");
+        ThrowDamaged(file, kNoEndRecordId);
 
     // The end record is the last 22 bytes unless a comment of up to 65535 bytes follows it.
     const uint64_t tailLength = std::min<uint64_t>(fileSize, kEndRecordSize + kMaxCommentLength);
@@ -69,7 +80,7 @@ void CZipDirectory::Read(CZipOutput& file) {
         }
     }
     if (found == tail.size())
-        ThrowDamaged(file, "The archive has no end record");
+        ThrowDamaged(file, kNoEndRecordId);
 
     uint16_t thisDisk = 0;
     uint16_t directoryDisk = 0;
@@ -113,9 +124,9 @@ void CZipDirectory::Read(CZipOutput& file) {
             (void)locatorReader.ReadU32(16, diskCount);
             const uint64_t locatorStart = directoryEnd - kZip64LocatorSize;
             if (recordDisk != 0 || diskCount > 1)
-                ThrowDamaged(file, "The archive spans several volumes");
+                ThrowDamaged(file, kSpansVolumesId);
             if (recordOffset > locatorStart || locatorStart - recordOffset < kZip64EndRecordSize)
-                ThrowDamaged(file, "The archive's Zip64 end record is out of place");
+                ThrowDamaged(file, kZip64EndMisplacedId);
             uint8_t record[kZip64EndRecordSize];
             file.ReadAt(recordOffset, record, sizeof record);
             const ByteReader recordReader(record);
@@ -132,7 +143,7 @@ void CZipDirectory::Read(CZipOutput& file) {
             (void)recordReader.ReadU64(48, offset64);
             if (signature != kZip64EndSignature || recordSize < kZip64EndRecordBody ||
                 recordSize > locatorStart - recordOffset - 12)
-                ThrowDamaged(file, "The archive's Zip64 end record is damaged");
+                ThrowDamaged(file, kZip64EndDamagedId);
             thisDisk64 = disk32;
             directoryDisk64 = directoryDisk32;
             directoryEnd = recordOffset;
@@ -140,12 +151,12 @@ void CZipDirectory::Read(CZipOutput& file) {
     }
 
     if (thisDisk64 != 0 || directoryDisk64 != 0 || entriesOnDisk64 != totalEntries64)
-        ThrowDamaged(file, "The archive spans several volumes");
+        ThrowDamaged(file, kSpansVolumesId);
     if (offset64 > directoryEnd || directoryEnd - offset64 != size64)
-        ThrowDamaged(file, "The archive's directory is not where its end record says");
+        ThrowDamaged(file, kDirectoryMisplacedId);
     if (totalEntries64 > size64 / CZipEntryHeader::kCentralFixedSize ||
         size64 > std::numeric_limits<size_t>::max())
-        ThrowDamaged(file, "The archive's entry count disagrees with its directory");
+        ThrowDamaged(file, kEntryCountId);
 
     std::vector<uint8_t> directory(static_cast<size_t>(size64));
     file.ReadAt(offset64, directory.data(), directory.size());
@@ -156,15 +167,15 @@ void CZipDirectory::Read(CZipOutput& file) {
         CZipEntryHeader header;
         size_t used = 0;
         if (!header.ReadCentral(std::span<const uint8_t>(directory).subspan(position), used))
-            ThrowDamaged(file, "The archive's directory is damaged");
+            ThrowDamaged(file, kDirectoryDamagedId);
         if (header.LocalHeaderOffset() > offset64 ||
             offset64 - header.LocalHeaderOffset() < CZipEntryHeader::kLocalFixedSize)
-            ThrowDamaged(file, "An entry of the archive lies outside its data");
+            ThrowDamaged(file, kEntryOutsideId);
         position += used;
         headers.push_back(std::move(header));
     }
     if (position != directory.size())
-        ThrowDamaged(file, "The archive's entry count disagrees with its directory");
+        ThrowDamaged(file, kEntryCountId);
 
     m_headers = std::move(headers);
     m_thisDisk = 0;
@@ -241,6 +252,6 @@ void CZipDirectory::Write(CZipOutput& output) {
     output.Write(m_comment.data(), commentLength);
 }
 
-void CZipDirectory::ThrowDamaged(const CZipOutput& file, const char* what) const {
-    throw CZipException(CZipException::kDamagedArchive, file.Path(), what);
+void CZipDirectory::ThrowDamaged(const CZipOutput& file, uint32_t whyId) const {
+    throw CZipException(CZipException::kDamagedArchive, file.Path(), ProgramString8(whyId));
 }

@@ -47,7 +47,7 @@ public:
     void Write(CZipOutput& output);
 
 private:
-    [[noreturn]] void ThrowDamaged(const CZipOutput& file, const char* what) const;
+    [[noreturn]] void ThrowDamaged(const CZipOutput& file, uint32_t whyId) const;
 
     bool m_convertBackslashes = false;
     std::vector<CZipEntryHeader> m_headers;

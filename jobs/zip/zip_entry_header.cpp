@@ -3,12 +3,15 @@
 #include "jobs/zip/zip_exception.h"
 #include "platform/byte_reader.h"
 #include "platform/byte_writer.h"
+#include "platform/program_string.h"
 #include "platform/utf_conversion.h"
 
 #include <algorithm>
 #include <utility>
 
 namespace {
+
+constexpr uint32_t kNameTooLongId = 62525;
 
 constexpr size_t kLocalZip64Size = 4 + 16;
 constexpr size_t kExtraFieldHeaderSize = 4;
@@ -82,8 +85,7 @@ uint16_t CZipEntryHeader::DosDate(const std::tm& time) {
 void CZipEntryHeader::Prepare(std::string name, uint32_t externalAttributes, uint64_t declaredSize,
                               uint64_t localHeaderOffset, uint16_t dosTime, uint16_t dosDate) {
     if (name.size() > kMaxFieldLength)
-        throw CZipException(CZipException::kNameTooLong, {},
-                            "The entry name is longer than 65535 bytes");
+        throw CZipException(CZipException::kNameTooLong, {}, ProgramString8(kNameTooLongId));
     *this = CZipEntryHeader();
     m_name = std::move(name);
     m_externalAttributes = externalAttributes;

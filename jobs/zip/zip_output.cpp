@@ -1,6 +1,7 @@
 #include "jobs/zip/zip_output.h"
 
 #include "jobs/zip/zip_exception.h"
+#include "platform/program_string.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -15,6 +16,19 @@
 namespace {
 
 constexpr uint64_t kMaxOffset = static_cast<uint64_t>(std::numeric_limits<off_t>::max());
+
+constexpr uint32_t kEndsEarlyId = 62508;
+// What failed on the archive's file; each takes the system's reason.
+constexpr uint32_t kCannotUseDescriptorId = 62510;
+constexpr uint32_t kNotOpenForWritingId = 62511;
+constexpr uint32_t kNotRegularFileId = 62512;
+constexpr uint32_t kNotOpenId = 62513;
+constexpr uint32_t kCannotWriteId = 62514;
+constexpr uint32_t kCannotSeekId = 62515;
+constexpr uint32_t kCannotReadId = 62516;
+constexpr uint32_t kCannotReadSizeId = 62517;
+constexpr uint32_t kCannotSetSizeId = 62518;
+constexpr uint32_t kCannotCloseId = 62519;
 
 // Positioned write of all length bytes; false with errno set on failure. A write that makes no
 // progress is a failure too (errno ENOSPC then, as the kernel reports nothing else).
@@ -59,35 +73,35 @@ void CZipOutput::Open(int fd, std::u16string path) {
     if (flags < 0) {
         const int error = errno;
         ReleaseDescriptor();
-        ThrowFileError("Cannot use the archive's file descriptor", error);
+        ThrowFileError(kCannotUseDescriptorId, error);
     }
     if ((flags & O_ACCMODE) == O_RDONLY) {
         ReleaseDescriptor();
-        ThrowFileError("The archive's file is not open for writing", EBADF);
+        ThrowFileError(kNotOpenForWritingId, EBADF);
     }
     // Positioned writes to an O_APPEND descriptor would all land at the end.
     if ((flags & O_APPEND) != 0 && ::fcntl(fd, F_SETFL, flags & ~O_APPEND) != 0) {
         const int error = errno;
         ReleaseDescriptor();
-        ThrowFileError("Cannot use the archive's file descriptor", error);
+        ThrowFileError(kCannotUseDescriptorId, error);
     }
     // Entries are patched in place and a failed one is cut off, so the file must be seekable.
     struct stat status {};
     if (::fstat(fd, &status) != 0) {
         const int error = errno;
         ReleaseDescriptor();
-        ThrowFileError("Cannot use the archive's file descriptor", error);
+        ThrowFileError(kCannotUseDescriptorId, error);
     }
     if (!S_ISREG(status.st_mode)) {
         ReleaseDescriptor();
-        ThrowFileError("The archive must be a regular file", ESPIPE);
+        ThrowFileError(kNotRegularFileId, ESPIPE);
     }
     m_buffer.assign(kBufferSize, 0);
 }
 
 void CZipOutput::Write(const void* data, size_t length) {
     if (m_fd < 0)
-        ThrowFileError("The archive is not open", EBADF);
+        ThrowFileError(kNotOpenId, EBADF);
     const auto* bytes = static_cast<const uint8_t*>(data);
     while (length > 0) {
         if (m_pending == m_buffer.size())
@@ -104,9 +118,9 @@ void CZipOutput::Flush() {
     if (m_pending == 0)
         return;
     if (m_fd < 0)
-        ThrowFileError("The archive is not open", EBADF);
+        ThrowFileError(kNotOpenId, EBADF);
     if (!WriteAll(m_fd, m_buffer.data(), m_pending, m_filePosition))
-        ThrowFileError("Cannot write to the archive", errno);
+        ThrowFileError(kCannotWriteId, errno);
     m_filePosition += m_pending;
     m_pending = 0;
 }
@@ -114,14 +128,14 @@ void CZipOutput::Flush() {
 void CZipOutput::Seek(uint64_t offset) {
     Flush();
     if (offset > kMaxOffset)
-        ThrowFileError("Cannot seek in the archive", EINVAL);
+        ThrowFileError(kCannotSeekId, EINVAL);
     m_filePosition = offset;
 }
 
 void CZipOutput::WriteAt(uint64_t offset, const void* data, size_t length) {
     Flush();
     if (!WriteAll(m_fd, static_cast<const uint8_t*>(data), length, offset))
-        ThrowFileError("Cannot write to the archive", errno);
+        ThrowFileError(kCannotWriteId, errno);
 }
 
 void CZipOutput::ReadAt(uint64_t offset, void* data, size_t length) {
@@ -130,16 +144,16 @@ void CZipOutput::ReadAt(uint64_t offset, void* data, size_t length) {
     while (length > 0) {
         if (offset > kMaxOffset - length)
             throw CZipException(CZipException::kDamagedArchive, m_path,
-                                "The archive ends before its directory");
+                                ProgramString8(kEndsEarlyId));
         const ssize_t got = ::pread(m_fd, bytes, length, static_cast<off_t>(offset));
         if (got < 0) {
             if (errno == EINTR)
                 continue;
-            ThrowFileError("Cannot read the archive", errno);
+            ThrowFileError(kCannotReadId, errno);
         }
         if (got == 0)
             throw CZipException(CZipException::kDamagedArchive, m_path,
-                                "The archive ends before its directory");
+                                ProgramString8(kEndsEarlyId));
         bytes += got;
         length -= static_cast<size_t>(got);
         offset += static_cast<uint64_t>(got);
@@ -150,14 +164,14 @@ uint64_t CZipOutput::FileSize() {
     Flush();
     struct stat status {};
     if (::fstat(m_fd, &status) != 0)
-        ThrowFileError("Cannot read the archive's size", errno);
+        ThrowFileError(kCannotReadSizeId, errno);
     return static_cast<uint64_t>(status.st_size);
 }
 
 void CZipOutput::Truncate(uint64_t size) {
     Flush();
     if (size > kMaxOffset || ::ftruncate(m_fd, static_cast<off_t>(size)) != 0)
-        ThrowFileError("Cannot set the archive's size", errno);
+        ThrowFileError(kCannotSetSizeId, errno);
 }
 
 bool CZipOutput::DiscardFrom(uint64_t offset) noexcept {
@@ -179,7 +193,7 @@ void CZipOutput::Close() {
     m_fd = -1;
     ReleaseDescriptor();
     if (::close(fd) != 0 && errno != EINTR)
-        ThrowFileError("Cannot close the archive", errno);
+        ThrowFileError(kCannotCloseId, errno);
 }
 
 void CZipOutput::Abandon() noexcept {
@@ -190,9 +204,9 @@ void CZipOutput::Abandon() noexcept {
     ReleaseDescriptor();
 }
 
-void CZipOutput::ThrowFileError(const char* what, int error) const {
+void CZipOutput::ThrowFileError(uint32_t formatId, int error) const {
     throw CZipException(CZipException::kFileError, m_path,
-                        std::string(what) + ": " + std::strerror(error), error);
+                        ProgramString8(formatId, std::strerror(error)), error);
 }
 
 void CZipOutput::ReleaseDescriptor() noexcept {

@@ -54,7 +54,7 @@ public:
     void Abandon() noexcept;
 
 private:
-    [[noreturn]] void ThrowFileError(const char* what, int error) const;
+    [[noreturn]] void ThrowFileError(uint32_t formatId, int error) const;
     void ReleaseDescriptor() noexcept;
 
     int m_fd = -1;

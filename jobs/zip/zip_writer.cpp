@@ -2,6 +2,7 @@
 
 #include "jobs/zip/zip_entry_header.h"
 #include "jobs/zip/zip_exception.h"
+#include "platform/program_string.h"
 
 #include <algorithm>
 #include <cstring>
@@ -11,6 +12,10 @@
 #include <vector>
 
 namespace {
+
+constexpr uint32_t kEntryTooLargeId = 62526;
+constexpr uint32_t kCompressionFailedId = 62527;
+constexpr uint32_t kUnknownErrorId = 62528;
 
 // zlib counts in uInt; larger writes go in pieces of this size.
 constexpr size_t kMaxZlibChunk = size_t{1} << 30;
@@ -240,7 +245,7 @@ void CZipWriter::CheckSizes() const {
     if (m_uncompressedSize >= CZipEntryHeader::kZip64Limit ||
         stored >= CZipEntryHeader::kZip64Limit)
         throw CZipException(CZipException::kEntryTooLarge, m_output.Path(),
-                            "The entry grew to 4 GiB or more past its declared size");
+                            ProgramString8(kEntryTooLargeId));
 }
 
 void CZipWriter::EndStream() noexcept {
@@ -251,7 +256,7 @@ void CZipWriter::EndStream() noexcept {
 
 void CZipWriter::ThrowZlib(int result) const {
     const char* message = zError(result);
-    throw CZipException(result, m_output.Path(),
-                        std::string("Compression failed: ") +
-                            (message ? message : "unknown error"));
+    const std::string reason =
+        message != nullptr ? std::string(message) : ProgramString8(kUnknownErrorId);
+    throw CZipException(result, m_output.Path(), ProgramString8(kCompressionFailedId, reason));
 }

@@ -1,5 +1,7 @@
 #include "diskio/partition_table.h"
 
+#include "platform/string_table.h"
+#include "platform/utf_conversion.h"
 #include "tests/support/fixture_image.h"
 #include "tests/support/mmls_listing.h"
 #include "tests/support/temp_dir.h"
@@ -348,8 +350,23 @@ TEST(PartitionTableTest, UnreadableSectorZeroIsNamed) {
     PartitionTable::Result result = PartitionTable::Read(SectorSource(), 100);
     EXPECT_EQ(result.scheme, Scheme::None);
     ASSERT_EQ(result.problems.size(), 1u);
-    EXPECT_EQ(result.problems[0], "sector 0 cannot be read");
+    EXPECT_EQ(result.problems[0], Utf16ToUtf8(StringTable::Program().English(62330)));
     EXPECT_TRUE(PartitionTable::Read(SectorSource(), 0).problems.empty());
+}
+
+// The problems are in the language in force, as UTF-8.
+TEST(PartitionTableTest, ProblemsFollowTheLanguage) {
+    TempDir dir;
+    {
+        std::ofstream pack(dir.File("French.dll"), std::ios::binary);
+        pack << "62330\tle secteur 0 est illisible (ø)\n";
+    }
+    StringTable& strings = StringTable::Program();
+    ASSERT_TRUE(strings.LoadPack(dir.File("French.dll")));
+    const PartitionTable::Result result = PartitionTable::Read(SectorSource(), 100);
+    strings.UseEnglish();
+    ASSERT_EQ(result.problems.size(), 1u);
+    EXPECT_EQ(result.problems[0], "le secteur 0 est illisible (\xc3\xb8)");
 }
 
 } // namespace

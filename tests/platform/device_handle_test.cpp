@@ -1,5 +1,7 @@
 #include "platform/device_handle.h"
 
+#include "platform/string_table.h"
+#include "platform/utf_conversion.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -74,20 +76,24 @@ TEST(DeviceHandleTest, OnlyFilesAndDevicesThatOpenServeAsSources) {
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
     struct Case {
         std::string path;
-        std::string problem;
+        // The string id of the problem; 0 for none.
+        uint32_t problemId;
     };
     const Case cases[] = {
-        {file.string(), ""},
-        {"/dev/null", ""},
-        {dir.File("missing.img").string(), "does not exist"},
-        {(file / "below").string(), "does not exist"},
-        {dir.File("folder").string(), "is a folder"},
-        {pipe.string(), "is neither a file nor a device"},
-        {"", "is empty"},
+        {file.string(), 0},
+        {"/dev/null", 0},
+        {dir.File("missing.img").string(), 62311},
+        {(file / "below").string(), 62311},
+        {dir.File("folder").string(), 62313},
+        {pipe.string(), 62314},
+        {"", 62310},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
-        EXPECT_EQ(DeviceHandle::ProblemOpening(c.path), c.problem);
+        const std::string expected = c.problemId == 0
+                                         ? std::string()
+                                         : Utf16ToUtf8(StringTable::Program().English(c.problemId));
+        EXPECT_EQ(DeviceHandle::ProblemOpening(c.path), expected);
     }
     // A folder opens read-only on Linux, but is no source.
     EXPECT_EQ(DeviceHandle::OpenPath(dir.File("folder").string()).GetState(),
