@@ -7,7 +7,9 @@
 #include "app/models/folder_tree_model.h"
 #include "app/program_text.h"
 #include "app/status_progress_bar.h"
+#include "app/views/disk_tree_ctrl.h"
 #include "app/views/file_list_view.h"
+#include "app/views/folder_tree_ctrl.h"
 #include "app/views/left_view.h"
 #include "app/views/log_pane.h"
 #include "controls/owner_draw_menu.h"
@@ -54,12 +56,6 @@ constexpr int kMenuGreen = 219;
 constexpr int kMenuBlue = 213;
 constexpr int kRightViewWidth = 100;
 constexpr uint8_t kFirstDiskNumber = 0x80;
-// The drive tree's texts until it gets its final layout: "My Computer", and "Disk %1",
-// "CD/DVD drive %1", "Drive %1" of our own.
-constexpr uint32_t kMyComputerId = 61628;
-constexpr uint32_t kDiskItemId = 62058;
-constexpr uint32_t kCdDvdDriveItemId = 62059;
-constexpr uint32_t kDriveItemId = 62060;
 constexpr uint64_t kCountLimit = std::numeric_limits<uint32_t>::max();
 // The totals print counts with %d.
 
@@ -78,44 +74,6 @@ uint32_t ClampCount(uint64_t count) {
 int SelectedBar(const JobMessage& message) {
     const auto* selector = message.Get<BarSelectorPayload>();
     return selector != nullptr && selector->SelectsBarOne() ? 1 : 0;
-}
-
-QString DriveText(const DriveNode& node) {
-    if (const PhysicalDiskInfo* disk = node.Physical()) {
-        const int index = node.number >= kFirstDiskNumber ? node.number - kFirstDiskNumber : 0;
-        QString text = node.kind == DriveKind::CdRomDrive || node.kind == DriveKind::CdRomImage
-                           ? ProgramText(kCdDvdDriveItemId).arg(index)
-                           : ProgramText(kDiskItemId).arg(index);
-        if (!node.imagePath.empty()) {
-            text += QStringLiteral(" (") + FromUtf16(node.imagePath) + QLatin1Char(')');
-        }
-        return text + QStringLiteral("  ") + FromUtf16(disk->sizeText);
-    }
-    if (const LogicalDriveInfo* volume = node.Logical()) {
-        return FromUtf16(volume->rootPath) + QStringLiteral("  ") + FromUtf16(volume->fileSystem) +
-               QStringLiteral("  ") + FromUtf16(volume->sizeText);
-    }
-    return ProgramText(kDriveItemId).arg(node.number);
-}
-
-// Pictures of the drive tree: the computer, then by kind of drive.
-constexpr int kComputerPicture = 0;
-
-int DrivePicture(DriveKind kind) {
-    switch (kind) {
-    case DriveKind::HardDisk:
-        return 1;
-    case DriveKind::RemovableDisk:
-        return 2;
-    case DriveKind::CdRomDrive:
-        return 4;
-    case DriveKind::DiskImage:
-    case DriveKind::VolumeImage:
-    case DriveKind::CdRomImage:
-        return 5;
-    default:
-        return 3;
-    }
 }
 
 QMessageBox::StandardButtons ToQtButtons(MessageBoxButtons buttons) {
@@ -185,24 +143,23 @@ CMainFrame::CMainFrame(ScanState& state, JobRunner& runner, QWidget* parent)
     m_fileListModel = std::make_unique<FileListModel>(m_store);
 
     m_splitter = new QSplitter(Qt::Horizontal, this);
-    m_driveView = new QTreeWidget(m_splitter);
-    m_driveView->setObjectName(QStringLiteral("left view"));
-    m_driveView->setHeaderHidden(true);
+    m_folderView = new CFolderTreeCtrl(*m_folderModel);
+    m_leftView = new CLeftView(m_folderView, m_splitter);
+    m_driveView = m_leftView->DriveTree();
     m_driveView->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_driveView, &QWidget::customContextMenuRequested, this,
             &CMainFrame::ShowDriveContextMenu);
-    // The pane the splitter does not show stays a hidden child of the frame.
-    m_folderView = new CLeftView(*m_folderModel, this);
-    m_folderView->hide();
+    connect(m_driveView, &CDiskTreeCtrl::DriveOpened, this, &CMainFrame::OnDriveOpened);
     m_fileListView = new CFileListView(*m_fileListModel, m_splitter);
     m_fileListView->SetScanState(&m_state);
     m_fileListView->SetViewStyle(m_state.viewStyle.load());
-    m_splitter->addWidget(m_driveView);
+    m_splitter->addWidget(m_leftView);
     m_splitter->addWidget(m_fileListView);
     m_splitter->setStretchFactor(1, 1);
     m_splitter->setSizes({kLeftViewWidth, kRightViewWidth});
-    connect(m_folderView, &CLeftView::FolderSelected, this, &CMainFrame::OnFolderSelected);
-    connect(m_folderView, &CLeftView::CheckChangedByUser, this, &CMainFrame::OnUserCheckChanged);
+    connect(m_folderView, &CFolderTreeCtrl::FolderSelected, this, &CMainFrame::OnFolderSelected);
+    connect(m_folderView, &CFolderTreeCtrl::CheckChangedByUser, this,
+            &CMainFrame::OnUserCheckChanged);
     connect(m_fileListView, &CFileListView::CheckChangedByUser, this,
             &CMainFrame::OnUserCheckChanged);
     // Jobs work on the names they were given: no rename while one runs.
@@ -240,9 +197,8 @@ CMainFrame::CMainFrame(ScanState& state, JobRunner& runner, QWidget* parent)
 CMainFrame::~CMainFrame() {
     qApp->removeEventFilter(this);
     // The views go before the models they show, and the models before the store.
-    delete m_folderView;
+    delete m_leftView;
     delete m_fileListView;
-    delete m_driveView;
 }
 
 QWidget* CMainFrame::GetLeftPane() const {
@@ -724,15 +680,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 // Drives
 
 void CMainFrame::ShowDrives() {
-    m_driveView->clear();
-    auto* root = new QTreeWidgetItem(m_driveView, {ProgramText(kMyComputerId)});
-    root->setIcon(0, QIcon(StripPicture(PictureStrip::DriveTree, kComputerPicture)));
-    for (const DriveNode& node : m_state.driveList.nodes) {
-        auto* item = new QTreeWidgetItem(root, {DriveText(node)});
-        item->setIcon(0, QIcon(StripPicture(PictureStrip::DriveTree, DrivePicture(node.kind))));
-    }
-    root->setExpanded(true);
-    ShowLeftView(m_driveView);
+    m_leftView->ShowDriveList(m_state.driveList.nodes);
 }
 
 void CMainFrame::LogDriveListProblems() {
@@ -743,23 +691,11 @@ void CMainFrame::LogDriveListProblems() {
 }
 
 void CMainFrame::ShowFolderTree() {
-    ShowLeftView(m_folderView);
+    m_leftView->ShowFolderTree();
 }
 
 bool CMainFrame::ShowsFolderTree() const {
-    return GetLeftPane() == m_folderView;
-}
-
-void CMainFrame::ShowLeftView(QWidget* view) {
-    if (GetLeftPane() == view) {
-        return;
-    }
-    // The splitter lets go of the view it replaces; the frame keeps it, hidden.
-    if (QWidget* old = m_splitter->replaceWidget(0, view)) {
-        old->setParent(this);
-        old->hide();
-    }
-    view->show();
+    return m_leftView->FolderTreeShown();
 }
 
 // ---------------------------------------------------------------------------------------------

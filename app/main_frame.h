@@ -27,6 +27,7 @@
 #include <vector>
 
 class CFileListView;
+class CFolderTreeCtrl;
 class CLeftView;
 class CLogPaneDlg;
 class FileListModel;
@@ -45,7 +46,9 @@ class CSizingDialogBar;
 class QHBoxLayout;
 class QLabel;
 class QSplitter;
-class QTreeWidget;
+class QTreeWidgetItem;
+class CDiskTreeCtrl;
+struct DriveNode;
 class ScanState;
 
 // The program's one top-level window: a splitter of one row and two columns (the drive tree, or
@@ -208,8 +211,9 @@ public:
     const FoundEntryStore& Store() const { return m_store; }
     FolderTreeModel& FolderModel() const { return *m_folderModel; }
     FileListModel& FileList() const { return *m_fileListModel; }
-    QTreeWidget* DriveView() const { return m_driveView; }
-    CLeftView* FolderView() const { return m_folderView; }
+    CLeftView* LeftView() const { return m_leftView; }
+    CDiskTreeCtrl* DriveView() const { return m_driveView; }
+    CFolderTreeCtrl* FolderView() const { return m_folderView; }
     CFileListView* FileListView() const { return m_fileListView; }
 
     // Status pane 1 (which 0: the current volume's found totals) or 2 (which 1: the marked
@@ -273,7 +277,10 @@ private:
     void CreateProgressBar(int which, const ProgressCreatePayload& payload);
     void DestroyProgressBar(int which);
     void ResetScan(bool full);
-    void ShowLeftView(QWidget* view);
+    // A drive item of the drive tree was opened: its action dialog, unless a job runs.
+    void OnDriveOpened(QTreeWidgetItem* item);
+    // The action dialog of the node's kind; `itemText` is what the drive tree shows for it.
+    void OpenActionDialog(const DriveNode& node, const QString& itemText);
     void OnFolderSelected(std::size_t entry);
     void OnUserCheckChanged();
     void AddFoundItem(const FoundItemPayload& payload);
@@ -298,8 +305,9 @@ private:
     // What WM_GET_CHILD_ITEMS hands out: the job reads these copies through the pointers in
     // its request until it sends the next request, which replaces them.
     QSplitter* m_splitter = nullptr;
-    QTreeWidget* m_driveView = nullptr;
-    CLeftView* m_folderView = nullptr;
+    CLeftView* m_leftView = nullptr;
+    CDiskTreeCtrl* m_driveView = nullptr;
+    CFolderTreeCtrl* m_folderView = nullptr;
     CFileListView* m_fileListView = nullptr;
     CSizingDialogBar* m_logBar = nullptr;
     CLogPaneDlg* m_logPane = nullptr;

@@ -11,8 +11,9 @@
 #include "app/models/folder_tree_model.h"
 #include "app/morwick_wrenfal_app.h"
 #include "app/program_text.h"
+#include "app/views/disk_tree_ctrl.h"
 #include "app/views/file_list_view.h"
-#include "app/views/left_view.h"
+#include "app/views/folder_tree_ctrl.h"
 #include "app/views/log_pane.h"
 #include "controls/owner_draw_menu.h"
 #include "controls/program_pictures.h"
@@ -179,8 +180,8 @@ void CMainFrame::RebuildMenu() {
 }
 
 QMenu* CMainFrame::CreateDriveContextMenu(const QPoint& position) {
-    const QTreeWidgetItem* item = m_driveView->itemAt(position);
-    if (item == nullptr || item->parent() == nullptr) {
+    // Only a drive whose node is still listed has a menu: not the computer, not a group.
+    if (CDiskTreeCtrl::NodeOf(m_driveView->itemAt(position), m_state.driveList.nodes) == nullptr) {
         return nullptr;
     }
     if (m_driveMenu == nullptr) {
@@ -196,6 +197,17 @@ QMenu* CMainFrame::CreateDriveContextMenu(const QPoint& position) {
     }
     return menu;
 }
+
+void CMainFrame::OnDriveOpened(QTreeWidgetItem* item) {
+    const DriveNode* node = CDiskTreeCtrl::NodeOf(item, m_state.driveList.nodes);
+    if (node == nullptr || JobRunning()) {
+        return;
+    }
+    m_state.SetSelectedDrive(node);
+    OpenActionDialog(*node, item->text(0));
+}
+
+void CMainFrame::OpenActionDialog(const DriveNode& /*node*/, const QString& /*itemText*/) {}
 
 void CMainFrame::ShowDriveContextMenu(const QPoint& position) {
     QMenu* menu = CreateDriveContextMenu(position);

@@ -1,79 +1,37 @@
 #pragma once
 
-#include "app/models/folder_tree_model.h"
+#include "diskio/drive_node.h"
 
-#include <QTreeView>
+#include <QWidget>
 
-#include <cstddef>
-#include <cstdint>
-#include <functional>
-#include <memory>
+#include <list>
 
-class QMenu;
-class EntryContextMenu;
-class SortedFolders;
+class CDiskTreeCtrl;
+class CFolderTreeCtrl;
+class QStackedLayout;
 
-// The folder tree of a scan's results in the left pane: the folder-tree model shown sorted (by
-// name, case ignored, until Arrange picks another order), with check boxes and folder pictures.
-// Entries are addressed by their index in the entry store, so callers never see the sorting.
-// Checking goes straight to the model; the view only tells that the user changed a check, so the
-// frame can recount. F2 renames the current folder unless the owner's rule forbids it (while a job
-// runs); a name the model refuses brings the message box that says why, once the editor has closed.
-class CLeftView : public QTreeView {
+// The left pane: exactly one of the drive tree (what can be scanned) and the folder tree of a
+// scan's results. Both trees live as long as the pane; showing one hides the other.
+class CLeftView : public QWidget {
     Q_OBJECT
 public:
-    explicit CLeftView(FolderTreeModel& model, QWidget* parent = nullptr);
+    // Takes the folder tree as its child.
+    CLeftView(CFolderTreeCtrl* folderTree, QWidget* parent = nullptr);
 
-    FolderTreeModel& Model() const { return m_model; }
+    CDiskTreeCtrl* DriveTree() const { return m_driveTree; }
+    CFolderTreeCtrl* FolderTree() const { return m_folderTree; }
 
-    // The entry of the current folder, or FoundEntryStore::kNone.
-    std::size_t SelectedEntry() const;
-    // Makes the entry's folder current and visible. False when it has no tree node.
-    bool SelectEntry(std::size_t entry);
-    void ExpandEntry(std::size_t entry);
-    bool IsEntryExpanded(std::size_t entry) const;
-    // Collapses every child of the root. With `reselect` the root is also collapsed and opened
-    // again and made current, so the file list shows its entries.
-    void CollapseRoot(bool reselect);
-    // Asked each time an editor would open; without a rule renaming is always allowed.
-    void SetRenameAllowed(std::function<bool()> allowed);
-    // Orders every folder's children by a file-list column code (0 name, 1 type, 2 size,
-    // 3 modified, 4 created, 5 accessed, 6 file id) and direction; folders that arrive later
-    // take their places in that order. Until then folders are sorted by name, ascending. A
-    // code the list does not have changes nothing.
-    void Arrange(uint8_t column, bool ascending);
-
-    ~CLeftView() override;
-
-    // Command ids of the folder's context menu; the actions carry them as object names.
-    static constexpr int kPropertiesCommand = 32848;
-    static constexpr int kRecoverCommand = 32849;
-    static constexpr int kPreviewCommand = 32850;
-    static constexpr int kSelectCommand = 32851;
-    static constexpr int kRenameCommand = 32852;
-    // The context menu of a folder (the caller owns it): Preview, Select / Unselect, Recover,
-    // Rename, Show Properties. Select / Unselect acts as a click on the folder's check box and
-    // Rename starts editing its name (not while a job runs). Preview, Recover and Show
-    // Properties stay disabled until the viewers and commands behind them exist. Null for an
-    // entry without a tree node.
-    QMenu* CreateContextMenu(std::size_t entry);
-
-signals:
-    // The current folder changed; kNone when no folder is current.
-    void FolderSelected(std::size_t entry);
-    // A click or the space key changed an item's check box.
-    void CheckChangedByUser();
-
-protected:
-    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
-    void contextMenuEvent(QContextMenuEvent* event) override;
+    // Fills the drive tree from the list and shows it.
+    void ShowDriveList(const std::list<DriveNode>& nodes);
+    // Shows the folder tree (its items come from the entry store).
+    void ShowFolderTree();
+    bool DriveTreeShown() const;
+    bool FolderTreeShown() const;
+    // Adds an image node to the drive tree (Drives > Open Image File).
+    void AddImageItem(const DriveNode& node);
 
 private:
-    QModelIndex ViewIndex(std::size_t entry) const;
-    std::size_t EntryOfViewIndex(const QModelIndex& index) const;
-
-    FolderTreeModel& m_model;
-    SortedFolders* m_sorted = nullptr;
-    std::function<bool()> m_renameAllowed;
-    std::unique_ptr<EntryContextMenu> m_contextMenu;
+    CDiskTreeCtrl* m_driveTree = nullptr;
+    CFolderTreeCtrl* m_folderTree = nullptr;
+    QStackedLayout* m_layout = nullptr;
 };

@@ -1,4 +1,6 @@
 #include "app/main_frame.h"
+#include "app/views/disk_tree_ctrl.h"
+#include "app/views/left_view.h"
 #include "app/morwick_wrenfal_app.h"
 #include "app/status_progress_bar.h"
 #include "app/views/log_pane.h"
@@ -324,11 +326,14 @@ TEST(AppTest, StartsWithSettingsAndDrivesShowsTheFrameAndClosesCleanly) {
 
         // The mapped disk is in the drive list and shown on the left.
         ASSERT_FALSE(app.State().driveList.nodes.empty());
-        auto* left = qobject_cast<QTreeWidget*>(frame->GetLeftPane());
-        ASSERT_NE(left, nullptr);
+        CDiskTreeCtrl* left = frame->DriveView();
+        ASSERT_TRUE(frame->LeftView()->DriveTreeShown());
         ASSERT_EQ(left->topLevelItemCount(), 1);
-        EXPECT_EQ(left->topLevelItem(0)->childCount(),
-                  static_cast<int>(app.State().driveList.nodes.size()));
+        size_t drives = 0;
+        for (QTreeWidgetItemIterator it(left); *it != nullptr; ++it) {
+            drives += CDiskTreeCtrl::NodeOf(*it, app.State().driveList.nodes) != nullptr ? 1 : 0;
+        }
+        EXPECT_EQ(drives, app.State().driveList.nodes.size());
         const auto rows = frame->LogPane()->Rows();
         ASSERT_EQ(rows.size(), 1u);
         EXPECT_EQ(rows[0].activity, "Listing drives");

@@ -5,6 +5,8 @@
 #include "app/commands/command_ids.h"
 #include "app/commands/menu_resource.h"
 #include "app/main_frame.h"
+#include "app/views/disk_tree_ctrl.h"
+#include "app/views/left_view.h"
 #include "app/views/log_pane.h"
 #include "controls/flat_menu_metrics.h"
 #include "controls/sizing_dialog_bar.h"
@@ -119,9 +121,13 @@ TEST_F(FrameRenderingTest, TheDriveTreeMenuIsOfferedOnDrivesOnly) {
     ASSERT_EQ(tree->topLevelItemCount(), 1);
     QTreeWidgetItem* computer = tree->topLevelItem(0);
     ASSERT_EQ(computer->childCount(), 1);
+    QTreeWidgetItem* group = computer->child(0);
+    ASSERT_EQ(group->childCount(), 1);
+    // Neither the computer nor a group has a menu.
     EXPECT_EQ(frame.CreateDriveContextMenu(tree->visualItemRect(computer).center()), nullptr);
+    EXPECT_EQ(frame.CreateDriveContextMenu(tree->visualItemRect(group).center()), nullptr);
     std::unique_ptr<QMenu> menu(
-        frame.CreateDriveContextMenu(tree->visualItemRect(computer->child(0)).center()));
+        frame.CreateDriveContextMenu(tree->visualItemRect(group->child(0)).center()));
     ASSERT_NE(menu, nullptr);
     QAction* preview = menu->findChild<QAction*>(QString::number(CommandId::kDiskPreview));
     QAction* properties = menu->findChild<QAction*>(QString::number(CommandId::kProperties));

@@ -5,6 +5,8 @@
 #include "app/commands/command_ids.h"
 #include "app/commands/menu_resource.h"
 #include "app/main_frame.h"
+#include "app/views/disk_tree_ctrl.h"
+#include "app/views/left_view.h"
 #include "app/models/file_list_model.h"
 #include "app/views/log_pane.h"
 #include "jobs/scan_state.h"
@@ -68,6 +70,12 @@ TEST_F(LanguageSwitchTest, ALoadedPackRetitlesTheWindowAndIsRemembered) {
                       "61530\tNom\n61628\tPoste de travail\n");
     const ScopedEnv folder("MORWICK_DATA", data.Path().string());
     const QString englishDrives = MenuTitle(drives);
+    DriveNode disk;
+    disk.number = 0x80;
+    disk.kind = DriveKind::HardDisk;
+    disk.detail = PhysicalDiskInfo{};
+    state.driveList.nodes.push_back(disk);
+    frame.ShowDrives();
 
     ASSERT_TRUE(frame.OnCommand(CommandId::kFrench));
     EXPECT_EQ(state.language.load(), 1u);

@@ -4,8 +4,10 @@
 
 #include "app/commands/command_ids.h"
 #include "app/main_frame.h"
-#include "app/views/file_list_view.h"
+#include "app/views/disk_tree_ctrl.h"
 #include "app/views/left_view.h"
+#include "app/views/file_list_view.h"
+#include "app/views/folder_tree_ctrl.h"
 #include "app/views/log_pane.h"
 #include "controls/sizing_dialog_bar.h"
 #include "filesystems/fat/fat_file_system.h"
@@ -231,7 +233,7 @@ TEST_F(MainFrameCommandsTest, SavePromptCancelKeepsTheResultsAndNoReturnsToTheDr
     frame.answers = {MessageBoxAnswer::No};
     ASSERT_TRUE(frame.OnCommand(CommandId::kShowDriveList));
     EXPECT_FALSE(frame.ShowsFolderTree());
-    EXPECT_EQ(frame.GetLeftPane(), frame.DriveView());
+    EXPECT_TRUE(frame.LeftView()->DriveTreeShown());
     // The folder tree's entries went with it, and so did the results.
     EXPECT_FALSE(state.resultsAvailable.load());
     EXPECT_FALSE(frame.Store().HasRoot());
@@ -262,7 +264,7 @@ TEST_F(MainFrameCommandsTest, RefreshRebuildsTheDriveListAndForgetsTheSelectedDr
     frame.answers = {MessageBoxAnswer::No};
     ASSERT_TRUE(frame.OnCommand(CommandId::kRefreshDriveList));
     EXPECT_EQ(state.SelectedDrive(), nullptr);
-    EXPECT_EQ(frame.GetLeftPane(), frame.DriveView());
+    EXPECT_TRUE(frame.LeftView()->DriveTreeShown());
     ASSERT_EQ(state.driveList.nodes.size(), 1u);
     EXPECT_EQ(state.driveList.nodes.front().kind, DriveKind::LogicalDrive);
     ASSERT_EQ(frame.DriveView()->topLevelItemCount(), 1);

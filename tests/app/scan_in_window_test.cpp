@@ -1,8 +1,10 @@
 #include "app/main_frame.h"
+#include "app/views/disk_tree_ctrl.h"
+#include "app/views/left_view.h"
 #include "app/models/file_list_model.h"
 #include "app/models/folder_tree_model.h"
 #include "app/views/file_list_view.h"
-#include "app/views/left_view.h"
+#include "app/views/folder_tree_ctrl.h"
 #include "app/views/log_pane.h"
 #include "diskio/drive_node.h"
 #include "diskio/size_text.h"
@@ -185,7 +187,7 @@ TEST_F(ScanInWindowTest, FatScanFillsTheStoreTheTreeTheListAndTheTotals) {
 
     // The folder tree took the drive tree's place; the splitter still has two panes.
     EXPECT_TRUE(frame.ShowsFolderTree());
-    EXPECT_EQ(frame.GetLeftPane(), frame.FolderView());
+    EXPECT_TRUE(frame.LeftView()->FolderTreeShown());
     EXPECT_EQ(frame.Splitter()->count(), 2);
     EXPECT_FALSE(frame.DriveView()->isVisible());
 
@@ -506,8 +508,9 @@ TEST_F(ScanInWindowTest, ResetsEmptyTheStoreAndNothingFoundReturnsToTheDrives) {
     Send(MakeNothingFound());
     EXPECT_FALSE(Store().HasRoot());
     EXPECT_FALSE(frame.ShowsFolderTree());
-    EXPECT_EQ(frame.GetLeftPane(), frame.DriveView());
-    EXPECT_EQ(frame.DriveView()->topLevelItemCount(), 1);
+    EXPECT_TRUE(frame.LeftView()->DriveTreeShown());
+    // The full reset freed the drive list: an empty list shows an empty tree.
+    EXPECT_EQ(frame.DriveView()->topLevelItemCount(), 0);
     EXPECT_EQ(frame.FileList().rowCount(), 0);
 }
 

@@ -4,7 +4,7 @@
 #include "app/models/found_entry_store.h"
 #include "app/models/rename_check.h"
 #include "app/views/file_list_view.h"
-#include "app/views/left_view.h"
+#include "app/views/folder_tree_ctrl.h"
 #include "jobs/scan_state.h"
 #include "platform/job_runner.h"
 
@@ -136,7 +136,7 @@ protected:
     FoundEntryStore store;
     FolderTreeModel treeModel;
     FileListModel listModel;
-    CLeftView tree;
+    CFolderTreeCtrl tree;
     CFileListView list;
     std::size_t folder = 0;
     std::size_t file = 0;

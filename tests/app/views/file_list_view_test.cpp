@@ -1,5 +1,5 @@
 #include "app/views/file_list_view.h"
-#include "app/views/left_view.h"
+#include "app/views/folder_tree_ctrl.h"
 
 #include "app/models/folder_tree_model.h"
 #include "jobs/scan_state.h"
@@ -75,7 +75,7 @@ std::string ListOrder(const FileListModel& list) {
     return order;
 }
 
-std::string TreeOrder(const CLeftView& tree) {
+std::string TreeOrder(const CFolderTreeCtrl& tree) {
     const QAbstractItemModel& shown = *tree.model();
     const QModelIndex root = shown.index(0, 0);
     std::string order;
@@ -91,7 +91,7 @@ struct ListAndTree {
     FileListModel listModel{store};
     FolderTreeModel treeModel{store};
     CFileListView list{listModel};
-    CLeftView tree{treeModel};
+    CFolderTreeCtrl tree{treeModel};
 
     explicit ListAndTree(bool allFolders) {
         store.CreateRoot(FoundEntryStore::VolumeKind::Fat, 0);

@@ -5,7 +5,7 @@
 #include "app/models/found_entry_store.h"
 #include "app/morwick_wrenfal_app.h"
 #include "app/views/file_list_view.h"
-#include "app/views/left_view.h"
+#include "app/views/folder_tree_ctrl.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -54,7 +54,7 @@ protected:
 
     FoundEntryStore store;
     FolderTreeModel model{store};
-    CLeftView view{model};
+    CFolderTreeCtrl view{model};
     std::size_t docs = 0;
 };
 
@@ -62,25 +62,25 @@ TEST_F(FolderContextMenuTest, OffersTheFiveCommandsWithOnlyTheBuiltOnesEnabled) 
     std::unique_ptr<QMenu> menu(view.CreateContextMenu(docs));
     ASSERT_NE(menu, nullptr);
     ASSERT_EQ(Commands(*menu).size(), 5u);
-    const int order[] = {CLeftView::kPreviewCommand, CLeftView::kSelectCommand,
-                         CLeftView::kRecoverCommand, CLeftView::kRenameCommand,
-                         CLeftView::kPropertiesCommand};
+    const int order[] = {CFolderTreeCtrl::kPreviewCommand, CFolderTreeCtrl::kSelectCommand,
+                         CFolderTreeCtrl::kRecoverCommand, CFolderTreeCtrl::kRenameCommand,
+                         CFolderTreeCtrl::kPropertiesCommand};
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(Commands(*menu)[i]->objectName(), QString::number(order[i]));
-    EXPECT_TRUE(Action(*menu, CLeftView::kSelectCommand)->isEnabled());
-    EXPECT_TRUE(Action(*menu, CLeftView::kRenameCommand)->isEnabled());
-    EXPECT_FALSE(Action(*menu, CLeftView::kPreviewCommand)->isEnabled());
+    EXPECT_TRUE(Action(*menu, CFolderTreeCtrl::kSelectCommand)->isEnabled());
+    EXPECT_TRUE(Action(*menu, CFolderTreeCtrl::kRenameCommand)->isEnabled());
+    EXPECT_FALSE(Action(*menu, CFolderTreeCtrl::kPreviewCommand)->isEnabled());
 
     EXPECT_EQ(view.CreateContextMenu(FoundEntryStore::kNone), nullptr);
 }
 
 TEST_F(FolderContextMenuTest, SelectUnselectToggleTheFolderAndTellTheFrame) {
     int told = 0;
-    QObject::connect(&view, &CLeftView::CheckChangedByUser, [&told] { ++told; });
+    QObject::connect(&view, &CFolderTreeCtrl::CheckChangedByUser, [&told] { ++told; });
     std::unique_ptr<QMenu> menu(view.CreateContextMenu(docs));
-    Action(*menu, CLeftView::kSelectCommand)->trigger();
+    Action(*menu, CFolderTreeCtrl::kSelectCommand)->trigger();
     EXPECT_EQ(store.At(docs).item.checkState, FoundEntryStore::kChecked);
-    Action(*menu, CLeftView::kSelectCommand)->trigger();
+    Action(*menu, CFolderTreeCtrl::kSelectCommand)->trigger();
     EXPECT_EQ(store.At(docs).item.checkState, FoundEntryStore::kUnchecked);
     EXPECT_EQ(told, 2);
 }
@@ -89,13 +89,13 @@ TEST_F(FolderContextMenuTest, RenameOpensTheEditorOnlyWhenAllowed) {
     bool allowed = false;
     view.SetRenameAllowed([&allowed] { return allowed; });
     std::unique_ptr<QMenu> refused(view.CreateContextMenu(docs));
-    EXPECT_FALSE(Action(*refused, CLeftView::kRenameCommand)->isEnabled());
-    Action(*refused, CLeftView::kRenameCommand)->trigger();
+    EXPECT_FALSE(Action(*refused, CFolderTreeCtrl::kRenameCommand)->isEnabled());
+    Action(*refused, CFolderTreeCtrl::kRenameCommand)->trigger();
     EXPECT_EQ(view.findChild<QLineEdit*>(), nullptr);
 
     allowed = true;
     std::unique_ptr<QMenu> menu(view.CreateContextMenu(docs));
-    Action(*menu, CLeftView::kRenameCommand)->trigger();
+    Action(*menu, CFolderTreeCtrl::kRenameCommand)->trigger();
     QLineEdit* editor = view.findChild<QLineEdit*>();
     ASSERT_NE(editor, nullptr);
     EXPECT_EQ(editor->text(), QStringLiteral("Docs"));
@@ -119,13 +119,13 @@ TEST_F(FolderContextMenuTest, TheFileListOffersTheSameMenuWithPicturesForItsRows
     ASSERT_NE(menu, nullptr);
     ASSERT_EQ(Commands(*menu).size(), 5u);
     // Preview and Recover carry their pictures; only the built commands are enabled.
-    EXPECT_FALSE(Action(*menu, CLeftView::kPreviewCommand)->icon().isNull());
-    EXPECT_FALSE(Action(*menu, CLeftView::kRecoverCommand)->icon().isNull());
-    EXPECT_FALSE(Action(*menu, CLeftView::kRecoverCommand)->isEnabled());
-    EXPECT_FALSE(Action(*menu, CLeftView::kPropertiesCommand)->isEnabled());
-    Action(*menu, CLeftView::kSelectCommand)->trigger();
+    EXPECT_FALSE(Action(*menu, CFolderTreeCtrl::kPreviewCommand)->icon().isNull());
+    EXPECT_FALSE(Action(*menu, CFolderTreeCtrl::kRecoverCommand)->icon().isNull());
+    EXPECT_FALSE(Action(*menu, CFolderTreeCtrl::kRecoverCommand)->isEnabled());
+    EXPECT_FALSE(Action(*menu, CFolderTreeCtrl::kPropertiesCommand)->isEnabled());
+    Action(*menu, CFolderTreeCtrl::kSelectCommand)->trigger();
     EXPECT_EQ(store.At(note).item.checkState, FoundEntryStore::kChecked);
-    Action(*menu, CLeftView::kSelectCommand)->trigger();
+    Action(*menu, CFolderTreeCtrl::kSelectCommand)->trigger();
     EXPECT_EQ(store.At(note).item.checkState, FoundEntryStore::kUnchecked);
 }
 
