@@ -111,12 +111,7 @@ TEST_F(FrameRenderingTest, EveryToolbarButtonShowsAPictureAndDisabledOnesAreGrey
 }
 
 TEST_F(FrameRenderingTest, TheDriveTreeMenuIsOfferedOnDrivesOnly) {
-    DriveNode node;
-    node.number = 0x80;
-    node.kind = DriveKind::HardDisk;
-    node.detail = PhysicalDiskInfo{};
-    state.driveList.nodes.push_back(node);
-    frame.ShowDrives();
+    ShowOneHardDisk();
     QTreeWidget* tree = frame.DriveView();
     ASSERT_EQ(tree->topLevelItemCount(), 1);
     QTreeWidgetItem* computer = tree->topLevelItem(0);

@@ -67,6 +67,15 @@ WindowTest::~WindowTest() {
     EXPECT_TRUE(WaitForJob());
 }
 
+void WindowTest::ShowOneHardDisk() {
+    DriveNode disk;
+    disk.number = 0x80;
+    disk.kind = DriveKind::HardDisk;
+    disk.detail = PhysicalDiskInfo{};
+    state.driveList.nodes.push_back(disk);
+    frame.ShowDrives();
+}
+
 bool WindowTest::StartScan(const MappedFixture& fixture, bool advance) {
     state.SetSelectedDrive(&fixture.Node());
     fixture.Map();

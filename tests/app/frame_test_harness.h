@@ -80,6 +80,8 @@ protected:
     bool StartScan(const MappedFixture& fixture, bool advance = false);
     // Scans the fixture in the window; the job's messages are handled while waiting.
     bool ScanInWindow(const MappedFixture& fixture, bool advance = false);
+    // Lists one hard disk without identify data and shows the drive tree.
+    void ShowOneHardDisk();
     bool WaitForJob() {
         return RunEventsUntil([this] { return !runner.IsRunning(); }, kJobTimeoutMs);
     }

@@ -70,12 +70,7 @@ TEST_F(LanguageSwitchTest, ALoadedPackRetitlesTheWindowAndIsRemembered) {
                       "61530\tNom\n61628\tPoste de travail\n");
     const ScopedEnv folder("MORWICK_DATA", data.Path().string());
     const QString englishDrives = MenuTitle(drives);
-    DriveNode disk;
-    disk.number = 0x80;
-    disk.kind = DriveKind::HardDisk;
-    disk.detail = PhysicalDiskInfo{};
-    state.driveList.nodes.push_back(disk);
-    frame.ShowDrives();
+    ShowOneHardDisk();
 
     ASSERT_TRUE(frame.OnCommand(CommandId::kFrench));
     EXPECT_EQ(state.language.load(), 1u);
