@@ -2,6 +2,8 @@
 
 #include "controls/list_header_geometry.h"
 
+#include "tests/controls/colour_checks.h"
+
 #include <QImage>
 #include <QStandardItemModel>
 
@@ -67,16 +69,8 @@ protected:
 
     QImage Render() { return m_header.grab().toImage().convertToFormat(QImage::Format_RGB32); }
 
-    // Whether any pixel of the section has the colour.
     static bool SectionHas(const QImage& image, int left, int width, QColor colour) {
-        for (int y = 0; y < image.height(); ++y) {
-            for (int x = left; x < left + width; ++x) {
-                if (image.pixelColor(x, y) == colour) {
-                    return true;
-                }
-            }
-        }
-        return false;
+        return AreaHasColour(image, QRect(left, 0, width, image.height()), colour);
     }
 
     QStandardItemModel m_model;
