@@ -78,6 +78,8 @@ protected:
         colours.setColor(QPalette::Shadow, QColor(0, 0, 0));
         colours.setColor(QPalette::ButtonText, QColor(0, 0, 0));
         m_button->setPalette(colours);
+        // Away from where an earlier test left it, so the button starts without hover.
+        QCursor::setPos(QPoint(2000, 2000));
         m_window.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_window));
     }
@@ -107,6 +109,7 @@ TEST_F(FlatButtonTest, DrawsAFlatFrameRoundTheGradient) {
 }
 
 TEST_F(FlatButtonTest, HoverTurnsOrangeAndEndsWhenTheCursorLeaves) {
+    QTest::mouseMove(&m_window, QPoint(150, 80));
     QTest::mouseMove(m_button, QPoint(50, 15));
     ASSERT_TRUE(m_button->IsHovered());
     ExpectGradient(kWhite, kOrange, "hovered");

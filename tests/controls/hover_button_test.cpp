@@ -60,6 +60,8 @@ protected:
         m_button = new CHoverButton(&m_window);
         m_button->move(10, 10);
         ASSERT_TRUE(m_button->LoadBitmaps(FourColourStrip()));
+        // Away from where an earlier test left it, so the button starts without hover.
+        QCursor::setPos(QPoint(2000, 2000));
         m_window.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_window));
     }
@@ -78,6 +80,7 @@ TEST_F(HoverButtonTest, LoadingAStripSizesTheButtonToOnePicture) {
 }
 
 TEST_F(HoverButtonTest, ThePictureFollowsHoverPressLeaveAndDisable) {
+    QTest::mouseMove(&m_window, QPoint(250, 80));
     EXPECT_EQ(Shown(), QColor(Qt::red));
     QTest::mouseMove(m_button, QPoint(50, 15));
     EXPECT_EQ(Shown(), QColor(Qt::green));
