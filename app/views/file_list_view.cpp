@@ -1,6 +1,7 @@
 #include "app/views/file_list_view.h"
 
 #include "app/views/entry_context_menu.h"
+#include "controls/icon_list.h"
 #include "controls/program_pictures.h"
 
 #include "app/dialogs/rename_refusal_box.h"
@@ -33,23 +34,13 @@ constexpr QSize kLargeIconCell(96, 64);
 constexpr QSize kSmallIconCell(160, 20);
 constexpr QSize kListCell(200, 20);
 
-// The pictures of a file, a deleted file, a folder and a deleted folder, in the order of
-// EntryKind; the one place the list takes them from. Deleted entries are drawn greyed.
-// File, deleted file, folder and deleted folder, at both icon sizes.
-std::array<QIcon, 4> EntryPictures(const QStyle& /*style*/) {
-    std::array<QIcon, 4> icons;
-    for (size_t i = 0; i < icons.size(); ++i) {
-        icons[i].addPixmap(StripPicture(PictureStrip::ListSmall, static_cast<int>(i)));
-        icons[i].addPixmap(StripPicture(PictureStrip::ListLarge, static_cast<int>(i)));
-    }
-    return icons;
-}
-
-// Gives the Name cell the picture of its entry's kind, at the icon size of the view.
+// Gives the Name cell the picture of its entry: by extension for a live file, the folder,
+// deleted folder or deleted file picture otherwise, at both icon sizes. The table of pictures
+// is the view's, shared by the details table and the icon view.
 class EntryIconDelegate : public QStyledItemDelegate {
 public:
-    EntryIconDelegate(const QStyle& style, QObject* parent)
-        : QStyledItemDelegate(parent), m_icons(EntryPictures(style)) {}
+    EntryIconDelegate(CIconList& icons, QObject* parent)
+        : QStyledItemDelegate(parent), m_icons(icons) {}
 
 protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
@@ -61,16 +52,26 @@ protected:
         if (!kind.isValid()) {
             return;
         }
-        const int number = kind.toInt();
-        if (number < 0 || static_cast<std::size_t>(number) >= m_icons.size()) {
-            return;
+        const auto entry = static_cast<EntryKind>(kind.toInt());
+        const bool folder = entry == EntryKind::Folder || entry == EntryKind::DeletedFolder;
+        const bool deleted = entry == EntryKind::DeletedFile || entry == EntryKind::DeletedFolder;
+        const int picture =
+            m_icons.GetIconIndex(index.data(Qt::DisplayRole).toString(),
+                                 folder ? CIconList::kDirectoryAttribute : 0u, deleted);
+        auto cached = m_cache.find(picture);
+        if (cached == m_cache.end()) {
+            QIcon icon;
+            icon.addPixmap(m_icons.SmallPicture(picture));
+            icon.addPixmap(m_icons.LargePicture(picture));
+            cached = m_cache.insert(picture, icon);
         }
-        option->icon = m_icons[static_cast<std::size_t>(number)];
+        option->icon = cached.value();
         option->features |= QStyleOptionViewItem::HasDecoration;
     }
 
 private:
-    std::array<QIcon, 4> m_icons;
+    CIconList& m_icons;
+    mutable QHash<int, QIcon> m_cache;
 };
 
 bool IsFolderKind(const QVariant& kind) {
@@ -115,10 +116,11 @@ private:
 };
 
 CFileListView::CFileListView(FileListModel& model, QWidget* parent)
-    : QTableView(parent), m_model(model), m_contextMenu(std::make_unique<EntryContextMenu>()) {
+    : QTableView(parent), m_model(model), m_iconList(std::make_unique<CIconList>()),
+      m_contextMenu(std::make_unique<EntryContextMenu>()) {
     setObjectName(QStringLiteral("1027"));
     setModel(&m_model);
-    setItemDelegate(new EntryIconDelegate(*style(), this));
+    setItemDelegate(new EntryIconDelegate(*m_iconList, this));
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setShowGrid(false);
     // The bands are painted under the rows, past the last row too.
@@ -150,7 +152,7 @@ CFileListView::CFileListView(FileListModel& model, QWidget* parent)
     m_iconView->setModel(&m_model);
     m_iconView->setModelColumn(static_cast<int>(FileListModel::Column::Name));
     m_iconView->setSelectionModel(selectionModel());
-    m_iconView->setItemDelegate(new EntryIconDelegate(*style(), m_iconView));
+    m_iconView->setItemDelegate(new EntryIconDelegate(*m_iconList, m_iconView));
     m_iconView->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_iconView->setEditTriggers(QAbstractItemView::EditKeyPressed);
     m_iconView->setMovement(QListView::Static);

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 
+class CIconList;
 class EntryContextMenu;
 class QListView;
 class QMenu;
@@ -100,5 +101,7 @@ private:
     ScanState* m_state = nullptr;
     ListSortOrder m_ownOrder;
     uint32_t m_viewStyle = kDetailsStyle;
+    // Declared before the delegates that use it are made.
+    std::unique_ptr<CIconList> m_iconList;
     std::unique_ptr<EntryContextMenu> m_contextMenu;
 };
