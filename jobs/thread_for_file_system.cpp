@@ -11,6 +11,8 @@
 #include "platform/job_window.h"
 #include "platform/program_string.h"
 
+#include <algorithm>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -67,7 +69,7 @@ uint32_t CThreadForFileSystem::Run() {
     if (node == nullptr)
         LogNotStarted(kNoDriveTextId);
     else if (m_parameters.rawSearch)
-        found = RunRawSearch();
+        found = RunRawSearch(*node);
     else
         found = RunFileSystemScan(*node);
 
@@ -79,11 +81,27 @@ uint32_t CThreadForFileSystem::Run() {
     return found;
 }
 
-uint32_t CThreadForFileSystem::RunRawSearch() {
+std::optional<uint64_t> CThreadForFileSystem::SourceLastSector(const DriveNode& node) {
+    uint64_t sectors = 0;
+    if (const PhysicalDiskInfo* disk = node.Physical())
+        sectors = disk->totalSectors;
+    else if (const LogicalDriveInfo* volume = node.Logical())
+        sectors = volume->totalSectors;
+    if (sectors == 0)
+        return std::nullopt;
+    return sectors - 1;
+}
+
+uint32_t CThreadForFileSystem::RunRawSearch(const DriveNode& node) {
     // The raw search reads sectors, not a file system: the FAT reader serves every source.
     CFatFileSystem& volume = m_state.NewFatVolume();
-    volume.SetScanRange(m_parameters.setupOption, m_parameters.regionFirstSector,
-                        m_parameters.regionLastSector);
+    // The search counts its last sector in, while the whole-source region ends at the sector
+    // count: without the clamp it would read one sector past the end, and any chosen region
+    // past the end as well.
+    uint64_t last = m_parameters.regionLastSector;
+    if (const std::optional<uint64_t> sourceLast = SourceLastSector(node))
+        last = std::min(last, *sourceLast);
+    volume.SetScanRange(m_parameters.setupOption, m_parameters.regionFirstSector, last);
     volume.RawScan(m_state.activeSearch);
     return volume.FoundCount();
 }

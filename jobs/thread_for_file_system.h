@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 class JobRunner;
@@ -60,13 +61,17 @@ public:
     // Whether a file-system scan reads the volume as NTFS.
     static bool UsesNtfsReader(uint8_t partitionType, bool otherFileSystem);
 
+    // The last sector a raw search of the node may read (its total count less one), or nullopt
+    // when the node gives no size.
+    static std::optional<uint64_t> SourceLastSector(const DriveNode& node);
+
     // Log rows of a scan the job could not start.
     static constexpr uint32_t kActivityId = 62460;
     static constexpr uint32_t kNoDriveTextId = 62461;
     static constexpr uint32_t kNoVolumeTextId = 62462;
 
 private:
-    uint32_t RunRawSearch();
+    uint32_t RunRawSearch(const DriveNode& node);
     uint32_t RunFileSystemScan(const DriveNode& node);
     void LogNotStarted(uint32_t reasonId) const;
 

@@ -362,6 +362,55 @@ TEST_F(ThreadForFileSystemTest, AdvanceScanMatchesTheActiveListWhenTheSettingAsk
     }
 }
 
+// A raw search never reads past the source: the default region ends at the sector count,
+// one past the last sector, and a chosen region may reach beyond it too.
+TEST_F(ThreadForFileSystemTest, RawSearchStopsAtTheSourcesLastSector) {
+    static constexpr uint8_t kMark[] = {'M', 'W', 'E', 'N', 'D', '!'};
+    FileSignature mark;
+    mark.softwareName = u"End mark";
+    mark.extension = u"END";
+    mark.matchLength = sizeof(kMark);
+    std::copy(std::begin(kMark), std::end(kMark), mark.header.begin());
+    mark.selected = true;
+    mark.maxFileSize = 512;
+    const fs::path image = BlankImage();
+    const uint64_t total = fs::file_size(image) / 512;
+    {
+        std::fstream out(image, std::ios::in | std::ios::out | std::ios::binary);
+        out.seekp(static_cast<std::streamoff>((total - 1) * 512));
+        out.write(reinterpret_cast<const char*>(kMark), sizeof(kMark));
+        ASSERT_TRUE(out.good());
+    }
+    MappedDrive drive(image, kFat16Type);
+    ASSERT_EQ(drive.Node().Logical()->totalSectors, total);
+    m_state.SetSelectedDrive(&drive.Node());
+
+    struct Case {
+        uint64_t first;
+        uint64_t last;
+        bool marked; // the mark is found: one file in its folder
+    };
+    const Case cases[] = {
+        {0, total, true},                // the default region
+        {0, total - 1, true},            // up to the last sector itself
+        {0, total - 2, false},           // a chosen region short of it
+        {total - 1, total + 4096, true}, // a chosen region past the end
+    };
+    for (const Case& each : cases) {
+        SCOPED_TRACE(std::to_string(each.first) + ".." + std::to_string(each.last));
+        m_state.signatureLists.active = {mark};
+        m_window.Clear();
+        EXPECT_EQ(RunJob(RawSearch(each.first, each.last)), each.marked ? 2u : 0u);
+        const auto rows = m_window.LogLines();
+        EXPECT_EQ(std::count_if(
+                      rows.begin(), rows.end(),
+                      [](const RecordingJobWindow::LogLine& row) { return std::get<3>(row) == 6; }),
+                  0);
+        ASSERT_NE(m_state.FatVolume(), nullptr);
+        EXPECT_LE(m_state.FatVolume()->EndSector(), total);
+    }
+}
+
 // --- the signatures --------------------------------------------------------------------------
 
 TEST_F(ThreadForFileSystemTest, SignaturesAreReadOnceAndNotWhileMarkedLoaded) {

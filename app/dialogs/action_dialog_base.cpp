@@ -1,0 +1,260 @@
+#include "app/dialogs/action_dialog_base.h"
+
+#include "app/dialogs/action_dialog_texts.h"
+#include "app/dialogs/dialog_text_ids.h"
+#include "app/program_text.h"
+#include "platform/data_folder.h"
+#include "platform/product_title.h"
+
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include <utility>
+
+namespace {
+
+const QColor kLinkColor(0, 0, 255);
+const QColor kVisitedLinkColor(128, 0, 128);
+
+uint32_t ActionTextId(CActionDialogBase::Action action) {
+    switch (action) {
+    case CActionDialogBase::Action::StandardScan:
+        return action_text::kStandardScanId;
+    case CActionDialogBase::Action::AdvanceScan:
+        return action_text::kAdvanceScanId;
+    case CActionDialogBase::Action::RawDataRecovery:
+        return action_text::kRawDataRecoveryId;
+    case CActionDialogBase::Action::SearchLogicalDrive:
+        return action_text::kSearchLogicalDriveId;
+    case CActionDialogBase::Action::CreateImageFile:
+        break;
+    }
+    return action_text::kCreateImageFileId;
+}
+
+void SetTextColor(QWidget* widget, const QColor& color) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, color);
+    widget->setPalette(palette);
+}
+
+QString Caption() {
+    return QString::fromUtf16(kProductTitle);
+}
+
+} // namespace
+
+CActionDialogBase::CActionDialogBase(const Description& description, const DriveNode& node,
+                                     QString itemText, ActionDialogHooks hooks, QWidget* parent)
+    : QDialog(parent), m_description(description), m_node(node), m_itemText(std::move(itemText)),
+      m_hooks(std::move(hooks)), m_rawRegion(scan_action::DefaultRegion(node)),
+      m_imageRegion(m_rawRegion) {
+    setObjectName(QString::number(static_cast<int>(description.dialog)));
+    setWindowTitle(ProgramText(description.captionId));
+    QPalette white = palette();
+    white.setColor(QPalette::Window, Qt::white);
+    white.setColor(QPalette::WindowText, Qt::black);
+    setPalette(white);
+    setAutoFillBackground(true);
+
+    QFont bold = font();
+    bold.setBold(true);
+
+    auto* layout = new QVBoxLayout(this);
+    auto* actions = new QGridLayout();
+    int row = 0;
+    for (const ActionEntry& entry : description.actions) {
+        const QString text = ProgramText(ActionTextId(entry.action));
+        QPushButton* button = MakeButton(text, entry.buttonId);
+        QLabel* label = MakeLabel(text, entry.labelId);
+        label->setFont(bold);
+        label->setCursor(Qt::PointingHandCursor);
+        QLabel* body = MakeLabel(ProgramText(entry.descriptionId), 0);
+        body->setWordWrap(true);
+        const bool pending = IsPending(entry.action);
+        button->setEnabled(!pending);
+        label->setEnabled(!pending);
+        actions->addWidget(button, row, 0, 2, 1, Qt::AlignTop);
+        actions->addWidget(label, row, 1);
+        actions->addWidget(body, row + 1, 1);
+        row += 2;
+        m_actionLabels.emplace(label, entry.action);
+        connect(button, &QPushButton::clicked, this,
+                [this, action = entry.action] { RunAction(action); });
+    }
+    layout->addLayout(actions);
+
+    if (description.comboId != 0) {
+        m_fileSystem.emplace(m_node.Logical() != nullptr ? m_node.Logical()->partitionType : 0);
+        m_combo = new QComboBox(this);
+        m_combo->setObjectName(QString::number(description.comboId));
+        m_combo->addItem(ProgramText(action_text::kFatId));
+        m_combo->addItem(ProgramText(action_text::kNtfsId));
+        m_combo->setCurrentIndex(m_fileSystem->InitialComboIndex());
+        m_combo->setVisible(false);
+        // Only the user's choice counts, not the preselection.
+        connect(m_combo, &QComboBox::activated, this,
+                [this](int index) { m_fileSystem->OnSelectionChange(index); });
+    }
+
+    for (const LinkEntry& entry : description.links) {
+        auto* line = new QHBoxLayout();
+        if (entry.noteId != 0) {
+            QLabel* note = MakeLabel(ProgramText(entry.noteId), 0);
+            note->setWordWrap(true);
+            line->addWidget(note, 1);
+        }
+        QLabel* link = MakeLabel(ProgramText(entry.textId), entry.id);
+        QFont underlined = link->font();
+        underlined.setUnderline(true);
+        link->setFont(underlined);
+        SetTextColor(link, kLinkColor);
+        link->setCursor(Qt::PointingHandCursor);
+        if (entry.tipId != 0)
+            link->setToolTip(ProgramText(entry.tipId));
+        link->setEnabled(!IsPending(entry.link));
+        line->addWidget(link);
+        if (entry.link == Link::PreviousFileSystem && m_combo != nullptr)
+            line->addWidget(m_combo);
+        line->addStretch(1);
+        layout->addLayout(line);
+        m_links.emplace(link, entry);
+    }
+
+    QPushButton* help = MakeButton(ProgramText(dialog_text::kHelpId), description.helpId);
+    QPushButton* cancel = MakeButton(ProgramText(dialog_text::kCancelId), kCancelId);
+    auto* buttons = new QHBoxLayout();
+    buttons->addWidget(help);
+    buttons->addStretch(1);
+    buttons->addWidget(cancel);
+    layout->addLayout(buttons);
+    connect(help, &QPushButton::clicked, this, &CActionDialogBase::OnHelp);
+    connect(cancel, &QPushButton::clicked, this, &CActionDialogBase::reject);
+}
+
+QPushButton* CActionDialogBase::MakeButton(const QString& text, int id) {
+    auto* button = new QPushButton(text, this);
+    button->setObjectName(QString::number(id));
+    button->setAutoDefault(false);
+    return button;
+}
+
+QLabel* CActionDialogBase::MakeLabel(const QString& text, int id) {
+    auto* label = new QLabel(text, this);
+    if (id != 0) {
+        label->setObjectName(QString::number(id));
+        label->installEventFilter(this);
+    }
+    return label;
+}
+
+bool CActionDialogBase::IsPending(Action action) {
+    // Their jobs and dialogs are not part of the program yet.
+    return action == Action::SearchLogicalDrive || action == Action::CreateImageFile;
+}
+
+bool CActionDialogBase::IsPending(Link link) {
+    return link == Link::RawRegion || link == Link::ImageRegion;
+}
+
+bool CActionDialogBase::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        auto* widget = static_cast<QWidget*>(watched);
+        if (widget->isEnabled()) {
+            if (const auto action = m_actionLabels.find(watched); action != m_actionLabels.end()) {
+                RunAction(action->second);
+                return true;
+            }
+            if (const auto link = m_links.find(watched); link != m_links.end()) {
+                OnLink(link->second, static_cast<QLabel*>(widget));
+                return true;
+            }
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void CActionDialogBase::RunAction(Action action) {
+    switch (action) {
+    case Action::StandardScan:
+        StartScan(scan_action::ScanJobAction::StandardScan);
+        break;
+    case Action::AdvanceScan:
+        StartScan(scan_action::ScanJobAction::AdvanceScan);
+        break;
+    case Action::RawDataRecovery:
+        StartScan(scan_action::ScanJobAction::RawDataRecovery);
+        break;
+    case Action::SearchLogicalDrive:
+    case Action::CreateImageFile:
+        break;
+    }
+}
+
+void CActionDialogBase::StartScan(scan_action::ScanJobAction action) {
+    bool other = false;
+    if (m_fileSystem && action == scan_action::ScanJobAction::AdvanceScan)
+        other = m_fileSystem->ConfirmForAdvanceScan(
+            [this](uint32_t questionId) { return Ask(questionId); });
+    const std::optional<CThreadForFileSystem::Parameters> parameters =
+        scan_action::ParametersFor(m_description.dialog, action, other, m_rawRegion);
+    if (!parameters || !m_hooks.startScan || !m_hooks.startScan(*parameters))
+        return;
+    done(kStartedResult);
+}
+
+void CActionDialogBase::OnLink(const LinkEntry& link, QLabel* label) {
+    ShowVisited(label);
+    switch (link.link) {
+    case Link::PreviousFileSystem:
+        if (m_combo != nullptr)
+            m_combo->setVisible(true);
+        break;
+    case Link::FileTypes:
+        if (m_hooks.chooseFileTypes)
+            m_hooks.chooseFileTypes(this);
+        break;
+    case Link::RawRegion:
+    case Link::ImageRegion:
+        break;
+    }
+}
+
+void CActionDialogBase::ShowVisited(QLabel* label) {
+    SetTextColor(label, kVisitedLinkColor);
+    label->update();
+}
+
+bool CActionDialogBase::Ask(uint32_t questionId) {
+    if (m_hooks.askYesNo)
+        return m_hooks.askYesNo(questionId);
+    return QMessageBox::question(this, Caption(), ProgramText(questionId),
+                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+void CActionDialogBase::OnHelp() {
+    scan_action::HelpHooks hooks = m_hooks.help;
+    if (!hooks.showMessage)
+        hooks.showMessage = [this](uint32_t messageId) {
+            QMessageBox::information(this, Caption(), ProgramText(messageId));
+        };
+    if (!hooks.open)
+        hooks.open = [](const std::filesystem::path& guide, uint32_t topic) {
+            QUrl url = QUrl::fromLocalFile(QString::fromStdString(guide.string()));
+            url.setFragment(QString::number(topic));
+            QDesktopServices::openUrl(url);
+        };
+    const std::filesystem::path folder =
+        m_hooks.helpFolder.empty() ? DataFolder() : m_hooks.helpFolder;
+    scan_action::OpenHelp(folder, m_hooks.language, m_description.helpTopic, hooks);
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "app/dialogs/scan_action_rules.h"
+#include "jobs/thread_for_file_system.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+
+class QWidget;
+
+// What an action dialog needs from the program around it. The dialog knows no frame: the
+// caller starts the job, shows the other dialogs and answers questions; tests record them.
+struct ActionDialogHooks {
+    // Starts the scan job with these parameters (the notify window is the caller's to set) and
+    // readies the window for it. False when it could not start: the dialog stays open.
+    std::function<bool(const CThreadForFileSystem::Parameters&)> startScan;
+    // Runs the file-type selection dialog over `parent`; its choices stay with the caller.
+    std::function<void(QWidget* parent)> chooseFileTypes;
+    // Asks a yes/no question of the string id; true for yes. Empty: a message box.
+    std::function<bool(uint32_t questionId)> askYesNo;
+    // Help's message and the opening of the guide. Empty members: a message box and the
+    // desktop's browser.
+    scan_action::HelpHooks help;
+    // Where the user guides lie; empty: the data folder.
+    std::filesystem::path helpFolder;
+    // The language whose guide Help opens (0 English to 4 Italian).
+    uint32_t language = 0;
+};

@@ -1,0 +1,27 @@
+#include "app/dialogs/raw_recovery_action_dlg.h"
+
+#include "app/dialogs/action_dialog_texts.h"
+
+#include <utility>
+
+const CActionDialogBase::Description& CRawRecoveryActionDlg::Table() {
+    static const Description kTable = {
+        scan_action::ActionDialog::RawRecoveryAction,
+        action_text::kCaptionId,
+        {
+            {Action::RawDataRecovery, 1017, 1191, action_text::kCdRawRecoveryTextId},
+        },
+        {
+            {Link::FileTypes, 1027, action_text::kKnownFileTypesId, action_text::kFileTypesTipId,
+             0},
+        },
+        0,
+        1193,
+        1180,
+    };
+    return kTable;
+}
+
+CRawRecoveryActionDlg::CRawRecoveryActionDlg(const DriveNode& node, QString itemText,
+                                             ActionDialogHooks hooks, QWidget* parent)
+    : CActionDialogBase(Table(), node, std::move(itemText), std::move(hooks), parent) {}

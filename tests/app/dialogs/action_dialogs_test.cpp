@@ -1,0 +1,333 @@
+#include "app/dialogs/action_dialog_factory.h"
+
+#include "app/dialogs/action_dialog_base.h"
+#include "app/program_text.h"
+#include "platform/utf_conversion.h"
+#include "tests/app/modal_driver.h"
+#include "tests/support/temp_dir.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QLabel>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <vector>
+
+namespace {
+
+using Action = CActionDialogBase::Action;
+
+constexpr uint64_t kSectors = 204800;
+
+DriveNode NodeOf(DriveKind kind, uint8_t partitionType = 7) {
+    DriveNode node;
+    node.kind = kind;
+    if (kind == DriveKind::LogicalDrive || kind == DriveKind::FoundVolume ||
+        kind == DriveKind::RebuiltVolume || kind == DriveKind::VolumeImage) {
+        LogicalDriveInfo volume;
+        volume.totalSectors = kSectors;
+        volume.partitionType = partitionType;
+        node.detail = volume;
+    } else {
+        PhysicalDiskInfo disk;
+        disk.totalSectors = kSectors;
+        node.detail = disk;
+    }
+    if (kind == DriveKind::VolumeImage)
+        node.imagePath = u"/images/volume.img";
+    return node;
+}
+
+// What the dialogs asked of the program around them.
+struct Recorder {
+    std::vector<CThreadForFileSystem::Parameters> started;
+    std::vector<uint32_t> questions;
+    std::vector<uint32_t> messages;
+    std::vector<uint32_t> topics;
+    int fileTypeDialogs = 0;
+    bool answerYes = false;
+    bool startSucceeds = true;
+
+    ActionDialogHooks Hooks(std::filesystem::path helpFolder = {}) {
+        ActionDialogHooks hooks;
+        hooks.startScan = [this](const CThreadForFileSystem::Parameters& parameters) {
+            started.push_back(parameters);
+            return startSucceeds;
+        };
+        hooks.chooseFileTypes = [this](QWidget*) { ++fileTypeDialogs; };
+        hooks.askYesNo = [this](uint32_t id) {
+            questions.push_back(id);
+            return answerYes;
+        };
+        hooks.help.showMessage = [this](uint32_t id) { messages.push_back(id); };
+        hooks.help.open = [this](const std::filesystem::path&, uint32_t topic) {
+            topics.push_back(topic);
+        };
+        hooks.helpFolder = std::move(helpFolder);
+        return hooks;
+    }
+};
+
+template <typename T> T* Child(QWidget& dialog, int id) {
+    auto* child = dialog.findChild<T*>(QString::number(id));
+    EXPECT_NE(child, nullptr) << "no control " << id;
+    return child;
+}
+
+QColor TextColor(QWidget* widget) {
+    return widget->palette().color(QPalette::WindowText);
+}
+
+struct DialogCase {
+    DriveKind kind;
+    int templateId;
+    // Button and label of each action, and whether it can be used now.
+    std::vector<std::tuple<int, int, bool>> actions;
+    // Link id, enabled, tip id (0 none).
+    std::vector<std::tuple<int, bool, uint32_t>> links;
+    int combo;
+    int help;
+    uint32_t topic;
+};
+
+const std::vector<DialogCase>& DialogCases() {
+    static const std::vector<DialogCase> kCases = {
+        {DriveKind::VolumeImage,
+         180,
+         {{1084, 1086, true}, {1085, 1087, true}},
+         {{1088, true, 61479}, {1089, true, 61484}},
+         1090,
+         1083,
+         1170},
+        {DriveKind::LogicalDrive,
+         153,
+         {{1011, 1014, true}, {1012, 1015, true}, {1013, 1016, false}},
+         {{1029, true, 61479}, {1070, true, 61484}, {1040, false, 61480}},
+         1071,
+         1044,
+         1140},
+        {DriveKind::HardDisk,
+         154,
+         {{1023, 1020, false}, {1024, 1021, true}, {1019, 1022, false}},
+         {{1028, true, 61479}, {1073, false, 0}, {1039, false, 61480}},
+         0,
+         1072,
+         1130},
+        {DriveKind::DiskImage,
+         181,
+         {{1093, 1094, false}, {1092, 1095, true}},
+         {{1097, true, 61479}, {1096, false, 61480}},
+         0,
+         1091,
+         1160},
+        {DriveKind::CdRomDrive,
+         155,
+         {{1017, 1025, true}, {1018, 1026, false}},
+         {{1027, true, 61479}},
+         0,
+         1072,
+         1150},
+        {DriveKind::CdRomImage, 240, {{1017, 1191, true}}, {{1027, true, 61479}}, 0, 1193, 1180},
+    };
+    return kCases;
+}
+
+TEST(ActionDialogs, EachDialogHasItsControlsTipsAndHelpTopic) {
+    TempDir empty;
+    for (const DialogCase& each : DialogCases()) {
+        SCOPED_TRACE(each.templateId);
+        Recorder recorder;
+        auto dialog =
+            MakeActionDialogFor(NodeOf(each.kind), {}, recorder.Hooks(empty.Path()), nullptr);
+        EXPECT_EQ(dialog->objectName(), QString::number(each.templateId));
+        EXPECT_EQ(dialog->palette().color(QPalette::Window), QColor(Qt::white));
+        for (const auto& [buttonId, labelId, enabled] : each.actions) {
+            auto* button = Child<QAbstractButton>(*dialog, buttonId);
+            auto* label = Child<QLabel>(*dialog, labelId);
+            ASSERT_TRUE(button != nullptr && label != nullptr);
+            EXPECT_EQ(button->isEnabled(), enabled) << buttonId;
+            EXPECT_EQ(label->isEnabled(), enabled) << labelId;
+            EXPECT_TRUE(label->font().bold());
+            EXPECT_EQ(label->cursor().shape(), Qt::PointingHandCursor);
+        }
+        for (const auto& [linkId, enabled, tipId] : each.links) {
+            auto* link = Child<QLabel>(*dialog, linkId);
+            ASSERT_NE(link, nullptr);
+            EXPECT_EQ(link->isEnabled(), enabled) << linkId;
+            EXPECT_EQ(TextColor(link), QColor(0, 0, 255));
+            EXPECT_TRUE(link->font().underline());
+            const QString tip = tipId == 0 ? QString() : ProgramText(tipId);
+            EXPECT_EQ(link->toolTip(), tip) << linkId;
+        }
+        EXPECT_EQ(dialog->findChild<QComboBox*>() != nullptr, each.combo != 0);
+        Child<QAbstractButton>(*dialog, each.help)->click();
+        EXPECT_EQ(recorder.messages, std::vector<uint32_t>{62050});
+        EXPECT_TRUE(recorder.topics.empty());
+        EXPECT_TRUE(recorder.started.empty());
+    }
+}
+
+// Which button starts which job with which parameters; every started job ends the dialog
+// with 5, through its button and through its bold label alike.
+TEST(ActionDialogs, FileSystemActionsStartTheJobAndEndWithFive) {
+    struct Case {
+        DriveKind kind;
+        int control;
+        bool advance;
+        uint8_t setup;
+        bool raw;
+    };
+    const Case cases[] = {
+        {DriveKind::VolumeImage, 1084, false, 1, false},
+        {DriveKind::VolumeImage, 1087, true, 1, false},
+        {DriveKind::LogicalDrive, 1011, false, 0, false},
+        {DriveKind::LogicalDrive, 1015, true, 0, false},
+        {DriveKind::HardDisk, 1024, false, 0, true},
+        {DriveKind::RemovableDisk, 1021, false, 0, true},
+        {DriveKind::DiskImage, 1092, false, 1, true},
+        {DriveKind::CdRomDrive, 1025, false, 0, true},
+        {DriveKind::CdRomImage, 1017, false, 1, true},
+        {DriveKind::CdRomImage, 1191, false, 1, true},
+    };
+    for (const Case& each : cases) {
+        SCOPED_TRACE(each.control);
+        Recorder recorder;
+        auto dialog = MakeActionDialogFor(NodeOf(each.kind, 11), {}, recorder.Hooks(), nullptr);
+        auto* control = Child<QWidget>(*dialog, each.control);
+        ASSERT_NE(control, nullptr);
+        if (auto* button = qobject_cast<QAbstractButton*>(control))
+            button->click();
+        else
+            QTest::mouseClick(control, Qt::LeftButton);
+        ASSERT_EQ(recorder.started.size(), 1u);
+        const CThreadForFileSystem::Parameters& started = recorder.started[0];
+        EXPECT_EQ(started.advanceScan, each.advance);
+        EXPECT_FALSE(started.otherFileSystem);
+        EXPECT_EQ(started.setupOption, each.setup);
+        EXPECT_EQ(started.rawSearch, each.raw);
+        // Untouched, the raw search covers the whole source.
+        EXPECT_EQ(started.regionFirstSector, 0u);
+        EXPECT_EQ(started.regionLastSector, each.raw ? kSectors : 0u);
+        EXPECT_EQ(dialog->result(), CActionDialogBase::kStartedResult);
+        EXPECT_TRUE(recorder.questions.empty());
+    }
+}
+
+TEST(ActionDialogs, PendingActionsAndARefusedStartLeaveTheDialogOpen) {
+    Recorder recorder;
+    recorder.startSucceeds = false;
+    auto dialog = MakeActionDialogFor(NodeOf(DriveKind::HardDisk), {}, recorder.Hooks(), nullptr);
+    QTest::mouseClick(Child<QLabel>(*dialog, 1020), Qt::LeftButton);
+    QTest::mouseClick(Child<QLabel>(*dialog, 1022), Qt::LeftButton);
+    EXPECT_TRUE(recorder.started.empty());
+    Child<QAbstractButton>(*dialog, 1024)->click();
+    EXPECT_EQ(recorder.started.size(), 1u);
+    EXPECT_NE(dialog->result(), CActionDialogBase::kStartedResult);
+}
+
+// The previous-file-system combo of both volume dialogs: hidden until its link is clicked,
+// preselected on the other file system, and taken only by an advance scan after a change and
+// a yes.
+TEST(ActionDialogs, PreviousFileSystemComboAndItsQuestion) {
+    struct Case {
+        DriveKind kind;
+        uint8_t partitionType;
+        int link;
+        int combo;
+        int standard;
+        int advance;
+        std::vector<int> picks;
+        bool answerYes;
+        uint32_t question; // 0: none
+        bool other;
+    };
+    const Case cases[] = {
+        {DriveKind::VolumeImage, 7, 1089, 1090, 1084, 1085, {1, 0}, false, 61488, false},
+        {DriveKind::VolumeImage, 7, 1089, 1090, 1084, 1085, {1, 0}, true, 61488, true},
+        {DriveKind::LogicalDrive, 11, 1070, 1071, 1011, 1012, {1}, true, 61487, true},
+        {DriveKind::LogicalDrive, 7, 1070, 1071, 1011, 1012, {}, true, 0, false},
+        {DriveKind::LogicalDrive, 7, 1070, 1071, 1011, 1012, {0, 1}, true, 0, false},
+    };
+    for (const Case& each : cases) {
+        SCOPED_TRACE(each.combo * 10 + static_cast<int>(each.picks.size()));
+        for (const bool advance : {true, false}) {
+            Recorder recorder;
+            recorder.answerYes = each.answerYes;
+            auto dialog = MakeActionDialogFor(NodeOf(each.kind, each.partitionType), {},
+                                              recorder.Hooks(), nullptr);
+            auto* combo = Child<QComboBox>(*dialog, each.combo);
+            auto* link = Child<QLabel>(*dialog, each.link);
+            ASSERT_TRUE(combo != nullptr && link != nullptr);
+            EXPECT_FALSE(combo->isVisibleTo(dialog.get()));
+            QTest::mouseClick(link, Qt::LeftButton);
+            EXPECT_TRUE(combo->isVisibleTo(dialog.get()));
+            EXPECT_EQ(TextColor(link), QColor(128, 0, 128));
+            ASSERT_EQ(combo->count(), 2);
+            EXPECT_EQ(combo->itemText(0), QStringLiteral("FAT"));
+            EXPECT_EQ(combo->itemText(1), QStringLiteral("NTFS"));
+            EXPECT_EQ(combo->currentIndex(), each.partitionType == 7 ? 0 : 1);
+            for (int index : each.picks) {
+                combo->setCurrentIndex(index);
+                emit combo->activated(index);
+            }
+            Child<QAbstractButton>(*dialog, advance ? each.advance : each.standard)->click();
+            ASSERT_EQ(recorder.started.size(), 1u);
+            // A standard scan never asks and never takes the choice.
+            EXPECT_EQ(recorder.questions, advance && each.question != 0
+                                              ? std::vector<uint32_t>{each.question}
+                                              : std::vector<uint32_t>{});
+            EXPECT_EQ(recorder.started[0].otherFileSystem, advance && each.other);
+            EXPECT_EQ(recorder.started[0].advanceScan, advance);
+            EXPECT_EQ(dialog->result(), CActionDialogBase::kStartedResult);
+        }
+    }
+}
+
+TEST(ActionDialogs, FileTypesLinkRunsTheCallersDialogAndTurnsPurple) {
+    for (const DialogCase& each : DialogCases()) {
+        SCOPED_TRACE(each.templateId);
+        Recorder recorder;
+        auto dialog = MakeActionDialogFor(NodeOf(each.kind), {}, recorder.Hooks(), nullptr);
+        auto* link = Child<QLabel>(*dialog, std::get<0>(each.links.front()));
+        ASSERT_NE(link, nullptr);
+        QTest::mouseClick(link, Qt::LeftButton);
+        EXPECT_EQ(recorder.fileTypeDialogs, 1);
+        EXPECT_EQ(TextColor(link), QColor(128, 0, 128));
+        EXPECT_TRUE(recorder.started.empty());
+        EXPECT_EQ(dialog->result(), 0);
+    }
+}
+
+TEST(ActionDialogs, HelpOpensTheGuideOfTheLanguageAtTheTopic) {
+    TempDir folder;
+    std::ofstream(folder.Path() / "Morwick Wrenfal Windows Data Recovery User Guide_ESP.html")
+        << "<html></html>";
+    for (const DialogCase& each : DialogCases()) {
+        SCOPED_TRACE(each.templateId);
+        Recorder recorder;
+        ActionDialogHooks hooks = recorder.Hooks(folder.Path());
+        hooks.language = 3;
+        auto dialog = MakeActionDialogFor(NodeOf(each.kind), {}, hooks, nullptr);
+        Child<QAbstractButton>(*dialog, each.help)->click();
+        EXPECT_EQ(recorder.topics, std::vector<uint32_t>{each.topic});
+        EXPECT_TRUE(recorder.messages.empty());
+    }
+}
+
+TEST(ActionDialogs, RunForANodeReturnsFiveOrTheCancelResult) {
+    for (const int button : {1024, CActionDialogBase::kCancelId}) {
+        Recorder recorder;
+        ClickInModal(QStringLiteral("154"), button);
+        const int result = RunActionDialogFor(NodeOf(DriveKind::HardDisk), QStringLiteral("Disk 0"),
+                                              recorder.Hooks(), nullptr);
+        EXPECT_EQ(result, button == CActionDialogBase::kCancelId
+                              ? QDialog::Rejected
+                              : CActionDialogBase::kStartedResult);
+        EXPECT_EQ(recorder.started.size(), button == CActionDialogBase::kCancelId ? 0u : 1u);
+    }
+}
+
+} // namespace
