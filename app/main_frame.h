@@ -5,6 +5,7 @@
 #include "app/dialogs/scan_file_exists_dlg.h"
 #include "app/models/found_entry_store.h"
 #include "app/qt_job_window.h"
+#include "jobs/thread_for_file_system.h"
 #include "jobs/totals_text.h"
 #include "platform/job_messages.h"
 #include "platform/message_box_answer.h"
@@ -48,6 +49,7 @@ class QLabel;
 class QSplitter;
 class QTreeWidgetItem;
 class CDiskTreeCtrl;
+struct ActionDialogHooks;
 struct DriveNode;
 class ScanState;
 
@@ -165,6 +167,9 @@ public:
     void Arrange(uint8_t column);
     void GoUp();
     void OpenHelpTopics();
+    // Starts the scan job as an action dialog chose it, into the folder tree; false when a job
+    // runs or the runner refuses.
+    bool StartFileSystemJob(const CThreadForFileSystem::Parameters& chosen);
     // The updater program in the data folder, or empty when there is none.
     static std::filesystem::path UpdaterPath();
 
@@ -250,6 +255,9 @@ protected:
     // Desktop services; tests record them instead.
     virtual bool OpenUrl(const QUrl& url);
     virtual bool StartProgram(const std::filesystem::path& program);
+    // Runs the action dialog modally; tests drive it instead. Returns the dialog's result.
+    virtual int RunActionDialog(const DriveNode& node, const QString& itemText,
+                                const ActionDialogHooks& hooks);
 
     virtual MessageBoxAnswer AskUser(const QString& text, const QString& caption,
                                      MessageBoxIcon icon, MessageBoxButtons buttons, bool topmost);

@@ -5,6 +5,8 @@
 #include "app/commands/key_decision.h"
 #include "app/commands/menu_resource.h"
 #include "app/commands/menu_templates.h"
+#include "app/dialogs/action_dialog_factory.h"
+#include "app/dialogs/action_dialog_hooks.h"
 #include "app/dialogs/choose_destination_dlg.h"
 #include "app/dialogs/recovery_options_dlg.h"
 #include "app/models/file_list_model.h"
@@ -22,6 +24,7 @@
 #include "filesystems/fat/fat_file_system.h"
 #include "filesystems/ntfs/ntfs_file_system.h"
 #include "jobs/scan_state.h"
+#include "jobs/thread_for_file_system.h"
 #include "jobs/thread_for_saving_files.h"
 #include "platform/data_folder.h"
 #include "platform/job_runner.h"
@@ -207,7 +210,53 @@ void CMainFrame::OnDriveOpened(QTreeWidgetItem* item) {
     OpenActionDialog(*node, item->text(0));
 }
 
-void CMainFrame::OpenActionDialog(const DriveNode& /*node*/, const QString& /*itemText*/) {}
+void CMainFrame::OpenActionDialog(const DriveNode& node, const QString& itemText) {
+    ActionDialogHooks hooks;
+    hooks.startScan = [this](const CThreadForFileSystem::Parameters& chosen) {
+        return StartFileSystemJob(chosen);
+    };
+    hooks.askYesNo = [this](uint32_t questionId) {
+        return AskUser(ProgramText(questionId), QString::fromUtf16(kTitle),
+                       MessageBoxIcon::Question, MessageBoxButtons::YesNo,
+                       false) == MessageBoxAnswer::Yes;
+    };
+    hooks.help.showMessage = [this](uint32_t messageId) {
+        AskUser(ProgramText(messageId), QString::fromUtf16(kTitle), MessageBoxIcon::Information,
+                MessageBoxButtons::Ok, true);
+    };
+    hooks.help.open = [this](const std::filesystem::path& guide, uint32_t topic) {
+        QUrl url = QUrl::fromLocalFile(QString::fromStdString(guide.string()));
+        url.setFragment(QString::number(topic));
+        OpenUrl(url);
+    };
+    hooks.language = m_state.language.load();
+    // Volumes inside an image file pass the image's path, images the text the tree shows.
+    const bool foundVolume =
+        node.kind == DriveKind::FoundVolume || node.kind == DriveKind::RebuiltVolume;
+    RunActionDialog(node, foundVolume ? QString::fromStdU16String(node.imagePath) : itemText,
+                    hooks);
+}
+
+int CMainFrame::RunActionDialog(const DriveNode& node, const QString& itemText,
+                                const ActionDialogHooks& hooks) {
+    return RunActionDialogFor(node, itemText, hooks, this);
+}
+
+bool CMainFrame::StartFileSystemJob(const CThreadForFileSystem::Parameters& chosen) {
+    if (JobRunning()) {
+        return false;
+    }
+    CThreadForFileSystem::Parameters parameters = chosen;
+    parameters.notifyWindow = &m_jobWindow;
+    // A new scan gets an empty list and the folder tree it will fill.
+    m_fileListModel->ClearRows();
+    ShowFolderTree();
+    CThreadForFileSystem job(m_state);
+    job.SetParameters(parameters);
+    const bool started = job.Start(m_runner);
+    ApplyButtonRules();
+    return started;
+}
 
 void CMainFrame::ShowDriveContextMenu(const QPoint& position) {
     QMenu* menu = CreateDriveContextMenu(position);

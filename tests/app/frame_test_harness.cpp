@@ -2,10 +2,15 @@
 
 #include "jobs/thread_for_file_system.h"
 #include "tests/support/fixture_image.h"
+#include "tests/support/fixture_manifest.h"
+#include "tests/support/folder_files.h"
+#include "tests/support/sha256.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
+
+#include <span>
 
 MappedFixture::MappedFixture(const std::string& fixture, uint8_t partitionType) {
     const std::filesystem::path image = UnpackFixture(fixture + ".img", m_dir);
@@ -32,6 +37,28 @@ bool RunEventsUntil(const std::function<bool()>& done, int timeoutMs) {
     return done();
 }
 
+void ExpectLiveFilesRecovered(const std::string& fixture,
+                              const std::filesystem::path& destination) {
+    // Longer names are shortened on the way out.
+    constexpr size_t kMaxNameBytes = 255;
+    size_t checked = 0;
+    for (const ManifestEntry& entry : ReadManifest(FixturesFolder() / (fixture + ".manifest"))) {
+        if (entry.kind != "file" || entry.state != "present" ||
+            std::filesystem::path(entry.path).filename().string().size() > kMaxNameBytes) {
+            continue;
+        }
+        const std::string bytes =
+            ReadFileText(destination / std::filesystem::path(entry.path.substr(1)));
+        EXPECT_EQ(bytes.size(), entry.size) << entry.path;
+        EXPECT_EQ(
+            Sha256Hex(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size())),
+            entry.sha256)
+            << entry.path;
+        ++checked;
+    }
+    EXPECT_GT(checked, 5u);
+}
+
 MessageBoxAnswer AnsweringFrame::AskUser(const QString& text, const QString&, MessageBoxIcon,
                                          MessageBoxButtons, bool) {
     questions.push_back(text);
@@ -45,6 +72,12 @@ MessageBoxAnswer AnsweringFrame::AskUser(const QString& text, const QString&, Me
 
 QString AnsweringFrame::AskSaveLogPath(const QString&) {
     return saveLogPath;
+}
+
+int AnsweringFrame::RunActionDialog(const DriveNode& node, const QString& itemText,
+                                    const ActionDialogHooks& hooks) {
+    ++actionDialogsOpened;
+    return CMainFrame::RunActionDialog(node, itemText, hooks);
 }
 
 bool AnsweringFrame::OpenUrl(const QUrl& url) {

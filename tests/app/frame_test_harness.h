@@ -50,6 +50,10 @@ private:
 // sleeps between rounds: a job whose every message waits for the window would crawl.
 bool RunEventsUntil(const std::function<bool()>& done, int timeoutMs);
 
+// Every live file the fixture script wrote (names a Linux file name can hold) is in the folder
+// with the bytes it wrote, by the SHA-256 of the fixture's manifest.
+void ExpectLiveFilesRecovered(const std::string& fixture, const std::filesystem::path& destination);
+
 // Answers the frame's questions without modal dialogs: each question takes the next queued
 // answer, or OK when none is queued. Links and programs are recorded, never opened.
 class AnsweringFrame : public CMainFrame {
@@ -61,9 +65,13 @@ public:
     std::vector<std::filesystem::path> startedPrograms;
     // What the save-log file dialog answers; empty: cancelled.
     QString saveLogPath;
+    // Action dialogs the drive tree opened (they still run, for the test to answer).
+    int actionDialogsOpened = 0;
 
 protected:
     QString AskSaveLogPath(const QString& proposed) override;
+    int RunActionDialog(const DriveNode& node, const QString& itemText,
+                        const ActionDialogHooks& hooks) override;
     MessageBoxAnswer AskUser(const QString& text, const QString& caption, MessageBoxIcon icon,
                              MessageBoxButtons buttons, bool topmost) override;
     bool OpenUrl(const QUrl& url) override;

@@ -5,9 +5,9 @@
 #include "app/commands/command_ids.h"
 #include "app/main_frame.h"
 #include "app/views/disk_tree_ctrl.h"
-#include "app/views/left_view.h"
 #include "app/views/file_list_view.h"
 #include "app/views/folder_tree_ctrl.h"
+#include "app/views/left_view.h"
 #include "app/views/log_pane.h"
 #include "controls/sizing_dialog_bar.h"
 #include "filesystems/fat/fat_file_system.h"
@@ -54,7 +54,6 @@ struct DestinationDialog {
 constexpr DestinationDialog kRecoverAllDialog{172, 1059};
 constexpr DestinationDialog kRecoverSelectedDialog{171, 1049};
 constexpr int kOkButton = 1;
-constexpr size_t kMaxNameBytes = 255;
 
 // Types the folder into the dialog's local edit and presses OK once the dialog shows.
 void AnswerDestination(const DestinationDialog& which, const fs::path& folder) {
@@ -67,27 +66,6 @@ void AnswerDestination(const DestinationDialog& which, const fs::path& folder) {
         ASSERT_NE(ok, nullptr);
         ok->click();
     });
-}
-
-// Every live file the fixture script wrote is in the folder with the bytes it wrote.
-void ExpectLiveFilesRecovered(const std::string& fixture, const fs::path& destination) {
-    size_t checked = 0;
-    for (const ManifestEntry& entry : ReadManifest(FixturesFolder() / (fixture + ".manifest"))) {
-        // Names longer than a Linux file name may be are shortened on the way out.
-        if (entry.kind != "file" || entry.state != "present" ||
-            fs::path(entry.path).filename().string().size() > kMaxNameBytes) {
-            continue;
-        }
-        const fs::path file = destination / fs::path(entry.path.substr(1));
-        const std::string bytes = ReadFileText(file);
-        EXPECT_EQ(bytes.size(), entry.size) << entry.path;
-        EXPECT_EQ(
-            Sha256Hex(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size())),
-            entry.sha256)
-            << entry.path;
-        ++checked;
-    }
-    EXPECT_GT(checked, 5u);
 }
 
 class MainFrameCommandsTest : public WindowTest {
