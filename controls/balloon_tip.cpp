@@ -39,6 +39,11 @@ void CBalloonTip::SetIcon(const QPixmap& icon) {
     m_icon = icon;
 }
 
+QString CBalloonTip::ToolText(const QWidget* control) const {
+    const auto found = m_tools.constFind(const_cast<QWidget*>(control));
+    return found != m_tools.constEnd() ? found->text : QString();
+}
+
 void CBalloonTip::HideTip() {
     m_showTimer.stop();
     m_watchTimer.stop();

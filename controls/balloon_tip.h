@@ -30,6 +30,8 @@ public:
     void HideTip();
 
     QString Text() const { return m_text; }
+    // The text registered for the control, or empty.
+    QString ToolText(const QWidget* control) const;
     QPoint Anchor() const { return m_anchor; }
     bool IsWaiting() const { return m_showTimer.isActive(); }
 

@@ -3,6 +3,9 @@
 #include "app/dialogs/action_dialog_texts.h"
 #include "app/dialogs/dialog_text_ids.h"
 #include "app/program_text.h"
+#include "controls/balloon_tip.h"
+#include "controls/flat_button.h"
+#include "controls/program_pictures.h"
 #include "platform/data_folder.h"
 #include "platform/product_title.h"
 
@@ -23,6 +26,8 @@
 namespace {
 
 const QColor kLinkColor(0, 0, 255);
+// The balloon tips' picture: the "i" of the log's pictures.
+constexpr int kTipPicture = 2;
 const QColor kVisitedLinkColor(128, 0, 128);
 
 uint32_t ActionTextId(CActionDialogBase::Action action) {
@@ -69,6 +74,7 @@ CActionDialogBase::CActionDialogBase(const Description& description, const Drive
     QFont bold = font();
     bold.setBold(true);
 
+    m_balloon = new CBalloonTip(this);
     auto* layout = new QVBoxLayout(this);
     auto* actions = new QGridLayout();
     int row = 0;
@@ -120,7 +126,8 @@ CActionDialogBase::CActionDialogBase(const Description& description, const Drive
         SetTextColor(link, kLinkColor);
         link->setCursor(Qt::PointingHandCursor);
         if (entry.tipId != 0)
-            link->setToolTip(ProgramText(entry.tipId));
+            m_balloon->AddTool(link, ProgramText(entry.tipId),
+                               StripPicture(PictureStrip::LogRows, kTipPicture));
         link->setEnabled(!IsPending(entry.link));
         line->addWidget(link);
         if (entry.link == Link::PreviousFileSystem && m_combo != nullptr)
@@ -130,8 +137,8 @@ CActionDialogBase::CActionDialogBase(const Description& description, const Drive
         m_links.emplace(link, entry);
     }
 
-    QPushButton* help = MakeButton(ProgramText(dialog_text::kHelpId), description.helpId);
-    QPushButton* cancel = MakeButton(ProgramText(dialog_text::kCancelId), kCancelId);
+    QPushButton* help = MakeFlatButton(ProgramText(dialog_text::kHelpId), description.helpId);
+    QPushButton* cancel = MakeFlatButton(ProgramText(dialog_text::kCancelId), kCancelId);
     auto* buttons = new QHBoxLayout();
     buttons->addWidget(help);
     buttons->addStretch(1);
@@ -139,6 +146,13 @@ CActionDialogBase::CActionDialogBase(const Description& description, const Drive
     layout->addLayout(buttons);
     connect(help, &QPushButton::clicked, this, &CActionDialogBase::OnHelp);
     connect(cancel, &QPushButton::clicked, this, &CActionDialogBase::reject);
+}
+
+QPushButton* CActionDialogBase::MakeFlatButton(const QString& text, int id) {
+    auto* button = new CFlatButton(text, this);
+    button->setObjectName(QString::number(id));
+    button->setAutoDefault(false);
+    return button;
 }
 
 QPushButton* CActionDialogBase::MakeButton(const QString& text, int id) {

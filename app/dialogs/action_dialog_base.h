@@ -12,6 +12,7 @@
 #include <optional>
 #include <vector>
 
+class CBalloonTip;
 class QComboBox;
 class QLabel;
 class QPushButton;
@@ -78,9 +79,15 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
+public:
+    // The balloon tips of the links.
+    const CBalloonTip& Balloon() const { return *m_balloon; }
+
 private:
     // The one place buttons are made, so that other button classes can take their place.
     QPushButton* MakeButton(const QString& text, int id);
+    // Help and Cancel.
+    QPushButton* MakeFlatButton(const QString& text, int id);
     QLabel* MakeLabel(const QString& text, int id);
     static bool IsPending(Action action);
     static bool IsPending(Link link);
@@ -99,6 +106,7 @@ private:
     scan_action::Region m_imageRegion;
     std::optional<scan_action::FileSystemChoice> m_fileSystem;
     QComboBox* m_combo = nullptr;
+    CBalloonTip* m_balloon = nullptr;
     // Bold labels by the action they stand for, links by their entry.
     std::map<QObject*, Action> m_actionLabels;
     std::map<QObject*, LinkEntry> m_links;

@@ -2,6 +2,7 @@
 
 #include "app/dialogs/action_dialog_base.h"
 #include "app/program_text.h"
+#include "controls/balloon_tip.h"
 #include "platform/utf_conversion.h"
 #include "tests/app/modal_driver.h"
 #include "tests/support/temp_dir.h"
@@ -160,7 +161,7 @@ TEST(ActionDialogs, EachDialogHasItsControlsTipsAndHelpTopic) {
             EXPECT_EQ(TextColor(link), QColor(0, 0, 255));
             EXPECT_TRUE(link->font().underline());
             const QString tip = tipId == 0 ? QString() : ProgramText(tipId);
-            EXPECT_EQ(link->toolTip(), tip) << linkId;
+            EXPECT_EQ(dialog->Balloon().ToolText(link), tip) << linkId;
         }
         EXPECT_EQ(dialog->findChild<QComboBox*>() != nullptr, each.combo != 0);
         Child<QAbstractButton>(*dialog, each.help)->click();
