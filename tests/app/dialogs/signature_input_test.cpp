@@ -1,13 +1,15 @@
 // The add/edit dialog's rules and the list helpers, without widgets.
 
 #include "app/dialogs/signature_input.h"
-#include "app/dialogs/signature_text_ids.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <initializer_list>
+#include <iterator>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -54,16 +56,6 @@ TEST(SignatureInputTest, HeaderTexts) {
         const std::vector<uint8_t> got(header.bytes.begin(), header.bytes.begin() + header.length);
         EXPECT_EQ(got, each.bytes);
     }
-}
-
-TEST(SignatureInputTest, HeaderTextRoundTrips) {
-    const std::vector<uint8_t> bytes = {0x00, 0x0a, 0xff, 0x10};
-    const std::u16string text = FormatHeaderText(bytes);
-    EXPECT_EQ(text, u"00 0a ff 10");
-    HeaderBytes header;
-    ASSERT_EQ(ParseHeaderText(text, header), Error::None);
-    EXPECT_EQ(std::vector<uint8_t>(header.bytes.begin(), header.bytes.begin() + header.length),
-              bytes);
 }
 
 TEST(SignatureInputTest, OffsetsKeepTheHeaderInsideTheSector) {
@@ -134,30 +126,6 @@ TEST(SignatureInputTest, NamesAndExtensions) {
     }
 }
 
-TEST(SignatureInputTest, EveryRefusalHasItsMessageAndFocus) {
-    using namespace signature_text;
-    struct Case {
-        Error error;
-        uint32_t id;
-        SignatureField focus;
-    };
-    const Case cases[] = {
-        {Error::HeaderLength, kHeaderLengthId, SignatureField::Header},
-        {Error::HeaderFormat, kHeaderFormatId, SignatureField::Header},
-        {Error::Offset, kOffsetInvalidId, SignatureField::Offset},
-        {Error::Size, kSizeInvalidId, SignatureField::Size},
-        {Error::NameLength, kNameLengthId, SignatureField::Name},
-        {Error::NameBlank, kNameBlankId, SignatureField::Name},
-        {Error::ExtensionLength, kExtensionLengthId, SignatureField::Extension},
-        {Error::ExtensionBlank, kExtensionBlankId, SignatureField::Extension},
-    };
-    EXPECT_EQ(SignatureInputMessageId(Error::None), 0u);
-    for (const Case& each : cases) {
-        EXPECT_EQ(SignatureInputMessageId(each.error), each.id);
-        EXPECT_EQ(SignatureInputFocus(each.error), each.focus);
-    }
-}
-
 SignatureInput ValidInput() {
     SignatureInput input;
     input.name = u"Notes";
@@ -170,50 +138,38 @@ SignatureInput ValidInput() {
     return input;
 }
 
+// ValidInput with some of its texts changed.
+SignatureInput
+With(std::initializer_list<std::pair<std::u16string SignatureInput::*, const char16_t*>> changes) {
+    SignatureInput input = ValidInput();
+    for (const auto& [field, text] : changes)
+        input.*field = text;
+    return input;
+}
+
 TEST(SignatureInputTest, ChecksRunInTheDialogsOrder) {
+    using In = SignatureInput;
     struct Case {
-        const char* what;
-        void (*change)(SignatureInput&);
+        SignatureInput input;
         bool headerEditable;
         Error error;
     };
     const Case cases[] = {
-        {"valid", [](SignatureInput&) {}, true, Error::None},
-        {"bad header beats bad size",
-         [](SignatureInput& in) {
-             in.header = u"4e54";
-             in.size = u"x";
-         },
-         true, Error::HeaderFormat},
-        {"bad offset beats blank name",
-         [](SignatureInput& in) {
-             in.offset = u"600";
-             in.name = u" ";
-         },
-         true, Error::Offset},
-        {"a locked header is not checked", [](SignatureInput& in) { in.header = u"XXXXXXXXXXXX"; },
-         false, Error::None},
-        {"size beats name",
-         [](SignatureInput& in) {
-             in.size = u"0";
-             in.name = u" ";
-         },
-         false, Error::Size},
-        {"name beats extension",
-         [](SignatureInput& in) {
-             in.name = u"  ";
-             in.extension = u" ";
-         },
-         true, Error::NameBlank},
-        {"extension", [](SignatureInput& in) { in.extension = u" "; }, true, Error::ExtensionBlank},
+        {ValidInput(), true, Error::None},
+        {With({{&In::header, u"4e54"}, {&In::size, u"x"}}), true, Error::HeaderFormat},
+        {With({{&In::offset, u"600"}, {&In::name, u" "}}), true, Error::Offset},
+        // A delivered record's header is masked and not checked.
+        {With({{&In::header, u"XXXXXXXXXXXX"}}), false, Error::None},
+        {With({{&In::size, u"0"}, {&In::name, u" "}}), false, Error::Size},
+        {With({{&In::name, u"  "}, {&In::extension, u" "}}), true, Error::NameBlank},
+        {With({{&In::extension, u" "}}), true, Error::ExtensionBlank},
     };
-    for (const Case& each : cases) {
-        SCOPED_TRACE(each.what);
-        SignatureInput input = ValidInput();
-        each.change(input);
-        const CheckedSignature checked = CheckSignatureInput(input, each.headerEditable);
-        EXPECT_EQ(checked.error, each.error);
-        if (each.error == Error::None) {
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(i);
+        const CheckedSignature checked =
+            CheckSignatureInput(cases[i].input, cases[i].headerEditable);
+        EXPECT_EQ(checked.error, cases[i].error);
+        if (cases[i].error == Error::None) {
             EXPECT_EQ(checked.sizeBytes, 2u * 1048576);
         }
     }
@@ -257,21 +213,6 @@ TEST(SignatureInputTest, ApplyingChangesOnlyTheSizeOfADeliveredRecord) {
     EXPECT_EQ(own.fileGroup, 8);
     EXPECT_EQ(own.maxFileSize, 2u * 1048576);
     EXPECT_EQ(own.sizeUnit, FileSignature::kUnitMegabytes);
-}
-
-TEST(SignatureInputTest, ANewRecordIsTheUsersOwn) {
-    SignatureInput input = ValidInput();
-    input.megabytes = false;
-    input.size = u"300";
-    const std::optional<FileSignature> record =
-        NewSignature(input, CheckSignatureInput(input, true));
-    ASSERT_TRUE(record);
-    EXPECT_FALSE(record->companyDefined);
-    EXPECT_EQ(record->maxFileSize, 300u * 1024);
-    EXPECT_EQ(record->sizeUnit, FileSignature::kUnitKilobytes);
-    EXPECT_EQ(record->matchOffset, 3u);
-    EXPECT_EQ(record->matchLength, 2);
-    EXPECT_EQ(record->fileGroup, 8);
 }
 
 TEST(SignatureInputTest, SizeFieldsNeverCutTheSize) {
@@ -326,41 +267,6 @@ TEST(SignatureInputTest, TheSizeColumnStoresKilobytes) {
     EXPECT_EQ(record.sizeUnit, FileSignature::kUnitKilobytes);
     // What the add/edit dialog shows next holds the same size.
     EXPECT_EQ(SizeFieldOf(record), (SizeField{u"1500", false}));
-}
-
-TEST(SignatureInputTest, SelectButtonsFollowTheCounts) {
-    struct Case {
-        size_t total;
-        size_t checked;
-        FileTypeButtons buttons;
-    };
-    const Case cases[] = {
-        {5, 5, {false, true}},
-        {5, 0, {true, false}},
-        {5, 2, {true, true}},
-        {0, 0, {false, true}},
-    };
-    for (const Case& each : cases)
-        EXPECT_EQ(FileTypeButtonStates(each.total, each.checked), each.buttons)
-            << each.total << "/" << each.checked;
-}
-
-TEST(SignatureInputTest, ColumnClicksSortDescendingThenReverse) {
-    ListSort sort;
-    sort = NextListSort(sort, 2);
-    EXPECT_EQ(sort, (ListSort{2, true}));
-    sort = NextListSort(sort, 2);
-    EXPECT_EQ(sort, (ListSort{2, false}));
-    sort = NextListSort(sort, 0);
-    EXPECT_EQ(sort, (ListSort{0, true}));
-}
-
-TEST(SignatureInputTest, GroupZeroShowsEverything) {
-    FileSignature record;
-    record.fileGroup = 4;
-    EXPECT_TRUE(ShowsInGroup(record, 0));
-    EXPECT_TRUE(ShowsInGroup(record, 4));
-    EXPECT_FALSE(ShowsInGroup(record, 5));
 }
 
 } // namespace
