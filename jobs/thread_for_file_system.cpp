@@ -68,6 +68,9 @@ uint32_t CThreadForFileSystem::Run() {
     uint32_t found = 0;
     if (node == nullptr)
         LogNotStarted(kNoDriveTextId);
+    else if (m_parameters.rawSearch && m_state.signatureLists.active.empty())
+        // Searching with no type would read the whole region to find nothing.
+        LogNotStarted(kNoTypeChosenTextId);
     else if (m_parameters.rawSearch)
         found = RunRawSearch(*node);
     else
@@ -150,5 +153,10 @@ void CThreadForFileSystem::LoadHeaderList(const std::filesystem::path& dataFolde
         return;
     SignatureLists& lists = m_state.signatureLists;
     lists.user = std::move(records);
-    SelectSignatures(lists);
+    ::SelectSignatures(lists);
+}
+
+void CThreadForFileSystem::SelectSignatures(ScanState& state) {
+    ::SelectSignatures(state.signatureLists);
+    state.signaturesLoaded = true;
 }

@@ -54,6 +54,11 @@ public:
     void LoadHeaderList(const std::filesystem::path& dataFolder,
                         const std::filesystem::path& userFolder);
 
+    // The OK of the file-types dialog: the selected records of the user list become the active
+    // list, the user list is dropped and the signatures count as loaded, so that the choice
+    // stands even when it is empty. Returning to the drive list clears the mark.
+    static void SelectSignatures(ScanState& state);
+
     // Whether a scan of these parameters over a node of this kind needs the signatures: an
     // advance scan, a raw search, or a rebuilt volume, a CD/DVD drive or an image of a disk or
     // of a CD/DVD.
@@ -69,6 +74,7 @@ public:
     static constexpr uint32_t kActivityId = 62460;
     static constexpr uint32_t kNoDriveTextId = 62461;
     static constexpr uint32_t kNoVolumeTextId = 62462;
+    static constexpr uint32_t kNoTypeChosenTextId = 62540;
 
 private:
     uint32_t RunRawSearch(const DriveNode& node);

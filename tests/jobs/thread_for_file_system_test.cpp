@@ -141,6 +141,17 @@ void WriteHeaderFile(const fs::path& folder, size_t count, size_t extraBytes = 0
     ASSERT_TRUE(out.good());
 }
 
+// A data folder of its own holding a header file of two records, and `image` as drive C:.
+struct HeaderScene {
+    explicit HeaderScene(const fs::path& image)
+        : folder("MORWICK_DATA", data.Path().string()), drive(image, kFat16Type) {
+        WriteHeaderFile(data.Path(), 2);
+    }
+    TempDir data;
+    ScopedEnv folder;
+    MappedDrive drive;
+};
+
 class ThreadForFileSystemTest : public ::testing::Test {
 protected:
     ThreadForFileSystemTest()
@@ -414,18 +425,16 @@ TEST_F(ThreadForFileSystemTest, RawSearchStopsAtTheSourcesLastSector) {
 // --- the signatures --------------------------------------------------------------------------
 
 TEST_F(ThreadForFileSystemTest, SignaturesAreReadOnceAndNotWhileMarkedLoaded) {
-    TempDir data;
-    ScopedEnv dataFolder("MORWICK_DATA", data.Path().string());
-    WriteHeaderFile(data.Path(), 2);
     const fs::path image = Fixture("carving");
     ASSERT_FALSE(image.empty());
-    MappedDrive drive(image, kFat16Type);
-    m_state.SetSelectedDrive(&drive.Node());
+    HeaderScene scene(image);
+    const fs::path& data = scene.data.Path();
+    m_state.SetSelectedDrive(&scene.drive.Node());
     // A small region keeps the searches short; the loading is what counts here.
     RunJob(RawSearch(0, 63));
     ASSERT_EQ(m_state.signatureLists.active.size(), 2u);
 
-    WriteHeaderFile(data.Path(), 1);
+    WriteHeaderFile(data, 1);
     RunJob(RawSearch(0, 63));
     EXPECT_EQ(m_state.signatureLists.active.size(), 2u);
 
@@ -437,6 +446,49 @@ TEST_F(ThreadForFileSystemTest, SignaturesAreReadOnceAndNotWhileMarkedLoaded) {
     m_state.signaturesLoaded = false;
     RunJob(RawSearch(0, 63));
     EXPECT_EQ(m_state.signatureLists.active.size(), 1u);
+}
+
+// The file-types dialog's choice stands even when the user unselected every type: the job does
+// not read every type back in, and a raw search says it has nothing to look for instead of
+// searching. Returning to the drive list clears the mark, and the next search reads the file.
+TEST_F(ThreadForFileSystemTest, AnEmptyChoiceStandsAndTheRawSearchSaysSo) {
+    const fs::path image = Fixture("carving");
+    ASSERT_FALSE(image.empty());
+    HeaderScene scene(image);
+    const fs::path& data = scene.data.Path();
+    m_state.SetSelectedDrive(&scene.drive.Node());
+
+    ASSERT_TRUE(LoadHeaderFile(m_state.signatureLists.user, data, {}));
+    for (FileSignature& record : m_state.signatureLists.user)
+        record.selected = false;
+    CThreadForFileSystem::SelectSignatures(m_state);
+    EXPECT_TRUE(m_state.signaturesLoaded);
+    EXPECT_TRUE(m_state.signatureLists.user.empty());
+
+    EXPECT_EQ(RunJob(RawSearch(0, 63)), 0u);
+    EXPECT_TRUE(m_state.signatureLists.active.empty());
+    EXPECT_FALSE(m_state.HasVolume());
+    const auto rows = m_window.LogLines();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(std::get<1>(rows[0]),
+              StringTable::Program().English(CThreadForFileSystem::kNoTypeChosenTextId));
+    EXPECT_EQ(std::get<3>(rows[0]), 3);
+    EXPECT_EQ(m_window.Ids().back(), WM_NOTHING_FOUND);
+
+    // One type chosen: that one alone is searched for.
+    ASSERT_TRUE(LoadHeaderFile(m_state.signatureLists.user, data, {}));
+    m_state.signatureLists.user[0].selected = false;
+    CThreadForFileSystem::SelectSignatures(m_state);
+    ASSERT_EQ(m_state.signatureLists.active.size(), 1u);
+    m_window.Clear();
+    RunJob(RawSearch(0, 63));
+    EXPECT_TRUE(m_state.HasVolume());
+    EXPECT_EQ(m_state.signatureLists.active.size(), 1u);
+
+    m_state.signatureLists.active.clear();
+    m_state.signaturesLoaded = false;
+    RunJob(RawSearch(0, 63));
+    EXPECT_EQ(m_state.signatureLists.active.size(), 2u);
 }
 
 TEST_F(ThreadForFileSystemTest, HeaderListMakesTheFileTheListInForce) {
