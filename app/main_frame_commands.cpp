@@ -7,7 +7,9 @@
 #include "app/commands/menu_templates.h"
 #include "app/dialogs/action_dialog_factory.h"
 #include "app/dialogs/action_dialog_hooks.h"
+#include "app/dialogs/add_new_header_dlg.h"
 #include "app/dialogs/choose_destination_dlg.h"
+#include "app/dialogs/file_types_dlg.h"
 #include "app/dialogs/recovery_options_dlg.h"
 #include "app/models/file_list_model.h"
 #include "app/models/folder_tree_model.h"
@@ -229,6 +231,10 @@ void CMainFrame::OpenActionDialog(const DriveNode& node, const QString& itemText
         url.setFragment(QString::number(topic));
         OpenUrl(url);
     };
+    hooks.chooseFileTypes = [this](QWidget* parent) {
+        CFileTypesDlg dialog(m_state, parent);
+        dialog.exec();
+    };
     hooks.language = m_state.language.load();
     // Volumes inside an image file pass the image's path, images the text the tree shows.
     const bool foundVolume =
@@ -398,6 +404,13 @@ bool CMainFrame::OnCommand(uint32_t id, CommandSource source) {
     case kHelpTopics:
         OpenHelpTopics();
         break;
+    case kAppendHeaderFile: {
+        CAddNewHeaderDlg dialog(m_state.signatureLists, this);
+        dialog.exec();
+        // The next search reads the file again, with what the user added.
+        m_state.signatureLists.user.clear();
+        break;
+    }
     case kUpdate:
         StartUpdater();
         break;

@@ -142,7 +142,7 @@ constexpr std::array kEntries = {
     Plain(C::kLinkingFat1, LinkingMode<0>, nullptr, kBuilt),
     Plain(C::kLinkingFat2, LinkingMode<1>, nullptr, kBuilt),
     Plain(C::kLinkingContiguous, LinkingMode<2>, nullptr, kBuilt),
-    Plain(C::kAppendHeaderFile, AlwaysEnabled, nullptr, kPending),
+    Plain(C::kAppendHeaderFile, AlwaysEnabled, nullptr, kBuilt),
     Plain(C::kFilePreview, WhenIdle, WhenResults, kPending),
     // View
     Check(C::kViewToolbar, AlwaysEnabled,

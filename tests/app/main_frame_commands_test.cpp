@@ -349,7 +349,7 @@ TEST_F(MainFrameCommandsTest, PendingCommandsAreShownDisabled) {
          {CommandId::kOpenDriveUsingScanInformation, CommandId::kOpenImageFile,
           CommandId::kSaveScanInformation, CommandId::kAdvanceSettings, CommandId::kFind,
           CommandId::kFileMask, CommandId::kAddFileFilter, CommandId::kFilePreview,
-          CommandId::kAppendHeaderFile, CommandId::kTipOfTheDay, CommandId::kAbout}) {
+          CommandId::kTipOfTheDay, CommandId::kAbout}) {
         EXPECT_FALSE(MenuEnabled(id)) << id;
         EXPECT_FALSE(frame.OnCommand(id)) << id;
     }

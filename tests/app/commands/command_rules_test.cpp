@@ -295,7 +295,6 @@ TEST(CommandStateTest, PendingCommandsAreNeverEnabled) {
                                                 C::kShowOriginalList,
                                                 C::kAddFileFilter,
                                                 C::kFilePreview,
-                                                C::kAppendHeaderFile,
                                                 C::kTipOfTheDay,
                                                 C::kAbout,
                                                 C::kPreview,
