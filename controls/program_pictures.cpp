@@ -15,11 +15,24 @@ struct StripRecord {
 
 // In the order of PictureStrip.
 constexpr StripRecord kStrips[] = {
-    {":/pictures/toolbar_normal.png", 48, 19},   {":/pictures/toolbar_hot.png", 48, 19},
-    {":/pictures/toolbar_disabled.png", 48, 19}, {":/pictures/menu.png", 16, 25},
-    {":/pictures/drive_tree.png", 16, 6},        {":/pictures/folder_tree.png", 16, 5},
-    {":/pictures/check_states.png", 16, 4},      {":/pictures/list_small.png", 16, 4},
-    {":/pictures/list_large.png", 32, 4},        {":/pictures/log_rows.png", 16, 7},
+    {":/pictures/toolbar_normal.png", 48, 19},
+    {":/pictures/toolbar_hot.png", 48, 19},
+    {":/pictures/toolbar_disabled.png", 48, 19},
+    {":/pictures/menu.png", 16, 25},
+    {":/pictures/drive_tree.png", 16, 6},
+    {":/pictures/folder_tree.png", 16, 5},
+    {":/pictures/check_states.png", 16, 4},
+    {":/pictures/list_small.png", 16, 4},
+    {":/pictures/list_large.png", 32, 4},
+    {":/pictures/log_rows.png", 16, 7},
+    {":/pictures/action_standard_scan.png", 40, 4},
+    {":/pictures/action_advance_scan.png", 40, 4},
+    {":/pictures/action_image_cd_dvd.png", 40, 4},
+    {":/pictures/action_image_disk.png", 40, 4},
+    {":/pictures/action_image_volume.png", 40, 4},
+    {":/pictures/action_raw_recovery.png", 40, 4},
+    {":/pictures/action_search_logical_drive.png", 40, 4},
+    {":/pictures/balloon_icon.png", 16, 1},
 };
 
 const StripRecord* Record(PictureStrip strip) {

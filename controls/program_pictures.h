@@ -2,9 +2,11 @@
 
 #include <QPixmap>
 
-// The pictures of the main window, kept as strips of square pictures side by side (the toolbar
-// in three states, menus, trees, check boxes, list and log rows). They are built into the
-// program, so a picture is always there; only an index outside its strip gives a null pixmap.
+// The pictures of the program, kept as strips of square pictures side by side (the toolbar
+// in three states, menus, trees, check boxes, list and log rows, the action buttons of the action
+// dialogs, each a strip of its hover button's states, and the balloon tips' sign). They are built
+// into the program, so a picture is always there; only an index outside its strip gives a null
+// pixmap.
 enum class PictureStrip {
     ToolbarNormal,
     ToolbarHot,
@@ -16,6 +18,15 @@ enum class PictureStrip {
     ListSmall,
     ListLarge,
     LogRows,
+    // One strip per action: normal, hover, pressed and disabled, as the hover button wants them.
+    ActionStandardScan,
+    ActionAdvanceScan,
+    ActionImageCdDvd,
+    ActionImageDisk,
+    ActionImageVolume,
+    ActionRawRecovery,
+    ActionSearchLogicalDrive,
+    BalloonIcon,
 };
 
 // Edge in pixels of every picture of the strip.

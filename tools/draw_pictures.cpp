@@ -6,7 +6,8 @@
 // Every picture is composed of the shapes of picture_shapes.h: one palette, lit from the top left,
 // one outline weight per size (1 px at 16 px, 2 px at 32 and 48 px). The 16 px pictures are drawn
 // for their size rather than scaled down, so their lines fall on whole pixels. The hot and
-// disabled toolbar strips are computed from the normal one, so the three never drift apart.
+// disabled toolbar strips, and the hover, pressed and disabled states of the action buttons, are
+// computed from the normal pictures, so the states never drift apart.
 
 #include "tools/picture_shapes.h"
 
@@ -19,6 +20,7 @@
 #include <cmath>
 #include <cstdio>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -69,6 +71,20 @@ QColor Hot(const QColor& c) {
     return QColor::fromHsvF(h < 0 ? 0 : h, h < 0 ? 0 : s, v, a);
 }
 
+QColor Disabled(const QColor& c) {
+    return Grey(c, 0.45);
+}
+
+// The picture moved by the given pixels, cut where it leaves the cell.
+QImage Shifted(const QImage& image, int dx, int dy) {
+    QImage out(image.size(), QImage::Format_ARGB32);
+    out.fill(Qt::transparent);
+    QPainter painter(&out);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawImage(dx, dy, image);
+    return out;
+}
+
 // A deleted item: the item greyed, with a red cross at its bottom right.
 QImage Deleted(int size, const Drawing& item, const Kit& k) {
     QImage cell = Recolour(Draw(size, item), [](const QColor& c) { return Grey(c, 0.25); });
@@ -101,6 +117,7 @@ std::vector<QImage> DrawAll(int size, const std::vector<Drawing>& drawings) {
 // ---- The strips ---------------------------------------------------------------------------
 
 const Kit kBig{48, 2.0};
+const Kit kAction{40, 2.0};
 const Kit kLarge{32, 2.0};
 const Kit kSmall{16, 1.0};
 
@@ -397,6 +414,70 @@ std::vector<QImage> LogRows() {
                        });
 }
 
+// A file picture receiving what an arrow carries in from its left.
+void IntoFile(QPainter& p, const Kit& k) {
+    Page(p, QRectF(23, 13, 15, 24), 5, k, 3);
+    Arrow(p, {11, 30}, {27, 30}, 5, kGreen, k);
+}
+
+// The actions of the action dialogs, one normal picture each.
+std::vector<QImage> Actions() {
+    const Kit& k = kAction;
+    const std::vector<Drawing> drawings = {
+        // standard scan: one quick sweep seen through the glass
+        [&](QPainter& p) {
+            DriveSlab(p, QRectF(2, 24, 36, 13), k);
+            Magnifier(p, {15, 14}, 11, k, [&](QPainter& q, const QRectF& lens) {
+                Stroke(q, Line({lens.left(), lens.center().y()}, {lens.right(), lens.center().y()}),
+                       kGreen, 2.5);
+            });
+        },
+        // advance scan: every cluster looked at
+        [&](QPainter& p) {
+            DriveSlab(p, QRectF(2, 24, 36, 13), k);
+            Magnifier(p, {15, 14}, 11, k, [&](QPainter& q, const QRectF& lens) {
+                // Fine lines, or the grid fills in at this size.
+                SectorGrid(q, lens.adjusted(1.5, 1.5, -1.5, -1.5), 3, 3, {0, 4, 8},
+                           Kit{k.size, 1.0});
+            });
+        },
+        // image of a CD / DVD
+        [&](QPainter& p) {
+            Disc(p, {13, 13}, 11, k);
+            IntoFile(p, k);
+        },
+        // image of a disk
+        [&](QPainter& p) {
+            DiskBox(p, QRectF(2, 3, 24, 17), k);
+            IntoFile(p, k);
+        },
+        // image of a volume
+        [&](QPainter& p) {
+            DriveSlab(p, QRectF(2, 5, 26, 11), k);
+            IntoFile(p, k);
+        },
+        // raw recovery: a file rising out of bare sectors
+        [&](QPainter& p) {
+            SectorGrid(p, QRectF(2, 21, 36, 16), 5, 3, {7, 8, 12, 13}, k);
+            Page(p, QRectF(12, 2, 15, 19), 5, k, 2);
+            Arrow(p, {33, 20}, {33, 3}, 4, kGreen, k);
+        },
+        // search for a logical drive: a partition found on the disk
+        [&](QPainter& p) {
+            DiskBox(p, QRectF(2, 2, 30, 20), k);
+            Magnifier(p, {20, 22}, 11, k, [&](QPainter& q, const QRectF& lens) {
+                // The disk's partitions side by side; the one in the middle is the find.
+                const double third = lens.width() / 3;
+                const QRectF band(lens.left() - 1, lens.center().y() - 3.5, third + 1, 7);
+                Fill(q, RectPath(band), kBlue, k);
+                Fill(q, RectPath(band.translated(third + 1, 0)), kGreen, k);
+                Fill(q, RectPath(band.translated(2 * third + 2, 0)), kOrange, k);
+            });
+        },
+    };
+    return DrawAll(k.size, drawings);
+}
+
 bool Save(const QImage& strip, const std::string& folder, const char* name) {
     const std::string path = folder + "/" + name;
     // Quality 0 asks for the strongest compression; the pictures are committed.
@@ -424,7 +505,7 @@ int main(int argc, char** argv) {
     std::vector<QImage> disabled;
     for (const QImage& cell : toolbar) {
         hot.push_back(Recolour(cell, Hot));
-        disabled.push_back(Recolour(cell, [](const QColor& c) { return Grey(c, 0.45); }));
+        disabled.push_back(Recolour(cell, Disabled));
     }
     bool saved = true;
     saved &= Save(Strip(48, toolbar), folder, "toolbar_normal.png");
@@ -437,5 +518,26 @@ int main(int argc, char** argv) {
     saved &= Save(Strip(16, List(kSmall)), folder, "list_small.png");
     saved &= Save(Strip(32, List(kLarge)), folder, "list_large.png");
     saved &= Save(Strip(16, LogRows()), folder, "log_rows.png");
+
+    // One strip per action, in the order of the hover button's states.
+    const char* const actionFiles[] = {
+        "action_standard_scan.png",        "action_advance_scan.png", "action_image_cd_dvd.png",
+        "action_image_disk.png",           "action_image_volume.png", "action_raw_recovery.png",
+        "action_search_logical_drive.png",
+    };
+    const std::vector<QImage> actions = Actions();
+    for (size_t i = 0; i < actions.size() && i < std::size(actionFiles); ++i) {
+        const QImage& normal = actions[i];
+        const QImage pressed =
+            Shifted(Recolour(normal, [](const QColor& c) { return Shade(c, -0.15); }), 1, 1);
+        saved &= Save(Strip(kAction.size,
+                            {normal, Recolour(normal, Hot), pressed, Recolour(normal, Disabled)}),
+                      folder, actionFiles[i]);
+    }
+    saved &= Save(Strip(16, {Draw(16,
+                                  [](QPainter& p) {
+                                      Badge(p, {8, 8}, 7, kBlue, Sign::Info, kSmall);
+                                  })}),
+                  folder, "balloon_icon.png");
     return saved ? 0 : 1;
 }

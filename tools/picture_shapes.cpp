@@ -315,7 +315,7 @@ void Octagon(QPainter& p, QPointF centre, double radius, const Kit& k) {
     p.drawRect(QRectF(centre.x() - half, centre.y() - half, 2 * half, 2 * half));
 }
 
-void Magnifier(QPainter& p, QPointF centre, double radius, const Kit& k) {
+void Magnifier(QPainter& p, QPointF centre, double radius, const Kit& k, const LensView& inside) {
     const QPointF rim = centre + QPointF(radius * 0.7071, radius * 0.7071);
     const QPointF end = centre + QPointF(radius * 1.8, radius * 1.8);
     Fill(p, Thick(Line(rim, end), std::max(2.5, radius * 0.55)), kInk, k);
@@ -327,6 +327,12 @@ void Magnifier(QPainter& p, QPointF centre, double radius, const Kit& k) {
     p.setPen(Qt::NoPen);
     p.setBrush(Lit(QRectF(centre.x() - inner, centre.y() - inner, 2 * inner, 2 * inner), kGlass));
     p.drawEllipse(centre, inner, inner);
+    if (inside) {
+        p.save();
+        p.setClipPath(Circle(centre, inner));
+        inside(p, QRectF(centre.x() - inner, centre.y() - inner, 2 * inner, 2 * inner));
+        p.restore();
+    }
     Fill(p, ring, kSteel, k);
     Stroke(
         p,
@@ -437,6 +443,21 @@ void Floppy(QPainter& p, const QRectF& r, const Kit& k) {
     const QRectF label(r.left() + r.width() * 0.18, r.top() + r.height() * 0.52, r.width() * 0.64,
                        r.height() * 0.48);
     Fill(p, RectPath(label), kPaper, k);
+}
+
+void SectorGrid(QPainter& p, const QRectF& r, int columns, int rows, const std::vector<int>& lit,
+                const Kit& k) {
+    const double gap = k.w;
+    const double cellWidth = (r.width() - gap * (columns - 1)) / columns;
+    const double cellHeight = (r.height() - gap * (rows - 1)) / rows;
+    for (int i = 0; i < columns * rows; ++i) {
+        const QRectF cell(r.left() + (i % columns) * (cellWidth + gap),
+                          r.top() + (i / columns) * (cellHeight + gap), cellWidth, cellHeight);
+        const bool found = std::find(lit.begin(), lit.end(), i) != lit.end();
+        p.setPen(LinePen(Outline(found ? kGreen : kSteel), k.w / 2));
+        p.setBrush(Lit(cell, found ? kGreen : kSteel));
+        p.drawRect(cell);
+    }
 }
 
 void Badge(QPainter& p, QPointF centre, double radius, const QColor& colour, Sign sign,

@@ -12,6 +12,7 @@
 #include <QPointF>
 #include <QRectF>
 
+#include <functional>
 #include <initializer_list>
 #include <vector>
 
@@ -100,7 +101,11 @@ void Funnel(QPainter& p, const QRectF& r, const Kit& k);
 
 void Octagon(QPainter& p, QPointF centre, double radius, const Kit& k);
 
-void Magnifier(QPainter& p, QPointF centre, double radius, const Kit& k);
+// What shows through a magnifier's glass, drawn clipped to the lens, under the rim and glint.
+using LensView = std::function<void(QPainter&, const QRectF& lens)>;
+
+void Magnifier(QPainter& p, QPointF centre, double radius, const Kit& k,
+               const LensView& inside = {});
 
 void Gear(QPainter& p, QPointF centre, double radius, const Kit& k);
 
@@ -112,6 +117,11 @@ void Eye(QPainter& p, const QRectF& r, const Kit& k);
 void Globe(QPainter& p, QPointF centre, double radius, const Kit& k);
 
 void Floppy(QPainter& p, const QRectF& r, const Kit& k);
+
+// Sectors of a disk as a grid of small squares; the cells listed in lit are drawn in the
+// colour of found data.
+void SectorGrid(QPainter& p, const QRectF& r, int columns, int rows, const std::vector<int>& lit,
+                const Kit& k);
 
 // The white signs a round badge can carry.
 enum class Sign {

@@ -30,7 +30,24 @@ const StripCase kCases[] = {
     {PictureStrip::ListSmall, "ListSmall", 16, 4, {}},
     {PictureStrip::ListLarge, "ListLarge", 32, 4, {}},
     {PictureStrip::LogRows, "LogRows", 16, 7, {0}},
+    {PictureStrip::ActionStandardScan, "ActionStandardScan", 40, 4, {}},
+    {PictureStrip::ActionAdvanceScan, "ActionAdvanceScan", 40, 4, {}},
+    {PictureStrip::ActionImageCdDvd, "ActionImageCdDvd", 40, 4, {}},
+    {PictureStrip::ActionImageDisk, "ActionImageDisk", 40, 4, {}},
+    {PictureStrip::ActionImageVolume, "ActionImageVolume", 40, 4, {}},
+    {PictureStrip::ActionRawRecovery, "ActionRawRecovery", 40, 4, {}},
+    {PictureStrip::ActionSearchLogicalDrive, "ActionSearchLogicalDrive", 40, 4, {}},
+    {PictureStrip::BalloonIcon, "BalloonIcon", 16, 1, {}},
 };
+
+// The action strips in the order of the hover button's states.
+const PictureStrip kActionStrips[] = {
+    PictureStrip::ActionStandardScan,       PictureStrip::ActionAdvanceScan,
+    PictureStrip::ActionImageCdDvd,         PictureStrip::ActionImageDisk,
+    PictureStrip::ActionImageVolume,        PictureStrip::ActionRawRecovery,
+    PictureStrip::ActionSearchLogicalDrive,
+};
+enum ActionState { kNormal, kHover, kPressed, kDisabled };
 
 QImage Pixels(PictureStrip strip, int index) {
     return StripPicture(strip, index).toImage().convertToFormat(QImage::Format_ARGB32);
@@ -70,6 +87,34 @@ double MeanSaturation(const QImage& image) {
         }
     }
     return weights > 0 ? weighted / weights : 0;
+}
+
+// Mean HSV value of the visible pixels, weighted by their alpha.
+double MeanValue(const QImage& image) {
+    double weighted = 0;
+    double weights = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor colour = QColor::fromRgba(image.pixel(x, y));
+            weighted += colour.valueF() * colour.alphaF();
+            weights += colour.alphaF();
+        }
+    }
+    return weights > 0 ? weighted / weights : 0;
+}
+
+// Pixels whose alpha in moved equals the alpha in original at the place moved from (or zero
+// where that lies outside); every pixel when moved is original shifted by (dx, dy).
+int SameCoverage(const QImage& original, const QImage& moved, int dx, int dy) {
+    int same = 0;
+    for (int y = 0; y < moved.height(); ++y) {
+        for (int x = 0; x < moved.width(); ++x) {
+            const bool inside = original.valid(x - dx, y - dy);
+            const int expected = inside ? qAlpha(original.pixel(x - dx, y - dy)) : 0;
+            same += qAlpha(moved.pixel(x, y)) == expected ? 1 : 0;
+        }
+    }
+    return same;
 }
 
 TEST(ProgramPicturesTest, StripsHaveTheirSizeAndCountOnATransparentGround) {
@@ -122,13 +167,41 @@ TEST(ProgramPicturesTest, HotAndDisabledToolbarPicturesComeFromTheNormalOnes) {
         EXPECT_GT(MeanSaturation(hot), MeanSaturation(normal)) << i;
         EXPECT_LT(MeanSaturation(disabled), MeanSaturation(normal)) << i;
         // Same shapes: a state changes colours, never the outline of the picture.
-        int sameCoverage = 0;
-        for (int y = 0; y < normal.height(); ++y) {
-            for (int x = 0; x < normal.width(); ++x) {
-                sameCoverage += qAlpha(normal.pixel(x, y)) == qAlpha(disabled.pixel(x, y)) ? 1 : 0;
-            }
+        EXPECT_EQ(SameCoverage(normal, disabled, 0, 0), normal.width() * normal.height()) << i;
+    }
+}
+
+TEST(ProgramPicturesTest, ActionButtonStatesComeFromTheNormalPicture) {
+    for (PictureStrip strip : kActionStrips) {
+        SCOPED_TRACE(static_cast<int>(strip));
+        ASSERT_EQ(StripPictureCount(strip), 4);
+        const QImage normal = Pixels(strip, kNormal);
+        const QImage hover = Pixels(strip, kHover);
+        const QImage pressed = Pixels(strip, kPressed);
+        const QImage disabled = Pixels(strip, kDisabled);
+        const int all = normal.width() * normal.height();
+        EXPECT_GT(MeanSaturation(hover), MeanSaturation(normal));
+        EXPECT_GT(MeanValue(hover), MeanValue(normal));
+        EXPECT_LT(MeanValue(pressed), MeanValue(normal));
+        // Pressed sinks in: the same shape one pixel to the right and down.
+        EXPECT_EQ(SameCoverage(normal, pressed, 1, 1), all);
+        EXPECT_LT(SameCoverage(normal, pressed, 0, 0), all);
+        EXPECT_LT(MeanSaturation(disabled), MeanSaturation(normal));
+        EXPECT_GT(MeanValue(disabled), MeanValue(normal));
+        EXPECT_EQ(SameCoverage(normal, hover, 0, 0), all);
+        EXPECT_EQ(SameCoverage(normal, disabled, 0, 0), all);
+    }
+}
+
+TEST(ProgramPicturesTest, ActionPicturesDifferFromOneAnother) {
+    std::vector<QImage> normals;
+    for (PictureStrip strip : kActionStrips) {
+        normals.push_back(Pixels(strip, kNormal));
+    }
+    for (size_t i = 0; i < normals.size(); ++i) {
+        for (size_t j = 0; j < i; ++j) {
+            EXPECT_NE(normals[j], normals[i]) << j << " and " << i;
         }
-        EXPECT_EQ(sameCoverage, normal.width() * normal.height()) << i;
     }
 }
 
