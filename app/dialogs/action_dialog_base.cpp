@@ -5,6 +5,7 @@
 #include "app/program_text.h"
 #include "controls/balloon_tip.h"
 #include "controls/flat_button.h"
+#include "controls/hover_button.h"
 #include "controls/program_pictures.h"
 #include "platform/data_folder.h"
 #include "platform/product_title.h"
@@ -26,9 +27,30 @@
 namespace {
 
 const QColor kLinkColor(0, 0, 255);
-// The balloon tips' picture: the "i" of the log's pictures.
-constexpr int kTipPicture = 2;
+// A note beside a link is read as a sentence, not a column of words.
+constexpr int kNoteWidth = 260;
 const QColor kVisitedLinkColor(128, 0, 128);
+
+// The picture of an action's button; imaging shows what it images.
+PictureStrip ActionPicture(CActionDialogBase::Action action, scan_action::ActionDialog dialog) {
+    using Action = CActionDialogBase::Action;
+    switch (action) {
+    case Action::StandardScan:
+        return PictureStrip::ActionStandardScan;
+    case Action::AdvanceScan:
+        return PictureStrip::ActionAdvanceScan;
+    case Action::RawDataRecovery:
+        return PictureStrip::ActionRawRecovery;
+    case Action::SearchLogicalDrive:
+        return PictureStrip::ActionSearchLogicalDrive;
+    case Action::CreateImageFile:
+        return dialog == scan_action::ActionDialog::CdRecoveryAction
+                   ? PictureStrip::ActionImageCdDvd
+               : dialog == scan_action::ActionDialog::DiskAction ? PictureStrip::ActionImageDisk
+                                                                 : PictureStrip::ActionImageVolume;
+    }
+    return PictureStrip::ActionStandardScan;
+}
 
 uint32_t ActionTextId(CActionDialogBase::Action action) {
     switch (action) {
@@ -80,7 +102,7 @@ CActionDialogBase::CActionDialogBase(const Description& description, const Drive
     int row = 0;
     for (const ActionEntry& entry : description.actions) {
         const QString text = ProgramText(ActionTextId(entry.action));
-        QPushButton* button = MakeButton(text, entry.buttonId);
+        QPushButton* button = MakeActionButton(entry.action, text, entry.buttonId);
         QLabel* label = MakeLabel(text, entry.labelId);
         label->setFont(bold);
         label->setCursor(Qt::PointingHandCursor);
@@ -97,6 +119,8 @@ CActionDialogBase::CActionDialogBase(const Description& description, const Drive
         connect(button, &QPushButton::clicked, this,
                 [this, action = entry.action] { RunAction(action); });
     }
+    // The pictures keep their width; the texts take the rest.
+    actions->setColumnStretch(1, 1);
     layout->addLayout(actions);
 
     if (description.comboId != 0) {
@@ -117,6 +141,7 @@ CActionDialogBase::CActionDialogBase(const Description& description, const Drive
         if (entry.noteId != 0) {
             QLabel* note = MakeLabel(ProgramText(entry.noteId), 0);
             note->setWordWrap(true);
+            note->setMinimumWidth(kNoteWidth);
             line->addWidget(note, 1);
         }
         QLabel* link = MakeLabel(ProgramText(entry.textId), entry.id);
@@ -127,7 +152,7 @@ CActionDialogBase::CActionDialogBase(const Description& description, const Drive
         link->setCursor(Qt::PointingHandCursor);
         if (entry.tipId != 0)
             m_balloon->AddTool(link, ProgramText(entry.tipId),
-                               StripPicture(PictureStrip::LogRows, kTipPicture));
+                               StripPicture(PictureStrip::BalloonIcon, 0));
         link->setEnabled(!IsPending(entry.link));
         line->addWidget(link);
         if (entry.link == Link::PreviousFileSystem && m_combo != nullptr)
@@ -148,15 +173,17 @@ CActionDialogBase::CActionDialogBase(const Description& description, const Drive
     connect(cancel, &QPushButton::clicked, this, &CActionDialogBase::reject);
 }
 
-QPushButton* CActionDialogBase::MakeFlatButton(const QString& text, int id) {
-    auto* button = new CFlatButton(text, this);
+QPushButton* CActionDialogBase::MakeActionButton(Action action, const QString& text, int id) {
+    auto* button = new CHoverButton(this);
     button->setObjectName(QString::number(id));
     button->setAutoDefault(false);
+    button->setAccessibleName(text);
+    button->LoadBitmaps(StripImage(ActionPicture(action, m_description.dialog)));
     return button;
 }
 
-QPushButton* CActionDialogBase::MakeButton(const QString& text, int id) {
-    auto* button = new QPushButton(text, this);
+QPushButton* CActionDialogBase::MakeFlatButton(const QString& text, int id) {
+    auto* button = new CFlatButton(text, this);
     button->setObjectName(QString::number(id));
     button->setAutoDefault(false);
     return button;

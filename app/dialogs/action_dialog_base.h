@@ -85,9 +85,10 @@ public:
 
 private:
     // The one place buttons are made, so that other button classes can take their place.
-    QPushButton* MakeButton(const QString& text, int id);
     // Help and Cancel.
     QPushButton* MakeFlatButton(const QString& text, int id);
+    // An action's picture button.
+    QPushButton* MakeActionButton(Action action, const QString& text, int id);
     QLabel* MakeLabel(const QString& text, int id);
     static bool IsPending(Action action);
     static bool IsPending(Link link);

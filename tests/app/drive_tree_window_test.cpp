@@ -3,11 +3,14 @@
 // folder tree, and the marked files come back out through Recover Selected.
 
 #include "app/commands/command_ids.h"
+#include "app/dialogs/action_dialog_base.h"
+#include "app/dialogs/action_dialog_factory.h"
 #include "app/main_frame.h"
 #include "app/views/disk_tree_ctrl.h"
 #include "app/views/left_view.h"
 #include "diskio/drive_list.h"
 #include "jobs/scan_state.h"
+#include "platform/data_folder.h"
 #include "platform/string_table.h"
 #include "tests/app/frame_test_harness.h"
 #include "tests/app/modal_driver.h"
@@ -31,6 +34,7 @@
 #include <chrono>
 #include <filesystem>
 #include <optional>
+#include <set>
 #include <span>
 #include <string>
 #include <thread>
@@ -163,6 +167,44 @@ TEST_F(DriveTreeWindowTest, NothingOpensWhileAJobRunsOrOnTheComputerAndGroups) {
     EXPECT_EQ(frame.actionDialogsOpened, 0);
     release = true;
     ASSERT_TRUE(WaitForJob());
+}
+
+TEST_F(DriveTreeWindowTest, TheDriveTreeAndEveryActionDialogAreSavedAsPictures) {
+    TempDir images;
+    const fs::path fat = UnpackFixture("fat16_volume.img", images);
+    ASSERT_FALSE(fat.empty());
+    ListDrives("disk0=" + fat.string() + ";C:=" + fat.string());
+    const fs::path pictures = BuildDataFolder().parent_path().parent_path() / "screenshots";
+    fs::create_directories(pictures);
+    auto save = [&pictures](QWidget& widget, const std::string& name) {
+        const fs::path file = pictures / (name + ".png");
+        EXPECT_TRUE(widget.grab().save(QString::fromStdString(file.string()))) << name;
+    };
+    save(*frame.DriveView(), "drive_tree");
+
+    // One node of each kind that opens a dialog: a disk, a volume, a CD/DVD drive and images.
+    const std::vector<DriveKind> kinds = {DriveKind::LogicalDrive, DriveKind::HardDisk,
+                                          DriveKind::CdRomDrive,   DriveKind::DiskImage,
+                                          DriveKind::VolumeImage,  DriveKind::CdRomImage};
+    std::set<int> dialogs;
+    for (const DriveKind kind : kinds) {
+        DriveNode node;
+        node.kind = kind;
+        if (kind == DriveKind::LogicalDrive || kind == DriveKind::VolumeImage) {
+            LogicalDriveInfo volume;
+            volume.partitionType = 7;
+            node.detail = volume;
+        } else {
+            node.detail = PhysicalDiskInfo{};
+        }
+        std::unique_ptr<CActionDialogBase> dialog =
+            MakeActionDialogFor(node, QStringLiteral("image.img"), {}, &frame);
+        ASSERT_NE(dialog, nullptr) << static_cast<int>(kind);
+        dialog->show();
+        dialogs.insert(dialog->objectName().toInt());
+        save(*dialog, "action_dialog_" + dialog->objectName().toStdString());
+    }
+    EXPECT_EQ(dialogs, (std::set<int>{153, 154, 155, 180, 181, 240}));
 }
 
 } // namespace
