@@ -1,5 +1,6 @@
 #include "app/dialogs/add_edit_header_dlg.h"
 
+#include "app/dialogs/dialog_help.h"
 #include "app/dialogs/dialog_text_ids.h"
 #include "app/dialogs/signature_input.h"
 #include "app/dialogs/signature_rows.h"
@@ -138,7 +139,7 @@ CAddEditHeaderDlg::CAddEditHeaderDlg(FileSignature* record, std::vector<FileSign
     connect(m_ok, &QPushButton::clicked, this, &CAddEditHeaderDlg::accept);
     connect(cancel, &QPushButton::clicked, this, &CAddEditHeaderDlg::reject);
     // The user guide is not shipped yet; the button keeps its place until it is.
-    connect(help, &QPushButton::clicked, this, [] {});
+    connect(help, &QPushButton::clicked, this, [this] { ShowDialogHelp(this, kHelpTopic); });
     UpdateOk();
 }
 

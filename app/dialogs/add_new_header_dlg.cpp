@@ -1,6 +1,7 @@
 #include "app/dialogs/add_new_header_dlg.h"
 
 #include "app/dialogs/add_edit_header_dlg.h"
+#include "app/dialogs/dialog_help.h"
 #include "app/dialogs/dialog_text_ids.h"
 #include "app/dialogs/signature_rows.h"
 #include "app/dialogs/signature_text_ids.h"
@@ -55,7 +56,7 @@ CAddNewHeaderDlg::CAddNewHeaderDlg(SignatureLists& lists, QWidget* parent)
     connect(m_remove, &QPushButton::clicked, this, &CAddNewHeaderDlg::OnRemove);
     connect(close, &QPushButton::clicked, this, &CAddNewHeaderDlg::reject);
     // The user guide is not shipped yet; the button keeps its place until it is.
-    connect(help, &QPushButton::clicked, this, [] {});
+    connect(help, &QPushButton::clicked, this, [this] { ShowDialogHelp(this, kHelpTopic); });
     connect(m_list, &QTreeWidget::itemSelectionChanged, this, &CAddNewHeaderDlg::UpdateButtons);
     Reload();
 }

@@ -1,5 +1,6 @@
 #include "app/dialogs/destination_dlg.h"
 
+#include "app/dialogs/dialog_help.h"
 #include "app/dialogs/dialog_text_ids.h"
 #include "app/program_text.h"
 
@@ -206,7 +207,7 @@ void CDestinationDlg::OnFtpOptions() {
 }
 
 void CDestinationDlg::OnHelp() {
-    // The user guide is not shipped yet; the button keeps its place until it is.
+    ShowDialogHelp(this, kHelpTopic);
 }
 
 void CDestinationDlg::ShowControls() {

@@ -16,6 +16,8 @@ class QRadioButton;
 class CDestinationDlg : public QDialog {
     Q_OBJECT
 public:
+    // The topic of the user guide Help opens.
+    static constexpr uint32_t kHelpTopic = 1330;
     // The template's control ids. An entry id of 0 leaves the entry radios out.
     struct ControlIds {
         int dialog = 0;

@@ -1,6 +1,7 @@
 #include "app/dialogs/file_types_dlg.h"
 
 #include "app/dialogs/add_edit_header_dlg.h"
+#include "app/dialogs/dialog_help.h"
 #include "app/dialogs/dialog_text_ids.h"
 #include "app/dialogs/file_type_list_ctrl.h"
 #include "app/dialogs/signature_rows.h"
@@ -82,7 +83,7 @@ CFileTypesDlg::CFileTypesDlg(ScanState& state, QWidget* parent)
     connect(m_edit, &QPushButton::clicked, this, &CFileTypesDlg::OnEdit);
     connect(ok, &QPushButton::clicked, this, &CFileTypesDlg::accept);
     // The user guide is not shipped yet; the button keeps its place until it is.
-    connect(help, &QPushButton::clicked, this, [] {});
+    connect(help, &QPushButton::clicked, this, [this] { ShowDialogHelp(this, kHelpTopic); });
 }
 
 void CFileTypesDlg::accept() {

@@ -1,5 +1,6 @@
 #include "app/dialogs/ftp_folder_dlg.h"
 
+#include "app/dialogs/dialog_help.h"
 #include "app/dialogs/dialog_text_ids.h"
 #include "app/program_text.h"
 
@@ -141,7 +142,7 @@ void CFtpFolderDlg::OnCollapsed(QTreeWidgetItem* item) {
 }
 
 void CFtpFolderDlg::OnHelp() {
-    // The user guide is not shipped yet; the button keeps its place until it is.
+    ShowDialogHelp(this, kHelpTopic);
 }
 
 bool CFtpFolderDlg::ListFolders(const QString& path, QStringList& names) const {

@@ -14,6 +14,8 @@ class QTreeWidgetItem;
 class CFtpFolderDlg : public QDialog {
     Q_OBJECT
 public:
+    // The topic of the user guide Help opens.
+    static constexpr uint32_t kHelpTopic = 1330;
     static constexpr int kDialogId = 129;
     static constexpr int kTreeId = 1004;
     static constexpr int kOkId = 1;

@@ -1,5 +1,6 @@
 #include "app/dialogs/ftp_settings_dlg.h"
 
+#include "app/dialogs/dialog_help.h"
 #include "app/dialogs/dialog_text_ids.h"
 #include "app/program_text.h"
 
@@ -125,5 +126,5 @@ void CFtpSettingsDlg::OnBrowseFtp() {
 }
 
 void CFtpSettingsDlg::OnHelp() {
-    // The user guide is not shipped yet; the button keeps its place until it is.
+    ShowDialogHelp(this, kHelpTopic);
 }

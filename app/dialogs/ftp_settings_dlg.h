@@ -14,6 +14,8 @@ class QPushButton;
 class CFtpSettingsDlg : public QDialog {
     Q_OBJECT
 public:
+    // The topic of the user guide Help opens.
+    static constexpr uint32_t kHelpTopic = 1330;
     static constexpr int kDialogId = 231;
     static constexpr int kServerId = 1154;
     static constexpr int kUserId = 1155;

@@ -1,0 +1,45 @@
+#include "app/dialogs/dialog_help.h"
+
+#include "app/morwick_wrenfal_app.h"
+#include "app/program_text.h"
+#include "platform/data_folder.h"
+#include "platform/product_title.h"
+
+#include <QDesktopServices>
+#include <QMessageBox>
+#include <QUrl>
+
+#include <utility>
+
+namespace {
+
+scan_action::HelpHooks& TestHooks() {
+    static scan_action::HelpHooks hooks;
+    return hooks;
+}
+
+} // namespace
+
+void SetDialogHelpHooks(scan_action::HelpHooks hooks) {
+    TestHooks() = std::move(hooks);
+}
+
+void ShowDialogHelp(QWidget* parent, uint32_t topic) {
+    CMorwickWrenfalApp* app = CMorwickWrenfalApp::Current();
+    const uint32_t language = app != nullptr ? app->State().language.load() : 0;
+    scan_action::HelpHooks hooks = TestHooks();
+    if (!hooks.showMessage) {
+        hooks.showMessage = [parent](uint32_t messageId) {
+            QMessageBox::information(parent, QString::fromUtf16(kProductTitle),
+                                     ProgramText(messageId));
+        };
+    }
+    if (!hooks.open) {
+        hooks.open = [](const std::filesystem::path& guide, uint32_t at) {
+            QUrl url = QUrl::fromLocalFile(QString::fromStdString(guide.string()));
+            url.setFragment(QString::number(at));
+            QDesktopServices::openUrl(url);
+        };
+    }
+    scan_action::OpenHelp(DataFolder(), language, topic, hooks);
+}

@@ -1,0 +1,107 @@
+// Every dialog's Help button opens the user guide of the language at the dialog's topic, or
+// says that the guide is not installed.
+
+#include "app/dialogs/add_edit_header_dlg.h"
+#include "app/dialogs/add_new_header_dlg.h"
+#include "app/dialogs/choose_destination_dlg.h"
+#include "app/dialogs/dialog_help.h"
+#include "app/dialogs/file_types_dlg.h"
+#include "app/dialogs/ftp_folder_dlg.h"
+#include "app/dialogs/ftp_settings_dlg.h"
+#include "app/dialogs/recovery_options_dlg.h"
+#include "jobs/ftp_settings.h"
+#include "jobs/scan_state.h"
+#include "tests/support/folder_files.h"
+#include "tests/support/scoped_env.h"
+#include "tests/support/temp_dir.h"
+
+#include <QAbstractButton>
+#include <QDialog>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct HelpCase {
+    const char* name;
+    int helpButton;
+    uint32_t topic;
+    std::function<std::unique_ptr<QDialog>()> make;
+};
+
+class DialogHelpTest : public ::testing::Test {
+protected:
+    DialogHelpTest() {
+        SetDialogHelpHooks({[this](uint32_t id) { messages.push_back(id); },
+                            [this](const std::filesystem::path& guide, uint32_t topic) {
+                                opened.push_back({guide, topic});
+                            }});
+    }
+    ~DialogHelpTest() override { SetDialogHelpHooks({}); }
+
+    std::vector<HelpCase> Cases() {
+        return {
+            {"recover all", CRecoveryOptionsDlg::kHelpId, 1330,
+             [this] { return std::make_unique<CRecoveryOptionsDlg>(answers, ftp); }},
+            {"recover selected", CChooseDestinationDlg::kHelpId, 1330,
+             [this] { return std::make_unique<CChooseDestinationDlg>(answers, ftp); }},
+            {"ftp settings", CFtpSettingsDlg::kHelpId, 1330,
+             [this] { return std::make_unique<CFtpSettingsDlg>(ftp, folder); }},
+            {"ftp folder", CFtpFolderDlg::kHelpId, 1330,
+             [this] {
+                 return std::make_unique<CFtpFolderDlg>(folder, QString(), QString(), QString());
+             }},
+            {"header list", CAddNewHeaderDlg::kHelpId, 1370,
+             [this] { return std::make_unique<CAddNewHeaderDlg>(state.signatureLists); }},
+            {"header edit", CAddEditHeaderDlg::kHelpId, 1370,
+             [this] {
+                 return std::make_unique<CAddEditHeaderDlg>(nullptr, state.signatureLists.user);
+             }},
+            {"file types", CFileTypesDlg::kHelpId, 1430,
+             [this] { return std::make_unique<CFileTypesDlg>(state); }},
+        };
+    }
+
+    void ClickHelp(const HelpCase& each) {
+        std::unique_ptr<QDialog> dialog = each.make();
+        auto* help = dialog->findChild<QAbstractButton*>(QString::number(each.helpButton));
+        ASSERT_NE(help, nullptr) << each.name;
+        help->click();
+    }
+
+    RecoveryDestinationAnswers answers;
+    FtpSettings ftp;
+    QString folder;
+    ScanState state;
+    std::vector<uint32_t> messages;
+    std::vector<std::pair<std::filesystem::path, uint32_t>> opened;
+};
+
+TEST_F(DialogHelpTest, HelpSaysTheGuideIsMissingThenOpensItAtTheTopic) {
+    TempDir data;
+    const ScopedEnv folderVariable("MORWICK_DATA", data.Path().string());
+    for (const HelpCase& each : Cases()) {
+        messages.clear();
+        ClickHelp(each);
+        EXPECT_EQ(messages, std::vector<uint32_t>{62050}) << each.name;
+    }
+    EXPECT_TRUE(opened.empty());
+
+    const std::filesystem::path guide =
+        data.Path() / "Morwick Wrenfal Windows Data Recovery User Guide.html";
+    WriteFileText(guide, "<html></html>");
+    for (const HelpCase& each : Cases()) {
+        opened.clear();
+        ClickHelp(each);
+        ASSERT_EQ(opened.size(), 1u) << each.name;
+        EXPECT_EQ(opened[0].first, guide) << each.name;
+        EXPECT_EQ(opened[0].second, each.topic) << each.name;
+    }
+}
+
+} // namespace
