@@ -53,6 +53,21 @@ constexpr int kFileSystemCombo = 1071;
 constexpr int kFatIndex = 0;
 constexpr int kNtfsIndex = 1;
 constexpr uint32_t kScanAsFatQuestionId = 61488;
+// Dialog 154 of a disk: Raw Data Recovery.
+constexpr int kDiskRawRecovery = 1024;
+
+std::vector<std::string> ReadLines(const fs::path& file) {
+    std::vector<std::string> lines;
+    const std::string text = ReadFileText(file);
+    size_t start = 0;
+    while (start < text.size()) {
+        const size_t end = text.find('\n', start);
+        lines.push_back(
+            text.substr(start, end == std::string::npos ? std::string::npos : end - start));
+        start = end == std::string::npos ? text.size() : end + 1;
+    }
+    return lines;
+}
 
 class DriveTreeWindowTest : public WindowTest {
 protected:
@@ -167,6 +182,103 @@ TEST_F(DriveTreeWindowTest, NothingOpensWhileAJobRunsOrOnTheComputerAndGroups) {
     EXPECT_EQ(frame.actionDialogsOpened, 0);
     release = true;
     ASSERT_TRUE(WaitForJob());
+}
+
+// Every live file of the manifest that has data is in the store under its name with its size
+// (the FAT advance scan, like the core's tests of it, leaves out files without clusters).
+void ExpectManifestFilesFound(const std::string& fixture, const FoundEntryStore& store) {
+    size_t checked = 0;
+    for (const ManifestEntry& entry : ReadManifest(FixturesFolder() / (fixture + ".manifest"))) {
+        if (entry.kind != "file" || entry.state != "present" || entry.size == 0) {
+            continue;
+        }
+        const std::u16string name =
+            QString::fromStdString(fs::path(entry.path).filename().string()).toStdU16String();
+        bool found = false;
+        for (std::size_t i = 1; i < store.Size() && !found; ++i) {
+            found = store.At(i).name == name && store.At(i).item.size == entry.size;
+        }
+        EXPECT_TRUE(found) << entry.path;
+        ++checked;
+    }
+    EXPECT_GT(checked, 5u);
+}
+
+TEST_F(DriveTreeWindowTest, AdvanceScanFromTheDialogFindsTheFilesOfDamagedBootSectors) {
+    // With its boot sector zeroed the drive list cannot tell a volume's file system: the FAT
+    // volume is scanned as what it is taken for, the NTFS one as the previous file system the
+    // user picks, confirmed at the question.
+    struct Case {
+        const char* fixture;
+        bool chooseNtfs;
+    };
+    for (const Case& each : {Case{"fat32_bad_boot", false}, Case{"ntfs_bad_boot", true}}) {
+        SCOPED_TRACE(each.fixture);
+        TempDir images;
+        const fs::path image = UnpackFixture(std::string(each.fixture) + ".img", images);
+        ASSERT_FALSE(image.empty());
+        ListDrives("C:=" + image.string());
+        QTreeWidgetItem* c = ItemOfLetter(u'C');
+        ASSERT_NE(c, nullptr);
+        frame.answers = {MessageBoxAnswer::Yes};
+        const bool chooseNtfs = each.chooseNtfs;
+        WhenModal(QString::number(kVolumeDialog), [chooseNtfs](QWidget* dialog) {
+            if (chooseNtfs) {
+                QTest::mouseClick(
+                    dialog->findChild<QLabel*>(QString::number(kPreviousFileSystemLink)),
+                    Qt::LeftButton);
+                auto* combo = dialog->findChild<QComboBox*>(QString::number(kFileSystemCombo));
+                ASSERT_NE(combo, nullptr);
+                combo->setCurrentIndex(kFatIndex);
+                emit combo->activated(kFatIndex);
+                combo->setCurrentIndex(kNtfsIndex);
+                emit combo->activated(kNtfsIndex);
+            }
+            dialog->findChild<QAbstractButton*>(QString::number(kAdvanceScan))->click();
+        });
+        Open(c);
+        ASSERT_TRUE(WaitForJob());
+        EXPECT_EQ(state.NtfsVolume() != nullptr, each.chooseNtfs);
+        ExpectManifestFilesFound(each.fixture, frame.Store());
+        // Back to the drive tree for the next one, without saving.
+        frame.answers = {MessageBoxAnswer::No};
+        ASSERT_TRUE(frame.OnCommand(CommandId::kShowDriveList));
+        state.driveList.Free();
+    }
+}
+
+TEST_F(DriveTreeWindowTest, RawDataRecoveryOfADiskFindsItsPlacedFiles) {
+    TempDir images;
+    const fs::path image = UnpackFixture("carving.img", images);
+    ASSERT_FALSE(image.empty());
+    ListDrives("disk0=" + image.string());
+    QTreeWidgetItem* disk = nullptr;
+    for (QTreeWidgetItemIterator it(frame.DriveView()); *it != nullptr; ++it) {
+        const DriveNode* node = CDiskTreeCtrl::NodeOf(*it, state.driveList.nodes);
+        if (node != nullptr && node->kind == DriveKind::HardDisk) {
+            disk = *it;
+        }
+    }
+    ASSERT_NE(disk, nullptr);
+    ClickInModal(QStringLiteral("154"), kDiskRawRecovery);
+    Open(disk);
+    ASSERT_TRUE(WaitForJob());
+    // Each file the fixture placed whose size a length finder knows is found with that size.
+    size_t checked = 0;
+    for (const std::string& line : ReadLines(FixturesFolder() / "carving.manifest")) {
+        const QStringList fields = QString::fromStdString(line).split(QLatin1Char('\t'));
+        if (line.empty() || line[0] == '#' || fields.size() < 5 || fields[4] != "finder") {
+            continue;
+        }
+        const uint64_t size = fields[1].toULongLong();
+        bool found = false;
+        for (std::size_t i = 1; i < frame.Store().Size() && !found; ++i) {
+            found = frame.Store().At(i).item.size == size;
+        }
+        EXPECT_TRUE(found) << line;
+        ++checked;
+    }
+    EXPECT_GT(checked, 3u);
 }
 
 TEST_F(DriveTreeWindowTest, TheDriveTreeAndEveryActionDialogAreSavedAsPictures) {
