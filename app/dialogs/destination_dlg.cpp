@@ -6,6 +6,8 @@
 
 #include "app/dialogs/ftp_settings_dlg.h"
 
+#include "controls/flat_button.h"
+
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QGridLayout>
@@ -119,10 +121,10 @@ CDestinationDlg::CDestinationDlg(const ControlIds& ids, const QString& caption,
         layout->addWidget(entries);
     }
 
-    m_ok = MakeButton<QPushButton>(ProgramText(dialog_text::kOkId), 1, this);
+    m_ok = MakeButton<CFlatButton>(ProgramText(dialog_text::kOkId), 1, this);
     m_ok->setDefault(true);
-    auto* cancel = MakeButton<QPushButton>(ProgramText(dialog_text::kCancelId), 2, this);
-    auto* help = MakeButton<QPushButton>(ProgramText(dialog_text::kHelpId), ids.help, this);
+    auto* cancel = MakeButton<CFlatButton>(ProgramText(dialog_text::kCancelId), 2, this);
+    auto* help = MakeButton<CFlatButton>(ProgramText(dialog_text::kHelpId), ids.help, this);
     auto* buttons = new QHBoxLayout();
     buttons->addWidget(help);
     buttons->addStretch(1);

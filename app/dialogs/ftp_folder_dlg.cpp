@@ -7,6 +7,8 @@
 #include "app/morwick_wrenfal_app.h"
 #include "platform/ftp_client.h"
 
+#include "controls/flat_button.h"
+
 #include <QApplication>
 #include <QHBoxLayout>
 #include <QMessageBox>
@@ -29,7 +31,7 @@ constexpr uint32_t kConnectFailedId = 61597;
 constexpr int kPlaceholderRole = Qt::UserRole + 1;
 
 QPushButton* MakeButton(const QString& text, int id, QWidget* parent) {
-    auto* button = new QPushButton(text, parent);
+    auto* button = new CFlatButton(text, parent);
     button->setObjectName(QString::number(id));
     return button;
 }

@@ -7,6 +7,8 @@
 #include "app/dialogs/ftp_folder_dlg.h"
 #include "jobs/ftp_settings.h"
 
+#include "controls/flat_button.h"
+
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -40,7 +42,7 @@ QLabel* BoldLabel(const QString& text, int id, QWidget* parent) {
 }
 
 QPushButton* MakeButton(const QString& text, int id, QWidget* parent) {
-    auto* button = new QPushButton(text, parent);
+    auto* button = new CFlatButton(text, parent);
     button->setObjectName(QString::number(id));
     return button;
 }

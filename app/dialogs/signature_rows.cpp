@@ -5,6 +5,8 @@
 #include "app/program_text.h"
 #include "platform/product_title.h"
 
+#include "controls/flat_button.h"
+
 #include <QColor>
 #include <QHeaderView>
 #include <QMessageBox>
@@ -82,7 +84,7 @@ void ShowSignatureMessage(QWidget* parent, uint32_t id) {
 }
 
 QPushButton* MakeSignatureButton(uint32_t textId, int id, QWidget* parent) {
-    auto* button = new QPushButton(ProgramText(textId), parent);
+    auto* button = new CFlatButton(ProgramText(textId), parent);
     button->setObjectName(QString::number(id));
     return button;
 }
