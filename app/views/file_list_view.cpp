@@ -2,6 +2,7 @@
 
 #include "app/views/entry_context_menu.h"
 #include "controls/icon_list.h"
+#include "controls/list_header_ctrl.h"
 #include "controls/program_pictures.h"
 
 #include "app/dialogs/rename_refusal_box.h"
@@ -131,6 +132,8 @@ CFileListView::CFileListView(FileListModel& model, QWidget* parent)
     setEditTriggers(QAbstractItemView::EditKeyPressed);
     verticalHeader()->hide();
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+    // The header draws the sort column's triangle itself.
+    setHorizontalHeader(new CListHeaderCtrl(Qt::Horizontal, this));
     QHeaderView* header = horizontalHeader();
     header->setHighlightSections(false);
     header->resizeSection(static_cast<int>(FileListModel::Column::Name), kNameWidth);
@@ -262,10 +265,13 @@ void CFileListView::OnHeaderClicked(int section) {
 }
 
 void CFileListView::UpdateSortIndicator() {
-    QHeaderView* header = horizontalHeader();
+    auto* header = static_cast<CListHeaderCtrl*>(horizontalHeader());
     const bool shown = m_model.SortInForce() && m_model.ShowsFolder();
-    header->setSortIndicatorShown(shown);
+    // The order is kept for whoever asks the header; the triangle is the header's own drawing.
+    header->setSortIndicatorShown(false);
     header->setSortIndicator(shown ? m_model.SortColumn() : -1, m_model.SortOrder());
+    header->SetSortColumn(shown ? m_model.SortColumn() : -1,
+                          m_model.SortOrder() == Qt::AscendingOrder);
 }
 
 template <typename Edit> bool CFileListView::EditAndReport(const QModelIndex& index, Edit&& edit) {

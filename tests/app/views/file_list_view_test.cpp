@@ -1,5 +1,6 @@
 #include "app/views/file_list_view.h"
 #include "app/views/folder_tree_ctrl.h"
+#include "controls/list_header_ctrl.h"
 
 #include "app/models/folder_tree_model.h"
 #include "jobs/scan_state.h"
@@ -166,11 +167,11 @@ TEST(FileListViewTest, RowsAndFoldersArrivingLaterTakeTheirPlacesInTheOrderInFor
     EXPECT_EQ(ListOrder(mixed.listModel), "G");
     mixed.listModel.ShowFolder(0);
     EXPECT_EQ(ListOrder(mixed.listModel), "CDFBEA");
-    const QHeaderView& header = *mixed.list.horizontalHeader();
-    EXPECT_TRUE(header.isSortIndicatorShown());
-    EXPECT_EQ(header.sortIndicatorSection(), static_cast<int>(Column::Size));
+    const auto& header = *static_cast<const CListHeaderCtrl*>(mixed.list.horizontalHeader());
+    EXPECT_EQ(header.SortColumn(), static_cast<int>(Column::Size));
     mixed.listModel.ClearRows();
-    EXPECT_FALSE(header.isSortIndicatorShown());
+    // No rows, no triangle.
+    EXPECT_EQ(header.SortColumn(), -1);
 
     ListAndTree folders(true);
     folders.tree.Arrange(static_cast<uint8_t>(Column::FileId), false);
@@ -206,10 +207,9 @@ TEST(FileListViewTest, HeaderClicksSortByTheClickedColumnAndKeepTheOrderInTheSca
         EXPECT_EQ(state.sortColumn.load(), static_cast<uint8_t>(click.column));
         EXPECT_EQ(state.sortAscending.load(), click.ascending);
         EXPECT_EQ(ListOrder(mixed.listModel), click.order);
-        EXPECT_TRUE(header.isSortIndicatorShown());
-        EXPECT_EQ(header.sortIndicatorSection(), static_cast<int>(click.column));
-        EXPECT_EQ(header.sortIndicatorOrder(),
-                  click.ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+        const auto& drawn = static_cast<const CListHeaderCtrl&>(header);
+        EXPECT_EQ(drawn.SortColumn(), static_cast<int>(click.column));
+        EXPECT_EQ(drawn.SortAscending(), click.ascending);
     }
 }
 
