@@ -449,7 +449,7 @@ void CMainFrame::ResetScan(bool full) {
     m_store.DropPendingRenames();
     if (full) {
         m_state.driveList.Free();
-        m_driveView->clear();
+        m_leftView->RefreshMode();
     }
 }
 
@@ -672,7 +672,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     m_state.resultsAvailable = false;
     m_state.FreeFoundLists();
     m_store.DropPendingRenames();
-    m_driveView->clear();
+    m_leftView->RefreshMode();
     event->accept();
 }
 

@@ -1,5 +1,6 @@
 #include "app/morwick_wrenfal_app.h"
 
+#include "app/dialogs/scan_action_rules.h"
 #include "app/main_frame.h"
 #include "diskio/drive_list.h"
 #include "platform/data_folder.h"
@@ -9,7 +10,6 @@
 #include <QEvent>
 #include <QObject>
 
-#include <array>
 #include <chrono>
 #include <utility>
 
@@ -108,9 +108,5 @@ void CMorwickWrenfalApp::ExitInstance() {
 }
 
 QString CMorwickWrenfalApp::HelpFileName() const {
-    static constexpr std::array<const char16_t*, 5> kSuffixes = {
-        u".html", u"_FRA.html", u"_DEU.html", u"_ESP.html", u"_ITA.html"};
-    const uint32_t language = m_state.language.load();
-    const char16_t* suffix = language < kSuffixes.size() ? kSuffixes[language] : kSuffixes[0];
-    return QString::fromUtf16(kHelpBaseName) + QString::fromUtf16(suffix);
+    return QString::fromStdU16String(scan_action::HelpFileNameFor(m_state.language.load()));
 }

@@ -19,7 +19,6 @@ class CMainFrame;
 class CMorwickWrenfalApp {
 public:
     static constexpr const char16_t* kTitle = kProductTitle;
-    static constexpr char16_t kHelpBaseName[] = u"Morwick Wrenfal Windows Data Recovery User Guide";
 
     // With the settings file at SettingsStore::DefaultPath().
     CMorwickWrenfalApp();

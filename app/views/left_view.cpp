@@ -33,6 +33,10 @@ bool CLeftView::FolderTreeShown() const {
     return m_layout->currentWidget() == m_folderTree;
 }
 
+void CLeftView::RefreshMode() {
+    m_driveTree->clear();
+}
+
 void CLeftView::AddImageItem(const DriveNode& node) {
     m_driveTree->AddImageItem(node);
 }

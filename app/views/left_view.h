@@ -27,6 +27,9 @@ public:
     void ShowFolderTree();
     bool DriveTreeShown() const;
     bool FolderTreeShown() const;
+    // Empties the drive tree, whose nodes are about to be freed; the folder tree's items go
+    // with the entry store they show, which its owner empties.
+    void RefreshMode();
     // Adds an image node to the drive tree (Drives > Open Image File).
     void AddImageItem(const DriveNode& node);
 
