@@ -92,7 +92,7 @@ void CAddNewHeaderDlg::OnEdit() {
         return;
     CAddEditHeaderDlg edit(&m_lists.user[*index], m_lists.user, this);
     edit.exec();
-    RewriteHeaderFile(m_lists.user);
+    SaveUserSignatures(this, m_lists.user);
     Reload();
 }
 
@@ -103,6 +103,6 @@ void CAddNewHeaderDlg::OnRemove() {
     if (!index || *index >= m_lists.user.size() || m_lists.user[*index].companyDefined)
         return;
     m_lists.user.erase(m_lists.user.begin() + static_cast<std::ptrdiff_t>(*index));
-    RewriteHeaderFile(m_lists.user);
+    SaveUserSignatures(this, m_lists.user);
     Reload();
 }

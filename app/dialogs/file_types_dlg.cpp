@@ -98,7 +98,7 @@ void CFileTypesDlg::SetEditEnabled(bool enabled) {
 bool CFileTypesDlg::OnSizeEntered(size_t index, const QString& text) {
     if (index >= m_lists.user.size() || !SetSizeFromColumn(m_lists.user[index], ToU16(text)))
         return false;
-    RewriteHeaderFile(m_lists.user);
+    SaveUserSignatures(this, m_lists.user);
     return true;
 }
 
@@ -137,7 +137,7 @@ void CFileTypesDlg::OnEdit() {
         return;
     CAddEditHeaderDlg edit(&m_lists.user[*index], m_lists.user, this);
     edit.exec();
-    RewriteHeaderFile(m_lists.user);
+    SaveUserSignatures(this, m_lists.user);
     // Rebuilt from the list rather than the file, which would select every type again.
     FillRows(static_cast<uint8_t>(std::max(0, m_group->currentIndex())), m_reversed);
     UpdateButtons();

@@ -1,5 +1,7 @@
 #include "app/dialogs/signature_rows.h"
 
+#include "filesystems/signatures/signature_file.h"
+
 #include "app/dialogs/signature_input.h"
 #include "app/dialogs/signature_text_ids.h"
 #include "app/program_text.h"
@@ -81,6 +83,14 @@ void ShowSignatureMessage(QWidget* parent, uint32_t id) {
     box.setObjectName(QStringLiteral("signature message"));
     box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
     box.exec();
+}
+
+bool SaveUserSignatures(QWidget* parent, std::span<const FileSignature> userList) {
+    if (RewriteHeaderFile(userList)) {
+        return true;
+    }
+    ShowSignatureMessage(parent, signature_text::kNotSavedId);
+    return false;
 }
 
 QPushButton* MakeSignatureButton(uint32_t textId, int id, QWidget* parent) {

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -48,6 +49,10 @@ std::optional<size_t> RowRecordIndex(const QTreeWidgetItem* item);
 // A refusal or failure of the signature dialogs: the string-table message `id` with the error
 // icon and the product title, kept on top.
 void ShowSignatureMessage(QWidget* parent, uint32_t id);
+
+// Writes the user's records to their header file; when that fails the user is told (the list
+// in memory keeps the change for this run). False on failure.
+bool SaveUserSignatures(QWidget* parent, std::span<const FileSignature> userList);
 
 // Helpers the signature dialogs share: a push button with its string-table text and its control
 // id as object name, the white background, and texts between the records and the widgets.

@@ -39,5 +39,7 @@ inline constexpr uint32_t kCloseId = 62694;
 inline constexpr uint32_t kSelectAllId = 62695;
 inline constexpr uint32_t kUnselectAllId = 62696;
 inline constexpr uint32_t kFileTypesNoteId = 62697;
+// The user's header file could not be written.
+inline constexpr uint32_t kNotSavedId = 62698;
 
 } // namespace signature_text

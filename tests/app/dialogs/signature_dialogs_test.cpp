@@ -10,9 +10,11 @@
 #include "filesystems/signatures/signature_file.h"
 #include "jobs/scan_state.h"
 #include "tests/app/modal_driver.h"
+#include "tests/support/folder_files.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
 
+#include "platform/string_table.h"
 #include <QAbstractSpinBox>
 #include <QComboBox>
 #include <QHeaderView>
@@ -302,6 +304,23 @@ TEST_F(SignatureDialogsTest, RemoveTakesTheChosenTwinAndNeverADeliveredRecord) {
     EXPECT_EQ(stored[0].softwareName, u"Delivered");
     EXPECT_EQ(stored[1].header[0], 0xa2) << "the other twin stays";
     EXPECT_EQ(list->topLevelItemCount(), 2);
+}
+
+TEST_F(SignatureDialogsTest, AHeaderFileThatCannotBeWrittenIsReported) {
+    CAddNewHeaderDlg dialog(m_state.signatureLists);
+    auto* list = Child<QTreeWidget>(dialog, CAddNewHeaderDlg::kListId);
+    // The user's folder is now below a plain file: nothing can be written there.
+    WriteFileText(m_user.File("plain"), "x");
+    const ScopedEnv unwritable("MORWICK_CONFIG", m_user.File("plain/settings.conf").string());
+    bool told = false;
+    WhenModal(QStringLiteral("signature message"), [&told](QWidget* box) {
+        told = static_cast<QMessageBox*>(box)->text() ==
+               QString::fromStdU16String(std::u16string(StringTable::Program().English(62698)));
+        static_cast<QMessageBox*>(box)->accept();
+    });
+    RowOf(*list, 1)->setSelected(true);
+    Child<QPushButton>(dialog, CAddNewHeaderDlg::kRemoveId)->click();
+    QTRY_VERIFY_WITH_TIMEOUT(told, 5000);
 }
 
 TEST_F(SignatureDialogsTest, AddFromTheListAppendsAndShowsTheNewRow) {
