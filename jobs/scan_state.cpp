@@ -58,6 +58,18 @@ void ScanState::FreeVolume() {
     m_volume = std::monostate();
 }
 
+void ScanState::AdoptVolume(std::unique_ptr<CFatFileSystem> volume) {
+    FreeVolume();
+    if (volume)
+        m_volume = std::move(volume);
+}
+
+void ScanState::AdoptVolume(std::unique_ptr<CNtfsFileSystem> volume) {
+    FreeVolume();
+    if (volume)
+        m_volume = std::move(volume);
+}
+
 uint32_t ScanState::VolumeFoundCount() const {
     if (const CFatFileSystem* fat = FatVolume())
         return fat->FoundCount();

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -74,6 +75,9 @@ public:
     CFatFileSystem& NewFatVolume();
     CNtfsFileSystem& NewNtfsVolume();
     void FreeVolume();
+    // Makes a reader built elsewhere (over Environment()) the current volume, freeing the old.
+    void AdoptVolume(std::unique_ptr<CFatFileSystem> volume);
+    void AdoptVolume(std::unique_ptr<CNtfsFileSystem> volume);
     // Items the current reader found; 0 without a reader.
     uint32_t VolumeFoundCount() const;
 
@@ -94,6 +98,9 @@ public:
     std::atomic<bool> findDone{false};
     // The window waits for this to clear before it frees the drive list.
     std::atomic<bool> scanInfoJobRunning{false};
+    // Held by the scan-information job for its whole run, so a second save or load waits for
+    // the first. The window never takes it: it waits on scanInfoJobRunning, handling events.
+    std::mutex scanInfoLock;
 
     // --- selection totals --------------------------------------------------------------------
     std::atomic<uint32_t> selectedFolders{0};

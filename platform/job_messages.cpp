@@ -65,6 +65,8 @@ constexpr MessageInfo kMessages[] = {
     {kJobLargeFileProgress, "LargeFileProgress", kKind<LargeFileProgressRequest>},
     {kJobAskSaveErrorAction, "AskSaveErrorAction", kKind<SaveErrorActionRequest>},
     {kJobAskFileExists, "AskFileExists", kKind<FileExistsRequest>},
+    {kJobAskScanFileExists, "AskScanFileExists", kKind<ScanFileExistsRequest>},
+    {kJobRunOnGuiThread, "RunOnGuiThread", kKind<GuiThreadTask>},
 };
 
 const MessageInfo* FindMessage(uint32_t id) {
@@ -177,8 +179,11 @@ JobMessage MakeScanTotals() {
     return {WM_SCAN_TOTALS, std::monostate{}};
 }
 
-JobMessage MakeWriteTreeToFile(int fd) {
-    return {WM_WRITE_TREE_TO_FILE, WriteTreePayload{fd}};
+JobMessage MakeWriteTreeToFile(int fd, bool restart) {
+    WriteTreePayload payload;
+    payload.fd = fd;
+    payload.restart = restart;
+    return {WM_WRITE_TREE_TO_FILE, payload};
 }
 
 JobMessage MakeAddTreeRoot(uint32_t lParam) {
@@ -237,4 +242,14 @@ JobMessage MakeFileExists(std::u16string name, std::u16string proposal) {
     request.name = std::move(name);
     request.proposal = std::move(proposal);
     return {kJobAskFileExists, std::move(request)};
+}
+
+JobMessage MakeScanFileExists(std::u16string path) {
+    ScanFileExistsRequest request;
+    request.path = std::move(path);
+    return {kJobAskScanFileExists, std::move(request)};
+}
+
+JobMessage MakeRunOnGuiThread(std::function<void()> task) {
+    return {kJobRunOnGuiThread, GuiThreadTask{std::move(task)}};
 }

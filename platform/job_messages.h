@@ -1,9 +1,11 @@
 #pragma once
 
 #include "platform/file_exists_request.h"
+#include "platform/gui_thread_task.h"
 #include "platform/large_file_progress_request.h"
 #include "platform/message_box_request.h"
 #include "platform/save_error_action_request.h"
+#include "platform/scan_file_exists_request.h"
 #include "platform/window_title_request.h"
 
 #include <cstdint>
@@ -69,6 +71,9 @@ inline constexpr uint32_t kJobSetWindowTitle = kWmApp + 0x02;
 inline constexpr uint32_t kJobLargeFileProgress = kWmApp + 0x03;
 inline constexpr uint32_t kJobAskSaveErrorAction = kWmApp + 0x04;
 inline constexpr uint32_t kJobAskFileExists = kWmApp + 0x05;
+inline constexpr uint32_t kJobAskScanFileExists = kWmApp + 0x06;
+// The scan-information loader hands over what it built (a GuiThreadTask).
+inline constexpr uint32_t kJobRunOnGuiThread = kWmApp + 0x07;
 
 // WM_ADD_FOUND_ITEM, WM_UPDATE_FOUND_ITEM.
 struct FoundItemPayload {
@@ -148,6 +153,8 @@ struct FileCheckPayload {
 // written whole, so the file is incomplete (`more` is false then).
 struct WriteTreePayload {
     int fd = -1;
+    // Set on the first message of a pass: the handler starts again at the root.
+    bool restart = false;
     bool more = false;
     bool failed = false;
 };
@@ -175,7 +182,7 @@ using JobPayload =
                  ChildItemsRequest, FolderCheckPayload, FileCheckPayload, WriteTreePayload,
                  DriveItemPayload, SaveSelectionPayload, SectorMapCellPayload, MessageBoxRequest,
                  WindowTitleRequest, LargeFileProgressRequest, SaveErrorActionRequest,
-                 FileExistsRequest>;
+                 FileExistsRequest, ScanFileExistsRequest, GuiThreadTask>;
 
 struct JobMessage {
     uint32_t id = 0;
@@ -215,7 +222,7 @@ JobMessage MakeGetChildItems(uint64_t parentEntryId, bool allEntries);
 JobMessage MakeSetFolderCheck(uint64_t treeItem, bool partly);
 JobMessage MakeSetFileCheck(std::u16string name, uint64_t entryId, uint64_t treeItem, bool partly);
 JobMessage MakeScanTotals();
-JobMessage MakeWriteTreeToFile(int fd);
+JobMessage MakeWriteTreeToFile(int fd, bool restart = false);
 JobMessage MakeAddTreeRoot(uint32_t lParam);
 JobMessage MakeResetScan();
 JobMessage MakeSearchEnded();
@@ -232,3 +239,5 @@ JobMessage MakeSetWindowTitle(std::u16string title);
 JobMessage MakeLargeFileProgress(LargeFileProgressRequest::Stage stage, uint32_t maximum);
 JobMessage MakeSaveErrorAction(std::u16string fileName);
 JobMessage MakeFileExists(std::u16string name, std::u16string proposal);
+JobMessage MakeScanFileExists(std::u16string path);
+JobMessage MakeRunOnGuiThread(std::function<void()> task);

@@ -6,6 +6,7 @@
 #include "filesystems/cluster_list.h"
 #include "filesystems/fat/fat_boot_info.h"
 #include "filesystems/fat/fat_type.h"
+#include "filesystems/fat/fat_volume_record.h"
 #include "filesystems/found_item.h"
 #include "filesystems/scan_reporter.h"
 #include "platform/job_window.h"
@@ -21,25 +22,6 @@
 class ActiveSignatureSearch;
 struct DriveNode;
 struct ScanEnvironment;
-
-// The saved form of a FAT volume in a scan-information file, as far as the reader needs it.
-struct FatVolumeRecord {
-    uint64_t firstSector = 0;
-    uint64_t lastSector = 0;
-    uint64_t totalSectors = 0;
-    uint8_t fatType = 0;
-    uint8_t drive = 0;
-    uint8_t sectorsPerCluster = 0;
-    uint8_t imageFlag = 0;
-    uint32_t rootCluster = 0;
-    uint32_t mapSize = 0;
-    uint32_t sectorsPerFat = 0;
-    uint8_t linkingMode = 0;
-    uint32_t reservedSectors = 0;
-    uint32_t rootFolderSectors = 0;
-    uint32_t absoluteSectors = 0;
-    std::u16string imagePath;
-};
 
 // Where a directory entry lies, so its long name can be read back across cluster boundaries:
 // the buffer holding it (one cluster of a folder, or the whole fixed root folder) and the two

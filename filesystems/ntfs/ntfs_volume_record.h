@@ -17,4 +17,6 @@ struct NtfsVolumeRecord {
     uint32_t recordTableCount = 0;
     uint32_t clusterCount = 0;
     std::u16string imagePath;
+
+    bool operator==(const NtfsVolumeRecord&) const = default;
 };

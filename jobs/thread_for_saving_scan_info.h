@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+class JobRunner;
+class JobWindow;
+class ScanState;
+struct LoadedScanInfo;
+
+// The scan-information job: saves the current scan (the reader's state and tables, the drive
+// list and every found item, which the window writes on request) to a ".DAT" file, or loads
+// such a file back so that recovery can go on without scanning again. It holds the state's
+// scan-information lock for its whole run and always ends with the state's
+// scanInfoJobRunning flag clear and its job flags reset, whatever happened.
+//
+// Saving writes into a temporary file in the target's folder and renames it into place only
+// when every byte is written; only an Overwrite answer replaces an existing file. Loading takes
+// the whole file apart and checks it before the window drops the current scan; a refused file
+// leaves the views and the drive list as they were.
+class CThreadForSavingScanInfo {
+public:
+    enum class Mode : uint32_t {
+        Load = 0,
+        Save = 1,
+    };
+
+    struct Parameters {
+        std::filesystem::path filePath;
+        Mode mode = Mode::Save;
+        JobWindow* notifyWindow = nullptr;
+    };
+
+    explicit CThreadForSavingScanInfo(ScanState& state);
+
+    void SetParameters(const Parameters& parameters) { m_parameters = parameters; }
+    const Parameters& GetParameters() const { return m_parameters; }
+
+    // Hands a copy of this job to the runner; false when the runner refuses (the caller clears
+    // scanInfoJobRunning then).
+    bool Start(JobRunner& runner) const;
+
+    // The job itself, on the calling thread. True when the file was saved or loaded whole.
+    bool Run();
+
+    // Each writes the file at `path` from the current reader; nonzero on success.
+    int SaveFatScanInfo(const std::filesystem::path& path);
+    int SaveNtfsScanInfo(const std::filesystem::path& path);
+    // Loads the open file `fd`; true when it was loaded whole.
+    bool LoadScanInfo(int fd);
+
+    // String ids of the job's own texts.
+    static constexpr uint32_t kSavingActivityId = 61612;
+    static constexpr uint32_t kCannotOpenFileId = 61526;
+    static constexpr uint32_t kUnableToOpenId = 61614;
+    static constexpr uint32_t kNotValidId = 61678;
+
+private:
+    ScanState& m_state;
+    Parameters m_parameters;
+};
