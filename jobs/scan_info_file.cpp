@@ -160,6 +160,11 @@ Refusal ScanInfoFile::ParseHeader(std::span<const uint8_t> file, ScanInfoHeader&
             return Refusal::Geometry;
         break;
     case ScanInfoHeader::Content::DriveList:
+        // Only a scan has found items, and a scan always has a reader: items without one are
+        // a reader header whose sectors-per-cluster byte was lost, and its tables would be
+        // read as drive nodes.
+        if (header.itemCount != 0 || header.foundBytes != 0)
+            return Refusal::Geometry;
         break;
     }
     out = std::move(header);
