@@ -427,10 +427,11 @@ TEST_F(ScanInfoFileTest, ASavedScanParsesWholeWithEveryItemAndNode) {
         }
         EXPECT_EQ(file.header.itemCount, m_items.size());
         EXPECT_EQ(LayoutOf(file).itemEnds.back(), bytes.size());
-        if (fixture.advance)
+        if (fixture.advance) {
             EXPECT_FALSE(file.recordTable.empty());
-        else if (fixture.reader == Reader::Ntfs)
+        } else if (fixture.reader == Reader::Ntfs) {
             EXPECT_FALSE(file.mftRuns.empty());
+        }
     }
 }
 
@@ -1008,6 +1009,68 @@ TEST_F(ScanInfoFileTest, AFileThatCannotBeOpenedIsReportedAndChangesNothing) {
     EXPECT_EQ(m_state.driveList.nodes, before);
     EXPECT_NE(m_state.FatVolume(), nullptr);
     EXPECT_FALSE(m_state.scanInfoJobRunning);
+}
+
+// --- the fuzz seeds --------------------------------------------------------------------------
+
+// The file of `file` with only its first `items` records and `nodes` as its drive list.
+std::vector<uint8_t> CutFile(LoadedScanInfo file, size_t items, const std::list<DriveNode>& nodes) {
+    file.items.resize(std::min(items, file.items.size()));
+    file.header.itemCount = static_cast<uint32_t>(file.items.size());
+    std::vector<uint8_t> bytes;
+    const auto sink = [&bytes](std::span<const uint8_t> part) {
+        bytes.insert(bytes.end(), part.begin(), part.end());
+        return true;
+    };
+    EXPECT_EQ(ScanInfoFile::WritePrefix(file.header, file.fatCopy, file.clusterMap,
+                                        file.recordTable, file.mftRuns, nodes, sink),
+              ScanInfoFile::WriteResult::Written);
+    for (const ScanInfoItem& item : file.items)
+        sink(ScanInfoFile::ItemRecord(item.item, item.name));
+    return bytes;
+}
+
+// The committed seeds of the scan-information fuzz target are whole files of real scans, cut
+// to a few items. With MORWICK_SCAN_INFO_SEEDS set to a folder, they are made there again.
+TEST_F(ScanInfoFileTest, TheFuzzSeedsAreWholeFilesOfRealScans) {
+    const char* remake = std::getenv("MORWICK_SCAN_INFO_SEEDS");
+    const fs::path committed = FixturesFolder().parent_path() / "fuzz" / "corpus" / "scan_info";
+    const bool make = remake != nullptr && *remake != 0;
+    const fs::path folder = make ? fs::path(remake) : committed;
+    struct Seed {
+        const char* name;
+        const Fixture* fixture; // null: a drive-list file
+    };
+    const Seed seeds[] = {{"fat12-scan", &kFixtures[0]},
+                          {"ntfs-standard-scan", &kFixtures[1]},
+                          {"ntfs-advance-scan", &kFixtures[2]},
+                          {"drive-list", nullptr}};
+    for (const Seed& seed : seeds) {
+        SCOPED_TRACE(seed.name);
+        const fs::path path = folder / seed.name;
+        if (make) {
+            std::vector<uint8_t> bytes;
+            if (seed.fixture == nullptr) {
+                bytes = ScanInfoFile::BuildDriveListFile(SampleNodes(m_drive->Node()));
+            } else {
+                const std::vector<uint8_t> whole =
+                    SavedFile(seed.fixture->name, seed.fixture->reader, seed.fixture->advance);
+                LoadedScanInfo file;
+                ASSERT_EQ(ScanInfoFile::Parse(whole, file), Refusal::None);
+                bytes = CutFile(file, 6, {m_drive->Node()});
+            }
+            fs::create_directories(folder);
+            WriteFile(path, bytes);
+        }
+        const std::vector<uint8_t> bytes = ReadFile(path);
+        ASSERT_FALSE(bytes.empty()) << path;
+        EXPECT_LE(bytes.size(), 16u * 1024);
+        LoadedScanInfo file;
+        ASSERT_EQ(ScanInfoFile::Parse(bytes, file), Refusal::None);
+        EXPECT_FALSE(file.partial);
+        EXPECT_FALSE(file.nodes.empty());
+        EXPECT_EQ(file.items.empty(), seed.fixture == nullptr);
+    }
 }
 
 } // namespace
