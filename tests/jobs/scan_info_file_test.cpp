@@ -265,15 +265,18 @@ void AnswerSave(RecordingJobWindow& window, const std::vector<FoundTree::Entry>&
     });
 }
 
-// The window of a load: it runs the hand-over and drops the scan when asked.
-void AnswerLoad(RecordingJobWindow& window, ScanState& state) {
-    window.SetHandler([&state](JobMessage& message) -> intptr_t {
+// The window of a load: it runs the hand-over, drops the scan when asked and keeps the items
+// it is sent in `shown` (their payloads live only while they are sent).
+void AnswerLoad(RecordingJobWindow& window, ScanState& state, FoundTree* shown = nullptr) {
+    window.SetHandler([&state, shown](JobMessage& message) -> intptr_t {
         if (auto* task = message.Get<GuiThreadTask>())
             task->task();
         if (message.id == WM_RESET_SCAN) {
             state.driveList.Free();
             state.FreeVolume();
         }
+        if (shown != nullptr)
+            shown->Take(message);
         return 0;
     });
 }
@@ -335,15 +338,16 @@ protected:
     }
 
     // Loads `bytes` through the job into m_state.
-    bool Load(std::span<const uint8_t> bytes, RecordingJobWindow& window) {
+    bool Load(std::span<const uint8_t> bytes, RecordingJobWindow& window,
+              FoundTree* shown = nullptr) {
         WriteFile(m_files.File("load.DAT"), bytes);
-        return LoadWritten(window);
+        return LoadWritten(window, shown);
     }
 
     // Loads the file Load wrote last.
-    bool LoadWritten(RecordingJobWindow& window) {
+    bool LoadWritten(RecordingJobWindow& window, FoundTree* shown = nullptr) {
         const fs::path path = m_files.File("load.DAT");
-        AnswerLoad(window, m_state);
+        AnswerLoad(window, m_state, shown);
         CThreadForSavingScanInfo job(m_state);
         job.SetParameters({path, CThreadForSavingScanInfo::Mode::Load, &window});
         m_state.scanInfoJobRunning = true;
@@ -514,9 +518,7 @@ TEST_F(ScanInfoFileTest, ALoadCutInsideTheItemsShowsWhatIsWholeAndSaysItEndsEarl
         whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(layout.itemEnds[kept - 1] + 5));
     RecordingJobWindow window;
     FoundTree shown;
-    EXPECT_FALSE(Load(cut, window));
-    for (const JobMessage& message : window.Messages())
-        shown.Take(message);
+    EXPECT_FALSE(Load(cut, window, &shown));
     EXPECT_EQ(window.Count(WM_RESET_SCAN), 1u);
     EXPECT_EQ(window.Count(WM_ADD_TREE_ROOT), 1u);
     ASSERT_EQ(shown.Entries().size(), kept - 1);
