@@ -10,6 +10,7 @@
 #include "jobs/thread_for_saving_files.h"
 #include "jobs/thread_for_saving_scan_info.h"
 #include "platform/data_folder.h"
+#include "platform/device_table.h"
 #include "tests/app/frame_test_harness.h"
 #include "tests/support/fixture_image.h"
 #include "tests/support/mapped_drive.h"
@@ -321,5 +322,61 @@ INSTANTIATE_TEST_SUITE_P(
         RoundTripCase{"NtfsRecordTable", "ntfs_volume", 7, true, false, std::nullopt, false, true},
         RoundTripCase{"NtfsAdvanceRawFinds", "ntfs_wiped", 7, true}),
     [](const ::testing::TestParamInfo<RoundTripCase>& info) { return info.param.name; });
+
+} // namespace
+
+namespace {
+
+class ScanInfoDiskCheckTest : public ScanInfoRoundTripTest {};
+
+// Drive numbers in a file are the saving machine's: a disk of that number that is not the same
+// size today is named in the log, and the load goes on.
+TEST_F(ScanInfoDiskCheckTest, ADiskOfAnotherSizeUnderTheSavedNumberIsLogged) {
+    const fs::path image = UnpackFixture("fat16_volume.img", m_work);
+    ASSERT_FALSE(image.empty());
+    MappedDrive drive(image, 4);
+    DriveNode disk;
+    disk.number = 0x80;
+    disk.kind = DriveKind::HardDisk;
+    disk.detail = PhysicalDiskInfo{0x80, fs::file_size(image) / 512, u"8 MB", std::nullopt};
+    DeviceTable::Process().SetPhysicalDisk(0, DeviceSource{image.string(), 0, std::nullopt});
+
+    ScanState live;
+    StoreWindow liveWindow(live);
+    live.SetSelectedDrive(&drive.Node());
+    live.driveList.nodes = {disk, drive.Node()};
+    CThreadForFileSystem::Parameters scan;
+    scan.notifyWindow = &liveWindow;
+    CThreadForFileSystem scanJob(live);
+    scanJob.SetParameters(scan);
+    ASSERT_GT(scanJob.Run(), 0u);
+    const fs::path file = m_work.File("disk.DAT");
+    ASSERT_TRUE(Save(live, liveWindow, file));
+
+    const std::u16string warning = u"Disk 0 is not the disk the scan was saved from";
+    const auto warned = [&warning](const StoreWindow& window) {
+        return std::any_of(
+            window.rows.begin(), window.rows.end(),
+            [&warning](const LogLinePayload& row) { return row.description == warning; });
+    };
+    {
+        ScanState same;
+        StoreWindow window(same);
+        ASSERT_TRUE(Load(same, window, file));
+        EXPECT_FALSE(warned(window));
+    }
+    // Today's disk 0 is another, smaller one.
+    const fs::path other = m_work.File("other.img");
+    fs::copy_file(image, other);
+    fs::resize_file(other, fs::file_size(image) / 2);
+    DeviceTable::Process().SetPhysicalDisk(0, DeviceSource{other.string(), 0, std::nullopt});
+    ScanState changed;
+    StoreWindow window(changed);
+    EXPECT_TRUE(Load(changed, window, file));
+    EXPECT_TRUE(warned(window));
+    EXPECT_EQ(changed.driveList.nodes.front(), disk);
+    EXPECT_EQ(changed.driveList.hardDiskCount, 1);
+    DeviceTable::Process().SetPhysicalDisk(0, DeviceSource{});
+}
 
 } // namespace
