@@ -362,6 +362,12 @@ bool CMainFrame::OnCommand(uint32_t id, CommandSource source) {
     case kRefreshDriveList:
         RefreshDriveList();
         break;
+    case kOpenDriveUsingScanInformation:
+        OpenDriveUsingScanInformation();
+        break;
+    case kSaveScanInformation:
+        OnSaveScanInformation();
+        break;
     case kExit:
         close();
         break;
@@ -465,19 +471,19 @@ bool CMainFrame::SavePrompt() {
                     MessageBoxIcon::Question, MessageBoxButtons::YesNoCancel, true)) {
     case MessageBoxAnswer::No:
         return true;
-    case MessageBoxAnswer::Yes:
+    case MessageBoxAnswer::Yes: {
+        const bool jobStarted = !JobRunning();
         OnSaveScanInformation();
+        WaitForScanInformationJob();
+        if (jobStarted) {
+            WaitForJobThread();
+        }
+        // A cancelled or failed save ends the command: the results stay.
         return m_state.scanInfoSaved.load();
+    }
     default:
         return false;
     }
-}
-
-void CMainFrame::OnSaveScanInformation() {
-    // Scan-information files are not written by this build: say so rather than lose the
-    // user's answer silently. The command that asked stops, so no result is freed.
-    AskUser(ProgramText(kScanInfoUnavailableId), QString::fromUtf16(kTitle),
-            MessageBoxIcon::Information, MessageBoxButtons::Ok, true);
 }
 
 void CMainFrame::WaitForScanInformationJob() {
@@ -488,10 +494,23 @@ void CMainFrame::WaitForScanInformationJob() {
     }
 }
 
+void CMainFrame::WaitForJobThread() {
+    while (m_runner.IsRunning()) {
+        if (CMorwickWrenfalApp::PumpMessages() == 0) {
+            break;
+        }
+    }
+}
+
 void CMainFrame::ReturnToDriveTree() {
     m_state.signatureLists.active.clear();
     m_state.activeSearch.SetSignatures({});
     m_state.signaturesLoaded = false;
+    DropShownResults();
+    ShowDrives();
+}
+
+void CMainFrame::DropShownResults() {
     m_state.scanInfoSaved = false;
     m_state.parentAvailable = false;
     m_state.someSelected = false;
@@ -504,7 +523,6 @@ void CMainFrame::ReturnToDriveTree() {
     m_fileListModel->ClearRows();
     m_store.Clear();
     m_state.resultsAvailable = false;
-    ShowDrives();
 }
 
 void CMainFrame::ShowDriveList() {

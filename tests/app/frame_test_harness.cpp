@@ -74,6 +74,25 @@ QString AnsweringFrame::AskSaveLogPath(const QString&) {
     return saveLogPath;
 }
 
+QString AnsweringFrame::AskSaveScanPath(const QString& proposed) {
+    proposedScanNames.push_back(proposed);
+    return saveScanPath;
+}
+
+QString AnsweringFrame::AskOpenScanPath() {
+    return openScanPath;
+}
+
+CMainFrame::FileExistsChoice AnsweringFrame::AskFileExists(const QString& path, bool) {
+    fileExistsAsked.push_back(path);
+    if (fileExistsChoices.empty()) {
+        return {};
+    }
+    const FileExistsChoice choice = fileExistsChoices.front();
+    fileExistsChoices.pop_front();
+    return choice;
+}
+
 int AnsweringFrame::RunActionDialog(const DriveNode& node, const QString& itemText,
                                     const ActionDialogHooks& hooks) {
     ++actionDialogsOpened;

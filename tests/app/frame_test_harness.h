@@ -65,11 +65,23 @@ public:
     std::vector<std::filesystem::path> startedPrograms;
     // What the save-log file dialog answers; empty: cancelled.
     QString saveLogPath;
+    // What the scan-information file dialogs answer; empty: cancelled. The save dialog's
+    // proposed names are recorded.
+    QString saveScanPath;
+    QString openScanPath;
+    std::vector<QString> proposedScanNames;
+    // The file-exists question takes the next queued choice, or Cancel when none is queued;
+    // the paths it was asked about are recorded.
+    std::deque<FileExistsChoice> fileExistsChoices;
+    std::vector<QString> fileExistsAsked;
     // Action dialogs the drive tree opened (they still run, for the test to answer).
     int actionDialogsOpened = 0;
 
 protected:
     QString AskSaveLogPath(const QString& proposed) override;
+    QString AskSaveScanPath(const QString& proposed) override;
+    QString AskOpenScanPath() override;
+    FileExistsChoice AskFileExists(const QString& path, bool isLog) override;
     int RunActionDialog(const DriveNode& node, const QString& itemText,
                         const ActionDialogHooks& hooks) override;
     MessageBoxAnswer AskUser(const QString& text, const QString& caption, MessageBoxIcon icon,

@@ -346,8 +346,7 @@ TEST_F(MainFrameCommandsTest, PendingCommandsAreShownDisabled) {
     ASSERT_TRUE(fixture.Ready());
     ASSERT_TRUE(ScanInWindow(fixture));
     for (const uint32_t id :
-         {CommandId::kOpenDriveUsingScanInformation, CommandId::kOpenImageFile,
-          CommandId::kSaveScanInformation, CommandId::kAdvanceSettings, CommandId::kFind,
+         {CommandId::kOpenImageFile, CommandId::kAdvanceSettings, CommandId::kFind,
           CommandId::kFileMask, CommandId::kAddFileFilter, CommandId::kFilePreview,
           CommandId::kTipOfTheDay, CommandId::kAbout}) {
         EXPECT_FALSE(MenuEnabled(id)) << id;

@@ -285,9 +285,7 @@ std::vector<CommandState> ManyStates() {
 }
 
 TEST(CommandStateTest, PendingCommandsAreNeverEnabled) {
-    const std::set<uint32_t> expectedPending = {C::kOpenDriveUsingScanInformation,
-                                                C::kSaveScanInformation,
-                                                C::kOpenImageFile,
+    const std::set<uint32_t> expectedPending = {C::kOpenImageFile,
                                                 C::kAdvanceSettings,
                                                 C::kFind,
                                                 C::kFindNext,
