@@ -16,9 +16,11 @@
 //  - any other kind: a 397-byte slot. Volumes (kinds 1, 2, 3, 7) hold their volume record
 //    there, followed by the folder-cluster array (4 bytes per entry) when its marker is set;
 //    removable disks and CD/DVD drives and images (kinds 4, 5, 8) hold their 77-byte disk
-//    record at the slot's start and zeros after it, so the array marker reads as 0.
+//    record at the slot's start and zeros after it, so the array marker reads as 0. They have
+//    no identify block: identify data such a node holds is not stored.
 // A node whose detail is not the record its kind carries stores zeros in the detail's place,
-// with the node's detail marker clear, and reads back without detail.
+// with the node's detail marker clear, and reads back without detail: a reader skips the
+// detail's fixed bytes of a node without the marker and takes no array after them.
 class StoredDriveList {
 public:
     static constexpr size_t kIdentifyBytes = 76;

@@ -16,7 +16,9 @@ public:
     ScanFileWriter(const ScanFileWriter&) = delete;
     ScanFileWriter& operator=(const ScanFileWriter&) = delete;
 
-    // Creates the temporary file beside `target`; false (errno kept) when it cannot be made.
+    // Creates the temporary file beside `target` (mode 0644 less the umask); false (errno kept)
+    // when it cannot be made, the folder included: it is not created. A writer opened again
+    // first abandons what it had.
     bool Open(const std::filesystem::path& target);
     // The temporary file's descriptor, for writers that append by themselves; -1 before Open.
     int Descriptor() const { return m_fd; }
@@ -31,7 +33,13 @@ public:
     void Abandon();
 
 private:
+    // Closes the folder and the temporary file, if open, and forgets them.
+    void Close();
+
     int m_fd = -1;
+    // The target's folder: the temporary is made, renamed and removed relative to it, so a
+    // folder renamed meanwhile cannot send any of it elsewhere.
+    int m_folderFd = -1;
     std::filesystem::path m_target;
     std::filesystem::path m_temporary;
 };

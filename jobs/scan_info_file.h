@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <list>
 #include <optional>
 #include <span>
@@ -65,13 +66,23 @@ public:
     // The header and the checks of its fields that need no body (the file's size is known).
     static Refusal ParseHeader(std::span<const uint8_t> file, ScanInfoHeader& out);
 
-    // The bytes before the items: header, tables and nodes. `header`'s table lengths and
-    // counts are set here from the tables given. nullopt when a run or a record entry does not
-    // fit its stored form.
-    static std::optional<std::vector<uint8_t>>
-    BuildPrefix(ScanInfoHeader header, std::span<const uint8_t> fatCopy,
-                std::span<const uint8_t> clusterMap, std::span<const NtfsRecordEntry> recordTable,
-                std::span<const NtfsRunEntry> mftRuns, const std::list<DriveNode>& nodes);
+    // Where the bytes of a file being written go; false when they could not be written.
+    using Sink = std::function<bool(std::span<const uint8_t>)>;
+    enum class WriteResult {
+        Written,
+        DoesNotFit, // a run, a record entry or the node count does not fit its stored form
+        SinkFailed,
+    };
+    // Writes the bytes before the items: the header, the reader's tables, the nodes. The
+    // header's table lengths and node count are set here from what is given. FAT: the FAT copy
+    // is written as sectors-per-FAT x 512 bytes, padded with zeros (none in contiguous mode),
+    // then the cluster-usage map. NTFS: a record table with the cluster map (as many bytes as
+    // the cluster count), or else the $MFT runs.
+    static WriteResult WritePrefix(ScanInfoHeader header, std::span<const uint8_t> fatCopy,
+                                   std::span<const uint8_t> clusterMap,
+                                   std::span<const NtfsRecordEntry> recordTable,
+                                   std::span<const NtfsRunEntry> mftRuns,
+                                   const std::list<DriveNode>& nodes, const Sink& sink);
     // A file of only a drive list: a header with the banners and the node count, then the
     // nodes.
     static std::vector<uint8_t> BuildDriveListFile(const std::list<DriveNode>& nodes);

@@ -2,12 +2,17 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <span>
 #include <string>
 
 class JobRunner;
 class JobWindow;
 class ScanState;
+struct JobMessage;
 struct LoadedScanInfo;
+struct NtfsRecordEntry;
+struct NtfsRunEntry;
+struct ScanInfoHeader;
 
 // The scan-information job: saves the current scan (the reader's state and tables, the drive
 // list and every found item, which the window writes on request) to a ".DAT" file, or loads
@@ -57,6 +62,23 @@ public:
     static constexpr uint32_t kNotValidId = 61678;
 
 private:
+    bool RunSave();
+    bool RunLoad();
+    int WriteScanFile(const std::filesystem::path& path, const ScanInfoHeader& header,
+                      std::span<const uint8_t> fatCopy, std::span<const uint8_t> clusterMap,
+                      std::span<const NtfsRecordEntry> recordTable,
+                      std::span<const NtfsRunEntry> mftRuns);
+    // Sends the items after the root as a scan does; true when a stop request ended it.
+    bool ReplayItems(const LoadedScanInfo& file);
+    void Notify(JobMessage message) const;
+    void Send(JobMessage& message) const;
+    void Log(const std::u16string& activity, const std::u16string& description,
+             const std::u16string& status, int image) const;
+    // An error box with the product title.
+    void Ask(const std::u16string& text) const;
+
     ScanState& m_state;
     Parameters m_parameters;
+    // The user answered Overwrite: the saved file may replace the existing one.
+    bool m_replace = false;
 };

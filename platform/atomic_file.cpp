@@ -1,8 +1,9 @@
 #include "platform/atomic_file.h"
 
+#include "platform/descriptor_writes.h"
+
 #include <cerrno>
 #include <fcntl.h>
-#include <random>
 #include <string>
 #include <sys/stat.h>
 #include <system_error>
@@ -11,9 +12,6 @@
 namespace {
 
 using Step = AtomicReplaceResult::Step;
-
-// Names already taken by another writer are skipped; this many tries cannot all collide.
-constexpr int kNameTries = 64;
 
 AtomicReplaceResult Failure(Step step, int error) {
     AtomicReplaceResult result;
@@ -45,34 +43,6 @@ public:
 private:
     int m_fd;
 };
-
-bool WriteAll(int fd, std::span<const uint8_t> bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t written = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written < 0) {
-            return false;
-        }
-        if (written == 0) {
-            errno = EIO;
-            return false;
-        }
-        done += static_cast<size_t>(written);
-    }
-    return true;
-}
-
-std::string TemporaryName(const std::string& name, std::mt19937_64& random) {
-    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    std::string temporary = "." + name + ".";
-    for (int i = 0; i < 8; ++i) {
-        temporary += kLetters[random() % (sizeof kLetters - 1)];
-    }
-    return temporary;
-}
 
 } // namespace
 
@@ -110,17 +80,8 @@ AtomicReplaceResult ReplaceFileAtomically(const std::filesystem::path& target,
         return Failure(Step::Target, errno);
     }
 
-    std::mt19937_64 random(std::random_device{}());
     std::string temporary;
-    int fd = -1;
-    for (int tries = 0; tries < kNameTries && fd < 0; ++tries) {
-        temporary = TemporaryName(name, random);
-        fd = ::openat(dir.Get(), temporary.c_str(),
-                      O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd < 0 && errno != EEXIST) {
-            break;
-        }
-    }
+    const int fd = CreateTemporaryFileIn(dir.Get(), name, 0600, temporary);
     if (fd < 0) {
         return Failure(Step::Create, errno);
     }
@@ -133,7 +94,7 @@ AtomicReplaceResult ReplaceFileAtomically(const std::filesystem::path& target,
     if (mode != 0600 && ::fchmod(file.Get(), mode) != 0) {
         return drop(Step::Write, errno);
     }
-    if (!WriteAll(file.Get(), bytes)) {
+    if (!WriteAllBytes(file.Get(), bytes)) {
         return drop(Step::Write, errno);
     }
     if (::fsync(file.Get()) != 0) {

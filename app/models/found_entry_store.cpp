@@ -1,7 +1,7 @@
 #include "app/models/found_entry_store.h"
 
 #include "app/models/rename_check.h"
-#include "filesystems/found_item_serializer.h"
+#include "jobs/scan_info_file.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -415,22 +415,7 @@ bool FoundEntryStore::RenameEntry(std::size_t index, std::u16string_view name) {
 }
 
 std::vector<uint8_t> FoundEntryStore::TreeRecord(const FoundItem& item, std::u16string_view name) {
-    std::size_t length = std::min(name.size(), kMaxStoredNameLength);
-    // A high surrogate whose partner would be cut off goes too.
-    if (length > 0 && length < name.size() && name[length - 1] >= 0xD800 &&
-        name[length - 1] <= 0xDBFF) {
-        --length;
-    }
-    std::vector<uint8_t> record;
-    record.reserve(1 + FoundItemSerializer::kSize + 2 * length);
-    record.push_back(static_cast<uint8_t>(length));
-    const std::vector<uint8_t> fields = FoundItemSerializer::Write(item);
-    record.insert(record.end(), fields.begin(), fields.end());
-    for (std::size_t i = 0; i < length; ++i) {
-        record.push_back(static_cast<uint8_t>(name[i] & 0xFF));
-        record.push_back(static_cast<uint8_t>(name[i] >> 8));
-    }
-    return record;
+    return ScanInfoFile::ItemRecord(item, name);
 }
 
 FoundEntryStore::TreeWriteResult FoundEntryStore::WriteNextItem(int fd) {

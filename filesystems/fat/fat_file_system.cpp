@@ -149,6 +149,54 @@ void CFatFileSystem::SetVolumeFromScanInfo(const FatVolumeRecord& record) {
     StartSetUp();
 }
 
+FatVolumeRecord CFatFileSystem::ScanInfoRecord() const {
+    FatVolumeRecord record;
+    record.firstSector = m_source.FirstSector();
+    record.lastSector = m_lastSector;
+    record.totalSectors = m_totalSectors;
+    record.fatType = TypeCode();
+    record.drive = m_drive;
+    record.sectorsPerCluster = m_sectorsPerCluster;
+    record.imageFlag = m_source.IsImage() ? 1 : 0;
+    record.rootCluster = m_rootCluster;
+    record.mapSize = MapSize();
+    record.sectorsPerFat = m_sectorsPerFat;
+    record.linkingMode = m_linkingMode;
+    record.reservedSectors = m_reservedSectors;
+    record.rootFolderSectors = m_rootFolderSectors;
+    record.absoluteSectors = m_source.IsAbsolute() ? 1 : 0;
+    if (m_source.IsImage())
+        record.imagePath = Utf8ToUtf16(m_source.ImagePath());
+    return record;
+}
+
+void CFatFileSystem::RestoreTables(std::vector<uint8_t> fatCopy, std::vector<uint8_t> clusterMap) {
+    const uint64_t tableBytes = uint64_t{FatTableSectors()} * 512;
+    m_fat.clear();
+    if (m_linkingMode != kLinkContiguous && !fatCopy.empty() && tableBytes != 0) {
+        fatCopy.resize(static_cast<size_t>(std::min<uint64_t>(fatCopy.size(), tableBytes)));
+        m_fat = std::move(fatCopy);
+        // The limit BuildClusterMap gives this table.
+        const uint64_t perSector = PropertiesOf(m_fatType).entriesPerSector;
+        m_clusterLimit = static_cast<uint32_t>(
+            std::min<uint64_t>(m_fat.size() / 512 * perSector, kFatMaxClusterNumber + 2));
+    } else {
+        uint64_t clusters = m_sectorsPerCluster == 0 ? 0 : DataAreaSectors() / m_sectorsPerCluster;
+        clusters = std::min<uint64_t>(clusters, UINT32_MAX - 3);
+        m_clusterLimit = static_cast<uint32_t>(clusters + 2);
+    }
+    if (clusterMap.size() > uint64_t{m_clusterLimit} + 1)
+        clusterMap.resize(static_cast<size_t>(m_clusterLimit) + 1);
+    m_clusterMap = std::move(clusterMap);
+}
+
+void CFatFileSystem::RestoreCounts(uint32_t foundCount, int32_t fileCount, uint64_t foundBytes) {
+    m_foundCount = foundCount;
+    m_progressCount = foundCount;
+    m_fileCount = fileCount;
+    m_foundBytes = foundBytes;
+}
+
 void CFatFileSystem::SetScanRange(uint8_t imageFlag, uint64_t firstSector, uint64_t lastSector) {
     m_lastSector = lastSector;
     m_totalSectors = lastSector >= firstSector ? lastSector - firstSector + 1 : 0;

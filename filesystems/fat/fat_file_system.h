@@ -64,6 +64,15 @@ public:
     // volume that is no drive of the device table: tests and fuzz targets read from memory.
     void SetVolumeFromSource(const SectorSource& source, uint8_t partitionType);
     void SetVolumeFromScanInfo(const FatVolumeRecord& record);
+    // What SetVolumeFromScanInfo takes back: this reader's volume as a scan-information file
+    // stores it.
+    FatVolumeRecord ScanInfoRecord() const;
+    // After SetVolumeFromScanInfo: the FAT copy (empty for none; cut to the sectors the table
+    // passes hold) and the cluster-usage map (cut to the cluster limit) a file stored. The
+    // cluster limit follows the FAT copy as after BuildClusterMap, or the data area without one.
+    void RestoreTables(std::vector<uint8_t> fatCopy, std::vector<uint8_t> clusterMap);
+    // The counters a loaded scan's items give.
+    void RestoreCounts(uint32_t foundCount, int32_t fileCount, uint64_t foundBytes);
     void SetScanRange(uint8_t imageFlag, uint64_t firstSector, uint64_t lastSector);
 
     // --- reading (nonzero on success; a read reaching past the volume fails) -------------
@@ -151,6 +160,8 @@ public:
     uint64_t FoundBytes() const { return m_foundBytes; }
     uint32_t MapSize() const { return static_cast<uint32_t>(m_clusterMap.size()); }
     bool HasFat() const { return !m_fat.empty(); }
+    const std::vector<uint8_t>& FatCopy() const { return m_fat; }
+    const std::vector<uint8_t>& ClusterUsageMap() const { return m_clusterMap; }
     // Bytes of the data area: what lies after the reserved sectors, both FATs and the root.
     uint64_t DataAreaSectors() const;
     uint32_t BytesPerCluster() const { return m_sectorsPerCluster * 512u; }

@@ -4,6 +4,7 @@
 #include "diskio/volume_source.h"
 #include "filesystems/scan_environment.h"
 #include "platform/job_messages.h"
+#include "platform/utf_conversion.h"
 
 #include <algorithm>
 #include <cstring>
@@ -64,6 +65,54 @@ void CNtfsFileSystem::SetVolumeFromScanInfo(const NtfsVolumeRecord& record) {
     m_foundCount = 0;
     m_sentCount = 0;
     m_fileCount = 0;
+}
+
+NtfsVolumeRecord CNtfsFileSystem::ScanInfoRecord() const {
+    NtfsVolumeRecord record;
+    record.drive = m_source.Drive();
+    record.sectorsPerCluster = m_sectorsPerCluster;
+    record.imageFlag = m_source.IsImage() ? 1 : 0;
+    record.firstSector = m_firstSector;
+    record.lastSector = m_lastSector;
+    record.totalSectors = m_totalSectors;
+    record.mftStartSector = static_cast<uint32_t>(m_mftStartSector);
+    record.mftMirrorSector = static_cast<uint32_t>(m_mftMirrorSector);
+    record.recordTableBase = m_recordTableBase;
+    record.recordTableCount = static_cast<uint32_t>(m_recordTable.size());
+    record.clusterCount = m_clusterCount;
+    if (m_source.IsImage())
+        record.imagePath = Utf8ToUtf16(m_source.ImagePath());
+    return record;
+}
+
+void CNtfsFileSystem::RestoreTables(std::vector<NtfsRunEntry> mftRuns,
+                                    std::vector<NtfsRecordEntry> recordTable,
+                                    std::span<const uint8_t> clusterMap) {
+    m_mftRuns = std::move(mftRuns);
+    m_mftStarts = RunStartClusters(m_mftRuns);
+    uint64_t sectors = 0;
+    for (const NtfsRunEntry& run : m_mftRuns)
+        sectors += run.lengthSectors;
+    m_mftSectors = std::min({sectors, m_totalSectors, kMaxMftRecords * 2}) & ~uint64_t{1};
+    m_recordTable = std::move(recordTable);
+    const size_t clusters = std::min<size_t>(clusterMap.size(), m_clusterCount);
+    m_clusterMap.assign(clusters, false);
+    for (size_t cluster = 0; cluster < clusters; ++cluster)
+        m_clusterMap[cluster] = clusterMap[cluster] != 0;
+}
+
+std::vector<uint8_t> CNtfsFileSystem::ClusterMapBytes() const {
+    std::vector<uint8_t> bytes(m_clusterMap.size(), 0);
+    for (size_t cluster = 0; cluster < m_clusterMap.size(); ++cluster)
+        bytes[cluster] = m_clusterMap[cluster] ? 1 : 0;
+    return bytes;
+}
+
+void CNtfsFileSystem::RestoreCounts(uint32_t foundCount, uint32_t fileCount, uint64_t foundBytes) {
+    m_foundCount = foundCount;
+    m_sentCount = foundCount;
+    m_fileCount = fileCount;
+    m_foundBytes = foundBytes;
 }
 
 // ----------------------------------------------------------------------------------------

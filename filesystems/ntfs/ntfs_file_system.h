@@ -67,6 +67,18 @@ public:
     // the source's sector `firstSector`.
     void SetVolumeFromSource(SectorSource source, uint64_t firstSector, uint64_t totalSectors);
     void SetVolumeFromScanInfo(const NtfsVolumeRecord& record);
+    // What SetVolumeFromScanInfo takes back: this reader's volume as a scan-information file
+    // stores it.
+    NtfsVolumeRecord ScanInfoRecord() const;
+    // After SetVolumeFromScanInfo: the tables a file stored. The $MFT runs (none with a record
+    // table) give the $MFT's sectors again; the cluster map holds one byte per cluster, nonzero
+    // in use, cut to the cluster count.
+    void RestoreTables(std::vector<NtfsRunEntry> mftRuns, std::vector<NtfsRecordEntry> recordTable,
+                       std::span<const uint8_t> clusterMap);
+    // The cluster map as a file stores it: one byte per cluster, 1 in use.
+    std::vector<uint8_t> ClusterMapBytes() const;
+    // The counters a loaded scan's items give.
+    void RestoreCounts(uint32_t foundCount, uint32_t fileCount, uint64_t foundBytes);
 
     // --- reading (partition-relative sectors; nonzero on success; never past the volume) --
     int ReadSectors(uint64_t sector, uint32_t sectorCount, void* buffer) const;

@@ -22,8 +22,9 @@ public:
     // The widest offset field the stored form holds.
     static constexpr uint8_t kMaxOffsetSize = 4;
 
-    // nullopt when the run does not fit its stored fields: a length of 2^32 sectors or more,
-    // an offset field wider than four bytes, or a raw offset above 32 bits.
+    // nullopt when the run does not fit its stored fields (a length of 2^32 sectors or more,
+    // an offset field wider than four bytes, a raw offset above 32 bits) or would not read
+    // back (a raw offset with bits beyond its size, a mark other than 'S' or 'M').
     static std::optional<std::array<uint8_t, kSize>> Write(const NtfsRunEntry& run);
 
     // Fails, leaving `out` as it was, when fewer than kSize bytes are given, the offset size is

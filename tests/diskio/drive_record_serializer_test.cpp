@@ -3,6 +3,7 @@
 #include "diskio/logical_drive_info_serializer.h"
 #include "diskio/physical_disk_info_serializer.h"
 #include "platform/utf_conversion.h"
+#include "tests/support/expected_bytes.h"
 
 #include <gtest/gtest.h>
 
@@ -13,42 +14,6 @@
 #include <vector>
 
 namespace {
-
-// Builds the expected bytes of a record at the documented offsets, independently of the
-// serializers' own writer, so that a wrong offset or width shows as a byte difference.
-class ExpectedBytes {
-public:
-    explicit ExpectedBytes(size_t size) : m_bytes(size, 0) {}
-
-    void Number(size_t offset, uint64_t value, size_t width) {
-        for (size_t i = 0; i < width; ++i) {
-            m_bytes.at(offset + i) = static_cast<uint8_t>(value >> (8 * i));
-        }
-    }
-    void Wide(size_t offset, std::u16string_view text) {
-        std::vector<uint8_t> encoded;
-        AppendUtf16LittleEndian(encoded, text);
-        for (size_t i = 0; i < encoded.size(); ++i) {
-            m_bytes.at(offset + i) = encoded[i];
-        }
-    }
-    void Narrow(size_t offset, std::string_view text) {
-        for (size_t i = 0; i < text.size(); ++i) {
-            m_bytes.at(offset + i) = static_cast<uint8_t>(text[i]);
-        }
-    }
-    const std::vector<uint8_t>& Bytes() const { return m_bytes; }
-
-private:
-    std::vector<uint8_t> m_bytes;
-};
-
-void ExpectSameBytes(const std::vector<uint8_t>& actual, const std::vector<uint8_t>& expected) {
-    ASSERT_EQ(actual.size(), expected.size());
-    for (size_t i = 0; i < actual.size(); ++i) {
-        ASSERT_EQ(actual[i], expected[i]) << "first difference at offset " << i;
-    }
-}
 
 // Text of `units` UTF-16 units, non-ASCII and with no NUL.
 std::u16string WideOf(size_t units) {
