@@ -196,11 +196,13 @@ TEST_F(MainFrameCommandsTest, SavePromptCancelKeepsTheResultsAndNoReturnsToTheDr
     EXPECT_TRUE(frame.ShowsFolderTree());
     EXPECT_TRUE(state.resultsAvailable.load());
 
-    // Yes would save scan information, which this build does not write: the command ends.
-    frame.answers = {MessageBoxAnswer::Yes, MessageBoxAnswer::Ok};
+    // Yes, then a cancelled save-file question: nothing is saved, so the command ends.
+    frame.answers = {MessageBoxAnswer::Yes};
     ASSERT_TRUE(frame.OnCommand(CommandId::kShowDriveList));
-    EXPECT_EQ(frame.questions.back(), Text(CMainFrame::kScanInfoUnavailableId));
+    EXPECT_EQ(frame.questions.back(), Text(CMainFrame::kSavePromptId));
+    EXPECT_EQ(frame.proposedScanNames.size(), 1u);
     EXPECT_TRUE(frame.ShowsFolderTree());
+    EXPECT_FALSE(state.scanInfoSaved.load());
 
     frame.answers = {MessageBoxAnswer::Cancel};
     EXPECT_FALSE(frame.close());
