@@ -425,8 +425,7 @@ intptr_t CMainFrame::HandleJobMessage(JobMessage& message) {
         break;
     case kJobAskScanFileExists:
         if (auto* request = message.Get<ScanFileExistsRequest>()) {
-            request->answer =
-                AskScanFileExists(FromUtf16(request->path), false, request->newName);
+            request->answer = AskScanFileExists(FromUtf16(request->path), false, request->newName);
         }
         break;
     case kJobRunOnGuiThread:

@@ -65,9 +65,7 @@ public:
         return true;
     }
 
-    std::span<const uint8_t> Bytes() const {
-        return {static_cast<const uint8_t*>(m_data), m_size};
-    }
+    std::span<const uint8_t> Bytes() const { return {static_cast<const uint8_t*>(m_data), m_size}; }
 
 private:
     int m_fd = -1;

@@ -54,6 +54,18 @@ bool RunEventsUntil(const std::function<bool()>& done, int timeoutMs);
 // with the bytes it wrote, by the SHA-256 of the fixture's manifest.
 void ExpectLiveFilesRecovered(const std::string& fixture, const std::filesystem::path& destination);
 
+// The two destination dialogs of Recover All and Recover Selected by the ids of their template
+// and local-folder edit.
+struct DestinationDialog {
+    int dialog;
+    int localEdit;
+};
+inline constexpr DestinationDialog kRecoverAllDialog{172, 1059};
+inline constexpr DestinationDialog kRecoverSelectedDialog{171, 1049};
+
+// Types the folder into the dialog's local edit and presses OK once the dialog shows.
+void AnswerDestination(const DestinationDialog& which, const std::filesystem::path& folder);
+
 // Answers the frame's questions without modal dialogs: each question takes the next queued
 // answer, or OK when none is queued. Links and programs are recorded, never opened.
 class AnsweringFrame : public CMainFrame {

@@ -1,5 +1,5 @@
-#include "app/views/log_pane.h"
 #include "app/dialogs/scan_file_exists_dlg.h"
+#include "app/views/log_pane.h"
 #include "tests/support/temp_dir.h"
 
 #include <QLineEdit>
