@@ -68,9 +68,9 @@ class ScanState;
 // available is decided by the rules of app/commands/ over GatherCommandState(): the menu rules
 // when a popup is about to show, the button rules on an idle timer and after each job message.
 //
-// The questions it asks the user go through AskUser, AskFileExists and AskSaveLogPath, and the
-// desktop services through OpenUrl and StartProgram, so a test can answer them without modal
-// dialogs or a desktop.
+// The questions it asks the user go through AskUser, AskFileExists, AskSaveLogPath,
+// AskSaveScanPath and AskOpenScanPath, and the desktop services through OpenUrl and
+// StartProgram, so a test can answer them without modal dialogs or a desktop.
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:

@@ -13,7 +13,6 @@
 #include "app/dialogs/recovery_options_dlg.h"
 #include "app/models/file_list_model.h"
 #include "app/models/folder_tree_model.h"
-#include "app/morwick_wrenfal_app.h"
 #include "app/program_text.h"
 #include "app/views/disk_tree_ctrl.h"
 #include "app/views/file_list_view.h"
@@ -461,45 +460,6 @@ void CMainFrame::ShowLinkingModeTitle() {
         title += QLatin1Char(' ');
     }
     setWindowTitle(title.trimmed());
-}
-
-bool CMainFrame::SavePrompt() {
-    if (!m_state.resultsAvailable.load() || m_state.scanInfoSaved.load()) {
-        return true;
-    }
-    switch (AskUser(ProgramText(kSavePromptId), QString::fromUtf16(kTitle),
-                    MessageBoxIcon::Question, MessageBoxButtons::YesNoCancel, true)) {
-    case MessageBoxAnswer::No:
-        return true;
-    case MessageBoxAnswer::Yes: {
-        const bool jobStarted = !JobRunning();
-        OnSaveScanInformation();
-        WaitForScanInformationJob();
-        if (jobStarted) {
-            WaitForJobThread();
-        }
-        // A cancelled or failed save ends the command: the results stay.
-        return m_state.scanInfoSaved.load();
-    }
-    default:
-        return false;
-    }
-}
-
-void CMainFrame::WaitForScanInformationJob() {
-    while (m_state.scanInfoJobRunning.load()) {
-        if (CMorwickWrenfalApp::PumpMessages() == 0) {
-            break;
-        }
-    }
-}
-
-void CMainFrame::WaitForJobThread() {
-    while (m_runner.IsRunning()) {
-        if (CMorwickWrenfalApp::PumpMessages() == 0) {
-            break;
-        }
-    }
 }
 
 void CMainFrame::ReturnToDriveTree() {

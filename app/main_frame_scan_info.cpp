@@ -1,8 +1,7 @@
 #include "app/main_frame.h"
 
-#include "app/models/file_list_model.h"
+#include "app/morwick_wrenfal_app.h"
 #include "app/program_text.h"
-#include "app/views/disk_tree_ctrl.h"
 #include "app/views/left_view.h"
 #include "filesystems/scan_log.h"
 #include "jobs/scan_file_writer.h"
@@ -20,7 +19,6 @@
 
 #include <algorithm>
 #include <limits>
-#include <utility>
 
 namespace {
 
@@ -121,6 +119,45 @@ ScanFileTarget::Ask CMainFrame::FileExistsQuestion(bool isLog) {
 void CMainFrame::ShowScanFileMessage(uint32_t id, const QString& after) {
     AskUser(ProgramText(id) + after, QString::fromUtf16(kTitle), MessageBoxIcon::Error,
             MessageBoxButtons::Ok, true);
+}
+
+bool CMainFrame::SavePrompt() {
+    if (!m_state.resultsAvailable.load() || m_state.scanInfoSaved.load()) {
+        return true;
+    }
+    switch (AskUser(ProgramText(kSavePromptId), QString::fromUtf16(kTitle),
+                    MessageBoxIcon::Question, MessageBoxButtons::YesNoCancel, true)) {
+    case MessageBoxAnswer::No:
+        return true;
+    case MessageBoxAnswer::Yes: {
+        const bool jobStarted = !JobRunning();
+        OnSaveScanInformation();
+        WaitForScanInformationJob();
+        if (jobStarted) {
+            WaitForJobThread();
+        }
+        // A cancelled or failed save ends the command: the results stay.
+        return m_state.scanInfoSaved.load();
+    }
+    default:
+        return false;
+    }
+}
+
+void CMainFrame::WaitForScanInformationJob() {
+    while (m_state.scanInfoJobRunning.load()) {
+        if (CMorwickWrenfalApp::PumpMessages() == 0) {
+            break;
+        }
+    }
+}
+
+void CMainFrame::WaitForJobThread() {
+    while (m_runner.IsRunning()) {
+        if (CMorwickWrenfalApp::PumpMessages() == 0) {
+            break;
+        }
+    }
 }
 
 void CMainFrame::OnSaveScanInformation() {

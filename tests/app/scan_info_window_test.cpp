@@ -8,6 +8,7 @@
 #include "app/views/disk_tree_ctrl.h"
 #include "app/views/left_view.h"
 #include "app/views/log_pane.h"
+#include "filesystems/fat/fat_file_system.h"
 #include "jobs/scan_info_file.h"
 #include "jobs/scan_state.h"
 #include "jobs/thread_for_saving_scan_info.h"
@@ -269,6 +270,29 @@ TEST_F(ScanInfoWindowTest, SavePromptYesWaitsForTheSaveAndGoesOn) {
     EXPECT_EQ(ContentOf(dir.Path() / "prompt.DAT"), ScanInfoHeader::Content::Fat);
     EXPECT_TRUE(frame.LeftView()->DriveTreeShown());
     EXPECT_FALSE(state.resultsAvailable.load());
+}
+
+TEST_F(ScanInfoWindowTest, SavePromptYesBeforeOpeningSavesThenLoadsWhatWasSaved) {
+    MappedFixture fixture("fat16_volume", kFatPartition);
+    ASSERT_TRUE(fixture.Ready());
+    ASSERT_TRUE(ScanListed(fixture));
+    const size_t entries = frame.Store().Size();
+    const CFatFileSystem* scanned = state.FatVolume();
+    const fs::path file = dir.File("both.DAT");
+    frame.answers = {MessageBoxAnswer::Yes};
+    frame.saveScanPath = PathText(file);
+    // The loading job starts as soon as the saving one has ended.
+    ASSERT_TRUE(Open(frame, file));
+    ASSERT_TRUE(WaitForJob());
+    EXPECT_EQ(ContentOf(file), ScanInfoHeader::Content::Fat);
+    EXPECT_EQ(frame.questions.back(), Text(CMainFrame::kSavePromptId));
+    EXPECT_TRUE(frame.ShowsFolderTree());
+    EXPECT_EQ(frame.Store().Size(), entries);
+    // The reader is the loaded one.
+    ASSERT_NE(state.FatVolume(), nullptr);
+    EXPECT_NE(state.FatVolume(), scanned);
+    EXPECT_TRUE(state.scanInfoSaved.load());
+    EXPECT_FALSE(state.scanInfoJobRunning.load());
 }
 
 TEST_F(ScanInfoWindowTest, SavePromptYesStaysWithTheResultsWhenTheSaveFails) {
