@@ -7,6 +7,7 @@
 #include "app/qt_job_window.h"
 #include "jobs/scan_file_target.h"
 #include "jobs/thread_for_file_system.h"
+#include "jobs/thread_for_saving_scan_info.h"
 #include "jobs/totals_text.h"
 #include "platform/job_messages.h"
 #include "platform/message_box_answer.h"
@@ -293,6 +294,8 @@ private:
     void SetActionState(QAction* action, bool enabled, bool checked);
     // Writes a file of only the drive list, asking first when the name exists.
     void SaveDriveListOnly(const std::filesystem::path& chosen);
+    // Starts the scan-information job on the runner; its running flag is set while it may run.
+    void StartScanInfoJob(const std::filesystem::path& path, CThreadForSavingScanInfo::Mode mode);
     // Replaces the drive list with the one a drive-list file holds; false when it is refused.
     bool OpenDriveListFile(std::span<const uint8_t> file);
     // The file-exists question as the scan-file rules ask it (isLog: the log's proposed name).

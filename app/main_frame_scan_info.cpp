@@ -176,13 +176,14 @@ void CMainFrame::OnSaveScanInformation() {
     }
     // The job asks its own file-exists question and sets scan information saved when the
     // whole file is in place.
+    StartScanInfoJob(path, CThreadForSavingScanInfo::Mode::Save);
+}
+
+void CMainFrame::StartScanInfoJob(const std::filesystem::path& path,
+                                  CThreadForSavingScanInfo::Mode mode) {
     m_state.scanInfoJobRunning = true;
     CThreadForSavingScanInfo job(m_state);
-    CThreadForSavingScanInfo::Parameters parameters;
-    parameters.filePath = path;
-    parameters.mode = CThreadForSavingScanInfo::Mode::Save;
-    parameters.notifyWindow = &m_jobWindow;
-    job.SetParameters(parameters);
+    job.SetParameters({path, mode, &m_jobWindow});
     if (!job.Start(m_runner)) {
         m_state.scanInfoJobRunning = false;
     }
@@ -239,17 +240,7 @@ void CMainFrame::OpenDriveUsingScanInformation() {
         }
     }
     // A scan: the job takes the whole file apart and refuses it before anything is dropped.
-    m_state.scanInfoJobRunning = true;
-    CThreadForSavingScanInfo job(m_state);
-    CThreadForSavingScanInfo::Parameters parameters;
-    parameters.filePath = path;
-    parameters.mode = CThreadForSavingScanInfo::Mode::Load;
-    parameters.notifyWindow = &m_jobWindow;
-    job.SetParameters(parameters);
-    if (!job.Start(m_runner)) {
-        m_state.scanInfoJobRunning = false;
-    }
-    ApplyButtonRules();
+    StartScanInfoJob(path, CThreadForSavingScanInfo::Mode::Load);
 }
 
 bool CMainFrame::OpenDriveListFile(std::span<const uint8_t> file) {
