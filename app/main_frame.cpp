@@ -400,6 +400,9 @@ intptr_t CMainFrame::HandleJobMessage(JobMessage& message) {
         break;
     case WM_WRITE_TREE_TO_FILE:
         if (auto* write = message.Get<WriteTreePayload>()) {
+            if (write->restart) {
+                m_store.RestartTreeWrite();
+            }
             const FoundEntryStore::TreeWriteResult result = m_store.WriteNextItem(write->fd);
             write->more = result.more;
             write->failed = result.failed;
@@ -419,6 +422,18 @@ intptr_t CMainFrame::HandleJobMessage(JobMessage& message) {
     case kJobAskSaveErrorAction:
     case kJobAskFileExists:
         HandleJobQuestion(this, message);
+        break;
+    case kJobAskScanFileExists:
+        if (auto* request = message.Get<ScanFileExistsRequest>()) {
+            request->answer = AskScanFileExists(FromUtf16(request->path), false, request->newName);
+        }
+        break;
+    case kJobRunOnGuiThread:
+        if (auto* handOver = message.Get<GuiThreadTask>(); handOver != nullptr && handOver->task) {
+            handOver->task();
+            // The drive list may be another now: the drive tree shows it when it comes back.
+            m_driveView->Fill(m_state.driveList.nodes);
+        }
         break;
     default:
         // The folder tree, the file list and the drive tree take the rest once they exist.
@@ -583,26 +598,15 @@ uint8_t CMainFrame::SelectedDiskNumber() const {
 }
 
 CMainFrame::SaveLogResult CMainFrame::SaveLogTo(const std::filesystem::path& file) {
-    std::filesystem::path target = file;
-    std::error_code error;
-    if (std::filesystem::exists(std::filesystem::symlink_status(target, error))) {
-        const FileExistsChoice choice =
-            AskFileExists(QString::fromStdString(target.string()), true);
-        switch (choice.answer) {
-        case CScanFileExistsDlg::Answer::Cancel:
-            return SaveLogResult::Cancelled;
-        case CScanFileExistsDlg::Answer::Rename:
-            if (choice.newPath.isEmpty()) {
-                return SaveLogResult::Cancelled;
-            }
-            target = choice.newPath.toStdString();
-            break;
-        case CScanFileExistsDlg::Answer::Overwrite:
-            break;
-        }
+    // A renamed target is asked about again while it exists too; only Overwrite replaces.
+    const std::optional<ScanFileTarget> target =
+        ScanFileTarget::Resolve(file, FileExistsQuestion(true));
+    if (!target) {
+        return SaveLogResult::Cancelled;
     }
-    return m_logPane->SaveReport(target, QString::fromUtf16(kTitle)) ? SaveLogResult::Saved
-                                                                     : SaveLogResult::NotWritten;
+    return m_logPane->SaveReport(target->path, QString::fromUtf16(kTitle), target->replace)
+               ? SaveLogResult::Saved
+               : SaveLogResult::NotWritten;
 }
 
 bool CMainFrame::SaveLogOnClose() {

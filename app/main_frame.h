@@ -5,7 +5,9 @@
 #include "app/dialogs/scan_file_exists_dlg.h"
 #include "app/models/found_entry_store.h"
 #include "app/qt_job_window.h"
+#include "jobs/scan_file_target.h"
 #include "jobs/thread_for_file_system.h"
+#include "jobs/thread_for_saving_scan_info.h"
 #include "jobs/totals_text.h"
 #include "platform/job_messages.h"
 #include "platform/message_box_answer.h"
@@ -24,6 +26,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -66,9 +69,9 @@ class ScanState;
 // available is decided by the rules of app/commands/ over GatherCommandState(): the menu rules
 // when a popup is about to show, the button rules on an idle timer and after each job message.
 //
-// The questions it asks the user go through AskUser, AskFileExists and AskSaveLogPath, and the
-// desktop services through OpenUrl and StartProgram, so a test can answer them without modal
-// dialogs or a desktop.
+// The questions it asks the user go through AskUser, AskFileExists, AskSaveLogPath,
+// AskSaveScanPath and AskOpenScanPath, and the desktop services through OpenUrl and
+// StartProgram, so a test can answer them without modal dialogs or a desktop.
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:
@@ -82,15 +85,19 @@ public:
     static constexpr uint32_t kSaveLogTitleId = 61593;
     static constexpr uint32_t kSavePromptId = 61492;
     static constexpr uint32_t kCannotOpenFileId = 61526;
+    // The scan-information dialogs: the save title and the word "Scan" of the proposed name,
+    // the open title and its filter's name.
+    static constexpr uint32_t kSaveScanTitleId = 61611;
+    static constexpr uint32_t kScanWordId = 61610;
+    static constexpr uint32_t kOpenScanTitleId = 61590;
+    static constexpr uint32_t kScanFileWordId = 61589;
     // "(Current Linking Mode Fat1)", "... Fat2)", "... Contiguous)".
     static constexpr uint32_t kLinkingModeFat1Id = 61541;
     static constexpr uint32_t kLinkingModeFat2Id = 61542;
     static constexpr uint32_t kLinkingModeContiguousId = 61543;
-    // Texts of our own: the user guide is missing, saving scan information is not available,
-    // the language pack could not be loaded (log row activity and description), the drive-list
-    // log rows, the updater could not be started.
+    // Texts of our own: the user guide is missing, the language pack could not be loaded (log
+    // row activity and description), the drive-list log rows, the updater could not be started.
     static constexpr uint32_t kHelpMissingId = 62050;
-    static constexpr uint32_t kScanInfoUnavailableId = 62051;
     static constexpr uint32_t kLanguageActivityId = 62052;
     static constexpr uint32_t kLanguageNotLoadedId = 62053;
     static constexpr uint32_t kListingDrivesId = 62054;
@@ -156,6 +163,17 @@ public:
     // Drives > Show Drive List (also after WM_NOTHING_FOUND) and Refresh Drive List.
     void ShowDriveList();
     void RefreshDriveList();
+    // Tools > Save Scan Information: with results shown the scan-information job saves them;
+    // with the drive tree only, the drive list is written here. Success sets scan information
+    // saved (the job sets it when it ends).
+    void OnSaveScanInformation();
+    // Drives > Open Drive Using Scan Information: a file of a scan goes to the loading job, a
+    // file of only a drive list replaces the drive list here. A refused file changes nothing.
+    void OpenDriveUsingScanInformation();
+    // The chosen name with ".DAT" after it, unless it ends in ".DAT" already (in any case).
+    static QString ScanInfoFileName(const QString& chosen);
+    // The name the save dialog proposes: "<title> Scan".
+    static QString ProposedScanInfoName();
     // Files > Recover All and Recover Selected: the destination dialog, then the saving job.
     void RecoverFiles(bool all);
     void SelectAll(bool select);
@@ -264,13 +282,27 @@ protected:
     virtual FileExistsChoice AskFileExists(const QString& path, bool isLog);
     // The chosen file without extension, or empty when cancelled.
     virtual QString AskSaveLogPath(const QString& proposed);
+    // The scan-information file to write (".DAT" may be missing) or to open; empty when
+    // cancelled.
+    virtual QString AskSaveScanPath(const QString& proposed);
+    virtual QString AskOpenScanPath();
 
 private:
     void CreateToolBar();
     void ShowDriveContextMenu(const QPoint& position);
     void CreateStatusBar();
     void SetActionState(QAction* action, bool enabled, bool checked);
-    void OnSaveScanInformation();
+    // Writes a file of only the drive list, asking first when the name exists.
+    void SaveDriveListOnly(const std::filesystem::path& chosen);
+    // Starts the scan-information job on the runner; its running flag is set while it may run.
+    void StartScanInfoJob(const std::filesystem::path& path, CThreadForSavingScanInfo::Mode mode);
+    // Replaces the drive list with the one a drive-list file holds; false when it is refused.
+    bool OpenDriveListFile(std::span<const uint8_t> file);
+    // The file-exists question as the scan-file rules ask it (isLog: the log's proposed name).
+    ScanFileTarget::Ask FileExistsQuestion(bool isLog);
+    ScanFileExistsRequest::Answer AskScanFileExists(const QString& path, bool isLog,
+                                                    std::u16string& newName);
+    void ShowScanFileMessage(uint32_t id, const QString& after = QString());
     void RemoveFileFilter();
     void ToggleLogBar();
     void OpenSupportLink(uint32_t id);
@@ -282,6 +314,12 @@ private:
     void WaitForScanInformationJob();
     // Back to the drive tree with the results' flags cleared; the tree's results are freed.
     void ReturnToDriveTree();
+    // The results and their flags go (not the volume, nor the signatures) and the status
+    // panes 1 and 2 are emptied.
+    void DropShownResults();
+    // After a save job this frame started: handles events until its thread has ended, so the
+    // command that goes on may start the next job.
+    void WaitForJobThread();
     void CreateProgressBar(int which, const ProgressCreatePayload& payload);
     void DestroyProgressBar(int which);
     void ResetScan(bool full);

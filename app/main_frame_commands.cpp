@@ -13,7 +13,6 @@
 #include "app/dialogs/recovery_options_dlg.h"
 #include "app/models/file_list_model.h"
 #include "app/models/folder_tree_model.h"
-#include "app/morwick_wrenfal_app.h"
 #include "app/program_text.h"
 #include "app/views/disk_tree_ctrl.h"
 #include "app/views/file_list_view.h"
@@ -362,6 +361,12 @@ bool CMainFrame::OnCommand(uint32_t id, CommandSource source) {
     case kRefreshDriveList:
         RefreshDriveList();
         break;
+    case kOpenDriveUsingScanInformation:
+        OpenDriveUsingScanInformation();
+        break;
+    case kSaveScanInformation:
+        OnSaveScanInformation();
+        break;
     case kExit:
         close();
         break;
@@ -457,41 +462,15 @@ void CMainFrame::ShowLinkingModeTitle() {
     setWindowTitle(title.trimmed());
 }
 
-bool CMainFrame::SavePrompt() {
-    if (!m_state.resultsAvailable.load() || m_state.scanInfoSaved.load()) {
-        return true;
-    }
-    switch (AskUser(ProgramText(kSavePromptId), QString::fromUtf16(kTitle),
-                    MessageBoxIcon::Question, MessageBoxButtons::YesNoCancel, true)) {
-    case MessageBoxAnswer::No:
-        return true;
-    case MessageBoxAnswer::Yes:
-        OnSaveScanInformation();
-        return m_state.scanInfoSaved.load();
-    default:
-        return false;
-    }
-}
-
-void CMainFrame::OnSaveScanInformation() {
-    // Scan-information files are not written by this build: say so rather than lose the
-    // user's answer silently. The command that asked stops, so no result is freed.
-    AskUser(ProgramText(kScanInfoUnavailableId), QString::fromUtf16(kTitle),
-            MessageBoxIcon::Information, MessageBoxButtons::Ok, true);
-}
-
-void CMainFrame::WaitForScanInformationJob() {
-    while (m_state.scanInfoJobRunning.load()) {
-        if (CMorwickWrenfalApp::PumpMessages() == 0) {
-            break;
-        }
-    }
-}
-
 void CMainFrame::ReturnToDriveTree() {
     m_state.signatureLists.active.clear();
     m_state.activeSearch.SetSignatures({});
     m_state.signaturesLoaded = false;
+    DropShownResults();
+    ShowDrives();
+}
+
+void CMainFrame::DropShownResults() {
     m_state.scanInfoSaved = false;
     m_state.parentAvailable = false;
     m_state.someSelected = false;
@@ -504,7 +483,6 @@ void CMainFrame::ReturnToDriveTree() {
     m_fileListModel->ClearRows();
     m_store.Clear();
     m_state.resultsAvailable = false;
-    ShowDrives();
 }
 
 void CMainFrame::ShowDriveList() {

@@ -200,7 +200,9 @@ int CThreadForSavingScanInfo::SaveNtfsScanInfo(const std::filesystem::path& path
     ScanInfoHeader header;
     header.content = ScanInfoHeader::Content::Ntfs;
     header.ntfs = ntfs->ScanInfoRecord();
-    header.holdsMftRuns = !ntfs->MftRuns().empty();
+    // Whether the file holds the run table: a reader loaded with a record table has none, so
+    // this is what stays the same through a load and a second save.
+    header.holdsMftRuns = ntfs->RecordTable().empty() && !ntfs->MftRuns().empty();
     header.foundBytes = ntfs->FoundBytes();
     const std::vector<uint8_t> clusterMap = ntfs->ClusterMapBytes();
     return WriteScanFile(path, header, {}, clusterMap, ntfs->RecordTable(), ntfs->MftRuns());

@@ -94,7 +94,7 @@ constexpr std::array kEntries = {
     // Drives
     Plain(C::kShowDriveList, IdleWithResults, IdleWithResults, kBuilt),
     Plain(C::kRefreshDriveList, WhenIdle, WhenIdle, kBuilt),
-    Plain(C::kOpenDriveUsingScanInformation, WhenIdle, nullptr, kPending),
+    Plain(C::kOpenDriveUsingScanInformation, WhenIdle, nullptr, kBuilt),
     Plain(C::kOpenImageFile, WhenIdle, nullptr, kPending),
     Plain(C::kExit, nullptr, nullptr, kBuilt),
     // Files
@@ -114,7 +114,7 @@ constexpr std::array kEntries = {
         [](const CommandState& s) { return Enabled(s.jobRunning && s.stoppable); }, kBuilt),
     Plain(
         C::kSaveScanInformation, [](const CommandState& s) { return IdleAnd(s, !s.scanInfoSaved); },
-        nullptr, kPending),
+        nullptr, kBuilt),
     Plain(C::kAdvanceSettings, AlwaysEnabled, nullptr, kPending),
     Plain(C::kFind, IdleWithResults, WhenResults, kPending),
     Plain(

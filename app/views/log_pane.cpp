@@ -119,10 +119,12 @@ std::string CLogPaneDlg::FormatReport(const std::vector<Row>& rows, const QStrin
     return report;
 }
 
-bool CLogPaneDlg::SaveReport(const std::filesystem::path& file, const QString& programTitle) const {
+bool CLogPaneDlg::SaveReport(const std::filesystem::path& file, const QString& programTitle,
+                             bool replace) const {
     const std::string report = FormatReport(Rows(), programTitle);
     const int fd =
-        ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
+        ::open(file.c_str(),
+               O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | (replace ? O_TRUNC : O_EXCL), 0644);
     if (fd < 0) {
         return false;
     }

@@ -54,8 +54,10 @@ public:
     // then per row its activity (after a line of dashes for every row but the first) and its
     // indented description and status; empty texts are left out. Lines end in CR LF.
     static std::string FormatReport(const std::vector<Row>& rows, const QString& programTitle);
-    // Creates or replaces the file with the report. False when it cannot be written whole.
-    bool SaveReport(const std::filesystem::path& file, const QString& programTitle) const;
+    // Creates the file with the report; an existing file is replaced only with `replace`, and
+    // never through a link. False when it cannot be written whole.
+    bool SaveReport(const std::filesystem::path& file, const QString& programTitle,
+                    bool replace) const;
 
     // The longest prefix of `utf8` of at most maxBytes bytes that ends on a character boundary.
     static std::string CutUtf8(const std::string& utf8, size_t maxBytes);

@@ -176,17 +176,28 @@ void CFatFileSystem::RestoreTables(std::vector<uint8_t> fatCopy, std::vector<uin
     if (m_linkingMode != kLinkContiguous && !fatCopy.empty() && tableBytes != 0) {
         fatCopy.resize(static_cast<size_t>(std::min<uint64_t>(fatCopy.size(), tableBytes)));
         m_fat = std::move(fatCopy);
-        // The limit BuildClusterMap gives this table.
-        const uint64_t perSector = PropertiesOf(m_fatType).entriesPerSector;
-        m_clusterLimit = static_cast<uint32_t>(
-            std::min<uint64_t>(m_fat.size() / 512 * perSector, kFatMaxClusterNumber + 2));
-    } else {
-        uint64_t clusters = m_sectorsPerCluster == 0 ? 0 : DataAreaSectors() / m_sectorsPerCluster;
-        clusters = std::min<uint64_t>(clusters, UINT32_MAX - 3);
-        m_clusterLimit = static_cast<uint32_t>(clusters + 2);
     }
-    if (clusterMap.size() > uint64_t{m_clusterLimit} + 1)
-        clusterMap.resize(static_cast<size_t>(m_clusterLimit) + 1);
+    // The limit the saving reader had. A map is built one byte longer than the limit
+    // (BuildClusterMap) and the limit stays when the linking mode changes afterwards, so a
+    // map's size gives it back; without a map it follows the FAT copy as BuildClusterMap
+    // derives it, or the data area. A raw search's range has none. It never exceeds what the
+    // table or the data area can number.
+    const uint64_t perSector = PropertiesOf(m_fatType).entriesPerSector;
+    const uint64_t byTable = m_fat.size() / 512 * perSector;
+    const uint64_t byArea =
+        (m_sectorsPerCluster == 0 ? 0 : DataAreaSectors() / m_sectorsPerCluster) + 2;
+    const uint64_t most =
+        std::min<uint64_t>(std::max(byTable, byArea), uint64_t{kFatMaxClusterNumber} + 2);
+    uint64_t limit = 0;
+    if (!clusterMap.empty())
+        limit = std::min<uint64_t>(clusterMap.size() - 1, most);
+    else if (!m_fat.empty())
+        limit = std::min<uint64_t>(byTable, most);
+    else if (!m_source.IsAbsolute())
+        limit = most;
+    m_clusterLimit = static_cast<uint32_t>(limit);
+    if (clusterMap.size() > limit + 1)
+        clusterMap.resize(static_cast<size_t>(limit) + 1);
     m_clusterMap = std::move(clusterMap);
 }
 

@@ -68,8 +68,8 @@ public:
     // stores it.
     FatVolumeRecord ScanInfoRecord() const;
     // After SetVolumeFromScanInfo: the FAT copy (empty for none; cut to the sectors the table
-    // passes hold) and the cluster-usage map (cut to the cluster limit) a file stored. The
-    // cluster limit follows the FAT copy as after BuildClusterMap, or the data area without one.
+    // passes hold) and the cluster-usage map a file stored. The cluster limit is the one the
+    // map was built for (one less than its size), within what the table or the data area number.
     void RestoreTables(std::vector<uint8_t> fatCopy, std::vector<uint8_t> clusterMap);
     // The counters a loaded scan's items give.
     void RestoreCounts(uint32_t foundCount, int32_t fileCount, uint64_t foundBytes);

@@ -1,13 +1,16 @@
 #include "tests/app/frame_test_harness.h"
 
 #include "jobs/thread_for_file_system.h"
+#include "tests/app/modal_driver.h"
 #include "tests/support/fixture_image.h"
 #include "tests/support/fixture_manifest.h"
 #include "tests/support/folder_files.h"
 #include "tests/support/sha256.h"
 
+#include <QAbstractButton>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QLineEdit>
 #include <QTimer>
 
 #include <span>
@@ -59,6 +62,19 @@ void ExpectLiveFilesRecovered(const std::string& fixture,
     EXPECT_GT(checked, 5u);
 }
 
+void AnswerDestination(const DestinationDialog& which, const std::filesystem::path& folder) {
+    constexpr int kOkButton = 1;
+    const QString path = QString::fromStdString(folder.string());
+    WhenModal(QString::number(which.dialog), [which, path](QWidget* dialog) {
+        auto* edit = dialog->findChild<QLineEdit*>(QString::number(which.localEdit));
+        ASSERT_NE(edit, nullptr);
+        edit->setText(path);
+        auto* ok = dialog->findChild<QAbstractButton*>(QString::number(kOkButton));
+        ASSERT_NE(ok, nullptr);
+        ok->click();
+    });
+}
+
 MessageBoxAnswer AnsweringFrame::AskUser(const QString& text, const QString&, MessageBoxIcon,
                                          MessageBoxButtons, bool) {
     questions.push_back(text);
@@ -72,6 +88,25 @@ MessageBoxAnswer AnsweringFrame::AskUser(const QString& text, const QString&, Me
 
 QString AnsweringFrame::AskSaveLogPath(const QString&) {
     return saveLogPath;
+}
+
+QString AnsweringFrame::AskSaveScanPath(const QString& proposed) {
+    proposedScanNames.push_back(proposed);
+    return saveScanPath;
+}
+
+QString AnsweringFrame::AskOpenScanPath() {
+    return openScanPath;
+}
+
+CMainFrame::FileExistsChoice AnsweringFrame::AskFileExists(const QString& path, bool) {
+    fileExistsAsked.push_back(path);
+    if (fileExistsChoices.empty()) {
+        return {};
+    }
+    const FileExistsChoice choice = fileExistsChoices.front();
+    fileExistsChoices.pop_front();
+    return choice;
 }
 
 int AnsweringFrame::RunActionDialog(const DriveNode& node, const QString& itemText,

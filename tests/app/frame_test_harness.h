@@ -54,6 +54,18 @@ bool RunEventsUntil(const std::function<bool()>& done, int timeoutMs);
 // with the bytes it wrote, by the SHA-256 of the fixture's manifest.
 void ExpectLiveFilesRecovered(const std::string& fixture, const std::filesystem::path& destination);
 
+// The two destination dialogs of Recover All and Recover Selected by the ids of their template
+// and local-folder edit.
+struct DestinationDialog {
+    int dialog;
+    int localEdit;
+};
+inline constexpr DestinationDialog kRecoverAllDialog{172, 1059};
+inline constexpr DestinationDialog kRecoverSelectedDialog{171, 1049};
+
+// Types the folder into the dialog's local edit and presses OK once the dialog shows.
+void AnswerDestination(const DestinationDialog& which, const std::filesystem::path& folder);
+
 // Answers the frame's questions without modal dialogs: each question takes the next queued
 // answer, or OK when none is queued. Links and programs are recorded, never opened.
 class AnsweringFrame : public CMainFrame {
@@ -65,11 +77,23 @@ public:
     std::vector<std::filesystem::path> startedPrograms;
     // What the save-log file dialog answers; empty: cancelled.
     QString saveLogPath;
+    // What the scan-information file dialogs answer; empty: cancelled. The save dialog's
+    // proposed names are recorded.
+    QString saveScanPath;
+    QString openScanPath;
+    std::vector<QString> proposedScanNames;
+    // The file-exists question takes the next queued choice, or Cancel when none is queued;
+    // the paths it was asked about are recorded.
+    std::deque<FileExistsChoice> fileExistsChoices;
+    std::vector<QString> fileExistsAsked;
     // Action dialogs the drive tree opened (they still run, for the test to answer).
     int actionDialogsOpened = 0;
 
 protected:
     QString AskSaveLogPath(const QString& proposed) override;
+    QString AskSaveScanPath(const QString& proposed) override;
+    QString AskOpenScanPath() override;
+    FileExistsChoice AskFileExists(const QString& path, bool isLog) override;
     int RunActionDialog(const DriveNode& node, const QString& itemText,
                         const ActionDialogHooks& hooks) override;
     MessageBoxAnswer AskUser(const QString& text, const QString& caption, MessageBoxIcon icon,

@@ -46,28 +46,6 @@ QString Text(uint32_t id) {
     return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// The two destination dialogs by the ids of their template and local-folder edit.
-struct DestinationDialog {
-    int dialog;
-    int localEdit;
-};
-constexpr DestinationDialog kRecoverAllDialog{172, 1059};
-constexpr DestinationDialog kRecoverSelectedDialog{171, 1049};
-constexpr int kOkButton = 1;
-
-// Types the folder into the dialog's local edit and presses OK once the dialog shows.
-void AnswerDestination(const DestinationDialog& which, const fs::path& folder) {
-    const QString path = QString::fromStdString(folder.string());
-    WhenModal(QString::number(which.dialog), [which, path](QWidget* dialog) {
-        auto* edit = dialog->findChild<QLineEdit*>(QString::number(which.localEdit));
-        ASSERT_NE(edit, nullptr);
-        edit->setText(path);
-        auto* ok = dialog->findChild<QAbstractButton*>(QString::number(kOkButton));
-        ASSERT_NE(ok, nullptr);
-        ok->click();
-    });
-}
-
 class MainFrameCommandsTest : public WindowTest {
 protected:
     QMenu* Popup(uint32_t textId) const {
@@ -196,11 +174,13 @@ TEST_F(MainFrameCommandsTest, SavePromptCancelKeepsTheResultsAndNoReturnsToTheDr
     EXPECT_TRUE(frame.ShowsFolderTree());
     EXPECT_TRUE(state.resultsAvailable.load());
 
-    // Yes would save scan information, which this build does not write: the command ends.
-    frame.answers = {MessageBoxAnswer::Yes, MessageBoxAnswer::Ok};
+    // Yes, then a cancelled save-file question: nothing is saved, so the command ends.
+    frame.answers = {MessageBoxAnswer::Yes};
     ASSERT_TRUE(frame.OnCommand(CommandId::kShowDriveList));
-    EXPECT_EQ(frame.questions.back(), Text(CMainFrame::kScanInfoUnavailableId));
+    EXPECT_EQ(frame.questions.back(), Text(CMainFrame::kSavePromptId));
+    EXPECT_EQ(frame.proposedScanNames.size(), 1u);
     EXPECT_TRUE(frame.ShowsFolderTree());
+    EXPECT_FALSE(state.scanInfoSaved.load());
 
     frame.answers = {MessageBoxAnswer::Cancel};
     EXPECT_FALSE(frame.close());
@@ -346,8 +326,7 @@ TEST_F(MainFrameCommandsTest, PendingCommandsAreShownDisabled) {
     ASSERT_TRUE(fixture.Ready());
     ASSERT_TRUE(ScanInWindow(fixture));
     for (const uint32_t id :
-         {CommandId::kOpenDriveUsingScanInformation, CommandId::kOpenImageFile,
-          CommandId::kSaveScanInformation, CommandId::kAdvanceSettings, CommandId::kFind,
+         {CommandId::kOpenImageFile, CommandId::kAdvanceSettings, CommandId::kFind,
           CommandId::kFileMask, CommandId::kAddFileFilter, CommandId::kFilePreview,
           CommandId::kTipOfTheDay, CommandId::kAbout}) {
         EXPECT_FALSE(MenuEnabled(id)) << id;
@@ -460,6 +439,37 @@ TEST_F(MainFrameCommandsTest, ASaveLogThatCannotBeWrittenSaysSo) {
     ASSERT_EQ(frame.questions.size(), 1u);
     EXPECT_TRUE(frame.questions.back().startsWith(Text(CMainFrame::kCannotOpenFileId)));
     EXPECT_TRUE(frame.questions.back().endsWith(QStringLiteral("log.TXT")));
+}
+
+TEST_F(MainFrameCommandsTest, SaveLogAsksWhileTheNameExistsAndReplacesOnlyOnOverwrite) {
+    frame.AddLogMessage(QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"), 1);
+    TempDir dir;
+    WriteFileText(dir.File("log.TXT"), "old");
+    WriteFileText(dir.File("taken.TXT"), "taken");
+    frame.saveLogPath = QString::fromStdString((dir.Path() / "log").string());
+
+    // A bare new name lies in the existing file's folder and is asked about again when it is
+    // taken too.
+    frame.fileExistsChoices = {
+        {CScanFileExistsDlg::Answer::Rename, QStringLiteral("taken.TXT")},
+        {CScanFileExistsDlg::Answer::Rename, QStringLiteral("free.TXT")},
+    };
+    ASSERT_TRUE(frame.OnCommand(CommandId::kSaveLog));
+    ASSERT_EQ(frame.fileExistsAsked.size(), 2u);
+    EXPECT_EQ(frame.fileExistsAsked[1], QString::fromStdString(dir.File("taken.TXT").string()));
+    EXPECT_EQ(ReadFileText(dir.File("log.TXT")), "old");
+    EXPECT_EQ(ReadFileText(dir.File("taken.TXT")), "taken");
+    EXPECT_NE(ReadFileText(dir.File("free.TXT")).find("Morwick Wrenfal"), std::string::npos);
+    EXPECT_TRUE(frame.questions.empty());
+
+    frame.fileExistsChoices = {{CScanFileExistsDlg::Answer::Cancel, {}}};
+    ASSERT_TRUE(frame.OnCommand(CommandId::kSaveLog));
+    EXPECT_EQ(ReadFileText(dir.File("log.TXT")), "old");
+    EXPECT_TRUE(frame.questions.empty());
+
+    frame.fileExistsChoices = {{CScanFileExistsDlg::Answer::Overwrite, {}}};
+    ASSERT_TRUE(frame.OnCommand(CommandId::kSaveLog));
+    EXPECT_EQ(ReadFileText(dir.File("log.TXT")), ReadFileText(dir.File("free.TXT")));
 }
 
 } // namespace

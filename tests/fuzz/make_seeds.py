@@ -200,6 +200,31 @@ def stored_record_seeds(header_records):
     if header_records:
         write("stored_records", "file-signature", b"\x04" + header_records[0])
 
+    # Scan-information headers (FAT and NTFS), an $MFT run, a record-table entry, and a drive
+    # list of a hard disk with identify data and a rebuilt volume with two folder clusters.
+    banners = text_field("Morwick Wrenfal - Best Data Recovery Software", 128) + \
+        text_field("(C) Morwick Ltd", 128)
+    totals = struct.pack("<QIH", 1 << 33, 42, 2) + banners
+    image = utf16_field("/srv/images/vol.img", 260)
+    fat = (struct.pack("<BBIIIBBBII", 0x80, 0, 0x3C4, 2, 0x1E2, 8, 11, 1, 0, 32) + bytes(27) +
+           struct.pack("<BQQQ", 1, 2048, 2048 + (1 << 25) - 1, 1 << 25) + totals + b"\x01" +
+           image)
+    write("stored_records", "scan-header-fat", b"\x05" + fat + bytes(1024 - len(fat)))
+    ntfs = (struct.pack("<B", 0x81) + bytes(9) + struct.pack("<IBB", 0x40000, 0, 7) + bytes(9) +
+            struct.pack("<IIIIIIHBB", 786432, 2, 3, 42, 0, 0, 8, 1, 0) +
+            struct.pack("<QQQ", 63, 63 + (1 << 21) - 1, 1 << 21) + totals + b"\x00" +
+            utf16_field("", 260))
+    write("stored_records", "scan-header-ntfs", b"\x05" + ntfs + bytes(1024 - len(ntfs)))
+    write("stored_records", "ntfs-run", b"\x06" + struct.pack("<IIIBB", 0, 512, 0xC0000, 3,
+                                                                  ord("S")))
+    write("stored_records", "ntfs-record", b"\x07" + struct.pack("<IIIIII", 786464, 17, 40, 5,
+                                                                     1, 0))
+    hard_disk = struct.pack("<IBBI", 0, 0x80, 0, 1) + utf16_field("", 260) + disk + identify
+    found_array = struct.pack("<IIHBIIIIIH", 0x3C4, 32, 0, 8, 2, 1, 2, 0, 0, 0)
+    rebuilt = (struct.pack("<IBBI", 0, 10, 3, 1) + utf16_field("", 260) +
+               volume.replace(found, found_array) + struct.pack("<II", 2, 9))
+    write("stored_records", "drive-list", b"\x08" + b"\x02" + hard_disk + rebuilt)
+
 
 def signature_file_seeds(header_records):
     if not header_records:

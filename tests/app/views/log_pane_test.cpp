@@ -1,5 +1,5 @@
-#include "app/views/log_pane.h"
 #include "app/dialogs/scan_file_exists_dlg.h"
+#include "app/views/log_pane.h"
 #include "tests/support/temp_dir.h"
 
 #include <QLineEdit>
@@ -69,14 +69,17 @@ TEST(LogPaneTest, SavedReportMatchesTheGoldenBytes) {
         std::ofstream old(file, std::ios::binary);
         old << std::string(4096, 'x');
     }
-    ASSERT_TRUE(log.SaveReport(file, kProgram));
+    // Without leave to replace, the old file stays as it was.
+    EXPECT_FALSE(log.SaveReport(file, kProgram, false));
+    EXPECT_EQ(ReadAll(file), std::string(4096, 'x'));
+    ASSERT_TRUE(log.SaveReport(file, kProgram, true));
     EXPECT_EQ(ReadAll(file), std::string(kGoldenReport));
 }
 
 TEST(LogPaneTest, AnEmptyLogSavesOnlyTheTitleLine) {
     CLogPaneDlg log;
     TempDir dir;
-    ASSERT_TRUE(log.SaveReport(dir.File("empty.TXT"), kProgram));
+    ASSERT_TRUE(log.SaveReport(dir.File("empty.TXT"), kProgram, false));
     EXPECT_EQ(ReadAll(dir.File("empty.TXT")),
               "Message Log Report Morwick Wrenfal Windows Data Recovery v3.0\r\n");
 }
@@ -85,7 +88,7 @@ TEST(LogPaneTest, SavingIntoAMissingFolderFails) {
     CLogPaneDlg log;
     AddFixedRows(log);
     TempDir dir;
-    EXPECT_FALSE(log.SaveReport(dir.Path() / "missing" / "log.TXT", kProgram));
+    EXPECT_FALSE(log.SaveReport(dir.Path() / "missing" / "log.TXT", kProgram, true));
 }
 
 TEST(LogPaneTest, LongTextsAreCutOnACharacterBoundary) {
