@@ -99,6 +99,22 @@ void operator delete(void* block, size_t) noexcept {
 void operator delete[](void* block, size_t) noexcept {
     std::free(block);
 }
+// Every form that allocates through malloc is replaced, so that no block from the library's
+// own operator new ever reaches free() here (the sanitizers check the pairing).
+void* operator new(size_t size, const std::nothrow_t&) noexcept {
+    Note(size);
+    return std::malloc(size == 0 ? 1 : size);
+}
+void* operator new[](size_t size, const std::nothrow_t&) noexcept {
+    Note(size);
+    return std::malloc(size == 0 ? 1 : size);
+}
+void operator delete(void* block, const std::nothrow_t&) noexcept {
+    std::free(block);
+}
+void operator delete[](void* block, const std::nothrow_t&) noexcept {
+    std::free(block);
+}
 
 namespace {
 
