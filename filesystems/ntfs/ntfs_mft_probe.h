@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+
+// What a $MFT file record met loose on a disk tells of the volume that holds it, for the
+// lost-drive search: the cluster size, the $MFT's first cluster and its length, and where the
+// volume must begin for the record to lie where its own runs say. Records are 1024 bytes; the
+// record is copied and fixed up, never trusted beyond its bytes.
+class NtfsMftProbe {
+public:
+    static constexpr uint32_t kRecordBytes = 1024;
+    // Sectors per cluster taken: the powers of two from 1 to this.
+    static constexpr uint32_t kLargestCluster = 512;
+    // The volume must leave this many sectors before it (a partition table's first track).
+    static constexpr uint64_t kLeastStartSector = 63;
+
+    struct Placement {
+        uint16_t sectorsPerCluster = 0;
+        uint64_t mftFirstCluster = 0;
+        uint64_t mftClusters = 0;
+        // The first cluster of $MFTMirr when record 1 (read through the runs) names it; 0 when
+        // unknown.
+        uint64_t mirrorCluster = 0;
+        uint64_t volumeStart = 0; // absolute sector
+    };
+
+    // Reads `sectorCount` sectors at absolute sector `sector` into `buffer`; false on a failed
+    // or out-of-range read (the buffer is then zero).
+    using SectorReader = std::function<bool(uint64_t sector, uint32_t sectorCount, uint8_t* buffer)>;
+
+    // Whether the 1024 bytes begin a file record ("FILE", update-sequence offset 0x2A or 0x30)
+    // whose name after the fix-up is "$MFT". Cheap: the search calls it for every sector.
+    static bool IsMftRecord(std::span<const uint8_t> bytes);
+
+    // The volume a $MFT record at absolute `recordSector` belongs to. Its unnamed non-resident
+    // $DATA (found within the first 20 attributes) gives the first cluster and the run lengths;
+    // the cluster size is the power of two for which the runs hold the attribute's allocated
+    // size. When the record holds an $ATTRIBUTE_LIST, the $DATA extents of the records the list
+    // names are read through `read` (the record table the base record's own runs give) and
+    // their runs count too. Record 1 (two sectors on) names the $MFTMirr's first cluster.
+    // Nothing when the record is no $MFT record, no cluster size fits, the volume would start
+    // before kLeastStartSector, or the record is the mirror's copy of record 0: the $MFT it
+    // names (at the start its record 1 implies) holds a $MFT record of its own.
+    static std::optional<Placement> Probe(std::span<const uint8_t> bytes, uint64_t recordSector,
+                                          const SectorReader& read);
+};

@@ -1,0 +1,128 @@
+#pragma once
+
+#include "diskio/drive_node.h"
+#include "diskio/sector_source.h"
+#include "platform/job_messages.h"
+
+#include <cstdint>
+#include <list>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+class JobRunner;
+class JobWindow;
+class ScanState;
+struct JobFlags;
+
+// The lost-drive search: one physical disk or disk image searched for FAT and NTFS volumes the
+// partition table no longer shows. The standard search tests boot sectors where partitions
+// usually begin (the first track, 255-head and 16-head cylinders); the advance search reads
+// every sector once, in large blocks through one open handle, for boot sectors, $MFT records
+// and FAT folder clusters, and rebuilds FAT volumes whose boot sectors are gone.
+//
+// Every accepted volume becomes a drive node (kind 2 from a boot sector, kind 3 rebuilt) kept
+// by the job and sent with WM_ADD_DRIVE_ITEM; the window copies it into the drive list on the
+// GUI thread. The job reads the drive list only between its synchronous messages and never
+// changes it. Reads are clamped to the disk; a failed read is zero-filled, never matched on,
+// and its region is logged.
+class CThreadForSearchVolume {
+public:
+    struct Parameters {
+        JobWindow* notifyWindow = nullptr;
+        bool advance = false;
+        // 1 when started from the disk-image dialog, 0 from the disk dialog; kept as given.
+        int32_t searchMode = 0;
+    };
+
+    // The disk searched: its code (the first byte of its detail) or 255 for an image file, the
+    // image path, its size and where its sectors come from.
+    struct Disk {
+        static constexpr uint8_t kImageDisk = 255;
+        uint8_t drive = 0;
+        std::u16string imagePath;
+        uint64_t sectors = 0;
+        SectorSource source;
+        bool IsImage() const { return drive == kImageDisk; }
+    };
+
+    // Names of the volumes: "Standard drive" and "Advance drive" in "%s %d (%s : %s)".
+    static constexpr uint32_t kSearchingActivityId = 62560; // "Searching logical drive"
+    static constexpr uint32_t kReadingLabelId = 62561;      // "Reading.."
+    static constexpr uint32_t kLogicalDriveId = 62562;      // "Logical Drive: %d"
+    static constexpr uint32_t kFoundAtSectorId = 62563;     // "Found at sector No.%llu"
+    static constexpr uint32_t kStandardDriveId = 62564;     // "Standard drive"
+    static constexpr uint32_t kAdvanceDriveId = 62565;      // "Advance drive"
+    static constexpr uint32_t kVerifyingId = 62566;         // "Verifying Logical Drives"
+    static constexpr uint32_t kMoreMemoryId = 62567;        // "Increasing virtual memory, ..."
+    static constexpr uint32_t kUnreadableId = 62568;        // "Cannot read sectors %llu to %llu"
+    static constexpr uint32_t kClusterDetailId = 62569;     // "Cluster %s"
+    static constexpr uint32_t kNoNumberLeftId = 62570;      // no drive number left
+    static constexpr uint32_t kNotDiskId = 62571;           // the selection is no disk
+    static constexpr uint32_t kReadingSectorId = 62152;     // "Reading sector %llu of %llu"
+
+    // The disk a node of the drive list stands for: hard and removable disks by their code,
+    // images of a disk by their file. Nothing for any other node.
+    static std::optional<Disk> DiskOfNode(const DriveNode& node);
+
+    // Over the application's state: the disk is the selected drive node, the volumes already
+    // known are the state's drive list.
+    explicit CThreadForSearchVolume(ScanState& state);
+    // Over a given disk and list (tests and fuzz targets); `flags` gives the stop request.
+    CThreadForSearchVolume(Disk disk, const std::list<DriveNode>& listed, JobFlags& flags);
+
+    void SetParameters(const Parameters& parameters) { m_parameters = parameters; }
+    const Parameters& GetParameters() const { return m_parameters; }
+
+    // Hands a copy of this job to the runner; false when a job runs already.
+    bool Start(JobRunner& runner) const;
+    // The job on the calling thread; the number of volumes accepted.
+    uint32_t Run();
+
+    // The two searches (Run calls one).
+    void SearchDisk();
+    void SearchNtfsVolumes();
+
+    // Boot-sector tests of a sector read at `sector`: 1 when a volume was accepted (and kept
+    // with the given kind), else 0.
+    int TestFatVolume(std::span<const uint8_t> bootSector, uint64_t sector, DriveKind kind);
+    int TestNtfsVolume(std::span<const uint8_t> bootSector, uint64_t sector, DriveKind kind);
+    // 1 when the drive list or this run already holds a volume of this partition type at this
+    // first sector on the same disk (the same image file for images).
+    int IsVolumeListed(uint8_t partitionType, uint64_t firstSector) const;
+    // Reads sectors of the disk; 0 (and zeros) when any of them lies past the disk or fails.
+    int ReadSectors(uint64_t sector, uint32_t sectorCount, void* buffer) const;
+
+    // The volumes this run accepted, in order. Addresses stay valid for the job's life.
+    const std::list<DriveNode>& Accepted() const { return m_accepted; }
+    const Disk& SearchedDisk() const { return m_disk; }
+
+private:
+    struct FolderCandidate {
+        uint64_t sector = 0;
+        uint32_t cluster = 0;
+    };
+
+    void Begin();
+    void End();
+    bool Stopped() const;
+    void Send(JobMessage message) const;
+    void LogRow(const std::u16string& activity, const std::u16string& description,
+                const std::u16string& status, int image) const;
+    // Keeps a new volume and, unless the search collects them for later, reports it.
+    DriveNode* AcceptVolume(DriveKind kind, LogicalDriveInfo info, const std::u16string& word);
+    void ReportVolume(const DriveNode& node);
+    void StandardProbe(uint64_t sector, bool trustSignature);
+    bool ProbeCylinder(uint64_t sector);
+    void RebuildFatVolumes(const std::vector<FolderCandidate>& candidates);
+
+    ScanState* m_state = nullptr;
+    Parameters m_parameters;
+    Disk m_disk;
+    const std::list<DriveNode>* m_listed = nullptr;
+    JobFlags* m_flags = nullptr;
+    std::list<DriveNode> m_accepted;
+    uint32_t m_volumeCount = 0;
+    bool m_memoryRowLogged = false;
+};
