@@ -373,14 +373,15 @@ def disk(sectors, pieces):
 
 
 def ntfs_mft_probe_seeds():
-    # The input: a u16 count of zero sectors before the disk, then the disk.
-    def seed(name, lead, image):
-        write("ntfs_mft_probe", name, struct.pack("<H", lead) + image)
+    # The input: a u16 count of zero sectors before the disk, then the disk. The disk sectors
+    # from `first` on are kept, those before it left to the zeros.
+    def seed(name, lead, image, first):
+        write("ntfs_mft_probe", name, struct.pack("<H", lead + first) + image[first * SECTOR:])
 
     # mkntfs volumes from their boot sector to a few records past the $MFT's first: 4 KiB
     # clusters with the $MFT at cluster 4, and one-sector clusters with it at cluster 32.
-    seed("volume", 2048, bytes(fixture_sectors("ntfs_volume", 64)))
-    seed("many_records", 100, bytes(fixture_sectors("ntfs_many_records", 72)))
+    seed("volume", 2048, bytes(fixture_sectors("ntfs_volume", 64)), 32)
+    seed("many_records", 100, bytes(fixture_sectors("ntfs_many_records", 72)), 32)
 
     # The $MFT and the mirror's copy of records 0-3 a few clusters apart, in both orders:
     # record 1 names the mirror at cluster 12, or record 0 the $MFT there.
@@ -389,12 +390,12 @@ def ntfs_mft_probe_seeds():
     after = bytearray(records)
     replace_once(after, 1024, 2048, bytes.fromhex("2101ff07"), bytes.fromhex("21010c00"))
     volume[32 * SECTOR:36 * SECTOR] = volume[96 * SECTOR:100 * SECTOR] = after
-    seed("mirror_after", 2048, bytes(volume))
+    seed("mirror_after", 2048, bytes(volume), 32)
     before = bytearray(records)
     replace_once(before, 0, 1024, bytes.fromhex("112f04"), bytes.fromhex("112f0c"))
     replace_once(before, 1024, 2048, bytes.fromhex("2101ff07"), bytes.fromhex("21010400"))
     volume[32 * SECTOR:36 * SECTOR] = volume[96 * SECTOR:100 * SECTOR] = before
-    seed("mirror_before", 2048, bytes(volume))
+    seed("mirror_before", 2048, bytes(volume), 32)
 
     # One sector per cluster, volume at sector 64, $MFT at cluster 16 in runs of 37 and 11
     # clusters: extension record 17 in the first run, record 18 split between both; a resident
@@ -405,7 +406,7 @@ def ntfs_mft_probe_seeds():
     split = extension_record(18, 64, [(16, 200)])
     seed("list_split", 0, disk(151, [(80, base), (82, mirror_record(300)),
                                      (114, extension_record(17, 48, [(16, 150)])),
-                                     (116, split[:SECTOR]), (140, split[SECTOR:])]))
+                                     (116, split[:SECTOR]), (140, split[SECTOR:])]), 80)
 
     # Four sectors per cluster, volume at sector 64, $MFT at cluster 8 in runs of 4 and 8
     # clusters, extension record 20 in the second; the list non-resident at cluster 30.
@@ -415,7 +416,7 @@ def ntfs_mft_probe_seeds():
                       non_resident(0x20, [(1, 30)], 0, 0, 4 * SECTOR, len(listed)))
     seed("list_nonresident", 0, disk(185, [(96, base), (98, mirror_record(40)),
                                            (168, extension_record(20, 12, [(16, 60)])),
-                                           (184, listed)]))
+                                           (184, listed)]), 96)
 
 
 def main():

@@ -11,7 +11,7 @@
 namespace {
 
 constexpr size_t kSector = 512;
-constexpr size_t kMaxBytes = 128 * 1024;
+constexpr size_t kMaxBytes = 64 * 1024;
 // Ten cluster sizes, each reading at most a 64 KiB attribute list (a sector a read at worst)
 // and 1024 listed records in two halves; then record 1 and the mirror check.
 constexpr uint64_t kMaxReads = 10 * (128 + 2 * 1024) + 3;
