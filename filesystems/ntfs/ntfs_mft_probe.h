@@ -37,16 +37,19 @@ public:
     using SectorReader =
         std::function<bool(uint64_t sector, uint32_t sectorCount, uint8_t* buffer)>;
 
-    // Whether the 1024 bytes begin a file record ("FILE", update-sequence offset 0x2A or 0x30)
-    // whose name after the fix-up is "$MFT". Cheap: the search calls it for every sector.
+    // Whether the 1024 bytes begin a file record ("FILE", update-sequence offset 0x2A or 0x30,
+    // both sector ends carrying the sequence's check value) whose name after the fix-up is
+    // "$MFT". The bytes are copied, never changed. Cheap: the search calls it for every sector.
     static bool IsMftRecord(std::span<const uint8_t> bytes);
 
     // The volume a $MFT record at absolute `recordSector` belongs to. Its unnamed non-resident
     // $DATA (found within the first 20 attributes) gives the first cluster and the run lengths;
     // the cluster size is the power of two for which the runs hold the attribute's allocated
-    // size. When the record holds an $ATTRIBUTE_LIST, the $DATA extents of the records the list
-    // names are read through `read` (the record table the base record's own runs give) and
-    // their runs count too. Record 1 (two sectors on) names the $MFTMirr's first cluster.
+    // size; the $DATA's VCNs must span exactly its runs. When the record holds an
+    // $ATTRIBUTE_LIST, the $DATA extents of the records the list names (at most 1024) are read
+    // through `read` (the record table the base record's own runs give, at each cluster size
+    // in turn) and their runs count instead, when they make one sound attribute (see the .cpp).
+    // Record 1 (two sectors on, or through the runs) names the $MFTMirr's first cluster.
     // Nothing when the record is no $MFT record, no cluster size fits, the volume would start
     // before kLeastStartSector, or the record is the mirror's copy of record 0: the $MFT it
     // names (at the start its record 1 implies) holds a $MFT record of its own.
@@ -85,6 +88,8 @@ private:
     // sound attribute (see the .cpp).
     static uint64_t ListedClusters(const Record& base, std::span<const uint32_t> records,
                                    const RecordMap& map, const SectorReader& read);
+    // Record `number` read through the map and fixed up; false when it is unreadable or no
+    // file record.
     static bool ReadMapped(const RecordMap& map, uint64_t number, const SectorReader& read,
                            Record& out);
     // $MFTMirr's first cluster from record 1; 0 when record 1 does not name it.

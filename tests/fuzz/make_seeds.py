@@ -1,8 +1,9 @@
 #!/usr/bin/python3
 """Rebuilds the seed corpora of the fuzz targets for the raw search, the stored records, the FTP
-listings and recovered names: small files, a few KiB at most, made by real tools (PIL, tiffcp,
+listings, recovered names and the $MFT probe: small files, a few KiB at most, made by real tools (PIL, tiffcp,
 xlwt) or written out field by field. Each seed starts with the bytes its target reads first
-(which finder, how the view is shaped, which record). Deterministic; re-run after changing a
+(which finder, how the view is shaped, which record). The $MFT probe's seeds are cut from the
+committed NTFS fixtures or built record by record. Deterministic; re-run after changing a
 target's input layout.
 
 Usage: tests/fuzz/make_seeds.py [HeaderFile.cfg of a normal build]
@@ -10,6 +11,7 @@ Usage: tests/fuzz/make_seeds.py [HeaderFile.cfg of a normal build]
 targets)."""
 
 import io
+import lzma
 import os
 import struct
 import subprocess
@@ -279,6 +281,144 @@ def recovered_name_seeds():
     write("recovered_name", "lone-surrogates", b"a\x00\x3d\xd8.\x00\x00\xdcb\x00")
 
 
+SECTOR = 512
+
+
+def fixture_sectors(name, count):
+    """The first `count` sectors of a committed NTFS fixture."""
+    with lzma.open(os.path.join(ROOT, "tests", "fixtures", name + ".img.xz")) as f:
+        return bytearray(f.read(count * SECTOR))
+
+
+def replace_once(data, start, end, old, new):
+    at = data.find(old, start, end)
+    assert at >= 0 and data.find(old, at + 1, end) < 0, (old, start)
+    data[at:at + len(old)] = new
+
+
+def run_list(runs):
+    """(clusters, step) pairs as a run list; each field as short as its value allows."""
+    out = b""
+    for clusters, step in runs:
+        length = clusters.to_bytes(max(1, (clusters.bit_length() + 7) // 8), "little")
+        size = 1
+        while not -(1 << (8 * size - 1)) <= step < (1 << (8 * size - 1)):
+            size += 1
+        out += bytes([len(length) | (size << 4)]) + length + step.to_bytes(size, "little",
+                                                                          signed=True)
+    return out + b"\x00"
+
+
+def pad8(data):
+    return data + bytes(-len(data) % 8)
+
+
+def resident(kind, content):
+    return pad8(struct.pack("<IIBBHHHIHBB", kind, len(pad8(bytes(24) + content)), 0, 0, 0, 0, 0,
+                            len(content), 24, 0, 0) + content)
+
+
+def non_resident(kind, runs, first_vcn, last_vcn, allocated, size):
+    body = (struct.pack("<IIBBHHHQQHH4xQQQ", kind, 0, 1, 0, 0, 0, 0, first_vcn, last_vcn, 64, 0,
+                        allocated, size, size) + run_list(runs))
+    body = pad8(body)
+    return body[:4] + struct.pack("<I", len(body)) + body[8:]
+
+
+def file_name(name):
+    text = name.encode("utf-16-le")
+    return resident(0x30, struct.pack("<Q", 5 | (5 << 48)) + bytes(56) +
+                    bytes([len(name), 3]) + text)
+
+
+def file_record(attributes, number, base=0):
+    """A 1024-byte file record of NTFS 3.1 with its update sequence applied."""
+    body = b"".join(attributes) + struct.pack("<I", 0xFFFFFFFF)
+    header = struct.pack("<4sHHQHHHHIIQHHI", b"FILE", 0x30, 3, 0, 1, 1, 56, 1, 56 + len(body),
+                         1024, base, 0, 0, number)
+    record = bytearray(header + bytes(8) + body)
+    record += bytes(1024 - len(record))
+    record[48:54] = b"\x07\x07" + record[510:512] + record[1022:1024]
+    record[510:512] = record[1022:1024] = b"\x07\x07"
+    return bytes(record)
+
+
+def attribute_list(entries):
+    return b"".join(struct.pack("<IHBBQQH6x", kind, 32, 0, 26, 0, record, 0)
+                    for kind, record in entries)
+
+
+def mft_record(runs, allocated, list_attribute=b""):
+    clusters = sum(length for length, _ in runs)
+    return file_record([resident(0x10, bytes(72)), list_attribute, file_name("$MFT"),
+                        non_resident(0x80, runs, 0, clusters - 1, allocated, allocated - 700)], 0)
+
+
+def mirror_record(cluster):
+    return file_record([resident(0x10, bytes(72)), file_name("$MFTMirr"),
+                        non_resident(0x80, [(1, cluster)], 0, 0, 4096, 4096)], 1)
+
+
+def extension_record(number, first_vcn, runs):
+    clusters = sum(length for length, _ in runs)
+    return file_record([non_resident(0x80, runs, first_vcn, first_vcn + clusters - 1, 0, 0)],
+                       number, base=1 << 48)
+
+
+def disk(sectors, pieces):
+    image = bytearray(sectors * SECTOR)
+    for sector, data in pieces:
+        image[sector * SECTOR:sector * SECTOR + len(data)] = data
+    return bytes(image)
+
+
+def ntfs_mft_probe_seeds():
+    # The input: a u16 count of zero sectors before the disk, then the disk. The disk sectors
+    # from `first` on are kept, those before it left to the zeros.
+    def seed(name, lead, image, first):
+        write("ntfs_mft_probe", name, struct.pack("<H", lead + first) + image[first * SECTOR:])
+
+    # mkntfs volumes from their boot sector to a few records past the $MFT's first: 4 KiB
+    # clusters with the $MFT at cluster 4, and one-sector clusters with it at cluster 32.
+    seed("volume", 2048, bytes(fixture_sectors("ntfs_volume", 64)), 32)
+    seed("many_records", 100, bytes(fixture_sectors("ntfs_many_records", 72)), 32)
+
+    # The $MFT and the mirror's copy of records 0-3 a few clusters apart, in both orders:
+    # record 1 names the mirror at cluster 12, or record 0 the $MFT there.
+    volume = fixture_sectors("ntfs_volume", 104)
+    records = volume[32 * SECTOR:36 * SECTOR]
+    after = bytearray(records)
+    replace_once(after, 1024, 2048, bytes.fromhex("2101ff07"), bytes.fromhex("21010c00"))
+    volume[32 * SECTOR:36 * SECTOR] = volume[96 * SECTOR:100 * SECTOR] = after
+    seed("mirror_after", 2048, bytes(volume), 32)
+    before = bytearray(records)
+    replace_once(before, 0, 1024, bytes.fromhex("112f04"), bytes.fromhex("112f0c"))
+    replace_once(before, 1024, 2048, bytes.fromhex("2101ff07"), bytes.fromhex("21010400"))
+    volume[32 * SECTOR:36 * SECTOR] = volume[96 * SECTOR:100 * SECTOR] = before
+    seed("mirror_before", 2048, bytes(volume), 32)
+
+    # One sector per cluster, volume at sector 64, $MFT at cluster 16 in runs of 37 and 11
+    # clusters: extension record 17 in the first run, record 18 split between both; a resident
+    # attribute list.
+    entries = [(0x10, 0), (0x30, 0), (0x80, 0), (0x80, 17), (0x80, 18), (0xB0, 0)]
+    base = mft_record([(37, 16), (11, 60)], 80 * SECTOR,
+                      resident(0x20, attribute_list(entries)))
+    split = extension_record(18, 64, [(16, 200)])
+    seed("list_split", 0, disk(151, [(80, base), (82, mirror_record(300)),
+                                     (114, extension_record(17, 48, [(16, 150)])),
+                                     (116, split[:SECTOR]), (140, split[SECTOR:])]), 80)
+
+    # Four sectors per cluster, volume at sector 64, $MFT at cluster 8 in runs of 4 and 8
+    # clusters, extension record 20 in the second; the list non-resident at cluster 30.
+    entries = [(0x10, 0), (0x30, 0), (0x80, 0), (0x80, 20)]
+    listed = attribute_list(entries)
+    base = mft_record([(4, 8), (8, 12)], 28 * 4 * SECTOR,
+                      non_resident(0x20, [(1, 30)], 0, 0, 4 * SECTOR, len(listed)))
+    seed("list_nonresident", 0, disk(185, [(96, base), (98, mirror_record(40)),
+                                           (168, extension_record(20, 12, [(16, 60)])),
+                                           (184, listed)]), 96)
+
+
 def main():
     header = sys.argv[1] if len(sys.argv) > 1 else os.path.join(
         ROOT, "build", "share", "morwick-wrenfal", "HeaderFile.cfg")
@@ -293,6 +433,7 @@ def main():
     signature_file_seeds(records)
     ftp_listing_seeds()
     recovered_name_seeds()
+    ntfs_mft_probe_seeds()
 
 
 if __name__ == "__main__":
