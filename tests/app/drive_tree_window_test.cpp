@@ -5,6 +5,7 @@
 #include "app/commands/command_ids.h"
 #include "app/dialogs/action_dialog_base.h"
 #include "app/dialogs/action_dialog_factory.h"
+#include "app/dialogs/search_logical_drive_dlg.h"
 #include "app/main_frame.h"
 #include "app/views/disk_tree_ctrl.h"
 #include "app/views/left_view.h"
@@ -316,7 +317,11 @@ TEST_F(DriveTreeWindowTest, TheDriveTreeAndEveryActionDialogAreSavedAsPictures) 
         dialogs.insert(dialog->objectName().toInt());
         save(*dialog, "action_dialog_" + dialog->objectName().toStdString());
     }
-    EXPECT_EQ(dialogs, (std::set<int>{153, 154, 155, 180, 181, 240}));
+    CSearchLogicalDriveDlg search(0, {}, &frame);
+    search.show();
+    dialogs.insert(search.objectName().toInt());
+    save(search, "action_dialog_" + search.objectName().toStdString());
+    EXPECT_EQ(dialogs, (std::set<int>{153, 154, 155, 177, 180, 181, 240}));
 }
 
 } // namespace
