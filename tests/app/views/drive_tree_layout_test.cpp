@@ -110,6 +110,88 @@ TEST(DriveTreeLayoutTest, VolumesInsideAnImageGoBelowTheImage) {
     EXPECT_EQ(rows[1].picture, 5);
 }
 
+DriveNode Image(uint8_t number, DriveKind kind, const std::u16string& path) {
+    DriveNode node;
+    node.number = number;
+    node.kind = kind;
+    node.imagePath = path;
+    if (kind == DriveKind::VolumeImage) {
+        node.detail = LogicalDriveInfo{};
+    } else {
+        node.detail = PhysicalDiskInfo{};
+    }
+    return node;
+}
+
+DriveNode InImage(DriveNode volume, const std::u16string& path) {
+    volume.imagePath = path;
+    return volume;
+}
+
+// Which listed drive a found volume goes below: its disk by number, or the image file that
+// holds it; never a volume, never a drive of another image, never for a drive that is no
+// found volume.
+TEST(DriveTreeLayoutTest, FoundVolumeHolderByDiskNumberOrImagePath) {
+    const std::list<DriveNode> nodes = {
+        Disk(0x80, "A", "1"),
+        Disk(0x81, "B", "2"),
+        Volume(DriveKind::LogicalDrive, 10, 2, 0x81),
+        // A found volume numbered like a disk code must not be taken for that disk.
+        Volume(DriveKind::FoundVolume, 0x82, 0, 0x80),
+        Removable(0x83),
+        Image(20, DriveKind::DiskImage, u"/images/a.img"),
+        Image(21, DriveKind::VolumeImage, u"/images/b.img"),
+    };
+    auto at = [&nodes](std::size_t index) { return &*std::next(nodes.begin(), index); };
+    struct Case {
+        DriveNode volume;
+        const DriveNode* holder;
+    };
+    const Case cases[] = {
+        {Volume(DriveKind::FoundVolume, 30, 0, 0x81), at(1)},
+        {Volume(DriveKind::RebuiltVolume, 31, 0, 0x80), at(0)},
+        {Volume(DriveKind::FoundVolume, 32, 0, 0x83), at(4)},
+        {Volume(DriveKind::FoundVolume, 33, 0, 0x82), nullptr},
+        {Volume(DriveKind::FoundVolume, 34, 0, 0x90), nullptr},
+        // Inside an image the disk number does not count, only the file.
+        {InImage(Volume(DriveKind::FoundVolume, 35, 0, 0x80), u"/images/a.img"), at(5)},
+        {InImage(Volume(DriveKind::RebuiltVolume, 36, 0, 0xFF), u"/images/b.img"), at(6)},
+        {InImage(Volume(DriveKind::FoundVolume, 37, 0, 0x80), u"/images/c.img"), nullptr},
+        // Drives that are no found volumes have no holder.
+        {Volume(DriveKind::LogicalDrive, 38, 3, 0x80), nullptr},
+        {Disk(0x80, "A", "1"), nullptr},
+    };
+    for (const Case& each : cases) {
+        SCOPED_TRACE(each.volume.number);
+        EXPECT_EQ(FoundVolumeHolder(nodes, each.volume), each.holder);
+    }
+}
+
+// The rows place every found volume below the row of its holder, in list order of the volumes.
+TEST(DriveTreeLayoutTest, RowsPlaceVolumesBelowTheirHolder) {
+    const std::list<DriveNode> nodes = {
+        Disk(0x80, "A", "1"),
+        Volume(DriveKind::FoundVolume, 30, 0, 0x81),
+        Image(20, DriveKind::DiskImage, u"/images/a.img"),
+        Disk(0x81, "B", "2"),
+        InImage(Volume(DriveKind::RebuiltVolume, 31, 0, 0x80), u"/images/a.img"),
+    };
+    const std::vector<DriveTreeRow> rows = DriveTreeRows(nodes);
+    int placed = 0;
+    for (const DriveTreeRow& row : rows) {
+        if (row.node == nullptr || (row.node->kind != DriveKind::FoundVolume &&
+                                    row.node->kind != DriveKind::RebuiltVolume)) {
+            continue;
+        }
+        ++placed;
+        ASSERT_LT(row.parent, rows.size());
+        EXPECT_EQ(rows[row.parent].node, FoundVolumeHolder(nodes, *row.node));
+        EXPECT_TRUE(rows[row.parent].expanded);
+        EXPECT_EQ(row.picture, 3);
+    }
+    EXPECT_EQ(placed, 2);
+}
+
 TEST(DriveTreeLayoutTest, AnEmptyListShowsNothingAndIdentifyTextsAreBounded) {
     EXPECT_TRUE(DriveTreeRows({}).empty());
     // Stored identify text without a terminator, and with one inside.
