@@ -330,6 +330,9 @@ private:
     void OnFolderSelected(std::size_t entry);
     void OnUserCheckChanged();
     void AddFoundItem(const FoundItemPayload& payload);
+    // A volume the lost-drive search found: a copy joins the drive list (the job's node goes
+    // with the job) and the drive tree shows the copy.
+    void AddDriveItem(const DriveNode& found);
     void FillChildItems(ChildItemsRequest& request);
     uint8_t SelectedDiskNumber() const;
 

@@ -282,6 +282,49 @@ TEST_F(DriveTreeWindowTest, RawDataRecoveryOfADiskFindsItsPlacedFiles) {
     EXPECT_GT(checked, 3u);
 }
 
+// A volume the search reports from its thread: the drive list keeps a copy (the job's node is
+// gone once its thread has ended) and the drive tree shows it below its disk, not below the
+// drive the user selected meanwhile; the search keeps the drive tree shown.
+TEST_F(DriveTreeWindowTest, AReportedVolumeJoinsTheDriveListAndTheTreeBelowItsDisk) {
+    for (const uint8_t number : {0x80, 0x81}) {
+        DriveNode disk;
+        disk.number = number;
+        disk.kind = DriveKind::HardDisk;
+        disk.detail = PhysicalDiskInfo{};
+        state.driveList.nodes.push_back(disk);
+    }
+    frame.ShowDrives();
+    const DriveNode& first = state.driveList.nodes.front();
+    const DriveNode& second = state.driveList.nodes.back();
+    frame.DriveView()->setCurrentItem(frame.DriveView()->ItemOf(first));
+
+    DriveNode expected;
+    expected.number = 12;
+    expected.kind = DriveKind::FoundVolume;
+    LogicalDriveInfo volume;
+    volume.disk = 0x81;
+    volume.rootPath = u"Standard drive 1 (NTFS : 12.34 GB)";
+    expected.detail = volume;
+    ASSERT_TRUE(runner.Start([this, expected] {
+        DriveNode found = expected;
+        JobMessage message{WM_ADD_DRIVE_ITEM, DriveItemPayload{&found}};
+        frame.JobWindowForJobs().Send(message);
+        // The job's node changes after the send; the window's copy must not.
+        found.detail = PhysicalDiskInfo{};
+    }));
+    ASSERT_TRUE(WaitForJob());
+
+    ASSERT_EQ(state.driveList.nodes.size(), 3u);
+    const DriveNode& copy = state.driveList.nodes.back();
+    EXPECT_EQ(copy, expected);
+    QTreeWidgetItem* item = frame.DriveView()->ItemOf(copy);
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(CDiskTreeCtrl::NodeOf(item->parent(), state.driveList.nodes), &second);
+    EXPECT_EQ(item->text(0), QStringLiteral("Standard drive 1 (NTFS : 12.34 GB)"));
+    EXPECT_TRUE(item->parent()->isExpanded());
+    EXPECT_TRUE(frame.LeftView()->DriveTreeShown());
+}
+
 TEST_F(DriveTreeWindowTest, TheDriveTreeAndEveryActionDialogAreSavedAsPictures) {
     TempDir images;
     const fs::path fat = UnpackFixture("fat16_volume.img", images);
