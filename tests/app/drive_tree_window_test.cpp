@@ -15,6 +15,7 @@
 #include "platform/string_table.h"
 #include "tests/app/frame_test_harness.h"
 #include "tests/app/modal_driver.h"
+#include "tests/support/drive_nodes.h"
 #include "tests/support/fixture_image.h"
 #include "tests/support/fixture_manifest.h"
 #include "tests/support/folder_files.h"
@@ -286,25 +287,13 @@ TEST_F(DriveTreeWindowTest, RawDataRecoveryOfADiskFindsItsPlacedFiles) {
 // gone once its thread has ended) and the drive tree shows it below its disk, not below the
 // drive the user selected meanwhile; the search keeps the drive tree shown.
 TEST_F(DriveTreeWindowTest, AReportedVolumeJoinsTheDriveListAndTheTreeBelowItsDisk) {
-    for (const uint8_t number : {0x80, 0x81}) {
-        DriveNode disk;
-        disk.number = number;
-        disk.kind = DriveKind::HardDisk;
-        disk.detail = PhysicalDiskInfo{};
-        state.driveList.nodes.push_back(disk);
-    }
+    state.driveList.nodes = {DiskNode(0x80), DiskNode(0x81)};
     frame.ShowDrives();
     const DriveNode& first = state.driveList.nodes.front();
     const DriveNode& second = state.driveList.nodes.back();
     frame.DriveView()->setCurrentItem(frame.DriveView()->ItemOf(first));
 
-    DriveNode expected;
-    expected.number = 12;
-    expected.kind = DriveKind::FoundVolume;
-    LogicalDriveInfo volume;
-    volume.disk = 0x81;
-    volume.rootPath = u"Standard drive 1 (NTFS : 12.34 GB)";
-    expected.detail = volume;
+    const DriveNode expected = FoundVolumeNode(12, 0x81, u"Standard drive 1 (NTFS : 12.34 GB)");
     ASSERT_TRUE(runner.Start([this, expected] {
         DriveNode found = expected;
         JobMessage message{WM_ADD_DRIVE_ITEM, DriveItemPayload{&found}};

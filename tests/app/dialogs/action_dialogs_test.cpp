@@ -89,6 +89,14 @@ template <typename T> T* Child(QWidget& dialog, int id) {
     return child;
 }
 
+// Clicks an action's button, or its bold label, which does the same.
+void Activate(QWidget* control) {
+    if (auto* button = qobject_cast<QAbstractButton*>(control))
+        button->click();
+    else
+        QTest::mouseClick(control, Qt::LeftButton);
+}
+
 QColor TextColor(QWidget* widget) {
     return widget->palette().color(QPalette::WindowText);
 }
@@ -233,10 +241,7 @@ TEST(ActionDialogs, SearchLogicalDriveOpensTheSearchWithTheDialogsMode) {
         auto dialog = MakeActionDialogFor(NodeOf(each.kind), {}, recorder.Hooks(), nullptr);
         auto* control = Child<QWidget>(*dialog, each.control);
         ASSERT_NE(control, nullptr);
-        if (auto* button = qobject_cast<QAbstractButton*>(control))
-            button->click();
-        else
-            QTest::mouseClick(control, Qt::LeftButton);
+        Activate(control);
         EXPECT_EQ(recorder.searchDialogs, std::vector<int32_t>{each.mode});
         EXPECT_EQ(dialog->result(), CActionDialogBase::kStartedResult);
         EXPECT_TRUE(recorder.started.empty());
@@ -257,10 +262,7 @@ TEST(ActionDialogs, SearchActionsStartTheSearchAndEndWithFive) {
         CSearchLogicalDriveDlg dialog(each.mode, recorder.Hooks());
         auto* control = Child<QWidget>(dialog, each.control);
         ASSERT_NE(control, nullptr);
-        if (auto* button = qobject_cast<QAbstractButton*>(control))
-            button->click();
-        else
-            QTest::mouseClick(control, Qt::LeftButton);
+        Activate(control);
         EXPECT_EQ(recorder.searches,
                   (std::vector<std::pair<bool, int32_t>>{{each.advance, each.mode}}));
         EXPECT_EQ(dialog.result(), CActionDialogBase::kStartedResult);
@@ -296,10 +298,7 @@ TEST(ActionDialogs, FileSystemActionsStartTheJobAndEndWithFive) {
         auto dialog = MakeActionDialogFor(NodeOf(each.kind, 11), {}, recorder.Hooks(), nullptr);
         auto* control = Child<QWidget>(*dialog, each.control);
         ASSERT_NE(control, nullptr);
-        if (auto* button = qobject_cast<QAbstractButton*>(control))
-            button->click();
-        else
-            QTest::mouseClick(control, Qt::LeftButton);
+        Activate(control);
         ASSERT_EQ(recorder.started.size(), 1u);
         const CThreadForFileSystem::Parameters& started = recorder.started[0];
         EXPECT_EQ(started.advanceScan, each.advance);

@@ -5,6 +5,7 @@
 
 #include "app/views/drive_tree_layout.h"
 #include "controls/program_pictures.h"
+#include "tests/support/drive_nodes.h"
 
 #include <QImage>
 #include <QTreeWidgetItem>
@@ -16,37 +17,6 @@
 #include <string>
 
 namespace {
-
-DriveNode Disk(uint8_t number) {
-    DriveNode node;
-    node.number = number;
-    node.kind = DriveKind::HardDisk;
-    PhysicalDiskInfo info;
-    info.drive = number;
-    info.sizeText = u"1.00 GB";
-    node.detail = info;
-    return node;
-}
-
-DriveNode DiskImage(uint8_t number, const std::u16string& path) {
-    DriveNode node = Disk(number);
-    node.kind = DriveKind::DiskImage;
-    node.imagePath = path;
-    return node;
-}
-
-DriveNode Found(uint8_t number, uint8_t disk, const std::u16string& name,
-                const std::u16string& imagePath = {}) {
-    DriveNode node;
-    node.number = number;
-    node.kind = DriveKind::FoundVolume;
-    node.imagePath = imagePath;
-    LogicalDriveInfo info;
-    info.disk = disk;
-    info.rootPath = name;
-    node.detail = info;
-    return node;
-}
 
 // Each drive item's node by the node of the drive item it hangs below (null: a group).
 std::map<const DriveNode*, const DriveNode*> Placement(const CDiskTreeCtrl& tree,
@@ -67,7 +37,8 @@ QImage IconImage(const QTreeWidgetItem& item) {
 class DiskTreeAddDriveItemTest : public ::testing::Test {
 protected:
     DiskTreeAddDriveItemTest() {
-        nodes = {Disk(0x80), Disk(0x81), DiskImage(20, u"/images/usb.img")};
+        nodes = {DiskNode(0x80), DiskNode(0x81),
+                 DiskNode(20, DriveKind::DiskImage, u"/images/usb.img")};
         tree.Fill(nodes);
     }
 
@@ -89,7 +60,7 @@ TEST_F(DiskTreeAddDriveItemTest, AVolumeGoesBelowItsDiskNotBelowTheSelection) {
     tree.setCurrentItem(first);
     EXPECT_FALSE(second->isExpanded());
 
-    QTreeWidgetItem* item = Add(Found(30, 0x81, u"Standard drive 1 (NTFS : 12.34 GB)"));
+    QTreeWidgetItem* item = Add(FoundVolumeNode(30, 0x81, u"Standard drive 1 (NTFS : 12.34 GB)"));
     ASSERT_NE(item, nullptr);
     EXPECT_EQ(item->parent(), second);
     EXPECT_TRUE(second->isExpanded());
@@ -107,7 +78,7 @@ TEST_F(DiskTreeAddDriveItemTest, AVolumeInsideAnImageGoesBelowTheImage) {
     QTreeWidgetItem* image = tree.ItemOf(At(2));
     ASSERT_NE(image, nullptr);
     // Its disk number would name the first disk; the image path wins.
-    QTreeWidgetItem* item = Add(Found(30, 0x80, u"Advance drive 1", u"/images/usb.img"));
+    QTreeWidgetItem* item = Add(FoundVolumeNode(30, 0x80, u"Advance drive 1", u"/images/usb.img"));
     ASSERT_NE(item, nullptr);
     EXPECT_EQ(item->parent(), image);
     EXPECT_TRUE(image->isExpanded());
@@ -115,11 +86,11 @@ TEST_F(DiskTreeAddDriveItemTest, AVolumeInsideAnImageGoesBelowTheImage) {
 
 TEST_F(DiskTreeAddDriveItemTest, AVolumeWithoutItsDriveShownIsNotAddedNorAddedTwice) {
     const int before = static_cast<int>(Placement(tree, nodes).size());
-    EXPECT_EQ(Add(Found(30, 0x85, u"Lost")), nullptr);
-    EXPECT_EQ(Add(Found(31, 0x80, u"Lost", u"/images/other.img")), nullptr);
+    EXPECT_EQ(Add(FoundVolumeNode(30, 0x85, u"Lost")), nullptr);
+    EXPECT_EQ(Add(FoundVolumeNode(31, 0x80, u"Lost", u"/images/other.img")), nullptr);
     EXPECT_EQ(static_cast<int>(Placement(tree, nodes).size()), before);
 
-    QTreeWidgetItem* item = Add(Found(32, 0x80, u"Standard drive 1"));
+    QTreeWidgetItem* item = Add(FoundVolumeNode(32, 0x80, u"Standard drive 1"));
     ASSERT_NE(item, nullptr);
     EXPECT_EQ(tree.AddDriveItem(nodes.back(), nodes), item);
     EXPECT_EQ(item->parent()->childCount(), 1);
@@ -127,9 +98,9 @@ TEST_F(DiskTreeAddDriveItemTest, AVolumeWithoutItsDriveShownIsNotAddedNorAddedTw
 
 TEST_F(DiskTreeAddDriveItemTest, AFillAfterwardsPlacesTheVolumesAlike) {
     tree.setCurrentItem(tree.ItemOf(At(2)));
-    Add(Found(30, 0x81, u"Standard drive 1"));
-    Add(Found(31, 0x80, u"Standard drive 2"));
-    Add(Found(32, 0x80, u"Advance drive 3", u"/images/usb.img"));
+    Add(FoundVolumeNode(30, 0x81, u"Standard drive 1"));
+    Add(FoundVolumeNode(31, 0x80, u"Standard drive 2"));
+    Add(FoundVolumeNode(32, 0x80, u"Advance drive 3", u"/images/usb.img"));
     const auto added = Placement(tree, nodes);
     ASSERT_EQ(added.size(), nodes.size());
     tree.Fill(nodes);

@@ -3,6 +3,8 @@
 
 #include "app/views/drive_tree_layout.h"
 
+#include "tests/support/drive_nodes.h"
+
 #include <gtest/gtest.h>
 
 #include <list>
@@ -110,24 +112,6 @@ TEST(DriveTreeLayoutTest, VolumesInsideAnImageGoBelowTheImage) {
     EXPECT_EQ(rows[1].picture, 5);
 }
 
-DriveNode Image(uint8_t number, DriveKind kind, const std::u16string& path) {
-    DriveNode node;
-    node.number = number;
-    node.kind = kind;
-    node.imagePath = path;
-    if (kind == DriveKind::VolumeImage) {
-        node.detail = LogicalDriveInfo{};
-    } else {
-        node.detail = PhysicalDiskInfo{};
-    }
-    return node;
-}
-
-DriveNode InImage(DriveNode volume, const std::u16string& path) {
-    volume.imagePath = path;
-    return volume;
-}
-
 // Which listed drive a found volume goes below: its disk by number, or the image file that
 // holds it; never a volume, never a drive of another image, never for a drive that is no
 // found volume.
@@ -139,8 +123,8 @@ TEST(DriveTreeLayoutTest, FoundVolumeHolderByDiskNumberOrImagePath) {
         // A found volume numbered like a disk code must not be taken for that disk.
         Volume(DriveKind::FoundVolume, 0x82, 0, 0x80),
         Removable(0x83),
-        Image(20, DriveKind::DiskImage, u"/images/a.img"),
-        Image(21, DriveKind::VolumeImage, u"/images/b.img"),
+        DiskNode(20, DriveKind::DiskImage, u"/images/a.img"),
+        DiskNode(21, DriveKind::VolumeImage, u"/images/b.img"),
     };
     auto at = [&nodes](std::size_t index) { return &*std::next(nodes.begin(), index); };
     struct Case {
@@ -154,9 +138,10 @@ TEST(DriveTreeLayoutTest, FoundVolumeHolderByDiskNumberOrImagePath) {
         {Volume(DriveKind::FoundVolume, 33, 0, 0x82), nullptr},
         {Volume(DriveKind::FoundVolume, 34, 0, 0x90), nullptr},
         // Inside an image the disk number does not count, only the file.
-        {InImage(Volume(DriveKind::FoundVolume, 35, 0, 0x80), u"/images/a.img"), at(5)},
-        {InImage(Volume(DriveKind::RebuiltVolume, 36, 0, 0xFF), u"/images/b.img"), at(6)},
-        {InImage(Volume(DriveKind::FoundVolume, 37, 0, 0x80), u"/images/c.img"), nullptr},
+        {FoundVolumeNode(35, 0x80, u"Found volume", u"/images/a.img"), at(5)},
+        {FoundVolumeNode(36, 0xFF, u"Found volume", u"/images/b.img", DriveKind::RebuiltVolume),
+         at(6)},
+        {FoundVolumeNode(37, 0x80, u"Found volume", u"/images/c.img"), nullptr},
         // Drives that are no found volumes have no holder.
         {Volume(DriveKind::LogicalDrive, 38, 3, 0x80), nullptr},
         {Disk(0x80, "A", "1"), nullptr},
@@ -172,9 +157,9 @@ TEST(DriveTreeLayoutTest, RowsPlaceVolumesBelowTheirHolder) {
     const std::list<DriveNode> nodes = {
         Disk(0x80, "A", "1"),
         Volume(DriveKind::FoundVolume, 30, 0, 0x81),
-        Image(20, DriveKind::DiskImage, u"/images/a.img"),
+        DiskNode(20, DriveKind::DiskImage, u"/images/a.img"),
         Disk(0x81, "B", "2"),
-        InImage(Volume(DriveKind::RebuiltVolume, 31, 0, 0x80), u"/images/a.img"),
+        FoundVolumeNode(31, 0x80, u"Found volume", u"/images/a.img", DriveKind::RebuiltVolume),
     };
     const std::vector<DriveTreeRow> rows = DriveTreeRows(nodes);
     int placed = 0;
