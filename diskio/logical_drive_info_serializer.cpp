@@ -15,12 +15,32 @@ static_assert(LogicalDriveInfoSerializer::kOffsetFoundVolume == 300);
 static_assert(LogicalDriveInfoSerializer::kOffsetSizeText == 333);
 static_assert(LogicalDriveInfoSerializer::kSize == 397);
 
+namespace {
+
+bool HasNulUnit(std::span<const uint8_t> field) {
+    for (size_t i = 0; i + 1 < field.size(); i += 2)
+        if (field[i] == 0 && field[i + 1] == 0)
+            return true;
+    return false;
+}
+
+} // namespace
+
+bool LogicalDriveInfoSerializer::NeedsJoinedName(const LogicalDriveInfo& info) {
+    const std::u16string_view name(info.rootPath);
+    return info.reserved.empty() && name.substr(0, name.find(u'\0')).size() >= kTextUnits;
+}
+
 std::vector<uint8_t> LogicalDriveInfoSerializer::Write(const LogicalDriveInfo& info) {
     std::vector<uint8_t> bytes(kSize, 0);
     ByteWriter writer(bytes);
     writer.PutU8(kOffsetDrive, info.drive);
-    writer.PutUtf16Field(kOffsetRootPath, info.rootPath, kTextUnits);
-    writer.PutUtf16Field(kOffsetReserved, info.reserved, kTextUnits);
+    if (NeedsJoinedName(info)) {
+        writer.PutUtf16Field(kOffsetRootPath, info.rootPath, 2 * kTextUnits);
+    } else {
+        writer.PutUtf16Field(kOffsetRootPath, info.rootPath, kTextUnits);
+        writer.PutUtf16Field(kOffsetReserved, info.reserved, kTextUnits);
+    }
     writer.PutUtf16Field(kOffsetTypeName, info.typeName, kTextUnits);
     writer.PutU64(kOffsetFreeBytes, info.freeBytes);
     writer.PutU64(kOffsetTotalBytes, info.totalBytes);
@@ -58,9 +78,12 @@ bool LogicalDriveInfoSerializer::Read(std::span<const uint8_t> bytes, LogicalDri
     }
     const ByteReader reader(bytes.first(kSize));
     LogicalDriveInfo info;
+    // A root path that fills its field without a NUL goes on into the reserved field.
+    const bool joined = !HasNulUnit(bytes.subspan(kOffsetRootPath, 2 * kTextUnits));
     if (!reader.ReadU8(kOffsetDrive, info.drive) ||
-        !reader.ReadStoredUtf16Field(kOffsetRootPath, kTextUnits, info.rootPath) ||
-        !reader.ReadStoredUtf16Field(kOffsetReserved, kTextUnits, info.reserved) ||
+        !reader.ReadStoredUtf16Field(kOffsetRootPath, joined ? 2 * kTextUnits : kTextUnits,
+                                     info.rootPath) ||
+        (!joined && !reader.ReadStoredUtf16Field(kOffsetReserved, kTextUnits, info.reserved)) ||
         !reader.ReadStoredUtf16Field(kOffsetTypeName, kTextUnits, info.typeName) ||
         !reader.ReadU64(kOffsetFreeBytes, info.freeBytes) ||
         !reader.ReadU64(kOffsetTotalBytes, info.totalBytes) ||

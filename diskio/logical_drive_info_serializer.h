@@ -50,6 +50,11 @@ public:
     // taken for corruption rather than trusted with an allocation.
     static constexpr uint32_t kMaxFolderClusters = 16u * 1024 * 1024;
 
+    // Whether the root path is stored across the root-path and reserved fields: the names the
+    // lost-drive search gives ("Standard drive 1 (NTFS : 12.34 GB)") outgrow one field. Only a
+    // record whose reserved text is empty can lend it; the joined field holds 63 units.
+    static bool NeedsJoinedName(const LogicalDriveInfo& info);
+
     // Exactly kSize bytes. The folder-cluster marker is 1 when the array is not empty; the
     // count is the array's size (the file's writer must keep it within kMaxFolderClusters for
     // the file to read back).
@@ -59,7 +64,8 @@ public:
     // folder-cluster count is above kMaxFolderClusters. `out.foundVolume.folderClusters` is
     // left empty; `folderClusterCount` is the number of entries of the array that follows: the
     // stored count when the marker is set, else 0. A text stored without its NUL keeps at most
-    // 31 units, as Write would have cut it.
+    // 31 units, as Write would have cut it; a root path without one within its field is read on
+    // through the reserved field (the joined name; reserved is then empty).
     static bool Read(std::span<const uint8_t> bytes, LogicalDriveInfo& out,
                      uint32_t& folderClusterCount);
     static bool Read(std::span<const uint8_t> bytes, LogicalDriveInfo& out);

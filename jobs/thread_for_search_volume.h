@@ -2,13 +2,17 @@
 
 #include "diskio/drive_node.h"
 #include "diskio/sector_source.h"
+#include "filesystems/fat/fat_start_tallies.h"
 #include "platform/job_messages.h"
 
 #include <cstdint>
 #include <list>
+#include <map>
 #include <optional>
 #include <span>
 #include <string>
+#include <unordered_set>
+#include <utility>
 #include <vector>
 
 class JobRunner;
@@ -103,19 +107,48 @@ private:
         uint64_t sector = 0;
         uint32_t cluster = 0;
     };
+    // A run of sectors that could not be read, logged once it ends.
+    struct UnreadableRegion {
+        uint64_t first = 0;
+        uint64_t count = 0;
+    };
 
-    void Begin();
+    void Begin(uint64_t progressMaximum);
     void End();
+    // Status text and progress step of one probe; false once a stop is asked for.
+    bool Step(uint64_t sector);
     bool Stopped() const;
     void Send(JobMessage message) const;
     void LogRow(const std::u16string& activity, const std::u16string& description,
                 const std::u16string& status, int image) const;
-    // Keeps a new volume and, unless the search collects them for later, reports it.
-    DriveNode* AcceptVolume(DriveKind kind, LogicalDriveInfo info, const std::u16string& word);
+    void NoteUnreadable(uint64_t sector, uint32_t sectorCount) const;
+    void FlushUnreadable() const;
+
+    // Found volumes of this disk, listed or accepted: names count on from them.
+    uint32_t VolumesOnDisk() const;
+    // Keeps a new volume with its number and name ("%s %d (%s : %s)", or with `detail` as a
+    // third part); null (and a log row) when no drive number is left.
+    DriveNode* AcceptVolume(DriveKind kind, LogicalDriveInfo info, uint32_t wordId,
+                            const std::u16string& detail);
+    // The "Logical Drive" row and WM_ADD_DRIVE_ITEM of an accepted volume.
     void ReportVolume(const DriveNode& node);
+
+    // Standard search.
     void StandardProbe(uint64_t sector, bool trustSignature);
-    bool ProbeCylinder(uint64_t sector);
-    void RebuildFatVolumes(const std::vector<FolderCandidate>& candidates);
+    void ProbeCylinder(uint64_t sector);
+    bool HoldsMftRecord(uint64_t sector) const;
+
+    // Advance search.
+    void TestMftRecord(std::span<const uint8_t> record, uint64_t sector);
+    void TestAdvanceBootSector(std::span<const uint8_t> boot, uint64_t sector);
+    void NoteFolderCandidate(uint64_t sector, uint32_t cluster);
+    void TallyFolderCandidate(const FolderCandidate& candidate, uint32_t sectorsPerCluster);
+    void DropSingleTallies();
+    void NoteFatSignature(uint64_t sector);
+    void RebuildFatVolumes();
+    // Where a listed FAT volume of this disk keeps its data area; nothing for others.
+    std::optional<uint64_t> DataStartOf(const DriveNode& node) const;
+    bool DataStartKnown(uint64_t dataStart) const;
 
     ScanState* m_state = nullptr;
     Parameters m_parameters;
@@ -123,6 +156,17 @@ private:
     const std::list<DriveNode>* m_listed = nullptr;
     JobFlags* m_flags = nullptr;
     std::list<DriveNode> m_accepted;
-    uint32_t m_volumeCount = 0;
+    uint32_t m_reported = 0;
+    mutable UnreadableRegion m_unreadable;
+    mutable uint32_t m_unreadableRows = 0;
+
+    // The advance search's tables.
+    std::unordered_set<uint64_t> m_mirrorCopies;
+    std::optional<FolderCandidate> m_previousCandidate;
+    bool m_previousTallied = false;
+    FatStartTallies m_tallies;
+    std::map<std::pair<uint64_t, uint32_t>, std::vector<uint32_t>> m_folderClusters;
+    size_t m_keptClusters = 0;
     bool m_memoryRowLogged = false;
+    std::vector<uint64_t> m_fatSignatures;
 };

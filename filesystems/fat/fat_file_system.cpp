@@ -38,9 +38,7 @@ constexpr uint32_t kVerifyingFatId = 62136;
 constexpr uint32_t kLoadingFatId = 62137;
 constexpr uint32_t kLoadingFatCopyId = 62138;
 
-bool HasFatSignature(const uint8_t* sector) {
-    return (sector[0] == 0xF8 || sector[0] == 0xF0) && sector[1] == 0xFF && sector[2] == 0xFF;
-}
+using fat_folder_head::HasFatSignature;
 
 // The fields of a 32-byte directory entry, read through the bounds-checked reader.
 struct DirectoryEntry {

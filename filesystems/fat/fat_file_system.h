@@ -5,6 +5,7 @@
 #include "filesystems/carving/signature_search.h"
 #include "filesystems/cluster_list.h"
 #include "filesystems/fat/fat_boot_info.h"
+#include "filesystems/fat/fat_start_tallies.h"
 #include "filesystems/fat/fat_type.h"
 #include "filesystems/fat/fat_volume_record.h"
 #include "filesystems/found_item.h"
@@ -248,15 +249,10 @@ private:
     bool FindFolderCandidates();
     void GeometryFromCandidates();
     // How many candidates imply each (data-area start, sectors per cluster), most first.
-    struct StartTally {
-        uint32_t start = 0;
-        uint32_t sectorsPerCluster = 0;
-        uint32_t count = 0;
-    };
-    std::vector<StartTally> TallyDataStarts(bool passOverFarSmallClusters) const;
+    std::vector<FatStartTally> TallyDataStarts(bool passOverFarSmallClusters) const;
     // Tries the layouts the tallies imply in turn, leaving the geometry of the last one tried;
     // true when one is accepted.
-    bool TryTallies(const std::vector<StartTally>& tallies);
+    bool TryTallies(const std::vector<FatStartTally>& tallies);
     uint32_t SectorsPerClusterFromCandidates();
     void AdvanceTreePass();
     void FindLostFolders();

@@ -217,36 +217,26 @@ uint32_t CFatFileSystem::SectorsPerClusterFromCandidates() {
     return result;
 }
 
-std::vector<CFatFileSystem::StartTally>
-CFatFileSystem::TallyDataStarts(bool passOverFarSmallClusters) const {
-    std::vector<StartTally> tallies;
+std::vector<FatStartTally> CFatFileSystem::TallyDataStarts(bool passOverFarSmallClusters) const {
+    FatStartTallies tallies;
     for (const FolderCandidate& candidate : m_folderCandidates) {
         const uint32_t spc = candidate.sectorsPerCluster;
         if (spc == 0 || candidate.cluster < 2)
             continue;
         const int64_t start =
             int64_t{candidate.sector} - int64_t{spc} * (int64_t{candidate.cluster} - 2);
+        // Within one volume the data area begins near its start: a start far in is a stray
+        // folder copy.
         if (start <= 0 || start >= 100000)
             continue;
         if (passOverFarSmallClusters && start >= 556 && spc <= 7)
             continue;
-        auto it = std::find_if(tallies.begin(), tallies.end(), [&](const StartTally& tally) {
-            return tally.start == start && tally.sectorsPerCluster == spc;
-        });
-        if (it == tallies.end())
-            tallies.push_back({static_cast<uint32_t>(start), spc, 1});
-        else
-            ++it->count;
+        tallies.TallyCandidate(static_cast<uint64_t>(start), spc);
     }
-    std::stable_sort(tallies.begin(), tallies.end(), [](const StartTally& a, const StartTally& b) {
-        if (a.count != b.count)
-            return a.count > b.count;
-        return a.sectorsPerCluster > b.sectorsPerCluster;
-    });
-    return tallies;
+    return tallies.SortCandidatesByCount();
 }
 
-bool CFatFileSystem::TryTallies(const std::vector<StartTally>& tallies) {
+bool CFatFileSystem::TryTallies(const std::vector<FatStartTally>& tallies) {
     m_fatType = FatType::Fat16;
     m_reservedSectors = 1;
     m_rootFolderSectors = 32;
@@ -254,8 +244,8 @@ bool CFatFileSystem::TryTallies(const std::vector<StartTally>& tallies) {
         return false;
     // The FAT signatures before the furthest start, read once for all tallies.
     uint32_t furthest = 0;
-    for (const StartTally& tally : tallies)
-        furthest = std::max(furthest, tally.start);
+    for (const FatStartTally& tally : tallies)
+        furthest = std::max(furthest, static_cast<uint32_t>(tally.start));
     SignatureSectors signatures;
     const uint64_t end = std::min<uint64_t>(furthest, m_totalSectors);
     std::vector<uint8_t> block(size_t{kBlockSectors} * kSectorBytes);
@@ -268,8 +258,8 @@ bool CFatFileSystem::TryTallies(const std::vector<StartTally>& tallies) {
                 signatures.push_back(static_cast<uint32_t>(sector + i));
     }
 
-    for (const StartTally& tally : tallies) {
-        const uint32_t start = tally.start;
+    for (const FatStartTally& tally : tallies) {
+        const uint32_t start = static_cast<uint32_t>(tally.start);
         const uint32_t spc = tally.sectorsPerCluster;
         const TriedLayout layout = LayoutForStart(signatures, start);
         m_fatType = layout.fatType;

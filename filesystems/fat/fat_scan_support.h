@@ -4,6 +4,7 @@
 // clusters, and the items the passes make. Internal to the FAT scans.
 
 #include "filesystems/fat/fat_file_system.h"
+#include "filesystems/fat/fat_folder_head.h"
 
 #include "diskio/drive_node.h"
 #include "filesystems/progress_bracket.h"
@@ -68,25 +69,13 @@ private:
     ScanEnvironment& m_environment;
 };
 
-inline bool IsDotName(const uint8_t* entry) {
-    return std::memcmp(entry, ".       ", 8) == 0;
-}
-inline bool IsDotDotName(const uint8_t* entry) {
-    return std::memcmp(entry, "..      ", 8) == 0;
-}
+using fat_folder_head::EntryCluster;
+using fat_folder_head::HasFatSignature;
+using fat_folder_head::IsDotDotName;
+using fat_folder_head::IsDotName;
 
 inline uint16_t ReadU16(const uint8_t* bytes) {
     return static_cast<uint16_t>(bytes[0] | (bytes[1] << 8));
-}
-
-// The first cluster an entry names. FAT12 and FAT16 keep other data in the high word.
-inline uint32_t EntryCluster(const uint8_t* entry, bool withHighWord) {
-    const uint32_t low = ReadU16(entry + 26);
-    return withHighWord ? (static_cast<uint32_t>(ReadU16(entry + 20)) << 16) | low : low;
-}
-
-inline bool HasFatSignature(const uint8_t* sector) {
-    return (sector[0] == 0xF8 || sector[0] == 0xF0) && sector[1] == 0xFF && sector[2] == 0xFF;
 }
 
 inline bool IsAllZero(std::span<const uint8_t> bytes) {

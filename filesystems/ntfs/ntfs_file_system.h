@@ -139,7 +139,8 @@ public:
     ClusterList GetFileClusters(const FoundItem& item);
     ClusterList GetContiguousClusters(uint32_t firstCluster, uint64_t size) const;
     // Absolute cluster of each run, in order; nullopt for a sparse run.
-    std::vector<std::optional<uint64_t>> RunStartClusters(std::span<const NtfsRunEntry> runs) const;
+    static std::vector<std::optional<uint64_t>>
+    RunStartClusters(std::span<const NtfsRunEntry> runs);
 
     // --- scans (ntfs_file_system_scan.cpp) ------------------------------------------------
     void Scan();
@@ -169,6 +170,7 @@ public:
 
 private:
     friend class NtfsScanRun;    // the scans' working state, ntfs_file_system_scan.cpp
+    friend class NtfsMftProbe;   // the lost-drive search's reading of loose $MFT records
     friend class NtfsTestAccess; // tests only
 
     const DriveNode* SelectedDrive() const;

@@ -141,7 +141,7 @@ uint64_t CNtfsFileSystem::DecodeCompressedRuns(const Record& record,
 }
 
 std::vector<std::optional<uint64_t>>
-CNtfsFileSystem::RunStartClusters(std::span<const NtfsRunEntry> runs) const {
+CNtfsFileSystem::RunStartClusters(std::span<const NtfsRunEntry> runs) {
     std::vector<std::optional<uint64_t>> starts;
     starts.reserve(runs.size());
     int64_t cluster = 0;

@@ -1,9 +1,14 @@
 #pragma once
 
+#include "filesystems/ntfs/ntfs_run_entry.h"
+
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <span>
+#include <vector>
 
 // What a $MFT file record met loose on a disk tells of the volume that holds it, for the
 // lost-drive search: the cluster size, the $MFT's first cluster and its length, and where the
@@ -29,7 +34,8 @@ public:
 
     // Reads `sectorCount` sectors at absolute sector `sector` into `buffer`; false on a failed
     // or out-of-range read (the buffer is then zero).
-    using SectorReader = std::function<bool(uint64_t sector, uint32_t sectorCount, uint8_t* buffer)>;
+    using SectorReader =
+        std::function<bool(uint64_t sector, uint32_t sectorCount, uint8_t* buffer)>;
 
     // Whether the 1024 bytes begin a file record ("FILE", update-sequence offset 0x2A or 0x30)
     // whose name after the fix-up is "$MFT". Cheap: the search calls it for every sector.
@@ -46,4 +52,41 @@ public:
     // names (at the start its record 1 implies) holds a $MFT record of its own.
     static std::optional<Placement> Probe(std::span<const uint8_t> bytes, uint64_t recordSector,
                                           const SectorReader& read);
+
+private:
+    using Record = std::array<uint8_t, kRecordBytes>;
+    // One unnamed non-resident $DATA of a record: where its run list lies and the VCNs it maps.
+    struct DataExtent {
+        size_t runList = 0;
+        uint64_t firstVcn = 0;
+        uint64_t lastVcn = 0;
+    };
+    // Where the $MFT's records lie by the base record's own runs, at one cluster size.
+    class RecordMap;
+
+    // The record's first $DATA within the first 20 attributes, when it is unnamed and
+    // non-resident.
+    static std::optional<DataExtent> FirstData(const Record& record);
+    // Every unnamed non-resident $DATA of the record, in record order; empty when one of them
+    // cannot be read.
+    static std::vector<DataExtent> DataExtents(const Record& record);
+    // The clusters the extent's runs hold (`runs` gets them, at one sector per cluster); 0 for
+    // a list that ends abnormally or holds another number of clusters than its VCNs span.
+    static uint64_t ExtentClusters(const Record& record, const DataExtent& extent,
+                                   std::vector<NtfsRunEntry>& runs);
+    // Offset of the $ATTRIBUTE_LIST within the first 20 attributes.
+    static std::optional<size_t> AttributeListAt(const Record& record);
+    // The records the list at `listAt` names for $DATA; a non-resident list is read from the
+    // volume placed at `volumeStart`. Empty when it cannot be read whole.
+    static std::vector<uint32_t> ListedDataRecords(const Record& record, size_t listAt,
+                                                   uint64_t volumeStart, uint16_t sectorsPerCluster,
+                                                   const SectorReader& read);
+    // The clusters of the $MFT's $DATA gathered from the listed records; 0 unless they make one
+    // sound attribute (see the .cpp).
+    static uint64_t ListedClusters(const Record& base, std::span<const uint32_t> records,
+                                   const RecordMap& map, const SectorReader& read);
+    static bool ReadMapped(const RecordMap& map, uint64_t number, const SectorReader& read,
+                           Record& out);
+    // $MFTMirr's first cluster from record 1; 0 when record 1 does not name it.
+    static uint64_t MirrorCluster(const RecordMap& map, const SectorReader& read);
 };

@@ -287,6 +287,41 @@ TEST(LogicalDriveInfoSerializerTest, RoundTripsWithTheFolderClusterCountApart) {
     EXPECT_EQ(read.sizeText, WideOf(31));
 }
 
+TEST(LogicalDriveInfoSerializerTest, ALongNameGoesOnThroughTheReservedField) {
+    struct Case {
+        std::u16string rootPath;
+        std::u16string reserved;
+        std::u16string readPath;
+        std::u16string readReserved;
+    };
+    const std::u16string example = u"Standard drive 1 (NTFS : 12.34 GB)"; // 34 units
+    const Case cases[] = {
+        {example, u"", example, u""},
+        {WideOf(32), u"", WideOf(32), u""},
+        {WideOf(63), u"", WideOf(63), u""},
+        {WideOf(70), u"", WideOf(63), u""},
+        // A record that uses its reserved field keeps both, the name cut to its own field.
+        {example, u"kept", example.substr(0, 31), u"kept"},
+        {u"C:\\", u"", u"C:\\", u""},
+    };
+    for (const Case& each : cases) {
+        SCOPED_TRACE(testing::Message() << each.rootPath.size() << " units");
+        LogicalDriveInfo info;
+        info.rootPath = each.rootPath;
+        info.reserved = each.reserved;
+        info.typeName = u"FIXED";
+        const std::vector<uint8_t> bytes = LogicalDriveInfoSerializer::Write(info);
+        // The field after the reserved one is never reached.
+        EXPECT_EQ(bytes[LogicalDriveInfoSerializer::kOffsetTypeName], 'F');
+        LogicalDriveInfo read;
+        ASSERT_TRUE(LogicalDriveInfoSerializer::Read(bytes, read));
+        EXPECT_EQ(read.rootPath, each.readPath);
+        EXPECT_EQ(read.reserved, each.readReserved);
+        EXPECT_EQ(read.typeName, u"FIXED");
+        EXPECT_EQ(LogicalDriveInfoSerializer::Write(read), bytes);
+    }
+}
+
 TEST(LogicalDriveInfoSerializerTest, BoundsTheFolderClusterCountAndTheBuffer) {
     using S = LogicalDriveInfoSerializer;
     const size_t marker = S::kOffsetFoundVolume + S::kFoundOffsetFolderClusters;
@@ -319,11 +354,13 @@ TEST(LogicalDriveInfoSerializerTest, BoundsTheFolderClusterCountAndTheBuffer) {
     bytes.resize(S::kSize - 1);
     EXPECT_FALSE(S::Read(bytes, read, count));
 
-    // Text fields without NULs keep the 31 units Write could have stored in their 32.
+    // Text fields without NULs keep the units Write could have stored: 31 in their 32, and 63
+    // for the root path, which goes on through the reserved field.
     std::vector<uint8_t> garbage(S::kSize, 0x30);
     std::fill_n(garbage.begin() + marker, 4, 0);
     ASSERT_TRUE(S::Read(garbage, read, count));
-    EXPECT_EQ(read.rootPath, std::u16string(31, u'\u3030'));
+    EXPECT_EQ(read.rootPath, std::u16string(63, u'\u3030'));
+    EXPECT_TRUE(read.reserved.empty());
     EXPECT_EQ(read.sizeText, std::u16string(31, u'\u3030'));
     EXPECT_EQ(count, 0u);
 }

@@ -5,6 +5,7 @@
 #include "platform/device_table.h"
 #include "platform/job_flags.h"
 #include "platform/utf_conversion.h"
+#include "tests/filesystems/ntfs/ntfs_record_builder.h"
 #include "tests/support/fixture_image.h"
 #include "tests/support/fixture_manifest.h"
 #include "tests/support/recording_job_window.h"
@@ -49,135 +50,6 @@ void Put64(uint8_t* at, uint64_t value) {
     Put32(at, static_cast<uint32_t>(value));
     Put32(at + 4, static_cast<uint32_t>(value >> 32));
 }
-
-size_t Align8(size_t value) {
-    return (value + 7) & ~size_t{7};
-}
-
-// One 1024-byte file record, attribute by attribute. Build() ends it and protects both
-// sectors with an update sequence, as the volume stores it.
-class RecordBuilder {
-public:
-    explicit RecordBuilder(uint16_t flags = 1) {
-        std::memcpy(m_record.data(), "FILE", 4);
-        Put16(&m_record[4], 0x30);
-        Put16(&m_record[6], 3);
-        Put16(&m_record[20], 56);
-        Put16(&m_record[22], flags);
-    }
-
-    // An empty attribute of `length` bytes; returns its offset.
-    size_t Raw(uint8_t type, size_t length) {
-        const size_t at = m_end;
-        EXPECT_LE(at + length, 1016u) << "the test's record is full";
-        if (at + length > 1016)
-            return at;
-        m_record[at] = type;
-        Put32(&m_record[at + 4], static_cast<uint32_t>(length));
-        m_end += length;
-        return at;
-    }
-
-    size_t Resident(uint8_t type, const Bytes& content) {
-        const size_t at = Raw(type, Align8(24 + content.size()));
-        Put32(&m_record[at + 16], static_cast<uint32_t>(content.size()));
-        Put16(&m_record[at + 20], 24);
-        std::copy(content.begin(), content.end(),
-                  m_record.begin() + static_cast<std::ptrdiff_t>(at + 24));
-        return at;
-    }
-
-    // A compression unit marks compressed data (flag 0x0001), or a sparse file (0x8000).
-    size_t NonResident(uint8_t type, const Bytes& runs, uint64_t allocated, uint64_t size,
-                       uint64_t initialized, uint16_t compressionUnit = 0,
-                       uint16_t flags = 0x0001) {
-        const size_t at = Raw(type, Align8(64 + runs.size()));
-        m_record[at + 8] = 1;
-        Put16(&m_record[at + 12], compressionUnit != 0 ? flags : 0);
-        Put16(&m_record[at + 32], 64);
-        Put16(&m_record[at + 34], compressionUnit);
-        Put64(&m_record[at + 40], allocated);
-        Put64(&m_record[at + 48], size);
-        Put64(&m_record[at + 56], initialized);
-        std::copy(runs.begin(), runs.end(),
-                  m_record.begin() + static_cast<std::ptrdiff_t>(at + 64));
-        return at;
-    }
-
-    size_t StandardInformation(uint64_t created, uint64_t modified, uint64_t changed,
-                               uint32_t dosFlags = 0) {
-        Bytes content(72, 0);
-        Put64(&content[0], created);
-        Put64(&content[8], modified);
-        Put64(&content[16], changed);
-        Put32(&content[32], dosFlags);
-        return Resident(0x10, content);
-    }
-
-    size_t FileName(uint64_t parent, const std::u16string& name, uint8_t space) {
-        Bytes content(66 + 2 * name.size(), 0);
-        Put64(&content[0], parent);
-        content[64] = static_cast<uint8_t>(name.size());
-        content[65] = space;
-        for (size_t i = 0; i < name.size(); ++i)
-            Put16(&content[66 + 2 * i], name[i]);
-        return Resident(0x30, content);
-    }
-
-    // A resident attribute list naming, for each (type, record), the record that holds it.
-    size_t AttributeList(const std::vector<std::pair<uint8_t, uint32_t>>& entries) {
-        Bytes content;
-        for (auto [type, record] : entries) {
-            Bytes entry(32, 0);
-            entry[0] = type;
-            Put16(&entry[4], 32);
-            entry[7] = 26;
-            Put64(&entry[16], record);
-            content.insert(content.end(), entry.begin(), entry.end());
-        }
-        return Resident(0x20, content);
-    }
-
-    // $INDEX_ROOT named $I30 whose first entry names `firstEntryRecord` (0: an empty root).
-    size_t IndexRoot(uint32_t firstEntryRecord) {
-        const size_t at = Raw(0x90, 32 + 16 + 16 + 24);
-        m_record[at + 9] = 4;
-        Put16(&m_record[at + 10], 24);
-        Put32(&m_record[at + 16], 16 + 16 + 24);
-        Put16(&m_record[at + 20], 32);
-        Put32(&m_record[at + 64], firstEntryRecord);
-        Put16(&m_record[at + 72], 24);
-        return at;
-    }
-
-    uint8_t* Bytes_() { return m_record.data(); }
-    size_t End() const { return m_end; }
-
-    Record Build(bool endMarker = true) {
-        Record record = m_record;
-        if (endMarker)
-            Put32(&record[m_end], 0xFFFFFFFF);
-        // The update sequence: the sector ends move into the array, the check value replaces
-        // them.
-        Put16(&record[48], 0x0707);
-        std::memcpy(&record[50], &record[510], 2);
-        std::memcpy(&record[52], &record[1022], 2);
-        Put16(&record[510], 0x0707);
-        Put16(&record[1022], 0x0707);
-        return record;
-    }
-
-    // The record as the parsing functions see it: built and fixed up.
-    Record Fixed(bool endMarker = true) {
-        Record record = Build(endMarker);
-        EXPECT_TRUE(CNtfsFileSystem::ApplyFixup(record));
-        return record;
-    }
-
-private:
-    Record m_record{};
-    size_t m_end = 56;
-};
 
 Bytes Pattern(size_t size, uint8_t seed) {
     Bytes bytes(size);
@@ -225,7 +97,7 @@ TEST(NtfsReaderRunEntryTest, OffsetsTakeTheSignOfTheirStoredWidth) {
 }
 
 TEST(NtfsReaderFixupTest, RestoresSectorEndsOfAcceptedRecordsOnly) {
-    RecordBuilder builder;
+    NtfsRecordBuilder builder;
     builder.Resident(0x80, Pattern(900, 3)); // content across both sector ends
     Record built = builder.Build();
     ASSERT_EQ(built[510], 0x07);
@@ -267,7 +139,7 @@ TEST_F(NtfsReaderParsingTest, LocatesResidentAndNonResidentData) {
     CNtfsFileSystem& fs = Reader(8);
     NtfsAttributeLocator locator;
 
-    RecordBuilder small;
+    NtfsRecordBuilder small;
     small.StandardInformation(1, 2, 3);
     const size_t resident = small.Resident(0x80, Pattern(40, 1));
     ASSERT_EQ(fs.LocateFileData(small.Fixed(), locator), 1);
@@ -277,7 +149,7 @@ TEST_F(NtfsReaderParsingTest, LocatesResidentAndNonResidentData) {
     EXPECT_FALSE(locator.compressed);
     EXPECT_FALSE(locator.attributeList);
 
-    RecordBuilder large;
+    NtfsRecordBuilder large;
     large.StandardInformation(1, 2, 3);
     const size_t data = large.NonResident(0x80, {0x11, 0x04, 0x20, 0x00}, 4096, 4000, 4000);
     ASSERT_EQ(fs.LocateFileData(large.Fixed(), locator), 1);
@@ -287,17 +159,17 @@ TEST_F(NtfsReaderParsingTest, LocatesResidentAndNonResidentData) {
 
     // Compression shows in the DOS attributes or in a compression unit; the folder variant
     // does not look at the unit.
-    RecordBuilder unit;
+    NtfsRecordBuilder unit;
     unit.NonResident(0x80, {0x11, 0x10, 0x20, 0x00}, 65536, 65536, 65536, 4);
     EXPECT_EQ(fs.LocateFileData(unit.Fixed(), locator), 1);
     EXPECT_TRUE(locator.compressed);
     EXPECT_EQ(fs.LocateFolderData(unit.Fixed(), locator), 1);
     EXPECT_FALSE(locator.compressed);
-    RecordBuilder sparse; // a sparse file has a compression unit but no compressed data
+    NtfsRecordBuilder sparse; // a sparse file has a compression unit but no compressed data
     sparse.NonResident(0x80, {0x11, 0x10, 0x20, 0x00}, 65536, 65536, 65536, 4, 0x8000);
     EXPECT_EQ(fs.LocateFileData(sparse.Fixed(), locator), 1);
     EXPECT_FALSE(locator.compressed);
-    RecordBuilder flagged;
+    NtfsRecordBuilder flagged;
     flagged.StandardInformation(1, 2, 3, 0x0800);
     flagged.Resident(0x80, Pattern(10, 1));
     EXPECT_EQ(fs.LocateFileData(flagged.Fixed(), locator), 1);
@@ -308,7 +180,7 @@ TEST_F(NtfsReaderParsingTest, LocatesFolderIndexes) {
     CNtfsFileSystem& fs = Reader(8);
     NtfsAttributeLocator locator;
 
-    RecordBuilder big;
+    NtfsRecordBuilder big;
     big.StandardInformation(1, 2, 3);
     const size_t root = big.IndexRoot(41);
     const size_t allocation = big.NonResident(0xA0, {0x11, 0x01, 0x30, 0x00}, 4096, 4096, 4096);
@@ -318,20 +190,20 @@ TEST_F(NtfsReaderParsingTest, LocatesFolderIndexes) {
     EXPECT_EQ(locator.dataOffset, allocation + 64);
     EXPECT_EQ(locator.indexRootEntries, root + 64);
 
-    RecordBuilder emptyRoot;
+    NtfsRecordBuilder emptyRoot;
     emptyRoot.IndexRoot(0);
     emptyRoot.NonResident(0xA0, {0x11, 0x01, 0x30, 0x00}, 4096, 4096, 4096);
     ASSERT_EQ(fs.LocateFolderData(emptyRoot.Fixed(), locator), 1);
     EXPECT_EQ(locator.indexRootEntries, 0);
 
-    RecordBuilder smallFolder;
+    NtfsRecordBuilder smallFolder;
     const size_t smallRoot = smallFolder.IndexRoot(41);
     ASSERT_EQ(fs.LocateFolderData(smallFolder.Fixed(), locator), 1);
     EXPECT_TRUE(locator.resident);
     EXPECT_EQ(locator.dataOffset, smallRoot + 64);
 
     // With an attribute list the allocation may lie in another record: a folder, no offset.
-    RecordBuilder listed;
+    NtfsRecordBuilder listed;
     listed.AttributeList({{0x90, 9}, {0xA0, 12}});
     listed.IndexRoot(41);
     ASSERT_EQ(fs.LocateFolderData(listed.Fixed(), locator), 1);
@@ -339,13 +211,13 @@ TEST_F(NtfsReaderParsingTest, LocatesFolderIndexes) {
     EXPECT_TRUE(locator.attributeList);
     EXPECT_EQ(locator.dataOffset, 0);
 
-    RecordBuilder elsewhere;
+    NtfsRecordBuilder elsewhere;
     elsewhere.StandardInformation(1, 2, 3);
     elsewhere.AttributeList({{0x80, 9}});
     ASSERT_EQ(fs.LocateFileData(elsewhere.Fixed(), locator), 1);
     EXPECT_TRUE(locator.attributeList);
 
-    RecordBuilder nothing;
+    NtfsRecordBuilder nothing;
     nothing.StandardInformation(1, 2, 3);
     nothing.FileName(5, u"x", 1);
     EXPECT_EQ(fs.LocateFileData(nothing.Fixed(), locator), 0);
@@ -355,7 +227,7 @@ TEST_F(NtfsReaderParsingTest, WalkEndsAfterThirtyAttributesWithoutEndMark) {
     CNtfsFileSystem& fs = Reader(8);
     NtfsAttributeLocator locator;
     for (size_t fillers : {29u, 30u}) {
-        RecordBuilder builder;
+        NtfsRecordBuilder builder;
         for (size_t i = 0; i < fillers; ++i)
             builder.Raw(0x40, 24);
         builder.Resident(0x80, Pattern(8, 1));
@@ -373,7 +245,7 @@ TEST_F(NtfsReaderParsingTest, WalkEndsAfterThirtyAttributesWithoutEndMark) {
 // Names, parent, times, sizes
 
 TEST(NtfsReaderNamesTest, LongNamePrefersWin32AndShortNameItsAlias) {
-    RecordBuilder both;
+    NtfsRecordBuilder both;
     both.StandardInformation(1, 2, 3);
     both.FileName(0x0003000000000027ull, u"LONGNA~1.TXT", 2);
     both.FileName(0x0003000000000027ull, u"Long name.txt", 1);
@@ -386,21 +258,21 @@ TEST(NtfsReaderNamesTest, LongNamePrefersWin32AndShortNameItsAlias) {
     ASSERT_TRUE(CNtfsFileSystem::GetParentRecord(record, parent));
     EXPECT_EQ(parent, 0x27u);
 
-    RecordBuilder win32First;
+    NtfsRecordBuilder win32First;
     win32First.FileName(5, u"Long name.txt", 1);
     win32First.FileName(5, u"LONGNA~1.TXT", 2);
     EXPECT_EQ(CNtfsFileSystem::GetShortName(win32First.Fixed()), u"LONGNA~1.TXT");
 
-    RecordBuilder dosOnly;
+    NtfsRecordBuilder dosOnly;
     dosOnly.FileName(5, u"FIRST.TXT", 2);
     dosOnly.FileName(5, u"SECOND.TXT", 2);
     EXPECT_EQ(CNtfsFileSystem::GetLongName(dosOnly.Fixed()), u"SECOND.TXT");
 
-    RecordBuilder posix;
+    NtfsRecordBuilder posix;
     posix.FileName(5, u"x", 0);
     EXPECT_EQ(CNtfsFileSystem::GetLongName(posix.Fixed()), u"x");
 
-    RecordBuilder none;
+    NtfsRecordBuilder none;
     none.StandardInformation(1, 2, 3);
     EXPECT_EQ(CNtfsFileSystem::GetLongName(none.Fixed()), u"");
     EXPECT_FALSE(CNtfsFileSystem::GetParentRecord(none.Fixed(), parent));
@@ -408,7 +280,7 @@ TEST(NtfsReaderNamesTest, LongNamePrefersWin32AndShortNameItsAlias) {
 
 TEST(NtfsReaderNamesTest, NameLengthPastItsAttributeOrTheRecordIsClamped) {
     // A name that claims 255 characters in an attribute near the end of the record.
-    RecordBuilder builder;
+    NtfsRecordBuilder builder;
     builder.Raw(0x40, 816);
     const size_t at = builder.FileName(5, u"Tail", 1);
     ASSERT_GE(at, 872u);
@@ -422,17 +294,17 @@ TEST(NtfsReaderNamesTest, NameLengthPastItsAttributeOrTheRecordIsClamped) {
     EXPECT_EQ(name.substr(0, 4), u"Tail");
 
     // Clamped to the attribute's own length too, even where the record goes on.
-    RecordBuilder inner;
+    NtfsRecordBuilder inner;
     const size_t own = inner.FileName(5, u"Inner", 1);
     inner.FileName(5, u"Other", 1);
     inner.Bytes_()[own + 88] = 200;
     const std::u16string clamped = CNtfsFileSystem::GetLongName(inner.Fixed());
-    EXPECT_EQ(clamped.size(), (Align8(24 + 66 + 10) - 90) / 2);
+    EXPECT_EQ(clamped.size(), (NtfsRecordBuilder::Align8(24 + 66 + 10) - 90) / 2);
     EXPECT_EQ(clamped.substr(0, 5), u"Inner");
 }
 
 TEST(NtfsReaderNamesTest, TimesAndSizes) {
-    RecordBuilder builder;
+    NtfsRecordBuilder builder;
     builder.StandardInformation(0x01D0000000000001ull, 0x01D0000000000002ull,
                                 0x01D0000000000003ull);
     builder.NonResident(0x80, {0x11, 0x08, 0x40, 0x00}, 32768, 30000, 12000);
@@ -448,7 +320,7 @@ TEST(NtfsReaderNamesTest, TimesAndSizes) {
     EXPECT_EQ(initialized, 12000u);
     EXPECT_EQ(allocated, 32768u);
 
-    RecordBuilder resident;
+    NtfsRecordBuilder resident;
     resident.Resident(0x80, Pattern(10, 1));
     EXPECT_FALSE(CNtfsFileSystem::GetDataSizes(resident.Fixed(), size, initialized, allocated));
     EXPECT_FALSE(CNtfsFileSystem::GetStandardTimes(resident.Fixed(), times));
@@ -459,7 +331,7 @@ TEST(NtfsReaderNamesTest, TimesAndSizes) {
 
 TEST_F(NtfsReaderParsingTest, RunListsKeepHolesAndNegativeDeltas) {
     CNtfsFileSystem& fs = Reader(2);
-    RecordBuilder builder;
+    NtfsRecordBuilder builder;
     // 8 clusters at 256; a hole of 4; 2 clusters 16 back (1-byte 0xF0); 3 clusters at +0x1000.
     const size_t data = builder.NonResident(
         0x80, {0x21, 0x08, 0x00, 0x01, 0x01, 0x04, 0x11, 0x02, 0xF0, 0x21, 0x03, 0x00, 0x10, 0x00},
@@ -487,7 +359,7 @@ TEST_F(NtfsReaderParsingTest, RunListsKeepHolesAndNegativeDeltas) {
     EXPECT_EQ(starts[3], 240u + 0x1000);
 
     // A first run's offset is absolute even with its top bit set.
-    RecordBuilder high;
+    NtfsRecordBuilder high;
     high.NonResident(0x80, {0x11, 0x01, 0x80, 0x00}, 0, 0, 0);
     Record highRecord = high.Fixed();
     ASSERT_EQ(fs.LocateFileData(highRecord, locator), 1);
@@ -504,7 +376,7 @@ TEST_F(NtfsReaderParsingTest, AbnormalRunListsAppendNothingUnlessKept) {
         {0x11, 0x02, 0x10, 0x10, 0x05, 0x00},                               // length of 0 bytes
     };
     for (const Bytes& list : broken) {
-        RecordBuilder builder;
+        NtfsRecordBuilder builder;
         builder.NonResident(0x80, list, 0, 0, 0);
         Record record = builder.Fixed();
         NtfsAttributeLocator locator;
@@ -517,7 +389,7 @@ TEST_F(NtfsReaderParsingTest, AbnormalRunListsAppendNothingUnlessKept) {
     }
 
     // A list that runs into the record's end without its end mark.
-    RecordBuilder full;
+    NtfsRecordBuilder full;
     full.Raw(0x40, 888);
     const size_t at = full.NonResident(0x80, {}, 0, 0, 0);
     ASSERT_EQ(at + 64, 1008u);
@@ -539,7 +411,7 @@ TEST_F(NtfsReaderParsingTest, AbnormalRunListsAppendNothingUnlessKept) {
 TEST_F(NtfsReaderParsingTest, CompressedRunsMarkTheUnitsAndKeepPositions) {
     CNtfsFileSystem& fs = Reader(1);
     auto decode = [&](const Bytes& list) {
-        RecordBuilder builder;
+        NtfsRecordBuilder builder;
         builder.NonResident(0x80, list, 0, 0, 0, 4);
         Record record = builder.Fixed();
         NtfsAttributeLocator locator;
@@ -631,7 +503,7 @@ public:
     }
 
     static Record MftRecord() {
-        RecordBuilder mft;
+        NtfsRecordBuilder mft;
         mft.StandardInformation(1, 2, 3);
         mft.FileName(5, u"$MFT", 3);
         mft.NonResident(0x80, {0x21, 0x05, 0x64, 0x00, 0x21, 0x0B, 0xC8, 0x00, 0x00}, 16 * 512,
@@ -854,7 +726,7 @@ TEST_F(NtfsReaderVolumeTest, MftRunsComeFromTheMirrorAndMustLeadToTheMftStart) {
 }
 
 TEST_F(NtfsReaderVolumeTest, StraddlingRecordIsReadFromBothRuns) {
-    RecordBuilder builder;
+    NtfsRecordBuilder builder;
     builder.StandardInformation(1, 2, 3);
     builder.FileName(5, u"Straddle.txt", 3);
     builder.Resident(0x80, Pattern(600, 9)); // reaches well into the second half
@@ -882,7 +754,7 @@ TEST_F(NtfsReaderVolumeTest, StraddlingRecordIsReadFromBothRuns) {
 
 TEST_F(NtfsReaderVolumeTest, SparseRunsBecomeSparseClustersAndSizesAreKept) {
     // 2 clusters at 96, a hole of 3, 3 clusters 16 before 96 (only 2 within the size).
-    RecordBuilder builder;
+    NtfsRecordBuilder builder;
     builder.StandardInformation(1, 2, 3);
     builder.FileName(5, u"holes.bin", 1);
     builder.NonResident(0x80, {0x11, 0x02, 0x60, 0x01, 0x03, 0x11, 0x03, 0xF0, 0x00}, 8 * 512, 3484,
@@ -921,7 +793,7 @@ TEST_F(NtfsReaderVolumeTest, SparseRunsBecomeSparseClustersAndSizesAreKept) {
 
 TEST_F(NtfsReaderVolumeTest, FoldersAndAttributeLists) {
     // A folder whose index allocation has 4 clusters at 128 (a first offset of 0x80).
-    RecordBuilder folder(3);
+    NtfsRecordBuilder folder(3);
     folder.StandardInformation(1, 2, 3);
     folder.FileName(5, u"Folder", 1);
     folder.IndexRoot(0);
@@ -929,12 +801,12 @@ TEST_F(NtfsReaderVolumeTest, FoldersAndAttributeLists) {
     m_volume.PutRecord(5, folder.Build());
 
     // A file whose $DATA lies in extension record 7, named by its attribute list.
-    RecordBuilder base;
+    NtfsRecordBuilder base;
     base.StandardInformation(1, 2, 3);
     base.AttributeList({{0x10, 6}, {0x30, 6}, {0x80, 7}});
     base.FileName(5, u"listed.bin", 1);
     m_volume.PutRecord(6, base.Build());
-    RecordBuilder extension;
+    NtfsRecordBuilder extension;
     extension.NonResident(0x80, {0x21, 0x02, 0xA0, 0x00, 0x00}, 1024, 700, 700);
     m_volume.PutRecord(7, extension.Build());
     const Bytes listed = Pattern(1024, 5);
@@ -954,7 +826,7 @@ TEST_F(NtfsReaderVolumeTest, FoldersAndAttributeLists) {
 }
 
 TEST_F(NtfsReaderVolumeTest, RecordTableGivesTheRecordOfAnItemId) {
-    RecordBuilder builder;
+    NtfsRecordBuilder builder;
     builder.Resident(0x80, Pattern(30, 4));
     m_volume.PutRecord(4, builder.Build());
     CNtfsFileSystem& fs = Open();
@@ -976,7 +848,7 @@ TEST(NtfsReaderAttributeListTest, ResidentListNamesTheRecordsOfTheData) {
     ScanEnvironment environment;
     CNtfsFileSystem fs(environment);
     auto listOf = [&](const std::vector<std::pair<uint8_t, uint32_t>>& entries) {
-        RecordBuilder builder;
+        NtfsRecordBuilder builder;
         builder.AttributeList(entries);
         return fs.ReadAttributeList(builder.Fixed());
     };
@@ -989,13 +861,13 @@ TEST(NtfsReaderAttributeListTest, ResidentListNamesTheRecordsOfTheData) {
     EXPECT_TRUE(listOf({{0x10, 9}, {0x30, 9}}).empty());
 
     // A named stream after the data is no part of it.
-    RecordBuilder named;
+    NtfsRecordBuilder named;
     const size_t at = named.AttributeList({{0x80, 12}, {0x80, 13}});
     named.Bytes_()[at + 24 + 32 + 6] = 4;
     EXPECT_EQ(fs.ReadAttributeList(named.Fixed()), (std::vector<uint32_t>{12}));
 
     // An entry length of zero ends the search.
-    RecordBuilder broken;
+    NtfsRecordBuilder broken;
     const size_t where = broken.AttributeList({{0x10, 9}, {0x80, 12}});
     Put16(broken.Bytes_() + where + 24 + 4, 0);
     EXPECT_TRUE(fs.ReadAttributeList(broken.Fixed()).empty());
