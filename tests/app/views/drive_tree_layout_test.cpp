@@ -152,31 +152,6 @@ TEST(DriveTreeLayoutTest, FoundVolumeHolderByDiskNumberOrImagePath) {
     }
 }
 
-// The rows place every found volume below the row of its holder, in list order of the volumes.
-TEST(DriveTreeLayoutTest, RowsPlaceVolumesBelowTheirHolder) {
-    const std::list<DriveNode> nodes = {
-        Disk(0x80, "A", "1"),
-        Volume(DriveKind::FoundVolume, 30, 0, 0x81),
-        DiskNode(20, DriveKind::DiskImage, u"/images/a.img"),
-        Disk(0x81, "B", "2"),
-        FoundVolumeNode(31, 0x80, u"Found volume", u"/images/a.img", DriveKind::RebuiltVolume),
-    };
-    const std::vector<DriveTreeRow> rows = DriveTreeRows(nodes);
-    int placed = 0;
-    for (const DriveTreeRow& row : rows) {
-        if (row.node == nullptr || (row.node->kind != DriveKind::FoundVolume &&
-                                    row.node->kind != DriveKind::RebuiltVolume)) {
-            continue;
-        }
-        ++placed;
-        ASSERT_LT(row.parent, rows.size());
-        EXPECT_EQ(rows[row.parent].node, FoundVolumeHolder(nodes, *row.node));
-        EXPECT_TRUE(rows[row.parent].expanded);
-        EXPECT_EQ(row.picture, 3);
-    }
-    EXPECT_EQ(placed, 2);
-}
-
 TEST(DriveTreeLayoutTest, AnEmptyListShowsNothingAndIdentifyTextsAreBounded) {
     EXPECT_TRUE(DriveTreeRows({}).empty());
     // Stored identify text without a terminator, and with one inside.
