@@ -41,6 +41,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <list>
 #include <utility>
 
 namespace {
@@ -395,6 +396,12 @@ intptr_t CMainFrame::HandleJobMessage(JobMessage& message) {
     case WM_SEARCH_ENDED:
         ResetScan(false);
         break;
+    case WM_ADD_DRIVE_ITEM:
+        if (const auto* found = message.Get<DriveItemPayload>();
+            found != nullptr && found->node != nullptr) {
+            AddDriveItem(*found->node);
+        }
+        break;
     case WM_NOTHING_FOUND:
         ShowDriveList();
         break;
@@ -685,6 +692,12 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 
 void CMainFrame::ShowDrives() {
     m_leftView->ShowDriveList(m_state.driveList.nodes);
+}
+
+void CMainFrame::AddDriveItem(const DriveNode& found) {
+    std::list<DriveNode>& nodes = m_state.driveList.nodes;
+    nodes.push_back(found);
+    m_leftView->AddDriveItem(nodes.back(), nodes);
 }
 
 void CMainFrame::LogDriveListProblems() {

@@ -188,6 +188,9 @@ public:
     // Starts the scan job as an action dialog chose it, into the folder tree; false when a job
     // runs or the runner refuses.
     bool StartFileSystemJob(const CThreadForFileSystem::Parameters& chosen);
+    // Starts the lost-drive search over the selected drive, as the search dialog chose it; the
+    // drive tree stays, for the volumes it finds. False when a job runs or the runner refuses.
+    bool StartSearchJob(bool advance, int32_t searchMode);
     // The updater program in the data folder, or empty when there is none.
     static std::filesystem::path UpdaterPath();
 
@@ -330,6 +333,9 @@ private:
     void OnFolderSelected(std::size_t entry);
     void OnUserCheckChanged();
     void AddFoundItem(const FoundItemPayload& payload);
+    // A volume the lost-drive search found: a copy joins the drive list (the job's node goes
+    // with the job) and the drive tree shows the copy.
+    void AddDriveItem(const DriveNode& found);
     void FillChildItems(ChildItemsRequest& request);
     uint8_t SelectedDiskNumber() const;
 

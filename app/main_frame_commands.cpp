@@ -27,6 +27,7 @@
 #include "jobs/scan_state.h"
 #include "jobs/thread_for_file_system.h"
 #include "jobs/thread_for_saving_files.h"
+#include "jobs/thread_for_search_volume.h"
 #include "platform/data_folder.h"
 #include "platform/job_runner.h"
 #include "platform/settings_store.h"
@@ -216,6 +217,9 @@ void CMainFrame::OpenActionDialog(const DriveNode& node, const QString& itemText
     hooks.startScan = [this](const CThreadForFileSystem::Parameters& chosen) {
         return StartFileSystemJob(chosen);
     };
+    hooks.startSearch = [this](bool advance, int32_t searchMode) {
+        return StartSearchJob(advance, searchMode);
+    };
     hooks.askYesNo = [this](uint32_t questionId) {
         return AskUser(ProgramText(questionId), QString::fromUtf16(kTitle),
                        MessageBoxIcon::Question, MessageBoxButtons::YesNo,
@@ -258,6 +262,17 @@ bool CMainFrame::StartFileSystemJob(const CThreadForFileSystem::Parameters& chos
     ShowFolderTree();
     CThreadForFileSystem job(m_state);
     job.SetParameters(parameters);
+    const bool started = job.Start(m_runner);
+    ApplyButtonRules();
+    return started;
+}
+
+bool CMainFrame::StartSearchJob(bool advance, int32_t searchMode) {
+    if (JobRunning()) {
+        return false;
+    }
+    CThreadForSearchVolume job(m_state);
+    job.SetParameters({&m_jobWindow, advance, searchMode});
     const bool started = job.Start(m_runner);
     ApplyButtonRules();
     return started;

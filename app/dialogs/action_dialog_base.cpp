@@ -2,6 +2,7 @@
 
 #include "app/dialogs/action_dialog_texts.h"
 #include "app/dialogs/dialog_text_ids.h"
+#include "app/dialogs/search_logical_drive_dlg.h"
 #include "app/program_text.h"
 #include "controls/balloon_tip.h"
 #include "controls/flat_button.h"
@@ -36,8 +37,10 @@ PictureStrip ActionPicture(CActionDialogBase::Action action, scan_action::Action
     using Action = CActionDialogBase::Action;
     switch (action) {
     case Action::StandardScan:
+    case Action::StandardSearch:
         return PictureStrip::ActionStandardScan;
     case Action::AdvanceScan:
+    case Action::AdvanceSearch:
         return PictureStrip::ActionAdvanceScan;
     case Action::RawDataRecovery:
         return PictureStrip::ActionRawRecovery;
@@ -62,6 +65,10 @@ uint32_t ActionTextId(CActionDialogBase::Action action) {
         return action_text::kRawDataRecoveryId;
     case CActionDialogBase::Action::SearchLogicalDrive:
         return action_text::kSearchLogicalDriveId;
+    case CActionDialogBase::Action::StandardSearch:
+        return action_text::kStandardSearchId;
+    case CActionDialogBase::Action::AdvanceSearch:
+        return action_text::kAdvanceSearchId;
     case CActionDialogBase::Action::CreateImageFile:
         break;
     }
@@ -84,7 +91,8 @@ CActionDialogBase::CActionDialogBase(const Description& description, const Drive
                                      QString itemText, ActionDialogHooks hooks, QWidget* parent)
     : QDialog(parent), m_description(description), m_node(node), m_itemText(std::move(itemText)),
       m_hooks(std::move(hooks)), m_rawRegion(scan_action::DefaultRegion(node)),
-      m_imageRegion(m_rawRegion) {
+      m_imageRegion(m_rawRegion),
+      m_searchMode(scan_action::SearchModeFor(description.dialog).value_or(0)) {
     setObjectName(QString::number(static_cast<int>(description.dialog)));
     setWindowTitle(ProgramText(description.captionId));
     QPalette white = palette();
@@ -173,6 +181,12 @@ CActionDialogBase::CActionDialogBase(const Description& description, const Drive
     connect(cancel, &QPushButton::clicked, this, &CActionDialogBase::reject);
 }
 
+CActionDialogBase::CActionDialogBase(const Description& description, int32_t searchMode,
+                                     ActionDialogHooks hooks, QWidget* parent)
+    : CActionDialogBase(description, DriveNode{}, QString(), std::move(hooks), parent) {
+    m_searchMode = searchMode;
+}
+
 QPushButton* CActionDialogBase::MakeActionButton(Action action, const QString& text, int id) {
     auto* button = new CHoverButton(this);
     button->setObjectName(QString::number(id));
@@ -199,8 +213,8 @@ QLabel* CActionDialogBase::MakeLabel(const QString& text, int id) {
 }
 
 bool CActionDialogBase::IsPending(Action action) {
-    // Their jobs and dialogs are not part of the program yet.
-    return action == Action::SearchLogicalDrive || action == Action::CreateImageFile;
+    // Its job and dialogs are not part of the program yet.
+    return action == Action::CreateImageFile;
 }
 
 bool CActionDialogBase::IsPending(Link link) {
@@ -237,9 +251,34 @@ void CActionDialogBase::RunAction(Action action) {
         StartScan(scan_action::ScanJobAction::RawDataRecovery);
         break;
     case Action::SearchLogicalDrive:
+        OpenSearchDialog();
+        break;
+    case Action::StandardSearch:
+    case Action::AdvanceSearch:
+        StartSearch(action == Action::AdvanceSearch);
+        break;
     case Action::CreateImageFile:
         break;
     }
+}
+
+void CActionDialogBase::OpenSearchDialog() {
+    done(kStartedResult);
+    // The search dialog answers to the same hooks.
+    const ActionDialogHooks hooks = m_hooks;
+    const int32_t searchMode = m_searchMode;
+    if (hooks.runSearchDialog) {
+        hooks.runSearchDialog(searchMode);
+        return;
+    }
+    CSearchLogicalDriveDlg search(searchMode, hooks, parentWidget());
+    search.exec();
+}
+
+void CActionDialogBase::StartSearch(bool advance) {
+    if (!m_hooks.startSearch || !m_hooks.startSearch(advance, m_searchMode))
+        return;
+    done(kStartedResult);
 }
 
 void CActionDialogBase::StartScan(scan_action::ScanJobAction action) {

@@ -17,7 +17,8 @@ class QComboBox;
 class QLabel;
 class QPushButton;
 
-// The body every "Select Appropriate Action" dialog shares, built from a description table:
+// The body every "Select Appropriate Action" dialog and the lost-drive search dialog share,
+// built from a description table:
 // one button and one bold label per action with its text, link statics (blue, purple once
 // clicked) with their tips, the previous-file-system combo where there is one, Help and
 // Cancel. Controls carry their ids as object names. A started job ends the dialog with
@@ -35,6 +36,9 @@ public:
         RawDataRecovery,
         SearchLogicalDrive,
         CreateImageFile,
+        // The two of the lost-drive search dialog.
+        StandardSearch,
+        AdvanceSearch,
     };
     enum class Link {
         FileTypes,
@@ -69,6 +73,8 @@ public:
                       ActionDialogHooks hooks, QWidget* parent);
 
     scan_action::ActionDialog Dialog() const { return m_description.dialog; }
+    // What Search Logical Drive hands the search dialog, and that dialog the search job.
+    int32_t SearchMode() const { return m_searchMode; }
     const scan_action::Region& RawRegion() const { return m_rawRegion; }
     const scan_action::Region& ImageRegion() const { return m_imageRegion; }
     // The tree item's text or the node's image path, kept for the jobs that read the source.
@@ -77,6 +83,10 @@ public:
     const std::optional<scan_action::FileSystemChoice>& FileSystem() const { return m_fileSystem; }
 
 protected:
+    // A dialog of no drive (the lost-drive search dialog) with the search mode it was given.
+    CActionDialogBase(const Description& description, int32_t searchMode, ActionDialogHooks hooks,
+                      QWidget* parent);
+
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 public:
@@ -94,6 +104,9 @@ private:
     static bool IsPending(Link link);
     void RunAction(Action action);
     void StartScan(scan_action::ScanJobAction action);
+    // Search Logical Drive: this dialog ends, then the search dialog runs.
+    void OpenSearchDialog();
+    void StartSearch(bool advance);
     void OnLink(const LinkEntry& link, QLabel* label);
     void ShowVisited(QLabel* label);
     void OnHelp();
@@ -105,6 +118,7 @@ private:
     ActionDialogHooks m_hooks;
     scan_action::Region m_rawRegion;
     scan_action::Region m_imageRegion;
+    int32_t m_searchMode = 0;
     std::optional<scan_action::FileSystemChoice> m_fileSystem;
     QComboBox* m_combo = nullptr;
     CBalloonTip* m_balloon = nullptr;

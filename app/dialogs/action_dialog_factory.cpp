@@ -25,6 +25,7 @@ std::unique_ptr<CActionDialogBase> MakeActionDialogFor(const DriveNode& node,
     case ActionDialog::RawRecoveryAction:
         return std::make_unique<CRawRecoveryActionDlg>(node, itemText, hooks, parent);
     case ActionDialog::DiskAction:
+    case ActionDialog::SearchLogicalDrive:
         break;
     }
     return std::make_unique<CDiskActionDlg>(node, itemText, hooks, parent);

@@ -17,6 +17,13 @@ struct ActionDialogHooks {
     // Starts the scan job with these parameters (the notify window is the caller's to set) and
     // readies the window for it. False when it could not start: the dialog stays open.
     std::function<bool(const CThreadForFileSystem::Parameters&)> startScan;
+    // Runs the lost-drive search dialog once the disk dialog has ended, with its search mode
+    // (0 from a disk, 1 from a disk image). Empty: CSearchLogicalDriveDlg over the ended
+    // dialog's parent, with these hooks.
+    std::function<void(int32_t searchMode)> runSearchDialog;
+    // Starts the lost-drive search (the notify window is the caller's to set); `searchMode` is
+    // handed to the job unchanged. False when it could not start: the dialog stays open.
+    std::function<bool(bool advance, int32_t searchMode)> startSearch;
     // Runs the file-type selection dialog over `parent`; its choices stay with the caller.
     std::function<void(QWidget* parent)> chooseFileTypes;
     // Asks a yes/no question of the string id; true for yes. Empty: a message box.

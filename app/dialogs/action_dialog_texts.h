@@ -33,6 +33,12 @@ inline constexpr uint32_t kDiskRawRecoveryTextId = 62718;
 inline constexpr uint32_t kDiskImageTextId = 62719;
 inline constexpr uint32_t kCdRawRecoveryTextId = 62720;
 inline constexpr uint32_t kCdImageTextId = 62721;
+// The lost-drive search dialog: its caption, the labels of its two actions and what they do.
+inline constexpr uint32_t kSearchCaptionId = 62722;
+inline constexpr uint32_t kStandardSearchId = 62723;
+inline constexpr uint32_t kAdvanceSearchId = 62724;
+inline constexpr uint32_t kStandardSearchTextId = 62725;
+inline constexpr uint32_t kAdvanceSearchTextId = 62726;
 // Tips of the links.
 inline constexpr uint32_t kFileTypesTipId = 61479;
 inline constexpr uint32_t kRegionTipId = 61480;

@@ -94,6 +94,17 @@ bool FileSystemChoice::ConfirmForAdvanceScan(
     return m_other;
 }
 
+std::optional<int32_t> SearchModeFor(ActionDialog dialog) {
+    switch (dialog) {
+    case ActionDialog::DiskAction:
+        return 0;
+    case ActionDialog::DiskImageAction:
+        return 1;
+    default:
+        return std::nullopt;
+    }
+}
+
 std::optional<CThreadForFileSystem::Parameters>
 ParametersFor(ActionDialog dialog, ScanJobAction action, bool otherFileSystem, Region rawRegion) {
     CThreadForFileSystem::Parameters parameters;
@@ -109,7 +120,7 @@ ParametersFor(ActionDialog dialog, ScanJobAction action, bool otherFileSystem, R
         parameters.otherFileSystem = parameters.advanceScan && otherFileSystem;
         return parameters;
     }
-    if (action != ScanJobAction::RawDataRecovery)
+    if (action != ScanJobAction::RawDataRecovery || dialog == ActionDialog::SearchLogicalDrive)
         return std::nullopt;
     parameters.rawSearch = true;
     parameters.setupOption =

@@ -22,6 +22,8 @@ enum class ActionDialog : uint16_t {
     DiskImageAction = 181,
     CdRecoveryAction = 155,
     RawRecoveryAction = 240,
+    // Opened by Search Logical Drive of the two disk dialogs, never for a node.
+    SearchLogicalDrive = 177,
 };
 
 // The actions that start the scan job.
@@ -46,6 +48,10 @@ struct Region {
 };
 
 ActionDialog ActionDialogFor(const DriveNode& node);
+
+// The search mode a dialog's Search Logical Drive hands the lost-drive search: 0 from the disk
+// dialog, 1 from the disk-image dialog; nothing for a dialog without the action.
+std::optional<int32_t> SearchModeFor(ActionDialog dialog);
 
 // Sector 0 to the drive's total sector count, from whichever detail record the node carries
 // (volumes of every kind from their LogicalDriveInfo); an empty region for a node with none.

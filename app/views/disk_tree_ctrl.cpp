@@ -12,6 +12,7 @@ constexpr int kRoleRole = Qt::UserRole + 1;
 constexpr int kNodeRole = Qt::UserRole + 2;
 constexpr uint32_t kImageFileGroupId = 61633;
 constexpr int kImageGroupPicture = 5;
+constexpr int kVolumePicture = 3;
 
 int RoleNumber(DriveTreeRow::Role role) {
     return static_cast<int>(role);
@@ -88,6 +89,22 @@ void CDiskTreeCtrl::AddImageItem(const DriveNode& node) {
                                                              : 1;
     AddRow(group, RoleNumber(DriveTreeRow::Role::Drive), DriveItemText(node, 0), picture, &node);
     group->setExpanded(true);
+}
+
+QTreeWidgetItem* CDiskTreeCtrl::AddDriveItem(const DriveNode& volume,
+                                             const std::list<DriveNode>& nodes) {
+    if (QTreeWidgetItem* shown = ItemOf(volume)) {
+        return shown;
+    }
+    const DriveNode* holder = FoundVolumeHolder(nodes, volume);
+    QTreeWidgetItem* parent = holder != nullptr ? ItemOf(*holder) : nullptr;
+    if (parent == nullptr) {
+        return nullptr;
+    }
+    QTreeWidgetItem* item = AddRow(parent, RoleNumber(DriveTreeRow::Role::Drive),
+                                   DriveItemText(volume, 0), kVolumePicture, &volume);
+    parent->setExpanded(true);
+    return item;
 }
 
 const DriveNode* CDiskTreeCtrl::NodeOf(const QTreeWidgetItem* item,

@@ -21,6 +21,11 @@ public:
     void Fill(const std::list<DriveNode>& nodes);
     // Adds an image node below the "Image File" group, making the group when it is missing.
     void AddImageItem(const DriveNode& node);
+    // Adds a found volume, a node of `nodes`, below the item of the drive that holds it
+    // (FoundVolumeHolder: its disk, or its image file) and expands that item, whatever item is
+    // selected. Nothing when that drive is not shown; a volume shown already is not added
+    // twice. Returns the volume's item, or null.
+    QTreeWidgetItem* AddDriveItem(const DriveNode& volume, const std::list<DriveNode>& nodes);
     // The node of a drive item, looked up in `nodes`; null for the computer, a group, no item
     // or a node that is no longer listed.
     static const DriveNode* NodeOf(const QTreeWidgetItem* item, const std::list<DriveNode>& nodes);

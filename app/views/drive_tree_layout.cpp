@@ -140,6 +140,26 @@ QString DriveItemText(const DriveNode& node, int removableNumber) {
     return QString();
 }
 
+const DriveNode* FoundVolumeHolder(const std::list<DriveNode>& nodes, const DriveNode& volume) {
+    const LogicalDriveInfo* placed = volume.Logical();
+    if (GroupOf(volume.kind) || placed == nullptr) {
+        return nullptr;
+    }
+    for (const DriveNode& node : nodes) {
+        const std::optional<Group> group = GroupOf(node.kind);
+        if (!group) {
+            continue;
+        }
+        const bool holder = volume.imagePath.empty()
+                                ? node.number == placed->disk
+                                : *group == kImageGroup && node.imagePath == volume.imagePath;
+        if (holder) {
+            return &node;
+        }
+    }
+    return nullptr;
+}
+
 std::vector<DriveTreeRow> DriveTreeRows(const std::list<DriveNode>& nodes) {
     std::vector<DriveTreeRow> rows;
     if (nodes.empty()) {
@@ -171,29 +191,20 @@ std::vector<DriveTreeRow> DriveTreeRows(const std::list<DriveNode>& nodes) {
         rows.push_back({DriveTreeRow::Role::Drive, at, DriveItemText(node, removable),
                         PictureOf(node), &node, false});
     }
-    // Found volumes go below the image that holds them, or below the disk they were found on;
-    // one whose parent is not shown is left out.
+    // Found volumes go below the drive that holds them; one whose holder is not shown is left
+    // out.
     for (const DriveNode& node : nodes) {
-        if (GroupOf(node.kind) || node.Logical() == nullptr) {
+        const DriveNode* holder = FoundVolumeHolder(nodes, node);
+        if (holder == nullptr) {
             continue;
         }
-        std::size_t parent = DriveTreeRow::kNoParent;
-        for (std::size_t i = 0; i < rows.size() && parent == DriveTreeRow::kNoParent; ++i) {
-            const DriveTreeRow& row = rows[i];
-            if (row.role != DriveTreeRow::Role::Drive || row.node == nullptr) {
-                continue;
+        for (std::size_t parent = 0; parent < rows.size(); ++parent) {
+            if (rows[parent].node == holder) {
+                rows[parent].expanded = true;
+                rows.push_back({DriveTreeRow::Role::Drive, parent, DriveItemText(node, 0),
+                                kVolumePicture, &node, false});
+                break;
             }
-            const bool holder = node.imagePath.empty() ? row.node->number == node.Logical()->disk
-                                                       : row.parent == groups[kImageGroup] &&
-                                                             row.node->imagePath == node.imagePath;
-            if (holder) {
-                parent = i;
-            }
-        }
-        if (parent != DriveTreeRow::kNoParent) {
-            rows[parent].expanded = true;
-            rows.push_back({DriveTreeRow::Role::Drive, parent, DriveItemText(node, 0),
-                            kVolumePicture, &node, false});
         }
     }
     return rows;

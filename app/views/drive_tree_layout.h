@@ -31,6 +31,13 @@ struct DriveTreeRow {
     bool expanded = false;
 };
 
+// The drive a found volume (kind 2 or 3) is shown below, the first of `nodes` in list order
+// that holds it: for a volume inside an image file, an image node of that file; otherwise the
+// drive whose number is the volume's disk number. Found volumes hold none. Null when no node
+// holds it, or `volume` is no found volume. The rows below and the drive tree's AddDriveItem
+// both place volumes by this rule, so a refill shows them where the search put them.
+const DriveNode* FoundVolumeHolder(const std::list<DriveNode>& nodes, const DriveNode& volume);
+
 // The rows of the list; none for an empty list.
 std::vector<DriveTreeRow> DriveTreeRows(const std::list<DriveNode>& nodes);
 

@@ -40,3 +40,7 @@ void CLeftView::RefreshMode() {
 void CLeftView::AddImageItem(const DriveNode& node) {
     m_driveTree->AddImageItem(node);
 }
+
+void CLeftView::AddDriveItem(const DriveNode& node, const std::list<DriveNode>& nodes) {
+    m_driveTree->AddDriveItem(node, nodes);
+}

@@ -32,6 +32,9 @@ public:
     void RefreshMode();
     // Adds an image node to the drive tree (Drives > Open Image File).
     void AddImageItem(const DriveNode& node);
+    // Adds a volume the lost-drive search found, a node of `nodes`, below its disk or image
+    // in the drive tree (CDiskTreeCtrl::AddDriveItem).
+    void AddDriveItem(const DriveNode& node, const std::list<DriveNode>& nodes);
 
 private:
     CDiskTreeCtrl* m_driveTree = nullptr;

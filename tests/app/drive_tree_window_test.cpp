@@ -5,6 +5,7 @@
 #include "app/commands/command_ids.h"
 #include "app/dialogs/action_dialog_base.h"
 #include "app/dialogs/action_dialog_factory.h"
+#include "app/dialogs/search_logical_drive_dlg.h"
 #include "app/main_frame.h"
 #include "app/views/disk_tree_ctrl.h"
 #include "app/views/left_view.h"
@@ -14,9 +15,11 @@
 #include "platform/string_table.h"
 #include "tests/app/frame_test_harness.h"
 #include "tests/app/modal_driver.h"
+#include "tests/support/drive_nodes.h"
 #include "tests/support/fixture_image.h"
 #include "tests/support/fixture_manifest.h"
 #include "tests/support/folder_files.h"
+#include "tests/support/mmls_listing.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/sha256.h"
 #include "tests/support/temp_dir.h"
@@ -53,8 +56,13 @@ constexpr int kFileSystemCombo = 1071;
 constexpr int kFatIndex = 0;
 constexpr int kNtfsIndex = 1;
 constexpr uint32_t kScanAsFatQuestionId = 61488;
-// Dialog 154 of a disk: Raw Data Recovery.
+// Dialog 154 of a disk: Raw Data Recovery and Search Logical Drive; the search dialog's
+// Standard Search.
 constexpr int kDiskRawRecovery = 1024;
+constexpr int kSearchLogicalDrive = 1023;
+// Dialog 181 of a disk image: Search Logical Drive.
+constexpr int kSearchImageLogicalDrive = 1093;
+constexpr int kStandardSearch = 1075;
 
 std::vector<std::string> ReadLines(const fs::path& file) {
     std::vector<std::string> lines;
@@ -87,6 +95,18 @@ protected:
             }
         }
         return nullptr;
+    }
+
+    // The last item of a drive of that kind.
+    QTreeWidgetItem* ItemOfKind(DriveKind kind) const {
+        QTreeWidgetItem* found = nullptr;
+        for (QTreeWidgetItemIterator it(frame.DriveView()); *it != nullptr; ++it) {
+            const DriveNode* node = CDiskTreeCtrl::NodeOf(*it, state.driveList.nodes);
+            if (node != nullptr && node->kind == kind) {
+                found = *it;
+            }
+        }
+        return found;
     }
 
     void Open(QTreeWidgetItem* item) { emit frame.DriveView()->DriveOpened(item); }
@@ -184,12 +204,15 @@ TEST_F(DriveTreeWindowTest, NothingOpensWhileAJobRunsOrOnTheComputerAndGroups) {
     ASSERT_TRUE(WaitForJob());
 }
 
-// Every live file of the manifest that has data is in the store under its name with its size
-// (the FAT advance scan, like the core's tests of it, leaves out files without clusters).
-void ExpectManifestFilesFound(const std::string& fixture, const FoundEntryStore& store) {
+// Every live file of the manifest that has data (below `under`, for a disk's manifest) is in
+// the store under its name with its size (the FAT advance scan, like the core's tests of it,
+// leaves out files without clusters).
+void ExpectManifestFilesFound(const std::string& fixture, const FoundEntryStore& store,
+                              size_t atLeast = 6, const std::string& under = {}) {
     size_t checked = 0;
     for (const ManifestEntry& entry : ReadManifest(FixturesFolder() / (fixture + ".manifest"))) {
-        if (entry.kind != "file" || entry.state != "present" || entry.size == 0) {
+        if (entry.kind != "file" || entry.state != "present" || entry.size == 0 ||
+            entry.path.rfind(under, 0) != 0) {
             continue;
         }
         const std::u16string name =
@@ -201,7 +224,7 @@ void ExpectManifestFilesFound(const std::string& fixture, const FoundEntryStore&
         EXPECT_TRUE(found) << entry.path;
         ++checked;
     }
-    EXPECT_GT(checked, 5u);
+    EXPECT_GE(checked, atLeast);
 }
 
 TEST_F(DriveTreeWindowTest, AdvanceScanFromTheDialogFindsTheFilesOfDamagedBootSectors) {
@@ -252,13 +275,7 @@ TEST_F(DriveTreeWindowTest, RawDataRecoveryOfADiskFindsItsPlacedFiles) {
     const fs::path image = UnpackFixture("carving.img", images);
     ASSERT_FALSE(image.empty());
     ListDrives("disk0=" + image.string());
-    QTreeWidgetItem* disk = nullptr;
-    for (QTreeWidgetItemIterator it(frame.DriveView()); *it != nullptr; ++it) {
-        const DriveNode* node = CDiskTreeCtrl::NodeOf(*it, state.driveList.nodes);
-        if (node != nullptr && node->kind == DriveKind::HardDisk) {
-            disk = *it;
-        }
-    }
+    QTreeWidgetItem* disk = ItemOfKind(DriveKind::HardDisk);
     ASSERT_NE(disk, nullptr);
     ClickInModal(QStringLiteral("154"), kDiskRawRecovery);
     Open(disk);
@@ -279,6 +296,118 @@ TEST_F(DriveTreeWindowTest, RawDataRecoveryOfADiskFindsItsPlacedFiles) {
         ++checked;
     }
     EXPECT_GT(checked, 3u);
+}
+
+// A volume the search reports from its thread: the drive list keeps a copy (the job's node is
+// gone once its thread has ended) and the drive tree shows it below its disk, not below the
+// drive the user selected meanwhile; the search keeps the drive tree shown.
+TEST_F(DriveTreeWindowTest, AReportedVolumeJoinsTheDriveListAndTheTreeBelowItsDisk) {
+    state.driveList.nodes = {DiskNode(0x80), DiskNode(0x81)};
+    frame.ShowDrives();
+    const DriveNode& first = state.driveList.nodes.front();
+    const DriveNode& second = state.driveList.nodes.back();
+    frame.DriveView()->setCurrentItem(frame.DriveView()->ItemOf(first));
+
+    const DriveNode expected = FoundVolumeNode(12, 0x81, u"Standard drive 1 (NTFS : 12.34 GB)");
+    ASSERT_TRUE(runner.Start([this, expected] {
+        DriveNode found = expected;
+        JobMessage message{WM_ADD_DRIVE_ITEM, DriveItemPayload{&found}};
+        frame.JobWindowForJobs().Send(message);
+        // The job's node changes after the send; the window's copy must not.
+        found.detail = PhysicalDiskInfo{};
+    }));
+    ASSERT_TRUE(WaitForJob());
+
+    ASSERT_EQ(state.driveList.nodes.size(), 3u);
+    const DriveNode& copy = state.driveList.nodes.back();
+    EXPECT_EQ(copy, expected);
+    QTreeWidgetItem* item = frame.DriveView()->ItemOf(copy);
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(CDiskTreeCtrl::NodeOf(item->parent(), state.driveList.nodes), &second);
+    EXPECT_EQ(item->text(0), QStringLiteral("Standard drive 1 (NTFS : 12.34 GB)"));
+    EXPECT_TRUE(item->parent()->isExpanded());
+    EXPECT_TRUE(frame.LeftView()->DriveTreeShown());
+}
+
+// The whole road of a lost partition: a disk whose partition table is wiped, Search Logical
+// Drive > Standard Search from the dialogs, the volumes the search finds appear below the
+// disk, and one of them scans like any drive.
+TEST_F(DriveTreeWindowTest, StandardSearchOfADiskShowsItsLostVolumesBelowItAndTheyScan) {
+    TempDir images;
+    const fs::path image = UnpackFixture("lost_wiped_table.img", images);
+    ASSERT_FALSE(image.empty());
+    ListDrives("disk0=" + image.string());
+    QTreeWidgetItem* disk = ItemOfKind(DriveKind::HardDisk);
+    ASSERT_NE(disk, nullptr);
+    const DriveNode* diskNode = CDiskTreeCtrl::NodeOf(disk, state.driveList.nodes);
+
+    ClickInModal(QStringLiteral("154"), kSearchLogicalDrive);
+    ClickInModal(QStringLiteral("177"), kStandardSearch);
+    Open(disk);
+    ASSERT_TRUE(WaitForJob());
+    EXPECT_TRUE(frame.LeftView()->DriveTreeShown());
+
+    // The standard search meets the boot sectors of partitions 1 (at the 1 MiB mark) and 2 (on
+    // a cylinder); partition 3 lies on no probe.
+    const std::vector<MmlsPartition> partitions =
+        ReadMmlsPartitions(FixturesFolder() / "lost_wiped_table.mmls");
+    ASSERT_EQ(partitions.size(), 3u);
+    std::set<uint64_t> starts;
+    const DriveNode* fat = nullptr;
+    for (const DriveNode& node : state.driveList.nodes) {
+        if (node.kind != DriveKind::FoundVolume) {
+            continue;
+        }
+        SCOPED_TRACE(node.Logical()->firstSector);
+        starts.insert(node.Logical()->firstSector);
+        QTreeWidgetItem* item = frame.DriveView()->ItemOf(node);
+        ASSERT_NE(item, nullptr);
+        EXPECT_EQ(item->parent(), disk);
+        EXPECT_EQ(item->text(0), QString::fromStdU16String(node.Logical()->rootPath));
+        EXPECT_TRUE(item->text(0).startsWith(QStringLiteral("Standard drive ")));
+        if (node.Logical()->fileSystem == u"FAT32") {
+            fat = &node;
+        }
+    }
+    EXPECT_TRUE(disk->isExpanded());
+    EXPECT_EQ(starts, (std::set<uint64_t>{partitions[0].start, partitions[1].start}));
+    EXPECT_EQ(CDiskTreeCtrl::NodeOf(disk, state.driveList.nodes), diskNode);
+    ASSERT_NE(fat, nullptr);
+
+    ClickInModal(QString::number(kVolumeDialog), kStandardScan);
+    Open(frame.DriveView()->ItemOf(*fat));
+    ASSERT_TRUE(WaitForJob());
+    EXPECT_NE(state.FatVolume(), nullptr);
+    ExpectManifestFilesFound("lost_wiped_table", frame.Store(), 4, "/p1/");
+}
+
+// The same disk as an image file: its found volumes lie in the file and go below its item.
+TEST_F(DriveTreeWindowTest, StandardSearchOfADiskImageShowsItsVolumesBelowTheImage) {
+    TempDir images;
+    const fs::path image = UnpackFixture("lost_wiped_table.img", images);
+    ASSERT_FALSE(image.empty());
+    const std::u16string path = QString::fromStdString(image.string()).toStdU16String();
+    state.driveList.nodes = {DiskNode(10, DriveKind::DiskImage, path)};
+    frame.ShowDrives();
+    QTreeWidgetItem* item = ItemOfKind(DriveKind::DiskImage);
+    ASSERT_NE(item, nullptr);
+
+    ClickInModal(QStringLiteral("181"), kSearchImageLogicalDrive);
+    ClickInModal(QStringLiteral("177"), kStandardSearch);
+    Open(item);
+    ASSERT_TRUE(WaitForJob());
+    std::size_t found = 0;
+    for (const DriveNode& node : state.driveList.nodes) {
+        if (node.kind == DriveKind::FoundVolume) {
+            ++found;
+            EXPECT_EQ(node.imagePath, path);
+            QTreeWidgetItem* volume = frame.DriveView()->ItemOf(node);
+            ASSERT_NE(volume, nullptr);
+            EXPECT_EQ(volume->parent(), item);
+        }
+    }
+    EXPECT_EQ(found, 2u);
+    EXPECT_TRUE(item->isExpanded());
 }
 
 TEST_F(DriveTreeWindowTest, TheDriveTreeAndEveryActionDialogAreSavedAsPictures) {
@@ -316,7 +445,11 @@ TEST_F(DriveTreeWindowTest, TheDriveTreeAndEveryActionDialogAreSavedAsPictures) 
         dialogs.insert(dialog->objectName().toInt());
         save(*dialog, "action_dialog_" + dialog->objectName().toStdString());
     }
-    EXPECT_EQ(dialogs, (std::set<int>{153, 154, 155, 180, 181, 240}));
+    CSearchLogicalDriveDlg search(0, {}, &frame);
+    search.show();
+    dialogs.insert(search.objectName().toInt());
+    save(search, "action_dialog_" + search.objectName().toStdString());
+    EXPECT_EQ(dialogs, (std::set<int>{153, 154, 155, 177, 180, 181, 240}));
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "app/dialogs/action_dialog_factory.h"
 
 #include "app/dialogs/action_dialog_base.h"
+#include "app/dialogs/search_logical_drive_dlg.h"
 #include "app/program_text.h"
 #include "controls/balloon_tip.h"
 #include "platform/utf_conversion.h"
@@ -15,6 +16,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <optional>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -45,6 +48,9 @@ DriveNode NodeOf(DriveKind kind, uint8_t partitionType = 7) {
 // What the dialogs asked of the program around them.
 struct Recorder {
     std::vector<CThreadForFileSystem::Parameters> started;
+    // Searches started (advance, search mode) and search dialogs opened (their mode).
+    std::vector<std::pair<bool, int32_t>> searches;
+    std::vector<int32_t> searchDialogs;
     std::vector<uint32_t> questions;
     std::vector<uint32_t> messages;
     std::vector<uint32_t> topics;
@@ -58,6 +64,11 @@ struct Recorder {
             started.push_back(parameters);
             return startSucceeds;
         };
+        hooks.startSearch = [this](bool advance, int32_t searchMode) {
+            searches.emplace_back(advance, searchMode);
+            return startSucceeds;
+        };
+        hooks.runSearchDialog = [this](int32_t searchMode) { searchDialogs.push_back(searchMode); };
         hooks.chooseFileTypes = [this](QWidget*) { ++fileTypeDialogs; };
         hooks.askYesNo = [this](uint32_t id) {
             questions.push_back(id);
@@ -78,12 +89,21 @@ template <typename T> T* Child(QWidget& dialog, int id) {
     return child;
 }
 
+// Clicks an action's button, or its bold label, which does the same.
+void Activate(QWidget* control) {
+    if (auto* button = qobject_cast<QAbstractButton*>(control))
+        button->click();
+    else
+        QTest::mouseClick(control, Qt::LeftButton);
+}
+
 QColor TextColor(QWidget* widget) {
     return widget->palette().color(QPalette::WindowText);
 }
 
 struct DialogCase {
-    DriveKind kind;
+    // The drive whose dialog it is; none for the lost-drive search dialog.
+    std::optional<DriveKind> kind;
     int templateId;
     // Button and label of each action, and whether it can be used now.
     std::vector<std::tuple<int, int, bool>> actions;
@@ -112,14 +132,14 @@ const std::vector<DialogCase>& DialogCases() {
          1140},
         {DriveKind::HardDisk,
          154,
-         {{1023, 1020, false}, {1024, 1021, true}, {1019, 1022, false}},
+         {{1023, 1020, true}, {1024, 1021, true}, {1019, 1022, false}},
          {{1028, true, 61479}, {1073, false, 0}, {1039, false, 61480}},
          0,
          1072,
          1130},
         {DriveKind::DiskImage,
          181,
-         {{1093, 1094, false}, {1092, 1095, true}},
+         {{1093, 1094, true}, {1092, 1095, true}},
          {{1097, true, 61479}, {1096, false, 61480}},
          0,
          1091,
@@ -132,8 +152,23 @@ const std::vector<DialogCase>& DialogCases() {
          1072,
          1150},
         {DriveKind::CdRomImage, 240, {{1017, 1191, true}}, {{1027, true, 61479}}, 0, 1193, 1180},
+        {std::nullopt, 177, {{1075, 1076, true}, {1074, 1077, true}}, {}, 0, 1081, 1310},
     };
     return kCases;
+}
+
+std::unique_ptr<CActionDialogBase> MakeDialog(const DialogCase& each,
+                                              const ActionDialogHooks& hooks) {
+    if (!each.kind)
+        return std::make_unique<CSearchLogicalDriveDlg>(0, hooks);
+    return MakeActionDialogFor(NodeOf(*each.kind), {}, hooks, nullptr);
+}
+
+int UnderlinedLabels(QWidget& dialog) {
+    int count = 0;
+    for (const QLabel* label : dialog.findChildren<QLabel*>())
+        count += label->font().underline() ? 1 : 0;
+    return count;
 }
 
 TEST(ActionDialogs, EachDialogHasItsControlsTipsAndHelpTopic) {
@@ -141,8 +176,7 @@ TEST(ActionDialogs, EachDialogHasItsControlsTipsAndHelpTopic) {
     for (const DialogCase& each : DialogCases()) {
         SCOPED_TRACE(each.templateId);
         Recorder recorder;
-        auto dialog =
-            MakeActionDialogFor(NodeOf(each.kind), {}, recorder.Hooks(empty.Path()), nullptr);
+        auto dialog = MakeDialog(each, recorder.Hooks(empty.Path()));
         EXPECT_EQ(dialog->objectName(), QString::number(each.templateId));
         EXPECT_EQ(dialog->palette().color(QPalette::Window), QColor(Qt::white));
         for (const auto& [buttonId, labelId, enabled] : each.actions) {
@@ -163,10 +197,75 @@ TEST(ActionDialogs, EachDialogHasItsControlsTipsAndHelpTopic) {
             const QString tip = tipId == 0 ? QString() : ProgramText(tipId);
             EXPECT_EQ(dialog->Balloon().ToolText(link), tip) << linkId;
         }
+        EXPECT_EQ(UnderlinedLabels(*dialog), static_cast<int>(each.links.size()));
         EXPECT_EQ(dialog->findChild<QComboBox*>() != nullptr, each.combo != 0);
         Child<QAbstractButton>(*dialog, each.help)->click();
         EXPECT_EQ(recorder.messages, std::vector<uint32_t>{62050});
         EXPECT_TRUE(recorder.topics.empty());
+        EXPECT_TRUE(recorder.started.empty());
+        EXPECT_TRUE(recorder.searches.empty());
+    }
+}
+
+TEST(ActionDialogs, SearchDialogShowsItsCaptionLabelsAndTexts) {
+    Recorder recorder;
+    CSearchLogicalDriveDlg dialog(1, recorder.Hooks());
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Search Logical drive"));
+    EXPECT_EQ(dialog.SearchMode(), 1);
+    EXPECT_EQ(Child<QLabel>(dialog, 1076)->text(), QStringLiteral("Standard Search:"));
+    EXPECT_EQ(Child<QLabel>(dialog, 1077)->text(), QStringLiteral("Advance Search:"));
+    QStringList texts;
+    for (const QLabel* label : dialog.findChildren<QLabel*>())
+        texts << label->text();
+    EXPECT_TRUE(texts.contains(QStringLiteral(
+        "Standard search is very fast and sufficient scan method. It performs in most of the "
+        "cases. In case you are unable to find your lost drives through this method use \"Advance "
+        "Search\" for better result.")));
+    EXPECT_TRUE(texts.contains(QStringLiteral("This method takes more time to scan but has "
+                                              "greater chance to discover lost logical drives.")));
+}
+
+// Search Logical Drive of both disk dialogs ends them with 5 and opens the search dialog with
+// the dialog's mode; its two actions start the search with that mode, unchanged.
+TEST(ActionDialogs, SearchLogicalDriveOpensTheSearchWithTheDialogsMode) {
+    struct Case {
+        DriveKind kind;
+        int control;
+        int32_t mode;
+    };
+    for (const Case& each :
+         {Case{DriveKind::HardDisk, 1023, 0}, Case{DriveKind::RemovableDisk, 1020, 0},
+          Case{DriveKind::DiskImage, 1093, 1}, Case{DriveKind::DiskImage, 1094, 1}}) {
+        SCOPED_TRACE(each.control);
+        Recorder recorder;
+        auto dialog = MakeActionDialogFor(NodeOf(each.kind), {}, recorder.Hooks(), nullptr);
+        auto* control = Child<QWidget>(*dialog, each.control);
+        ASSERT_NE(control, nullptr);
+        Activate(control);
+        EXPECT_EQ(recorder.searchDialogs, std::vector<int32_t>{each.mode});
+        EXPECT_EQ(dialog->result(), CActionDialogBase::kStartedResult);
+        EXPECT_TRUE(recorder.started.empty());
+        EXPECT_TRUE(recorder.searches.empty());
+    }
+}
+
+TEST(ActionDialogs, SearchActionsStartTheSearchAndEndWithFive) {
+    struct Case {
+        int control;
+        int32_t mode;
+        bool advance;
+    };
+    for (const Case& each :
+         {Case{1075, 0, false}, Case{1076, 1, false}, Case{1074, 1, true}, Case{1077, 0, true}}) {
+        SCOPED_TRACE(each.control);
+        Recorder recorder;
+        CSearchLogicalDriveDlg dialog(each.mode, recorder.Hooks());
+        auto* control = Child<QWidget>(dialog, each.control);
+        ASSERT_NE(control, nullptr);
+        Activate(control);
+        EXPECT_EQ(recorder.searches,
+                  (std::vector<std::pair<bool, int32_t>>{{each.advance, each.mode}}));
+        EXPECT_EQ(dialog.result(), CActionDialogBase::kStartedResult);
         EXPECT_TRUE(recorder.started.empty());
     }
 }
@@ -199,10 +298,7 @@ TEST(ActionDialogs, FileSystemActionsStartTheJobAndEndWithFive) {
         auto dialog = MakeActionDialogFor(NodeOf(each.kind, 11), {}, recorder.Hooks(), nullptr);
         auto* control = Child<QWidget>(*dialog, each.control);
         ASSERT_NE(control, nullptr);
-        if (auto* button = qobject_cast<QAbstractButton*>(control))
-            button->click();
-        else
-            QTest::mouseClick(control, Qt::LeftButton);
+        Activate(control);
         ASSERT_EQ(recorder.started.size(), 1u);
         const CThreadForFileSystem::Parameters& started = recorder.started[0];
         EXPECT_EQ(started.advanceScan, each.advance);
@@ -221,12 +317,18 @@ TEST(ActionDialogs, PendingActionsAndARefusedStartLeaveTheDialogOpen) {
     Recorder recorder;
     recorder.startSucceeds = false;
     auto dialog = MakeActionDialogFor(NodeOf(DriveKind::HardDisk), {}, recorder.Hooks(), nullptr);
-    QTest::mouseClick(Child<QLabel>(*dialog, 1020), Qt::LeftButton);
     QTest::mouseClick(Child<QLabel>(*dialog, 1022), Qt::LeftButton);
     EXPECT_TRUE(recorder.started.empty());
     Child<QAbstractButton>(*dialog, 1024)->click();
     EXPECT_EQ(recorder.started.size(), 1u);
     EXPECT_NE(dialog->result(), CActionDialogBase::kStartedResult);
+
+    CSearchLogicalDriveDlg search(0, recorder.Hooks());
+    for (const int control : {1075, 1074}) {
+        Child<QAbstractButton>(search, control)->click();
+    }
+    EXPECT_EQ(recorder.searches, (std::vector<std::pair<bool, int32_t>>{{false, 0}, {true, 0}}));
+    EXPECT_NE(search.result(), CActionDialogBase::kStartedResult);
 }
 
 // The previous-file-system combo of both volume dialogs: hidden until its link is clicked,
@@ -290,8 +392,10 @@ TEST(ActionDialogs, PreviousFileSystemComboAndItsQuestion) {
 TEST(ActionDialogs, FileTypesLinkRunsTheCallersDialogAndTurnsPurple) {
     for (const DialogCase& each : DialogCases()) {
         SCOPED_TRACE(each.templateId);
+        if (each.links.empty())
+            continue;
         Recorder recorder;
-        auto dialog = MakeActionDialogFor(NodeOf(each.kind), {}, recorder.Hooks(), nullptr);
+        auto dialog = MakeDialog(each, recorder.Hooks());
         auto* link = Child<QLabel>(*dialog, std::get<0>(each.links.front()));
         ASSERT_NE(link, nullptr);
         QTest::mouseClick(link, Qt::LeftButton);
@@ -311,7 +415,7 @@ TEST(ActionDialogs, HelpOpensTheGuideOfTheLanguageAtTheTopic) {
         Recorder recorder;
         ActionDialogHooks hooks = recorder.Hooks(folder.Path());
         hooks.language = 3;
-        auto dialog = MakeActionDialogFor(NodeOf(each.kind), {}, hooks, nullptr);
+        auto dialog = MakeDialog(each, hooks);
         Child<QAbstractButton>(*dialog, each.help)->click();
         EXPECT_EQ(recorder.topics, std::vector<uint32_t>{each.topic});
         EXPECT_TRUE(recorder.messages.empty());
@@ -329,6 +433,20 @@ TEST(ActionDialogs, RunForANodeReturnsFiveOrTheCancelResult) {
                               : CActionDialogBase::kStartedResult);
         EXPECT_EQ(recorder.started.size(), button == CActionDialogBase::kCancelId ? 0u : 1u);
     }
+}
+
+// Without a search-dialog hook the disk dialog ends and the search dialog runs modally over
+// the same hooks; the disk dialog's own result is 5.
+TEST(ActionDialogs, SearchLogicalDriveRunsTheSearchDialogModally) {
+    Recorder recorder;
+    ActionDialogHooks hooks = recorder.Hooks();
+    hooks.runSearchDialog = nullptr;
+    ClickInModal(QStringLiteral("181"), 1093);
+    ClickInModal(QStringLiteral("177"), 1074);
+    const int result = RunActionDialogFor(NodeOf(DriveKind::DiskImage),
+                                          QStringLiteral("/images/disk.img"), hooks, nullptr);
+    EXPECT_EQ(result, CActionDialogBase::kStartedResult);
+    EXPECT_EQ(recorder.searches, (std::vector<std::pair<bool, int32_t>>{{true, 1}}));
 }
 
 } // namespace

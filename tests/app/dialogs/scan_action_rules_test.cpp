@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace scan_action;
@@ -140,6 +142,8 @@ TEST(ScanActionRules, ParametersByDialogAndAction) {
         {CdRecoveryAction, RawDataRecovery, true, false, false, 0, true},
         {RawRecoveryAction, RawDataRecovery, true, false, false, 1, true},
         {RawRecoveryAction, AdvanceScan, false, false, false, 0, false},
+        {SearchLogicalDrive, RawDataRecovery, false, false, false, 0, false},
+        {SearchLogicalDrive, StandardScan, false, false, false, 0, false},
     };
     for (const Case& each : cases) {
         SCOPED_TRACE(static_cast<int>(each.dialog) * 10 + static_cast<int>(each.action));
@@ -157,6 +161,23 @@ TEST(ScanActionRules, ParametersByDialogAndAction) {
         EXPECT_EQ(parameters->notifyWindow, nullptr);
     }
     EXPECT_FALSE(ParametersFor(ScanAction, AdvanceScan, false, raw)->otherFileSystem);
+}
+
+// Only the two disk dialogs search for lost drives, each with its own mode.
+TEST(ScanActionRules, SearchModeByDialog) {
+    using enum ActionDialog;
+    const std::pair<ActionDialog, std::optional<int32_t>> cases[] = {
+        {DiskAction, 0},
+        {DiskImageAction, 1},
+        {ScanAction, std::nullopt},
+        {ScanActionImage, std::nullopt},
+        {CdRecoveryAction, std::nullopt},
+        {RawRecoveryAction, std::nullopt},
+        {SearchLogicalDrive, std::nullopt},
+    };
+    for (const auto& [dialog, mode] : cases) {
+        EXPECT_EQ(SearchModeFor(dialog), mode) << static_cast<int>(dialog);
+    }
 }
 
 TEST(ScanActionRules, ProposedImageNames) {

@@ -3,6 +3,8 @@
 
 #include "app/views/drive_tree_layout.h"
 
+#include "tests/support/drive_nodes.h"
+
 #include <gtest/gtest.h>
 
 #include <list>
@@ -108,6 +110,46 @@ TEST(DriveTreeLayoutTest, VolumesInsideAnImageGoBelowTheImage) {
                                                      "Found volume"}));
     EXPECT_EQ(rows[3].parent, 2u);
     EXPECT_EQ(rows[1].picture, 5);
+}
+
+// Which listed drive a found volume goes below: its disk by number, or the image file that
+// holds it; never a volume, never a drive of another image, never for a drive that is no
+// found volume.
+TEST(DriveTreeLayoutTest, FoundVolumeHolderByDiskNumberOrImagePath) {
+    const std::list<DriveNode> nodes = {
+        Disk(0x80, "A", "1"),
+        Disk(0x81, "B", "2"),
+        Volume(DriveKind::LogicalDrive, 10, 2, 0x81),
+        // A found volume numbered like a disk code must not be taken for that disk.
+        Volume(DriveKind::FoundVolume, 0x82, 0, 0x80),
+        Removable(0x83),
+        DiskNode(20, DriveKind::DiskImage, u"/images/a.img"),
+        DiskNode(21, DriveKind::VolumeImage, u"/images/b.img"),
+    };
+    auto at = [&nodes](std::size_t index) { return &*std::next(nodes.begin(), index); };
+    struct Case {
+        DriveNode volume;
+        const DriveNode* holder;
+    };
+    const Case cases[] = {
+        {Volume(DriveKind::FoundVolume, 30, 0, 0x81), at(1)},
+        {Volume(DriveKind::RebuiltVolume, 31, 0, 0x80), at(0)},
+        {Volume(DriveKind::FoundVolume, 32, 0, 0x83), at(4)},
+        {Volume(DriveKind::FoundVolume, 33, 0, 0x82), nullptr},
+        {Volume(DriveKind::FoundVolume, 34, 0, 0x90), nullptr},
+        // Inside an image the disk number does not count, only the file.
+        {FoundVolumeNode(35, 0x80, u"Found volume", u"/images/a.img"), at(5)},
+        {FoundVolumeNode(36, 0xFF, u"Found volume", u"/images/b.img", DriveKind::RebuiltVolume),
+         at(6)},
+        {FoundVolumeNode(37, 0x80, u"Found volume", u"/images/c.img"), nullptr},
+        // Drives that are no found volumes have no holder.
+        {Volume(DriveKind::LogicalDrive, 38, 3, 0x80), nullptr},
+        {Disk(0x80, "A", "1"), nullptr},
+    };
+    for (const Case& each : cases) {
+        SCOPED_TRACE(each.volume.number);
+        EXPECT_EQ(FoundVolumeHolder(nodes, each.volume), each.holder);
+    }
 }
 
 TEST(DriveTreeLayoutTest, AnEmptyListShowsNothingAndIdentifyTextsAreBounded) {
