@@ -33,6 +33,8 @@ constexpr StripRecord kStrips[] = {
     {":/pictures/action_raw_recovery.png", 40, 4},
     {":/pictures/action_search_logical_drive.png", 40, 4},
     {":/pictures/balloon_icon.png", 16, 1},
+    {":/pictures/sector_map_legend.png", 16, 4},
+    {":/pictures/imaging_counters.png", 32, 1},
 };
 
 const StripRecord* Record(PictureStrip strip) {
@@ -85,4 +87,9 @@ QPixmap StripPicture(PictureStrip strip, int index) {
         return QPixmap();
     }
     return image.copy(cell);
+}
+
+QPixmap StartPanelPicture() {
+    EnsurePicturesRegistered();
+    return QPixmap(QStringLiteral(":/pictures/start_panel.png"), "PNG");
 }

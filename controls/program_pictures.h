@@ -4,7 +4,8 @@
 
 // The pictures of the program, kept as strips of square pictures side by side (the toolbar
 // in three states, menus, trees, check boxes, list and log rows, the action buttons of the action
-// dialogs, each a strip of its hover button's states, and the balloon tips' sign). They are built
+// dialogs, each a strip of its hover button's states, the balloon tips' sign and the imaging
+// panel's legend), and the start panel's one large picture. They are built
 // into the program, so a picture is always there; only an index outside its strip gives a null
 // pixmap.
 enum class PictureStrip {
@@ -27,6 +28,10 @@ enum class PictureStrip {
     ActionRawRecovery,
     ActionSearchLogicalDrive,
     BalloonIcon,
+    // The sector map's legend: a cell not processed, processed, being read and bad.
+    SectorMapLegend,
+    // The picture beside the imaging counters.
+    ImagingCounters,
 };
 
 // Edge in pixels of every picture of the strip.
@@ -36,3 +41,8 @@ int StripPictureCount(PictureStrip strip);
 QPixmap StripPicture(PictureStrip strip, int index);
 // The whole strip, pictures from left to right.
 QPixmap StripImage(PictureStrip strip);
+
+// The picture of the panel over the file view before a scan: choose a drive, scan it, recover.
+inline constexpr int kStartPanelPictureWidth = 800;
+inline constexpr int kStartPanelPictureHeight = 440;
+QPixmap StartPanelPicture();

@@ -1,5 +1,5 @@
 // Draws the pictures of the main window into PNG strips, one picture after another from left
-// to right, on a transparent background:
+// to right, and the one large picture of the start panel, all on a transparent background:
 //
 //     draw_pictures <output folder>
 //
@@ -9,6 +9,7 @@
 // disabled toolbar strips, and the hover, pressed and disabled states of the action buttons, are
 // computed from the normal pictures, so the states never drift apart.
 
+#include "controls/sector_map_geometry.h"
 #include "tools/picture_shapes.h"
 
 #include <QColor>
@@ -478,6 +479,70 @@ std::vector<QImage> Actions() {
     return DrawAll(k.size, drawings);
 }
 
+// The legend of the imaging panel's sector map: one cell of the map in each state, in the map's
+// own colours, so the legend always names what the map shows.
+std::vector<QImage> SectorMapLegend() {
+    const SectorMapCellState states[] = {
+        SectorMapCellState::NotProcessed,
+        SectorMapCellState::Done,
+        SectorMapCellState::Reading,
+        SectorMapCellState::Failed,
+    };
+    std::vector<QImage> cells;
+    for (SectorMapCellState state : states) {
+        QImage cell(16, 16, QImage::Format_ARGB32);
+        cell.fill(Qt::transparent);
+        QPainter painter(&cell);
+        // Flat, on whole pixels, like the map's cells.
+        painter.fillRect(QRect(1, 2, 14, 12), SectorMapGeometry::GridColour());
+        painter.fillRect(QRect(2, 3, 12, 10), SectorMapGeometry::StateColour(state));
+        painter.end();
+        cells.push_back(cell);
+    }
+    return cells;
+}
+
+// Beside the imaging counters: the disk's sectors going into the image file.
+QImage ImagingCounters() {
+    const Kit& k = kLarge;
+    return Draw(k.size, [&](QPainter& p) {
+        DiskBox(p, QRectF(1, 1, 20, 14), k);
+        Page(p, QRectF(15, 10, 16, 21), 5, k, 0);
+        SectorGrid(p, QRectF(18, 17, 10, 10), 2, 2, {0, 1, 2}, Kit{k.size, 1.0});
+        Arrow(p, {4, 18}, {13, 27}, 3, kGreen, k);
+    });
+}
+
+// The panel over the file view before a scan, without words: pick a drive in the list at the
+// left, scan it, recover its files into a folder.
+QImage StartPanel() {
+    const Kit k{192, 4.0};
+    QImage panel(800, 440, QImage::Format_ARGB32_Premultiplied);
+    panel.fill(Qt::transparent);
+    QPainter p(&panel);
+    p.setRenderHint(QPainter::Antialiasing);
+    // The drive list, its chosen drive framed, and the way to the tree at the window's left.
+    for (int i = 0; i < 3; ++i) {
+        DriveSlab(p, QRectF(70, 130 + i * 64, 160, 46), k);
+    }
+    Stroke(p, RectPath(QRectF(60, 184, 180, 66), 10), kBlue, 5);
+    Arrow(p, {56, 217}, {8, 217}, 12, kBlue, k);
+    Arrow(p, {250, 217}, {300, 217}, 12, kGreen, k);
+    // The scan: every sector of the drive under the glass.
+    SectorGrid(p, QRectF(318, 250, 168, 72), 7, 3, {3, 8, 9, 16}, k);
+    Magnifier(p, {392, 170}, 64, k, [&](QPainter& q, const QRectF& lens) {
+        SectorGrid(q, lens.adjusted(10, 10, -10, -10), 4, 4, {1, 6, 11, 13}, k);
+    });
+    Arrow(p, {500, 217}, {550, 217}, 12, kGreen, k);
+    // The recovery: the files found, saved into a folder.
+    Page(p, QRectF(604, 110, 64, 84), 20, k, 3);
+    Page(p, QRectF(664, 128, 64, 84), 20, k, 3);
+    Folder(p, QRectF(572, 196, 200, 150), k, true);
+    Check(p, QRectF(640, 240, 64, 52), kGreen, k);
+    p.end();
+    return panel.convertToFormat(QImage::Format_ARGB32);
+}
+
 bool Save(const QImage& strip, const std::string& folder, const char* name) {
     const std::string path = folder + "/" + name;
     // Quality 0 asks for the strongest compression; the pictures are committed.
@@ -539,5 +604,8 @@ int main(int argc, char** argv) {
                                       Badge(p, {8, 8}, 7, kBlue, Sign::Info, kSmall);
                                   })}),
                   folder, "balloon_icon.png");
+    saved &= Save(Strip(16, SectorMapLegend()), folder, "sector_map_legend.png");
+    saved &= Save(ImagingCounters(), folder, "imaging_counters.png");
+    saved &= Save(StartPanel(), folder, "start_panel.png");
     return saved ? 0 : 1;
 }

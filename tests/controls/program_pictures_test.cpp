@@ -1,5 +1,7 @@
 #include "controls/program_pictures.h"
 
+#include "controls/sector_map_geometry.h"
+
 #include <QColor>
 #include <QImage>
 
@@ -38,6 +40,8 @@ const StripCase kCases[] = {
     {PictureStrip::ActionRawRecovery, "ActionRawRecovery", 40, 4, {}},
     {PictureStrip::ActionSearchLogicalDrive, "ActionSearchLogicalDrive", 40, 4, {}},
     {PictureStrip::BalloonIcon, "BalloonIcon", 16, 1, {}},
+    {PictureStrip::SectorMapLegend, "SectorMapLegend", 16, 4, {}},
+    {PictureStrip::ImagingCounters, "ImagingCounters", 32, 1, {}},
 };
 
 // The action strips in the order of the hover button's states.
@@ -202,6 +206,33 @@ TEST(ProgramPicturesTest, ActionPicturesDifferFromOneAnother) {
         for (size_t j = 0; j < i; ++j) {
             EXPECT_NE(normals[j], normals[i]) << j << " and " << i;
         }
+    }
+}
+
+TEST(ProgramPicturesTest, LegendCellsShowTheSectorMapsColoursInsideItsGridColour) {
+    const SectorMapCellState states[] = {
+        SectorMapCellState::NotProcessed,
+        SectorMapCellState::Done,
+        SectorMapCellState::Reading,
+        SectorMapCellState::Failed,
+    };
+    for (int i = 0; i < 4; ++i) {
+        const QImage cell = Pixels(PictureStrip::SectorMapLegend, i);
+        EXPECT_EQ(cell.pixelColor(8, 8), SectorMapGeometry::StateColour(states[i])) << i;
+        EXPECT_EQ(cell.pixelColor(1, 8), SectorMapGeometry::GridColour()) << i;
+        EXPECT_EQ(cell.pixelColor(8, 13), SectorMapGeometry::GridColour()) << i;
+    }
+}
+
+TEST(ProgramPicturesTest, StartPanelPictureIsDrawnOnATransparentGround) {
+    const QImage panel = StartPanelPicture().toImage().convertToFormat(QImage::Format_ARGB32);
+    ASSERT_FALSE(panel.isNull());
+    EXPECT_EQ(panel.size(), QSize(kStartPanelPictureWidth, kStartPanelPictureHeight));
+    EXPECT_TRUE(HasClearPixel(panel));
+    // Something drawn in each third: the drive list, the scan and the recovery.
+    const int third = panel.width() / 3;
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_GT(PixelsAtLeast(panel.copy(i * third, 0, third, panel.height()), 255), 1000) << i;
     }
 }
 
