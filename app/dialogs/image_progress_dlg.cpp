@@ -2,13 +2,11 @@
 
 #include "app/program_text.h"
 #include "controls/program_pictures.h"
-#include "controls/scrolled_area.h"
 #include "controls/sector_map_ctrl.h"
 #include "controls/sector_map_geometry.h"
 
 #include <QKeyEvent>
 #include <QLabel>
-#include <QVBoxLayout>
 
 #include <array>
 
@@ -49,20 +47,7 @@ QColor CImageProgressDlg::DriveTextBackground() {
     return SectorMapGeometry::StateColour(SectorMapCellState::Done);
 }
 
-CImageProgressDlg::CImageProgressDlg(QWidget* parent) : QDialog(parent, Qt::Widget) {
-    setObjectName(QString::number(kTemplateId));
-    setAttribute(Qt::WA_DeleteOnClose);
-    QPalette white = palette();
-    white.setColor(QPalette::Window, Qt::white);
-    white.setColor(QPalette::WindowText, Qt::black);
-    setPalette(white);
-    setAutoFillBackground(true);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    m_area = new ScrolledArea(QSize(kDisplayWidth, kDisplayHeight), this);
-    layout->addWidget(m_area);
-
+CImageProgressDlg::CImageProgressDlg(QWidget* parent) : CScrolledPanelDlg(kTemplateId, parent) {
     QLabel* drive = AddText(kDriveTextId, ProgramText(kDriveTextTemplateId), kDriveTextPlace);
     QFont bold = drive->font();
     bold.setBold(true);
@@ -73,7 +58,7 @@ CImageProgressDlg::CImageProgressDlg(QWidget* parent) : QDialog(parent, Qt::Widg
     drive->setPalette(blue);
     drive->setAutoFillBackground(true);
 
-    m_map = new CSectorMapCtrl(m_area->Content());
+    m_map = new CSectorMapCtrl(Content());
     m_map->setGeometry(kMapPlace);
     m_map->SetTooltipFormat(ProgramText(kMapTooltipFormatId).toStdU16String());
 
@@ -96,7 +81,7 @@ CImageProgressDlg::CImageProgressDlg(QWidget* parent) : QDialog(parent, Qt::Widg
 }
 
 QLabel* CImageProgressDlg::AddText(int id, const QString& text, const QRect& place) {
-    auto* label = new QLabel(text, m_area->Content());
+    auto* label = new QLabel(text, Content());
     label->setObjectName(QString::number(id));
     label->setTextFormat(Qt::PlainText);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -105,7 +90,7 @@ QLabel* CImageProgressDlg::AddText(int id, const QString& text, const QRect& pla
 }
 
 void CImageProgressDlg::AddPicture(int pictureId, const QPixmap& picture, QPoint place) {
-    auto* label = new QLabel(m_area->Content());
+    auto* label = new QLabel(Content());
     label->setObjectName(QString::number(pictureId));
     label->setPixmap(picture);
     label->setGeometry(QRect(place, picture.size()));
@@ -115,8 +100,8 @@ bool CImageProgressDlg::SetControlText(int controlId, const QString& text) {
     if (!IsPanelText(controlId)) {
         return false;
     }
-    auto* label = m_area->Content()->findChild<QLabel*>(QString::number(controlId),
-                                                        Qt::FindDirectChildrenOnly);
+    auto* label =
+        Content()->findChild<QLabel*>(QString::number(controlId), Qt::FindDirectChildrenOnly);
     if (label == nullptr) {
         return false;
     }

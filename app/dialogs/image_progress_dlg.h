@@ -1,22 +1,21 @@
 #pragma once
 
-#include <QDialog>
+#include "app/dialogs/scrolled_panel_dlg.h"
+
 #include <QString>
 
 #include <cstdint>
 
 class CSectorMapCtrl;
-class ScrolledArea;
 class QLabel;
 
 // The panel the file view lays over its client area while a disk image is written: the source
 // drive's description (1003) on light blue in bold, the sector map in place of the placeholder
 // 1004, the legend of the map's colours with its texts (1010 also tells the block size) and the
 // counters "processed" (1005) and "reading sector" (1006). The imaging job fills the texts by
-// id through SetControlText and paints the map through its three messages. The content is
-// 810 x 450 pixels and scrolls when the view is smaller. Enter and Escape are swallowed: the
-// panel closes only when the view closes it, which deletes it (close() or delete).
-class CImageProgressDlg : public QDialog {
+// id through SetControlText and paints the map through its three messages. Enter and Escape
+// are swallowed: the panel closes only when the view closes it.
+class CImageProgressDlg : public CScrolledPanelDlg {
     Q_OBJECT
 
 public:
@@ -29,8 +28,6 @@ public:
     static constexpr int kCurrentLegendId = 1008;
     static constexpr int kBadLegendId = 1009;
     static constexpr int kNotProcessedLegendId = 1010;
-    static constexpr int kDisplayWidth = 810;
-    static constexpr int kDisplayHeight = 450;
     // The legend's pictures, by their resource ids: not processed, processed, current, bad,
     // and the one beside the counters.
     static constexpr int kFirstLegendPictureId = 148;
@@ -50,7 +47,6 @@ public:
     explicit CImageProgressDlg(QWidget* parent = nullptr);
 
     CSectorMapCtrl* SectorMap() const { return m_map; }
-    ScrolledArea* Area() const { return m_area; }
 
 public slots:
     // Replaces the text of one of the panel's texts (1003, 1005 to 1010); false for any other
@@ -64,6 +60,5 @@ private:
     QLabel* AddText(int id, const QString& text, const QRect& place);
     void AddPicture(int pictureId, const QPixmap& picture, QPoint place);
 
-    ScrolledArea* m_area = nullptr;
     CSectorMapCtrl* m_map = nullptr;
 };
