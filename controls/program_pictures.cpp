@@ -33,6 +33,7 @@ constexpr StripRecord kStrips[] = {
     {":/pictures/action_raw_recovery.png", 40, 4},
     {":/pictures/action_search_logical_drive.png", 40, 4},
     {":/pictures/balloon_icon.png", 16, 1},
+    {":/pictures/lever_cursor.png", 32, 1},
 };
 
 const StripRecord* Record(PictureStrip strip) {

@@ -4,9 +4,9 @@
 
 // The pictures of the program, kept as strips of square pictures side by side (the toolbar
 // in three states, menus, trees, check boxes, list and log rows, the action buttons of the action
-// dialogs, each a strip of its hover button's states, and the balloon tips' sign). They are built
-// into the program, so a picture is always there; only an index outside its strip gives a null
-// pixmap.
+// dialogs, each a strip of its hover button's states, the balloon tips' sign and the range
+// slider's drag cursor). They are built into the program, so a picture is always there; only an
+// index outside its strip gives a null pixmap.
 enum class PictureStrip {
     ToolbarNormal,
     ToolbarHot,
@@ -27,6 +27,8 @@ enum class PictureStrip {
     ActionRawRecovery,
     ActionSearchLogicalDrive,
     BalloonIcon,
+    // The double arrow shown while a range slider's lever is dragged; its hot spot is the middle.
+    LeverCursor,
 };
 
 // Edge in pixels of every picture of the strip.

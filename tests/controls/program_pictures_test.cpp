@@ -38,6 +38,7 @@ const StripCase kCases[] = {
     {PictureStrip::ActionRawRecovery, "ActionRawRecovery", 40, 4, {}},
     {PictureStrip::ActionSearchLogicalDrive, "ActionSearchLogicalDrive", 40, 4, {}},
     {PictureStrip::BalloonIcon, "BalloonIcon", 16, 1, {}},
+    {PictureStrip::LeverCursor, "LeverCursor", 32, 1, {}},
 };
 
 // The action strips in the order of the hover button's states.
@@ -202,6 +203,18 @@ TEST(ProgramPicturesTest, ActionPicturesDifferFromOneAnother) {
         for (size_t j = 0; j < i; ++j) {
             EXPECT_NE(normals[j], normals[i]) << j << " and " << i;
         }
+    }
+}
+
+TEST(ProgramPicturesTest, TheLeverCursorPointsBothWaysFromItsMiddle) {
+    // The slider takes the middle as the cursor's hot spot: it must lie on the arrow, with a
+    // head on either side of it and clear ground above and below.
+    const QImage cursor = Pixels(PictureStrip::LeverCursor, 0);
+    for (const QPoint opaque : {QPoint(16, 16), QPoint(5, 16), QPoint(26, 16)}) {
+        EXPECT_EQ(qAlpha(cursor.pixel(opaque)), 255) << opaque.x();
+    }
+    for (const QPoint clear : {QPoint(16, 3), QPoint(16, 28)}) {
+        EXPECT_EQ(qAlpha(cursor.pixel(clear)), 0) << clear.y();
     }
 }
 
