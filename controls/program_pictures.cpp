@@ -35,6 +35,7 @@ constexpr StripRecord kStrips[] = {
     {":/pictures/balloon_icon.png", 16, 1},
     {":/pictures/sector_map_legend.png", 16, 4},
     {":/pictures/imaging_counters.png", 32, 1},
+    {":/pictures/lever_cursor.png", 32, 1},
 };
 
 const StripRecord* Record(PictureStrip strip) {

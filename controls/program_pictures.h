@@ -4,10 +4,10 @@
 
 // The pictures of the program, kept as strips of square pictures side by side (the toolbar
 // in three states, menus, trees, check boxes, list and log rows, the action buttons of the action
-// dialogs, each a strip of its hover button's states, the balloon tips' sign and the imaging
-// panel's legend), and the start panel's one large picture. They are built
-// into the program, so a picture is always there; only an index outside its strip gives a null
-// pixmap.
+// dialogs, each a strip of its hover button's states, the balloon tips' sign, the imaging
+// panel's legend and the range slider's drag cursor), and the start panel's one large picture.
+// They are built into the program, so a picture is always there; only an index outside its
+// strip gives a null pixmap.
 enum class PictureStrip {
     ToolbarNormal,
     ToolbarHot,
@@ -32,6 +32,8 @@ enum class PictureStrip {
     SectorMapLegend,
     // The picture beside the imaging counters.
     ImagingCounters,
+    // The double arrow shown while a range slider's lever is dragged; its hot spot is the middle.
+    LeverCursor,
 };
 
 // Edge in pixels of every picture of the strip.

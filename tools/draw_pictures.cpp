@@ -7,7 +7,8 @@
 // one outline weight per size (1 px at 16 px, 2 px at 32 and 48 px). The 16 px pictures are drawn
 // for their size rather than scaled down, so their lines fall on whole pixels. The hot and
 // disabled toolbar strips, and the hover, pressed and disabled states of the action buttons, are
-// computed from the normal pictures, so the states never drift apart.
+// computed from the normal pictures, so the states never drift apart. The range slider's bar,
+// side and lever pictures are written as BMP files, the form the data folder delivers them in.
 
 #include "controls/sector_map_geometry.h"
 #include "tools/picture_shapes.h"
@@ -543,6 +544,95 @@ QImage StartPanel() {
     return panel.convertToFormat(QImage::Format_ARGB32);
 }
 
+// ---- The range slider of the image-selection dialog ---------------------------------------
+//
+// Delivered as BMP files in the data folder. The slider draws the side and lever pictures with
+// a colour key (black to 0x323232 is transparent), so they are opaque with black where the bar
+// shows through; nothing else in them may be that dark.
+
+constexpr int kSliderWidth = 500;
+constexpr int kSliderHeight = 60;
+constexpr int kLeverEdge = 12;
+
+// A track standing for the drive between the levers' lane at the top and a ruler at the bottom.
+QImage SliderBar() {
+    QImage bar(kSliderWidth, kSliderHeight, QImage::Format_RGB32);
+    bar.fill(kWhite);
+    QPainter p(&bar);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF track(1.5, 15.5, kSliderWidth - 3, 26);
+    Fill(p, RectPath(track, 4), kBlue, Kit{kSliderHeight, 1.0});
+    // Sector bands across the track, as the sector map shows them.
+    p.setPen(LinePen(Shade(kBlue, 0.25), 1.0));
+    for (int x = 25; x < kSliderWidth; x += 25) {
+        p.drawLine(QPointF(x + 0.5, track.top() + 3), QPointF(x + 0.5, track.bottom() - 3));
+    }
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setPen(kPaperLine);
+    p.drawLine(0, 45, kSliderWidth - 1, 45);
+    for (int x = 0; x < kSliderWidth; x += 25) {
+        const int length = x % 100 == 0 ? 10 : 5;
+        p.drawLine(x, 46, x, 45 + length);
+    }
+    p.drawLine(kSliderWidth - 1, 46, kSliderWidth - 1, 55);
+    return bar;
+}
+
+// A veil of grey lines over what lies outside the chosen range; every other line is keyed away,
+// so the bar shows through dimmed. One column, as the slider stretches it across each shade.
+QImage SliderSide() {
+    QImage side(1, kSliderHeight, QImage::Format_RGB32);
+    for (int y = 0; y < kSliderHeight; ++y) {
+        side.setPixelColor(0, y, y % 2 == 0 ? QColor(196, 202, 210) : QColor(0, 0, 0));
+    }
+    return side;
+}
+
+// A lever pointing down into the bar, on black. Drawn without smoothing: smoothed edges on
+// black would give a dark seam just above the key.
+QImage SliderLever() {
+    QImage lever(kLeverEdge, kLeverEdge, QImage::Format_RGB32);
+    lever.fill(Qt::black);
+    QPainter p(&lever);
+    const QPolygon shape(
+        {QPoint(1, 0), QPoint(10, 0), QPoint(10, 6), QPoint(6, 11), QPoint(5, 11), QPoint(1, 6)});
+    p.setPen(Shade(kOrange, -0.45));
+    p.setBrush(kOrange);
+    p.drawPolygon(shape);
+    p.setPen(Shade(kOrange, 0.55));
+    p.drawLine(2, 1, 9, 1);
+    return lever;
+}
+
+// The cursor shown while a lever is dragged: a double arrow, left and right, hot spot in the
+// middle of the picture.
+QImage SliderLeverCursor() {
+    return Draw(32, [](QPainter& p) {
+        const QPainterPath arrow = Polygon({{2, 16},
+                                            {10, 8},
+                                            {10, 13},
+                                            {22, 13},
+                                            {22, 8},
+                                            {30, 16},
+                                            {22, 24},
+                                            {22, 19},
+                                            {10, 19},
+                                            {10, 24}});
+        p.setPen(LinePen(kBlack, 1.5));
+        p.setBrush(kWhite);
+        p.drawPath(arrow);
+    });
+}
+
+bool SaveBitmap(const QImage& picture, const std::string& folder, const char* name) {
+    const std::string path = folder + "/" + name;
+    if (!picture.convertToFormat(QImage::Format_RGB32).save(QString::fromStdString(path), "BMP")) {
+        std::fprintf(stderr, "draw_pictures: cannot write %s\n", path.c_str());
+        return false;
+    }
+    return true;
+}
+
 bool Save(const QImage& strip, const std::string& folder, const char* name) {
     const std::string path = folder + "/" + name;
     // Quality 0 asks for the strongest compression; the pictures are committed.
@@ -607,5 +697,9 @@ int main(int argc, char** argv) {
     saved &= Save(Strip(16, SectorMapLegend()), folder, "sector_map_legend.png");
     saved &= Save(ImagingCounters(), folder, "imaging_counters.png");
     saved &= Save(StartPanel(), folder, "start_panel.png");
+    saved &= SaveBitmap(SliderBar(), folder, "MainBar.bmp");
+    saved &= SaveBitmap(SliderSide(), folder, "SideBar.bmp");
+    saved &= SaveBitmap(SliderLever(), folder, "lever.bmp");
+    saved &= Save(SliderLeverCursor(), folder, "lever_cursor.png");
     return saved ? 0 : 1;
 }

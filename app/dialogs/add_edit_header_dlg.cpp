@@ -2,6 +2,7 @@
 
 #include "app/dialogs/dialog_help.h"
 #include "app/dialogs/dialog_text_ids.h"
+#include "app/dialogs/dialog_widgets.h"
 #include "app/dialogs/signature_input.h"
 #include "app/dialogs/signature_rows.h"
 #include "app/dialogs/signature_text_ids.h"
@@ -96,10 +97,10 @@ CAddEditHeaderDlg::CAddEditHeaderDlg(FileSignature* record, std::vector<FileSign
     form->addRow(ProgramText(signature_text::kSizeLabelId), sizeRow);
     form->addRow(ProgramText(signature_text::kGroupLabelId), m_group);
 
-    m_ok = MakeSignatureButton(dialog_text::kOkId, 1, this);
+    m_ok = MakeDialogButton(dialog_text::kOkId, 1, this);
     m_ok->setDefault(true);
-    auto* cancel = MakeSignatureButton(dialog_text::kCancelId, 2, this);
-    auto* help = MakeSignatureButton(dialog_text::kHelpId, kHelpId, this);
+    auto* cancel = MakeDialogButton(dialog_text::kCancelId, 2, this);
+    auto* help = MakeDialogButton(dialog_text::kHelpId, kHelpId, this);
     auto* buttons = new QHBoxLayout();
     buttons->addWidget(help);
     buttons->addStretch(1);

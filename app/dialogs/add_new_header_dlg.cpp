@@ -3,6 +3,7 @@
 #include "app/dialogs/add_edit_header_dlg.h"
 #include "app/dialogs/dialog_help.h"
 #include "app/dialogs/dialog_text_ids.h"
+#include "app/dialogs/dialog_widgets.h"
 #include "app/dialogs/signature_rows.h"
 #include "app/dialogs/signature_text_ids.h"
 #include "app/program_text.h"
@@ -33,11 +34,11 @@ CAddNewHeaderDlg::CAddNewHeaderDlg(SignatureLists& lists, QWidget* parent)
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->setMinimumSize(440, 280);
 
-    auto* add = MakeSignatureButton(signature_text::kAddId, kAddId, this);
-    m_edit = MakeSignatureButton(signature_text::kEditId, kEditId, this);
-    m_remove = MakeSignatureButton(signature_text::kRemoveId, kRemoveId, this);
-    auto* close = MakeSignatureButton(signature_text::kCloseId, 2, this);
-    auto* help = MakeSignatureButton(dialog_text::kHelpId, kHelpId, this);
+    auto* add = MakeDialogButton(signature_text::kAddId, kAddId, this);
+    m_edit = MakeDialogButton(signature_text::kEditId, kEditId, this);
+    m_remove = MakeDialogButton(signature_text::kRemoveId, kRemoveId, this);
+    auto* close = MakeDialogButton(signature_text::kCloseId, 2, this);
+    auto* help = MakeDialogButton(dialog_text::kHelpId, kHelpId, this);
     auto* buttons = new QHBoxLayout();
     buttons->addWidget(add);
     buttons->addWidget(m_edit);

@@ -3,6 +3,7 @@
 #include "app/dialogs/add_edit_header_dlg.h"
 #include "app/dialogs/dialog_help.h"
 #include "app/dialogs/dialog_text_ids.h"
+#include "app/dialogs/dialog_widgets.h"
 #include "app/dialogs/file_type_list_ctrl.h"
 #include "app/dialogs/signature_rows.h"
 #include "app/dialogs/signature_text_ids.h"
@@ -51,12 +52,12 @@ CFileTypesDlg::CFileTypesDlg(ScanState& state, QWidget* parent)
     m_list = new CFileTypeListCtrl(*this, this);
     m_list->setMinimumSize(540, 300);
 
-    auto* ok = MakeSignatureButton(dialog_text::kOkId, 1, this);
+    auto* ok = MakeDialogButton(dialog_text::kOkId, 1, this);
     ok->setDefault(true);
-    auto* help = MakeSignatureButton(dialog_text::kHelpId, kHelpId, this);
-    m_unselectAll = MakeSignatureButton(signature_text::kUnselectAllId, kUnselectAllId, this);
-    m_selectAll = MakeSignatureButton(signature_text::kSelectAllId, kSelectAllId, this);
-    m_edit = MakeSignatureButton(signature_text::kEditId, kEditId, this);
+    auto* help = MakeDialogButton(dialog_text::kHelpId, kHelpId, this);
+    m_unselectAll = MakeDialogButton(signature_text::kUnselectAllId, kUnselectAllId, this);
+    m_selectAll = MakeDialogButton(signature_text::kSelectAllId, kSelectAllId, this);
+    m_edit = MakeDialogButton(signature_text::kEditId, kEditId, this);
     m_edit->setEnabled(false);
     auto* buttons = new QHBoxLayout();
     buttons->addWidget(m_selectAll);

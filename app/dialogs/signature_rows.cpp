@@ -7,13 +7,10 @@
 #include "app/program_text.h"
 #include "platform/product_title.h"
 
-#include "controls/flat_button.h"
-
 #include <QColor>
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QPalette>
-#include <QPushButton>
 #include <QTreeWidget>
 
 namespace {
@@ -91,19 +88,6 @@ bool SaveUserSignatures(QWidget* parent, std::span<const FileSignature> userList
     }
     ShowSignatureMessage(parent, signature_text::kNotSavedId);
     return false;
-}
-
-QPushButton* MakeSignatureButton(uint32_t textId, int id, QWidget* parent) {
-    auto* button = new CFlatButton(ProgramText(textId), parent);
-    button->setObjectName(QString::number(id));
-    return button;
-}
-
-void PaintWhite(QWidget& dialog) {
-    dialog.setAutoFillBackground(true);
-    QPalette white = dialog.palette();
-    white.setColor(QPalette::Window, Qt::white);
-    dialog.setPalette(white);
 }
 
 QString ToQString(std::u16string_view text) {

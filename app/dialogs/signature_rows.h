@@ -12,7 +12,6 @@
 #include <string>
 #include <string_view>
 
-class QPushButton;
 class QTreeWidget;
 class QWidget;
 
@@ -54,9 +53,6 @@ void ShowSignatureMessage(QWidget* parent, uint32_t id);
 // in memory keeps the change for this run). False on failure.
 bool SaveUserSignatures(QWidget* parent, std::span<const FileSignature> userList);
 
-// Helpers the signature dialogs share: a push button with its string-table text and its control
-// id as object name, the white background, and texts between the records and the widgets.
-QPushButton* MakeSignatureButton(uint32_t textId, int id, QWidget* parent);
-void PaintWhite(QWidget& dialog);
+// Texts between the records and the widgets.
 QString ToQString(std::u16string_view text);
 std::u16string ToU16(const QString& text);

@@ -42,6 +42,7 @@ const StripCase kCases[] = {
     {PictureStrip::BalloonIcon, "BalloonIcon", 16, 1, {}},
     {PictureStrip::SectorMapLegend, "SectorMapLegend", 16, 4, {}},
     {PictureStrip::ImagingCounters, "ImagingCounters", 32, 1, {}},
+    {PictureStrip::LeverCursor, "LeverCursor", 32, 1, {}},
 };
 
 // The action strips in the order of the hover button's states.
@@ -233,6 +234,18 @@ TEST(ProgramPicturesTest, StartPanelPictureIsDrawnOnATransparentGround) {
     const int third = panel.width() / 3;
     for (int i = 0; i < 3; ++i) {
         EXPECT_GT(PixelsAtLeast(panel.copy(i * third, 0, third, panel.height()), 255), 1000) << i;
+    }
+}
+
+TEST(ProgramPicturesTest, TheLeverCursorPointsBothWaysFromItsMiddle) {
+    // The slider takes the middle as the cursor's hot spot: it must lie on the arrow, with a
+    // head on either side of it and clear ground above and below.
+    const QImage cursor = Pixels(PictureStrip::LeverCursor, 0);
+    for (const QPoint opaque : {QPoint(16, 16), QPoint(5, 16), QPoint(26, 16)}) {
+        EXPECT_EQ(qAlpha(cursor.pixel(opaque)), 255) << opaque.x();
+    }
+    for (const QPoint clear : {QPoint(16, 3), QPoint(16, 28)}) {
+        EXPECT_EQ(qAlpha(cursor.pixel(clear)), 0) << clear.y();
     }
 }
 

@@ -8,6 +8,7 @@
 #include "app/dialogs/file_types_dlg.h"
 #include "app/dialogs/ftp_folder_dlg.h"
 #include "app/dialogs/ftp_settings_dlg.h"
+#include "app/dialogs/image_selection_dlg.h"
 #include "app/dialogs/recovery_options_dlg.h"
 #include "jobs/ftp_settings.h"
 #include "jobs/scan_state.h"
@@ -64,6 +65,10 @@ protected:
              }},
             {"file types", CFileTypesDlg::kHelpId, 1430,
              [this] { return std::make_unique<CFileTypesDlg>(state); }},
+            {"image selection", CImageSelectionDlg::kHelpId, 1440,
+             [] {
+                 return std::make_unique<CImageSelectionDlg>(2048, scan_action::Region{0, 2048});
+             }},
         };
     }
 
