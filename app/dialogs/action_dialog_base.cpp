@@ -2,6 +2,7 @@
 
 #include "app/dialogs/action_dialog_texts.h"
 #include "app/dialogs/dialog_text_ids.h"
+#include "app/dialogs/image_selection_dlg.h"
 #include "app/dialogs/search_logical_drive_dlg.h"
 #include "app/program_text.h"
 #include "controls/balloon_tip.h"
@@ -218,7 +219,8 @@ bool CActionDialogBase::IsPending(Action action) {
 }
 
 bool CActionDialogBase::IsPending(Link link) {
-    return link == Link::RawRegion || link == Link::ImageRegion;
+    // The image region waits for its job; the raw search's region is chosen here.
+    return link == Link::ImageRegion;
 }
 
 bool CActionDialogBase::eventFilter(QObject* watched, QEvent* event) {
@@ -305,8 +307,22 @@ void CActionDialogBase::OnLink(const LinkEntry& link, QLabel* label) {
             m_hooks.chooseFileTypes(this);
         break;
     case Link::RawRegion:
-    case Link::ImageRegion:
+    case Link::ImageRegion: {
+        scan_action::Region& region = link.link == Link::RawRegion ? m_rawRegion : m_imageRegion;
+        const uint64_t total = scan_action::DefaultRegion(m_node).lastSector;
+        std::optional<scan_action::Region> chosen;
+        if (m_hooks.chooseRegion) {
+            chosen = m_hooks.chooseRegion(this, total, region);
+        } else {
+            CImageSelectionDlg dialog(total, region, this);
+            if (dialog.exec() == QDialog::Accepted)
+                chosen = dialog.SelectedRegion();
+        }
+        // Cancel keeps the region chosen before.
+        if (chosen)
+            region = *chosen;
         break;
+    }
     }
 }
 

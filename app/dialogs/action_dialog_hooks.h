@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 
 class QWidget;
 
@@ -26,6 +27,11 @@ struct ActionDialogHooks {
     std::function<bool(bool advance, int32_t searchMode)> startSearch;
     // Runs the file-type selection dialog over `parent`; its choices stay with the caller.
     std::function<void(QWidget* parent)> chooseFileTypes;
+    // Runs the region dialog over `parent` for a drive of `totalSectors`, starting from
+    // `current`; the region OK took, or nothing for Cancel. Empty: the region dialog itself.
+    std::function<std::optional<scan_action::Region>(QWidget* parent, uint64_t totalSectors,
+                                                     scan_action::Region current)>
+        chooseRegion;
     // Asks a yes/no question of the string id; true for yes. Empty: a message box.
     std::function<bool(uint32_t questionId)> askYesNo;
     // Help's message and the opening of the guide. Empty members: a message box and the

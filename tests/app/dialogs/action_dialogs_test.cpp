@@ -55,6 +55,10 @@ struct Recorder {
     std::vector<uint32_t> messages;
     std::vector<uint32_t> topics;
     int fileTypeDialogs = 0;
+    // Region dialogs run (the drive's total and the region they started from), and the answer
+    // each gives: a region, or nothing for Cancel.
+    std::vector<std::pair<uint64_t, scan_action::Region>> regionDialogs;
+    std::optional<scan_action::Region> regionAnswer;
     bool answerYes = false;
     bool startSucceeds = true;
 
@@ -70,6 +74,10 @@ struct Recorder {
         };
         hooks.runSearchDialog = [this](int32_t searchMode) { searchDialogs.push_back(searchMode); };
         hooks.chooseFileTypes = [this](QWidget*) { ++fileTypeDialogs; };
+        hooks.chooseRegion = [this](QWidget*, uint64_t total, scan_action::Region current) {
+            regionDialogs.emplace_back(total, current);
+            return regionAnswer;
+        };
         hooks.askYesNo = [this](uint32_t id) {
             questions.push_back(id);
             return answerYes;
@@ -133,14 +141,14 @@ const std::vector<DialogCase>& DialogCases() {
         {DriveKind::HardDisk,
          154,
          {{1023, 1020, true}, {1024, 1021, true}, {1019, 1022, false}},
-         {{1028, true, 61479}, {1073, false, 0}, {1039, false, 61480}},
+         {{1028, true, 61479}, {1073, true, 0}, {1039, false, 61480}},
          0,
          1072,
          1130},
         {DriveKind::DiskImage,
          181,
          {{1093, 1094, true}, {1092, 1095, true}},
-         {{1097, true, 61479}, {1096, false, 61480}},
+         {{1097, true, 61479}, {1096, true, 61480}},
          0,
          1091,
          1160},
@@ -403,6 +411,36 @@ TEST(ActionDialogs, FileTypesLinkRunsTheCallersDialogAndTurnsPurple) {
         EXPECT_EQ(TextColor(link), QColor(128, 0, 128));
         EXPECT_TRUE(recorder.started.empty());
         EXPECT_EQ(dialog->result(), 0);
+    }
+}
+
+TEST(ActionDialogs, TheRawSearchRegionIsTheOneTheRegionDialogTook) {
+    struct Case {
+        DriveKind kind;
+        int link;
+        int rawRecovery;
+    };
+    for (const Case& each :
+         {Case{DriveKind::HardDisk, 1073, 1024}, Case{DriveKind::DiskImage, 1096, 1092}}) {
+        SCOPED_TRACE(each.link);
+        Recorder recorder;
+        auto dialog = MakeActionDialogFor(NodeOf(each.kind, 11), {}, recorder.Hooks(), nullptr);
+        auto* link = Child<QLabel>(*dialog, each.link);
+        ASSERT_NE(link, nullptr);
+        // OK takes the region; Cancel afterwards keeps it; the next dialog starts from it.
+        recorder.regionAnswer = scan_action::Region{100, 2000};
+        QTest::mouseClick(link, Qt::LeftButton);
+        recorder.regionAnswer.reset();
+        QTest::mouseClick(link, Qt::LeftButton);
+        ASSERT_EQ(recorder.regionDialogs.size(), 2u);
+        EXPECT_EQ(recorder.regionDialogs[0].first, kSectors);
+        EXPECT_EQ(recorder.regionDialogs[0].second, (scan_action::Region{0, kSectors}));
+        EXPECT_EQ(recorder.regionDialogs[1].second, (scan_action::Region{100, 2000}));
+        EXPECT_EQ(TextColor(link), QColor(128, 0, 128));
+        Activate(Child<QWidget>(*dialog, each.rawRecovery));
+        ASSERT_EQ(recorder.started.size(), 1u);
+        EXPECT_EQ(recorder.started[0].regionFirstSector, 100u);
+        EXPECT_EQ(recorder.started[0].regionLastSector, 2000u);
     }
 }
 
