@@ -1,5 +1,6 @@
 #include "diskio/sector_source.h"
 
+#include "diskio/device_map_loader.h"
 #include "diskio/disk_read_write.h"
 
 #include <cstring>
@@ -24,6 +25,16 @@ SectorSource SectorSource::ForMemory(std::span<const uint8_t> bytes) {
     source.m_kind = Kind::Memory;
     source.m_memory = bytes;
     return source;
+}
+
+std::string SectorSource::UnderlyingPath() const {
+    if (m_kind == Kind::Image)
+        return m_imagePath;
+    if (m_kind != Kind::Drive)
+        return {};
+    const std::optional<DeviceSource> source =
+        DeviceMapLoader::ProcessTable().Resolve(DiskDeviceName(m_drive));
+    return source ? source->path : std::string();
 }
 
 void SectorSource::SetVolume(uint64_t firstSector, uint64_t totalSectors) {

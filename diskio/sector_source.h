@@ -47,6 +47,9 @@ public:
     uint64_t FirstSector() const { return m_firstSector; }
     // Sectors of the window (volume) or last - first + 1 (absolute).
     uint64_t SectorCount() const { return m_sectorCount; }
+    // The file or device the source reads: the image's path, or the path the device table maps
+    // the drive to; empty for memory, for no source and for a drive that is not mapped.
+    std::string UnderlyingPath() const;
     // Closes the shared handle; the next read opens it again.
     void Close() const;
 

@@ -104,12 +104,22 @@ DeviceHandle DeviceHandle::Open(const DeviceSource& source) {
         uint64_t count = *source.sectorCount;
         handle.m_byteLimit = count > UINT64_MAX / kSectorSize ? UINT64_MAX : count * kSectorSize;
     }
+    for (const DeviceSource::SectorRun& run : source.unreadable) {
+        if (run.count == 0 || run.first > UINT64_MAX / kSectorSize)
+            continue;
+        const uint64_t begin = run.first * kSectorSize;
+        const uint64_t bytes = run.count > (UINT64_MAX - begin) / kSectorSize
+                                   ? UINT64_MAX - begin
+                                   : run.count * kSectorSize;
+        handle.m_unreadable.emplace_back(begin, begin + bytes);
+    }
     return handle;
 }
 
 DeviceHandle::DeviceHandle(DeviceHandle&& other) noexcept
     : m_state(std::exchange(other.m_state, State::None)), m_fd(std::exchange(other.m_fd, -1)),
-      m_firstByte(other.m_firstByte), m_byteLimit(other.m_byteLimit) {}
+      m_firstByte(other.m_firstByte), m_byteLimit(other.m_byteLimit),
+      m_unreadable(std::move(other.m_unreadable)) {}
 
 DeviceHandle& DeviceHandle::operator=(DeviceHandle&& other) noexcept {
     if (this != &other) {
@@ -118,6 +128,7 @@ DeviceHandle& DeviceHandle::operator=(DeviceHandle&& other) noexcept {
         m_fd = std::exchange(other.m_fd, -1);
         m_firstByte = other.m_firstByte;
         m_byteLimit = other.m_byteLimit;
+        m_unreadable = std::move(other.m_unreadable);
     }
     return *this;
 }
@@ -139,6 +150,9 @@ bool DeviceHandle::ReadAt(uint64_t offset, void* buffer, size_t count) const {
         return false;
     if (offset > m_byteLimit || count > m_byteLimit - offset)
         return false;
+    for (const auto& [begin, end] : m_unreadable)
+        if (count != 0 && offset < end && (begin <= offset || begin - offset < count))
+            return false;
     if (offset > UINT64_MAX - m_firstByte)
         return false;
     uint64_t position = m_firstByte + offset;

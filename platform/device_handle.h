@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 // An open source, in one of three states, as the sector layer's callers pass it:
 // none (the callee opens the device for the one call), invalid (an open failed) and open.
@@ -39,7 +41,8 @@ public:
     void Close();
 
     // Reads exactly `count` bytes at `offset` (relative to the source's first byte). A short
-    // read, a read past the source's end or an overflow is a failure.
+    // read, a read past the source's end, a read touching an unreadable sector of the source or
+    // an overflow is a failure.
     bool ReadAt(uint64_t offset, void* buffer, size_t count) const;
 
     // Size of the source in bytes (BLKGETSIZE64 for block devices, the file size for files,
@@ -53,4 +56,6 @@ private:
     int m_fd = -1;
     uint64_t m_firstByte = 0;
     uint64_t m_byteLimit = UINT64_MAX; // bytes available from m_firstByte
+    // The source's unreadable sectors as byte ranges [begin, end) from m_firstByte.
+    std::vector<std::pair<uint64_t, uint64_t>> m_unreadable;
 };

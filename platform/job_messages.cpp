@@ -30,7 +30,7 @@ struct MessageInfo {
 
 constexpr MessageInfo kMessages[] = {
     {WM_IMAGE_START, "WM_IMAGE_START", kKind<std::monostate>},
-    {WM_IMAGE_DONE, "WM_IMAGE_DONE", kKind<std::monostate>},
+    {WM_IMAGE_DONE, "WM_IMAGE_DONE", kKind<ImageDonePayload>},
     {WM_SECTORMAP_READING, "WM_SECTORMAP_READING", kKind<SectorMapCellPayload>},
     {WM_SECTORMAP_DONE, "WM_SECTORMAP_DONE", kKind<SectorMapCellPayload>},
     {WM_SECTORMAP_FAILED, "WM_SECTORMAP_FAILED", kKind<SectorMapCellPayload>},
@@ -67,6 +67,7 @@ constexpr MessageInfo kMessages[] = {
     {kJobAskFileExists, "AskFileExists", kKind<FileExistsRequest>},
     {kJobAskScanFileExists, "AskScanFileExists", kKind<ScanFileExistsRequest>},
     {kJobRunOnGuiThread, "RunOnGuiThread", kKind<GuiThreadTask>},
+    {kJobSetImageProgressText, "SetImageProgressText", kKind<ImageProgressTextPayload>},
 };
 
 const MessageInfo* FindMessage(uint32_t id) {
@@ -93,8 +94,8 @@ bool HasExpectedPayload(const JobMessage& message) {
 JobMessage MakeImageStart() {
     return {WM_IMAGE_START, std::monostate{}};
 }
-JobMessage MakeImageDone() {
-    return {WM_IMAGE_DONE, std::monostate{}};
+JobMessage MakeImageDone(bool imageWritten, std::u16string imagePath) {
+    return {WM_IMAGE_DONE, ImageDonePayload{imageWritten, std::move(imagePath)}};
 }
 
 JobMessage MakeSectorMapReading(int row, int column) {
@@ -252,4 +253,8 @@ JobMessage MakeScanFileExists(std::u16string path) {
 
 JobMessage MakeRunOnGuiThread(std::function<void()> task) {
     return {kJobRunOnGuiThread, GuiThreadTask{std::move(task)}};
+}
+
+JobMessage MakeImageProgressText(int controlId, std::u16string text) {
+    return {kJobSetImageProgressText, ImageProgressTextPayload{controlId, std::move(text)}};
 }

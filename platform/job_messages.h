@@ -74,6 +74,8 @@ inline constexpr uint32_t kJobAskFileExists = kWmApp + 0x05;
 inline constexpr uint32_t kJobAskScanFileExists = kWmApp + 0x06;
 // The scan-information loader hands over what it built (a GuiThreadTask).
 inline constexpr uint32_t kJobRunOnGuiThread = kWmApp + 0x07;
+// The imaging job sets a text of its progress dialog (the Windows job set the controls itself).
+inline constexpr uint32_t kJobSetImageProgressText = kWmApp + 0x08;
 
 // WM_ADD_FOUND_ITEM, WM_UPDATE_FOUND_ITEM.
 struct FoundItemPayload {
@@ -176,13 +178,30 @@ struct SectorMapCellPayload {
     int column = 0;
 };
 
+// WM_IMAGE_DONE. `imageWritten`: the image file holds its sectors and trailer (a stopped copy
+// too); when it could not be created or a write failed it is false and the window opens nothing.
+// The handler closes the progress dialog and sets stop requested; "job running" stays set until
+// the job's thread has ended, as the JobRunner keeps it.
+struct ImageDonePayload {
+    bool imageWritten = false;
+    std::u16string imagePath;
+};
+
+// kJobSetImageProgressText: the new text of one control of the imaging progress dialog, by its
+// id (1003 the drive, 1010 the block size, 1006 the sector read, 1005 the megabytes processed).
+struct ImageProgressTextPayload {
+    int controlId = 0;
+    std::u16string text;
+};
+
 using JobPayload =
     std::variant<std::monostate, FoundItemPayload, ProgressCreatePayload, BarSelectorPayload,
                  PaneWidthsPayload, TextPayload, LogLinePayload, RootSelectorPayload,
                  ChildItemsRequest, FolderCheckPayload, FileCheckPayload, WriteTreePayload,
-                 DriveItemPayload, SaveSelectionPayload, SectorMapCellPayload, MessageBoxRequest,
-                 WindowTitleRequest, LargeFileProgressRequest, SaveErrorActionRequest,
-                 FileExistsRequest, ScanFileExistsRequest, GuiThreadTask>;
+                 DriveItemPayload, SaveSelectionPayload, SectorMapCellPayload, ImageDonePayload,
+                 ImageProgressTextPayload, MessageBoxRequest, WindowTitleRequest,
+                 LargeFileProgressRequest, SaveErrorActionRequest, FileExistsRequest,
+                 ScanFileExistsRequest, GuiThreadTask>;
 
 struct JobMessage {
     uint32_t id = 0;
@@ -199,7 +218,7 @@ const char* JobMessageName(uint32_t id);
 bool HasExpectedPayload(const JobMessage& message);
 
 JobMessage MakeImageStart();
-JobMessage MakeImageDone();
+JobMessage MakeImageDone(bool imageWritten, std::u16string imagePath);
 JobMessage MakeSectorMapReading(int row, int column);
 JobMessage MakeSectorMapDone(int row, int column);
 JobMessage MakeSectorMapFailed(int row, int column);
@@ -241,3 +260,4 @@ JobMessage MakeSaveErrorAction(std::u16string fileName);
 JobMessage MakeFileExists(std::u16string name, std::u16string proposal);
 JobMessage MakeScanFileExists(std::u16string path);
 JobMessage MakeRunOnGuiThread(std::function<void()> task);
+JobMessage MakeImageProgressText(int controlId, std::u16string text);

@@ -2,6 +2,7 @@
 
 #include "diskio/drive_node.h"
 #include "diskio/volume_source.h"
+#include "platform/device_table.h"
 
 #include "tests/support/temp_dir.h"
 
@@ -100,6 +101,17 @@ TEST(SectorSource, ImageFileReadsThroughOneHandleAndNothingReadsWithoutASource) 
     SectorSource none;
     EXPECT_EQ(none.ReadSectors(0, 1, sector), 0);
     EXPECT_EQ(SectorSource::ForDrive(0x97).ReadSectors(0, 1, sector), 0); // not mapped
+}
+
+TEST(SectorSource, NamesTheFileOrDeviceItReads) {
+    DeviceTable::Process().SetPhysicalDisk(5, DeviceSource{"/images/disk5.img", 0, std::nullopt});
+    DeviceTable::Process().SetDriveLetter(7, DeviceSource{"/images/disk5.img", 2048, 100});
+    EXPECT_EQ(SectorSource::ForImage("/images/a.img").UnderlyingPath(), "/images/a.img");
+    EXPECT_EQ(SectorSource::ForDrive(0x85).UnderlyingPath(), "/images/disk5.img");
+    EXPECT_EQ(SectorSource::ForDrive(7).UnderlyingPath(), "/images/disk5.img");
+    EXPECT_EQ(SectorSource::ForDrive(0x97).UnderlyingPath(), "");
+    EXPECT_EQ(SectorSource::ForMemory({}).UnderlyingPath(), "");
+    EXPECT_EQ(SectorSource().UnderlyingPath(), "");
 }
 
 } // namespace

@@ -68,6 +68,42 @@ TEST(DeviceHandleTest, RangedSourceIsRelativeAndBounded) {
     EXPECT_FALSE(handle.ReadAt(2 * 512, buffer.data(), 1024));
 }
 
+TEST(DeviceHandleTest, ReadsTouchingAnUnreadableRunFailAndOthersRead) {
+    TempDir dir;
+    auto path = WriteCountingFile(dir, 20);
+    // Runs are relative to the source's first sector (file sector 2): file sectors 6 and 7, and
+    // the last one, 21, past the end anyway.
+    DeviceSource source{path.string(), 2, 18};
+    source.unreadable = {{4, 2}, {19, 1}, {0, 0}};
+    DeviceHandle handle = DeviceHandle::Open(source);
+    ASSERT_TRUE(handle.IsOpen());
+    struct Case {
+        uint64_t sector;
+        size_t sectors;
+        bool reads;
+    };
+    const Case cases[] = {
+        {0, 4, true},  {3, 1, true},  {4, 1, false}, {5, 1, false}, {6, 1, true},
+        {3, 2, false}, {5, 2, false}, {2, 6, false}, {6, 12, true}, {0, 18, false},
+    };
+    for (const Case& each : cases) {
+        SCOPED_TRACE(std::to_string(each.sector) + " +" + std::to_string(each.sectors));
+        std::vector<uint8_t> buffer(each.sectors * 512);
+        EXPECT_EQ(handle.ReadAt(each.sector * 512, buffer.data(), buffer.size()), each.reads);
+        if (each.reads) {
+            EXPECT_EQ(buffer[0], static_cast<uint8_t>(each.sector + 2));
+        }
+    }
+    // A run that reaches past the numbering covers everything after its start.
+    source.unreadable = {{10, UINT64_MAX}};
+    DeviceHandle endless = DeviceHandle::Open(source);
+    std::vector<uint8_t> buffer(512);
+    EXPECT_TRUE(endless.ReadAt(9 * 512, buffer.data(), 512));
+    EXPECT_FALSE(endless.ReadAt(17 * 512, buffer.data(), 512));
+    DeviceHandle moved = std::move(endless);
+    EXPECT_FALSE(moved.ReadAt(10 * 512, buffer.data(), 512)) << "a moved handle keeps its runs";
+}
+
 TEST(DeviceHandleTest, OnlyFilesAndDevicesThatOpenServeAsSources) {
     TempDir dir;
     const auto file = WriteCountingFile(dir, 1);

@@ -37,6 +37,14 @@ TEST(JobMessagesTest, IdsKeepTheirNumbers) {
     EXPECT_STREQ(JobMessageName(WM_ADD_LOG_LINE), "WM_ADD_LOG_LINE");
     EXPECT_STREQ(JobMessageName(WM_NOTHING_FOUND), "WM_NOTHING_FOUND");
     EXPECT_STREQ(JobMessageName(kWmUser + 0x1B), "unknown message");
+    const uint32_t requests[] = {
+        kJobAskMessageBox, kJobSetWindowTitle,    kJobLargeFileProgress, kJobAskSaveErrorAction,
+        kJobAskFileExists, kJobAskScanFileExists, kJobRunOnGuiThread,    kJobSetImageProgressText};
+    for (size_t i = 0; i < std::size(requests); ++i) {
+        EXPECT_EQ(requests[i], kWmApp + 1 + i) << JobMessageName(requests[i]);
+        names.insert(JobMessageName(requests[i]));
+    }
+    EXPECT_EQ(names.size(), 26u + std::size(requests)) << "every request has its own name";
 }
 
 TEST(JobMessagesTest, SelectorsFollowTheLParamRules) {
@@ -55,7 +63,7 @@ TEST(JobMessagesTest, SelectorsFollowTheLParamRules) {
 TEST(JobMessagesTest, FactoriesPairEveryIdWithItsPayload) {
     const JobMessage messages[] = {
         MakeImageStart(),
-        MakeImageDone(),
+        MakeImageDone(true, u"/images/disk.img"),
         MakeSectorMapReading(1, 2),
         MakeSectorMapDone(3, 4),
         MakeSectorMapFailed(5, 6),
@@ -86,7 +94,8 @@ TEST(JobMessagesTest, FactoriesPairEveryIdWithItsPayload) {
         MakeSaveSelection(0),
         MakeNothingFound(),
         MakeMessageBox(u"t", u"c", MessageBoxIcon::Error, MessageBoxButtons::Ok, false),
-        MakeSetWindowTitle(u"title")};
+        MakeSetWindowTitle(u"title"),
+        MakeImageProgressText(1006, u"Reading Sector : 7")};
     std::set<uint32_t> ids;
     for (const JobMessage& message : messages) {
         EXPECT_TRUE(HasExpectedPayload(message)) << JobMessageName(message.id);
@@ -95,6 +104,16 @@ TEST(JobMessagesTest, FactoriesPairEveryIdWithItsPayload) {
     EXPECT_EQ(ids.size(), std::size(messages)) << "one factory per id";
     EXPECT_FALSE(HasExpectedPayload(JobMessage{WM_ADD_LOG_LINE, TextPayload{}}));
     EXPECT_FALSE(HasExpectedPayload(JobMessage{kWmUser + 0x1B, std::monostate{}}));
+    // The end of imaging says whether there is an image to open.
+    EXPECT_FALSE(HasExpectedPayload(JobMessage{WM_IMAGE_DONE, std::monostate{}}));
+    const JobMessage done = MakeImageDone(false, u"/images/partial.img");
+    ASSERT_NE(done.Get<ImageDonePayload>(), nullptr);
+    EXPECT_FALSE(done.Get<ImageDonePayload>()->imageWritten);
+    EXPECT_EQ(done.Get<ImageDonePayload>()->imagePath, u"/images/partial.img");
+    const JobMessage text = MakeImageProgressText(1005, u"Processed 1.0 MB of 2.0 MB");
+    ASSERT_NE(text.Get<ImageProgressTextPayload>(), nullptr);
+    EXPECT_EQ(text.Get<ImageProgressTextPayload>()->controlId, 1005);
+    EXPECT_EQ(text.Get<ImageProgressTextPayload>()->text, u"Processed 1.0 MB of 2.0 MB");
 
     const JobMessage file = MakeSetFileCheck(u"name.doc", 0x1'0000'0002ull, 77, true);
     const FileCheckPayload* check = file.Get<FileCheckPayload>();

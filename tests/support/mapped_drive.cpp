@@ -19,9 +19,10 @@ MappedDrive::MappedDrive(std::filesystem::path image, uint8_t partitionType)
     Map();
 }
 
-void MappedDrive::Map(std::optional<uint64_t> readableSectors) const {
-    DeviceTable::Process().SetDriveLetter(kDriveLetter,
-                                          DeviceSource{m_image.string(), 0, readableSectors});
+void MappedDrive::Map(std::optional<uint64_t> readableSectors,
+                      std::vector<DeviceSource::SectorRun> unreadable) const {
+    DeviceTable::Process().SetDriveLetter(
+        kDriveLetter, DeviceSource{m_image.string(), 0, readableSectors, std::move(unreadable)});
 }
 
 uint64_t MappedDrive::LastSector() const {

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "diskio/drive_node.h"
+#include "platform/device_source.h"
 
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <vector>
 
 // An image file mapped as drive C: through the process's device table, and the drive node
 // that names it as a logical drive of the given partition type.
@@ -14,8 +16,10 @@ public:
 
     MappedDrive(std::filesystem::path image, uint8_t partitionType);
 
-    // Maps the image again; with `readableSectors`, reads past that many sectors fail.
-    void Map(std::optional<uint64_t> readableSectors = std::nullopt) const;
+    // Maps the image again; with `readableSectors`, reads past that many sectors fail, and
+    // reads touching a run of `unreadable` fail too.
+    void Map(std::optional<uint64_t> readableSectors = std::nullopt,
+             std::vector<DeviceSource::SectorRun> unreadable = {}) const;
     DriveNode& Node() { return m_node; }
     const DriveNode& Node() const { return m_node; }
     const std::filesystem::path& Image() const { return m_image; }

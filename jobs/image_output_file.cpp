@@ -1,0 +1,79 @@
+#include "jobs/image_output_file.h"
+
+#include "diskio/whole_disk.h"
+#include "platform/descriptor_writes.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+ImageOutputFile::~ImageOutputFile() {
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+ImageOutputFile::Outcome ImageOutputFile::Create(const std::filesystem::path& path,
+                                                 const std::string& sourcePath,
+                                                 const std::filesystem::path& sysfsRoot) {
+    // Not blocking: a named pipe must not hold the job until someone reads it.
+    int fd;
+    do {
+        fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0644);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        m_error = errno;
+        return Outcome::CannotOpen;
+    }
+    struct stat output {};
+    const bool looked = ::fstat(fd, &output) == 0;
+    if (!looked || !S_ISREG(output.st_mode)) {
+        m_error = looked ? EINVAL : errno;
+        ::close(fd);
+        return Outcome::CannotOpen;
+    }
+    struct stat source {};
+    if (!sourcePath.empty() && ::stat(sourcePath.c_str(), &source) == 0) {
+        if (S_ISREG(source.st_mode) && source.st_dev == output.st_dev &&
+            source.st_ino == output.st_ino) {
+            ::close(fd);
+            return Outcome::IsTheSource;
+        }
+        const dev_t sourceDisk = S_ISBLK(source.st_mode) ? WholeDiskOf(source.st_rdev, sysfsRoot)
+                                                         : WholeDiskOf(source.st_dev, sysfsRoot);
+        m_onSourceDisk = sourceDisk == WholeDiskOf(output.st_dev, sysfsRoot);
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (::ftruncate(fd, 0) != 0 || flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        m_error = errno;
+        ::close(fd);
+        return Outcome::CannotOpen;
+    }
+    m_fd = fd;
+    return Outcome::Created;
+}
+
+bool ImageOutputFile::Write(std::span<const uint8_t> bytes) {
+    if (m_fd < 0) {
+        m_error = EBADF;
+        return false;
+    }
+    if (WriteAllBytes(m_fd, bytes))
+        return true;
+    m_error = errno;
+    return false;
+}
+
+bool ImageOutputFile::Close() {
+    if (m_fd < 0) {
+        m_error = EBADF;
+        return false;
+    }
+    const int fd = m_fd;
+    m_fd = -1;
+    // The descriptor is gone even when close fails; never close it twice.
+    if (::close(fd) == 0)
+        return true;
+    m_error = errno;
+    return false;
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+
+// The disk-image file the imaging job writes. The window has asked before an existing file is
+// replaced; this only makes sure that what it replaces is a plain file and not the source: it
+// opens without following a link and without emptying the file, refuses anything but a regular
+// file and the source's own file, and only then empties it. New files get mode 0644 (less the
+// umask). Every write is whole or a failure, and so is the close. The descriptor is closed
+// with the object at the latest.
+class ImageOutputFile {
+public:
+    enum class Outcome {
+        Created,
+        // Cannot be opened, is no regular file or cannot be emptied; Error() says why.
+        CannotOpen,
+        // The same file as the source: it is left as it was.
+        IsTheSource,
+    };
+
+    ImageOutputFile() = default;
+    ~ImageOutputFile();
+    ImageOutputFile(const ImageOutputFile&) = delete;
+    ImageOutputFile& operator=(const ImageOutputFile&) = delete;
+
+    // `sourcePath` is the file or device the sectors come from (empty: none to compare with);
+    // `sysfsRoot` tells partitions' disks apart.
+    Outcome Create(const std::filesystem::path& path, const std::string& sourcePath,
+                   const std::filesystem::path& sysfsRoot = "/sys");
+    // The file lies on the disk the source is, or on the same file system as a source file:
+    // writing it may overwrite what is being recovered.
+    bool OnSourceDisk() const { return m_onSourceDisk; }
+
+    bool Write(std::span<const uint8_t> bytes);
+    // Closes the file; false when the system reports that written data was lost.
+    bool Close();
+    bool IsOpen() const { return m_fd >= 0; }
+    // The system's error number of the last failure.
+    int Error() const { return m_error; }
+
+private:
+    int m_fd = -1;
+    int m_error = 0;
+    bool m_onSourceDisk = false;
+};
