@@ -2,6 +2,7 @@
 
 #include "platform/string_table.h"
 
+#include "app/dialogs/image_progress_dlg.h"
 #include "app/dialogs/job_question_dialogs.h"
 #include "app/models/file_list_model.h"
 #include "app/models/folder_tree_model.h"
@@ -14,6 +15,7 @@
 #include "app/views/log_pane.h"
 #include "controls/owner_draw_menu.h"
 #include "controls/program_pictures.h"
+#include "controls/sector_map_ctrl.h"
 #include "controls/sizing_dialog_bar.h"
 #include "diskio/drive_node.h"
 #include "diskio/size_text.h"
@@ -404,6 +406,27 @@ intptr_t CMainFrame::HandleJobMessage(JobMessage& message) {
         break;
     case WM_NOTHING_FOUND:
         ShowDriveList();
+        break;
+    case WM_IMAGE_START:
+        OnImageStart();
+        break;
+    case WM_IMAGE_DONE:
+        if (const auto* done = message.Get<ImageDonePayload>()) {
+            OnImageDone(*done);
+        }
+        break;
+    case WM_SECTORMAP_READING:
+    case WM_SECTORMAP_DONE:
+    case WM_SECTORMAP_FAILED:
+        if (m_imageDialog != nullptr) {
+            m_imageDialog->SectorMap()->HandleMessage(message);
+        }
+        break;
+    case kJobSetImageProgressText:
+        if (const auto* text = message.Get<ImageProgressTextPayload>();
+            text != nullptr && m_imageDialog != nullptr) {
+            m_imageDialog->SetControlText(text->controlId, QString::fromStdU16String(text->text));
+        }
         break;
     case WM_WRITE_TREE_TO_FILE:
         if (auto* write = message.Get<WriteTreePayload>()) {

@@ -2,6 +2,7 @@
 
 #include "app/commands/command_state.h"
 #include "app/dialogs/destination_choice.h"
+#include "app/dialogs/scan_action_rules.h"
 #include "app/dialogs/scan_file_exists_dlg.h"
 #include "app/models/found_entry_store.h"
 #include "app/qt_job_window.h"
@@ -16,6 +17,7 @@
 #include "platform/product_title.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 
 #include <QUrl>
@@ -50,6 +52,8 @@ class CSizingDialogBar;
 class QHBoxLayout;
 class QLabel;
 class QSplitter;
+class CImageProgressDlg;
+class CScrollBitmapDlg;
 class QTreeWidgetItem;
 class CDiskTreeCtrl;
 struct ActionDialogHooks;
@@ -241,6 +245,17 @@ public:
     CDiskTreeCtrl* DriveView() const { return m_driveView; }
     CFolderTreeCtrl* FolderView() const { return m_folderView; }
     CFileListView* FileListView() const { return m_fileListView; }
+    // The imaging progress panel while an image is made, and the panel shown over the file
+    // list after one; null when none is open.
+    CImageProgressDlg* ImageProgressDialog() const;
+    CScrollBitmapDlg* ChildPane() const;
+
+    // Images `region` of the node into the file at `path` (the view's side of imaging); false
+    // when a job runs already.
+    bool StartDiskImage(const DriveNode& node, scan_action::Region region, const QString& path);
+    // Opens an image file as a drive: its trailer decides; a refused file is said so. True
+    // when the drive list gained the image.
+    bool LoadFile(const QString& path);
 
     // Status pane 1 (which 0: the current volume's found totals) or 2 (which 1: the marked
     // totals of the scan state); with `clear`, or without a volume, the pane is emptied.
@@ -289,6 +304,8 @@ protected:
     // cancelled.
     virtual QString AskSaveScanPath(const QString& proposed);
     virtual QString AskOpenScanPath();
+    // The image file Drives > Open Image File opens; empty when cancelled.
+    virtual QString AskOpenImagePath();
 
 private:
     void CreateToolBar();
@@ -336,6 +353,13 @@ private:
     // A volume the lost-drive search found: a copy joins the drive list (the job's node goes
     // with the job) and the drive tree shows the copy.
     void AddDriveItem(const DriveNode& found);
+    // Imaging (main_frame_imaging.cpp).
+    void OnImageStart();
+    void OnImageDone(const ImageDonePayload& done);
+    void OnOpenImageFile();
+    // Lays a panel over the file list's whole area.
+    void CoverFileList(QWidget* panel);
+    void CloseChildPane();
     void FillChildItems(ChildItemsRequest& request);
     uint8_t SelectedDiskNumber() const;
 
@@ -368,6 +392,11 @@ private:
     std::array<std::unique_ptr<CProgressBar>, 2> m_progressBars;
     std::unique_ptr<COwnerDrawMenu> m_mainMenu;
     std::unique_ptr<COwnerDrawMenu> m_driveMenu;
+    // Imaging: the progress panel between WM_IMAGE_START and WM_IMAGE_DONE, the sectors per
+    // block of the run it shows, and the panel over the file list.
+    QPointer<CImageProgressDlg> m_imageDialog;
+    uint64_t m_imageSectorsPerBlock = 1;
+    QPointer<CScrollBitmapDlg> m_childPane;
     QToolBar* m_toolBar = nullptr;
     QTimer* m_idleTimer = nullptr;
     std::map<uint32_t, QAction*> m_menuActions;

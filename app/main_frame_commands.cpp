@@ -220,6 +220,8 @@ void CMainFrame::OpenActionDialog(const DriveNode& node, const QString& itemText
     hooks.startSearch = [this](bool advance, int32_t searchMode) {
         return StartSearchJob(advance, searchMode);
     };
+    hooks.startImage = [this](const DriveNode& source, scan_action::Region region,
+                              const QString& path) { return StartDiskImage(source, region, path); };
     hooks.askYesNo = [this](uint32_t questionId) {
         return AskUser(ProgramText(questionId), QString::fromUtf16(kTitle),
                        MessageBoxIcon::Question, MessageBoxButtons::YesNo,
@@ -258,6 +260,7 @@ bool CMainFrame::StartFileSystemJob(const CThreadForFileSystem::Parameters& chos
     CThreadForFileSystem::Parameters parameters = chosen;
     parameters.notifyWindow = &m_jobWindow;
     // A new scan gets an empty list and the folder tree it will fill.
+    CloseChildPane();
     m_fileListModel->ClearRows();
     ShowFolderTree();
     CThreadForFileSystem job(m_state);
@@ -378,6 +381,9 @@ bool CMainFrame::OnCommand(uint32_t id, CommandSource source) {
         break;
     case kOpenDriveUsingScanInformation:
         OpenDriveUsingScanInformation();
+        break;
+    case kOpenImageFile:
+        OnOpenImageFile();
         break;
     case kSaveScanInformation:
         OnSaveScanInformation();

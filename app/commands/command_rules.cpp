@@ -95,7 +95,7 @@ constexpr std::array kEntries = {
     Plain(C::kShowDriveList, IdleWithResults, IdleWithResults, kBuilt),
     Plain(C::kRefreshDriveList, WhenIdle, WhenIdle, kBuilt),
     Plain(C::kOpenDriveUsingScanInformation, WhenIdle, nullptr, kBuilt),
-    Plain(C::kOpenImageFile, WhenIdle, nullptr, kPending),
+    Plain(C::kOpenImageFile, WhenIdle, nullptr, kBuilt),
     Plain(C::kExit, nullptr, nullptr, kBuilt),
     // Files
     Plain(C::kRecoverAll, IdleWithResults, IdleWithResults, kBuilt),

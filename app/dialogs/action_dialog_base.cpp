@@ -15,6 +15,7 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QEvent>
+#include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -117,9 +118,6 @@ CActionDialogBase::CActionDialogBase(const Description& description, const Drive
         label->setCursor(Qt::PointingHandCursor);
         QLabel* body = MakeLabel(ProgramText(entry.descriptionId), 0);
         body->setWordWrap(true);
-        const bool pending = IsPending(entry.action);
-        button->setEnabled(!pending);
-        label->setEnabled(!pending);
         actions->addWidget(button, row, 0, 2, 1, Qt::AlignTop);
         actions->addWidget(label, row, 1);
         actions->addWidget(body, row + 1, 1);
@@ -162,7 +160,6 @@ CActionDialogBase::CActionDialogBase(const Description& description, const Drive
         if (entry.tipId != 0)
             m_balloon->AddTool(link, ProgramText(entry.tipId),
                                StripPicture(PictureStrip::BalloonIcon, 0));
-        link->setEnabled(!IsPending(entry.link));
         line->addWidget(link);
         if (entry.link == Link::PreviousFileSystem && m_combo != nullptr)
             line->addWidget(m_combo);
@@ -213,14 +210,24 @@ QLabel* CActionDialogBase::MakeLabel(const QString& text, int id) {
     return label;
 }
 
-bool CActionDialogBase::IsPending(Action action) {
-    // Its job and dialogs are not part of the program yet.
-    return action == Action::CreateImageFile;
-}
-
-bool CActionDialogBase::IsPending(Link link) {
-    // The image region waits for its job; the raw search's region is chosen here.
-    return link == Link::ImageRegion;
+void CActionDialogBase::CreateImageFile() {
+    const QString proposed = QString::fromStdU16String(scan_action::ProposedImageName(m_node));
+    QString path;
+    if (m_hooks.askImagePath) {
+        path = m_hooks.askImagePath(this, proposed);
+    } else {
+        QFileDialog dialog(this);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setDefaultSuffix(QStringLiteral("img"));
+        dialog.setNameFilter(QStringLiteral("*.img"));
+        dialog.selectFile(proposed);
+        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+            path = dialog.selectedFiles().front();
+    }
+    // Cancelling the file dialog leaves this one open.
+    if (path.isEmpty() || !m_hooks.startImage || !m_hooks.startImage(m_node, m_imageRegion, path))
+        return;
+    done(kStartedResult);
 }
 
 bool CActionDialogBase::eventFilter(QObject* watched, QEvent* event) {
@@ -260,6 +267,7 @@ void CActionDialogBase::RunAction(Action action) {
         StartSearch(action == Action::AdvanceSearch);
         break;
     case Action::CreateImageFile:
+        CreateImageFile();
         break;
     }
 }

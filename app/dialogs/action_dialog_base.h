@@ -100,14 +100,14 @@ private:
     // An action's picture button.
     QPushButton* MakeActionButton(Action action, const QString& text, int id);
     QLabel* MakeLabel(const QString& text, int id);
-    static bool IsPending(Action action);
-    static bool IsPending(Link link);
     void RunAction(Action action);
     void StartScan(scan_action::ScanJobAction action);
     // Search Logical Drive: this dialog ends, then the search dialog runs.
     void OpenSearchDialog();
     void StartSearch(bool advance);
     void OnLink(const LinkEntry& link, QLabel* label);
+    // Asks for the image file, then has the caller image the node's image region.
+    void CreateImageFile();
     void ShowVisited(QLabel* label);
     void OnHelp();
     bool Ask(uint32_t questionId);

@@ -27,6 +27,13 @@ struct ActionDialogHooks {
     std::function<bool(bool advance, int32_t searchMode)> startSearch;
     // Runs the file-type selection dialog over `parent`; its choices stay with the caller.
     std::function<void(QWidget* parent)> chooseFileTypes;
+    // Create Image File: the image file to write, asked over `parent` with `proposed` as its
+    // name (the save dialog asks before an existing file is replaced); empty when cancelled.
+    std::function<QString(QWidget* parent, const QString& proposed)> askImagePath;
+    // Starts imaging the dialog's node over its image region into `path`; false when it could
+    // not start.
+    std::function<bool(const DriveNode& node, scan_action::Region region, const QString& path)>
+        startImage;
     // Runs the region dialog over `parent` for a drive of `totalSectors`, starting from
     // `current`; the region OK took, or nothing for Cancel. Empty: the region dialog itself.
     std::function<std::optional<scan_action::Region>(QWidget* parent, uint64_t totalSectors,

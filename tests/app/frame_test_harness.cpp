@@ -99,6 +99,10 @@ QString AnsweringFrame::AskOpenScanPath() {
     return openScanPath;
 }
 
+QString AnsweringFrame::AskOpenImagePath() {
+    return openImagePath;
+}
+
 CMainFrame::FileExistsChoice AnsweringFrame::AskFileExists(const QString& path, bool) {
     fileExistsAsked.push_back(path);
     if (fileExistsChoices.empty()) {

@@ -82,6 +82,8 @@ public:
     QString saveScanPath;
     QString openScanPath;
     std::vector<QString> proposedScanNames;
+    // What Drives > Open Image File's file dialog answers; empty: cancelled.
+    QString openImagePath;
     // The file-exists question takes the next queued choice, or Cancel when none is queued;
     // the paths it was asked about are recorded.
     std::deque<FileExistsChoice> fileExistsChoices;
@@ -93,6 +95,7 @@ protected:
     QString AskSaveLogPath(const QString& proposed) override;
     QString AskSaveScanPath(const QString& proposed) override;
     QString AskOpenScanPath() override;
+    QString AskOpenImagePath() override;
     FileExistsChoice AskFileExists(const QString& path, bool isLog) override;
     int RunActionDialog(const DriveNode& node, const QString& itemText,
                         const ActionDialogHooks& hooks) override;

@@ -59,6 +59,11 @@ struct Recorder {
     // each gives: a region, or nothing for Cancel.
     std::vector<std::pair<uint64_t, scan_action::Region>> regionDialogs;
     std::optional<scan_action::Region> regionAnswer;
+    // Create Image File: the names proposed to the file dialog, its answer, and the images
+    // started (node kind, region, path).
+    std::vector<QString> proposedImageNames;
+    QString imagePath;
+    std::vector<std::tuple<DriveKind, scan_action::Region, QString>> images;
     bool answerYes = false;
     bool startSucceeds = true;
 
@@ -74,6 +79,15 @@ struct Recorder {
         };
         hooks.runSearchDialog = [this](int32_t searchMode) { searchDialogs.push_back(searchMode); };
         hooks.chooseFileTypes = [this](QWidget*) { ++fileTypeDialogs; };
+        hooks.askImagePath = [this](QWidget*, const QString& proposed) {
+            proposedImageNames.push_back(proposed);
+            return imagePath;
+        };
+        hooks.startImage = [this](const DriveNode& node, scan_action::Region region,
+                                  const QString& path) {
+            images.emplace_back(node.kind, region, path);
+            return startSucceeds;
+        };
         hooks.chooseRegion = [this](QWidget*, uint64_t total, scan_action::Region current) {
             regionDialogs.emplace_back(total, current);
             return regionAnswer;
@@ -133,15 +147,15 @@ const std::vector<DialogCase>& DialogCases() {
          1170},
         {DriveKind::LogicalDrive,
          153,
-         {{1011, 1014, true}, {1012, 1015, true}, {1013, 1016, false}},
-         {{1029, true, 61479}, {1070, true, 61484}, {1040, false, 61480}},
+         {{1011, 1014, true}, {1012, 1015, true}, {1013, 1016, true}},
+         {{1029, true, 61479}, {1070, true, 61484}, {1040, true, 61480}},
          1071,
          1044,
          1140},
         {DriveKind::HardDisk,
          154,
-         {{1023, 1020, true}, {1024, 1021, true}, {1019, 1022, false}},
-         {{1028, true, 61479}, {1073, true, 0}, {1039, false, 61480}},
+         {{1023, 1020, true}, {1024, 1021, true}, {1019, 1022, true}},
+         {{1028, true, 61479}, {1073, true, 0}, {1039, true, 61480}},
          0,
          1072,
          1130},
@@ -154,7 +168,7 @@ const std::vector<DialogCase>& DialogCases() {
          1160},
         {DriveKind::CdRomDrive,
          155,
-         {{1017, 1025, true}, {1018, 1026, false}},
+         {{1017, 1025, true}, {1018, 1026, true}},
          {{1027, true, 61479}},
          0,
          1072,
@@ -321,11 +335,19 @@ TEST(ActionDialogs, FileSystemActionsStartTheJobAndEndWithFive) {
     }
 }
 
-TEST(ActionDialogs, PendingActionsAndARefusedStartLeaveTheDialogOpen) {
+TEST(ActionDialogs, ACancelledImageFileAndARefusedStartLeaveTheDialogOpen) {
     Recorder recorder;
     recorder.startSucceeds = false;
     auto dialog = MakeActionDialogFor(NodeOf(DriveKind::HardDisk), {}, recorder.Hooks(), nullptr);
+    // No file chosen: nothing starts.
     QTest::mouseClick(Child<QLabel>(*dialog, 1022), Qt::LeftButton);
+    EXPECT_EQ(recorder.proposedImageNames.size(), 1u);
+    EXPECT_TRUE(recorder.images.empty());
+    // A file chosen, but the image cannot start.
+    recorder.imagePath = QStringLiteral("/tmp/disk.img");
+    QTest::mouseClick(Child<QLabel>(*dialog, 1022), Qt::LeftButton);
+    EXPECT_EQ(recorder.images.size(), 1u);
+    EXPECT_NE(dialog->result(), CActionDialogBase::kStartedResult);
     EXPECT_TRUE(recorder.started.empty());
     Child<QAbstractButton>(*dialog, 1024)->click();
     EXPECT_EQ(recorder.started.size(), 1u);
@@ -441,6 +463,41 @@ TEST(ActionDialogs, TheRawSearchRegionIsTheOneTheRegionDialogTook) {
         ASSERT_EQ(recorder.started.size(), 1u);
         EXPECT_EQ(recorder.started[0].regionFirstSector, 100u);
         EXPECT_EQ(recorder.started[0].regionLastSector, 2000u);
+    }
+}
+
+TEST(ActionDialogs, CreateImageFileImagesTheChosenRegionIntoTheChosenFile) {
+    struct Case {
+        DriveKind kind;
+        int regionLink; // 0: the dialog has none
+        int action;
+    };
+    const Case cases[] = {
+        {DriveKind::HardDisk, 1039, 1019},
+        {DriveKind::LogicalDrive, 1040, 1013},
+        {DriveKind::CdRomDrive, 0, 1018},
+    };
+    for (const Case& each : cases) {
+        SCOPED_TRACE(each.action);
+        Recorder recorder;
+        recorder.imagePath = QStringLiteral("/tmp/chosen.img");
+        auto dialog = MakeActionDialogFor(NodeOf(each.kind, 7), {}, recorder.Hooks(), nullptr);
+        scan_action::Region expected{0, kSectors};
+        if (each.regionLink != 0) {
+            recorder.regionAnswer = scan_action::Region{64, 4096};
+            QTest::mouseClick(Child<QLabel>(*dialog, each.regionLink), Qt::LeftButton);
+            expected = *recorder.regionAnswer;
+        }
+        Activate(Child<QWidget>(*dialog, each.action));
+        ASSERT_EQ(recorder.images.size(), 1u);
+        EXPECT_EQ(std::get<0>(recorder.images[0]), each.kind);
+        EXPECT_EQ(std::get<1>(recorder.images[0]), expected);
+        EXPECT_EQ(std::get<2>(recorder.images[0]), recorder.imagePath);
+        ASSERT_EQ(recorder.proposedImageNames.size(), 1u);
+        EXPECT_EQ(recorder.proposedImageNames[0],
+                  QString::fromStdU16String(scan_action::ProposedImageName(NodeOf(each.kind, 7))));
+        EXPECT_EQ(dialog->result(), CActionDialogBase::kStartedResult);
+        EXPECT_TRUE(recorder.started.empty());
     }
 }
 

@@ -1,0 +1,139 @@
+// The frame's side of disk imaging: starting the job, the progress panel it shows over the
+// file list while the image is made, and opening image files as drives.
+
+#include "app/main_frame.h"
+
+#include "app/dialogs/image_progress_dlg.h"
+#include "app/dialogs/scroll_bitmap_dlg.h"
+#include "app/program_text.h"
+#include "app/views/file_list_view.h"
+#include "app/views/left_view.h"
+#include "controls/sector_map_ctrl.h"
+#include "controls/sector_map_model.h"
+#include "diskio/disk_image_file.h"
+#include "jobs/scan_state.h"
+#include "jobs/thread_for_grid_dialog.h"
+#include "platform/format_text.h"
+#include "platform/string_table.h"
+#include "platform/utf_conversion.h"
+
+#include <QFileDialog>
+
+namespace {
+
+constexpr uint32_t kOpenImageTitleId = 61587;
+constexpr uint32_t kImageFileWordId = 61588;
+
+} // namespace
+
+CImageProgressDlg* CMainFrame::ImageProgressDialog() const {
+    return m_imageDialog;
+}
+
+CScrollBitmapDlg* CMainFrame::ChildPane() const {
+    return m_childPane;
+}
+
+bool CMainFrame::StartDiskImage(const DriveNode& node, scan_action::Region region,
+                                const QString& path) {
+    if (JobRunning()) {
+        return false;
+    }
+    CloseChildPane();
+    CThreadForGridDialog job(m_state);
+    job.SetImageParams(path.toStdU16String(), node, region.firstSector, region.lastSector,
+                       &m_jobWindow);
+    // The panel's tooltips count sectors by the run's own blocks.
+    m_imageSectorsPerBlock =
+        CThreadForGridDialog::SectorsPerBlockFor(region.firstSector, region.lastSector);
+    const bool started = job.Start(m_runner);
+    ApplyButtonRules();
+    return started;
+}
+
+void CMainFrame::CoverFileList(QWidget* panel) {
+    panel->setGeometry(m_fileListView->rect());
+    panel->show();
+    panel->raise();
+}
+
+void CMainFrame::OnImageStart() {
+    if (m_imageDialog != nullptr) {
+        m_imageDialog->close();
+    }
+    m_imageDialog = new CImageProgressDlg(m_fileListView);
+    m_imageDialog->SectorMap()->SetSectorsPerBlock(m_imageSectorsPerBlock);
+    CoverFileList(m_imageDialog);
+}
+
+void CMainFrame::OnImageDone(const ImageDonePayload& done) {
+    if (m_imageDialog == nullptr) {
+        return;
+    }
+    m_imageDialog->close();
+    // The job is over: "job running" is the runner's and stays until its thread has ended.
+    m_state.jobFlags.stopRequested = true;
+    m_state.jobFlags.stoppable = false;
+    // An image that could not be written is not opened: the file may hold an older image.
+    if (done.imageWritten) {
+        LoadFile(QString::fromStdU16String(done.imagePath));
+    }
+    if (m_childPane == nullptr) {
+        m_childPane = new CScrollBitmapDlg(m_fileListView);
+        CoverFileList(m_childPane);
+    }
+    ApplyButtonRules();
+}
+
+void CMainFrame::CloseChildPane() {
+    if (m_childPane != nullptr) {
+        m_childPane->close();
+    }
+}
+
+QString CMainFrame::AskOpenImagePath() {
+    return QFileDialog::getOpenFileName(this, ProgramText(kOpenImageTitleId), QString(),
+                                        ProgramText(kImageFileWordId) + QStringLiteral(" (*.img)"));
+}
+
+void CMainFrame::OnOpenImageFile() {
+    const QString path = AskOpenImagePath();
+    if (path.isEmpty()) {
+        return;
+    }
+    LoadFile(path);
+}
+
+bool CMainFrame::LoadFile(const QString& path) {
+    const ImageFileLoad load =
+        disk_image_file::LoadImageFile(path.toStdString(), m_state.driveList.nodes);
+    if (!load.node) {
+        QString text;
+        switch (load.refusal) {
+        case ImageFileRefusal::CannotOpen:
+            text = ProgramText(disk_image_file::kCannotOpenFileId) + path;
+            break;
+        case ImageFileRefusal::NoNumberLeft:
+            text = QString::fromStdU16String(
+                FormatText(StringTable::Program().Get(disk_image_file::kNoNumberLeftId),
+                           path.toStdU16String()));
+            break;
+        default:
+            text = ProgramText(disk_image_file::kNotValidImageId);
+            break;
+        }
+        AskUser(text, QString::fromUtf16(kTitle), MessageBoxIcon::Error, MessageBoxButtons::Ok,
+                true);
+        return false;
+    }
+    // The image joins the drive list, so the drive list must be what is shown.
+    if (!m_leftView->DriveTreeShown()) {
+        ShowDriveList();
+        if (!m_leftView->DriveTreeShown()) {
+            return false; // the user kept the results
+        }
+    }
+    m_state.driveList.nodes.push_back(*load.node);
+    m_leftView->AddImageItem(m_state.driveList.nodes.back());
+    return true;
+}
