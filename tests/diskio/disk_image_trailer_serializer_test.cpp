@@ -188,6 +188,15 @@ TEST(DiskImageTrailerSerializerTest, ReadingTrustsTheBytesNotTheMarkers) {
     std::fill(bytes.begin() + kIdentify, bytes.begin() + kIdentify + 76, uint8_t{0});
     ASSERT_TRUE(DiskImageTrailerSerializer::Read(bytes, read));
     EXPECT_FALSE(read.Physical()->identify.has_value()) << "an all-zero block is no identify data";
+    // Nor is one whose only byte is the spare one, or text hidden after a field's terminator.
+    bytes[kIdentify + 75] = 0x55;
+    bytes[kIdentify + 5] = 'x';
+    ASSERT_TRUE(DiskImageTrailerSerializer::Read(bytes, read));
+    EXPECT_FALSE(read.Physical()->identify.has_value());
+    bytes[kIdentify + 71] = 40; // a temperature alone is identify data
+    ASSERT_TRUE(DiskImageTrailerSerializer::Read(bytes, read));
+    ASSERT_TRUE(read.Physical()->identify.has_value());
+    EXPECT_EQ(read.Physical()->identify->temperature, 40u);
 
     // A volume's array marker and count describe no array here; even a count past the volume
     // record's limit reads.
