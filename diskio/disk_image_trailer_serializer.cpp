@@ -21,10 +21,6 @@ constexpr size_t kFolderClusterMarker = LogicalDriveInfoSerializer::kOffsetFound
 constexpr size_t kFolderClusterCount = LogicalDriveInfoSerializer::kOffsetFoundVolume +
                                        LogicalDriveInfoSerializer::kFoundOffsetFolderClusterCount;
 
-bool AllZero(std::span<const uint8_t> bytes) {
-    return std::all_of(bytes.begin(), bytes.end(), [](uint8_t byte) { return byte == 0; });
-}
-
 } // namespace
 
 bool DiskImageTrailerSerializer::StoresDiskRecord(DriveKind kind) {
@@ -70,14 +66,12 @@ bool DiskImageTrailerSerializer::Read(std::span<const uint8_t> bytes, DriveNode&
         PhysicalDiskInfo info;
         if (!PhysicalDiskInfoSerializer::Read(bytes.subspan(kOffsetDetail), info))
             return false;
-        const std::span<const uint8_t> identify =
-            bytes.subspan(kOffsetIdentify, DiskIdentifyInfoSerializer::kSize);
-        if (node.kind == DriveKind::HardDisk && !AllZero(identify)) {
-            DiskIdentifyInfo identity;
-            if (!DiskIdentifyInfoSerializer::Read(identify, identity))
-                return false;
+        DiskIdentifyInfo identity;
+        if (!DiskIdentifyInfoSerializer::Read(
+                bytes.subspan(kOffsetIdentify, DiskIdentifyInfoSerializer::kSize), identity))
+            return false;
+        if (node.kind == DriveKind::HardDisk && identity != DiskIdentifyInfo{})
             info.identify = std::move(identity);
-        }
         node.detail = std::move(info);
     } else {
         std::array<uint8_t, LogicalDriveInfoSerializer::kSize> volume{};

@@ -17,8 +17,9 @@
 //
 // No folder-cluster array follows a trailer, so the volume record's array marker and count
 // are stored as zero and not read: a rebuilt volume's trailer keeps its geometry, not its
-// folder clusters. The identify block is present when any of its bytes is not zero (the stored
-// disk record's marker is not trusted: older trailers kept a raw pointer there).
+// folder clusters. A hard disk's identify block is present when it holds any text or a
+// temperature; an all-zero block is none (the disk record's marker is not trusted: older
+// trailers kept a raw pointer there).
 class DiskImageTrailerSerializer {
 public:
     static constexpr size_t kOffsetNode = 0;

@@ -4,9 +4,9 @@
 #include "diskio/disk_image_file.h"
 
 #include "diskio/disk_image_trailer_serializer.h"
-#include "platform/data_folder.h"
 #include "platform/string_table.h"
 #include "platform/utf_conversion.h"
+#include "tests/support/fixture_image.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -136,7 +136,8 @@ TEST_F(DiskImageFileTest, SizesNamedInTheCurrentLanguageAreAccepted) {
     const DriveNode french = Disk(DriveKind::HardDisk, u"465,76 Go");
     const DriveNode english = Disk(DriveKind::HardDisk, u"465.76 GB");
     EXPECT_FALSE(CheckImageTrailer(TrailerOf(french)));
-    ASSERT_TRUE(StringTable::Program().LoadLanguage(1, BuildDataFolder()));
+    ASSERT_TRUE(StringTable::Program().LoadPack(FixturesFolder() / ".." / ".." / "resources" /
+                                                "packs" / "French.dll"));
     EXPECT_TRUE(CheckImageTrailer(TrailerOf(french)));
     EXPECT_TRUE(CheckImageTrailer(TrailerOf(english))) << "English units stay accepted";
     EXPECT_FALSE(CheckImageTrailer(TrailerOf(Disk(DriveKind::HardDisk, u"720,00 Ko"))));

@@ -4,6 +4,7 @@
 #include "diskio/disk_image_trailer_serializer.h"
 
 #include "tests/support/expected_bytes.h"
+#include "tests/support/sample_drive_records.h"
 
 #include <gtest/gtest.h>
 
@@ -39,31 +40,7 @@ DriveNode VolumeNode(DriveKind kind) {
     DriveNode node;
     node.number = 11;
     node.kind = kind;
-    LogicalDriveInfo info;
-    info.drive = 3;
-    info.rootPath = u"D:\\";
-    info.reserved = u"DATA";
-    info.typeName = u"FIXED";
-    info.freeBytes = 0x1122334455667788;
-    info.totalBytes = 0x2233445566778899;
-    info.fileSystem = u"FAT32";
-    info.spanned = 0;
-    info.disk = 0x80;
-    info.firstSector = 0x0000000A0B0C0D0E;
-    info.totalSectors = 0x0000000B0C0D0E0F;
-    info.lastSector = 0x0000000C0D0E0F10;
-    info.partitionType = 11;
-    info.foundVolume.sectorsPerFat = 0x31323334;
-    info.foundVolume.reservedSectors = 0x41424344;
-    info.foundVolume.rootFolderSectors = 0x5152;
-    info.foundVolume.sectorsPerCluster = 0x61;
-    info.foundVolume.rootCluster = 0x71727374;
-    info.foundVolume.folderClusters = {9, 10, 11};
-    info.foundVolume.mftSector = 0x81828384;
-    info.foundVolume.mftMirrorSector = 0x91929394;
-    info.foundVolume.ntfsSectorsPerCluster = 0xA1A2;
-    info.sizeText = u"28.00 GB";
-    node.detail = info;
+    node.detail = SampleLogicalDriveInfo();
     return node;
 }
 
@@ -188,6 +165,15 @@ TEST(DiskImageTrailerSerializerTest, ReadingTrustsTheBytesNotTheMarkers) {
     std::fill(bytes.begin() + kIdentify, bytes.begin() + kIdentify + 76, uint8_t{0});
     ASSERT_TRUE(DiskImageTrailerSerializer::Read(bytes, read));
     EXPECT_FALSE(read.Physical()->identify.has_value()) << "an all-zero block is no identify data";
+    // Nor is one whose only byte is the spare one, or text hidden after a field's terminator.
+    bytes[kIdentify + 75] = 0x55;
+    bytes[kIdentify + 5] = 'x';
+    ASSERT_TRUE(DiskImageTrailerSerializer::Read(bytes, read));
+    EXPECT_FALSE(read.Physical()->identify.has_value());
+    bytes[kIdentify + 71] = 40; // a temperature alone is identify data
+    ASSERT_TRUE(DiskImageTrailerSerializer::Read(bytes, read));
+    ASSERT_TRUE(read.Physical()->identify.has_value());
+    EXPECT_EQ(read.Physical()->identify->temperature, 40u);
 
     // A volume's array marker and count describe no array here; even a count past the volume
     // record's limit reads.
@@ -196,7 +182,7 @@ TEST(DiskImageTrailerSerializerTest, ReadingTrustsTheBytesNotTheMarkers) {
     std::fill(bytes.begin() + kDetail + 315, bytes.begin() + kDetail + 323, uint8_t{0xFF});
     ASSERT_TRUE(DiskImageTrailerSerializer::Read(bytes, read));
     EXPECT_TRUE(read.Logical()->foundVolume.folderClusters.empty());
-    EXPECT_EQ(read.Logical()->sizeText, u"28.00 GB");
+    EXPECT_EQ(read.Logical()->sizeText, SampleLogicalDriveInfo().sizeText);
 }
 
 TEST(DiskImageTrailerSerializerTest, ShortBlocksAndUnknownKindsAreRefused) {

@@ -4,6 +4,7 @@
 #include "diskio/physical_disk_info_serializer.h"
 #include "platform/utf_conversion.h"
 #include "tests/support/expected_bytes.h"
+#include "tests/support/sample_drive_records.h"
 
 #include <gtest/gtest.h>
 
@@ -30,34 +31,6 @@ DriveNode SampleNode() {
     node.kind = DriveKind::DiskImage;
     node.imagePath = u"/srv/images/Kr\u00F6te \U0001F4BE.img";
     return node;
-}
-
-LogicalDriveInfo SampleLogical() {
-    LogicalDriveInfo info;
-    info.drive = 0x03;
-    info.rootPath = u"D:\\";
-    info.reserved = u"r\u00E9serv\u00E9";
-    info.typeName = u"FIXED";
-    info.freeBytes = 0x1122334455667788;
-    info.totalBytes = 0x2233445566778899;
-    info.fileSystem = u"NTFS";
-    info.spanned = 0x05;
-    info.disk = 0x81;
-    info.firstSector = 0x0000000A0B0C0D0E;
-    info.totalSectors = 0x0000000B0C0D0E0F;
-    info.lastSector = 0x0000000C0D0E0F10;
-    info.partitionType = 0x07;
-    info.foundVolume.sectorsPerFat = 0x31323334;
-    info.foundVolume.reservedSectors = 0x41424344;
-    info.foundVolume.rootFolderSectors = 0x5152;
-    info.foundVolume.sectorsPerCluster = 0x61;
-    info.foundVolume.rootCluster = 0x71727374;
-    info.foundVolume.folderClusters = {9, 10, 11};
-    info.foundVolume.mftSector = 0x81828384;
-    info.foundVolume.mftMirrorSector = 0x91929394;
-    info.foundVolume.ntfsSectorsPerCluster = 0xA1A2;
-    info.sizeText = u"1.50 TB";
-    return info;
 }
 
 TEST(DriveNodeSerializerTest, EveryFieldAtItsOffset) {
@@ -219,7 +192,7 @@ TEST(PhysicalDiskInfoSerializerTest, RoundTripsCutsAndRefusals) {
 TEST(LogicalDriveInfoSerializerTest, EveryFieldAtItsOffset) {
     using S = LogicalDriveInfoSerializer;
     EXPECT_EQ(S::kSize, 397u);
-    LogicalDriveInfo info = SampleLogical();
+    LogicalDriveInfo info = SampleLogicalDriveInfo();
     ExpectedBytes expected(397);
     expected.Number(0, 0x03, 1);
     expected.Wide(1, info.rootPath);
@@ -254,7 +227,7 @@ TEST(LogicalDriveInfoSerializerTest, EveryFieldAtItsOffset) {
 }
 
 TEST(LogicalDriveInfoSerializerTest, RoundTripsWithTheFolderClusterCountApart) {
-    LogicalDriveInfo info = SampleLogical();
+    LogicalDriveInfo info = SampleLogicalDriveInfo();
     LogicalDriveInfo read;
     uint32_t count = 99;
     ASSERT_TRUE(
@@ -326,7 +299,7 @@ TEST(LogicalDriveInfoSerializerTest, BoundsTheFolderClusterCountAndTheBuffer) {
     using S = LogicalDriveInfoSerializer;
     const size_t marker = S::kOffsetFoundVolume + S::kFoundOffsetFolderClusters;
     const size_t countAt = S::kOffsetFoundVolume + S::kFoundOffsetFolderClusterCount;
-    auto bytes = S::Write(SampleLogical());
+    auto bytes = S::Write(SampleLogicalDriveInfo());
     LogicalDriveInfo read;
     uint32_t count = 0;
 

@@ -1,10 +1,10 @@
 #!/usr/bin/python3
 """Rebuilds the seed corpora of the fuzz targets for the raw search, the stored records, the FTP
-listings, recovered names and the $MFT probe: small files, a few KiB at most, made by real tools (PIL, tiffcp,
-xlwt) or written out field by field. Each seed starts with the bytes its target reads first
-(which finder, how the view is shaped, which record). The $MFT probe's seeds are cut from the
-committed NTFS fixtures or built record by record. Deterministic; re-run after changing a
-target's input layout.
+listings, recovered names, the $MFT probe and the ends of disk images: small files, a few KiB
+at most, made by real tools (PIL, tiffcp, xlwt) or written out field by field. Each seed starts
+with the bytes its target reads first (which finder, how the view is shaped, which record). The
+$MFT probe's seeds are cut from the committed NTFS fixtures or built record by record.
+Deterministic; re-run after changing a target's input layout.
 
 Usage: tests/fuzz/make_seeds.py [HeaderFile.cfg of a normal build]
 (default build/share/morwick-wrenfal/HeaderFile.cfg; its first records seed the header-file
@@ -228,6 +228,45 @@ def stored_record_seeds(header_records):
     write("stored_records", "drive-list", b"\x08" + b"\x02" + hard_disk + rebuilt)
 
 
+def disk_image_trailer_seeds():
+    """The ends of image files: the file size (u64), the drive list's length (u8), then the
+    1024-byte trailer of a hard disk, a removable disk, a CD/DVD, a lettered volume and a
+    rebuilt one, and two that are refused (a size in KB, a file with no sector)."""
+    def trailer(kind, number, detail):
+        node = struct.pack("<IBBI", 0, number, kind, 1) + utf16_field("", 260)
+        block = node + detail
+        return block + bytes(1024 - len(block))
+
+    def disk(drive, sectors, size, marker):
+        return struct.pack("<BQ", drive, sectors) + utf16_field(size, 32) + struct.pack("<I", marker)
+
+    identify = (text_field("WDC WD20EZRZ-00Z5HB0", 41) + text_field("WD-WCC4M1234567", 21) +
+                text_field("80.00A80", 9) + struct.pack("<IB", 0x2D, 0))
+
+    def volume(root, size, found):
+        return (struct.pack("<B", 3) + utf16_field(root, 32) + utf16_field("", 32) +
+                utf16_field("FIXED", 32) + struct.pack("<QQ", 1 << 30, 1 << 34) +
+                utf16_field("FAT32", 32) + struct.pack("<BBQQQB", 0, 0x80, 2048, 1 << 25,
+                                                     2048 + (1 << 25) - 1, 11) +
+                found + utf16_field(size, 32))
+
+    plain = struct.pack("<IIHBIIIIIH", 0, 0, 0, 0, 0, 0, 0, 0, 0, 0)
+    rebuilt = struct.pack("<IIHBIIIIIH", 0x3C4, 32, 0, 8, 2, 1, 3, 0, 0, 0)
+    seeds = {
+        "hard-disk": (1 << 30, 4, trailer(0, 0x80, disk(0x80, 976773168, "465.76 GB", 1) +
+                                            identify)),
+        "removable": (64 << 20, 0, trailer(4, 0x81, disk(0x81, 131072, "64.00 MB", 0))),
+        "cd": (700 << 20, 12, trailer(5, 12, disk(4, 1433600, "700.00 MB", 0))),
+        "volume": (16 << 30, 2, trailer(1, 10, volume("D:\\", "16.00 GB", plain))),
+        "rebuilt": (16 << 30, 250, trailer(3, 11, volume("Advance drive 1 (FAT32 : 16.00 GB)",
+                                                         "16.00 GB", rebuilt))),
+        "size-in-kb": (2048, 1, trailer(0, 0x80, disk(0x80, 2, "1.00 KB", 0))),
+        "no-sector": (1024, 255, trailer(1, 10, volume("E:\\", "8.00 MB", plain))),
+    }
+    for name, (size, listed, block) in seeds.items():
+        write("disk_image_trailer", name, struct.pack("<QB", size, listed) + block)
+
+
 def signature_file_seeds(header_records):
     if not header_records:
         print("make_seeds: no HeaderFile.cfg; signature_file seeds left as they are")
@@ -434,6 +473,7 @@ def main():
     ftp_listing_seeds()
     recovered_name_seeds()
     ntfs_mft_probe_seeds()
+    disk_image_trailer_seeds()
 
 
 if __name__ == "__main__":
