@@ -75,9 +75,9 @@ void PutHeader(NtfsRecordBuilder& builder, uint16_t sequence, uint64_t base, uin
 }
 
 // Record 0 of a $MFT as mkntfs lays it out; the $DATA maps `runs` from VCN 0.
-struct MftRecordSpec {
-    MftRecordSpec(std::vector<Run> dataRuns, uint64_t allocatedSize, uint64_t size,
-                  std::u16string recordName = u"$MFT")
+struct MftRecordLayout {
+    MftRecordLayout(std::vector<Run> dataRuns, uint64_t allocatedSize, uint64_t size,
+                    std::u16string recordName = u"$MFT")
         : runs(std::move(dataRuns)), allocated(allocatedSize), dataSize(size),
           name(std::move(recordName)) {}
 
@@ -91,25 +91,25 @@ struct MftRecordSpec {
     uint64_t listSize = 0;
 };
 
-NtfsRecordBuilder MftBuilder(const MftRecordSpec& spec) {
+NtfsRecordBuilder MftBuilder(const MftRecordLayout& layout) {
     NtfsRecordBuilder builder;
     PutHeader(builder, 1, 0, 0);
     builder.StandardInformation(0, 0, 0, 0x06);
-    if (spec.residentList)
-        builder.Resident(0x20, *spec.residentList);
-    else if (!spec.listRuns.empty())
-        builder.NonResident(0x20, RunList(spec.listRuns), Clusters(spec.listRuns) * kSector,
-                            spec.listSize, spec.listSize);
-    builder.FileName(5, spec.name, 3);
-    const size_t data =
-        builder.NonResident(0x80, RunList(spec.runs), spec.allocated, spec.dataSize, spec.dataSize);
-    builder.Vcns(data, 0, Clusters(spec.runs) - 1);
+    if (layout.residentList)
+        builder.Resident(0x20, *layout.residentList);
+    else if (!layout.listRuns.empty())
+        builder.NonResident(0x20, RunList(layout.listRuns), Clusters(layout.listRuns) * kSector,
+                            layout.listSize, layout.listSize);
+    builder.FileName(5, layout.name, 3);
+    const size_t data = builder.NonResident(0x80, RunList(layout.runs), layout.allocated,
+                                            layout.dataSize, layout.dataSize);
+    builder.Vcns(data, 0, Clusters(layout.runs) - 1);
     builder.NonResident(0xB0, RunList({{1, 2}}), 4096, 24, 24);
     return builder;
 }
 
-Record MftRecord(const MftRecordSpec& spec) {
-    return MftBuilder(spec).Build();
+Record MftRecord(const MftRecordLayout& layout) {
+    return MftBuilder(layout).Build();
 }
 
 // Record 1, $MFTMirr, whose one cluster is `cluster`.
@@ -466,9 +466,9 @@ public:
     std::vector<Record>& Extensions() { return m_extensions; }
 
     MemoryDisk& Lay(uint64_t allocated = kClusters * kSector) {
-        MftRecordSpec spec{{{37, 100}, {11, 200}}, allocated, allocated - 700};
-        spec.residentList = NtfsRecordBuilder::AttributeListEntries(m_list);
-        m_disk.Put(kRecord, MftRecord(spec));
+        MftRecordLayout layout{{{37, 100}, {11, 200}}, allocated, allocated - 700};
+        layout.residentList = NtfsRecordBuilder::AttributeListEntries(m_list);
+        m_disk.Put(kRecord, MftRecord(layout));
         m_disk.Put(kRecord + 2, MirrorRecord(500));
         m_disk.Put(kRecord + 34, m_extensions[0]);
         // What follows the first half on the disk is no part of the record.
@@ -499,10 +499,10 @@ TEST(NtfsMftProbeListTest, ClusterSizeIsTheOneThatPlacesTheListedRecords) {
     MemoryDisk disk(kStart + 4 * 400);
     const Bytes list =
         NtfsRecordBuilder::AttributeListEntries({{0x10, 0}, {0x30, 0}, {0x80, 0}, {0x80, 20}});
-    MftRecordSpec spec{{{4, 50}, {8, 150}}, 28 * 4 * kSector, 28 * 4 * kSector - 1536};
-    spec.listRuns = {{1, 300}};
-    spec.listSize = list.size();
-    disk.Put(kRecord, MftRecord(spec));
+    MftRecordLayout layout{{{4, 50}, {8, 150}}, 28 * 4 * kSector, 28 * 4 * kSector - 1536};
+    layout.listRuns = {{1, 300}};
+    layout.listSize = list.size();
+    disk.Put(kRecord, MftRecord(layout));
     disk.Put(kRecord + 2, MirrorRecord(900));
     disk.Put(kStart + 4 * 206, ExtensionRecord(20, 12, {{16, 260}}));
     disk.Put(kStart + 4 * 300, list);
@@ -607,9 +607,9 @@ TEST(NtfsMftProbeListTest, RecordsOffTheDiskAreNotTrusted) {
     SplitListVolume volume;
     MemoryDisk& disk = volume.Lay();
     // The second run moved past the disk's end: record 18's second half cannot be read.
-    MftRecordSpec spec{{{37, 100}, {11, 0x7FFFFF}}, 80 * kSector, 80 * kSector - 700};
-    spec.residentList = NtfsRecordBuilder::AttributeListEntries(volume.List());
-    disk.Put(SplitListVolume::kRecord, MftRecord(spec));
+    MftRecordLayout layout{{{37, 100}, {11, 0x7FFFFF}}, 80 * kSector, 80 * kSector - 700};
+    layout.residentList = NtfsRecordBuilder::AttributeListEntries(volume.List());
+    disk.Put(SplitListVolume::kRecord, MftRecord(layout));
     EXPECT_FALSE(disk.Probe(SplitListVolume::kRecord).has_value());
 }
 
@@ -630,12 +630,12 @@ struct LongList {
                      ExtensionRecord(2 + i, kBaseClusters + i, {{1, 5000}}));
         }
         const Bytes list = NtfsRecordBuilder::AttributeListEntries(entries);
-        MftRecordSpec spec{{{kBaseClusters, kMftCluster}},
-                           allocatedClusters * kSector,
-                           allocatedClusters * kSector - 100};
-        spec.listRuns = {{(list.size() + kSector - 1) / kSector, kListCluster}};
-        spec.listSize = list.size();
-        disk.Put(kStart + kMftCluster, MftRecord(spec));
+        MftRecordLayout layout{{{kBaseClusters, kMftCluster}},
+                               allocatedClusters * kSector,
+                               allocatedClusters * kSector - 100};
+        layout.listRuns = {{(list.size() + kSector - 1) / kSector, kListCluster}};
+        layout.listSize = list.size();
+        disk.Put(kStart + kMftCluster, MftRecord(layout));
         disk.Put(kStart + kListCluster, list);
     }
 
