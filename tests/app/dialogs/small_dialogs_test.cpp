@@ -279,6 +279,25 @@ TEST(TipAtStartupTest, StartUpShowsTheTipOnlyWhenTheSettingAsks) {
     }
 }
 
+TEST(AppSettingsTest, TheFramesDialogsWriteTheApplicationsSettingsFile) {
+    TempDir dir;
+    const fs::path file = dir.File("settings.conf");
+    WriteFileText(file, "RR=dword:2\n");
+    CMorwickWrenfalApp app(file);
+    ASSERT_TRUE(app.InitInstance(false));
+    WhenModal(QString::number(CAdvanceSettingsDlg::kDialogId), [](QWidget* modal) {
+        EXPECT_EQ(Child<QListWidget>(modal, CAdvanceSettingsDlg::kReadAttemptsId)->currentRow(), 1);
+        Child<QListWidget>(modal, CAdvanceSettingsDlg::kReadAttemptsId)->setCurrentRow(3);
+        Child<QAbstractButton>(modal, CAdvanceSettingsDlg::kOkId)->click();
+    });
+    ASSERT_TRUE(app.MainFrame()->OnCommand(CommandId::kAdvanceSettings));
+    SettingsStore reread(file);
+    ASSERT_TRUE(reread.Load());
+    EXPECT_EQ(reread.GetDword("RR"), std::optional<uint32_t>(4));
+    EXPECT_EQ(app.State().readAttempts.load(), 4u);
+    EXPECT_TRUE(app.MainFrame()->close());
+}
+
 TEST_F(SmallDialogsTest, AboutShowsTheSystemOpensItsLinksAndTheLicence) {
     std::vector<QUrl> opened;
     int eulaRuns = 0;
