@@ -326,6 +326,8 @@ private:
     void RemoveFileFilter();
     void ToggleLogBar();
     void OpenSupportLink(uint32_t id);
+    // The settings store the settings and tip dialogs read and write.
+    SettingsStore& SettingsForDialogs();
     void StartUpdater();
     void RetitleViews();
     // The keyboard rules for a key aimed inside the frame; true when the key was consumed.

@@ -5,12 +5,15 @@
 #include "app/commands/key_decision.h"
 #include "app/commands/menu_resource.h"
 #include "app/commands/menu_templates.h"
+#include "app/dialogs/about_dlg.h"
 #include "app/dialogs/action_dialog_factory.h"
 #include "app/dialogs/action_dialog_hooks.h"
 #include "app/dialogs/add_new_header_dlg.h"
+#include "app/dialogs/advance_settings_dlg.h"
 #include "app/dialogs/choose_destination_dlg.h"
 #include "app/dialogs/file_types_dlg.h"
 #include "app/dialogs/recovery_options_dlg.h"
+#include "app/dialogs/tip_dlg.h"
 #include "app/models/file_list_model.h"
 #include "app/models/folder_tree_model.h"
 #include "app/program_text.h"
@@ -440,6 +443,21 @@ bool CMainFrame::OnCommand(uint32_t id, CommandSource source) {
     case kUpdate:
         StartUpdater();
         break;
+    case kAdvanceSettings: {
+        CAdvanceSettingsDlg dialog(SettingsForDialogs(), m_state, this);
+        dialog.exec();
+        break;
+    }
+    case kTipOfTheDay: {
+        CTipDlg dialog(SettingsForDialogs(), {}, this);
+        dialog.exec();
+        break;
+    }
+    case kAbout: {
+        CAboutDlg dialog(SystemInformation::Read(), this);
+        dialog.exec();
+        break;
+    }
     case kSelectUnselect:
     case kRename:
         // The trees and the list handle their own context menus.
@@ -683,7 +701,16 @@ void CMainFrame::OpenHelpTopics() {
                 MessageBoxIcon::Information, MessageBoxButtons::Ok, true);
         return;
     }
-    OpenUrl(QUrl::fromLocalFile(QString::fromStdString(guide.string())));
+    if (!OpenUrl(QUrl::fromLocalFile(QString::fromStdString(guide.string())))) {
+        AskUser(ProgramText(scan_action::kHelpNotOpenedId), QString::fromUtf16(kTitle),
+                MessageBoxIcon::Information, MessageBoxButtons::Ok, true);
+    }
+}
+
+SettingsStore& CMainFrame::SettingsForDialogs() {
+    // Without a settings file the dialogs still work; their choices last until the program ends.
+    static SettingsStore unsaved{std::filesystem::path()};
+    return m_settings != nullptr ? *m_settings : unsaved;
 }
 
 void CMainFrame::OpenSupportLink(uint32_t id) {

@@ -1,6 +1,7 @@
 #include "app/morwick_wrenfal_app.h"
 
 #include "app/dialogs/scan_action_rules.h"
+#include "app/dialogs/tip_dlg.h"
 #include "app/main_frame.h"
 #include "diskio/drive_list.h"
 #include "platform/data_folder.h"
@@ -90,10 +91,21 @@ bool CMorwickWrenfalApp::InitInstance(bool buildDriveList) {
         CDriveList(m_state.driveList).Build();
     }
     m_frame = std::make_unique<CMainFrame>(m_state, m_runner);
+    m_frame->SetSettingsStore(&m_settings);
     m_frame->ShowDrives();
     m_frame->LogDriveListProblems();
     m_frame->setWindowTitle(QString::fromUtf16(kTitle));
     m_frame->showMaximized();
+    ShowTipAtStartup();
+    return true;
+}
+
+bool CMorwickWrenfalApp::ShowTipAtStartup() {
+    if (!CTipDlg::ShowAtStartup(m_settings)) {
+        return false;
+    }
+    CTipDlg tip(m_settings, {}, m_frame.get());
+    tip.exec();
     return true;
 }
 

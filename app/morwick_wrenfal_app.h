@@ -34,9 +34,11 @@ public:
 
     // Start-up: reads "LANG", "LS", "SC", "RR" and "LPath" (a missing file or value keeps the
     // defaults), builds the drive list, creates the frame and shows it maximised under the
-    // program's title, in the language pack LANG names (English when it is missing). False when the
-    // frame cannot be made.
+    // program's title, in the language pack LANG names (English when it is missing), then the tip
+    // of the day (ShowTipAtStartup). False when the frame cannot be made.
     bool InitInstance(bool buildDriveList = true);
+    // Shows the tip of the day, modally, when "ShowTipOfTheDay" is set. True when it was shown.
+    bool ShowTipAtStartup();
     // Asks a running job to stop and waits for it while events keep being processed, so a
     // job blocked on the window can finish. Called by the destructor too.
     void ExitInstance();

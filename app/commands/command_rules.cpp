@@ -115,7 +115,7 @@ constexpr std::array kEntries = {
     Plain(
         C::kSaveScanInformation, [](const CommandState& s) { return IdleAnd(s, !s.scanInfoSaved); },
         nullptr, kBuilt),
-    Plain(C::kAdvanceSettings, AlwaysEnabled, nullptr, kPending),
+    Plain(C::kAdvanceSettings, AlwaysEnabled, nullptr, kBuilt),
     Plain(C::kFind, IdleWithResults, WhenResults, kPending),
     Plain(
         C::kFindNext, [](const CommandState& s) { return IdleAnd(s, s.findDone); }, WhenFindDone,
@@ -178,8 +178,8 @@ constexpr std::array kEntries = {
     Plain(C::kViewSupportSection, AlwaysEnabled, nullptr, kBuilt),
     Plain(C::kKnowledgeBase, AlwaysEnabled, nullptr, kBuilt),
     Plain(C::kGenerateTicket, AlwaysEnabled, nullptr, kBuilt),
-    Plain(C::kTipOfTheDay, AlwaysEnabled, nullptr, kPending),
-    Plain(C::kAbout, AlwaysEnabled, nullptr, kPending),
+    Plain(C::kTipOfTheDay, AlwaysEnabled, nullptr, kBuilt),
+    Plain(C::kAbout, AlwaysEnabled, nullptr, kBuilt),
     // Entry context menu: every item acts on the shown results.
     Plain(C::kPreview, IdleWithResults, nullptr, kPending),
     Plain(C::kSelectUnselect, IdleWithResults, nullptr, kBuilt),

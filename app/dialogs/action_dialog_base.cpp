@@ -1,6 +1,7 @@
 #include "app/dialogs/action_dialog_base.h"
 
 #include "app/dialogs/action_dialog_texts.h"
+#include "app/dialogs/dialog_help.h"
 #include "app/dialogs/dialog_text_ids.h"
 #include "app/dialogs/image_selection_dlg.h"
 #include "app/dialogs/search_logical_drive_dlg.h"
@@ -13,7 +14,6 @@
 #include "platform/product_title.h"
 
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QEvent>
 #include <QFileDialog>
 #include <QGridLayout>
@@ -22,7 +22,6 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QUrl>
 #include <QVBoxLayout>
 
 #include <utility>
@@ -353,10 +352,8 @@ void CActionDialogBase::OnHelp() {
             QMessageBox::information(this, Caption(), ProgramText(messageId));
         };
     if (!hooks.open)
-        hooks.open = [](const std::filesystem::path& guide, uint32_t topic) {
-            QUrl url = QUrl::fromLocalFile(QString::fromStdString(guide.string()));
-            url.setFragment(QString::number(topic));
-            QDesktopServices::openUrl(url);
+        hooks.open = [this](const std::filesystem::path& page, uint32_t) {
+            OpenGuidePage(this, page);
         };
     const std::filesystem::path folder =
         m_hooks.helpFolder.empty() ? DataFolder() : m_hooks.helpFolder;

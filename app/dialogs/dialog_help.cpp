@@ -24,6 +24,14 @@ void SetDialogHelpHooks(scan_action::HelpHooks hooks) {
     TestHooks() = std::move(hooks);
 }
 
+bool OpenGuidePage(QWidget* parent, const std::filesystem::path& page) {
+    if (QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(page.string()))))
+        return true;
+    QMessageBox::information(parent, QString::fromUtf16(kProductTitle),
+                             ProgramText(scan_action::kHelpNotOpenedId));
+    return false;
+}
+
 void ShowDialogHelp(QWidget* parent, uint32_t topic) {
     CMorwickWrenfalApp* app = CMorwickWrenfalApp::Current();
     const uint32_t language = app != nullptr ? app->State().language.load() : 0;
@@ -35,10 +43,8 @@ void ShowDialogHelp(QWidget* parent, uint32_t topic) {
         };
     }
     if (!hooks.open) {
-        hooks.open = [](const std::filesystem::path& guide, uint32_t at) {
-            QUrl url = QUrl::fromLocalFile(QString::fromStdString(guide.string()));
-            url.setFragment(QString::number(at));
-            QDesktopServices::openUrl(url);
+        hooks.open = [parent](const std::filesystem::path& page, uint32_t) {
+            OpenGuidePage(parent, page);
         };
     }
     scan_action::OpenHelp(DataFolder(), language, topic, hooks);

@@ -3,6 +3,7 @@
 #include "app/dialogs/scan_action_rules.h"
 
 #include <cstdint>
+#include <filesystem>
 
 class QWidget;
 
@@ -12,3 +13,6 @@ class QWidget;
 void ShowDialogHelp(QWidget* parent, uint32_t topic);
 // Replaces the message box and the browser (empty members restore them).
 void SetDialogHelpHooks(scan_action::HelpHooks hooks);
+// Opens a page of the guide in the desktop's browser, as a local file without a fragment; when
+// the desktop cannot show it, says so in a message box over `parent`. False then.
+bool OpenGuidePage(QWidget* parent, const std::filesystem::path& page);

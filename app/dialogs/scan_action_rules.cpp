@@ -4,6 +4,7 @@
 #include "platform/utf_conversion.h"
 
 #include <array>
+#include <string>
 #include <system_error>
 
 namespace scan_action {
@@ -198,10 +199,23 @@ std::u16string HelpFileNameFor(uint32_t language) {
     return name;
 }
 
+std::u16string HelpTopicPageFor(uint32_t language, uint32_t topic) {
+    std::u16string page = HelpFileNameFor(language);
+    constexpr std::u16string_view kExtension = u".html";
+    page.resize(page.size() - kExtension.size());
+    page += u'/';
+    for (const char c : std::to_string(topic))
+        page += static_cast<char16_t>(c);
+    page += kExtension;
+    return page;
+}
+
 bool OpenHelp(const std::filesystem::path& folder, uint32_t language, uint32_t topic,
               const HelpHooks& hooks) {
     const std::filesystem::path guide =
         folder / std::filesystem::path(Utf16ToUtf8(HelpFileNameFor(language)));
+    const std::filesystem::path page =
+        folder / std::filesystem::path(Utf16ToUtf8(HelpTopicPageFor(language, topic)));
     std::error_code error;
     if (!std::filesystem::is_regular_file(guide, error)) {
         if (hooks.showMessage)
@@ -209,7 +223,7 @@ bool OpenHelp(const std::filesystem::path& folder, uint32_t language, uint32_t t
         return false;
     }
     if (hooks.open)
-        hooks.open(guide, topic);
+        hooks.open(std::filesystem::is_regular_file(page, error) ? page : guide, topic);
     return true;
 }
 

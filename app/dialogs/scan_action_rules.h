@@ -99,17 +99,25 @@ std::u16string SafeFileName(std::u16string_view name);
 // The user guide of a language: 0 English, 1 French, 2 German, 3 Spanish, 4 Italian; any other
 // value is English.
 std::u16string HelpFileNameFor(uint32_t language);
+// The page of one topic in that guide, relative to the data folder: "<guide name without
+// .html>/<topic>.html". Each topic has a page of its own because the desktop's URL handlers drop
+// a "#fragment" from a local file.
+std::u16string HelpTopicPageFor(uint32_t language, uint32_t topic);
 
 // How Help reaches the desktop: the message shown when the guide is missing, and the opening
-// of a guide at its topic. Tests replace both.
+// of a page of the guide (the topic's page, or the guide's start when the topic has none).
+// Tests replace both.
 struct HelpHooks {
     std::function<void(uint32_t messageId)> showMessage;
-    std::function<void(const std::filesystem::path& guide, uint32_t topic)> open;
+    std::function<void(const std::filesystem::path& page, uint32_t topic)> open;
 };
 // The string shown when the guide is not in the data folder.
 inline constexpr uint32_t kHelpMissingId = 62050;
-// Opens the guide of `language` in `folder` at `topic`, or shows kHelpMissingId when the guide
-// is not there. False when it was missing.
+// The string shown when the desktop has no program to show the guide.
+inline constexpr uint32_t kHelpNotOpenedId = 64000;
+// Opens the page of `topic` in the guide of `language` in `folder` (the guide's start page when
+// the topic has no page), or shows kHelpMissingId when the guide is not there. False when it was
+// missing.
 bool OpenHelp(const std::filesystem::path& folder, uint32_t language, uint32_t topic,
               const HelpHooks& hooks);
 

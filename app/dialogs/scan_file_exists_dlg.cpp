@@ -1,5 +1,6 @@
 #include "app/dialogs/scan_file_exists_dlg.h"
 
+#include "app/dialogs/dialog_help.h"
 #include "app/dialogs/dialog_text_ids.h"
 #include "app/program_text.h"
 
@@ -50,6 +51,8 @@ CScanFileExistsDlg::CScanFileExistsDlg(const QString& existingPath, uint8_t disk
     m_overwrite->setObjectName(QString::number(kOverwriteId));
     auto* cancel = new QPushButton(ProgramText(dialog_text::kCancelId), this);
     cancel->setObjectName(QString::number(kCancelId));
+    auto* help = new QPushButton(ProgramText(dialog_text::kHelpId), this);
+    help->setObjectName(QString::number(kHelpId));
 
     auto* grid = new QGridLayout(this);
     grid->addWidget(BoldLabel(ProgramText(kExistingLabelId), 1013, this), 0, 0);
@@ -57,6 +60,7 @@ CScanFileExistsDlg::CScanFileExistsDlg(const QString& existingPath, uint8_t disk
     grid->addWidget(BoldLabel(ProgramText(kNewNameLabelId), 1056, this), 1, 0);
     grid->addWidget(m_newName, 1, 1);
     auto* buttons = new QHBoxLayout();
+    buttons->addWidget(help);
     buttons->addStretch(1);
     buttons->addWidget(m_rename);
     buttons->addWidget(m_overwrite);
@@ -77,6 +81,7 @@ CScanFileExistsDlg::CScanFileExistsDlg(const QString& existingPath, uint8_t disk
         m_answer = Answer::Cancel;
         reject();
     });
+    connect(help, &QPushButton::clicked, this, [this] { ShowDialogHelp(this, kHelpTopic); });
     OnNameChanged(m_newName->text());
     m_newName->setFocus();
 }

@@ -27,6 +27,9 @@ public:
     static constexpr int kRenameId = 1;
     static constexpr int kOverwriteId = 1011;
     static constexpr int kCancelId = 2;
+    static constexpr int kHelpId = 1151;
+    // The guide's page on saving over an existing log or scan-information file.
+    static constexpr uint32_t kHelpTopic = 1450;
     // Candidates tried before the proposal gives up and keeps the last one.
     static constexpr int kMaxProposals = 10000;
 

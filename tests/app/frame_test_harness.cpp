@@ -121,7 +121,7 @@ int AnsweringFrame::RunActionDialog(const DriveNode& node, const QString& itemTe
 
 bool AnsweringFrame::OpenUrl(const QUrl& url) {
     openedUrls.push_back(url);
-    return true;
+    return desktopOpensUrls;
 }
 
 bool AnsweringFrame::StartProgram(const std::filesystem::path& program) {

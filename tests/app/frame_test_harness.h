@@ -74,6 +74,8 @@ public:
     std::vector<QString> questions;
     std::deque<MessageBoxAnswer> answers;
     std::vector<QUrl> openedUrls;
+    // What the desktop answers when a link is opened.
+    bool desktopOpensUrls = true;
     std::vector<std::filesystem::path> startedPrograms;
     // What the save-log file dialog answers; empty: cancelled.
     QString saveLogPath;

@@ -290,6 +290,18 @@ TEST_F(MainFrameCommandsTest, HelpTopicsOpensTheGuideOrSaysItIsMissing) {
               (data.Path() / CMainFrame::kHelpTopicsFile).string());
 }
 
+TEST_F(MainFrameCommandsTest, HelpTopicsSaysSoWhenTheDesktopCannotShowTheGuide) {
+    TempDir data;
+    const ScopedEnv folder("MORWICK_DATA", data.Path().string());
+    WriteFileText(data.Path() / CMainFrame::kHelpTopicsFile, "<html></html>");
+    frame.desktopOpensUrls = false;
+    ASSERT_TRUE(frame.OnCommand(CommandId::kHelpTopics));
+    ASSERT_EQ(frame.openedUrls.size(), 1u);
+    EXPECT_FALSE(frame.openedUrls[0].hasFragment());
+    ASSERT_EQ(frame.questions.size(), 1u);
+    EXPECT_EQ(frame.questions.back(), Text(scan_action::kHelpNotOpenedId));
+}
+
 TEST_F(MainFrameCommandsTest, UpdateIsOnlyAvailableWithAnUpdaterInTheDataFolder) {
     TempDir data;
     const ScopedEnv folder("MORWICK_DATA", data.Path().string());
@@ -325,9 +337,8 @@ TEST_F(MainFrameCommandsTest, PendingCommandsAreShownDisabled) {
     MappedFixture fixture("fat16_volume", kFatPartition);
     ASSERT_TRUE(fixture.Ready());
     ASSERT_TRUE(ScanInWindow(fixture));
-    for (const uint32_t id : {CommandId::kAdvanceSettings, CommandId::kFind, CommandId::kFileMask,
-                              CommandId::kAddFileFilter, CommandId::kFilePreview,
-                              CommandId::kTipOfTheDay, CommandId::kAbout}) {
+    for (const uint32_t id : {CommandId::kFind, CommandId::kFileMask, CommandId::kAddFileFilter,
+                              CommandId::kFilePreview}) {
         EXPECT_FALSE(MenuEnabled(id)) << id;
         EXPECT_FALSE(frame.OnCommand(id)) << id;
     }

@@ -3,6 +3,7 @@
 
 #include "app/dialogs/add_edit_header_dlg.h"
 #include "app/dialogs/add_new_header_dlg.h"
+#include "app/dialogs/advance_settings_dlg.h"
 #include "app/dialogs/choose_destination_dlg.h"
 #include "app/dialogs/dialog_help.h"
 #include "app/dialogs/file_types_dlg.h"
@@ -10,8 +11,10 @@
 #include "app/dialogs/ftp_settings_dlg.h"
 #include "app/dialogs/image_selection_dlg.h"
 #include "app/dialogs/recovery_options_dlg.h"
+#include "app/dialogs/scan_file_exists_dlg.h"
 #include "jobs/ftp_settings.h"
 #include "jobs/scan_state.h"
+#include "platform/settings_store.h"
 #include "tests/support/folder_files.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
@@ -65,6 +68,13 @@ protected:
              }},
             {"file types", CFileTypesDlg::kHelpId, 1430,
              [this] { return std::make_unique<CFileTypesDlg>(state); }},
+            {"advance settings", CAdvanceSettingsDlg::kHelpId, 1360,
+             [this] { return std::make_unique<CAdvanceSettingsDlg>(settings, state); }},
+            {"file exists", CScanFileExistsDlg::kHelpId, 1450,
+             [] {
+                 return std::make_unique<CScanFileExistsDlg>(QStringLiteral("/tmp/x.TXT"), 0, 0,
+                                                             true);
+             }},
             {"image selection", CImageSelectionDlg::kHelpId, 1440,
              [] {
                  return std::make_unique<CImageSelectionDlg>(2048, scan_action::Region{0, 2048});
@@ -83,6 +93,7 @@ protected:
     FtpSettings ftp;
     QString folder;
     ScanState state;
+    SettingsStore settings{std::filesystem::path()};
     std::vector<uint32_t> messages;
     std::vector<std::pair<std::filesystem::path, uint32_t>> opened;
 };
