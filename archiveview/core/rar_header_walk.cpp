@@ -49,7 +49,8 @@ ArchiveListing ReadRarHeaders(PreviewByteSource& source, uint64_t fileSize) {
         uint8_t type = 0;
         uint16_t flags = 0, size = 0;
         if (!base.ReadU8(2, type) || !base.ReadU16(3, flags) || !base.ReadU16(5, size) ||
-            size < kBaseHeaderBytes || type == kEndHead || type < kFirstHead || type > kEndHead) {
+            size < kBaseHeaderBytes || type == kEndHead || type < kFirstHead || type > kEndHead ||
+            size > fileSize - offset) {
             break;
         }
         uint64_t step = size;

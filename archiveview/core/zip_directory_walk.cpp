@@ -96,7 +96,8 @@ ArchiveListing ReadZipDirectory(PreviewByteSource& source, uint64_t fileSize) {
         if (!reader.ReadU32(0, signature) || signature != kCentralHeaderSignature ||
             !reader.ReadU16(12, time) || !reader.ReadU16(14, date) || !reader.ReadU32(20, packed) ||
             !reader.ReadU32(24, unpacked) || !reader.ReadU16(28, nameLength) ||
-            !reader.ReadU16(30, extraLength) || !reader.ReadU16(32, commentLength)) {
+            !reader.ReadU16(30, extraLength) || !reader.ReadU16(32, commentLength) ||
+            nameLength > end->offset - offset - kCentralHeaderBytes) {
             break;
         }
         ArchiveEntry entry;

@@ -115,6 +115,10 @@ TEST(ZipDirectoryWalk, CraftedDirectories) {
     Bytes failing = Bytes().Zeros(512);
     failing.Append(CentralHeader("second.txt", 5, 10));
     failing.Append(EndRecord(0, 1));
+    Bytes nameIntoEnd = CentralHeader("abc", 1, 1);
+    nameIntoEnd.data[28] = 0xF4;
+    nameIntoEnd.data[29] = 0x01;
+    nameIntoEnd.Append(EndRecord(0, 1));
     Bytes lastName = Bytes().Append(CentralHeader(std::string(300, 'n'), 1, 1));
     lastName.Append(EndRecord(0, 1));
 
@@ -146,6 +150,7 @@ TEST(ZipDirectoryWalk, CraftedDirectories) {
          {},
          2},
         {"a failed sector is skipped to the next one", failing, 0, {0}, {"second.txt"}, 16},
+        {"a name running into the end record", nameIntoEnd, 0, {}, {}, 16},
         {"names cut at 259", lastName, 0, {}, {std::string(259, 'n')}, 16},
         // A file size beyond what the source holds: the tail lies past the end.
         {"file size past the source", Bytes(two).Append(EndRecord(0, 2)), 1ull << 40, {}, {}, 1},
@@ -183,6 +188,7 @@ TEST(RarHeaderWalk, CraftedBlocks) {
     noSize.U16(0).U8(0x74).U16(0x8000).U16(0).U32(0).Zeros(64);
     Bytes shortFile = Bytes(start).Append(RarFile("nm", 0, 0, 2, 0x8000, 20)).Zeros(64);
     Bytes nameOutside = Bytes(start).Append(RarFile("name", 0, 0, 2, 0x8000, 33)).Zeros(64);
+    Bytes pastFile = Bytes(start).Append(RarFile("cut", 0, 0, 2, 0x8000, 200)).Zeros(16);
     Bytes hugePack = Bytes(start).Append(RarFile("first", 0xFFFFFFF0u, 5)).Zeros(64);
     Bytes unknown = Bytes(start).Append(RarFile("one", 0, 0)).U16(0).U8(0x42).U16(0).U16(7);
     unknown.Append(RarFile("two", 0, 0));
@@ -199,6 +205,7 @@ TEST(RarHeaderWalk, CraftedBlocks) {
         {"zeros after a header end the walk", zeroSize, 0, {}, {"x"}, 16},
         {"file header shorter than its fields", shortFile, 0, {}, {}, 4},
         {"name past its header", nameOutside, 0, {}, {}, 4},
+        {"header running past the file", pastFile, 0, {}, {}, 16},
         {"packed size past the file", hugePack, 0, {}, {"first"}, 16},
         {"unknown block type", unknown, 0, {}, {"one"}, 16},
         {"a failed sector is skipped to the next one", failing, 0, {1}, {"one", "two"}, 16},
