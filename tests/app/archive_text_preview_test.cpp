@@ -78,17 +78,28 @@ TEST(ArchiveTextPreview, RecordOfARequest) {
         request.imageFile = ntfs;
         const std::vector<uint32_t> clusters = {9, 10, 11};
         const PreviewFileInfo info = MakePreviewFileInfo(request, clusters);
-        EXPECT_EQ(info.fileSize, request.fileSize);
-        EXPECT_EQ(info.driveCode, 0x81);
-        EXPECT_EQ(info.partitionType, ntfs ? 7 : 2);
-        EXPECT_EQ(info.sectorsPerCluster, 8);
-        EXPECT_EQ(info.clusters, clusters.data());
-        EXPECT_EQ(info.clusterCount, 3u);
-        EXPECT_EQ(info.dataStartSector, request.dataStartSector);
-        EXPECT_EQ(info.isImageFile, ntfs ? 1u : 0u);
-        EXPECT_EQ(info.skipRead, 0u);
+        // Copied out first: the record is packed, its fields cannot be bound to references.
+        const uint64_t fileSize = info.fileSize;
+        const uint8_t driveCode = info.driveCode;
+        const uint8_t partitionType = info.partitionType;
+        const uint8_t sectorsPerCluster = info.sectorsPerCluster;
+        const uint32_t* array = info.clusters;
+        const uint32_t clusterCount = info.clusterCount;
+        const uint64_t dataStartSector = info.dataStartSector;
+        const uint32_t isImageFile = info.isImageFile;
+        const uint32_t skipRead = info.skipRead;
+        EXPECT_EQ(fileSize, request.fileSize);
+        EXPECT_EQ(driveCode, 0x81);
+        EXPECT_EQ(partitionType, ntfs ? 7 : 2);
+        EXPECT_EQ(sectorsPerCluster, 8);
+        EXPECT_EQ(array, clusters.data());
+        EXPECT_EQ(clusterCount, 3u);
+        EXPECT_EQ(dataStartSector, request.dataStartSector);
+        EXPECT_EQ(isImageFile, ntfs ? 1u : 0u);
+        EXPECT_EQ(skipRead, 0u);
     }
-    EXPECT_EQ(MakePreviewFileInfo(request, {}).clusters, nullptr);
+    const uint32_t* none = MakePreviewFileInfo(request, {}).clusters;
+    EXPECT_EQ(none, nullptr);
 }
 
 ArchiveTextPreviewRequest RequestFor(const ArchiveClusters& where, bool ntfs,
