@@ -183,50 +183,34 @@ std::vector<std::vector<std::string>> ExpectedRows(std::string_view archive) {
 }
 
 TEST(ArchiveTextPreview, ListsArchivesOnTheVolumeFixtures) {
-    struct VolumeCase {
-        const char* image;
-        bool ntfs;
-        std::vector<std::string> archives;
-        std::vector<std::string> totals;
-    };
-    const std::vector<VolumeCase> volumes = {
-        {"archives_fat",
-         false,
-         {"zip_python.zip", "rar4_hosts.rar", "zip_large.zip", "zip_infozip.zip"},
-         {}},
-        {"archives_ntfs", true, {"zip_python.zip", "rar4_hosts.rar"}, {}},
-    };
     const std::vector<std::pair<std::string, std::vector<std::string>>> totals = {
         {"zip_python.zip", {"zip_python.zip", "3.26 KB", "11.23 KB", "6"}},
         {"rar4_hosts.rar", {"rar4_hosts.rar", "3.76 KB", "4.00 GB", "6"}},
         {"zip_large.zip", {"zip_large.zip", "270 Bytes", "3.00 GB", "2"}},
         {"zip_infozip.zip", {"zip_infozip.zip", "697 Bytes", "4.59 KB", "4"}},
+        {"rar5.rar", {"rar5.rar", "456 Bytes", "0 Bytes", "0"}},
     };
     TempDir folder;
     bool pictured = false;
-    for (const auto& volume : volumes) {
-        const auto image = UnpackFixture(std::string(volume.image) + ".img", folder);
-        ASSERT_FALSE(image.empty());
-        const auto rows = ReadArchiveClusters(volume.image);
-        for (const auto& archive : volume.archives) {
-            SCOPED_TRACE(std::string(volume.image) + " " + archive);
-            ShownListing shown;
-            // A picture of the first listing, beside the test programs in the build folder.
-            const QString picture =
-                pictured ? QString()
-                         : QDir(QCoreApplication::applicationDirPath())
-                               .absoluteFilePath(QStringLiteral("../archive_listing.png"));
-            pictured = true;
-            EXPECT_TRUE(ShowAndRead(RequestFor(ClustersOf(rows, archive), volume.ntfs, image),
-                                    shown, picture));
-            EXPECT_EQ(shown.rows, ExpectedRows(archive));
-            for (const auto& [name, texts] : totals) {
-                if (name == archive) {
-                    EXPECT_EQ(shown.totals, texts);
-                }
+    ForEachArchiveOnVolumes(folder, [&](const ArchiveVolume& volume,
+                                        const std::filesystem::path& image,
+                                        const ArchiveClusters& where) {
+        ShownListing shown;
+        // A picture of the first listing, beside the test programs in the build folder.
+        const QString picture =
+            pictured ? QString()
+                     : QDir(QCoreApplication::applicationDirPath())
+                           .absoluteFilePath(QStringLiteral("../archive_listing.png"));
+        pictured = true;
+        const bool rar5 = where.path == "rar5.rar";
+        EXPECT_EQ(ShowAndRead(RequestFor(where, volume.ntfs, image), shown, picture), !rar5);
+        EXPECT_EQ(shown.rows, rar5 ? decltype(shown.rows){} : ExpectedRows(where.path));
+        for (const auto& [name, texts] : totals) {
+            if (name == where.path) {
+                EXPECT_EQ(shown.totals, texts);
             }
         }
-    }
+    });
 }
 
 TEST(ArchiveTextPreview, EmptyListingsReturnFalse) {
@@ -237,14 +221,12 @@ TEST(ArchiveTextPreview, EmptyListingsReturnFalse) {
         const char* what;
         ArchiveTextPreviewRequest request;
     };
-    auto rar5 = RequestFor(ClustersOf(rows, "rar5.rar"), false, image);
     auto renamed = RequestFor(ClustersOf(rows, "zip_python.zip"), false, image);
     renamed.fileName = u"zip_python.tar";
     auto empty = RequestFor(ClustersOf(rows, "zip_python.zip"), false, image);
     empty.fileSize = 0;
     auto noImage = RequestFor(ClustersOf(rows, "zip_python.zip"), false, "/nonexistent.img");
-    const std::vector<EmptyCase> cases = {{"RAR 5", rar5},
-                                          {"a name ending in .tar", renamed},
+    const std::vector<EmptyCase> cases = {{"a name ending in .tar", renamed},
                                           {"size 0", empty},
                                           {"an image that does not open", noImage}};
     for (const auto& c : cases) {

@@ -73,6 +73,31 @@ ArchiveClusters ClustersOf(const std::vector<ArchiveClusters>& rows, std::string
     return {};
 }
 
+const std::vector<ArchiveVolume>& ArchiveVolumes() {
+    static const std::vector<ArchiveVolume> volumes = {
+        {"archives_fat",
+         false,
+         {"zip_python.zip", "zip_infozip.zip", "zip_large.zip", "rar4_hosts.rar", "rar5.rar"}},
+        {"archives_ntfs", true, {"zip_python.zip", "rar4_hosts.rar"}},
+    };
+    return volumes;
+}
+
+void ForEachArchiveOnVolumes(
+    const TempDir& folder,
+    const std::function<void(const ArchiveVolume&, const std::filesystem::path& image,
+                             const ArchiveClusters&)>& visit) {
+    for (const auto& volume : ArchiveVolumes()) {
+        const auto image = UnpackFixture(std::string(volume.image) + ".img", folder);
+        ASSERT_FALSE(image.empty()) << volume.image;
+        const auto rows = ReadArchiveClusters(volume.image);
+        for (const auto& archive : volume.archives) {
+            SCOPED_TRACE(std::string(volume.image) + " " + archive);
+            visit(volume, image, ClustersOf(rows, archive));
+        }
+    }
+}
+
 std::string DosStampAsOracleText(uint32_t dosDateTime) {
     const uint32_t date = dosDateTime >> 16;
     const uint32_t time = dosDateTime & 0xFFFF;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,5 +34,22 @@ std::vector<OracleEntry> ReadOracleListing(std::string_view archive);
 std::vector<ArchiveClusters> ReadArchiveClusters(std::string_view name);
 // The row of `archive` in `rows`; fails the test and returns an empty row when it is missing.
 ArchiveClusters ClustersOf(const std::vector<ArchiveClusters>& rows, std::string_view archive);
+// A volume fixture and the archives on it that have a cluster list (on NTFS the small ones
+// are resident in their records).
+struct ArchiveVolume {
+    const char* image;
+    bool ntfs;
+    std::vector<std::string> archives;
+};
+const std::vector<ArchiveVolume>& ArchiveVolumes();
+
+class TempDir;
+// Unpacks each volume fixture into `folder` and calls `visit` for each archive on it, with its
+// row of the volume's cluster lists, inside a trace that names both.
+void ForEachArchiveOnVolumes(
+    const TempDir& folder,
+    const std::function<void(const ArchiveVolume&, const std::filesystem::path& image,
+                             const ArchiveClusters&)>& visit);
+
 // A DOS stamp (date high, time low) as the listings write it.
 std::string DosStampAsOracleText(uint32_t dosDateTime);
