@@ -19,3 +19,19 @@ function(morwick_test_folder name)
         PROPERTIES ENVIRONMENT "MORWICK_FIXTURES=${CMAKE_SOURCE_DIR}/tests/fixtures"
         DISCOVERY_TIMEOUT 60)
 endfunction()
+
+# A viewer library the program links at load time: every .cpp of <folder> and its subfolders
+# over the library copies of platform/ and diskio/, symbols hidden but for what the version
+# script exports, built into bin/ beside the program.
+function(morwick_viewer_library target folder version_script)
+    morwick_folder_sources(srcs ${folder})
+    add_library(${target} SHARED ${srcs})
+    target_link_libraries(${target} PRIVATE platform_lib diskio_lib)
+    set_target_properties(${target} PROPERTIES
+        CXX_VISIBILITY_PRESET hidden
+        VISIBILITY_INLINES_HIDDEN ON
+        LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin
+        LINK_DEPENDS ${version_script})
+    target_link_options(${target} PRIVATE -Wl,--version-script=${version_script}
+                        -Wl,--no-undefined)
+endfunction()

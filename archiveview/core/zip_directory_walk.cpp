@@ -1,0 +1,114 @@
+#include "archiveview/core/zip_directory_walk.h"
+
+#include "archiveview/core/archive_entry_name.h"
+#include "platform/byte_reader.h"
+
+#include <algorithm>
+#include <array>
+#include <optional>
+#include <vector>
+
+namespace {
+
+constexpr uint32_t kEndRecordSignature = 0x06054B50;
+constexpr uint32_t kCentralHeaderSignature = 0x02014B50;
+constexpr uint64_t kEndRecordBytes = 22;
+constexpr uint64_t kCentralHeaderBytes = 46;
+constexpr uint64_t kMaxCommentBytes = 0xFFFF;
+constexpr uint64_t kSector = PreviewByteSource::kSectorBytes;
+
+struct EndRecord {
+    uint64_t offset = 0;
+    uint32_t directoryOffset = 0;
+};
+
+// The end record searched backwards from the last place it fits; one whose comment would run
+// past the file is not it.
+std::optional<EndRecord> FindEndRecord(PreviewByteSource& source, uint64_t fileSize) {
+    const uint64_t tailLength = std::min(fileSize, kEndRecordBytes + kMaxCommentBytes);
+    const uint64_t tailStart = fileSize - tailLength;
+    std::vector<uint8_t> tail(static_cast<size_t>(tailLength));
+    std::vector<bool> readable(tail.size(), false);
+    std::array<uint8_t, kSector> sector{};
+    for (uint64_t at = tailStart; at < fileSize;) {
+        const uint64_t index = at / kSector;
+        const uint64_t within = at % kSector;
+        const uint64_t take = std::min(kSector - within, fileSize - at);
+        const auto read = source.ReadSector(index, sector);
+        if (read == PreviewByteSource::SectorRead::PastEnd) {
+            break;
+        }
+        if (read == PreviewByteSource::SectorRead::Ok) {
+            const size_t to = static_cast<size_t>(at - tailStart);
+            std::copy_n(sector.begin() + within, take, tail.begin() + to);
+            std::fill_n(readable.begin() + to, take, true);
+        }
+        at += take;
+    }
+    const ByteReader reader(tail);
+    for (uint64_t at = tailLength - kEndRecordBytes + 1; at-- > 0;) {
+        const size_t position = static_cast<size_t>(at);
+        uint32_t signature = 0;
+        uint16_t commentLength = 0;
+        uint32_t directoryOffset = 0;
+        if (!std::all_of(readable.begin() + position, readable.begin() + position + kEndRecordBytes,
+                         [](bool b) { return b; }) ||
+            !reader.ReadU32(position, signature) || signature != kEndRecordSignature ||
+            !reader.ReadU16(position + 20, commentLength) ||
+            !reader.ReadU32(position + 16, directoryOffset) ||
+            at + kEndRecordBytes + commentLength > tailLength) {
+            continue;
+        }
+        return EndRecord{tailStart + at, directoryOffset};
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+ArchiveListing ReadZipDirectory(PreviewByteSource& source, uint64_t fileSize) {
+    ArchiveListing listing;
+    if (fileSize < kEndRecordBytes) {
+        return listing;
+    }
+    const std::optional<EndRecord> end = FindEndRecord(source, fileSize);
+    if (!end) {
+        return listing;
+    }
+    // Every step moves forward by at least one header, and the directory lies before its end
+    // record: a directory offset pointing at or past the end record lists nothing.
+    uint64_t offset = end->directoryOffset;
+    std::array<uint8_t, kCentralHeaderBytes> header{};
+    while (offset + kCentralHeaderBytes <= end->offset &&
+           listing.entries.size() < ArchiveListing::kMaxEntries) {
+        const ByteRunRead read = ReadBytesAt(source, offset, header);
+        if (read.result == PreviewByteSource::SectorRead::PastEnd) {
+            break;
+        }
+        if (!read.Ok()) {
+            offset = (read.badSector + 1) * kSector;
+            continue;
+        }
+        const ByteReader reader(header);
+        uint32_t signature = 0;
+        uint16_t time = 0, date = 0, nameLength = 0, extraLength = 0, commentLength = 0;
+        uint32_t packed = 0, unpacked = 0;
+        if (!reader.ReadU32(0, signature) || signature != kCentralHeaderSignature ||
+            !reader.ReadU16(12, time) || !reader.ReadU16(14, date) || !reader.ReadU32(20, packed) ||
+            !reader.ReadU32(24, unpacked) || !reader.ReadU16(28, nameLength) ||
+            !reader.ReadU16(30, extraLength) || !reader.ReadU16(32, commentLength) ||
+            nameLength > end->offset - offset - kCentralHeaderBytes) {
+            break;
+        }
+        ArchiveEntry entry;
+        if (!ReadArchiveEntryName(source, offset + kCentralHeaderBytes, nameLength, entry.name)) {
+            break;
+        }
+        entry.packedSize = packed;
+        entry.unpackedSize = unpacked;
+        entry.dosDateTime = static_cast<uint32_t>(date) << 16 | time;
+        listing.Add(std::move(entry));
+        offset += kCentralHeaderBytes + nameLength + extraLength + commentLength;
+    }
+    return listing;
+}

@@ -1,0 +1,63 @@
+#include "archiveview/rar_zip_display.h"
+
+#include "archiveview/dialogs/archive_contents_dlg.h"
+#include "archiveview/dialogs/text_preview_dlg.h"
+#include "diskio/drive_list.h"
+#include "diskio/drive_list_store.h"
+#include "platform/device_map.h"
+#include "platform/utf_conversion.h"
+
+#include <QApplication>
+
+#include <cstdlib>
+#include <mutex>
+
+namespace {
+
+// What the last dialog found; returned again for a kind that shows none.
+bool g_previewResult = false;
+
+std::u16string TextOf(const char16_t* text) {
+    return text != nullptr ? std::u16string(text) : std::u16string();
+}
+
+// The library's own device table, filled by the rules the program's is: from the device map
+// when one is set (its first read loads it), else from the system as the drive list finds it.
+void FillDeviceTableOnce() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        if (std::getenv(DeviceMap::kEnvironmentVariable) != nullptr) {
+            return;
+        }
+        DriveListStore store;
+        CDriveList(store).Build();
+    });
+}
+
+} // namespace
+
+bool CRarZipDisplay::ShowFilePreview(void* callerInstance, const char16_t* fileName,
+                                     PreviewFileInfo* info, uint8_t kind,
+                                     const char16_t* imagePath) {
+    m_callerInstance = callerInstance;
+    // The dialogs need the caller's application object; the library never makes one.
+    if (info == nullptr || QApplication::instance() == nullptr ||
+        (kind != kPreviewKindText && kind != kPreviewKindArchive)) {
+        return g_previewResult;
+    }
+    const std::string image = info->isImageFile != 0 ? Utf16ToUtf8(TextOf(imagePath)) : "";
+    if (info->isImageFile == 0 && info->skipRead == 0) {
+        FillDeviceTableOnce();
+    }
+    QWidget* owner = QApplication::activeWindow();
+    if (kind == kPreviewKindArchive) {
+        CArchiveContentsDlg dialog(*info, TextOf(fileName), image, owner);
+        dialog.exec();
+        g_previewResult = dialog.Result();
+    } else {
+        CTextPreviewDlg dialog(*info, TextOf(fileName), image, owner);
+        dialog.exec();
+        g_previewResult = dialog.Result();
+    }
+    return g_previewResult;
+}
