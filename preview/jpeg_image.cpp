@@ -94,9 +94,10 @@ bool StartJpeg(JpegContext* context) {
     context->progress.progress_monitor = OnJpegProgress;
     info->progress = &context->progress;
     jpeg_read_header(info, TRUE);
-    jpeg_start_decompress(info);
-    if (uint64_t{info->output_width} * info->output_height > CDibImage::kMaxPixels)
+    // Refused before the library allocates anything for the picture.
+    if (uint64_t{info->image_width} * info->image_height > CDibImage::kMaxPixels)
         return false;
+    jpeg_start_decompress(info);
     return true;
 }
 
