@@ -135,7 +135,7 @@ uint8_t* CDibImage::Create(uint32_t width, uint32_t height, uint32_t bpp, uint32
         Fail("empty image");
         return nullptr;
     }
-    if (static_cast<uint64_t>(width) * height > kMaxPixels) {
+    if (static_cast<uint64_t>(width) * height > m_info.maxPixels) {
         Fail("image too large");
         return nullptr;
     }

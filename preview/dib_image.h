@@ -53,6 +53,8 @@ public:
         int32_t xDpi = 96;
         int32_t yDpi = 96;
         bool headerOnly = false;
+        // The pixel cap of this decode; lower only where a smaller one is wanted (fuzzing).
+        uint64_t maxPixels = kMaxPixels;
     };
 
     CDibImage() = default;

@@ -173,14 +173,14 @@ bool CExifReader::ReadDirectory(uint32_t offset, int depth) {
                 m_xResolution = entry.numbers[0];
             else if (entry.tag == kTagYResolution)
                 m_yResolution = entry.numbers[0];
-            else if (entry.tag == kTagResolutionUnit)
+            else if (entry.tag == kTagResolutionUnit && entry.type == 3)
                 m_resolutionUnit = static_cast<uint16_t>(entry.numbers[0]);
         }
         const bool subDirectory =
             entry.tag == kTagExifIfd || entry.tag == kTagGpsIfd || entry.tag == kTagInteropIfd;
         const double link = subDirectory && !entry.numbers.empty() ? entry.numbers[0] : 0;
         m_entries.push_back(std::move(entry));
-        if (link > 0)
+        if (link > 0 && link <= UINT32_MAX)
             ReadDirectory(static_cast<uint32_t>(link), depth + 1);
     }
     // The next directory of the chain (the thumbnail's), one level deeper so chains end too.
@@ -196,7 +196,11 @@ bool CExifReader::Resolution(int32_t& xDpi, int32_t& yDpi) const {
     if (m_xResolution <= 0 || m_yResolution <= 0 || m_xResolution > 1e6 || m_yResolution > 1e6)
         return false;
     const double scale = m_resolutionUnit == 3 ? 2.54 : 1.0;
-    xDpi = static_cast<int32_t>(std::lround(m_xResolution * scale));
-    yDpi = static_cast<int32_t>(std::lround(m_yResolution * scale));
+    const long x = std::lround(m_xResolution * scale);
+    const long y = std::lround(m_yResolution * scale);
+    if (x < 1 || y < 1)
+        return false;
+    xDpi = static_cast<int32_t>(x);
+    yDpi = static_cast<int32_t>(y);
     return true;
 }

@@ -306,10 +306,11 @@ bool CGifImage::ReadImage(CImageMemStream& stream) {
         if (fitting == 0 && !hasGlobal && frame.width < screenWidth &&
             frame.height < screenHeight) {
             composite = true;
+            screen.GetInfo().maxPixels = GetInfo().maxPixels;
             if (screen.Create(screenWidth, screenHeight, 24, kTypeGif) == nullptr)
                 return Fail(screen.ErrorText());
         }
-        if (static_cast<uint64_t>(frame.width) * frame.height > kMaxPixels)
+        if (static_cast<uint64_t>(frame.width) * frame.height > GetInfo().maxPixels)
             return Fail("image too large");
         if (!DecodeLzw(stream, frame.width, frame.height, (frame.flags & 0x40) != 0, indices))
             return Fail("bad image data");

@@ -22,6 +22,7 @@ struct JpegContext {
     const uint8_t* data = nullptr;
     size_t size = 0;
     bool created = false;
+    uint64_t maxPixels = 0;
 };
 
 const JOCTET kEndOfImage[2] = {0xFF, JPEG_EOI};
@@ -95,7 +96,7 @@ bool StartJpeg(JpegContext* context) {
     info->progress = &context->progress;
     jpeg_read_header(info, TRUE);
     // Refused before the library allocates anything for the picture.
-    if (uint64_t{info->image_width} * info->image_height > CDibImage::kMaxPixels)
+    if (uint64_t{info->image_width} * info->image_height > context->maxPixels)
         return false;
     jpeg_start_decompress(info);
     return true;
@@ -170,6 +171,7 @@ bool CJpegImage::ReadImage(CImageMemStream& stream) {
     JpegContext& context = reader.Context();
     context.data = data;
     context.size = size;
+    context.maxPixels = GetInfo().maxPixels;
     if (!StartJpeg(&context))
         return Fail(context.error[0] != 0 ? context.error : "image too large");
     const jpeg_decompress_struct& info = context.decompress;

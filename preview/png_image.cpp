@@ -26,6 +26,7 @@ struct PngContext {
     int colorType = 0;
     int channels = 0;
     size_t rowBytes = 0;
+    uint64_t maxPixels = 0;
     // The palette's transparency as the file gives it: compositing drops it from the info.
     int transCount = 0;
     png_byte transAlpha[256] = {};
@@ -60,7 +61,7 @@ bool ReadPngInfo(PngContext* context) {
     int interlace = 0;
     png_get_IHDR(png, info, &context->width, &context->height, &context->bitDepth,
                  &context->colorType, &interlace, nullptr, nullptr);
-    if (uint64_t{context->width} * context->height > CDibImage::kMaxPixels)
+    if (uint64_t{context->width} * context->height > context->maxPixels)
         png_error(png, "image too large");
     png_bytep transAlpha = nullptr;
     png_color_16p transColor = nullptr;
@@ -130,6 +131,7 @@ bool CPngImage::ReadImage(CImageMemStream& stream) {
     PngContext& context = reader.Context();
     context.data = data;
     context.size = size;
+    context.maxPixels = GetInfo().maxPixels;
     context.png = png_create_read_struct(png_get_libpng_ver(nullptr), &context, OnPngError,
                                          OnPngWarning);
     if (context.png == nullptr)

@@ -269,7 +269,7 @@ bool CTiffImage::ReadImage(CImageMemStream& stream) {
         return Fail("TIFF compression not supported");
     if (layout.width == 0 || layout.height == 0)
         return Fail("empty TIFF picture");
-    if (uint64_t{layout.width} * layout.height > kMaxPixels)
+    if (uint64_t{layout.width} * layout.height > GetInfo().maxPixels)
         return Fail("image too large");
 
     float xResolution = 0;

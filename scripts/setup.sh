@@ -17,6 +17,7 @@ packages=(
     lame flac abcmidi mkvtoolnix enscript
     python3-xlwt python3-olefile
     testdisk python3-pyftpdlib
+    icoutils libimage-exiftool-perl
 )
 
 missing=()
