@@ -16,9 +16,11 @@ namespace {
 constexpr std::array<std::u16string_view, 25> kPictureExtensions = {
     u"BMP", u"WBMP", u"WMF", u"EMF", u"PNG", u"MNG", u"JNG", u"ICO", u"GIF",
     u"TIF", u"TIFF", u"TGA", u"PCX", u"JPG", u"J2K", u"JP2", u"JBG", u"J2C",
-    u"JPC", u"PGX", u"PNM", u"PGM", u"PPM", u"RAS", u"JPEG"};
+    u"JPC", u"PGX",  u"PNM", u"PGM", u"PPM", u"RAS", u"JPEG"};
 
-char16_t Upper(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c; }
+char16_t Upper(char16_t c) {
+    return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c;
+}
 
 } // namespace
 
@@ -61,8 +63,8 @@ bool ShowPicturePreview(QWidget* parent, const std::u16string& name, uint64_t si
     const std::vector<uint8_t> buffer = ReadPictureBuffer(size, sectorsPerCluster, data);
     const QString fileName = QString::fromStdU16String(name);
     // The viewer decodes the file's own bytes; the rest of the last cluster is not part of it.
-    CImageViewerDlg dialog(parent, std::span<const uint8_t>(buffer.data(), static_cast<size_t>(size)),
-                           fileName);
+    CImageViewerDlg dialog(
+        parent, std::span<const uint8_t>(buffer.data(), static_cast<size_t>(size)), fileName);
     dialog.exec();
     return true;
 }

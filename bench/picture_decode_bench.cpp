@@ -106,18 +106,22 @@ void Run(benchmark::State& state, const std::vector<uint8_t>* file, uint32_t typ
         }
         state.SetIterationTime(seconds);
     }
-    state.counters["megapixels/s"] =
-        benchmark::Counter(24.0 * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["megapixels/s"] = benchmark::Counter(
+        24.0 * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
 void BM_JpegDecode(benchmark::State& state) {
     Run(state, &Scene::Get().jpeg, CDibImage::kTypeJpeg, nullptr);
 }
-void BM_PillowJpegDecode(benchmark::State& state) { Run(state, nullptr, 0, "big.jpg"); }
+void BM_PillowJpegDecode(benchmark::State& state) {
+    Run(state, nullptr, 0, "big.jpg");
+}
 void BM_PngDecode(benchmark::State& state) {
     Run(state, &Scene::Get().png, CDibImage::kTypePng, nullptr);
 }
-void BM_PillowPngDecode(benchmark::State& state) { Run(state, nullptr, 0, "big.png"); }
+void BM_PillowPngDecode(benchmark::State& state) {
+    Run(state, nullptr, 0, "big.png");
+}
 
 BENCHMARK(BM_JpegDecode)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
 BENCHMARK(BM_PillowJpegDecode)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);

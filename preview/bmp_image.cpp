@@ -84,9 +84,9 @@ bool ReadRle(CImageMemStream& stream, RleCanvas& canvas) {
             if (stream.Read(literal, 1, bytes) != bytes)
                 return false;
             for (uint32_t i = 0; i < value; ++i)
-                canvas.Put(canvas.FourBits() ? (i % 2 == 0 ? literal[i / 2] >> 4
-                                                           : literal[i / 2] & 0x0F)
-                                             : literal[i]);
+                canvas.Put(canvas.FourBits()
+                               ? (i % 2 == 0 ? literal[i / 2] >> 4 : literal[i / 2] & 0x0F)
+                               : literal[i]);
             if (bytes % 2 == 1) {
                 uint8_t pad = 0;
                 ReadU8(stream, pad);
@@ -158,10 +158,9 @@ bool CBmpImage::ReadImage(CImageMemStream& stream) {
     const auto height = static_cast<uint32_t>(topDown ? -header.height : header.height);
     const uint32_t bits = header.bitCount;
     const uint32_t compression = header.compression;
-    const bool compressionFits =
-        compression == kRgb || (compression == kRle8 && bits == 8) ||
-        (compression == kRle4 && bits == 4) ||
-        (compression == kBitfields && (bits == 16 || bits == 32));
+    const bool compressionFits = compression == kRgb || (compression == kRle8 && bits == 8) ||
+                                 (compression == kRle4 && bits == 4) ||
+                                 (compression == kBitfields && (bits == 16 || bits == 32));
     if (!compressionFits)
         return Fail("unsupported compression");
     if (compression == kBitfields)
@@ -213,8 +212,8 @@ bool CBmpImage::ReadImage(CImageMemStream& stream) {
                 continue;
             }
             for (uint32_t x = 0; x < width; ++x) {
-                const uint32_t pixel =
-                    bits == 16 ? Le16At(row.data() + size_t{x} * 2) : Le32At(row.data() + size_t{x} * 4);
+                const uint32_t pixel = bits == 16 ? Le16At(row.data() + size_t{x} * 2)
+                                                  : Le32At(row.data() + size_t{x} * 4);
                 BitfieldTo24(pixel, masks, target + size_t{x} * 3);
             }
         }

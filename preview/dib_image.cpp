@@ -43,7 +43,9 @@ bool CDibImage::Fail(const std::string& text) {
     return false;
 }
 
-bool CDibImage::ReadImage(CImageMemStream&) { return Fail("no decoder"); }
+bool CDibImage::ReadImage(CImageMemStream&) {
+    return Fail("no decoder");
+}
 
 void CDibImage::SetDpi(int32_t x, int32_t y) {
     m_info.xDpi = x;
@@ -215,7 +217,9 @@ uint8_t* CDibImage::Row(uint32_t y) {
     return m_block.data() + first + size_t{m_height - 1 - y} * m_info.stride;
 }
 
-const uint8_t* CDibImage::Row(uint32_t y) const { return const_cast<CDibImage*>(this)->Row(y); }
+const uint8_t* CDibImage::Row(uint32_t y) const {
+    return const_cast<CDibImage*>(this)->Row(y);
+}
 
 uint8_t CDibImage::GetPixelIndex(uint32_t x, uint32_t y) const {
     const uint8_t* row = Row(y);
@@ -245,7 +249,8 @@ void CDibImage::SetPixelIndex(uint32_t x, uint32_t y, uint8_t index) {
     }
     case 4: {
         const int shift = x % 2 == 0 ? 4 : 0;
-        row[x / 2] = static_cast<uint8_t>((row[x / 2] & ~(0x0F << shift)) | ((index & 0x0F) << shift));
+        row[x / 2] =
+            static_cast<uint8_t>((row[x / 2] & ~(0x0F << shift)) | ((index & 0x0F) << shift));
         break;
     }
     case 8:

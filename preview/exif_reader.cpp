@@ -48,9 +48,10 @@ uint16_t CExifReader::U16(size_t at) const {
 
 uint32_t CExifReader::U32(size_t at) const {
     const uint8_t* p = m_tiff.data() + at;
-    return m_bigEndian ? (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3]
-                       : uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) |
-                             (uint32_t{p[3]} << 24);
+    return m_bigEndian
+               ? (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3]
+               : uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) |
+                     (uint32_t{p[3]} << 24);
 }
 
 bool CExifReader::Read(std::span<const uint8_t> file) {
@@ -142,8 +143,9 @@ bool CExifReader::DecodeEntry(const uint8_t* at, Entry& entry) const {
         }
         case 10: {
             const auto denominator = static_cast<int32_t>(U32(p + 4));
-            value = denominator == 0 ? 0
-                                     : static_cast<double>(static_cast<int32_t>(U32(p))) / denominator;
+            value = denominator == 0
+                        ? 0
+                        : static_cast<double>(static_cast<int32_t>(U32(p))) / denominator;
             break;
         }
         default:

@@ -156,8 +156,8 @@ int32_t CountFrames(CImageMemStream& stream) {
 
 } // namespace
 
-bool CGifImage::DecodeLzw(CImageMemStream& stream, uint32_t width, uint32_t height,
-                          bool interlaced, std::vector<uint8_t>& indices) {
+bool CGifImage::DecodeLzw(CImageMemStream& stream, uint32_t width, uint32_t height, bool interlaced,
+                          std::vector<uint8_t>& indices) {
     const int minimum = stream.GetC();
     if (minimum < 1 || minimum > 11)
         return false;
@@ -338,9 +338,10 @@ bool CGifImage::ReadImage(CImageMemStream& stream) {
             continue;
         }
         // A transparent index may lie anywhere in 0..255: such frames get the full palette.
-        const uint32_t bits = transparent >= 0 ? 8 : table.entries <= 2 ? 1
-                                                 : table.entries <= 16  ? 4
-                                                                        : 8;
+        const uint32_t bits = transparent >= 0      ? 8
+                              : table.entries <= 2  ? 1
+                              : table.entries <= 16 ? 4
+                                                    : 8;
         if (Create(frame.width, frame.height, bits, kTypeGif) == nullptr)
             return false;
         for (uint32_t i = 0; i < PaletteEntries(); ++i) {

@@ -13,8 +13,8 @@ public:
     // Decodes one frame's LZW data (after its minimum code size byte) into `width` x `height`
     // indices, rows in interlaced order when asked. Codes past the table or the picture are
     // dropped. False when the data ends before its terminator or the code size is not 1..11.
-    static bool DecodeLzw(CImageMemStream& stream, uint32_t width, uint32_t height,
-                          bool interlaced, std::vector<uint8_t>& indices);
+    static bool DecodeLzw(CImageMemStream& stream, uint32_t width, uint32_t height, bool interlaced,
+                          std::vector<uint8_t>& indices);
 
 protected:
     bool ReadImage(CImageMemStream& stream) override;

@@ -63,7 +63,9 @@ bool CImageMemStream::Seek(int64_t offset, int origin) {
     return true;
 }
 
-int CImageMemStream::PutC(uint8_t c) { return Write(&c, 1, 1) == 1 ? c : -1; }
+int CImageMemStream::PutC(uint8_t c) {
+    return Write(&c, 1, 1) == 1 ? c : -1;
+}
 
 int CImageMemStream::GetC() {
     if (m_position >= m_size)

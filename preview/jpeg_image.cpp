@@ -109,8 +109,9 @@ bool ReadJpegRows(JpegContext* context, CDibImage* image) {
     jpeg_decompress_struct* info = &context->decompress;
     const JDIMENSION width = info->output_width;
     const int components = info->output_components;
-    JSAMPARRAY scratch = (*info->mem->alloc_sarray)(
-        reinterpret_cast<j_common_ptr>(info), JPOOL_IMAGE, width * static_cast<JDIMENSION>(components), 1);
+    JSAMPARRAY scratch =
+        (*info->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(info), JPOOL_IMAGE,
+                                   width * static_cast<JDIMENSION>(components), 1);
     while (info->output_scanline < info->output_height) {
         const JDIMENSION y = info->output_scanline;
         if (jpeg_read_scanlines(info, scratch, 1) != 1)

@@ -132,8 +132,8 @@ bool CPngImage::ReadImage(CImageMemStream& stream) {
     context.data = data;
     context.size = size;
     context.maxPixels = GetInfo().maxPixels;
-    context.png = png_create_read_struct(png_get_libpng_ver(nullptr), &context, OnPngError,
-                                         OnPngWarning);
+    context.png =
+        png_create_read_struct(png_get_libpng_ver(nullptr), &context, OnPngError, OnPngWarning);
     if (context.png == nullptr)
         return Fail("cannot create the PNG reader");
     context.info = png_create_info_struct(context.png);

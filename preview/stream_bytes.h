@@ -21,12 +21,14 @@ inline bool ReadLe32(CImageMemStream& stream, uint32_t& value) {
     uint8_t b[4];
     if (stream.Read(b, 4, 1) != 1)
         return false;
-    value = uint32_t{b[0]} | (uint32_t{b[1]} << 8) | (uint32_t{b[2]} << 16) |
-            (uint32_t{b[3]} << 24);
+    value =
+        uint32_t{b[0]} | (uint32_t{b[1]} << 8) | (uint32_t{b[2]} << 16) | (uint32_t{b[3]} << 24);
     return true;
 }
 
-inline uint16_t Le16At(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+inline uint16_t Le16At(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
 
 inline uint32_t Le32At(const uint8_t* p) {
     return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);

@@ -34,7 +34,9 @@ tmsize_t TiffRead(thandle_t handle, void* into, tmsize_t length) {
     return static_cast<tmsize_t>(count);
 }
 
-tmsize_t TiffWrite(thandle_t, void*, tmsize_t) { return 0; }
+tmsize_t TiffWrite(thandle_t, void*, tmsize_t) {
+    return 0;
+}
 
 toff_t TiffSeek(thandle_t handle, toff_t offset, int origin) {
     auto* source = static_cast<TiffSource*>(handle);
@@ -50,9 +52,13 @@ toff_t TiffSeek(thandle_t handle, toff_t offset, int origin) {
     return source->position;
 }
 
-int TiffClose(thandle_t) { return 0; }
+int TiffClose(thandle_t) {
+    return 0;
+}
 
-toff_t TiffSize(thandle_t handle) { return static_cast<TiffSource*>(handle)->size; }
+toff_t TiffSize(thandle_t handle) {
+    return static_cast<TiffSource*>(handle)->size;
+}
 
 int TiffMap(thandle_t handle, void** base, toff_t* size) {
     auto* source = static_cast<TiffSource*>(handle);
@@ -80,7 +86,9 @@ int OnTiffError(TIFF*, void* user, const char* module, const char* format, va_li
     return Report(user, module, "Error", format, args);
 }
 
-int OnTiffWarning(TIFF*, void*, const char*, const char*, va_list) { return 1; }
+int OnTiffWarning(TIFF*, void*, const char*, const char*, va_list) {
+    return 1;
+}
 
 class TiffHandle {
 public:
@@ -148,8 +156,9 @@ public:
             const uint32_t value = SampleAt(row, uint64_t{i} * samples, m_layout.bits);
             m_image.SetPixelIndex(x + i, y, static_cast<uint8_t>(value));
             if (samples == 2)
-                m_image.AlphaSet(x + i, y,
-                                 static_cast<uint8_t>(SampleAt(row, uint64_t{i} * samples + 1, m_layout.bits)));
+                m_image.AlphaSet(
+                    x + i, y,
+                    static_cast<uint8_t>(SampleAt(row, uint64_t{i} * samples + 1, m_layout.bits)));
         }
     }
 
@@ -171,8 +180,8 @@ public:
             for (uint32_t r = 0; r < rows && first + r < m_layout.height; ++r) {
                 if ((uint64_t{r} + 1) * static_cast<uint64_t>(rowSize) > static_cast<uint64_t>(got))
                     break; // a short strip leaves its remaining rows empty
-                PutRow(strip.data() + size_t{r} * static_cast<size_t>(rowSize), 0,
-                       m_layout.width, static_cast<uint32_t>(first + r));
+                PutRow(strip.data() + size_t{r} * static_cast<size_t>(rowSize), 0, m_layout.width,
+                       static_cast<uint32_t>(first + r));
             }
         }
         return true;
@@ -197,7 +206,8 @@ public:
                     return false;
                 const uint64_t columns = std::min<uint64_t>(tileWidth, m_layout.width - left);
                 for (uint32_t r = 0; r < tileLength && top + r < m_layout.height; ++r) {
-                    if ((uint64_t{r} + 1) * static_cast<uint64_t>(rowSize) > static_cast<uint64_t>(got))
+                    if ((uint64_t{r} + 1) * static_cast<uint64_t>(rowSize) >
+                        static_cast<uint64_t>(got))
                         break;
                     PutRow(tile.data() + size_t{r} * static_cast<size_t>(rowSize),
                            static_cast<uint32_t>(left), static_cast<uint32_t>(columns),
@@ -219,10 +229,11 @@ bool ReadsAsStored(const TiffLayout& layout, uint16_t planar) {
                                  layout.photometric == PHOTOMETRIC_MINISBLACK ||
                                  layout.photometric == PHOTOMETRIC_PALETTE;
     const bool bitsFit = layout.bits == 1 || layout.bits == 2 || layout.bits == 4 ||
-                         layout.bits == 8 || (layout.bits == 16 && layout.photometric != PHOTOMETRIC_PALETTE);
-    const bool samplesFit =
-        layout.samples == 1 || (layout.samples == 2 && layout.bits >= 8 && planar == PLANARCONFIG_CONTIG &&
-                                layout.photometric != PHOTOMETRIC_PALETTE);
+                         layout.bits == 8 ||
+                         (layout.bits == 16 && layout.photometric != PHOTOMETRIC_PALETTE);
+    const bool samplesFit = layout.samples == 1 || (layout.samples == 2 && layout.bits >= 8 &&
+                                                    planar == PLANARCONFIG_CONTIG &&
+                                                    layout.photometric != PHOTOMETRIC_PALETTE);
     return photometricFits && bitsFit && samplesFit;
 }
 
@@ -289,8 +300,8 @@ bool CTiffImage::ReadImage(CImageMemStream& stream) {
             return false;
         uint16_t extraCount = 0;
         uint16_t* extraKinds = nullptr;
-        const bool alpha = TIFFGetField(tiff, TIFFTAG_EXTRASAMPLES, &extraCount, &extraKinds) &&
-                           extraCount > 0;
+        const bool alpha =
+            TIFFGetField(tiff, TIFFTAG_EXTRASAMPLES, &extraCount, &extraKinds) && extraCount > 0;
         std::vector<uint32_t> raster(size_t{layout.width} * layout.height);
         if (!TIFFReadRGBAImageOriented(tiff, layout.width, layout.height, raster.data(),
                                        ORIENTATION_TOPLEFT, 0))

@@ -39,8 +39,7 @@ bool CWbmpImage::ReadImage(CImageMemStream& stream) {
     uint32_t height = 0;
     const size_t sizesAt = stream.Tell();
     bool multiByte = ReadMultiByte(stream, width) && ReadMultiByte(stream, height) && width != 0 &&
-                     height != 0 &&
-                     RowsBytes(width, height) <= stream.Size() - stream.Tell();
+                     height != 0 && RowsBytes(width, height) <= stream.Size() - stream.Tell();
     if (!multiByte) {
         // Older writers store each size in one byte, even from 128 up.
         uint8_t w = 0;

@@ -38,8 +38,8 @@ uint32_t CImagePreviewCtrl::GetImageType(const QString& fileName) {
 }
 
 int CImagePreviewCtrl::OnCreate() {
-    const auto image = std::make_unique<CDibImage>(m_picture.data(), m_picture.size(),
-                                                   GetImageType(m_fileName));
+    const auto image =
+        std::make_unique<CDibImage>(m_picture.data(), m_picture.size(), GetImageType(m_fileName));
     if (image->Width() == 0 || image->Height() == 0)
         return 0;
     const QSize cell(static_cast<int>(image->Width()), static_cast<int>(image->Height()));

@@ -1,4 +1,5 @@
-// Decoding any picture: every decoder in turn, the stream rewound after each: an empty image and an error text, or a picture inside its buffers.
+// Decoding any picture: every decoder in turn, the stream rewound after each: an empty image and an
+// error text, or a picture inside its buffers.
 #include "preview/dib_image.h"
 #include "tests/fuzz/support/picture_fuzz.h"
 

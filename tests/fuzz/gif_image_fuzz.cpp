@@ -1,4 +1,5 @@
-// Decoding GIF pictures and their LZW data: an empty image and an error text, or a picture inside its buffers.
+// Decoding GIF pictures and their LZW data: an empty image and an error text, or a picture inside
+// its buffers.
 #include "preview/dib_image.h"
 #include "tests/fuzz/support/picture_fuzz.h"
 

@@ -1,4 +1,5 @@
-// Decoding JPEG pictures through libjpeg: an empty image and an error text, or a picture inside its buffers.
+// Decoding JPEG pictures through libjpeg: an empty image and an error text, or a picture inside its
+// buffers.
 #include "preview/dib_image.h"
 #include "tests/fuzz/support/picture_fuzz.h"
 

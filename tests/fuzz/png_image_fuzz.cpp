@@ -1,4 +1,5 @@
-// Decoding PNG pictures through libpng: an empty image and an error text, or a picture inside its buffers.
+// Decoding PNG pictures through libpng: an empty image and an error text, or a picture inside its
+// buffers.
 #include "preview/dib_image.h"
 #include "tests/fuzz/support/picture_fuzz.h"
 

@@ -1,4 +1,5 @@
-// Decoding TIFF pictures through libtiff over the memory stream: an empty image and an error text, or a picture inside its buffers.
+// Decoding TIFF pictures through libtiff over the memory stream: an empty image and an error text,
+// or a picture inside its buffers.
 #include "preview/dib_image.h"
 #include "tests/fuzz/support/picture_fuzz.h"
 

@@ -18,9 +18,9 @@ TEST(DibImageTest, CreateRoundsTheDepthAndFillsTheHeader) {
         uint32_t width, height, bpp;
         uint32_t depth, entries, stride;
     } cases[] = {
-        {1, 1, 0, 1, 2, 4},       {33, 2, 1, 1, 2, 8},     {7, 3, 2, 4, 16, 4},
-        {9, 3, 4, 4, 16, 8},      {5, 4, 5, 8, 256, 8},    {4, 4, 8, 8, 256, 4},
-        {5, 2, 9, 24, 0, 16},     {3, 3, 16, 24, 0, 12},   {1, 1, 32, 24, 0, 4},
+        {1, 1, 0, 1, 2, 4},   {33, 2, 1, 1, 2, 8},   {7, 3, 2, 4, 16, 4},
+        {9, 3, 4, 4, 16, 8},  {5, 4, 5, 8, 256, 8},  {4, 4, 8, 8, 256, 4},
+        {5, 2, 9, 24, 0, 16}, {3, 3, 16, 24, 0, 12}, {1, 1, 32, 24, 0, 4},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.bpp);
@@ -72,7 +72,7 @@ TEST(DibImageTest, RowsCountFromTheTopOverBottomUpStorage) {
     image.SetPixelIndex(2, 1, 9); // bottom row
     const auto& block = image.Block();
     const size_t pixels = 40 + 256 * 4;
-    EXPECT_EQ(block[pixels + 2], 9);             // the first stored row is the bottom one
+    EXPECT_EQ(block[pixels + 2], 9); // the first stored row is the bottom one
     EXPECT_EQ(block[pixels + image.Stride()], 7);
     image.FlipRows();
     EXPECT_EQ(image.GetPixelIndex(0, 1), 7);
@@ -137,9 +137,9 @@ TEST(ImageMemStreamTest, ReadsWholeElementsAndSeeksInsideTheData) {
         bool ok;
         size_t position;
     } seeks[] = {
-        {0, SEEK_SET, true, 0},   {10, SEEK_SET, true, 10}, {11, SEEK_SET, false, 10},
+        {0, SEEK_SET, true, 0},    {10, SEEK_SET, true, 10}, {11, SEEK_SET, false, 10},
         {-1, SEEK_SET, false, 10}, {-3, SEEK_END, true, 7},  {2, SEEK_CUR, true, 9},
-        {2, SEEK_CUR, false, 9},  {-9, SEEK_CUR, true, 0},  {INT64_MAX, SEEK_END, false, 0},
+        {2, SEEK_CUR, false, 9},   {-9, SEEK_CUR, true, 0},  {INT64_MAX, SEEK_END, false, 0},
         {0, 7, false, 0},
     };
     for (const auto& s : seeks) {

@@ -13,8 +13,8 @@
 
 namespace {
 
-constexpr uint32_t kTypes[] = {CDibImage::kTypeUnknown, CDibImage::kTypeBmp,  CDibImage::kTypeGif,
-                               CDibImage::kTypeJpeg,    CDibImage::kTypePng,  CDibImage::kTypeIco,
+constexpr uint32_t kTypes[] = {CDibImage::kTypeUnknown, CDibImage::kTypeBmp, CDibImage::kTypeGif,
+                               CDibImage::kTypeJpeg,    CDibImage::kTypePng, CDibImage::kTypeIco,
                                CDibImage::kTypeTiff,    CDibImage::kTypeWbmp};
 
 std::vector<uint8_t> Bmp(int32_t width, int32_t height, uint32_t bits, uint32_t compression,
@@ -156,7 +156,8 @@ std::vector<HostileCase> HostileCases() {
         PictureBytes b;
         b.Le16(0).Le16(1).Le16(1);
         b.Bytes({0, 0, 2, 0}).Le16(1).Le16(1).Le32(40 + 8 + 256 * 32 * 2).Le32(22);
-        b.Le32(40).Le32(256).Le32(512).Le16(1).Le16(1).Le32(0).Le32(0).Le32(0).Le32(0).Le32(0).Le32(0);
+        b.Le32(40).Le32(256).Le32(512).Le16(1).Le16(1).Le32(0).Le32(0).Le32(0).Le32(0).Le32(0).Le32(
+            0);
         b.Bytes({0, 0, 0, 0, 255, 255, 255, 0}).Fill(256 * 32, 0x55).Fill(256 * 32, 0x0F);
         ico256 = b.Get();
     }
@@ -172,42 +173,56 @@ std::vector<HostileCase> HostileCases() {
         {"bmp 7 bits", Bmp(4, 2, 7, 0, 0, Join(Palette(128), rows8)), CDibImage::kTypeBmp, false},
         {"bmp 0 bits", Bmp(4, 2, 0, 0, 0, rows8), CDibImage::kTypeBmp, false},
         {"bmp 48 bits", Bmp(1, 1, 48, 0, 0, std::vector<uint8_t>(8)), CDibImage::kTypeBmp, false},
-        {"bmp zero red mask", Bmp(2, 1, 16, 3, 0, {0, 0, 0, 0, 0xE0, 0x07, 0, 0, 0x1F, 0, 0, 0, 1, 2, 3, 4}),
+        {"bmp zero red mask",
+         Bmp(2, 1, 16, 3, 0, {0, 0, 0, 0, 0xE0, 0x07, 0, 0, 0x1F, 0, 0, 0, 1, 2, 3, 4}),
          CDibImage::kTypeBmp, false},
-        {"bmp zero masks 32 bits", Bmp(1, 1, 32, 3, 0, std::vector<uint8_t>(16)), CDibImage::kTypeBmp, false},
+        {"bmp zero masks 32 bits", Bmp(1, 1, 32, 3, 0, std::vector<uint8_t>(16)),
+         CDibImage::kTypeBmp, false},
         {"bmp rle8 past the image", Bmp(4, 2, 8, 1, 0, Join(Palette(256), rle8.Get())),
          CDibImage::kTypeBmp, true, 4, 2, 8},
         {"bmp rle4 past the image", Bmp(5, 2, 4, 2, 0, Join(Palette(16), rle4.Get())),
          CDibImage::kTypeBmp, true, 5, 2, 4},
-        {"bmp rle8 on 4 bits", Bmp(4, 2, 4, 1, 0, Join(Palette(16), rle8.Get())), CDibImage::kTypeBmp, false},
-        {"bmp size over the cap", Bmp(0x7FFFFFFF, 0x7FFFFFFF, 24, 0, 0, rows8), CDibImage::kTypeBmp, false},
-        {"bmp most negative height", Bmp(4, INT32_MIN, 24, 0, 0, rows8), CDibImage::kTypeBmp, false},
+        {"bmp rle8 on 4 bits", Bmp(4, 2, 4, 1, 0, Join(Palette(16), rle8.Get())),
+         CDibImage::kTypeBmp, false},
+        {"bmp size over the cap", Bmp(0x7FFFFFFF, 0x7FFFFFFF, 24, 0, 0, rows8), CDibImage::kTypeBmp,
+         false},
+        {"bmp most negative height", Bmp(4, INT32_MIN, 24, 0, 0, rows8), CDibImage::kTypeBmp,
+         false},
         {"bmp rows cut short", Bmp(4, 4, 24, 0, 0, rows8), CDibImage::kTypeBmp, false},
         {"gif transparent index past a 2-entry table", Gif(2, 2, 200, 2, kTwoByTwo),
          CDibImage::kTypeGif, true, 2, 2, 8},
-        {"gif without transparency", Gif(2, 2, -1, 2, kTwoByTwo), CDibImage::kTypeGif, true, 2, 2, 1},
+        {"gif without transparency", Gif(2, 2, -1, 2, kTwoByTwo), CDibImage::kTypeGif, true, 2, 2,
+         1},
         {"gif code size 12", Gif(2, 2, -1, 12, kTwoByTwo), CDibImage::kTypeGif, false},
         {"gif code size 0", Gif(2, 2, -1, 0, kTwoByTwo), CDibImage::kTypeGif, false},
         {"gif code past the table", Gif(2, 2, -1, 2, {4, 0, 7, 5}), CDibImage::kTypeGif, false},
-        {"gif huge screen and frame", Gif(65535, 65535, -1, 2, kTwoByTwo), CDibImage::kTypeGif, false},
+        {"gif huge screen and frame", Gif(65535, 65535, -1, 2, kTwoByTwo), CDibImage::kTypeGif,
+         false},
         {"gif frame outside the screen", Gif(1, 2, -1, 2, kTwoByTwo), CDibImage::kTypeGif, false},
         {"ico without entries", {0, 0, 1, 0, 0, 0}, CDibImage::kTypeIco, false},
         {"ico 256 pixels as size byte 0", ico256, CDibImage::kTypeIco, true, 256, 256, 1},
         {"ico entry offset past the end",
          {0, 0, 1, 0, 1, 0, 16, 16, 0, 0, 1, 0, 32, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0x7F},
-         CDibImage::kTypeIco, false},
+         CDibImage::kTypeIco,
+         false},
         {"wbmp type 1", {1, 0, 2, 2, 0, 0}, CDibImage::kTypeWbmp, false},
         {"wbmp width 0", {0, 0, 0, 2, 0, 0}, CDibImage::kTypeWbmp, false},
-        {"wbmp sizes that overflow", {0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F, 0x01}, CDibImage::kTypeWbmp, false},
-        {"wbmp multi-byte 130 x 2", Join({0, 0, 0x81, 0x02, 0x02}, std::vector<uint8_t>(17 * 2, 0xAA)),
-         CDibImage::kTypeWbmp, true, 130, 2, 1},
+        {"wbmp sizes that overflow",
+         {0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F, 0x01},
+         CDibImage::kTypeWbmp,
+         false},
+        {"wbmp multi-byte 130 x 2",
+         Join({0, 0, 0x81, 0x02, 0x02}, std::vector<uint8_t>(17 * 2, 0xAA)), CDibImage::kTypeWbmp,
+         true, 130, 2, 1},
         {"png size over the cap", PngHeaderOnly(100000, 100000), CDibImage::kTypePng, false},
         {"png header only", PngHeaderOnly(4, 4), CDibImage::kTypePng, false},
         {"tiff size over the cap", Tiff(0x40000000, 0x40000000, 0), CDibImage::kTypeTiff, false},
         {"tiff directory pointing at itself", Tiff(2, 2, 8), CDibImage::kTypeTiff, true, 2, 2, 8},
         {"jpeg size over the cap",
-         {0xFF, 0xD8, 0xFF, 0xC0, 0, 17, 8, 0xFF, 0xFF, 0xFF, 0xFF, 3, 1, 0x11, 0, 2, 0x11, 0, 3, 0x11, 0},
-         CDibImage::kTypeJpeg, false},
+         {0xFF, 0xD8, 0xFF, 0xC0, 0, 17,   8, 0xFF, 0xFF, 0xFF, 0xFF,
+          3,    1,    0x11, 0,    2, 0x11, 0, 3,    0x11, 0},
+         CDibImage::kTypeJpeg,
+         false},
     };
     return cases;
 }
@@ -276,10 +291,11 @@ TEST(HostilePicturesTest, MendedLayoutsKeepTheirPixels) {
 
 TEST(HostilePicturesTest, CutPicturesFailCleanlyAtEveryPoint) {
     const auto files = LoadPictureFixtures();
-    const char* names[] = {"bmp_24bit.bmp", "bmp_rle8.bmp", "jpeg_progressive.jpg", "jpeg_cmyk.jpg",
-                           "png_adam7.png", "png_palette_trns.png", "icon_32bit.ico",
-                           "gif_interlaced.gif", "tiff_rgb_tiles.tif", "tiff_g4.tif",
-                           "tiff_multipage.tif", "tiff_rgb_jpeg.tif", "wbmp_200x150.wbmp"};
+    const char* names[] = {"bmp_24bit.bmp",    "bmp_rle8.bmp",       "jpeg_progressive.jpg",
+                           "jpeg_cmyk.jpg",    "png_adam7.png",      "png_palette_trns.png",
+                           "icon_32bit.ico",   "gif_interlaced.gif", "tiff_rgb_tiles.tif",
+                           "tiff_g4.tif",      "tiff_multipage.tif", "tiff_rgb_jpeg.tif",
+                           "wbmp_200x150.wbmp"};
     for (const char* name : names) {
         SCOPED_TRACE(name);
         const std::vector<uint8_t>& whole = files.at(name);
@@ -337,7 +353,8 @@ TEST(ExifReaderTest, LoopsDeepChainsAndOutsideOffsetsEnd) {
     EXPECT_EQ(x, 254);
     EXPECT_EQ(y, 127);
 
-    const std::vector<uint8_t> notExif = {0xFF, 0xD8, 0xFF, 0xE1, 0, 8, 'J', 'F', 'I', 'F', 0, 0, 0xFF, 0xD9};
+    const std::vector<uint8_t> notExif = {0xFF, 0xD8, 0xFF, 0xE1, 0, 8,    'J',
+                                          'F',  'I',  'F',  0,    0, 0xFF, 0xD9};
     EXPECT_FALSE(CExifReader().Read(notExif));
     EXPECT_FALSE(CExifReader().Read(std::vector<uint8_t>{0xFF, 0xD8, 0xFF, 0xE1, 0xFF, 0xFF}));
 }
@@ -347,9 +364,9 @@ TEST(HostilePicturesTest, MendedDepthsOfTheFixtures) {
     const struct {
         const char* file;
         uint32_t bpp;
-    } cases[] = {{"png_grey2.png", 4}, {"png_grey16.png", 8}, {"tiff_grey16.tif", 8},
+    } cases[] = {{"png_grey2.png", 4},       {"png_grey16.png", 8},     {"tiff_grey16.tif", 8},
                  {"tiff_grey_alpha.tif", 8}, {"png_grey_alpha.png", 8}, {"bmp_16bit_565.bmp", 24},
-                 {"icon_32bit.ico", 24}, {"jpeg_cmyk.jpg", 24}, {"gif_2colour.gif", 4},
+                 {"icon_32bit.ico", 24},     {"jpeg_cmyk.jpg", 24},     {"gif_2colour.gif", 4},
                  {"gif_transparent.gif", 8}};
     for (const auto& c : cases) {
         const auto& bytes = files.at(c.file);

@@ -52,7 +52,8 @@ void ExpectPixels(const CDibImage& image, const PictureCase& c,
     if (image.HasAlpha() && c.alphaSha256 != "-")
         EXPECT_EQ(Sha256Hex(AlphaOf(image)), c.alphaSha256);
     const CDibImage::Info& info = image.GetInfo();
-    EXPECT_EQ(info.transparentIndex, c.transparentIndex == "-" ? -1 : std::stoi(c.transparentIndex));
+    EXPECT_EQ(info.transparentIndex,
+              c.transparentIndex == "-" ? -1 : std::stoi(c.transparentIndex));
     if (c.frames != "-")
         EXPECT_EQ(info.frameCount, std::stoi(c.frames));
     if (c.dpi != "-")
@@ -84,9 +85,12 @@ TEST(PictureFixturesTest, AWrongTypeFailsWithATextAndLeavesTheImageEmpty) {
         const char* file;
         uint32_t wrongType;
     } cases[] = {
-        {"png_rgb8.png", CDibImage::kTypeJpeg}, {"jpeg_ycbcr.jpg", CDibImage::kTypePng},
-        {"bmp_24bit.bmp", CDibImage::kTypeTiff}, {"tiff_rgb_none.tif", CDibImage::kTypeGif},
-        {"gif_plain.gif", CDibImage::kTypeIco},  {"icon_8bit.ico", CDibImage::kTypeWbmp},
+        {"png_rgb8.png", CDibImage::kTypeJpeg},
+        {"jpeg_ycbcr.jpg", CDibImage::kTypePng},
+        {"bmp_24bit.bmp", CDibImage::kTypeTiff},
+        {"tiff_rgb_none.tif", CDibImage::kTypeGif},
+        {"gif_plain.gif", CDibImage::kTypeIco},
+        {"icon_8bit.ico", CDibImage::kTypeWbmp},
         {"bmp_8bit.bmp", 8},
     };
     for (const auto& c : cases) {

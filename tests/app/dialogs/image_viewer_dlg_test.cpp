@@ -75,9 +75,9 @@ TEST(ImagePreviewCtrlTest, TheTypeComesFromTheNamesEnd) {
         const char* name;
         uint32_t type;
     } cases[] = {
-        {"X.JPEG", 3},   {"photo.jpg", 3}, {"a.wbmp", 7},   {"A.WBMP", 7},    {"b.bmp", 1},
-        {"c.GIF", 2},    {"d.png", 4},     {"e.Ico", 5},    {"f.tif", 6},     {"g.TIFF", 6},
-        {"noextension", 0}, {"h.cur", 0},  {"i.jpe", 0},    {"", 0},          {"bmp", 1},
+        {"X.JPEG", 3},          {"photo.jpg", 3}, {"a.wbmp", 7}, {"A.WBMP", 7}, {"b.bmp", 1},
+        {"c.GIF", 2},           {"d.png", 4},     {"e.Ico", 5},  {"f.tif", 6},  {"g.TIFF", 6},
+        {"noextension", 0},     {"h.cur", 0},     {"i.jpe", 0},  {"", 0},       {"bmp", 1},
         {"archive.bmp.zip", 0}, {"x.pjpeg", 3},
     };
     for (const auto& c : cases)
@@ -89,9 +89,10 @@ TEST(PicturePreviewTest, ThePictureGroupGoesByTheLastExtension) {
         const char16_t* name;
         bool picture;
     } cases[] = {
-        {u"0001234.JPG", true}, {u"scan.tiff", true}, {u"x.WbMp", true}, {u"logo.emf", true},
-        {u"photo.jpg...", true}, {u"PNG", true}, {u"readme.txt", false}, {u"a.jpg.txt", false},
-        {u"noext", false},      {u"", false},        {u"a.", false},     {u"pic.jpe", false},
+        {u"0001234.JPG", true}, {u"scan.tiff", true},    {u"x.WbMp", true},
+        {u"logo.emf", true},    {u"photo.jpg...", true}, {u"PNG", true},
+        {u"readme.txt", false}, {u"a.jpg.txt", false},   {u"noext", false},
+        {u"", false},           {u"a.", false},          {u"pic.jpe", false},
     };
     for (const auto& c : cases)
         EXPECT_EQ(IsPictureName(c.name), c.picture)
@@ -133,7 +134,8 @@ TEST(ImageViewerDlgTest, ArrowKeysNeitherSelectNorMoveTheItem) {
     CImagePreviewCtrl* list = dialog.PreviewControl();
     list->setFocus();
     const QPoint before = list->visualItemRect(list->item(0)).topLeft();
-    for (const Qt::Key key : {Qt::Key_Down, Qt::Key_Right, Qt::Key_Home, Qt::Key_Space, Qt::Key_End})
+    for (const Qt::Key key :
+         {Qt::Key_Down, Qt::Key_Right, Qt::Key_Home, Qt::Key_Space, Qt::Key_End})
         QTest::keyClick(list, key);
     EXPECT_TRUE(list->selectedItems().isEmpty());
     EXPECT_EQ(list->currentRow(), -1);
@@ -178,7 +180,8 @@ protected:
 };
 
 TEST_F(PictureFloppyTest, TheBufferHoldsTheFileInWholeZeroFilledClusters) {
-    const std::vector<ManifestEntry> manifest = ReadManifest(FixturesFolder() / "fat12_pictures.manifest");
+    const std::vector<ManifestEntry> manifest =
+        ReadManifest(FixturesFolder() / "fat12_pictures.manifest");
     ASSERT_EQ(manifest.size(), 2u);
     for (const ManifestEntry& row : manifest) {
         const std::u16string name = QString::fromStdString(row.path.substr(1)).toStdU16String();
@@ -214,7 +217,8 @@ TEST_F(PictureFloppyTest, APictureOnTheFloppyOpensTheViewerWhichIsSavedAsAPictur
                                    m_state.FatVolume()->SectorsPerCluster(), data));
     EXPECT_EQ(items, 1);
     ASSERT_FALSE(shot.isNull());
-    EXPECT_TRUE(shot.save(QString::fromStdString((ScreenshotFolder() / "image_viewer.png").string())));
+    EXPECT_TRUE(
+        shot.save(QString::fromStdString((ScreenshotFolder() / "image_viewer.png").string())));
 }
 
 TEST_F(PictureFloppyTest, NamesOutsideThePictureGroupAndLargeFilesGoToTheHexView) {
