@@ -2,6 +2,7 @@
 // preview's decoders, beside Pillow's own decode of the same files through Debian's python3;
 // the last lines print the ratios of the medians.
 #include "bench/bench_folder.h"
+#include "bench/bench_median.h"
 #include "preview/dib_image.h"
 
 #include <benchmark/benchmark.h>
@@ -127,11 +128,6 @@ BENCHMARK(BM_JpegDecode)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterat
 BENCHMARK(BM_PillowJpegDecode)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
 BENCHMARK(BM_PngDecode)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
 BENCHMARK(BM_PillowPngDecode)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
 
 } // namespace
 
