@@ -60,8 +60,9 @@ TEST(DibImageTest, CreateRefusesEmptyAndOverLargePicturesBeforeAllocating) {
         // One bit a pixel keeps the accepted case small.
         EXPECT_EQ(image.Create(c.width, c.height, 1, CDibImage::kTypeBmp) != nullptr, c.fits);
         EXPECT_EQ(image.IsValid(), c.fits);
-        if (!c.fits)
+        if (!c.fits) {
             EXPECT_FALSE(image.ErrorText().empty());
+        }
     }
 }
 

@@ -49,15 +49,18 @@ void ExpectPixels(const CDibImage& image, const PictureCase& c,
         EXPECT_LE(worst, c.tolerance);
     }
     EXPECT_EQ(image.HasAlpha(), c.alphaSha256 != "-");
-    if (image.HasAlpha() && c.alphaSha256 != "-")
+    if (image.HasAlpha() && c.alphaSha256 != "-") {
         EXPECT_EQ(Sha256Hex(AlphaOf(image)), c.alphaSha256);
+    }
     const CDibImage::Info& info = image.GetInfo();
     EXPECT_EQ(info.transparentIndex,
               c.transparentIndex == "-" ? -1 : std::stoi(c.transparentIndex));
-    if (c.frames != "-")
+    if (c.frames != "-") {
         EXPECT_EQ(info.frameCount, std::stoi(c.frames));
-    if (c.dpi != "-")
+    }
+    if (c.dpi != "-") {
         EXPECT_EQ(std::to_string(info.xDpi) + "x" + std::to_string(info.yDpi), c.dpi);
+    }
     EXPECT_EQ(info.type, c.type);
 }
 

@@ -208,8 +208,9 @@ TEST_F(PictureFloppyTest, APictureOnTheFloppyOpensTheViewerWhichIsSavedAsAPictur
     WhenModal(QStringLiteral("186"), [&items, &shot](QWidget* modal) {
         auto* list = modal->findChild<CImagePreviewCtrl*>(QStringLiteral("1"));
         items = list != nullptr ? list->count() : -1;
-        if (list != nullptr && list->count() == 1)
+        if (list != nullptr && list->count() == 1) {
             EXPECT_EQ(list->iconSize(), QSize(48, 32));
+        }
         shot = modal->grab().toImage();
         modal->close();
     });
