@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -79,6 +80,26 @@ TEST(PictureFixturesTest, EveryPictureDecodesToItsExpectedPixels) {
             const CDibImage image(file->second.data(), file->second.size(), type);
             ExpectPixels(image, c, files);
         }
+    }
+}
+
+TEST(PictureFixturesTest, TryingEveryDecoderRewindsToWhereTheStreamStood) {
+    const auto files = LoadPictureFixtures();
+    // Each file after a prefix the stream has already read past: every failed try must go
+    // back to the picture's first byte, not to the buffer's.
+    for (const char* name : {"png_adam7.png", "tiff_rgb_tiles.tif", "wbmp_200x150.wbmp",
+                             "icon_24bit.ico", "gif_local_table.gif", "jpeg_grey.jpg"}) {
+        SCOPED_TRACE(name);
+        const std::vector<uint8_t>& picture = files.at(name);
+        std::vector<uint8_t> bytes(37, 0xEE);
+        bytes.insert(bytes.end(), picture.begin(), picture.end());
+        CImageMemStream stream(bytes.data(), bytes.size());
+        ASSERT_TRUE(stream.Seek(37, SEEK_SET));
+        CDibImage image;
+        ASSERT_TRUE(image.Decode(stream, CDibImage::kTypeUnknown)) << image.ErrorText();
+        const CDibImage alone(picture.data(), picture.size(), CDibImage::kTypeUnknown);
+        EXPECT_EQ(image.GetInfo().type, alone.GetInfo().type);
+        EXPECT_EQ(Sha256Hex(RgbOf(image)), Sha256Hex(RgbOf(alone)));
     }
 }
 
