@@ -7,6 +7,7 @@
 // from run to run; else under /tmp, flushed (untimed) after every run. Prints the median throughput
 // of each and their ratio (the target is 0.9 of dd or better).
 #include "bench/bench_folder.h"
+#include "bench/bench_median.h"
 #include "diskio/drive_node.h"
 #include "diskio/size_text.h"
 #include "jobs/scan_state.h"
@@ -160,11 +161,6 @@ void BM_DdDisk(benchmark::State& state) {
 
 BENCHMARK(BM_ImageDisk)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
 BENCHMARK(BM_DdDisk)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
 
 } // namespace
 

@@ -18,6 +18,7 @@ packages=(
     python3-xlwt python3-olefile
     testdisk python3-pyftpdlib
     libarchive-tools python3-rarfile
+    icoutils libimage-exiftool-perl
 )
 
 missing=()

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class QWidget;
+class RecoveredFileData;
+
+// The picture preview of a found file, for the Preview command.
+
+// Pictures larger than this go to the hex view.
+inline constexpr uint64_t kPicturePreviewLimit = 10 * 1024 * 1024;
+
+// Whether the name's extension is in the preview's picture group: the text after the last dot
+// (trailing dots skipped; a name without a dot is taken whole), compared without case.
+bool IsPictureName(const std::u16string& name);
+
+// The file's bytes as the preview holds them: zero-filled memory of
+// ((size / 512 + 1) / sectorsPerCluster + 1) clusters, the pieces of `data` copied in one after
+// the other and never past its end. Empty for sectorsPerCluster 0.
+std::vector<uint8_t> ReadPictureBuffer(uint64_t size, uint32_t sectorsPerCluster,
+                                       RecoveredFileData& data);
+
+// Shows the found file `name` of `size` bytes, read through `data`, in the image viewer, modally
+// over `parent`, and returns true once the dialog has closed (a picture no decoder accepts shows
+// an empty viewer). False, showing nothing, when the name is not a picture's, the file is larger
+// than kPicturePreviewLimit or sectorsPerCluster is 0: the caller shows the hex view instead.
+bool ShowPicturePreview(QWidget* parent, const std::u16string& name, uint64_t size,
+                        uint32_t sectorsPerCluster, RecoveredFileData& data);
