@@ -17,6 +17,8 @@ packages=(
     lame flac abcmidi mkvtoolnix enscript
     python3-xlwt python3-olefile
     testdisk python3-pyftpdlib
+    libreoffice-writer-nogui libreoffice-calc-nogui libreoffice-impress-nogui
+    qt6-pdf-dev poppler-utils mdbtools
 )
 
 missing=()

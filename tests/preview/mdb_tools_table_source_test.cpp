@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <sys/stat.h>
@@ -86,6 +87,40 @@ TEST(MdbToolsTableSourceTest, ReportsFailuresAndBoundsTheRun) {
         }
     }
     EXPECT_FALSE(MdbToolsTableSource("/nonexistent/mdb-tables").Installed());
+}
+
+} // namespace
+
+namespace {
+
+// A Jet 4 database written from the format by the fixture's writer, read by the real tools.
+TEST(MdbToolsTableSourceTest, ReadsAJetDatabase) {
+    MdbToolsTableSource source;
+    if (!source.Installed()) {
+        GTEST_SKIP() << "mdbtools is not installed (scripts/setup.sh installs it)";
+    }
+    TempDir folder;
+    const std::filesystem::path database = folder.File("orders.mdb");
+    ASSERT_EQ(std::system(("/usr/bin/python3 '" MORWICK_SOURCE_DIR
+                           "/tests/fixtures/make_jet_database.py' '" +
+                           database.string() + "'")
+                              .c_str()),
+              0);
+    const AccessTableSource::TableList list = source.ListTables(database);
+    ASSERT_TRUE(list.ok);
+    EXPECT_EQ(list.names,
+              (std::vector<std::string>{"MSysObjects", "MSysACEs", "Order Details", "Customers"}));
+    const AccessTableSource::Table orders = source.ReadTable(database, "Order Details");
+    ASSERT_TRUE(orders.ok);
+    EXPECT_EQ(orders.columns, (std::vector<std::string>{"OrderID", "Product", "Quantity"}));
+    ASSERT_EQ(orders.rows.size(), 4u);
+    EXPECT_EQ(orders.rows[1],
+              (std::vector<std::string>{"10248", "Singaporean Hokkien Fried Mee", "10"}));
+    const AccessTableSource::Table empty = source.ReadTable(database, "MSysACEs");
+    ASSERT_TRUE(empty.ok);
+    EXPECT_EQ(empty.columns, std::vector<std::string>{"ACM"});
+    EXPECT_TRUE(empty.rows.empty());
+    EXPECT_FALSE(source.ReadTable(database, "No Such Table").ok);
 }
 
 } // namespace

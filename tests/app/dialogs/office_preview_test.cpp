@@ -8,6 +8,7 @@
 #include "jobs/scan_state.h"
 #include "jobs/thread_for_file_system.h"
 #include "preview/child_process.h"
+#include "preview/mdb_tools_table_source.h"
 #include "preview/office_converter.h"
 #include "tests/app/modal_driver.h"
 #include "tests/support/fixture_image.h"
@@ -423,7 +424,6 @@ TEST_F(OfficePreviewTest, ListsAccessTablesAndShowsTheFirst) {
         EXPECT_EQ(dialog->Grid()->columnCount(), 3);
         EXPECT_EQ(dialog->Grid()->item(0, 1)->text(), QStringLiteral("Order Details item 1"));
         EXPECT_EQ(dialog->Grid()->editTriggers(), QAbstractItemView::NoEditTriggers);
-        SaveScreenshot(dialog, "access_preview.png");
         // The root changes nothing; another table is read and shown.
         dialog->Tree()->setCurrentItem(root);
         EXPECT_EQ(reads.size(), 1u);
@@ -444,6 +444,36 @@ TEST_F(OfficePreviewTest, ListsAccessTablesAndShowsTheFirst) {
     EXPECT_EQ(reads, (std::vector<std::string>{"Order Details", "Customers", "Broken"}));
     ASSERT_FALSE(database.empty());
     EXPECT_FALSE(fs::exists(database.parent_path()));
+}
+
+// The database of the fixture, written from the format, read by the real mdbtools.
+TEST_F(OfficePreviewTest, ShowsTheTablesMdbtoolsReads) {
+    if (!MdbToolsTableSource().Installed()) {
+        GTEST_SKIP() << "mdbtools is not installed (scripts/setup.sh installs it)";
+    }
+    m_questions.Install(m_setup);
+    WhenModal(QString::number(CAccessPreviewDlg::kDialogId), [&](QWidget* modal) {
+        auto* dialog = qobject_cast<CAccessPreviewDlg*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        QTreeWidgetItem* root = dialog->Tree()->topLevelItem(0);
+        ASSERT_NE(root, nullptr);
+        EXPECT_EQ(Children(root), (QStringList{"[Order Details]", "Customers"}));
+        EXPECT_EQ(dialog->GridCaption(), QStringLiteral("[Order Details]"));
+        QTableWidget* grid = dialog->Grid();
+        ASSERT_EQ(grid->rowCount(), 4);
+        ASSERT_EQ(grid->columnCount(), 3);
+        EXPECT_EQ(grid->horizontalHeaderItem(1)->text(), QStringLiteral("Product"));
+        EXPECT_EQ(grid->item(0, 1)->text(), QStringLiteral("Queso Cabrales"));
+        EXPECT_EQ(grid->item(3, 2)->text(), QStringLiteral("35"));
+        SaveScreenshot(dialog, "access_preview.png");
+        dialog->Tree()->setCurrentItem(root->child(1));
+        ASSERT_EQ(grid->rowCount(), 2);
+        EXPECT_EQ(grid->item(1, 1)->text(), QStringLiteral("Berglunds snabbk\u00f6p"));
+        dialog->close();
+    });
+    EXPECT_EQ(Preview(u"orders.mdb"), 1);
+    EXPECT_TRUE(m_questions.texts.empty());
+    EXPECT_EQ(ChildProcess::RunningCount(), 0);
 }
 
 TEST_F(OfficePreviewTest, DatabaseWithOnlySystemTablesShowsAnEmptyList) {
@@ -472,7 +502,7 @@ TEST_F(OfficePreviewTest, DatabasesThatCannotBeOpenedGiveTheHexView) {
     };
     const Case cases[] = {
         {"bytes that are no database", u"garbage.mdb", false, std::nullopt},
-        {"a first page but no tables for mdbtools", u"orders.mdb", false, std::nullopt},
+        {"a first page but no tables for mdbtools", u"blank.mdb", false, std::nullopt},
         {"a password", u"locked.mdb", true, office_preview_text::kPasswordProtectedId},
         {"a compound document named .mdb", u"report.doc", false, std::nullopt},
     };
