@@ -29,6 +29,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
 #include <fstream>
 #include <sys/stat.h>
@@ -43,12 +44,15 @@ const fs::path kScreenshots = fs::path(MORWICK_BUILD_DIR) / "screenshots";
 // The office fixture volume scanned as drive C:, its files read as recovery reads them.
 class OfficeVolume {
 public:
-    OfficeVolume() : m_config("MORWICK_CONFIG", m_configDir.File("settings.conf").string()) {
+    // Reads touching the `unreadable` sectors fail.
+    explicit OfficeVolume(std::vector<DeviceSource::SectorRun> unreadable = {})
+        : m_config("MORWICK_CONFIG", m_configDir.File("settings.conf").string()) {
         m_image = UnpackFixture("office_docs.img", m_work);
         if (m_image.empty()) {
             return;
         }
         m_drive.emplace(m_image, 4);
+        m_drive->Map(std::nullopt, std::move(unreadable));
         m_state.SetSelectedDrive(&m_drive->Node());
         RecordingJobWindow window;
         window.SetHandler([this](JobMessage& message) -> intptr_t {
@@ -62,6 +66,8 @@ public:
         scan.Run();
     }
     ~OfficeVolume() { m_state.FreeVolume(); }
+
+    const fs::path& Image() const { return m_image; }
 
     // The reader of the named file and its size; nullptr when the scan did not find it.
     std::unique_ptr<RecoveredFileData> Data(std::u16string_view name, uint64_t& size) {
@@ -261,6 +267,52 @@ TEST_F(OfficePreviewTest, HangingConverterIsEndedWithinItsLimit) {
     EXPECT_FALSE(fs::exists("/proc/" + pid.substr(0, pid.find('\n'))));
     EXPECT_FALSE(ProcessMentions("sleep 61"));
     EXPECT_EQ(ChildProcess::RunningCount(), 0);
+}
+
+std::vector<uint8_t> AllBytes(RecoveredFileData& data) {
+    std::vector<uint8_t> bytes;
+    RecoveredFileData::Piece piece;
+    while (data.Next(piece)) {
+        bytes.insert(bytes.end(), piece.data, piece.data + piece.length);
+    }
+    return bytes;
+}
+
+std::vector<uint8_t> FileBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// A sector of the document that cannot be read reaches the converter as zeros, the rest as
+// the volume holds it.
+TEST_F(OfficePreviewTest, UnreadableSectorsReachTheDocumentAsZeros) {
+    uint64_t size = 0;
+    std::unique_ptr<RecoveredFileData> clean = m_volume.Data(u"report.doc", size);
+    ASSERT_NE(clean, nullptr);
+    const std::vector<uint8_t> bytes = AllBytes(*clean);
+    ASSERT_EQ(bytes.size(), size);
+    ASSERT_GT(bytes.size(), 3 * 512u);
+    const std::vector<uint8_t> image = FileBytes(m_volume.Image());
+    const auto second =
+        std::search(image.begin(), image.end(), bytes.begin() + 512, bytes.begin() + 1024);
+    ASSERT_NE(second, image.end());
+    const uint64_t offset = static_cast<uint64_t>(second - image.begin());
+    ASSERT_EQ(offset % 512, 0u);
+    OfficeVolume damaged({{offset / 512, 1}});
+    std::unique_ptr<RecoveredFileData> data = damaged.Data(u"report.doc", size);
+    ASSERT_NE(data, nullptr);
+    const fs::path copy = m_scripts.File("copy.doc");
+    UseConverter("cp \"$last\" '" + copy.string() + "'");
+    EXPECT_EQ(PreviewOfficeFile(nullptr, *data, size, u"report.doc", m_setup), 0)
+        << "the stand-in converter makes no PDF";
+    std::vector<uint8_t> expected = bytes;
+    std::fill(expected.begin() + 512, expected.begin() + 1024, 0);
+    const std::vector<uint8_t> copied = FileBytes(copy);
+    ASSERT_EQ(copied.size(), expected.size());
+    const auto differ = std::mismatch(copied.begin(), copied.end(), expected.begin());
+    EXPECT_TRUE(differ.first == copied.end())
+        << "first difference at byte " << (differ.first - copied.begin())
+        << " (sector at image offset " << offset << ")";
 }
 
 TEST_F(OfficePreviewTest, DeclinesWhatItCannotShow) {
