@@ -3,6 +3,7 @@
 #include "app/dialogs/access_preview_dlg.h"
 #include "app/dialogs/office_preview_dlg.h"
 #include "app/dialogs/office_preview_texts.h"
+#include "app/dialogs/wait_cursor.h"
 #include "app/program_text.h"
 #include "preview/child_process.h"
 #include "preview/mdb_tools_table_source.h"
@@ -22,15 +23,6 @@ constexpr int kPollIntervalMs = 20;
 constexpr size_t kSignatureBytes = 8;
 
 bool g_busy = false;
-
-// The wait cursor for as long as the object lives.
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 class BusyMark {
 public:

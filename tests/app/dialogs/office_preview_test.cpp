@@ -186,23 +186,37 @@ TEST(OfficeConversionTest, ShowsTheWordsOfEachDocument) {
         fs::path pdf;
         std::string text;
         int pages = 0;
-        WhenModal(QString::number(COfficePreviewDlg::kDialogId), [&](QWidget* modal) {
-            auto* dialog = qobject_cast<COfficePreviewDlg*>(modal);
-            ASSERT_NE(dialog, nullptr);
-            pdf = dialog->FilePath();
-            pages = dialog->PageCount();
-            EXPECT_EQ(RunCommand("pdftotext " + ShellQuote(pdf.string()) + " -", &text), 0);
-            auto* title = dialog->findChild<QLabel*>(QString::number(COfficePreviewDlg::kTitleId));
-            EXPECT_TRUE(title != nullptr && title->text() == QStringLiteral("Quillbrook"));
-            if (c.screenshot != nullptr) {
-                SaveScreenshot(dialog, c.screenshot);
+        // Should the hook give up before the dialog comes, the dialog must not stay open.
+        QObject guard;
+        QTimer::singleShot(180s, &guard, [] {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                ADD_FAILURE() << "the preview stayed open";
+                modal->close();
             }
-            // Escape leaves it open; the "X" button closes it.
-            QTest::keyClick(dialog, Qt::Key_Escape);
-            EXPECT_TRUE(dialog->isVisible());
-            dialog->findChild<QAbstractButton*>(QString::number(COfficePreviewDlg::kCloseId))
-                ->click();
         });
+        // A loaded machine converts slowly: the dialog may take a while to come.
+        constexpr int kAttempts = 12000;
+        WhenModal(
+            QString::number(COfficePreviewDlg::kDialogId),
+            [&](QWidget* modal) {
+                auto* dialog = qobject_cast<COfficePreviewDlg*>(modal);
+                ASSERT_NE(dialog, nullptr);
+                pdf = dialog->FilePath();
+                pages = dialog->PageCount();
+                EXPECT_EQ(RunCommand("pdftotext " + ShellQuote(pdf.string()) + " -", &text), 0);
+                auto* title =
+                    dialog->findChild<QLabel*>(QString::number(COfficePreviewDlg::kTitleId));
+                EXPECT_TRUE(title != nullptr && title->text() == QStringLiteral("Quillbrook"));
+                if (c.screenshot != nullptr) {
+                    SaveScreenshot(dialog, c.screenshot);
+                }
+                // Escape leaves it open; the "X" button closes it.
+                QTest::keyClick(dialog, Qt::Key_Escape);
+                EXPECT_TRUE(dialog->isVisible());
+                dialog->findChild<QAbstractButton*>(QString::number(COfficePreviewDlg::kCloseId))
+                    ->click();
+            },
+            kAttempts);
         const int result = PreviewOfficeFile(nullptr, *data, size, c.name, setup);
         EXPECT_NE(result, 0) << "a shown document ends the command";
         EXPECT_GT(pages, 0);
