@@ -4,6 +4,7 @@
 
 #include "app/dialogs/image_progress_dlg.h"
 #include "app/dialogs/job_question_dialogs.h"
+#include "app/message_box_qt.h"
 #include "app/models/file_list_model.h"
 #include "app/models/folder_tree_model.h"
 #include "app/program_text.h"
@@ -77,61 +78,6 @@ uint32_t ClampCount(uint64_t count) {
 int SelectedBar(const JobMessage& message) {
     const auto* selector = message.Get<BarSelectorPayload>();
     return selector != nullptr && selector->SelectsBarOne() ? 1 : 0;
-}
-
-QMessageBox::StandardButtons ToQtButtons(MessageBoxButtons buttons) {
-    switch (buttons) {
-    case MessageBoxButtons::Ok:
-        return QMessageBox::Ok;
-    case MessageBoxButtons::OkCancel:
-        return QMessageBox::Ok | QMessageBox::Cancel;
-    case MessageBoxButtons::YesNo:
-        return QMessageBox::Yes | QMessageBox::No;
-    case MessageBoxButtons::YesNoCancel:
-        return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
-    case MessageBoxButtons::RetryCancel:
-        return QMessageBox::Retry | QMessageBox::Cancel;
-    case MessageBoxButtons::AbortRetryIgnore:
-        return QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore;
-    }
-    return QMessageBox::Ok;
-}
-
-QMessageBox::Icon ToQtIcon(MessageBoxIcon icon) {
-    switch (icon) {
-    case MessageBoxIcon::None:
-        return QMessageBox::NoIcon;
-    case MessageBoxIcon::Error:
-        return QMessageBox::Critical;
-    case MessageBoxIcon::Warning:
-        return QMessageBox::Warning;
-    case MessageBoxIcon::Information:
-        return QMessageBox::Information;
-    case MessageBoxIcon::Question:
-        return QMessageBox::Question;
-    }
-    return QMessageBox::NoIcon;
-}
-
-MessageBoxAnswer FromQtButton(int button, MessageBoxButtons buttons) {
-    switch (button) {
-    case QMessageBox::Ok:
-        return MessageBoxAnswer::Ok;
-    case QMessageBox::Cancel:
-        return MessageBoxAnswer::Cancel;
-    case QMessageBox::Yes:
-        return MessageBoxAnswer::Yes;
-    case QMessageBox::No:
-        return MessageBoxAnswer::No;
-    case QMessageBox::Retry:
-        return MessageBoxAnswer::Retry;
-    case QMessageBox::Abort:
-        return MessageBoxAnswer::Abort;
-    case QMessageBox::Ignore:
-        return MessageBoxAnswer::Ignore;
-    default:
-        return MessageBoxRequest::DismissAnswer(buttons);
-    }
 }
 
 } // namespace

@@ -19,6 +19,8 @@ packages=(
     testdisk python3-pyftpdlib
     libarchive-tools python3-rarfile
     icoutils libimage-exiftool-perl
+    libreoffice-writer-nogui libreoffice-calc-nogui libreoffice-impress-nogui
+    qt6-pdf-dev poppler-utils mdbtools
 )
 
 missing=()

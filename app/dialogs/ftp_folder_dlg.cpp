@@ -4,6 +4,7 @@
 #include "app/dialogs/dialog_text_ids.h"
 #include "app/program_text.h"
 
+#include "app/dialogs/wait_cursor.h"
 #include "app/morwick_wrenfal_app.h"
 #include "platform/ftp_client.h"
 
@@ -45,15 +46,6 @@ bool IsFolderName(const std::u16string& name) {
     return !name.empty() && name != u"." && name != u".." &&
            name.find(u'/') == std::u16string::npos;
 }
-
-// Restores the cursor however the listing ends.
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 } // namespace
 

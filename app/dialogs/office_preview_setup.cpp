@@ -1,0 +1,22 @@
+#include "app/dialogs/office_preview_setup.h"
+
+#include "app/message_box_qt.h"
+#include "platform/product_title.h"
+
+#include <QMessageBox>
+
+const OfficePreviewSetup& OfficePreviewSetup::Program() {
+    static const OfficePreviewSetup setup;
+    return setup;
+}
+
+MessageBoxAnswer AskPreviewUser(const OfficePreviewSetup& setup, QWidget* parent,
+                                const QString& text, MessageBoxButtons buttons,
+                                MessageBoxIcon icon) {
+    if (setup.ask) {
+        return setup.ask(text, buttons, icon);
+    }
+    QMessageBox box(ToQtIcon(icon), QString::fromUtf16(kProductTitle), text, ToQtButtons(buttons),
+                    parent);
+    return FromQtButton(box.exec(), buttons);
+}

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "platform/message_box_answer.h"
+#include "platform/message_box_buttons.h"
+#include "platform/message_box_icon.h"
+
+#include <QMessageBox>
+
+// The program's message-box button sets, icons and answers in Qt's terms.
+QMessageBox::StandardButtons ToQtButtons(MessageBoxButtons buttons);
+QMessageBox::Icon ToQtIcon(MessageBoxIcon icon);
+// The answer of the button Qt reports; a box closed without a button gives the set's
+// dismissing answer.
+MessageBoxAnswer FromQtButton(int button, MessageBoxButtons buttons);
