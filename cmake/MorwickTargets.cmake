@@ -19,3 +19,27 @@ function(morwick_test_folder name)
         PROPERTIES ENVIRONMENT "MORWICK_FIXTURES=${CMAKE_SOURCE_DIR}/tests/fixtures"
         DISCOVERY_TIMEOUT 60)
 endfunction()
+
+# A viewer library: the sources of `folder` (every .cpp inside it) built once as an object
+# library `<target>_objects`, which the library's own tests link, and from those objects the
+# shared library lib<target>.so. Symbols are hidden by default and the linker script
+# `version_script` names the only ones exported; the library links the library copies of
+# platform/ and diskio/ (one read attempt, no settings), whose symbols stay local, so they
+# never bind to the program's copy. Extra libraries (Qt) follow LIBS.
+function(morwick_viewer_library target folder version_script)
+    cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+    morwick_folder_sources(srcs ${folder})
+    file(GLOB_RECURSE headers CONFIGURE_DEPENDS ${folder}/*.h)
+    add_library(${target}_objects OBJECT ${srcs} ${headers})
+    target_link_libraries(${target}_objects PUBLIC diskio_lib ${ARG_LIBS})
+    set_target_properties(${target}_objects PROPERTIES AUTOMOC ON CXX_VISIBILITY_PRESET hidden
+                                                       VISIBILITY_INLINES_HIDDEN ON)
+    add_library(${target} SHARED)
+    target_link_libraries(${target} PRIVATE ${target}_objects diskio_lib ${ARG_LIBS})
+    target_include_directories(${target} INTERFACE ${CMAKE_SOURCE_DIR})
+    set_target_properties(${target} PROPERTIES CXX_VISIBILITY_PRESET hidden
+                                               VISIBILITY_INLINES_HIDDEN ON
+                                               LINK_DEPENDS ${version_script})
+    target_link_options(${target} PRIVATE "LINKER:--version-script=${version_script}"
+                        "LINKER:--exclude-libs,ALL" "LINKER:--no-undefined")
+endfunction()
