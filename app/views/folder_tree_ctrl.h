@@ -61,6 +61,8 @@ public:
 signals:
     // The current folder changed; kNone when no folder is current.
     void FolderSelected(std::size_t entry);
+    // Preview was chosen on this folder.
+    void PreviewRequested(std::size_t entry);
     // A click or the space key changed an item's check box.
     void CheckChangedByUser();
 
