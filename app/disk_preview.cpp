@@ -22,9 +22,8 @@ std::optional<uint64_t> ImageSectors(const std::u16string& path) {
     const uint64_t size = std::filesystem::file_size(file, error);
     if (error)
         return std::nullopt;
-    const uint64_t data = size >= disk_image_file::kTrailerBytes
-                              ? size - disk_image_file::kTrailerBytes
-                              : 0;
+    const uint64_t data =
+        size >= disk_image_file::kTrailerBytes ? size - disk_image_file::kTrailerBytes : 0;
     return data / kSectorBytes;
 }
 

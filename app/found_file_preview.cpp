@@ -57,8 +57,7 @@ bool InDeletedFolder(const FoundEntryStore& store, std::size_t entry) {
     return false;
 }
 
-FoundFileClusters EntryClusters(ScanState& state, const FoundEntryStore& store,
-                                std::size_t entry) {
+FoundFileClusters EntryClusters(ScanState& state, const FoundEntryStore& store, std::size_t entry) {
     if (entry >= store.Size())
         return {};
     const FoundItem& item = store.At(entry).item;

@@ -39,8 +39,7 @@ inline constexpr uint32_t kNotShownId = 64103;
 bool InDeletedFolder(const FoundEntryStore& store, std::size_t entry);
 
 // The cluster list of `entry` on the scanned volume.
-FoundFileClusters EntryClusters(ScanState& state, const FoundEntryStore& store,
-                                std::size_t entry);
+FoundFileClusters EntryClusters(ScanState& state, const FoundEntryStore& store, std::size_t entry);
 
 // What File > File Preview acts on: the drive tree's drive while the drive list is shown, the
 // tree's folder while the folder tree has the focus, else the file list's selected rows.

@@ -207,7 +207,8 @@ QMenu* CMainFrame::CreateDriveContextMenu(const QPoint& position) {
         const uint32_t id = action->data().toUInt();
         action->setEnabled(MenuItemState(id, state).enabled);
         if (id == CommandId::kDiskPreview) {
-            connect(action, &QAction::triggered, this, [this] { OnCommand(CommandId::kDiskPreview); });
+            connect(action, &QAction::triggered, this,
+                    [this] { OnCommand(CommandId::kDiskPreview); });
         }
     }
     return menu;
@@ -524,9 +525,8 @@ void CMainFrame::PreviewEntry(std::size_t entry) {
 }
 
 void CMainFrame::FilePreview() {
-    const bool folderFocused =
-        FocusKind(QApplication::focusWidget(), m_folderView, m_fileListView, m_driveView) ==
-        KeyFocus::FolderTree;
+    const bool folderFocused = FocusKind(QApplication::focusWidget(), m_folderView, m_fileListView,
+                                         m_driveView) == KeyFocus::FolderTree;
     switch (FoundFilePreview::ChooseTarget(m_leftView->DriveTreeShown(), folderFocused)) {
     case FoundFilePreview::Target::Drive:
         m_contextDrive.reset();

@@ -46,7 +46,7 @@ void DispViewModel::ScrollBy(Scroll code) {
         }
         break;
     case Scroll::PageDown:
-        if (m_row <= kLastRow - kPageRows) {
+        if (m_row < kLastRow - kPageRows) {
             m_row += kPageRows;
         } else if (m_sector < m_last) {
             ++m_sector;

@@ -22,14 +22,21 @@ bool ViewSectorReader::ReadSectors(uint64_t position, uint32_t sectorCount, uint
         // Consecutive sectors of a file need not follow each other on the disk.
         bool all = true;
         for (uint32_t i = 0; i < sectorCount; ++i) {
-            if (position > UINT64_MAX - i)
+            if (position > UINT64_MAX - i) {
+                std::memset(buffer + i * kSectorBytes, 0, (sectorCount - i) * kSectorBytes);
                 return false;
+            }
             all = ReadFileSector(position + i, buffer + i * kSectorBytes) && all;
         }
         return all;
     }
-    if (position > UINT64_MAX - m_settings.firstSector)
+    // Only the range's own sectors: what lies after it is not shown as part of it.
+    const uint64_t rangeSectors = m_settings.size / kSectorBytes;
+    if (position >= rangeSectors || sectorCount > rangeSectors - position ||
+        position > UINT64_MAX - m_settings.firstSector) {
+        std::memset(buffer, 0, size_t{sectorCount} * kSectorBytes);
         return false;
+    }
     return ReadSource(m_settings.firstSector + position, sectorCount, buffer);
 }
 
@@ -66,11 +73,10 @@ bool ViewSectorReader::ReadFileSector(uint64_t position, uint8_t* buffer) const 
     uint64_t sector = 0;
     bool hole = false;
     if (!FileSector(position, sector, hole)) {
-        if (hole)
-            std::memset(buffer, 0, kSectorBytes);
+        std::memset(buffer, 0, kSectorBytes);
         return hole;
     }
-    const bool read = ReadSource(sector, 1, buffer);
+    bool read = ReadSource(sector, 1, buffer);
     // Bytes past the valid length were never written: zeros, whatever the disk holds there.
     const uint64_t start = position * kSectorBytes;
     if (position <= UINT64_MAX / kSectorBytes && m_settings.validLength < start + kSectorBytes) {
@@ -81,6 +87,15 @@ bool ViewSectorReader::ReadFileSector(uint64_t position, uint8_t* buffer) const 
 }
 
 bool ViewSectorReader::ReadSource(uint64_t sector, uint32_t sectorCount, uint8_t* buffer) const {
+    // A failed read shows zeros, never what the buffer held before.
+    if (!ReadUnzeroed(sector, sectorCount, buffer)) {
+        std::memset(buffer, 0, size_t{sectorCount} * kSectorBytes);
+        return false;
+    }
+    return true;
+}
+
+bool ViewSectorReader::ReadUnzeroed(uint64_t sector, uint32_t sectorCount, uint8_t* buffer) const {
     if (m_settings.imageFlag) {
         const std::u16string& path = m_settings.mode == HexViewerSettings::Mode::File
                                          ? m_settings.imagePath

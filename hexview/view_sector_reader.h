@@ -7,8 +7,8 @@ struct HexViewerSettings;
 // The view's sector source: turns a view position (a sector index counted from the start of
 // the shown range or file) into a read of the drive or the image file. One sector is 512
 // bytes. The buffer is the caller's and holds `sectorCount` x 512 bytes; what cannot be read
-// is left as the caller cleared it. True when every sector came from the source (a hole reads
-// as zeros and counts as read).
+// reads as zeros, never as what the buffer held. True when every sector came from the source (a
+// hole reads as zeros and counts as read).
 class ViewSectorReader {
 public:
     explicit ViewSectorReader(const HexViewerSettings& settings) : m_settings(settings) {}
@@ -23,6 +23,7 @@ public:
 private:
     bool ReadFileSector(uint64_t position, uint8_t* buffer) const;
     bool ReadSource(uint64_t sector, uint32_t sectorCount, uint8_t* buffer) const;
+    bool ReadUnzeroed(uint64_t sector, uint32_t sectorCount, uint8_t* buffer) const;
 
     const HexViewerSettings& m_settings;
 };
