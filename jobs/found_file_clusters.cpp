@@ -89,6 +89,7 @@ FoundFileClusters NtfsFoundFileClusters(CNtfsFileSystem& volume, const FoundItem
         return out;
     }
     out.list = std::move(*list);
+    out.compressed = data.IsCompressed();
     out.list.byteLength = item.size;
     out.list.validLength = std::min(out.list.validLength, item.size);
     out.status = FoundFileClusters::Status::Ok;

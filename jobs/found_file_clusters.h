@@ -37,6 +37,8 @@ struct FoundFileClusters {
     uint8_t partitionType = kFatNumbering;
     uint64_t dataStartSector = 0;
     uint32_t sectorsPerCluster = 0;
+    // An NTFS-compressed file: the list holds its clusters as they lie, packed.
+    bool compressed = false;
     uint8_t drive = 0;
     bool fromImage = false;
     std::string imagePath;
