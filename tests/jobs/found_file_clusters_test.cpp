@@ -89,8 +89,9 @@ protected:
             EXPECT_FALSE(where.fromImage);
             // A compressed file's clusters hold its packed units, not its bytes.
             EXPECT_EQ(where.compressed, entry.path.rfind("/Compressed/", 0) == 0);
-            if (!where.compressed)
+            if (!where.compressed) {
                 EXPECT_EQ(Sha256Hex(ReadThroughList(where)), entry.sha256);
+            }
             ++checked;
         }
         return checked;
