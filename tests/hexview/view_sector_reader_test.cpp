@@ -11,7 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <cstdio>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -154,6 +156,42 @@ TEST(ViewSectorReaderTest, DiskRangeOfAMappedDiskReadsThroughItsDriveNumber) {
     EXPECT_TRUE(buffer == Expected(kImageSectors - 1));
     // One past the inclusive last sector is not on the disk.
     EXPECT_FALSE(ViewSectorReader(settings).ReadSectors(kImageSectors, 1, buffer.data()));
+}
+
+// What dd reads of `count` sectors from `sector`, or nothing when it fails.
+std::vector<uint8_t> Dd(const std::filesystem::path& image, uint64_t sector, uint64_t count) {
+    const std::string command = "dd if='" + image.string() +
+                                "' bs=512 skip=" + std::to_string(sector) +
+                                " count=" + std::to_string(count) + " status=none";
+    std::vector<uint8_t> out;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        uint8_t chunk[4096];
+        size_t got = 0;
+        while ((got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0)
+            out.insert(out.end(), chunk, chunk + got);
+        if (::pclose(pipe) != 0)
+            out.clear();
+    }
+    return out;
+}
+
+TEST(ViewSectorReaderTest, WholeDiskViewShowsWhatDdReadsOfTheSameSectors) {
+    ScratchImage image(kImageSectors);
+    std::vector<std::string> problems =
+        DeviceMapLoader::Load("disk2=" + image.Path().string(), DeviceMapLoader::ProcessTable());
+    ASSERT_TRUE(problems.empty()) << problems.front();
+    const HexViewerSettings disk = HexViewerSettings::ForDisk(
+        u"disk", 0x82, 0, kImageSectors - 1, HexViewerSettings::SourceKind::PhysicalDisk);
+    const ViewSectorReader reader(disk);
+    // Every position, as the view pages through it two sectors at a time.
+    for (uint64_t position = 0; position < kImageSectors; position += 2) {
+        SCOPED_TRACE(position);
+        std::array<uint8_t, 1024> buffer{};
+        ASSERT_TRUE(reader.ReadSectors(position, 2, buffer.data()));
+        const std::vector<uint8_t> dd = Dd(image.Path(), position, 2);
+        ASSERT_EQ(dd.size(), buffer.size());
+        EXPECT_TRUE(std::equal(dd.begin(), dd.end(), buffer.begin()));
+    }
 }
 
 TEST(ViewSectorReaderTest, EmptyOrReversedRangeShowsNothing) {
