@@ -60,7 +60,7 @@ HexInfoPanel HexInfoPanel::Build(const HexViewerSettings& s, size_t maxRows) {
                 panel.clusterRows.push_back(Decimal(s.clusters[i]));
             panel.totalClusters = Decimal(s.allocatedSectors / s.sectorsPerCluster);
         } else {
-            panel.totalClusters = u"0";
+            panel.totalClusters = Decimal(0);
         }
         return panel;
     }
