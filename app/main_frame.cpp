@@ -114,6 +114,8 @@ CMainFrame::CMainFrame(ScanState& state, JobRunner& runner, QWidget* parent)
     // Jobs work on the names they were given: no rename while one runs.
     m_folderView->SetRenameAllowed([this] { return !JobRunning(); });
     m_fileListView->SetRenameAllowed([this] { return !JobRunning(); });
+    connect(m_fileListView, &CFileListView::PreviewRequested, this, &CMainFrame::PreviewEntry);
+    connect(m_folderView, &CFolderTreeCtrl::PreviewRequested, this, &CMainFrame::PreviewEntry);
     connect(m_fileListView, &CFileListView::FolderOpened, this, [this](std::size_t entry) {
         m_folderView->ExpandEntry(entry);
         m_folderView->SelectEntry(entry);

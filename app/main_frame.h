@@ -347,6 +347,13 @@ private:
     void ResetScan(bool full);
     // A drive item of the drive tree was opened: its action dialog, unless a job runs.
     void OnDriveOpened(QTreeWidgetItem* item);
+    // Disk\\Drive Preview of the drive tree's item (the one right-clicked last, else the
+    // current one).
+    void DiskPreview();
+    // The viewer of one found entry; a refusal is logged.
+    void PreviewEntry(std::size_t entry);
+    // File > File Preview.
+    void FilePreview();
     // The action dialog of the node's kind; `itemText` is what the drive tree shows for it.
     void OpenActionDialog(const DriveNode& node, const QString& itemText);
     void OnFolderSelected(std::size_t entry);
@@ -394,6 +401,8 @@ private:
     std::array<std::unique_ptr<CProgressBar>, 2> m_progressBars;
     std::unique_ptr<COwnerDrawMenu> m_mainMenu;
     std::unique_ptr<COwnerDrawMenu> m_driveMenu;
+    // The drive under the drive tree's last right-click, by its node's number.
+    std::optional<uint8_t> m_contextDrive;
     // Imaging: the progress panel between WM_IMAGE_START and WM_IMAGE_DONE, the sectors per
     // block of the run it shows, and the panel over the file list.
     QPointer<CImageProgressDlg> m_imageDialog;

@@ -14,12 +14,15 @@
 #include "app/dialogs/file_types_dlg.h"
 #include "app/dialogs/recovery_options_dlg.h"
 #include "app/dialogs/tip_dlg.h"
+#include "app/disk_preview.h"
+#include "app/found_file_preview.h"
 #include "app/models/file_list_model.h"
 #include "app/models/folder_tree_model.h"
 #include "app/program_text.h"
 #include "app/views/disk_tree_ctrl.h"
 #include "app/views/file_list_view.h"
 #include "app/views/folder_tree_ctrl.h"
+#include "app/views/left_view.h"
 #include "app/views/log_pane.h"
 #include "controls/owner_draw_menu.h"
 #include "controls/program_pictures.h"
@@ -27,6 +30,7 @@
 #include "diskio/drive_list.h"
 #include "filesystems/fat/fat_file_system.h"
 #include "filesystems/ntfs/ntfs_file_system.h"
+#include "filesystems/scan_log.h"
 #include "jobs/scan_state.h"
 #include "jobs/thread_for_file_system.h"
 #include "jobs/thread_for_saving_files.h"
@@ -196,12 +200,19 @@ QMenu* CMainFrame::CreateDriveContextMenu(const QPoint& position) {
         m_driveMenu = std::make_unique<COwnerDrawMenu>();
         m_driveMenu->SetImageStrip(StripImage(PictureStrip::Menu));
     }
+    m_contextDrive =
+        CDiskTreeCtrl::NodeOf(m_driveView->itemAt(position), m_state.driveList.nodes)->number;
     auto* menu = new QMenu(m_driveView);
     menu->setObjectName(QStringLiteral("menu %1").arg(kDriveContextMenuId));
     m_driveMenu->LoadMenu(*menu, MenuTemplatesOf(kDriveContextMenuId));
     const CommandState state = GatherCommandState();
     for (QAction* action : menu->actions()) {
-        action->setEnabled(MenuItemState(action->data().toUInt(), state).enabled);
+        const uint32_t id = action->data().toUInt();
+        action->setEnabled(MenuItemState(id, state).enabled);
+        if (id == CommandId::kDiskPreview) {
+            connect(action, &QAction::triggered, this,
+                    [this] { OnCommand(CommandId::kDiskPreview); });
+        }
     }
     return menu;
 }
@@ -458,6 +469,12 @@ bool CMainFrame::OnCommand(uint32_t id, CommandSource source) {
         dialog.exec();
         break;
     }
+    case kDiskPreview:
+        DiskPreview();
+        break;
+    case kFilePreview:
+        FilePreview();
+        break;
     case kSelectUnselect:
     case kRename:
         // The trees and the list handle their own context menus.
@@ -482,6 +499,69 @@ bool CMainFrame::OnCommand(uint32_t id, CommandSource source) {
     }
     ApplyButtonRules();
     return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Previews
+
+void CMainFrame::DiskPreview() {
+    QTreeWidgetItem* item = nullptr;
+    if (m_contextDrive) {
+        for (const DriveNode& node : m_state.driveList.nodes) {
+            if (node.number == *m_contextDrive) {
+                item = m_driveView->ItemOf(node);
+                break;
+            }
+        }
+    }
+    if (item == nullptr) {
+        item = m_driveView->currentItem();
+    }
+    const DriveNode* node = CDiskTreeCtrl::NodeOf(item, m_state.driveList.nodes);
+    if (node == nullptr) {
+        return;
+    }
+    if (const auto request = DiskPreviewRequest::For(*node, item->text(0).toStdU16String())) {
+        request->Show();
+    }
+}
+
+void CMainFrame::PreviewEntry(std::size_t entry) {
+    if (JobRunning()) {
+        return;
+    }
+    using FoundFilePreview::Outcome;
+    const Outcome outcome = FoundFilePreview::Show(m_state, m_store, entry);
+    if (outcome != Outcome::BeyondList && outcome != Outcome::NoData) {
+        return;
+    }
+    AddLogMessage(ProgramText(FoundFilePreview::kActivityId),
+                  QString::fromStdU16String(m_store.At(entry).name),
+                  ProgramText(outcome == Outcome::BeyondList ? FoundFilePreview::kBeyondListId
+                                                             : FoundFilePreview::kNoDataId),
+                  ScanLog::kImageAborted);
+}
+
+void CMainFrame::FilePreview() {
+    const bool folderFocused = FocusKind(QApplication::focusWidget(), m_folderView, m_fileListView,
+                                         m_driveView) == KeyFocus::FolderTree;
+    switch (FoundFilePreview::ChooseTarget(m_leftView->DriveTreeShown(), folderFocused)) {
+    case FoundFilePreview::Target::Drive:
+        m_contextDrive.reset();
+        DiskPreview();
+        break;
+    case FoundFilePreview::Target::Folder:
+        if (const std::size_t folder = m_folderView->SelectedEntry();
+            folder != FoundEntryStore::kNone) {
+            PreviewEntry(folder);
+        }
+        break;
+    case FoundFilePreview::Target::SelectedFiles:
+        for (const std::size_t entry : m_fileListView->SelectedEntries()) {
+            PreviewEntry(entry);
+        }
+        break;
+    }
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -20,18 +20,26 @@ function(morwick_test_folder name)
         DISCOVERY_TIMEOUT 60)
 endfunction()
 
-# A viewer library the program links at load time: every .cpp of <folder> and its subfolders
-# over the library copies of platform/ and diskio/, symbols hidden but for what the version
-# script exports, built into bin/ beside the program.
+# A viewer library: the sources of `folder` (every .cpp inside it) built once as an object
+# library `<target>_objects`, which the library's own tests link, and from those objects the
+# shared library lib<target>.so. Symbols are hidden by default and the linker script
+# `version_script` names the only ones exported; the library links the library copies of
+# platform/ and diskio/ (one read attempt, no settings), whose symbols stay local, so they
+# never bind to the program's copy. Extra libraries (Qt) follow LIBS.
 function(morwick_viewer_library target folder version_script)
+    cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
     morwick_folder_sources(srcs ${folder})
-    add_library(${target} SHARED ${srcs})
-    target_link_libraries(${target} PRIVATE platform_lib diskio_lib)
-    set_target_properties(${target} PROPERTIES
-        CXX_VISIBILITY_PRESET hidden
-        VISIBILITY_INLINES_HIDDEN ON
-        LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin
-        LINK_DEPENDS ${version_script})
-    target_link_options(${target} PRIVATE -Wl,--version-script=${version_script}
-                        -Wl,--no-undefined)
+    file(GLOB_RECURSE headers CONFIGURE_DEPENDS ${folder}/*.h)
+    add_library(${target}_objects OBJECT ${srcs} ${headers})
+    target_link_libraries(${target}_objects PUBLIC diskio_lib ${ARG_LIBS})
+    set_target_properties(${target}_objects PROPERTIES AUTOMOC ON CXX_VISIBILITY_PRESET hidden
+                                                       VISIBILITY_INLINES_HIDDEN ON)
+    add_library(${target} SHARED)
+    target_link_libraries(${target} PRIVATE ${target}_objects diskio_lib ${ARG_LIBS})
+    target_include_directories(${target} INTERFACE ${CMAKE_SOURCE_DIR})
+    set_target_properties(${target} PROPERTIES CXX_VISIBILITY_PRESET hidden
+                                               VISIBILITY_INLINES_HIDDEN ON
+                                               LINK_DEPENDS ${version_script})
+    target_link_options(${target} PRIVATE "LINKER:--version-script=${version_script}"
+                        "LINKER:--exclude-libs,ALL" "LINKER:--no-undefined")
 endfunction()

@@ -32,6 +32,15 @@ public:
     bool Next(Piece& piece) override;
     bool Complete() const override { return m_complete && m_remaining == 0; }
 
+    // Where the data lies, for readers of their own (the viewers): the clusters in file order,
+    // or for an item of a raw search its first absolute sector and the sectors that hold it
+    // (no clusters then). Bytes() is what is left to give: all of it before the first Next.
+    const std::vector<uint32_t>& Clusters() const { return m_clusters; }
+    bool IsRaw() const { return m_raw; }
+    uint64_t RawFirstSector() const { return m_firstSector; }
+    uint64_t RawSectors() const { return m_rawSectors; }
+    uint64_t Bytes() const { return m_remaining; }
+
 private:
     uint64_t UnitCount() const;
     // The unit's first sector for ReadSectors; UINT64_MAX for a cluster outside the volume.

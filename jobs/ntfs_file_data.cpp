@@ -93,6 +93,30 @@ void NtfsFileData::Locate(const FoundItem& item) {
     Measure(m_layout == Layout::Units ? m_clusterBytes * kUnitClusters : m_clusterBytes);
 }
 
+std::optional<ClusterList> NtfsFileData::Clusters(uint64_t maxClusters) const {
+    if (!m_available || m_layout == Layout::Resident)
+        return std::nullopt;
+    ClusterList list;
+    list.byteLength = m_giveBytes;
+    list.validLength = m_initialized;
+    uint64_t total = 0;
+    for (const Extent& extent : m_extents) {
+        if (extent.clusters > maxClusters - total)
+            return std::nullopt;
+        total += extent.clusters;
+        if (extent.first && (*extent.first >= ClusterList::kSparseCluster ||
+                             extent.clusters > ClusterList::kSparseCluster - *extent.first))
+            return std::nullopt;
+    }
+    list.clusters.reserve(static_cast<size_t>(total));
+    for (const Extent& extent : m_extents) {
+        for (uint64_t i = 0; i < extent.clusters; ++i)
+            list.clusters.push_back(extent.first ? static_cast<uint32_t>(*extent.first + i)
+                                                 : ClusterList::kSparseCluster);
+    }
+    return list;
+}
+
 void NtfsFileData::LocateContiguous(const FoundItem& item) {
     m_available = true;
     m_layout = Layout::Clusters;

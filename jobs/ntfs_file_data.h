@@ -1,5 +1,6 @@
 #pragma once
 
+#include "filesystems/cluster_list.h"
 #include "filesystems/found_item.h"
 #include "jobs/recovered_file_data.h"
 
@@ -26,6 +27,16 @@ public:
     uint32_t PieceCount() const override { return m_pieceCount; }
     bool Next(Piece& piece) override;
     bool Complete() const override;
+
+    // Where the data lies, for readers of their own (the viewers): the volume's cluster
+    // numbers in file order with ClusterList::kSparseCluster for a hole, the bytes the located
+    // data covers and the initialized size. Nullopt when the data is resident (it lies in the
+    // record, in no cluster), a cluster number needs more than 32 bits, or more than
+    // `maxClusters` clusters would be listed. A compressed file's clusters are listed as they
+    // lie, packed.
+    std::optional<ClusterList> Clusters(uint64_t maxClusters) const;
+    bool IsCompressed() const { return m_layout == Layout::Units; }
+    bool IsResident() const { return m_layout == Layout::Resident; }
 
 private:
     enum class Layout {

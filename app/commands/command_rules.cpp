@@ -143,7 +143,7 @@ constexpr std::array kEntries = {
     Plain(C::kLinkingFat2, LinkingMode<1>, nullptr, kBuilt),
     Plain(C::kLinkingContiguous, LinkingMode<2>, nullptr, kBuilt),
     Plain(C::kAppendHeaderFile, AlwaysEnabled, nullptr, kBuilt),
-    Plain(C::kFilePreview, WhenIdle, WhenResults, kPending),
+    Plain(C::kFilePreview, WhenIdle, WhenResults, kBuilt),
     // View
     Check(C::kViewToolbar, AlwaysEnabled,
           [](const CommandState& s) { return Shown(s.toolbarVisible); }),
@@ -181,13 +181,13 @@ constexpr std::array kEntries = {
     Plain(C::kTipOfTheDay, AlwaysEnabled, nullptr, kBuilt),
     Plain(C::kAbout, AlwaysEnabled, nullptr, kBuilt),
     // Entry context menu: every item acts on the shown results.
-    Plain(C::kPreview, IdleWithResults, nullptr, kPending),
+    Plain(C::kPreview, IdleWithResults, nullptr, kBuilt),
     Plain(C::kSelectUnselect, IdleWithResults, nullptr, kBuilt),
     Plain(C::kRecover, IdleWithResults, nullptr, kPending),
     Plain(C::kRename, IdleWithResults, nullptr, kBuilt),
     Plain(C::kShowProperties, IdleWithResults, nullptr, kPending),
     // Drive context menu: the drive tree is shown only between jobs.
-    Plain(C::kDiskPreview, WhenIdle, nullptr, kPending),
+    Plain(C::kDiskPreview, WhenIdle, nullptr, kBuilt),
     Plain(C::kProperties, WhenIdle, nullptr, kPending),
 };
 

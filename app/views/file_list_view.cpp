@@ -317,7 +317,34 @@ QMenu* CFileListView::CreateContextMenu(const QPoint& position) {
                 shown.setCurrentIndex(name);
                 shown.edit(name);
             }
+        },
+        [this, name] {
+            if (!name.isValid()) {
+                return;
+            }
+            const std::size_t entry = m_model.EntryAt(name.row());
+            if (entry != FoundEntryStore::kNone) {
+                emit PreviewRequested(entry);
+            }
         });
+}
+
+std::vector<std::size_t> CFileListView::SelectedEntries() const {
+    std::vector<std::size_t> entries;
+    const QItemSelectionModel* selection = selectionModel();
+    if (selection == nullptr) {
+        return entries;
+    }
+    QModelIndexList rows = selection->selectedRows(0);
+    std::sort(rows.begin(), rows.end(),
+              [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
+    for (const QModelIndex& row : rows) {
+        const std::size_t entry = m_model.EntryAt(row.row());
+        if (entry != FoundEntryStore::kNone) {
+            entries.push_back(entry);
+        }
+    }
+    return entries;
 }
 
 void CFileListView::contextMenuEvent(QContextMenuEvent* event) {

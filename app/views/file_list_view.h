@@ -70,12 +70,16 @@ public:
     // The context menu of the row under `position` of the shown view (the caller owns it), or
     // null over no row: Select / Unselect toggles the row's mark, Rename edits its name.
     QMenu* CreateContextMenu(const QPoint& position);
+    // The entries of the selected rows, in row order.
+    std::vector<std::size_t> SelectedEntries() const;
 
 signals:
     // A click or the space key changed a row's check box.
     void CheckChangedByUser();
     // A folder row was opened by a double click or the Return key: its store entry.
     void FolderOpened(std::size_t entry);
+    // Preview was chosen on the row of this entry.
+    void PreviewRequested(std::size_t entry);
 
 protected:
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;

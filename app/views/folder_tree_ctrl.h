@@ -53,14 +53,16 @@ public:
     static constexpr int kRenameCommand = 32852;
     // The context menu of a folder (the caller owns it): Preview, Select / Unselect, Recover,
     // Rename, Show Properties. Select / Unselect acts as a click on the folder's check box and
-    // Rename starts editing its name (not while a job runs). Preview, Recover and Show
-    // Properties stay disabled until the viewers and commands behind them exist. Null for an
-    // entry without a tree node.
+    // Rename starts editing its name (not while a job runs); Preview asks for the folder's
+    // preview (PreviewRequested). Recover and Show Properties stay disabled until the commands
+    // behind them exist. Null for an entry without a tree node.
     QMenu* CreateContextMenu(std::size_t entry);
 
 signals:
     // The current folder changed; kNone when no folder is current.
     void FolderSelected(std::size_t entry);
+    // Preview was chosen on this folder.
+    void PreviewRequested(std::size_t entry);
     // A click or the space key changed an item's check box.
     void CheckChangedByUser();
 

@@ -129,8 +129,8 @@ TEST_F(FrameRenderingTest, TheDriveTreeMenuIsOfferedOnDrivesOnly) {
     ASSERT_NE(preview, nullptr);
     ASSERT_NE(properties, nullptr);
     EXPECT_FALSE(preview->icon().isNull());
-    // Neither has its viewer yet.
-    EXPECT_FALSE(preview->isEnabled());
+    // The hex viewer is there; Properties has no dialog yet.
+    EXPECT_TRUE(preview->isEnabled());
     EXPECT_FALSE(properties->isEnabled());
 }
 

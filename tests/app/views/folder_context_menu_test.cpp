@@ -69,7 +69,15 @@ TEST_F(FolderContextMenuTest, OffersTheFiveCommandsWithOnlyTheBuiltOnesEnabled) 
         EXPECT_EQ(Commands(*menu)[i]->objectName(), QString::number(order[i]));
     EXPECT_TRUE(Action(*menu, CFolderTreeCtrl::kSelectCommand)->isEnabled());
     EXPECT_TRUE(Action(*menu, CFolderTreeCtrl::kRenameCommand)->isEnabled());
-    EXPECT_FALSE(Action(*menu, CFolderTreeCtrl::kPreviewCommand)->isEnabled());
+    EXPECT_FALSE(Action(*menu, CFolderTreeCtrl::kRecoverCommand)->isEnabled());
+    // Preview asks the frame to show the folder.
+    QAction* preview = Action(*menu, CFolderTreeCtrl::kPreviewCommand);
+    ASSERT_TRUE(preview->isEnabled());
+    std::vector<std::size_t> asked;
+    QObject::connect(&view, &CFolderTreeCtrl::PreviewRequested,
+                     [&asked](std::size_t entry) { asked.push_back(entry); });
+    preview->trigger();
+    EXPECT_EQ(asked, std::vector<std::size_t>{docs});
 
     EXPECT_EQ(view.CreateContextMenu(FoundEntryStore::kNone), nullptr);
 }

@@ -1,0 +1,122 @@
+// The hex viewer library through the program's own link: File > File Preview of a found file
+// opens the library's dialog with the file's clusters, the drive tree's Disk\Drive Preview
+// opens it over the drive's sectors; both are driven offscreen and pictured in the build
+// folder.
+#include "app/commands/command_ids.h"
+#include "app/disk_preview.h"
+#include "app/found_file_preview.h"
+#include "app/models/file_list_model.h"
+#include "app/models/found_entry_store.h"
+#include "app/views/disk_tree_ctrl.h"
+#include "app/views/file_list_view.h"
+#include "app/views/folder_tree_ctrl.h"
+#include "tests/app/frame_test_harness.h"
+#include "tests/app/modal_driver.h"
+#include "tests/support/scoped_env.h"
+
+#include <QLabel>
+#include <QTableWidget>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+void SavePicture(QWidget* window, const QString& name) {
+    const QString path = QStringLiteral(QT_TESTCASE_BUILDDIR "/") + name;
+    EXPECT_TRUE(window->grab().save(path)) << path.toStdString();
+}
+
+QString LabelText(QWidget* window, int id) {
+    const auto* label = window->findChild<QLabel*>(QString::number(id));
+    return label != nullptr ? label->text() : QStringLiteral("<none>");
+}
+
+class HexPreviewWindowTest : public WindowTest {
+protected:
+    std::size_t EntryNamed(const std::u16string& name) const {
+        for (std::size_t i = 0; i < frame.Store().Size(); ++i)
+            if (frame.Store().At(i).name == name)
+                return i;
+        return FoundEntryStore::kNone;
+    }
+};
+
+TEST_F(HexPreviewWindowTest, FilePreviewShowsTheSelectedFileThroughTheLibrary) {
+    MappedFixture fixture("fat16_fragmented", kFatPartition);
+    ASSERT_TRUE(fixture.Ready());
+    // The library builds its own device table from the map the program would read.
+    const ScopedEnv devices("MORWICK_DEVICES", "C:=" + fixture.Image().string());
+    ASSERT_TRUE(ScanInWindow(fixture));
+    const std::size_t entry = EntryNamed(u"FRAG.TXT");
+    ASSERT_NE(entry, FoundEntryStore::kNone);
+    const FoundFileClusters where = FoundFilePreview::EntryClusters(state, frame.Store(), entry);
+    ASSERT_EQ(where.status, FoundFileClusters::Status::Ok);
+    ASSERT_EQ(where.list.clusters.size(), 1546u);
+
+    bool seen = false;
+    WhenModal(QStringLiteral("2000"), [&](QWidget* dialog) {
+        seen = true;
+        EXPECT_EQ(dialog->windowTitle(), QStringLiteral("FRAG.TXT"));
+        auto* list = dialog->findChild<QTableWidget*>(QStringLiteral("1012"));
+        ASSERT_NE(list, nullptr);
+        EXPECT_EQ(list->rowCount(), 1546);
+        EXPECT_EQ(list->item(1, 0)->text(), QStringLiteral("9"));
+        EXPECT_EQ(LabelText(dialog, 1006), QStringLiteral("1546"));
+        SavePicture(dialog, QStringLiteral("hex_viewer_found_file.png"));
+        dialog->close();
+    });
+    EXPECT_EQ(FoundFilePreview::Show(state, frame.Store(), entry),
+              FoundFilePreview::Outcome::Shown);
+    EXPECT_TRUE(seen);
+
+    // The same through the command, on the file list's selected row.
+    CFileListView* list = frame.FileListView();
+    ASSERT_TRUE(frame.FolderView()->SelectEntry(0)); // the root, FRAG.TXT's folder
+    const int row = frame.FileList().RowOfEntryId(frame.Store().At(entry).item.entryId);
+    ASSERT_GE(row, 0);
+    seen = false;
+    WhenModal(QStringLiteral("2000"), [&](QWidget* dialog) {
+        seen = dialog->windowTitle() == QStringLiteral("FRAG.TXT");
+        dialog->close();
+    });
+    list->selectRow(row);
+    list->setFocus();
+    ASSERT_EQ(list->SelectedEntries(), std::vector<std::size_t>{entry});
+    EXPECT_TRUE(frame.OnCommand(CommandId::kFilePreview));
+    EXPECT_TRUE(seen);
+}
+
+TEST_F(HexPreviewWindowTest, DiskDrivePreviewShowsTheDrivesSectorsWithItsBootSectorFields) {
+    MappedFixture fixture("fat16_volume", kFatPartition);
+    ASSERT_TRUE(fixture.Ready());
+    const ScopedEnv devices("MORWICK_DEVICES", "C:=" + fixture.Image().string());
+    fixture.Map();
+    state.driveList.nodes.push_back(fixture.Node());
+    frame.ShowDrives();
+    CDiskTreeCtrl* tree = frame.DriveView();
+    QTreeWidgetItem* item = tree->ItemOf(state.driveList.nodes.back());
+    ASSERT_NE(item, nullptr);
+    tree->setCurrentItem(item);
+    tree->setFocus();
+
+    const LogicalDriveInfo& volume = *fixture.Node().Logical();
+    bool seen = false;
+    WhenModal(QStringLiteral("2000"), [&](QWidget* dialog) {
+        seen = true;
+        EXPECT_EQ(LabelText(dialog, 2004), QStringLiteral("Drive :"));
+        EXPECT_EQ(LabelText(dialog, 2007), QStringLiteral("SPC :"));
+        // The boot sector's sectors per cluster, read by the library itself.
+        EXPECT_FALSE(LabelText(dialog, 2011).isEmpty());
+        // The whole volume: its sectors from the first to the last, nothing past them.
+        const double megabytes =
+            static_cast<double>(volume.lastSector - volume.firstSector + 1) * 512 / (1 << 20);
+        EXPECT_EQ(LabelText(dialog, 1003), QStringLiteral("%1 MB").arg(megabytes, 0, 'f', 2));
+        SavePicture(dialog, QStringLiteral("hex_viewer_drive.png"));
+        dialog->close();
+    });
+    EXPECT_TRUE(frame.OnCommand(CommandId::kFilePreview));
+    EXPECT_TRUE(seen);
+}
+
+} // namespace
