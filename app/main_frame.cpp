@@ -1,5 +1,7 @@
 #include "app/main_frame.h"
 
+#include "jobs/volume_counts.h"
+
 #include "platform/string_table.h"
 
 #include "app/dialogs/image_progress_dlg.h"
@@ -337,6 +339,14 @@ intptr_t CMainFrame::HandleJobMessage(JobMessage& message) {
         break;
     case WM_ADD_TREE_ROOT:
         if (const auto* root = message.Get<RootSelectorPayload>()) {
+            ResetFind();
+            if (root->SelectsRootOne() && m_store.HasRoot()) {
+                // The mask's list starts beside the scan's: the scan's entries wait aside,
+                // whole, for the mask to walk and for Show Original List to put back.
+                m_store.SetAsideOriginal();
+                m_maskPass.Rewind();
+                m_maskToday = LocalToday();
+            }
             m_store.CreateRoot(m_state.NtfsVolume() != nullptr ? FoundEntryStore::VolumeKind::Ntfs
                                                                : FoundEntryStore::VolumeKind::Fat,
                                root->SelectsRootOne() ? 1 : 0);
@@ -384,6 +394,34 @@ intptr_t CMainFrame::HandleJobMessage(JobMessage& message) {
         }
         break;
     case WM_SCAN_TOTALS:
+        RecountSelection();
+        break;
+    case WM_APPLY_MASK_STEP:
+        ApplyMaskStep();
+        break;
+    case WM_SAVE_SELECTION:
+        if (const auto* save = message.Get<SaveSelectionPayload>();
+            save != nullptr && save->Acts()) {
+            // The entries were set aside when root 1 began; the walk starts again next time.
+            m_maskPass.Rewind();
+            RecountSelection();
+        }
+        break;
+    case kJobRestoreFoundItem:
+        if (const auto* found = message.Get<FoundItemPayload>();
+            found != nullptr && found->item != nullptr) {
+            const std::size_t index = m_store.AddKeptItem(*found->item, found->name);
+            if (index != FoundEntryStore::kNone) {
+                const FoundEntryStore::Entry& entry = m_store.At(index);
+                if (entry.hasTreeNode && entry.treeParent != FoundEntryStore::kNone) {
+                    m_folderView->ExpandEntry(entry.treeParent);
+                }
+            }
+            UpdateStatusSize(false, 0);
+        }
+        break;
+    case kJobOriginalListRestored:
+        m_store.DropOriginal();
         RecountSelection();
         break;
     case WM_CLEAR_VIEWS:
@@ -511,6 +549,19 @@ void CMainFrame::AddFoundItem(const FoundItemPayload& payload) {
     if (entry.hasTreeNode && entry.treeParent != FoundEntryStore::kNone) {
         m_folderView->ExpandEntry(entry.treeParent);
     }
+}
+
+void CMainFrame::ApplyMaskStep() {
+    FileMaskPass::Added added;
+    const bool more = m_maskPass.Step(m_state.fileMask, m_maskToday, added);
+    if (added.files + added.folders > 0) {
+        VolumeCounts counts = ReadVolumeCounts(m_state);
+        counts.found += added.files + added.folders;
+        counts.files += added.files;
+        counts.bytes += added.bytes;
+        WriteVolumeCounts(m_state, counts);
+    }
+    m_state.maskStepsLeft = more;
 }
 
 void CMainFrame::FillChildItems(ChildItemsRequest& request) {

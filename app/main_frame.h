@@ -4,6 +4,9 @@
 #include "app/dialogs/destination_choice.h"
 #include "app/dialogs/scan_action_rules.h"
 #include "app/dialogs/scan_file_exists_dlg.h"
+#include "app/models/entry_search.h"
+#include "app/models/file_mask_pass.h"
+#include "app/models/find_rules.h"
 #include "app/models/found_entry_store.h"
 #include "app/qt_job_window.h"
 #include "jobs/scan_file_target.h"
@@ -285,6 +288,22 @@ public:
     // A job runs: closing and most commands are refused.
     bool JobRunning() const;
 
+    // Tools > File Mask: the mask dialog, then the mask job over the kept entries. Tools > Show
+    // Original List: the job puts the entries kept aside back under root 0.
+    void OnFileMask();
+    void OnShowOriginalList();
+    // Edit > Find (the find dialog, then the first match) and Find Next (F3).
+    void OnFind();
+    void OnFindNext();
+    // The search Find Next goes on with, and where it stands.
+    const FindConditions& LastFind() const { return m_findConditions; }
+    const EntrySearch& Search() const { return m_search; }
+    // Starts a search with these conditions from the head of the kept entries and selects the
+    // first match; false when nothing matches (after telling the user).
+    bool StartFind(const FindConditions& conditions);
+    // Files > Add File Filter.
+    void OnAddFileFilter();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -361,6 +380,14 @@ private:
     void CoverFileList(QWidget* panel);
     void CloseChildPane();
     void FillChildItems(ChildItemsRequest& request);
+    // One file-mask step on the GUI thread, for WM_APPLY_MASK_STEP.
+    void ApplyMaskStep();
+    // The search's next match selected in the tree and the list; false at the end.
+    bool SearchFromPosition();
+    // The list the find searched is gone: the search starts again and Find Next is off.
+    void ResetFind();
+    // A message box of the frame's dialogs: product title, topmost.
+    void Tell(uint32_t textId, MessageBoxIcon icon);
     uint8_t SelectedDiskNumber() const;
 
     struct VolumeTotals {
@@ -401,6 +428,13 @@ private:
     QTimer* m_idleTimer = nullptr;
     std::map<uint32_t, QAction*> m_menuActions;
     std::map<uint32_t, QAction*> m_buttonActions;
+    // The mask's walk over the entries kept aside, and the day its date tests count from.
+    FileMaskPass m_maskPass{m_store};
+    CalendarDate m_maskToday;
+    FindConditions m_findConditions;
+    EntrySearch m_search;
+    // The find dialog's advanced part was shown when it last closed.
+    bool m_findAdvancedShown = false;
     // Tab has chosen the file list's first row once.
     bool m_listRowChosen = false;
 };

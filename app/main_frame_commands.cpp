@@ -345,6 +345,7 @@ CommandState CMainFrame::GatherCommandState() const {
     state.someSelected = m_state.someSelected.load();
     state.allSelected = m_state.allSelected.load();
     state.findDone = m_state.findDone.load();
+    state.maskInForce = m_store.HasOriginal();
     state.filterListEmpty = m_state.filterExtensions.empty();
     state.scanInfoSaved = m_state.scanInfoSaved.load();
     state.logHasRows = m_logPane->RowCount() > 0;
@@ -399,6 +400,18 @@ bool CMainFrame::OnCommand(uint32_t id, CommandSource source) {
         break;
     case kRemoveFileFilter:
         RemoveFileFilter();
+        break;
+    case kFileMask:
+        OnFileMask();
+        break;
+    case kShowOriginalList:
+        OnShowOriginalList();
+        break;
+    case kFind:
+        OnFind();
+        break;
+    case kFindNext:
+        OnFindNext();
         break;
     case kStopCurrentProcess:
         OnStopCurrentProcess();

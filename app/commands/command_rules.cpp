@@ -116,19 +116,19 @@ constexpr std::array kEntries = {
         C::kSaveScanInformation, [](const CommandState& s) { return IdleAnd(s, !s.scanInfoSaved); },
         nullptr, kBuilt),
     Plain(C::kAdvanceSettings, AlwaysEnabled, nullptr, kPending),
-    Plain(C::kFind, IdleWithResults, WhenResults, kPending),
+    Plain(C::kFind, IdleWithResults, WhenResults, kBuilt),
     Plain(
         C::kFindNext, [](const CommandState& s) { return IdleAnd(s, s.findDone); }, WhenFindDone,
-        kPending),
+        kBuilt),
     Plain(
         C::kFileMask,
         [](const CommandState& s) { return IdleAnd(s, s.resultsAvailable && !s.maskInForce); },
         [](const CommandState& s) { return IdleAnd(s, s.resultsAvailable && !s.maskInForce); },
-        kPending),
+        kBuilt),
     Plain(
         C::kShowOriginalList,
         [](const CommandState& s) { return IdleAnd(s, s.resultsAvailable && s.maskInForce); },
-        nullptr, kPending),
+        nullptr, kBuilt),
     Plain(
         C::kSelectAll,
         [](const CommandState& s) { return IdleAnd(s, s.resultsAvailable && !s.allSelected); },

@@ -380,3 +380,15 @@ void CFileListView::OpenRow(const QModelIndex& index) {
         emit FolderOpened(entry);
     }
 }
+
+bool CFileListView::SelectRowById(uint64_t entryId) {
+    const int row = m_model.RowOfEntryId(entryId);
+    if (row < 0) {
+        return false;
+    }
+    QAbstractItemView& view = ShownView();
+    const QModelIndex index = m_model.index(row, 0);
+    view.setCurrentIndex(index);
+    view.scrollTo(index);
+    return true;
+}

@@ -70,6 +70,8 @@ public:
     // The context menu of the row under `position` of the shown view (the caller owns it), or
     // null over no row: Select / Unselect toggles the row's mark, Rename edits its name.
     QMenu* CreateContextMenu(const QPoint& position);
+    // Makes the first row of the entry id current and scrolls it into view; false without one.
+    bool SelectRowById(uint64_t entryId);
 
 signals:
     // A click or the space key changed a row's check box.

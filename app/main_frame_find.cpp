@@ -1,0 +1,105 @@
+// The frame's commands that narrow the results: the file mask and its undo, find and find next.
+#include "app/main_frame.h"
+
+#include "app/dialogs/file_mask_dlg.h"
+#include "app/dialogs/find_dlg.h"
+#include "app/models/file_list_model.h"
+#include "app/program_text.h"
+#include "app/views/file_list_view.h"
+#include "app/views/folder_tree_ctrl.h"
+#include "jobs/scan_state.h"
+#include "jobs/thread_for_mask.h"
+
+#include <vector>
+
+namespace {
+
+constexpr uint32_t kNoMatchId = 61581;
+constexpr uint32_t kNoMoreId = 61582;
+
+} // namespace
+
+void CMainFrame::Tell(uint32_t textId, MessageBoxIcon icon) {
+    AskUser(ProgramText(textId), QString::fromUtf16(kTitle), icon, MessageBoxButtons::Ok, true);
+}
+
+void CMainFrame::OnFileMask() {
+    m_state.maskEntryCount = static_cast<uint32_t>(m_store.Size());
+    CFileMaskDlg dialog(
+        m_state.fileMask, [this](uint32_t id) { Tell(id, MessageBoxIcon::Error); }, this);
+    if (dialog.exec() != QDialog::Accepted) {
+        return;
+    }
+    CThraedForMask job(m_state, &m_jobWindow);
+    job.Start(m_runner);
+}
+
+void CMainFrame::OnShowOriginalList() {
+    if (!m_store.HasOriginal()) {
+        return;
+    }
+    std::vector<CThraedForMask::KeptEntry> original;
+    for (FoundEntryStore::ItemCopy& copy : m_store.OriginalWithMarks()) {
+        original.push_back({copy.item, std::move(copy.name)});
+    }
+    m_state.maskEntryCount = static_cast<uint32_t>(original.size());
+    SetPaneText(1, QString());
+    SetPaneText(2, QString());
+    m_fileListModel->ClearRows();
+    m_store.ClearViewItems();
+    CThraedForMask job(m_state, &m_jobWindow);
+    job.SetOriginalList(std::move(original));
+    job.Start(m_runner);
+}
+
+void CMainFrame::ResetFind() {
+    m_search.Reset();
+    m_state.findDone = false;
+}
+
+bool CMainFrame::SearchFromPosition() {
+    const std::size_t match = m_search.Next(m_store, m_findConditions, LocalToday());
+    if (match == FoundEntryStore::kNone) {
+        return false;
+    }
+    const FoundEntryStore::Entry& entry = m_store.At(match);
+    const std::size_t folder = m_store.FindFolderById(entry.item.parentId);
+    if (folder != FoundEntryStore::kNone) {
+        m_folderView->ExpandEntry(folder);
+        m_folderView->SelectEntry(folder);
+        m_fileListView->SelectRowById(entry.item.entryId);
+    } else {
+        // The root has no parent folder: it is shown as the tree's current item.
+        m_folderView->SelectEntry(match);
+    }
+    return true;
+}
+
+bool CMainFrame::StartFind(const FindConditions& conditions) {
+    m_findConditions = conditions;
+    m_search.Reset();
+    if (SearchFromPosition()) {
+        m_state.findDone = true;
+        return true;
+    }
+    Tell(kNoMatchId, MessageBoxIcon::Information);
+    m_state.findDone = false;
+    return false;
+}
+
+void CMainFrame::OnFind() {
+    ResetFind();
+    CFindDlg dialog(
+        m_findAdvancedShown, [this](const FindConditions& c) { return StartFind(c); },
+        [this](uint32_t id) { Tell(id, MessageBoxIcon::Error); }, this);
+    dialog.exec();
+}
+
+void CMainFrame::OnFindNext() {
+    if (m_state.findDone && SearchFromPosition()) {
+        return;
+    }
+    Tell(kNoMoreId, MessageBoxIcon::Information);
+    m_search.Reset();
+    m_state.findDone = false;
+}

@@ -1,0 +1,233 @@
+// The file mask, Show Original List and Find through the real window over a scanned fixture.
+#include "app/commands/command_ids.h"
+#include "app/dialogs/file_mask_dlg.h"
+#include "app/dialogs/find_dlg.h"
+#include "app/models/file_list_model.h"
+#include "app/models/folder_tree_model.h"
+#include "app/program_text.h"
+#include "app/views/file_list_view.h"
+#include "app/views/folder_tree_ctrl.h"
+#include "platform/utf_conversion.h"
+#include "tests/app/frame_test_harness.h"
+#include "tests/app/modal_driver.h"
+
+#include <QAbstractButton>
+#include <QLineEdit>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string Lower(std::u16string_view text) {
+    std::string utf8 = Utf16ToUtf8(text);
+    std::transform(utf8.begin(), utf8.end(), utf8.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return utf8;
+}
+
+bool EndsWith(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() &&
+           text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+std::set<std::string> Paths(const FoundEntryStore& store) {
+    std::set<std::string> paths;
+    for (std::size_t i = 0; i < store.Size(); ++i) {
+        paths.insert(Utf16ToUtf8(store.GetItemPath(i)));
+    }
+    return paths;
+}
+
+// Every file's check state by entry id.
+std::map<uint64_t, uint8_t> FileMarks(const FoundEntryStore& store) {
+    std::map<uint64_t, uint8_t> marks;
+    for (std::size_t i = 0; i < store.Size(); ++i) {
+        if (!store.At(i).item.IsFolder()) {
+            marks[store.At(i).item.entryId] = store.At(i).item.checkState;
+        }
+    }
+    return marks;
+}
+
+std::size_t IndexOfName(const FoundEntryStore& store, std::u16string_view name) {
+    for (std::size_t i = 0; i < store.Size(); ++i) {
+        if (store.At(i).name == name) {
+            return i;
+        }
+    }
+    return FoundEntryStore::kNone;
+}
+
+class MaskFindWindowTest : public WindowTest {
+protected:
+    void ApplyMask(const QString& mask) {
+        WhenModal(QString::number(CFileMaskDlg::kDialogId), [mask](QWidget* dialog) {
+            dialog->findChild<QLineEdit*>(QString::number(CFileMaskDlg::kMaskEditId))
+                ->setText(mask);
+            dialog->findChild<QAbstractButton*>(QString::number(CFileMaskDlg::kOkId))->click();
+        });
+        ASSERT_TRUE(frame.OnCommand(CommandId::kFileMask));
+        ASSERT_TRUE(WaitForJob());
+    }
+    void Find(const QString& patterns) {
+        WhenModal(QString::number(CFindDlg::kDialogId), [patterns](QWidget* dialog) {
+            dialog->findChild<QLineEdit*>(QString::number(CFindDlg::kPatternId))->setText(patterns);
+            dialog->findChild<QAbstractButton*>(QString::number(CFindDlg::kSearchNowId))->click();
+        });
+        ASSERT_TRUE(frame.OnCommand(CommandId::kFind));
+    }
+    // The name of the file-list row the find made current, in the folder the tree selected.
+    std::u16string CurrentRowName() {
+        const std::size_t folder = frame.FolderView()->SelectedEntry();
+        const QModelIndex row = frame.FileListView()->ShownView().currentIndex();
+        if (folder == FoundEntryStore::kNone || !row.isValid()) {
+            return {};
+        }
+        const std::size_t entry = frame.FileList().EntryAt(row.row());
+        if (entry >= frame.Store().Size() ||
+            frame.Store().At(entry).item.parentId != frame.Store().At(folder).item.entryId) {
+            return {};
+        }
+        return frame.Store().At(entry).name;
+    }
+};
+
+TEST_F(MaskFindWindowTest, MaskShowsTheMatchesWithTheirFoldersAndTheOriginalComesBack) {
+    MappedFixture fixture("fat16_volume", kFatPartition);
+    ASSERT_TRUE(fixture.Ready());
+    ASSERT_TRUE(ScanInWindow(fixture));
+    FoundEntryStore& store = frame.Store();
+    const std::size_t notes = IndexOfName(store, u"notes.txt");
+    ASSERT_NE(notes, FoundEntryStore::kNone);
+    store.SetCheck(notes, true);
+    const std::size_t originalSize = store.Size();
+    std::map<uint64_t, uint8_t> marks = FileMarks(store);
+
+    // What the mask must show: every ".bin" file by its path, and each folder above it.
+    std::set<std::string> expected = {"Root"};
+    for (std::size_t i = 0; i < store.Size(); ++i) {
+        if (store.At(i).item.IsFolder() || !EndsWith(Lower(store.At(i).name), ".bin")) {
+            continue;
+        }
+        std::string path = Utf16ToUtf8(store.GetItemPath(i));
+        for (std::size_t cut = path.find('\\'); cut != std::string::npos;
+             cut = path.find('\\', cut + 1)) {
+            expected.insert(path.substr(0, cut));
+        }
+        expected.insert(path);
+    }
+    ASSERT_GT(expected.size(), 2u);
+
+    ApplyMask(QStringLiteral("*.bin"));
+    EXPECT_TRUE(store.HasOriginal());
+    EXPECT_EQ(store.RootNumber(), 1);
+    EXPECT_EQ(store.Original().size(), originalSize);
+    EXPECT_EQ(Paths(store), expected);
+    const CommandState underMask = frame.GatherCommandState();
+    EXPECT_TRUE(underMask.maskInForce);
+    EXPECT_FALSE(frame.OnCommand(CommandId::kFileMask));
+
+    // A mark made under the mask carries over to the same entry.
+    const std::size_t dat = IndexOfName(store, u"XATA.BIN");
+    ASSERT_NE(dat, FoundEntryStore::kNone);
+    marks[store.At(dat).item.entryId] = FoundEntryStore::kChecked;
+    store.SetCheck(dat, true);
+
+    ASSERT_TRUE(frame.OnCommand(CommandId::kShowOriginalList));
+    ASSERT_TRUE(WaitForJob());
+    EXPECT_FALSE(store.HasOriginal());
+    EXPECT_EQ(store.RootNumber(), 0);
+    EXPECT_EQ(store.Size(), originalSize);
+    EXPECT_EQ(FileMarks(store), marks);
+    EXPECT_TRUE(store.At(0).hasTreeNode);
+    EXPECT_FALSE(frame.GatherCommandState().maskInForce);
+}
+
+TEST_F(MaskFindWindowTest, StoppedRestoreKeepsEveryEntryAndTheMask) {
+    MappedFixture fixture("fat16_volume", kFatPartition);
+    ASSERT_TRUE(fixture.Ready());
+    ASSERT_TRUE(ScanInWindow(fixture));
+    FoundEntryStore& store = frame.Store();
+    const std::size_t originalSize = store.Size();
+    ApplyMask(QStringLiteral("*.txt"));
+    ASSERT_TRUE(store.HasOriginal());
+
+    // Stop as soon as the restore has put back its first folder.
+    bool stopped = false;
+    const QMetaObject::Connection stopper =
+        QObject::connect(&frame.FolderModel(), &QAbstractItemModel::rowsInserted, [&] {
+            if (!stopped && store.RootNumber() == 0 && store.Size() > 2) {
+                stopped = true;
+                runner.RequestStop();
+            }
+        });
+    ASSERT_TRUE(frame.OnCommand(CommandId::kShowOriginalList));
+    ASSERT_TRUE(WaitForJob());
+    QObject::disconnect(stopper);
+    ASSERT_TRUE(stopped);
+    EXPECT_LT(store.Size(), originalSize);
+    EXPECT_TRUE(store.HasOriginal());
+    EXPECT_EQ(store.Original().size(), originalSize);
+    EXPECT_TRUE(frame.GatherCommandState().maskInForce);
+
+    ASSERT_TRUE(frame.OnCommand(CommandId::kShowOriginalList));
+    ASSERT_TRUE(WaitForJob());
+    EXPECT_EQ(store.Size(), originalSize);
+    EXPECT_FALSE(store.HasOriginal());
+}
+
+TEST_F(MaskFindWindowTest, FindAndFindNextWalkTheMatchesInOrder) {
+    MappedFixture fixture("fat16_volume", kFatPartition);
+    ASSERT_TRUE(fixture.Ready());
+    ASSERT_TRUE(ScanInWindow(fixture));
+    const FoundEntryStore& store = frame.Store();
+    std::vector<std::u16string> expected;
+    for (std::size_t i = 0; i < store.Size(); ++i) {
+        const std::string name = Lower(store.At(i).name);
+        if (EndsWith(name, ".bin") || name == "plan.txt") {
+            expected.push_back(store.At(i).name);
+        }
+    }
+    ASSERT_GE(expected.size(), 2u);
+
+    Find(QStringLiteral("*.bin; PLAN.txt"));
+    ASSERT_TRUE(frame.GatherCommandState().findDone);
+    std::vector<std::u16string> walked = {CurrentRowName()};
+    while (walked.size() < expected.size() + 1) {
+        const std::size_t questions = frame.questions.size();
+        ASSERT_TRUE(frame.OnCommand(CommandId::kFindNext));
+        if (frame.questions.size() != questions) {
+            EXPECT_EQ(frame.questions.back(), ProgramText(61582));
+            break;
+        }
+        walked.push_back(CurrentRowName());
+    }
+    EXPECT_EQ(walked, expected);
+    EXPECT_FALSE(frame.OnCommand(CommandId::kFindNext)) << "Find Next is off after the end";
+
+    Find(QStringLiteral("nothing-like-this"));
+    EXPECT_EQ(frame.questions.back(), ProgramText(61581));
+    EXPECT_FALSE(frame.GatherCommandState().findDone);
+}
+
+TEST_F(MaskFindWindowTest, FindIsResetWhenTheMaskReplacesTheList) {
+    MappedFixture fixture("fat16_volume", kFatPartition);
+    ASSERT_TRUE(fixture.Ready());
+    ASSERT_TRUE(ScanInWindow(fixture));
+    Find(QStringLiteral("*.txt"));
+    ASSERT_TRUE(frame.OnCommand(CommandId::kFindNext));
+    ApplyMask(QStringLiteral("*.log"));
+    EXPECT_FALSE(frame.GatherCommandState().findDone);
+    EXPECT_FALSE(frame.OnCommand(CommandId::kFindNext));
+    // A new find searches the mask's list.
+    Find(QStringLiteral("*.LOG"));
+    EXPECT_EQ(CurrentRowName(), u"Big.log");
+}
+
+} // namespace
