@@ -401,6 +401,9 @@ bool CMainFrame::OnCommand(uint32_t id, CommandSource source) {
     case kRemoveFileFilter:
         RemoveFileFilter();
         break;
+    case kAddFileFilter:
+        OnAddFileFilter();
+        break;
     case kFileMask:
         OnFileMask();
         break;

@@ -1,6 +1,7 @@
 // The frame's commands that narrow the results: the file mask and its undo, find and find next.
 #include "app/main_frame.h"
 
+#include "app/dialogs/file_filter_dlg.h"
 #include "app/dialogs/file_mask_dlg.h"
 #include "app/dialogs/find_dlg.h"
 #include "app/models/file_list_model.h"
@@ -102,4 +103,9 @@ void CMainFrame::OnFindNext() {
     Tell(kNoMoreId, MessageBoxIcon::Information);
     m_search.Reset();
     m_state.findDone = false;
+}
+
+void CMainFrame::OnAddFileFilter() {
+    CFileFilterDlg dialog(m_state.filterExtensions, m_state.filterExclude, this);
+    dialog.exec();
 }

@@ -103,7 +103,7 @@ constexpr std::array kEntries = {
         C::kRecoverSelected,
         [](const CommandState& s) { return IdleAnd(s, s.resultsAvailable && s.someSelected); },
         [](const CommandState& s) { return IdleAnd(s, s.someSelected); }, kBuilt),
-    Plain(C::kAddFileFilter, IdleWithResults, IdleWithResults, kPending),
+    Plain(C::kAddFileFilter, IdleWithResults, IdleWithResults, kBuilt),
     Plain(
         C::kRemoveFileFilter,
         [](const CommandState& s) { return IdleAnd(s, s.resultsAvailable && !s.filterListEmpty); },

@@ -325,9 +325,8 @@ TEST_F(MainFrameCommandsTest, PendingCommandsAreShownDisabled) {
     MappedFixture fixture("fat16_volume", kFatPartition);
     ASSERT_TRUE(fixture.Ready());
     ASSERT_TRUE(ScanInWindow(fixture));
-    for (const uint32_t id :
-         {CommandId::kAdvanceSettings, CommandId::kAddFileFilter, CommandId::kFilePreview,
-          CommandId::kTipOfTheDay, CommandId::kAbout}) {
+    for (const uint32_t id : {CommandId::kAdvanceSettings, CommandId::kFilePreview,
+                              CommandId::kTipOfTheDay, CommandId::kAbout}) {
         EXPECT_FALSE(MenuEnabled(id)) << id;
         EXPECT_FALSE(frame.OnCommand(id)) << id;
     }

@@ -1,5 +1,6 @@
 // The file mask, Show Original List and Find through the real window over a scanned fixture.
 #include "app/commands/command_ids.h"
+#include "app/dialogs/file_filter_dlg.h"
 #include "app/dialogs/file_mask_dlg.h"
 #include "app/dialogs/find_dlg.h"
 #include "app/models/file_list_model.h"
@@ -12,11 +13,14 @@
 #include "tests/app/modal_driver.h"
 
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QLineEdit>
+#include <QListWidget>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <map>
 #include <set>
 #include <string>
@@ -228,6 +232,72 @@ TEST_F(MaskFindWindowTest, FindIsResetWhenTheMaskReplacesTheList) {
     // A new find searches the mask's list.
     Find(QStringLiteral("*.LOG"));
     EXPECT_EQ(CurrentRowName(), u"Big.log");
+}
+
+TEST_F(MaskFindWindowTest, AFilterExcludesItsTypesFromARecoveryToAFolder) {
+    MappedFixture fixture("fat16_volume", kFatPartition);
+    ASSERT_TRUE(fixture.Ready());
+    ASSERT_TRUE(ScanInWindow(fixture));
+    int listed = -1;
+    WhenModal(QString::number(CFileFilterDlg::kDialogId), [&listed](QWidget* dialog) {
+        auto* combo = dialog->findChild<QComboBox*>(QString::number(CFileFilterDlg::kPatternId));
+        auto click = [dialog](int id) {
+            dialog->findChild<QAbstractButton*>(QString::number(id))->click();
+        };
+        for (const char* typed : {"*.txt", "*.txt", "   "}) {
+            combo->setEditText(QString::fromUtf8(typed));
+            click(CFileFilterDlg::kAddId);
+        }
+        listed = dialog->findChild<QListWidget*>(QString::number(CFileFilterDlg::kListId))->count();
+        click(CFileFilterDlg::kExcludeId);
+    });
+    ASSERT_TRUE(frame.OnCommand(CommandId::kAddFileFilter));
+    EXPECT_EQ(listed, 1);
+    ASSERT_EQ(state.filterExtensions, std::vector<std::u16string>{u"*.txt"});
+    ASSERT_TRUE(state.filterExclude.load());
+
+    TempDir destination;
+    AnswerDestination(kRecoverAllDialog, destination.Path());
+    ASSERT_TRUE(frame.OnCommand(CommandId::kRecoverAll));
+    ASSERT_TRUE(WaitForJob());
+    int files = 0;
+    bool binRecovered = false;
+    for (const auto& file : std::filesystem::recursive_directory_iterator(destination.Path())) {
+        if (!file.is_regular_file()) {
+            continue;
+        }
+        ++files;
+        binRecovered = binRecovered || file.path().filename() == "ONE.BIN";
+        EXPECT_FALSE(EndsWith(Lower(Utf8ToUtf16(file.path().filename().string())), ".txt"))
+            << file.path();
+    }
+    EXPECT_GT(files, 0);
+    EXPECT_TRUE(binRecovered) << "files of other types are still recovered";
+}
+
+TEST_F(MaskFindWindowTest, FilterCancelRestoresTheListItOpenedWith) {
+    MappedFixture fixture("fat16_volume", kFatPartition);
+    ASSERT_TRUE(fixture.Ready());
+    ASSERT_TRUE(ScanInWindow(fixture));
+    state.filterExtensions = {u"*.a", u"*.b"};
+    WhenModal(QString::number(CFileFilterDlg::kDialogId), [](QWidget* dialog) {
+        auto* list = dialog->findChild<QListWidget*>(QString::number(CFileFilterDlg::kListId));
+        for (int i = 0; i < 2; ++i) {
+            list->setCurrentRow(-1);
+            list->setCurrentRow(0);
+            dialog->findChild<QAbstractButton*>(QString::number(CFileFilterDlg::kRemoveId))
+                ->click();
+        }
+        EXPECT_FALSE(
+            dialog->findChild<QAbstractButton*>(QString::number(CFileFilterDlg::kIncludeId))
+                ->isEnabled());
+        auto* combo = dialog->findChild<QComboBox*>(QString::number(CFileFilterDlg::kPatternId));
+        combo->setCurrentIndex(0);
+        dialog->findChild<QAbstractButton*>(QString::number(CFileFilterDlg::kAddId))->click();
+        dialog->findChild<QAbstractButton*>(QString::number(CFileFilterDlg::kCancelId))->click();
+    });
+    ASSERT_TRUE(frame.OnCommand(CommandId::kAddFileFilter));
+    EXPECT_EQ(state.filterExtensions, (std::vector<std::u16string>{u"*.a", u"*.b"}));
 }
 
 } // namespace
