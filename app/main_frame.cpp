@@ -165,6 +165,10 @@ CMainFrame::CMainFrame(ScanState& state, JobRunner& runner, QWidget* parent)
     connect(m_folderView, &CFolderTreeCtrl::FolderSelected, this, &CMainFrame::OnFolderSelected);
     connect(m_folderView, &CFolderTreeCtrl::CheckChangedByUser, this,
             &CMainFrame::OnUserCheckChanged);
+    connect(m_folderView, &CFolderTreeCtrl::PropertiesRequested, this,
+            &CMainFrame::ShowEntryProperties);
+    connect(m_fileListView, &CFileListView::PropertiesRequested, this,
+            &CMainFrame::ShowEntryProperties);
     connect(m_fileListView, &CFileListView::CheckChangedByUser, this,
             &CMainFrame::OnUserCheckChanged);
     // Jobs work on the names they were given: no rename while one runs.

@@ -303,6 +303,9 @@ public:
     bool StartFind(const FindConditions& conditions);
     // Files > Add File Filter.
     void OnAddFileFilter();
+    // Show Properties of a kept entry, and Properties of a drive.
+    void ShowEntryProperties(std::size_t entry);
+    void ShowDriveProperties(const DriveNode& node);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

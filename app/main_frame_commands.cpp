@@ -197,8 +197,14 @@ QMenu* CMainFrame::CreateDriveContextMenu(const QPoint& position) {
     menu->setObjectName(QStringLiteral("menu %1").arg(kDriveContextMenuId));
     m_driveMenu->LoadMenu(*menu, MenuTemplatesOf(kDriveContextMenuId));
     const CommandState state = GatherCommandState();
+    const DriveNode node =
+        *CDiskTreeCtrl::NodeOf(m_driveView->itemAt(position), m_state.driveList.nodes);
     for (QAction* action : menu->actions()) {
         action->setEnabled(MenuItemState(action->data().toUInt(), state).enabled);
+        if (action->data().toUInt() == CommandId::kProperties) {
+            // A copy: the list may be rebuilt while the menu is open.
+            connect(action, &QAction::triggered, this, [this, node] { ShowDriveProperties(node); });
+        }
     }
     return menu;
 }

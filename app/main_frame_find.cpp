@@ -4,13 +4,19 @@
 #include "app/dialogs/file_filter_dlg.h"
 #include "app/dialogs/file_mask_dlg.h"
 #include "app/dialogs/find_dlg.h"
+#include "app/dialogs/properties_dlg.h"
 #include "app/models/file_list_model.h"
 #include "app/program_text.h"
 #include "app/views/file_list_view.h"
 #include "app/views/folder_tree_ctrl.h"
+#include "filesystems/fat/fat_file_system.h"
+#include "filesystems/ntfs/ntfs_file_system.h"
 #include "jobs/scan_state.h"
 #include "jobs/thread_for_mask.h"
 
+#include <sys/stat.h>
+
+#include <ctime>
 #include <vector>
 
 namespace {
@@ -107,5 +113,46 @@ void CMainFrame::OnFindNext() {
 
 void CMainFrame::OnAddFileFilter() {
     CFileFilterDlg dialog(m_state.filterExtensions, m_state.filterExclude, this);
+    dialog.exec();
+}
+
+void CMainFrame::ShowEntryProperties(std::size_t entry) {
+    if (entry >= m_store.Size()) {
+        return;
+    }
+    const FoundEntryStore::Entry& kept = m_store.At(entry);
+    // A folder shows its own path, a file the path of the folder the list shows it in.
+    std::size_t folder = entry;
+    if (!kept.item.IsFolder()) {
+        folder = m_store.FindFolderById(kept.item.parentId);
+    }
+    const std::u16string location =
+        folder != FoundEntryStore::kNone ? m_store.GetItemPath(folder) : std::u16string();
+    std::optional<EntryVolume> volume;
+    if (const CFatFileSystem* fat = m_state.FatVolume()) {
+        volume = EntryVolume{EntryTimeKind::Fat, fat->SectorsPerCluster()};
+    } else if (const CNtfsFileSystem* ntfs = m_state.NtfsVolume()) {
+        volume = EntryVolume{EntryTimeKind::Ntfs, ntfs->SectorsPerCluster()};
+    }
+    CPropertiesDlg dialog(EntryProperties(kept.item, kept.name, location, volume), this);
+    dialog.exec();
+}
+
+void CMainFrame::ShowDriveProperties(const DriveNode& node) {
+    ImageFileTimes times;
+    struct stat info {};
+    if (!node.imagePath.empty() &&
+        ::stat(QString::fromStdU16String(node.imagePath).toLocal8Bit().constData(), &info) == 0) {
+        auto local = [](time_t seconds) {
+            std::tm fields{};
+            localtime_r(&seconds, &fields);
+            return fields;
+        };
+        // Linux keeps no creation time in stat: the last status change stands in for it.
+        times.created = local(info.st_ctime);
+        times.accessed = local(info.st_atime);
+        times.modified = local(info.st_mtime);
+    }
+    CPropertiesDlg dialog(DriveProperties(node, times), this);
     dialog.exec();
 }

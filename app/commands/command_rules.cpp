@@ -185,10 +185,10 @@ constexpr std::array kEntries = {
     Plain(C::kSelectUnselect, IdleWithResults, nullptr, kBuilt),
     Plain(C::kRecover, IdleWithResults, nullptr, kPending),
     Plain(C::kRename, IdleWithResults, nullptr, kBuilt),
-    Plain(C::kShowProperties, IdleWithResults, nullptr, kPending),
+    Plain(C::kShowProperties, IdleWithResults, nullptr, kBuilt),
     // Drive context menu: the drive tree is shown only between jobs.
     Plain(C::kDiskPreview, WhenIdle, nullptr, kPending),
-    Plain(C::kProperties, WhenIdle, nullptr, kPending),
+    Plain(C::kProperties, WhenIdle, nullptr, kBuilt),
 };
 
 const std::array<CommandRow, kEntries.size()>& Rows() {

@@ -16,7 +16,8 @@ EntryContextMenu::EntryContextMenu() : m_builder(std::make_unique<COwnerDrawMenu
 EntryContextMenu::~EntryContextMenu() = default;
 
 QMenu* EntryContextMenu::Create(QWidget* parent, bool renameAllowed,
-                                std::function<void()> toggleMark, std::function<void()> rename) {
+                                std::function<void()> toggleMark, std::function<void()> rename,
+                                std::function<void()> properties) {
     auto* menu = new QMenu(parent);
     menu->setObjectName(QStringLiteral("menu %1").arg(kEntryContextMenuId));
     m_builder->LoadMenu(*menu, MenuTemplatesOf(kEntryContextMenuId));
@@ -29,6 +30,8 @@ QMenu* EntryContextMenu::Create(QWidget* parent, bool renameAllowed,
             QObject::connect(action, &QAction::triggered, menu, rename);
         } else if (id == CommandId::kSelectUnselect) {
             QObject::connect(action, &QAction::triggered, menu, toggleMark);
+        } else if (id == CommandId::kShowProperties) {
+            QObject::connect(action, &QAction::triggered, menu, properties);
         }
     }
     return menu;

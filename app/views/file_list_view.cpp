@@ -317,6 +317,11 @@ QMenu* CFileListView::CreateContextMenu(const QPoint& position) {
                 shown.setCurrentIndex(name);
                 shown.edit(name);
             }
+        },
+        [this, name] {
+            if (name.isValid()) {
+                emit PropertiesRequested(m_model.EntryAt(name.row()));
+            }
         });
 }
 

@@ -76,6 +76,8 @@ public:
 signals:
     // A click or the space key changed a row's check box.
     void CheckChangedByUser();
+    // Show Properties of the context menu, for this entry.
+    void PropertiesRequested(std::size_t entry);
     // A folder row was opened by a double click or the Return key: its store entry.
     void FolderOpened(std::size_t entry);
 

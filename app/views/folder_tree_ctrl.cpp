@@ -214,7 +214,8 @@ QMenu* CFolderTreeCtrl::CreateContextMenu(std::size_t entry) {
                 setCurrentIndex(index);
                 QTreeView::edit(index);
             }
-        });
+        },
+        [this, entry] { emit PropertiesRequested(entry); });
 }
 
 CFolderTreeCtrl::~CFolderTreeCtrl() = default;

@@ -53,8 +53,8 @@ public:
     static constexpr int kRenameCommand = 32852;
     // The context menu of a folder (the caller owns it): Preview, Select / Unselect, Recover,
     // Rename, Show Properties. Select / Unselect acts as a click on the folder's check box and
-    // Rename starts editing its name (not while a job runs). Preview, Recover and Show
-    // Properties stay disabled until the viewers and commands behind them exist. Null for an
+    // Rename starts editing its name (not while a job runs). Preview and Recover stay
+    // disabled until the viewers and commands behind them exist. Null for an
     // entry without a tree node.
     QMenu* CreateContextMenu(std::size_t entry);
 
@@ -63,6 +63,8 @@ signals:
     void FolderSelected(std::size_t entry);
     // A click or the space key changed an item's check box.
     void CheckChangedByUser();
+    // Show Properties of the context menu, for this entry.
+    void PropertiesRequested(std::size_t entry);
 
 protected:
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;

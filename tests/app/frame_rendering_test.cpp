@@ -129,9 +129,9 @@ TEST_F(FrameRenderingTest, TheDriveTreeMenuIsOfferedOnDrivesOnly) {
     ASSERT_NE(preview, nullptr);
     ASSERT_NE(properties, nullptr);
     EXPECT_FALSE(preview->icon().isNull());
-    // Neither has its viewer yet.
+    // The hex preview has no viewer yet; Properties has its dialog.
     EXPECT_FALSE(preview->isEnabled());
-    EXPECT_FALSE(properties->isEnabled());
+    EXPECT_TRUE(properties->isEnabled());
 }
 
 TEST_F(FrameRenderingTest, TheLogSitsInTheDockingBarAtTheBottom) {

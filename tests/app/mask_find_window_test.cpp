@@ -3,19 +3,23 @@
 #include "app/dialogs/file_filter_dlg.h"
 #include "app/dialogs/file_mask_dlg.h"
 #include "app/dialogs/find_dlg.h"
+#include "app/dialogs/properties_dlg.h"
 #include "app/models/file_list_model.h"
 #include "app/models/folder_tree_model.h"
 #include "app/program_text.h"
 #include "app/views/file_list_view.h"
 #include "app/views/folder_tree_ctrl.h"
+#include "filesystems/fat/fat_file_system.h"
 #include "platform/utf_conversion.h"
 #include "tests/app/frame_test_harness.h"
 #include "tests/app/modal_driver.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 
 #include <gtest/gtest.h>
 
@@ -298,6 +302,43 @@ TEST_F(MaskFindWindowTest, FilterCancelRestoresTheListItOpenedWith) {
     });
     ASSERT_TRUE(frame.OnCommand(CommandId::kAddFileFilter));
     EXPECT_EQ(state.filterExtensions, (std::vector<std::u16string>{u"*.a", u"*.b"}));
+}
+
+TEST_F(MaskFindWindowTest, ShowPropertiesOfAFileListRowShowsItsClusterOnDisk) {
+    MappedFixture fixture("fat16_volume", kFatPartition);
+    ASSERT_TRUE(fixture.Ready());
+    ASSERT_TRUE(ScanInWindow(fixture));
+    const std::size_t one = IndexOfName(frame.Store(), u"ONE.BIN");
+    ASSERT_NE(one, FoundEntryStore::kNone);
+    ASSERT_NE(state.FatVolume(), nullptr);
+    const QString cluster = QString::number(state.FatVolume()->BytesPerCluster());
+    QString sizeOnDisk, type, location;
+    WhenModal(QString::number(CPropertiesDlg::kDialogId), [&](QWidget* dialog) {
+        auto text = [dialog](int id) {
+            return dialog->findChild<QLabel*>(QString::number(id))->text();
+        };
+        sizeOnDisk = text(PropertiesTexts::kSizeOnDisk);
+        type = text(PropertiesTexts::kType);
+        location =
+            dialog->findChild<QLineEdit*>(QString::number(PropertiesTexts::kLocation))->text();
+        dialog->findChild<QAbstractButton*>(QString::number(CPropertiesDlg::kOkId))->click();
+    });
+    // The row's own context menu runs Show Properties.
+    frame.FolderView()->SelectEntry(0);
+    const int row = frame.FileList().RowOfEntryId(frame.Store().At(one).item.entryId);
+    ASSERT_GE(row, 0);
+    QAbstractItemView& view = frame.FileListView()->ShownView();
+    const QPoint at = view.visualRect(frame.FileList().index(row, 0)).center();
+    std::unique_ptr<QMenu> menu(frame.FileListView()->CreateContextMenu(at));
+    ASSERT_NE(menu, nullptr);
+    QAction* properties = menu->findChild<QAction*>(QString::number(CommandId::kShowProperties));
+    ASSERT_NE(properties, nullptr);
+    ASSERT_TRUE(properties->isEnabled());
+    properties->trigger();
+    EXPECT_EQ(type, ProgramText(61539));
+    EXPECT_EQ(location, QStringLiteral("Root"));
+    EXPECT_TRUE(sizeOnDisk.endsWith(QStringLiteral("( ") + cluster + QStringLiteral(" Bytes)")))
+        << sizeOnDisk.toStdString();
 }
 
 } // namespace

@@ -286,8 +286,8 @@ std::vector<CommandState> ManyStates() {
 
 TEST(CommandStateTest, PendingCommandsAreNeverEnabled) {
     const std::set<uint32_t> expectedPending = {
-        C::kAdvanceSettings, C::kFilePreview, C::kTipOfTheDay, C::kAbout,  C::kPreview,
-        C::kShowProperties,  C::kDiskPreview, C::kProperties,  C::kRecover};
+        C::kAdvanceSettings, C::kFilePreview, C::kTipOfTheDay, C::kAbout,
+        C::kPreview,         C::kDiskPreview, C::kRecover};
     std::set<uint32_t> pending;
     for (const CommandRow& row : CommandTable()) {
         if (row.pending)
