@@ -6,6 +6,7 @@
 
 #include "app/dialogs/image_progress_dlg.h"
 #include "app/dialogs/job_question_dialogs.h"
+#include "app/dialogs/updating_list_dlg.h"
 #include "app/models/file_list_model.h"
 #include "app/models/folder_tree_model.h"
 #include "app/program_text.h"
@@ -277,6 +278,10 @@ void CMainFrame::SetPaneWidths(int pane0, int pane1) {
     m_paneLayout->setStretch(2, 1);
 }
 
+CUpdatingListDlg* CMainFrame::LargeFileDialog() const {
+    return m_largeFileDialog;
+}
+
 CProgressBar* CMainFrame::ProgressBar(int which) const {
     return which == 0 || which == 1 ? m_progressBars[static_cast<size_t>(which)].get() : nullptr;
 }
@@ -489,6 +494,25 @@ intptr_t CMainFrame::HandleJobMessage(JobMessage& message) {
     case kJobSetWindowTitle:
         if (const auto* title = message.Get<WindowTitleRequest>()) {
             setWindowTitle(FromUtf16(title->title));
+        }
+        break;
+    case kJobLargeFileProgress:
+        if (const auto* progress = message.Get<LargeFileProgressRequest>()) {
+            switch (progress->stage) {
+            case LargeFileProgressRequest::Stage::Open:
+                delete m_largeFileDialog;
+                m_largeFileDialog = new CUpdatingListDlg(progress->maximum, this);
+                m_largeFileDialog->show();
+                break;
+            case LargeFileProgressRequest::Stage::Step:
+                if (m_largeFileDialog != nullptr) {
+                    m_largeFileDialog->Step();
+                }
+                break;
+            case LargeFileProgressRequest::Stage::Close:
+                delete m_largeFileDialog;
+                break;
+            }
         }
         break;
     case kJobAskSaveErrorAction:

@@ -57,6 +57,7 @@ class QLabel;
 class QSplitter;
 class CImageProgressDlg;
 class CScrollBitmapDlg;
+class CUpdatingListDlg;
 class QTreeWidgetItem;
 class CDiskTreeCtrl;
 struct ActionDialogHooks;
@@ -252,6 +253,8 @@ public:
     // list after one; null when none is open.
     CImageProgressDlg* ImageProgressDialog() const;
     CScrollBitmapDlg* ChildPane() const;
+    // The large-file progress while a scan follows a very large file's chain; null otherwise.
+    CUpdatingListDlg* LargeFileDialog() const;
 
     // Images `region` of the node into the file at `path` (the view's side of imaging); false
     // when a job runs already.
@@ -427,6 +430,7 @@ private:
     QPointer<CImageProgressDlg> m_imageDialog;
     uint64_t m_imageSectorsPerBlock = 1;
     QPointer<CScrollBitmapDlg> m_childPane;
+    QPointer<CUpdatingListDlg> m_largeFileDialog;
     QToolBar* m_toolBar = nullptr;
     QTimer* m_idleTimer = nullptr;
     std::map<uint32_t, QAction*> m_menuActions;
