@@ -4,6 +4,7 @@
 #include "app/dialogs/dialog_text_ids.h"
 #include "app/dialogs/dialog_widgets.h"
 #include "app/program_text.h"
+#include "controls/tip_combo_box.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -36,7 +37,7 @@ CFileFilterDlg::CFileFilterDlg(std::vector<std::u16string>& patterns, std::atomi
     QFont bold = label->font();
     bold.setBold(true);
     label->setFont(bold);
-    m_pattern = new QComboBox(this);
+    m_pattern = new CTipComboBox(this);
     m_pattern->setObjectName(QString::number(kPatternId));
     m_pattern->setEditable(true);
     m_pattern->setInsertPolicy(QComboBox::NoInsert);
