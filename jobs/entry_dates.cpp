@@ -31,32 +31,9 @@ uint64_t FileTimeOf(const FoundItem& item, EntryDateField field) {
     return 0;
 }
 
-bool IsLeapYear(int year) {
-    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
-
-// Days from 1970-01-01 of a civil date (the algorithm of H. Hinnant's date library).
-int64_t DaysFromCivil(int64_t year, int64_t month, int64_t day) {
-    year -= month <= 2 ? 1 : 0;
-    const int64_t era = (year >= 0 ? year : year - 399) / 400;
-    const int64_t yearOfEra = year - era * 400;
-    const int64_t dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-    const int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    return era * 146097 + dayOfEra - 719468;
-}
-
-CalendarDate CivilFromDays(int64_t days) {
-    days += 719468;
-    const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-    const int64_t dayOfEra = days - era * 146097;
-    const int64_t yearOfEra =
-        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-    const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    const int64_t mp = (5 * dayOfYear + 2) / 153;
-    const int64_t day = dayOfYear - (153 * mp + 2) / 5 + 1;
-    const int64_t month = mp < 10 ? mp + 3 : mp - 9;
-    const int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
-    return {static_cast<int>(year), static_cast<int>(month), static_cast<int>(day)};
+CalendarDate CivilDate(int64_t days) {
+    const TimeFields fields = CivilFromDays(days);
+    return {fields.year, fields.month, fields.day};
 }
 
 int64_t DaysOf(const CalendarDate& date) {
@@ -94,13 +71,6 @@ CalendarDate LocalToday() {
     return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
 }
 
-int DaysInMonth(int year, int month) {
-    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (month < 1 || month > 12)
-        return 0;
-    return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
-}
-
 bool IsValidDate(const CalendarDate& date) {
     return date.month >= 1 && date.month <= 12 && date.day >= 1 &&
            date.day <= DaysInMonth(date.year, date.month);
@@ -111,7 +81,7 @@ int64_t DateToSeconds(int day, int month, int year) {
 }
 
 CalendarDate DaysBefore(const CalendarDate& today, int days) {
-    return CivilFromDays(DaysOf(today) - days);
+    return CivilDate(DaysOf(today) - days);
 }
 
 CalendarDate MonthsBefore(const CalendarDate& today, int months) {

@@ -34,7 +34,6 @@ CalendarDate LocalToday();
 
 // A date whose month lies in 1..12 and whose day the month has.
 bool IsValidDate(const CalendarDate& date);
-int DaysInMonth(int year, int month);
 
 // Days since 1970-01-01 of a proleptic Gregorian date (valid or not: fields are taken as
 // given), times 86,400: the order of two dates is the order of their seconds.

@@ -3,6 +3,8 @@
 #include "app/program_text.h"
 #include "controls/flat_button.h"
 
+#include <QDateEdit>
+#include <QLabel>
 #include <QPalette>
 #include <QPushButton>
 
@@ -17,4 +19,17 @@ void PaintWhite(QWidget& dialog) {
     QPalette white = dialog.palette();
     white.setColor(QPalette::Window, Qt::white);
     dialog.setPalette(white);
+}
+
+QLabel* MakeBoldLabel(const QString& text, int id, QWidget* parent) {
+    auto* label = WithId(new QLabel(text, parent), id);
+    QFont bold = label->font();
+    bold.setBold(true);
+    label->setFont(bold);
+    return label;
+}
+
+CalendarDate PickedDate(const QDateEdit& picker) {
+    const QDate date = picker.date();
+    return {date.year(), date.month(), date.day()};
 }

@@ -1,7 +1,13 @@
 #pragma once
 
+#include "jobs/entry_dates.h"
+
+#include <QString>
+
 #include <cstdint>
 
+class QDateEdit;
+class QLabel;
 class QPushButton;
 class QWidget;
 
@@ -9,3 +15,13 @@ class QWidget;
 // its control id as object name, and the white background of the dialogs.
 QPushButton* MakeDialogButton(uint32_t textId, int id, QWidget* parent);
 void PaintWhite(QWidget& dialog);
+
+// A control with its id as object name, for the dialogs that build their own.
+template <typename T> T* WithId(T* control, int id) {
+    control->setObjectName(QString::number(id));
+    return control;
+}
+// A static in the bold face the dialogs' headings use.
+QLabel* MakeBoldLabel(const QString& text, int id, QWidget* parent);
+// The day a date picker shows.
+CalendarDate PickedDate(const QDateEdit& picker);

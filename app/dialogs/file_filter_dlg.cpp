@@ -32,11 +32,7 @@ CFileFilterDlg::CFileFilterDlg(std::vector<std::u16string>& patterns, std::atomi
     setWindowTitle(ProgramText(kCaptionId));
     PaintWhite(*this);
 
-    auto* label = new QLabel(ProgramText(kLabelTextId), this);
-    label->setObjectName(QString::number(kLabelId));
-    QFont bold = label->font();
-    bold.setBold(true);
-    label->setFont(bold);
+    auto* label = MakeBoldLabel(ProgramText(kLabelTextId), kLabelId, this);
     m_pattern = new CTipComboBox(this);
     m_pattern->setObjectName(QString::number(kPatternId));
     m_pattern->setEditable(true);

@@ -37,20 +37,10 @@ constexpr uint32_t kCreatedDateId = 61534;
 constexpr uint32_t kLastAccessDateId = 61535;
 constexpr uint32_t kModifiedDateId = 61533;
 
-template <typename T> T* Named(T* widget, int id) {
-    widget->setObjectName(QString::number(id));
-    return widget;
-}
-
 int NumberOf(const QLineEdit* edit) {
     bool ok = false;
     const int value = edit->text().trimmed().toInt(&ok);
     return ok ? value : 0;
-}
-
-CalendarDate DateOf(const QDateEdit* edit) {
-    const QDate date = edit->date();
-    return {date.year(), date.month(), date.day()};
 }
 
 } // namespace
@@ -62,33 +52,30 @@ CFileMaskDlg::CFileMaskDlg(FileMaskSettings& settings, std::function<void(uint32
     setWindowTitle(ProgramText(kCaptionId));
     PaintWhite(*this);
 
-    auto* hint = Named(new QLabel(ProgramText(kHintTextId), this), kHintId);
-    QFont bold = hint->font();
-    bold.setBold(true);
-    hint->setFont(bold);
-    m_mask = Named(new QLineEdit(QStringLiteral("*.*"), this), kMaskEditId);
+    auto* hint = MakeBoldLabel(ProgramText(kHintTextId), kHintId, this);
+    m_mask = WithId(new QLineEdit(QStringLiteral("*.*"), this), kMaskEditId);
     m_mask->setMaxLength(kMaxMaskLength);
-    m_matchCase = Named(new QCheckBox(ProgramText(kMatchCaseTextId), this), kMatchCaseId);
-    m_deleted = Named(new QCheckBox(ProgramText(kDeletedTextId), this), kDeletedId);
-    m_existing = Named(new QCheckBox(ProgramText(kExistingTextId), this), kExistingId);
+    m_matchCase = WithId(new QCheckBox(ProgramText(kMatchCaseTextId), this), kMatchCaseId);
+    m_deleted = WithId(new QCheckBox(ProgramText(kDeletedTextId), this), kDeletedId);
+    m_existing = WithId(new QCheckBox(ProgramText(kExistingTextId), this), kExistingId);
     m_deleted->setChecked(true);
     m_existing->setChecked(true);
-    m_sizeFrom = Named(new QCheckBox(ProgramText(kSizeFromTextId), this), kSizeFromId);
-    m_sizeFromEdit = Named(new QLineEdit(this), kSizeFromEditId);
-    m_upto = Named(new QCheckBox(ProgramText(kUptoTextId), this), kUptoId);
-    m_uptoEdit = Named(new QLineEdit(this), kUptoEditId);
-    m_date = Named(new QCheckBox(ProgramText(kDateTextId), this), kDateId);
-    m_dateField = Named(new QComboBox(this), kDateFieldId);
+    m_sizeFrom = WithId(new QCheckBox(ProgramText(kSizeFromTextId), this), kSizeFromId);
+    m_sizeFromEdit = WithId(new QLineEdit(this), kSizeFromEditId);
+    m_upto = WithId(new QCheckBox(ProgramText(kUptoTextId), this), kUptoId);
+    m_uptoEdit = WithId(new QLineEdit(this), kUptoEditId);
+    m_date = WithId(new QCheckBox(ProgramText(kDateTextId), this), kDateId);
+    m_dateField = WithId(new QComboBox(this), kDateFieldId);
     for (const uint32_t id : {kCreatedDateId, kLastAccessDateId, kModifiedDateId}) {
         m_dateField->addItem(ProgramText(id));
     }
-    m_months = Named(new QRadioButton(ProgramText(kInTheLastTextId), this), kMonthsRadioId);
-    m_days = Named(new QRadioButton(ProgramText(kInTheLastTextId), this), kDaysRadioId);
-    m_between = Named(new QRadioButton(ProgramText(kBetweenTextId), this), kBetweenRadioId);
-    m_monthsEdit = Named(new QLineEdit(this), kMonthsEditId);
-    m_daysEdit = Named(new QLineEdit(this), kDaysEditId);
-    m_firstDate = Named(new QDateEdit(QDate::currentDate(), this), kFirstDateId);
-    m_secondDate = Named(new QDateEdit(QDate::currentDate(), this), kSecondDateId);
+    m_months = WithId(new QRadioButton(ProgramText(kInTheLastTextId), this), kMonthsRadioId);
+    m_days = WithId(new QRadioButton(ProgramText(kInTheLastTextId), this), kDaysRadioId);
+    m_between = WithId(new QRadioButton(ProgramText(kBetweenTextId), this), kBetweenRadioId);
+    m_monthsEdit = WithId(new QLineEdit(this), kMonthsEditId);
+    m_daysEdit = WithId(new QLineEdit(this), kDaysEditId);
+    m_firstDate = WithId(new QDateEdit(QDate::currentDate(), this), kFirstDateId);
+    m_secondDate = WithId(new QDateEdit(QDate::currentDate(), this), kSecondDateId);
     for (QDateEdit* picker : {m_firstDate, m_secondDate}) {
         picker->setDisplayFormat(QStringLiteral("dd-MMM-yyyy"));
         picker->setCalendarPopup(true);
@@ -219,8 +206,8 @@ bool CFileMaskDlg::Collect(FileMaskSettings& out) {
         out.daysOn = m_days->isChecked();
         out.days = out.daysOn ? NumberOf(m_daysEdit) : 0;
         out.betweenOn = m_between->isChecked();
-        out.first = DateOf(m_firstDate);
-        out.second = DateOf(m_secondDate);
+        out.first = PickedDate(*m_firstDate);
+        out.second = PickedDate(*m_secondDate);
     }
     if (const uint32_t refusal = CheckFileMask(out); refusal != 0) {
         if (m_tell) {

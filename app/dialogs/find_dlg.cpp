@@ -39,18 +39,8 @@ constexpr uint32_t kCreatedDateId = 61534;
 constexpr uint32_t kModifiedDateId = 61533;
 constexpr uint32_t kLastAccessDateId = 61535;
 
-template <typename T> T* Named(T* widget, int id) {
-    widget->setObjectName(QString::number(id));
-    return widget;
-}
-
 int NumberIn(const QLineEdit* edit, int low, int high) {
     return std::clamp(edit->text().trimmed().toInt(), low, high);
-}
-
-CalendarDate DateOf(const QDateEdit* edit) {
-    const QDate date = edit->date();
-    return {date.year(), date.month(), date.day()};
 }
 
 } // namespace
@@ -63,15 +53,12 @@ CFindDlg::CFindDlg(bool& advancedShown, std::function<bool(const FindConditions&
     setWindowTitle(ProgramText(kCaptionId));
     PaintWhite(*this);
 
-    m_pattern = Named(new QLineEdit(this), kPatternId);
+    m_pattern = WithId(new QLineEdit(this), kPatternId);
     m_pattern->setMaxLength(kMaxPatternLength);
-    auto* hint = Named(new QLabel(ProgramText(kHintTextId), this), kHintId);
-    QFont bold = hint->font();
-    bold.setBold(true);
-    hint->setFont(bold);
-    m_matchCase = Named(new QCheckBox(ProgramText(kMatchCaseTextId), this), kMatchCaseId);
-    m_deleted = Named(new QCheckBox(ProgramText(kDeletedTextId), this), kDeletedId);
-    m_existing = Named(new QCheckBox(ProgramText(kExistingTextId), this), kExistingId);
+    auto* hint = MakeBoldLabel(ProgramText(kHintTextId), kHintId, this);
+    m_matchCase = WithId(new QCheckBox(ProgramText(kMatchCaseTextId), this), kMatchCaseId);
+    m_deleted = WithId(new QCheckBox(ProgramText(kDeletedTextId), this), kDeletedId);
+    m_existing = WithId(new QCheckBox(ProgramText(kExistingTextId), this), kExistingId);
     m_deleted->setChecked(true);
     m_existing->setChecked(true);
     m_advance = MakeDialogButton(kAdvanceMoreId, kAdvanceId, this);
@@ -81,24 +68,24 @@ CFindDlg::CFindDlg(bool& advancedShown, std::function<bool(const FindConditions&
     auto* help = MakeDialogButton(dialog_text::kHelpId, kHelpId, this);
 
     m_advanced = new QWidget(this);
-    m_size = Named(new QCheckBox(ProgramText(kSizeTextId), m_advanced), kSizeId);
-    m_sizeKind = Named(new QComboBox(m_advanced), kSizeKindId);
+    m_size = WithId(new QCheckBox(ProgramText(kSizeTextId), m_advanced), kSizeId);
+    m_sizeKind = WithId(new QComboBox(m_advanced), kSizeKindId);
     m_sizeKind->addItem(ProgramText(kAtLeastId));
     m_sizeKind->addItem(ProgramText(kAtMostId));
-    m_sizeEdit = Named(new QLineEdit(QStringLiteral("1"), m_advanced), kSizeEditId);
-    m_date = Named(new QCheckBox(ProgramText(kDateTextId), m_advanced), kDateId);
-    m_dateField = Named(new QComboBox(m_advanced), kDateFieldId);
+    m_sizeEdit = WithId(new QLineEdit(QStringLiteral("1"), m_advanced), kSizeEditId);
+    m_date = WithId(new QCheckBox(ProgramText(kDateTextId), m_advanced), kDateId);
+    m_dateField = WithId(new QComboBox(m_advanced), kDateFieldId);
     for (const uint32_t id : {kCreatedDateId, kModifiedDateId, kLastAccessDateId}) {
         m_dateField->addItem(ProgramText(id));
     }
-    m_months = Named(new QRadioButton(ProgramText(kInTheLastTextId), m_advanced), kMonthsRadioId);
-    m_days = Named(new QRadioButton(ProgramText(kInTheLastTextId), m_advanced), kDaysRadioId);
-    m_between = Named(new QRadioButton(ProgramText(kBetweenTextId), m_advanced), kBetweenRadioId);
+    m_months = WithId(new QRadioButton(ProgramText(kInTheLastTextId), m_advanced), kMonthsRadioId);
+    m_days = WithId(new QRadioButton(ProgramText(kInTheLastTextId), m_advanced), kDaysRadioId);
+    m_between = WithId(new QRadioButton(ProgramText(kBetweenTextId), m_advanced), kBetweenRadioId);
     m_months->setChecked(true);
-    m_monthsEdit = Named(new QLineEdit(QStringLiteral("1"), m_advanced), kMonthsEditId);
-    m_daysEdit = Named(new QLineEdit(QStringLiteral("1"), m_advanced), kDaysEditId);
-    m_firstDate = Named(new QDateEdit(QDate::currentDate(), m_advanced), kFirstDateId);
-    m_secondDate = Named(new QDateEdit(QDate::currentDate(), m_advanced), kSecondDateId);
+    m_monthsEdit = WithId(new QLineEdit(QStringLiteral("1"), m_advanced), kMonthsEditId);
+    m_daysEdit = WithId(new QLineEdit(QStringLiteral("1"), m_advanced), kDaysEditId);
+    m_firstDate = WithId(new QDateEdit(QDate::currentDate(), m_advanced), kFirstDateId);
+    m_secondDate = WithId(new QDateEdit(QDate::currentDate(), m_advanced), kSecondDateId);
     for (QDateEdit* picker : {m_firstDate, m_secondDate}) {
         picker->setDisplayFormat(QStringLiteral("dd-MMM-yyyy"));
     }
@@ -230,8 +217,8 @@ FindConditions CFindDlg::Conditions() const {
                                            : FindConditions::DateRange::Months;
         c.months = NumberIn(m_monthsEdit, 1, 999);
         c.days = NumberIn(m_daysEdit, 1, 999);
-        c.first = DateOf(m_firstDate);
-        c.second = DateOf(m_secondDate);
+        c.first = PickedDate(*m_firstDate);
+        c.second = PickedDate(*m_secondDate);
     }
     return c;
 }

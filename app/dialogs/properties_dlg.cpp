@@ -46,11 +46,7 @@ CPropertiesDlg::CPropertiesDlg(const PropertiesTexts& texts, QWidget* parent) : 
                 ? QString::fromStdU16String(custom->second)
                 : ProgramText(kFirstLabelTextId +
                               static_cast<uint32_t>(labelId - T::kLocationLabel));
-        auto* label = new QLabel(labelText, this);
-        label->setObjectName(QString::number(labelId));
-        QFont bold = label->font();
-        bold.setBold(true);
-        label->setFont(bold);
+        QLabel* label = MakeBoldLabel(labelText, labelId, this);
         QWidget* value = nullptr;
         if (valueId == T::kLocation) {
             auto* edit = new QLineEdit(ValueOf(texts, valueId), this);
