@@ -4,6 +4,7 @@
 #include "app/dialogs/file_mask_dlg.h"
 #include "app/dialogs/find_dlg.h"
 #include "app/dialogs/properties_dlg.h"
+#include "app/models/entry_search.h"
 #include "app/models/file_list_model.h"
 #include "app/models/folder_tree_model.h"
 #include "app/program_text.h"
@@ -13,6 +14,8 @@
 #include "platform/utf_conversion.h"
 #include "tests/app/frame_test_harness.h"
 #include "tests/app/modal_driver.h"
+#include "tests/support/fixture_image.h"
+#include "tests/support/fls_listing.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -339,6 +342,76 @@ TEST_F(MaskFindWindowTest, ShowPropertiesOfAFileListRowShowsItsClusterOnDisk) {
     EXPECT_EQ(location, QStringLiteral("Root"));
     EXPECT_TRUE(sizeOnDisk.endsWith(QStringLiteral("( ") + cluster + QStringLiteral(" Bytes)")))
         << sizeOnDisk.toStdString();
+}
+
+} // namespace
+
+namespace {
+
+std::string BaseName(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Every match of the conditions over the window's kept entries, by name, as Find Next walks
+// them.
+std::multiset<std::string> AllMatches(const FoundEntryStore& store, const FindConditions& c) {
+    std::multiset<std::string> names;
+    EntrySearch search;
+    for (std::size_t match = search.Next(store, c, LocalToday()); match != FoundEntryStore::kNone;
+         match = search.Next(store, c, LocalToday())) {
+        names.insert(Utf16ToUtf8(store.At(match).name));
+    }
+    return names;
+}
+
+class FindOverFixturesTest : public WindowTest {};
+
+TEST_F(FindOverFixturesTest, SizeConditionOverTheNtfsTreeMatchesTheListing) {
+    MappedFixture fixture("ntfs_volume", kNtfsPartition);
+    ASSERT_TRUE(fixture.Ready());
+    ASSERT_TRUE(ScanInWindow(fixture));
+    FindConditions c;
+    c.patterns = {u"*.TXT"};
+    c.deleted = false;
+    c.sizeOn = true;
+    c.sizeLimit = FindSizeLimit(2);
+    std::multiset<std::string> expected;
+    for (const FlsEntry& entry : ReadFlsListing(FixturesFolder() / "ntfs_volume.fls")) {
+        const std::string name = BaseName(entry.path);
+        if (entry.type == "r/r" && !entry.deleted && entry.size >= 2048 &&
+            EndsWith(Lower(Utf8ToUtf16(name)), ".txt")) {
+            expected.insert(name);
+        }
+    }
+    ASSERT_FALSE(expected.empty());
+    EXPECT_EQ(AllMatches(frame.Store(), c), expected);
+}
+
+TEST_F(FindOverFixturesTest, DateConditionOverTheFatTreeMatchesTheListing) {
+    MappedFixture fixture("fat16_volume", kFatPartition);
+    ASSERT_TRUE(fixture.Ready());
+    ASSERT_TRUE(ScanInWindow(fixture));
+    FindConditions c;
+    c.patterns = {u"*.*"};
+    c.dateField = EntryDateField::Modified;
+    c.range = FindConditions::DateRange::Between;
+    c.first = {2010, 6, 30};
+    c.second = {2010, 6, 1};
+    std::multiset<std::string> expected;
+    for (const FlsEntry& entry : ReadFlsListing(FixturesFolder() / "fat16_volume.fls")) {
+        // fls prints the FAT times as UTC of the local times stored; June 2010 either way.
+        const int64_t june1 = DateToSeconds(1, 6, 2010);
+        const int64_t july1 = DateToSeconds(1, 7, 2010);
+        if (entry.type == "r/r" && entry.mtime >= june1 && entry.mtime < july1) {
+            expected.insert(BaseName(entry.path));
+        }
+    }
+    ASSERT_FALSE(expected.empty());
+    EXPECT_EQ(AllMatches(frame.Store(), c), expected);
+    // "*.*" names the root too: only the date condition kept it out above.
+    c.dateField.reset();
+    EXPECT_EQ(AllMatches(frame.Store(), c).count("Root"), 1u);
 }
 
 } // namespace
