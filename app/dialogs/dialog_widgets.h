@@ -7,7 +7,10 @@
 #include <cstdint>
 
 class QDateEdit;
+class QHBoxLayout;
 class QLabel;
+class QLineEdit;
+class QSpinBox;
 class QPushButton;
 class QWidget;
 
@@ -25,3 +28,8 @@ template <typename T> T* WithId(T* control, int id) {
 QLabel* MakeBoldLabel(const QString& text, int id, QWidget* parent);
 // The day a date picker shows.
 CalendarDate PickedDate(const QDateEdit& picker);
+// The up-down control beside a number edit: steps the number within low..high, wrapping at
+// both ends, and writes it into the edit; a number typed into the edit is where it steps from.
+QSpinBox* MakeSpinFor(QLineEdit& edit, int id, int low, int high, QWidget* parent);
+// Two controls side by side in one cell of a grid.
+QHBoxLayout* Beside(QWidget* first, QWidget* second);

@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 
 #include <algorithm>
 
@@ -74,6 +75,8 @@ CFileMaskDlg::CFileMaskDlg(FileMaskSettings& settings, std::function<void(uint32
     m_between = WithId(new QRadioButton(ProgramText(kBetweenTextId), this), kBetweenRadioId);
     m_monthsEdit = WithId(new QLineEdit(this), kMonthsEditId);
     m_daysEdit = WithId(new QLineEdit(this), kDaysEditId);
+    m_monthsSpin = MakeSpinFor(*m_monthsEdit, kMonthsSpinId, 1, 999, this);
+    m_daysSpin = MakeSpinFor(*m_daysEdit, kDaysSpinId, 1, 365, this);
     m_firstDate = WithId(new QDateEdit(QDate::currentDate(), this), kFirstDateId);
     m_secondDate = WithId(new QDateEdit(QDate::currentDate(), this), kSecondDateId);
     for (QDateEdit* picker : {m_firstDate, m_secondDate}) {
@@ -98,10 +101,10 @@ CFileMaskDlg::CFileMaskDlg(FileMaskSettings& settings, std::function<void(uint32
     grid->addWidget(m_date, 4, 0);
     grid->addWidget(m_dateField, 4, 1, 1, 3);
     grid->addWidget(m_months, 5, 0);
-    grid->addWidget(m_monthsEdit, 5, 1);
+    grid->addLayout(Beside(m_monthsEdit, m_monthsSpin), 5, 1);
     grid->addWidget(new QLabel(ProgramText(kMonthsTextId), this), 5, 2);
     grid->addWidget(m_days, 6, 0);
-    grid->addWidget(m_daysEdit, 6, 1);
+    grid->addLayout(Beside(m_daysEdit, m_daysSpin), 6, 1);
     grid->addWidget(new QLabel(ProgramText(kDaysTextId), this), 6, 2);
     grid->addWidget(m_between, 7, 0);
     grid->addWidget(m_firstDate, 7, 1);
@@ -175,6 +178,8 @@ void CFileMaskDlg::UpdateDateControls() {
     }
     m_monthsEdit->setEnabled(on && m_months->isChecked());
     m_daysEdit->setEnabled(on && m_days->isChecked());
+    m_monthsSpin->setEnabled(m_monthsEdit->isEnabled());
+    m_daysSpin->setEnabled(m_daysEdit->isEnabled());
     m_firstDate->setEnabled(on && m_between->isChecked());
     m_secondDate->setEnabled(on && m_between->isChecked());
     if (!on) {

@@ -13,6 +13,7 @@ class QDateEdit;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class QSpinBox;
 
 // "File Mask": extensions, deleted or existing files, a size range and a date condition. The
 // dialog starts from the conditions of the previous mask's defaults; OK checks the numbers
@@ -37,6 +38,8 @@ public:
     static constexpr int kMonthsRadioId = 1179;
     static constexpr int kDaysRadioId = 1180;
     static constexpr int kBetweenRadioId = 1181;
+    static constexpr int kMonthsSpinId = 1063;
+    static constexpr int kDaysSpinId = 1062;
     static constexpr int kMonthsEditId = 1182;
     static constexpr int kDaysEditId = 1183;
     static constexpr int kSecondDateId = 1184;
@@ -76,6 +79,8 @@ private:
     QRadioButton* m_between = nullptr;
     QLineEdit* m_monthsEdit = nullptr;
     QLineEdit* m_daysEdit = nullptr;
+    QSpinBox* m_monthsSpin = nullptr;
+    QSpinBox* m_daysSpin = nullptr;
     QDateEdit* m_firstDate = nullptr;
     QDateEdit* m_secondDate = nullptr;
     QPushButton* m_ok = nullptr;

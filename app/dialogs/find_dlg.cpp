@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -84,6 +85,8 @@ CFindDlg::CFindDlg(bool& advancedShown, std::function<bool(const FindConditions&
     m_months->setChecked(true);
     m_monthsEdit = WithId(new QLineEdit(QStringLiteral("1"), m_advanced), kMonthsEditId);
     m_daysEdit = WithId(new QLineEdit(QStringLiteral("1"), m_advanced), kDaysEditId);
+    m_monthsSpin = MakeSpinFor(*m_monthsEdit, kMonthsSpinId, 1, 999, m_advanced);
+    m_daysSpin = MakeSpinFor(*m_daysEdit, kDaysSpinId, 1, 999, m_advanced);
     m_firstDate = WithId(new QDateEdit(QDate::currentDate(), m_advanced), kFirstDateId);
     m_secondDate = WithId(new QDateEdit(QDate::currentDate(), m_advanced), kSecondDateId);
     for (QDateEdit* picker : {m_firstDate, m_secondDate}) {
@@ -98,10 +101,10 @@ CFindDlg::CFindDlg(bool& advancedShown, std::function<bool(const FindConditions&
     advancedGrid->addWidget(m_date, 1, 0);
     advancedGrid->addWidget(m_dateField, 1, 1, 1, 3);
     advancedGrid->addWidget(m_months, 2, 0);
-    advancedGrid->addWidget(m_monthsEdit, 2, 1);
+    advancedGrid->addLayout(Beside(m_monthsEdit, m_monthsSpin), 2, 1);
     advancedGrid->addWidget(new QLabel(ProgramText(kMonthsTextId), m_advanced), 2, 2);
     advancedGrid->addWidget(m_days, 3, 0);
-    advancedGrid->addWidget(m_daysEdit, 3, 1);
+    advancedGrid->addLayout(Beside(m_daysEdit, m_daysSpin), 3, 1);
     advancedGrid->addWidget(new QLabel(ProgramText(kDaysTextId), m_advanced), 3, 2);
     advancedGrid->addWidget(m_between, 4, 0);
     advancedGrid->addWidget(m_firstDate, 4, 1);
@@ -171,6 +174,8 @@ void CFindDlg::UpdateAdvancedControls() {
     }
     m_monthsEdit->setEnabled(date && m_months->isChecked());
     m_daysEdit->setEnabled(date && m_days->isChecked());
+    m_monthsSpin->setEnabled(m_monthsEdit->isEnabled());
+    m_daysSpin->setEnabled(m_daysEdit->isEnabled());
     m_firstDate->setEnabled(date && m_between->isChecked());
     m_secondDate->setEnabled(date && m_between->isChecked());
 }

@@ -13,6 +13,7 @@ class QDateEdit;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class QSpinBox;
 class QWidget;
 
 // "Find": name patterns delimited by ";" and, below "Advance >>", a size and a date condition.
@@ -36,6 +37,8 @@ public:
     static constexpr int kDateId = 1024;
     static constexpr int kDateFieldId = 1025;
     static constexpr int kMonthsRadioId = 1026;
+    static constexpr int kMonthsSpinId = 1063;
+    static constexpr int kDaysSpinId = 1062;
     static constexpr int kMonthsEditId = 1027;
     static constexpr int kDaysRadioId = 1028;
     static constexpr int kDaysEditId = 1030;
@@ -92,6 +95,8 @@ private:
     QRadioButton* m_between = nullptr;
     QLineEdit* m_monthsEdit = nullptr;
     QLineEdit* m_daysEdit = nullptr;
+    QSpinBox* m_monthsSpin = nullptr;
+    QSpinBox* m_daysSpin = nullptr;
     QDateEdit* m_firstDate = nullptr;
     QDateEdit* m_secondDate = nullptr;
     QPushButton* m_searchNow = nullptr;

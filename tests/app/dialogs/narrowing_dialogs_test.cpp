@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QSpinBox>
 
 #include <gtest/gtest.h>
 
@@ -110,6 +111,32 @@ TEST(FileMaskDlgTest, OkNeedsAMaskAndDeletedOrExisting) {
     Control<QCheckBox>(dialog, CFileMaskDlg::kExistingId)->setChecked(true);
     Control<QLineEdit>(dialog, CFileMaskDlg::kMaskEditId)->clear();
     EXPECT_FALSE(ok->isEnabled());
+}
+
+TEST(FileMaskDlgTest, SpinsStepTheirEditsAndWrapAtBothEnds) {
+    FileMaskSettings settings;
+    CFileMaskDlg dialog(settings, nullptr);
+    Control<QCheckBox>(dialog, CFileMaskDlg::kDateId)->setChecked(true);
+    auto* months = Control<QLineEdit>(dialog, CFileMaskDlg::kMonthsEditId);
+    auto* monthSpin = Control<QSpinBox>(dialog, CFileMaskDlg::kMonthsSpinId);
+    EXPECT_EQ(months->text(), QStringLiteral("1"));
+    EXPECT_TRUE(monthSpin->isEnabled());
+    monthSpin->stepBy(-1);
+    EXPECT_EQ(months->text(), QStringLiteral("999")) << "down from 1 wraps to 999";
+    monthSpin->stepBy(1);
+    EXPECT_EQ(months->text(), QStringLiteral("1")) << "up from 999 wraps to 1";
+    months->setText(QStringLiteral("41"));
+    monthSpin->stepBy(1);
+    EXPECT_EQ(months->text(), QStringLiteral("42")) << "a typed number is where it steps from";
+
+    Control<QRadioButton>(dialog, CFileMaskDlg::kDaysRadioId)->setChecked(true);
+    auto* days = Control<QLineEdit>(dialog, CFileMaskDlg::kDaysEditId);
+    auto* daySpin = Control<QSpinBox>(dialog, CFileMaskDlg::kDaysSpinId);
+    EXPECT_FALSE(monthSpin->isEnabled());
+    daySpin->stepBy(-1);
+    EXPECT_EQ(days->text(), QStringLiteral("365"));
+    daySpin->stepBy(1);
+    EXPECT_EQ(days->text(), QStringLiteral("1"));
 }
 
 TEST(FindDlgTest, AdvanceTogglesAndCancelRestoresTheFlag) {
