@@ -70,10 +70,7 @@ bool CMainFrame::SearchFromPosition() {
         return false;
     }
     const FoundEntryStore::Entry& entry = m_store.At(match);
-    const std::size_t folder = m_store.FindFolderById(entry.item.parentId);
-    if (folder != FoundEntryStore::kNone) {
-        m_folderView->ExpandEntry(folder);
-        m_folderView->SelectEntry(folder);
+    if (m_folderView->SelectFolderById(entry.item.parentId)) {
         m_fileListView->SelectRowById(entry.item.entryId);
     } else {
         // The root has no parent folder: it is shown as the tree's current item.

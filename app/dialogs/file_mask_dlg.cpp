@@ -145,6 +145,14 @@ CFileMaskDlg::CFileMaskDlg(FileMaskSettings& settings, std::function<void(uint32
             UpdateDateControls();
         });
     }
+    for (QDateEdit* picker : {m_firstDate, m_secondDate}) {
+        // Picking a day other than today asks for the range.
+        connect(picker, &QDateEdit::dateChanged, this, [this](const QDate& date) {
+            if (date != QDate::currentDate() && m_date->isChecked()) {
+                m_between->setChecked(true);
+            }
+        });
+    }
     connect(m_ok, &QPushButton::clicked, this, &CFileMaskDlg::accept);
     connect(cancel, &QPushButton::clicked, this, &CFileMaskDlg::reject);
     connect(help, &QPushButton::clicked, this, [this] { ShowDialogHelp(this, kHelpTopic); });

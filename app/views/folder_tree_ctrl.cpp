@@ -232,3 +232,12 @@ void CFolderTreeCtrl::contextMenuEvent(QContextMenuEvent* event) {
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->popup(event->globalPos());
 }
+
+bool CFolderTreeCtrl::SelectFolderById(uint64_t entryId) {
+    const std::size_t folder = m_model.Store().FindFolderById(entryId);
+    if (folder == FoundEntryStore::kNone) {
+        return false;
+    }
+    ExpandEntry(folder);
+    return SelectEntry(folder);
+}

@@ -31,6 +31,9 @@ public:
     // Makes the entry's folder current and visible. False when it has no tree node.
     bool SelectEntry(std::size_t entry);
     void ExpandEntry(std::size_t entry);
+    // Expands and selects the newest folder with this entry id (find's match); false when
+    // there is none or it has no tree node.
+    bool SelectFolderById(uint64_t entryId);
     bool IsEntryExpanded(std::size_t entry) const;
     // Collapses every child of the root. With `reselect` the root is also collapsed and opened
     // again and made current, so the file list shows its entries.

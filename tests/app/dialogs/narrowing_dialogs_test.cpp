@@ -6,6 +6,7 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateEdit>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -137,6 +138,21 @@ TEST(FileMaskDlgTest, SpinsStepTheirEditsAndWrapAtBothEnds) {
     EXPECT_EQ(days->text(), QStringLiteral("365"));
     daySpin->stepBy(1);
     EXPECT_EQ(days->text(), QStringLiteral("1"));
+}
+
+TEST(FileMaskDlgTest, PickingADayOtherThanTodayTurnsBetweenOn) {
+    FileMaskSettings settings;
+    CFileMaskDlg dialog(settings, nullptr);
+    Control<QCheckBox>(dialog, CFileMaskDlg::kDateId)->setChecked(true);
+    auto* between = Control<QRadioButton>(dialog, CFileMaskDlg::kBetweenRadioId);
+    ASSERT_FALSE(between->isChecked());
+    Control<QDateEdit>(dialog, CFileMaskDlg::kFirstDateId)->setDate(QDate(2010, 6, 1));
+    EXPECT_TRUE(between->isChecked());
+    Control<QDateEdit>(dialog, CFileMaskDlg::kSecondDateId)->setDate(QDate(2010, 6, 30));
+    dialog.accept();
+    EXPECT_TRUE(settings.betweenOn);
+    EXPECT_EQ(settings.first, (CalendarDate{2010, 6, 1}));
+    EXPECT_EQ(settings.second, (CalendarDate{2010, 6, 30}));
 }
 
 TEST(FindDlgTest, AdvanceTogglesAndCancelRestoresTheFlag) {
