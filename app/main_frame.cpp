@@ -1,10 +1,13 @@
 #include "app/main_frame.h"
 
+#include "jobs/volume_counts.h"
+
 #include "platform/string_table.h"
 
 #include "app/dialogs/image_progress_dlg.h"
 #include "app/dialogs/job_question_dialogs.h"
 #include "app/message_box_qt.h"
+#include "app/dialogs/updating_list_dlg.h"
 #include "app/models/file_list_model.h"
 #include "app/models/folder_tree_model.h"
 #include "app/program_text.h"
@@ -109,6 +112,10 @@ CMainFrame::CMainFrame(ScanState& state, JobRunner& runner, QWidget* parent)
     connect(m_folderView, &CFolderTreeCtrl::FolderSelected, this, &CMainFrame::OnFolderSelected);
     connect(m_folderView, &CFolderTreeCtrl::CheckChangedByUser, this,
             &CMainFrame::OnUserCheckChanged);
+    connect(m_folderView, &CFolderTreeCtrl::PropertiesRequested, this,
+            &CMainFrame::ShowEntryProperties);
+    connect(m_fileListView, &CFileListView::PropertiesRequested, this,
+            &CMainFrame::ShowEntryProperties);
     connect(m_fileListView, &CFileListView::CheckChangedByUser, this,
             &CMainFrame::OnUserCheckChanged);
     // Jobs work on the names they were given: no rename while one runs.
@@ -219,6 +226,10 @@ void CMainFrame::SetPaneWidths(int pane0, int pane1) {
     m_paneLayout->setStretch(2, 1);
 }
 
+CUpdatingListDlg* CMainFrame::LargeFileDialog() const {
+    return m_largeFileDialog;
+}
+
 CProgressBar* CMainFrame::ProgressBar(int which) const {
     return which == 0 || which == 1 ? m_progressBars[static_cast<size_t>(which)].get() : nullptr;
 }
@@ -285,6 +296,14 @@ intptr_t CMainFrame::HandleJobMessage(JobMessage& message) {
         break;
     case WM_ADD_TREE_ROOT:
         if (const auto* root = message.Get<RootSelectorPayload>()) {
+            ResetFind();
+            if (root->SelectsRootOne() && m_store.HasRoot()) {
+                // The mask's list starts beside the scan's: the scan's entries wait aside,
+                // whole, for the mask to walk and for Show Original List to put back.
+                m_store.SetAsideOriginal();
+                m_maskPass.Rewind();
+                m_maskToday = LocalToday();
+            }
             m_store.CreateRoot(m_state.NtfsVolume() != nullptr ? FoundEntryStore::VolumeKind::Ntfs
                                                                : FoundEntryStore::VolumeKind::Fat,
                                root->SelectsRootOne() ? 1 : 0);
@@ -332,6 +351,34 @@ intptr_t CMainFrame::HandleJobMessage(JobMessage& message) {
         }
         break;
     case WM_SCAN_TOTALS:
+        RecountSelection();
+        break;
+    case WM_APPLY_MASK_STEP:
+        ApplyMaskStep();
+        break;
+    case WM_SAVE_SELECTION:
+        if (const auto* save = message.Get<SaveSelectionPayload>();
+            save != nullptr && save->Acts()) {
+            // The entries were set aside when root 1 began; the walk starts again next time.
+            m_maskPass.Rewind();
+            RecountSelection();
+        }
+        break;
+    case kJobRestoreFoundItem:
+        if (const auto* found = message.Get<FoundItemPayload>();
+            found != nullptr && found->item != nullptr) {
+            const std::size_t index = m_store.AddKeptItem(*found->item, found->name);
+            if (index != FoundEntryStore::kNone) {
+                const FoundEntryStore::Entry& entry = m_store.At(index);
+                if (entry.hasTreeNode && entry.treeParent != FoundEntryStore::kNone) {
+                    m_folderView->ExpandEntry(entry.treeParent);
+                }
+            }
+            UpdateStatusSize(false, 0);
+        }
+        break;
+    case kJobOriginalListRestored:
+        m_store.DropOriginal();
         RecountSelection();
         break;
     case WM_CLEAR_VIEWS:
@@ -397,6 +444,25 @@ intptr_t CMainFrame::HandleJobMessage(JobMessage& message) {
             setWindowTitle(FromUtf16(title->title));
         }
         break;
+    case kJobLargeFileProgress:
+        if (const auto* progress = message.Get<LargeFileProgressRequest>()) {
+            switch (progress->stage) {
+            case LargeFileProgressRequest::Stage::Open:
+                delete m_largeFileDialog;
+                m_largeFileDialog = new CUpdatingListDlg(progress->maximum, this);
+                m_largeFileDialog->show();
+                break;
+            case LargeFileProgressRequest::Stage::Step:
+                if (m_largeFileDialog != nullptr) {
+                    m_largeFileDialog->Step();
+                }
+                break;
+            case LargeFileProgressRequest::Stage::Close:
+                delete m_largeFileDialog;
+                break;
+            }
+        }
+        break;
     case kJobAskSaveErrorAction:
     case kJobAskFileExists:
         HandleJobQuestion(this, message);
@@ -459,6 +525,19 @@ void CMainFrame::AddFoundItem(const FoundItemPayload& payload) {
     if (entry.hasTreeNode && entry.treeParent != FoundEntryStore::kNone) {
         m_folderView->ExpandEntry(entry.treeParent);
     }
+}
+
+void CMainFrame::ApplyMaskStep() {
+    FileMaskPass::Added added;
+    const bool more = m_maskPass.Step(m_state.fileMask, m_maskToday, added);
+    if (added.files + added.folders > 0) {
+        VolumeCounts counts = ReadVolumeCounts(m_state);
+        counts.found += added.files + added.folders;
+        counts.files += added.files;
+        counts.bytes += added.bytes;
+        WriteVolumeCounts(m_state, counts);
+    }
+    m_state.maskStepsLeft = more;
 }
 
 void CMainFrame::FillChildItems(ChildItemsRequest& request) {

@@ -4,6 +4,9 @@
 #include "app/dialogs/destination_choice.h"
 #include "app/dialogs/scan_action_rules.h"
 #include "app/dialogs/scan_file_exists_dlg.h"
+#include "app/models/entry_search.h"
+#include "app/models/file_mask_pass.h"
+#include "app/models/find_rules.h"
 #include "app/models/found_entry_store.h"
 #include "app/qt_job_window.h"
 #include "jobs/scan_file_target.h"
@@ -54,6 +57,7 @@ class QLabel;
 class QSplitter;
 class CImageProgressDlg;
 class CScrollBitmapDlg;
+class CUpdatingListDlg;
 class QTreeWidgetItem;
 class CDiskTreeCtrl;
 struct ActionDialogHooks;
@@ -249,6 +253,8 @@ public:
     // list after one; null when none is open.
     CImageProgressDlg* ImageProgressDialog() const;
     CScrollBitmapDlg* ChildPane() const;
+    // The large-file progress while a scan follows a very large file's chain; null otherwise.
+    CUpdatingListDlg* LargeFileDialog() const;
 
     // Images `region` of the node into the file at `path` (the view's side of imaging); false
     // when a job runs already.
@@ -284,6 +290,25 @@ public:
     static QString ProposedLogName();
     // A job runs: closing and most commands are refused.
     bool JobRunning() const;
+
+    // Tools > File Mask: the mask dialog, then the mask job over the kept entries. Tools > Show
+    // Original List: the job puts the entries kept aside back under root 0.
+    void OnFileMask();
+    void OnShowOriginalList();
+    // Edit > Find (the find dialog, then the first match) and Find Next (F3).
+    void OnFind();
+    void OnFindNext();
+    // The search Find Next goes on with, and where it stands.
+    const FindConditions& LastFind() const { return m_findConditions; }
+    const EntrySearch& Search() const { return m_search; }
+    // Starts a search with these conditions from the head of the kept entries and selects the
+    // first match; false when nothing matches (after telling the user).
+    bool StartFind(const FindConditions& conditions);
+    // Files > Add File Filter.
+    void OnAddFileFilter();
+    // Show Properties of a kept entry, and Properties of a drive.
+    void ShowEntryProperties(std::size_t entry);
+    void ShowDriveProperties(const DriveNode& node);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -370,6 +395,14 @@ private:
     void CoverFileList(QWidget* panel);
     void CloseChildPane();
     void FillChildItems(ChildItemsRequest& request);
+    // One file-mask step on the GUI thread, for WM_APPLY_MASK_STEP.
+    void ApplyMaskStep();
+    // The search's next match selected in the tree and the list; false at the end.
+    bool SearchFromPosition();
+    // The list the find searched is gone: the search starts again and Find Next is off.
+    void ResetFind();
+    // A message box of the frame's dialogs: product title, topmost.
+    void Tell(uint32_t textId, MessageBoxIcon icon);
     uint8_t SelectedDiskNumber() const;
 
     struct VolumeTotals {
@@ -408,10 +441,18 @@ private:
     QPointer<CImageProgressDlg> m_imageDialog;
     uint64_t m_imageSectorsPerBlock = 1;
     QPointer<CScrollBitmapDlg> m_childPane;
+    QPointer<CUpdatingListDlg> m_largeFileDialog;
     QToolBar* m_toolBar = nullptr;
     QTimer* m_idleTimer = nullptr;
     std::map<uint32_t, QAction*> m_menuActions;
     std::map<uint32_t, QAction*> m_buttonActions;
+    // The mask's walk over the entries kept aside, and the day its date tests count from.
+    FileMaskPass m_maskPass{m_store};
+    CalendarDate m_maskToday;
+    FindConditions m_findConditions;
+    EntrySearch m_search;
+    // The find dialog's advanced part was shown when it last closed.
+    bool m_findAdvancedShown = false;
     // Tab has chosen the file list's first row once.
     bool m_listRowChosen = false;
 };

@@ -206,12 +206,17 @@ QMenu* CMainFrame::CreateDriveContextMenu(const QPoint& position) {
     menu->setObjectName(QStringLiteral("menu %1").arg(kDriveContextMenuId));
     m_driveMenu->LoadMenu(*menu, MenuTemplatesOf(kDriveContextMenuId));
     const CommandState state = GatherCommandState();
+    const DriveNode node =
+        *CDiskTreeCtrl::NodeOf(m_driveView->itemAt(position), m_state.driveList.nodes);
     for (QAction* action : menu->actions()) {
         const uint32_t id = action->data().toUInt();
         action->setEnabled(MenuItemState(id, state).enabled);
         if (id == CommandId::kDiskPreview) {
             connect(action, &QAction::triggered, this,
                     [this] { OnCommand(CommandId::kDiskPreview); });
+        } else if (id == CommandId::kProperties) {
+            // A copy: the list may be rebuilt while the menu is open.
+            connect(action, &QAction::triggered, this, [this, node] { ShowDriveProperties(node); });
         }
     }
     return menu;
@@ -359,6 +364,7 @@ CommandState CMainFrame::GatherCommandState() const {
     state.someSelected = m_state.someSelected.load();
     state.allSelected = m_state.allSelected.load();
     state.findDone = m_state.findDone.load();
+    state.maskInForce = m_store.HasOriginal();
     state.filterListEmpty = m_state.filterExtensions.empty();
     state.scanInfoSaved = m_state.scanInfoSaved.load();
     state.logHasRows = m_logPane->RowCount() > 0;
@@ -413,6 +419,21 @@ bool CMainFrame::OnCommand(uint32_t id, CommandSource source) {
         break;
     case kRemoveFileFilter:
         RemoveFileFilter();
+        break;
+    case kAddFileFilter:
+        OnAddFileFilter();
+        break;
+    case kFileMask:
+        OnFileMask();
+        break;
+    case kShowOriginalList:
+        OnShowOriginalList();
+        break;
+    case kFind:
+        OnFind();
+        break;
+    case kFindNext:
+        OnFindNext();
         break;
     case kStopCurrentProcess:
         OnStopCurrentProcess();

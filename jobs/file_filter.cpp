@@ -13,6 +13,10 @@ bool SameLetter(char16_t a, char16_t b) {
 } // namespace
 
 bool MatchesWildcard(std::u16string_view name, std::u16string_view pattern) {
+    return MatchesWildcard(name, pattern, false);
+}
+
+bool MatchesWildcard(std::u16string_view name, std::u16string_view pattern, bool matchCase) {
     // Greedy match with one backtrack point: linear in practice and never recursive, so a
     // pattern of many stars cannot blow up.
     size_t n = 0;
@@ -23,7 +27,8 @@ bool MatchesWildcard(std::u16string_view name, std::u16string_view pattern) {
         if (p < pattern.size() && pattern[p] == u'*') {
             starPattern = p++;
             starName = n;
-        } else if (p < pattern.size() && (pattern[p] == u'?' || SameLetter(pattern[p], name[n]))) {
+        } else if (p < pattern.size() && (pattern[p] == u'?' || pattern[p] == name[n] ||
+                                          (!matchCase && SameLetter(pattern[p], name[n])))) {
             ++p;
             ++n;
         } else if (starPattern != std::u16string_view::npos) {

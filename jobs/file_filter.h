@@ -18,6 +18,14 @@
 bool MatchesFileFilter(std::u16string_view name, const std::vector<std::u16string>& patterns,
                        bool exclude);
 
+// The name the filter dialog and the recovery job know the same match by.
+inline bool MatchExtensionList(std::u16string_view name,
+                               const std::vector<std::u16string>& patterns, bool exclude) {
+    return MatchesFileFilter(name, patterns, exclude);
+}
+
 // The wildcard match alone, over the whole text; never recursive, at most the product of the
 // two lengths in steps.
 bool MatchesWildcard(std::u16string_view name, std::u16string_view pattern);
+// The same with letters compared exactly when `matchCase` is set.
+bool MatchesWildcard(std::u16string_view name, std::u16string_view pattern, bool matchCase);

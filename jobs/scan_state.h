@@ -4,6 +4,7 @@
 #include "filesystems/carving/active_signature_search.h"
 #include "filesystems/scan_environment.h"
 #include "filesystems/signatures/signature_lists.h"
+#include "jobs/file_mask.h"
 #include "jobs/ftp_settings.h"
 #include "platform/job_flags.h"
 
@@ -118,6 +119,14 @@ public:
     // them.
     std::vector<std::u16string> filterExtensions;
     std::atomic<bool> filterExclude{false};
+
+    // --- the file mask -----------------------------------------------------------------------
+    // The conditions of the last File Mask; GUI thread only (the mask steps run there).
+    FileMaskSettings fileMask;
+    // The progress maximum of a mask run: the entries it walks.
+    std::atomic<uint32_t> maskEntryCount{0};
+    // Set by the window's mask step while more kept entries remain to be filtered.
+    std::atomic<bool> maskStepsLeft{false};
 
     // --- recovery ----------------------------------------------------------------------------
     // The FTP server the user last gave; GUI thread only (a job gets a copy).

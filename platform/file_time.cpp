@@ -17,12 +17,38 @@ bool IsLeapYear(int year) {
     return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
 }
 
+} // namespace
+
 int DaysInMonth(int year, int month) {
     static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (month < 1 || month > 12)
+        return 0;
     return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
 }
 
-} // namespace
+int64_t DaysFromCivil(int64_t year, int64_t month, int64_t day) {
+    year -= month <= 2 ? 1 : 0;
+    const int64_t era = (year >= 0 ? year : year - 399) / 400;
+    const int64_t yearOfEra = year - era * 400;
+    const int64_t dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * 146097 + dayOfEra - 719468;
+}
+
+TimeFields CivilFromDays(int64_t days) {
+    const int64_t z = days + 719468;
+    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const int64_t dayOfEra = z - era * 146097;
+    const int64_t yearOfEra =
+        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const int64_t monthIndex = (5 * dayOfYear + 2) / 153;
+    TimeFields fields;
+    fields.day = static_cast<int>(dayOfYear - (153 * monthIndex + 2) / 5 + 1);
+    fields.month = static_cast<int>(monthIndex < 10 ? monthIndex + 3 : monthIndex - 9);
+    fields.year = static_cast<int>(yearOfEra + era * 400 + (fields.month <= 2 ? 1 : 0));
+    return fields;
+}
 
 TimeFields DosDateTimeToFields(uint32_t time, uint32_t date) {
     TimeFields fields;
@@ -38,17 +64,7 @@ TimeFields DosDateTimeToFields(uint32_t time, uint32_t date) {
 TimeFields FileTimeToFields(uint64_t fileTime) {
     const uint64_t seconds = fileTime / kFileTimeTicksPerSecond;
     const uint64_t secondOfDay = seconds % 86400;
-    int64_t z = static_cast<int64_t>(seconds / 86400) - kDaysFrom1601To1970 + 719468;
-    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const int64_t dayOfEra = z - era * 146097;
-    const int64_t yearOfEra =
-        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-    const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    const int64_t monthIndex = (5 * dayOfYear + 2) / 153;
-    TimeFields fields;
-    fields.day = static_cast<int>(dayOfYear - (153 * monthIndex + 2) / 5 + 1);
-    fields.month = static_cast<int>(monthIndex < 10 ? monthIndex + 3 : monthIndex - 9);
-    fields.year = static_cast<int>(yearOfEra + era * 400 + (fields.month <= 2 ? 1 : 0));
+    TimeFields fields = CivilFromDays(static_cast<int64_t>(seconds / 86400) - kDaysFrom1601To1970);
     fields.hour = static_cast<int>(secondOfDay / 3600);
     fields.minute = static_cast<int>(secondOfDay / 60 % 60);
     fields.second = static_cast<int>(secondOfDay % 60);

@@ -17,6 +17,12 @@ struct TimeFields {
     int second = 0;
 };
 
+// Proleptic Gregorian calendar maths: the days of a month (0 for a month outside 1 to 12),
+// the day number counted from 1970-01-01 of a date (fields taken as given), and back.
+int DaysInMonth(int year, int month);
+int64_t DaysFromCivil(int64_t year, int64_t month, int64_t day);
+TimeFields CivilFromDays(int64_t days);
+
 // Out-of-range fields of a damaged entry are replaced, never rejected, so every entry shows a
 // date; a month of 0 shows as 12.
 TimeFields DosDateTimeToFields(uint32_t time, uint32_t date);

@@ -68,6 +68,8 @@ constexpr MessageInfo kMessages[] = {
     {kJobAskScanFileExists, "AskScanFileExists", kKind<ScanFileExistsRequest>},
     {kJobRunOnGuiThread, "RunOnGuiThread", kKind<GuiThreadTask>},
     {kJobSetImageProgressText, "SetImageProgressText", kKind<ImageProgressTextPayload>},
+    {kJobRestoreFoundItem, "RestoreFoundItem", kKind<FoundItemPayload>},
+    {kJobOriginalListRestored, "OriginalListRestored", kKind<std::monostate>},
 };
 
 const MessageInfo* FindMessage(uint32_t id) {
@@ -211,6 +213,14 @@ JobMessage MakeClearViews() {
 
 JobMessage MakeSaveSelection(uint32_t lParam) {
     return {WM_SAVE_SELECTION, SaveSelectionPayload{lParam}};
+}
+
+JobMessage MakeRestoreFoundItem(const FoundItem* item, std::u16string name) {
+    return {kJobRestoreFoundItem, FoundItemPayload{item, std::move(name)}};
+}
+
+JobMessage MakeOriginalListRestored() {
+    return {kJobOriginalListRestored, std::monostate{}};
 }
 
 JobMessage MakeNothingFound() {

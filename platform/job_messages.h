@@ -76,6 +76,10 @@ inline constexpr uint32_t kJobAskScanFileExists = kWmApp + 0x06;
 inline constexpr uint32_t kJobRunOnGuiThread = kWmApp + 0x07;
 // The imaging job sets a text of its progress dialog (the Windows job set the controls itself).
 inline constexpr uint32_t kJobSetImageProgressText = kWmApp + 0x08;
+// The mask job puts a kept entry back with its check state (FoundItemPayload), and says when
+// every kept entry is back, so that the window may free them.
+inline constexpr uint32_t kJobRestoreFoundItem = kWmApp + 0x10;
+inline constexpr uint32_t kJobOriginalListRestored = kWmApp + 0x11;
 
 // WM_ADD_FOUND_ITEM, WM_UPDATE_FOUND_ITEM.
 struct FoundItemPayload {
@@ -261,3 +265,5 @@ JobMessage MakeFileExists(std::u16string name, std::u16string proposal);
 JobMessage MakeScanFileExists(std::u16string path);
 JobMessage MakeRunOnGuiThread(std::function<void()> task);
 JobMessage MakeImageProgressText(int controlId, std::u16string text);
+JobMessage MakeRestoreFoundItem(const FoundItem* item, std::u16string name);
+JobMessage MakeOriginalListRestored();

@@ -103,7 +103,7 @@ constexpr std::array kEntries = {
         C::kRecoverSelected,
         [](const CommandState& s) { return IdleAnd(s, s.resultsAvailable && s.someSelected); },
         [](const CommandState& s) { return IdleAnd(s, s.someSelected); }, kBuilt),
-    Plain(C::kAddFileFilter, IdleWithResults, IdleWithResults, kPending),
+    Plain(C::kAddFileFilter, IdleWithResults, IdleWithResults, kBuilt),
     Plain(
         C::kRemoveFileFilter,
         [](const CommandState& s) { return IdleAnd(s, s.resultsAvailable && !s.filterListEmpty); },
@@ -116,19 +116,19 @@ constexpr std::array kEntries = {
         C::kSaveScanInformation, [](const CommandState& s) { return IdleAnd(s, !s.scanInfoSaved); },
         nullptr, kBuilt),
     Plain(C::kAdvanceSettings, AlwaysEnabled, nullptr, kBuilt),
-    Plain(C::kFind, IdleWithResults, WhenResults, kPending),
+    Plain(C::kFind, IdleWithResults, WhenResults, kBuilt),
     Plain(
         C::kFindNext, [](const CommandState& s) { return IdleAnd(s, s.findDone); }, WhenFindDone,
-        kPending),
+        kBuilt),
     Plain(
         C::kFileMask,
         [](const CommandState& s) { return IdleAnd(s, s.resultsAvailable && !s.maskInForce); },
         [](const CommandState& s) { return IdleAnd(s, s.resultsAvailable && !s.maskInForce); },
-        kPending),
+        kBuilt),
     Plain(
         C::kShowOriginalList,
         [](const CommandState& s) { return IdleAnd(s, s.resultsAvailable && s.maskInForce); },
-        nullptr, kPending),
+        nullptr, kBuilt),
     Plain(
         C::kSelectAll,
         [](const CommandState& s) { return IdleAnd(s, s.resultsAvailable && !s.allSelected); },
@@ -185,10 +185,10 @@ constexpr std::array kEntries = {
     Plain(C::kSelectUnselect, IdleWithResults, nullptr, kBuilt),
     Plain(C::kRecover, IdleWithResults, nullptr, kPending),
     Plain(C::kRename, IdleWithResults, nullptr, kBuilt),
-    Plain(C::kShowProperties, IdleWithResults, nullptr, kPending),
+    Plain(C::kShowProperties, IdleWithResults, nullptr, kBuilt),
     // Drive context menu: the drive tree is shown only between jobs.
     Plain(C::kDiskPreview, WhenIdle, nullptr, kBuilt),
-    Plain(C::kProperties, WhenIdle, nullptr, kPending),
+    Plain(C::kProperties, WhenIdle, nullptr, kBuilt),
 };
 
 const std::array<CommandRow, kEntries.size()>& Rows() {

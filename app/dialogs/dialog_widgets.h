@@ -1,7 +1,16 @@
 #pragma once
 
+#include "jobs/entry_dates.h"
+
+#include <QString>
+
 #include <cstdint>
 
+class QDateEdit;
+class QHBoxLayout;
+class QLabel;
+class QLineEdit;
+class QSpinBox;
 class QPushButton;
 class QWidget;
 
@@ -9,3 +18,18 @@ class QWidget;
 // its control id as object name, and the white background of the dialogs.
 QPushButton* MakeDialogButton(uint32_t textId, int id, QWidget* parent);
 void PaintWhite(QWidget& dialog);
+
+// A control with its id as object name, for the dialogs that build their own.
+template <typename T> T* WithId(T* control, int id) {
+    control->setObjectName(QString::number(id));
+    return control;
+}
+// A static in the bold face the dialogs' headings use.
+QLabel* MakeBoldLabel(const QString& text, int id, QWidget* parent);
+// The day a date picker shows.
+CalendarDate PickedDate(const QDateEdit& picker);
+// The up-down control beside a number edit: steps the number within low..high, wrapping at
+// both ends, and writes it into the edit; a number typed into the edit is where it steps from.
+QSpinBox* MakeSpinFor(QLineEdit& edit, int id, int low, int high, QWidget* parent);
+// Two controls side by side in one cell of a grid.
+QHBoxLayout* Beside(QWidget* first, QWidget* second);

@@ -84,6 +84,7 @@ void FoundEntryStore::Clear() {
     m_renames.clear();
     m_writeCursor = kNone;
     m_rootNumber = 0;
+    DropOriginal();
     for (Observer* observer : m_observers) {
         observer->ResetDone();
     }
@@ -484,4 +485,52 @@ std::u16string FoundEntryStore::GetItemPath(std::size_t index) const {
         index = up;
     }
     return path;
+}
+
+void FoundEntryStore::SetAsideOriginal() {
+    if (m_hasOriginal) {
+        return;
+    }
+    m_original.clear();
+    m_original.reserve(m_entries.size());
+    m_originalFolderById.clear();
+    for (Entry& entry : m_entries) {
+        if (entry.item.IsFolder()) {
+            m_originalFolderById[entry.item.entryId] = m_original.size();
+        }
+        m_original.push_back(ItemCopy{entry.item, std::move(entry.name)});
+    }
+    m_hasOriginal = true;
+}
+
+std::size_t FoundEntryStore::FindOriginalFolder(uint64_t entryId) const {
+    const auto found = m_originalFolderById.find(entryId);
+    return found == m_originalFolderById.end() ? kNone : found->second;
+}
+
+std::vector<FoundEntryStore::ItemCopy> FoundEntryStore::OriginalWithMarks() const {
+    std::vector<ItemCopy> copies = m_original;
+    for (ItemCopy& copy : copies) {
+        const std::size_t current = FindById(copy.item.entryId);
+        if (current != kNone && copy.item.parentId != kRootParentId) {
+            copy.item.checkState = m_entries[current].item.checkState;
+        }
+    }
+    return copies;
+}
+
+void FoundEntryStore::DropOriginal() {
+    m_original.clear();
+    m_original.shrink_to_fit();
+    m_originalFolderById.clear();
+    m_hasOriginal = false;
+}
+
+std::size_t FoundEntryStore::AddKeptItem(const FoundItem& item, std::u16string_view name) {
+    const std::size_t index = AddFoundItem(item, name);
+    if (index != kNone && item.checkState >= kUnchecked && item.checkState <= kPartlyChecked &&
+        SetState(index, item.checkState)) {
+        NotifyChecks({index});
+    }
+    return index;
 }

@@ -102,7 +102,7 @@ public:
     // Starts a fresh entry list with its root record "Root" (entry id 5 on NTFS, else 0). Root 1
     // is the root the file mask fills.
     void CreateRoot(VolumeKind kind, int rootNumber);
-    // Forgets every entry, name and queued rename.
+    // Forgets every entry, name and queued rename, and the entries kept aside by a mask.
     void Clear();
     // Takes every folder out of the tree and every row out of the file list, root included,
     // while the entries stay (a file mask walks them next). Folders that arrive afterwards get
@@ -166,6 +166,21 @@ public:
     // there is no such entry or ValidateRenamedName refuses the name.
     bool RenameEntry(std::size_t index, std::u16string_view name);
 
+    // --- the file mask ----------------------------------------------------------------------
+    // Moves every entry aside, whole with its check state, so that root 1 can start a fresh
+    // list beside it (CreateRoot follows). Nothing moves while entries are aside already.
+    void SetAsideOriginal();
+    bool HasOriginal() const { return m_hasOriginal; }
+    std::span<const ItemCopy> Original() const { return m_original; }
+    // The newest folder kept aside with this id, or kNone.
+    std::size_t FindOriginalFolder(uint64_t entryId) const;
+    // The entries kept aside, each with the check state of the current entry of its id when
+    // there is one: marks made under the mask carry over.
+    std::vector<ItemCopy> OriginalWithMarks() const;
+    void DropOriginal();
+    // As AddFoundItem, keeping the item's check state (1, 2 or 3; others leave it unchecked).
+    std::size_t AddKeptItem(const FoundItem& item, std::u16string_view name);
+
     // Writing the entries into a scan-information file, one per call, in arrival order from the
     // root: a length byte n, the FoundItemSerializer record, then the name's first n characters
     // in UTF-16LE. n is at most kMaxStoredNameLength; a longer name is cut, never in the middle
@@ -210,6 +225,9 @@ private:
     std::vector<Rename> m_renames;
     std::vector<Observer*> m_observers;
     std::size_t m_writeCursor = kNone;
+    std::vector<ItemCopy> m_original;
+    std::unordered_map<uint64_t, std::size_t> m_originalFolderById;
+    bool m_hasOriginal = false;
     VolumeKind m_kind = VolumeKind::Fat;
     int m_rootNumber = 0;
 };

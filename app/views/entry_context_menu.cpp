@@ -17,7 +17,8 @@ EntryContextMenu::~EntryContextMenu() = default;
 
 QMenu* EntryContextMenu::Create(QWidget* parent, bool renameAllowed,
                                 std::function<void()> toggleMark, std::function<void()> rename,
-                                std::function<void()> preview) {
+                                std::function<void()> preview,
+                                std::function<void()> properties) {
     auto* menu = new QMenu(parent);
     menu->setObjectName(QStringLiteral("menu %1").arg(kEntryContextMenuId));
     m_builder->LoadMenu(*menu, MenuTemplatesOf(kEntryContextMenuId));
@@ -34,6 +35,8 @@ QMenu* EntryContextMenu::Create(QWidget* parent, bool renameAllowed,
             action->setEnabled(row != nullptr && !row->pending && preview != nullptr);
             if (preview)
                 QObject::connect(action, &QAction::triggered, menu, preview);
+        } else if (id == CommandId::kShowProperties) {
+            QObject::connect(action, &QAction::triggered, menu, properties);
         }
     }
     return menu;

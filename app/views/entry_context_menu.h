@@ -18,10 +18,11 @@ public:
     EntryContextMenu(const EntryContextMenu&) = delete;
     EntryContextMenu& operator=(const EntryContextMenu&) = delete;
 
-    // A new popup, child of `parent`, whose Preview, Select / Unselect and Rename run the
-    // given actions. The caller shows it and lets it delete itself on close.
+    // A new popup, child of `parent`, whose Preview, Select / Unselect, Rename and Show
+    // Properties run the given actions. The caller shows it and lets it delete itself on close.
     QMenu* Create(QWidget* parent, bool renameAllowed, std::function<void()> toggleMark,
-                  std::function<void()> rename, std::function<void()> preview);
+                  std::function<void()> rename, std::function<void()> preview,
+                  std::function<void()> properties);
 
 private:
     std::unique_ptr<COwnerDrawMenu> m_builder;

@@ -326,6 +326,11 @@ QMenu* CFileListView::CreateContextMenu(const QPoint& position) {
             if (entry != FoundEntryStore::kNone) {
                 emit PreviewRequested(entry);
             }
+        },
+        [this, name] {
+            if (name.isValid()) {
+                emit PropertiesRequested(m_model.EntryAt(name.row()));
+            }
         });
 }
 
@@ -406,4 +411,16 @@ void CFileListView::OpenRow(const QModelIndex& index) {
     if (entry != FoundEntryStore::kNone) {
         emit FolderOpened(entry);
     }
+}
+
+bool CFileListView::SelectRowById(uint64_t entryId) {
+    const int row = m_model.RowOfEntryId(entryId);
+    if (row < 0) {
+        return false;
+    }
+    QAbstractItemView& view = ShownView();
+    const QModelIndex index = m_model.index(row, 0);
+    view.setCurrentIndex(index);
+    view.scrollTo(index);
+    return true;
 }

@@ -72,10 +72,14 @@ public:
     QMenu* CreateContextMenu(const QPoint& position);
     // The entries of the selected rows, in row order.
     std::vector<std::size_t> SelectedEntries() const;
+    // Makes the first row of the entry id current and scrolls it into view; false without one.
+    bool SelectRowById(uint64_t entryId);
 
 signals:
     // A click or the space key changed a row's check box.
     void CheckChangedByUser();
+    // Show Properties of the context menu, for this entry.
+    void PropertiesRequested(std::size_t entry);
     // A folder row was opened by a double click or the Return key: its store entry.
     void FolderOpened(std::size_t entry);
     // Preview was chosen on the row of this entry.

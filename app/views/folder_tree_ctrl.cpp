@@ -215,7 +215,8 @@ QMenu* CFolderTreeCtrl::CreateContextMenu(std::size_t entry) {
                 QTreeView::edit(index);
             }
         },
-        [this, entry] { emit PreviewRequested(entry); });
+        [this, entry] { emit PreviewRequested(entry); },
+        [this, entry] { emit PropertiesRequested(entry); });
 }
 
 CFolderTreeCtrl::~CFolderTreeCtrl() = default;
@@ -231,4 +232,13 @@ void CFolderTreeCtrl::contextMenuEvent(QContextMenuEvent* event) {
     }
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->popup(event->globalPos());
+}
+
+bool CFolderTreeCtrl::SelectFolderById(uint64_t entryId) {
+    const std::size_t folder = m_model.Store().FindFolderById(entryId);
+    if (folder == FoundEntryStore::kNone) {
+        return false;
+    }
+    ExpandEntry(folder);
+    return SelectEntry(folder);
 }

@@ -31,6 +31,9 @@ public:
     // Makes the entry's folder current and visible. False when it has no tree node.
     bool SelectEntry(std::size_t entry);
     void ExpandEntry(std::size_t entry);
+    // Expands and selects the newest folder with this entry id (find's match); false when
+    // there is none or it has no tree node.
+    bool SelectFolderById(uint64_t entryId);
     bool IsEntryExpanded(std::size_t entry) const;
     // Collapses every child of the root. With `reselect` the root is also collapsed and opened
     // again and made current, so the file list shows its entries.
@@ -54,8 +57,9 @@ public:
     // The context menu of a folder (the caller owns it): Preview, Select / Unselect, Recover,
     // Rename, Show Properties. Select / Unselect acts as a click on the folder's check box and
     // Rename starts editing its name (not while a job runs); Preview asks for the folder's
-    // preview (PreviewRequested). Recover and Show Properties stay disabled until the commands
-    // behind them exist. Null for an entry without a tree node.
+    // preview (PreviewRequested), Show Properties for its properties (PropertiesRequested).
+    // Recover stays disabled until the command behind it exists. Null for an entry without a
+    // tree node.
     QMenu* CreateContextMenu(std::size_t entry);
 
 signals:
@@ -65,6 +69,8 @@ signals:
     void PreviewRequested(std::size_t entry);
     // A click or the space key changed an item's check box.
     void CheckChangedByUser();
+    // Show Properties of the context menu, for this entry.
+    void PropertiesRequested(std::size_t entry);
 
 protected:
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;

@@ -129,9 +129,9 @@ TEST_F(FrameRenderingTest, TheDriveTreeMenuIsOfferedOnDrivesOnly) {
     ASSERT_NE(preview, nullptr);
     ASSERT_NE(properties, nullptr);
     EXPECT_FALSE(preview->icon().isNull());
-    // The hex viewer is there; Properties has no dialog yet.
+    // The hex viewer is there, and Properties has its dialog.
     EXPECT_TRUE(preview->isEnabled());
-    EXPECT_FALSE(properties->isEnabled());
+    EXPECT_TRUE(properties->isEnabled());
 }
 
 TEST_F(FrameRenderingTest, TheLogSitsInTheDockingBarAtTheBottom) {

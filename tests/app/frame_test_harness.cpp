@@ -22,6 +22,14 @@ MappedFixture::MappedFixture(const std::string& fixture, uint8_t partitionType) 
     }
 }
 
+MappedFixture::MappedFixture(const std::function<std::filesystem::path(const TempDir&)>& build,
+                             uint8_t partitionType) {
+    const std::filesystem::path image = build(m_dir);
+    if (!image.empty()) {
+        m_drive.emplace(image, partitionType);
+    }
+}
+
 bool RunEventsUntil(const std::function<bool()>& done, int timeoutMs) {
     QElapsedTimer clock;
     clock.start();

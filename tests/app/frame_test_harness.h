@@ -34,6 +34,10 @@ public:
     static constexpr int kDriveLetter = MappedDrive::kDriveLetter;
 
     MappedFixture(const std::string& fixture, uint8_t partitionType);
+    // An image made at run time into the fixture's own folder; `build` returns its path, or
+    // an empty path when it could not be made.
+    MappedFixture(const std::function<std::filesystem::path(const TempDir&)>& build,
+                  uint8_t partitionType);
 
     bool Ready() const { return m_drive.has_value(); }
     const DriveNode& Node() const { return m_drive->Node(); }

@@ -6,7 +6,10 @@
 #include "app/dialogs/advance_settings_dlg.h"
 #include "app/dialogs/choose_destination_dlg.h"
 #include "app/dialogs/dialog_help.h"
+#include "app/dialogs/file_filter_dlg.h"
+#include "app/dialogs/file_mask_dlg.h"
 #include "app/dialogs/file_types_dlg.h"
+#include "app/dialogs/find_dlg.h"
 #include "app/dialogs/ftp_folder_dlg.h"
 #include "app/dialogs/ftp_settings_dlg.h"
 #include "app/dialogs/image_selection_dlg.h"
@@ -79,6 +82,15 @@ protected:
              [] {
                  return std::make_unique<CImageSelectionDlg>(2048, scan_action::Region{0, 2048});
              }},
+            {"file mask", CFileMaskDlg::kHelpId, 1380,
+             [this] { return std::make_unique<CFileMaskDlg>(state.fileMask, nullptr); }},
+            {"file filter", CFileFilterDlg::kHelpId, 1350,
+             [this] {
+                 return std::make_unique<CFileFilterDlg>(state.filterExtensions,
+                                                         state.filterExclude);
+             }},
+            {"find", CFindDlg::kHelpId, 1390,
+             [this] { return std::make_unique<CFindDlg>(advancedShown, nullptr, nullptr); }},
         };
     }
 
@@ -94,6 +106,7 @@ protected:
     QString folder;
     ScanState state;
     SettingsStore settings{std::filesystem::path()};
+    bool advancedShown = false;
     std::vector<uint32_t> messages;
     std::vector<std::pair<std::filesystem::path, uint32_t>> opened;
 };

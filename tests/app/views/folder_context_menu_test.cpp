@@ -82,6 +82,16 @@ TEST_F(FolderContextMenuTest, OffersTheFiveCommandsWithOnlyTheBuiltOnesEnabled) 
     EXPECT_EQ(view.CreateContextMenu(FoundEntryStore::kNone), nullptr);
 }
 
+TEST_F(FolderContextMenuTest, ShowPropertiesAsksForTheFoldersProperties) {
+    std::vector<std::size_t> asked;
+    QObject::connect(&view, &CFolderTreeCtrl::PropertiesRequested,
+                     [&asked](std::size_t entry) { asked.push_back(entry); });
+    std::unique_ptr<QMenu> menu(view.CreateContextMenu(docs));
+    ASSERT_NE(menu, nullptr);
+    Action(*menu, CFolderTreeCtrl::kPropertiesCommand)->trigger();
+    EXPECT_EQ(asked, std::vector<std::size_t>{docs});
+}
+
 TEST_F(FolderContextMenuTest, SelectUnselectToggleTheFolderAndTellTheFrame) {
     int told = 0;
     QObject::connect(&view, &CFolderTreeCtrl::CheckChangedByUser, [&told] { ++told; });
@@ -130,7 +140,7 @@ TEST_F(FolderContextMenuTest, TheFileListOffersTheSameMenuWithPicturesForItsRows
     EXPECT_FALSE(Action(*menu, CFolderTreeCtrl::kPreviewCommand)->icon().isNull());
     EXPECT_FALSE(Action(*menu, CFolderTreeCtrl::kRecoverCommand)->icon().isNull());
     EXPECT_FALSE(Action(*menu, CFolderTreeCtrl::kRecoverCommand)->isEnabled());
-    EXPECT_FALSE(Action(*menu, CFolderTreeCtrl::kPropertiesCommand)->isEnabled());
+    EXPECT_TRUE(Action(*menu, CFolderTreeCtrl::kPropertiesCommand)->isEnabled()) << "its dialog exists";
     Action(*menu, CFolderTreeCtrl::kSelectCommand)->trigger();
     EXPECT_EQ(store.At(note).item.checkState, FoundEntryStore::kChecked);
     Action(*menu, CFolderTreeCtrl::kSelectCommand)->trigger();

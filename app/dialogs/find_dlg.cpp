@@ -1,0 +1,246 @@
+#include "app/dialogs/find_dlg.h"
+
+#include "app/dialogs/dialog_help.h"
+#include "app/dialogs/dialog_text_ids.h"
+#include "app/dialogs/dialog_widgets.h"
+#include "app/program_text.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+constexpr uint32_t kCaptionId = 64414;       // "Find"
+constexpr uint32_t kFindLabelId = 64415;     // "Find:"
+constexpr uint32_t kHintTextId = 64416;      // "Enter file type(s) delimited by semi-colons"
+constexpr uint32_t kAdvanceMoreId = 64417;   // "Advance >>"
+constexpr uint32_t kAdvanceLessId = 64418;   // "Advance <<"
+constexpr uint32_t kSearchNowTextId = 64419; // "Search Now"
+constexpr uint32_t kSizeTextId = 64420;      // "Size"
+constexpr uint32_t kMatchCaseTextId = 64403;
+constexpr uint32_t kDeletedTextId = 64404;
+constexpr uint32_t kExistingTextId = 64405;
+constexpr uint32_t kDateTextId = 64408;
+constexpr uint32_t kInTheLastTextId = 64409;
+constexpr uint32_t kMonthsTextId = 64410;
+constexpr uint32_t kDaysTextId = 64411;
+constexpr uint32_t kBetweenTextId = 64412;
+constexpr uint32_t kCreatedDateId = 61534;
+constexpr uint32_t kModifiedDateId = 61533;
+constexpr uint32_t kLastAccessDateId = 61535;
+
+int NumberIn(const QLineEdit* edit, int low, int high) {
+    return std::clamp(edit->text().trimmed().toInt(), low, high);
+}
+
+} // namespace
+
+CFindDlg::CFindDlg(bool& advancedShown, std::function<bool(const FindConditions&)> search,
+                   std::function<void(uint32_t)> tell, QWidget* parent)
+    : QDialog(parent), m_advancedShown(advancedShown), m_advancedBefore(advancedShown),
+      m_search(std::move(search)), m_tell(std::move(tell)) {
+    setObjectName(QString::number(kDialogId));
+    setWindowTitle(ProgramText(kCaptionId));
+    PaintWhite(*this);
+
+    m_pattern = WithId(new QLineEdit(this), kPatternId);
+    m_pattern->setMaxLength(kMaxPatternLength);
+    auto* hint = MakeBoldLabel(ProgramText(kHintTextId), kHintId, this);
+    m_matchCase = WithId(new QCheckBox(ProgramText(kMatchCaseTextId), this), kMatchCaseId);
+    m_deleted = WithId(new QCheckBox(ProgramText(kDeletedTextId), this), kDeletedId);
+    m_existing = WithId(new QCheckBox(ProgramText(kExistingTextId), this), kExistingId);
+    m_deleted->setChecked(true);
+    m_existing->setChecked(true);
+    m_advance = MakeDialogButton(kAdvanceMoreId, kAdvanceId, this);
+    m_searchNow = MakeDialogButton(kSearchNowTextId, kSearchNowId, this);
+    m_searchNow->setDefault(true);
+    auto* cancel = MakeDialogButton(dialog_text::kCancelId, kCancelId, this);
+    auto* help = MakeDialogButton(dialog_text::kHelpId, kHelpId, this);
+
+    m_advanced = new QWidget(this);
+    m_size = WithId(new QCheckBox(ProgramText(kSizeTextId), m_advanced), kSizeId);
+    m_sizeKind = WithId(new QComboBox(m_advanced), kSizeKindId);
+    m_sizeKind->addItem(ProgramText(kAtLeastId));
+    m_sizeKind->addItem(ProgramText(kAtMostId));
+    m_sizeEdit = WithId(new QLineEdit(QStringLiteral("1"), m_advanced), kSizeEditId);
+    m_date = WithId(new QCheckBox(ProgramText(kDateTextId), m_advanced), kDateId);
+    m_dateField = WithId(new QComboBox(m_advanced), kDateFieldId);
+    for (const uint32_t id : {kCreatedDateId, kModifiedDateId, kLastAccessDateId}) {
+        m_dateField->addItem(ProgramText(id));
+    }
+    m_months = WithId(new QRadioButton(ProgramText(kInTheLastTextId), m_advanced), kMonthsRadioId);
+    m_days = WithId(new QRadioButton(ProgramText(kInTheLastTextId), m_advanced), kDaysRadioId);
+    m_between = WithId(new QRadioButton(ProgramText(kBetweenTextId), m_advanced), kBetweenRadioId);
+    m_months->setChecked(true);
+    m_monthsEdit = WithId(new QLineEdit(QStringLiteral("1"), m_advanced), kMonthsEditId);
+    m_daysEdit = WithId(new QLineEdit(QStringLiteral("1"), m_advanced), kDaysEditId);
+    m_monthsSpin = MakeSpinFor(*m_monthsEdit, kMonthsSpinId, 1, 999, m_advanced);
+    m_daysSpin = MakeSpinFor(*m_daysEdit, kDaysSpinId, 1, 999, m_advanced);
+    m_firstDate = WithId(new QDateEdit(QDate::currentDate(), m_advanced), kFirstDateId);
+    m_secondDate = WithId(new QDateEdit(QDate::currentDate(), m_advanced), kSecondDateId);
+    for (QDateEdit* picker : {m_firstDate, m_secondDate}) {
+        picker->setDisplayFormat(QStringLiteral("dd-MMM-yyyy"));
+    }
+
+    auto* advancedGrid = new QGridLayout(m_advanced);
+    advancedGrid->addWidget(m_size, 0, 0);
+    advancedGrid->addWidget(m_sizeKind, 0, 1);
+    advancedGrid->addWidget(m_sizeEdit, 0, 2);
+    advancedGrid->addWidget(new QLabel(QStringLiteral("KB"), m_advanced), 0, 3);
+    advancedGrid->addWidget(m_date, 1, 0);
+    advancedGrid->addWidget(m_dateField, 1, 1, 1, 3);
+    advancedGrid->addWidget(m_months, 2, 0);
+    advancedGrid->addLayout(Beside(m_monthsEdit, m_monthsSpin), 2, 1);
+    advancedGrid->addWidget(new QLabel(ProgramText(kMonthsTextId), m_advanced), 2, 2);
+    advancedGrid->addWidget(m_days, 3, 0);
+    advancedGrid->addLayout(Beside(m_daysEdit, m_daysSpin), 3, 1);
+    advancedGrid->addWidget(new QLabel(ProgramText(kDaysTextId), m_advanced), 3, 2);
+    advancedGrid->addWidget(m_between, 4, 0);
+    advancedGrid->addWidget(m_firstDate, 4, 1);
+    advancedGrid->addWidget(m_secondDate, 4, 2, 1, 2);
+
+    auto* grid = new QGridLayout;
+    grid->addWidget(new QLabel(ProgramText(kFindLabelId), this), 0, 0);
+    grid->addWidget(m_pattern, 0, 1, 1, 3);
+    grid->addWidget(hint, 1, 1, 1, 3);
+    grid->addWidget(m_matchCase, 2, 1);
+    grid->addWidget(m_deleted, 2, 2);
+    grid->addWidget(m_existing, 2, 3);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(m_advance);
+    buttons->addStretch();
+    buttons->addWidget(m_searchNow);
+    buttons->addWidget(cancel);
+    buttons->addWidget(help);
+    auto* column = new QVBoxLayout(this);
+    column->addLayout(grid);
+    column->addLayout(buttons);
+    column->addWidget(m_advanced);
+
+    connect(m_pattern, &QLineEdit::textChanged, this, &CFindDlg::UpdateSearchNow);
+    connect(m_deleted, &QCheckBox::toggled, this, &CFindDlg::UpdateSearchNow);
+    connect(m_existing, &QCheckBox::toggled, this, &CFindDlg::UpdateSearchNow);
+    connect(m_advance, &QPushButton::clicked, this, [this] { OnBeforeChange(!m_expanded); });
+    for (QAbstractButton* control :
+         std::initializer_list<QAbstractButton*>{m_size, m_date, m_months, m_days, m_between}) {
+        connect(control, &QAbstractButton::toggled, this, &CFindDlg::UpdateAdvancedControls);
+    }
+    connect(m_sizeEdit, &QLineEdit::editingFinished, this, &CFindDlg::OnSizeEdited);
+    connect(m_searchNow, &QPushButton::clicked, this, &CFindDlg::OnSearchNow);
+    connect(cancel, &QPushButton::clicked, this, &CFindDlg::reject);
+    connect(help, &QPushButton::clicked, this, [this] { ShowDialogHelp(this, kHelpTopic); });
+
+    OnBeforeChange(m_advancedBefore);
+    UpdateSearchNow();
+}
+
+void CFindDlg::OnBeforeChange(bool expand) {
+    m_expanded = expand;
+    m_advancedShown = expand;
+    m_advanced->setVisible(expand);
+    m_advance->setText(ProgramText(expand ? kAdvanceLessId : kAdvanceMoreId));
+    if (expand && !m_advancedBefore) {
+        m_size->setChecked(false);
+        m_date->setChecked(false);
+    }
+    UpdateAdvancedControls();
+    adjustSize();
+}
+
+void CFindDlg::UpdateSearchNow() {
+    m_searchNow->setEnabled(!m_pattern->text().isEmpty() &&
+                            (m_deleted->isChecked() || m_existing->isChecked()));
+}
+
+void CFindDlg::UpdateAdvancedControls() {
+    const bool size = m_expanded && m_size->isChecked();
+    m_sizeKind->setEnabled(size);
+    m_sizeEdit->setEnabled(size);
+    const bool date = m_expanded && m_date->isChecked();
+    m_dateField->setEnabled(date);
+    for (QRadioButton* radio : {m_months, m_days, m_between}) {
+        radio->setEnabled(date);
+    }
+    m_monthsEdit->setEnabled(date && m_months->isChecked());
+    m_daysEdit->setEnabled(date && m_days->isChecked());
+    m_monthsSpin->setEnabled(m_monthsEdit->isEnabled());
+    m_daysSpin->setEnabled(m_daysEdit->isEnabled());
+    m_firstDate->setEnabled(date && m_between->isChecked());
+    m_secondDate->setEnabled(date && m_between->isChecked());
+}
+
+int CFindDlg::NormalisedSize(const QString& text, bool& blank) {
+    blank = text.trimmed().isEmpty();
+    if (blank) {
+        return 1;
+    }
+    const long long value = text.trimmed().toLongLong();
+    return static_cast<int>(value > kMaxSizeValue ? value / 10 : std::max<long long>(value, 0));
+}
+
+void CFindDlg::OnSizeEdited() {
+    bool blank = false;
+    const int value = NormalisedSize(m_sizeEdit->text(), blank);
+    if (blank && m_tell) {
+        m_tell(kSizeBlankId);
+    }
+    if (blank || QString::number(value) != m_sizeEdit->text().trimmed()) {
+        m_sizeEdit->setText(QString::number(value));
+    }
+}
+
+FindConditions CFindDlg::Conditions() const {
+    FindConditions c;
+    c.patterns = SplitFindPatterns(m_pattern->text().toStdU16String());
+    c.matchCase = m_matchCase->isChecked();
+    c.deleted = m_deleted->isChecked();
+    c.existing = m_existing->isChecked();
+    if (m_expanded && m_size->isChecked()) {
+        c.sizeOn = true;
+        c.atLeast = m_sizeKind->currentIndex() == 0;
+        bool blank = false;
+        c.sizeLimit =
+            FindSizeLimit(static_cast<uint64_t>(NormalisedSize(m_sizeEdit->text(), blank)));
+    }
+    if (m_expanded && m_date->isChecked()) {
+        static constexpr EntryDateField kFields[] = {
+            EntryDateField::Created, EntryDateField::Modified, EntryDateField::LastAccess};
+        c.dateField = kFields[std::clamp(m_dateField->currentIndex(), 0, 2)];
+        c.range = m_days->isChecked()      ? FindConditions::DateRange::Days
+                  : m_between->isChecked() ? FindConditions::DateRange::Between
+                                           : FindConditions::DateRange::Months;
+        c.months = NumberIn(m_monthsEdit, 1, 999);
+        c.days = NumberIn(m_daysEdit, 1, 999);
+        c.first = PickedDate(*m_firstDate);
+        c.second = PickedDate(*m_secondDate);
+    }
+    return c;
+}
+
+void CFindDlg::OnSearchNow() {
+    if (!m_searchNow->isEnabled()) {
+        return;
+    }
+    const FindConditions conditions = Conditions();
+    if (!conditions.patterns.empty() && m_search) {
+        m_search(conditions);
+    }
+    accept();
+}
+
+void CFindDlg::reject() {
+    // Cancel leaves the advanced part as it was when the dialog opened.
+    m_advancedShown = m_advancedBefore;
+    QDialog::reject();
+}

@@ -1,0 +1,124 @@
+#include "jobs/thread_for_mask.h"
+
+#include "jobs/scan_state.h"
+#include "jobs/totals_text.h"
+#include "jobs/volume_counts.h"
+#include "platform/format_text.h"
+#include "platform/job_messages.h"
+#include "platform/job_runner.h"
+#include "platform/job_window.h"
+#include "platform/program_string.h"
+
+#include <utility>
+
+namespace {
+
+// "%d %s": the running number and the label.
+std::u16string CountText(uint32_t count, const std::u16string& label) {
+    return FormatText(u"%d %s", static_cast<int>(count), label);
+}
+
+} // namespace
+
+CThraedForMask::CThraedForMask(ScanState& state, JobWindow* notifyWindow)
+    : m_state(state), m_window(notifyWindow) {}
+
+void CThraedForMask::SetOriginalList(std::vector<KeptEntry> original) {
+    m_original = std::make_shared<const std::vector<KeptEntry>>(std::move(original));
+}
+
+bool CThraedForMask::Start(JobRunner& runner) {
+    return runner.Start([job = *this]() mutable { job.Run(); });
+}
+
+void CThraedForMask::Send(JobMessage message) const {
+    if (m_window != nullptr)
+        m_window->Send(message);
+}
+
+bool CThraedForMask::Stopped() const {
+    return m_state.jobFlags.stopRequested.load();
+}
+
+void CThraedForMask::ShowTotals() const {
+    const VolumeCounts counts = ReadVolumeCounts(m_state);
+    const uint64_t folders = counts.found > counts.files ? counts.found - counts.files : 0;
+    Send(MakeSetStatusText1(
+        TotalsText(StringTable::Program().Get(kTotalWordId), counts.bytes, counts.files, folders)));
+}
+
+void CThraedForMask::Run() {
+    m_state.jobFlags.stopRequested = false;
+    m_state.jobFlags.stoppable = true;
+    m_state.parentAvailable = false;
+    m_state.scanPhase = false;
+    m_state.scanInfoSaved = false;
+    WriteVolumeCounts(m_state, {});
+    m_label = ProgramString(kEntriesProcessedId);
+    const uint32_t total = m_state.maskEntryCount.load();
+
+    if (m_original == nullptr) {
+        Send(MakeCreateProgress(m_label, total));
+        // The root of the mask's list.
+        WriteVolumeCounts(m_state, {1, 0, 0});
+        Send(MakeClearViews());
+        Send(MakeAddTreeRoot(1));
+        ApplyMask();
+        m_state.ResetScanFlags();
+        Send(MakeDestroyProgress(0));
+        Send(MakeSaveSelection(0));
+        Send(MakeCollapseRoot(1));
+        return;
+    }
+    const bool restored = ShowOriginalList();
+    if (restored)
+        Send(MakeOriginalListRestored());
+    m_state.ResetScanFlags();
+    Send(MakeDestroyProgress(0));
+    Send(MakeCollapseRoot(0));
+    if (restored)
+        m_state.maskEntryCount = 0;
+}
+
+void CThraedForMask::ApplyMask() {
+    m_state.maskStepsLeft = false;
+    if (Stopped())
+        return;
+    uint32_t language = m_state.language.load();
+    do {
+        Send(MakeApplyMaskStep());
+        if (const uint32_t now = m_state.language.load(); now != language) {
+            language = now;
+            m_label = ProgramString(kEntriesProcessedId);
+        }
+        Send(MakeSetProgressText(CountText(ReadVolumeCounts(m_state).found, m_label)));
+        ShowTotals();
+    } while (m_state.maskStepsLeft.load() && !Stopped());
+}
+
+bool CThraedForMask::ShowOriginalList() {
+    const std::vector<KeptEntry>& original = *m_original;
+    VolumeCounts counts;
+    uint32_t number = 0;
+    for (size_t i = 0; i < original.size(); ++i) {
+        if (Stopped())
+            return false;
+        const KeptEntry& entry = original[i];
+        ++counts.found;
+        if (i == 0) {
+            Send(MakeSetPaneWidths(345, 340));
+            Send(MakeCreateProgress(u"", m_state.maskEntryCount.load()));
+            WriteVolumeCounts(m_state, counts);
+            Send(MakeAddTreeRoot(0));
+            continue;
+        }
+        if (!entry.item.IsFolder()) {
+            ++counts.files;
+            counts.bytes += entry.item.size;
+        }
+        WriteVolumeCounts(m_state, counts);
+        Send(MakeRestoreFoundItem(&entry.item, entry.name));
+        Send(MakeSetProgressText(CountText(++number, m_label)));
+    }
+    return !Stopped();
+}
