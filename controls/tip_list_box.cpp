@@ -8,7 +8,8 @@
 #include <QEvent>
 #include <QMouseEvent>
 
-CTipListBox::CTipListBox(QAbstractItemView* list) : QObject(list), m_list(list) {
+CTipListBox::CTipListBox(QAbstractItemView* list)
+    : QObject(list), m_list(list), m_viewport(list->viewport()) {
     m_tip = new CTipWindow(list);
     list->setMouseTracking(true);
     list->viewport()->setMouseTracking(true);
@@ -19,11 +20,16 @@ CTipListBox::CTipListBox(QAbstractItemView* list) : QObject(list), m_list(list) 
 
 CTipListBox::~CTipListBox() = default;
 
+CTipWindow* CTipListBox::Tip() const {
+    return m_tip.data();
+}
+
 bool CTipListBox::eventFilter(QObject* watched, QEvent* event) {
-    if (m_list != nullptr && watched == m_list->viewport()) {
+    if (watched == m_viewport) {
         if (event->type() == QEvent::MouseMove) {
             Track(static_cast<QMouseEvent*>(event)->position().toPoint());
-        } else if (event->type() == QEvent::Leave || event->type() == QEvent::Hide) {
+        } else if ((event->type() == QEvent::Leave || event->type() == QEvent::Hide) &&
+                   m_tip != nullptr) {
             m_tip->hide();
         }
     }

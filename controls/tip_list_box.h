@@ -19,7 +19,7 @@ public:
     explicit CTipListBox(QAbstractItemView* list);
     ~CTipListBox() override;
 
-    CTipWindow* Tip() const { return m_tip; }
+    CTipWindow* Tip() const;
     QAbstractItemView* List() const { return m_list; }
 
 protected:
@@ -30,6 +30,9 @@ private:
     void CheckCursor();
 
     QPointer<QAbstractItemView> m_list;
-    CTipWindow* m_tip = nullptr;
+    // Compared, never used: while the list is being destroyed its viewport still sends events,
+    // and the list is no longer a list then.
+    const QObject* m_viewport = nullptr;
+    QPointer<CTipWindow> m_tip;
     QTimer m_timer;
 };
