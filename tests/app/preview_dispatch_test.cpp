@@ -5,13 +5,20 @@
 #include "app/archive_text_preview.h"
 #include "app/found_file_preview.h"
 #include "app/models/found_entry_store.h"
+#include "app/views/disk_tree_ctrl.h"
+#include "diskio/drive_list.h"
 #include "filesystems/fat/fat_file_system.h"
 #include "jobs/recovered_file_data.h"
 #include "platform/utf_conversion.h"
 #include "tests/app/frame_test_harness.h"
 #include "tests/support/fixture_image.h"
 #include "tests/support/fixture_manifest.h"
+#include "tests/support/scoped_env.h"
 #include "tests/support/sha256.h"
+#include "tests/support/temp_dir.h"
+#include "tests/app/modal_driver.h"
+
+#include <QTreeWidgetItemIterator>
 
 #include <sys/stat.h>
 
@@ -20,12 +27,15 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
 namespace {
 
 namespace fs = std::filesystem;
+// Dialog 154 of a disk: its Raw Data Recovery button.
+constexpr int kDiskRawRecovery = 1024;
 using Bytes = std::vector<uint8_t>;
 
 struct Call {
@@ -338,6 +348,58 @@ TEST_F(PreviewDispatchTest, FoldersShowTheirOwnClustersInHexOnly) {
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_TRUE(calls[0].clusters.empty());
     EXPECT_EQ(calls[0].size, 0u);
+}
+
+// A raw search of a disk: its items are read by their 64-bit first sector.
+TEST_F(PreviewDispatchTest, RawSearchItemsReachTheirViewersWithThePlacedBytes) {
+    TempDir images;
+    const fs::path image = UnpackFixture("carving.img", images);
+    ASSERT_FALSE(image.empty());
+    const ScopedEnv devices("MORWICK_DEVICES", "disk0=" + image.string());
+    CDriveList(state.driveList).Build();
+    frame.ShowDrives();
+    QTreeWidgetItem* disk = nullptr;
+    for (QTreeWidgetItemIterator it(frame.DriveView()); *it != nullptr; ++it) {
+        const DriveNode* node = CDiskTreeCtrl::NodeOf(*it, state.driveList.nodes);
+        if (node != nullptr && node->kind == DriveKind::HardDisk)
+            disk = *it;
+    }
+    ASSERT_NE(disk, nullptr);
+    ClickInModal(QStringLiteral("154"), kDiskRawRecovery);
+    emit frame.DriveView()->DriveOpened(disk);
+    ASSERT_TRUE(WaitForJob());
+
+    Recorder recorder(image);
+    int checked = 0;
+    std::ifstream manifest(FixturesFolder() / "carving.manifest");
+    for (std::string line; std::getline(manifest, line);) {
+        std::istringstream fields(line);
+        uint64_t sector = 0;
+        uint64_t size = 0;
+        std::string sha256;
+        std::string extension;
+        if (line.empty() || line[0] == '#' || !(fields >> sector >> size >> sha256 >> extension))
+            continue;
+        SCOPED_TRACE(line);
+        std::size_t entry = FoundEntryStore::kNone;
+        for (std::size_t i = 1; i < frame.Store().Size(); ++i) {
+            const FoundItem& item = frame.Store().At(i).item;
+            if (!item.IsFolder() && item.firstCluster == sector && item.size == size)
+                entry = i;
+        }
+        // Items whose end no finder knows are found with another size.
+        if (entry == FoundEntryStore::kNone)
+            continue;
+        const std::vector<Call> calls = Preview(recorder, entry);
+        const PreviewViewer expected = ChoosePreviewViewer("x." + extension, size, false);
+        ASSERT_FALSE(calls.empty());
+        EXPECT_EQ(calls.front().viewer, expected);
+        EXPECT_EQ(calls.back().viewer, PreviewViewer::Hex);
+        for (const Call& call : calls)
+            EXPECT_EQ(Sha256Hex(call.bytes), sha256) << static_cast<int>(call.viewer);
+        ++checked;
+    }
+    EXPECT_GT(checked, 5);
 }
 
 } // namespace
