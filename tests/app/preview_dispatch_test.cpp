@@ -27,6 +27,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -348,6 +349,34 @@ TEST_F(PreviewDispatchTest, FoldersShowTheirOwnClustersInHexOnly) {
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_TRUE(calls[0].clusters.empty());
     EXPECT_EQ(calls[0].size, 0u);
+}
+
+// Resident and compressed NTFS files have no cluster list: the picture and office viewers get
+// their bytes from recovery's reader, the libraries from the private copy.
+TEST_F(PreviewDispatchTest, ResidentAndCompressedFilesReachEveryViewer) {
+    MappedFixture fixture("ntfs_compressed", kNtfsPartition);
+    ASSERT_TRUE(fixture.Ready());
+    ASSERT_TRUE(ScanInWindow(fixture));
+    std::map<std::string, ManifestEntry> manifest;
+    for (const ManifestEntry& file : ReadManifest(FixturesFolder() / "ntfs_compressed.manifest"))
+        manifest[file.path] = file;
+    Recorder recorder(fixture.Image());
+    for (const char* path : {"/README.txt", "/Packed/Text.txt"}) {
+        const std::size_t original = EntryAt(path);
+        ASSERT_NE(original, FoundEntryStore::kNone);
+        for (const std::u16string name : {u"as.png", u"as.ppt", u"as.zip", u"as.bin"}) {
+            SCOPED_TRACE(std::string(path) + " " + Utf16ToUtf8(name));
+            // The same record (NTFS data is found by its record number) under another name.
+            const FoundItem item = frame.Store().At(original).item;
+            const std::size_t entry = frame.Store().AddFoundItem(item, name);
+            const std::vector<Call> calls = Preview(recorder, entry);
+            ASSERT_FALSE(calls.empty());
+            EXPECT_EQ(calls.front().viewer, FoundFilePreview::ChooseViewer(name, item.size, false));
+            for (const Call& call : calls)
+                EXPECT_EQ(Sha256Hex(call.bytes), manifest[path].sha256);
+            EXPECT_TRUE(calls.back().privateCopy);
+        }
+    }
 }
 
 // A raw search of a disk: its items are read by their 64-bit first sector.
