@@ -57,7 +57,8 @@ ArchiveTextPreviewRequest RequestFor(const std::u16string& name, uint64_t size,
     request.fileName = name;
     request.clusters = where.list;
     request.fileSize = size;
-    request.sectorsPerCluster = static_cast<uint8_t>(std::min<uint32_t>(where.sectorsPerCluster, 255));
+    request.sectorsPerCluster =
+        static_cast<uint8_t>(std::min<uint32_t>(where.sectorsPerCluster, 255));
     request.dataStartSector = where.dataStartSector;
     request.ntfs = where.partitionType == FoundFileClusters::kNtfsNumbering;
     request.driveCode = where.drive;

@@ -51,9 +51,9 @@ FoundFileClusters FatFoundFileClusters(CFatFileSystem& volume, const FoundItem& 
 FoundFileClusters NtfsFoundFileClusters(CNtfsFileSystem& volume, const FoundItem& item);
 
 // The clusters of a found FAT folder: its chain by the volume's linking mode, or only its first
-// cluster when the folder is deleted or lies in a deleted folder (its chain is gone). A first cluster below 2 (the root of
-// FAT12/16, the synthetic folders of a search) lies in no cluster: an empty list. The list's
-// length is what the clusters hold.
+// cluster when the folder is deleted or lies in a deleted folder (its chain is gone). A first
+// cluster below 2 (the root of FAT12/16, the synthetic folders of a search) lies in no cluster: an
+// empty list. The list's length is what the clusters hold.
 FoundFileClusters FatFoundFolderClusters(CFatFileSystem& volume, const FoundItem& folder,
                                          bool deleted);
 

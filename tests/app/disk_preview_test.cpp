@@ -140,8 +140,7 @@ TEST(FoundFilePreviewTest, TheViewerFollowsTheNameKeptInUtf8) {
         {u"", 0, false, PreviewViewer::Hex},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(FoundFilePreview::ChooseViewer(c.name, c.size, c.folder), c.viewer)
-            << c.size;
+        EXPECT_EQ(FoundFilePreview::ChooseViewer(c.name, c.size, c.folder), c.viewer) << c.size;
 }
 
 TEST(FoundFilePreviewTest, FilePreviewActsOnTheDriveTheFolderOrTheSelectedFiles) {

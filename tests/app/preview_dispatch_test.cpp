@@ -11,12 +11,12 @@
 #include "jobs/recovered_file_data.h"
 #include "platform/utf_conversion.h"
 #include "tests/app/frame_test_harness.h"
+#include "tests/app/modal_driver.h"
 #include "tests/support/fixture_image.h"
 #include "tests/support/fixture_manifest.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/sha256.h"
 #include "tests/support/temp_dir.h"
-#include "tests/app/modal_driver.h"
 
 #include <QTreeWidgetItemIterator>
 
@@ -108,8 +108,8 @@ public:
 
     FoundFilePreview::Viewers Viewers() {
         FoundFilePreview::Viewers viewers;
-        viewers.picture = [this](QWidget*, const std::u16string& name, uint64_t size,
-                                 uint32_t spc, RecoveredFileData& data) {
+        viewers.picture = [this](QWidget*, const std::u16string& name, uint64_t size, uint32_t spc,
+                                 RecoveredFileData& data) {
             calls.push_back({PreviewViewer::Picture, name, size, spc});
             calls.back().bytes = Drain(data, size);
             return pictureShows;
@@ -127,10 +127,10 @@ public:
             call.fromImage = request.imageFile;
             call.imagePath = Utf16ToUtf8(request.imagePath);
             call.privateCopy = request.imageFile && IsPrivateCopy(call.imagePath);
-            call.bytes = ReadList(call.clusters, request.sectorsPerCluster,
-                                  request.dataStartSector, request.ntfs,
-                                  request.imageFile ? fs::path(call.imagePath) : m_image,
-                                  request.fileSize, request.clusters.validLength);
+            call.bytes =
+                ReadList(call.clusters, request.sectorsPerCluster, request.dataStartSector,
+                         request.ntfs, request.imageFile ? fs::path(call.imagePath) : m_image,
+                         request.fileSize, request.clusters.validLength);
             calls.push_back(std::move(call));
             return libraryShows;
         };
