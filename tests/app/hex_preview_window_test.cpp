@@ -96,6 +96,36 @@ TEST_F(HexPreviewWindowTest, FilePreviewShowsTheSelectedFileThroughTheLibrary) {
     EXPECT_TRUE(seen);
 }
 
+// The folder tree's Preview: a deleted folder shows its first cluster alone, in hex.
+TEST_F(HexPreviewWindowTest, FilePreviewOfADeletedFolderShowsItsFirstClusterOnly) {
+    MappedFixture fixture("fat16_deleted_folder", kFatPartition);
+    ASSERT_TRUE(fixture.Ready());
+    const ScopedEnv devices("MORWICK_DEVICES", "C:=" + fixture.Image().string());
+    ASSERT_TRUE(ScanInWindow(fixture));
+    const std::size_t trash = EntryNamed(u"Trash");
+    ASSERT_NE(trash, FoundEntryStore::kNone);
+    ASSERT_TRUE(frame.Store().At(trash).item.IsFolder());
+    ASSERT_NE(frame.Store().At(trash).item.deleted, 0);
+    CFolderTreeCtrl* tree = frame.FolderView();
+    ASSERT_TRUE(tree->SelectEntry(trash));
+    tree->setFocus();
+
+    bool seen = false;
+    WhenModal(QStringLiteral("2000"), [&](QWidget* dialog) {
+        seen = true;
+        EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Trash"));
+        auto* list = dialog->findChild<QTableWidget*>(QStringLiteral("1012"));
+        ASSERT_NE(list, nullptr);
+        ASSERT_EQ(list->rowCount(), 1);
+        EXPECT_EQ(list->item(0, 0)->text(),
+                  QString::number(frame.Store().At(trash).item.firstCluster));
+        EXPECT_EQ(LabelText(dialog, 1006), QStringLiteral("1"));
+        dialog->close();
+    });
+    EXPECT_TRUE(frame.OnCommand(CommandId::kFilePreview));
+    EXPECT_TRUE(seen);
+}
+
 TEST_F(HexPreviewWindowTest, DiskDrivePreviewShowsTheDrivesSectorsWithItsBootSectorFields) {
     MappedFixture fixture("fat16_volume", kFatPartition);
     ASSERT_TRUE(fixture.Ready());
