@@ -1,25 +1,19 @@
 #include "app/archive_text_preview.h"
 
+#include "app/preview_choice.h"
 #include "archiveview/rar_zip_display.h"
-#include "platform/text_compare.h"
-
-#include <array>
+#include "platform/utf_conversion.h"
 
 std::optional<uint8_t> ArchiveTextPreviewKind(std::u16string_view extension) {
-    static constexpr std::array<std::u16string_view, 2> kArchives = {u"ZIP", u"RAR"};
-    static constexpr std::array<std::u16string_view, 7> kTexts = {u"TXT", u"CPP", u"H",  u"BAT",
-                                                                  u"C",   u"PRG", u"CSV"};
-    for (const auto known : kArchives) {
-        if (EqualsNoCase(extension, known)) {
-            return kPreviewKindArchive;
-        }
+    // The extension alone is a name without a dot: the choice takes it whole.
+    switch (ChoosePreviewViewer(Utf16ToUtf8(extension), 0, false)) {
+    case PreviewViewer::Archive:
+        return kPreviewKindArchive;
+    case PreviewViewer::Text:
+        return kPreviewKindText;
+    default:
+        return std::nullopt;
     }
-    for (const auto known : kTexts) {
-        if (EqualsNoCase(extension, known)) {
-            return kPreviewKindText;
-        }
-    }
-    return std::nullopt;
 }
 
 std::vector<uint32_t> PreviewClusterArray(const ClusterList& clusters, uint8_t sectorsPerCluster) {

@@ -1,13 +1,21 @@
 #include "app/found_file_preview.h"
 
+#include "app/archive_text_preview.h"
+#include "app/dialogs/office_file_preview.h"
 #include "app/models/found_entry_store.h"
+#include "app/picture_preview.h"
 #include "hexview/display_hex_viewer.h"
+#include "jobs/fat_file_data.h"
+#include "jobs/ntfs_file_data.h"
 #include "jobs/scan_state.h"
 #include "platform/utf_conversion.h"
+#include "preview/temporary_document.h"
 
 #include <QApplication>
 
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
 
 namespace FoundFilePreview {
 
@@ -27,10 +35,54 @@ void ShowHex(const std::u16string& name, const FoundFileClusters& where) {
                        where.fromImage ? 1 : 0, imagePath.c_str());
 }
 
+// The file's bytes as recovery reads them, in a private file padded to whole sectors (the
+// libraries read sectors), or nullptr when it cannot be written.
+std::unique_ptr<TemporaryDocument> CopyOf(RecoveredFileData& data, uint64_t size) {
+    std::unique_ptr<TemporaryDocument> copy = TemporaryDocument::Create("bin");
+    if (copy == nullptr || !copy->Write(data, false))
+        return nullptr;
+    std::error_code error;
+    const uint64_t written = std::filesystem::file_size(copy->Path(), error);
+    if (error)
+        return nullptr;
+    // Bytes past the file's size are not part of it; missing ones read as zeros.
+    const uint64_t bytes = std::max(written, size);
+    std::filesystem::resize_file(copy->Path(), (bytes + 511) / 512 * 512, error);
+    return error ? nullptr : std::move(copy);
+}
+
+ArchiveTextPreviewRequest RequestFor(const std::u16string& name, uint64_t size,
+                                     const FoundFileClusters& where) {
+    ArchiveTextPreviewRequest request;
+    request.fileName = name;
+    request.clusters = where.list;
+    request.fileSize = size;
+    request.sectorsPerCluster =
+        static_cast<uint8_t>(std::min<uint32_t>(where.sectorsPerCluster, 255));
+    request.dataStartSector = where.dataStartSector;
+    request.ntfs = where.partitionType == FoundFileClusters::kNtfsNumbering;
+    request.driveCode = where.drive;
+    request.imageFile = where.fromImage;
+    request.imagePath = Utf8ToUtf16(where.imagePath);
+    return request;
+}
+
 } // namespace
 
-Viewer ChooseViewer(std::u16string_view) {
-    return Viewer::Hex;
+Viewers Viewers::Program() {
+    Viewers viewers;
+    viewers.picture = &ShowPicturePreview;
+    viewers.office = [](QWidget* parent, RecoveredFileData& data, uint64_t size,
+                        std::u16string_view name) {
+        return PreviewOfficeFile(parent, data, size, name);
+    };
+    viewers.archiveOrText = &ShowArchiveOrTextPreview;
+    viewers.hex = &ShowHex;
+    return viewers;
+}
+
+PreviewViewer ChooseViewer(std::u16string_view fileName, uint64_t size, bool isFolder) {
+    return ChoosePreviewViewer(Utf16ToUtf8(fileName), size, isFolder);
 }
 
 Target ChooseTarget(bool driveTreeShown, bool folderTreeFocused) {
@@ -61,19 +113,97 @@ FoundFileClusters EntryClusters(ScanState& state, const FoundEntryStore& store, 
     if (entry >= store.Size())
         return {};
     const FoundItem& item = store.At(entry).item;
+    const bool root = entry == 0 && store.HasRoot();
     if (store.Kind() == FoundEntryStore::VolumeKind::Ntfs) {
         CNtfsFileSystem* volume = state.NtfsVolume();
-        return volume != nullptr ? NtfsFoundFileClusters(*volume, item) : FoundFileClusters{};
+        if (volume == nullptr)
+            return {};
+        FoundFileClusters where = NtfsFoundFileClusters(*volume, item);
+        if (item.IsFolder()) {
+            // A folder's index is shown as far as its runs reach, the root's not at all.
+            if (root || where.status != FoundFileClusters::Status::Ok)
+                where.list = {};
+            where.status = FoundFileClusters::Status::Ok;
+            where.list.byteLength =
+                uint64_t{where.sectorsPerCluster} * 512 * where.list.clusters.size();
+            where.list.validLength = where.list.byteLength;
+        }
+        return where;
     }
     CFatFileSystem* volume = state.FatVolume();
-    return volume != nullptr ? FatFoundFileClusters(*volume, item, InDeletedFolder(store, entry))
-                             : FoundFileClusters{};
+    if (volume == nullptr)
+        return {};
+    const bool folderDeleted = InDeletedFolder(store, entry);
+    if (!item.IsFolder())
+        return FatFoundFileClusters(*volume, item, folderDeleted);
+    if (root) {
+        FoundItem none = item;
+        none.firstCluster = 0;
+        return FatFoundFolderClusters(*volume, none, false);
+    }
+    return FatFoundFolderClusters(*volume, item, item.deleted != 0 || folderDeleted);
 }
 
-Outcome Show(ScanState& state, const FoundEntryStore& store, std::size_t entry) {
+std::unique_ptr<RecoveredFileData> EntryData(ScanState& state, const FoundEntryStore& store,
+                                             std::size_t entry) {
+    if (entry >= store.Size())
+        return nullptr;
+    const FoundItem& item = store.At(entry).item;
+    if (store.Kind() == FoundEntryStore::VolumeKind::Ntfs) {
+        CNtfsFileSystem* volume = state.NtfsVolume();
+        return volume != nullptr ? std::make_unique<NtfsFileData>(*volume, item) : nullptr;
+    }
+    CFatFileSystem* volume = state.FatVolume();
+    return volume != nullptr
+               ? std::make_unique<FatFileData>(*volume, item, InDeletedFolder(store, entry))
+               : nullptr;
+}
+
+bool NeedsCopy(ScanState& state, const FoundEntryStore& store, std::size_t entry) {
+    if (entry >= store.Size() || store.At(entry).item.IsFolder() ||
+        store.Kind() != FoundEntryStore::VolumeKind::Ntfs || state.NtfsVolume() == nullptr)
+        return false;
+    const NtfsFileData data(*state.NtfsVolume(), store.At(entry).item);
+    return data.Available() && (data.IsResident() || data.IsCompressed());
+}
+
+Outcome Show(ScanState& state, const FoundEntryStore& store, std::size_t entry,
+             const Viewers& viewers, QWidget* parent) {
     if (entry >= store.Size())
         return Outcome::NotAFile;
-    const FoundFileClusters where = EntryClusters(state, store, entry);
+    const std::u16string& name = store.At(entry).name;
+    const FoundItem& item = store.At(entry).item;
+    const PreviewViewer viewer = ChooseViewer(name, item.size, item.IsFolder());
+
+    // Pictures and office documents take the file's bytes as recovery reads them.
+    if (viewer == PreviewViewer::Picture || viewer == PreviewViewer::Office) {
+        const std::unique_ptr<RecoveredFileData> data = EntryData(state, store, entry);
+        if (data == nullptr)
+            return Outcome::NoVolume;
+        if (!data->Available())
+            return Outcome::NoData;
+        if (viewer == PreviewViewer::Picture) {
+            const uint32_t sectorsPerCluster = EntryClusters(state, store, entry).sectorsPerCluster;
+            if (viewers.picture(parent, name, item.size, sectorsPerCluster, *data))
+                return Outcome::Shown;
+        } else if (viewers.office(parent, *data, item.size, name) != 0) {
+            return Outcome::Shown;
+        }
+    }
+
+    // The libraries read the clusters themselves: a file that has none is read from its copy,
+    // which lives until the viewer closes.
+    std::unique_ptr<TemporaryDocument> copy;
+    FoundFileClusters where;
+    if (NeedsCopy(state, store, entry)) {
+        const std::unique_ptr<RecoveredFileData> data = EntryData(state, store, entry);
+        copy = CopyOf(*data, item.size);
+        if (copy == nullptr)
+            return Outcome::NoData;
+        where = CopiedFileClusters(copy->Path().string(), item.size);
+    } else {
+        where = EntryClusters(state, store, entry);
+    }
     switch (where.status) {
     case FoundFileClusters::Status::NoVolume:
         return Outcome::NoVolume;
@@ -84,13 +214,13 @@ Outcome Show(ScanState& state, const FoundEntryStore& store, std::size_t entry) 
     case FoundFileClusters::Status::Ok:
         break;
     }
-    const std::u16string& name = store.At(entry).name;
-    // A folder has only its hex view.
-    switch (store.At(entry).item.IsFolder() ? Viewer::Hex : ChooseViewer(name)) {
-    case Viewer::Hex:
-        ShowHex(name, where);
-        break;
+    if (viewer == PreviewViewer::Archive || viewer == PreviewViewer::Text) {
+        const uint8_t kind =
+            viewer == PreviewViewer::Archive ? kPreviewKindArchive : kPreviewKindText;
+        if (viewers.archiveOrText(RequestFor(name, item.size, where), kind))
+            return Outcome::Shown;
     }
+    viewers.hex(name, where);
     return Outcome::Shown;
 }
 

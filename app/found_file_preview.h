@@ -1,24 +1,44 @@
 #pragma once
 
+#include "app/preview_choice.h"
 #include "jobs/found_file_clusters.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
 #include <string_view>
 
 class FoundEntryStore;
+class QWidget;
+class RecoveredFileData;
 class ScanState;
+struct ArchiveTextPreviewRequest;
 
 // Previews one found file of the scanned volume: the viewer is chosen by the file's name and
 // reads the file through the cluster list recovery's readers give.
 namespace FoundFilePreview {
 
-enum class Viewer {
-    Hex,
+// The viewers a preview hands an entry to; the program's own by default, others in tests.
+struct Viewers {
+    // True once the picture was shown; false: the hex view instead.
+    std::function<bool(QWidget* parent, const std::u16string& name, uint64_t size,
+                       uint32_t sectorsPerCluster, RecoveredFileData& data)>
+        picture;
+    // Nonzero ends the command; 0: the hex view instead.
+    std::function<int(QWidget* parent, RecoveredFileData& data, uint64_t size,
+                      std::u16string_view name)>
+        office;
+    // True when the library showed the text or the archive; false: the hex view instead.
+    std::function<bool(const ArchiveTextPreviewRequest& request, uint8_t kind)> archiveOrText;
+    std::function<void(const std::u16string& name, const FoundFileClusters& where)> hex;
+
+    static Viewers Program();
 };
 
-// The viewer for a file of this name. Every file is shown in hex for now.
-Viewer ChooseViewer(std::u16string_view fileName);
+// The viewer for an entry of this name and size (a folder has only its hex view).
+PreviewViewer ChooseViewer(std::u16string_view fileName, uint64_t size, bool isFolder);
 
 enum class Outcome {
     Shown,
@@ -38,8 +58,17 @@ inline constexpr uint32_t kNotShownId = 64103;
 // clusters). The walk up is bounded.
 bool InDeletedFolder(const FoundEntryStore& store, std::size_t entry);
 
-// The cluster list of `entry` on the scanned volume.
+// The cluster list of `entry` on the scanned volume. A folder's lists its own clusters (none for
+// the root) with their size.
 FoundFileClusters EntryClusters(ScanState& state, const FoundEntryStore& store, std::size_t entry);
+
+// The bytes of file `entry` as recovery reads them; nullptr without a volume reader.
+std::unique_ptr<RecoveredFileData> EntryData(ScanState& state, const FoundEntryStore& store,
+                                             std::size_t entry);
+
+// Whether the file's bytes lie in no cluster list a viewer library could read: NTFS content
+// resident in its record, or compressed. Such a file is shown from a private copy.
+bool NeedsCopy(ScanState& state, const FoundEntryStore& store, std::size_t entry);
 
 // What File > File Preview acts on: the drive tree's drive while the drive list is shown, the
 // tree's folder while the folder tree has the focus, else the file list's selected rows.
@@ -50,7 +79,9 @@ enum class Target {
 };
 Target ChooseTarget(bool driveTreeShown, bool folderTreeFocused);
 
-// Shows `entry` in its viewer (a folder in hex), modally; returns when the viewer closes.
-Outcome Show(ScanState& state, const FoundEntryStore& store, std::size_t entry);
+// Shows `entry` in its viewer (a folder in hex), modally over `parent`; returns when the viewer
+// closes. A viewer that declines hands the entry to the hex view.
+Outcome Show(ScanState& state, const FoundEntryStore& store, std::size_t entry,
+             const Viewers& viewers = Viewers::Program(), QWidget* parent = nullptr);
 
 } // namespace FoundFilePreview

@@ -1,41 +1,18 @@
 #include "app/picture_preview.h"
 
 #include "app/dialogs/image_viewer_dlg.h"
+#include "app/preview_choice.h"
 #include "jobs/recovered_file_data.h"
+#include "platform/utf_conversion.h"
 
 #include <QString>
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <span>
-#include <string_view>
-
-namespace {
-
-constexpr std::array<std::u16string_view, 25> kPictureExtensions = {
-    u"BMP", u"WBMP", u"WMF", u"EMF", u"PNG", u"MNG", u"JNG", u"ICO", u"GIF",
-    u"TIF", u"TIFF", u"TGA", u"PCX", u"JPG", u"J2K", u"JP2", u"JBG", u"J2C",
-    u"JPC", u"PGX",  u"PNM", u"PGM", u"PPM", u"RAS", u"JPEG"};
-
-char16_t Upper(char16_t c) {
-    return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c;
-}
-
-} // namespace
 
 bool IsPictureName(const std::u16string& name) {
-    std::u16string_view text(name);
-    while (!text.empty() && text.back() == u'.')
-        text.remove_suffix(1);
-    if (const size_t dot = text.rfind(u'.'); dot != std::u16string_view::npos)
-        text.remove_prefix(dot + 1);
-    return std::any_of(kPictureExtensions.begin(), kPictureExtensions.end(),
-                       [text](std::u16string_view extension) {
-                           return extension.size() == text.size() &&
-                                  std::equal(text.begin(), text.end(), extension.begin(),
-                                             [](char16_t a, char16_t b) { return Upper(a) == b; });
-                       });
+    return ChoosePreviewViewer(Utf16ToUtf8(name), 0, false) == PreviewViewer::Picture;
 }
 
 std::vector<uint8_t> ReadPictureBuffer(uint64_t size, uint32_t sectorsPerCluster,

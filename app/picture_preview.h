@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/preview_choice.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -10,10 +12,9 @@ class RecoveredFileData;
 // The picture preview of a found file, for the Preview command.
 
 // Pictures larger than this go to the hex view.
-inline constexpr uint64_t kPicturePreviewLimit = 10 * 1024 * 1024;
+inline constexpr uint64_t kPicturePreviewLimit = kPreviewBufferLimit;
 
-// Whether the name's extension is in the preview's picture group: the text after the last dot
-// (trailing dots skipped; a name without a dot is taken whole), compared without case.
+// Whether the preview's choice by extension is the picture viewer.
 bool IsPictureName(const std::u16string& name);
 
 // The file's bytes as the preview holds them: zero-filled memory of

@@ -95,3 +95,51 @@ FoundFileClusters NtfsFoundFileClusters(CNtfsFileSystem& volume, const FoundItem
     out.status = FoundFileClusters::Status::Ok;
     return out;
 }
+
+FoundFileClusters FatFoundFolderClusters(CFatFileSystem& volume, const FoundItem& folder,
+                                         bool deleted) {
+    FoundFileClusters out;
+    uint64_t origin = 0;
+    if (!PlaceOn(volume.Source(), out, origin))
+        return out;
+    out.partitionType = FoundFileClusters::kFatNumbering;
+    out.sectorsPerCluster = volume.SectorsPerCluster();
+    out.dataStartSector = origin + volume.ClusterToSector(2);
+    out.status = FoundFileClusters::Status::Ok;
+    if (folder.firstCluster < 2 || folder.firstCluster >= ClusterList::kSparseCluster)
+        return out;
+    const auto first = static_cast<uint32_t>(folder.firstCluster);
+    if (deleted)
+        out.list.clusters = {first};
+    else
+        out.list.clusters = volume.GetClusterChain(first);
+    if (out.list.clusters.size() > FoundFileClusters::kMaxClusters) {
+        out.list.clusters.clear();
+        out.status = FoundFileClusters::Status::BeyondList;
+        return out;
+    }
+    out.list.byteLength = uint64_t{out.sectorsPerCluster} * 512 * out.list.clusters.size();
+    out.list.validLength = out.list.byteLength;
+    return out;
+}
+
+FoundFileClusters CopiedFileClusters(const std::string& copyPath, uint64_t size) {
+    FoundFileClusters out;
+    const uint64_t sectors = size / 512 + (size % 512 != 0 ? 1 : 0);
+    if (sectors > FoundFileClusters::kMaxClusters) {
+        out.status = FoundFileClusters::Status::BeyondList;
+        return out;
+    }
+    out.partitionType = FoundFileClusters::kNtfsNumbering;
+    out.sectorsPerCluster = 1;
+    out.dataStartSector = 0;
+    out.fromImage = true;
+    out.imagePath = copyPath;
+    out.list.byteLength = size;
+    out.list.validLength = size;
+    out.list.clusters.resize(static_cast<size_t>(sectors));
+    for (uint64_t i = 0; i < sectors; ++i)
+        out.list.clusters[static_cast<size_t>(i)] = static_cast<uint32_t>(i);
+    out.status = FoundFileClusters::Status::Ok;
+    return out;
+}

@@ -49,3 +49,14 @@ struct FoundFileClusters {
 FoundFileClusters FatFoundFileClusters(CFatFileSystem& volume, const FoundItem& item,
                                        bool folderDeleted);
 FoundFileClusters NtfsFoundFileClusters(CNtfsFileSystem& volume, const FoundItem& item);
+
+// The clusters of a found FAT folder: its chain by the volume's linking mode, or only its first
+// cluster when the folder is deleted or lies in a deleted folder (its chain is gone). A first
+// cluster below 2 (the root of FAT12/16, the synthetic folders of a search) lies in no cluster: an
+// empty list. The list's length is what the clusters hold.
+FoundFileClusters FatFoundFolderClusters(CFatFileSystem& volume, const FoundItem& folder,
+                                         bool deleted);
+
+// A copy of a file's bytes in a file of its own, read as an image of one-sector clusters
+// 0, 1, 2... from its first sector: for files whose bytes lie in no cluster list of the volume.
+FoundFileClusters CopiedFileClusters(const std::string& copyPath, uint64_t size);

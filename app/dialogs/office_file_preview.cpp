@@ -1,6 +1,7 @@
 #include "app/dialogs/office_file_preview.h"
 
 #include "app/dialogs/office_preview.h"
+#include "app/preview_choice.h"
 #include "platform/utf_conversion.h"
 #include "preview/office_kind.h"
 #include "preview/temporary_document.h"
@@ -9,22 +10,17 @@ namespace {
 
 constexpr char16_t kOfficeViewerTitle[] = u"Quillbrook";
 
-// The text after the name's last dot, trailing dots skipped; the whole name without a dot.
-std::u16string_view ExtensionOf(std::u16string_view name) {
-    while (!name.empty() && name.back() == u'.') {
-        name.remove_suffix(1);
-    }
-    const size_t dot = name.rfind(u'.');
-    return dot == std::u16string_view::npos ? name : name.substr(dot + 1);
-}
-
 } // namespace
 
 int PreviewOfficeFile(QWidget* parent, RecoveredFileData& data, uint64_t size,
                       std::u16string_view name, const OfficePreviewSetup& setup) {
-    const std::string extension = Utf16ToUtf8(ExtensionOf(name));
+    const std::string utf8Name = Utf16ToUtf8(name);
+    if (ChoosePreviewViewer(utf8Name, size, false) != PreviewViewer::Office) {
+        return 0;
+    }
+    const std::string extension(PreviewExtension(utf8Name));
     const OfficeKind kind = OfficeKindOfExtension(extension);
-    if (kind == OfficeKind::None || size > kMaxOfficePreviewBytes) {
+    if (kind == OfficeKind::None) {
         return 0;
     }
     const std::unique_ptr<TemporaryDocument> document = TemporaryDocument::Create(extension);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/dialogs/office_preview_setup.h"
+#include "app/preview_choice.h"
 
 #include <cstdint>
 #include <string_view>
@@ -24,4 +25,4 @@ int PreviewOfficeFile(QWidget* parent, RecoveredFileData& data, uint64_t size,
                       std::u16string_view name,
                       const OfficePreviewSetup& setup = OfficePreviewSetup::Program());
 
-inline constexpr uint64_t kMaxOfficePreviewBytes = 10ull * 1024 * 1024;
+inline constexpr uint64_t kMaxOfficePreviewBytes = kPreviewBufferLimit;

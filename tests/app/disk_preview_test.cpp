@@ -119,9 +119,28 @@ TEST(DiskPreviewRequestTest, ImageFileIsShownWithoutItsTrailer) {
     }
 }
 
-TEST(FoundFilePreviewTest, EveryFileIsShownInHexForNow) {
-    for (const std::u16string name : {u"a.jpg", u"b.zip", u"c.txt", u"README", u""})
-        EXPECT_EQ(FoundFilePreview::ChooseViewer(name), FoundFilePreview::Viewer::Hex);
+TEST(FoundFilePreviewTest, TheViewerFollowsTheNameKeptInUtf8) {
+    struct Case {
+        std::u16string name;
+        uint64_t size;
+        bool folder;
+        PreviewViewer viewer;
+    };
+    const Case cases[] = {
+        {u"a.jpg", 1, false, PreviewViewer::Picture},
+        {u"\u00e9t\u00e9.JPEG", 10485760, false, PreviewViewer::Picture},
+        {u"\u00e9t\u00e9.JPEG", 10485761, false, PreviewViewer::Hex},
+        {u"\u6587\u66f8.doc", 5, false, PreviewViewer::Office},
+        {u"b.zip", 1ull << 40, false, PreviewViewer::Archive},
+        {u"readme.TXT", 3, false, PreviewViewer::Text},
+        {u"C", 3, false, PreviewViewer::Text},
+        {u"\u00fc.c..", 3, false, PreviewViewer::Text},
+        {u"archive.tar.gz", 3, false, PreviewViewer::Hex},
+        {u"pictures.jpg", 0, true, PreviewViewer::Hex},
+        {u"", 0, false, PreviewViewer::Hex},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(FoundFilePreview::ChooseViewer(c.name, c.size, c.folder), c.viewer) << c.size;
 }
 
 TEST(FoundFilePreviewTest, FilePreviewActsOnTheDriveTheFolderOrTheSelectedFiles) {

@@ -1,7 +1,9 @@
-// The hex viewer library through the program's own link: File > File Preview of a found file
-// opens the library's dialog with the file's clusters, the drive tree's Disk\Drive Preview
+// The hex viewer library through the program's own link: a found file no other viewer takes
+// opens the library's dialog with the file's clusters (File > File Preview of a text shows it
+// in the text viewer), the drive tree's Disk\Drive Preview
 // opens it over the drive's sectors; both are driven offscreen and pictured in the build
 // folder.
+#include "app/archive_text_preview.h"
 #include "app/commands/command_ids.h"
 #include "app/disk_preview.h"
 #include "app/found_file_preview.h"
@@ -15,6 +17,7 @@
 #include "tests/support/scoped_env.h"
 
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QTableWidget>
 #include <QTreeWidget>
 
@@ -66,23 +69,59 @@ TEST_F(HexPreviewWindowTest, FilePreviewShowsTheSelectedFileThroughTheLibrary) {
         SavePicture(dialog, QStringLiteral("hex_viewer_found_file.png"));
         dialog->close();
     });
-    EXPECT_EQ(FoundFilePreview::Show(state, frame.Store(), entry),
+    // A text the text viewer declines is shown in hex.
+    FoundFilePreview::Viewers declining = FoundFilePreview::Viewers::Program();
+    declining.archiveOrText = [](const ArchiveTextPreviewRequest&, uint8_t) { return false; };
+    EXPECT_EQ(FoundFilePreview::Show(state, frame.Store(), entry, declining),
               FoundFilePreview::Outcome::Shown);
     EXPECT_TRUE(seen);
 
-    // The same through the command, on the file list's selected row.
+    // Through the command, on the file list's selected row, the text viewer shows it.
     CFileListView* list = frame.FileListView();
     ASSERT_TRUE(frame.FolderView()->SelectEntry(0)); // the root, FRAG.TXT's folder
     const int row = frame.FileList().RowOfEntryId(frame.Store().At(entry).item.entryId);
     ASSERT_GE(row, 0);
     seen = false;
     WhenModal(QStringLiteral("2000"), [&](QWidget* dialog) {
-        seen = dialog->windowTitle() == QStringLiteral("FRAG.TXT");
+        const auto* text = dialog->findChild<QPlainTextEdit*>(QStringLiteral("2002"));
+        seen = dialog->windowTitle() == QStringLiteral("FRAG.TXT") && text != nullptr &&
+               !text->toPlainText().isEmpty();
+        SavePicture(dialog, QStringLiteral("text_viewer_found_file.png"));
         dialog->close();
     });
     list->selectRow(row);
     list->setFocus();
     ASSERT_EQ(list->SelectedEntries(), std::vector<std::size_t>{entry});
+    EXPECT_TRUE(frame.OnCommand(CommandId::kFilePreview));
+    EXPECT_TRUE(seen);
+}
+
+// The folder tree's Preview: a deleted folder shows its first cluster alone, in hex.
+TEST_F(HexPreviewWindowTest, FilePreviewOfADeletedFolderShowsItsFirstClusterOnly) {
+    MappedFixture fixture("fat16_deleted_folder", kFatPartition);
+    ASSERT_TRUE(fixture.Ready());
+    const ScopedEnv devices("MORWICK_DEVICES", "C:=" + fixture.Image().string());
+    ASSERT_TRUE(ScanInWindow(fixture));
+    const std::size_t trash = EntryNamed(u"Trash");
+    ASSERT_NE(trash, FoundEntryStore::kNone);
+    ASSERT_TRUE(frame.Store().At(trash).item.IsFolder());
+    ASSERT_NE(frame.Store().At(trash).item.deleted, 0);
+    CFolderTreeCtrl* tree = frame.FolderView();
+    ASSERT_TRUE(tree->SelectEntry(trash));
+    tree->setFocus();
+
+    bool seen = false;
+    WhenModal(QStringLiteral("2000"), [&](QWidget* dialog) {
+        seen = true;
+        EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Trash"));
+        auto* list = dialog->findChild<QTableWidget*>(QStringLiteral("1012"));
+        ASSERT_NE(list, nullptr);
+        ASSERT_EQ(list->rowCount(), 1);
+        EXPECT_EQ(list->item(0, 0)->text(),
+                  QString::number(frame.Store().At(trash).item.firstCluster));
+        EXPECT_EQ(LabelText(dialog, 1006), QStringLiteral("1"));
+        dialog->close();
+    });
     EXPECT_TRUE(frame.OnCommand(CommandId::kFilePreview));
     EXPECT_TRUE(seen);
 }
