@@ -2,15 +2,10 @@
 
 #include "archiveview/dialogs/archive_contents_dlg.h"
 #include "archiveview/dialogs/text_preview_dlg.h"
-#include "diskio/drive_list.h"
-#include "diskio/drive_list_store.h"
-#include "platform/device_map.h"
+#include "diskio/library_device_table.h"
 #include "platform/utf_conversion.h"
 
 #include <QApplication>
-
-#include <cstdlib>
-#include <mutex>
 
 namespace {
 
@@ -19,19 +14,6 @@ bool g_previewResult = false;
 
 std::u16string TextOf(const char16_t* text) {
     return text != nullptr ? std::u16string(text) : std::u16string();
-}
-
-// The library's own device table, filled by the rules the program's is: from the device map
-// when one is set (its first read loads it), else from the system as the drive list finds it.
-void FillDeviceTableOnce() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        if (std::getenv(DeviceMap::kEnvironmentVariable) != nullptr) {
-            return;
-        }
-        DriveListStore store;
-        CDriveList(store).Build();
-    });
 }
 
 } // namespace
@@ -47,7 +29,7 @@ bool CRarZipDisplay::ShowFilePreview(void* callerInstance, const char16_t* fileN
     }
     const std::string image = info->isImageFile != 0 ? Utf16ToUtf8(TextOf(imagePath)) : "";
     if (info->isImageFile == 0 && info->skipRead == 0) {
-        FillDeviceTableOnce();
+        BuildLibraryDeviceTable();
     }
     QWidget* owner = QApplication::activeWindow();
     if (kind == kPreviewKindArchive) {

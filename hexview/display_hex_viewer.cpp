@@ -1,8 +1,7 @@
 #include "hexview/display_hex_viewer.h"
 
-#include "diskio/device_map_loader.h"
 #include "diskio/disk_read_write.h"
-#include "diskio/drive_inventory_reader.h"
+#include "diskio/library_device_table.h"
 #include "diskio/logical_drive_info.h"
 #include "diskio/physical_disk_info.h"
 #include "hexview/hex_info_panel.h"
@@ -18,20 +17,6 @@ namespace {
 
 std::u16string TextOf(const char16_t* text) {
     return text != nullptr ? std::u16string(text) : std::u16string();
-}
-
-// The library's own device table, built afresh for each call by the program's rules from the
-// same environment: the device map when MORWICK_DEVICES is set, else the system's disks and
-// partitions. A drive number then names the source it names in the program.
-void BuildDeviceTable() {
-    DeviceTable& table = DeviceTable::Process();
-    DeviceMapLoader::MarkProcessTableFilled();
-    std::vector<std::string> problems;
-    if (DeviceMapLoader::LoadFromEnvironment(table, problems))
-        return;
-    table.Clear();
-    DriveInventoryReader::ApplyToDeviceTable(DriveInventoryReader::FromSystem(SystemPaths{}),
-                                             table);
 }
 
 uint64_t NonNegative(int64_t value) {
@@ -52,7 +37,7 @@ void DisplayHexViewer::OpenPhysicalDisk(void* callerInstance, const char16_t* na
                                         int64_t firstSector, int64_t lastSector, uint8_t sourceKind,
                                         const void* sourceInfo) {
     m_hCallerInstance = callerInstance;
-    BuildDeviceTable();
+    BuildLibraryDeviceTable();
     if (firstSector < 0 || lastSector < firstSector || sourceKind > kImageFile)
         return;
     const auto kind = static_cast<HexViewerSettings::SourceKind>(sourceKind);
@@ -77,7 +62,7 @@ void DisplayHexViewer::OpenTheFile(void* callerInstance, const char16_t* fileNam
                                    int64_t dataStartSector, uint32_t sectorsPerCluster,
                                    int32_t fromImage, const char16_t* imagePath) {
     m_hCallerInstance = callerInstance;
-    BuildDeviceTable();
+    BuildLibraryDeviceTable();
     const size_t count =
         clusters != nullptr && clusterCount > 0 ? static_cast<size_t>(clusterCount) : 0;
     const HexViewerSettings settings = HexViewerSettings::ForFile(
