@@ -74,9 +74,9 @@ ChildProcess::~ChildProcess() {
     }
 }
 
-bool ChildProcess::Start(const Spec& spec) {
+bool ChildProcess::Start(const Launch& launch) {
     m_result = Result{};
-    if (Running() || spec.argv.empty() || spec.argv.front().empty()) {
+    if (Running() || launch.argv.empty() || launch.argv.front().empty()) {
         m_result.outcome = Outcome::StartFailed;
         m_result.code = EINVAL;
         return false;
@@ -117,8 +117,8 @@ bool ChildProcess::Start(const Spec& spec) {
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK |
                                               POSIX_SPAWN_SETSIGDEF);
 
-    std::vector<std::string> arguments = spec.argv;
-    std::vector<std::string> environment = MergedEnvironment(spec.environment);
+    std::vector<std::string> arguments = launch.argv;
+    std::vector<std::string> environment = MergedEnvironment(launch.environment);
     std::vector<char*> argv = Pointers(arguments);
     std::vector<char*> envp = Pointers(environment);
 
@@ -138,8 +138,8 @@ bool ChildProcess::Start(const Spec& spec) {
     }
     m_pid = pid;
     m_output = pipeEnds[0];
-    m_cap = spec.outputCap;
-    m_deadline = std::chrono::steady_clock::now() + spec.timeLimit;
+    m_cap = launch.outputCap;
+    m_deadline = std::chrono::steady_clock::now() + launch.timeLimit;
     return true;
 }
 
@@ -256,9 +256,9 @@ void ChildProcess::Finish(Outcome outcome) {
     RunEnded();
 }
 
-ChildProcess::Result ChildProcess::Run(const Spec& spec) {
+ChildProcess::Result ChildProcess::Run(const Launch& launch) {
     ChildProcess process;
-    if (process.Start(spec)) {
+    if (process.Start(launch)) {
         while (!process.Poll(1000)) {
         }
     }

@@ -16,7 +16,7 @@
 // parent dies are reparented to us and reaped here instead of staying zombies.
 class ChildProcess {
 public:
-    struct Spec {
+    struct Launch {
         // The program (looked up in PATH when it has no '/') and its arguments.
         std::vector<std::string> argv;
         std::chrono::milliseconds timeLimit{30000};
@@ -51,7 +51,7 @@ public:
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     // Starts the run. False (Result() says why) when the program cannot be started.
-    bool Start(const Spec& spec);
+    bool Start(const Launch& launch);
     // Collects output for at most `waitMs` (0: what is there now); true once the run has
     // ended, its group killed and reaped.
     bool Poll(int waitMs);
@@ -63,7 +63,7 @@ public:
     pid_t Group() const { return m_pid; }
 
     // Starts, waits for the end and returns what happened.
-    static Result Run(const Spec& spec);
+    static Result Run(const Launch& launch);
     // How many runs are under way in this process.
     static int RunningCount();
 

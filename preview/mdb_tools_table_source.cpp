@@ -40,14 +40,14 @@ bool MdbToolsTableSource::Installed() const {
 }
 
 ChildProcess::Result MdbToolsTableSource::RunTool(std::vector<std::string> argv, size_t cap) {
-    ChildProcess::Spec spec;
-    spec.argv = std::move(argv);
-    spec.timeLimit = m_timeLimit;
-    spec.outputCap = cap;
+    ChildProcess::Launch launch;
+    launch.argv = std::move(argv);
+    launch.timeLimit = m_timeLimit;
+    launch.outputCap = cap;
     // Numbers and dates as the C locale prints them, whatever the user's locale.
-    spec.environment = {"LC_ALL=C.UTF-8"};
+    launch.environment = {"LC_ALL=C.UTF-8"};
     ChildProcess process;
-    if (process.Start(spec)) {
+    if (process.Start(launch)) {
         while (!process.Poll(kPollMs)) {
             if (m_idle) {
                 m_idle();

@@ -84,13 +84,13 @@ std::vector<std::string> OfficeConverter::CommandLine(const std::filesystem::pat
 bool OfficeConverter::Start(const std::filesystem::path& document,
                             const std::filesystem::path& profile) {
     m_document = document;
-    ChildProcess::Spec spec;
-    spec.argv = CommandLine(document, profile);
-    spec.timeLimit = m_timeLimit;
-    spec.outputCap = kOutputCap;
+    ChildProcess::Launch launch;
+    launch.argv = CommandLine(document, profile);
+    launch.timeLimit = m_timeLimit;
+    launch.outputCap = kOutputCap;
     // Its own home inside the profile: nothing is written into the user's.
-    spec.environment = {"HOME=" + profile.string()};
-    return m_process.Start(spec);
+    launch.environment = {"HOME=" + profile.string()};
+    return m_process.Start(launch);
 }
 
 std::optional<std::filesystem::path> OfficeConverter::Pdf() const {

@@ -60,12 +60,12 @@ TEST(ChildProcessTest, EndsEachRunAsItEnded) {
         {"standard input is empty", {"cat"}, 10s, 100, Outcome::Exited, 0, ""},
     };
     for (const Case& c : cases) {
-        ChildProcess::Spec spec;
-        spec.argv = c.argv;
-        spec.timeLimit = c.limit;
-        spec.outputCap = c.cap;
+        ChildProcess::Launch launch;
+        launch.argv = c.argv;
+        launch.timeLimit = c.limit;
+        launch.outputCap = c.cap;
         const auto start = std::chrono::steady_clock::now();
-        const ChildProcess::Result result = ChildProcess::Run(spec);
+        const ChildProcess::Result result = ChildProcess::Run(launch);
         const auto took = std::chrono::steady_clock::now() - start;
         EXPECT_EQ(result.outcome, c.outcome) << c.what;
         if (c.outcome != Outcome::TimedOut && c.outcome != Outcome::OutputCapped) {
@@ -83,10 +83,10 @@ TEST(ChildProcessTest, EndsEachRunAsItEnded) {
 }
 
 TEST(ChildProcessTest, SetsTheGivenVariablesOverTheEnvironment) {
-    ChildProcess::Spec spec;
-    spec.argv = {"sh", "-c", "printf '%s|%s' \"$MORWICK_PROBE\" \"$PATH\""};
-    spec.environment = {"MORWICK_PROBE=given"};
-    const ChildProcess::Result result = ChildProcess::Run(spec);
+    ChildProcess::Launch launch;
+    launch.argv = {"sh", "-c", "printf '%s|%s' \"$MORWICK_PROBE\" \"$PATH\""};
+    launch.environment = {"MORWICK_PROBE=given"};
+    const ChildProcess::Result result = ChildProcess::Run(launch);
     ASSERT_TRUE(result.Succeeded());
     EXPECT_EQ(result.output.substr(0, 6), "given|");
     EXPECT_GT(result.output.size(), 6u) << "the rest of the environment is kept";
@@ -113,11 +113,11 @@ TEST(ChildProcessTest, EndsAndReapsWhatTheChildStarted) {
         TempDir folder;
         const std::filesystem::path pidFile = folder.File("grandchild.pid");
         ChildProcess process;
-        ChildProcess::Spec spec;
-        spec.argv = {"sh", "-c", c.script, "sh", pidFile.string()};
-        spec.timeLimit = c.limit;
-        spec.outputCap = 4096;
-        ASSERT_TRUE(process.Start(spec)) << c.what;
+        ChildProcess::Launch launch;
+        launch.argv = {"sh", "-c", c.script, "sh", pidFile.string()};
+        launch.timeLimit = c.limit;
+        launch.outputCap = 4096;
+        ASSERT_TRUE(process.Start(launch)) << c.what;
         const pid_t group = process.Group();
         EXPECT_GT(group, 0);
         const pid_t grandchild = ReadPid(pidFile);
@@ -139,18 +139,18 @@ TEST(ChildProcessTest, StopAndDestructionEndTheGroup) {
     pid_t group = 0;
     {
         ChildProcess process;
-        ChildProcess::Spec spec;
-        spec.argv = {"sleep", "60"};
-        ASSERT_TRUE(process.Start(spec));
+        ChildProcess::Launch launch;
+        launch.argv = {"sleep", "60"};
+        ASSERT_TRUE(process.Start(launch));
         group = process.Group();
         EXPECT_EQ(ChildProcess::RunningCount(), 1);
         EXPECT_FALSE(process.Poll(0));
     }
     EXPECT_FALSE(ProcessExists(group));
     ChildProcess process;
-    ChildProcess::Spec spec;
-    spec.argv = {"sleep", "60"};
-    ASSERT_TRUE(process.Start(spec));
+    ChildProcess::Launch launch;
+    launch.argv = {"sleep", "60"};
+    ASSERT_TRUE(process.Start(launch));
     group = process.Group();
     process.Stop();
     EXPECT_FALSE(process.Running());
