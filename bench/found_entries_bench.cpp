@@ -1,12 +1,10 @@
 // Adds 200,000 found entries to the window the way a scan does, one WM_ADD_FOUND_ITEM at a time,
 // and times each block of 20,000: the folder tree, the file list and the status pane must cost
 // the same per entry at the end of a large scan as at its start.
-#include "app/main_frame.h"
+#include "bench/bench_frame.h"
 #include "bench/found_entries_tree.h"
 #include "filesystems/found_item.h"
-#include "jobs/scan_state.h"
 #include "platform/job_messages.h"
-#include "platform/job_runner.h"
 
 #include <QApplication>
 
@@ -25,12 +23,8 @@ int main(int argc, char** argv) {
 
     const std::vector<std::pair<FoundItem, std::u16string>> items = MakeItems();
 
-    ScanState state;
-    state.NewFatVolume();
-    JobRunner runner(state.jobFlags);
-    CMainFrame frame(state, runner);
-    frame.resize(1100, 700);
-    frame.show();
+    BenchFrame window;
+    CMainFrame& frame = window.Frame();
     QApplication::processEvents();
 
     JobMessage root = MakeAddTreeRoot(0);

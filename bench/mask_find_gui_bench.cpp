@@ -2,13 +2,12 @@
 // through the window: the mask job runs on the window's thread (its messages are direct calls
 // there), and each block of 20,000 mask steps and of 20,000 searched entries is timed, so that
 // the cost per entry can be seen to stay the same from the first block to the last.
-#include "app/main_frame.h"
 #include "app/models/entry_search.h"
+#include "bench/bench_frame.h"
 #include "bench/found_entries_tree.h"
 #include "jobs/scan_state.h"
 #include "jobs/thread_for_mask.h"
 #include "platform/job_messages.h"
-#include "platform/job_runner.h"
 
 #include <QApplication>
 
@@ -47,12 +46,9 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     const std::vector<std::pair<FoundItem, std::u16string>> items = MakeItems();
 
-    ScanState state;
-    state.NewFatVolume();
-    JobRunner runner(state.jobFlags);
-    CMainFrame frame(state, runner);
-    frame.resize(1100, 700);
-    frame.show();
+    BenchFrame window;
+    ScanState& state = window.State();
+    CMainFrame& frame = window.Frame();
     JobMessage root = MakeAddTreeRoot(0);
     frame.HandleJobMessage(root);
     for (const auto& [item, name] : items) {

@@ -2,6 +2,7 @@
 
 #include "platform/data_folder.h"
 #include "tests/support/fixture_image.h"
+#include "tests/support/scan_into_tree.h"
 #include "tests/support/sha256.h"
 
 #include <ctime>
@@ -58,17 +59,10 @@ void RecoveryTest::RunScan(const std::string& fixture, CThreadForFileSystem::Par
     m_ntfs = type == 7;
     m_drive.emplace(m_image, type);
     m_state.SetSelectedDrive(&m_drive->Node());
-    RecordingJobWindow scanWindow;
-    scanWindow.SetHandler([this](JobMessage& message) -> intptr_t {
-        m_tree.Take(message);
-        return 0;
-    });
-    CThreadForFileSystem scan(m_state);
     if (parameters.rawSearch)
         parameters.regionLastSector = m_drive->LastSector();
-    parameters.notifyWindow = &scanWindow;
-    scan.SetParameters(parameters);
-    ASSERT_GT(scan.Run(), 0u) << fixture << ": the scan found nothing";
+    ASSERT_GT(ScanIntoTree(m_state, m_tree, parameters), 0u)
+        << fixture << ": the scan found nothing";
 }
 
 RecoveryTest::Parameters RecoveryTest::RecoverAllTo(const fs::path& destination) const {

@@ -11,7 +11,7 @@
 #include "tests/support/fixture_manifest.h"
 #include "tests/support/found_tree.h"
 #include "tests/support/mapped_drive.h"
-#include "tests/support/recording_job_window.h"
+#include "tests/support/scan_into_tree.h"
 #include "tests/support/sha256.h"
 #include "tests/support/temp_dir.h"
 
@@ -151,16 +151,7 @@ protected:
         ASSERT_FALSE(m_image.empty());
         m_drive.emplace(m_image, 1);
         m_state.SetSelectedDrive(&m_drive->Node());
-        RecordingJobWindow window;
-        window.SetHandler([this](JobMessage& message) -> intptr_t {
-            m_tree.Take(message);
-            return 0;
-        });
-        CThreadForFileSystem scan(m_state);
-        CThreadForFileSystem::Parameters parameters;
-        parameters.notifyWindow = &window;
-        scan.SetParameters(parameters);
-        ASSERT_GT(scan.Run(), 0u);
+        ASSERT_GT(ScanIntoTree(m_state, m_tree), 0u);
         ASSERT_NE(m_state.FatVolume(), nullptr);
     }
     void TearDown() override { m_state.FreeVolume(); }

@@ -14,7 +14,7 @@
 #include "tests/support/fixture_image.h"
 #include "tests/support/found_tree.h"
 #include "tests/support/mapped_drive.h"
-#include "tests/support/recording_job_window.h"
+#include "tests/support/scan_into_tree.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/shell_command.h"
 #include "tests/support/temp_dir.h"
@@ -54,16 +54,7 @@ public:
         m_drive.emplace(m_image, 4);
         m_drive->Map(std::nullopt, std::move(unreadable));
         m_state.SetSelectedDrive(&m_drive->Node());
-        RecordingJobWindow window;
-        window.SetHandler([this](JobMessage& message) -> intptr_t {
-            m_tree.Take(message);
-            return 0;
-        });
-        CThreadForFileSystem scan(m_state);
-        CThreadForFileSystem::Parameters parameters;
-        parameters.notifyWindow = &window;
-        scan.SetParameters(parameters);
-        scan.Run();
+        ScanIntoTree(m_state, m_tree);
     }
     ~OfficeVolume() { m_state.FreeVolume(); }
 

@@ -2,6 +2,8 @@
 
 #include "platform/utf_conversion.h"
 
+#include "tests/support/found_item_builders.h"
+
 #include <gtest/gtest.h>
 
 #include <set>
@@ -9,21 +11,8 @@
 
 namespace {
 
-FoundItem Folder(uint64_t id, uint64_t parent) {
-    FoundItem item;
-    item.entryId = id;
-    item.parentId = parent;
-    item.attributes = FoundItem::kFolderAttribute;
-    return item;
-}
-
-FoundItem File(uint64_t id, uint64_t parent, uint64_t size = 10) {
-    FoundItem item;
-    item.entryId = id;
-    item.parentId = parent;
-    item.size = size;
-    return item;
-}
+using found_items::File;
+using found_items::Folder;
 
 struct Kept {
     FoundItem item;
@@ -70,10 +59,10 @@ TEST(FileMaskPassTest, PassingFilesComeWithTheirFoldersOnce) {
     SetUpMask(store, FoundEntryStore::VolumeKind::Fat,
               {{Folder(10, 0), u"A"},
                {Folder(11, 10), u"B"},
-               {File(20, 11), u"one.doc"},
-               {File(21, 11), u"two.doc"},
-               {File(22, 10), u"three.txt"},
-               {File(23, 0), u"root.doc"}});
+               {File(20, 11, 10), u"one.doc"},
+               {File(21, 11, 10), u"two.doc"},
+               {File(22, 10, 10), u"three.txt"},
+               {File(23, 0, 10), u"root.doc"}});
     FileMaskPass pass(store);
     std::size_t steps = 0;
     const FileMaskPass::Added added = RunAll(pass, Pattern(u"*.doc"), steps);
@@ -96,7 +85,7 @@ TEST(FileMaskPassTest, AParentCycleEndsTheAncestorWalk) {
     FoundEntryStore store;
     // Two damaged folders that name each other as parent, and a file in one of them.
     SetUpMask(store, FoundEntryStore::VolumeKind::Fat,
-              {{Folder(30, 31), u"X"}, {Folder(31, 30), u"Y"}, {File(40, 30), u"a.doc"}});
+              {{Folder(30, 31), u"X"}, {Folder(31, 30), u"Y"}, {File(40, 30, 10), u"a.doc"}});
     FileMaskPass pass(store);
     std::size_t steps = 0;
     const FileMaskPass::Added added = RunAll(pass, Pattern(u"*.doc"), steps);
@@ -107,8 +96,9 @@ TEST(FileMaskPassTest, AParentCycleEndsTheAncestorWalk) {
 
 TEST(FileMaskPassTest, MissingAncestorsEndTheChainWhereItStops) {
     FoundEntryStore store;
-    SetUpMask(store, FoundEntryStore::VolumeKind::Ntfs,
-              {{Folder(50, 99), u"Orphan"}, {File(60, 50), u"a.doc"}, {File(61, 5), u"b.doc"}});
+    SetUpMask(
+        store, FoundEntryStore::VolumeKind::Ntfs,
+        {{Folder(50, 99), u"Orphan"}, {File(60, 50, 10), u"a.doc"}, {File(61, 5, 10), u"b.doc"}});
     FileMaskPass pass(store);
     std::size_t steps = 0;
     const FileMaskPass::Added added = RunAll(pass, Pattern(u"*.doc"), steps);
@@ -120,7 +110,7 @@ TEST(FileMaskPassTest, MissingAncestorsEndTheChainWhereItStops) {
 
 TEST(FileMaskPassTest, RewindStartsAgainAtTheHead) {
     FoundEntryStore store;
-    SetUpMask(store, FoundEntryStore::VolumeKind::Fat, {{File(20, 0), u"a.doc"}});
+    SetUpMask(store, FoundEntryStore::VolumeKind::Fat, {{File(20, 0, 10), u"a.doc"}});
     FileMaskPass pass(store);
     FileMaskPass::Added added;
     EXPECT_TRUE(pass.Step(Pattern(u"*.doc"), {2025, 3, 15}, added)); // the root
@@ -133,8 +123,8 @@ TEST(FileMaskPassTest, RewindStartsAgainAtTheHead) {
 TEST(OriginalListTest, MarksMadeUnderTheMaskCarryOverAndClearDropsTheKeptEntries) {
     FoundEntryStore store;
     store.CreateRoot(FoundEntryStore::VolumeKind::Fat, 0);
-    store.AddFoundItem(File(20, 0), u"a.doc");
-    const std::size_t b = store.AddFoundItem(File(21, 0), u"b.doc");
+    store.AddFoundItem(File(20, 0, 10), u"a.doc");
+    const std::size_t b = store.AddFoundItem(File(21, 0, 10), u"b.doc");
     store.SetCheck(b, true);
     store.SetAsideOriginal();
     EXPECT_TRUE(store.HasOriginal());

@@ -1,5 +1,7 @@
 #include "app/models/found_entry_store.h"
 
+#include "tests/support/found_item_builders.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -9,23 +11,8 @@ namespace {
 
 constexpr uint64_t kGiB = uint64_t{1} << 30;
 
-FoundItem Folder(uint64_t id, uint64_t parent, uint64_t cluster = 0) {
-    FoundItem item;
-    item.entryId = id;
-    item.parentId = parent;
-    item.firstCluster = cluster;
-    item.attributes = FoundItem::kFolderAttribute;
-    return item;
-}
-
-FoundItem File(uint64_t id, uint64_t parent, uint64_t size = 0, uint64_t cluster = 0) {
-    FoundItem item;
-    item.entryId = id;
-    item.parentId = parent;
-    item.size = size;
-    item.firstCluster = cluster;
-    return item;
-}
+using found_items::File;
+using found_items::Folder;
 
 uint8_t StateOf(const FoundEntryStore& store, std::size_t index) {
     return store.At(index).item.checkState;

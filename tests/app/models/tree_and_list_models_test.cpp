@@ -6,6 +6,8 @@
 #include <QSignalSpy>
 #include <QSortFilterProxyModel>
 
+#include "tests/support/found_item_builders.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -22,21 +24,8 @@ constexpr uint64_t kGiB = uint64_t{1} << 30;
 constexpr uint64_t kNewYear2020 = 132223104000000000;
 constexpr uint64_t kTicksPerDay = uint64_t{864'000'000'000};
 
-FoundItem Folder(uint64_t id, uint64_t parent) {
-    FoundItem item;
-    item.entryId = id;
-    item.parentId = parent;
-    item.attributes = FoundItem::kFolderAttribute;
-    return item;
-}
-
-FoundItem File(uint64_t id, uint64_t parent, uint64_t size = 0) {
-    FoundItem item;
-    item.entryId = id;
-    item.parentId = parent;
-    item.size = size;
-    return item;
-}
+using found_items::File;
+using found_items::Folder;
 
 uint32_t DosDate(int year, int month, int day) {
     return static_cast<uint32_t>(((year - 1980) << 9) | (month << 5) | day);

@@ -14,6 +14,8 @@
 #include <QMenu>
 #include <QTest>
 
+#include "tests/support/found_item_builders.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -21,13 +23,7 @@
 
 namespace {
 
-FoundItem Folder(uint64_t id, uint64_t parent) {
-    FoundItem item;
-    item.entryId = id;
-    item.parentId = parent;
-    item.attributes = FoundItem::kFolderAttribute;
-    return item;
-}
+using found_items::Folder;
 
 class FolderContextMenuTest : public ::testing::Test {
 protected:
@@ -140,7 +136,8 @@ TEST_F(FolderContextMenuTest, TheFileListOffersTheSameMenuWithPicturesForItsRows
     EXPECT_FALSE(Action(*menu, CFolderTreeCtrl::kPreviewCommand)->icon().isNull());
     EXPECT_FALSE(Action(*menu, CFolderTreeCtrl::kRecoverCommand)->icon().isNull());
     EXPECT_FALSE(Action(*menu, CFolderTreeCtrl::kRecoverCommand)->isEnabled());
-    EXPECT_TRUE(Action(*menu, CFolderTreeCtrl::kPropertiesCommand)->isEnabled()) << "its dialog exists";
+    EXPECT_TRUE(Action(*menu, CFolderTreeCtrl::kPropertiesCommand)->isEnabled())
+        << "its dialog exists";
     Action(*menu, CFolderTreeCtrl::kSelectCommand)->trigger();
     EXPECT_EQ(store.At(note).item.checkState, FoundEntryStore::kChecked);
     Action(*menu, CFolderTreeCtrl::kSelectCommand)->trigger();
