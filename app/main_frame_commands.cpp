@@ -74,6 +74,14 @@ constexpr std::array<SupportLink, 4> kSupportLinks = {{
     {CommandId::kGenerateTicket, "https://morwickwrenfal.org/support/ticket"},
 }};
 
+// No program could open a support link: a mail address, a web address.
+constexpr uint32_t kMailNotOpenedId = 64500;
+constexpr uint32_t kWebNotOpenedId = 64501;
+
+QUrl GuideUrl(const std::filesystem::path& page) {
+    return QUrl::fromLocalFile(QString::fromStdString(page.string()));
+}
+
 constexpr std::array<uint32_t, 5> kLanguageCommands = {CommandId::kEnglish, CommandId::kFrench,
                                                        CommandId::kGerman, CommandId::kSpanish,
                                                        CommandId::kItalian};
@@ -180,7 +188,11 @@ void CMainFrame::RebuildMenu() {
             const uint32_t id = action->data().toUInt();
             const CommandRow* row = FindCommand(id);
             action->setCheckable(row != nullptr && (row->checkable || row->radio));
-            connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
+            // A command may build the menus again (the language switch does) while the popup
+            // that delivered the click is still handling it: it runs once the click returned.
+            connect(
+                action, &QAction::triggered, this, [this, id] { OnCommand(id); },
+                Qt::QueuedConnection);
             m_menuActions[id] = action;
         }
         ApplyMenuRules(menu);
@@ -250,10 +262,12 @@ void CMainFrame::OpenActionDialog(const DriveNode& node, const QString& itemText
         AskUser(ProgramText(messageId), QString::fromUtf16(kTitle), MessageBoxIcon::Information,
                 MessageBoxButtons::Ok, true);
     };
-    hooks.help.open = [this](const std::filesystem::path& guide, uint32_t topic) {
-        QUrl url = QUrl::fromLocalFile(QString::fromStdString(guide.string()));
-        url.setFragment(QString::number(topic));
-        OpenUrl(url);
+    hooks.help.open = [this](const std::filesystem::path& page, uint32_t) {
+        // The topic is the page itself: desktops drop a fragment from a local file's address.
+        if (!OpenUrl(GuideUrl(page))) {
+            AskUser(ProgramText(scan_action::kHelpNotOpenedId), QString::fromUtf16(kTitle),
+                    MessageBoxIcon::Information, MessageBoxButtons::Ok, true);
+        }
     };
     hooks.chooseFileTypes = [this](QWidget* parent) {
         CFileTypesDlg dialog(m_state, parent);
@@ -802,7 +816,7 @@ void CMainFrame::OpenHelpTopics() {
                 MessageBoxIcon::Information, MessageBoxButtons::Ok, true);
         return;
     }
-    if (!OpenUrl(QUrl::fromLocalFile(QString::fromStdString(guide.string())))) {
+    if (!OpenUrl(GuideUrl(guide))) {
         AskUser(ProgramText(scan_action::kHelpNotOpenedId), QString::fromUtf16(kTitle),
                 MessageBoxIcon::Information, MessageBoxButtons::Ok, true);
     }
@@ -816,8 +830,17 @@ SettingsStore& CMainFrame::SettingsForDialogs() {
 
 void CMainFrame::OpenSupportLink(uint32_t id) {
     for (const SupportLink& link : kSupportLinks) {
-        if (link.command == id) {
-            OpenUrl(QUrl(QString::fromLatin1(link.address)));
+        if (link.command != id) {
+            continue;
+        }
+        const QUrl url(QString::fromLatin1(link.address));
+        if (!OpenUrl(url)) {
+            // The address itself, so that the person can use it by hand.
+            const bool mail = url.scheme() == QStringLiteral("mailto");
+            AskUser(ProgramText(mail ? kMailNotOpenedId : kWebNotOpenedId)
+                        .arg(mail ? url.path() : url.toString()),
+                    QString::fromUtf16(kTitle), MessageBoxIcon::Information, MessageBoxButtons::Ok,
+                    true);
         }
     }
 }

@@ -183,7 +183,11 @@ void CMainFrame::StartScanInfoJob(const std::filesystem::path& path,
                                   CThreadForSavingScanInfo::Mode mode) {
     m_state.scanInfoJobRunning = true;
     CThreadForSavingScanInfo job(m_state);
-    job.SetParameters({path, mode, &m_jobWindow});
+    CThreadForSavingScanInfo::Parameters parameters{path, mode, &m_jobWindow};
+    if (mode == CThreadForSavingScanInfo::Mode::Save && m_store.HasOriginal()) {
+        parameters.unmaskedEntries = m_store.Original().size();
+    }
+    job.SetParameters(parameters);
     if (!job.Start(m_runner)) {
         m_state.scanInfoJobRunning = false;
     }

@@ -172,7 +172,14 @@ bool CThreadForSavingScanInfo::RunSave() {
         return false;
     }
     m_state.scanInfoSaved = true;
-    Log(u"", u"", ScanLog::ProcessCompleted(), ScanLog::kImageCompleted);
+    std::u16string note;
+    if (m_parameters.unmaskedEntries != 0) {
+        // Counted without the root, as the person counts files and folders.
+        const uint64_t whole = m_parameters.unmaskedEntries - 1;
+        const uint64_t kept = m_itemsWritten > 0 ? m_itemsWritten - 1u : 0u;
+        note = FormatText(StringTable::Program().Get(kMaskedEntriesId), kept, whole);
+    }
+    Log(u"", note, ScanLog::ProcessCompleted(), ScanLog::kImageCompleted);
     return true;
 }
 
@@ -261,6 +268,7 @@ int CThreadForSavingScanInfo::WriteScanFile(const std::filesystem::path& path,
         if (!result->more)
             break;
     }
+    m_itemsWritten = items;
     // The count says how many records the file holds, so a saved, loaded and saved again scan
     // gives the same file.
     std::array<uint8_t, 4> count{};

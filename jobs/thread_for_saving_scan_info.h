@@ -35,6 +35,9 @@ public:
         std::filesystem::path filePath;
         Mode mode = Mode::Save;
         JobWindow* notifyWindow = nullptr;
+        // Saving under a file mask: the entries of the whole scan, root included (0: no mask).
+        // The file holds only what the mask shows, and the log says so.
+        uint64_t unmaskedEntries = 0;
     };
 
     explicit CThreadForSavingScanInfo(ScanState& state);
@@ -60,6 +63,8 @@ public:
     static constexpr uint32_t kCannotOpenFileId = 61526;
     static constexpr uint32_t kUnableToOpenId = 61614;
     static constexpr uint32_t kNotValidId = 61678;
+    // "The file mask is in force: the file holds only the entries it shows, %u of %u."
+    static constexpr uint32_t kMaskedEntriesId = 64502;
 
 private:
     bool RunSave();
@@ -81,4 +86,6 @@ private:
     Parameters m_parameters;
     // The user answered Overwrite: the saved file may replace the existing one.
     bool m_replace = false;
+    // Entry records the last save wrote, root included.
+    uint32_t m_itemsWritten = 0;
 };

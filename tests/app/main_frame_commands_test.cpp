@@ -23,6 +23,7 @@
 #include "tests/support/sha256.h"
 #include "tests/support/temp_dir.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QLineEdit>
 #include <QMenu>
@@ -300,6 +301,81 @@ TEST_F(MainFrameCommandsTest, HelpTopicsSaysSoWhenTheDesktopCannotShowTheGuide) 
     EXPECT_FALSE(frame.openedUrls[0].hasFragment());
     ASSERT_EQ(frame.questions.size(), 1u);
     EXPECT_EQ(frame.questions.back(), Text(scan_action::kHelpNotOpenedId));
+}
+
+// The four support links: each opens its address, and says so with the address when the
+// desktop has no program for it.
+TEST_F(MainFrameCommandsTest, SupportLinksSayWhenTheDesktopCannotOpenThem) {
+    // "No mail program could be started ...", "No web browser could be started ...".
+    constexpr uint32_t kMailNotOpened = 64500;
+    constexpr uint32_t kWebNotOpened = 64501;
+    struct Link {
+        uint32_t command;
+        uint32_t message;
+        const char* address;
+        const char* shown;
+    };
+    const Link links[] = {
+        {CommandId::kEmailSupport, kMailNotOpened, "mailto:support@morwickwrenfal.org",
+         "support@morwickwrenfal.org"},
+        {CommandId::kViewSupportSection, kWebNotOpened, "https://morwickwrenfal.org/support",
+         "https://morwickwrenfal.org/support"},
+        {CommandId::kKnowledgeBase, kWebNotOpened, "https://morwickwrenfal.org/support/articles",
+         "https://morwickwrenfal.org/support/articles"},
+        {CommandId::kGenerateTicket, kWebNotOpened, "https://morwickwrenfal.org/support/ticket",
+         "https://morwickwrenfal.org/support/ticket"},
+    };
+    for (const bool opens : {true, false}) {
+        frame.desktopOpensUrls = opens;
+        for (const Link& link : links) {
+            SCOPED_TRACE(link.command);
+            frame.openedUrls.clear();
+            frame.questions.clear();
+            ASSERT_TRUE(frame.OnCommand(link.command));
+            ASSERT_EQ(frame.openedUrls.size(), 1u);
+            EXPECT_EQ(frame.openedUrls[0].toString(), QString::fromLatin1(link.address));
+            if (opens) {
+                EXPECT_TRUE(frame.questions.empty());
+                continue;
+            }
+            ASSERT_EQ(frame.questions.size(), 1u);
+            EXPECT_EQ(frame.questions[0], Text(link.message).arg(QString::fromLatin1(link.shown)));
+        }
+    }
+}
+
+// The Help button of a drive's action dialog opens the guide as Help Topics does: the page
+// itself, and a message when the desktop cannot show it.
+TEST_F(MainFrameCommandsTest, ActionDialogHelpSaysWhenTheDesktopCannotShowTheGuide) {
+    constexpr int kDiskDialog = 154;
+    constexpr int kDiskDialogHelp = 1072;
+    TempDir data;
+    const ScopedEnv folder("MORWICK_DATA", data.Path().string());
+    WriteFileText(data.Path() / CMainFrame::kHelpTopicsFile, "<html></html>");
+    ShowOneHardDisk();
+    QTreeWidgetItem* disk = frame.DriveView()->ItemOf(state.driveList.nodes.front());
+    ASSERT_NE(disk, nullptr);
+    for (const bool opens : {true, false}) {
+        SCOPED_TRACE(opens);
+        frame.desktopOpensUrls = opens;
+        frame.openedUrls.clear();
+        frame.questions.clear();
+        WhenModal(QString::number(kDiskDialog), [](QWidget* dialog) {
+            dialog->findChild<QAbstractButton*>(QString::number(kDiskDialogHelp))->click();
+            dialog->close();
+        });
+        emit frame.DriveView()->DriveOpened(disk);
+        ASSERT_EQ(frame.openedUrls.size(), 1u);
+        EXPECT_FALSE(frame.openedUrls[0].hasFragment());
+        EXPECT_EQ(frame.openedUrls[0].toLocalFile().toStdString(),
+                  (data.Path() / CMainFrame::kHelpTopicsFile).string());
+        if (opens) {
+            EXPECT_TRUE(frame.questions.empty());
+        } else {
+            ASSERT_EQ(frame.questions.size(), 1u);
+            EXPECT_EQ(frame.questions[0], Text(scan_action::kHelpNotOpenedId));
+        }
+    }
 }
 
 TEST_F(MainFrameCommandsTest, UpdateIsOnlyAvailableWithAnUpdaterInTheDataFolder) {

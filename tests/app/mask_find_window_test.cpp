@@ -10,12 +10,17 @@
 #include "app/program_text.h"
 #include "app/views/file_list_view.h"
 #include "app/views/folder_tree_ctrl.h"
+#include "app/views/log_pane.h"
 #include "filesystems/fat/fat_file_system.h"
+#include "filesystems/scan_log.h"
+#include "jobs/scan_info_file.h"
 #include "platform/utf_conversion.h"
 #include "tests/app/frame_test_harness.h"
 #include "tests/app/modal_driver.h"
 #include "tests/support/fixture_image.h"
 #include "tests/support/fls_listing.h"
+#include "tests/support/folder_files.h"
+#include "tests/support/temp_dir.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -32,6 +37,8 @@
 #include <set>
 #include <string>
 #include <vector>
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -342,6 +349,50 @@ TEST_F(MaskFindWindowTest, ShowPropertiesOfAFileListRowShowsItsClusterOnDisk) {
     EXPECT_EQ(location, QStringLiteral("Root"));
     EXPECT_TRUE(sizeOnDisk.endsWith(QStringLiteral("( ") + cluster + QStringLiteral(" Bytes)")))
         << sizeOnDisk.toStdString();
+}
+
+// A scan saved while a mask is in force holds only what the mask shows: the completed row of
+// the save says so, with how many of the whole scan's entries; without a mask it says nothing
+// more.
+TEST_F(MaskFindWindowTest, ASaveUnderAMaskSaysTheFileHoldsOnlyTheMaskedEntries) {
+    MappedFixture fixture("fat16_volume", kFatPartition);
+    ASSERT_TRUE(fixture.Ready());
+    ASSERT_TRUE(ScanInWindow(fixture));
+    TempDir dir;
+    const std::size_t whole = frame.Store().Size();
+    for (const bool masked : {false, true}) {
+        SCOPED_TRACE(masked);
+        if (masked) {
+            ApplyMask(QStringLiteral("*.bin"));
+        }
+        const std::size_t shown = frame.Store().Size();
+        state.scanInfoSaved = false;
+        const fs::path file = dir.Path() / (masked ? "masked.DAT" : "whole.DAT");
+        frame.saveScanPath = QString::fromStdString(file.string());
+        ASSERT_TRUE(frame.OnCommand(CommandId::kSaveScanInformation));
+        ASSERT_TRUE(WaitForJob());
+        ASSERT_TRUE(state.scanInfoSaved.load());
+        const CLogPaneDlg::Row last = frame.LogPane()->Rows().back();
+        EXPECT_EQ(last.status, ProgramText(ScanLog::kProcessCompletedId));
+        ScanInfoHeader header;
+        const std::string bytes = ReadFileText(file);
+        ASSERT_EQ(
+            ScanInfoFile::ParseHeader(std::vector<uint8_t>(bytes.begin(), bytes.end()), header),
+            ScanInfoFile::Refusal::None);
+        EXPECT_EQ(header.itemCount, shown);
+        if (!masked) {
+            EXPECT_EQ(shown, whole);
+            EXPECT_TRUE(last.description.isEmpty()) << last.description.toStdString();
+            continue;
+        }
+        ASSERT_LT(shown, whole);
+        // Files and folders, the root not counted.
+        EXPECT_EQ(last.description,
+                  QStringLiteral("The file mask is in force: the file holds only the entries it "
+                                 "shows, %1 of %2.")
+                      .arg(shown - 1)
+                      .arg(whole - 1));
+    }
 }
 
 } // namespace
