@@ -228,7 +228,7 @@ TEST_F(MouseCommandWindowTest, EntryContextMenusChosenWithTheMouseActOnTheirEntr
 
 TEST_F(MouseCommandWindowTest, DriveContextMenuChosenWithTheMouseShowsTheDriveProperties) {
     ShowOneHardDisk();
-    QTreeWidget& tree = *frame.DriveView();
+    CDiskTreeCtrl& tree = *frame.DriveView();
     QTreeWidgetItem* disk = tree.ItemOf(state.driveList.nodes.front());
     ASSERT_NE(disk, nullptr);
     tree.scrollToItem(disk);
