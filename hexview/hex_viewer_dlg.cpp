@@ -14,6 +14,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTimer>
 #include <memory>
 
 namespace {
@@ -188,10 +189,13 @@ bool PassesUntouched(const QKeyEvent& event) {
 } // namespace
 
 void CHexViewerDlg::SendToView(const QEvent& event) {
-    if (m_view == nullptr)
+    if (m_view == nullptr || m_sendingToView)
         return;
+    // A copy the view leaves comes back up to the dialog: it must not be sent again.
+    m_sendingToView = true;
     const std::unique_ptr<QEvent> copy(event.clone());
     QCoreApplication::sendEvent(m_view, copy.get());
+    m_sendingToView = false;
 }
 
 bool CHexViewerDlg::eventFilter(QObject* watched, QEvent* event) {
@@ -200,6 +204,10 @@ bool CHexViewerDlg::eventFilter(QObject* watched, QEvent* event) {
             SendToView(*event);
     } else if (event->type() == QEvent::KeyPress && watched != m_clusterList->viewport()) {
         SendToView(*event);
+        // A key the control leaves goes on up to the dialog, which must not send it again. The
+        // mark lasts only while the key is delivered.
+        m_forwardedKey = event;
+        QTimer::singleShot(0, this, [this] { m_forwardedKey = nullptr; });
         if (PassesUntouched(*static_cast<QKeyEvent*>(event)))
             return true;
     }
@@ -207,8 +215,14 @@ bool CHexViewerDlg::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CHexViewerDlg::keyPressEvent(QKeyEvent* event) {
-    // A key the dialog itself has the focus for; one a control left has reached the view.
-    if (focusWidget() == nullptr || focusWidget() == this)
+    if (m_sendingToView) {
+        event->accept();
+        return;
+    }
+    // A key a control left has reached the view already.
+    const bool forwarded = event == m_forwardedKey;
+    m_forwardedKey = nullptr;
+    if (!forwarded)
         SendToView(*event);
     if (PassesUntouched(*event)) {
         event->accept();
@@ -218,6 +232,10 @@ void CHexViewerDlg::keyPressEvent(QKeyEvent* event) {
 }
 
 void CHexViewerDlg::wheelEvent(QWheelEvent* event) {
+    if (m_sendingToView) {
+        event->accept();
+        return;
+    }
     // Over the dialog's background; a wheel turn a control left has reached the view.
     if (childAt(event->position().toPoint()) == nullptr)
         SendToView(*event);

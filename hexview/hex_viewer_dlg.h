@@ -61,4 +61,6 @@ private:
     CHexEdit* m_edit = nullptr;
     CDispView* m_view = nullptr;
     QTableWidget* m_clusterList = nullptr;
+    bool m_sendingToView = false;
+    const QEvent* m_forwardedKey = nullptr;
 };
