@@ -6,8 +6,8 @@
 
 #include "app/dialogs/image_progress_dlg.h"
 #include "app/dialogs/job_question_dialogs.h"
-#include "app/message_box_qt.h"
 #include "app/dialogs/updating_list_dlg.h"
+#include "app/message_box_qt.h"
 #include "app/models/file_list_model.h"
 #include "app/models/folder_tree_model.h"
 #include "app/program_text.h"
@@ -150,6 +150,8 @@ CMainFrame::CMainFrame(ScanState& state, JobRunner& runner, QWidget* parent)
     connect(m_idleTimer, &QTimer::timeout, this, &CMainFrame::ApplyButtonRules);
     m_idleTimer->start();
     ApplyButtonRules();
+    // Nothing is scanned yet: the start panel tells how to begin.
+    ShowChildPane();
 }
 
 CMainFrame::~CMainFrame() {
@@ -491,6 +493,7 @@ void CMainFrame::ResetScan(bool full) {
     SetPaneText(2, QString());
     if (full) {
         // The results go, and an empty folder tree waits for the entries a load sends next.
+        CloseChildPane();
         m_store.Clear();
         m_fileListModel->ClearRows();
         ShowFolderTree();

@@ -253,6 +253,8 @@ public:
     // list after one; null when none is open.
     CImageProgressDlg* ImageProgressDialog() const;
     CScrollBitmapDlg* ChildPane() const;
+    // Lays the bitmap panel over the file list unless it or the imaging panel is open already.
+    void ShowChildPane();
     // The large-file progress while a scan follows a very large file's chain; null otherwise.
     CUpdatingListDlg* LargeFileDialog() const;
 
@@ -393,6 +395,8 @@ private:
     void OnOpenImageFile();
     // Lays a panel over the file list's whole area.
     void CoverFileList(QWidget* panel);
+    // The open panels keep covering the file list when it changes size.
+    void FollowFileListSize();
     void CloseChildPane();
     void FillChildItems(ChildItemsRequest& request);
     // One file-mask step on the GUI thread, for WM_APPLY_MASK_STEP.

@@ -645,6 +645,7 @@ void CMainFrame::ShowDriveList() {
     }
     WaitForScanInformationJob();
     ReturnToDriveTree();
+    ShowChildPane();
     ApplyButtonRules();
 }
 
@@ -653,12 +654,16 @@ void CMainFrame::RefreshDriveList() {
         return;
     }
     WaitForScanInformationJob();
+    const bool hadResults = m_state.resultsAvailable.load();
     // The nodes are about to go: nothing may point at them.
     m_state.SetSelectedDrive(nullptr);
     ReturnToDriveTree();
     m_state.driveList.Free();
     CDriveList(m_state.driveList).Build();
     ShowDrives();
+    if (hadResults) {
+        ShowChildPane();
+    }
     LogDriveListProblems();
     ApplyButtonRules();
 }
@@ -880,7 +885,9 @@ bool CMainFrame::StartProgram(const std::filesystem::path& program) {
 // Keys
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress) {
+    if (event->type() == QEvent::Resize && watched == m_fileListView) {
+        FollowFileListSize();
+    } else if (event->type() == QEvent::KeyPress) {
         auto* widget = qobject_cast<QWidget*>(watched);
         // Only keys aimed inside this window while no dialog is modal: message boxes and
         // dialogs keep their own keys.

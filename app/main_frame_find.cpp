@@ -9,6 +9,8 @@
 #include "app/program_text.h"
 #include "app/views/file_list_view.h"
 #include "app/views/folder_tree_ctrl.h"
+#include "diskio/disk_image_file.h"
+#include "diskio/disk_name.h"
 #include "filesystems/fat/fat_file_system.h"
 #include "filesystems/ntfs/ntfs_file_system.h"
 #include "jobs/scan_state.h"
@@ -17,6 +19,7 @@
 #include <sys/stat.h>
 
 #include <ctime>
+#include <filesystem>
 #include <vector>
 
 namespace {
@@ -136,7 +139,14 @@ void CMainFrame::ShowEntryProperties(std::size_t entry) {
 }
 
 void CMainFrame::ShowDriveProperties(const DriveNode& node) {
-    ImageFileTimes times;
+    DriveFacts facts;
+    if (node.kind == DriveKind::HardDisk && node.Physical() != nullptr) {
+        facts.diskName = UnidentifiedDiskName(*node.Physical(), DeviceTable::Process());
+    }
+    if (!node.imagePath.empty()) {
+        facts.sourceDisk =
+            disk_image_file::RecordedSourceDisk(std::filesystem::path(node.imagePath));
+    }
     struct stat info {};
     if (!node.imagePath.empty() &&
         ::stat(QString::fromStdU16String(node.imagePath).toLocal8Bit().constData(), &info) == 0) {
@@ -146,10 +156,10 @@ void CMainFrame::ShowDriveProperties(const DriveNode& node) {
             return fields;
         };
         // Linux keeps no creation time in stat: the last status change stands in for it.
-        times.created = local(info.st_ctime);
-        times.accessed = local(info.st_atime);
-        times.modified = local(info.st_mtime);
+        facts.created = local(info.st_ctime);
+        facts.accessed = local(info.st_atime);
+        facts.modified = local(info.st_mtime);
     }
-    CPropertiesDlg dialog(DriveProperties(node, times), this);
+    CPropertiesDlg dialog(DriveProperties(node, facts), this);
     dialog.exec();
 }

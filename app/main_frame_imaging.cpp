@@ -70,7 +70,9 @@ void CMainFrame::OnImageDone(const ImageDonePayload& done) {
     if (m_imageDialog == nullptr) {
         return;
     }
+    // Closing deletes the panel later; it is gone for the frame at once.
     m_imageDialog->close();
+    m_imageDialog = nullptr;
     // The job is over: "job running" is the runner's and stays until its thread has ended.
     m_state.jobFlags.stopRequested = true;
     m_state.jobFlags.stoppable = false;
@@ -78,16 +80,31 @@ void CMainFrame::OnImageDone(const ImageDonePayload& done) {
     if (done.imageWritten) {
         LoadFile(QString::fromStdU16String(done.imagePath));
     }
-    if (m_childPane == nullptr) {
-        m_childPane = new CScrollBitmapDlg(m_fileListView);
-        CoverFileList(m_childPane);
-    }
+    ShowChildPane();
     ApplyButtonRules();
+}
+
+void CMainFrame::ShowChildPane() {
+    if (m_childPane != nullptr || m_imageDialog != nullptr) {
+        return;
+    }
+    m_childPane = new CScrollBitmapDlg(m_fileListView);
+    CoverFileList(m_childPane);
+}
+
+void CMainFrame::FollowFileListSize() {
+    for (QWidget* panel :
+         {static_cast<QWidget*>(m_childPane.data()), static_cast<QWidget*>(m_imageDialog.data())}) {
+        if (panel != nullptr) {
+            panel->setGeometry(m_fileListView->rect());
+        }
+    }
 }
 
 void CMainFrame::CloseChildPane() {
     if (m_childPane != nullptr) {
         m_childPane->close();
+        m_childPane = nullptr;
     }
 }
 

@@ -264,6 +264,7 @@ bool CMainFrame::OpenDriveListFile(std::span<const uint8_t> file) {
     // drive list.
     DropShownResults();
     ShowDrives();
+    ShowChildPane();
     return true;
 }
 

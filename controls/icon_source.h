@@ -19,8 +19,9 @@ public:
     virtual FileTypePictures Fetch(const QString& extension) = 0;
 };
 
-// The desktop's picture for the extension's MIME type when the icon theme has one, else our
-// own generic file picture.
+// The desktop's picture for the extension's MIME type (or its generic type) when the icon theme
+// has one, else our own generic file picture. The theme installed with the program stands behind
+// the desktop's, and in for it where the desktop names none; the first fetch sets that up.
 class DesktopIconSource : public IconSource {
 public:
     FileTypePictures Fetch(const QString& extension) override;

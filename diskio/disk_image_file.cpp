@@ -132,6 +132,34 @@ ImageFileLoad ImageNodeFromTrailer(std::span<const uint8_t> trailer, uint64_t fi
     return load;
 }
 
+namespace {
+
+// The file's size and its last kTrailerBytes; none when it cannot be read.
+std::optional<std::array<uint8_t, kTrailerBytes>> ReadTrailer(const DeviceHandle& file,
+                                                              uint64_t bytes) {
+    std::array<uint8_t, kTrailerBytes> trailer{};
+    if (bytes < kTrailerBytes ||
+        !file.ReadAt(bytes - kTrailerBytes, trailer.data(), trailer.size()))
+        return std::nullopt;
+    return trailer;
+}
+
+} // namespace
+
+std::optional<uint8_t> RecordedSourceDisk(const std::filesystem::path& path) {
+    const DeviceHandle file = DeviceHandle::OpenPath(path.string());
+    if (!file.IsOpen())
+        return std::nullopt;
+    const auto trailer = ReadTrailer(file, file.SizeInBytes());
+    DriveNode source;
+    if (!trailer || !CheckImageTrailer(*trailer) ||
+        !DiskImageTrailerSerializer::Read(*trailer, source))
+        return std::nullopt;
+    if (const PhysicalDiskInfo* disk = source.Physical())
+        return disk->drive;
+    return source.Logical()->disk;
+}
+
 ImageFileLoad LoadImageFile(const std::filesystem::path& path, const std::list<DriveNode>& listed) {
     errno = 0;
     const DeviceHandle file = DeviceHandle::OpenPath(path.string());

@@ -60,6 +60,11 @@ bool CheckImageTrailer(std::span<const uint8_t> trailer);
 ImageFileLoad ImageNodeFromTrailer(std::span<const uint8_t> trailer, uint64_t fileBytes,
                                    const std::u16string& path, const std::list<DriveNode>& listed);
 
+// The drive the image at `path` was made from, as its trailer records it: for a disk its
+// number, for a volume the disk that held it (kNoDrive when that was read from an image file).
+// None when the file cannot be read or its trailer is refused.
+std::optional<uint8_t> RecordedSourceDisk(const std::filesystem::path& path);
+
 // Reads the file's size and trailer, then ImageNodeFromTrailer.
 ImageFileLoad LoadImageFile(const std::filesystem::path& path, const std::list<DriveNode>& listed);
 

@@ -8,6 +8,7 @@
 #include "diskio/drive_inventory_reader.h"
 #include "diskio/mount_table.h"
 #include "diskio/size_text.h"
+#include "diskio/volume_label.h"
 
 namespace {
 
@@ -139,8 +140,16 @@ void CDriveList::AddVolume(const InventoryVolume& volume) {
     info.totalBytes = volume.totalBytes;
     info.freeBytes = volume.mountPoint ? MountTable::FreeBytes(*volume.mountPoint) : 0;
     std::array<uint8_t, 512> boot{};
-    if (volume.typeName != u"CDROM" && ReadBootSector(letter, boot))
+    if (volume.typeName != u"CDROM" && ReadBootSector(letter, boot)) {
         info.fileSystem = FileSystemFromBootSector(boot);
+        // The label goes into the record's spare text, where the proposed image name takes it.
+        info.reserved =
+            ReadVolumeLabel(boot, [letter](uint64_t first, uint32_t count, uint8_t* buffer) {
+                return DiskReadWrite(letter, static_cast<uint32_t>(first),
+                                     static_cast<uint32_t>(first >> 32), buffer, count * 512,
+                                     nullptr, 0) != 0;
+            });
+    }
     info.sizeText = FormatSize(info.totalBytes);
 
     DriveNode node;

@@ -11,7 +11,7 @@
 struct LogicalDriveInfo {
     uint8_t drive = 0; // letter index, 0 = A:
     std::u16string rootPath;
-    std::u16string reserved;
+    std::u16string reserved; // the volume label, when the drive list read one
     std::u16string typeName; // "FIXED", "REMOVABLE", "CDROM", ...
     uint64_t freeBytes = 0;
     uint64_t totalBytes = 0;

@@ -168,9 +168,8 @@ void CDispView::paintEvent(QPaintEvent*) {
                 painter.fillRect(text, QColor::fromRgb(kSelectionColour));
             }
             painter.drawText(hex, Qt::AlignCenter, QString::fromStdString(M::HexText(byte)));
-            // The text column shows bytes as the single-byte code page does (Latin-1 here).
-            painter.drawText(text, Qt::AlignCenter,
-                             QString(QChar::fromLatin1(static_cast<char>(M::TextChar(byte)))));
+            // The text column shows bytes as the ANSI code page (Windows-1252) does.
+            painter.drawText(text, Qt::AlignCenter, QString(QChar(M::TextChar(byte))));
         }
         top += M::kRowHeight;
     }

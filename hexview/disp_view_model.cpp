@@ -1,5 +1,7 @@
 #include "hexview/disp_view_model.h"
 
+#include "platform/disk_text_decoding.h"
+
 #include <algorithm>
 #include <climits>
 #include <cstdio>
@@ -203,6 +205,10 @@ std::string DispViewModel::HexText(uint8_t byte) {
     return text;
 }
 
-char DispViewModel::TextChar(uint8_t byte) {
-    return byte <= 16 ? '.' : static_cast<char>(byte);
+char16_t DispViewModel::TextChar(uint8_t byte) {
+    const char16_t character = DecodeWindows1252Byte(byte);
+    // An undefined byte decodes to a control, which no font draws.
+    if (byte <= 16 || (character >= 0x80 && character < 0xA0))
+        return u'.';
+    return character;
 }

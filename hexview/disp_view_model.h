@@ -99,11 +99,11 @@ public:
     uint64_t CaretByte() const { return static_cast<uint64_t>(m_caret) / 2; }
     uint64_t CaretSector() const { return static_cast<uint64_t>(m_caret) / 1024; }
 
-    // "%010x" of an address; "%02X" of a byte; the text column's character ("." for 16 and
-    // below).
+    // "%010x" of an address; "%02X" of a byte; the text column's character: the byte as
+    // Windows-1252, "." for 16 and below and for the five bytes that code page leaves undefined.
     static std::string AddressText(uint64_t address);
     static std::string HexText(uint8_t byte);
-    static char TextChar(uint8_t byte);
+    static char16_t TextChar(uint8_t byte);
 
 private:
     uint64_t m_size = 0;

@@ -8,10 +8,14 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QWheelEvent>
+
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTimer>
+#include <memory>
 
 namespace {
 
@@ -99,6 +103,14 @@ CHexViewerDlg::CHexViewerDlg(const HexViewerSettings& settings, QWidget* parent)
     m_view = new CDispView(*this, m_settings, this);
     m_view->setGeometry(170, 7, 735 - 170, 680 - 7);
     setFixedSize(745, 690);
+    // The dialog's own controls: an event that one of them leaves goes up to the dialog, which
+    // is not watched, so each reaches the view once.
+    // The cluster list takes keys itself and wheel turns in its viewport.
+    for (QWidget* control : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (control != m_view)
+            control->installEventFilter(this);
+    }
+    m_clusterList->viewport()->installEventFilter(this);
 }
 
 void CHexViewerDlg::FillPanel() {
@@ -159,17 +171,73 @@ void CHexViewerDlg::UpdateOffsetStatics(uint64_t byteIndex, uint64_t sectorIndex
     findChild<QLabel*>(QString::number(kSectorValueId))->setText(QString::number(sectorIndex));
 }
 
-void CHexViewerDlg::keyPressEvent(QKeyEvent* event) {
-    // Enter, Escape and Space neither press a button nor close the viewer; the close box does.
-    switch (event->key()) {
+namespace {
+
+// Keys that neither press a button nor close the viewer; the close box does.
+bool PassesUntouched(const QKeyEvent& event) {
+    switch (event.key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
     case Qt::Key_Escape:
     case Qt::Key_Space:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+void CHexViewerDlg::SendToView(const QEvent& event) {
+    if (m_view == nullptr || m_sendingToView)
+        return;
+    // A copy the view leaves comes back up to the dialog: it must not be sent again.
+    m_sendingToView = true;
+    const std::unique_ptr<QEvent> copy(event.clone());
+    QCoreApplication::sendEvent(m_view, copy.get());
+    m_sendingToView = false;
+}
+
+bool CHexViewerDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Wheel) {
+        if (watched != m_clusterList)
+            SendToView(*event);
+    } else if (event->type() == QEvent::KeyPress && watched != m_clusterList->viewport()) {
+        SendToView(*event);
+        // A key the control leaves goes on up to the dialog, which must not send it again. The
+        // mark lasts only while the key is delivered.
+        m_forwardedKey = event;
+        QTimer::singleShot(0, this, [this] { m_forwardedKey = nullptr; });
+        if (PassesUntouched(*static_cast<QKeyEvent*>(event)))
+            return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void CHexViewerDlg::keyPressEvent(QKeyEvent* event) {
+    if (m_sendingToView) {
         event->accept();
         return;
-    default:
-        break;
+    }
+    // A key a control left has reached the view already.
+    const bool forwarded = event == m_forwardedKey;
+    m_forwardedKey = nullptr;
+    if (!forwarded)
+        SendToView(*event);
+    if (PassesUntouched(*event)) {
+        event->accept();
+        return;
     }
     QDialog::keyPressEvent(event);
+}
+
+void CHexViewerDlg::wheelEvent(QWheelEvent* event) {
+    if (m_sendingToView) {
+        event->accept();
+        return;
+    }
+    // Over the dialog's background; a wheel turn a control left has reached the view.
+    if (childAt(event->position().toPoint()) == nullptr)
+        SendToView(*event);
+    event->accept();
 }

@@ -15,6 +15,10 @@ class QTableWidget;
 // of a file or the labels of a disk or a partition), the go-to box with ">>", and the display
 // view. Controls carry their template ids as object names. The settings are the caller's and
 // outlive the dialog.
+//
+// Keys and wheel turns anywhere in the dialog also reach the view, so the bytes move whichever
+// control has the focus or lies under the pointer; Enter, Escape and Space neither press a
+// button nor close the dialog.
 class CHexViewerDlg : public QDialog {
     Q_OBJECT
 public:
@@ -44,13 +48,19 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void FillPanel();
+    // A copy of a key or wheel event for the view.
+    void SendToView(const QEvent& event);
 
     const HexViewerSettings& m_settings;
     uint64_t m_goToOffset = 0;
     CHexEdit* m_edit = nullptr;
     CDispView* m_view = nullptr;
     QTableWidget* m_clusterList = nullptr;
+    bool m_sendingToView = false;
+    const QEvent* m_forwardedKey = nullptr;
 };

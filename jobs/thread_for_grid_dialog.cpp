@@ -1,5 +1,7 @@
 #include "jobs/thread_for_grid_dialog.h"
 
+#include "diskio/disk_name.h"
+
 #include "diskio/disk_image_trailer_serializer.h"
 #include "diskio/volume_source.h"
 #include "filesystems/scan_log.h"
@@ -87,6 +89,11 @@ std::optional<SectorSource> CThreadForGridDialog::SourceOfNode(const DriveNode& 
 
 std::u16string CThreadForGridDialog::Description(const DriveNode& node) {
     if (const PhysicalDiskInfo* disk = node.Physical()) {
+        if (node.kind == DriveKind::HardDisk) {
+            if (std::u16string name = UnidentifiedDiskName(*disk, DeviceTable::Process());
+                !name.empty())
+                return name;
+        }
         std::u16string serial;
         std::u16string model;
         if (node.kind == DriveKind::HardDisk && disk->identify) {

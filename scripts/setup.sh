@@ -8,7 +8,7 @@ packages=(
     cmake ninja-build g++ pkg-config
     clang-14 libclang-rt-14-dev llvm-14
     libgtest-dev libgmock-dev libbenchmark-dev
-    qt6-base-dev libqt6test6 qt6-qpa-plugins fonts-dejavu-core
+    qt6-base-dev libqt6test6 qt6-qpa-plugins fonts-dejavu-core adwaita-icon-theme
     zlib1g-dev libpng-dev libjpeg62-turbo-dev libtiff-dev libcurl4-openssl-dev
     dosfstools mtools ntfs-3g attr fdisk sleuthkit faketime
     xz-utils python3 zip unzip

@@ -2,6 +2,7 @@
 
 #include "app/dialogs/dialog_text_ids.h"
 #include "app/program_text.h"
+#include "controls/flat_button.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -60,7 +61,7 @@ CFileExistsDlg::CFileExistsDlg(const QString& name, const QString& proposal, QWi
     };
     auto* buttons = new QHBoxLayout();
     for (const AnswerButton& answer : answers) {
-        auto* button = new QPushButton(ProgramText(answer.textId), this);
+        auto* button = new CFlatButton(ProgramText(answer.textId), this);
         button->setObjectName(QString::number(answer.id));
         buttons->addWidget(button);
         const NameClashDecision decision = answer.decision;

@@ -3,6 +3,7 @@
 #include "app/dialogs/file_types_dlg.h"
 #include "app/dialogs/signature_rows.h"
 #include "app/dialogs/signature_text_ids.h"
+#include "controls/list_header_ctrl.h"
 
 #include <QHeaderView>
 #include <QLineEdit>
@@ -46,6 +47,7 @@ private:
 CFileTypeListCtrl::CFileTypeListCtrl(CFileTypesDlg& owner, QWidget* parent)
     : QTreeWidget(parent), m_owner(owner) {
     setObjectName(QString::number(kControlId));
+    setHeader(new CListHeaderCtrl(Qt::Horizontal, this));
     SetUpSignatureColumns(*this, 300, 108);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setItemDelegateForColumn(SignatureRow::kSizeColumn, new SizeDelegate(*this));
@@ -86,5 +88,12 @@ void CFileTypeListCtrl::OnItemClicked(QTreeWidgetItem* item, int column) {
 
 void CFileTypeListCtrl::OnHeaderClicked(int column) {
     m_sort = NextListSort(m_sort, column);
-    sortItems(column, m_sort.descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+    ApplySort();
+}
+
+void CFileTypeListCtrl::ApplySort() {
+    if (m_sort.column < 0)
+        return;
+    sortItems(m_sort.column, m_sort.descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+    static_cast<CListHeaderCtrl*>(header())->SetSortColumn(m_sort.column, !m_sort.descending);
 }

@@ -156,6 +156,8 @@ void CFileTypesDlg::FillRows(uint8_t group, bool reversed) {
         else
             m_list->addTopLevelItem(row);
     }
+    // A column the person sorted by stays the order.
+    m_list->ApplySort();
     m_filling = false;
     m_reversed = reversed;
     m_edit->setEnabled(false);

@@ -1,6 +1,7 @@
 #include "app/dialogs/save_error_action_dlg.h"
 
 #include "app/program_text.h"
+#include "controls/flat_button.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -22,7 +23,7 @@ constexpr uint32_t kMessageId = 61609;
 constexpr qsizetype kNameOffset = 6;
 
 QPushButton* MakeButton(const QString& text, int id, QWidget* parent) {
-    auto* button = new QPushButton(text, parent);
+    auto* button = new CFlatButton(text, parent);
     button->setObjectName(QString::number(id));
     return button;
 }

@@ -180,8 +180,8 @@ std::u16string ProposedImageName(const DriveNode& node) {
         if (volume == nullptr)
             return {};
         const char16_t letter = volume->rootPath.empty() ? u'_' : volume->rootPath.front();
-        // The record has no field of its own for the label: its spare text carries one when
-        // a source fills it (the drive list leaves it empty).
+        // The record has no field of its own for the label: its spare text carries the one
+        // the drive list read.
         name = LetterDriveName(letter, volume->fileSystem, volume->reserved);
         break;
     }

@@ -3,6 +3,7 @@
 #include "app/dialogs/dialog_help.h"
 #include "app/dialogs/dialog_text_ids.h"
 #include "app/program_text.h"
+#include "controls/flat_button.h"
 
 #include <QFileInfo>
 #include <QGridLayout>
@@ -44,14 +45,14 @@ CScanFileExistsDlg::CScanFileExistsDlg(const QString& existingPath, uint8_t disk
     m_newName->setMaxLength(kMaxNameLength);
     m_newName->setMinimumWidth(360);
 
-    m_rename = new QPushButton(ProgramText(dialog_text::kRenameId), this);
+    m_rename = new CFlatButton(ProgramText(dialog_text::kRenameId), this);
     m_rename->setObjectName(QString::number(kRenameId));
     m_rename->setDefault(true);
-    m_overwrite = new QPushButton(ProgramText(kOverwriteTextId), this);
+    m_overwrite = new CFlatButton(ProgramText(kOverwriteTextId), this);
     m_overwrite->setObjectName(QString::number(kOverwriteId));
-    auto* cancel = new QPushButton(ProgramText(dialog_text::kCancelId), this);
+    auto* cancel = new CFlatButton(ProgramText(dialog_text::kCancelId), this);
     cancel->setObjectName(QString::number(kCancelId));
-    auto* help = new QPushButton(ProgramText(dialog_text::kHelpId), this);
+    auto* help = new CFlatButton(ProgramText(dialog_text::kHelpId), this);
     help->setObjectName(QString::number(kHelpId));
 
     auto* grid = new QGridLayout(this);

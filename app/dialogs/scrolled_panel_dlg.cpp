@@ -4,8 +4,10 @@
 
 #include <QVBoxLayout>
 
-CScrolledPanelDlg::CScrolledPanelDlg(int templateId, QWidget* parent)
-    : QDialog(parent, Qt::Widget) {
+CScrolledPanelDlg::CScrolledPanelDlg(int templateId, QWidget* parent) : QDialog(parent) {
+    // A dialog makes itself a window whatever flags it is given; the panel lies inside the view
+    // that holds it (a panel without a parent stays a window of its own).
+    setWindowFlags(Qt::Widget);
     setObjectName(QString::number(templateId));
     setAttribute(Qt::WA_DeleteOnClose);
     QPalette white = palette();

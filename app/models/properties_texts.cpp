@@ -1,5 +1,6 @@
 #include "app/models/properties_texts.h"
 
+#include "diskio/disk_image_file.h"
 #include "diskio/size_text.h"
 #include "platform/file_time.h"
 #include "platform/format_text.h"
@@ -30,6 +31,7 @@ constexpr uint32_t kDiskSizeId = 61465;
 constexpr uint32_t kPortId = 61652;
 constexpr uint32_t kRemovableDriveId = 61631;
 constexpr uint32_t kCdDvdDriveId = 61632;
+constexpr uint32_t kImageFileId = 61633;
 constexpr uint32_t kFirstImageTypeId = 61656; // disk image, volume image, CD image
 constexpr uint32_t kFirstWeekdayId = 61659;   // Sunday .. Saturday
 constexpr uint32_t kFirstMonthId = 61666;     // January .. December
@@ -116,7 +118,7 @@ void VolumeProperties(const DriveNode& node, T& out) {
     out.values[T::kAccessed] = Text(extended ? kTrueId : kFalseId);
 }
 
-void DiskProperties(const DriveNode& node, T& out) {
+void DiskProperties(const DriveNode& node, const DriveFacts& facts, T& out) {
     out.labels = {
         {T::kLocationLabel, WithColon(kNameId)}, {T::kSizeLabel, Text(kModelId)},
         {T::kSizeOnDiskLabel, Text(kSerialId)},  {T::kStartClusterLabel, Text(kFirmwareId)},
@@ -141,14 +143,23 @@ void DiskProperties(const DriveNode& node, T& out) {
         firmware =
             IdentifyText(disk->identify->firmwareRevision, DiskIdentifyInfo::kMaxFirmwareRevision);
     }
-    out.values[T::kLocation] = model + firmware;
+    out.values[T::kLocation] = facts.diskName.empty() ? model + firmware : facts.diskName;
     out.values[T::kSize] = model;
     out.values[T::kSizeOnDisk] = serial;
     out.values[T::kStartCluster] = firmware;
     out.values[T::kAccessed] = kNone;
 }
 
-void ImageProperties(const DriveNode& node, const ImageFileTimes& times, T& out) {
+// The source disk an image's trailer recorded.
+std::u16string RecordedSource(const DriveFacts& facts) {
+    if (!facts.sourceDisk)
+        return kNone;
+    if (*facts.sourceDisk == disk_image_file::kNoDrive)
+        return Text(kImageFileId);
+    return PhysicalDisk(*facts.sourceDisk);
+}
+
+void ImageProperties(const DriveNode& node, const DriveFacts& times, T& out) {
     out.labels = {{T::kSizeOnDiskLabel, WithColon(kPhysicalDiskId)},
                   {T::kStartClusterLabel, WithColon(kLogicalDriveId)}};
     out.values[T::kLocation] = node.imagePath;
@@ -163,12 +174,12 @@ void ImageProperties(const DriveNode& node, const ImageFileTimes& times, T& out)
     if (const PhysicalDiskInfo* disk = node.Physical()) {
         sectors = disk->totalSectors;
         if (node.kind == DriveKind::DiskImage)
-            out.values[T::kSizeOnDisk] = PhysicalDisk(disk->drive);
+            out.values[T::kSizeOnDisk] = RecordedSource(times);
     } else if (const LogicalDriveInfo* volume = node.Logical()) {
         sectors =
             volume->lastSector > volume->firstSector ? volume->lastSector - volume->firstSector : 0;
         if (node.kind == DriveKind::VolumeImage) {
-            out.values[T::kSizeOnDisk] = PhysicalDisk(volume->disk);
+            out.values[T::kSizeOnDisk] = RecordedSource(times);
             out.values[T::kStartCluster] = volume->rootPath;
         }
     }
@@ -212,18 +223,18 @@ PropertiesTexts EntryProperties(const FoundItem& item, std::u16string_view name,
     return out;
 }
 
-PropertiesTexts DriveProperties(const DriveNode& node, const ImageFileTimes& imageTimes) {
+PropertiesTexts DriveProperties(const DriveNode& node, const DriveFacts& facts) {
     T out;
     out.title = Text(kPropertySheetId);
     switch (node.kind) {
     case DriveKind::HardDisk:
     case DriveKind::RemovableDisk:
-        DiskProperties(node, out);
+        DiskProperties(node, facts, out);
         break;
     case DriveKind::DiskImage:
     case DriveKind::VolumeImage:
     case DriveKind::CdRomImage:
-        ImageProperties(node, imageTimes, out);
+        ImageProperties(node, facts, out);
         break;
     default:
         VolumeProperties(node, out);

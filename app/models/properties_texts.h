@@ -50,14 +50,20 @@ PropertiesTexts EntryProperties(const FoundItem& item, std::u16string_view name,
                                 std::u16string_view location,
                                 const std::optional<EntryVolume>& volume);
 
-// The times of an image file, local time.
-struct ImageFileTimes {
+// What the dialog shows of a drive beyond its record: an image file's times (local time) and
+// the disk its trailer recorded as the source, and the name of a disk that did not identify
+// itself (UnidentifiedDiskName).
+struct DriveFacts {
     std::optional<std::tm> created;
     std::optional<std::tm> accessed;
     std::optional<std::tm> modified;
+    // The trailer's disk number; kNoDrive when the source was read from an image file itself;
+    // none when the trailer could not be read.
+    std::optional<uint8_t> sourceDisk;
+    std::u16string diskName;
 };
 
-PropertiesTexts DriveProperties(const DriveNode& node, const ImageFileTimes& imageTimes);
+PropertiesTexts DriveProperties(const DriveNode& node, const DriveFacts& facts);
 
 // The space an entry takes: whole clusters of sectorsPerCluster x 512 bytes (512-byte units
 // when the count is 0).

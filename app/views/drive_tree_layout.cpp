@@ -1,6 +1,7 @@
 #include "app/views/drive_tree_layout.h"
 
 #include "app/program_text.h"
+#include "diskio/disk_name.h"
 
 #include <array>
 #include <optional>
@@ -92,7 +93,14 @@ QString DriveItemText(const DriveNode& node, int removableNumber) {
     switch (node.kind) {
     case DriveKind::HardDisk: {
         const PhysicalDiskInfo* disk = node.Physical();
-        if (disk != nullptr && disk->identify) {
+        if (disk == nullptr) {
+            return ProgramText(kPhysicalDiskId);
+        }
+        if (const std::u16string name = UnidentifiedDiskName(*disk, DeviceTable::Process());
+            !name.empty()) {
+            return FromUtf16(name);
+        }
+        if (disk->identify) {
             const DiskIdentifyInfo& identify = *disk->identify;
             return QStringLiteral("%1 (%2, %3)")
                 .arg(IdentifyText(identify.model, DiskIdentifyInfo::kMaxModel),
@@ -100,8 +108,8 @@ QString DriveItemText(const DriveNode& node, int removableNumber) {
                      IdentifyText(identify.firmwareRevision,
                                   DiskIdentifyInfo::kMaxFirmwareRevision));
         }
-        return QStringLiteral("%1 (%2)").arg(
-            ProgramText(kPhysicalDiskId), disk != nullptr ? FromUtf16(disk->sizeText) : QString());
+        return QStringLiteral("%1 (%2)").arg(ProgramText(kPhysicalDiskId),
+                                             FromUtf16(disk->sizeText));
     }
     case DriveKind::LogicalDrive:
         if (const LogicalDriveInfo* volume = node.Logical()) {

@@ -410,6 +410,38 @@ TEST_F(DriveTreeWindowTest, StandardSearchOfADiskImageShowsItsVolumesBelowTheIma
     EXPECT_TRUE(item->isExpanded());
 }
 
+TEST_F(DriveTreeWindowTest, DisksThatSayNothingOfThemselvesAreNamedAfterTheirFiles) {
+    TempDir images;
+    const fs::path first = UnpackFixture("fat16_volume.img", images);
+    ASSERT_FALSE(first.empty());
+    const fs::path second = images.File("copy of the disk.img");
+    fs::copy_file(first, second);
+    ListDrives("disk0=" + first.string() + ";disk1=" + second.string());
+    std::vector<QString> names;
+    for (const DriveNode& node : state.driveList.nodes) {
+        if (node.kind != DriveKind::HardDisk) {
+            continue;
+        }
+        QTreeWidgetItem* item = frame.DriveView()->ItemOf(node);
+        ASSERT_NE(item, nullptr);
+        names.push_back(item->text(0));
+        // Properties name the disk the same way.
+        QString shown;
+        WhenModal(QStringLiteral("220"), [&shown](QWidget* dialog) {
+            auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("1126"));
+            ASSERT_NE(name, nullptr);
+            shown = name->text();
+            dialog->close();
+        });
+        frame.ShowDriveProperties(node);
+        EXPECT_EQ(shown, item->text(0));
+    }
+    const QString size =
+        QString::fromStdU16String(state.driveList.nodes.front().Physical()->sizeText);
+    EXPECT_EQ(names, (std::vector<QString>{QStringLiteral("fat16_volume.img (%1)").arg(size),
+                                           QStringLiteral("copy of the disk.img (%1)").arg(size)}));
+}
+
 TEST_F(DriveTreeWindowTest, TheDriveTreeAndEveryActionDialogAreSavedAsPictures) {
     TempDir images;
     const fs::path fat = UnpackFixture("fat16_volume.img", images);

@@ -1,33 +1,41 @@
 // The frame's menus and toolbar drawn offscreen: the main menu's popups in the flat style with
 // the menu pictures, the toolbar with a picture on every button and its disabled state greyed,
-// and the message log in its docking bar.
+// the message log in its docking bar, and the start panel inside the right pane, at start-up
+// and after imaging. Pictures of the window go to the build's screenshots folder.
 
 #include "app/commands/command_ids.h"
 #include "app/commands/menu_resource.h"
+#include "app/dialogs/scroll_bitmap_dlg.h"
 #include "app/main_frame.h"
 #include "app/views/disk_tree_ctrl.h"
+#include "app/views/file_list_view.h"
 #include "app/views/left_view.h"
 #include "app/views/log_pane.h"
 #include "controls/flat_menu_metrics.h"
 #include "controls/sizing_dialog_bar.h"
 #include "diskio/drive_node.h"
+#include "diskio/size_text.h"
 #include "tests/app/frame_test_harness.h"
+#include "tests/support/temp_dir.h"
 
 #include <QAction>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QImage>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSplitter>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include <filesystem>
 #include <memory>
+#include <string>
 
 #include <gtest/gtest.h>
 
 namespace {
-
-class FrameRenderingTest : public WindowTest {};
 
 // How many pixels of the rectangle differ from its first pixel.
 int InkIn(const QImage& image, const QRect& area) {
@@ -56,6 +64,36 @@ double MeanSaturation(const QImage& image, const QRect& area) {
     }
     return count > 0 ? sum / count : 0;
 }
+
+class FrameRenderingTest : public WindowTest {
+protected:
+    // The whole window as it is drawn, kept in the screenshots folder under `name`.
+    QImage Screenshot(const std::string& name) {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents();
+        const QImage image = frame.grab().toImage();
+        const std::filesystem::path folder =
+            std::filesystem::path(MORWICK_BUILD_DIR) / "screenshots";
+        std::filesystem::create_directories(folder);
+        EXPECT_TRUE(image.save(QString::fromStdString((folder / (name + ".png")).string())));
+        return image;
+    }
+    // The start panel lies inside the file list, covers it whole and shows its picture.
+    void ExpectStartPanel(const QImage& window) {
+        CScrollBitmapDlg* panel = frame.ChildPane();
+        ASSERT_NE(panel, nullptr);
+        EXPECT_FALSE(panel->isWindow());
+        EXPECT_EQ(panel->parentWidget(), static_cast<QWidget*>(frame.FileListView()));
+        EXPECT_TRUE(panel->isVisible());
+        EXPECT_EQ(panel->geometry(), frame.FileListView()->rect());
+        const QRect inWindow(frame.FileListView()->mapTo(&frame, QPoint(0, 0)),
+                             frame.FileListView()->size());
+        // White where the list's header would be, and the picture's ink in the middle.
+        EXPECT_EQ(QColor(window.pixel(inWindow.topLeft() + QPoint(3, 3))), QColor(Qt::white));
+        EXPECT_GT(InkIn(window, QRect(inWindow.center() - QPoint(150, 100), QSize(300, 200))),
+                  1000);
+    }
+};
 
 TEST_F(FrameRenderingTest, MenuPopupsAreFlatWithTheirPictures) {
     const MenuResource* resource = FindMenuResource(kMainMenuId);
@@ -141,6 +179,33 @@ TEST_F(FrameRenderingTest, TheLogSitsInTheDockingBarAtTheBottom) {
     EXPECT_EQ(bar->windowTitle(), QStringLiteral("Morwick Wrenfal Windows Data Recovery v3.0"));
     EXPECT_GE(bar->height(), 32);
     EXPECT_TRUE(bar->isAncestorOf(frame.LogPane()));
+}
+
+TEST_F(FrameRenderingTest, TheStartPanelLiesInTheRightPaneAndFollowsItsSize) {
+    ShowOneHardDisk();
+    ExpectStartPanel(Screenshot("main_frame_start"));
+    // A larger window and a moved splitter: the panel keeps covering the list.
+    frame.resize(1300, 820);
+    frame.Splitter()->setSizes({300, 1000});
+    QCoreApplication::processEvents();
+    ExpectStartPanel(frame.grab().toImage());
+}
+
+TEST_F(FrameRenderingTest, AfterImagingTheStartPanelReturnsInsideTheWindow) {
+    MappedFixture fixture("fat16_volume", kFatPartition);
+    ASSERT_TRUE(fixture.Ready());
+    TempDir out;
+    DriveNode drive = fixture.Node();
+    LogicalDriveInfo& volume = *drive.Logical();
+    volume.rootPath = u"C:\\";
+    volume.fileSystem = u"FAT";
+    volume.sizeText = FormatSizeFromSectors(static_cast<uint32_t>(volume.totalSectors), 0);
+    const QString image = QString::fromStdString(out.File("volume.img").string());
+    ASSERT_TRUE(frame.StartDiskImage(drive, {0, volume.totalSectors}, image));
+    EXPECT_EQ(frame.ChildPane(), nullptr) << "imaging covers the list with its own panel";
+    ASSERT_TRUE(WaitForJob());
+    EXPECT_EQ(frame.ImageProgressDialog(), nullptr);
+    ExpectStartPanel(Screenshot("main_frame_after_imaging"));
 }
 
 } // namespace

@@ -15,6 +15,7 @@
 #include "diskio/size_text.h"
 #include "platform/job_messages.h"
 #include "tests/app/frame_test_harness.h"
+#include "tests/app/modal_driver.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -104,6 +105,17 @@ TEST_F(ImagingWindowTest, AnImageMadeInTheWindowOpensAsADrive) {
     EXPECT_EQ(opened.imagePath, imagePath.toStdU16String());
     ASSERT_NE(opened.Logical(), nullptr);
     EXPECT_EQ(opened.Logical()->totalSectors, total);
+    // Properties name the disk the image was made from, as its trailer recorded it.
+    QString source;
+    WhenModal(QStringLiteral("220"), [&source](QWidget* dialog) {
+        auto* value = dialog->findChild<QLabel*>(QStringLiteral("1128"));
+        ASSERT_NE(value, nullptr);
+        source = value->text();
+        dialog->close();
+    });
+    frame.ShowDriveProperties(opened);
+    EXPECT_EQ(source,
+              QStringLiteral("Physical Disk 0x") + QString::number(volume.disk, 16).toUpper());
 
     // A file that is no image is refused and adds nothing.
     const fs::path small = out.File("small.img");

@@ -1,4 +1,5 @@
 #include "controls/icon_list.h"
+#include "controls/icon_source.h"
 
 #include "controls/program_pictures.h"
 
@@ -7,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <vector>
 
 namespace {
 
@@ -129,6 +131,20 @@ TEST(DesktopIconSourceTest, AlwaysGivesPicturesOfBothSizes) {
         EXPECT_FALSE(pictures.large.isNull()) << extension;
         EXPECT_LE(pictures.small.width(), 16) << extension;
         EXPECT_LE(pictures.large.width(), 32) << extension;
+    }
+}
+
+TEST(DesktopIconSourceTest, CommonTypesShowTheirOwnPicturesWithoutADesktop) {
+    // Offscreen no desktop names a theme: the installed one gives each type its picture.
+    DesktopIconSource source;
+    const QImage generic = StripPicture(PictureStrip::ListSmall, 0).toImage();
+    std::vector<QImage> seen;
+    for (const char* extension : {".jpg", ".doc", ".zip", ".txt"}) {
+        const QImage small = source.Fetch(extension).small.toImage();
+        EXPECT_NE(small, generic) << extension;
+        for (const QImage& other : seen)
+            EXPECT_NE(small, other) << extension;
+        seen.push_back(small);
     }
 }
 

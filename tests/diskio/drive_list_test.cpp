@@ -481,6 +481,25 @@ TEST_F(DriveListTest, PartitionsOfMappedDisksGetLettersByNumber) {
                            });
 }
 
+TEST_F(DriveListTest, EachVolumeCarriesItsLabel) {
+    TempDir dir;
+    const fs::path fat = UnpackFixture("fat16_volume.img", dir);
+    const fs::path ntfs = UnpackFixture("ntfs_volume.img", dir);
+    const fs::path disk = UnpackFixture("mbr_logical.img", dir);
+    ASSERT_FALSE(fat.empty() || ntfs.empty() || disk.empty());
+    BuildFromMap("C:=" + fat.string() + ";E:=" + ntfs.string() + ";disk0=" + disk.string() +
+                 ";F:=disk0@2048+6144;G:=disk0@16384+8192");
+    // The labels the fixture scripts gave mkfs.fat and mkntfs; partitions read from their
+    // own first sector.
+    const std::pair<char, std::u16string> labels[] = {
+        {'C', u"FAT16VOL"}, {'E', u"NTFSVOL"}, {'F', u"PRIMARY1"}, {'G', u"Logical6"}};
+    for (const auto& [letter, label] : labels) {
+        const LogicalDriveInfo* volume = Letter(m_store, letter);
+        ASSERT_NE(volume, nullptr) << letter;
+        EXPECT_EQ(volume->reserved, label) << letter;
+    }
+}
+
 TEST(MountTableTest, FindsMountPointsAndUnescapesThem) {
     MountTable table = MountTable::Parse("22 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
                                          "23 22 8:17 / /media/my\\040stick rw - vfat /dev/sdb1 rw\n"

@@ -260,13 +260,17 @@ TEST(DispViewModelTest, GoingToAnOffsetShowsItsRowFirst) {
     EXPECT_EQ(model.CaretSector(), 0x1234u / 512);
 }
 
-TEST(DispViewModelTest, BytesUpToSixteenShowAsDots) {
+TEST(DispViewModelTest, BytesShowAsWindows1252WithDotsUpToSixteen) {
     struct Case {
         uint8_t byte;
-        char text;
+        char16_t text;
     };
-    for (const Case c : {Case{0, '.'}, Case{10, '.'}, Case{16, '.'}, Case{17, '\x11'},
-                         Case{'A', 'A'}, Case{0xE9, '\xE9'}})
+    // 0x80-0x9F are the code page's letters and signs; the five it leaves undefined are dots.
+    for (const Case c :
+         {Case{0, u'.'}, Case{10, u'.'}, Case{16, u'.'}, Case{17, u'\x11'}, Case{'A', u'A'},
+          Case{0xE9, u'\xE9'}, Case{0x80, u'\u20AC'}, Case{0x8A, u'\u0160'}, Case{0x93, u'\u201C'},
+          Case{0x9F, u'\u0178'}, Case{0x81, u'.'}, Case{0x8D, u'.'}, Case{0x8F, u'.'},
+          Case{0x90, u'.'}, Case{0x9D, u'.'}})
         EXPECT_EQ(M::TextChar(c.byte), c.text) << int(c.byte);
     EXPECT_EQ(M::HexText(0x0A), "0A");
     EXPECT_EQ(M::AddressText(0x123456789AULL), "123456789a");

@@ -7,12 +7,14 @@
 #include "hexview/hex_edit.h"
 #include "tests/hexview/scratch_image.h"
 
+#include <QApplication>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
@@ -171,6 +173,61 @@ TEST_F(HexViewerDlgTest, ViewPaintsRowsUpToTheLastByteOfTheFile) {
     // No row 7.
     EXPECT_FALSE(inkIn(QRect(0, row6 + 20 + 2, 90, 16)));
     EXPECT_TRUE(inkIn(QRect(0, row6 + 2, 90, 16)));
+}
+
+// One notch of the wheel down at `position` of `widget`, as the window system delivers it.
+void WheelDown(QWidget* widget, QPoint position) {
+    QWheelEvent wheel(position, widget->mapToGlobal(position), QPoint(), QPoint(0, -120),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(widget, &wheel);
+}
+
+TEST_F(HexViewerDlgTest, KeysAndTheWheelOverTheOtherControlsMoveTheViewOnce) {
+    std::vector<QString> messages;
+    CHexViewerDlg::SetMessageHook([&](const QString& text) { messages.push_back(text); });
+    CHexViewerDlg dialog(file);
+    dialog.show();
+    const DispViewModel& model = dialog.View()->Model();
+    auto* edit = dialog.findChild<CHexEdit*>(QString::number(CHexEdit::kControlId));
+    auto* go = dialog.findChild<QPushButton*>(QString::number(CHexViewerDlg::kGoButtonId));
+    auto* list = dialog.findChild<QTableWidget*>(QString::number(CHexViewerDlg::kClusterListId));
+    ASSERT_NE(edit, nullptr);
+    ASSERT_NE(go, nullptr);
+    ASSERT_NE(list, nullptr);
+
+    // Keys in the offset box and on the button move the view's caret; the box keeps its text.
+    QTest::keyClicks(edit, QStringLiteral("fff"));
+    QTest::keyClick(edit, Qt::Key_Down);
+    EXPECT_EQ(model.Caret(), 32);
+    EXPECT_EQ(edit->text(), QStringLiteral("fff"));
+    QTest::keyClick(go, Qt::Key_PageDown);
+    EXPECT_EQ(model.Caret(), 32 + 1024);
+    QTest::keyClick(list, Qt::Key_Up);
+    EXPECT_EQ(model.Caret(), 1024);
+
+    // Enter, Escape and Space press nothing and close nothing: 0xFFF would exceed the range.
+    for (QWidget* target : {static_cast<QWidget*>(edit), static_cast<QWidget*>(go),
+                            static_cast<QWidget*>(list), static_cast<QWidget*>(&dialog)}) {
+        for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape, Qt::Key_Space})
+            QTest::keyClick(target, key);
+    }
+    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(model.Caret(), 1024);
+
+    // The wheel over a label, over the dialog's background and over the cluster list: one row
+    // each time.
+    auto* size = dialog.findChild<QLabel*>(QString::number(CHexViewerDlg::kSizeValueId));
+    ASSERT_NE(size, nullptr);
+    WheelDown(size, QPoint(2, 2));
+    EXPECT_EQ(model.RowIndex(), 1);
+    ASSERT_EQ(dialog.childAt(2, 2), nullptr);
+    WheelDown(&dialog, QPoint(2, 2));
+    EXPECT_EQ(model.RowIndex(), 2);
+    WheelDown(list->viewport(), QPoint(5, 5));
+    EXPECT_EQ(model.RowIndex(), 3);
+    WheelDown(go, QPoint(3, 3));
+    EXPECT_EQ(model.RowIndex(), 4);
 }
 
 } // namespace

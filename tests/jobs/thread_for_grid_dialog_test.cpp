@@ -415,6 +415,10 @@ TEST_F(GridDialogTest, TheProgressDialogNamesTheDrive) {
     DriveNode removable = disk;
     removable.kind = DriveKind::RemovableDisk;
     EXPECT_EQ(Grid::Description(removable), u"Serial No:   ModelNo:   Size : 8.00 KB");
+    // A disk that says nothing of itself is named after its file.
+    DriveNode unnamed = disk;
+    unnamed.Physical()->identify = DiskIdentifyInfo{};
+    EXPECT_EQ(Grid::Description(unnamed), u"disk.img (8.00 KB)");
     EXPECT_EQ(Grid::Description(PartitionNode(2048, 6144)),
               u"Logical Drive: C:  FileSystem: FAT   Size : 3.00 MB");
     DriveNode found = PartitionNode(2048, 6144);

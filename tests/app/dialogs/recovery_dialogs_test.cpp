@@ -4,6 +4,8 @@
 #include "app/dialogs/job_question_dialogs.h"
 #include "app/dialogs/recovery_options_dlg.h"
 #include "app/dialogs/save_error_action_dlg.h"
+#include "app/dialogs/scan_file_exists_dlg.h"
+#include "controls/flat_button.h"
 #include "jobs/ftp_settings.h"
 #include "tests/app/modal_driver.h"
 #include "tests/support/temp_dir.h"
@@ -229,6 +231,8 @@ TEST(SaveErrorActionDlgTest, ShowsTheFileNameInsideTheMessage) {
     CSaveErrorActionDlg dialog(QStringLiteral("report.doc"));
     EXPECT_EQ(Child<QLabel>(dialog, 1165)->text(), expected);
     EXPECT_EQ(Button(dialog, 1164)->text(), QStringLiteral("Save File && Abort"));
+    for (const int id : {1, 1164, 2})
+        EXPECT_NE(dynamic_cast<CFlatButton*>(Button(dialog, id)), nullptr) << id;
 }
 
 TEST(SaveErrorActionDlgTest, EachButtonGivesItsAnswerAndClosingStopsNow) {
@@ -265,6 +269,8 @@ TEST(FileExistsDlgTest, ShowsTheNameAndTheProposal) {
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("File with the same name already exists"));
     EXPECT_EQ(Child<QLabel>(dialog, 1010)->text(), QStringLiteral("report.doc"));
     EXPECT_EQ(Child<QLineEdit>(dialog, 1004)->text(), QStringLiteral("Copy1_report.doc"));
+    for (const int id : {1, 1005, 1006, 1007, 1008, 1009})
+        EXPECT_NE(dialog.findChild<CFlatButton*>(QString::number(id)), nullptr) << id;
 }
 
 TEST(FileExistsDlgTest, EachButtonGivesItsDecision) {
@@ -337,6 +343,15 @@ TEST(JobQuestionTest, OtherMessagesAndOtherThreadsAreNotHandled) {
     job.join();
     EXPECT_FALSE(handled);
     EXPECT_EQ(question.Get<FileExistsRequest>()->decision, NameClashDecision::Skip);
+}
+
+TEST(ScanFileExistsDlgTest, ItsButtonsAreFlat) {
+    TempDir dir;
+    CScanFileExistsDlg dialog(QString::fromStdString(dir.File("HardDrv1_Log.TXT").string()), 1, 0,
+                              true);
+    for (const int id : {CScanFileExistsDlg::kRenameId, CScanFileExistsDlg::kOverwriteId,
+                         CScanFileExistsDlg::kCancelId, CScanFileExistsDlg::kHelpId})
+        EXPECT_NE(dialog.findChild<CFlatButton*>(QString::number(id)), nullptr) << id;
 }
 
 } // namespace

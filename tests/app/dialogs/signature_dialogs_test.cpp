@@ -6,6 +6,7 @@
 #include "app/dialogs/file_type_list_ctrl.h"
 #include "app/dialogs/file_types_dlg.h"
 #include "app/dialogs/signature_rows.h"
+#include "controls/list_header_ctrl.h"
 #include "filesystems/signatures/file_signature_serializer.h"
 #include "filesystems/signatures/signature_file.h"
 #include "jobs/scan_state.h"
@@ -175,9 +176,24 @@ TEST_F(SignatureDialogsTest, ColumnClicksSortTheRows) {
     EXPECT_EQ(RowRecordIndex(list->topLevelItem(0)), 1u) << "largest first";
     emit list->header()->sectionClicked(2);
     EXPECT_EQ(RowRecordIndex(list->topLevelItem(2)), 1u);
-    emit list->header()->sectionClicked(0);
+    // A click on the header itself; the header keeps the column and draws its triangle.
+    dialog.show();
+    auto* header = dynamic_cast<CListHeaderCtrl*>(list->header());
+    ASSERT_NE(header, nullptr);
+    EXPECT_EQ(header->SortColumn(), 2);
+    EXPECT_TRUE(header->SortAscending());
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                      QPoint(header->sectionPosition(0) + 5, header->height() / 2));
+    EXPECT_EQ(header->SortColumn(), 0);
+    EXPECT_FALSE(header->SortAscending());
     EXPECT_EQ(list->topLevelItem(0)->text(0), QStringLiteral("Twin"));
     EXPECT_EQ(list->topLevelItem(2)->text(0), QStringLiteral("Delivered"));
+    // The rows filled again for a group keep the order.
+    Child<QComboBox>(dialog, CFileTypesDlg::kGroupComboId)->setCurrentIndex(4);
+    Child<QComboBox>(dialog, CFileTypesDlg::kGroupComboId)->setCurrentIndex(0);
+    EXPECT_EQ(list->topLevelItem(0)->text(0), QStringLiteral("Twin"));
+    EXPECT_EQ(list->topLevelItem(2)->text(0), QStringLiteral("Delivered"));
+    EXPECT_EQ(header->SortColumn(), 0);
 }
 
 // --- add / edit ------------------------------------------------------------------------------

@@ -138,6 +138,10 @@ struct DriveCase {
     DriveNode node;
     std::map<int, std::string> values;
     std::map<int, std::string> labels;
+    // What the window learned beside the record: the image trailer's source disk and the
+    // name of a disk that did not identify itself.
+    std::optional<uint8_t> sourceDisk = std::nullopt;
+    std::u16string diskName = {};
 };
 
 void PrintTo(const DriveCase& c, std::ostream* out) {
@@ -152,7 +156,8 @@ TEST_P(DrivePropertiesTest, ValuesAndLabelsByKind) {
     time.tm_mon = 2;
     time.tm_mday = 15;
     time.tm_wday = 6;
-    const T texts = DriveProperties(GetParam().node, ImageFileTimes{time, time, time});
+    const T texts = DriveProperties(
+        GetParam().node, DriveFacts{time, time, time, GetParam().sourceDisk, GetParam().diskName});
     EXPECT_EQ(Utf16ToUtf8(texts.title), "Property Sheet");
     for (const auto& [id, value] : GetParam().values) {
         EXPECT_EQ(Value(texts, id), value) << "value " << id;
@@ -172,6 +177,11 @@ DriveNode Image(DriveKind kind) {
     DriveNode node =
         kind == DriveKind::DiskImage ? Disk(kind, false) : Volume(kind, false, u"FIXED");
     node.imagePath = u"/images/disk.img";
+    // An image node names no drive of its own: the source comes from the file's trailer.
+    if (PhysicalDiskInfo* disk = node.Physical())
+        disk->drive = 0xFF;
+    if (LogicalDriveInfo* volume = node.Logical())
+        volume->disk = 0xFF;
     return node;
 }
 
@@ -218,6 +228,12 @@ INSTANTIATE_TEST_SUITE_P(
                    {T::kCreated, "1.00 MB"},
                    {T::kModified, "0x80"}},
                   {{T::kSizeLabel, "Model :"}, {T::kAccessedLabel, "Port ID :"}}},
+        DriveCase{"hard disk that says nothing of itself",
+                  Disk(DriveKind::HardDisk, false),
+                  {{T::kLocation, "disk.img (1.00 MB)"}, {T::kType, "FIXED"}, {T::kSize, ""}},
+                  {},
+                  std::nullopt,
+                  u"disk.img (1.00 MB)"},
         DriveCase{"removable disk",
                   Disk(DriveKind::RemovableDisk, true),
                   {{T::kType, "REMOVABLE"},
@@ -233,16 +249,27 @@ INSTANTIATE_TEST_SUITE_P(
             {{T::kLocation, "/images/disk.img"},
              {T::kType, "Physical Disk Image"},
              {T::kSize, "1.00 MB"},
-             {T::kSizeOnDisk, "Physical Disk 0x80"},
+             {T::kSizeOnDisk, "Physical Disk 0x82"},
              {T::kCreated, "Saturday, March 15, 2025"}},
-            {{T::kSizeOnDiskLabel, "Physical Disk :"}, {T::kStartClusterLabel, "Logical Drive :"}}},
+            {{T::kSizeOnDiskLabel, "Physical Disk :"}, {T::kStartClusterLabel, "Logical Drive :"}},
+            0x82},
+        DriveCase{"disk image made from an image file",
+                  Image(DriveKind::DiskImage),
+                  {{T::kSizeOnDisk, "Image File"}},
+                  {},
+                  0xFF},
+        DriveCase{"disk image whose trailer cannot be read",
+                  Image(DriveKind::DiskImage),
+                  {{T::kSizeOnDisk, "----"}},
+                  {}},
         DriveCase{"volume image",
                   Image(DriveKind::VolumeImage),
                   {{T::kType, "Logical Drive Image"},
                    {T::kSizeOnDisk, "Physical Disk 0x81"},
                    {T::kStartCluster, "D:\\"},
                    {T::kSize, "2048.00 GB"}},
-                  {}},
+                  {},
+                  0x81},
         DriveCase{"CD image",
                   Image(DriveKind::CdRomImage),
                   {{T::kType, "CD Image"}, {T::kSizeOnDisk, "----"}, {T::kStartCluster, "----"}},

@@ -1,4 +1,4 @@
-#include "archiveview/core/disk_text_decoding.h"
+#include "platform/disk_text_decoding.h"
 
 #include "platform/utf_conversion.h"
 
@@ -67,12 +67,16 @@ constexpr std::array<char16_t, 32> kWindows1252High = {
 
 } // namespace
 
+char16_t DecodeWindows1252Byte(uint8_t byte) {
+    return byte >= 0x80 && byte < 0xA0 ? kWindows1252High[byte - 0x80]
+                                       : static_cast<char16_t>(byte);
+}
+
 std::u16string DecodeWindows1252(std::span<const uint8_t> bytes) {
     std::u16string text;
     text.reserve(bytes.size());
     for (const uint8_t byte : bytes) {
-        text.push_back(byte >= 0x80 && byte < 0xA0 ? kWindows1252High[byte - 0x80]
-                                                   : static_cast<char16_t>(byte));
+        text.push_back(DecodeWindows1252Byte(byte));
     }
     return text;
 }

@@ -8,6 +8,10 @@
 // Text found on a disk and shown to the user: UTF-8 when all of it is well-formed UTF-8, else
 // Windows-1252, the code page of most text written on old Windows disks.
 
+// One byte as Windows-1252; the five bytes it leaves undefined as the C1 controls of the same
+// value.
+char16_t DecodeWindows1252Byte(uint8_t byte);
+
 // Every byte as Windows-1252, the five bytes it leaves undefined as the C1 controls of the
 // same value (as Windows converts them).
 std::u16string DecodeWindows1252(std::span<const uint8_t> bytes);

@@ -1,4 +1,4 @@
-#include "archiveview/core/disk_text_decoding.h"
+#include "platform/disk_text_decoding.h"
 
 #include <gtest/gtest.h>
 
