@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# Set up, build (normal, sanitizer and fuzz configurations) and run every test, then the fuzz
-# step (scripts/fuzz_step.sh; MORWICK_FUZZ_SECONDS sets its fuzzing time, default 540).
+# Set up, check that includes follow the layers, build (normal, sanitizer and fuzz
+# configurations) and run every test, then the fuzz step (scripts/fuzz_step.sh;
+# MORWICK_FUZZ_SECONDS sets its fuzzing time, default 540).
 set -euo pipefail
 cd "$(dirname "$0")"
 
 ./scripts/setup.sh
+# Includes follow the layers before anything is built.
+./scripts/check_includes.py
 
 jobs=$(nproc)
 
