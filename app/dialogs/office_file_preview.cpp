@@ -15,6 +15,9 @@ constexpr char16_t kOfficeViewerTitle[] = u"Quillbrook";
 
 int PreviewOfficeFile(QWidget* parent, RecoveredFileData& data, uint64_t size,
                       std::u16string_view name, const OfficePreviewSetup& setup, bool* unreadable) {
+    if (unreadable != nullptr) {
+        *unreadable = false;
+    }
     const std::string utf8Name = Utf16ToUtf8(name);
     if (ChoosePreviewViewer(utf8Name, size, false) != PreviewViewer::Office) {
         return 0;
