@@ -2,12 +2,16 @@
 
 #include "app/archive_text_preview.h"
 #include "app/dialogs/office_file_preview.h"
+#include "app/dialogs/wait_cursor.h"
+#include "app/dialogs/wait_cursor_lift.h"
 #include "app/models/found_entry_store.h"
 #include "app/picture_preview.h"
 #include "hexview/display_hex_viewer.h"
 #include "jobs/fat_file_data.h"
 #include "jobs/ntfs_file_data.h"
 #include "jobs/scan_state.h"
+#include "platform/format_text.h"
+#include "platform/string_table.h"
 #include "platform/utf_conversion.h"
 #include "preview/temporary_document.h"
 
@@ -74,11 +78,40 @@ Viewers Viewers::Program() {
     viewers.picture = &ShowPicturePreview;
     viewers.office = [](QWidget* parent, RecoveredFileData& data, uint64_t size,
                         std::u16string_view name) {
-        return PreviewOfficeFile(parent, data, size, name);
+        bool unreadable = false;
+        const int result =
+            PreviewOfficeFile(parent, data, size, name, OfficePreviewSetup::Program(), &unreadable);
+        if (unreadable)
+            return PreviewAnswer::Unreadable;
+        return result != 0 ? PreviewAnswer::Shown : PreviewAnswer::Declined;
     };
-    viewers.archiveOrText = &ShowArchiveOrTextPreview;
-    viewers.hex = &ShowHex;
+    // The libraries read as they show, modally.
+    viewers.archiveOrText = [](const ArchiveTextPreviewRequest& request, uint8_t kind) {
+        const WaitCursorLift lift;
+        return ShowArchiveOrTextPreview(request, kind);
+    };
+    viewers.hex = [](const std::u16string& name, const FoundFileClusters& where) {
+        const WaitCursorLift lift;
+        ShowHex(name, where);
+    };
     return viewers;
+}
+
+std::u16string NoticeMessage(Notice notice, std::u16string_view name) {
+    const std::u16string_view text =
+        StringTable::Program().Get(kNoticeMessageIds[static_cast<size_t>(notice)]);
+    if (notice != Notice::PictureKindNotRead)
+        return std::u16string(text);
+    std::string extension(PreviewExtension(Utf16ToUtf8(name)));
+    for (char& letter : extension)
+        if (letter >= 'a' && letter <= 'z')
+            letter = static_cast<char>(letter - 'a' + 'A');
+    return FormatText(text, extension);
+}
+
+std::u16string NoticeStatus(Notice notice) {
+    return std::u16string(
+        StringTable::Program().Get(kNoticeStatusIds[static_cast<size_t>(notice)]));
 }
 
 PreviewViewer ChooseViewer(std::u16string_view fileName, uint64_t size, bool isFolder) {
@@ -174,6 +207,11 @@ Outcome Show(ScanState& state, const FoundEntryStore& store, std::size_t entry,
     const std::u16string& name = store.At(entry).name;
     const FoundItem& item = store.At(entry).item;
     const PreviewViewer viewer = ChooseViewer(name, item.size, item.IsFolder());
+    const WaitCursor wait;
+    const auto tell = [&viewers, &name](Notice notice) {
+        if (viewers.tell)
+            viewers.tell(notice, name);
+    };
 
     // Pictures and office documents take the file's bytes as recovery reads them.
     if (viewer == PreviewViewer::Picture || viewer == PreviewViewer::Office) {
@@ -182,12 +220,27 @@ Outcome Show(ScanState& state, const FoundEntryStore& store, std::size_t entry,
             return Outcome::NoVolume;
         if (!data->Available())
             return Outcome::NoData;
+        PreviewAnswer answer = PreviewAnswer::Declined;
         if (viewer == PreviewViewer::Picture) {
             const uint32_t sectorsPerCluster = EntryClusters(state, store, entry).sectorsPerCluster;
-            if (viewers.picture(parent, name, item.size, sectorsPerCluster, *data))
-                return Outcome::Shown;
-        } else if (viewers.office(parent, *data, item.size, name) != 0) {
+            answer = viewers.picture(parent, name, item.size, sectorsPerCluster, *data);
+        } else {
+            answer = viewers.office(parent, *data, item.size, name);
+        }
+        switch (answer) {
+        case PreviewAnswer::Shown:
             return Outcome::Shown;
+        case PreviewAnswer::Declined:
+            break;
+        case PreviewAnswer::NotDecoded:
+            tell(Notice::PictureNotDecoded);
+            break;
+        case PreviewAnswer::KindNotRead:
+            tell(Notice::PictureKindNotRead);
+            break;
+        case PreviewAnswer::Unreadable:
+            tell(Notice::Unreadable);
+            break;
         }
     }
 
@@ -219,6 +272,8 @@ Outcome Show(ScanState& state, const FoundEntryStore& store, std::size_t entry,
             viewer == PreviewViewer::Archive ? kPreviewKindArchive : kPreviewKindText;
         if (viewers.archiveOrText(RequestFor(name, item.size, where), kind))
             return Outcome::Shown;
+        if (viewer == PreviewViewer::Archive)
+            tell(Notice::ArchiveNotListed);
     }
     viewers.hex(name, where);
     return Outcome::Shown;

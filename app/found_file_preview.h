@@ -20,19 +20,31 @@ struct ArchiveTextPreviewRequest;
 // reads the file through the cluster list recovery's readers give.
 namespace FoundFilePreview {
 
+// What a preview tells the person when the hex view takes over from the viewer a file's name
+// chose.
+enum class Notice {
+    PictureNotDecoded,  // damaged, or not what its name says
+    PictureKindNotRead, // no decoder reads pictures of its extension
+    Unreadable,         // a picture or office file whose sectors could not be read
+    ArchiveNotListed,   // no entry of the archive could be read
+};
+
 // The viewers a preview hands an entry to; the program's own by default, others in tests.
+// Each runs under the preview's wait cursor and takes it off while it shows a modal window.
 struct Viewers {
-    // True once the picture was shown; false: the hex view instead.
-    std::function<bool(QWidget* parent, const std::u16string& name, uint64_t size,
-                       uint32_t sectorsPerCluster, RecoveredFileData& data)>
+    // Shown ends the command; any other answer: the hex view instead.
+    std::function<PreviewAnswer(QWidget* parent, const std::u16string& name, uint64_t size,
+                                uint32_t sectorsPerCluster, RecoveredFileData& data)>
         picture;
-    // Nonzero ends the command; 0: the hex view instead.
-    std::function<int(QWidget* parent, RecoveredFileData& data, uint64_t size,
-                      std::u16string_view name)>
+    // Shown ends the command; any other answer: the hex view instead.
+    std::function<PreviewAnswer(QWidget* parent, RecoveredFileData& data, uint64_t size,
+                                std::u16string_view name)>
         office;
     // True when the library showed the text or the archive; false: the hex view instead.
     std::function<bool(const ArchiveTextPreviewRequest& request, uint8_t kind)> archiveOrText;
     std::function<void(const std::u16string& name, const FoundFileClusters& where)> hex;
+    // Says why the hex view takes over, before it shows; unset: nothing is said.
+    std::function<void(Notice notice, const std::u16string& name)> tell;
 
     static Viewers Program();
 };
@@ -53,6 +65,13 @@ inline constexpr uint32_t kActivityId = 64100;
 inline constexpr uint32_t kBeyondListId = 64101;
 inline constexpr uint32_t kNoDataId = 64102;
 inline constexpr uint32_t kNotShownId = 64103;
+// What the person is told, by Notice: the message, then the log row's status.
+inline constexpr uint32_t kNoticeMessageIds[] = {64550, 64551, 64552, 64553};
+inline constexpr uint32_t kNoticeStatusIds[] = {64555, 64556, 64557, 64558};
+
+// The message and the log row's status of a notice about file `name`, in the current language.
+std::u16string NoticeMessage(Notice notice, std::u16string_view name);
+std::u16string NoticeStatus(Notice notice);
 
 // Whether the entry lies in a deleted folder (recovery reads such files from consecutive
 // clusters). The walk up is bounded.
@@ -79,8 +98,9 @@ enum class Target {
 };
 Target ChooseTarget(bool driveTreeShown, bool folderTreeFocused);
 
-// Shows `entry` in its viewer (a folder in hex), modally over `parent`; returns when the viewer
-// closes. A viewer that declines hands the entry to the hex view.
+// Shows `entry` in its viewer (a folder in hex), modally over `parent`, under the wait cursor
+// while it is prepared; returns when the viewer closes. A viewer that declines hands the entry
+// to the hex view, telling why when it had a reason.
 Outcome Show(ScanState& state, const FoundEntryStore& store, std::size_t entry,
              const Viewers& viewers = Viewers::Program(), QWidget* parent = nullptr);
 

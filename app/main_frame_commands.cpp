@@ -14,6 +14,7 @@
 #include "app/dialogs/file_types_dlg.h"
 #include "app/dialogs/recovery_options_dlg.h"
 #include "app/dialogs/tip_dlg.h"
+#include "app/dialogs/wait_cursor_lift.h"
 #include "app/disk_preview.h"
 #include "app/found_file_preview.h"
 #include "app/models/file_list_model.h"
@@ -565,8 +566,19 @@ void CMainFrame::PreviewEntry(std::size_t entry) {
     if (JobRunning()) {
         return;
     }
+    using FoundFilePreview::Notice;
     using FoundFilePreview::Outcome;
-    const Outcome outcome = FoundFilePreview::Show(m_state, m_store, entry);
+    FoundFilePreview::Viewers viewers = FoundFilePreview::Viewers::Program();
+    viewers.tell = [this](Notice notice, const std::u16string& name) {
+        AddLogMessage(ProgramText(FoundFilePreview::kActivityId), QString::fromStdU16String(name),
+                      QString::fromStdU16String(FoundFilePreview::NoticeStatus(notice)),
+                      ScanLog::kImageAborted);
+        const WaitCursorLift lift;
+        AskUser(QString::fromStdU16String(FoundFilePreview::NoticeMessage(notice, name)),
+                QString::fromUtf16(kTitle), MessageBoxIcon::Information, MessageBoxButtons::Ok,
+                false);
+    };
+    const Outcome outcome = FoundFilePreview::Show(m_state, m_store, entry, viewers);
     if (outcome != Outcome::BeyondList && outcome != Outcome::NoData) {
         return;
     }

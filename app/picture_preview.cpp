@@ -1,9 +1,12 @@
 #include "app/picture_preview.h"
 
+#include "app/dialogs/image_preview_ctrl.h"
 #include "app/dialogs/image_viewer_dlg.h"
+#include "app/dialogs/wait_cursor_lift.h"
 #include "app/preview_choice.h"
 #include "jobs/recovered_file_data.h"
 #include "platform/utf_conversion.h"
+#include "preview/dib_image.h"
 
 #include <QString>
 
@@ -16,7 +19,7 @@ bool IsPictureName(const std::u16string& name) {
 }
 
 std::vector<uint8_t> ReadPictureBuffer(uint64_t size, uint32_t sectorsPerCluster,
-                                       RecoveredFileData& data) {
+                                       RecoveredFileData& data, bool* unreadable) {
     if (sectorsPerCluster == 0 || size > kPicturePreviewLimit)
         return {};
     const uint64_t clusters = (size / 512 + 1) / sectorsPerCluster + 1;
@@ -28,20 +31,31 @@ std::vector<uint8_t> ReadPictureBuffer(uint64_t size, uint32_t sectorsPerCluster
         // A failed read has already been zero-filled by the reader.
         if (piece.data != nullptr)
             std::memcpy(buffer.data() + filled, piece.data, length);
+        if (piece.failed && unreadable != nullptr)
+            *unreadable = true;
         filled += length;
     }
     return buffer;
 }
 
-bool ShowPicturePreview(QWidget* parent, const std::u16string& name, uint64_t size,
-                        uint32_t sectorsPerCluster, RecoveredFileData& data) {
+PreviewAnswer ShowPicturePreview(QWidget* parent, const std::u16string& name, uint64_t size,
+                                 uint32_t sectorsPerCluster, RecoveredFileData& data) {
     if (!IsPictureName(name) || size > kPicturePreviewLimit || sectorsPerCluster == 0)
-        return false;
-    const std::vector<uint8_t> buffer = ReadPictureBuffer(size, sectorsPerCluster, data);
+        return PreviewAnswer::Declined;
+    bool unreadable = false;
+    const std::vector<uint8_t> buffer =
+        ReadPictureBuffer(size, sectorsPerCluster, data, &unreadable);
+    if (unreadable)
+        return PreviewAnswer::Unreadable;
     const QString fileName = QString::fromStdU16String(name);
     // The viewer decodes the file's own bytes; the rest of the last cluster is not part of it.
     CImageViewerDlg dialog(
         parent, std::span<const uint8_t>(buffer.data(), static_cast<size_t>(size)), fileName);
+    if (!dialog.PreviewControl()->HasPicture())
+        return CImagePreviewCtrl::GetImageType(fileName) == CDibImage::kTypeUnknown
+                   ? PreviewAnswer::KindNotRead
+                   : PreviewAnswer::NotDecoded;
+    const WaitCursorLift lift;
     dialog.exec();
-    return true;
+    return PreviewAnswer::Shown;
 }

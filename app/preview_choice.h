@@ -15,6 +15,17 @@ enum class PreviewViewer {
     Hex,
 };
 
+// What a picture or office viewer did with a file. Every answer but Shown hands the file to the
+// hex view; all but Declined (a viewer that has no word to say, as the document check of the
+// office preview) tell the person why first.
+enum class PreviewAnswer {
+    Shown,
+    Declined,
+    NotDecoded,  // no decoder accepted the picture: damaged, or not what its name says
+    KindNotRead, // no decoder reads pictures of its extension
+    Unreadable,  // sectors of the file could not be read from the disk
+};
+
 // Pictures and office documents above this size are shown in the hex view: their viewers take
 // the whole file in memory.
 inline constexpr uint64_t kPreviewBufferLimit = 10u * 1024 * 1024;

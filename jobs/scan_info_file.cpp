@@ -49,7 +49,62 @@ bool FatGeometryHolds(const FatVolumeRecord& fat) {
             ? 0
             : uint64_t{fat.sectorsPerFat} * PropertiesOf(FatTypeFromCode(type)).entriesPerSector +
                   1;
-    return fat.mapSize <= std::max(dataClusters, fatEntries);
+    if (fat.mapSize > std::max(dataClusters, fatEntries))
+        return false;
+    // A map is built for the whole table or the whole data area, whichever is smaller; a
+    // shorter one would set a limit below the volume's clusters. None at all is a scan that
+    // never built one.
+    const uint64_t smallestMap =
+        std::min(fatEntries == 0 ? dataClusters : std::min(dataClusters, fatEntries),
+                 kFatMaxClusterNumber + 3);
+    return fat.mapSize == 0 || fat.mapSize >= smallestMap;
+}
+
+// The number one past the last cluster an item of the volume can name: FAT counts from 2 and
+// a table may number more clusters than the data area holds; NTFS counts from 0.
+uint64_t ClusterEnd(const ScanInfoHeader& header) {
+    if (header.content == ScanInfoHeader::Content::Ntfs) {
+        const NtfsVolumeRecord& ntfs = header.ntfs;
+        return ntfs.totalSectors / ntfs.sectorsPerCluster +
+               (ntfs.totalSectors % ntfs.sectorsPerCluster != 0 ? 1 : 0);
+    }
+    const FatVolumeRecord& fat = header.fat;
+    const uint64_t system =
+        uint64_t{fat.reservedSectors} + 2 * uint64_t{fat.sectorsPerFat} + fat.rootFolderSectors;
+    const uint64_t dataClusters = (fat.totalSectors - system) / fat.sectorsPerCluster + 2;
+    const uint64_t fatEntries =
+        fat.fatType == 0 ? 0
+                         : uint64_t{fat.sectorsPerFat} *
+                               PropertiesOf(FatTypeFromCode(fat.fatType)).entriesPerSector;
+    return std::max(dataClusters, fatEntries);
+}
+
+// Whether an item can belong to the volume the header describes: no file larger than the
+// volume (NTFS files with runs excepted: sparse and compressed files may claim more than the
+// volume holds), no cluster past its end. A raw search's items hold a first sector of the
+// searched range instead of a cluster.
+bool ItemFits(const ScanInfoHeader& header, const FoundItem& item) {
+    const bool fat = header.content == ScanInfoHeader::Content::Fat;
+    const uint64_t totalSectors = fat ? header.fat.totalSectors : header.ntfs.totalSectors;
+    const uint64_t volumeBytes =
+        totalSectors > UINT64_MAX / kSectorBytes ? UINT64_MAX : totalSectors * kSectorBytes;
+    if (fat && header.fat.absoluteSectors != 0) {
+        if (item.IsFolder() || item.contiguousData == 0)
+            return true;
+        const uint64_t first = header.fat.firstSector;
+        const uint64_t last = header.fat.lastSector;
+        return item.firstCluster >= first && item.firstCluster <= last &&
+               item.size <= (last - item.firstCluster + 1) * kSectorBytes;
+    }
+    if (fat) {
+        if (!item.IsFolder() && item.size > volumeBytes)
+            return false;
+        return item.firstCluster < ClusterEnd(header);
+    }
+    // NTFS: only signature-found files hold a cluster; the others hold a record number.
+    if (item.contiguousData == 0 || item.IsFolder())
+        return true;
+    return item.size <= volumeBytes && (item.size == 0 || item.firstCluster < ClusterEnd(header));
 }
 
 bool NtfsGeometryHolds(const ScanInfoHeader& header) {
@@ -182,6 +237,10 @@ Refusal ScanInfoFile::Parse(std::span<const uint8_t> file, LoadedScanInfo& out) 
     if (!StoredDriveList::Read(bytes, offset, loaded.header.nodeCount, loaded.nodes))
         return Refusal::Nodes;
     TakeItems(bytes, offset, loaded);
+    if (loaded.header.content != ScanInfoHeader::Content::DriveList)
+        for (const ScanInfoItem& item : loaded.items)
+            if (!ItemFits(loaded.header, item.item))
+                return Refusal::Items;
     out = std::move(loaded);
     return Refusal::None;
 }

@@ -56,6 +56,7 @@ public:
         Geometry,    // sectors, counts or sizes that contradict each other
         Tables,      // a table longer than the file, or an entry that does not read
         Nodes,       // a drive node or its detail does not read
+        Items,       // an item larger than its volume, or naming a cluster past its end
     };
 
     // The largest name an item record stores: its length is one byte.

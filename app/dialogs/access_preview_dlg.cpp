@@ -2,6 +2,7 @@
 
 #include "app/dialogs/office_preview_texts.h"
 #include "app/program_text.h"
+#include "platform/format_text.h"
 #include "preview/jet_header.h"
 
 #include <QHBoxLayout>
@@ -88,9 +89,16 @@ CAccessPreviewDlg::CAccessPreviewDlg(AccessTableSource& source, const OfficePrev
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
 
+    m_cutNote = new QLabel(this);
+    m_cutNote->setObjectName(QStringLiteral("cut note"));
+    m_cutNote->setTextFormat(Qt::PlainText);
+    m_cutNote->setWordWrap(true);
+    m_cutNote->hide();
+
     auto* gridColumn = new QVBoxLayout();
     gridColumn->addWidget(m_caption);
     gridColumn->addWidget(m_grid, 1);
+    gridColumn->addWidget(m_cutNote);
     auto* body = new QHBoxLayout();
     body->addWidget(m_tree);
     body->addLayout(gridColumn, 1);
@@ -121,6 +129,10 @@ void CAccessPreviewDlg::SetTitle(const QString& title) {
 
 QString CAccessPreviewDlg::GridCaption() const {
     return m_caption->text();
+}
+
+QString CAccessPreviewDlg::CutNote() const {
+    return m_cutNote->isHidden() ? QString() : m_cutNote->text();
 }
 
 MessageBoxAnswer CAccessPreviewDlg::Tell(const QString& text) {
@@ -193,6 +205,12 @@ void CAccessPreviewDlg::UpdateGridDetails(const AccessTableEntry& table) {
         }
     }
     m_grid->resizeColumnsToContents();
+    // A table whose rows stop early is never shown as if whole.
+    m_cutNote->setText(rows.cut ? QString::fromStdU16String(FormatText(
+                                      StringTable::Program().Get(office_preview_text::kTableCutId),
+                                      static_cast<uint64_t>(rows.rows.size())))
+                                : QString());
+    m_cutNote->setVisible(rows.cut);
 }
 
 void CAccessPreviewDlg::reject() {

@@ -47,6 +47,8 @@ public:
     QTreeWidget* Tree() const { return m_tree; }
     QTableWidget* Grid() const { return m_grid; }
     QString GridCaption() const;
+    // The line under a table whose rows were cut; empty when the table is shown whole.
+    QString CutNote() const;
 
     void reject() override;
 
@@ -64,4 +66,5 @@ private:
     QTreeWidget* m_tree = nullptr;
     QLabel* m_caption = nullptr;
     QTableWidget* m_grid = nullptr;
+    QLabel* m_cutNote = nullptr;
 };

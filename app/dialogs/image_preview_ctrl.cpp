@@ -73,6 +73,7 @@ int CImagePreviewCtrl::OnCreate() {
     }
     item->setIcon(QIcon(bitmap));
     viewport()->update();
+    m_decoded = true;
     return 0;
 }
 

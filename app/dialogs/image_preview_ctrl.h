@@ -20,6 +20,8 @@ public:
     // Decodes the picture and fills the list; a picture no decoder accepts leaves it empty.
     // 0, or -1 when the control could not be made.
     int OnCreate();
+    // Whether OnCreate decoded the picture (the list then holds it).
+    bool HasPicture() const { return m_decoded; }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -27,4 +29,5 @@ protected:
 private:
     std::span<const uint8_t> m_picture;
     QString m_fileName;
+    bool m_decoded = false;
 };

@@ -2,6 +2,7 @@
 
 #include "app/dialogs/office_preview.h"
 #include "app/preview_choice.h"
+#include "app/read_failure_watch.h"
 #include "platform/utf_conversion.h"
 #include "preview/office_kind.h"
 #include "preview/temporary_document.h"
@@ -13,7 +14,10 @@ constexpr char16_t kOfficeViewerTitle[] = u"Quillbrook";
 } // namespace
 
 int PreviewOfficeFile(QWidget* parent, RecoveredFileData& data, uint64_t size,
-                      std::u16string_view name, const OfficePreviewSetup& setup) {
+                      std::u16string_view name, const OfficePreviewSetup& setup, bool* unreadable) {
+    if (unreadable != nullptr) {
+        *unreadable = false;
+    }
     const std::string utf8Name = Utf16ToUtf8(name);
     if (ChoosePreviewViewer(utf8Name, size, false) != PreviewViewer::Office) {
         return 0;
@@ -24,7 +28,14 @@ int PreviewOfficeFile(QWidget* parent, RecoveredFileData& data, uint64_t size,
         return 0;
     }
     const std::unique_ptr<TemporaryDocument> document = TemporaryDocument::Create(extension);
-    if (document == nullptr || !document->Write(data, IsCompoundKind(kind))) {
+    ReadFailureWatch watched(data);
+    if (document == nullptr || !document->Write(watched, IsCompoundKind(kind))) {
+        return 0;
+    }
+    if (watched.Failed()) {
+        if (unreadable != nullptr) {
+            *unreadable = true;
+        }
         return 0;
     }
     COfficePreview preview(setup, parent);

@@ -20,9 +20,11 @@ class RecoveredFileData;
 // "Quillbrook", and the copy is emptied and deleted whatever happened.
 //
 // Returns COfficePreview::Preview's result: nonzero ends the command, 0 asks the caller for
-// the hex view of the same file.
+// the hex view of the same file. A file of which sectors could not be read from the disk is
+// not shown: 0, with `unreadable` set when given.
 int PreviewOfficeFile(QWidget* parent, RecoveredFileData& data, uint64_t size,
                       std::u16string_view name,
-                      const OfficePreviewSetup& setup = OfficePreviewSetup::Program());
+                      const OfficePreviewSetup& setup = OfficePreviewSetup::Program(),
+                      bool* unreadable = nullptr);
 
 inline constexpr uint64_t kMaxOfficePreviewBytes = kPreviewBufferLimit;

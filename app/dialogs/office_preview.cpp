@@ -4,6 +4,7 @@
 #include "app/dialogs/office_preview_dlg.h"
 #include "app/dialogs/office_preview_texts.h"
 #include "app/dialogs/wait_cursor.h"
+#include "app/dialogs/wait_cursor_lift.h"
 #include "app/program_text.h"
 #include "preview/child_process.h"
 #include "preview/mdb_tools_table_source.h"
@@ -128,9 +129,8 @@ int COfficePreview::PreviewDocument(OfficeKind kind) {
             dialog.SetFilePath(*pdf);
             dialog.SetTitle(m_title);
             if (dialog.Load()) {
-                QApplication::restoreOverrideCursor();
+                const WaitCursorLift lift;
                 result = dialog.exec() == QDialog::Accepted ? 1 : 0;
-                QApplication::setOverrideCursor(Qt::WaitCursor);
             }
         }
         ::unlink(pdf->c_str());
@@ -163,9 +163,8 @@ int COfficePreview::PreviewDatabase() {
         dialog.SetFilePath(m_path);
         dialog.SetTitle(m_title);
         if (dialog.Load()) {
-            QApplication::restoreOverrideCursor();
+            const WaitCursorLift lift;
             result = dialog.exec() == QDialog::Accepted ? 1 : 0;
-            QApplication::setOverrideCursor(Qt::WaitCursor);
         }
     }
     EndApplication(OfficeKind::Access);

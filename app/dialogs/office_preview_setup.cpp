@@ -1,5 +1,6 @@
 #include "app/dialogs/office_preview_setup.h"
 
+#include "app/dialogs/wait_cursor_lift.h"
 #include "app/message_box_qt.h"
 #include "platform/product_title.h"
 
@@ -18,5 +19,6 @@ MessageBoxAnswer AskPreviewUser(const OfficePreviewSetup& setup, QWidget* parent
     }
     QMessageBox box(ToQtIcon(icon), QString::fromUtf16(kProductTitle), text, ToQtButtons(buttons),
                     parent);
+    const WaitCursorLift lift;
     return FromQtButton(box.exec(), buttons);
 }

@@ -18,5 +18,7 @@ constexpr uint32_t NotInstalledId(OfficeKind kind) {
 }
 inline constexpr uint32_t kPasswordProtectedId = 64304;
 inline constexpr uint32_t kTablesId = 64305;
+// "Only the first %d rows are shown: ..." under a table whose rows were cut.
+inline constexpr uint32_t kTableCutId = 64554;
 
 } // namespace office_preview_text

@@ -22,6 +22,9 @@ struct ArchiveListing {
 
     std::vector<ArchiveEntry> entries;
     uint64_t totalUnpackedSize = 0;
+    // The directory (zip) or the headers (rar) are missing, or end in bytes that are none:
+    // the entries listed are all that could be read.
+    bool damaged = false;
 
     void Add(ArchiveEntry entry);
 };

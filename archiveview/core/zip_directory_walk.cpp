@@ -12,6 +12,9 @@ namespace {
 
 constexpr uint32_t kEndRecordSignature = 0x06054B50;
 constexpr uint32_t kCentralHeaderSignature = 0x02014B50;
+// What may lie between the last central header and the end record.
+constexpr uint32_t kZip64EndSignature = 0x06064B50;
+constexpr uint32_t kSignatureRecord = 0x05054B50;
 constexpr uint64_t kEndRecordBytes = 22;
 constexpr uint64_t kCentralHeaderBytes = 46;
 constexpr uint64_t kMaxCommentBytes = 0xFFFF;
@@ -68,6 +71,7 @@ std::optional<EndRecord> FindEndRecord(PreviewByteSource& source, uint64_t fileS
 
 ArchiveListing ReadZipDirectory(PreviewByteSource& source, uint64_t fileSize) {
     ArchiveListing listing;
+    listing.damaged = true;
     if (fileSize < kEndRecordBytes) {
         return listing;
     }
@@ -75,6 +79,8 @@ ArchiveListing ReadZipDirectory(PreviewByteSource& source, uint64_t fileSize) {
     if (!end) {
         return listing;
     }
+    // Only a walk that reaches the end record read the whole directory.
+    listing.damaged = false;
     // Every step moves forward by at least one header, and the directory lies before its end
     // record: a directory offset pointing at or past the end record lists nothing.
     uint64_t offset = end->directoryOffset;
@@ -83,6 +89,7 @@ ArchiveListing ReadZipDirectory(PreviewByteSource& source, uint64_t fileSize) {
            listing.entries.size() < ArchiveListing::kMaxEntries) {
         const ByteRunRead read = ReadBytesAt(source, offset, header);
         if (read.result == PreviewByteSource::SectorRead::PastEnd) {
+            listing.damaged = true;
             break;
         }
         if (!read.Ok()) {
@@ -98,10 +105,12 @@ ArchiveListing ReadZipDirectory(PreviewByteSource& source, uint64_t fileSize) {
             !reader.ReadU32(24, unpacked) || !reader.ReadU16(28, nameLength) ||
             !reader.ReadU16(30, extraLength) || !reader.ReadU16(32, commentLength) ||
             nameLength > end->offset - offset - kCentralHeaderBytes) {
+            listing.damaged = true;
             break;
         }
         ArchiveEntry entry;
         if (!ReadArchiveEntryName(source, offset + kCentralHeaderBytes, nameLength, entry.name)) {
+            listing.damaged = true;
             break;
         }
         entry.packedSize = packed;
@@ -109,6 +118,15 @@ ArchiveListing ReadZipDirectory(PreviewByteSource& source, uint64_t fileSize) {
         entry.dosDateTime = static_cast<uint32_t>(date) << 16 | time;
         listing.Add(std::move(entry));
         offset += kCentralHeaderBytes + nameLength + extraLength + commentLength;
+    }
+    // Bytes left before the end record that start no record a directory may end with.
+    if (!listing.damaged && offset < end->offset &&
+        listing.entries.size() < ArchiveListing::kMaxEntries) {
+        std::array<uint8_t, 4> next{};
+        uint32_t signature = 0;
+        listing.damaged = !ReadBytesAt(source, offset, next).Ok() ||
+                          !ByteReader(next).ReadU32(0, signature) ||
+                          (signature != kZip64EndSignature && signature != kSignatureRecord);
     }
     return listing;
 }

@@ -21,6 +21,9 @@
 
 namespace {
 
+// "The archive's directory is missing or damaged ..." under the list.
+constexpr uint32_t kDamagedStringId = 9;
+
 struct Column {
     uint32_t headingId;
     Qt::Alignment alignment;
@@ -115,9 +118,15 @@ CArchiveContentsDlg::CArchiveContentsDlg(const PreviewFileInfo& info, std::u16st
         m_list->setColumnWidth(static_cast<int>(column), kColumns[column].width);
     }
 
+    m_damageNote = new QLabel(ToQString(LibraryString(kDamagedStringId)), this);
+    m_damageNote->setObjectName(QStringLiteral("damage note"));
+    m_damageNote->setWordWrap(true);
+    m_damageNote->hide();
+
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(group);
     layout->addWidget(m_list, 1);
+    layout->addWidget(m_damageNote);
 
     m_name->setText(QString::fromStdU16String(m_fileName));
     if (m_info.skipRead == 0) {
@@ -127,6 +136,8 @@ CArchiveContentsDlg::CArchiveContentsDlg(const PreviewFileInfo& info, std::u16st
         for (const ArchiveEntry& entry : listing.entries) {
             AddRow(entry);
         }
+        m_damaged = listing.damaged;
+        m_damageNote->setVisible(m_damaged);
     }
     ShowTotals();
 }

@@ -21,6 +21,8 @@ public:
 
     // True when the listing holds an entry.
     bool Result() const { return m_entryCount != 0; }
+    // Whether the directory could not be read to its end; a line under the list says so.
+    bool Damaged() const { return m_damaged; }
 
 private:
     void AddRow(const ArchiveEntry& entry);
@@ -36,4 +38,6 @@ private:
     QLabel* m_compressed = nullptr;
     QLabel* m_uncompressed = nullptr;
     QLabel* m_entries = nullptr;
+    QLabel* m_damageNote = nullptr;
+    bool m_damaged = false;
 };

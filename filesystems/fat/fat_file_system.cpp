@@ -519,8 +519,16 @@ ClusterList CFatFileSystem::GetFileClusters(uint32_t firstCluster, uint64_t size
         return list;
     uint64_t sectors = (size + 511) / 512;
     uint64_t clusters = (sectors + m_sectorsPerCluster - 1) / m_sectorsPerCluster;
-    uint64_t limit = m_clusterLimit != 0 ? m_clusterLimit : UINT32_MAX;
-    for (uint64_t i = 0; i < clusters && firstCluster + i < limit; ++i)
+    // Never past the volume's last cluster, whatever the size or a stored limit claims.
+    uint64_t limit = fat_scan::ClusterLimitOf(m_totalSectors, fat_scan::DataStartSector(*this),
+                                              m_sectorsPerCluster);
+    if (m_clusterLimit != 0)
+        limit = std::min<uint64_t>(limit, m_clusterLimit);
+    if (firstCluster < 2 || firstCluster >= limit)
+        return list;
+    clusters = std::min<uint64_t>(clusters, limit - firstCluster);
+    list.clusters.reserve(static_cast<size_t>(clusters));
+    for (uint64_t i = 0; i < clusters; ++i)
         list.clusters.push_back(static_cast<uint32_t>(firstCluster + i));
     return list;
 }

@@ -347,9 +347,15 @@ ClusterList CNtfsFileSystem::GetContiguousClusters(uint32_t firstCluster, uint64
     if (size == 0 || m_sectorsPerCluster == 0)
         return list;
     const uint64_t sectors = size / kSectorSize + (size % kSectorSize != 0 ? 1 : 0);
+    // Never past the volume's last cluster, whatever the size claims.
+    const uint64_t volumeClusters =
+        m_totalSectors / m_sectorsPerCluster + (m_totalSectors % m_sectorsPerCluster != 0);
+    if (firstCluster >= volumeClusters)
+        return list;
     const uint64_t count =
-        std::min(sectors / m_sectorsPerCluster + (sectors % m_sectorsPerCluster != 0 ? 1 : 0),
-                 kMaxListClusters);
+        std::min({sectors / m_sectorsPerCluster + (sectors % m_sectorsPerCluster != 0 ? 1 : 0),
+                  kMaxListClusters, volumeClusters - firstCluster});
+    list.clusters.reserve(static_cast<size_t>(count));
     for (uint64_t i = 0; i < count && firstCluster + i < ClusterList::kSparseCluster; ++i)
         list.clusters.push_back(static_cast<uint32_t>(firstCluster + i));
     return list;

@@ -120,6 +120,8 @@ ArchiveTextPreviewRequest RequestFor(const ArchiveClusters& where, bool ntfs,
 struct ShownListing {
     std::vector<std::vector<std::string>> rows;
     std::vector<std::string> totals;
+    // The line under the list that says the directory is damaged.
+    bool damageSaid = false;
 };
 
 // Runs the preview; once the listing shows, reads it (and saves a picture of it when asked)
@@ -141,6 +143,8 @@ bool ShowAndRead(const ArchiveTextPreviewRequest& request, ShownListing& shown,
             ASSERT_NE(label, nullptr) << id;
             shown.totals.push_back(label->text().toStdString());
         }
+        auto* note = dialog->findChild<QLabel*>(QStringLiteral("damage note"));
+        shown.damageSaid = note != nullptr && note->isVisible() && !note->text().isEmpty();
         if (!picture.isEmpty()) {
             EXPECT_TRUE(dialog->grab().save(picture));
         }
@@ -205,6 +209,7 @@ TEST(ArchiveTextPreview, ListsArchivesOnTheVolumeFixtures) {
         const bool rar5 = where.path == "rar5.rar";
         EXPECT_EQ(ShowAndRead(RequestFor(where, volume.ntfs, image), shown, picture), !rar5);
         EXPECT_EQ(shown.rows, rar5 ? decltype(shown.rows){} : ExpectedRows(where.path));
+        EXPECT_FALSE(shown.damageSaid);
         for (const auto& [name, texts] : totals) {
             if (name == where.path) {
                 EXPECT_EQ(shown.totals, texts);
@@ -226,9 +231,13 @@ TEST(ArchiveTextPreview, EmptyListingsReturnFalse) {
     auto empty = RequestFor(ClustersOf(rows, "zip_python.zip"), false, image);
     empty.fileSize = 0;
     auto noImage = RequestFor(ClustersOf(rows, "zip_python.zip"), false, "/nonexistent.img");
+    // The zip's last sectors lost: its directory's end record with them.
+    auto cutDirectory = RequestFor(ClustersOf(rows, "zip_python.zip"), false, image);
+    cutDirectory.clusters.validLength = 512;
     const std::vector<EmptyCase> cases = {{"a name ending in .tar", renamed},
                                           {"size 0", empty},
-                                          {"an image that does not open", noImage}};
+                                          {"an image that does not open", noImage},
+                                          {"a directory that cannot be read", cutDirectory}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         ShownListing shown;
@@ -236,6 +245,8 @@ TEST(ArchiveTextPreview, EmptyListingsReturnFalse) {
         EXPECT_TRUE(shown.rows.empty());
         ASSERT_EQ(shown.totals.size(), 4u);
         EXPECT_EQ(shown.totals[3], "0");
+        // A zip whose directory could not be read says so; a name no walk reads says nothing.
+        EXPECT_EQ(shown.damageSaid, c.request.fileName != u"zip_python.tar");
     }
 }
 

@@ -12,6 +12,7 @@
 #include "app/views/disk_tree_ctrl.h"
 #include "app/views/file_list_view.h"
 #include "app/views/folder_tree_ctrl.h"
+#include "app/views/log_pane.h"
 #include "tests/app/frame_test_harness.h"
 #include "tests/app/modal_driver.h"
 #include "tests/support/scoped_env.h"
@@ -94,6 +95,54 @@ TEST_F(HexPreviewWindowTest, FilePreviewShowsTheSelectedFileThroughTheLibrary) {
     ASSERT_EQ(list->SelectedEntries(), std::vector<std::size_t>{entry});
     EXPECT_TRUE(frame.OnCommand(CommandId::kFilePreview));
     EXPECT_TRUE(seen);
+}
+
+// A picture the decoders decline is said so, in a message and a log row, before the hex view
+// shows it; nothing waits under a wait cursor once the preview is over.
+TEST_F(HexPreviewWindowTest, APictureThatCannotBeDecodedIsExplainedThenShownInHex) {
+    MappedFixture fixture("fat12_pictures", kFatPartition);
+    ASSERT_TRUE(fixture.Ready());
+    const ScopedEnv devices("MORWICK_DEVICES", "C:=" + fixture.Image().string());
+    ASSERT_TRUE(ScanInWindow(fixture));
+    const std::size_t icon = EntryNamed(u"icon.png");
+    ASSERT_NE(icon, FoundEntryStore::kNone);
+    // The same clusters, cut short: a truncated PNG.
+    FoundItem cut = frame.Store().At(icon).item;
+    cut.entryId = 0x7300;
+    cut.size = 60;
+    const std::size_t entry = frame.Store().AddFoundItem(cut, u"broken.png");
+    ASSERT_NE(entry, FoundEntryStore::kNone);
+
+    CFileListView* list = frame.FileListView();
+    ASSERT_TRUE(frame.FolderView()->SelectEntry(0));
+    const int row = frame.FileList().RowOfEntryId(cut.entryId);
+    ASSERT_GE(row, 0);
+    bool hexShown = false;
+    size_t questionsBeforeHex = 0;
+    WhenModal(QStringLiteral("2000"), [&](QWidget* dialog) {
+        hexShown = dialog->windowTitle() == QStringLiteral("broken.png");
+        questionsBeforeHex = frame.questions.size();
+        dialog->close();
+    });
+    list->selectRow(row);
+    list->setFocus();
+    ASSERT_EQ(list->SelectedEntries(), std::vector<std::size_t>{entry});
+    const size_t rowsBefore = frame.LogPane()->Rows().size();
+    // The scan has had its own messages.
+    const size_t asked = frame.questions.size();
+    EXPECT_TRUE(frame.OnCommand(CommandId::kFilePreview));
+    EXPECT_TRUE(hexShown);
+    const QString message = QString::fromStdU16String(FoundFilePreview::NoticeMessage(
+        FoundFilePreview::Notice::PictureNotDecoded, u"broken.png"));
+    ASSERT_EQ(frame.questions.size(), asked + 1);
+    EXPECT_EQ(frame.questions.back(), message);
+    EXPECT_EQ(questionsBeforeHex, asked + 1);
+    const std::vector<CLogPaneDlg::Row> rows = frame.LogPane()->Rows();
+    ASSERT_EQ(rows.size(), rowsBefore + 1);
+    EXPECT_EQ(rows.back().description, QStringLiteral("broken.png"));
+    EXPECT_EQ(rows.back().status, QString::fromStdU16String(FoundFilePreview::NoticeStatus(
+                                      FoundFilePreview::Notice::PictureNotDecoded)));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 // The folder tree's Preview: a deleted folder shows its first cluster alone, in hex.

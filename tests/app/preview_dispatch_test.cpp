@@ -18,6 +18,8 @@
 #include "tests/support/sha256.h"
 #include "tests/support/temp_dir.h"
 
+#include <QApplication>
+#include <QCursor>
 #include <QTreeWidgetItemIterator>
 
 #include <sys/stat.h>
@@ -28,6 +30,8 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -51,7 +55,14 @@ struct Call {
     std::string imagePath;
     bool fromImage = false;
     bool privateCopy = false;
+    // Whether the wait cursor was up when the viewer was handed the file.
+    bool waitCursor = false;
 };
+
+bool WaitCursorUp() {
+    const QCursor* cursor = QApplication::overrideCursor();
+    return cursor != nullptr && cursor->shape() == Qt::WaitCursor;
+}
 
 Bytes Drain(RecoveredFileData& data, uint64_t size) {
     Bytes out;
@@ -103,22 +114,34 @@ public:
 
     bool pictureShows = false;
     int officeResult = 0;
+    // When set, what the picture or office viewer answers in place of the two above.
+    std::optional<PreviewAnswer> pictureAnswer;
+    std::optional<PreviewAnswer> officeAnswer;
     bool libraryShows = false;
     std::vector<Call> calls;
+    // What the person was told, with the number of viewer calls made before.
+    std::vector<std::pair<size_t, FoundFilePreview::Notice>> told;
 
     FoundFilePreview::Viewers Viewers() {
         FoundFilePreview::Viewers viewers;
         viewers.picture = [this](QWidget*, const std::u16string& name, uint64_t size, uint32_t spc,
                                  RecoveredFileData& data) {
             calls.push_back({PreviewViewer::Picture, name, size, spc});
+            calls.back().waitCursor = WaitCursorUp();
             calls.back().bytes = Drain(data, size);
-            return pictureShows;
+            return pictureAnswer.value_or(pictureShows ? PreviewAnswer::Shown
+                                                       : PreviewAnswer::Declined);
         };
         viewers.office = [this](QWidget*, RecoveredFileData& data, uint64_t size,
                                 std::u16string_view name) {
             calls.push_back({PreviewViewer::Office, std::u16string(name), size});
+            calls.back().waitCursor = WaitCursorUp();
             calls.back().bytes = Drain(data, size);
-            return officeResult;
+            return officeAnswer.value_or(officeResult != 0 ? PreviewAnswer::Shown
+                                                           : PreviewAnswer::Declined);
+        };
+        viewers.tell = [this](FoundFilePreview::Notice notice, const std::u16string&) {
+            told.emplace_back(calls.size(), notice);
         };
         viewers.archiveOrText = [this](const ArchiveTextPreviewRequest& request, uint8_t kind) {
             Call call{kind == kPreviewKindArchive ? PreviewViewer::Archive : PreviewViewer::Text,
@@ -127,6 +150,7 @@ public:
             call.fromImage = request.imageFile;
             call.imagePath = Utf16ToUtf8(request.imagePath);
             call.privateCopy = request.imageFile && IsPrivateCopy(call.imagePath);
+            call.waitCursor = WaitCursorUp();
             call.bytes =
                 ReadList(call.clusters, request.sectorsPerCluster, request.dataStartSector,
                          request.ntfs, request.imageFile ? fs::path(call.imagePath) : m_image,
@@ -140,6 +164,7 @@ public:
             call.fromImage = where.fromImage;
             call.imagePath = where.imagePath;
             call.privateCopy = where.fromImage && IsPrivateCopy(where.imagePath);
+            call.waitCursor = WaitCursorUp();
             call.bytes = ReadList(call.clusters, where.sectorsPerCluster, where.dataStartSector,
                                   where.partitionType == FoundFileClusters::kNtfsNumbering,
                                   where.fromImage ? fs::path(where.imagePath) : m_image,
@@ -172,8 +197,11 @@ protected:
     }
     std::vector<Call> Preview(Recorder& recorder, std::size_t entry) {
         recorder.calls.clear();
+        recorder.told.clear();
         EXPECT_EQ(FoundFilePreview::Show(state, frame.Store(), entry, recorder.Viewers()),
                   FoundFilePreview::Outcome::Shown);
+        // The wait cursor goes with the preview.
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
         return recorder.calls;
     }
 };
@@ -217,6 +245,7 @@ TEST_F(PreviewDispatchTest, EveryFileReachesItsViewerWithTheBytesRecoveryReads) 
             EXPECT_EQ(calls.front().viewer, expected);
             EXPECT_EQ(calls.back().viewer, PreviewViewer::Hex);
             for (const Call& call : calls) {
+                EXPECT_TRUE(call.waitCursor) << static_cast<int>(call.viewer);
                 EXPECT_EQ(call.name, frame.Store().At(entry).name);
                 EXPECT_EQ(call.size, file.size);
                 EXPECT_EQ(Sha256Hex(call.bytes), file.sha256) << static_cast<int>(call.viewer);
@@ -300,6 +329,76 @@ TEST_F(PreviewDispatchTest, NameAndSizeChooseTheViewerAtTheLimits) {
             viewers.push_back(call.viewer);
         EXPECT_EQ(viewers, c.calls);
     }
+}
+
+// A viewer that cannot show the file says why, then the hex view shows it; a viewer that merely
+// declines says nothing, and a text the text viewer declines needs no word either.
+TEST_F(PreviewDispatchTest, AViewerThatCannotShowTheFileIsExplainedBeforeTheHexView) {
+    using FoundFilePreview::Notice;
+    MappedFixture fixture("fat16_deleted_folder", kFatPartition);
+    ASSERT_TRUE(fixture.Ready());
+    ASSERT_TRUE(ScanInWindow(fixture));
+    const std::size_t readme = EntryAt("/README.TXT");
+    ASSERT_NE(readme, FoundEntryStore::kNone);
+    struct Case {
+        const char16_t* name;
+        std::optional<PreviewAnswer> answer; // of the picture or office viewer
+        PreviewViewer first;
+        std::optional<Notice> notice;
+    };
+    const Case cases[] = {
+        {u"a.jpg", PreviewAnswer::NotDecoded, PreviewViewer::Picture, Notice::PictureNotDecoded},
+        {u"a.tga", PreviewAnswer::KindNotRead, PreviewViewer::Picture, Notice::PictureKindNotRead},
+        {u"a.png", PreviewAnswer::Unreadable, PreviewViewer::Picture, Notice::Unreadable},
+        {u"a.gif", PreviewAnswer::Declined, PreviewViewer::Picture, std::nullopt},
+        {u"a.doc", PreviewAnswer::Unreadable, PreviewViewer::Office, Notice::Unreadable},
+        {u"a.mdb", PreviewAnswer::Declined, PreviewViewer::Office, std::nullopt},
+        {u"a.zip", std::nullopt, PreviewViewer::Archive, Notice::ArchiveNotListed},
+        {u"a.txt", std::nullopt, PreviewViewer::Text, std::nullopt},
+    };
+    uint64_t id = 0x7200;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Utf16ToUtf8(c.name));
+        Recorder recorder(fixture.Image());
+        recorder.pictureAnswer = c.answer;
+        recorder.officeAnswer = c.answer;
+        FoundItem item = frame.Store().At(readme).item;
+        item.entryId = ++id;
+        const std::size_t entry = frame.Store().AddFoundItem(item, c.name);
+        const std::vector<Call> calls = Preview(recorder, entry);
+        ASSERT_EQ(calls.size(), 2u);
+        EXPECT_EQ(calls[0].viewer, c.first);
+        EXPECT_EQ(calls[1].viewer, PreviewViewer::Hex);
+        if (c.notice) {
+            // Told once, after its viewer and before the hex view.
+            ASSERT_EQ(recorder.told.size(), 1u);
+            EXPECT_EQ(recorder.told[0].first, 1u);
+            EXPECT_EQ(recorder.told[0].second, *c.notice);
+        } else {
+            EXPECT_TRUE(recorder.told.empty());
+        }
+    }
+}
+
+// What the person reads: the message names the picture kind no decoder reads; each notice has
+// its message and its log row's status in the current language.
+TEST(PreviewNoticeTest, EachNoticeHasItsTexts) {
+    using FoundFilePreview::Notice;
+    const std::u16string kind =
+        FoundFilePreview::NoticeMessage(Notice::PictureKindNotRead, u"x.tga");
+    EXPECT_NE(kind.find(u"TGA"), std::u16string::npos);
+    EXPECT_EQ(kind.find(u"%s"), std::u16string::npos);
+    std::set<std::u16string> texts;
+    for (const Notice notice : {Notice::PictureNotDecoded, Notice::PictureKindNotRead,
+                                Notice::Unreadable, Notice::ArchiveNotListed}) {
+        const std::u16string message = FoundFilePreview::NoticeMessage(notice, u"a.J2K");
+        const std::u16string status = FoundFilePreview::NoticeStatus(notice);
+        EXPECT_FALSE(message.empty());
+        EXPECT_FALSE(status.empty());
+        texts.insert(message);
+        texts.insert(status);
+    }
+    EXPECT_EQ(texts.size(), 8u);
 }
 
 TEST_F(PreviewDispatchTest, FoldersShowTheirOwnClustersInHexOnly) {

@@ -158,6 +158,38 @@ TEST(ZipDirectoryWalk, CraftedDirectories) {
     RunWalkCases(cases, ReadZipDirectory);
 }
 
+// A walk that does not reach the end record, or finds none, says the directory is damaged: the
+// viewer then says so under what it could list. An empty archive is whole.
+TEST(ZipDirectoryWalk, ADirectoryThatEndsEarlyIsDamaged) {
+    const Bytes one = CentralHeader("a.txt", 5, 10);
+    Bytes badSecond = Bytes(one).Text("JUNKJUNK");
+    badSecond.Append(EndRecord(0, 2));
+    Bytes nameIntoEnd = CentralHeader("abc", 1, 1);
+    nameIntoEnd.data[28] = 0xF4;
+    nameIntoEnd.data[29] = 0x01;
+    nameIntoEnd.Append(EndRecord(0, 1));
+    const struct {
+        const char* what;
+        Bytes archive;
+        size_t entries;
+        bool damaged;
+    } cases[] = {
+        {"whole", Bytes(one).Append(EndRecord(0, 1)), 1, false},
+        {"empty", EndRecord(0, 0), 0, false},
+        {"no end record", one, 0, true},
+        {"shorter than an end record", Bytes().Text("PK"), 0, true},
+        {"a record that is no header after the first", badSecond, 1, true},
+        {"a name running into the end record", nameIntoEnd, 0, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        MemoryByteSource source(c.archive.data);
+        const ArchiveListing listing = ReadZipDirectory(source, c.archive.Size());
+        EXPECT_EQ(listing.entries.size(), c.entries);
+        EXPECT_EQ(listing.damaged, c.damaged);
+    }
+}
+
 TEST(ZipDirectoryWalk, SizesOver2GiBStayUnsigned) {
     Bytes zip = Bytes().Append(CentralHeader("huge.bin", 0x80003039u, 0xC0000000u));
     zip.Append(EndRecord(0, 1));

@@ -763,6 +763,97 @@ TEST_F(ScanInfoFileTest, NtfsCountsLengthsAndGeometryThatContradictTheFileAreRef
     }
 }
 
+// --- what the volume cannot hold ---------------------------------------------------------------
+
+// Field `offset` of the item record `index` (the root is 0) set to `value`.
+std::function<void(std::vector<uint8_t>&, const Layout&)> SetItem(size_t index, size_t offset,
+                                                                  uint64_t value, size_t width) {
+    return [=](std::vector<uint8_t>& bytes, const Layout& layout) {
+        const size_t start = index == 0 ? layout.nodeEnds.back() : layout.itemEnds[index - 1];
+        PutNumber(bytes, start + 1 + offset, value, width);
+    };
+}
+
+size_t FirstFileItem(const std::vector<uint8_t>& whole) {
+    LoadedScanInfo file;
+    EXPECT_EQ(ScanInfoFile::Parse(whole, file), Refusal::None);
+    for (size_t i = 1; i < file.items.size(); ++i)
+        if (!file.items[i].item.IsFolder() && file.items[i].item.size != 0)
+            return i;
+    ADD_FAILURE() << "no file item";
+    return 1;
+}
+
+// A map too small for the volume (a 1-byte map once set the cluster limit to 0, which the
+// reader took for no limit), an item larger than its volume, a cluster past its end: refused
+// whole before anything is allocated for them. What the volume can hold still loads.
+TEST_F(ScanInfoFileTest, ClaimsTheVolumeCannotHoldAreRefused) {
+    using Item = FoundItemSerializer;
+    constexpr uint64_t kPetabytes31 = uint64_t{31} << 50;
+    const auto loads = [](const LoadedScanInfo& out, const LoadedScanInfo& full) {
+        EXPECT_EQ(out.items.size(), full.items.size());
+    };
+    {
+        SCOPED_TRACE("FAT");
+        const std::vector<uint8_t> whole = SavedFile("fat12_small", Reader::Fat);
+        const uint64_t total = GetNumber(whole, Header::kOffsetTotalSectors, 8);
+        const uint64_t perCluster = whole[Header::kOffsetFatSectorsPerCluster];
+        const uint64_t system = GetNumber(whole, Header::kOffsetReservedSectors, 4) +
+                                2 * GetNumber(whole, Header::kOffsetSectorsPerFat, 4) +
+                                GetNumber(whole, Header::kOffsetRootFolderSectors, 4);
+        const uint64_t clusterEnd =
+            std::max<uint64_t>((total - system) / perCluster + 2,
+                               GetNumber(whole, Header::kOffsetSectorsPerFat, 4) * 341);
+        const size_t file = FirstFileItem(whole);
+        // A map must follow the FAT copy; the saved scan has none.
+        ASSERT_EQ(GetNumber(whole, Header::kOffsetMapSize, 4), 0u);
+        const std::vector<Damage> damages = {
+            {"1-byte map", Set(Header::kOffsetMapSize, 1, 4), Refusal::Geometry},
+            {"3-byte map", Set(Header::kOffsetMapSize, 3, 4), Refusal::Geometry},
+            {"a file of 31 PB", SetItem(file, Item::kOffsetSize, kPetabytes31, 8), Refusal::Items},
+            {"a file one byte larger than the volume",
+             SetItem(file, Item::kOffsetSize, total * 512 + 1, 8), Refusal::Items},
+            {"a file as large as the volume", SetItem(file, Item::kOffsetSize, total * 512, 8),
+             std::nullopt, loads},
+            {"a first cluster past the volume",
+             SetItem(file, Item::kOffsetFirstCluster, clusterEnd, 8), Refusal::Items},
+            {"a first cluster of 2^40", SetItem(file, Item::kOffsetFirstCluster, 1ull << 40, 8),
+             Refusal::Items},
+            {"the last cluster", SetItem(file, Item::kOffsetFirstCluster, clusterEnd - 1, 8),
+             std::nullopt, loads},
+        };
+        RunDamages(*this, whole, damages, [this](std::span<const uint8_t> bytes) {
+            ExpectRefusedLoadChangesNothing(bytes);
+        });
+    }
+    {
+        SCOPED_TRACE("NTFS");
+        const std::vector<uint8_t> whole = SavedFile("ntfs_deleted_parent", Reader::Ntfs);
+        const uint64_t total = GetNumber(whole, Header::kOffsetTotalSectors, 8);
+        const uint64_t perCluster = GetNumber(whole, Header::kOffsetNtfsSectorsPerCluster, 2);
+        const uint64_t clusters = (total + perCluster - 1) / perCluster;
+        const size_t file = FirstFileItem(whole);
+        const auto contiguous = SetItem(file, Item::kOffsetContiguousData, 1, 1);
+        const std::vector<Damage> damages = {
+            // A file with runs may be sparse or compressed: its size is no claim on the disk.
+            {"a file with runs of 31 PB", SetItem(file, Item::kOffsetSize, kPetabytes31, 8),
+             std::nullopt, loads},
+            {"a signature-found file of 31 PB",
+             Both(contiguous, SetItem(file, Item::kOffsetSize, kPetabytes31, 8)), Refusal::Items},
+            {"a signature-found file past the volume",
+             Both(contiguous, SetItem(file, Item::kOffsetFirstCluster, clusters, 8)),
+             Refusal::Items},
+            {"a signature-found file at the last cluster",
+             Both(Both(contiguous, SetItem(file, Item::kOffsetFirstCluster, clusters - 1, 8)),
+                  SetItem(file, Item::kOffsetSize, perCluster * 512, 8)),
+             std::nullopt, loads},
+        };
+        RunDamages(*this, whole, damages, [this](std::span<const uint8_t> bytes) {
+            ExpectRefusedLoadChangesNothing(bytes);
+        });
+    }
+}
+
 // Zero counts are a scan that found nothing and a volume without tables: both load.
 TEST_F(ScanInfoFileTest, ZeroCountsAreLegal) {
     ScanFixture("ntfs_deleted_parent", Reader::Ntfs, false);

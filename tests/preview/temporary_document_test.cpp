@@ -1,6 +1,7 @@
 #include "preview/temporary_document.h"
 
 #include "jobs/recovered_file_data.h"
+#include "tests/support/piece_list.h"
 
 #include <gtest/gtest.h>
 
@@ -9,30 +10,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-// Hands out the given pieces in order.
-class PieceList : public RecoveredFileData {
-public:
-    explicit PieceList(std::vector<std::vector<uint8_t>> pieces) : m_pieces(std::move(pieces)) {}
-    bool Available() const override { return true; }
-    uint32_t PieceCount() const override { return static_cast<uint32_t>(m_pieces.size()); }
-    bool Next(Piece& piece) override {
-        if (m_next >= m_pieces.size()) {
-            return false;
-        }
-        piece = Piece{};
-        piece.data = m_pieces[m_next].data();
-        piece.length = m_pieces[m_next].size();
-        ++m_next;
-        return true;
-    }
-    bool Complete() const override { return true; }
-    size_t Given() const { return m_next; }
-
-private:
-    std::vector<std::vector<uint8_t>> m_pieces;
-    size_t m_next = 0;
-};
 
 std::vector<uint8_t> Bytes(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);

@@ -11,6 +11,7 @@
 #include "tests/support/fixture_manifest.h"
 #include "tests/support/found_tree.h"
 #include "tests/support/mapped_drive.h"
+#include "tests/support/piece_list.h"
 #include "tests/support/scan_into_tree.h"
 #include "tests/support/sha256.h"
 #include "tests/support/temp_dir.h"
@@ -25,7 +26,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <optional>
+#include <set>
 
 namespace fs = std::filesystem;
 
@@ -205,8 +208,9 @@ TEST_F(PictureFloppyTest, APictureOnTheFloppyOpensTheViewerWhichIsSavedAsAPictur
         shot = modal->grab().toImage();
         modal->close();
     });
-    EXPECT_TRUE(ShowPicturePreview(nullptr, photo->name, photo->item.size,
-                                   m_state.FatVolume()->SectorsPerCluster(), data));
+    EXPECT_EQ(ShowPicturePreview(nullptr, photo->name, photo->item.size,
+                                 m_state.FatVolume()->SectorsPerCluster(), data),
+              PreviewAnswer::Shown);
     EXPECT_EQ(items, 1);
     ASSERT_FALSE(shot.isNull());
     EXPECT_TRUE(
@@ -235,9 +239,89 @@ TEST_F(PictureFloppyTest, NamesOutsideThePictureGroupAndLargeFilesGoToTheHexView
                 modal->close();
             }
         });
-        EXPECT_FALSE(ShowPicturePreview(nullptr, c.name, c.size, c.sectorsPerCluster, data));
+        EXPECT_EQ(ShowPicturePreview(nullptr, c.name, c.size, c.sectorsPerCluster, data),
+                  PreviewAnswer::Declined);
         QTest::qWait(300);
         EXPECT_FALSE(opened);
+    }
+}
+
+// A picture no decoder accepts, one of a kind no decoder reads, and one whose sectors could
+// not be read open no viewer: each answer names why, for the hex view that follows. The
+// viewer opens for the same picture whole, under no wait cursor.
+TEST_F(PictureFloppyTest, PicturesThatCannotBeShownOpenNoViewerAndSayWhy) {
+    std::map<std::u16string, std::vector<uint8_t>> files;
+    for (const char16_t* name : {u"PHOTO.JPG", u"icon.png"}) {
+        const FoundTree::Entry* entry = Find(name);
+        ASSERT_NE(entry, nullptr);
+        FatFileData data(*m_state.FatVolume(), entry->item, false);
+        std::vector<uint8_t>& bytes = files[name];
+        RecoveredFileData::Piece piece;
+        while (data.Next(piece))
+            bytes.insert(bytes.end(), piece.data, piece.data + piece.length);
+        bytes.resize(static_cast<size_t>(entry->item.size));
+    }
+    std::vector<uint8_t> damagedJpeg = files[u"PHOTO.JPG"];
+    std::fill(damagedJpeg.begin() + 2, damagedJpeg.begin() + 600, 0);
+    const std::vector<uint8_t> cutPng(files[u"icon.png"].begin(), files[u"icon.png"].begin() + 60);
+    const std::string text = "plain text, no picture of any kind";
+    const std::vector<uint8_t> notPicture(text.begin(), text.end());
+    struct Case {
+        const char* what;
+        std::u16string name;
+        std::vector<uint8_t> bytes;
+        std::set<size_t> unreadable;
+        PreviewAnswer answer;
+    };
+    const Case cases[] = {
+        {"a damaged JPEG", u"PHOTO.JPG", damagedJpeg, {}, PreviewAnswer::NotDecoded},
+        {"a truncated PNG", u"icon.png", cutPng, {}, PreviewAnswer::NotDecoded},
+        {"a TGA", u"scan.TGA", notPicture, {}, PreviewAnswer::KindNotRead},
+        {"a JPEG 2000", u"scan.jp2", notPicture, {}, PreviewAnswer::KindNotRead},
+        {"an EMF", u"chart.emf", notPicture, {}, PreviewAnswer::KindNotRead},
+        {"a JPEG whose first sector failed",
+         u"PHOTO.JPG",
+         files[u"PHOTO.JPG"],
+         {0},
+         PreviewAnswer::Unreadable},
+        {"a whole JPEG", u"PHOTO.JPG", files[u"PHOTO.JPG"], {}, PreviewAnswer::Shown},
+        {"a whole PNG", u"icon.png", files[u"icon.png"], {}, PreviewAnswer::Shown},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::vector<uint8_t>> pieces;
+        for (size_t at = 0; at < c.bytes.size(); at += 512)
+            pieces.emplace_back(
+                c.bytes.begin() + static_cast<std::ptrdiff_t>(at),
+                c.bytes.begin() + static_cast<std::ptrdiff_t>(std::min(at + 512, c.bytes.size())));
+        PieceList data(pieces, c.unreadable);
+        bool opened = false;
+        bool waitCursor = true;
+        if (c.answer == PreviewAnswer::Shown) {
+            WhenModal(QStringLiteral("186"), [&](QWidget* modal) {
+                opened = true;
+                waitCursor = QApplication::overrideCursor() != nullptr;
+                modal->close();
+            });
+        } else {
+            // No dialog may open: one that did would be closed by this guard and fail the test.
+            QTimer::singleShot(200, [&opened] {
+                if (QWidget* modal = QApplication::activeModalWidget()) {
+                    opened = true;
+                    modal->close();
+                }
+            });
+        }
+        // The preview's own wait cursor is up while the picture is prepared.
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        EXPECT_EQ(ShowPicturePreview(nullptr, c.name, c.bytes.size(), 1, data), c.answer);
+        QApplication::restoreOverrideCursor();
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+        if (c.answer != PreviewAnswer::Shown)
+            QTest::qWait(300);
+        EXPECT_EQ(opened, c.answer == PreviewAnswer::Shown);
+        if (opened)
+            EXPECT_FALSE(waitCursor);
     }
 }
 

@@ -7,6 +7,8 @@
 #include "jobs/fat_file_data.h"
 #include "jobs/scan_state.h"
 #include "jobs/thread_for_file_system.h"
+#include "platform/format_text.h"
+#include "platform/string_table.h"
 #include "preview/child_process.h"
 #include "preview/mdb_tools_table_source.h"
 #include "preview/office_converter.h"
@@ -288,9 +290,10 @@ std::vector<uint8_t> FileBytes(const fs::path& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// A sector of the document that cannot be read reaches the converter as zeros, the rest as
-// the volume holds it.
-TEST_F(OfficePreviewTest, UnreadableSectorsReachTheDocumentAsZeros) {
+// A document with a sector that cannot be read is not shown with zeros in its place: no
+// converter starts, and the caller is told so for its hex view. The same document read whole
+// reaches the converter as the volume holds it.
+TEST_F(OfficePreviewTest, UnreadableSectorsSendTheDocumentToTheHexView) {
     uint64_t size = 0;
     std::unique_ptr<RecoveredFileData> clean = m_volume.Data(u"report.doc", size);
     ASSERT_NE(clean, nullptr);
@@ -303,21 +306,23 @@ TEST_F(OfficePreviewTest, UnreadableSectorsReachTheDocumentAsZeros) {
     ASSERT_NE(second, image.end());
     const uint64_t offset = static_cast<uint64_t>(second - image.begin());
     ASSERT_EQ(offset % 512, 0u);
+    const fs::path copy = m_scripts.File("copy.doc");
+    UseConverter("cp \"$last\" '" + copy.string() + "'");
+
     OfficeVolume damaged({{offset / 512, 1}});
     std::unique_ptr<RecoveredFileData> data = damaged.Data(u"report.doc", size);
     ASSERT_NE(data, nullptr);
-    const fs::path copy = m_scripts.File("copy.doc");
-    UseConverter("cp \"$last\" '" + copy.string() + "'");
-    EXPECT_EQ(PreviewOfficeFile(nullptr, *data, size, u"report.doc", m_setup), 0)
+    bool unreadable = false;
+    EXPECT_EQ(PreviewOfficeFile(nullptr, *data, size, u"report.doc", m_setup, &unreadable), 0);
+    EXPECT_TRUE(unreadable);
+    EXPECT_FALSE(ConverterStarted());
+
+    std::unique_ptr<RecoveredFileData> whole = m_volume.Data(u"report.doc", size);
+    unreadable = true;
+    EXPECT_EQ(PreviewOfficeFile(nullptr, *whole, size, u"report.doc", m_setup, &unreadable), 0)
         << "the stand-in converter makes no PDF";
-    std::vector<uint8_t> expected = bytes;
-    std::fill(expected.begin() + 512, expected.begin() + 1024, 0);
-    const std::vector<uint8_t> copied = FileBytes(copy);
-    ASSERT_EQ(copied.size(), expected.size());
-    const auto differ = std::mismatch(copied.begin(), copied.end(), expected.begin());
-    EXPECT_TRUE(differ.first == copied.end())
-        << "first difference at byte " << (differ.first - copied.begin())
-        << " (sector at image offset " << offset << ")";
+    EXPECT_FALSE(unreadable);
+    EXPECT_EQ(FileBytes(copy), bytes);
 }
 
 TEST_F(OfficePreviewTest, DeclinesWhatItCannotShow) {
@@ -440,6 +445,8 @@ public:
             table.rows.push_back({std::to_string(10247 + i), name + " item " + std::to_string(i),
                                   std::to_string(i * 3)});
         }
+        // The export of a large table stops at its cap.
+        table.cut = name == "Huge";
         return table;
     }
 
@@ -501,6 +508,35 @@ TEST_F(OfficePreviewTest, ListsAccessTablesAndShowsTheFirst) {
     EXPECT_EQ(reads, (std::vector<std::string>{"Order Details", "Customers", "Broken"}));
     ASSERT_FALSE(database.empty());
     EXPECT_FALSE(fs::exists(database.parent_path()));
+}
+
+// A table whose rows stop at the export's cap says so under the grid; a whole one says nothing.
+TEST_F(OfficePreviewTest, ACutTableSaysItIsCut) {
+    std::vector<std::string> reads;
+    m_setup.tableSource = [&reads] {
+        return std::make_unique<FakeTableSource>(std::vector<std::string>{"Huge", "Small"}, reads);
+    };
+    m_questions.Install(m_setup);
+    QString cutNote;
+    QString wholeNote = QStringLiteral("unset");
+    WhenModal(QString::number(CAccessPreviewDlg::kDialogId), [&](QWidget* modal) {
+        auto* dialog = qobject_cast<CAccessPreviewDlg*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(dialog->GridCaption(), QStringLiteral("Huge"));
+        EXPECT_EQ(dialog->Grid()->rowCount(), 60);
+        cutNote = dialog->CutNote();
+        auto* note = dialog->findChild<QLabel*>(QStringLiteral("cut note"));
+        EXPECT_TRUE(note != nullptr && note->isVisible());
+        dialog->Tree()->setCurrentItem(dialog->Tree()->topLevelItem(0)->child(1));
+        wholeNote = dialog->CutNote();
+        EXPECT_TRUE(note != nullptr && note->isHidden());
+        dialog->close();
+    });
+    EXPECT_EQ(Preview(u"orders.mdb"), 1);
+    EXPECT_EQ(cutNote, QString::fromStdU16String(FormatText(
+                           StringTable::Program().Get(office_preview_text::kTableCutId), 60)));
+    EXPECT_TRUE(cutNote.contains(QStringLiteral("60")));
+    EXPECT_TRUE(wholeNote.isEmpty());
 }
 
 // The database of the fixture, written from the format, read by the real mdbtools.
