@@ -117,6 +117,18 @@ ImageFileLoad ImageNodeFromTrailer(std::span<const uint8_t> trailer, uint64_t fi
     } else {
         image.kind = DriveKind::VolumeImage;
         LogicalDriveInfo info = *source.Logical();
+        // The FAT geometry of a rebuilt volume goes with its image, which has no boot sector
+        // to read it from; and marks the image as one to read the same way
+        // (ReadsAsRebuiltVolume). Other volumes' images have their boot sector. The NTFS
+        // fields stay: they place the $MFT of a volume whose boot sector is gone.
+        if (source.kind != DriveKind::RebuiltVolume) {
+            FoundVolumeFields& found = info.foundVolume;
+            found.sectorsPerFat = 0;
+            found.reservedSectors = 0;
+            found.rootFolderSectors = 0;
+            found.sectorsPerCluster = 0;
+            found.rootCluster = 0;
+        }
         // The image's sectors are numbered from its own start.
         info.disk = kNoDrive;
         info.spanned = 0;

@@ -15,7 +15,9 @@
 //  - a hard disk or removable disk (kinds 0, 4): an image of a disk (kind 6), with the hard
 //    disk's identify data;
 //  - a CD/DVD drive (5): an image of a CD/DVD (kind 8);
-//  - a volume (1 to 3): an image of a volume (kind 7), its volume record copied.
+//  - a volume (1 to 3): an image of a volume (kind 7), its volume record copied; the FAT
+//    geometry of the found-volume fields only from a rebuilt volume (3), whose image is then
+//    read as that volume was (disk_image_file::ReadsAsRebuiltVolume).
 // Sizes come from the file, less the trailer: the trailer's sectors are never the image's.
 // An image node reads only its file: its disk fields name no drive (kNoDrive), so a read that
 // forgets the image flag fails instead of reading the source disk.
@@ -64,6 +66,18 @@ ImageFileLoad ImageNodeFromTrailer(std::span<const uint8_t> trailer, uint64_t fi
 // number, for a volume the disk that held it (kNoDrive when that was read from an image file).
 // None when the file cannot be read or its trailer is refused.
 std::optional<uint8_t> RecordedSourceDisk(const std::filesystem::path& path);
+
+// Whether a volume is read through the FAT geometry the lost-drive search rebuilt for it
+// rather than through a boot sector: a rebuilt volume (kind 3), or an image of one. An image
+// of a volume (kind 7) keeps the found-volume FAT fields only when it was made of a rebuilt
+// volume (ImageNodeFromTrailer), so its sectors per cluster there marks it.
+inline bool ReadsAsRebuiltVolume(const DriveNode& node) {
+    if (node.kind == DriveKind::RebuiltVolume)
+        return true;
+    const LogicalDriveInfo* info = node.Logical();
+    return node.kind == DriveKind::VolumeImage && info != nullptr &&
+           info->foundVolume.sectorsPerCluster != 0 && info->foundVolume.sectorsPerFat != 0;
+}
 
 // Reads the file's size and trailer, then ImageNodeFromTrailer.
 ImageFileLoad LoadImageFile(const std::filesystem::path& path, const std::list<DriveNode>& listed);

@@ -273,9 +273,18 @@ uint32_t CThreadForSearchVolume::VolumesOnDisk() const {
                info != nullptr && info->disk == m_disk.drive &&
                (!m_disk.IsImage() || node.imagePath == m_disk.imagePath);
     };
+    // The window adds each reported volume to the drive list: the copy there, with this run's
+    // number, is the same volume and counts once.
+    auto acceptedHere = [&](const DriveNode& node) {
+        return std::any_of(m_accepted.begin(), m_accepted.end(),
+                           [&](const DriveNode& own) { return own.number == node.number; });
+    };
     size_t count = static_cast<size_t>(std::count_if(m_accepted.begin(), m_accepted.end(), onDisk));
     if (m_listed != nullptr)
-        count += static_cast<size_t>(std::count_if(m_listed->begin(), m_listed->end(), onDisk));
+        count += static_cast<size_t>(
+            std::count_if(m_listed->begin(), m_listed->end(), [&](const DriveNode& node) {
+                return onDisk(node) && !acceptedHere(node);
+            }));
     return Clamp32(count);
 }
 
@@ -295,6 +304,7 @@ DriveNode* CThreadForSearchVolume::AcceptVolume(DriveKind kind, LogicalDriveInfo
         return nullptr;
     }
     const uint32_t count = VolumesOnDisk() + 1;
+    m_volumeNumbers[*number] = count;
     info.disk = m_disk.drive;
     info.sizeText = SizeTextOf(info.totalSectors);
     info.rootPath = detail.empty() ? FormatText(u"%s %d (%s : %s)", ProgramString(wordId), count,
@@ -313,8 +323,10 @@ DriveNode* CThreadForSearchVolume::AcceptVolume(DriveKind kind, LogicalDriveInfo
 
 void CThreadForSearchVolume::ReportVolume(const DriveNode& node) {
     const LogicalDriveInfo* info = node.Logical();
-    ++m_reported;
-    LogRow(FormatText(StringTable::Program().Get(kLogicalDriveId), m_reported),
+    // The row numbers the volume as its name does.
+    const auto named = m_volumeNumbers.find(node.number);
+    const uint32_t count = named != m_volumeNumbers.end() ? named->second : 0;
+    LogRow(FormatText(StringTable::Program().Get(kLogicalDriveId), count),
            FormatText(StringTable::Program().Get(kFoundAtSectorId), info->firstSector),
            std::u16string(), kImageFound);
     Send(MakeAddDriveItem(&node));
@@ -339,14 +351,20 @@ int CThreadForSearchVolume::TestFatVolume(std::span<const uint8_t> bootSector, u
     const uint8_t type = FatTypeCode(boot.type);
     if (IsVolumeListed(type, sector))
         return 0;
+    // Tiny volumes are passed over: what their table describes is too small to matter.
     const uint64_t entries = PropertiesOf(boot.type).entriesPerSector;
-    const uint64_t computed = entries * boot.sectorsPerCluster * boot.sectorsPerFat;
-    if (computed <= kSmallestFatVolume)
+    if (entries * boot.sectorsPerCluster * boot.sectorsPerFat <= kSmallestFatVolume)
         return 0;
+    // The volume is as large as its boot sector says; a count its own layout does not fit in
+    // is damage, and then the volume reaches as far as its table describes.
+    uint64_t sectors = boot.totalSectors;
+    if (!FatLayoutFits(boot, sectors))
+        sectors = FatSectorsTableDescribes(boot.type, boot.reservedSectors, boot.sectorsPerFat,
+                                           boot.rootFolderSectors, boot.sectorsPerCluster);
     LogicalDriveInfo info;
     info.partitionType = type;
     info.firstSector = sector;
-    info.totalSectors = std::min(computed, m_disk.sectors - sector);
+    info.totalSectors = std::min(sectors, m_disk.sectors - sector);
     info.lastSector = sector + info.totalSectors - 1;
     info.fileSystem = boot.rootCluster != 0 ? u"FAT32" : u"FAT";
     FoundVolumeFields& found = info.foundVolume;
@@ -717,8 +735,10 @@ void CThreadForSearchVolume::RebuildFatVolumes() {
                 break;
             const FatType type =
                 layout.partitionType == kFat32Type ? FatType::Fat32 : FatType::Fat16;
-            const uint64_t computed =
-                uint64_t{PropertiesOf(type).entriesPerSector} * tally.sectorsPerCluster * perFat;
+            // No boot sector tells the size: the volume reaches as far as its FAT describes.
+            const uint64_t computed = FatSectorsTableDescribes(
+                type, layout.reservedSectors, static_cast<uint32_t>(perFat),
+                layout.rootFolderSectors, tally.sectorsPerCluster);
             LogicalDriveInfo info;
             info.partitionType = layout.partitionType;
             info.firstSector = volumeStart;

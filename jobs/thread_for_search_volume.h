@@ -156,7 +156,8 @@ private:
     const std::list<DriveNode>* m_listed = nullptr;
     JobFlags* m_flags = nullptr;
     std::list<DriveNode> m_accepted;
-    uint32_t m_reported = 0;
+    // The number each accepted volume's name carries, by its drive number.
+    std::map<uint8_t, uint32_t> m_volumeNumbers;
     mutable UnreadableRegion m_unreadable;
     mutable uint32_t m_unreadableRows = 0;
 

@@ -30,11 +30,15 @@ int ParseFatBootSector(std::span<const uint8_t> sector, FatBootInfo& info) {
     default:
         return 0;
     }
-    uint16_t reserved = 0, rootEntries = 0, sectorsPerFat16 = 0;
+    uint16_t reserved = 0, rootEntries = 0, sectorsPerFat16 = 0, totalSectors16 = 0;
+    uint32_t totalSectors32 = 0;
     uint8_t media = 0;
     if (!reader.ReadU16(14, reserved) || !reader.ReadU16(17, rootEntries) ||
-        !reader.ReadU8(21, media) || !reader.ReadU16(22, sectorsPerFat16))
+        !reader.ReadU16(19, totalSectors16) || !reader.ReadU8(21, media) ||
+        !reader.ReadU16(22, sectorsPerFat16))
         return 0;
+    if (totalSectors16 == 0 && !reader.ReadU32(32, totalSectors32))
+        totalSectors32 = 0;
 
     info.sectorsPerCluster = sectorsPerCluster;
     info.reservedSectors = reserved;
@@ -43,6 +47,7 @@ int ParseFatBootSector(std::span<const uint8_t> sector, FatBootInfo& info) {
     info.sectorsPerFat = sectorsPerFat16;
     info.media = media;
     info.rootCluster = 0;
+    info.totalSectors = totalSectors16 != 0 ? totalSectors16 : totalSectors32;
 
     if (reserved >= 32) {
         info.type = FatType::Fat32;
@@ -77,6 +82,16 @@ uint64_t MaxFatSectors(FatType type, uint64_t totalSectors, uint32_t reservedSec
     const uint64_t bytes = (clusters * PropertiesOf(type).entryBits + 7) / 8;
     const uint64_t sectors = (bytes + 511) / 512;
     return sectors + sectors / 64 + kFatSlackSectors;
+}
+
+uint64_t FatSectorsTableDescribes(FatType type, uint32_t reservedSectors, uint32_t sectorsPerFat,
+                                  uint32_t rootFolderSectors, uint32_t sectorsPerCluster) {
+    if (sectorsPerFat == 0)
+        return 0;
+    // At most 2^32 x 341 entries and 128 sectors a cluster: well inside 64 bits.
+    const uint64_t clusters = uint64_t{sectorsPerFat} * PropertiesOf(type).entriesPerSector - 2;
+    return uint64_t{reservedSectors} + 2ull * sectorsPerFat + rootFolderSectors +
+           clusters * sectorsPerCluster;
 }
 
 bool FatLayoutFits(const FatBootInfo& info, uint64_t totalSectors) {

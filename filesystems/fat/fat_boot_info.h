@@ -15,6 +15,9 @@ struct FatBootInfo {
     uint8_t media = 0;
     uint32_t rootCluster = 0;
     uint32_t endMark = 0;
+    // The volume's size as the boot sector gives it: the 16-bit count, or the 32-bit one when
+    // that is 0.
+    uint64_t totalSectors = 0;
 };
 
 // Reads a boot sector into `info`. Sectors per cluster must be a power of two from 1 to 128,
@@ -29,6 +32,12 @@ int ParseFatBootSector(std::span<const uint8_t> sector, FatBootInfo& info);
 // table up. 0 when the layout leaves no data area.
 uint64_t MaxFatSectors(FatType type, uint64_t totalSectors, uint32_t reservedSectors,
                        uint32_t rootFolderSectors, uint32_t sectorsPerCluster);
+
+// Sectors of a volume whose data area holds every cluster its table can describe: the
+// reserved sectors, two FATs, the root folder and (sectors per FAT x entries per FAT sector -
+// 2) clusters. 0 without a table.
+uint64_t FatSectorsTableDescribes(FatType type, uint32_t reservedSectors, uint32_t sectorsPerFat,
+                                  uint32_t rootFolderSectors, uint32_t sectorsPerCluster);
 
 // Whether a parsed boot sector's layout lies inside a volume of `totalSectors`: the reserved
 // sectors, two FATs and the root folder end before the volume does, and the FAT is no larger

@@ -1,5 +1,6 @@
 #include "filesystems/fat/fat_file_system.h"
 
+#include "diskio/disk_image_file.h"
 #include "diskio/drive_node.h"
 #include "diskio/volume_source.h"
 #include "filesystems/fat/fat_scan_support.h"
@@ -97,7 +98,7 @@ bool CFatFileSystem::SetVolumeFromDrive(uint8_t imageFlag) {
     if (!source)
         return false;
     const LogicalDriveInfo* info = node->Logical();
-    m_nodeKind = static_cast<uint8_t>(node->kind);
+    m_rebuiltGeometry = disk_image_file::ReadsAsRebuiltVolume(*node);
     m_drive = info->disk;
     m_source = std::move(*source);
     m_totalSectors = info->totalSectors;
@@ -109,7 +110,7 @@ bool CFatFileSystem::SetVolumeFromDrive(uint8_t imageFlag) {
 
 void CFatFileSystem::SetVolumeFromSource(const SectorSource& source, uint8_t partitionType) {
     m_source = source;
-    m_nodeKind = static_cast<uint8_t>(DriveKind::LogicalDrive);
+    m_rebuiltGeometry = false;
     m_drive = source.IsDrive() ? source.Drive() : 0;
     m_totalSectors = source.SectorCount();
     m_lastSector =
@@ -781,7 +782,7 @@ const DriveNode* CFatFileSystem::SelectedDrive() const {
 }
 
 bool CFatFileSystem::IsRebuiltVolume() const {
-    return m_nodeKind == static_cast<uint8_t>(DriveKind::RebuiltVolume);
+    return m_rebuiltGeometry;
 }
 
 void CFatFileSystem::SendFoundItem(FoundItem& item, const std::u16string& name) {

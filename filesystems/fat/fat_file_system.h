@@ -221,7 +221,8 @@ private:
     void FreeScanLists();
     uint64_t NextEntryId();
     const DriveNode* SelectedDrive() const;
-    bool IsRebuiltVolume() const; // node kind 3
+    // Node kind 3, or an image of such a volume: read through the found-volume geometry.
+    bool IsRebuiltVolume() const;
     // Long name ending just before the entry at `where`, empty when there is none.
     std::u16string ReadLongName(const EntryLocation& where);
     std::u16string ShortName(std::span<const uint8_t> entry, bool deleted) const;
@@ -254,11 +255,16 @@ private:
     // true when one is accepted.
     bool TryTallies(const std::vector<FatStartTally>& tallies);
     uint32_t SectorsPerClusterFromCandidates();
+    // The sectors per cluster of the boot sector (or its backup) when its layout places the
+    // single candidate's cluster at its sector; 0 otherwise.
+    uint32_t LoneCandidateVote(const FolderCandidate& candidate);
     void AdvanceTreePass();
     void FindLostFolders();
     // A folder found by its "." and ".." entries: sent under the root, or kept as an orphan.
     void AddFolderFromHead(uint32_t cluster, uint32_t parentCluster);
     void FindLostFoldersInRange();
+    // Every cluster of the volume that starts a folder: "." naming itself, then "..".
+    std::vector<uint32_t> FolderHeadClusters();
     void AddLostFolders();
     void AddRootFiles();
     void AddBrokenFolders();
@@ -292,7 +298,7 @@ private:
     uint32_t m_reservedSectors = 0;
     uint32_t m_clusterLimit = 0;
     uint8_t m_linkingMode = kLinkFat1;
-    uint8_t m_nodeKind = 1;
+    bool m_rebuiltGeometry = false;
 
     // Tables.
     std::vector<uint8_t> m_fat;

@@ -192,6 +192,24 @@ void CFatFileSystem::FindLostFolders() {
     }
 }
 
+std::vector<uint32_t> CFatFileSystem::FolderHeadClusters() {
+    std::vector<uint32_t> heads;
+    const bool fat32 = m_fatType == FatType::Fat32;
+    const uint32_t blockSectors =
+        m_totalSectors >= kSmallVolumeSectors ? kBlockSectors : m_sectorsPerCluster;
+    ClusterBlockReader reader(*this, blockSectors);
+    const uint32_t last = reader.LastCluster();
+    for (uint32_t cluster = 2; cluster <= last && !Stopped(); ++cluster) {
+        if ((cluster - 2) % reader.BlockClusters() == 0)
+            Send(MakeSetStatusText2(
+                FormatText(StringTable::Program().Get(kReadingClusterId), cluster, last)));
+        const std::span<const uint8_t> bytes = reader.Cluster(cluster);
+        if (!bytes.empty() && ReadFolderHead(bytes, cluster, fat32).isHead)
+            heads.push_back(cluster);
+    }
+    return heads;
+}
+
 void CFatFileSystem::FindLostFoldersInRange() {
     m_lostFolderSearchRan = true;
     m_foundCount = 0;
@@ -207,7 +225,13 @@ void CFatFileSystem::FindLostFoldersInRange() {
         const uint32_t last = LastDataCluster(*this);
         std::vector<uint8_t> buffer(size_t{m_sectorsPerCluster} * kSectorBytes);
         std::unordered_set<uint32_t> seen;
-        const std::vector<uint32_t>& clusters = info->foundVolume.folderClusters;
+        // An image of a rebuilt volume keeps its geometry but not the folder clusters the
+        // search met: they are found again, every cluster that starts a folder.
+        const std::vector<uint32_t> heads = info->foundVolume.folderClusters.empty()
+                                                ? FolderHeadClusters()
+                                                : std::vector<uint32_t>();
+        const std::vector<uint32_t>& clusters =
+            info->foundVolume.folderClusters.empty() ? heads : info->foundVolume.folderClusters;
         for (size_t i = 0; i < clusters.size(); ++i) {
             if (Stopped())
                 break;

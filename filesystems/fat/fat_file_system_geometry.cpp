@@ -209,12 +209,34 @@ uint32_t CFatFileSystem::SectorsPerClusterFromCandidates() {
                 best = p;
         return best == counts.size() ? 0 : 1u << best;
     };
-    const uint32_t result = mostVoted(overall);
+    uint32_t result = mostVoted(overall);
+    if (result == 0 && m_folderCandidates.size() == 1)
+        result = LoneCandidateVote(m_folderCandidates.front());
     for (size_t i = 0; i < m_folderCandidates.size(); ++i) {
         const uint32_t own = mostVoted(votes[i]);
         m_folderCandidates[i].sectorsPerCluster = own != 0 ? own : result;
     }
     return result;
+}
+
+uint32_t CFatFileSystem::LoneCandidateVote(const FolderCandidate& candidate) {
+    // A volume with a single folder has no pair to vote. Its boot sector (or the backup) may
+    // still be whole: its cluster size is taken when its layout puts the folder's "." cluster
+    // exactly at the sector the folder was found at.
+    if (candidate.cluster < 2)
+        return 0;
+    for (const uint64_t at : {uint64_t{0}, kBackupBootSector}) {
+        std::array<uint8_t, kSectorBytes> sector{};
+        FatBootInfo boot;
+        if (ReadSectors(at, 1, sector.data()) == 0 || ParseFatBootSector(sector, boot) != 1)
+            continue;
+        const uint64_t dataStart =
+            uint64_t{boot.reservedSectors} + 2ull * boot.sectorsPerFat + boot.rootFolderSectors;
+        if (dataStart + uint64_t{boot.sectorsPerCluster} * (candidate.cluster - 2) ==
+            candidate.sector)
+            return boot.sectorsPerCluster;
+    }
+    return 0;
 }
 
 std::vector<FatStartTally> CFatFileSystem::TallyDataStarts(bool passOverFarSmallClusters) const {

@@ -4,6 +4,7 @@
 #include "filesystems/fat/fat_file_system.h"
 
 #include "filesystems/fat/fat_boot_info.h"
+#include "filesystems/fat/fat_scan_support.h"
 #include "filesystems/scan_environment.h"
 #include "filesystems/scan_log.h"
 #include "platform/format_text.h"
@@ -29,7 +30,6 @@ constexpr uint8_t kLongNameAttributes = 0x0F;
 constexpr int kMaxFolderDepth = 64;
 // No FAT describes more clusters than this; larger values come from nonsense geometry.
 constexpr uint64_t kMaxClusterLimit = 0x10000000;
-constexpr uint32_t kBackupBootSector = 6;
 constexpr uint32_t kSmallBufferSectors = 32;
 // A fixed root folder holds at most 65535 entries; a larger count is damage.
 constexpr uint32_t kMaxRootSectors = 4096;
@@ -77,7 +77,9 @@ void CFatFileSystem::Scan() {
         FreeScanLists();
         return;
     }
-    if (!IsRebuiltVolume() && !m_geometrySearchChoseMode)
+    // A rebuilt volume's FATs are where its geometry puts them and are followed when one
+    // carries the signature; contiguous reading is for a volume whose FATs are both gone.
+    if (!m_geometrySearchChoseMode && (!IsRebuiltVolume() || m_sectorsPerFat != 0))
         ChooseLinkingMode();
     SetTitleWithMode();
 
@@ -128,7 +130,7 @@ bool CFatFileSystem::ReadBootGeometry() {
         ApplyBootInfo(info);
         return parsed == 1 && CheckFatSignatures() != 2;
     };
-    if (bootSectorUsable(0) || bootSectorUsable(kBackupBootSector))
+    if (bootSectorUsable(0) || bootSectorUsable(fat_scan::kBackupBootSector))
         return true;
 
     if (!FindFolderCandidates())

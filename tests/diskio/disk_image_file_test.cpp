@@ -57,7 +57,11 @@ DriveNode Volume(DriveKind kind, std::u16string rootPath = u"E:\\",
     info.partitionType = 4;
     info.sizeText = std::move(sizeText);
     info.foundVolume.sectorsPerFat = 32;
+    info.foundVolume.sectorsPerCluster = 4;
+    info.foundVolume.reservedSectors = 1;
+    info.foundVolume.rootFolderSectors = 32;
     info.foundVolume.folderClusters = {5, 6};
+    info.foundVolume.mftSector = 64;
     node.detail = info;
     return node;
 }
@@ -230,8 +234,17 @@ TEST_F(DiskImageFileTest, VolumesBecomeVolumeImagesNumberedFromTheirOwnStart) {
         EXPECT_EQ(info->rootPath, from.rootPath);
         EXPECT_EQ(info->fileSystem, from.fileSystem);
         EXPECT_EQ(info->partitionType, from.partitionType);
-        EXPECT_EQ(info->foundVolume.sectorsPerFat, from.foundVolume.sectorsPerFat);
-        EXPECT_TRUE(info->foundVolume.folderClusters.empty()) << "no array follows a trailer";
+        // Only a rebuilt volume's image keeps the FAT geometry (its boot sector is gone), and
+        // that marks it as one to read through that geometry.
+        const bool rebuilt = kind == DriveKind::RebuiltVolume;
+        const FoundVolumeFields& found = info->foundVolume;
+        EXPECT_EQ(found.sectorsPerFat, rebuilt ? from.foundVolume.sectorsPerFat : 0u);
+        EXPECT_EQ(found.sectorsPerCluster, rebuilt ? from.foundVolume.sectorsPerCluster : 0u);
+        EXPECT_EQ(found.reservedSectors, rebuilt ? from.foundVolume.reservedSectors : 0u);
+        EXPECT_EQ(found.rootFolderSectors, rebuilt ? from.foundVolume.rootFolderSectors : 0u);
+        EXPECT_EQ(disk_image_file::ReadsAsRebuiltVolume(*load.node), rebuilt);
+        EXPECT_EQ(found.mftSector, from.foundVolume.mftSector) << "NTFS placement stays";
+        EXPECT_TRUE(found.folderClusters.empty()) << "no array follows a trailer";
         EXPECT_EQ(info->firstSector, 0u);
         EXPECT_EQ(info->totalSectors, 100u);
         EXPECT_EQ(info->lastSector, 99u);

@@ -202,8 +202,8 @@ struct WipedTableDisk {
         fatBoot = disk.Place("fat32_volume", kFatStart);
         ntfsBoot = disk.Place("ntfs_volume", kNtfsStart);
     }
-    // FAT: entries per FAT sector x sectors per cluster x sectors per FAT.
-    uint64_t FatTotal() const { return 128 * ReadLe(fatBoot, 13, 1) * ReadLe(fatBoot, 36, 4); }
+    // FAT: the boot sector's own count (FAT32 keeps it in the 32-bit field).
+    uint64_t FatTotal() const { return ReadLe(fatBoot, 32, 4); }
     uint64_t NtfsTotal() const { return ReadLe(ntfsBoot, 40, 8); }
 };
 
@@ -304,7 +304,7 @@ TEST_F(SearchVolumeTest, AdvanceSearchFindsVolumesOffTheProbedSectors) {
     ComposedDisk disk(m_dir, kNtfsStart + kNtfsSectors + 2048);
     const std::vector<uint8_t> fatBoot = disk.Place("fat32_volume", 2048);
     const std::vector<uint8_t> ntfsBoot = disk.Place("ntfs_volume", kNtfsStart);
-    const uint64_t fatTotal = 128 * ReadLe(fatBoot, 13, 1) * ReadLe(fatBoot, 36, 4);
+    const uint64_t fatTotal = ReadLe(fatBoot, 32, 4);
     const uint64_t ntfsTotal = ReadLe(ntfsBoot, 40, 8);
     const CThreadForSearchVolume::Disk searched = DiskOf(disk, Source::ImageFile);
 

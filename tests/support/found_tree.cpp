@@ -5,11 +5,25 @@
 #include <memory>
 
 void FoundTree::Take(const JobMessage& message) {
-    if (message.id != WM_ADD_FOUND_ITEM)
+    if (message.id != WM_ADD_FOUND_ITEM && message.id != WM_UPDATE_FOUND_ITEM)
         return;
-    if (const FoundItemPayload* payload = message.Get<FoundItemPayload>())
-        if (payload->item != nullptr)
-            Add(*payload->item, payload->name);
+    const FoundItemPayload* payload = message.Get<FoundItemPayload>();
+    if (payload == nullptr || payload->item == nullptr)
+        return;
+    if (message.id == WM_ADD_FOUND_ITEM) {
+        Add(*payload->item, payload->name);
+        return;
+    }
+    // As the window does: the folder kept under its first cluster takes the entry's name.
+    const FoundItem& update = *payload->item;
+    if (!update.IsFolder() || update.firstCluster == 0)
+        return;
+    for (Entry& entry : m_entries)
+        if (entry.item.IsFolder() && entry.item.firstCluster == update.firstCluster) {
+            entry.name = payload->name;
+            entry.item.deleted = update.deleted;
+            return;
+        }
 }
 
 void FoundTree::Add(const FoundItem& item, std::u16string name) {

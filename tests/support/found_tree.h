@@ -19,7 +19,8 @@ public:
         std::u16string name;
     };
 
-    // Keeps the item of a WM_ADD_FOUND_ITEM message; ignores every other message.
+    // Keeps the item of a WM_ADD_FOUND_ITEM message and renames the folder a
+    // WM_UPDATE_FOUND_ITEM names by its first cluster; ignores every other message.
     void Take(const JobMessage& message);
     void Add(const FoundItem& item, std::u16string name);
     void FillChildren(ChildItemsRequest& request) const;

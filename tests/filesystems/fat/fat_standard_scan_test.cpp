@@ -687,41 +687,65 @@ TEST_F(FatStandardScanTest, EmptyRootTurnsToTheLostFolderSearch) {
 
 TEST_F(FatStandardScanTest, RebuiltVolumeTakesItsGeometryFromTheNode) {
     // A volume rebuilt by the lost-drive search has no boot sector to trust: its geometry and
-    // folder clusters come with its node, and its clusters are taken as contiguous.
+    // folder clusters come with its node. Its FATs are followed when one carries the signature;
+    // its clusters are taken as contiguous only when neither does.
     ScannedFixture reference("fat16_volume", 4);
     ASSERT_TRUE(reference.Ready());
     reference.Scan();
     const ScannedItem* docs = reference.Find("Docs");
     ASSERT_NE(docs, nullptr);
     const auto docsCluster = static_cast<uint32_t>(docs->item.firstCluster);
-
-    ScannedFixture rebuilt("fat16_volume", 4);
-    ASSERT_TRUE(rebuilt.Ready());
-    rebuilt.Node().kind = DriveKind::RebuiltVolume;
-    FoundVolumeFields& found = rebuilt.Node().Logical()->foundVolume;
-    found.sectorsPerCluster = reference.Volume().SectorsPerCluster();
-    found.sectorsPerFat = reference.Volume().SectorsPerFat();
-    found.reservedSectors = reference.Volume().ReservedSectors();
-    found.rootFolderSectors = static_cast<uint16_t>(reference.Volume().RootFolderSectors());
-    found.folderClusters = {docsCluster};
-    rebuilt.Scan();
-
-    EXPECT_EQ(rebuilt.Volume().LinkingModeValue(), CFatFileSystem::kLinkContiguous);
-    EXPECT_EQ(rebuilt.Volume().Type(), FatType::Fat16);
-    ASSERT_TRUE(rebuilt.Window().LastTitle().has_value());
-    EXPECT_TRUE(rebuilt.Window().LastTitle()->ends_with(u"(Current Linking Mode Contiguous)"));
-    const ScannedItem* nested = FindByName(rebuilt, u"Nested.txt");
-    ASSERT_NE(nested, nullptr);
-    const ScannedItem* folder = FindById(rebuilt, nested->item.parentId);
-    ASSERT_NE(folder, nullptr);
-    EXPECT_EQ(folder->name, ClusterName(docsCluster));
-    std::optional<std::vector<uint8_t>> data = rebuilt.ReadData(nested->item);
-    ASSERT_TRUE(data.has_value());
     const ScannedItem* original = reference.Find("Docs/Nested.txt");
     ASSERT_NE(original, nullptr);
-    std::optional<std::vector<uint8_t>> expected = reference.ReadData(original->item);
+    const std::optional<std::vector<uint8_t>> expected = reference.ReadData(original->item);
     ASSERT_TRUE(expected.has_value());
-    EXPECT_EQ(*data, *expected);
+
+    const struct {
+        bool fatsWiped;
+        uint8_t mode;
+        const char16_t* title;
+    } cases[] = {
+        {false, CFatFileSystem::kLinkFat1, u"(Current Linking Mode Fat1)"},
+        {true, CFatFileSystem::kLinkContiguous, u"(Current Linking Mode Contiguous)"},
+    };
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.fatsWiped ? "FATs wiped" : "FATs intact");
+        ScannedFixture rebuilt("fat16_volume", 4);
+        ASSERT_TRUE(rebuilt.Ready());
+        if (each.fatsWiped) {
+            // The first sector of each FAT, where the signature is.
+            std::fstream image(rebuilt.Image(), std::ios::binary | std::ios::in | std::ios::out);
+            const std::vector<char> zeros(512, 0);
+            for (const uint64_t sector : {uint64_t{reference.Volume().ReservedSectors()},
+                                          uint64_t{reference.Volume().ReservedSectors()} +
+                                              reference.Volume().SectorsPerFat()}) {
+                image.seekp(static_cast<std::streamoff>(sector * 512));
+                image.write(zeros.data(), static_cast<std::streamsize>(zeros.size()));
+            }
+            ASSERT_TRUE(image.good());
+        }
+        rebuilt.Node().kind = DriveKind::RebuiltVolume;
+        FoundVolumeFields& found = rebuilt.Node().Logical()->foundVolume;
+        found.sectorsPerCluster = reference.Volume().SectorsPerCluster();
+        found.sectorsPerFat = reference.Volume().SectorsPerFat();
+        found.reservedSectors = reference.Volume().ReservedSectors();
+        found.rootFolderSectors = static_cast<uint16_t>(reference.Volume().RootFolderSectors());
+        found.folderClusters = {docsCluster};
+        rebuilt.Scan();
+
+        EXPECT_EQ(rebuilt.Volume().LinkingModeValue(), each.mode);
+        EXPECT_EQ(rebuilt.Volume().Type(), FatType::Fat16);
+        ASSERT_TRUE(rebuilt.Window().LastTitle().has_value());
+        EXPECT_TRUE(rebuilt.Window().LastTitle()->ends_with(each.title));
+        const ScannedItem* nested = FindByName(rebuilt, u"Nested.txt");
+        ASSERT_NE(nested, nullptr);
+        const ScannedItem* folder = FindById(rebuilt, nested->item.parentId);
+        ASSERT_NE(folder, nullptr);
+        EXPECT_EQ(folder->name, ClusterName(docsCluster));
+        std::optional<std::vector<uint8_t>> data = rebuilt.ReadData(nested->item);
+        ASSERT_TRUE(data.has_value());
+        EXPECT_EQ(*data, *expected);
+    }
 }
 
 } // namespace
