@@ -53,10 +53,10 @@ TEST_F(StatusAndTitleTest, PanesAndTitleFollowTheScanTheSavedScanAndTheDriveList
     ASSERT_TRUE(WaitForIdlePanes());
     // The job's "Reading sector" and "Entries Found" are gone: the totals stand instead.
     const QString totals = frame.PaneText(1);
-    EXPECT_TRUE(totals.startsWith(QStringLiteral("Total "))) << totals;
+    EXPECT_TRUE(totals.startsWith(QStringLiteral("Total "))) << totals.toStdString();
     EXPECT_NE(totals, NothingFound());
-    EXPECT_TRUE(frame.PaneText(2).startsWith(QStringLiteral("Marked "))) << frame.PaneText(2);
-    EXPECT_TRUE(frame.windowTitle().endsWith(kFat1Title)) << frame.windowTitle();
+    EXPECT_TRUE(frame.PaneText(2).startsWith(QStringLiteral("Marked "))) << frame.PaneText(2).toStdString();
+    EXPECT_TRUE(frame.windowTitle().endsWith(kFat1Title)) << frame.windowTitle().toStdString();
     EXPECT_EQ(RootText(), QStringLiteral("Root"));
 
     TempDir dir;
@@ -67,7 +67,7 @@ TEST_F(StatusAndTitleTest, PanesAndTitleFollowTheScanTheSavedScanAndTheDriveList
     // The drive list has no linking mode and no totals.
     ASSERT_TRUE(frame.OnCommand(CommandId::kShowDriveList));
     EXPECT_TRUE(frame.LeftView()->DriveTreeShown());
-    EXPECT_FALSE(frame.windowTitle().contains(kFat1Title)) << frame.windowTitle();
+    EXPECT_FALSE(frame.windowTitle().contains(kFat1Title)) << frame.windowTitle().toStdString();
     EXPECT_EQ(frame.PaneText(1), QString());
     EXPECT_EQ(frame.PaneText(2), QString());
 
@@ -77,7 +77,7 @@ TEST_F(StatusAndTitleTest, PanesAndTitleFollowTheScanTheSavedScanAndTheDriveList
     ASSERT_TRUE(WaitForIdlePanes());
     ASSERT_TRUE(frame.ShowsFolderTree());
     EXPECT_EQ(frame.PaneText(1), totals);
-    EXPECT_TRUE(frame.windowTitle().endsWith(kFat1Title)) << frame.windowTitle();
+    EXPECT_TRUE(frame.windowTitle().endsWith(kFat1Title)) << frame.windowTitle().toStdString();
 
     // An NTFS scan after the FAT one has no FAT linking mode in its title.
     MappedFixture ntfs("ntfs_volume", kNtfsPartition);
@@ -86,9 +86,9 @@ TEST_F(StatusAndTitleTest, PanesAndTitleFollowTheScanTheSavedScanAndTheDriveList
     ASSERT_TRUE(frame.OnCommand(CommandId::kShowDriveList));
     ASSERT_TRUE(ScanInWindow(ntfs));
     ASSERT_TRUE(WaitForIdlePanes());
-    EXPECT_TRUE(frame.PaneText(1).startsWith(QStringLiteral("Total "))) << frame.PaneText(1);
+    EXPECT_TRUE(frame.PaneText(1).startsWith(QStringLiteral("Total "))) << frame.PaneText(1).toStdString();
     EXPECT_NE(frame.PaneText(1), NothingFound());
-    EXPECT_FALSE(frame.windowTitle().contains(QStringLiteral("Linking"))) << frame.windowTitle();
+    EXPECT_FALSE(frame.windowTitle().contains(QStringLiteral("Linking"))) << frame.windowTitle().toStdString();
 }
 
 TEST_F(StatusAndTitleTest, TheHintTheRootAndTheLogDatesFollowTheLanguage) {
@@ -117,7 +117,7 @@ TEST_F(StatusAndTitleTest, TheHintTheRootAndTheLogDatesFollowTheLanguage) {
     EXPECT_EQ(RootText(), QStringLiteral("Racine"));
     EXPECT_NE(frame.PaneText(0), englishHint);
     const QString frenchTotals = frame.PaneText(1);
-    EXPECT_TRUE(frenchTotals.contains(QStringLiteral(" dans "))) << frenchTotals;
+    EXPECT_TRUE(frenchTotals.contains(QStringLiteral(" dans "))) << frenchTotals.toStdString();
     EXPECT_EQ(ScanLog::TimeText(stamp), u" déc. 09 2026 , 06:28 PM");
     ASSERT_TRUE(frame.SwitchLanguage(2));
     EXPECT_EQ(ScanLog::TimeText(stamp), u" Dez. 09 2026 , 06:28 nachm.");
@@ -127,8 +127,8 @@ TEST_F(StatusAndTitleTest, TheHintTheRootAndTheLogDatesFollowTheLanguage) {
     ASSERT_TRUE(frame.SwitchLanguage(0));
     EXPECT_EQ(frame.PaneText(0), englishHint);
     EXPECT_EQ(RootText(), QStringLiteral("Root"));
-    EXPECT_TRUE(frame.PaneText(1).startsWith(QStringLiteral("Total "))) << frame.PaneText(1);
-    EXPECT_FALSE(frame.PaneText(1).contains(QStringLiteral(" dans "))) << frame.PaneText(1);
+    EXPECT_TRUE(frame.PaneText(1).startsWith(QStringLiteral("Total "))) << frame.PaneText(1).toStdString();
+    EXPECT_FALSE(frame.PaneText(1).contains(QStringLiteral(" dans "))) << frame.PaneText(1).toStdString();
     EXPECT_EQ(ScanLog::TimeText(stamp), u" Dec 09 2026 , 06:28 PM");
 }
 
