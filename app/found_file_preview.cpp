@@ -55,14 +55,18 @@ std::unique_ptr<TemporaryDocument> CopyOf(RecoveredFileData& data, uint64_t size
     return error ? nullptr : std::move(copy);
 }
 
-ArchiveTextPreviewRequest RequestFor(const std::u16string& name, uint64_t size,
-                                     const FoundFileClusters& where) {
+} // namespace
+
+std::optional<ArchiveTextPreviewRequest>
+ArchiveTextRequest(const std::u16string& name, uint64_t size, const FoundFileClusters& where) {
+    // A cut value would read every cluster from the wrong sectors.
+    if (where.sectorsPerCluster > UINT8_MAX)
+        return std::nullopt;
     ArchiveTextPreviewRequest request;
     request.fileName = name;
     request.clusters = where.list;
     request.fileSize = size;
-    request.sectorsPerCluster =
-        static_cast<uint8_t>(std::min<uint32_t>(where.sectorsPerCluster, 255));
+    request.sectorsPerCluster = static_cast<uint8_t>(where.sectorsPerCluster);
     request.dataStartSector = where.dataStartSector;
     request.ntfs = where.partitionType == FoundFileClusters::kNtfsNumbering;
     request.driveCode = where.drive;
@@ -70,8 +74,6 @@ ArchiveTextPreviewRequest RequestFor(const std::u16string& name, uint64_t size,
     request.imagePath = Utf8ToUtf16(where.imagePath);
     return request;
 }
-
-} // namespace
 
 Viewers Viewers::Program() {
     Viewers viewers;
@@ -267,16 +269,21 @@ Outcome Show(ScanState& state, const FoundEntryStore& store, std::size_t entry,
     case FoundFileClusters::Status::Ok:
         break;
     }
+    Outcome shown = Outcome::Shown;
     if (viewer == PreviewViewer::Archive || viewer == PreviewViewer::Text) {
         const uint8_t kind =
             viewer == PreviewViewer::Archive ? kPreviewKindArchive : kPreviewKindText;
-        if (viewers.archiveOrText(RequestFor(name, item.size, where), kind))
+        const std::optional<ArchiveTextPreviewRequest> request =
+            ArchiveTextRequest(name, item.size, where);
+        if (!request)
+            shown = Outcome::HexForLargeClusters;
+        else if (viewers.archiveOrText(*request, kind))
             return Outcome::Shown;
         if (viewer == PreviewViewer::Archive)
             tell(Notice::ArchiveNotListed);
     }
     viewers.hex(name, where);
-    return Outcome::Shown;
+    return shown;
 }
 
 } // namespace FoundFilePreview

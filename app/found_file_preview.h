@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/archive_text_preview.h"
 #include "app/preview_choice.h"
 #include "jobs/found_file_clusters.h"
 
@@ -7,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -14,7 +16,6 @@ class FoundEntryStore;
 class QWidget;
 class RecoveredFileData;
 class ScanState;
-struct ArchiveTextPreviewRequest;
 
 // Previews one found file of the scanned volume: the viewer is chosen by the file's name and
 // reads the file through the cluster list recovery's readers give.
@@ -58,6 +59,9 @@ enum class Outcome {
     NoVolume,   // no reader of the scanned volume
     NoData,     // its data cannot be located
     BeyondList, // lies past what a 32-bit list addresses: refused, for the log
+    // An archive or text whose clusters hold more sectors than the library's 8-bit field
+    // takes: shown in hex instead, for the log.
+    HexForLargeClusters,
 };
 
 // Ids of the log texts of a refused preview.
@@ -72,6 +76,13 @@ inline constexpr uint32_t kNoticeStatusIds[] = {64555, 64556, 64557, 64558};
 // The message and the log row's status of a notice about file `name`, in the current language.
 std::u16string NoticeMessage(Notice notice, std::u16string_view name);
 std::u16string NoticeStatus(Notice notice);
+
+inline constexpr uint32_t kClustersTooLargeId = 64631;
+
+// What the archive and text library is told of a file; nothing when its clusters hold more
+// sectors than the record's 8-bit field can say (NTFS allows clusters of up to 2 MiB).
+std::optional<ArchiveTextPreviewRequest>
+ArchiveTextRequest(const std::u16string& name, uint64_t size, const FoundFileClusters& where);
 
 // Whether the entry lies in a deleted folder (recovery reads such files from consecutive
 // clusters). The walk up is bounded.

@@ -1,4 +1,5 @@
 #include "app/main_frame.h"
+#include "app/dialogs/file_dialog_start.h"
 
 #include "jobs/volume_counts.h"
 
@@ -62,6 +63,8 @@ constexpr int kMenuRed = 222;
 constexpr int kMenuGreen = 219;
 constexpr int kMenuBlue = 213;
 constexpr int kRightViewWidth = 100;
+// The window width the left pane's share is taken of before the window has its own.
+constexpr int kDefaultWidthForPanes = 1000;
 constexpr uint8_t kFirstDiskNumber = 0x80;
 constexpr uint64_t kCountLimit = std::numeric_limits<uint32_t>::max();
 // The totals print counts with %d.
@@ -95,6 +98,7 @@ CMainFrame::CMainFrame(ScanState& state, JobRunner& runner, QWidget* parent)
     m_fileListModel = std::make_unique<FileListModel>(m_store);
 
     m_splitter = new QSplitter(Qt::Horizontal, this);
+    m_folderModel->SetRootText(ProgramText(kRootTextId));
     m_folderView = new CFolderTreeCtrl(*m_folderModel);
     m_leftView = new CLeftView(m_folderView, m_splitter);
     m_driveView = m_leftView->DriveTree();
@@ -604,6 +608,21 @@ void CMainFrame::UpdateStatusSize(bool clear, int which) {
     }
 }
 
+void CMainFrame::ShowStateAfterJob() {
+    // A bar its job left behind shows progress that is over.
+    DestroyProgressBar(0);
+    DestroyProgressBar(1);
+    SetPaneText(0, CProgressBar::IdleText());
+    if (ShowsFolderTree() && m_store.HasRoot()) {
+        UpdateStatusSize(false, 0);
+        UpdateStatusSize(false, 1);
+    } else {
+        SetPaneText(1, QString());
+        SetPaneText(2, QString());
+    }
+    ShowLinkingModeTitle();
+}
+
 void CMainFrame::OnUserCheckChanged() {
     if (!JobRunning()) {
         RecountSelection();
@@ -745,6 +764,22 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 
 void CMainFrame::ShowDrives() {
     m_leftView->ShowDriveList(m_state.driveList.nodes);
+    WidenLeftPaneToDrives();
+    ShowLinkingModeTitle();
+}
+
+void CMainFrame::WidenLeftPaneToDrives() {
+    // Never narrower than the designed width, never more than two fifths of the window; a pane
+    // the person made wider stays so.
+    const int window = std::max(width(), kDefaultWidthForPanes);
+    const int wanted = std::clamp(m_driveView->NeededWidth(), kLeftViewWidth,
+                                  std::max(kLeftViewWidth, window * 2 / 5));
+    QList<int> sizes = m_splitter->sizes();
+    if (sizes.size() != 2 || sizes[0] >= wanted) {
+        return;
+    }
+    const int total = sizes[0] + sizes[1];
+    m_splitter->setSizes({wanted, std::max(total - wanted, kRightViewWidth)});
 }
 
 void CMainFrame::AddDriveItem(const DriveNode& found) {
@@ -762,6 +797,7 @@ void CMainFrame::LogDriveListProblems() {
 
 void CMainFrame::ShowFolderTree() {
     m_leftView->ShowFolderTree();
+    ShowLinkingModeTitle();
 }
 
 bool CMainFrame::ShowsFolderTree() const {
@@ -778,6 +814,7 @@ MessageBoxAnswer CMainFrame::AskUser(const QString& text, const QString& caption
     if (topmost) {
         box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
     }
+    WidenToTitle(box);
     const int button = box.exec();
     return FromQtButton(button, buttons);
 }
@@ -789,6 +826,7 @@ CMainFrame::FileExistsChoice CMainFrame::AskFileExists(const QString& path, bool
 }
 
 QString CMainFrame::AskSaveLogPath(const QString& proposed) {
-    return QFileDialog::getSaveFileName(this, ProgramText(kSaveLogTitleId), proposed,
+    return QFileDialog::getSaveFileName(this, ProgramText(kSaveLogTitleId),
+                                        FileDialogStart(proposed),
                                         ProgramText(kTextDocumentId) + QStringLiteral("(*.TXT)"));
 }

@@ -4,6 +4,7 @@
 #include "app/dialogs/destination_choice.h"
 #include "app/dialogs/scan_action_rules.h"
 #include "app/dialogs/scan_file_exists_dlg.h"
+#include "app/found_file_preview.h"
 #include "app/models/entry_search.h"
 #include "app/models/file_mask_pass.h"
 #include "app/models/find_rules.h"
@@ -106,6 +107,8 @@ public:
     // Texts of our own: the user guide is missing, the language pack could not be loaded (log
     // row activity and description), the drive-list log rows, the updater could not be started.
     static constexpr uint32_t kHelpMissingId = 62050;
+    // The folder tree's root, "Root" in the current language.
+    static constexpr uint32_t kRootTextId = 64630;
     static constexpr uint32_t kLanguageActivityId = 62052;
     static constexpr uint32_t kLanguageNotLoadedId = 62053;
     static constexpr uint32_t kListingDrivesId = 62054;
@@ -164,7 +167,8 @@ public:
     void ApplyMenuRules(QMenu* menu);
     // Applies the button rules to the toolbar.
     void ApplyButtonRules();
-    // "<title> <linking mode>" with the FAT volume's mode; the title alone without one.
+    // "<title> <linking mode>" with the FAT volume's mode while its results are shown; the
+    // title alone otherwise (the drive list, an NTFS volume).
     void ShowLinkingModeTitle();
     // Yes, No and Cancel over unsaved results: false when the command must end.
     bool SavePrompt();
@@ -226,6 +230,10 @@ public:
     void SetPaneWidths(int pane0, int pane1);
     // Progress bar 0 (pane 0) or 1 (pane 1); null when absent.
     CProgressBar* ProgressBar(int which) const;
+    // The viewers Preview hands entries to (the program's own unless replaced).
+    void SetPreviewViewers(FoundFilePreview::Viewers viewers) {
+        m_previewViewers = std::move(viewers);
+    }
 
     // Fills the drive tree with the drives of the scan state's drive list and shows it in the
     // left pane.
@@ -275,6 +283,12 @@ public:
     // and, when anything is marked, sets some selected (and all selected when the marked bytes
     // are the volume's found bytes).
     void RecountSelection();
+    // Once a job has ended, the status panes and the title say what is true now: the found and
+    // marked totals while results are shown, nothing of the job's progress texts, and pane 0
+    // its idle hint when no bar is in it. Called by the idle rules.
+    void ShowStateAfterJob();
+    // Widens the left pane until the drive tree shows its names whole (within limits).
+    void WidenLeftPaneToDrives();
 
     // Tools > Stop Current Process: asks, then StopCurrentProcess.
     void OnStopCurrentProcess();
@@ -377,7 +391,8 @@ private:
     // Disk\\Drive Preview of the drive tree's item (the one right-clicked last, else the
     // current one).
     void DiskPreview();
-    // The viewer of one found entry; a refusal is logged.
+    // The viewer of one found entry; a refusal, or the hex view in place of the one the name
+    // asks for, is logged.
     void PreviewEntry(std::size_t entry);
     // File > File Preview.
     void FilePreview();
@@ -440,6 +455,7 @@ private:
     std::unique_ptr<COwnerDrawMenu> m_driveMenu;
     // The drive under the drive tree's last right-click, by its node's number.
     std::optional<uint8_t> m_contextDrive;
+    FoundFilePreview::Viewers m_previewViewers = FoundFilePreview::Viewers::Program();
     // Imaging: the progress panel between WM_IMAGE_START and WM_IMAGE_DONE, the sectors per
     // block of the run it shows, and the panel over the file list.
     QPointer<CImageProgressDlg> m_imageDialog;
@@ -459,4 +475,6 @@ private:
     bool m_findAdvancedShown = false;
     // Tab has chosen the file list's first row once.
     bool m_listRowChosen = false;
+    // A job was running at the last look of the idle rules.
+    bool m_jobSeenRunning = false;
 };

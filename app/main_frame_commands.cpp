@@ -20,6 +20,7 @@
 #include "app/models/file_list_model.h"
 #include "app/models/folder_tree_model.h"
 #include "app/program_text.h"
+#include "app/status_progress_bar.h"
 #include "app/views/disk_tree_ctrl.h"
 #include "app/views/file_list_view.h"
 #include "app/views/folder_tree_ctrl.h"
@@ -354,6 +355,11 @@ void CMainFrame::ApplyMenuRules(QMenu* menu) {
 }
 
 void CMainFrame::ApplyButtonRules() {
+    const bool running = JobRunning();
+    if (m_jobSeenRunning && !running) {
+        ShowStateAfterJob();
+    }
+    m_jobSeenRunning = running;
     const CommandState state = GatherCommandState();
     for (auto& [id, action] : m_buttonActions) {
         const CommandUi ui = ButtonState(id, state);
@@ -568,24 +574,36 @@ void CMainFrame::PreviewEntry(std::size_t entry) {
     }
     using FoundFilePreview::Notice;
     using FoundFilePreview::Outcome;
-    FoundFilePreview::Viewers viewers = FoundFilePreview::Viewers::Program();
-    viewers.tell = [this](Notice notice, const std::u16string& name) {
-        AddLogMessage(ProgramText(FoundFilePreview::kActivityId), QString::fromStdU16String(name),
-                      QString::fromStdU16String(FoundFilePreview::NoticeStatus(notice)),
-                      ScanLog::kImageAborted);
-        const WaitCursorLift lift;
-        AskUser(QString::fromStdU16String(FoundFilePreview::NoticeMessage(notice, name)),
-                QString::fromUtf16(kTitle), MessageBoxIcon::Information, MessageBoxButtons::Ok,
-                false);
-    };
+    FoundFilePreview::Viewers viewers = m_previewViewers;
+    if (!viewers.tell) {
+        viewers.tell = [this](Notice notice, const std::u16string& name) {
+            AddLogMessage(ProgramText(FoundFilePreview::kActivityId),
+                          QString::fromStdU16String(name),
+                          QString::fromStdU16String(FoundFilePreview::NoticeStatus(notice)),
+                          ScanLog::kImageAborted);
+            const WaitCursorLift lift;
+            AskUser(QString::fromStdU16String(FoundFilePreview::NoticeMessage(notice, name)),
+                    QString::fromUtf16(kTitle), MessageBoxIcon::Information,
+                    MessageBoxButtons::Ok, false);
+        };
+    }
     const Outcome outcome = FoundFilePreview::Show(m_state, m_store, entry, viewers);
-    if (outcome != Outcome::BeyondList && outcome != Outcome::NoData) {
+    uint32_t status = 0;
+    switch (outcome) {
+    case Outcome::BeyondList:
+        status = FoundFilePreview::kBeyondListId;
+        break;
+    case Outcome::NoData:
+        status = FoundFilePreview::kNoDataId;
+        break;
+    case Outcome::HexForLargeClusters:
+        status = FoundFilePreview::kClustersTooLargeId;
+        break;
+    default:
         return;
     }
     AddLogMessage(ProgramText(FoundFilePreview::kActivityId),
-                  QString::fromStdU16String(m_store.At(entry).name),
-                  ProgramText(outcome == Outcome::BeyondList ? FoundFilePreview::kBeyondListId
-                                                             : FoundFilePreview::kNoDataId),
+                  QString::fromStdU16String(m_store.At(entry).name), ProgramText(status),
                   ScanLog::kImageAborted);
 }
 
@@ -616,7 +634,7 @@ void CMainFrame::FilePreview() {
 
 void CMainFrame::ShowLinkingModeTitle() {
     QString title = QString::fromUtf16(kTitle);
-    if (const CFatFileSystem* fat = m_state.FatVolume()) {
+    if (const CFatFileSystem* fat = ShowsFolderTree() ? m_state.FatVolume() : nullptr) {
         const uint8_t mode = fat->LinkingModeValue();
         const uint32_t text = mode == CFatFileSystem::kLinkFat1   ? kLinkingModeFat1Id
                               : mode == CFatFileSystem::kLinkFat2 ? kLinkingModeFat2Id
@@ -786,10 +804,19 @@ void CMainFrame::RetitleViews() {
         types << ProgramText(FileListModel::kFirstTypeTextId + static_cast<uint32_t>(i));
     }
     m_fileListModel->SetTypeTexts(types);
+    m_fileListView->FitColumnsToTexts();
+    m_logPane->FitColumnsToTitles();
+    m_folderModel->SetRootText(ProgramText(kRootTextId));
     if (!ShowsFolderTree()) {
         ShowDrives();
     }
     m_logBar->setWindowTitle(QString::fromUtf16(kTitle));
+    if (ProgressBar(0) == nullptr) {
+        SetPaneText(0, CProgressBar::IdleText());
+    }
+    if (!JobRunning()) {
+        ShowStateAfterJob();
+    }
 }
 
 void CMainFrame::SetViewStyle(uint32_t style) {

@@ -127,7 +127,9 @@ void CMainFrame::ShowEntryProperties(std::size_t entry) {
         folder = m_store.FindFolderById(kept.item.parentId);
     }
     const std::u16string location =
-        folder != FoundEntryStore::kNone ? m_store.GetItemPath(folder) : std::u16string();
+        folder != FoundEntryStore::kNone
+            ? m_store.GetItemPath(folder, ProgramText(kRootTextId).toStdU16String())
+            : std::u16string();
     std::optional<EntryVolume> volume;
     if (const CFatFileSystem* fat = m_state.FatVolume()) {
         volume = EntryVolume{EntryTimeKind::Fat, fat->SectorsPerCluster()};

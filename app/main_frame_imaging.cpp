@@ -1,6 +1,7 @@
 // The frame's side of disk imaging: starting the job, the progress panel it shows over the
 // file list while the image is made, and opening image files as drives.
 
+#include "app/dialogs/file_dialog_start.h"
 #include "app/main_frame.h"
 
 #include "app/dialogs/image_progress_dlg.h"
@@ -109,7 +110,7 @@ void CMainFrame::CloseChildPane() {
 }
 
 QString CMainFrame::AskOpenImagePath() {
-    return QFileDialog::getOpenFileName(this, ProgramText(kOpenImageTitleId), QString(),
+    return QFileDialog::getOpenFileName(this, ProgramText(kOpenImageTitleId), FileDialogStart(),
                                         ProgramText(kImageFileWordId) + QStringLiteral(" (*.img)"));
 }
 

@@ -1,3 +1,4 @@
+#include "app/dialogs/file_dialog_start.h"
 #include "app/main_frame.h"
 
 #include "app/morwick_wrenfal_app.h"
@@ -269,11 +270,11 @@ bool CMainFrame::OpenDriveListFile(std::span<const uint8_t> file) {
 }
 
 QString CMainFrame::AskSaveScanPath(const QString& proposed) {
-    return QFileDialog::getSaveFileName(this, ProgramText(kSaveScanTitleId), proposed,
-                                        QStringLiteral("(*.DAT)"));
+    return QFileDialog::getSaveFileName(this, ProgramText(kSaveScanTitleId),
+                                        FileDialogStart(proposed), QStringLiteral("(*.DAT)"));
 }
 
 QString CMainFrame::AskOpenScanPath() {
-    return QFileDialog::getOpenFileName(this, ProgramText(kOpenScanTitleId), QString(),
+    return QFileDialog::getOpenFileName(this, ProgramText(kOpenScanTitleId), FileDialogStart(),
                                         ProgramText(kScanFileWordId) + QStringLiteral("(*.DAT)"));
 }

@@ -2,6 +2,19 @@
 
 #include "platform/message_box_request.h"
 
+#include <QGridLayout>
+#include <QSpacerItem>
+
+void WidenToTitle(QMessageBox& box) {
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (grid == nullptr) {
+        return;
+    }
+    const int width = box.fontMetrics().horizontalAdvance(box.windowTitle()) + kTitleBarRoom;
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
+                  grid->rowCount(), 0, 1, grid->columnCount());
+}
+
 QMessageBox::StandardButtons ToQtButtons(MessageBoxButtons buttons) {
     switch (buttons) {
     case MessageBoxButtons::Ok:

@@ -8,14 +8,27 @@ function(morwick_folder_sources out dir)
 endfunction()
 
 # One GoogleTest executable per top-level test folder (subfolders included), registered with
-# CTest.
+# CTest. Tests matching the gtest filter LONG (slow ones, such as archives of gigabytes) get the
+# CTest label "long", so a quick run can leave them out with -LE long.
 function(morwick_test_folder name)
-    cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "" "LONG" "LIBS" ${ARGN})
     file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
     add_executable(${name} ${srcs})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} morwick_test_support GTest::gtest_main)
+    set(filter "")
+    if(ARG_LONG)
+        set(filter TEST_FILTER "-${ARG_LONG}")
+        gtest_discover_tests(${name}
+            WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}
+            TEST_FILTER "${ARG_LONG}"
+            TEST_LIST ${name}_LONG_TESTS
+            PROPERTIES ENVIRONMENT "MORWICK_FIXTURES=${CMAKE_SOURCE_DIR}/tests/fixtures"
+                       LABELS long
+            DISCOVERY_TIMEOUT 60)
+    endif()
     gtest_discover_tests(${name}
         WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}
+        ${filter}
         PROPERTIES ENVIRONMENT "MORWICK_FIXTURES=${CMAKE_SOURCE_DIR}/tests/fixtures"
         DISCOVERY_TIMEOUT 60)
 endfunction()

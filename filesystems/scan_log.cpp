@@ -4,13 +4,19 @@
 #include "platform/program_string.h"
 #include "platform/utf_conversion.h"
 
+#include <algorithm>
+
 std::u16string ScanLog::TimeText(std::time_t when) {
     std::tm local{};
     localtime_r(&when, &local);
-    char text[64];
-    // The C locale keeps month names in English whatever the desktop's language.
-    size_t length = std::strftime(text, sizeof text, " %b %d %Y , %I:%M %p", &local);
-    return Utf8ToUtf16(std::string_view(text, length));
+    // The names come from the language pack, not the desktop's locale: the log speaks the
+    // window's language.
+    const int month = std::clamp(local.tm_mon, 0, 11);
+    const int hour12 = local.tm_hour % 12 == 0 ? 12 : local.tm_hour % 12;
+    return FormatText(u" %s %02d %d , %02d:%02d %s",
+                      ProgramString(kFirstMonthId + static_cast<uint32_t>(month)), local.tm_mday,
+                      local.tm_year + 1900, hour12, local.tm_min,
+                      ProgramString(local.tm_hour < 12 ? kAmId : kPmId));
 }
 
 std::u16string ScanLog::ProcessStarted() {

@@ -23,6 +23,10 @@ public:
     static constexpr uint32_t kCompletedOnId = 62101;
     static constexpr uint32_t kAbortedOnId = 62102;
     static constexpr uint32_t kProcessAbortedId = 62103;
+    // The month names "Jan" to "Dec", then "AM" and "PM", of the current language.
+    static constexpr uint32_t kFirstMonthId = 64632;
+    static constexpr uint32_t kAmId = 64644;
+    static constexpr uint32_t kPmId = 64645;
 
     // Those texts in the current language.
     static std::u16string ProcessStarted();
@@ -33,6 +37,8 @@ public:
     static std::u16string CompletedNow();
     static std::u16string AbortedNow();
 
+    // The local time as " %b %d %Y , %I:%M %p" with the month name and AM or PM of the
+    // current language.
     static std::u16string TimeText(std::time_t when);
     static std::u16string NowText();
 

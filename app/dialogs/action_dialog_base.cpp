@@ -1,4 +1,5 @@
 #include "app/dialogs/action_dialog_base.h"
+#include "app/dialogs/file_dialog_start.h"
 
 #include "app/dialogs/action_dialog_texts.h"
 #include "app/dialogs/dialog_help.h"
@@ -219,7 +220,8 @@ void CActionDialogBase::CreateImageFile() {
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setDefaultSuffix(QStringLiteral("img"));
         dialog.setNameFilter(QStringLiteral("*.img"));
-        dialog.selectFile(proposed);
+        dialog.setDirectory(FileDialogStart());
+        dialog.selectFile(FileDialogStart(proposed));
         if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
             path = dialog.selectedFiles().front();
     }

@@ -1,4 +1,5 @@
 #include "app/dialogs/advance_settings_dlg.h"
+#include "app/dialogs/file_dialog_start.h"
 
 #include "app/dialogs/dialog_help.h"
 #include "app/dialogs/dialog_text_ids.h"
@@ -50,7 +51,8 @@ CAdvanceSettingsDlg::CAdvanceSettingsDlg(SettingsStore& settings, ScanState& sta
     setWindowTitle(ProgramText(kCaptionId));
     PaintWhite(*this);
     m_chooseFolder = [](QWidget* owner, const QString& title, const QString& current) {
-        return QFileDialog::getExistingDirectory(owner, title, current, QFileDialog::ShowDirsOnly);
+        return QFileDialog::getExistingDirectory(owner, title, FileDialogStart(current),
+                                                 QFileDialog::ShowDirsOnly);
     };
 
     const advance_settings::Values values = advance_settings::Load(m_settings, m_state);

@@ -1,4 +1,5 @@
 #include "app/dialogs/destination_dlg.h"
+#include "app/dialogs/file_dialog_start.h"
 
 #include "app/dialogs/dialog_help.h"
 #include "app/dialogs/dialog_text_ids.h"
@@ -190,8 +191,8 @@ void CDestinationDlg::reject() {
 
 void CDestinationDlg::OnBrowse() {
     const QString title = ProgramText(kBrowseTitleId);
-    const QString folder = QFileDialog::getExistingDirectory(this, title, m_localEdit->text(),
-                                                             QFileDialog::ShowDirsOnly);
+    const QString folder = QFileDialog::getExistingDirectory(
+        this, title, FileDialogStart(m_localEdit->text()), QFileDialog::ShowDirsOnly);
     if (!folder.isEmpty()) {
         m_localEdit->setText(folder);
     }

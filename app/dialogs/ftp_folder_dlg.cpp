@@ -2,6 +2,7 @@
 
 #include "app/dialogs/dialog_help.h"
 #include "app/dialogs/dialog_text_ids.h"
+#include "app/message_box_qt.h"
 #include "app/program_text.h"
 
 #include "app/dialogs/wait_cursor.h"
@@ -177,6 +178,7 @@ void CFtpFolderDlg::ShowConnectionFailure() {
     QMessageBox box(QMessageBox::Critical, QString::fromUtf16(CMorwickWrenfalApp::kTitle), text,
                     QMessageBox::Ok, this);
     box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    WidenToTitle(box);
     box.exec();
 }
 

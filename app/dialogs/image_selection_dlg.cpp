@@ -5,6 +5,7 @@
 #include "app/dialogs/dialog_widgets.h"
 #include "app/dialogs/image_selection_rules.h"
 #include "app/dialogs/image_selection_texts.h"
+#include "app/message_box_qt.h"
 #include "app/program_text.h"
 #include "controls/program_pictures.h"
 #include "controls/range_slider.h"
@@ -173,6 +174,7 @@ void CImageSelectionDlg::ShowRefusal(uint32_t messageId) {
     QMessageBox box(QMessageBox::Warning, QString::fromUtf16(kProductTitle), ProgramText(messageId),
                     QMessageBox::Ok, this);
     box.setObjectName(QString::fromLatin1(kRefusalName));
+    WidenToTitle(box);
     box.exec();
 }
 

@@ -20,5 +20,6 @@ MessageBoxAnswer AskPreviewUser(const OfficePreviewSetup& setup, QWidget* parent
     QMessageBox box(ToQtIcon(icon), QString::fromUtf16(kProductTitle), text, ToQtButtons(buttons),
                     parent);
     const WaitCursorLift lift;
+    WidenToTitle(box);
     return FromQtButton(box.exec(), buttons);
 }

@@ -1,5 +1,6 @@
 #include "app/dialogs/signature_rows.h"
 
+#include "app/message_box_qt.h"
 #include "filesystems/signatures/signature_file.h"
 
 #include "app/dialogs/signature_input.h"
@@ -78,6 +79,7 @@ void ShowSignatureMessage(QWidget* parent, uint32_t id) {
     QMessageBox box(QMessageBox::Critical, QString::fromUtf16(kProductTitle), ProgramText(id),
                     QMessageBox::Ok, parent);
     box.setObjectName(QStringLiteral("signature message"));
+    WidenToTitle(box);
     box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
     box.exec();
 }

@@ -60,6 +60,10 @@ QVariant FolderTreeModel::data(const QModelIndex& index, int role) const {
     switch (role) {
     case Qt::DisplayRole:
     case Qt::EditRole:
+        if (entry == 0 && m_store.HasRoot() && !m_rootText.isEmpty() &&
+            kept.treeText == FoundEntryStore::kRootName) {
+            return m_rootText;
+        }
         return QString::fromStdU16String(kept.treeText);
     case Qt::CheckStateRole:
         if (kept.item.checkState == FoundEntryStore::kChecked) {
@@ -80,6 +84,14 @@ QVariant FolderTreeModel::data(const QModelIndex& index, int role) const {
         return QVariant::fromValue(static_cast<qulonglong>(kept.item.entryId));
     default:
         return {};
+    }
+}
+
+void FolderTreeModel::SetRootText(const QString& text) {
+    m_rootText = text;
+    const QModelIndex root = IndexOfEntry(0);
+    if (root.isValid()) {
+        emit dataChanged(root, root, {Qt::DisplayRole, Qt::EditRole});
     }
 }
 

@@ -42,6 +42,8 @@ public:
     // The entry of a node, or FoundEntryStore::kNone.
     std::size_t EntryOf(const QModelIndex& index) const;
     const FoundEntryStore& Store() const { return m_store; }
+    // What the root shows while it keeps its stored name: "Root" in the current language.
+    void SetRootText(const QString& text);
 
 signals:
     void RenameRefused(RenameCheck check);
@@ -57,4 +59,5 @@ private:
 
     FoundEntryStore& m_store;
     bool m_inserting = false;
+    QString m_rootText;
 };

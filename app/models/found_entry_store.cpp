@@ -58,7 +58,7 @@ void FoundEntryStore::CreateRoot(VolumeKind kind, int rootNumber) {
     root.item.attributes = FoundItem::kFolderAttribute;
     root.item.treeItem = 1;
     root.item.checkState = 0;
-    root.name = u"Root";
+    root.name = kRootName;
     root.treeText = root.name;
     root.hasTreeNode = true;
     m_entries.push_back(std::move(root));
@@ -469,11 +469,17 @@ void FoundEntryStore::NotifyEntries(const std::vector<std::size_t>& changed) {
     }
 }
 
-std::u16string FoundEntryStore::GetItemPath(std::size_t index) const {
+std::u16string FoundEntryStore::GetItemPath(std::size_t index, std::u16string_view rootText) const {
     if (index >= m_entries.size()) {
         return {};
     }
-    std::u16string path = m_entries[index].name;
+    const auto nameOf = [&](std::size_t at) {
+        if (at == 0 && !rootText.empty() && m_entries[0].name == kRootName) {
+            return std::u16string(rootText);
+        }
+        return m_entries[at].name;
+    };
+    std::u16string path = nameOf(index);
     // Parent links come from the disk: the walk is bounded by the number of entries.
     for (std::size_t steps = 0; index != 0 && steps < m_entries.size(); ++steps) {
         const std::size_t parent = FindFolderById(m_entries[index].item.parentId);
@@ -481,7 +487,7 @@ std::u16string FoundEntryStore::GetItemPath(std::size_t index) const {
         if (up == kNone || up == index) {
             break;
         }
-        path = m_entries[up].name + u"\\" + path;
+        path = nameOf(up) + u"\\" + path;
         index = up;
     }
     return path;

@@ -99,6 +99,8 @@ public:
     void AddObserver(Observer* observer);
     void RemoveObserver(Observer* observer);
 
+    // The stored name of the root record; the tree shows it in the window's language.
+    static constexpr std::u16string_view kRootName = u"Root";
     // Starts a fresh entry list with its root record "Root" (entry id 5 on NTFS, else 0). Root 1
     // is the root the file mask fills.
     void CreateRoot(VolumeKind kind, int rootNumber);
@@ -159,8 +161,9 @@ public:
     void DropPendingRenames() { m_renames.clear(); }
 
     // The entry's path in the tree: its name after each ancestor's name and a backslash, from
-    // the root's "Root" (Root\A\B). A parent the store does not hold ends the walk there.
-    std::u16string GetItemPath(std::size_t index) const;
+    // the root's "Root" (Root\A\B), or `rootText` for a root that keeps its stored name. A
+    // parent the store does not hold ends the walk there.
+    std::u16string GetItemPath(std::size_t index, std::u16string_view rootText = {}) const;
 
     // A rename by the user: the entry and its tree text at once. False, changing nothing, when
     // there is no such entry or ValidateRenamedName refuses the name.

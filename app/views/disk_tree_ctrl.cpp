@@ -4,6 +4,8 @@
 #include "app/views/drive_tree_layout.h"
 #include "controls/program_pictures.h"
 
+#include <QHeaderView>
+#include <QStyle>
 #include <vector>
 
 namespace {
@@ -32,6 +34,9 @@ CDiskTreeCtrl::CDiskTreeCtrl(QWidget* parent) : QTreeWidget(parent) {
     QFont bold = font();
     bold.setBold(true);
     setFont(bold);
+    // A name longer than the pane scrolls rather than losing its end to an ellipsis.
+    header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    header()->setStretchLastSection(false);
     connect(this, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) {
         if (item != nullptr &&
             item->data(0, kRoleRole).toInt() == RoleNumber(DriveTreeRow::Role::Drive)) {
@@ -48,6 +53,11 @@ QTreeWidgetItem* CDiskTreeCtrl::AddRow(QTreeWidgetItem* parent, int role, const 
     item->setData(0, kRoleRole, role);
     item->setData(0, kNodeRole, QVariant::fromValue(reinterpret_cast<quintptr>(node)));
     return item;
+}
+
+int CDiskTreeCtrl::NeededWidth() const {
+    const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+    return sizeHintForColumn(0) + 2 * frameWidth() + scrollBar;
 }
 
 void CDiskTreeCtrl::Fill(const std::list<DriveNode>& nodes) {

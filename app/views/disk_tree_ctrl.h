@@ -19,6 +19,8 @@ public:
 
     // Shows the drives of `nodes`; an empty list shows an empty tree.
     void Fill(const std::list<DriveNode>& nodes);
+    // The width that shows every item's name whole: indentation, picture, text and frame.
+    int NeededWidth() const;
     // Adds an image node below the "Image File" group, making the group when it is missing.
     void AddImageItem(const DriveNode& node);
     // Adds a found volume, a node of `nodes`, below the item of the drive that holds it

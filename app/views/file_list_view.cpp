@@ -1,5 +1,7 @@
 #include "app/views/file_list_view.h"
 
+#include "controls/header_fit.h"
+
 #include "app/views/entry_context_menu.h"
 #include "controls/icon_list.h"
 #include "controls/list_header_ctrl.h"
@@ -144,6 +146,7 @@ CFileListView::CFileListView(FileListModel& model, QWidget* parent)
           FileListModel::Column::LastAccess}) {
         header->resizeSection(static_cast<int>(date), kDateWidth);
     }
+    FitColumnsToTexts();
     // Header clicks sort by the list's own rule, not the header's toggling.
     setSortingEnabled(false);
     header->setSectionsClickable(true);
@@ -173,6 +176,28 @@ CFileListView::CFileListView(FileListModel& model, QWidget* parent)
         QMetaObject::invokeMethod(
             this, [this, check] { ShowRenameRefusal(this, check); }, Qt::QueuedConnection);
     });
+}
+
+void CFileListView::FitColumnsToTexts() {
+    QHeaderView* header = horizontalHeader();
+    WidenSectionsToTitles(*header, kSortTriangleRoom);
+    const QFontMetrics metrics(font());
+    const auto widen = [&](FileListModel::Column column, const QString& text) {
+        const int section = static_cast<int>(column);
+        const int needed = metrics.horizontalAdvance(text) + kCellMargins;
+        if (header->sectionSize(section) < needed) {
+            header->resizeSection(section, needed);
+        }
+    };
+    for (const QString& type : m_model.TypeTexts()) {
+        widen(FileListModel::Column::Type, type);
+    }
+    // The widest time the columns show: two-digit fields, a four-digit year.
+    for (const FileListModel::Column date :
+         {FileListModel::Column::Modified, FileListModel::Column::Created,
+          FileListModel::Column::LastAccess}) {
+        widen(date, QStringLiteral("00-00-0000 00:00:00"));
+    }
 }
 
 void CFileListView::SetRenameAllowed(std::function<bool()> allowed) {

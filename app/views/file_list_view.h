@@ -51,6 +51,12 @@ public:
     FileListModel& Model() const { return m_model; }
     // Asked each time an editor would open; without a rule renaming is always allowed.
     void SetRenameAllowed(std::function<bool()> allowed);
+    // Widens the columns whose titles, type texts or times in the current language need more
+    // room than their designed widths; wider columns stay as they are.
+    void FitColumnsToTexts();
+    // Room beside a cell's text: the cell margins, and the sort triangle beside a title.
+    static constexpr int kCellMargins = 16;
+    static constexpr int kSortTriangleRoom = 16;
 
     // Where header clicks read and store the sort column and direction; without a state the
     // view keeps them itself. The state must outlive the view.

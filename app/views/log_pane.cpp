@@ -1,5 +1,6 @@
 #include "app/views/log_pane.h"
 
+#include "controls/header_fit.h"
 #include "controls/program_pictures.h"
 
 #include "app/program_text.h"
@@ -46,9 +47,14 @@ CLogPaneDlg::CLogPaneDlg(QWidget* parent) : QWidget(parent) {
     m_list->header()->resizeSection(0, 290);
     m_list->header()->resizeSection(1, 400);
     m_list->header()->resizeSection(2, 300);
+    FitColumnsToTitles();
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_list);
+}
+
+void CLogPaneDlg::FitColumnsToTitles() {
+    WidenSectionsToTitles(*m_list->header());
 }
 
 void CLogPaneDlg::AddLogMessage(const QString& activity, const QString& description,

@@ -39,6 +39,8 @@ public:
 
     explicit CLogPaneDlg(QWidget* parent = nullptr);
 
+    // Widens the columns whose titles in the current language need more room.
+    void FitColumnsToTitles();
     // Appends a row and, past the first few, scrolls it into view.
     void AddLogMessage(const QString& activity, const QString& description, const QString& status,
                        int image);

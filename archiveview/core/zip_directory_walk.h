@@ -11,5 +11,6 @@
 // then reads central file headers from the offset the end record gives, up to the end record:
 // it ends at the first record that is not a central file header, whose name runs into the end
 // record, or that lies past the source, and skips to the next sector when a header's sector
-// fails to read.
+// fails to read. An archive past 4 GiB is read as Zip64: the directory's offset from the Zip64
+// end record the locator names, and sizes of 4 GiB and more from each entry's Zip64 extra block.
 ArchiveListing ReadZipDirectory(PreviewByteSource& source, uint64_t fileSize);

@@ -5,6 +5,7 @@
 #include "archiveview/core/cluster_list_byte_source.h"
 #include "archiveview/core/library_strings.h"
 #include "archiveview/dialogs/white_dialog.h"
+#include "controls/header_fit.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -117,6 +118,8 @@ CArchiveContentsDlg::CArchiveContentsDlg(const PreviewFileInfo& info, std::u16st
         m_list->setHorizontalHeaderItem(static_cast<int>(column), heading);
         m_list->setColumnWidth(static_cast<int>(column), kColumns[column].width);
     }
+    // The headings are as long as their language makes them.
+    WidenSectionsToTitles(*m_list->horizontalHeader());
 
     m_damageNote = new QLabel(ToQString(LibraryString(kDamagedStringId)), this);
     m_damageNote->setObjectName(QStringLiteral("damage note"));

@@ -143,6 +143,28 @@ TEST(FoundFilePreviewTest, TheViewerFollowsTheNameKeptInUtf8) {
         EXPECT_EQ(FoundFilePreview::ChooseViewer(c.name, c.size, c.folder), c.viewer) << c.size;
 }
 
+TEST(FoundFilePreviewTest, ClustersTheLibraryRecordCannotHoldAreRefusedNotCut) {
+    FoundFileClusters where;
+    where.status = FoundFileClusters::Status::Ok;
+    where.partitionType = FoundFileClusters::kNtfsNumbering;
+    where.list.clusters = {7, 9};
+    where.dataStartSector = 63;
+    for (const uint32_t spc : {1u, 128u, 255u, 256u, 512u, 4096u}) {
+        SCOPED_TRACE(spc);
+        where.sectorsPerCluster = spc;
+        const auto request = FoundFilePreview::ArchiveTextRequest(u"a.zip", 1000, where);
+        if (spc > 255) {
+            EXPECT_FALSE(request.has_value());
+            continue;
+        }
+        ASSERT_TRUE(request.has_value());
+        EXPECT_EQ(request->sectorsPerCluster, spc);
+        EXPECT_EQ(request->clusters.clusters, where.list.clusters);
+        EXPECT_EQ(request->dataStartSector, 63u);
+        EXPECT_TRUE(request->ntfs);
+    }
+}
+
 TEST(FoundFilePreviewTest, FilePreviewActsOnTheDriveTheFolderOrTheSelectedFiles) {
     using FoundFilePreview::Target;
     EXPECT_EQ(FoundFilePreview::ChooseTarget(true, false), Target::Drive);

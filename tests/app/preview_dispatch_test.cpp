@@ -5,9 +5,13 @@
 #include "app/archive_text_preview.h"
 #include "app/found_file_preview.h"
 #include "app/models/found_entry_store.h"
+#include "app/program_text.h"
 #include "app/views/disk_tree_ctrl.h"
+#include "app/views/file_list_view.h"
+#include "app/views/log_pane.h"
 #include "diskio/drive_list.h"
 #include "filesystems/fat/fat_file_system.h"
+#include "filesystems/ntfs/ntfs_file_system.h"
 #include "jobs/recovered_file_data.h"
 #include "platform/utf_conversion.h"
 #include "tests/app/frame_test_harness.h"
@@ -16,6 +20,7 @@
 #include "tests/support/fixture_manifest.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/sha256.h"
+#include "tests/support/shell_command.h"
 #include "tests/support/temp_dir.h"
 
 #include <QApplication>
@@ -528,6 +533,53 @@ TEST_F(PreviewDispatchTest, RawSearchItemsReachTheirViewersWithThePlacedBytes) {
         ++checked;
     }
     EXPECT_GT(checked, 5);
+}
+
+// Clusters of 256 sectors do not fit the archive and text library's one-byte field: such files
+// are shown in hex, with their bytes from the right sectors, and the log says why.
+std::filesystem::path BuildBigClusterVolume(const TempDir& into) {
+    const fs::path image = into.Path() / "ntfs_big_clusters.img";
+    const std::string script = (FixturesFolder() / "make_ntfs_big_clusters.sh").string();
+    return RunCommand("sh " + ShellQuote(script) + " " + ShellQuote(image.string())) == 0
+               ? image
+               : fs::path();
+}
+
+TEST_F(PreviewDispatchTest, ArchivesAndTextsOnClustersOfMoreThan255SectorsShowInHex) {
+    MappedFixture fixture(BuildBigClusterVolume, kNtfsPartition);
+    ASSERT_TRUE(fixture.Ready());
+    ASSERT_TRUE(ScanInWindow(fixture, true));
+    ASSERT_NE(state.NtfsVolume(), nullptr);
+    ASSERT_EQ(state.NtfsVolume()->SectorsPerCluster(), 256u);
+    Recorder recorder(fixture.Image());
+    frame.SetPreviewViewers(recorder.Viewers());
+    auto* list = frame.findChild<CFileListView*>();
+    ASSERT_NE(list, nullptr);
+    std::string text;
+    for (int i = 0; i < 400; ++i)
+        text += "a text file on large clusters\n";
+    const struct {
+        const char* path;
+        std::string start;
+    } files[] = {{"/notes.zip", "PK\x03\x04"}, {"/readme.txt", text}};
+    for (const auto& file : files) {
+        SCOPED_TRACE(file.path);
+        const std::size_t entry = EntryAt(file.path);
+        ASSERT_NE(entry, FoundEntryStore::kNone);
+        recorder.calls.clear();
+        const int rows = frame.LogPane()->RowCount();
+        emit list->PreviewRequested(entry);
+        ASSERT_EQ(recorder.calls.size(), 1u);
+        const Call& call = recorder.calls.front();
+        EXPECT_EQ(call.viewer, PreviewViewer::Hex);
+        EXPECT_EQ(call.sectorsPerCluster, 256u);
+        ASSERT_GE(call.bytes.size(), file.start.size());
+        EXPECT_EQ(std::string(call.bytes.begin(), call.bytes.begin() + file.start.size()),
+                  file.start);
+        ASSERT_EQ(frame.LogPane()->RowCount(), rows + 1);
+        EXPECT_EQ(frame.LogPane()->Rows().back().status,
+                  ProgramText(FoundFilePreview::kClustersTooLargeId));
+    }
 }
 
 } // namespace

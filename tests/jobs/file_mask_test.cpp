@@ -28,6 +28,32 @@ TEST(SplitMaskTextTest, KeepsEveryPieceWhole) {
     }
 }
 
+// A pattern is a whole extension: no wildcard inside it, spaces part of it.
+TEST(MatchMaskPatternTest, ComparesTheWholeExtension) {
+    struct Case {
+        std::u16string pattern;
+        std::u16string name;
+        bool matchCase;
+        bool matches;
+    };
+    const Case cases[] = {
+        {u"*.jpg", u"photo.jpg", false, true},    {u"*.jpg", u"photo.JPG", false, true},
+        {u"*.jpg", u"photo.JPG", true, false},    {u"*.jpg", u"photo.jpeg", false, false},
+        {u"*.jp*", u"photo.jpg", false, false},   {u"*.jp*", u"photo.jpeg", false, false},
+        {u"*.jp?", u"photo.jpg", false, false},   {u"*.jp*", u"odd.jp*", false, true},
+        {u" *.jpg", u"photo.jpg", false, false},  {u"*.jpg ", u"photo.jpg", false, false},
+        {u"*.gz", u"backup.tar.gz", false, true}, {u"*.tar.gz", u"backup.tar.gz", false, false},
+        {u"*.jpg", u"jpg", false, false},
+    };
+    for (const Case& c : cases) {
+        FileMaskSettings settings;
+        settings.patterns = {c.pattern};
+        settings.matchCase = c.matchCase;
+        EXPECT_EQ(MatchMaskPattern(c.name, settings), c.matches)
+            << Utf16ToUtf8(c.pattern) << " " << Utf16ToUtf8(c.name);
+    }
+}
+
 TEST(KilobytesToBytesTest, SixtyFourBitsRefusingOnlyOverflow) {
     constexpr uint64_t kMax = std::numeric_limits<uint64_t>::max() / 1024;
     const std::u16string largest = Utf8ToUtf16(std::to_string(kMax));
@@ -105,21 +131,21 @@ TEST_P(MaskPatternTest, ExtensionsCompareWhole) {
               GetParam().passes);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Patterns, MaskPatternTest,
-    ::testing::Values(PatternCase{u"a.doc", {u"*.DOC"}, false, true},
-                      PatternCase{u"a.doc", {u"*.DOC"}, true, false},
-                      PatternCase{u"a.DOC", {u"*.DOC"}, true, true},
-                      PatternCase{u"a.txt", {u"*.doc", u"*.*"}, true, true},
-                      PatternCase{u"readme", {u"*.doc", u"*.*"}, false, true},
-                      PatternCase{u"readme", {u"*.doc"}, false, false},
-                      PatternCase{u"a.c", {u"*.cpp", u"*.c"}, false, true},
-                      PatternCase{u"a.cpp", {u"*.cpp", u"*.c"}, false, true},
-                      PatternCase{u"a.cp", {u"*.cpp", u"*.c"}, false, false},
-                      PatternCase{u"a.txt", {u"*.doc", u" *.txt"}, false, false},
-                      PatternCase{u"a.tar.gz", {u"*.gz"}, false, true},
-                      PatternCase{u"a.tar.gz", {u"*.tar"}, false, false},
-                      PatternCase{u"anything", {}, false, true}));
+INSTANTIATE_TEST_SUITE_P(Patterns, MaskPatternTest,
+                         ::testing::Values(PatternCase{u"a.doc", {u"*.DOC"}, false, true},
+                                           PatternCase{u"a.doc", {u"*.DOC"}, true, false},
+                                           PatternCase{u"a.DOC", {u"*.DOC"}, true, true},
+                                           PatternCase{u"a.txt", {u"*.doc", u"*.*"}, true, true},
+                                           PatternCase{u"readme", {u"*.doc", u"*.*"}, false, true},
+                                           PatternCase{u"readme", {u"*.doc"}, false, false},
+                                           PatternCase{u"a.c", {u"*.cpp", u"*.c"}, false, true},
+                                           PatternCase{u"a.cpp", {u"*.cpp", u"*.c"}, false, true},
+                                           PatternCase{u"a.cp", {u"*.cpp", u"*.c"}, false, false},
+                                           PatternCase{
+                                               u"a.txt", {u"*.doc", u" *.txt"}, false, false},
+                                           PatternCase{u"a.tar.gz", {u"*.gz"}, false, true},
+                                           PatternCase{u"a.tar.gz", {u"*.tar"}, false, false},
+                                           PatternCase{u"anything", {}, false, true}));
 
 struct ConditionCase {
     const char* what;

@@ -1,6 +1,7 @@
 #include "tests/support/archive_fixtures.h"
 
 #include "tests/support/fixture_image.h"
+#include "tests/support/shell_command.h"
 
 #include <gtest/gtest.h>
 
@@ -20,14 +21,13 @@ std::vector<std::string> Fields(const std::string& line) {
     return fields;
 }
 
-std::vector<std::vector<std::string>> Rows(const std::filesystem::path& path, size_t fieldCount) {
-    std::ifstream in(path);
-    EXPECT_TRUE(in.good()) << "cannot read " << path;
+std::vector<std::vector<std::string>> Rows(std::istream& in, const std::string& where,
+                                           size_t fieldCount) {
     std::vector<std::vector<std::string>> rows;
     std::string line;
     while (std::getline(in, line)) {
         auto fields = Fields(line);
-        EXPECT_EQ(fields.size(), fieldCount) << path << ": " << line;
+        EXPECT_EQ(fields.size(), fieldCount) << where << ": " << line;
         if (fields.size() == fieldCount) {
             rows.push_back(std::move(fields));
         }
@@ -35,14 +35,35 @@ std::vector<std::vector<std::string>> Rows(const std::filesystem::path& path, si
     return rows;
 }
 
-} // namespace
+std::vector<std::vector<std::string>> Rows(const std::filesystem::path& path, size_t fieldCount) {
+    std::ifstream in(path);
+    EXPECT_TRUE(in.good()) << "cannot read " << path;
+    return Rows(in, path.string(), fieldCount);
+}
 
-std::vector<OracleEntry> ReadOracleListing(std::string_view archive) {
+std::vector<OracleEntry> OracleEntries(const std::vector<std::vector<std::string>>& rows) {
     std::vector<OracleEntry> entries;
-    for (const auto& row : Rows(FixturesFolder() / (std::string(archive) + ".listing"), 4)) {
+    for (const auto& row : rows) {
         entries.push_back({row[0], std::stoull(row[1]), std::stoull(row[2]), row[3]});
     }
     return entries;
+}
+
+} // namespace
+
+std::vector<OracleEntry> ReadOracleListing(std::string_view archive) {
+    return OracleEntries(Rows(FixturesFolder() / (std::string(archive) + ".listing"), 4));
+}
+
+std::vector<OracleEntry> ListWithOracle(const std::filesystem::path& archive) {
+    std::string output;
+    const int status =
+        RunCommand("python3 " + ShellQuote((FixturesFolder() / "list_archives.py").string()) +
+                       " listing " + ShellQuote(archive.string()),
+                   &output);
+    EXPECT_EQ(status, 0) << "list_archives.py cannot list " << archive;
+    std::istringstream in(output);
+    return OracleEntries(Rows(in, archive.string(), 4));
 }
 
 std::vector<ArchiveClusters> ReadArchiveClusters(std::string_view name) {

@@ -30,6 +30,9 @@ struct ArchiveClusters {
 
 // The rows of <fixtures>/<archive>.listing; a file that cannot be read fails the test.
 std::vector<OracleEntry> ReadOracleListing(std::string_view archive);
+// What list_archives.py lists for an archive made at test time; a listing that fails fails the
+// test.
+std::vector<OracleEntry> ListWithOracle(const std::filesystem::path& archive);
 // The rows of <fixtures>/<name>.clusters.
 std::vector<ArchiveClusters> ReadArchiveClusters(std::string_view name);
 // The row of `archive` in `rows`; fails the test and returns an empty row when it is missing.
