@@ -106,15 +106,15 @@ TEST_F(ImagingWindowTest, AnImageMadeInTheWindowOpensAsADrive) {
     ASSERT_NE(opened.Logical(), nullptr);
     EXPECT_EQ(opened.Logical()->totalSectors, total);
     // Properties name the disk the image was made from, as its trailer recorded it.
-    QString source;
-    WhenModal(QStringLiteral("220"), [&source](QWidget* dialog) {
+    QString recordedSource;
+    WhenModal(QStringLiteral("220"), [&recordedSource](QWidget* dialog) {
         auto* value = dialog->findChild<QLabel*>(QStringLiteral("1128"));
         ASSERT_NE(value, nullptr);
-        source = value->text();
+        recordedSource = value->text();
         dialog->close();
     });
     frame.ShowDriveProperties(opened);
-    EXPECT_EQ(source,
+    EXPECT_EQ(recordedSource,
               QStringLiteral("Physical Disk 0x") + QString::number(volume.disk, 16).toUpper());
 
     // A file that is no image is refused and adds nothing.

@@ -65,9 +65,11 @@ TEST_F(StartPanelWindowTest, AScanClosesThePanelAndEveryWayBackToTheDrivesShowsI
 
     // A scan that finds nothing returns to the drives as Show Drive List does.
     ASSERT_TRUE(ScanFromActionDialog(fixture));
-    frame.JobWindowForJobs().Send(MakeResetScan());
+    JobMessage reset = MakeResetScan();
+    frame.JobWindowForJobs().Send(reset);
     EXPECT_EQ(OpenPanels(), 0);
-    frame.JobWindowForJobs().Send(MakeNothingFound());
+    JobMessage nothingFound = MakeNothingFound();
+    frame.JobWindowForJobs().Send(nothingFound);
     EXPECT_EQ(OpenPanels(), 1);
 }
 
