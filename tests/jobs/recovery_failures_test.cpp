@@ -122,8 +122,9 @@ protected:
         ASSERT_FALSE(boxes.empty());
         EXPECT_EQ(boxes.back().text, WithCount(Saving::kNotRecoveredBoxId, files));
         EXPECT_TRUE(UnmarkedFiles().empty());
-        if (selected)
+        if (selected) {
             EXPECT_EQ(m_state.selectedFiles.load(), files);
+        }
     }
 };
 
