@@ -1,6 +1,5 @@
 #include "jobs/image_output_file.h"
 
-#include "diskio/whole_disk.h"
 #include "platform/descriptor_writes.h"
 
 #include <cerrno>
@@ -14,8 +13,7 @@ ImageOutputFile::~ImageOutputFile() {
 }
 
 ImageOutputFile::Outcome ImageOutputFile::Create(const std::filesystem::path& path,
-                                                 const std::string& sourcePath,
-                                                 const std::filesystem::path& sysfsRoot) {
+                                                 const std::string& sourcePath) {
     // Not blocking: a named pipe must not hold the job until someone reads it.
     int fd;
     do {
@@ -33,15 +31,11 @@ ImageOutputFile::Outcome ImageOutputFile::Create(const std::filesystem::path& pa
         return Outcome::CannotOpen;
     }
     struct stat source {};
-    if (!sourcePath.empty() && ::stat(sourcePath.c_str(), &source) == 0) {
-        if (S_ISREG(source.st_mode) && source.st_dev == output.st_dev &&
-            source.st_ino == output.st_ino) {
-            ::close(fd);
-            return Outcome::IsTheSource;
-        }
-        const dev_t sourceDisk = S_ISBLK(source.st_mode) ? WholeDiskOf(source.st_rdev, sysfsRoot)
-                                                         : WholeDiskOf(source.st_dev, sysfsRoot);
-        m_onSourceDisk = sourceDisk == WholeDiskOf(output.st_dev, sysfsRoot);
+    if (!sourcePath.empty() && ::stat(sourcePath.c_str(), &source) == 0 &&
+        S_ISREG(source.st_mode) && source.st_dev == output.st_dev &&
+        source.st_ino == output.st_ino) {
+        ::close(fd);
+        return Outcome::IsTheSource;
     }
     const int flags = ::fcntl(fd, F_GETFL);
     if (::ftruncate(fd, 0) != 0 || flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {

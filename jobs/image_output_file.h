@@ -26,13 +26,8 @@ public:
     ImageOutputFile(const ImageOutputFile&) = delete;
     ImageOutputFile& operator=(const ImageOutputFile&) = delete;
 
-    // `sourcePath` is the file or device the sectors come from (empty: none to compare with);
-    // `sysfsRoot` tells partitions' disks apart.
-    Outcome Create(const std::filesystem::path& path, const std::string& sourcePath,
-                   const std::filesystem::path& sysfsRoot = "/sys");
-    // The file lies on the disk the source is, or on the same file system as a source file:
-    // writing it may overwrite what is being recovered.
-    bool OnSourceDisk() const { return m_onSourceDisk; }
+    // `sourcePath` is the file or device the sectors come from (empty: none to compare with).
+    Outcome Create(const std::filesystem::path& path, const std::string& sourcePath);
 
     bool Write(std::span<const uint8_t> bytes);
     // Closes the file; false when the system reports that written data was lost.
@@ -44,5 +39,4 @@ public:
 private:
     int m_fd = -1;
     int m_error = 0;
-    bool m_onSourceDisk = false;
 };

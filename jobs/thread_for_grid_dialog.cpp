@@ -7,6 +7,7 @@
 #include "filesystems/scan_log.h"
 #include "jobs/image_output_file.h"
 #include "jobs/scan_state.h"
+#include "jobs/source_disk_question.h"
 #include "platform/job_messages.h"
 #include "platform/job_runner.h"
 #include "platform/job_window.h"
@@ -185,49 +186,58 @@ bool CThreadForGridDialog::Run() {
         LogRow(Text(kCannotImageId), Text(kProcessFailedId), ScanLog::kImageAborted);
     } else {
         m_source = std::move(*source);
-        switch (output.Create(path, m_source.UnderlyingPath())) {
-        case ImageOutputFile::Outcome::CannotOpen:
-            LogRow(Text(kCannotOpenFileId), Text(kPathId) + p.imagePath, ScanLog::kImageAborted);
-            break;
-        case ImageOutputFile::Outcome::IsTheSource:
-            LogRow(FormatText(Format(kIsTheSourceId), p.imagePath), Text(kProcessFailedId),
-                   ScanLog::kImageAborted);
-            break;
-        case ImageOutputFile::Outcome::Created: {
-            if (output.OnSourceDisk())
-                LogRow(FormatText(Format(kOnSourceDiskId), p.imagePath), {},
-                       ScanLog::kImagePartial);
-            const CopyEnd end = CopySectors(output);
-            m_source.Close();
-            if (end == CopyEnd::WriteFailed) {
-                ReportWriteFailure(output.Error());
-                break;
-            }
-            const std::vector<uint8_t> trailer = DiskImageTrailerSerializer::Write(p.node);
-            if (!output.Write(trailer) || !output.Close()) {
-                ReportWriteFailure(output.Error());
-                break;
-            }
-            written = true;
-            if (end == CopyEnd::Stopped) {
-                Ask(Text(kAbortedBoxId) + p.imagePath, true);
-                LogRow(ScanLog::ProcessAborted(), ScanLog::AbortedNow(), ScanLog::kImageAborted);
-            } else {
-                ShowProcessed(m_sectorsDone);
-                Ask(Text(kCompletedBoxId) + p.imagePath, false);
-                LogRow(ScanLog::ProcessCompleted(), ScanLog::CompletedNow(),
-                       ScanLog::kImageCompleted);
-            }
-            LogRow(FormatText(u"%s %.2f MB", Text(kImageSizeId),
-                              static_cast<double>(m_sectorsDone) / kSectorsPerMegabyte),
-                   {}, ScanLog::kImageStarted);
-            break;
-        }
+        const SourceDiskQuestion question{
+            path,        m_source.UnderlyingPath(),
+            p.sysfsRoot, FormatText(Format(kOnSourceDiskQuestionId), p.imagePath),
+            {},          FormatText(Format(kOnSourceDiskId), p.imagePath)};
+        if (!MayWriteOnSourceDisk(p.notifyWindow, question)) {
+            LogRow(ScanLog::ProcessAborted(), ScanLog::AbortedNow(), ScanLog::kImageAborted);
+        } else {
+            written = CreateAndCopy(output, path);
         }
     }
     m_state.jobFlags.stoppable = false;
     Send(MakeImageDone(written, p.imagePath));
     return written;
+}
+
+bool CThreadForGridDialog::CreateAndCopy(ImageOutputFile& output,
+                                         const std::filesystem::path& path) {
+    const Parameters& p = m_parameters;
+    switch (output.Create(path, m_source.UnderlyingPath())) {
+    case ImageOutputFile::Outcome::CannotOpen:
+        LogRow(Text(kCannotOpenFileId), Text(kPathId) + p.imagePath, ScanLog::kImageAborted);
+        return false;
+    case ImageOutputFile::Outcome::IsTheSource:
+        LogRow(FormatText(Format(kIsTheSourceId), p.imagePath), Text(kProcessFailedId),
+               ScanLog::kImageAborted);
+        return false;
+    case ImageOutputFile::Outcome::Created:
+        break;
+    }
+    const CopyEnd end = CopySectors(output);
+    m_source.Close();
+    if (end == CopyEnd::WriteFailed) {
+        ReportWriteFailure(output.Error());
+        return false;
+    }
+    const std::vector<uint8_t> trailer = DiskImageTrailerSerializer::Write(p.node);
+    if (!output.Write(trailer) || !output.Close()) {
+        ReportWriteFailure(output.Error());
+        return false;
+    }
+    if (end == CopyEnd::Stopped) {
+        Ask(Text(kAbortedBoxId) + p.imagePath, true);
+        LogRow(ScanLog::ProcessAborted(), ScanLog::AbortedNow(), ScanLog::kImageAborted);
+    } else {
+        ShowProcessed(m_sectorsDone);
+        Ask(Text(kCompletedBoxId) + p.imagePath, false);
+        LogRow(ScanLog::ProcessCompleted(), ScanLog::CompletedNow(), ScanLog::kImageCompleted);
+    }
+    LogRow(FormatText(u"%s %.2f MB", Text(kImageSizeId),
+                      static_cast<double>(m_sectorsDone) / kSectorsPerMegabyte),
+           {}, ScanLog::kImageStarted);
+    return true;
 }
 
 void CThreadForGridDialog::ReportWriteFailure(int error) const {

@@ -4,6 +4,7 @@
 #include "diskio/sector_source.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -27,6 +28,9 @@ struct JobMessage;
 // on. A stop request ends the copy after the chunk being read: the image keeps the sectors
 // copied so far and still gets its trailer.
 //
+// An image file that would lie on the disk being copied (MayWriteOnSourceDisk) is made only
+// after the person's Yes: its writes could overwrite the lost data.
+//
 // Every write and the close are checked: a failure ends the job as failed, names the partial
 // file and opens nothing. The job reports only through the notify window: WM_IMAGE_START and
 // WM_IMAGE_DONE, the sector-map messages, the dialog's texts (kJobSetImageProgressText), log
@@ -41,6 +45,9 @@ public:
         // One past the region's last sector.
         uint64_t lastSector = 0;
         JobWindow* notifyWindow = nullptr;
+        // Where the system lists disks and partitions, to tell whether the image file lies
+        // on the disk being copied.
+        std::filesystem::path sysfsRoot = "/sys";
     };
 
     static constexpr int kGridRows = 40;
@@ -78,6 +85,8 @@ public:
     static constexpr uint32_t kCannotOpenFileId = 61526;     // "Cannot open file "
     static constexpr uint32_t kErrorReadingSectorId = 62409; // "Error reading sector : %lld"
     static constexpr uint32_t kProcessFailedId = 62406;      // "Process failed"
+    // "The image file %s lies on the disk being copied. ... Write the image there ...?"
+    static constexpr uint32_t kOnSourceDiskQuestionId = 64521;
     // Images of the rows that have no ScanLog constant.
     static constexpr int kImageSectors = 0;
     static constexpr int kImageProcessStarted = 7;
@@ -117,6 +126,8 @@ private:
         WriteFailed,
     };
 
+    // Creates the image file and copies into it; true when it holds its sectors and trailer.
+    bool CreateAndCopy(ImageOutputFile& output, const std::filesystem::path& path);
     CopyEnd CopySectors(ImageOutputFile& output);
     // One block; false when a write failed.
     bool CopyRegion(ImageOutputFile& output);

@@ -12,6 +12,7 @@
 #include "jobs/recovered_name.h"
 #include "jobs/recovered_zip.h"
 #include "jobs/scan_state.h"
+#include "jobs/source_disk_question.h"
 #include "jobs/totals_text.h"
 #include "jobs/zip/zip_entry_sink.h"
 #include "platform/file_time.h"
@@ -102,7 +103,6 @@ bool CThreadForSavingFiles::Start(JobRunner& runner) const {
 
 void CThreadForSavingFiles::Run() {
     JobFlags& flags = m_state.jobFlags;
-    flags.stoppable = true;
     flags.stopRequested = false;
     m_state.parentAvailable = false;
     m_standingAnswer.reset();
@@ -116,6 +116,10 @@ void CThreadForSavingFiles::Run() {
         flags.stoppable = false;
         return;
     }
+    // Asked before the job can be stopped: nothing is under way yet.
+    if (!MayWriteDestination())
+        return;
+    flags.stoppable = true;
     if (!OpenDestination()) {
         CloseDestination();
         flags.stoppable = false;
@@ -135,15 +139,57 @@ void CThreadForSavingFiles::Run() {
     Send(MakeScanTotals());
     Send(MakeDestroyProgress(0));
 
-    if (m_destinationLost || m_failed) {
-        Log(u"", ProgramString(m_destinationLost ? kConnectionLostTextId : kProcessFailedId),
-            ProgramString(kFailedOnId) + ScanLog::NowText(), ScanLog::kImageAborted);
-    } else {
-        ScanLog::Ended(m_parameters.notifyWindow, u"", flags.stopRequested.load());
-    }
+    LogEnd();
     CloseDestination();
     m_state.parentAvailable = false;
     flags.stoppable = false;
+}
+
+void CThreadForSavingFiles::LogEnd() {
+    const uint32_t failed = m_failedFiles;
+    const bool stopped = m_state.jobFlags.stopRequested.load();
+    if (m_destinationLost || stopped) {
+        // The end row says why the job ended; the count goes on a row of its own before it.
+        if (failed > 0)
+            Log(u"", Formatted(kNotRecoveredId, static_cast<int32_t>(failed)), u"",
+                ScanLog::kImageAborted);
+        if (m_destinationLost)
+            Log(u"", ProgramString(kConnectionLostTextId),
+                ProgramString(kFailedOnId) + ScanLog::NowText(), ScanLog::kImageAborted);
+        else
+            ScanLog::Ended(m_parameters.notifyWindow, u"", true);
+    } else if (failed > 0 || m_failed) {
+        // A recovery that recovered nothing never says "completed".
+        const bool nothing = m_savedFiles == 0;
+        Log(u"",
+            Formatted(nothing ? kFailedNotRecoveredId : kCompletedNotRecoveredId,
+                      static_cast<int32_t>(failed)),
+            ProgramString(nothing ? kFailedOnId : ScanLog::kCompletedOnId) + ScanLog::NowText(),
+            nothing ? ScanLog::kImageAborted : ScanLog::kImagePartial);
+    } else {
+        ScanLog::Ended(m_parameters.notifyWindow, u"", false);
+    }
+    if (failed > 0)
+        Tell(Formatted(kNotRecoveredBoxId, static_cast<int32_t>(failed)), MessageBoxIcon::Warning);
+}
+
+bool CThreadForSavingFiles::MayWriteDestination() {
+    if (m_parameters.target != Target::LocalFolder)
+        return true;
+    const SectorSource* source = nullptr;
+    if (CFatFileSystem* fat = m_state.FatVolume())
+        source = &fat->Source();
+    else if (CNtfsFileSystem* ntfs = m_state.NtfsVolume())
+        source = &ntfs->Source();
+    if (source == nullptr)
+        return true;
+    const SourceDiskQuestion question{std::filesystem::path(Utf16ToUtf8(m_parameters.destination)),
+                                      source->UnderlyingPath(),
+                                      m_parameters.sysfsRoot,
+                                      Formatted(kOnSourceDiskQuestionId, m_parameters.destination),
+                                      ProgramString(kActivityId),
+                                      Formatted(kOnSourceDiskId, m_parameters.destination)};
+    return MayWriteOnSourceDisk(m_parameters.notifyWindow, question);
 }
 
 bool CThreadForSavingFiles::OpenDestination() {
@@ -155,6 +201,7 @@ bool CThreadForSavingFiles::OpenDestination() {
         if (!m_local) {
             Log(ProgramString(kActivityId), Formatted(kNoLocalFolderId, error),
                 ProgramString(kFailedId), ScanLog::kImageAborted);
+            Tell(Formatted(kNoLocalFolderId, error), MessageBoxIcon::Error);
             return false;
         }
         m_destination = m_local.get();
@@ -165,10 +212,7 @@ bool CThreadForSavingFiles::OpenDestination() {
         std::optional<FtpEndpoint> endpoint = FtpEndpoint::Parse(
             m_parameters.ftp.server, m_parameters.ftp.user, m_parameters.ftp.password);
         if (!endpoint || !m_ftp->Connect(*endpoint)) {
-            if (m_parameters.notifyWindow != nullptr)
-                m_parameters.notifyWindow->AskMessageBox(ProgramString(kConnectFailedTextId),
-                                                         kProductTitle, MessageBoxIcon::Error,
-                                                         MessageBoxButtons::Ok, true);
+            Tell(ProgramString(kConnectFailedTextId), MessageBoxIcon::Error);
             return false;
         }
         const std::u16string root =
@@ -178,6 +222,7 @@ bool CThreadForSavingFiles::OpenDestination() {
         if (!m_ftpDestination) {
             Log(ProgramString(kActivityId), Formatted(kNoServerFolderId, error),
                 ProgramString(kFailedId), ScanLog::kImageAborted);
+            Tell(Formatted(kNoServerFolderId, error), MessageBoxIcon::Error);
             return false;
         }
         m_destination = m_ftpDestination.get();
@@ -205,12 +250,20 @@ void CThreadForSavingFiles::RecoverIntoSingleZip() {
         m_failed = true;
         return;
     }
+    // Without its archive no file of the recovery can be written.
+    const auto failAll = [this] {
+        m_failed = true;
+        JobMessage request = MakeGetChildItems(m_parameters.rootId, m_parameters.allFiles);
+        Ask(request);
+        if (ChildItemsRequest* answer = request.Get<ChildItemsRequest>())
+            m_failedFiles += CountFiles(answer->result, 0);
+    };
     NameChoice choice = ResolveNameClash(kArchiveName);
     if (!choice.write) {
         Log(u"", kArchiveName, ProgramString(choice.skipped ? kSkippedId : kFailedId),
             ScanLog::kImageAborted);
         if (!choice.skipped)
-            m_failed = true;
+            failAll();
         return;
     }
     const int fd = m_local->OpenFileDescriptor(choice.name, choice.overwrite);
@@ -218,18 +271,28 @@ void CThreadForSavingFiles::RecoverIntoSingleZip() {
     if (fd < 0 || !archive->OpenFd(fd, choice.name)) {
         Log(u"", Formatted(kCannotCreateId, choice.name, m_local->LastError()),
             ProgramString(kFailedId), ScanLog::kImageAborted);
-        m_failed = true;
+        failAll();
         return;
     }
     m_archive = std::move(archive);
     RecoverTree(nullptr, m_parameters.rootTreeItem, m_parameters.rootId, u"",
                 m_parameters.rootDeleted, 0);
-    if (!m_archive->Close()) {
+    const bool closed = m_archive->Close();
+    if (!closed) {
+        // An archive without its directory holds nothing a person can open: every file written
+        // into it is lost, and stays marked.
         Log(u"", Formatted(kCannotCompleteId, choice.name, m_archive->LastError()),
             ProgramString(kFailedId), ScanLog::kImageAborted);
         m_failed = true;
+        m_failedFiles += m_archivedFiles;
+        m_savedFiles -= m_archivedFiles;
     }
     m_archive.reset();
+    std::vector<std::function<void()>> unmarks = std::move(m_deferredUnmarks);
+    m_deferredUnmarks.clear();
+    if (closed)
+        for (const std::function<void()>& unmark : unmarks)
+            unmark();
 }
 
 bool CThreadForSavingFiles::RecoverTree(const FoundItem* folder, uint64_t treeItem,
@@ -239,6 +302,11 @@ bool CThreadForSavingFiles::RecoverTree(const FoundItem* folder, uint64_t treeIt
     const std::u16string safeName = isRoot ? std::u16string() : SanitiseRecoveredName(name);
     if (depth > kMaxDepth) {
         Log(u"", Formatted(kTooDeepId, safeName), ProgramString(kFailedId), ScanLog::kImageAborted);
+        m_failed = true;
+        JobMessage request = MakeGetChildItems(folderId, m_parameters.allFiles);
+        Ask(request);
+        if (ChildItemsRequest* answer = request.Get<ChildItemsRequest>())
+            m_failedFiles += CountFiles(answer->result, depth);
         return false;
     }
 
@@ -261,6 +329,7 @@ bool CThreadForSavingFiles::RecoverTree(const FoundItem* folder, uint64_t treeIt
                 } else {
                     Log(u"", Formatted(kCannotCreateFolderId, safeName, m_destination->LastError()),
                         ProgramString(kFailedId), ScanLog::kImageAborted);
+                    m_failedFiles += CountFiles(children, depth);
                     return false;
                 }
             } else {
@@ -289,13 +358,15 @@ bool CThreadForSavingFiles::RecoverTree(const FoundItem* folder, uint64_t treeIt
 
     // A folder stays marked while any of its marked files could not be saved.
     if (selected && !Stopped() && result) {
-        Send(MakeSetFileCheck(checkName, folderId, treeItem, false));
-        Send(MakeSetFolderCheck(treeItem, false));
-        uint32_t folders = m_state.selectedFolders.load();
-        if (folders != 0) {
-            m_state.selectedFolders = folders - 1;
-            SendMarkedTotals();
-        }
+        Unmark([this, checkName, folderId, treeItem] {
+            Send(MakeSetFileCheck(checkName, folderId, treeItem, false));
+            Send(MakeSetFolderCheck(treeItem, false));
+            uint32_t folders = m_state.selectedFolders.load();
+            if (folders != 0) {
+                m_state.selectedFolders = folders - 1;
+                SendMarkedTotals();
+            }
+        });
     }
 
     if (entered)
@@ -315,16 +386,43 @@ bool CThreadForSavingFiles::RecoverFolderItems(const std::vector<ChildItem>& chi
             continue;
         if (!Admits(*child.item, child.name))
             continue;
-        const bool saved = m_ntfs ? SaveNtfsFile(*child.item, child.name)
-                                  : SaveFatFile(*child.item, child.name, deleted);
+        const FileOutcome outcome = m_ntfs ? SaveNtfsFile(*child.item, child.name)
+                                           : SaveFatFile(*child.item, child.name, deleted);
+        if (outcome == FileOutcome::Saved) {
+            ++m_savedFiles;
+            if (m_archive)
+                ++m_archivedFiles;
+        } else if (outcome == FileOutcome::Failed) {
+            ++m_failedFiles;
+        }
         if (!m_parameters.allFiles) {
-            if (saved)
-                MarkFileSaved(child);
+            if (outcome == FileOutcome::Saved)
+                Unmark([this, child] { MarkFileSaved(child); });
             else
                 result = false;
         }
     }
     return result;
+}
+
+uint32_t CThreadForSavingFiles::CountFiles(const std::vector<ChildItem>& children, int depth) {
+    uint32_t files = 0;
+    for (const ChildItem& child : children) {
+        if (!child.item)
+            continue;
+        if (!child.item->IsFolder()) {
+            files += Admits(*child.item, child.name) ? 1 : 0;
+            continue;
+        }
+        // The same bound as the walk: a damaged tree could be endless.
+        if (depth >= kMaxDepth)
+            continue;
+        JobMessage request = MakeGetChildItems(child.item->entryId, m_parameters.allFiles);
+        Ask(request);
+        if (ChildItemsRequest* answer = request.Get<ChildItemsRequest>())
+            files += CountFiles(answer->result, depth + 1);
+    }
+    return files;
 }
 
 bool CThreadForSavingFiles::Admits(const FoundItem& item, const std::u16string& name) const {
@@ -351,6 +449,13 @@ void CThreadForSavingFiles::MarkFileSaved(const ChildItem& child) {
     SendMarkedTotals();
 }
 
+void CThreadForSavingFiles::Unmark(std::function<void()> unmark) {
+    if (m_archive)
+        m_deferredUnmarks.push_back(std::move(unmark));
+    else
+        unmark();
+}
+
 void CThreadForSavingFiles::SendMarkedTotals() const {
     Send(MakeSetStatusText2(TotalsText(StringTable::Program().Get(kMarkedWordId),
                                        m_state.selectedBytes.load(), m_state.selectedFiles.load(),
@@ -360,24 +465,27 @@ void CThreadForSavingFiles::SendMarkedTotals() const {
 // ---------------------------------------------------------------------------------------------
 // One file
 
-bool CThreadForSavingFiles::SaveFatFile(const FoundItem& item, const std::u16string& name,
-                                        bool folderDeleted) {
+CThreadForSavingFiles::FileOutcome CThreadForSavingFiles::SaveFatFile(const FoundItem& item,
+                                                                      const std::u16string& name,
+                                                                      bool folderDeleted) {
     CFatFileSystem* volume = m_state.FatVolume();
     return SaveFile(item, name,
                     volume != nullptr ? std::make_unique<FatFileData>(*volume, item, folderDeleted)
                                       : nullptr);
 }
 
-bool CThreadForSavingFiles::SaveNtfsFile(const FoundItem& item, const std::u16string& name) {
+CThreadForSavingFiles::FileOutcome CThreadForSavingFiles::SaveNtfsFile(const FoundItem& item,
+                                                                       const std::u16string& name) {
     CNtfsFileSystem* volume = m_state.NtfsVolume();
     return SaveFile(item, name,
                     volume != nullptr ? std::make_unique<NtfsFileData>(*volume, item) : nullptr);
 }
 
-bool CThreadForSavingFiles::SaveFile(const FoundItem& item, const std::u16string& name,
-                                     std::unique_ptr<RecoveredFileData> data) {
+CThreadForSavingFiles::FileOutcome
+CThreadForSavingFiles::SaveFile(const FoundItem& item, const std::u16string& name,
+                                std::unique_ptr<RecoveredFileData> data) {
     if (Stopped())
-        return false;
+        return FileOutcome::Stopped;
     Send(MakeStepProgress(0));
 
     FileProgress progress(data ? data->PieceCount() : 0);
@@ -447,19 +555,26 @@ bool CThreadForSavingFiles::SaveFile(const FoundItem& item, const std::u16string
         }
         if (m_destination != nullptr && m_destination->Lost())
             NoteDestinationLost();
-        // A zip entry that failed is cut off whole: nothing of the file is there.
-        if (writeFailed && !sink->KeepsWrittenData()) {
-            opened = false;
-            failure = ProgramString(kNotWrittenId);
-        }
+        // What a failed write left (the start of a file; nothing of a zip entry, which is cut
+        // off whole) is no recovered file.
+        if (writeFailed)
+            failure = m_destinationLost ? ProgramString(kConnectionLostTextId)
+                                        : ProgramString(kNotWrittenId);
     }
 
     Send(MakeDestroyProgress(1));
     // Only the stop request: the stop command stays available while the job ends.
     if (saveThenAbort)
         m_state.jobFlags.stopRequested = true;
-    LogFileResult(opened, complete, skipped, failure);
-    return opened && !writeFailed && !aborted;
+    FileOutcome outcome = FileOutcome::Saved;
+    if (writeFailed || (!opened && !skipped))
+        outcome = FileOutcome::Failed;
+    else if (skipped)
+        outcome = FileOutcome::Skipped;
+    else if (aborted)
+        outcome = FileOutcome::Stopped;
+    LogFileResult(outcome, complete, failure);
+    return outcome;
 }
 
 std::unique_ptr<RecoveredFileSink> CThreadForSavingFiles::OpenTarget(const FoundItem& item,
@@ -614,16 +729,27 @@ void CThreadForSavingFiles::SetRecoveredFileTime(const FoundItem& item,
 // ---------------------------------------------------------------------------------------------
 // Rows and messages
 
-void CThreadForSavingFiles::LogFileResult(bool opened, bool complete, bool skipped,
+void CThreadForSavingFiles::LogFileResult(FileOutcome outcome, bool complete,
                                           const std::u16string& failure) {
-    if (opened) {
+    switch (outcome) {
+    case FileOutcome::Saved:
+    case FileOutcome::Stopped:
         Log(u"", u"", ProgramString(complete ? kRecoveredId : kPartialId),
             complete ? ScanLog::kImageCompleted : ScanLog::kImagePartial);
-    } else if (skipped) {
+        break;
+    case FileOutcome::Skipped:
         Log(u"", u"", ProgramString(kSkippedId), ScanLog::kImageAborted);
-    } else {
+        break;
+    case FileOutcome::Failed:
         Log(u"", failure, ProgramString(kFailedId), ScanLog::kImageAborted);
+        break;
     }
+}
+
+void CThreadForSavingFiles::Tell(const std::u16string& text, MessageBoxIcon icon) const {
+    if (m_parameters.notifyWindow != nullptr)
+        m_parameters.notifyWindow->AskMessageBox(text, kProductTitle, icon, MessageBoxButtons::Ok,
+                                                 true);
 }
 
 void CThreadForSavingFiles::NoteDestinationLost() {
@@ -631,8 +757,7 @@ void CThreadForSavingFiles::NoteDestinationLost() {
     if (m_lostReported || m_parameters.notifyWindow == nullptr)
         return;
     m_lostReported = true;
-    m_parameters.notifyWindow->AskMessageBox(ProgramString(kConnectionLostTextId), kProductTitle,
-                                             MessageBoxIcon::Error, MessageBoxButtons::Ok, true);
+    Tell(ProgramString(kConnectionLostTextId), MessageBoxIcon::Error);
 }
 
 bool CThreadForSavingFiles::Stopped() const {

@@ -5,6 +5,8 @@
 #include "platform/name_clash_decision.h"
 
 #include <cstdint>
+#include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -31,7 +33,14 @@ struct FoundItem;
 // Everything it writes stays inside the destination: names from the disk are made safe, local
 // files are opened relative to their folder without following links and never over an
 // existing file unless the user said so. A file counts as recovered only when every byte came
-// from the disk and reached the destination.
+// from the disk and reached the destination. A local destination on the disk being read is
+// written only after the person's Yes.
+//
+// Every file that could not be written counts as not recovered (its folder could not be made,
+// its target could not be created, a write or the close failed, the server refused it, its
+// archive could not be completed); the end row and a message box give the count, and a
+// recovery that recovered nothing never ends "completed". Recover Selected leaves marked every
+// file it did not save.
 class CThreadForSavingFiles {
 public:
     enum class Target : uint8_t {
@@ -62,6 +71,9 @@ public:
         bool rootDeleted = false;
         // Files the overall progress bar counts.
         uint32_t progressMaximum = 0;
+        // Where the system lists disks and partitions, to tell whether a local destination
+        // lies on the disk being read.
+        std::filesystem::path sysfsRoot = "/sys";
     };
 
     static constexpr char16_t kArchiveName[] = u"Recovered Data.zip";
@@ -81,6 +93,13 @@ public:
     static constexpr uint32_t kFileProgressLabelId = 62421;
     static constexpr uint32_t kConnectFailedTextId = 62430;
     static constexpr uint32_t kConnectionLostTextId = 62431;
+    static constexpr uint32_t kOnSourceDiskQuestionId = 64520;
+    static constexpr uint32_t kOnSourceDiskId = 64522;
+    // "Process completed, %d file(s) not recovered" and "Process failed, ...".
+    static constexpr uint32_t kCompletedNotRecoveredId = 64525;
+    static constexpr uint32_t kFailedNotRecoveredId = 64526;
+    static constexpr uint32_t kNotRecoveredId = 64527;
+    static constexpr uint32_t kNotRecoveredBoxId = 64528;
     // Folders nested deeper than this are not entered (a damaged tree could be endless).
     static constexpr int kMaxDepth = 256;
     // Names "Copy<n>_<name>" tried before a rename gives up.
@@ -102,6 +121,14 @@ public:
     void Run();
 
 private:
+    enum class FileOutcome {
+        Saved,
+        Skipped,
+        // Could not be written: counted as not recovered.
+        Failed,
+        // Stopped by the user before or while it was written.
+        Stopped,
+    };
     struct NameChoice {
         bool write = false;
         bool skipped = false;
@@ -109,18 +136,23 @@ private:
         bool overwrite = false;
     };
 
+    // Asks before a local destination on the disk being read is written; false on No.
+    bool MayWriteDestination();
     bool OpenDestination();
+    void LogEnd();
     void CloseDestination();
     void RecoverIntoSingleZip();
     bool RecoverTree(const FoundItem* folder, uint64_t treeItem, uint64_t folderId,
                      const std::u16string& name, bool deleted, int depth);
     bool RecoverFolderItems(const std::vector<ChildItem>& children, bool deleted);
-    // One file of the current FAT or NTFS volume; true when it was saved: its target was opened
-    // and took every byte read (read errors aside), and the user did not stop it half way.
-    bool SaveFatFile(const FoundItem& item, const std::u16string& name, bool folderDeleted);
-    bool SaveNtfsFile(const FoundItem& item, const std::u16string& name);
-    bool SaveFile(const FoundItem& item, const std::u16string& name,
-                  std::unique_ptr<RecoveredFileData> data);
+    // Files the recovery would have taken from these entries and the folders below them.
+    uint32_t CountFiles(const std::vector<ChildItem>& children, int depth);
+    // One file of the current FAT or NTFS volume; Saved when its target was opened and took
+    // every byte read (read errors aside), and the user did not stop it half way.
+    FileOutcome SaveFatFile(const FoundItem& item, const std::u16string& name, bool folderDeleted);
+    FileOutcome SaveNtfsFile(const FoundItem& item, const std::u16string& name);
+    FileOutcome SaveFile(const FoundItem& item, const std::u16string& name,
+                         std::unique_ptr<RecoveredFileData> data);
     // Opens where the file goes; null when nothing is to be written. Sets `skipped` when the
     // user chose to skip it and `failure` when it could not be opened.
     std::unique_ptr<RecoveredFileSink> OpenTarget(const FoundItem& item, const std::u16string& name,
@@ -130,6 +162,9 @@ private:
     void SetRecoveredFileTime(const FoundItem& item, RecoveredFileSink& sink) const;
     bool Admits(const FoundItem& item, const std::u16string& name) const;
     void MarkFileSaved(const ChildItem& child);
+    // Runs an unmark now, or, while files go into the single archive, once the archive is
+    // complete: a file is saved only when its archive is.
+    void Unmark(std::function<void()> unmark);
     void SendMarkedTotals() const;
     bool Stopped() const;
 
@@ -138,7 +173,9 @@ private:
     void Ask(JobMessage& message) const;
     void Log(std::u16string activity, std::u16string description, std::u16string status,
              int image) const;
-    void LogFileResult(bool opened, bool complete, bool skipped, const std::u16string& failure);
+    void LogFileResult(FileOutcome outcome, bool complete, const std::u16string& failure);
+    // A message box with an OK button, above every other window.
+    void Tell(const std::u16string& text, MessageBoxIcon icon) const;
     void NoteDestinationLost();
 
     ScanState& m_state;
@@ -157,4 +194,9 @@ private:
     bool m_destinationLost = false;
     bool m_lostReported = false;
     bool m_failed = false;
+    uint32_t m_savedFiles = 0;
+    uint32_t m_failedFiles = 0;
+    // Saved into the single archive, which still has to be completed.
+    uint32_t m_archivedFiles = 0;
+    std::vector<std::function<void()>> m_deferredUnmarks;
 };

@@ -143,6 +143,8 @@ TEST_F(DriveTreeWindowTest, DrivesAppearByKindAndAStandardScanFromTheDialogFills
         edit->setText(QString::fromStdString(destination.Path().string()));
         dialog->findChild<QAbstractButton*>(QStringLiteral("1"))->click();
     });
+    // The destination lies beside the fixture image: Yes to writing there.
+    frame.answers.push_back(MessageBoxAnswer::Yes);
     ASSERT_TRUE(frame.OnCommand(CommandId::kRecoverSelected));
     ASSERT_TRUE(WaitForJob());
     ExpectLiveFilesRecovered("fat16_volume", destination.Path());

@@ -72,6 +72,8 @@ TEST_F(ImagingWindowTest, AnImageMadeInTheWindowOpensAsADrive) {
     volume.fileSystem = u"FAT";
     volume.sizeText = FormatSizeFromSectors(static_cast<uint32_t>(total), 0);
 
+    // The destination lies beside the fixture image: Yes to writing there.
+    frame.answers.push_back(MessageBoxAnswer::Yes);
     ASSERT_TRUE(frame.StartDiskImage(drive, {0, total}, imagePath));
     bool panelShown = false;
     ASSERT_TRUE(RunEventsUntil(

@@ -82,6 +82,8 @@ TEST_F(MainFrameCommandsTest, RecoverAllFromTheMenuWritesEveryLiveFatFile) {
     EXPECT_FALSE(ButtonEnabled(CommandId::kRecoverSelected));
 
     TempDir destination;
+    // The destination lies beside the fixture image: Yes to writing there.
+    frame.answers.push_back(MessageBoxAnswer::Yes);
     AnswerDestination(kRecoverAllDialog, destination.Path());
     ASSERT_TRUE(frame.OnCommand(CommandId::kRecoverAll));
     ASSERT_TRUE(WaitForJob());
@@ -102,6 +104,8 @@ TEST_F(MainFrameCommandsTest, SelectAllThenRecoverSelectedWritesEveryLiveNtfsFil
     EXPECT_TRUE(MenuEnabled(CommandId::kUnselectAll));
 
     TempDir destination;
+    // The destination lies beside the fixture image: Yes to writing there.
+    frame.answers.push_back(MessageBoxAnswer::Yes);
     AnswerDestination(kRecoverSelectedDialog, destination.Path());
     ASSERT_TRUE(frame.OnCommand(CommandId::kRecoverSelected));
     ASSERT_TRUE(WaitForJob());
@@ -129,6 +133,8 @@ TEST_F(MainFrameCommandsTest, StopDuringARecoveryKeepsTheJobRunningUntilItEndsAn
     ASSERT_TRUE(fixture.Ready());
     ASSERT_TRUE(ScanInWindow(fixture));
     TempDir destination;
+    // The destination lies beside the fixture image: Yes to writing there.
+    frame.answers.push_back(MessageBoxAnswer::Yes);
     AnswerDestination(kRecoverAllDialog, destination.Path());
     ASSERT_TRUE(frame.OnCommand(CommandId::kRecoverAll));
     // The job waits in its next message while the test does not handle events.

@@ -1,5 +1,4 @@
-// The image file the imaging job writes: what it agrees to replace, what it refuses, and what
-// it says of where the file lies.
+// The image file the imaging job writes: what it agrees to replace and what it refuses.
 #include "jobs/image_output_file.h"
 
 #include "tests/support/temp_dir.h"
@@ -98,24 +97,6 @@ TEST(ImageOutputFileTest, TheSourceItselfIsNeverEmptied) {
         EXPECT_FALSE(file.IsOpen());
         EXPECT_EQ(fs::file_size(source), 4096u);
     }
-}
-
-TEST(ImageOutputFileTest, AFileBesideTheSourceLiesOnItsDisk) {
-    TempDir dir;
-    Write(dir.File("disk.img"), "source");
-    ImageOutputFile beside;
-    ASSERT_EQ(beside.Create(dir.File("copy.img"), dir.File("disk.img").string()),
-              ImageOutputFile::Outcome::Created);
-    EXPECT_TRUE(beside.OnSourceDisk());
-    // A source on another file system (the kernel's own) shares no disk with the folder.
-    ImageOutputFile elsewhere;
-    ASSERT_EQ(elsewhere.Create(dir.File("copy2.img"), "/proc/version"),
-              ImageOutputFile::Outcome::Created);
-    EXPECT_FALSE(elsewhere.OnSourceDisk());
-    ImageOutputFile unknown;
-    ASSERT_EQ(unknown.Create(dir.File("copy3.img"), dir.File("missing").string()),
-              ImageOutputFile::Outcome::Created);
-    EXPECT_FALSE(unknown.OnSourceDisk());
 }
 
 } // namespace

@@ -42,23 +42,6 @@ std::string ReadText(const fs::path& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// The result row that follows each file's "Started" row, by the file's name.
-std::map<std::u16string, std::u16string>
-ResultsByName(const std::vector<RecordingJobWindow::LogLine>& rows) {
-    std::map<std::u16string, std::u16string> results;
-    for (size_t i = 0; i + 1 < rows.size(); ++i) {
-        if (std::get<2>(rows[i]) != u"Started")
-            continue;
-        for (size_t j = i + 1; j < rows.size(); ++j) {
-            if (std::get<3>(rows[j]) == 6)
-                continue; // read-error rows come between
-            results[std::get<1>(rows[i])] = std::get<2>(rows[j]);
-            break;
-        }
-    }
-    return results;
-}
-
 class RecoveryFlowsTest : public RecoveryTest {
 protected:
     void SetUp() override { Scan(kFixture); }
@@ -67,13 +50,6 @@ protected:
         const fs::path path = m_work.File("out");
         fs::create_directories(path);
         return path;
-    }
-
-    FoundTree::Entry* Named(std::u16string_view name) {
-        for (const FoundTree::Entry& entry : m_tree.Entries())
-            if (entry.name == name)
-                return m_tree.Find(entry.item.entryId);
-        return nullptr;
     }
 };
 

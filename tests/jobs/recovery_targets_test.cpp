@@ -2,6 +2,7 @@
 // folder on an FTP server. Each must hold the same tree and bytes as a recovery into a local
 // folder, checked with unzip -t, Python's zipfile and the FTP server's own folder on disk.
 
+#include "platform/format_text.h"
 #include "platform/string_table.h"
 #include "platform/utf_conversion.h"
 #include "tests/jobs/recovery_test_fixture.h"
@@ -205,10 +206,14 @@ TEST_F(RecoveryTargetsTest, ALostConnectionFailsEveryLaterFile) {
     EXPECT_GE(failed + partial, 2u);
     EXPECT_EQ(std::get<1>(rows.back()),
               StringTable::Program().English(CThreadForSavingFiles::kConnectionLostTextId));
+    // The loss when it happened, then the count of the files not recovered at the end.
     const auto boxes = m_window.MessageBoxes();
-    ASSERT_EQ(boxes.size(), 1u);
+    ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[0].text,
               StringTable::Program().English(CThreadForSavingFiles::kConnectionLostTextId));
+    EXPECT_EQ(boxes[1].text,
+              FormatText(StringTable::Program().English(CThreadForSavingFiles::kNotRecoveredBoxId),
+                         static_cast<int32_t>(failed)));
 }
 
 TEST_F(RecoveryTargetsTest, AServerThatRefusesTheLogOnIsReportedAndNothingRuns) {

@@ -77,6 +77,7 @@ RecoveryTest::Parameters RecoveryTest::RecoverAllTo(const fs::path& destination)
 
 std::vector<RecoveryTest::LogLine> RecoveryTest::Recover(Parameters parameters) {
     m_window.Clear();
+    m_window.SetDefaultAnswer(boxAnswer);
     parameters.notifyWindow = &m_window;
     m_window.SetChildItemsFiller(
         [this](ChildItemsRequest& request) { m_tree.FillChildren(request); });
@@ -123,12 +124,56 @@ std::vector<RecoveryTest::LogLine> RecoveryTest::Recover(Parameters parameters) 
     return m_window.LogLines();
 }
 
+FoundTree::Entry* RecoveryTest::Named(std::u16string_view name) {
+    for (const FoundTree::Entry& entry : m_tree.Entries())
+        if (entry.name == name)
+            return m_tree.Find(entry.item.entryId);
+    return nullptr;
+}
+
+std::vector<const FoundTree::Entry*> RecoveryTest::Files() const {
+    std::vector<const FoundTree::Entry*> files;
+    for (const FoundTree::Entry& entry : m_tree.Entries())
+        if (!entry.item.IsFolder())
+            files.push_back(&entry);
+    return files;
+}
+
+std::vector<std::u16string> RecoveryTest::UnmarkedFiles() const {
+    std::vector<std::u16string> names;
+    for (const JobMessage& message : m_window.Messages()) {
+        const FileCheckPayload* check = message.Get<FileCheckPayload>();
+        if (message.id != WM_SET_FILE_CHECK || check == nullptr || check->partly)
+            continue;
+        for (const FoundTree::Entry& entry : m_tree.Entries())
+            if (entry.item.entryId == check->entryId && !entry.item.IsFolder())
+                names.push_back(check->name);
+    }
+    return names;
+}
+
 size_t RecoveryTest::CountStatus(const std::vector<LogLine>& rows, std::u16string_view status) {
     size_t count = 0;
     for (const LogLine& row : rows)
         if (std::get<2>(row) == status)
             ++count;
     return count;
+}
+
+std::map<std::u16string, std::u16string>
+RecoveryTest::ResultsByName(const std::vector<LogLine>& rows) {
+    std::map<std::u16string, std::u16string> results;
+    for (size_t i = 0; i + 1 < rows.size(); ++i) {
+        if (std::get<2>(rows[i]) != u"Started")
+            continue;
+        for (size_t j = i + 1; j < rows.size(); ++j) {
+            if (std::get<3>(rows[j]) == 6)
+                continue; // read-error rows come between
+            results[std::get<1>(rows[i])] = std::get<2>(rows[j]);
+            break;
+        }
+    }
+    return results;
 }
 
 std::vector<uint8_t> FileBytes(const fs::path& path) {

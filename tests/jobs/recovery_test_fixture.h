@@ -22,6 +22,7 @@
 #include <deque>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -57,8 +58,20 @@ protected:
     std::vector<FileExistsRequest> clashQuestions;
     // Runs for every message the recovery sends, after the built-in answers.
     std::function<void(JobMessage&)> onMessage;
+    // The answer of every message box, the question of a destination on the source disk
+    // included (the fixtures are unpacked on the file system the tests write to).
+    MessageBoxAnswer boxAnswer = MessageBoxAnswer::Yes;
+
+    // The entry of that name (the first one found).
+    FoundTree::Entry* Named(std::u16string_view name);
+    // The files of the found tree.
+    std::vector<const FoundTree::Entry*> Files() const;
+    // Names of the files the job unmarked (WM_SET_FILE_CHECK clearing a file's mark).
+    std::vector<std::u16string> UnmarkedFiles() const;
 
     static size_t CountStatus(const std::vector<LogLine>& rows, std::u16string_view status);
+    // The result row that follows each file's "Started" row, by the file's name.
+    static std::map<std::u16string, std::u16string> ResultsByName(const std::vector<LogLine>& rows);
 
     void RunScan(const std::string& fixture, CThreadForFileSystem::Parameters parameters,
                  const std::function<void(const std::filesystem::path&)>& patch);

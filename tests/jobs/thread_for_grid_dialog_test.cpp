@@ -18,6 +18,7 @@
 #include "platform/job_runner.h"
 #include "platform/string_table.h"
 #include "platform/utf_conversion.h"
+#include "tests/support/fake_sysfs.h"
 #include "tests/support/fixture_image.h"
 #include "tests/support/mapped_drive.h"
 #include "tests/support/recording_job_window.h"
@@ -213,6 +214,7 @@ protected:
     bool Image(Grid& job, const DriveNode& node, uint64_t first, uint64_t last,
                const fs::path& output) {
         job.SetImageParams(Utf16(output), node, first, last, &m_window);
+        m_window.SetDefaultAnswer(m_boxAnswer);
         return job.Run();
     }
 
@@ -228,6 +230,7 @@ protected:
         {
             Grid job(m_state);
             job.SetImageParams(Utf16(output), node, first, last, &m_window);
+            m_window.SetDefaultAnswer(m_boxAnswer);
             ASSERT_TRUE(job.Start(runner));
         }
         ASSERT_TRUE(runner.WaitFor(kJobTimeout));
@@ -278,6 +281,9 @@ protected:
     ScopedEnv m_data;
     ScanState m_state;
     RecordingJobWindow m_window;
+    // The answer of every message box, the question of an image file on the source disk
+    // included (the fixtures are unpacked on the file system the images are written to).
+    MessageBoxAnswer m_boxAnswer = MessageBoxAnswer::Yes;
 };
 
 // --- what an image holds ---------------------------------------------------------------------
@@ -401,10 +407,12 @@ TEST_F(GridDialogTest, AnImageIsTheRegionAsDdReadsItFollowedByTheTrailer) {
         EXPECT_EQ(std::get<3>(rows[rows.size() - 2]), ScanLog::kImageCompleted);
         EXPECT_EQ(std::get<1>(rows.back()),
                   FormatText(u"Image Size : %.2f MB", static_cast<double>(count) / 2048));
+        // After the question of an image beside its source.
         const auto boxes = m_window.MessageBoxes();
-        ASSERT_EQ(boxes.size(), 1u);
-        EXPECT_EQ(boxes[0].text, u"Image completed.\nImage path : " + Utf16(output));
-        EXPECT_EQ(boxes[0].icon, MessageBoxIcon::Information);
+        ASSERT_EQ(boxes.size(), 2u);
+        EXPECT_EQ(boxes[0].buttons, MessageBoxButtons::YesNo);
+        EXPECT_EQ(boxes[1].text, u"Image completed.\nImage path : " + Utf16(output));
+        EXPECT_EQ(boxes[1].icon, MessageBoxIcon::Information);
     }
 }
 
@@ -543,10 +551,11 @@ TEST_F(GridDialogTest, AStopKeepsTheSectorsCopiedAndStillWritesTheTrailer) {
         EXPECT_TRUE(SameAsDd(output, disk, 0, each.copied, m_out));
         EXPECT_EQ(TrailerFields(output)["node.kind"], "0");
 
+        // After the question of an image beside its source.
         const auto boxes = m_window.MessageBoxes();
-        ASSERT_EQ(boxes.size(), 1u);
-        EXPECT_EQ(boxes[0].text, u"Process aborted.\nPartial image path : " + Utf16(output));
-        EXPECT_EQ(boxes[0].icon, MessageBoxIcon::Error);
+        ASSERT_EQ(boxes.size(), 2u);
+        EXPECT_EQ(boxes[1].text, u"Process aborted.\nPartial image path : " + Utf16(output));
+        EXPECT_EQ(boxes[1].icon, MessageBoxIcon::Error);
         const auto rows = m_window.LogLines();
         EXPECT_EQ(std::get<1>(rows[rows.size() - 2]), u"Process aborted, user intervention");
         EXPECT_TRUE(std::get<2>(rows[rows.size() - 2]).starts_with(u"Aborted on :"));
@@ -584,6 +593,8 @@ TEST_F(GridDialogTest, AWriteTheFileRefusesFailsTheJobAndNamesThePartialImage) {
             const rlimit lowered{limit, limit};
             ::setrlimit(RLIMIT_FSIZE, &lowered);
             RecordingJobWindow window;
+            // Yes to the question of an image beside its source.
+            window.SetDefaultAnswer(MessageBoxAnswer::Yes);
             Grid job(m_state);
             job.SetImageParams(Utf16(output), node, 0, 4000, &window);
             int faults = job.Run() ? 1 : 0;
@@ -606,8 +617,8 @@ TEST_F(GridDialogTest, AWriteTheFileRefusesFailsTheJobAndNamesThePartialImage) {
             if (HasDescription(rows, u"Process completed"))
                 faults |= 16;
             const auto boxes = window.MessageBoxes();
-            if (boxes.size() != 1 || boxes[0].text != cannotWrite ||
-                boxes[0].icon != MessageBoxIcon::Error)
+            if (boxes.size() != 2 || boxes[1].text != cannotWrite ||
+                boxes[1].icon != MessageBoxIcon::Error)
                 faults |= 32;
             if (m_state.jobFlags.stoppable)
                 faults |= 64;
@@ -675,18 +686,73 @@ TEST_F(GridDialogTest, WhatCannotBeImagedOpensNothingAndLeavesTheSourceAlone) {
     EXPECT_FALSE(fs::exists(m_out.File("a.img")));
 }
 
-TEST_F(GridDialogTest, AnImageBesideTheSourceIsWrittenWithAWarning) {
+TEST_F(GridDialogTest, AnImageBesideTheSourceIsWrittenOnlyAfterYes) {
     const fs::path disk = WritePatternedDisk(m_images.File("patterned.img"), 64);
+    const std::vector<uint8_t> before = FileBytes(disk);
     const DriveNode node = MapDisk(disk);
     const fs::path beside = m_images.File("beside.img");
-    ASSERT_TRUE(Image(node, 0, 64, beside));
-    EXPECT_TRUE(SameAsDd(beside, disk, 0, 64, m_out));
-    const auto rows = m_window.LogLines();
     const std::u16string warning = u"The image file " + Utf16(beside) +
                                    u" lies on the disk being copied: its writes may overwrite "
                                    u"lost data";
-    EXPECT_TRUE(HasDescription(rows, warning));
-    EXPECT_TRUE(HasDescription(rows, u"Process completed"));
+    for (const MessageBoxAnswer answer : {MessageBoxAnswer::No, MessageBoxAnswer::Yes}) {
+        const bool yes = answer == MessageBoxAnswer::Yes;
+        SCOPED_TRACE(yes ? "Yes" : "No");
+        m_window.Clear();
+        m_boxAnswer = answer;
+        EXPECT_EQ(Image(node, 0, 64, beside), yes);
+        ExpectFramed(yes, beside);
+        const auto boxes = m_window.MessageBoxes();
+        ASSERT_GE(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].text, u"The image file " + Utf16(beside) +
+                                     u" lies on the disk being copied. Writing it there may "
+                                     u"overwrite the very data being copied.\n\nWrite the "
+                                     u"image there all the same?");
+        EXPECT_EQ(boxes[0].buttons, MessageBoxButtons::YesNo);
+        const auto rows = m_window.LogLines();
+        auto asked = std::find_if(rows.begin(), rows.end(),
+                                  [&](const auto& row) { return std::get<1>(row) == warning; });
+        ASSERT_NE(asked, rows.end());
+        EXPECT_EQ(std::get<2>(*asked),
+                  yes ? u"Answered Yes: written there" : u"Answered No: nothing written");
+        if (yes) {
+            EXPECT_TRUE(SameAsDd(beside, disk, 0, 64, m_out));
+            EXPECT_TRUE(HasDescription(rows, u"Process completed"));
+        } else {
+            EXPECT_FALSE(fs::exists(beside)) << "No made the file";
+            EXPECT_EQ(m_window.Count(WM_SECTORMAP_READING), 0u);
+            EXPECT_TRUE(HasDescription(rows, u"Process aborted, user intervention"));
+            EXPECT_EQ(boxes.size(), 1u);
+        }
+    }
+    EXPECT_TRUE(FileBytes(disk) == before);
+}
+
+TEST_F(GridDialogTest, AnImageOnAnotherFileSystemIsAskedOnlyWhenItIsAPartitionOfTheDisk) {
+    std::unique_ptr<TempDir> other = TempDirOnAnotherFileSystem();
+    if (!other)
+        GTEST_SKIP() << "no second file system to write to";
+    const fs::path disk = WritePatternedDisk(m_images.File("patterned.img"), 64);
+    const DriveNode node = MapDisk(disk);
+    // The source disk's file is the disk here: its file system and the destination's.
+    const OneDiskOrTwo trees(disk, other->Path());
+    int round = 0;
+    for (const OneDiskOrTwo::Case& each : trees.Cases()) {
+        SCOPED_TRACE(each.what);
+        m_window.Clear();
+        const fs::path output = other->File("copy" + std::to_string(round++) + ".img");
+        Grid job(m_state);
+        job.SetImageParams(Utf16(output), node, 0, 64, &m_window);
+        Grid::Parameters parameters = job.GetParameters();
+        parameters.sysfsRoot = each.sysfsRoot;
+        job.SetParameters(parameters);
+        m_window.SetDefaultAnswer(MessageBoxAnswer::No);
+        EXPECT_EQ(job.Run(), !each.oneDisk);
+        EXPECT_EQ(fs::exists(output), !each.oneDisk);
+        const auto boxes = m_window.MessageBoxes();
+        // Asked: the question alone; not asked: the completion box alone.
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].buttons == MessageBoxButtons::YesNo, each.oneDisk);
+    }
 }
 
 // --- images opened again ---------------------------------------------------------------------

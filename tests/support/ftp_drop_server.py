@@ -3,6 +3,8 @@
 --drop-after N: once an upload has brought N bytes, the session is cut off (control and data
 connection reset, no reply), as when a server dies or the network goes away mid-transfer.
 --no-mlsd: the server knows neither MLSD nor MLST, so clients must read LIST output.
+--refuse-uploads: the user may not store files (STOR and APPE answer 550), as on a server
+whose folder is read-only or full; folders can still be made.
 """
 
 import argparse
@@ -49,10 +51,13 @@ def main():
     parser.add_argument("--password", required=True)
     parser.add_argument("--drop-after", type=int, default=None)
     parser.add_argument("--no-mlsd", action="store_true")
+    parser.add_argument("--refuse-uploads", action="store_true")
     options = parser.parse_args()
 
     authorizer = DummyAuthorizer()
-    authorizer.add_user(options.user, options.password, options.directory, perm="elradfmwMT")
+    # "w" is the permission to store files.
+    permissions = "elradfmMT" if options.refuse_uploads else "elradfmwMT"
+    authorizer.add_user(options.user, options.password, options.directory, perm=permissions)
 
     class Handler(FTPHandler):
         pass

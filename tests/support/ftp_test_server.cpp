@@ -107,7 +107,7 @@ bool FtpTestServer::StartOnce(const Options& options) {
     const std::string portText = std::to_string(port);
     const std::string root = m_root.Path().string();
     std::vector<std::string> arguments;
-    if (options.dropUploadAfter || options.withoutMachineListing) {
+    if (options.dropUploadAfter || options.withoutMachineListing || options.refuseUploads) {
         arguments = {kPython,       DropServerScript().string(),
                      "--interface", "127.0.0.1",
                      "--port",      portText,
@@ -120,6 +120,9 @@ bool FtpTestServer::StartOnce(const Options& options) {
         }
         if (options.withoutMachineListing) {
             arguments.push_back("--no-mlsd");
+        }
+        if (options.refuseUploads) {
+            arguments.push_back("--refuse-uploads");
         }
     } else {
         arguments = {kPython,    "-m", "pyftpdlib", "-w", "-u", m_user, "-P",

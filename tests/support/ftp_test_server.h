@@ -20,6 +20,8 @@ public:
         std::optional<uint64_t> dropUploadAfter;
         // Serve without MLSD and MLST, so that clients must read LIST output.
         bool withoutMachineListing = false;
+        // Refuse every upload (STOR and APPE answer 550); folders can still be made.
+        bool refuseUploads = false;
     };
 
     FtpTestServer();
