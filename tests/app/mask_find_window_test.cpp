@@ -272,6 +272,8 @@ TEST_F(MaskFindWindowTest, AFilterExcludesItsTypesFromARecoveryToAFolder) {
 
     TempDir destination;
     AnswerDestination(kRecoverAllDialog, destination.Path());
+    // The destination lies beside the fixture image: Yes to writing there.
+    frame.answers.push_back(MessageBoxAnswer::Yes);
     ASSERT_TRUE(frame.OnCommand(CommandId::kRecoverAll));
     ASSERT_TRUE(WaitForJob());
     int files = 0;

@@ -421,6 +421,8 @@ TEST_F(ScanInWindowTest, RecoverSelectedSavesTheMarkedFilesAndTheWindowUnmarksTh
     parameters.rootTreeItem = Store().At(0).item.treeItem;
     parameters.progressMaximum = static_cast<uint32_t>(state.selectedFiles.load());
     job.SetParameters(parameters);
+    // The destination lies beside the fixture image: Yes to writing there.
+    frame.answers.push_back(MessageBoxAnswer::Yes);
     ASSERT_TRUE(job.Start(runner));
     ASSERT_TRUE(RunEventsUntil([this] { return !runner.IsRunning(); }, kJobTimeoutMs));
 

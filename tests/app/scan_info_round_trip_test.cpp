@@ -88,8 +88,12 @@ public:
                 rows.push_back(*line);
             break;
         case kJobAskMessageBox:
-            if (const auto* box = message.Get<MessageBoxRequest>())
+            if (auto* box = message.Get<MessageBoxRequest>()) {
                 boxes.push_back(box->text);
+                // The recoveries write beside the fixture image, on the disk being read.
+                if (box->buttons == MessageBoxButtons::YesNo)
+                    box->answer = MessageBoxAnswer::Yes;
+            }
             break;
         default:
             break;

@@ -529,6 +529,8 @@ TEST_P(ScanInfoWindowRoundTripTest, AScanSavedInOneWindowIsRecoveredInAFreshOne)
 
     TempDir destination;
     AnswerDestination(kRecoverAllDialog, destination.Path());
+    // The destination lies beside the fixture image: Yes to writing there.
+    fresh.frame.answers.push_back(MessageBoxAnswer::Yes);
     ASSERT_TRUE(fresh.frame.OnCommand(CommandId::kRecoverAll));
     ASSERT_TRUE(RunEventsUntil([&] { return !fresh.runner.IsRunning(); }, kJobTimeoutMs));
     ExpectLiveFilesRecovered(tc.fixture, destination.Path());

@@ -84,8 +84,9 @@ TEST(LibraryStrings, HoldsTheListingTexts) {
     for (uint32_t id = 1; id <= 8; ++id) {
         EXPECT_EQ(LibraryString(id), texts[id - 1]) << id;
     }
+    EXPECT_TRUE(LibraryString(9).starts_with(u"The archive's directory is missing or damaged"));
     EXPECT_TRUE(LibraryString(0).empty());
-    EXPECT_TRUE(LibraryString(9).empty());
+    EXPECT_TRUE(LibraryString(10).empty());
 }
 
 } // namespace

@@ -454,6 +454,8 @@ TEST_F(LostFat32PairTest, AnImageOfARebuiltVolumeScansAsTheVolumeDid) {
     {
         ScanState state;
         RecordingJobWindow window;
+        // The image is written beside the disk it is made from.
+        window.SetDefaultAnswer(MessageBoxAnswer::Yes);
         CThreadForGridDialog job(state);
         job.SetImageParams(Utf8ToUtf16(output.string()), rebuilt, 0,
                            rebuilt.Logical()->totalSectors, &window);
