@@ -388,13 +388,8 @@ int CFatFileSystem::CompareFatCopies(uint32_t& mismatchIndex, std::vector<uint8_
             uint64_t first = static_cast<uint64_t>(m_reservedSectors) + done;
             uint8_t* one = fat1.data() + static_cast<size_t>(done) * 512;
             uint8_t* two = fat2.data() + static_cast<size_t>(done) * 512;
-            // A failed block is read again sector by sector, so one bad sector costs one sector.
-            if (!ReadSectors(first, count, one))
-                for (uint32_t s = 0; s < count; ++s)
-                    ReadSectors(first + s, 1, one + s * 512);
-            if (!ReadSectors(first + m_sectorsPerFat, count, two))
-                for (uint32_t s = 0; s < count; ++s)
-                    ReadSectors(first + m_sectorsPerFat + s, 1, two + s * 512);
+            m_source.ReadSalvaging(first, count, one);
+            m_source.ReadSalvaging(first + m_sectorsPerFat, count, two);
             progress.Step();
             done += count;
         }
