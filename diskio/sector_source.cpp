@@ -82,6 +82,9 @@ const DeviceHandle* SectorSource::Handle() const {
     if (m_open->handle.GetState() == DeviceHandle::State::None) {
         m_open->handle =
             m_kind == Kind::Image ? DeviceHandle::OpenPath(m_imagePath) : OpenDiskDevice(m_drive);
+        // Block readers walk their source from start to end: a larger read-ahead serves them.
+        if (m_open->handle.IsOpen())
+            ::posix_fadvise(m_open->handle.Descriptor(), 0, 0, POSIX_FADV_SEQUENTIAL);
     }
     return &m_open->handle;
 }
