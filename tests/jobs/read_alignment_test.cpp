@@ -7,6 +7,7 @@
 #include "jobs/thread_for_grid_dialog.h"
 #include "jobs/thread_for_saving_scan_info.h"
 #include "jobs/thread_for_search_volume.h"
+#include "platform/job_flags.h"
 #include "platform/utf_conversion.h"
 #include "tests/jobs/recovery_test_fixture.h"
 #include "tests/support/fixture_image.h"
@@ -39,10 +40,16 @@ public:
         RunScan(fixture, advance, {});
     }
 
-    void ImageTheDrive() {
+    // Imaging reads blocks of a 3,000th of the region: a 256 MiB disk makes them large.
+    void ImageALargeDisk() {
+        const fs::path disk = m_work.Path() / "large.img";
+        const uint8_t marker[] = {0x55, 0xAA};
+        ASSERT_TRUE(WriteSparseFileWithMarker(disk, 510, marker, uint64_t{256} << 20));
+        m_drive.emplace(disk, 0x0B);
         CThreadForGridDialog job(m_state);
         job.SetImageParams(Utf8ToUtf16((m_work.Path() / "copy.img").string()), m_drive->Node(), 0,
                            m_drive->LastSector(), &m_window);
+        probe.emplace();
         EXPECT_TRUE(job.Run());
     }
 
@@ -103,21 +110,10 @@ const AlignmentCase kCases[] = {
          t.RawSearch("carving");
      }},
     {"advance lost-drive search", [](ReadAlignmentTest& t) { t.SearchLostDisk("lost_no_boot"); }},
-    {"imaging",
-     [](ReadAlignmentTest& t) {
-         t.Scan("fat32_volume");
-         t.probe.emplace();
-         t.ImageTheDrive();
-     }},
+    {"imaging", [](ReadAlignmentTest& t) { t.ImageALargeDisk(); }},
     {"recovery from FAT",
      [](ReadAlignmentTest& t) {
          t.Scan("fat32_volume");
-         t.probe.emplace();
-         t.RecoverEverything();
-     }},
-    {"recovery from NTFS",
-     [](ReadAlignmentTest& t) {
-         t.Scan("ntfs_volume");
          t.probe.emplace();
          t.RecoverEverything();
      }},

@@ -10,7 +10,7 @@
 // one that counts and then reads as the system does. One probe at a time.
 class ReadAlignmentProbe {
 public:
-    explicit ReadAlignmentProbe(size_t largeBytes = 32 * 1024);
+    explicit ReadAlignmentProbe(size_t largeBytes = 64 * 1024);
     ~ReadAlignmentProbe();
     ReadAlignmentProbe(const ReadAlignmentProbe&) = delete;
     ReadAlignmentProbe& operator=(const ReadAlignmentProbe&) = delete;
