@@ -6,6 +6,8 @@
 #include <cstring>
 #include <vector>
 
+#include <fcntl.h>
+
 SectorSource SectorSource::ForDrive(uint8_t drive) {
     SectorSource source;
     source.m_kind = Kind::Drive;
@@ -80,6 +82,9 @@ const DeviceHandle* SectorSource::Handle() const {
     if (m_open->handle.GetState() == DeviceHandle::State::None) {
         m_open->handle =
             m_kind == Kind::Image ? DeviceHandle::OpenPath(m_imagePath) : OpenDiskDevice(m_drive);
+        // Block readers walk their source from start to end: a larger read-ahead serves them.
+        if (m_open->handle.IsOpen())
+            ::posix_fadvise(m_open->handle.Descriptor(), 0, 0, POSIX_FADV_SEQUENTIAL);
     }
     return &m_open->handle;
 }
@@ -129,6 +134,26 @@ int SectorSource::ReadSectors(uint64_t sector, uint32_t sectorCount, void* buffe
         return 1;
     std::memset(buffer, 0, bytes); // never hand back stale bytes
     return 0;
+}
+
+uint32_t SectorSource::ReadSalvaging(uint64_t sector, uint32_t sectorCount, void* buffer,
+                                     std::vector<uint64_t>* failed) const {
+    if (sectorCount == 0 || ReadSectors(sector, sectorCount, buffer) != 0)
+        return 0;
+    auto* bytes = static_cast<uint8_t*>(buffer);
+    uint32_t failures = 0;
+    for (uint32_t i = 0; i < sectorCount; ++i) {
+        uint8_t* target = bytes + size_t{i} * kSectorBytes;
+        // A block that runs past the last sector number must not wrap round to sector 0.
+        if (i > UINT64_MAX - sector)
+            std::memset(target, 0, kSectorBytes);
+        else if (ReadSectors(sector + i, 1, target) != 0)
+            continue;
+        ++failures;
+        if (failed != nullptr)
+            failed->push_back(sector + i);
+    }
+    return failures;
 }
 
 int SectorSource::ReadBytes(uint64_t sector, void* buffer, uint32_t byteCount) const {

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <span>
 #include <string>
+#include <vector>
 
 // Where a volume reader's sectors come from: a drive number (through DiskReadWrite, with the
 // read attempts of physical disks), an image file, or bytes in memory (tests and fuzz targets,
@@ -35,6 +36,12 @@ public:
     void SetAbsoluteRange(uint64_t firstSector, uint64_t lastSector);
 
     int ReadSectors(uint64_t sector, uint32_t sectorCount, void* buffer) const;
+    // The salvaging read every block reader uses: the block in one request; when that fails,
+    // each sector again on its own, so that a bad sector costs only itself. Sectors that still
+    // fail are zero. Returns how many failed; their numbers are appended to `failed`, in order,
+    // when it is given. A physical disk makes the read-attempts setting's tries at each request.
+    uint32_t ReadSalvaging(uint64_t sector, uint32_t sectorCount, void* buffer,
+                           std::vector<uint64_t>* failed = nullptr) const;
     // `byteCount` bytes from the start of `sector`; a partial last sector is read whole and cut.
     int ReadBytes(uint64_t sector, void* buffer, uint32_t byteCount) const;
 

@@ -1,5 +1,6 @@
 #include "hexview/disp_view.h"
 
+#include "diskio/block_buffer.h"
 #include "hexview/hex_viewer_dlg.h"
 #include "hexview/hex_viewer_strings.h"
 
@@ -148,7 +149,7 @@ void CDispView::paintEvent(QPaintEvent*) {
     painter.drawLine(95, 0, 95, height());
     painter.drawLine(425, 0, 425, height());
 
-    std::array<uint8_t, M::kBufferBytes> buffer{};
+    alignas(BlockBuffer::kAlignment) std::array<uint8_t, M::kBufferBytes> buffer{};
     const uint32_t sectors = m_model.SectorsToRead();
     if (sectors != 0)
         ReadSectors(buffer.data(), sectors, m_model.Sector());

@@ -68,7 +68,7 @@ FatFileData::FatFileData(CFatFileSystem& volume, const FoundItem& item, bool fol
     }
     m_blocks = static_cast<uint32_t>(std::min<uint64_t>(blocks, UINT32_MAX));
     if (largest != 0)
-        m_buffer = std::make_unique_for_overwrite<uint8_t[]>(size_t{largest} * kSectorBytes);
+        m_buffer = BlockBuffer::ForOverwrite(size_t{largest} * kSectorBytes);
 }
 
 uint32_t FatFileData::PieceCount() const {
@@ -120,9 +120,9 @@ bool FatFileData::Next(Piece& piece) {
         m_blockEnd = block.end;
         // A single unit goes straight to the unit read, which retries by sector.
         if (block.end - m_next > 1) {
-            if (m_volume.ReadSectors(UnitSector(m_next), block.sectors, m_buffer.get()) != 0) {
+            if (m_volume.ReadSectors(UnitSector(m_next), block.sectors, m_buffer.data()) != 0) {
                 m_next = block.end;
-                piece.data = m_buffer.get();
+                piece.data = m_buffer.data();
                 piece.steps = 1;
                 Cut(piece, uint64_t{block.sectors} * kSectorBytes);
                 return true;
@@ -137,16 +137,17 @@ void FatFileData::NextUnit(Piece& piece) {
     const uint64_t unit = m_next++;
     const uint64_t sector = UnitSector(unit);
     const uint32_t sectors = UnitSectors(unit);
-    const bool read = sector != UINT64_MAX && ReadWithRetry(sector, sectors, m_buffer.get());
+    const bool read = sector != UINT64_MAX &&
+                      m_volume.Source().ReadSalvaging(sector, sectors, m_buffer.data()) == 0;
     if (!read) {
         if (sector == UINT64_MAX)
-            std::memset(m_buffer.get(), 0, size_t{sectors} * kSectorBytes);
+            std::memset(m_buffer.data(), 0, size_t{sectors} * kSectorBytes);
         m_complete = false;
         piece.failed = true;
         piece.error = m_raw ? ReadError{true, sector}
                             : ReadError{false, m_clusters[static_cast<size_t>(unit)]};
     }
-    piece.data = m_buffer.get();
+    piece.data = m_buffer.data();
     // The block's step is taken with its last unit.
     piece.steps = m_next == m_blockEnd ? 1 : 0;
     Cut(piece, uint64_t{sectors} * kSectorBytes);
@@ -155,18 +156,4 @@ void FatFileData::NextUnit(Piece& piece) {
 void FatFileData::Cut(Piece& piece, uint64_t bytes) {
     piece.length = static_cast<size_t>(std::min(m_remaining, bytes));
     m_remaining -= piece.length;
-}
-
-bool FatFileData::ReadWithRetry(uint64_t firstSector, uint32_t sectors, uint8_t* into) {
-    if (m_volume.ReadSectors(firstSector, sectors, into) != 0)
-        return true;
-    bool all = true;
-    for (uint32_t s = 0; s < sectors; ++s) {
-        uint8_t* sector = into + size_t{s} * kSectorBytes;
-        if (m_volume.ReadSectors(firstSector + s, 1, sector) == 0) {
-            std::memset(sector, 0, kSectorBytes);
-            all = false;
-        }
-    }
-    return all;
 }

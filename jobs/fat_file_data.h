@@ -1,5 +1,6 @@
 #pragma once
 
+#include "diskio/block_buffer.h"
 #include "jobs/recovered_file_data.h"
 
 #include <cstdint>
@@ -56,9 +57,6 @@ private:
     Block BlockAt(uint64_t first) const;
     // The next unit of a block read unit by unit.
     void NextUnit(Piece& piece);
-    // Reads `sectors` sectors into `into`; on failure again one at a time, failed ones zero.
-    // False when any sector failed.
-    bool ReadWithRetry(uint64_t firstSector, uint32_t sectors, uint8_t* into);
     void Cut(Piece& piece, uint64_t bytes);
 
     CFatFileSystem& m_volume;
@@ -76,5 +74,5 @@ private:
     uint64_t m_blockEnd = 0;
     // Holds the largest block of this file. Not zeroed when made: every read fills it, and a
     // failed read zero-fills what it covered.
-    std::unique_ptr<uint8_t[]> m_buffer;
+    BlockBuffer m_buffer;
 };

@@ -245,20 +245,12 @@ bool NtfsFileData::ReadCluster(uint64_t cluster, uint8_t* into, uint64_t& firstB
         firstBadSector = cluster > UINT64_MAX / spc ? UINT64_MAX : cluster * spc;
         return false;
     }
-    const uint64_t sector = cluster * spc;
-    if (m_volume.ReadSectors(sector, static_cast<uint32_t>(spc), into) != 0)
+    std::vector<uint64_t> failed;
+    if (m_volume.Source().ReadSalvaging(cluster * spc, static_cast<uint32_t>(spc), into, &failed) ==
+        0)
         return true;
-    // Sector by sector, so one bad sector costs no more than itself; a failed read leaves
-    // zeros, never what the buffer held.
-    bool whole = true;
-    for (uint64_t s = 0; s < spc; ++s) {
-        if (m_volume.ReadSectors(sector + s, 1, into + s * kSectorBytes) == 0) {
-            if (whole)
-                firstBadSector = sector + s;
-            whole = false;
-        }
-    }
-    return whole;
+    firstBadSector = failed.front();
+    return false;
 }
 
 void NtfsFileData::ZeroUninitialized(uint8_t* data, uint64_t length) const {

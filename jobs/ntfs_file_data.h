@@ -1,5 +1,6 @@
 #pragma once
 
+#include "diskio/block_buffer.h"
 #include "filesystems/cluster_list.h"
 #include "filesystems/found_item.h"
 #include "jobs/recovered_file_data.h"
@@ -82,6 +83,6 @@ private:
     size_t m_extent = 0;
     uint64_t m_inExtent = 0;
     std::vector<uint8_t> m_resident;
-    std::vector<uint8_t> m_buffer; // one cluster, or one unit
+    BlockBuffer m_buffer;          // one cluster, or one unit
     std::vector<uint8_t> m_packed; // a unit's compressed clusters
 };

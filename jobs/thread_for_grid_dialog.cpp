@@ -278,17 +278,14 @@ bool CThreadForGridDialog::CopyRegion(ImageOutputFile& output) {
         const uint64_t sector = p.firstSector + m_sectorsDone;
         SetText(kReadingSectorControl, FormatText(Format(kReadingSectorId), sector));
         uint8_t* buffer = m_chunk.data();
-        if (m_source.ReadSectors(sector, count, buffer) == 0) {
+        m_failedSectors.clear();
+        if (m_source.ReadSalvaging(sector, count, buffer, &m_failedSectors) != 0) {
             m_blockFailed = true;
-            for (uint32_t i = 0; i < count; ++i) {
-                // A failed read leaves zeros, never the bytes of an earlier sector.
-                if (m_source.ReadSectors(sector + i, 1, buffer + size_t{i} * kSectorBytes) != 0)
-                    continue;
-                ShowProcessed(m_sectorsDone + i);
-                SetText(kReadingSectorControl, FormatText(Format(kReadingSectorId), sector + i));
-                LogRow(
-                    FormatText(Format(kErrorReadingSectorId), static_cast<long long>(sector + i)),
-                    {}, ScanLog::kImageReadError);
+            for (const uint64_t failed : m_failedSectors) {
+                ShowProcessed(m_sectorsDone + (failed - sector));
+                SetText(kReadingSectorControl, FormatText(Format(kReadingSectorId), failed));
+                LogRow(FormatText(Format(kErrorReadingSectorId), static_cast<long long>(failed)),
+                       {}, ScanLog::kImageReadError);
             }
         }
         if (!output.Write(std::span<const uint8_t>(buffer, size_t{count} * kSectorBytes)))

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "diskio/block_buffer.h"
 #include "diskio/drive_node.h"
 #include "diskio/sector_source.h"
 
@@ -146,5 +147,6 @@ private:
     uint64_t m_sectorsPerBlock = 1;
     uint64_t m_sectorsDone = 0;
     bool m_blockFailed = false;
-    std::vector<uint8_t> m_chunk;
+    BlockBuffer m_chunk;
+    std::vector<uint64_t> m_failedSectors; // of the chunk being copied
 };

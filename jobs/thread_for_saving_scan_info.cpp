@@ -1,5 +1,6 @@
 #include "jobs/thread_for_saving_scan_info.h"
 
+#include "diskio/block_buffer.h"
 #include "diskio/disk_identify.h"
 #include "diskio/disk_read_write.h"
 #include "filesystems/fat/fat_file_system.h"
@@ -46,7 +47,7 @@ std::u16string PathText(const std::filesystem::path& path) {
 }
 
 // Whole-file read in large blocks; false on any error or a file that changes size under it.
-bool ReadWholeFile(int fd, std::vector<uint8_t>& out) {
+bool ReadWholeFile(int fd, BlockBuffer& out) {
     struct stat status {};
     if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size < 0)
         return false;
@@ -297,19 +298,18 @@ bool CThreadForSavingScanInfo::RunLoad() {
 
 bool CThreadForSavingScanInfo::LoadScanInfo(int fd) {
     const std::u16string activity = ProgramString(kOpeningActivityId);
-    std::vector<uint8_t> bytes;
+    BlockBuffer bytes;
     if (!ReadWholeFile(fd, bytes)) {
         Ask(ProgramString(kUnableToOpenId));
         return false;
     }
     // Everything is taken apart and checked before the current scan is dropped.
     LoadedScanInfo file;
-    if (ScanInfoFile::Parse(bytes, file) != ScanInfoFile::Refusal::None) {
+    if (ScanInfoFile::Parse(bytes.Span(), file) != ScanInfoFile::Refusal::None) {
         Ask(ProgramString(kNotValidId));
         return false;
     }
-    bytes.clear();
-    bytes.shrink_to_fit();
+    bytes = BlockBuffer();
 
     std::unique_ptr<CFatFileSystem> fat;
     std::unique_ptr<CNtfsFileSystem> ntfs;

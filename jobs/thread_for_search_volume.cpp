@@ -1,5 +1,6 @@
 #include "jobs/thread_for_search_volume.h"
 
+#include "diskio/block_buffer.h"
 #include "diskio/drive_node_number.h"
 #include "diskio/size_text.h"
 #include "filesystems/fat/fat_boot_info.h"
@@ -629,7 +630,7 @@ void CThreadForSearchVolume::NoteFatSignature(uint64_t sector) {
 void CThreadForSearchVolume::SearchNtfsVolumes() {
     const uint64_t total = m_disk.sectors;
     Begin(total / kChunkSectors);
-    std::vector<uint8_t> block(size_t{kChunkSectors + kOverlapSectors} * kSectorBytes);
+    BlockBuffer block(size_t{kChunkSectors + kOverlapSectors} * kSectorBytes);
     std::vector<uint8_t> readable(kChunkSectors + kOverlapSectors);
     for (uint64_t first = 0; first < total; first += kChunkSectors) {
         if (!Step(first))

@@ -389,13 +389,8 @@ int CFatFileSystem::CompareFatCopies(uint32_t& mismatchIndex, std::vector<uint8_
             uint64_t first = static_cast<uint64_t>(m_reservedSectors) + done;
             uint8_t* one = fat1.data() + static_cast<size_t>(done) * 512;
             uint8_t* two = fat2.data() + static_cast<size_t>(done) * 512;
-            // A failed block is read again sector by sector, so one bad sector costs one sector.
-            if (!ReadSectors(first, count, one))
-                for (uint32_t s = 0; s < count; ++s)
-                    ReadSectors(first + s, 1, one + s * 512);
-            if (!ReadSectors(first + m_sectorsPerFat, count, two))
-                for (uint32_t s = 0; s < count; ++s)
-                    ReadSectors(first + m_sectorsPerFat + s, 1, two + s * 512);
+            m_source.ReadSalvaging(first, count, one);
+            m_source.ReadSalvaging(first + m_sectorsPerFat, count, two);
             progress.Step();
             done += count;
         }
@@ -461,24 +456,51 @@ void CFatFileSystem::LoadFat() {
     // FAT12 entries straddle bytes, so a sector of them is never tested for being uniform.
     const size_t width = PropertiesOf(m_fatType).entryBits / 8;
     const bool testUniform = m_fatType == FatType::Fat16 || m_fatType == FatType::Fat32;
-    uint8_t other[512];
-    for (uint32_t sector = 0; sector < sectors; ++sector) {
-        uint8_t* target = m_fat.data() + static_cast<size_t>(sector) * 512;
-        uint64_t otherSector =
-            static_cast<uint64_t>(static_cast<int64_t>(start + sector) + otherOffset);
-        bool read = ReadSectors(start + sector, 1, target) != 0;
-        if (!read) {
-            // Unreadable in both copies: it stays zero, which ends chains instead of inventing
-            // them.
-            ReadSectors(otherSector, 1, target);
-        } else if (testUniform) {
-            bool uniform = true;
-            for (size_t at = width; at + width < 512 && uniform; at += width)
-                uniform = std::memcmp(target, target + at, width) == 0;
-            if (uniform && ReadSectors(otherSector, 1, other))
-                std::memcpy(target, other, 512);
+    // Both copies are read in large blocks; each sector is then judged as it always was: one
+    // that cannot be read, or a uniform one, takes the other copy's sector (where that one can
+    // be read), so the table is the same as sector-by-sector reading gives.
+    const size_t blockBytes = size_t{std::min(fat_scan::kBlockSectors, sectors)} * 512;
+    BlockBuffer block = BlockBuffer::ForOverwrite(blockBytes);
+    BlockBuffer other = BlockBuffer::ForOverwrite(blockBytes);
+    std::vector<uint64_t> failed;
+    std::vector<uint64_t> otherFailed;
+    for (uint32_t done = 0; done < sectors;) {
+        const uint32_t count = std::min(fat_scan::kBlockSectors, sectors - done);
+        failed.clear();
+        m_source.ReadSalvaging(start + done, count, block.data(), &failed);
+        const uint64_t otherStart =
+            static_cast<uint64_t>(static_cast<int64_t>(start + done) + otherOffset);
+        bool otherRead = false;
+        auto otherSector = [&](uint32_t index) -> const uint8_t* {
+            if (!otherRead) {
+                otherFailed.clear();
+                m_source.ReadSalvaging(otherStart, count, other.data(), &otherFailed);
+                otherRead = true;
+            }
+            if (std::binary_search(otherFailed.begin(), otherFailed.end(), otherStart + index))
+                return nullptr;
+            return other.data() + size_t{index} * 512;
+        };
+        for (uint32_t i = 0; i < count; ++i) {
+            uint8_t* target = block.data() + size_t{i} * 512;
+            if (std::binary_search(failed.begin(), failed.end(), start + done + i)) {
+                // Unreadable in both copies: it stays zero, which ends chains instead of
+                // inventing them.
+                if (const uint8_t* copy = otherSector(i))
+                    std::memcpy(target, copy, 512);
+            } else if (testUniform) {
+                bool uniform = true;
+                for (size_t at = width; at + width < 512 && uniform; at += width)
+                    uniform = std::memcmp(target, target + at, width) == 0;
+                if (uniform)
+                    if (const uint8_t* copy = otherSector(i))
+                        std::memcpy(target, copy, 512);
+            }
+            progress.Step();
         }
-        progress.Step();
+        std::memcpy(m_fat.data() + static_cast<size_t>(done) * 512, block.data(),
+                    size_t{count} * 512);
+        done += count;
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "diskio/block_buffer.h"
 #include "diskio/sector_source.h"
 #include "filesystems/carving/raw_folder_placer.h"
 #include "filesystems/carving/signature_search.h"
@@ -275,7 +276,7 @@ private:
     // Reads `count` sectors from `first` into `block`; when that fails, sector by sector,
     // marking and logging the sectors that cannot be read (zero-filled). `readable` gets one
     // flag per sector.
-    void ReadRawBlock(uint64_t first, uint32_t count, std::vector<uint8_t>& block,
+    void ReadRawBlock(uint64_t first, uint32_t count, BlockBuffer& block,
                       std::vector<uint8_t>& readable);
     // The raw search's extension folders: "JPG", then "JPG 1", "JPG 2" ... once full.
     RawFolderPlacer m_rawFolders{u"%s %d"};

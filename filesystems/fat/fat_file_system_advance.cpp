@@ -410,8 +410,7 @@ void CFatFileSystem::AddRootFiles() {
                 : 0;
         std::vector<uint8_t> root(rootSectors * kSectorBytes);
         if (rootSectors != 0) {
-            ReadSectorsOneByOneOnFailure(*this, rootStart, static_cast<uint32_t>(rootSectors),
-                                         root.data());
+            m_source.ReadSalvaging(rootStart, static_cast<uint32_t>(rootSectors), root.data());
             sendEntries(root, 0, 0, 0);
         }
     } else {

@@ -137,7 +137,7 @@ bool CFatFileSystem::FindFolderCandidates() {
         ScanLog::Started(Window(), ProgramString(kGeometryActivityId));
         ProgressBusy busy(m_environment);
 
-        std::vector<uint8_t> block(size_t{kBlockSectors} * kSectorBytes);
+        BlockBuffer block(size_t{kBlockSectors} * kSectorBytes);
         const uint64_t quarter = m_totalSectors / 4;
         for (uint64_t sector = 0; sector < m_totalSectors; sector += kBlockSectors) {
             if (Stopped())
@@ -147,7 +147,7 @@ bool CFatFileSystem::FindFolderCandidates() {
                                                FirstSector() + m_totalSectors - 1)));
             const uint32_t count =
                 static_cast<uint32_t>(std::min<uint64_t>(kBlockSectors, m_totalSectors - sector));
-            ReadSectorsOneByOneOnFailure(*this, sector, count, block.data());
+            m_source.ReadSalvaging(sector, count, block.data());
             progress.Step();
             for (uint32_t i = 0; i < count && m_folderCandidates.size() < kMaxFolderCandidates;
                  ++i) {
@@ -270,11 +270,11 @@ bool CFatFileSystem::TryTallies(const std::vector<FatStartTally>& tallies) {
         furthest = std::max(furthest, static_cast<uint32_t>(tally.start));
     SignatureSectors signatures;
     const uint64_t end = std::min<uint64_t>(furthest, m_totalSectors);
-    std::vector<uint8_t> block(size_t{kBlockSectors} * kSectorBytes);
+    BlockBuffer block(size_t{kBlockSectors} * kSectorBytes);
     for (uint64_t sector = 0; sector < end && !Stopped(); sector += kBlockSectors) {
         const uint32_t count =
             static_cast<uint32_t>(std::min<uint64_t>(kBlockSectors, end - sector));
-        ReadSectorsOneByOneOnFailure(*this, sector, count, block.data());
+        m_source.ReadSalvaging(sector, count, block.data());
         for (uint32_t i = 0; i < count; ++i)
             if (HasFatSignature(block.data() + size_t{i} * kSectorBytes))
                 signatures.push_back(static_cast<uint32_t>(sector + i));

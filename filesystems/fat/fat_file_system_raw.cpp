@@ -64,7 +64,7 @@ void CFatFileSystem::RawScan(const ActiveSignatureSearch& search) {
     };
     file.stopped = [this] { return Stopped(); };
 
-    std::vector<uint8_t> block(size_t{kBlockSectors} * kSectorBytes);
+    BlockBuffer block(size_t{kBlockSectors} * kSectorBytes);
     std::vector<uint8_t> readable(kBlockSectors);
     // Per sector of the block: where the run of readable sectors holding it ends.
     std::vector<uint32_t> runEnd(kBlockSectors);
@@ -105,35 +105,33 @@ void CFatFileSystem::RawScan(const ActiveSignatureSearch& search) {
     Send(MakeCollapseRoot(0));
 }
 
-void CFatFileSystem::ReadRawBlock(uint64_t first, uint32_t count, std::vector<uint8_t>& block,
+void CFatFileSystem::ReadRawBlock(uint64_t first, uint32_t count, BlockBuffer& block,
                                   std::vector<uint8_t>& readable) {
-    if (ReadSectors(first, count, block.data()) != 0) {
-        std::fill(readable.begin(), readable.begin() + count, uint8_t{1});
+    std::fill(readable.begin(), readable.begin() + count, uint8_t{1});
+    std::vector<uint64_t> failed;
+    if (m_source.ReadSalvaging(first, count, block.data(), &failed) == 0)
         return;
-    }
-    std::optional<uint64_t> failedFrom;
-    auto logRun = [&](uint64_t endOfRun) {
-        if (!failedFrom || m_rawErrorRows >= kMaxErrorRows)
+    auto logRun = [&](uint64_t from, uint64_t endOfRun) {
+        if (m_rawErrorRows >= kMaxErrorRows)
             return;
         ++m_rawErrorRows;
-        const uint64_t sectors = endOfRun - *failedFrom;
+        const uint64_t sectors = endOfRun - from;
         const StringTable& strings = StringTable::Program();
-        LogRow(ProgramString(kRawActivityId), FormatText(strings.Get(kReadErrorId), *failedFrom),
+        LogRow(ProgramString(kRawActivityId), FormatText(strings.Get(kReadErrorId), from),
                sectors == 1 ? std::u16string()
                             : FormatText(strings.Get(kReadErrorRunId), sectors, endOfRun - 1),
                ScanLog::kImageReadError);
     };
-    for (uint32_t i = 0; i < count; ++i) {
-        const bool read = ReadSectors(first + i, 1, block.data() + size_t{i} * kSectorBytes) != 0;
-        readable[i] = read ? 1 : 0;
-        if (!read && !failedFrom)
-            failedFrom = first + i;
-        if (read && failedFrom) {
-            logRun(first + i);
-            failedFrom.reset();
-        }
+    // One row for each run of failed sectors.
+    for (size_t i = 0; i < failed.size();) {
+        size_t end = i + 1;
+        while (end < failed.size() && failed[end] == failed[end - 1] + 1)
+            ++end;
+        for (size_t k = i; k < end; ++k)
+            readable[static_cast<size_t>(failed[k] - first)] = 0;
+        logRun(failed[i], failed[end - 1] + 1);
+        i = end;
     }
-    logRun(first + count);
 }
 
 void CFatFileSystem::AddRawMatch(const SignatureMatch& match, uint64_t firstSector) {

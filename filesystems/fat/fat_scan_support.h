@@ -6,6 +6,7 @@
 #include "filesystems/fat/fat_file_system.h"
 #include "filesystems/fat/fat_folder_head.h"
 
+#include "diskio/block_buffer.h"
 #include "diskio/drive_node.h"
 #include "filesystems/progress_bracket.h"
 #include "filesystems/scan_environment.h"
@@ -112,23 +113,6 @@ inline uint32_t LastDataCluster(const CFatFileSystem& volume) {
     return std::min(limit, volumeLimit) - 1;
 }
 
-// Reads sectors of the volume; a failed read is repeated sector by sector, and sectors that
-// still fail are zero-filled. False when any sector failed.
-inline bool ReadSectorsOneByOneOnFailure(CFatFileSystem& volume, uint64_t sector, uint32_t count,
-                                         uint8_t* buffer) {
-    if (volume.ReadSectors(sector, count, buffer) != 0)
-        return true;
-    bool all = true;
-    for (uint32_t i = 0; i < count; ++i) {
-        uint8_t* target = buffer + size_t{i} * kSectorBytes;
-        if (volume.ReadSectors(sector + i, 1, target) == 0) {
-            std::memset(target, 0, kSectorBytes);
-            all = false;
-        }
-    }
-    return all;
-}
-
 // Hands out the volume's clusters one at a time while reading them in large blocks through
 // the volume's one handle. A block that fails is read again cluster by cluster, so one bad sector
 // costs one cluster, not the block.
@@ -188,7 +172,7 @@ private:
     uint32_t m_blockClusters = 1;
     uint32_t m_loadedFirst = 0;
     uint32_t m_loadedCount = 0;
-    std::vector<uint8_t> m_buffer;
+    BlockBuffer m_buffer;
     std::vector<uint8_t> m_readable;
 };
 

@@ -4,6 +4,7 @@
 // and numbered, and the tree is rebuilt from the records' parent references; what hangs on no
 // folder goes under "Lost Folder(s)", the signature finds under "Raw Data Folder(s)".
 
+#include "diskio/block_buffer.h"
 #include "filesystems/carving/raw_folder_placer.h"
 #include "filesystems/ntfs/ntfs_file_system.h"
 #include "filesystems/ntfs/ntfs_scan_run.h"
@@ -59,19 +60,6 @@ size_t BlockBytes(uint64_t totalSectors) {
 
 bool IsRecordStart(const uint8_t* bytes) {
     return std::memcmp(bytes, "FILE", 4) == 0 && (bytes[4] == '*' || bytes[4] == '0');
-}
-
-// Reads sectors; after a failed block, sector by sector. Sectors that cannot be read are zero.
-// Returns the first sector that failed, or nullopt.
-std::optional<uint64_t> ReadTolerant(const CNtfsFileSystem& volume, uint64_t sector, uint32_t count,
-                                     uint8_t* buffer) {
-    if (count == 0 || volume.ReadSectors(sector, count, buffer) != 0)
-        return std::nullopt;
-    std::optional<uint64_t> failed;
-    for (uint32_t i = 0; i < count; ++i)
-        if (volume.ReadSectors(sector + i, 1, buffer + size_t{i} * kSectorBytes) == 0 && !failed)
-            failed = sector + i;
-    return failed;
 }
 
 // The power of two a file record votes for as sectors per cluster: its non-resident $DATA's
@@ -155,13 +143,13 @@ uint16_t NtfsScanRun::EstimateSectorsPerCluster() {
     uint16_t lastVote = 0;
     bool decided = false;
     bool stopped = false;
-    std::vector<uint8_t> block(BlockBytes(total));
+    BlockBuffer block(BlockBytes(total));
     for (uint64_t start = kEdgeSectors; start < end && !decided && !stopped;
          start += kReadBlockSectors) {
         const uint32_t count = Clamp32(std::min<uint64_t>(kReadBlockSectors, end - start));
         const uint32_t withNext = Clamp32(std::min<uint64_t>(count + 1ull, total - start));
         std::fill(block.begin(), block.end(), 0);
-        ReadTolerant(m_volume, start, withNext, block.data());
+        m_volume.Source().ReadSalvaging(start, withNext, block.data());
         for (uint32_t i = 0; i < count; ++i) {
             const uint64_t sector = start + i;
             if ((sector - kEdgeSectors) % kEstimateStepSectors == 0) {
@@ -320,7 +308,7 @@ bool NtfsScanRun::ReadClusterBitmap(std::vector<uint8_t>& bitmap) {
     std::vector<NtfsRunEntry> runs;
     m_volume.DecodeRuns(record, locator, runs, false);
     const std::vector<std::optional<uint64_t>> starts = m_volume.RunStartClusters(runs);
-    std::vector<uint8_t> chunk(size_t{kReadBlockSectors} * kSectorBytes);
+    BlockBuffer chunk(size_t{kReadBlockSectors} * kSectorBytes);
     for (size_t i = 0; i < runs.size() && i < starts.size() && bitmap.size() < wanted; ++i) {
         uint64_t sectors = runs[i].lengthSectors;
         uint64_t sector = starts[i] ? *starts[i] * voted : 0;
@@ -331,7 +319,7 @@ bool NtfsScanRun::ReadClusterBitmap(std::vector<uint8_t>& bitmap) {
             if (!starts[i])
                 std::fill(chunk.begin(), chunk.end(), 0);
             else
-                ReadTolerant(m_volume, sector, count, chunk.data());
+                m_volume.Source().ReadSalvaging(sector, count, chunk.data());
             const size_t keep =
                 static_cast<size_t>(std::min<uint64_t>(uint64_t{count} * kSectorBytes, remaining));
             bitmap.insert(bitmap.end(), chunk.begin(),
@@ -355,8 +343,7 @@ void NtfsScanRun::SearchFreeClusters() {
                                    Clamp32((clusters + blockClusters - 1) / blockClusters));
     m_volume.m_environment.progressIdle = 0;
 
-    std::vector<uint8_t> block(static_cast<size_t>(blockClusters * sectorsPerCluster) *
-                               kSectorBytes);
+    BlockBuffer block(static_cast<size_t>(blockClusters * sectorsPerCluster) * kSectorBytes);
     std::vector<uint8_t> sector(kSectorBytes);
     for (uint64_t first = 0; first < clusters; first += blockClusters) {
         if (m_reporter.Stopped())
@@ -447,7 +434,7 @@ void NtfsScanRun::CollectRecords() {
                                m_volume.m_environment.signatures != nullptr &&
                                sectorsPerCluster != 0;
 
-    std::vector<uint8_t> block(BlockBytes(total));
+    BlockBuffer block(BlockBytes(total));
     // The table holds one entry per record found: never more than the volume has room for.
     for (uint64_t start = kEdgeSectors; start < total; start += kReadBlockSectors) {
         if (m_reporter.Stopped())
@@ -458,7 +445,7 @@ void NtfsScanRun::CollectRecords() {
         const uint32_t count = Clamp32(std::min<uint64_t>(kReadBlockSectors, total - start));
         const uint32_t withNext = Clamp32(std::min<uint64_t>(count + 1ull, total - start));
         std::fill(block.begin(), block.end(), 0);
-        ReadTolerant(m_volume, start, withNext, block.data());
+        m_volume.Source().ReadSalvaging(start, withNext, block.data());
         for (uint32_t i = 0; i < count; i += 2) {
             const uint8_t* bytes = block.data() + size_t{i} * kSectorBytes;
             const uint64_t sector = start + i;

@@ -1,5 +1,6 @@
 #include "filesystems/ntfs/ntfs_file_system.h"
 
+#include "diskio/block_buffer.h"
 #include "platform/byte_reader.h"
 
 #include <algorithm>
@@ -167,7 +168,7 @@ bool CNtfsFileSystem::ReadRunData(std::span<const NtfsRunEntry> runs, uint64_t b
     out.clear();
     const std::vector<std::optional<uint64_t>> starts = RunStartClusters(runs);
     bool complete = true;
-    std::vector<uint8_t> chunk(static_cast<size_t>(kReadChunkSectors) * kSectorSize);
+    BlockBuffer chunk(static_cast<size_t>(kReadChunkSectors) * kSectorSize);
     for (size_t i = 0; i < runs.size() && out.size() < byteLimit; ++i) {
         uint64_t sectors = runs[i].lengthSectors;
         uint64_t sector = starts[i] ? *starts[i] * m_sectorsPerCluster : 0;
