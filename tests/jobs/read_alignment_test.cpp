@@ -46,6 +46,8 @@ public:
         const uint8_t marker[] = {0x55, 0xAA};
         ASSERT_TRUE(WriteSparseFileWithMarker(disk, 510, marker, uint64_t{256} << 20));
         m_drive.emplace(disk, 0x0B);
+        // The copy is written beside the disk it is made from.
+        m_window.SetDefaultAnswer(MessageBoxAnswer::Yes);
         CThreadForGridDialog job(m_state);
         job.SetImageParams(Utf8ToUtf16((m_work.Path() / "copy.img").string()), m_drive->Node(), 0,
                            m_drive->LastSector(), &m_window);
