@@ -279,7 +279,7 @@ Outcome Show(ScanState& state, const FoundEntryStore& store, std::size_t entry,
             shown = Outcome::HexForLargeClusters;
         else if (viewers.archiveOrText(*request, kind))
             return Outcome::Shown;
-        if (viewer == PreviewViewer::Archive)
+        else if (viewer == PreviewViewer::Archive)
             tell(Notice::ArchiveNotListed);
     }
     viewers.hex(name, where);

@@ -567,9 +567,12 @@ TEST_F(PreviewDispatchTest, ArchivesAndTextsOnClustersOfMoreThan255SectorsShowIn
         const std::size_t entry = EntryAt(file.path);
         ASSERT_NE(entry, FoundEntryStore::kNone);
         recorder.calls.clear();
+        recorder.told.clear();
         const int rows = frame.LogPane()->RowCount();
         emit list->PreviewRequested(entry);
         ASSERT_EQ(recorder.calls.size(), 1u);
+        // The library was never asked, so nothing is said of an archive it could not list.
+        EXPECT_TRUE(recorder.told.empty());
         const Call& call = recorder.calls.front();
         EXPECT_EQ(call.viewer, PreviewViewer::Hex);
         EXPECT_EQ(call.sectorsPerCluster, 256u);
