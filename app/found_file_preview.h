@@ -64,11 +64,6 @@ enum class Outcome {
     HexForLargeClusters,
 };
 
-// Ids of the log texts of a refused preview.
-inline constexpr uint32_t kActivityId = 64100;
-inline constexpr uint32_t kBeyondListId = 64101;
-inline constexpr uint32_t kNoDataId = 64102;
-inline constexpr uint32_t kNotShownId = 64103;
 // What the person is told, by Notice: the message, then the log row's status.
 inline constexpr uint32_t kNoticeMessageIds[] = {64550, 64551, 64552, 64553};
 inline constexpr uint32_t kNoticeStatusIds[] = {64555, 64556, 64557, 64558};
@@ -76,8 +71,6 @@ inline constexpr uint32_t kNoticeStatusIds[] = {64555, 64556, 64557, 64558};
 // The message and the log row's status of a notice about file `name`, in the current language.
 std::u16string NoticeMessage(Notice notice, std::u16string_view name);
 std::u16string NoticeStatus(Notice notice);
-
-inline constexpr uint32_t kClustersTooLargeId = 64631;
 
 // What the archive and text library is told of a file; nothing when its clusters hold more
 // sectors than the record's 8-bit field can say (NTFS allows clusters of up to 2 MiB).

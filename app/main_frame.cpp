@@ -30,6 +30,7 @@
 #include "jobs/totals_text.h"
 #include "platform/format_text.h"
 #include "platform/job_runner.h"
+#include "resources/string_ids.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -791,7 +792,7 @@ void CMainFrame::AddDriveItem(const DriveNode& found) {
 void CMainFrame::LogDriveListProblems() {
     for (const std::string& problem : m_state.driveList.problems) {
         AddLogMessage(ProgramText(kListingDrivesId), QString::fromStdString(problem),
-                      ProgramText(kSkippedId), 3);
+                      ProgramText(kSkippedStatusId), 3);
     }
 }
 

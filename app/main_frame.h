@@ -19,6 +19,7 @@
 #include "platform/message_box_buttons.h"
 #include "platform/message_box_icon.h"
 #include "platform/product_title.h"
+#include "resources/string_ids.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -85,35 +86,6 @@ class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:
     static constexpr const char16_t* kTitle = kProductTitle;
-    // String ids of the texts the frame shows: the stop question, the refusal to close, the
-    // word "log" of the proposed log name, the log dialog's title and its filter's name.
-    static constexpr uint32_t kStopQuestionId = 61494;
-    static constexpr uint32_t kCannotExitId = 61495;
-    static constexpr uint32_t kLogNameId = 61591;
-    static constexpr uint32_t kTextDocumentId = 61592;
-    static constexpr uint32_t kSaveLogTitleId = 61593;
-    static constexpr uint32_t kSavePromptId = 61492;
-    static constexpr uint32_t kCannotOpenFileId = 61526;
-    // The scan-information dialogs: the save title and the word "Scan" of the proposed name,
-    // the open title and its filter's name.
-    static constexpr uint32_t kSaveScanTitleId = 61611;
-    static constexpr uint32_t kScanWordId = 61610;
-    static constexpr uint32_t kOpenScanTitleId = 61590;
-    static constexpr uint32_t kScanFileWordId = 61589;
-    // "(Current Linking Mode Fat1)", "... Fat2)", "... Contiguous)".
-    static constexpr uint32_t kLinkingModeFat1Id = 61541;
-    static constexpr uint32_t kLinkingModeFat2Id = 61542;
-    static constexpr uint32_t kLinkingModeContiguousId = 61543;
-    // Texts of our own: the user guide is missing, the language pack could not be loaded (log
-    // row activity and description), the drive-list log rows, the updater could not be started.
-    static constexpr uint32_t kHelpMissingId = 62050;
-    // The folder tree's root, "Root" in the current language.
-    static constexpr uint32_t kRootTextId = 64630;
-    static constexpr uint32_t kLanguageActivityId = 62052;
-    static constexpr uint32_t kLanguageNotLoadedId = 62053;
-    static constexpr uint32_t kListingDrivesId = 62054;
-    static constexpr uint32_t kSkippedId = 62055;
-    static constexpr uint32_t kUpdaterFailedId = 62056;
     // The user guide Help Topics and F1 open, whatever the language, and the updater the Help
     // menu starts when it lies in the data folder.
     static constexpr char kHelpTopicsFile[] =

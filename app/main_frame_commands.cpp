@@ -41,6 +41,7 @@
 #include "platform/job_runner.h"
 #include "platform/settings_store.h"
 #include "platform/string_table.h"
+#include "resources/string_ids.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -75,10 +76,6 @@ constexpr std::array<SupportLink, 4> kSupportLinks = {{
     {CommandId::kKnowledgeBase, "https://morwickwrenfal.org/support/articles"},
     {CommandId::kGenerateTicket, "https://morwickwrenfal.org/support/ticket"},
 }};
-
-// No program could open a support link: a mail address, a web address.
-constexpr uint32_t kMailNotOpenedId = 64500;
-constexpr uint32_t kWebNotOpenedId = 64501;
 
 QUrl GuideUrl(const std::filesystem::path& page) {
     return QUrl::fromLocalFile(QString::fromStdString(page.string()));
@@ -267,7 +264,7 @@ void CMainFrame::OpenActionDialog(const DriveNode& node, const QString& itemText
     hooks.help.open = [this](const std::filesystem::path& page, uint32_t) {
         // The topic is the page itself: desktops drop a fragment from a local file's address.
         if (!OpenUrl(GuideUrl(page))) {
-            AskUser(ProgramText(scan_action::kHelpNotOpenedId), QString::fromUtf16(kTitle),
+            AskUser(ProgramText(kHelpNotOpenedId), QString::fromUtf16(kTitle),
                     MessageBoxIcon::Information, MessageBoxButtons::Ok, true);
         }
     };
@@ -577,7 +574,7 @@ void CMainFrame::PreviewEntry(std::size_t entry) {
     FoundFilePreview::Viewers viewers = m_previewViewers;
     if (!viewers.tell) {
         viewers.tell = [this](Notice notice, const std::u16string& name) {
-            AddLogMessage(ProgramText(FoundFilePreview::kActivityId),
+            AddLogMessage(ProgramText(kFilePreviewActivityId),
                           QString::fromStdU16String(name),
                           QString::fromStdU16String(FoundFilePreview::NoticeStatus(notice)),
                           ScanLog::kImageAborted);
@@ -591,18 +588,18 @@ void CMainFrame::PreviewEntry(std::size_t entry) {
     uint32_t status = 0;
     switch (outcome) {
     case Outcome::BeyondList:
-        status = FoundFilePreview::kBeyondListId;
+        status = kBeyondListId;
         break;
     case Outcome::NoData:
-        status = FoundFilePreview::kNoDataId;
+        status = kPreviewNoDataId;
         break;
     case Outcome::HexForLargeClusters:
-        status = FoundFilePreview::kClustersTooLargeId;
+        status = kClustersTooLargeId;
         break;
     default:
         return;
     }
-    AddLogMessage(ProgramText(FoundFilePreview::kActivityId),
+    AddLogMessage(ProgramText(kFilePreviewActivityId),
                   QString::fromStdU16String(m_store.At(entry).name), ProgramText(status),
                   ScanLog::kImageAborted);
 }
@@ -784,24 +781,24 @@ bool CMainFrame::SwitchLanguage(uint32_t language) {
         AddLogMessage(ProgramText(kLanguageActivityId),
                       ProgramText(kLanguageNotLoadedId)
                           .arg(QString::fromUtf8(StringTable::PackName(language))),
-                      ProgramText(kSkippedId), 3);
+                      ProgramText(kSkippedStatusId), 3);
     }
     ShowLinkingModeTitle();
     return loaded;
 }
 
 void CMainFrame::RetitleViews() {
-    m_logPane->List()->setHeaderLabels({ProgramText(CLogPaneDlg::kActivityTitleId),
-                                        ProgramText(CLogPaneDlg::kDescriptionTitleId),
-                                        ProgramText(CLogPaneDlg::kStatusTitleId)});
+    m_logPane->List()->setHeaderLabels({ProgramText(kActivityTitleId),
+                                        ProgramText(kDescriptionTitleId),
+                                        ProgramText(kStatusTitleId)});
     QStringList titles;
     for (int i = 0; i < FileListModel::kColumnCount; ++i) {
-        titles << ProgramText(FileListModel::kFirstColumnTitleId + static_cast<uint32_t>(i));
+        titles << ProgramText(kFirstColumnTitleId + static_cast<uint32_t>(i));
     }
     m_fileListModel->SetColumnTitles(titles);
     QStringList types;
     for (int i = 0; i < FileListModel::kTypeTextCount; ++i) {
-        types << ProgramText(FileListModel::kFirstTypeTextId + static_cast<uint32_t>(i));
+        types << ProgramText(kFirstTypeTextId + static_cast<uint32_t>(i));
     }
     m_fileListModel->SetTypeTexts(types);
     m_fileListView->FitColumnsToTexts();
@@ -861,7 +858,7 @@ void CMainFrame::OpenHelpTopics() {
         return;
     }
     if (!OpenUrl(GuideUrl(guide))) {
-        AskUser(ProgramText(scan_action::kHelpNotOpenedId), QString::fromUtf16(kTitle),
+        AskUser(ProgramText(kHelpNotOpenedId), QString::fromUtf16(kTitle),
                 MessageBoxIcon::Information, MessageBoxButtons::Ok, true);
     }
 }

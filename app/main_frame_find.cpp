@@ -15,6 +15,7 @@
 #include "filesystems/ntfs/ntfs_file_system.h"
 #include "jobs/scan_state.h"
 #include "jobs/thread_for_mask.h"
+#include "resources/string_ids.h"
 
 #include <sys/stat.h>
 
@@ -22,12 +23,7 @@
 #include <filesystem>
 #include <vector>
 
-namespace {
-
-constexpr uint32_t kNoMatchId = 61581;
-constexpr uint32_t kNoMoreId = 61582;
-
-} // namespace
+namespace {} // namespace
 
 void CMainFrame::Tell(uint32_t textId, MessageBoxIcon icon) {
     AskUser(ProgramText(textId), QString::fromUtf16(kTitle), icon, MessageBoxButtons::Ok, true);

@@ -17,15 +17,11 @@
 #include "platform/format_text.h"
 #include "platform/string_table.h"
 #include "platform/utf_conversion.h"
+#include "resources/string_ids.h"
 
 #include <QFileDialog>
 
-namespace {
-
-constexpr uint32_t kOpenImageTitleId = 61587;
-constexpr uint32_t kImageFileWordId = 61588;
-
-} // namespace
+namespace {} // namespace
 
 CImageProgressDlg* CMainFrame::ImageProgressDialog() const {
     return m_imageDialog;
@@ -129,15 +125,14 @@ bool CMainFrame::LoadFile(const QString& path) {
         QString text;
         switch (load.refusal) {
         case ImageFileRefusal::CannotOpen:
-            text = ProgramText(disk_image_file::kCannotOpenFileId) + path;
+            text = ProgramText(kCannotOpenFileId) + path;
             break;
         case ImageFileRefusal::NoNumberLeft:
             text = QString::fromStdU16String(
-                FormatText(StringTable::Program().Get(disk_image_file::kNoNumberLeftId),
-                           path.toStdU16String()));
+                FormatText(StringTable::Program().Get(kNoNumberForImageId), path.toStdU16String()));
             break;
         default:
-            text = ProgramText(disk_image_file::kNotValidImageId);
+            text = ProgramText(kNotValidImageId);
             break;
         }
         AskUser(text, QString::fromUtf16(kTitle), MessageBoxIcon::Error, MessageBoxButtons::Ok,

@@ -10,6 +10,7 @@
 #include "jobs/scan_state.h"
 #include "jobs/thread_for_saving_files.h"
 #include "jobs/thread_for_saving_scan_info.h"
+#include "resources/string_ids.h"
 
 #include <QFileDialog>
 
@@ -202,18 +203,17 @@ void CMainFrame::SaveDriveListOnly(const std::filesystem::path& chosen) {
         return;
     }
     const QString path = QString::fromStdString(target->path.string());
-    AddLogMessage(ProgramText(CThreadForSavingScanInfo::kSavingActivityId), path,
-                  ProgramText(ScanLog::kProcessStartedId), kImageStarted);
+    AddLogMessage(ProgramText(kSavingActivityId), path, ProgramText(kProcessStartedId),
+                  kImageStarted);
     const std::vector<uint8_t> bytes = ScanInfoFile::BuildDriveListFile(m_state.driveList.nodes);
     ScanFileWriter writer;
     if (!writer.Open(target->path) || !writer.Append(bytes) || !writer.Commit(target->replace)) {
-        ShowScanFileMessage(CThreadForSavingScanInfo::kCannotOpenFileId, path);
-        AddLogMessage(QString(), QString(), ProgramText(CThreadForSavingFiles::kProcessFailedId),
-                      kImageFailed);
+        ShowScanFileMessage(kCannotOpenFileId, path);
+        AddLogMessage(QString(), QString(), ProgramText(kProcessFailedId), kImageFailed);
         return;
     }
     m_state.scanInfoSaved = true;
-    AddLogMessage(QString(), QString(), ProgramText(ScanLog::kProcessCompletedId), kImageStarted);
+    AddLogMessage(QString(), QString(), ProgramText(kProcessCompletedId), kImageStarted);
 }
 
 void CMainFrame::OpenDriveUsingScanInformation() {
@@ -229,16 +229,16 @@ void CMainFrame::OpenDriveUsingScanInformation() {
     {
         ReadOnlyFile file;
         if (!file.Open(path)) {
-            ShowScanFileMessage(CThreadForSavingScanInfo::kUnableToOpenId);
+            ShowScanFileMessage(kUnableToOpenId);
             return;
         }
         if (ScanInfoFile::ParseHeader(file.Bytes(), header) != ScanInfoFile::Refusal::None) {
-            ShowScanFileMessage(CThreadForSavingScanInfo::kNotValidId);
+            ShowScanFileMessage(kNotValidId);
             return;
         }
         if (header.content == ScanInfoHeader::Content::DriveList) {
             if (!OpenDriveListFile(file.Bytes())) {
-                ShowScanFileMessage(CThreadForSavingScanInfo::kNotValidId);
+                ShowScanFileMessage(kNotValidId);
             }
             ApplyButtonRules();
             return;

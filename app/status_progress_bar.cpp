@@ -1,6 +1,7 @@
 #include "app/status_progress_bar.h"
 
 #include "app/program_text.h"
+#include "resources/string_ids.h"
 
 #include <QEvent>
 #include <QFontMetrics>

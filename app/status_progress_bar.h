@@ -20,8 +20,6 @@ class QLabel;
 class CProgressBar : public QProgressBar {
     Q_OBJECT
 public:
-    // String id of the text pane 0 shows when no bar is in it, "For Help, press F1".
-    static constexpr uint32_t kIdleTextId = 0xE001;
     // That text in the current language.
     static QString IdleText();
 

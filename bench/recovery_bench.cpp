@@ -18,6 +18,7 @@
 #include "platform/job_messages.h"
 #include "platform/job_window.h"
 #include "platform/string_table.h"
+#include "resources/string_ids.h"
 
 #include <benchmark/benchmark.h>
 
@@ -193,11 +194,11 @@ public:
                 }
         } else if (const LogLinePayload* line = message.Get<LogLinePayload>()) {
             const StringTable& strings = StringTable::Program();
-            if (line->status == strings.Get(CThreadForSavingFiles::kRecoveredId))
+            if (line->status == strings.Get(kRecoveredId))
                 ++recovered;
-            else if (line->status == strings.Get(CThreadForSavingFiles::kFailedId) ||
-                     line->status == strings.Get(CThreadForSavingFiles::kPartialId) ||
-                     line->status == strings.Get(CThreadForSavingFiles::kSkippedId))
+            else if (line->status == strings.Get(kFailedId) ||
+                     line->status == strings.Get(kPartialId) ||
+                     line->status == strings.Get(kRecoverySkippedId))
                 ++notRecovered;
         }
         return 0;

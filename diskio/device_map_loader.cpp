@@ -6,6 +6,7 @@
 #include "platform/device_handle.h"
 #include "platform/device_map.h"
 #include "platform/program_string.h"
+#include "resources/string_ids.h"
 
 #include <array>
 #include <atomic>
@@ -17,11 +18,6 @@ namespace {
 
 std::atomic<bool> g_processTableFilled{false};
 std::once_flag g_processTableLoad;
-
-constexpr uint32_t kEntrySkippedId = 62320;
-constexpr uint32_t kDiskProblemId = 62321;
-constexpr uint32_t kNoLetterForPartitionId = 62322;
-constexpr uint32_t kNoLetterForVolumeId = 62323;
 
 std::string DiskName(int index) {
     return "disk" + std::to_string(index);
@@ -72,7 +68,7 @@ std::vector<std::string> DeviceMapLoader::Load(std::string_view text, DeviceTabl
     table.Clear();
     auto skip = [&problems](const std::string& name, const DeviceSource& source,
                             const std::string& why) {
-        problems.push_back(ProgramString8(kEntrySkippedId, name, source.path, why));
+        problems.push_back(ProgramString8(kDeviceMapDriveSkippedId, name, source.path, why));
     };
     for (int index = 0; index < DeviceTable::kMaxPhysicalDisks; ++index) {
         std::optional<DeviceSource> source = parsed.PhysicalDisk(index);

@@ -6,6 +6,7 @@
 #include "platform/device_handle.h"
 #include "platform/string_table.h"
 #include "platform/utf_conversion.h"
+#include "resources/string_ids.h"
 
 #include <array>
 #include <cerrno>
@@ -18,9 +19,6 @@ namespace disk_image_file {
 namespace {
 
 constexpr uint64_t kSectorBytes = 512;
-// "%.2f GB" and "%.2f MB": their units are what an image's size text must name.
-constexpr uint32_t kGigabytesId = 62210;
-constexpr uint32_t kMegabytesId = 62211;
 
 // The unit of a size format: the text once the number's conversion and the spaces are gone.
 std::u16string UnitOf(std::u16string_view format) {
@@ -40,7 +38,7 @@ std::u16string UnitOf(std::u16string_view format) {
 
 bool NamesLargeSize(const std::u16string& sizeText) {
     const StringTable& strings = StringTable::Program();
-    for (const uint32_t id : {kGigabytesId, kMegabytesId}) {
+    for (const uint32_t id : {kGigabytesId, kMegabytesFormatId}) {
         for (const std::u16string_view format : {strings.English(id), strings.Get(id)}) {
             const std::u16string unit = UnitOf(format);
             if (!unit.empty() && sizeText.find(unit) != std::u16string::npos)

@@ -44,11 +44,6 @@ namespace disk_image_file {
 
 inline constexpr uint32_t kTrailerBytes = 1024;
 inline constexpr uint8_t kNoDrive = 0xFF;
-// The texts the window shows for a refusal: "Not a valid image file.", "Cannot open file " with
-// the path after it, and "No drive number is left for the image file %s".
-inline constexpr uint32_t kNotValidImageId = 61578;
-inline constexpr uint32_t kCannotOpenFileId = 61526;
-inline constexpr uint32_t kNoNumberLeftId = 62599;
 
 // Whether the trailer describes a drive opened as an image: a disk, removable disk or CD/DVD
 // whose size text is in gigabytes or megabytes; a lettered volume (kind 1) whose root path is

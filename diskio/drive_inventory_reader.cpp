@@ -4,6 +4,7 @@
 #include "diskio/mount_table.h"
 #include "platform/device_handle.h"
 #include "platform/program_string.h"
+#include "resources/string_ids.h"
 
 #include <algorithm>
 #include <array>
@@ -14,9 +15,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-constexpr uint32_t kCannotOpenId = 62316;
-constexpr uint32_t kLeftOutId = 62324;
 
 // The families of whole-disk devices, in the order their names sort.
 constexpr std::array<std::string_view, 6> kDiskFamilies = {"hd", "mmcblk", "nvme",
@@ -245,7 +243,7 @@ DriveInventory DriveInventoryReader::FromDeviceTable(const DeviceTable& table) {
     auto readable = [&inventory](const DeviceSource& source, const std::string& name) {
         std::string why = DeviceHandle::ProblemOpening(source.path);
         if (why.empty() && !DeviceHandle::Open(source).IsOpen())
-            why = ProgramString8(kCannotOpenId);
+            why = ProgramString8(kCannotOpenReadOnlyId);
         if (!why.empty())
             inventory.problems.push_back(ProgramString8(kLeftOutId, name, source.path, why));
         return why.empty();

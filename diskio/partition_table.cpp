@@ -3,6 +3,7 @@
 #include "diskio/boot_sector_file_system.h"
 #include "platform/byte_reader.h"
 #include "platform/program_string.h"
+#include "resources/string_ids.h"
 
 #include <algorithm>
 #include <array>
@@ -23,28 +24,6 @@ constexpr uint32_t kFirstLogicalNumber = 5;
 constexpr uint64_t kGptHeaderSector = 1;
 constexpr uint32_t kGptMinHeaderSize = 92;
 constexpr size_t kGptCrcOffset = 16;
-
-// The problems a walk reports, by string id.
-constexpr uint32_t kMbrUnreadableId = 62330;
-constexpr uint32_t kStartsPastEndId = 62331;
-constexpr uint32_t kRunsPastEndId = 62332;
-constexpr uint32_t kChainLoopsId = 62333;
-constexpr uint32_t kChainTooLongId = 62334;
-constexpr uint32_t kExtendedPastEndId = 62335;
-constexpr uint32_t kExtendedUnreadableId = 62336;
-constexpr uint32_t kExtendedNoSignatureId = 62337;
-constexpr uint32_t kProtectiveMisplacedId = 62338;
-constexpr uint32_t kGptHeaderUnreadableId = 62339;
-constexpr uint32_t kNoGptHeaderId = 62340;
-constexpr uint32_t kGptHeaderSizeId = 62341;
-constexpr uint32_t kGptHeaderChecksumId = 62342;
-constexpr uint32_t kGptHeaderSectorsId = 62343;
-constexpr uint32_t kGptEntrySizeId = 62344;
-constexpr uint32_t kGptEntryCountId = 62345;
-constexpr uint32_t kGptArrayMisfitId = 62346;
-constexpr uint32_t kGptArrayUnreadableId = 62347;
-constexpr uint32_t kGptArrayChecksumId = 62348;
-constexpr uint32_t kGptEntryReversedId = 62349;
 
 struct MbrEntry {
     uint8_t bootIndicator = 0;

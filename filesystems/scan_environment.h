@@ -19,10 +19,6 @@ struct ScanEnvironment {
     const DriveNode* selectedDrive = nullptr;
     SignatureSearch* signatures = nullptr;
     bool signatureSearchEnabled = false; // "SC"
-    // String ids of the label of a scan's progress bar, "Entries Found", and of its text with
-    // the count, "%d Entries Found"; read at each use, so a change of language shows at once.
-    static constexpr uint32_t kEntriesFoundId = 62150;
-    static constexpr uint32_t kEntriesFoundCountId = 62151;
     // 0 while a progress loop of a reader runs, so the window's idle work waits.
     std::atomic<uint32_t> progressIdle{1};
 

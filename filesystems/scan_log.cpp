@@ -3,6 +3,7 @@
 #include "platform/job_window.h"
 #include "platform/program_string.h"
 #include "platform/utf_conversion.h"
+#include "resources/string_ids.h"
 
 #include <algorithm>
 
@@ -14,8 +15,8 @@ std::u16string ScanLog::TimeText(std::time_t when) {
     const int month = std::clamp(local.tm_mon, 0, 11);
     const int hour12 = local.tm_hour % 12 == 0 ? 12 : local.tm_hour % 12;
     return FormatText(u" %s %02d %d , %02d:%02d %s",
-                      ProgramString(kFirstMonthId + static_cast<uint32_t>(month)), local.tm_mday,
-                      local.tm_year + 1900, hour12, local.tm_min,
+                      ProgramString(kFirstMonthAbbreviationId + static_cast<uint32_t>(month)),
+                      local.tm_mday, local.tm_year + 1900, hour12, local.tm_min,
                       ProgramString(local.tm_hour < 12 ? kAmId : kPmId));
 }
 

@@ -15,18 +15,6 @@ public:
     static constexpr int kImagePartial = 4;
     static constexpr int kImageCompleted = 5;
     static constexpr int kImageReadError = 6;
-    // String ids of "Process Started" and "Process completed".
-    static constexpr uint32_t kProcessStartedId = 61515;
-    static constexpr uint32_t kProcessCompletedId = 61516;
-    // "Started on :", "Completed on :", "Aborted on :" and "Process aborted, user intervention".
-    static constexpr uint32_t kStartedOnId = 62100;
-    static constexpr uint32_t kCompletedOnId = 62101;
-    static constexpr uint32_t kAbortedOnId = 62102;
-    static constexpr uint32_t kProcessAbortedId = 62103;
-    // The month names "Jan" to "Dec", then "AM" and "PM", of the current language.
-    static constexpr uint32_t kFirstMonthId = 64632;
-    static constexpr uint32_t kAmId = 64644;
-    static constexpr uint32_t kPmId = 64645;
 
     // Those texts in the current language.
     static std::u16string ProcessStarted();

@@ -1,6 +1,7 @@
 #include "jobs/file_mask.h"
 
 #include "platform/text_compare.h"
+#include "resources/string_ids.h"
 
 #include <limits>
 

@@ -32,10 +32,6 @@ struct FileMaskSettings {
     CalendarDate second;
 };
 
-// String ids of the refusals of the mask dialog's OK.
-inline constexpr uint32_t kMaskTooManyDaysId = 61623;
-inline constexpr uint32_t kMaskTooManyMonthsId = 61624;
-inline constexpr uint32_t kMaskSizeRangeId = 61625;
 inline constexpr int kMaskMaxDays = 365;
 inline constexpr int kMaskMaxMonths = 999;
 

@@ -4,13 +4,9 @@
 #include "jobs/recovered_name.h"
 #include "platform/format_text.h"
 #include "platform/program_string.h"
+#include "resources/string_ids.h"
 
 namespace {
-
-constexpr uint32_t kLineBreakFolderId = 62480;
-constexpr uint32_t kCannotMakeFolderId = 62481;
-constexpr uint32_t kUnusableNameId = 62482;
-constexpr uint32_t kAlreadyExistsId = 62483;
 
 std::u16string NormalisedRoot(std::u16string_view root) {
     std::u16string path(root);
@@ -38,7 +34,7 @@ std::unique_ptr<FtpDestination> FtpDestination::Open(FtpClient& client, std::u16
     if (path != u"/") {
         const FtpResult made = client.MakeFolder(path);
         if (made != FtpResult::Ok) {
-            error = FormatText(StringTable::Program().Get(kCannotMakeFolderId), path,
+            error = FormatText(StringTable::Program().Get(kCannotMakeServerFolderId), path,
                                client.LastError());
             return nullptr;
         }
@@ -53,7 +49,7 @@ std::u16string FtpDestination::ChildPath(const std::u16string& name) {
     // A backslash separates folders on some servers, so it is refused as well as "/".
     if (name.empty() || name == u"." || name == u".." || NameHasLineBreakOrNul(name) ||
         name.find_first_of(u"/\\") != std::u16string::npos) {
-        m_lastError = FormatText(StringTable::Program().Get(kUnusableNameId), name);
+        m_lastError = FormatText(StringTable::Program().Get(kUnusableServerNameId), name);
         return {};
     }
     return JoinPath(CurrentPath(), name);

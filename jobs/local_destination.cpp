@@ -4,6 +4,7 @@
 #include "platform/format_text.h"
 #include "platform/program_string.h"
 #include "platform/utf_conversion.h"
+#include "resources/string_ids.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -15,15 +16,6 @@ namespace {
 
 constexpr mode_t kFolderMode = 0755;
 constexpr mode_t kFileMode = 0644;
-
-constexpr uint32_t kNoFolderGivenId = 62470;
-constexpr uint32_t kCannotOpenFolderId = 62471;
-constexpr uint32_t kUnusableNameId = 62472;
-constexpr uint32_t kCannotMakeFolderId = 62473;
-constexpr uint32_t kCannotEnterFolderId = 62474;
-constexpr uint32_t kNotRegularFileId = 62475;
-constexpr uint32_t kCannotReplaceFileId = 62476;
-constexpr uint32_t kCannotCreateFileId = 62477;
 
 std::u16string ErrorText(int error) {
     return Utf8ToUtf16(std::generic_category().message(error));
@@ -66,7 +58,7 @@ LocalDestination::~LocalDestination() {
 std::string LocalDestination::ComponentName(const std::u16string& name) {
     if (name.empty() || name == u"." || name == u".." ||
         name.find_first_of(std::u16string_view(u"/\0", 2)) != std::u16string::npos) {
-        m_lastError = FormatText(StringTable::Program().Get(kUnusableNameId), name);
+        m_lastError = FormatText(StringTable::Program().Get(kUnusableLocalNameId), name);
         return {};
     }
     return Utf16ToUtf8(name);
@@ -81,7 +73,7 @@ bool LocalDestination::EnterFolder(const std::u16string& name) {
     if (component.empty())
         return false;
     if (::mkdirat(CurrentFolder(), component.c_str(), kFolderMode) != 0 && errno != EEXIST) {
-        SetError(kCannotMakeFolderId, component, errno);
+        SetError(kCannotMakeLocalFolderId, component, errno);
         return false;
     }
     const int fd = ::openat(CurrentFolder(), component.c_str(),
@@ -119,7 +111,8 @@ int LocalDestination::OpenFileDescriptor(const std::u16string& name, bool overwr
         struct stat existing {};
         if (::fstatat(CurrentFolder(), component.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
             if (!S_ISREG(existing.st_mode)) {
-                m_lastError = FormatText(StringTable::Program().Get(kNotRegularFileId), name);
+                m_lastError =
+                    FormatText(StringTable::Program().Get(kDestinationNotRegularFileId), name);
                 return -1;
             }
             if (::unlinkat(CurrentFolder(), component.c_str(), 0) != 0 && errno != ENOENT) {
@@ -140,7 +133,7 @@ int LocalDestination::OpenFileDescriptor(const std::u16string& name, bool overwr
     struct stat status {};
     if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
         ::close(fd);
-        m_lastError = FormatText(StringTable::Program().Get(kNotRegularFileId), name);
+        m_lastError = FormatText(StringTable::Program().Get(kDestinationNotRegularFileId), name);
         return -1;
     }
     const int statusFlags = ::fcntl(fd, F_GETFL);

@@ -5,6 +5,7 @@
 #include "platform/format_text.h"
 #include "platform/program_string.h"
 #include "platform/utf_conversion.h"
+#include "resources/string_ids.h"
 
 #include <cerrno>
 #include <cstring>
@@ -16,18 +17,6 @@
 namespace {
 
 constexpr mode_t kArchiveMode = 0644;
-
-constexpr uint32_t kArchiveOpenId = 62490;
-constexpr uint32_t kCannotCreateId = 62491;
-constexpr uint32_t kNoFileId = 62492;
-constexpr uint32_t kCannotOpenId = 62493;
-constexpr uint32_t kNoArchiveId = 62494;
-constexpr uint32_t kEntryOpenId = 62495;
-constexpr uint32_t kNoNameLeftId = 62496;
-constexpr uint32_t kNoEntryId = 62497;
-constexpr uint32_t kNoDataId = 62498;
-constexpr uint32_t kNotCutOffId = 62499;
-constexpr uint32_t kWithPathId = 62530;
 
 // The text of `formatId` with the archive's path and the system's reason for `error`.
 std::u16string PathError(uint32_t formatId, const std::filesystem::path& path, int error) {
@@ -52,7 +41,7 @@ bool CRecoveredZip::Open(const std::filesystem::path& path) {
     const int fd =
         ::open(path.c_str(), O_CREAT | O_TRUNC | O_WRONLY | O_NOFOLLOW | O_CLOEXEC, kArchiveMode);
     if (fd < 0) {
-        Fail(PathError(kCannotCreateId, path, errno));
+        Fail(PathError(kCannotCreateArchiveId, path, errno));
         return false;
     }
     return OpenFd(fd, PathText(path));
@@ -85,7 +74,7 @@ bool CRecoveredZip::OpenWithRoot(const std::filesystem::path& path) {
         return true;
     const int fd = ::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
-        Fail(PathError(kCannotOpenId, path, errno));
+        Fail(PathError(kCannotOpenArchiveId, path, errno));
         return false;
     }
     try {
@@ -140,7 +129,7 @@ bool CRecoveredZip::Write(const void* data, size_t length) {
         return false;
     }
     if (data == nullptr && length > 0) {
-        Fail(ProgramString(kNoDataId));
+        Fail(ProgramString(kNoDataToWriteId));
         return false;
     }
     try {

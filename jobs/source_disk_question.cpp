@@ -5,13 +5,9 @@
 #include "platform/job_window.h"
 #include "platform/product_title.h"
 #include "platform/program_string.h"
+#include "resources/string_ids.h"
 
-namespace {
-
-constexpr uint32_t kAnsweredYesId = 64523;
-constexpr uint32_t kAnsweredNoId = 64524;
-
-} // namespace
+namespace {} // namespace
 
 bool MayWriteOnSourceDisk(JobWindow* window, const SourceDiskQuestion& question) {
     if (PlaceOfDestination(question.destination, question.sourcePath, question.sysfsRoot) !=

@@ -10,6 +10,7 @@
 #include "platform/job_runner.h"
 #include "platform/job_window.h"
 #include "platform/program_string.h"
+#include "resources/string_ids.h"
 
 #include <algorithm>
 #include <optional>
@@ -138,7 +139,7 @@ uint32_t CThreadForFileSystem::RunFileSystemScan(const DriveNode& node) {
 
 void CThreadForFileSystem::LogNotStarted(uint32_t reasonId) const {
     if (JobWindow* window = m_parameters.notifyWindow)
-        window->AddLogLine(ProgramString(kActivityId), ProgramString(reasonId),
+        window->AddLogLine(ProgramString(kScanningDriveActivityId), ProgramString(reasonId),
                            ScanLog::AbortedNow(), ScanLog::kImageAborted);
 }
 

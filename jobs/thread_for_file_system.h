@@ -70,12 +70,6 @@ public:
     // when the node gives no size.
     static std::optional<uint64_t> SourceLastSector(const DriveNode& node);
 
-    // Log rows of a scan the job could not start.
-    static constexpr uint32_t kActivityId = 62460;
-    static constexpr uint32_t kNoDriveTextId = 62461;
-    static constexpr uint32_t kNoVolumeTextId = 62462;
-    static constexpr uint32_t kNoTypeChosenTextId = 62540;
-
 private:
     uint32_t RunRawSearch(const DriveNode& node);
     uint32_t RunFileSystemScan(const DriveNode& node);

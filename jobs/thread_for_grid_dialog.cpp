@@ -14,6 +14,7 @@
 #include "platform/product_title.h"
 #include "platform/program_string.h"
 #include "platform/utf_conversion.h"
+#include "resources/string_ids.h"
 
 #include <algorithm>
 #include <cstring>
@@ -25,9 +26,6 @@ namespace {
 
 constexpr uint32_t kSectorBytes = SectorSource::kSectorBytes;
 constexpr double kSectorsPerMegabyte = 2048.0;
-// "%.2f MB" and "%.2f KB".
-constexpr uint32_t kMegabytesId = 62211;
-constexpr uint32_t kKilobytesId = 62212;
 
 std::u16string Text(uint32_t id) {
     return ProgramString(id);
@@ -101,8 +99,8 @@ std::u16string CThreadForGridDialog::Description(const DriveNode& node) {
             serial = IdentifyText(disk->identify->serialNumber, DiskIdentifyInfo::kMaxSerialNumber);
             model = IdentifyText(disk->identify->model, DiskIdentifyInfo::kMaxModel);
         }
-        return Text(kSerialNumberId) + serial + u"  " + Text(kModelId) + model + u"  " +
-               Text(kSizeId) + disk->sizeText;
+        return Text(kSerialNumberId) + serial + u"  " + Text(kModelNumberLabelId) + model + u"  " +
+               Text(kDiskSizeLabelId) + disk->sizeText;
     }
     if (const LogicalDriveInfo* volume = node.Logical()) {
         // A lettered drive shows its letter; the lost-drive search's volumes carry their name
@@ -111,8 +109,8 @@ std::u16string CThreadForGridDialog::Description(const DriveNode& node) {
             node.kind == DriveKind::LogicalDrive
                 ? FormatText(u"%c:  ", volume->rootPath.empty() ? u'?' : volume->rootPath[0])
                 : volume->rootPath + u"  ";
-        return Text(kLogicalDriveId) + where + Text(kFileSystemId) +
-               FormatText(u"%s   ", volume->fileSystem) + Text(kSizeId) + volume->sizeText;
+        return Text(kLogicalDriveLabelId) + where + Text(kFileSystemId) +
+               FormatText(u"%s   ", volume->fileSystem) + Text(kDiskSizeLabelId) + volume->sizeText;
     }
     return {};
 }
@@ -165,8 +163,8 @@ bool CThreadForGridDialog::Run() {
 
     const std::u16string description = Description(p.node);
     LogRow(description, Text(kPathId) + p.imagePath, ScanLog::kImageStarted, Text(kCreatingId));
-    LogRow(FormatText(u"%s %llu , %s %llu", Text(kStartingSectorId), p.firstSector,
-                      Text(kEndingSectorId), p.lastSector),
+    LogRow(FormatText(u"%s %llu , %s %llu", Text(kImagingStartingSectorId), p.firstSector,
+                      Text(kImagingEndingSectorId), p.lastSector),
            {}, kImageSectors);
     LogRow(ScanLog::ProcessStarted(), ScanLog::StartedNow(), kImageProcessStarted);
     SetText(kDescriptionControl, description);
@@ -174,8 +172,8 @@ bool CThreadForGridDialog::Run() {
     const double blockMegabytes = static_cast<double>(m_sectorsPerBlock) / kSectorsPerMegabyte;
     SetText(kBlockSizeControl,
             Text(kBlockSizeId) + (blockMegabytes > 1
-                                      ? FormatText(Format(kMegabytesId), blockMegabytes)
-                                      : FormatText(Format(kKilobytesId),
+                                      ? FormatText(Format(kMegabytesFormatId), blockMegabytes)
+                                      : FormatText(Format(kKilobytesFormatId),
                                                    static_cast<double>(m_sectorsPerBlock) / 2)));
 
     bool written = false;
@@ -188,8 +186,8 @@ bool CThreadForGridDialog::Run() {
         m_source = std::move(*source);
         const SourceDiskQuestion question{
             path,        m_source.UnderlyingPath(),
-            p.sysfsRoot, FormatText(Format(kOnSourceDiskQuestionId), p.imagePath),
-            {},          FormatText(Format(kOnSourceDiskId), p.imagePath)};
+            p.sysfsRoot, FormatText(Format(kImageOnSourceDiskQuestionId), p.imagePath),
+            {},          FormatText(Format(kImageOnSourceDiskId), p.imagePath)};
         if (!MayWriteOnSourceDisk(p.notifyWindow, question)) {
             LogRow(ScanLog::ProcessAborted(), ScanLog::AbortedNow(), ScanLog::kImageAborted);
         } else {
@@ -241,7 +239,7 @@ bool CThreadForGridDialog::CreateAndCopy(ImageOutputFile& output,
 }
 
 void CThreadForGridDialog::ReportWriteFailure(int error) const {
-    const std::u16string text = FormatText(Format(kCannotWriteId), m_parameters.imagePath,
+    const std::u16string text = FormatText(Format(kCannotWriteImageFileId), m_parameters.imagePath,
                                            Utf8ToUtf16(std::strerror(error)));
     LogRow(text, Text(kProcessFailedId), ScanLog::kImageAborted);
     LogRow(FormatText(Format(kPartialImageId), m_parameters.imagePath), {}, ScanLog::kImagePartial);
@@ -276,14 +274,14 @@ bool CThreadForGridDialog::CopyRegion(ImageOutputFile& output) {
     for (uint64_t copied = 0; copied < block && !Stopped();) {
         const auto count = static_cast<uint32_t>(std::min<uint64_t>(kChunkSectors, block - copied));
         const uint64_t sector = p.firstSector + m_sectorsDone;
-        SetText(kReadingSectorControl, FormatText(Format(kReadingSectorId), sector));
+        SetText(kReadingSectorControl, FormatText(Format(kImagingReadingSectorId), sector));
         uint8_t* buffer = m_chunk.data();
         m_failedSectors.clear();
         if (m_source.ReadSalvaging(sector, count, buffer, &m_failedSectors) != 0) {
             m_blockFailed = true;
             for (const uint64_t failed : m_failedSectors) {
                 ShowProcessed(m_sectorsDone + (failed - sector));
-                SetText(kReadingSectorControl, FormatText(Format(kReadingSectorId), failed));
+                SetText(kReadingSectorControl, FormatText(Format(kImagingReadingSectorId), failed));
                 LogRow(FormatText(Format(kErrorReadingSectorId), static_cast<long long>(failed)),
                        {}, ScanLog::kImageReadError);
             }

@@ -62,32 +62,6 @@ public:
     static constexpr int kReadingSectorControl = 1006;
     static constexpr int kProcessedControl = 1005;
 
-    // String ids of the job's texts.
-    static constexpr uint32_t kPathId = 62579;               // "Path :"
-    static constexpr uint32_t kCreatingId = 62580;           // "Creating image file"
-    static constexpr uint32_t kStartingSectorId = 62581;     // "Starting sector :"
-    static constexpr uint32_t kEndingSectorId = 62582;       // "Ending sector :"
-    static constexpr uint32_t kImageSizeId = 62583;          // "Image Size :"
-    static constexpr uint32_t kBlockSizeId = 62584;          // "Block(s) Not Processed ..."
-    static constexpr uint32_t kSerialNumberId = 62585;       // "Serial No: "
-    static constexpr uint32_t kModelId = 62586;              // "ModelNo: "
-    static constexpr uint32_t kSizeId = 62587;               // "Size : "
-    static constexpr uint32_t kLogicalDriveId = 62588;       // "Logical Drive: "
-    static constexpr uint32_t kFileSystemId = 62589;         // "FileSystem: "
-    static constexpr uint32_t kReadingSectorId = 62590;      // "Reading Sector : %llu"
-    static constexpr uint32_t kProcessedId = 62591;          // "Processed %.1f MB of %.1f MB"
-    static constexpr uint32_t kCompletedBoxId = 62592;       // "Image completed. ..."
-    static constexpr uint32_t kAbortedBoxId = 62593;         // "Process aborted. ..."
-    static constexpr uint32_t kCannotWriteId = 62594;        // "Cannot write the image file %s: %s"
-    static constexpr uint32_t kPartialImageId = 62595;       // "Partial image path : %s"
-    static constexpr uint32_t kIsTheSourceId = 62596;        // "... is the drive being copied"
-    static constexpr uint32_t kOnSourceDiskId = 62597;       // "... lies on the disk being copied"
-    static constexpr uint32_t kCannotImageId = 62598;        // "This drive cannot be copied ..."
-    static constexpr uint32_t kCannotOpenFileId = 61526;     // "Cannot open file "
-    static constexpr uint32_t kErrorReadingSectorId = 62409; // "Error reading sector : %lld"
-    static constexpr uint32_t kProcessFailedId = 62406;      // "Process failed"
-    // "The image file %s lies on the disk being copied. ... Write the image there ...?"
-    static constexpr uint32_t kOnSourceDiskQuestionId = 64521;
     // Images of the rows that have no ScanLog constant.
     static constexpr int kImageSectors = 0;
     static constexpr int kImageProcessStarted = 7;

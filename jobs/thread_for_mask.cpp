@@ -8,6 +8,7 @@
 #include "platform/job_runner.h"
 #include "platform/job_window.h"
 #include "platform/program_string.h"
+#include "resources/string_ids.h"
 
 #include <utility>
 

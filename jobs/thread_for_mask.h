@@ -25,8 +25,6 @@ public:
         std::u16string name;
     };
 
-    static constexpr uint32_t kEntriesProcessedId = 64400; // "Entries Processed"
-
     CThraedForMask(ScanState& state, JobWindow* notifyWindow);
 
     // The entries to put back; without them the job applies the mask.

@@ -24,6 +24,7 @@
 #include "platform/program_string.h"
 #include "platform/string_table.h"
 #include "platform/utf_conversion.h"
+#include "resources/string_ids.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -31,23 +32,8 @@
 
 namespace {
 
-constexpr uint32_t kCopyWordId = 61598;
 constexpr uint8_t kFat32PartitionType = 11;
 constexpr char16_t kRootName[] = u"#Root";
-// Why a recovery, a folder or a file failed.
-constexpr uint32_t kNoVolumeId = 62440;
-constexpr uint32_t kNoLocalFolderId = 62441;
-constexpr uint32_t kNoServerFolderId = 62442;
-constexpr uint32_t kCannotCreateId = 62443;
-constexpr uint32_t kCannotCompleteId = 62444;
-constexpr uint32_t kTooDeepId = 62445;
-constexpr uint32_t kCannotCreateFolderId = 62446;
-constexpr uint32_t kDataNotFoundId = 62447;
-constexpr uint32_t kNotWrittenId = 62448;
-constexpr uint32_t kCannotAddToArchiveId = 62449;
-constexpr uint32_t kNoDestinationId = 62450;
-constexpr uint32_t kNoFreeNameId = 62451;
-constexpr uint32_t kCannotAddToOwnArchiveId = 62452;
 
 // The text of `formatId` in the current language with `args` put in.
 template <typename... Args> std::u16string Formatted(uint32_t formatId, const Args&... args) {
@@ -111,8 +97,8 @@ void CThreadForSavingFiles::Run() {
     if (CFatFileSystem* fat = m_state.FatVolume())
         m_partitionType = fat->TypeCode();
     if (!m_state.HasVolume()) {
-        Log(ProgramString(kActivityId), ProgramString(kNoVolumeId), ProgramString(kFailedId),
-            ScanLog::kImageAborted);
+        Log(ProgramString(kRecoveringFileActivityId), ProgramString(kNoVolumeId),
+            ProgramString(kFailedId), ScanLog::kImageAborted);
         flags.stoppable = false;
         return;
     }
@@ -127,7 +113,7 @@ void CThreadForSavingFiles::Run() {
         return;
     }
 
-    ScanLog::Started(m_parameters.notifyWindow, ProgramString(kActivityId));
+    ScanLog::Started(m_parameters.notifyWindow, ProgramString(kRecoveringFileActivityId));
     Send(MakeCreateProgress(ProgramString(kSavingLabelId), m_parameters.progressMaximum));
     if (m_parameters.zip && m_parameters.singleArchive &&
         m_parameters.target == Target::LocalFolder) {
@@ -164,7 +150,7 @@ void CThreadForSavingFiles::LogEnd() {
         Log(u"",
             Formatted(nothing ? kFailedNotRecoveredId : kCompletedNotRecoveredId,
                       static_cast<int32_t>(failed)),
-            ProgramString(nothing ? kFailedOnId : ScanLog::kCompletedOnId) + ScanLog::NowText(),
+            ProgramString(nothing ? kFailedOnId : kCompletedOnId) + ScanLog::NowText(),
             nothing ? ScanLog::kImageAborted : ScanLog::kImagePartial);
     } else {
         ScanLog::Ended(m_parameters.notifyWindow, u"", false);
@@ -183,12 +169,13 @@ bool CThreadForSavingFiles::MayWriteDestination() {
         source = &ntfs->Source();
     if (source == nullptr)
         return true;
-    const SourceDiskQuestion question{std::filesystem::path(Utf16ToUtf8(m_parameters.destination)),
-                                      source->UnderlyingPath(),
-                                      m_parameters.sysfsRoot,
-                                      Formatted(kOnSourceDiskQuestionId, m_parameters.destination),
-                                      ProgramString(kActivityId),
-                                      Formatted(kOnSourceDiskId, m_parameters.destination)};
+    const SourceDiskQuestion question{
+        std::filesystem::path(Utf16ToUtf8(m_parameters.destination)),
+        source->UnderlyingPath(),
+        m_parameters.sysfsRoot,
+        Formatted(kDestinationOnSourceDiskQuestionId, m_parameters.destination),
+        ProgramString(kRecoveringFileActivityId),
+        Formatted(kDestinationOnSourceDiskId, m_parameters.destination)};
     return MayWriteOnSourceDisk(m_parameters.notifyWindow, question);
 }
 
@@ -199,7 +186,7 @@ bool CThreadForSavingFiles::OpenDestination() {
         m_local = LocalDestination::Open(
             std::filesystem::path(Utf16ToUtf8(m_parameters.destination)), error);
         if (!m_local) {
-            Log(ProgramString(kActivityId), Formatted(kNoLocalFolderId, error),
+            Log(ProgramString(kRecoveringFileActivityId), Formatted(kNoLocalFolderId, error),
                 ProgramString(kFailedId), ScanLog::kImageAborted);
             Tell(Formatted(kNoLocalFolderId, error), MessageBoxIcon::Error);
             return false;
@@ -220,7 +207,7 @@ bool CThreadForSavingFiles::OpenDestination() {
         std::u16string error;
         m_ftpDestination = FtpDestination::Open(*m_ftp, root, error);
         if (!m_ftpDestination) {
-            Log(ProgramString(kActivityId), Formatted(kNoServerFolderId, error),
+            Log(ProgramString(kRecoveringFileActivityId), Formatted(kNoServerFolderId, error),
                 ProgramString(kFailedId), ScanLog::kImageAborted);
             Tell(Formatted(kNoServerFolderId, error), MessageBoxIcon::Error);
             return false;
@@ -260,7 +247,7 @@ void CThreadForSavingFiles::RecoverIntoSingleZip() {
     };
     NameChoice choice = ResolveNameClash(kArchiveName);
     if (!choice.write) {
-        Log(u"", kArchiveName, ProgramString(choice.skipped ? kSkippedId : kFailedId),
+        Log(u"", kArchiveName, ProgramString(choice.skipped ? kRecoverySkippedId : kFailedId),
             ScanLog::kImageAborted);
         if (!choice.skipped)
             failAll();
@@ -269,7 +256,7 @@ void CThreadForSavingFiles::RecoverIntoSingleZip() {
     const int fd = m_local->OpenFileDescriptor(choice.name, choice.overwrite);
     auto archive = std::make_unique<CRecoveredZip>();
     if (fd < 0 || !archive->OpenFd(fd, choice.name)) {
-        Log(u"", Formatted(kCannotCreateId, choice.name, m_local->LastError()),
+        Log(u"", Formatted(kCannotCreateRecoveredFileId, choice.name, m_local->LastError()),
             ProgramString(kFailedId), ScanLog::kImageAborted);
         failAll();
         return;
@@ -534,7 +521,7 @@ CThreadForSavingFiles::SaveFile(const FoundItem& item, const std::u16string& nam
             if (piece.failed) {
                 complete = false;
                 Log(u"", ProgramString(kReadErrorTextId),
-                    Formatted(piece.error.isSector ? kSectorReadErrorId : kClusterReadErrorId,
+                    Formatted(piece.error.isSector ? kErrorReadingSectorId : kClusterReadErrorId,
                               static_cast<long long>(piece.error.number)),
                     ScanLog::kImageReadError);
             }
@@ -618,7 +605,7 @@ std::unique_ptr<RecoveredFileSink> CThreadForSavingFiles::OpenTarget(const Found
         const int fd = m_local->OpenFileDescriptor(choice.name, choice.overwrite);
         auto archive = std::make_unique<CRecoveredZip>();
         if (fd < 0 || !archive->OpenFd(fd, choice.name)) {
-            failure = Formatted(kCannotCreateId, choice.name, m_local->LastError());
+            failure = Formatted(kCannotCreateRecoveredFileId, choice.name, m_local->LastError());
             return nullptr;
         }
         auto sink = ZipEntrySink::OwnArchive(std::move(archive), safeName, info);
@@ -631,7 +618,7 @@ std::unique_ptr<RecoveredFileSink> CThreadForSavingFiles::OpenTarget(const Found
     if (!sink) {
         if (m_destination->Lost())
             NoteDestinationLost();
-        failure = Formatted(kCannotCreateId, choice.name, m_destination->LastError());
+        failure = Formatted(kCannotCreateRecoveredFileId, choice.name, m_destination->LastError());
     }
     return sink;
 }
@@ -738,7 +725,7 @@ void CThreadForSavingFiles::LogFileResult(FileOutcome outcome, bool complete,
             complete ? ScanLog::kImageCompleted : ScanLog::kImagePartial);
         break;
     case FileOutcome::Skipped:
-        Log(u"", u"", ProgramString(kSkippedId), ScanLog::kImageAborted);
+        Log(u"", u"", ProgramString(kRecoverySkippedId), ScanLog::kImageAborted);
         break;
     case FileOutcome::Failed:
         Log(u"", failure, ProgramString(kFailedId), ScanLog::kImageAborted);

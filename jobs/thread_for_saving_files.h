@@ -77,29 +77,6 @@ public:
     };
 
     static constexpr char16_t kArchiveName[] = u"Recovered Data.zip";
-    // String ids of the log's texts and the messages.
-    static constexpr uint32_t kActivityId = 62400;
-    static constexpr uint32_t kStartedId = 62401;
-    static constexpr uint32_t kRecoveredId = 62402;
-    static constexpr uint32_t kPartialId = 62403;
-    static constexpr uint32_t kSkippedId = 62404;
-    static constexpr uint32_t kFailedId = 62405;
-    static constexpr uint32_t kProcessFailedId = 62406;
-    static constexpr uint32_t kFailedOnId = 62407;
-    static constexpr uint32_t kReadErrorTextId = 62408;
-    static constexpr uint32_t kSectorReadErrorId = 62409;
-    static constexpr uint32_t kClusterReadErrorId = 62410;
-    static constexpr uint32_t kSavingLabelId = 62420;
-    static constexpr uint32_t kFileProgressLabelId = 62421;
-    static constexpr uint32_t kConnectFailedTextId = 62430;
-    static constexpr uint32_t kConnectionLostTextId = 62431;
-    static constexpr uint32_t kOnSourceDiskQuestionId = 64520;
-    static constexpr uint32_t kOnSourceDiskId = 64522;
-    // "Process completed, %d file(s) not recovered" and "Process failed, ...".
-    static constexpr uint32_t kCompletedNotRecoveredId = 64525;
-    static constexpr uint32_t kFailedNotRecoveredId = 64526;
-    static constexpr uint32_t kNotRecoveredId = 64527;
-    static constexpr uint32_t kNotRecoveredBoxId = 64528;
     // Folders nested deeper than this are not entered (a damaged tree could be endless).
     static constexpr int kMaxDepth = 256;
     // Names "Copy<n>_<name>" tried before a rename gives up.

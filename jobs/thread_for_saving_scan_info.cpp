@@ -18,6 +18,7 @@
 #include "platform/program_string.h"
 #include "platform/string_table.h"
 #include "platform/utf_conversion.h"
+#include "resources/string_ids.h"
 
 #include <array>
 #include <cerrno>
@@ -32,14 +33,6 @@
 
 namespace {
 
-constexpr uint32_t kSavingLabelId = 62420;
-constexpr uint32_t kProcessFailedId = 62406;
-constexpr uint32_t kEntriesFoundId = 62151;
-constexpr uint32_t kOpeningActivityId = 62550;
-constexpr uint32_t kEndsEarlyId = 62551;
-constexpr uint32_t kOtherDiskId = 62552;
-constexpr uint32_t kDoesNotFitId = 62553;
-constexpr uint32_t kCannotWriteId = 62554;
 constexpr size_t kReadBlock = size_t{1} << 20;
 
 std::u16string PathText(const std::filesystem::path& path) {
@@ -232,7 +225,7 @@ int CThreadForSavingScanInfo::WriteScanFile(const std::filesystem::path& path,
     }
     const auto failed = [&](int error) {
         Log(activity,
-            FormatText(StringTable::Program().Get(kCannotWriteId), PathText(path),
+            FormatText(StringTable::Program().Get(kCannotWriteScanFileId), PathText(path),
                        Utf8ToUtf16(std::strerror(error))),
             ProgramString(kProcessFailedId), ScanLog::kImageAborted);
         return 0;
@@ -360,7 +353,7 @@ bool CThreadForSavingScanInfo::LoadScanInfo(int fd) {
     }
     if (file.partial) {
         Log(activity,
-            FormatText(StringTable::Program().Get(kEndsEarlyId),
+            FormatText(StringTable::Program().Get(kScanFileEndsEarlyId),
                        static_cast<unsigned>(file.items.size()),
                        static_cast<unsigned>(file.header.itemCount)),
             ScanLog::CompletedNow(), ScanLog::kImagePartial);
@@ -378,7 +371,7 @@ bool CThreadForSavingScanInfo::ReplayItems(const LoadedScanInfo& file) {
     uint32_t found = 1;
     uint32_t files = 0;
     uint64_t bytes = 0;
-    const std::u16string_view entriesFound = StringTable::Program().Get(kEntriesFoundId);
+    const std::u16string_view entriesFound = StringTable::Program().Get(kEntriesFoundCountId);
     bool stopped = false;
     for (size_t i = 1; i < file.items.size(); ++i) {
         if (m_state.jobFlags.stopRequested.load()) {

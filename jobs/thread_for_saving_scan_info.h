@@ -58,14 +58,6 @@ public:
     // Loads the open file `fd`; true when it was loaded whole.
     bool LoadScanInfo(int fd);
 
-    // String ids of the job's own texts.
-    static constexpr uint32_t kSavingActivityId = 61612;
-    static constexpr uint32_t kCannotOpenFileId = 61526;
-    static constexpr uint32_t kUnableToOpenId = 61614;
-    static constexpr uint32_t kNotValidId = 61678;
-    // "The file mask is in force: the file holds only the entries it shows, %u of %u."
-    static constexpr uint32_t kMaskedEntriesId = 64502;
-
 private:
     bool RunSave();
     bool RunLoad();

@@ -15,6 +15,7 @@
 #include "platform/job_window.h"
 #include "platform/program_string.h"
 #include "platform/utf_conversion.h"
+#include "resources/string_ids.h"
 
 #include <algorithm>
 #include <array>
@@ -236,7 +237,7 @@ void CThreadForSearchVolume::End() {
 
 bool CThreadForSearchVolume::Step(uint64_t sector) {
     Send(MakeSetStatusText2(
-        FormatText(StringTable::Program().Get(kReadingSectorId), sector, m_disk.sectors)));
+        FormatText(StringTable::Program().Get(kReadingSectorOfTotalId), sector, m_disk.sectors)));
     Send(MakeStepProgress(0));
     return !Stopped();
 }
@@ -300,7 +301,7 @@ DriveNode* CThreadForSearchVolume::AcceptVolume(DriveKind kind, LogicalDriveInfo
     const std::optional<uint8_t> number = NextDriveNodeNumber(numbers);
     if (!number) {
         LogRow(ProgramString(kSearchingActivityId),
-               FormatText(StringTable::Program().Get(kNoNumberLeftId), info.firstSector),
+               FormatText(StringTable::Program().Get(kNoNumberForVolumeId), info.firstSector),
                std::u16string(), ScanLog::kImageAborted);
         return nullptr;
     }
@@ -327,7 +328,7 @@ void CThreadForSearchVolume::ReportVolume(const DriveNode& node) {
     // The row numbers the volume as its name does.
     const auto named = m_volumeNumbers.find(node.number);
     const uint32_t count = named != m_volumeNumbers.end() ? named->second : 0;
-    LogRow(FormatText(StringTable::Program().Get(kLogicalDriveId), count),
+    LogRow(FormatText(StringTable::Program().Get(kLogicalDriveNumberId), count),
            FormatText(StringTable::Program().Get(kFoundAtSectorId), info->firstSector),
            std::u16string(), kImageFound);
     Send(MakeAddDriveItem(&node));

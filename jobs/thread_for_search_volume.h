@@ -51,21 +51,6 @@ public:
         bool IsImage() const { return drive == kImageDisk; }
     };
 
-    // Names of the volumes: "Standard drive" and "Advance drive" in "%s %d (%s : %s)".
-    static constexpr uint32_t kSearchingActivityId = 62560; // "Searching logical drive"
-    static constexpr uint32_t kReadingLabelId = 62561;      // "Reading.."
-    static constexpr uint32_t kLogicalDriveId = 62562;      // "Logical Drive: %d"
-    static constexpr uint32_t kFoundAtSectorId = 62563;     // "Found at sector No.%llu"
-    static constexpr uint32_t kStandardDriveId = 62564;     // "Standard drive"
-    static constexpr uint32_t kAdvanceDriveId = 62565;      // "Advance drive"
-    static constexpr uint32_t kVerifyingId = 62566;         // "Verifying Logical Drives"
-    static constexpr uint32_t kMoreMemoryId = 62567;        // "Increasing virtual memory, ..."
-    static constexpr uint32_t kUnreadableId = 62568;        // "Cannot read sectors %llu to %llu"
-    static constexpr uint32_t kClusterDetailId = 62569;     // "Cluster %s"
-    static constexpr uint32_t kNoNumberLeftId = 62570;      // no drive number left
-    static constexpr uint32_t kNotDiskId = 62571;           // the selection is no disk
-    static constexpr uint32_t kReadingSectorId = 62152;     // "Reading sector %llu of %llu"
-
     // The disk a node of the drive list stands for: hard and removable disks by their code,
     // images of a disk by their file. Nothing for any other node.
     static std::optional<Disk> DiskOfNode(const DriveNode& node);

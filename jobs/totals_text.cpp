@@ -3,6 +3,7 @@
 #include "diskio/size_text.h"
 #include "platform/format_text.h"
 #include "platform/string_table.h"
+#include "resources/string_ids.h"
 
 #include <algorithm>
 #include <limits>

@@ -1,6 +1,7 @@
 #include "platform/device_handle.h"
 
 #include "platform/program_string.h"
+#include "resources/string_ids.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -15,14 +16,6 @@
 namespace {
 
 constexpr uint64_t kSectorSize = 512;
-
-// Why a path cannot be read; they follow the path in the drive list's problems.
-constexpr uint32_t kEmptyId = 62310;
-constexpr uint32_t kMissingId = 62311;
-constexpr uint32_t kCannotLookId = 62312;
-constexpr uint32_t kFolderId = 62313;
-constexpr uint32_t kNotFileOrDeviceId = 62314;
-constexpr uint32_t kCannotOpenId = 62315;
 
 int OpenReadOnly(const std::string& path) {
     int fd;
@@ -66,13 +59,13 @@ std::string DeviceHandle::ProblemOpening(const std::string& path) {
         return ProgramString8(kCannotLookId, std::strerror(error));
     }
     if (S_ISDIR(info.st_mode))
-        return ProgramString8(kFolderId);
+        return ProgramString8(kIsFolderId);
     if (!S_ISREG(info.st_mode) && !S_ISBLK(info.st_mode) && !S_ISCHR(info.st_mode))
         return ProgramString8(kNotFileOrDeviceId);
     int fd = OpenReadOnly(path);
     if (fd < 0) {
         const int error = errno;
-        return ProgramString8(kCannotOpenId, std::strerror(error));
+        return ProgramString8(kCannotOpenReadOnlyReasonId, std::strerror(error));
     }
     ::close(fd);
     return {};

@@ -1,20 +1,12 @@
 #include "platform/device_map.h"
 
 #include "platform/program_string.h"
+#include "resources/string_ids.h"
 
 #include <charconv>
 #include <limits>
 
 namespace {
-
-constexpr uint32_t kEntrySkippedId = 62300;
-constexpr uint32_t kNoEqualsId = 62301;
-constexpr uint32_t kEmptyPathId = 62302;
-constexpr uint32_t kBadNameId = 62303;
-constexpr uint32_t kBadRangeId = 62304;
-constexpr uint32_t kNoSectorsId = 62305;
-constexpr uint32_t kRangeTooLargeId = 62306;
-constexpr uint32_t kDiskNotMappedId = 62307;
 
 std::string_view Trim(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
@@ -71,7 +63,7 @@ std::vector<std::string> DeviceMap::Parse(std::string_view text, DeviceTable& ta
     std::vector<PartitionReference> partitions;
     const StringTable& strings = StringTable::Program();
     auto reject = [&errors, &strings](std::string_view entry, std::u16string_view why) {
-        errors.push_back(ProgramString8(kEntrySkippedId, entry, why));
+        errors.push_back(ProgramString8(kDeviceMapEntrySkippedId, entry, why));
     };
 
     size_t position = 0;

@@ -3,6 +3,7 @@
 #include "platform/ftp_session.h"
 #include "platform/program_string.h"
 #include "platform/utf_conversion.h"
+#include "resources/string_ids.h"
 
 #include <algorithm>
 #include <chrono>
@@ -14,26 +15,6 @@ namespace {
 // timeout so that curl's own, more precise message wins when it applies. curl's low-speed check
 // is not used for uploads: it also fires while the transfer waits, paused, for the caller's data.
 constexpr auto kUploadStallTimeout = std::chrono::seconds(90);
-
-// What failed, by string id.
-constexpr uint32_t kListId = 62352;
-constexpr uint32_t kMakeFolderId = 62354;
-constexpr uint32_t kMakeNamedFolderId = 62355;
-constexpr uint32_t kLookForNameId = 62356;
-constexpr uint32_t kLookForId = 62357;
-constexpr uint32_t kUploadId = 62358;
-constexpr uint32_t kUploadFileId = 62359;
-constexpr uint32_t kWriteId = 62360;
-constexpr uint32_t kFinishUploadId = 62361;
-// Why it failed.
-constexpr uint32_t kNoFileNameId = 62371;
-constexpr uint32_t kStoppedTakingDataId = 62373;
-constexpr uint32_t kStoppedAnsweringId = 62374;
-constexpr uint32_t kNoUploadRunningId = 62377;
-constexpr uint32_t kNoDataId = 62378;
-constexpr uint32_t kNoneRunningId = 62379;
-constexpr uint32_t kPathLineBreakId = 62387;
-constexpr uint32_t kPathDotsId = 62388;
 
 bool HasLineBreakOrNul(std::u16string_view text) {
     return text.find_first_of(std::u16string_view(u"\r\n\0", 3)) != std::u16string_view::npos;
@@ -137,7 +118,7 @@ void FtpClient::Disconnect() {
 
 FtpResult FtpClient::List(std::u16string_view folder, std::vector<FtpListEntry>& entries) {
     entries.clear();
-    return GuardedOnPath(m_session.get(), kListId, folder, OnThrow::KeepUpload,
+    return GuardedOnPath(m_session.get(), kCannotListId, folder, OnThrow::KeepUpload,
                          [&](FtpSession& session, const std::vector<std::string>& parts) {
                              std::vector<FtpListedName> names;
                              const FtpResult listed = session.ListRaw(parts, names);
@@ -272,7 +253,7 @@ FtpResult FtpClient::Write(const void* data, size_t length) {
             return FtpResult::Ok;
         }
         if (data == nullptr) {
-            return session.Fail(ProgramString8(kWriteId), kNoDataId);
+            return session.Fail(ProgramString8(kWriteId), kFtpNoDataId);
         }
         session.pending = static_cast<const unsigned char*>(data);
         session.pendingLength = length;
@@ -335,7 +316,7 @@ void FtpClient::AbortUpload() {
 
 std::u16string FtpClient::LastError() const {
     if (!m_session) {
-        return ProgramString(FtpSession::kOutOfMemoryId);
+        return ProgramString(kOutOfMemoryId);
     }
     try {
         return Utf8ToUtf16(m_session->lastError);

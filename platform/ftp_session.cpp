@@ -1,6 +1,7 @@
 #include "platform/ftp_session.h"
 
 #include "platform/program_string.h"
+#include "resources/string_ids.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -19,23 +20,6 @@ constexpr size_t kListingLimit = 64 * 1024 * 1024;
 constexpr size_t kReplyLineLimit = 512;
 
 constexpr long kReplyTransferDone = 226;
-
-// What failed, by string id.
-constexpr uint32_t kConnectToId = 62350;
-constexpr uint32_t kConnectId = 62351;
-constexpr uint32_t kListFolderId = 62353;
-// Why it failed.
-constexpr uint32_t kUploadRunningId = 62366;
-constexpr uint32_t kListingTooLongId = 62368;
-constexpr uint32_t kRefusedId = 62369;
-constexpr uint32_t kServerRepliedId = 62370;
-constexpr uint32_t kTransferNotStartedId = 62372;
-constexpr uint32_t kBadEndpointId = 62375;
-constexpr uint32_t kNetworkLibraryId = 62376;
-constexpr uint32_t kEndedWithoutResultId = 62380;
-// The action and the reason joined, and with the server's reply.
-constexpr uint32_t kBecauseId = 62385;
-constexpr uint32_t kBecauseWithReplyId = 62386;
 
 // "<what>: <the reason of reasonId>".
 std::string Because(std::string_view what, uint32_t reasonId) {

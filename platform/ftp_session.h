@@ -3,6 +3,7 @@
 #include "platform/ftp_endpoint.h"
 #include "platform/ftp_listing.h"
 #include "platform/ftp_result.h"
+#include "resources/string_ids.h"
 
 #include <curl/curl.h>
 
@@ -27,9 +28,6 @@ public:
     static constexpr long kReplyNoSuchName = 550;
     // How long one turn of a wait on the multi handle sleeps at most.
     static constexpr int kPollMilliseconds = 250;
-    // Reasons the client gives too, by string id.
-    static constexpr uint32_t kNotConnectedId = 62365;
-    static constexpr uint32_t kOutOfMemoryId = 62367;
 
     FtpSession() = default;
     ~FtpSession() { Close(); }

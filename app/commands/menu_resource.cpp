@@ -1,6 +1,7 @@
 #include "app/commands/menu_resource.h"
 
 #include "app/commands/command_ids.h"
+#include "resources/string_ids.h"
 
 #include <array>
 #include <initializer_list>
@@ -8,16 +9,6 @@
 namespace {
 
 namespace C = CommandId;
-
-// Text ids of the popup titles.
-constexpr uint32_t kDrivesPopup = 62000;
-constexpr uint32_t kFilesPopup = 62001;
-constexpr uint32_t kToolsPopup = 62002;
-constexpr uint32_t kViewPopup = 62003;
-constexpr uint32_t kLanguagePopup = 62004;
-constexpr uint32_t kHelpPopup = 62005;
-constexpr uint32_t kLinkingModePopup = 62006;
-constexpr uint32_t kArrangePopup = 62007;
 
 MenuItemResource Item(uint32_t id, int image = -1) {
     MenuItemResource item;
@@ -46,12 +37,13 @@ MenuResource MainMenu() {
     return MenuResource{
         kMainMenuId,
         {
-            Popup(kDrivesPopup, {Item(C::kShowDriveList, 0), Item(C::kRefreshDriveList, 1),
-                                 Item(C::kOpenDriveUsingScanInformation), Item(C::kOpenImageFile),
-                                 Separator(), Item(C::kExit)}),
-            Popup(kFilesPopup, {Item(C::kRecoverAll, 2), Item(C::kRecoverSelected, 3), Separator(),
-                                Item(C::kAddFileFilter, 4), Item(C::kRemoveFileFilter)}),
-            Popup(kToolsPopup,
+            Popup(kDrivesPopupId, {Item(C::kShowDriveList, 0), Item(C::kRefreshDriveList, 1),
+                                   Item(C::kOpenDriveUsingScanInformation), Item(C::kOpenImageFile),
+                                   Separator(), Item(C::kExit)}),
+            Popup(kFilesPopupId,
+                  {Item(C::kRecoverAll, 2), Item(C::kRecoverSelected, 3), Separator(),
+                   Item(C::kAddFileFilter, 4), Item(C::kRemoveFileFilter)}),
+            Popup(kToolsPopupId,
                   {Item(C::kStopCurrentProcess, 5),
                    Separator(),
                    Item(C::kSaveScanInformation),
@@ -69,26 +61,26 @@ MenuResource MainMenu() {
                    Item(C::kSaveLog),
                    Item(C::kClearLog),
                    Separator(),
-                   Popup(kLinkingModePopup, {Item(C::kLinkingFat1), Item(C::kLinkingFat2),
-                                             Item(C::kLinkingContiguous)}),
+                   Popup(kLinkingModePopupId, {Item(C::kLinkingFat1), Item(C::kLinkingFat2),
+                                               Item(C::kLinkingContiguous)}),
                    Separator(),
                    Item(C::kAppendHeaderFile),
                    Item(C::kFilePreview, 22)}),
-            Popup(kViewPopup,
+            Popup(kViewPopupId,
                   {Item(C::kViewToolbar), Item(C::kViewStatusBar), Item(C::kMessageLog),
                    Separator(), Item(C::kGoUp, 10), Separator(), Item(C::kLargeIcon),
                    Item(C::kSmallIcon), Item(C::kList), Item(C::kDetails), Separator(),
-                   Popup(kArrangePopup,
+                   Popup(kArrangePopupId,
                          {Item(C::kArrangeName), Item(C::kArrangeType), Item(C::kArrangeSize),
                           Item(C::kArrangeModified), Item(C::kArrangeCreated),
                           Item(C::kArrangeAccessed), Item(C::kArrangeFileId)})}),
-            Popup(kLanguagePopup,
+            Popup(kLanguagePopupId,
                   {Item(C::kEnglish, 11), Item(C::kFrench, 12), Item(C::kGerman, 13),
                    Item(C::kSpanish, 14), Item(C::kItalian, 15)}),
-            Popup(kHelpPopup, {Item(C::kHelpTopics, 18), Separator(), Item(C::kUpdate, 20),
-                               Separator(), Item(C::kEmailSupport), Item(C::kViewSupportSection),
-                               Item(C::kKnowledgeBase), Item(C::kGenerateTicket), Separator(),
-                               Item(C::kTipOfTheDay), Separator(), Item(C::kAbout, 21)}),
+            Popup(kHelpPopupId, {Item(C::kHelpTopics, 18), Separator(), Item(C::kUpdate, 20),
+                                 Separator(), Item(C::kEmailSupport), Item(C::kViewSupportSection),
+                                 Item(C::kKnowledgeBase), Item(C::kGenerateTicket), Separator(),
+                                 Item(C::kTipOfTheDay), Separator(), Item(C::kAbout, 21)}),
         }};
 }
 

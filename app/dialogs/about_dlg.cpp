@@ -1,10 +1,10 @@
 #include "app/dialogs/about_dlg.h"
 
-#include "app/dialogs/dialog_text_ids.h"
 #include "app/dialogs/dialog_widgets.h"
 #include "app/dialogs/eula_dlg.h"
 #include "app/program_text.h"
 #include "platform/product_title.h"
+#include "resources/string_ids.h"
 
 #include <QDesktopServices>
 #include <QEvent>
@@ -16,11 +16,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-constexpr uint32_t kCaptionId = 64030;
-constexpr uint32_t kEulaTextId = 64031;
-constexpr uint32_t kSystemHeadingId = 64032;
-constexpr uint32_t kLinkNotOpenedId = 64033;
 
 QLabel* Text(const QString& text, int pointSize, bool bold, QWidget* parent) {
     auto* label = new QLabel(text, parent);
@@ -40,7 +35,7 @@ QString FromUtf16(const char16_t* text) {
 
 CAboutDlg::CAboutDlg(const SystemInformation& system, QWidget* parent) : QDialog(parent) {
     setObjectName(QString::number(kDialogId));
-    setWindowTitle(ProgramText(kCaptionId));
+    setWindowTitle(ProgramText(kAboutCaptionId));
     PaintWhite(*this);
     m_openLink = [](const QUrl& address) { return QDesktopServices::openUrl(address); };
     m_runEula = [](QWidget* owner) {
@@ -73,7 +68,7 @@ CAboutDlg::CAboutDlg(const SystemInformation& system, QWidget* parent) : QDialog
     }
 
     auto* eula = MakeDialogButton(kEulaTextId, kEulaId, this);
-    auto* ok = MakeDialogButton(dialog_text::kOkId, kOkId, this);
+    auto* ok = MakeDialogButton(kOkTextId, kOkId, this);
     ok->setDefault(true);
     auto* buttons = new QHBoxLayout();
     buttons->addWidget(eula);

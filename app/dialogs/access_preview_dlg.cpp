@@ -4,6 +4,7 @@
 #include "app/program_text.h"
 #include "platform/format_text.h"
 #include "preview/jet_header.h"
+#include "resources/string_ids.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -145,7 +146,7 @@ bool CAccessPreviewDlg::Load() {
         return false;
     }
     if (header.verdict == JetHeader::Verdict::PasswordProtected) {
-        Tell(ProgramText(office_preview_text::kPasswordProtectedId));
+        Tell(ProgramText(kPasswordProtectedId));
         return false;
     }
     const AccessTableSource::TableList list = m_source.ListTables(m_path);
@@ -154,7 +155,7 @@ bool CAccessPreviewDlg::Load() {
     }
     m_tables = ListedTables(list.names);
     m_inSelection = true;
-    auto* root = new QTreeWidgetItem(m_tree, {ProgramText(office_preview_text::kTablesId)});
+    auto* root = new QTreeWidgetItem(m_tree, {ProgramText(kTablesId)});
     for (size_t i = 0; i < m_tables.size(); ++i) {
         auto* item = new QTreeWidgetItem(root, {FromUtf8(m_tables[i].shown)});
         item->setData(0, kEntryRole, static_cast<qulonglong>(i));
@@ -184,10 +185,8 @@ void CAccessPreviewDlg::OnSelectionChanged(QTreeWidgetItem* current) {
 void CAccessPreviewDlg::UpdateGridDetails(const AccessTableEntry& table) {
     const AccessTableSource::Table rows = m_source.ReadTable(m_path, table.name);
     if (!rows.ok) {
-        Tell(
-            QStringLiteral("UpdateGridDetails") +
-            FromUtf8(TableErrorText(
-                rows.error, ProgramText(office_preview_text::kPasswordProtectedId).toStdString())));
+        Tell(QStringLiteral("UpdateGridDetails") +
+             FromUtf8(TableErrorText(rows.error, ProgramText(kPasswordProtectedId).toStdString())));
     }
     m_caption->setText(FromUtf8(table.shown));
     m_grid->clear();
@@ -206,10 +205,10 @@ void CAccessPreviewDlg::UpdateGridDetails(const AccessTableEntry& table) {
     }
     m_grid->resizeColumnsToContents();
     // A table whose rows stop early is never shown as if whole.
-    m_cutNote->setText(rows.cut ? QString::fromStdU16String(FormatText(
-                                      StringTable::Program().Get(office_preview_text::kTableCutId),
-                                      static_cast<uint64_t>(rows.rows.size())))
-                                : QString());
+    m_cutNote->setText(
+        rows.cut ? QString::fromStdU16String(FormatText(StringTable::Program().Get(kTableCutId),
+                                                        static_cast<uint64_t>(rows.rows.size())))
+                 : QString());
     m_cutNote->setVisible(rows.cut);
 }
 

@@ -1,9 +1,7 @@
 #include "app/dialogs/action_dialog_base.h"
 #include "app/dialogs/file_dialog_start.h"
 
-#include "app/dialogs/action_dialog_texts.h"
 #include "app/dialogs/dialog_help.h"
-#include "app/dialogs/dialog_text_ids.h"
 #include "app/dialogs/image_selection_dlg.h"
 #include "app/dialogs/search_logical_drive_dlg.h"
 #include "app/program_text.h"
@@ -13,6 +11,7 @@
 #include "controls/program_pictures.h"
 #include "platform/data_folder.h"
 #include "platform/product_title.h"
+#include "resources/string_ids.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -60,21 +59,21 @@ PictureStrip ActionPicture(CActionDialogBase::Action action, scan_action::Action
 uint32_t ActionTextId(CActionDialogBase::Action action) {
     switch (action) {
     case CActionDialogBase::Action::StandardScan:
-        return action_text::kStandardScanId;
+        return kStandardScanId;
     case CActionDialogBase::Action::AdvanceScan:
-        return action_text::kAdvanceScanId;
+        return kAdvanceScanId;
     case CActionDialogBase::Action::RawDataRecovery:
-        return action_text::kRawDataRecoveryId;
+        return kRawDataRecoveryId;
     case CActionDialogBase::Action::SearchLogicalDrive:
-        return action_text::kSearchLogicalDriveId;
+        return kSearchLogicalDriveId;
     case CActionDialogBase::Action::StandardSearch:
-        return action_text::kStandardSearchId;
+        return kStandardSearchId;
     case CActionDialogBase::Action::AdvanceSearch:
-        return action_text::kAdvanceSearchId;
+        return kAdvanceSearchId;
     case CActionDialogBase::Action::CreateImageFile:
         break;
     }
-    return action_text::kCreateImageFileId;
+    return kCreateImageFileId;
 }
 
 void SetTextColor(QWidget* widget, const QColor& color) {
@@ -134,8 +133,8 @@ CActionDialogBase::CActionDialogBase(const Description& description, const Drive
         m_fileSystem.emplace(m_node.Logical() != nullptr ? m_node.Logical()->partitionType : 0);
         m_combo = new QComboBox(this);
         m_combo->setObjectName(QString::number(description.comboId));
-        m_combo->addItem(ProgramText(action_text::kFatId));
-        m_combo->addItem(ProgramText(action_text::kNtfsId));
+        m_combo->addItem(ProgramText(kFatId));
+        m_combo->addItem(ProgramText(kNtfsId));
         m_combo->setCurrentIndex(m_fileSystem->InitialComboIndex());
         m_combo->setVisible(false);
         // Only the user's choice counts, not the preselection.
@@ -168,8 +167,8 @@ CActionDialogBase::CActionDialogBase(const Description& description, const Drive
         m_links.emplace(link, entry);
     }
 
-    QPushButton* help = MakeFlatButton(ProgramText(dialog_text::kHelpId), description.helpId);
-    QPushButton* cancel = MakeFlatButton(ProgramText(dialog_text::kCancelId), kCancelId);
+    QPushButton* help = MakeFlatButton(ProgramText(kHelpTextId), description.helpId);
+    QPushButton* cancel = MakeFlatButton(ProgramText(kCancelTextId), kCancelId);
     auto* buttons = new QHBoxLayout();
     buttons->addWidget(help);
     buttons->addStretch(1);

@@ -1,13 +1,12 @@
 #include "app/dialogs/add_edit_header_dlg.h"
 
 #include "app/dialogs/dialog_help.h"
-#include "app/dialogs/dialog_text_ids.h"
 #include "app/dialogs/dialog_widgets.h"
 #include "app/dialogs/signature_input.h"
 #include "app/dialogs/signature_rows.h"
-#include "app/dialogs/signature_text_ids.h"
 #include "app/program_text.h"
 #include "filesystems/signatures/signature_file.h"
+#include "resources/string_ids.h"
 
 #include <QAbstractSpinBox>
 #include <QComboBox>
@@ -33,8 +32,7 @@ public:
     bool Megabytes() const { return m_megabytes; }
     void SetMegabytes(bool megabytes) {
         m_megabytes = megabytes;
-        lineEdit()->setText(
-            ProgramText(megabytes ? signature_text::kMegabytesId : signature_text::kKilobytesId));
+        lineEdit()->setText(ProgramText(megabytes ? kMegabytesUnitId : kKilobytesUnitId));
     }
 
     void stepBy(int steps) override {
@@ -66,11 +64,11 @@ CAddEditHeaderDlg::CAddEditHeaderDlg(FileSignature* record, std::vector<FileSign
                                      QWidget* parent)
     : QDialog(parent), m_record(record), m_userList(userList) {
     setObjectName(QString::number(kDialogId));
-    setWindowTitle(ProgramText(signature_text::kAddEditCaptionId));
+    setWindowTitle(ProgramText(kAddEditCaptionId));
     setModal(true);
     PaintWhite(*this);
 
-    auto* instruction = new QLabel(ProgramText(signature_text::kInstructionId), this);
+    auto* instruction = new QLabel(ProgramText(kInstructionId), this);
     instruction->setWordWrap(true);
     m_name = MakeEdit(kNameEditId, this);
     m_extension = MakeEdit(kExtensionEditId, this);
@@ -90,17 +88,17 @@ CAddEditHeaderDlg::CAddEditHeaderDlg(FileSignature* record, std::vector<FileSign
     sizeRow->addWidget(m_size, 1);
     sizeRow->addWidget(m_unit);
     auto* form = new QFormLayout();
-    form->addRow(ProgramText(signature_text::kNameLabelId), m_name);
-    form->addRow(ProgramText(signature_text::kExtensionLabelId), m_extension);
-    form->addRow(ProgramText(signature_text::kHeaderLabelId), m_header);
-    form->addRow(ProgramText(signature_text::kOffsetLabelId), m_offset);
-    form->addRow(ProgramText(signature_text::kSizeLabelId), sizeRow);
-    form->addRow(ProgramText(signature_text::kGroupLabelId), m_group);
+    form->addRow(ProgramText(kSoftwareNameLabelId), m_name);
+    form->addRow(ProgramText(kExtensionLabelId), m_extension);
+    form->addRow(ProgramText(kHeaderLabelId), m_header);
+    form->addRow(ProgramText(kOffsetLabelId), m_offset);
+    form->addRow(ProgramText(kSizeLabelId), sizeRow);
+    form->addRow(ProgramText(kGroupLabelId), m_group);
 
-    m_ok = MakeDialogButton(dialog_text::kOkId, 1, this);
+    m_ok = MakeDialogButton(kOkTextId, 1, this);
     m_ok->setDefault(true);
-    auto* cancel = MakeDialogButton(dialog_text::kCancelId, 2, this);
-    auto* help = MakeDialogButton(dialog_text::kHelpId, kHelpId, this);
+    auto* cancel = MakeDialogButton(kCancelTextId, 2, this);
+    auto* help = MakeDialogButton(kHelpTextId, kHelpId, this);
     auto* buttons = new QHBoxLayout();
     buttons->addWidget(help);
     buttons->addStretch(1);
@@ -118,7 +116,7 @@ CAddEditHeaderDlg::CAddEditHeaderDlg(FileSignature* record, std::vector<FileSign
         m_name->setText(ToQString(shown.softwareName));
         m_extension->setText(ToQString(shown.extension));
         m_header->setText(shown.companyDefined
-                              ? ProgramText(signature_text::kHiddenHeaderId)
+                              ? ProgramText(kHiddenHeaderId)
                               : ToQString(FormatHeaderText(std::span(
                                     shown.header.data(),
                                     std::min<size_t>(shown.matchLength, shown.header.size())))));
@@ -194,7 +192,7 @@ void CAddEditHeaderDlg::accept() {
         const std::optional<FileSignature> record = NewSignature(input, checked);
         // A failed append keeps the dialog, and what was typed, open.
         if (!record || !AppendHeaderRecord(*record, m_userList)) {
-            ShowSignatureMessage(this, signature_text::kAppendFailedId);
+            ShowSignatureMessage(this, kAppendFailedId);
             return;
         }
     }

@@ -2,13 +2,12 @@
 
 #include "app/dialogs/add_edit_header_dlg.h"
 #include "app/dialogs/dialog_help.h"
-#include "app/dialogs/dialog_text_ids.h"
 #include "app/dialogs/dialog_widgets.h"
 #include "app/dialogs/signature_rows.h"
-#include "app/dialogs/signature_text_ids.h"
 #include "app/program_text.h"
 #include "filesystems/signatures/signature_file.h"
 #include "filesystems/signatures/signature_lists.h"
+#include "resources/string_ids.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -21,11 +20,11 @@
 CAddNewHeaderDlg::CAddNewHeaderDlg(SignatureLists& lists, QWidget* parent)
     : QDialog(parent), m_lists(lists) {
     setObjectName(QString::number(kDialogId));
-    setWindowTitle(ProgramText(signature_text::kAddNewCaptionId));
+    setWindowTitle(ProgramText(kAddNewCaptionId));
     setModal(true);
     PaintWhite(*this);
 
-    auto* note = new QLabel(ProgramText(signature_text::kAddNewNoteId), this);
+    auto* note = new QLabel(ProgramText(kAddNewNoteId), this);
     note->setObjectName(QString::number(kNoteId));
     note->setWordWrap(true);
     m_list = new QTreeWidget(this);
@@ -34,11 +33,11 @@ CAddNewHeaderDlg::CAddNewHeaderDlg(SignatureLists& lists, QWidget* parent)
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->setMinimumSize(440, 280);
 
-    auto* add = MakeDialogButton(signature_text::kAddId, kAddId, this);
-    m_edit = MakeDialogButton(signature_text::kEditId, kEditId, this);
-    m_remove = MakeDialogButton(signature_text::kRemoveId, kRemoveId, this);
-    auto* close = MakeDialogButton(signature_text::kCloseId, 2, this);
-    auto* help = MakeDialogButton(dialog_text::kHelpId, kHelpId, this);
+    auto* add = MakeDialogButton(kSignatureAddTextId, kAddId, this);
+    m_edit = MakeDialogButton(kSignatureEditTextId, kEditId, this);
+    m_remove = MakeDialogButton(kSignatureRemoveTextId, kRemoveId, this);
+    auto* close = MakeDialogButton(kSignatureCloseTextId, 2, this);
+    auto* help = MakeDialogButton(kHelpTextId, kHelpId, this);
     auto* buttons = new QHBoxLayout();
     buttons->addWidget(add);
     buttons->addWidget(m_edit);

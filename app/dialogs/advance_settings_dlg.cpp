@@ -2,10 +2,10 @@
 #include "app/dialogs/file_dialog_start.h"
 
 #include "app/dialogs/dialog_help.h"
-#include "app/dialogs/dialog_text_ids.h"
 #include "app/dialogs/dialog_widgets.h"
 #include "app/program_text.h"
 #include "platform/settings_store.h"
+#include "resources/string_ids.h"
 
 #include <QCheckBox>
 #include <QFileDialog>
@@ -19,13 +19,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-constexpr uint32_t kCaptionId = 64001;
-constexpr uint32_t kSaveLogTextId = 64002;
-constexpr uint32_t kSignatureSearchTextId = 64003;
-constexpr uint32_t kReadAttemptsTextId = 64004;
-constexpr uint32_t kDateFormatTextId = 64005;
-constexpr uint32_t kLogFolderTextId = 64006;
 
 QListWidget* MakeList(int id, QWidget* parent) {
     auto* list = new QListWidget(parent);
@@ -48,7 +41,7 @@ QLabel* BoldLabel(uint32_t textId, QWidget* parent) {
 CAdvanceSettingsDlg::CAdvanceSettingsDlg(SettingsStore& settings, ScanState& state, QWidget* parent)
     : QDialog(parent), m_settings(settings), m_state(state) {
     setObjectName(QString::number(kDialogId));
-    setWindowTitle(ProgramText(kCaptionId));
+    setWindowTitle(ProgramText(kAdvanceSettingsCaptionId));
     PaintWhite(*this);
     m_chooseFolder = [](QWidget* owner, const QString& title, const QString& current) {
         return QFileDialog::getExistingDirectory(owner, title, FileDialogStart(current),
@@ -72,7 +65,7 @@ CAdvanceSettingsDlg::CAdvanceSettingsDlg(SettingsStore& settings, ScanState& sta
     QPalette gray = m_logPath->palette();
     gray.setColor(QPalette::Base, gray.color(QPalette::Button));
     m_logPath->setPalette(gray);
-    m_browse = MakeDialogButton(dialog_text::kBrowseId, kBrowseId, this);
+    m_browse = MakeDialogButton(kBrowseTextId, kBrowseId, this);
 
     m_readAttempts = MakeList(kReadAttemptsId, this);
     for (uint32_t count = advance_settings::kMinReadAttempts;
@@ -86,10 +79,10 @@ CAdvanceSettingsDlg::CAdvanceSettingsDlg(SettingsStore& settings, ScanState& sta
             QString::fromUtf16(format.data(), static_cast<qsizetype>(format.size())));
     }
 
-    auto* ok = MakeDialogButton(dialog_text::kOkId, kOkId, this);
+    auto* ok = MakeDialogButton(kOkTextId, kOkId, this);
     ok->setDefault(true);
-    auto* cancel = MakeDialogButton(dialog_text::kCancelId, kCancelId, this);
-    auto* help = MakeDialogButton(dialog_text::kHelpId, kHelpId, this);
+    auto* cancel = MakeDialogButton(kCancelTextId, kCancelId, this);
+    auto* help = MakeDialogButton(kHelpTextId, kHelpId, this);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_saveLog);

@@ -33,8 +33,6 @@ public:
     static constexpr int kCancelId = 2;
     static constexpr int kHelpId = 57670;
     static constexpr uint32_t kHelpTopic = 1360;
-    // The title of the folder chooser.
-    static constexpr uint32_t kChooseFolderTitleId = 61595;
     static constexpr int kMaxLogPathLength = 260;
 
     // Asks for a folder, starting at `current`; empty when cancelled. Tests replace it.

@@ -1,20 +1,18 @@
 #include "app/dialogs/cd_recovery_action_dlg.h"
-
-#include "app/dialogs/action_dialog_texts.h"
+#include "resources/string_ids.h"
 
 #include <utility>
 
 const CActionDialogBase::Description& CCdRecoveryActionDlg::Table() {
     static const Description kTable = {
         scan_action::ActionDialog::CdRecoveryAction,
-        action_text::kCaptionId,
+        kActionDialogCaptionId,
         {
-            {Action::RawDataRecovery, 1017, 1025, action_text::kCdRawRecoveryTextId},
-            {Action::CreateImageFile, 1018, 1026, action_text::kCdImageTextId},
+            {Action::RawDataRecovery, 1017, 1025, kCdRawRecoveryTextId},
+            {Action::CreateImageFile, 1018, 1026, kCdImageTextId},
         },
         {
-            {Link::FileTypes, 1027, action_text::kKnownFileTypesId, action_text::kFileTypesTipId,
-             0},
+            {Link::FileTypes, 1027, kKnownFileTypesId, kFileTypesTipId, 0},
         },
         0,
         1072,

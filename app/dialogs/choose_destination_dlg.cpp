@@ -1,10 +1,9 @@
 #include "app/dialogs/choose_destination_dlg.h"
 
 #include "app/program_text.h"
+#include "resources/string_ids.h"
 
 namespace {
-
-constexpr uint32_t kCaptionId = 62610;
 
 CDestinationDlg::ControlIds ChooseDestinationIds() {
     CDestinationDlg::ControlIds ids;
@@ -27,4 +26,5 @@ CDestinationDlg::ControlIds ChooseDestinationIds() {
 
 CChooseDestinationDlg::CChooseDestinationDlg(RecoveryDestinationAnswers& answers, FtpSettings& ftp,
                                              QWidget* parent)
-    : CDestinationDlg(ChooseDestinationIds(), ProgramText(kCaptionId), answers, ftp, parent) {}
+    : CDestinationDlg(ChooseDestinationIds(), ProgramText(kChooseDestinationCaptionId), answers,
+                      ftp, parent) {}

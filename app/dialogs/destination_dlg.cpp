@@ -2,12 +2,12 @@
 #include "app/dialogs/file_dialog_start.h"
 
 #include "app/dialogs/dialog_help.h"
-#include "app/dialogs/dialog_text_ids.h"
 #include "app/program_text.h"
 
 #include "app/dialogs/ftp_settings_dlg.h"
 
 #include "controls/flat_button.h"
+#include "resources/string_ids.h"
 
 #include <QCheckBox>
 #include <QFileDialog>
@@ -22,22 +22,6 @@
 #include <string>
 
 namespace {
-
-constexpr uint32_t kDestinationTextId = 62612;
-constexpr uint32_t kLocalTextId = 62613;
-constexpr uint32_t kFtpTextId = 62614;
-constexpr uint32_t kFtpOptionsTextId = 62615;
-constexpr uint32_t kCdDvdTextId = 62616;
-constexpr uint32_t kZipOptionTextId = 62617;
-constexpr uint32_t kZipTextId = 62618;
-constexpr uint32_t kEachFileTextId = 62619;
-constexpr uint32_t kSingleFileTextId = 62620;
-constexpr uint32_t kRecoveryOptionTextId = 62621;
-constexpr uint32_t kExcludeDeletedTextId = 62622;
-constexpr uint32_t kIncludeDeletedTextId = 62623;
-constexpr uint32_t kOnlyDeletedTextId = 62624;
-
-constexpr uint32_t kBrowseTitleId = 61595;
 
 template <typename Button> Button* MakeButton(const QString& text, int id, QWidget* parent) {
     auto* button = new Button(text, parent);
@@ -73,8 +57,7 @@ CDestinationDlg::CDestinationDlg(const ControlIds& ids, const QString& caption,
     auto* destination = new QGroupBox(ProgramText(kDestinationTextId), this);
     m_local = MakeRadio(ProgramText(kLocalTextId), ids.local, destination);
     m_localEdit = MakeEdit(ids.localEdit, destination);
-    m_browse =
-        MakeButton<QPushButton>(ProgramText(dialog_text::kBrowseId), ids.browse, destination);
+    m_browse = MakeButton<QPushButton>(ProgramText(kBrowseTextId), ids.browse, destination);
     m_ftpRadio = MakeRadio(ProgramText(kFtpTextId), ids.ftp, destination);
     m_ftpEdit = MakeEdit(ids.ftpEdit, destination);
     m_ftpOptions =
@@ -122,10 +105,10 @@ CDestinationDlg::CDestinationDlg(const ControlIds& ids, const QString& caption,
         layout->addWidget(entries);
     }
 
-    m_ok = MakeButton<CFlatButton>(ProgramText(dialog_text::kOkId), 1, this);
+    m_ok = MakeButton<CFlatButton>(ProgramText(kOkTextId), 1, this);
     m_ok->setDefault(true);
-    auto* cancel = MakeButton<CFlatButton>(ProgramText(dialog_text::kCancelId), 2, this);
-    auto* help = MakeButton<CFlatButton>(ProgramText(dialog_text::kHelpId), ids.help, this);
+    auto* cancel = MakeButton<CFlatButton>(ProgramText(kCancelTextId), 2, this);
+    auto* help = MakeButton<CFlatButton>(ProgramText(kHelpTextId), ids.help, this);
     auto* buttons = new QHBoxLayout();
     buttons->addWidget(help);
     buttons->addStretch(1);
@@ -190,7 +173,7 @@ void CDestinationDlg::reject() {
 }
 
 void CDestinationDlg::OnBrowse() {
-    const QString title = ProgramText(kBrowseTitleId);
+    const QString title = ProgramText(kChooseFolderTitleId);
     const QString folder = QFileDialog::getExistingDirectory(
         this, title, FileDialogStart(m_localEdit->text()), QFileDialog::ShowDirsOnly);
     if (!folder.isEmpty()) {

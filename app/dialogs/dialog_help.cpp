@@ -4,6 +4,7 @@
 #include "app/program_text.h"
 #include "platform/data_folder.h"
 #include "platform/product_title.h"
+#include "resources/string_ids.h"
 
 #include <QDesktopServices>
 #include <QMessageBox>
@@ -28,7 +29,7 @@ bool OpenGuidePage(QWidget* parent, const std::filesystem::path& page) {
     if (QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(page.string()))))
         return true;
     QMessageBox::information(parent, QString::fromUtf16(kProductTitle),
-                             ProgramText(scan_action::kHelpNotOpenedId));
+                             ProgramText(kHelpNotOpenedId));
     return false;
 }
 

@@ -1,24 +1,21 @@
 #include "app/dialogs/disk_action_dlg.h"
-
-#include "app/dialogs/action_dialog_texts.h"
+#include "resources/string_ids.h"
 
 #include <utility>
 
 const CActionDialogBase::Description& CDiskActionDlg::Table() {
     static const Description kTable = {
         scan_action::ActionDialog::DiskAction,
-        action_text::kCaptionId,
+        kActionDialogCaptionId,
         {
-            {Action::SearchLogicalDrive, 1023, 1020, action_text::kSearchLogicalDriveTextId},
-            {Action::RawDataRecovery, 1024, 1021, action_text::kDiskRawRecoveryTextId},
-            {Action::CreateImageFile, 1019, 1022, action_text::kDiskImageTextId},
+            {Action::SearchLogicalDrive, 1023, 1020, kSearchLogicalDriveTextId},
+            {Action::RawDataRecovery, 1024, 1021, kDiskRawRecoveryTextId},
+            {Action::CreateImageFile, 1019, 1022, kDiskImageTextId},
         },
         {
-            {Link::FileTypes, 1028, action_text::kKnownFileTypesId, action_text::kFileTypesTipId,
-             0},
-            {Link::RawRegion, 1073, action_text::kSelectedRegionId, 0, 0},
-            {Link::ImageRegion, 1039, action_text::kSpecifiedRegionId, action_text::kRegionTipId,
-             0},
+            {Link::FileTypes, 1028, kKnownFileTypesId, kFileTypesTipId, 0},
+            {Link::RawRegion, 1073, kSelectedRegionId, 0, 0},
+            {Link::ImageRegion, 1039, kSpecifiedRegionId, kRegionTipId, 0},
         },
         0,
         1072,

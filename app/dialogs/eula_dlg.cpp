@@ -3,6 +3,7 @@
 #include "app/dialogs/dialog_widgets.h"
 #include "app/program_text.h"
 #include "platform/data_folder.h"
+#include "resources/string_ids.h"
 
 #include <QFile>
 #include <QHBoxLayout>
@@ -12,15 +13,13 @@
 
 namespace {
 
-constexpr uint32_t kCaptionId = 64020;
-constexpr uint32_t kCloseTextId = 64013;
 constexpr int kColumnWidth = 505;
 
 } // namespace
 
 CEulaDlg::CEulaDlg(const std::filesystem::path& eulaFile, QWidget* parent) : QDialog(parent) {
     setObjectName(QString::number(kDialogId));
-    setWindowTitle(ProgramText(kCaptionId));
+    setWindowTitle(ProgramText(kEulaCaptionId));
     setAutoFillBackground(true);
     QPalette gray = palette();
     gray.setColor(QPalette::Window, QColor(217, 217, 217));

@@ -1,8 +1,8 @@
 #include "app/dialogs/file_exists_dlg.h"
 
-#include "app/dialogs/dialog_text_ids.h"
 #include "app/program_text.h"
 #include "controls/flat_button.h"
+#include "resources/string_ids.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -11,14 +11,6 @@
 #include <QPushButton>
 
 namespace {
-
-constexpr uint32_t kRenameAllTextId = 62630;
-constexpr uint32_t kOverwriteTextId = 62631;
-constexpr uint32_t kOverwriteAllTextId = 62632;
-constexpr uint32_t kSkipTextId = 62633;
-constexpr uint32_t kSkipAllTextId = 62634;
-constexpr uint32_t kNameLabelId = 62635;
-constexpr uint32_t kNewNameLabelId = 62636;
 
 QLabel* BoldLabel(const QString& text, int id, QWidget* parent) {
     auto* label = new QLabel(text, parent);
@@ -34,7 +26,7 @@ QLabel* BoldLabel(const QString& text, int id, QWidget* parent) {
 CFileExistsDlg::CFileExistsDlg(const QString& name, const QString& proposal, QWidget* parent)
     : QDialog(parent) {
     setObjectName(QString::number(kDialogId));
-    setWindowTitle(ProgramText(dialog_text::kNameTakenCaptionId));
+    setWindowTitle(ProgramText(kNameTakenCaptionId));
 
     auto* existing = new QLabel(name, this);
     existing->setObjectName(QString::number(kNameId));
@@ -52,9 +44,9 @@ CFileExistsDlg::CFileExistsDlg(const QString& name, const QString& proposal, QWi
         NameClashDecision decision;
     };
     const AnswerButton answers[] = {
-        {dialog_text::kRenameId, kRenameId, NameClashDecision::Rename},
+        {kRenameTextId, kRenameId, NameClashDecision::Rename},
         {kRenameAllTextId, kRenameAllId, NameClashDecision::RenameAll},
-        {kOverwriteTextId, kOverwriteId, NameClashDecision::Overwrite},
+        {kFileExistsOverwriteTextId, kOverwriteId, NameClashDecision::Overwrite},
         {kOverwriteAllTextId, kOverwriteAllId, NameClashDecision::OverwriteAll},
         {kSkipTextId, kSkipId, NameClashDecision::Skip},
         {kSkipAllTextId, kSkipAllId, NameClashDecision::SkipAll},
@@ -73,9 +65,9 @@ CFileExistsDlg::CFileExistsDlg(const QString& name, const QString& proposal, QWi
     m_rename->setDefault(true);
 
     auto* grid = new QGridLayout(this);
-    grid->addWidget(BoldLabel(ProgramText(kNameLabelId), 1001, this), 0, 0);
+    grid->addWidget(BoldLabel(ProgramText(kFileNameLabelId), 1001, this), 0, 0);
     grid->addWidget(existing, 0, 1);
-    grid->addWidget(BoldLabel(ProgramText(kNewNameLabelId), 1003, this), 1, 0);
+    grid->addWidget(BoldLabel(ProgramText(kRenameToLabelId), 1003, this), 1, 0);
     grid->addWidget(m_newName, 1, 1);
     grid->addLayout(buttons, 2, 0, 1, 2);
 

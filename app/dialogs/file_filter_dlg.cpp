@@ -1,10 +1,10 @@
 #include "app/dialogs/file_filter_dlg.h"
 
 #include "app/dialogs/dialog_help.h"
-#include "app/dialogs/dialog_text_ids.h"
 #include "app/dialogs/dialog_widgets.h"
 #include "app/program_text.h"
 #include "controls/tip_combo_box.h"
+#include "resources/string_ids.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -14,22 +14,13 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-namespace {
-
-constexpr uint32_t kCaptionId = 64421;   // "Add file Filter"
-constexpr uint32_t kLabelTextId = 64422; // "Enter Filter Basis"
-constexpr uint32_t kAddTextId = 64423;
-constexpr uint32_t kIncludeTextId = 64424;
-constexpr uint32_t kExcludeTextId = 64425;
-constexpr uint32_t kRemoveTextId = 64426;
-
-} // namespace
+namespace {} // namespace
 
 CFileFilterDlg::CFileFilterDlg(std::vector<std::u16string>& patterns, std::atomic<bool>& exclude,
                                QWidget* parent)
     : QDialog(parent), m_edit(patterns), m_exclude(exclude) {
     setObjectName(QString::number(kDialogId));
-    setWindowTitle(ProgramText(kCaptionId));
+    setWindowTitle(ProgramText(kFileFilterCaptionId));
     PaintWhite(*this);
 
     auto* label = MakeBoldLabel(ProgramText(kLabelTextId), kLabelId, this);
@@ -38,7 +29,7 @@ CFileFilterDlg::CFileFilterDlg(std::vector<std::u16string>& patterns, std::atomi
     m_pattern->setEditable(true);
     m_pattern->setInsertPolicy(QComboBox::NoInsert);
     for (int group = 0; group < FilterListEdit::kGroupCount; ++group) {
-        m_pattern->addItem(ProgramText(FilterListEdit::kFirstGroupTextId + group));
+        m_pattern->addItem(ProgramText(kFirstGroupTextId + group));
     }
     m_pattern->setCurrentIndex(-1);
     m_pattern->setEditText(QString());
@@ -51,8 +42,8 @@ CFileFilterDlg::CFileFilterDlg(std::vector<std::u16string>& patterns, std::atomi
     m_include = MakeDialogButton(kIncludeTextId, kIncludeId, this);
     m_excludeButton = MakeDialogButton(kExcludeTextId, kExcludeId, this);
     m_remove = MakeDialogButton(kRemoveTextId, kRemoveId, this);
-    auto* cancel = MakeDialogButton(dialog_text::kCancelId, kCancelId, this);
-    auto* help = MakeDialogButton(dialog_text::kHelpId, kHelpId, this);
+    auto* cancel = MakeDialogButton(kCancelTextId, kCancelId, this);
+    auto* help = MakeDialogButton(kHelpTextId, kHelpId, this);
 
     auto* grid = new QGridLayout(this);
     grid->addWidget(label, 0, 0, 1, 2);

@@ -1,9 +1,9 @@
 #include "app/dialogs/file_mask_dlg.h"
 
 #include "app/dialogs/dialog_help.h"
-#include "app/dialogs/dialog_text_ids.h"
 #include "app/dialogs/dialog_widgets.h"
 #include "app/program_text.h"
+#include "resources/string_ids.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -21,23 +21,6 @@
 
 namespace {
 
-constexpr uint32_t kCaptionId = 64401;  // "File Mask"
-constexpr uint32_t kHintTextId = 64402; // "A file mask delimited with semi-colons."
-constexpr uint32_t kMatchCaseTextId = 64403;
-constexpr uint32_t kDeletedTextId = 64404;
-constexpr uint32_t kExistingTextId = 64405;
-constexpr uint32_t kSizeFromTextId = 64406; // "Size From (KB)"
-constexpr uint32_t kUptoTextId = 64407;
-constexpr uint32_t kDateTextId = 64408;
-constexpr uint32_t kInTheLastTextId = 64409;
-constexpr uint32_t kMonthsTextId = 64410;
-constexpr uint32_t kDaysTextId = 64411;
-constexpr uint32_t kBetweenTextId = 64412;
-constexpr uint32_t kAndTextId = 64413;
-constexpr uint32_t kCreatedDateId = 61534;
-constexpr uint32_t kLastAccessDateId = 61535;
-constexpr uint32_t kModifiedDateId = 61533;
-
 int NumberOf(const QLineEdit* edit) {
     bool ok = false;
     const int value = edit->text().trimmed().toInt(&ok);
@@ -50,10 +33,10 @@ CFileMaskDlg::CFileMaskDlg(FileMaskSettings& settings, std::function<void(uint32
                            QWidget* parent)
     : QDialog(parent), m_settings(settings), m_tell(std::move(tell)) {
     setObjectName(QString::number(kDialogId));
-    setWindowTitle(ProgramText(kCaptionId));
+    setWindowTitle(ProgramText(kFileMaskCaptionId));
     PaintWhite(*this);
 
-    auto* hint = MakeBoldLabel(ProgramText(kHintTextId), kHintId, this);
+    auto* hint = MakeBoldLabel(ProgramText(kFileMaskHintId), kHintId, this);
     m_mask = WithId(new QLineEdit(QStringLiteral("*.*"), this), kMaskEditId);
     m_mask->setMaxLength(kMaxMaskLength);
     m_matchCase = WithId(new QCheckBox(ProgramText(kMatchCaseTextId), this), kMatchCaseId);
@@ -83,10 +66,10 @@ CFileMaskDlg::CFileMaskDlg(FileMaskSettings& settings, std::function<void(uint32
         picker->setDisplayFormat(QStringLiteral("dd-MMM-yyyy"));
         picker->setCalendarPopup(true);
     }
-    m_ok = MakeDialogButton(dialog_text::kOkId, kOkId, this);
+    m_ok = MakeDialogButton(kOkTextId, kOkId, this);
     m_ok->setDefault(true);
-    auto* cancel = MakeDialogButton(dialog_text::kCancelId, kCancelId, this);
-    auto* help = MakeDialogButton(dialog_text::kHelpId, kHelpId, this);
+    auto* cancel = MakeDialogButton(kCancelTextId, kCancelId, this);
+    auto* help = MakeDialogButton(kHelpTextId, kHelpId, this);
 
     auto* grid = new QGridLayout(this);
     grid->addWidget(hint, 0, 0, 1, 4);

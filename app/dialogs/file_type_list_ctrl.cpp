@@ -2,8 +2,8 @@
 
 #include "app/dialogs/file_types_dlg.h"
 #include "app/dialogs/signature_rows.h"
-#include "app/dialogs/signature_text_ids.h"
 #include "controls/list_header_ctrl.h"
+#include "resources/string_ids.h"
 
 #include <QHeaderView>
 #include <QLineEdit>
@@ -64,7 +64,7 @@ bool CFileTypeListCtrl::CommitSize(const QTreeWidgetItem& row, const QString& te
     QPointer<CFileTypeListCtrl> self(this);
     QTimer::singleShot(0, this, [self] {
         if (self != nullptr)
-            ShowSignatureMessage(self, signature_text::kSizeInvalidId);
+            ShowSignatureMessage(self, kSizeInvalidId);
     });
     return false;
 }

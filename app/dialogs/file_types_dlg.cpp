@@ -2,15 +2,14 @@
 
 #include "app/dialogs/add_edit_header_dlg.h"
 #include "app/dialogs/dialog_help.h"
-#include "app/dialogs/dialog_text_ids.h"
 #include "app/dialogs/dialog_widgets.h"
 #include "app/dialogs/file_type_list_ctrl.h"
 #include "app/dialogs/signature_rows.h"
-#include "app/dialogs/signature_text_ids.h"
 #include "app/program_text.h"
 #include "filesystems/signatures/signature_file.h"
 #include "jobs/scan_state.h"
 #include "jobs/thread_for_file_system.h"
+#include "resources/string_ids.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -26,11 +25,11 @@
 CFileTypesDlg::CFileTypesDlg(ScanState& state, QWidget* parent)
     : QDialog(parent), m_state(state), m_lists(state.signatureLists) {
     setObjectName(QString::number(kDialogId));
-    setWindowTitle(ProgramText(signature_text::kFileTypesCaptionId));
+    setWindowTitle(ProgramText(kFileTypesCaptionId));
     setModal(true);
     PaintWhite(*this);
 
-    auto* note = new QLabel(ProgramText(signature_text::kFileTypesNoteId), this);
+    auto* note = new QLabel(ProgramText(kFileTypesNoteId), this);
     note->setObjectName(QString::number(kNoteId));
     note->setWordWrap(true);
     QFont bold = note->font();
@@ -46,18 +45,18 @@ CFileTypesDlg::CFileTypesDlg(ScanState& state, QWidget* parent)
     }
     m_group->setCurrentIndex(0);
     auto* groupRow = new QHBoxLayout();
-    groupRow->addWidget(new QLabel(ProgramText(signature_text::kGroupLabelId), this));
+    groupRow->addWidget(new QLabel(ProgramText(kGroupLabelId), this));
     groupRow->addWidget(m_group, 1);
 
     m_list = new CFileTypeListCtrl(*this, this);
     m_list->setMinimumSize(540, 300);
 
-    auto* ok = MakeDialogButton(dialog_text::kOkId, 1, this);
+    auto* ok = MakeDialogButton(kOkTextId, 1, this);
     ok->setDefault(true);
-    auto* help = MakeDialogButton(dialog_text::kHelpId, kHelpId, this);
-    m_unselectAll = MakeDialogButton(signature_text::kUnselectAllId, kUnselectAllId, this);
-    m_selectAll = MakeDialogButton(signature_text::kSelectAllId, kSelectAllId, this);
-    m_edit = MakeDialogButton(signature_text::kEditId, kEditId, this);
+    auto* help = MakeDialogButton(kHelpTextId, kHelpId, this);
+    m_unselectAll = MakeDialogButton(kSignatureUnselectAllTextId, kUnselectAllId, this);
+    m_selectAll = MakeDialogButton(kSignatureSelectAllTextId, kSelectAllId, this);
+    m_edit = MakeDialogButton(kSignatureEditTextId, kEditId, this);
     m_edit->setEnabled(false);
     auto* buttons = new QHBoxLayout();
     buttons->addWidget(m_selectAll);

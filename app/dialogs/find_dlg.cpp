@@ -1,9 +1,9 @@
 #include "app/dialogs/find_dlg.h"
 
 #include "app/dialogs/dialog_help.h"
-#include "app/dialogs/dialog_text_ids.h"
 #include "app/dialogs/dialog_widgets.h"
 #include "app/program_text.h"
+#include "resources/string_ids.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -21,25 +21,6 @@
 
 namespace {
 
-constexpr uint32_t kCaptionId = 64414;       // "Find"
-constexpr uint32_t kFindLabelId = 64415;     // "Find:"
-constexpr uint32_t kHintTextId = 64416;      // "Enter file type(s) delimited by semi-colons"
-constexpr uint32_t kAdvanceMoreId = 64417;   // "Advance >>"
-constexpr uint32_t kAdvanceLessId = 64418;   // "Advance <<"
-constexpr uint32_t kSearchNowTextId = 64419; // "Search Now"
-constexpr uint32_t kSizeTextId = 64420;      // "Size"
-constexpr uint32_t kMatchCaseTextId = 64403;
-constexpr uint32_t kDeletedTextId = 64404;
-constexpr uint32_t kExistingTextId = 64405;
-constexpr uint32_t kDateTextId = 64408;
-constexpr uint32_t kInTheLastTextId = 64409;
-constexpr uint32_t kMonthsTextId = 64410;
-constexpr uint32_t kDaysTextId = 64411;
-constexpr uint32_t kBetweenTextId = 64412;
-constexpr uint32_t kCreatedDateId = 61534;
-constexpr uint32_t kModifiedDateId = 61533;
-constexpr uint32_t kLastAccessDateId = 61535;
-
 int NumberIn(const QLineEdit* edit, int low, int high) {
     return std::clamp(edit->text().trimmed().toInt(), low, high);
 }
@@ -51,12 +32,12 @@ CFindDlg::CFindDlg(bool& advancedShown, std::function<bool(const FindConditions&
     : QDialog(parent), m_advancedShown(advancedShown), m_advancedBefore(advancedShown),
       m_search(std::move(search)), m_tell(std::move(tell)) {
     setObjectName(QString::number(kDialogId));
-    setWindowTitle(ProgramText(kCaptionId));
+    setWindowTitle(ProgramText(kFindCaptionId));
     PaintWhite(*this);
 
     m_pattern = WithId(new QLineEdit(this), kPatternId);
     m_pattern->setMaxLength(kMaxPatternLength);
-    auto* hint = MakeBoldLabel(ProgramText(kHintTextId), kHintId, this);
+    auto* hint = MakeBoldLabel(ProgramText(kFindHintId), kHintId, this);
     m_matchCase = WithId(new QCheckBox(ProgramText(kMatchCaseTextId), this), kMatchCaseId);
     m_deleted = WithId(new QCheckBox(ProgramText(kDeletedTextId), this), kDeletedId);
     m_existing = WithId(new QCheckBox(ProgramText(kExistingTextId), this), kExistingId);
@@ -65,8 +46,8 @@ CFindDlg::CFindDlg(bool& advancedShown, std::function<bool(const FindConditions&
     m_advance = MakeDialogButton(kAdvanceMoreId, kAdvanceId, this);
     m_searchNow = MakeDialogButton(kSearchNowTextId, kSearchNowId, this);
     m_searchNow->setDefault(true);
-    auto* cancel = MakeDialogButton(dialog_text::kCancelId, kCancelId, this);
-    auto* help = MakeDialogButton(dialog_text::kHelpId, kHelpId, this);
+    auto* cancel = MakeDialogButton(kCancelTextId, kCancelId, this);
+    auto* help = MakeDialogButton(kHelpTextId, kHelpId, this);
 
     m_advanced = new QWidget(this);
     m_size = WithId(new QCheckBox(ProgramText(kSizeTextId), m_advanced), kSizeId);

@@ -50,9 +50,6 @@ public:
     static constexpr int kCancelId = 2;
     static constexpr int kHelpId = 57670;
     static constexpr int kMaxPatternLength = 250;
-    static constexpr uint32_t kAtLeastId = 61579;
-    static constexpr uint32_t kAtMostId = 61580;
-    static constexpr uint32_t kSizeBlankId = 61583;
     static constexpr int kMaxSizeValue = 2999999;
 
     CFindDlg(bool& advancedShown, std::function<bool(const FindConditions&)> search,

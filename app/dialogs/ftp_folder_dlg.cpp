@@ -1,7 +1,6 @@
 #include "app/dialogs/ftp_folder_dlg.h"
 
 #include "app/dialogs/dialog_help.h"
-#include "app/dialogs/dialog_text_ids.h"
 #include "app/message_box_qt.h"
 #include "app/program_text.h"
 
@@ -10,6 +9,7 @@
 #include "platform/ftp_client.h"
 
 #include "controls/flat_button.h"
+#include "resources/string_ids.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -26,9 +26,6 @@
 
 namespace {
 
-constexpr uint32_t kCaptionId = 62650;
-
-constexpr uint32_t kConnectFailedId = 61597;
 // Marks the empty child that gives an unlisted folder its expand button.
 constexpr int kPlaceholderRole = Qt::UserRole + 1;
 
@@ -54,7 +51,7 @@ CFtpFolderDlg::CFtpFolderDlg(QString& folder, const QString& server, const QStri
                              const QString& password, QWidget* parent)
     : QDialog(parent), m_folder(folder), m_server(server), m_user(user), m_password(password) {
     setObjectName(QString::number(kDialogId));
-    setWindowTitle(ProgramText(kCaptionId));
+    setWindowTitle(ProgramText(kFtpFolderCaptionId));
     m_folder.clear();
 
     m_tree = new QTreeWidget(this);
@@ -67,10 +64,10 @@ CFtpFolderDlg::CFtpFolderDlg(QString& folder, const QString& server, const QStri
     AddPlaceholder(m_root);
     m_tree->setCurrentItem(m_root);
 
-    auto* ok = MakeButton(ProgramText(dialog_text::kOkId), kOkId, this);
+    auto* ok = MakeButton(ProgramText(kOkTextId), kOkId, this);
     ok->setDefault(true);
-    auto* cancel = MakeButton(ProgramText(dialog_text::kCancelId), kCancelId, this);
-    auto* help = MakeButton(ProgramText(dialog_text::kHelpId), kHelpId, this);
+    auto* cancel = MakeButton(ProgramText(kCancelTextId), kCancelId, this);
+    auto* help = MakeButton(ProgramText(kHelpTextId), kHelpId, this);
     auto* buttons = new QHBoxLayout();
     buttons->addWidget(help);
     buttons->addStretch(1);

@@ -1,13 +1,13 @@
 #include "app/dialogs/ftp_settings_dlg.h"
 
 #include "app/dialogs/dialog_help.h"
-#include "app/dialogs/dialog_text_ids.h"
 #include "app/program_text.h"
 
 #include "app/dialogs/ftp_folder_dlg.h"
 #include "jobs/ftp_settings.h"
 
 #include "controls/flat_button.h"
+#include "resources/string_ids.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -16,14 +16,6 @@
 #include <QPushButton>
 
 namespace {
-
-constexpr uint32_t kCaptionId = 62651;
-constexpr uint32_t kServerLabelTextId = 62652;
-constexpr uint32_t kServerPlaceholderId = 62653;
-constexpr uint32_t kServerHintId = 62654;
-constexpr uint32_t kBrowseFtpTextId = 62655;
-constexpr uint32_t kUserLabelTextId = 62656;
-constexpr uint32_t kPasswordLabelTextId = 62657;
 
 QLineEdit* MakeEdit(int id, QWidget* parent) {
     auto* edit = new QLineEdit(parent);
@@ -52,7 +44,7 @@ QPushButton* MakeButton(const QString& text, int id, QWidget* parent) {
 CFtpSettingsDlg::CFtpSettingsDlg(FtpSettings& settings, QString& folder, QWidget* parent)
     : QDialog(parent), m_settings(settings), m_folder(folder) {
     setObjectName(QString::number(kDialogId));
-    setWindowTitle(ProgramText(kCaptionId));
+    setWindowTitle(ProgramText(kFtpSettingsCaptionId));
 
     const QString serverHint = ProgramText(kServerHintId);
     auto* serverLabel = BoldLabel(ProgramText(kServerLabelTextId), kServerLabelId, this);
@@ -66,10 +58,10 @@ CFtpSettingsDlg::CFtpSettingsDlg(FtpSettings& settings, QString& folder, QWidget
     m_folderEdit->setMaxLength(kMaxFolderLength);
 
     m_browseFtp = MakeButton(ProgramText(kBrowseFtpTextId), kBrowseFtpId, this);
-    m_ok = MakeButton(ProgramText(dialog_text::kOkId), kOkId, this);
+    m_ok = MakeButton(ProgramText(kOkTextId), kOkId, this);
     m_ok->setDefault(true);
-    auto* cancel = MakeButton(ProgramText(dialog_text::kCancelId), kCancelId, this);
-    auto* help = MakeButton(ProgramText(dialog_text::kHelpId), kHelpId, this);
+    auto* cancel = MakeButton(ProgramText(kCancelTextId), kCancelId, this);
+    auto* help = MakeButton(ProgramText(kHelpTextId), kHelpId, this);
 
     auto* grid = new QGridLayout(this);
     grid->addWidget(serverLabel, 0, 0);

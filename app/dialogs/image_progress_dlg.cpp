@@ -4,6 +4,7 @@
 #include "controls/program_pictures.h"
 #include "controls/sector_map_ctrl.h"
 #include "controls/sector_map_geometry.h"
+#include "resources/string_ids.h"
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -29,10 +30,10 @@ struct LegendItem {
 
 // In the order of the legend's pictures.
 constexpr std::array<LegendItem, 4> kLegend = {{
-    {CImageProgressDlg::kNotProcessedLegendId, CImageProgressDlg::kNotProcessedTextId},
-    {CImageProgressDlg::kProcessedLegendId, CImageProgressDlg::kProcessedLegendTextId},
-    {CImageProgressDlg::kCurrentLegendId, CImageProgressDlg::kCurrentLegendTextId},
-    {CImageProgressDlg::kBadLegendId, CImageProgressDlg::kBadLegendTextId},
+    {CImageProgressDlg::kNotProcessedLegendId, kNotProcessedTextId},
+    {CImageProgressDlg::kProcessedLegendId, kProcessedLegendTextId},
+    {CImageProgressDlg::kCurrentLegendId, kCurrentLegendTextId},
+    {CImageProgressDlg::kBadLegendId, kBadLegendTextId},
 }};
 
 bool IsPanelText(int id) {

@@ -33,14 +33,6 @@ public:
     static constexpr int kFirstLegendPictureId = 148;
     static constexpr int kCountersPictureId = 152;
 
-    // String ids of the texts the panel starts with, and of the map's tooltip format.
-    static constexpr uint32_t kDriveTextTemplateId = 62760;
-    static constexpr uint32_t kNotProcessedTextId = 62761;
-    static constexpr uint32_t kProcessedLegendTextId = 62762;
-    static constexpr uint32_t kCurrentLegendTextId = 62763;
-    static constexpr uint32_t kBadLegendTextId = 62764;
-    static constexpr uint32_t kMapTooltipFormatId = 62900;
-
     // The light blue behind the drive's description, the colour of a processed block.
     static QColor DriveTextBackground();
 

@@ -1,16 +1,15 @@
 #include "app/dialogs/image_selection_dlg.h"
 
 #include "app/dialogs/dialog_help.h"
-#include "app/dialogs/dialog_text_ids.h"
 #include "app/dialogs/dialog_widgets.h"
 #include "app/dialogs/image_selection_rules.h"
-#include "app/dialogs/image_selection_texts.h"
 #include "app/message_box_qt.h"
 #include "app/program_text.h"
 #include "controls/program_pictures.h"
 #include "controls/range_slider.h"
 #include "platform/data_folder.h"
 #include "platform/product_title.h"
+#include "resources/string_ids.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -60,10 +59,10 @@ CImageSelectionDlg::CImageSelectionDlg(uint64_t totalSectors, scan_action::Regio
                                        QWidget* parent)
     : QDialog(parent), m_total(totalSectors), m_selected(initial) {
     setObjectName(QString::number(kDialogId));
-    setWindowTitle(ProgramText(image_selection_text::kCaptionId));
+    setWindowTitle(ProgramText(kImageSelectionCaptionId));
     PaintWhite(*this);
 
-    auto* description = new QLabel(ProgramText(image_selection_text::kDescriptionId), this);
+    auto* description = new QLabel(ProgramText(kImageSelectionDescriptionId), this);
     description->setObjectName(QString::number(kDescriptionId));
     description->setWordWrap(true);
     QFont bold = description->font();
@@ -83,10 +82,10 @@ CImageSelectionDlg::CImageSelectionDlg(uint64_t totalSectors, scan_action::Regio
 
     m_firstEdit = MakeSectorEdit(kFirstSectorId, this);
     m_lastEdit = MakeSectorEdit(kLastSectorId, this);
-    QPushButton* ok = MakeDialogButton(dialog_text::kOkId, kOkId, this);
+    QPushButton* ok = MakeDialogButton(kOkTextId, kOkId, this);
     ok->setDefault(true);
-    QPushButton* cancel = MakeDialogButton(dialog_text::kCancelId, kCancelId, this);
-    QPushButton* help = MakeDialogButton(dialog_text::kHelpId, kHelpId, this);
+    QPushButton* cancel = MakeDialogButton(kCancelTextId, kCancelId, this);
+    QPushButton* help = MakeDialogButton(kHelpTextId, kHelpId, this);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(description);
@@ -96,9 +95,9 @@ CImageSelectionDlg::CImageSelectionDlg(uint64_t totalSectors, scan_action::Regio
     sliderRow->addSpacing(kSliderIndent);
     layout->addLayout(sliderRow);
     auto* edits = new QGridLayout();
-    edits->addWidget(new QLabel(ProgramText(image_selection_text::kStartingSectorId), this), 0, 0);
+    edits->addWidget(new QLabel(ProgramText(kStartingSectorLabelId), this), 0, 0);
     edits->addWidget(m_firstEdit, 0, 1);
-    edits->addWidget(new QLabel(ProgramText(image_selection_text::kEndingSectorId), this), 1, 0);
+    edits->addWidget(new QLabel(ProgramText(kEndingSectorLabelId), this), 1, 0);
     edits->addWidget(m_lastEdit, 1, 1);
     edits->setColumnStretch(2, 1);
     layout->addLayout(edits);

@@ -1,6 +1,5 @@
 #include "app/dialogs/image_selection_rules.h"
-
-#include "app/dialogs/image_selection_texts.h"
+#include "resources/string_ids.h"
 
 #include <algorithm>
 #include <limits>
@@ -83,9 +82,9 @@ uint32_t RegionProblemMessageId(RegionProblem problem) {
     case RegionProblem::None:
         return 0;
     case RegionProblem::MissingSector:
-        return image_selection_text::kMissingSectorId;
+        return kMissingSectorId;
     case RegionProblem::FirstAfterLast:
-        return image_selection_text::kFirstAfterLastId;
+        return kFirstAfterLastId;
     }
     return 0;
 }

@@ -16,9 +16,5 @@ constexpr uint32_t RunningPromptId(OfficeKind kind) {
 constexpr uint32_t NotInstalledId(OfficeKind kind) {
     return 64300 + static_cast<uint32_t>(kind) - 1;
 }
-inline constexpr uint32_t kPasswordProtectedId = 64304;
-inline constexpr uint32_t kTablesId = 64305;
-// "Only the first %d rows are shown: ..." under a table whose rows were cut.
-inline constexpr uint32_t kTableCutId = 64554;
 
 } // namespace office_preview_text

@@ -1,8 +1,8 @@
 #include "app/dialogs/properties_dlg.h"
 
-#include "app/dialogs/dialog_text_ids.h"
 #include "app/dialogs/dialog_widgets.h"
 #include "app/program_text.h"
+#include "resources/string_ids.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -60,7 +60,7 @@ CPropertiesDlg::CPropertiesDlg(const PropertiesTexts& texts, QWidget* parent) : 
         grid->addWidget(value, row, 1);
         ++row;
     }
-    auto* ok = MakeDialogButton(dialog_text::kOkId, kOkId, this);
+    auto* ok = MakeDialogButton(kOkTextId, kOkId, this);
     ok->setDefault(true);
     grid->addWidget(ok, row, 1, Qt::AlignRight);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);

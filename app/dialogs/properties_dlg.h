@@ -14,8 +14,6 @@ class CPropertiesDlg : public QDialog {
 public:
     static constexpr int kDialogId = 220;
     static constexpr int kOkId = 1;
-    // String ids of the entry-mode labels, "Location :" to "Accessed :", in control order.
-    static constexpr uint32_t kFirstLabelTextId = 64428;
 
     explicit CPropertiesDlg(const PropertiesTexts& texts, QWidget* parent = nullptr);
 };

@@ -1,19 +1,17 @@
 #include "app/dialogs/raw_recovery_action_dlg.h"
-
-#include "app/dialogs/action_dialog_texts.h"
+#include "resources/string_ids.h"
 
 #include <utility>
 
 const CActionDialogBase::Description& CRawRecoveryActionDlg::Table() {
     static const Description kTable = {
         scan_action::ActionDialog::RawRecoveryAction,
-        action_text::kCaptionId,
+        kActionDialogCaptionId,
         {
-            {Action::RawDataRecovery, 1017, 1191, action_text::kCdRawRecoveryTextId},
+            {Action::RawDataRecovery, 1017, 1191, kCdRawRecoveryTextId},
         },
         {
-            {Link::FileTypes, 1027, action_text::kKnownFileTypesId, action_text::kFileTypesTipId,
-             0},
+            {Link::FileTypes, 1027, kKnownFileTypesId, kFileTypesTipId, 0},
         },
         0,
         1193,

@@ -1,10 +1,9 @@
 #include "app/dialogs/recovery_options_dlg.h"
 
 #include "app/program_text.h"
+#include "resources/string_ids.h"
 
 namespace {
-
-constexpr uint32_t kCaptionId = 62611;
 
 CDestinationDlg::ControlIds RecoveryOptionsIds() {
     CDestinationDlg::ControlIds ids;
@@ -30,4 +29,5 @@ CDestinationDlg::ControlIds RecoveryOptionsIds() {
 
 CRecoveryOptionsDlg::CRecoveryOptionsDlg(RecoveryDestinationAnswers& answers, FtpSettings& ftp,
                                          QWidget* parent)
-    : CDestinationDlg(RecoveryOptionsIds(), ProgramText(kCaptionId), answers, ftp, parent) {}
+    : CDestinationDlg(RecoveryOptionsIds(), ProgramText(kRecoveryOptionsCaptionId), answers, ftp,
+                      parent) {}

@@ -2,6 +2,7 @@
 
 #include "app/program_text.h"
 #include "controls/flat_button.h"
+#include "resources/string_ids.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -13,12 +14,6 @@
 
 namespace {
 
-constexpr uint32_t kCaptionId = 62660;
-constexpr uint32_t kContinueTextId = 62661;
-constexpr uint32_t kSaveAndAbortTextId = 62662;
-constexpr uint32_t kAbortTextId = 62663;
-
-constexpr uint32_t kMessageId = 61609;
 // The name goes after "File: ".
 constexpr qsizetype kNameOffset = 6;
 
@@ -33,7 +28,7 @@ QPushButton* MakeButton(const QString& text, int id, QWidget* parent) {
 CSaveErrorActionDlg::CSaveErrorActionDlg(const QString& fileName, QWidget* parent)
     : QDialog(parent) {
     setObjectName(QString::number(kDialogId));
-    setWindowTitle(ProgramText(kCaptionId));
+    setWindowTitle(ProgramText(kSaveErrorActionCaptionId));
 
     auto* text = new QLabel(MessageText(fileName), this);
     text->setObjectName(QString::number(kTextId));

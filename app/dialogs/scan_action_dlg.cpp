@@ -1,22 +1,20 @@
 #include "app/dialogs/scan_action_dlg.h"
-
-#include "app/dialogs/action_dialog_texts.h"
+#include "resources/string_ids.h"
 
 #include <utility>
 
 const CActionDialogBase::Description& CScanActionDlg::Table() {
     static const Description kTable = {
         scan_action::ActionDialog::ScanAction,
-        action_text::kVolumeImageCaptionId,
+        kVolumeImageCaptionId,
         {
-            {Action::StandardScan, 1084, 1086, action_text::kStandardScanTextId},
-            {Action::AdvanceScan, 1085, 1087, action_text::kAdvanceScanTextId},
+            {Action::StandardScan, 1084, 1086, kStandardScanTextId},
+            {Action::AdvanceScan, 1085, 1087, kAdvanceScanTextId},
         },
         {
-            {Link::FileTypes, 1088, action_text::kKnownFileTypesId, action_text::kFileTypesTipId,
-             0},
-            {Link::PreviousFileSystem, 1089, action_text::kPreviousFileSystemId,
-             action_text::kPreviousFileSystemTipId, action_text::kPreviousFileSystemTextId},
+            {Link::FileTypes, 1088, kKnownFileTypesId, kFileTypesTipId, 0},
+            {Link::PreviousFileSystem, 1089, kPreviousFileSystemId, kPreviousFileSystemTipId,
+             kPreviousFileSystemTextId},
         },
         1090,
         1083,

@@ -2,6 +2,7 @@
 
 #include "platform/string_table.h"
 #include "platform/utf_conversion.h"
+#include "resources/string_ids.h"
 
 #include <array>
 #include <string>
@@ -10,8 +11,6 @@
 namespace scan_action {
 
 namespace {
-
-constexpr uint32_t kRemovableDriveId = 61631;
 
 // Identify strings come from the device and may fill their field without a terminator: read
 // at most `limit` characters and stop at the first NUL.

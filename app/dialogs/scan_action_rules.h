@@ -37,10 +37,6 @@ enum class ScanJobAction {
 inline constexpr uint8_t kFat = 1;
 inline constexpr uint8_t kNtfs = 7;
 
-// Message-box questions of an advance scan with the other file system, by the current one.
-inline constexpr uint32_t kFatButNtfsQuestionId = 61487;
-inline constexpr uint32_t kNtfsButFatQuestionId = 61488;
-
 struct Region {
     uint64_t firstSector = 0;
     uint64_t lastSector = 0;
@@ -111,10 +107,6 @@ struct HelpHooks {
     std::function<void(uint32_t messageId)> showMessage;
     std::function<void(const std::filesystem::path& page, uint32_t topic)> open;
 };
-// The string shown when the guide is not in the data folder.
-inline constexpr uint32_t kHelpMissingId = 62050;
-// The string shown when the desktop has no program to show the guide.
-inline constexpr uint32_t kHelpNotOpenedId = 64000;
 // Opens the page of `topic` in the guide of `language` in `folder` (the guide's start page when
 // the topic has no page), or shows kHelpMissingId when the guide is not there. False when it was
 // missing.

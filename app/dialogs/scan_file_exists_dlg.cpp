@@ -1,9 +1,9 @@
 #include "app/dialogs/scan_file_exists_dlg.h"
 
 #include "app/dialogs/dialog_help.h"
-#include "app/dialogs/dialog_text_ids.h"
 #include "app/program_text.h"
 #include "controls/flat_button.h"
+#include "resources/string_ids.h"
 
 #include <QFileInfo>
 #include <QGridLayout>
@@ -13,10 +13,6 @@
 #include <QPushButton>
 
 namespace {
-
-constexpr uint32_t kOverwriteTextId = 62640;
-constexpr uint32_t kExistingLabelId = 62641;
-constexpr uint32_t kNewNameLabelId = 62642;
 
 constexpr int kMaxNameLength = 260;
 
@@ -35,7 +31,7 @@ CScanFileExistsDlg::CScanFileExistsDlg(const QString& existingPath, uint8_t disk
                                        uint8_t driveNumber, bool isLog, QWidget* parent)
     : QDialog(parent), m_proposal(ProposeName(existingPath, diskNumber, driveNumber, isLog)) {
     setObjectName(QStringLiteral("194"));
-    setWindowTitle(ProgramText(dialog_text::kNameTakenCaptionId));
+    setWindowTitle(ProgramText(kNameTakenCaptionId));
 
     auto* existing = new QLabel(existingPath, this);
     existing->setObjectName(QString::number(kExistingPathId));
@@ -45,20 +41,20 @@ CScanFileExistsDlg::CScanFileExistsDlg(const QString& existingPath, uint8_t disk
     m_newName->setMaxLength(kMaxNameLength);
     m_newName->setMinimumWidth(360);
 
-    m_rename = new CFlatButton(ProgramText(dialog_text::kRenameId), this);
+    m_rename = new CFlatButton(ProgramText(kRenameTextId), this);
     m_rename->setObjectName(QString::number(kRenameId));
     m_rename->setDefault(true);
-    m_overwrite = new CFlatButton(ProgramText(kOverwriteTextId), this);
+    m_overwrite = new CFlatButton(ProgramText(kScanFileOverwriteTextId), this);
     m_overwrite->setObjectName(QString::number(kOverwriteId));
-    auto* cancel = new CFlatButton(ProgramText(dialog_text::kCancelId), this);
+    auto* cancel = new CFlatButton(ProgramText(kCancelTextId), this);
     cancel->setObjectName(QString::number(kCancelId));
-    auto* help = new CFlatButton(ProgramText(dialog_text::kHelpId), this);
+    auto* help = new CFlatButton(ProgramText(kHelpTextId), this);
     help->setObjectName(QString::number(kHelpId));
 
     auto* grid = new QGridLayout(this);
     grid->addWidget(BoldLabel(ProgramText(kExistingLabelId), 1013, this), 0, 0);
     grid->addWidget(existing, 0, 1);
-    grid->addWidget(BoldLabel(ProgramText(kNewNameLabelId), 1056, this), 1, 0);
+    grid->addWidget(BoldLabel(ProgramText(kScanFileNewNameLabelId), 1056, this), 1, 0);
     grid->addWidget(m_newName, 1, 1);
     auto* buttons = new QHBoxLayout();
     buttons->addWidget(help);

@@ -1,16 +1,15 @@
 #include "app/dialogs/search_logical_drive_dlg.h"
-
-#include "app/dialogs/action_dialog_texts.h"
+#include "resources/string_ids.h"
 
 #include <utility>
 
 const CActionDialogBase::Description& CSearchLogicalDriveDlg::Table() {
     static const Description kTable = {
         scan_action::ActionDialog::SearchLogicalDrive,
-        action_text::kSearchCaptionId,
+        kSearchCaptionId,
         {
-            {Action::StandardSearch, 1075, 1076, action_text::kStandardSearchTextId},
-            {Action::AdvanceSearch, 1074, 1077, action_text::kAdvanceSearchTextId},
+            {Action::StandardSearch, 1075, 1076, kStandardSearchTextId},
+            {Action::AdvanceSearch, 1074, 1077, kAdvanceSearchTextId},
         },
         {},
         0,

@@ -1,7 +1,7 @@
 #include "app/dialogs/signature_input.h"
 
-#include "app/dialogs/signature_text_ids.h"
 #include "filesystems/signatures/signature_file.h"
+#include "resources/string_ids.h"
 
 #include <algorithm>
 
@@ -50,7 +50,6 @@ std::u16string DecimalText(uint64_t value) {
 } // namespace
 
 uint32_t SignatureInputMessageId(SignatureInputError error) {
-    using namespace signature_text;
     switch (error) {
     case SignatureInputError::None:
         return 0;

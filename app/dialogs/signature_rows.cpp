@@ -4,9 +4,9 @@
 #include "filesystems/signatures/signature_file.h"
 
 #include "app/dialogs/signature_input.h"
-#include "app/dialogs/signature_text_ids.h"
 #include "app/program_text.h"
 #include "platform/product_title.h"
+#include "resources/string_ids.h"
 
 #include <QColor>
 #include <QHeaderView>
@@ -30,7 +30,7 @@ SignatureRow::SignatureRow(const FileSignature& record, size_t index, bool check
     if (checkable) {
         setFlags(flags() | Qt::ItemIsUserCheckable | Qt::ItemIsEditable);
         setCheckState(kNameColumn, record.selected ? Qt::Checked : Qt::Unchecked);
-        setToolTip(kSizeColumn, ProgramText(signature_text::kSizeTipId));
+        setToolTip(kSizeColumn, ProgramText(kSizeTipId));
     }
 }
 
@@ -48,9 +48,8 @@ bool SignatureRow::operator<(const QTreeWidgetItem& other) const {
 
 void SetUpSignatureColumns(QTreeWidget& list, int nameWidth, int sizeWidth) {
     list.setColumnCount(3);
-    list.setHeaderLabels({ProgramText(signature_text::kNameColumnId),
-                          ProgramText(signature_text::kExtensionColumnId),
-                          ProgramText(signature_text::kSizeColumnId)});
+    list.setHeaderLabels(
+        {ProgramText(kNameColumnId), ProgramText(kExtensionColumnId), ProgramText(kSizeColumnId)});
     list.headerItem()->setTextAlignment(SignatureRow::kSizeColumn,
                                         Qt::AlignRight | Qt::AlignVCenter);
     list.setColumnWidth(SignatureRow::kNameColumn, nameWidth);
@@ -88,7 +87,7 @@ bool SaveUserSignatures(QWidget* parent, std::span<const FileSignature> userList
     if (RewriteHeaderFile(userList)) {
         return true;
     }
-    ShowSignatureMessage(parent, signature_text::kNotSavedId);
+    ShowSignatureMessage(parent, kNotSavedId);
     return false;
 }
 

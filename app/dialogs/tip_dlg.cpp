@@ -4,6 +4,7 @@
 #include "app/program_text.h"
 #include "platform/data_folder.h"
 #include "platform/settings_store.h"
+#include "resources/string_ids.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -18,10 +19,6 @@
 
 namespace {
 
-constexpr uint32_t kCaptionId = 64010;
-constexpr uint32_t kShowAtStartupTextId = 64011;
-constexpr uint32_t kNextTipTextId = 64012;
-constexpr uint32_t kCloseTextId = 64013;
 constexpr int kFrameInset = 6;
 
 QLabel* MakeText(int id, QWidget* parent) {
@@ -37,7 +34,7 @@ QLabel* MakeText(int id, QWidget* parent) {
 CTipDlg::CTipDlg(SettingsStore& settings, const std::filesystem::path& tipsFile, QWidget* parent)
     : QDialog(parent), m_settings(settings) {
     setObjectName(QString::number(kDialogId));
-    setWindowTitle(ProgramText(kCaptionId));
+    setWindowTitle(ProgramText(kTipCaptionId));
     PaintWhite(*this);
 
     m_tipArea = new QWidget(this);

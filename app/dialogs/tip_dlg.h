@@ -29,9 +29,6 @@ public:
     static constexpr int kHeadingId = 1000;
     static constexpr int kTipTextId = 1001;
     static constexpr int kThirdTextId = 1002;
-    static constexpr uint32_t kDidYouKnowId = 61489;
-    static constexpr uint32_t kOopsId = 61490;
-    static constexpr uint32_t kNoTipsFileId = 61491;
     static constexpr char kTipsFileName[] = "Tips.txt";
     static constexpr std::string_view kShowName = "ShowTipOfTheDay";
     static constexpr std::string_view kPositionName = "TipOfTheDayPos";

@@ -1,6 +1,7 @@
 #include "app/dialogs/updating_list_dlg.h"
 
 #include "app/program_text.h"
+#include "resources/string_ids.h"
 
 #include <QProgressBar>
 #include <QVBoxLayout>
@@ -10,7 +11,7 @@
 
 CUpdatingListDlg::CUpdatingListDlg(uint32_t clusters, QWidget* parent) : QDialog(parent) {
     setObjectName(QString::number(kDialogId));
-    setWindowTitle(ProgramText(kCaptionId));
+    setWindowTitle(ProgramText(kUpdatingListCaptionId));
     setWindowModality(Qt::WindowModal);
     m_progress = new QProgressBar(this);
     m_progress->setObjectName(QString::number(kProgressId));

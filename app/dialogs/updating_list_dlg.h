@@ -15,7 +15,6 @@ class CUpdatingListDlg : public QDialog {
 public:
     static constexpr int kDialogId = 158;
     static constexpr int kProgressId = 1034;
-    static constexpr uint32_t kCaptionId = 64436;
 
     CUpdatingListDlg(uint32_t clusters, QWidget* parent = nullptr);
 

@@ -4,6 +4,7 @@
 #include "app/program_text.h"
 
 #include "platform/file_time.h"
+#include "resources/string_ids.h"
 
 #include <algorithm>
 #include <cstdio>

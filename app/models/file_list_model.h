@@ -31,10 +31,6 @@ public:
     };
     static constexpr int kColumnCount = 7;
     static constexpr int kTypeTextCount = 4;
-    // String ids of the column titles, 61530 "Name" to 61536 "File Id", and of the type texts,
-    // 61537 "Folder", "Deleted Folder", "File" and 61540 "Deleted File".
-    static constexpr uint32_t kFirstColumnTitleId = 61530;
-    static constexpr uint32_t kFirstTypeTextId = 61537;
 
     enum Role {
         RawValueRole = Qt::UserRole + 1,

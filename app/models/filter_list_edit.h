@@ -12,8 +12,6 @@
 class FilterListEdit {
 public:
     static constexpr int kGroupCount = 5;
-    // String ids of the groups' texts, 61573 to 61577.
-    static constexpr uint32_t kFirstGroupTextId = 61573;
 
     explicit FilterListEdit(std::vector<std::u16string>& list);
 

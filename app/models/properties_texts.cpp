@@ -6,6 +6,7 @@
 #include "platform/format_text.h"
 #include "platform/program_string.h"
 #include "platform/utf_conversion.h"
+#include "resources/string_ids.h"
 
 #include <algorithm>
 
@@ -13,29 +14,6 @@ namespace {
 
 using T = PropertiesTexts;
 
-constexpr uint32_t kFirstTypeId = 61537; // Folder, Deleted Folder, File, Deleted File
-constexpr uint32_t kNameId = 61530;
-constexpr uint32_t kStartPositionId = 61643;
-constexpr uint32_t kEndPositionId = 61644;
-constexpr uint32_t kDriveId = 61634;
-constexpr uint32_t kPhysicalDiskId = 61629;
-constexpr uint32_t kLogicalDriveId = 61630;
-constexpr uint32_t kExtendedDriveId = 61645;
-constexpr uint32_t kUnknownId = 61646;
-constexpr uint32_t kTrueId = 61647;
-constexpr uint32_t kFalseId = 61648;
-constexpr uint32_t kModelId = 61649;
-constexpr uint32_t kSerialId = 61650;
-constexpr uint32_t kFirmwareId = 61651;
-constexpr uint32_t kDiskSizeId = 61465;
-constexpr uint32_t kPortId = 61652;
-constexpr uint32_t kRemovableDriveId = 61631;
-constexpr uint32_t kCdDvdDriveId = 61632;
-constexpr uint32_t kImageFileId = 61633;
-constexpr uint32_t kFirstImageTypeId = 61656; // disk image, volume image, CD image
-constexpr uint32_t kFirstWeekdayId = 61659;   // Sunday .. Saturday
-constexpr uint32_t kFirstMonthId = 61666;     // January .. December
-constexpr uint32_t kPropertySheetId = 64427;
 constexpr char16_t kNone[] = u"----";
 
 std::u16string Text(uint32_t id) {
@@ -67,7 +45,7 @@ std::u16string ImageTime(const std::optional<std::tm>& time) {
     if (!time || time->tm_wday < 0 || time->tm_wday > 6 || time->tm_mon < 0 || time->tm_mon > 11)
         return kNone;
     return FormatText(u"%s, %s %d, %d", Text(kFirstWeekdayId + time->tm_wday),
-                      Text(kFirstMonthId + time->tm_mon), time->tm_mday, time->tm_year + 1900);
+                      Text(kFirstMonthNameId + time->tm_mon), time->tm_mday, time->tm_year + 1900);
 }
 
 std::u16string PhysicalDisk(uint32_t number) {
@@ -75,10 +53,10 @@ std::u16string PhysicalDisk(uint32_t number) {
 }
 
 void VolumeProperties(const DriveNode& node, T& out) {
-    out.labels = {{T::kLocationLabel, WithColon(kNameId)},
+    out.labels = {{T::kLocationLabel, WithColon(kFirstColumnTitleId)},
                   {T::kSizeOnDiskLabel, WithColon(kStartPositionId)},
                   {T::kStartClusterLabel, WithColon(kEndPositionId)},
-                  {T::kCreatedLabel, WithColon(kDriveId)},
+                  {T::kCreatedLabel, WithColon(kDriveWordId)},
                   {T::kModifiedLabel, WithColon(kPhysicalDiskId)},
                   {T::kAccessedLabel, WithColon(kExtendedDriveId)}};
     if (node.kind == DriveKind::CdRomDrive) {
@@ -119,11 +97,13 @@ void VolumeProperties(const DriveNode& node, T& out) {
 }
 
 void DiskProperties(const DriveNode& node, const DriveFacts& facts, T& out) {
-    out.labels = {
-        {T::kLocationLabel, WithColon(kNameId)}, {T::kSizeLabel, Text(kModelId)},
-        {T::kSizeOnDiskLabel, Text(kSerialId)},  {T::kStartClusterLabel, Text(kFirmwareId)},
-        {T::kCreatedLabel, Text(kDiskSizeId)},   {T::kModifiedLabel, WithColon(kPhysicalDiskId)},
-        {T::kAccessedLabel, Text(kPortId)}};
+    out.labels = {{T::kLocationLabel, WithColon(kFirstColumnTitleId)},
+                  {T::kSizeLabel, Text(kModelLabelId)},
+                  {T::kSizeOnDiskLabel, Text(kSerialId)},
+                  {T::kStartClusterLabel, Text(kFirmwareId)},
+                  {T::kCreatedLabel, Text(kDiskSizeId)},
+                  {T::kModifiedLabel, WithColon(kPhysicalDiskId)},
+                  {T::kAccessedLabel, Text(kPortId)}};
     const PhysicalDiskInfo* disk = node.Physical();
     out.values[T::kCreated] = disk ? disk->sizeText : std::u16string();
     out.values[T::kModified] = FormatText(u"0x%X", disk ? disk->drive : 0);
@@ -161,7 +141,7 @@ std::u16string RecordedSource(const DriveFacts& facts) {
 
 void ImageProperties(const DriveNode& node, const DriveFacts& times, T& out) {
     out.labels = {{T::kSizeOnDiskLabel, WithColon(kPhysicalDiskId)},
-                  {T::kStartClusterLabel, WithColon(kLogicalDriveId)}};
+                  {T::kStartClusterLabel, WithColon(kLogicalDriveTextId)}};
     out.values[T::kLocation] = node.imagePath;
     out.values[T::kCreated] = ImageTime(times.created);
     out.values[T::kAccessed] = ImageTime(times.accessed);
@@ -204,7 +184,7 @@ PropertiesTexts EntryProperties(const FoundItem& item, std::u16string_view name,
     out.values[T::kLocation] = location;
     out.values[T::kSize] = SizeWithBytes(item.size);
     const uint32_t type = (item.IsFolder() ? 0u : 2u) + (item.deleted != 0 ? 1u : 0u);
-    out.values[T::kType] = Text(kFirstTypeId + type);
+    out.values[T::kType] = Text(kFirstTypeTextId + type);
     out.values[T::kStartCluster] =
         FormatText(u" %llu", static_cast<unsigned long long>(item.firstCluster));
     if (!volume)

@@ -1,11 +1,9 @@
 #include "app/models/rename_check.h"
+#include "resources/string_ids.h"
 
 namespace {
 
 constexpr std::u16string_view kForbiddenCharacters = u"\"*/:<>?\\|";
-constexpr uint32_t kBadCharacterMessage = 61565;
-constexpr uint32_t kTooLongMessage = 61566;
-constexpr uint32_t kEmptyMessage = 61567;
 
 } // namespace
 
@@ -27,11 +25,11 @@ uint32_t RenameCheckMessageId(RenameCheck check) {
     case RenameCheck::Ok:
         return 0;
     case RenameCheck::BadCharacter:
-        return kBadCharacterMessage;
+        return kBadCharacterMessageId;
     case RenameCheck::Empty:
-        return kEmptyMessage;
+        return kEmptyMessageId;
     case RenameCheck::TooLong:
-        return kTooLongMessage;
+        return kTooLongMessageId;
     }
     return 0;
 }

@@ -3,6 +3,7 @@
 #include "app/program_text.h"
 #include "app/views/drive_tree_layout.h"
 #include "controls/program_pictures.h"
+#include "resources/string_ids.h"
 
 #include <QHeaderView>
 #include <QStyle>
@@ -12,7 +13,6 @@ namespace {
 
 constexpr int kRoleRole = Qt::UserRole + 1;
 constexpr int kNodeRole = Qt::UserRole + 2;
-constexpr uint32_t kImageFileGroupId = 61633;
 constexpr int kImageGroupPicture = 5;
 constexpr int kVolumePicture = 3;
 
@@ -82,7 +82,7 @@ void CDiskTreeCtrl::AddImageItem(const DriveNode& node) {
         computer->setExpanded(true);
     }
     QTreeWidgetItem* group = nullptr;
-    const QString title = ProgramText(kImageFileGroupId);
+    const QString title = ProgramText(kImageFileId);
     for (int i = 0; i < computer->childCount() && group == nullptr; ++i) {
         QTreeWidgetItem* child = computer->child(i);
         if (child->data(0, kRoleRole).toInt() == RoleNumber(DriveTreeRow::Role::Group) &&

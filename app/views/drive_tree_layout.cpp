@@ -2,21 +2,12 @@
 
 #include "app/program_text.h"
 #include "diskio/disk_name.h"
+#include "resources/string_ids.h"
 
 #include <array>
 #include <optional>
 
 namespace {
-
-// "My Computer", the group titles, "Drive" of the removable disks, and our "Removable".
-constexpr uint32_t kComputerId = 61628;
-constexpr uint32_t kPhysicalDiskId = 61629;
-constexpr uint32_t kLogicalDriveId = 61630;
-constexpr uint32_t kRemovableDriveId = 61631;
-constexpr uint32_t kCdDvdDriveId = 61632;
-constexpr uint32_t kImageFileId = 61633;
-constexpr uint32_t kDriveWordId = 61634;
-constexpr uint32_t kRemovableWordId = 62820;
 
 constexpr int kDiskPicture = 1;
 constexpr int kRemovablePicture = 2;
@@ -176,7 +167,7 @@ std::vector<DriveTreeRow> DriveTreeRows(const std::list<DriveNode>& nodes) {
     rows.push_back({DriveTreeRow::Role::Computer, DriveTreeRow::kNoParent, ProgramText(kComputerId),
                     0, nullptr, true});
     static constexpr std::array<uint32_t, kGroupCount> kGroupText = {
-        kPhysicalDiskId, kLogicalDriveId, kRemovableDriveId, kCdDvdDriveId, kImageFileId};
+        kPhysicalDiskId, kLogicalDriveTextId, kRemovableDriveId, kCdDvdDriveId, kImageFileId};
     static constexpr std::array<int, kGroupCount> kGroupPicture = {
         kDiskPicture, kVolumePicture, kRemovablePicture, kCdPicture, kImagePicture};
     std::array<std::size_t, kGroupCount> groups;

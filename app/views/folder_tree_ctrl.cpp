@@ -8,6 +8,7 @@
 #include "app/models/entry_order.h"
 #include "app/models/file_list_model.h"
 #include "app/program_text.h"
+#include "resources/string_ids.h"
 
 #include <QContextMenuEvent>
 #include <QIcon>
@@ -40,7 +41,7 @@ std::array<QIcon, 3> FolderPictures(const QStyle& /*style*/) {
 QStringList TypeTexts() {
     QStringList texts;
     for (uint32_t i = 0; i < FileListModel::kTypeTextCount; ++i) {
-        texts.push_back(ProgramText(FileListModel::kFirstTypeTextId + i));
+        texts.push_back(ProgramText(kFirstTypeTextId + i));
     }
     return texts;
 }

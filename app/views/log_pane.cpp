@@ -4,6 +4,7 @@
 #include "controls/program_pictures.h"
 
 #include "app/program_text.h"
+#include "resources/string_ids.h"
 
 #include <QApplication>
 #include <QHeaderView>

@@ -30,12 +30,6 @@ public:
     static constexpr size_t kMaxReportTextBytes = 260;
     static constexpr size_t kSeparatorLength = 79;
     static constexpr size_t kIndent = 20;
-    // String ids of the column titles "Activity", "Description" and "Status", and of the
-    // report's title, "Message Log Report".
-    static constexpr uint32_t kActivityTitleId = 61501;
-    static constexpr uint32_t kDescriptionTitleId = 61502;
-    static constexpr uint32_t kStatusTitleId = 61503;
-    static constexpr uint32_t kReportTitleId = 61594;
 
     explicit CLogPaneDlg(QWidget* parent = nullptr);
 

@@ -14,6 +14,7 @@
 #include "platform/program_string.h"
 #include "platform/string_table.h"
 #include "platform/utf_conversion.h"
+#include "resources/string_ids.h"
 
 #include <algorithm>
 #include <cstring>
@@ -24,20 +25,6 @@ constexpr size_t kEntrySize = 32;
 constexpr size_t kMaxLongNameUnits = 260;
 constexpr size_t kMaxLongNameEntries = 20; // 20 x 13 covers 260 characters
 constexpr uint32_t kFatCompareBlock = 64;
-// String ids of the title's "(Current Linking Mode Fat1)", "... Fat2)" and "... Contiguous)".
-constexpr uint32_t kLinkingModeFat1Id = 61541;
-constexpr uint32_t kLinkingModeFat2Id = 61542;
-constexpr uint32_t kLinkingModeContiguousId = 61543;
-// Log rows and progress labels of comparing and loading the FAT copies.
-constexpr uint32_t kCompareActivityId = 62130;
-constexpr uint32_t kIdenticalCopiesId = 62131;
-constexpr uint32_t kMismatchId = 62132;
-constexpr uint32_t kFat1VerifiedId = 62133;
-constexpr uint32_t kFat2VerifiedId = 62134;
-constexpr uint32_t kErrorsFoundId = 62135;
-constexpr uint32_t kVerifyingFatId = 62136;
-constexpr uint32_t kLoadingFatId = 62137;
-constexpr uint32_t kLoadingFatCopyId = 62138;
 
 using fat_folder_head::HasFatSignature;
 
@@ -595,7 +582,7 @@ void CFatFileSystem::BuildClusterMap() {
             std::min<uint64_t>(sectors * perSector, kFatMaxClusterNumber + 2));
         m_clusterMap.assign(static_cast<size_t>(m_clusterLimit) + 1, kClusterUnused);
         const uint32_t bad = BadClusterMark();
-        ProgressBracket progress(m_reporter, ProgramString(fat_scan::kGeometryProgressId),
+        ProgressBracket progress(m_reporter, ProgramString(kSearchingTextId),
                                  static_cast<uint32_t>(sectors));
         fat_scan::ProgressBusy busy(m_environment);
         for (uint64_t sector = 0; sector < sectors; ++sector) {
@@ -810,7 +797,7 @@ bool CFatFileSystem::IsRebuiltVolume() const {
 void CFatFileSystem::SendFoundItem(FoundItem& item, const std::u16string& name) {
     if (m_foundCount == 0) {
         Send(MakeSetPaneWidths(345, 340));
-        Send(MakeCreateProgress(ProgramString(ScanEnvironment::kEntriesFoundId), 100000));
+        Send(MakeCreateProgress(ProgramString(kEntriesFoundTitleId), 100000));
         Send(MakeAddTreeRoot(0));
     }
     ++m_foundCount;
@@ -820,8 +807,8 @@ void CFatFileSystem::SendFoundItem(FoundItem& item, const std::u16string& name) 
         m_foundBytes += item.size;
     }
     Send(MakeAddFoundItem(&item, name));
-    Send(MakeSetProgressText(FormatText(
-        StringTable::Program().Get(ScanEnvironment::kEntriesFoundCountId), m_foundCount)));
+    Send(MakeSetProgressText(
+        FormatText(StringTable::Program().Get(kEntriesFoundCountId), m_foundCount)));
 }
 
 void CFatFileSystem::SendUpdatedItem(const FoundItem& item, const std::u16string& name) {

@@ -3,6 +3,7 @@
 // "." and ".." entries; lost, root, broken and signature-recognised items follow.
 
 #include "filesystems/fat/fat_scan_support.h"
+#include "resources/string_ids.h"
 
 using namespace fat_scan;
 
@@ -36,7 +37,7 @@ void CFatFileSystem::AdvanceScan() {
             m_environment.flags->stopRequested = false;
         }
         m_environment.progressIdle = 1;
-        ShowMessage(ProgramString(kInvalidVolumeTextId), MessageBoxIcon::Error);
+        ShowMessage(ProgramString(kInvalidVolumeId), MessageBoxIcon::Error);
         return;
     }
     SetTitleWithMode();

@@ -2,6 +2,7 @@
 // size rebuilt from the folder clusters found on the volume.
 
 #include "filesystems/fat/fat_scan_support.h"
+#include "resources/string_ids.h"
 
 using namespace fat_scan;
 
@@ -131,10 +132,10 @@ bool CFatFileSystem::FindFolderCandidates() {
     m_folderCandidates.clear();
 
     {
-        ProgressBracket progress(m_reporter, ProgramString(kGeometryProgressId),
+        ProgressBracket progress(m_reporter, ProgramString(kSearchingTextId),
                                  static_cast<uint32_t>(std::min<uint64_t>(
                                      m_totalSectors / 4 / kBlockSectors, UINT32_MAX)));
-        ScanLog::Started(Window(), ProgramString(kGeometryActivityId));
+        ScanLog::Started(Window(), ProgramString(kParametersActivityId));
         ProgressBusy busy(m_environment);
 
         BlockBuffer block(size_t{kBlockSectors} * kSectorBytes);
@@ -142,7 +143,7 @@ bool CFatFileSystem::FindFolderCandidates() {
         for (uint64_t sector = 0; sector < m_totalSectors; sector += kBlockSectors) {
             if (Stopped())
                 break;
-            Send(MakeSetStatusText2(FormatText(StringTable::Program().Get(kReadingSectorId),
+            Send(MakeSetStatusText2(FormatText(StringTable::Program().Get(kReadingSectorOfTotalId),
                                                FirstSector() + sector,
                                                FirstSector() + m_totalSectors - 1)));
             const uint32_t count =
@@ -168,7 +169,7 @@ bool CFatFileSystem::FindFolderCandidates() {
     }
 
     const bool stopped = Stopped();
-    ScanLog::Ended(Window(), ProgramString(kGeometryActivityId), stopped);
+    ScanLog::Ended(Window(), ProgramString(kParametersActivityId), stopped);
     if (stopped)
         return false;
     if (m_folderCandidates.empty()) {

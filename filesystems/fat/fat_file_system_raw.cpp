@@ -11,6 +11,7 @@
 #include "platform/format_text.h"
 #include "platform/job_messages.h"
 #include "platform/program_string.h"
+#include "resources/string_ids.h"
 
 #include <algorithm>
 
@@ -21,11 +22,6 @@ constexpr size_t kSectorBytes = 512;
 // Read errors get a log row each up to this many; a dying disk must not flood the log.
 constexpr uint32_t kMaxErrorRows = 100;
 constexpr uint8_t kFileAttribute = 0x20;
-
-constexpr uint32_t kRawActivityId = 62118;
-constexpr uint32_t kReadingSectorId = 62152;
-constexpr uint32_t kReadErrorId = 62155;
-constexpr uint32_t kReadErrorRunId = 62156;
 
 } // namespace
 
@@ -73,7 +69,7 @@ void CFatFileSystem::RawScan(const ActiveSignatureSearch& search) {
             static_cast<uint32_t>(std::min<uint64_t>(kBlockSectors, end - start));
         Send(MakeSetPaneWidths(345, 340));
         Send(MakeSetStatusText2(
-            FormatText(StringTable::Program().Get(kReadingSectorId), start, last)));
+            FormatText(StringTable::Program().Get(kReadingSectorOfTotalId), start, last)));
         ReadRawBlock(start, count, block, readable);
         uint32_t next = count;
         for (uint32_t i = count; i-- > 0;) {

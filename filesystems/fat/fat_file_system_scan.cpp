@@ -12,6 +12,7 @@
 #include "platform/job_window.h"
 #include "platform/message_box_icon.h"
 #include "platform/program_string.h"
+#include "resources/string_ids.h"
 
 #include <algorithm>
 #include <array>
@@ -33,14 +34,6 @@ constexpr uint64_t kMaxClusterLimit = 0x10000000;
 constexpr uint32_t kSmallBufferSectors = 32;
 // A fixed root folder holds at most 65535 entries; a larger count is damage.
 constexpr uint32_t kMaxRootSectors = 4096;
-
-constexpr uint32_t kTreeActivityId = 62112;
-constexpr uint32_t kDeletedActivityId = 62113;
-constexpr uint32_t kBootActivityId = 62119;
-constexpr uint32_t kBootSectorId = 62157;
-constexpr uint32_t kBootOutsideId = 62158;
-constexpr uint32_t kLongScanWarningId = 62171;
-constexpr uint32_t kAdvanceHintId = 62172;
 
 // Whether the buffer holds an entry with a zero first byte: the end of its folder.
 bool HoldsEndEntry(std::span<const uint8_t> buffer) {

@@ -42,22 +42,6 @@ inline constexpr uint32_t kRawFilesPerFolder = 2500;
 inline constexpr uint64_t kMaxFolderBytes = 65536ull * kEntryBytes;
 inline constexpr uint64_t kMaxClusterNumber = kFatMaxClusterNumber;
 
-// String ids of the passes' messages, log activities and status texts.
-inline constexpr uint32_t kInvalidVolumeTextId = 62170;
-inline constexpr uint32_t kGeometryActivityId = 62110;
-inline constexpr uint32_t kGeometryProgressId = 62111;
-inline constexpr uint32_t kTreeActivityId = 62112;
-inline constexpr uint32_t kLostActivityId = 62114;
-inline constexpr uint32_t kRootActivityId = 62115;
-inline constexpr uint32_t kBrokenActivityId = 62116;
-inline constexpr uint32_t kReadingSectorId = 62152;
-// "Reading cluster %u of %u" while folders are searched, " Reading cluster  %d  of  %d" while
-// the root and broken folders are.
-inline constexpr uint32_t kReadingClusterId = 62153;
-inline constexpr uint32_t kReadingClusterSpacedId = 62154;
-inline constexpr uint32_t kLostFolderNameId = 62180;
-inline constexpr uint32_t kRawFolderNameId = 62181;
-
 // Marks the progress loops of the FAT passes for the application while they run.
 class ProgressBusy {
 public:

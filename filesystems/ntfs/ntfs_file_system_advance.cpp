@@ -17,6 +17,7 @@
 #include "platform/job_messages.h"
 #include "platform/program_string.h"
 #include "platform/string_table.h"
+#include "resources/string_ids.h"
 
 #include <algorithm>
 #include <array>
@@ -24,14 +25,6 @@
 #include <utility>
 
 namespace {
-
-constexpr uint32_t kParametersActivityId = 62110;
-constexpr uint32_t kSearchingTextId = 62111;
-constexpr uint32_t kTreeActivityId = 62112;
-constexpr uint32_t kFreeListActivityId = 62117;
-constexpr uint32_t kReadingSectorId = 62152;
-constexpr uint32_t kReadErrorId = 62155;
-constexpr uint32_t kRawFolderNameId = 62181;
 
 constexpr size_t kSectorBytes = 512;
 // The partition's first and last sectors that the reading passes leave out.
@@ -154,7 +147,7 @@ uint16_t NtfsScanRun::EstimateSectorsPerCluster() {
             const uint64_t sector = start + i;
             if ((sector - kEdgeSectors) % kEstimateStepSectors == 0) {
                 m_reporter.Send(MakeSetStatusText2(
-                    FormatText(StringTable::Program().Get(kReadingSectorId),
+                    FormatText(StringTable::Program().Get(kReadingSectorOfTotalId),
                                m_volume.m_firstSector + sector, m_volume.m_firstSector + end)));
                 progress.Step();
                 if (m_reporter.Stopped()) {
@@ -356,8 +349,9 @@ void NtfsScanRun::SearchFreeClusters() {
         if (!anyFree)
             continue;
         const uint64_t firstSector = first * sectorsPerCluster;
-        m_reporter.Send(MakeSetStatusText2(FormatText(StringTable::Program().Get(kReadingSectorId),
-                                                      firstSector, m_volume.m_totalSectors)));
+        m_reporter.Send(
+            MakeSetStatusText2(FormatText(StringTable::Program().Get(kReadingSectorOfTotalId),
+                                          firstSector, m_volume.m_totalSectors)));
         const bool whole = m_volume.ReadSectors(firstSector, Clamp32(count * sectorsPerCluster),
                                                 block.data()) != 0;
         for (uint64_t c = first; c < first + count; ++c) {
@@ -440,7 +434,7 @@ void NtfsScanRun::CollectRecords() {
         if (m_reporter.Stopped())
             break;
         m_reporter.Send(MakeSetStatusText2(
-            FormatText(StringTable::Program().Get(kReadingSectorId), start, total)));
+            FormatText(StringTable::Program().Get(kReadingSectorOfTotalId), start, total)));
         progress.Step();
         const uint32_t count = Clamp32(std::min<uint64_t>(kReadBlockSectors, total - start));
         const uint32_t withNext = Clamp32(std::min<uint64_t>(count + 1ull, total - start));

@@ -14,6 +14,7 @@
 #include "platform/job_messages.h"
 #include "platform/program_string.h"
 #include "platform/string_table.h"
+#include "resources/string_ids.h"
 
 #include <algorithm>
 #include <cstring>
@@ -21,15 +22,6 @@
 
 namespace {
 
-constexpr uint32_t kTreeActivityId = 62112;
-constexpr uint32_t kDeletedActivityId = 62113;
-constexpr uint32_t kBootDoesNotFitId = 62159;
-constexpr uint32_t kInvalidVolumeId = 62170;
-constexpr uint32_t kAdvanceHintId = 62172;
-constexpr uint32_t kLostFolderNameId = 62180;
-
-// String id of "Folder", the name of a lost parent folder before its record number.
-constexpr uint32_t kFolderTextId = 61537;
 constexpr size_t kSectorBytes = 512;
 constexpr uint32_t kFirstUserRecord = 16;
 // Index entries of a record's resident $INDEX_ROOT lie before these offsets.
@@ -141,8 +133,8 @@ bool NtfsScanRun::SendItem(FoundItem& item, const std::u16string& name) {
     }
     m_sentIds.insert(item.entryId);
     m_reporter.Send(MakeAddFoundItem(&item, name));
-    m_reporter.Send(MakeSetProgressText(FormatText(
-        StringTable::Program().Get(ScanEnvironment::kEntriesFoundCountId), m_volume.m_foundCount)));
+    m_reporter.Send(MakeSetProgressText(
+        FormatText(StringTable::Program().Get(kEntriesFoundCountId), m_volume.m_foundCount)));
     return true;
 }
 
@@ -364,7 +356,7 @@ uint64_t NtfsScanRun::EnsureLostParent(uint32_t parent) {
     folder.entryId = id;
     folder.parentId = CNtfsFileSystem::kLostFoldersId;
     folder.attributes = FoundItem::kFolderAttribute;
-    SendItem(folder, FormatText(u"%s %d", StringTable::Program().Get(kFolderTextId), parent));
+    SendItem(folder, FormatText(u"%s %d", StringTable::Program().Get(kFirstTypeTextId), parent));
     m_knownFolders.insert(id);
     m_folderIdOfRecord[parent] = id;
     return id;

@@ -5,6 +5,7 @@
 #include "platform/byte_reader.h"
 #include "platform/byte_writer.h"
 #include "platform/program_string.h"
+#include "resources/string_ids.h"
 
 #include <algorithm>
 #include <limits>
@@ -15,16 +16,6 @@ namespace {
 constexpr uint16_t kZip64Version = CZipEntryHeader::kVersionZip64;
 // Size of the Zip64 end record after its signature and size fields.
 constexpr uint64_t kZip64EndRecordBody = 44;
-
-// Why an archive cannot be appended to, by string id.
-constexpr uint32_t kNoEndRecordId = 62500;
-constexpr uint32_t kSpansVolumesId = 62501;
-constexpr uint32_t kZip64EndMisplacedId = 62502;
-constexpr uint32_t kZip64EndDamagedId = 62503;
-constexpr uint32_t kDirectoryMisplacedId = 62504;
-constexpr uint32_t kEntryCountId = 62505;
-constexpr uint32_t kDirectoryDamagedId = 62506;
-constexpr uint32_t kEntryOutsideId = 62507;
 
 } // namespace
 

@@ -5,13 +5,12 @@
 #include "platform/byte_writer.h"
 #include "platform/program_string.h"
 #include "platform/utf_conversion.h"
+#include "resources/string_ids.h"
 
 #include <algorithm>
 #include <utility>
 
 namespace {
-
-constexpr uint32_t kNameTooLongId = 62525;
 
 constexpr size_t kLocalZip64Size = 4 + 16;
 constexpr size_t kExtraFieldHeaderSize = 4;

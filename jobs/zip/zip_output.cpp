@@ -2,6 +2,7 @@
 
 #include "jobs/zip/zip_exception.h"
 #include "platform/program_string.h"
+#include "resources/string_ids.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -16,19 +17,6 @@
 namespace {
 
 constexpr uint64_t kMaxOffset = static_cast<uint64_t>(std::numeric_limits<off_t>::max());
-
-constexpr uint32_t kEndsEarlyId = 62508;
-// What failed on the archive's file; each takes the system's reason.
-constexpr uint32_t kCannotUseDescriptorId = 62510;
-constexpr uint32_t kNotOpenForWritingId = 62511;
-constexpr uint32_t kNotRegularFileId = 62512;
-constexpr uint32_t kNotOpenId = 62513;
-constexpr uint32_t kCannotWriteId = 62514;
-constexpr uint32_t kCannotSeekId = 62515;
-constexpr uint32_t kCannotReadId = 62516;
-constexpr uint32_t kCannotReadSizeId = 62517;
-constexpr uint32_t kCannotSetSizeId = 62518;
-constexpr uint32_t kCannotCloseId = 62519;
 
 // Positioned write of all length bytes; false with errno set on failure. A write that makes no
 // progress is a failure too (errno ENOSPC then, as the kernel reports nothing else).
@@ -94,7 +82,7 @@ void CZipOutput::Open(int fd, std::u16string path) {
     }
     if (!S_ISREG(status.st_mode)) {
         ReleaseDescriptor();
-        ThrowFileError(kNotRegularFileId, ESPIPE);
+        ThrowFileError(kArchiveNotRegularFileId, ESPIPE);
     }
     m_buffer.assign(kBufferSize, 0);
 }
@@ -120,7 +108,7 @@ void CZipOutput::Flush() {
     if (m_fd < 0)
         ThrowFileError(kNotOpenId, EBADF);
     if (!WriteAll(m_fd, m_buffer.data(), m_pending, m_filePosition))
-        ThrowFileError(kCannotWriteId, errno);
+        ThrowFileError(kCannotWriteArchiveId, errno);
     m_filePosition += m_pending;
     m_pending = 0;
 }
@@ -135,7 +123,7 @@ void CZipOutput::Seek(uint64_t offset) {
 void CZipOutput::WriteAt(uint64_t offset, const void* data, size_t length) {
     Flush();
     if (!WriteAll(m_fd, static_cast<const uint8_t*>(data), length, offset))
-        ThrowFileError(kCannotWriteId, errno);
+        ThrowFileError(kCannotWriteArchiveId, errno);
 }
 
 void CZipOutput::ReadAt(uint64_t offset, void* data, size_t length) {
@@ -144,7 +132,7 @@ void CZipOutput::ReadAt(uint64_t offset, void* data, size_t length) {
     while (length > 0) {
         if (offset > kMaxOffset - length)
             throw CZipException(CZipException::kDamagedArchive, m_path,
-                                ProgramString8(kEndsEarlyId));
+                                ProgramString8(kArchiveEndsEarlyId));
         const ssize_t got = ::pread(m_fd, bytes, length, static_cast<off_t>(offset));
         if (got < 0) {
             if (errno == EINTR)
@@ -153,7 +141,7 @@ void CZipOutput::ReadAt(uint64_t offset, void* data, size_t length) {
         }
         if (got == 0)
             throw CZipException(CZipException::kDamagedArchive, m_path,
-                                ProgramString8(kEndsEarlyId));
+                                ProgramString8(kArchiveEndsEarlyId));
         bytes += got;
         length -= static_cast<size_t>(got);
         offset += static_cast<uint64_t>(got);

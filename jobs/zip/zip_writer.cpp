@@ -3,6 +3,7 @@
 #include "jobs/zip/zip_entry_header.h"
 #include "jobs/zip/zip_exception.h"
 #include "platform/program_string.h"
+#include "resources/string_ids.h"
 
 #include <algorithm>
 #include <cstring>
@@ -12,10 +13,6 @@
 #include <vector>
 
 namespace {
-
-constexpr uint32_t kEntryTooLargeId = 62526;
-constexpr uint32_t kCompressionFailedId = 62527;
-constexpr uint32_t kUnknownErrorId = 62528;
 
 // zlib counts in uInt; larger writes go in pieces of this size.
 constexpr size_t kMaxZlibChunk = size_t{1} << 30;

@@ -13,6 +13,7 @@
 #include "jobs/scan_state.h"
 #include "platform/data_folder.h"
 #include "platform/string_table.h"
+#include "resources/string_ids.h"
 #include "tests/app/frame_test_harness.h"
 #include "tests/app/modal_driver.h"
 #include "tests/support/drive_nodes.h"
@@ -55,7 +56,6 @@ constexpr int kPreviousFileSystemLink = 1070;
 constexpr int kFileSystemCombo = 1071;
 constexpr int kFatIndex = 0;
 constexpr int kNtfsIndex = 1;
-constexpr uint32_t kScanAsFatQuestionId = 61488;
 // Dialog 154 of a disk: Raw Data Recovery and Search Logical Drive; the search dialog's
 // Standard Search.
 constexpr int kDiskRawRecovery = 1024;
@@ -177,7 +177,7 @@ TEST_F(DriveTreeWindowTest, AdvanceScanAsFatOnAnNtfsDriveAsksAndNoScansAsNtfs) {
     ASSERT_TRUE(WaitForJob());
     ASSERT_FALSE(frame.questions.empty());
     EXPECT_EQ(frame.questions.front().toStdU16String(),
-              std::u16string(StringTable::Program().English(kScanAsFatQuestionId)));
+              std::u16string(StringTable::Program().English(kNtfsButFatQuestionId)));
     EXPECT_NE(state.NtfsVolume(), nullptr);
     EXPECT_EQ(state.FatVolume(), nullptr);
     EXPECT_GT(frame.Store().Size(), 10u);

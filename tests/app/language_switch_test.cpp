@@ -13,6 +13,7 @@
 #include "platform/data_folder.h"
 #include "platform/settings_store.h"
 #include "platform/string_table.h"
+#include "resources/string_ids.h"
 #include "tests/app/frame_test_harness.h"
 #include "tests/support/folder_files.h"
 #include "tests/support/scoped_env.h"
@@ -121,7 +122,7 @@ TEST_F(LanguageSwitchTest, TheFrameInFrenchAfterAScanIsSavedAsAPicture) {
     const auto french = StringTable::ReadPackTexts(data / "French.dll");
     ASSERT_TRUE(french.has_value());
     for (int i = 0; i < FileListModel::kColumnCount; ++i) {
-        const uint32_t id = FileListModel::kFirstColumnTitleId + static_cast<uint32_t>(i);
+        const uint32_t id = kFirstColumnTitleId + static_cast<uint32_t>(i);
         EXPECT_EQ(frame.FileList().headerData(i, Qt::Horizontal).toString().toStdU16String(),
                   french->at(id))
             << i;

@@ -14,6 +14,7 @@
 #include "jobs/scan_state.h"
 #include "platform/product_title.h"
 #include "platform/string_table.h"
+#include "resources/string_ids.h"
 #include "tests/app/frame_test_harness.h"
 #include "tests/app/modal_driver.h"
 #include "tests/support/fixture_image.h"
@@ -146,7 +147,7 @@ TEST_F(MainFrameCommandsTest, StopDuringARecoveryKeepsTheJobRunningUntilItEndsAn
     EXPECT_FALSE(MenuEnabled(CommandId::kRefreshDriveList));
     ASSERT_TRUE(frame.OnCommand(CommandId::kStopCurrentProcess));
     ASSERT_FALSE(frame.questions.empty());
-    EXPECT_EQ(frame.questions.back(), Text(CMainFrame::kStopQuestionId));
+    EXPECT_EQ(frame.questions.back(), Text(kStopQuestionId));
     EXPECT_TRUE(state.jobFlags.stopRequested.load());
     EXPECT_FALSE(state.jobFlags.stoppable.load());
     // Stopping is not stopped: until the thread ends nothing that frees its data may run.
@@ -158,7 +159,7 @@ TEST_F(MainFrameCommandsTest, StopDuringARecoveryKeepsTheJobRunningUntilItEndsAn
     const size_t asked = frame.questions.size();
     EXPECT_FALSE(frame.close());
     ASSERT_EQ(frame.questions.size(), asked + 1);
-    EXPECT_EQ(frame.questions.back(), Text(CMainFrame::kCannotExitId));
+    EXPECT_EQ(frame.questions.back(), Text(kCannotExitId));
     EXPECT_TRUE(frame.isVisible());
 
     ASSERT_TRUE(WaitForJob());
@@ -177,14 +178,14 @@ TEST_F(MainFrameCommandsTest, SavePromptCancelKeepsTheResultsAndNoReturnsToTheDr
     frame.answers = {MessageBoxAnswer::Cancel};
     ASSERT_TRUE(frame.OnCommand(CommandId::kShowDriveList));
     ASSERT_EQ(frame.questions.size(), 1u);
-    EXPECT_EQ(frame.questions.back(), Text(CMainFrame::kSavePromptId));
+    EXPECT_EQ(frame.questions.back(), Text(kSavePromptId));
     EXPECT_TRUE(frame.ShowsFolderTree());
     EXPECT_TRUE(state.resultsAvailable.load());
 
     // Yes, then a cancelled save-file question: nothing is saved, so the command ends.
     frame.answers = {MessageBoxAnswer::Yes};
     ASSERT_TRUE(frame.OnCommand(CommandId::kShowDriveList));
-    EXPECT_EQ(frame.questions.back(), Text(CMainFrame::kSavePromptId));
+    EXPECT_EQ(frame.questions.back(), Text(kSavePromptId));
     EXPECT_EQ(frame.proposedScanNames.size(), 1u);
     EXPECT_TRUE(frame.ShowsFolderTree());
     EXPECT_FALSE(state.scanInfoSaved.load());
@@ -254,8 +255,8 @@ TEST_F(MainFrameCommandsTest, LinkingModeReReadsTheFatAndRetitlesOnlyWhenItChang
     ASSERT_TRUE(frame.OnCommand(other));
     const uint8_t mode = static_cast<uint8_t>(other - CommandId::kLinkingFat1);
     EXPECT_EQ(fat->LinkingModeValue(), mode);
-    const QString expected = QString::fromUtf16(kProductTitle) + QLatin1Char(' ') +
-                             Text(CMainFrame::kLinkingModeFat1Id + mode);
+    const QString expected =
+        QString::fromUtf16(kProductTitle) + QLatin1Char(' ') + Text(kLinkingModeFat1Id + mode);
     EXPECT_EQ(frame.windowTitle(), expected);
     // Loading the other table reads it: its rows reach the log.
     EXPECT_GT(frame.LogPane()->RowCount(), 0);
@@ -267,7 +268,7 @@ TEST_F(MainFrameCommandsTest, LinkingModeReReadsTheFatAndRetitlesOnlyWhenItChang
 
     ASSERT_TRUE(frame.OnCommand(CommandId::kLinkingContiguous));
     EXPECT_EQ(frame.windowTitle(), QString::fromUtf16(kProductTitle) + QLatin1Char(' ') +
-                                       Text(CMainFrame::kLinkingModeContiguousId));
+                                       Text(kLinkingModeContiguousId));
 }
 
 TEST_F(MainFrameCommandsTest, LinkingModesAreGrayOnNtfs) {
@@ -287,7 +288,7 @@ TEST_F(MainFrameCommandsTest, HelpTopicsOpensTheGuideOrSaysItIsMissing) {
     const ScopedEnv folder("MORWICK_DATA", data.Path().string());
     ASSERT_TRUE(frame.OnCommand(CommandId::kHelpTopics));
     ASSERT_EQ(frame.questions.size(), 1u);
-    EXPECT_EQ(frame.questions.back(), Text(CMainFrame::kHelpMissingId));
+    EXPECT_EQ(frame.questions.back(), Text(kHelpMissingId));
     EXPECT_TRUE(frame.openedUrls.empty());
 
     WriteFileText(data.Path() / CMainFrame::kHelpTopicsFile, "<html></html>");
@@ -306,15 +307,12 @@ TEST_F(MainFrameCommandsTest, HelpTopicsSaysSoWhenTheDesktopCannotShowTheGuide) 
     ASSERT_EQ(frame.openedUrls.size(), 1u);
     EXPECT_FALSE(frame.openedUrls[0].hasFragment());
     ASSERT_EQ(frame.questions.size(), 1u);
-    EXPECT_EQ(frame.questions.back(), Text(scan_action::kHelpNotOpenedId));
+    EXPECT_EQ(frame.questions.back(), Text(kHelpNotOpenedId));
 }
 
 // The four support links: each opens its address, and says so with the address when the
 // desktop has no program for it.
 TEST_F(MainFrameCommandsTest, SupportLinksSayWhenTheDesktopCannotOpenThem) {
-    // "No mail program could be started ...", "No web browser could be started ...".
-    constexpr uint32_t kMailNotOpened = 64500;
-    constexpr uint32_t kWebNotOpened = 64501;
     struct Link {
         uint32_t command;
         uint32_t message;
@@ -322,13 +320,13 @@ TEST_F(MainFrameCommandsTest, SupportLinksSayWhenTheDesktopCannotOpenThem) {
         const char* shown;
     };
     const Link links[] = {
-        {CommandId::kEmailSupport, kMailNotOpened, "mailto:support@morwickwrenfal.org",
+        {CommandId::kEmailSupport, kMailNotOpenedId, "mailto:support@morwickwrenfal.org",
          "support@morwickwrenfal.org"},
-        {CommandId::kViewSupportSection, kWebNotOpened, "https://morwickwrenfal.org/support",
+        {CommandId::kViewSupportSection, kWebNotOpenedId, "https://morwickwrenfal.org/support",
          "https://morwickwrenfal.org/support"},
-        {CommandId::kKnowledgeBase, kWebNotOpened, "https://morwickwrenfal.org/support/articles",
+        {CommandId::kKnowledgeBase, kWebNotOpenedId, "https://morwickwrenfal.org/support/articles",
          "https://morwickwrenfal.org/support/articles"},
-        {CommandId::kGenerateTicket, kWebNotOpened, "https://morwickwrenfal.org/support/ticket",
+        {CommandId::kGenerateTicket, kWebNotOpenedId, "https://morwickwrenfal.org/support/ticket",
          "https://morwickwrenfal.org/support/ticket"},
     };
     for (const bool opens : {true, false}) {
@@ -379,7 +377,7 @@ TEST_F(MainFrameCommandsTest, ActionDialogHelpSaysWhenTheDesktopCannotShowTheGui
             EXPECT_TRUE(frame.questions.empty());
         } else {
             ASSERT_EQ(frame.questions.size(), 1u);
-            EXPECT_EQ(frame.questions[0], Text(scan_action::kHelpNotOpenedId));
+            EXPECT_EQ(frame.questions[0], Text(kHelpNotOpenedId));
         }
     }
 }
@@ -526,7 +524,7 @@ TEST_F(MainFrameCommandsTest, ASaveLogThatCannotBeWrittenSaysSo) {
     frame.saveLogPath = QString::fromStdString((dir.Path() / "missing" / "log").string());
     ASSERT_TRUE(frame.OnCommand(CommandId::kSaveLog));
     ASSERT_EQ(frame.questions.size(), 1u);
-    EXPECT_TRUE(frame.questions.back().startsWith(Text(CMainFrame::kCannotOpenFileId)));
+    EXPECT_TRUE(frame.questions.back().startsWith(Text(kCannotOpenFileId)));
     EXPECT_TRUE(frame.questions.back().endsWith(QStringLiteral("log.TXT")));
 }
 

@@ -15,6 +15,7 @@
 #include "filesystems/scan_log.h"
 #include "jobs/scan_info_file.h"
 #include "platform/utf_conversion.h"
+#include "resources/string_ids.h"
 #include "tests/app/frame_test_harness.h"
 #include "tests/app/modal_driver.h"
 #include "tests/support/fixture_image.h"
@@ -375,7 +376,7 @@ TEST_F(MaskFindWindowTest, ASaveUnderAMaskSaysTheFileHoldsOnlyTheMaskedEntries) 
         ASSERT_TRUE(WaitForJob());
         ASSERT_TRUE(state.scanInfoSaved.load());
         const CLogPaneDlg::Row last = frame.LogPane()->Rows().back();
-        EXPECT_EQ(last.status, ProgramText(ScanLog::kProcessCompletedId));
+        EXPECT_EQ(last.status, ProgramText(kProcessCompletedId));
         ScanInfoHeader header;
         const std::string bytes = ReadFileText(file);
         ASSERT_EQ(

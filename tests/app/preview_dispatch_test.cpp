@@ -14,6 +14,7 @@
 #include "filesystems/ntfs/ntfs_file_system.h"
 #include "jobs/recovered_file_data.h"
 #include "platform/utf_conversion.h"
+#include "resources/string_ids.h"
 #include "tests/app/frame_test_harness.h"
 #include "tests/app/modal_driver.h"
 #include "tests/support/fixture_image.h"
@@ -580,8 +581,7 @@ TEST_F(PreviewDispatchTest, ArchivesAndTextsOnClustersOfMoreThan255SectorsShowIn
         EXPECT_EQ(std::string(call.bytes.begin(), call.bytes.begin() + file.start.size()),
                   file.start);
         ASSERT_EQ(frame.LogPane()->RowCount(), rows + 1);
-        EXPECT_EQ(frame.LogPane()->Rows().back().status,
-                  ProgramText(FoundFilePreview::kClustersTooLargeId));
+        EXPECT_EQ(frame.LogPane()->Rows().back().status, ProgramText(kClustersTooLargeId));
     }
 }
 

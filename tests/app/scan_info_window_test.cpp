@@ -13,6 +13,7 @@
 #include "jobs/scan_state.h"
 #include "jobs/thread_for_saving_scan_info.h"
 #include "platform/string_table.h"
+#include "resources/string_ids.h"
 #include "tests/app/frame_test_harness.h"
 #include "tests/support/folder_files.h"
 #include "tests/support/temp_dir.h"
@@ -159,9 +160,9 @@ TEST_F(ScanInfoWindowTest, SavingResultsWritesTheScanAndClosingAsksNothing) {
     ASSERT_TRUE(SaveScan(frame, dir.Path() / "scan"));
     ASSERT_TRUE(WaitForJob());
     ASSERT_EQ(frame.proposedScanNames.size(), 1u);
-    EXPECT_EQ(frame.proposedScanNames.back(),
-              Text(CMainFrame::kScanWordId)
-                  .prepend(QStringLiteral("Morwick Wrenfal Windows Data Recovery v3.0 ")));
+    EXPECT_EQ(
+        frame.proposedScanNames.back(),
+        Text(kScanWordId).prepend(QStringLiteral("Morwick Wrenfal Windows Data Recovery v3.0 ")));
     const fs::path file = dir.Path() / "scan.DAT";
     ASSERT_TRUE(fs::is_regular_file(file));
     EXPECT_EQ(ContentOf(file), ScanInfoHeader::Content::Fat);
@@ -264,7 +265,7 @@ TEST_F(ScanInfoWindowTest, SavePromptYesWaitsForTheSaveAndGoesOn) {
     frame.saveScanPath = PathText(dir.Path() / "prompt");
     ASSERT_TRUE(frame.OnCommand(CommandId::kShowDriveList));
     ASSERT_EQ(frame.questions.size(), 1u);
-    EXPECT_EQ(frame.questions.back(), Text(CMainFrame::kSavePromptId));
+    EXPECT_EQ(frame.questions.back(), Text(kSavePromptId));
     // The command went on only once the file was in place and the job had ended.
     EXPECT_FALSE(runner.IsRunning());
     EXPECT_EQ(ContentOf(dir.Path() / "prompt.DAT"), ScanInfoHeader::Content::Fat);
@@ -285,7 +286,7 @@ TEST_F(ScanInfoWindowTest, SavePromptYesBeforeOpeningSavesThenLoadsWhatWasSaved)
     ASSERT_TRUE(Open(frame, file));
     ASSERT_TRUE(WaitForJob());
     EXPECT_EQ(ContentOf(file), ScanInfoHeader::Content::Fat);
-    EXPECT_EQ(frame.questions.back(), Text(CMainFrame::kSavePromptId));
+    EXPECT_EQ(frame.questions.back(), Text(kSavePromptId));
     EXPECT_TRUE(frame.ShowsFolderTree());
     EXPECT_EQ(frame.Store().Size(), entries);
     // The reader is the loaded one.
@@ -307,7 +308,7 @@ TEST_F(ScanInfoWindowTest, SavePromptYesStaysWithTheResultsWhenTheSaveFails) {
     ASSERT_TRUE(frame.OnCommand(CommandId::kShowDriveList));
     EXPECT_FALSE(runner.IsRunning());
     ASSERT_EQ(frame.questions.size(), 2u);
-    EXPECT_TRUE(frame.questions.back().startsWith(Text(CMainFrame::kCannotOpenFileId)));
+    EXPECT_TRUE(frame.questions.back().startsWith(Text(kCannotOpenFileId)));
     EXPECT_TRUE(frame.ShowsFolderTree());
     EXPECT_TRUE(state.resultsAvailable.load());
     EXPECT_FALSE(state.scanInfoSaved.load());
@@ -327,7 +328,7 @@ TEST_F(ScanInfoWindowTest, ADriveListSavedAndOpenedShowsThoseDrivesAndNoFolderTr
     ASSERT_EQ(LogRows(), rows + 2);
     const std::vector<CLogPaneDlg::Row> log = frame.LogPane()->Rows();
     const CLogPaneDlg::Row& started = log[log.size() - 2];
-    EXPECT_EQ(started.activity, Text(CThreadForSavingScanInfo::kSavingActivityId));
+    EXPECT_EQ(started.activity, Text(kSavingActivityId));
     EXPECT_EQ(started.description, PathText(file));
     EXPECT_EQ(started.status, Text(61515));
     EXPECT_EQ(started.image, 1);
@@ -362,7 +363,7 @@ TEST_F(ScanInfoWindowTest, ADriveListSaveThatFailsSaysSoAndLeavesTheFlag) {
     ASSERT_TRUE(SaveScan(frame, missing));
     ASSERT_FALSE(frame.questions.empty());
     EXPECT_EQ(frame.questions.back(),
-              Text(CMainFrame::kCannotOpenFileId) + PathText(missing) + QStringLiteral(".DAT"));
+              Text(kCannotOpenFileId) + PathText(missing) + QStringLiteral(".DAT"));
     EXPECT_EQ(LastLogRow(), (CLogPaneDlg::Row{QString(), QString(), Text(62406), 3}));
     EXPECT_FALSE(state.scanInfoSaved.load());
 }

@@ -1,6 +1,7 @@
 #include "jobs/file_mask.h"
 
 #include "platform/utf_conversion.h"
+#include "resources/string_ids.h"
 
 #include <gtest/gtest.h>
 

@@ -10,6 +10,7 @@
 #include "platform/format_text.h"
 #include "platform/string_table.h"
 #include "platform/utf_conversion.h"
+#include "resources/string_ids.h"
 #include "tests/jobs/recovery_test_fixture.h"
 #include "tests/support/fixture_image.h"
 #include "tests/support/fls_listing.h"
@@ -187,7 +188,7 @@ TEST_F(RecoveryBlockReadsTest, EveryFileComesBackAsIcatReadsIt) {
     for (const OracleFile& file : m_files) {
         EXPECT_TRUE(FileBytes(out / file.name) == file.bytes) << file.name << " differs from icat";
         EXPECT_EQ(results.at(Utf8ToUtf16(file.name)).result,
-                  StringTable::Program().English(CThreadForSavingFiles::kRecoveredId));
+                  StringTable::Program().English(kRecoveredId));
     }
     ExpectEveryBarFull(m_window.Messages());
 }
@@ -232,10 +233,8 @@ TEST_P(UnreadableTailTest, OnlyTheUnreadableSectorsAreZerosAndEachFailedClusterI
         }
         const FileRows& got = results.at(Utf8ToUtf16(file.name));
         EXPECT_TRUE(FileBytes(out / file.name) == expected) << file.name;
-        EXPECT_EQ(got.result,
-                  failed.empty()
-                      ? StringTable::Program().English(CThreadForSavingFiles::kRecoveredId)
-                      : StringTable::Program().English(CThreadForSavingFiles::kPartialId))
+        EXPECT_EQ(got.result, failed.empty() ? StringTable::Program().English(kRecoveredId)
+                                             : StringTable::Program().English(kPartialId))
             << file.name;
         EXPECT_EQ(got.errors, errors) << file.name;
     }
@@ -292,9 +291,8 @@ TEST_P(RawItemReadsTest, AnItemIsTheImageFromItsFirstSector) {
                       expected.end(), uint8_t{0});
         EXPECT_TRUE(FileBytes(out / *path) == expected) << *path;
         const FileRows& got = results.at(entry.name);
-        EXPECT_EQ(got.result,
-                  reachesPast ? StringTable::Program().English(CThreadForSavingFiles::kPartialId)
-                              : StringTable::Program().English(CThreadForSavingFiles::kRecoveredId))
+        EXPECT_EQ(got.result, reachesPast ? StringTable::Program().English(kPartialId)
+                                          : StringTable::Program().English(kRecoveredId))
             << *path;
         // Each failed read names a sector of the item, in file order; the first names the
         // piece the limit falls in.
@@ -332,8 +330,7 @@ class ProgressTotalsTest : public RecoveryTest,
 TEST_P(ProgressTotalsTest, EveryFileBarEndsFullWithinTheStepBound) {
     Scan(GetParam());
     const auto rows = Recover(RecoverAllTo(m_work.File("out")));
-    EXPECT_EQ(CountStatus(rows, StringTable::Program().English(CThreadForSavingFiles::kFailedId)),
-              0u);
+    EXPECT_EQ(CountStatus(rows, StringTable::Program().English(kFailedId)), 0u);
     ExpectEveryBarFull(m_window.Messages());
 }
 

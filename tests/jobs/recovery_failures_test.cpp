@@ -7,6 +7,7 @@
 #include "platform/format_text.h"
 #include "platform/string_table.h"
 #include "platform/utf_conversion.h"
+#include "resources/string_ids.h"
 #include "tests/jobs/recovery_test_fixture.h"
 #include "tests/support/fake_sysfs.h"
 #include "tests/support/file_size_limited_child.h"
@@ -112,15 +113,15 @@ protected:
         ASSERT_GT(files, 3u);
         const auto results = ResultsByName(rows);
         for (const auto& [name, status] : results)
-            EXPECT_EQ(status, English(Saving::kFailedId)) << Utf16ToUtf8(name);
+            EXPECT_EQ(status, English(kFailedId)) << Utf16ToUtf8(name);
         ASSERT_FALSE(rows.empty());
-        EXPECT_EQ(std::get<1>(rows.back()), WithCount(Saving::kFailedNotRecoveredId, files));
+        EXPECT_EQ(std::get<1>(rows.back()), WithCount(kFailedNotRecoveredId, files));
         EXPECT_EQ(std::get<3>(rows.back()), ScanLog::kImageAborted);
         for (const LogLine& row : rows)
             EXPECT_NE(std::get<1>(row), u"Process completed") << "a recovery of nothing completed";
         const auto boxes = m_window.MessageBoxes();
         ASSERT_FALSE(boxes.empty());
-        EXPECT_EQ(boxes.back().text, WithCount(Saving::kNotRecoveredBoxId, files));
+        EXPECT_EQ(boxes.back().text, WithCount(kNotRecoveredBoxId, files));
         EXPECT_TRUE(UnmarkedFiles().empty());
         if (selected) {
             EXPECT_EQ(m_state.selectedFiles.load(), files);
@@ -177,11 +178,11 @@ TEST_F(RecoveryFailuresTest, APartlyFailedRecoveryCompletesWithTheCount) {
     ASSERT_GT(written, 0u);
     const size_t failed = Files().size() - written;
     ASSERT_GT(failed, 0u);
-    EXPECT_EQ(std::get<1>(rows.back()), WithCount(Saving::kCompletedNotRecoveredId, failed));
+    EXPECT_EQ(std::get<1>(rows.back()), WithCount(kCompletedNotRecoveredId, failed));
     EXPECT_EQ(std::get<3>(rows.back()), ScanLog::kImagePartial);
     const auto boxes = m_window.MessageBoxes();
     ASSERT_FALSE(boxes.empty());
-    EXPECT_EQ(boxes.back().text, WithCount(Saving::kNotRecoveredBoxId, failed));
+    EXPECT_EQ(boxes.back().text, WithCount(kNotRecoveredBoxId, failed));
     EXPECT_EQ(UnmarkedFiles().size(), written);
     EXPECT_EQ(m_state.selectedFiles.load(), failed);
 }
@@ -232,14 +233,14 @@ TEST_P(FullFileSystemZipTest, FilesWhoseArchiveIsNotWholeAreCountedAndStayMarked
         // hold; with no archive whole, none.
         std::multiset<std::u16string> saved;
         for (const auto& [name, status] : ResultsByName(rows))
-            if (status != English(Saving::kFailedId) && whole > 0)
+            if (status != English(kFailedId) && whole > 0)
                 saved.insert(name);
         const std::vector<std::u16string> unmarkedNames = UnmarkedFiles();
         const std::multiset<std::u16string> unmarked(unmarkedNames.begin(), unmarkedNames.end());
         const size_t failed = files - whole;
         const bool nothing = whole == 0;
-        const std::u16string end = WithCount(
-            nothing ? Saving::kFailedNotRecoveredId : Saving::kCompletedNotRecoveredId, failed);
+        const std::u16string end =
+            WithCount(nothing ? kFailedNotRecoveredId : kCompletedNotRecoveredId, failed);
         const auto boxes = m_window.MessageBoxes();
         int code = 0;
         if (unmarked != saved)
@@ -250,8 +251,7 @@ TEST_P(FullFileSystemZipTest, FilesWhoseArchiveIsNotWholeAreCountedAndStayMarked
             code = 2;
         else if (rows.empty() || std::get<1>(rows.back()) != end)
             code = 3;
-        else if (boxes.empty() ||
-                 boxes.back().text != WithCount(Saving::kNotRecoveredBoxId, failed))
+        else if (boxes.empty() || boxes.back().text != WithCount(kNotRecoveredBoxId, failed))
             code = 4;
         else if (m_state.selectedFiles.load() != failed)
             code = 5;
@@ -284,12 +284,12 @@ TEST_F(RecoveryFailuresTest, ADestinationBesideTheImageIsWrittenOnlyAfterYes) {
 
         const auto boxes = m_window.MessageBoxes();
         ASSERT_GE(boxes.size(), 1u);
-        EXPECT_EQ(boxes[0].text,
-                  FormatText(English(Saving::kOnSourceDiskQuestionId), fs::path(out).u16string()));
+        EXPECT_EQ(boxes[0].text, FormatText(English(kDestinationOnSourceDiskQuestionId),
+                                            fs::path(out).u16string()));
         EXPECT_EQ(boxes[0].buttons, MessageBoxButtons::YesNo);
         ASSERT_FALSE(rows.empty());
         EXPECT_EQ(std::get<1>(rows[0]),
-                  FormatText(English(Saving::kOnSourceDiskId), fs::path(out).u16string()));
+                  FormatText(English(kDestinationOnSourceDiskId), fs::path(out).u16string()));
         EXPECT_EQ(std::get<2>(rows[0]),
                   yes ? u"Answered Yes: written there" : u"Answered No: nothing written");
         if (yes) {

@@ -8,6 +8,7 @@
 #include "platform/job_flags.h"
 #include "platform/string_table.h"
 #include "platform/utf_conversion.h"
+#include "resources/string_ids.h"
 #include "tests/jobs/recovery_test_fixture.h"
 
 #include <gtest/gtest.h>
@@ -85,13 +86,10 @@ TEST_F(RecoveryFlowsTest, SkipHoldsForOneFileAndClosingTheQuestionSkips) {
     EXPECT_EQ(ReadText(out / "README.TXT"), "old");
     EXPECT_EQ(ReadText(out / "notes.txt"), "old notes");
     const auto results = ResultsByName(rows);
-    EXPECT_EQ(results.at(u"README.TXT"),
-              StringTable::Program().English(CThreadForSavingFiles::kSkippedId));
-    EXPECT_EQ(results.at(u"notes.txt"),
-              StringTable::Program().English(CThreadForSavingFiles::kSkippedId));
+    EXPECT_EQ(results.at(u"README.TXT"), StringTable::Program().English(kRecoverySkippedId));
+    EXPECT_EQ(results.at(u"notes.txt"), StringTable::Program().English(kRecoverySkippedId));
     // Files without a clash are written as usual.
-    EXPECT_EQ(results.at(u"lower.TXT"),
-              StringTable::Program().English(CThreadForSavingFiles::kRecoveredId));
+    EXPECT_EQ(results.at(u"lower.TXT"), StringTable::Program().English(kRecoveredId));
     EXPECT_TRUE(fs::exists(out / "lower.TXT"));
 }
 
@@ -133,16 +131,13 @@ TEST_F(RecoveryFlowsTest, LinksAtTheDestinationAreNotFollowed) {
     EXPECT_EQ(ReadText(outside / "linked.txt"), "keep");
     EXPECT_NE(ReadText(out / "lower.TXT"), "keep");
     const auto results = ResultsByName(rows);
-    EXPECT_EQ(results.at(u"README.TXT"),
-              StringTable::Program().English(CThreadForSavingFiles::kFailedId));
+    EXPECT_EQ(results.at(u"README.TXT"), StringTable::Program().English(kFailedId));
     const bool folderRefused = std::any_of(rows.begin(), rows.end(), [](const LogLine& row) {
-        return std::get<2>(row) ==
-                   StringTable::Program().English(CThreadForSavingFiles::kFailedId) &&
+        return std::get<2>(row) == StringTable::Program().English(kFailedId) &&
                std::get<1>(row).find(u"Docs") != std::u16string::npos;
     });
     EXPECT_TRUE(folderRefused);
-    EXPECT_EQ(results.at(u"notes.txt"),
-              StringTable::Program().English(CThreadForSavingFiles::kRecoveredId));
+    EXPECT_EQ(results.at(u"notes.txt"), StringTable::Program().English(kRecoveredId));
 }
 
 TEST_F(RecoveryFlowsTest, HostileNamesFromTheDiskStayInsideTheDestination) {
@@ -166,8 +161,7 @@ TEST_F(RecoveryFlowsTest, HostileNamesFromTheDiskStayInsideTheDestination) {
     // Nothing but the destination and the unpacked image beside it.
     for (const fs::directory_entry& entry : fs::directory_iterator(m_work.Path()))
         EXPECT_TRUE(entry.path() == out || entry.path() == Image()) << entry.path();
-    EXPECT_EQ(CountStatus(rows, StringTable::Program().English(CThreadForSavingFiles::kFailedId)),
-              0u);
+    EXPECT_EQ(CountStatus(rows, StringTable::Program().English(kFailedId)), 0u);
     size_t written = 0;
     for (const fs::directory_entry& entry : fs::recursive_directory_iterator(out)) {
         const std::string name = entry.path().filename().string();
@@ -215,8 +209,7 @@ TEST_F(HostileImageTest, ALongNamePatchedOnTheDiskIsWrittenInsideTheDestination)
 
     const fs::path out = m_work.File("out");
     const auto rows = Recover(RecoverAllTo(out));
-    EXPECT_EQ(CountStatus(rows, StringTable::Program().English(CThreadForSavingFiles::kFailedId)),
-              0u);
+    EXPECT_EQ(CountStatus(rows, StringTable::Program().English(kFailedId)), 0u);
     for (const fs::directory_entry& entry : fs::directory_iterator(m_work.Path()))
         EXPECT_TRUE(entry.path() == out || entry.path() == Image()) << entry.path();
     EXPECT_TRUE(fs::is_regular_file(out / ".._.._a_b_cd.txt"));
@@ -257,21 +250,19 @@ TEST_P(RefusedWritesTest, ADestinationThatRefusesWritesNeverLogsRecovered) {
             if (zipEach) {
                 // Compression decides which archives fit: every one logged Recovered must be
                 // whole, and an entry that could not be written is cut off, never Partial.
-                if (status == StringTable::Program().English(CThreadForSavingFiles::kPartialId))
+                if (status == StringTable::Program().English(kPartialId))
                     ++wrong;
-                if (status == StringTable::Program().English(CThreadForSavingFiles::kFailedId))
+                if (status == StringTable::Program().English(kFailedId))
                     ++refused;
-                if (status == StringTable::Program().English(CThreadForSavingFiles::kRecoveredId) &&
+                if (status == StringTable::Program().English(kRecoveredId) &&
                     !ArchiveIsWhole(out, name))
                     ++wrong;
                 continue;
             }
             const bool tooBig = entry != nullptr && entry->item.size > kLimit;
-            if (tooBig &&
-                status == StringTable::Program().English(CThreadForSavingFiles::kRecoveredId))
+            if (tooBig && status == StringTable::Program().English(kRecoveredId))
                 ++wrong;
-            if (tooBig &&
-                status != StringTable::Program().English(CThreadForSavingFiles::kRecoveredId))
+            if (tooBig && status != StringTable::Program().English(kRecoveredId))
                 ++refused;
         }
         ::_exit(wrong != 0 ? 1 : refused == 0 ? 2 : 0);
@@ -349,16 +340,15 @@ TEST_F(RecoveryFlowsTest, ACdDvdTargetWritesNothingAndSkipsEveryFile) {
 
     EXPECT_TRUE(fs::is_empty(out));
     EXPECT_GT(CountStatus(rows, u"Started"), 0u);
-    EXPECT_EQ(CountStatus(rows, StringTable::Program().English(CThreadForSavingFiles::kSkippedId)),
+    EXPECT_EQ(CountStatus(rows, StringTable::Program().English(kRecoverySkippedId)),
               CountStatus(rows, u"Started"));
 
     parameters.zip = true;
     parameters.singleArchive = true;
     const auto zipRows = Recover(parameters);
     EXPECT_TRUE(fs::is_empty(out));
-    EXPECT_EQ(
-        CountStatus(zipRows, StringTable::Program().English(CThreadForSavingFiles::kSkippedId)),
-        CountStatus(rows, u"Started"));
+    EXPECT_EQ(CountStatus(zipRows, StringTable::Program().English(kRecoverySkippedId)),
+              CountStatus(rows, u"Started"));
     EXPECT_EQ(std::get<1>(zipRows.back()), u"Process completed");
 }
 
@@ -371,8 +361,7 @@ TEST_F(RecoveryFlowsTest, AnArchiveOfALongNameKeepsItsZipEnding) {
     parameters.zip = true;
     const auto rows = Recover(parameters);
 
-    EXPECT_EQ(CountStatus(rows, StringTable::Program().English(CThreadForSavingFiles::kFailedId)),
-              0u);
+    EXPECT_EQ(CountStatus(rows, StringTable::Program().English(kFailedId)), 0u);
     bool found = false;
     for (const fs::directory_entry& entry : fs::directory_iterator(out)) {
         const std::string name = entry.path().filename().string();
@@ -424,19 +413,17 @@ TEST_P(RecoveryStopTest, AStopInTheMiddleOfAFileAsksWhatToDo) {
     switch (answer) {
     case Answer::ContinueSaving:
         EXPECT_EQ(end, u"Process completed");
-        EXPECT_EQ(
-            CountStatus(rows, StringTable::Program().English(CThreadForSavingFiles::kPartialId)),
-            0u);
+        EXPECT_EQ(CountStatus(rows, StringTable::Program().English(kPartialId)), 0u);
         EXPECT_EQ(written, bigSize);
         break;
     case Answer::SaveFileAndAbort:
-        EXPECT_EQ(fileResult, StringTable::Program().English(CThreadForSavingFiles::kRecoveredId));
+        EXPECT_EQ(fileResult, StringTable::Program().English(kRecoveredId));
         EXPECT_EQ(end, u"Process aborted, user intervention");
         EXPECT_EQ(written, bigSize);
         break;
     case Answer::AbortImmediately:
         // What was written before the stop stays; nothing after it.
-        EXPECT_EQ(fileResult, StringTable::Program().English(CThreadForSavingFiles::kPartialId));
+        EXPECT_EQ(fileResult, StringTable::Program().English(kPartialId));
         EXPECT_EQ(end, u"Process aborted, user intervention");
         EXPECT_GT(written, 0u);
         EXPECT_LT(written, bigSize);
@@ -464,12 +451,10 @@ TEST_F(RecoveryFlowsTest, UnreadableSectorsAreZerosAndMakeThePartialRow) {
     const auto rows = Recover(RecoverAllTo(out));
     m_drive->Map();
 
-    EXPECT_EQ(ResultsByName(rows).at(u"CLUSTER2.TXT"),
-              StringTable::Program().English(CThreadForSavingFiles::kPartialId));
+    EXPECT_EQ(ResultsByName(rows).at(u"CLUSTER2.TXT"), StringTable::Program().English(kPartialId));
     const bool errorRow = std::any_of(rows.begin(), rows.end(), [&](const LogLine& row) {
         return std::get<3>(row) == 6 &&
-               std::get<1>(row) ==
-                   StringTable::Program().English(CThreadForSavingFiles::kReadErrorTextId);
+               std::get<1>(row) == StringTable::Program().English(kReadErrorTextId);
     });
     EXPECT_TRUE(errorRow);
     const std::vector<uint8_t> bytes = FileBytes(out / "CLUSTER2.TXT");

@@ -5,6 +5,7 @@
 #include "platform/format_text.h"
 #include "platform/string_table.h"
 #include "platform/utf_conversion.h"
+#include "resources/string_ids.h"
 #include "tests/jobs/recovery_test_fixture.h"
 #include "tests/support/ftp_test_server.h"
 
@@ -177,8 +178,7 @@ TEST_F(RecoveryTargetsTest, AnFtpFolderHoldsTheSameTree) {
     const auto rows = Recover(parameters);
 
     EXPECT_EQ(TreeHashes(server.Root() / "recovered"), m_expected);
-    EXPECT_EQ(CountStatus(rows, StringTable::Program().English(CThreadForSavingFiles::kFailedId)),
-              0u);
+    EXPECT_EQ(CountStatus(rows, StringTable::Program().English(kFailedId)), 0u);
     EXPECT_EQ(std::get<1>(rows.back()), u"Process completed");
 }
 
@@ -195,25 +195,18 @@ TEST_F(RecoveryTargetsTest, ALostConnectionFailsEveryLaterFile) {
 
     // Big.log (2 MiB) breaks the connection; it and every file after it fail, each with a row.
     const size_t started = CountStatus(rows, u"Started");
-    const size_t failed =
-        CountStatus(rows, StringTable::Program().English(CThreadForSavingFiles::kFailedId));
-    const size_t partial =
-        CountStatus(rows, StringTable::Program().English(CThreadForSavingFiles::kPartialId));
-    EXPECT_EQ(
-        CountStatus(rows, StringTable::Program().English(CThreadForSavingFiles::kRecoveredId)) +
-            failed + partial,
-        started);
+    const size_t failed = CountStatus(rows, StringTable::Program().English(kFailedId));
+    const size_t partial = CountStatus(rows, StringTable::Program().English(kPartialId));
+    EXPECT_EQ(CountStatus(rows, StringTable::Program().English(kRecoveredId)) + failed + partial,
+              started);
     EXPECT_GE(failed + partial, 2u);
-    EXPECT_EQ(std::get<1>(rows.back()),
-              StringTable::Program().English(CThreadForSavingFiles::kConnectionLostTextId));
+    EXPECT_EQ(std::get<1>(rows.back()), StringTable::Program().English(kConnectionLostTextId));
     // The loss when it happened, then the count of the files not recovered at the end.
     const auto boxes = m_window.MessageBoxes();
     ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[0].text,
-              StringTable::Program().English(CThreadForSavingFiles::kConnectionLostTextId));
-    EXPECT_EQ(boxes[1].text,
-              FormatText(StringTable::Program().English(CThreadForSavingFiles::kNotRecoveredBoxId),
-                         static_cast<int32_t>(failed)));
+    EXPECT_EQ(boxes[0].text, StringTable::Program().English(kConnectionLostTextId));
+    EXPECT_EQ(boxes[1].text, FormatText(StringTable::Program().English(kNotRecoveredBoxId),
+                                        static_cast<int32_t>(failed)));
 }
 
 TEST_F(RecoveryTargetsTest, AServerThatRefusesTheLogOnIsReportedAndNothingRuns) {
@@ -228,8 +221,7 @@ TEST_F(RecoveryTargetsTest, AServerThatRefusesTheLogOnIsReportedAndNothingRuns) 
     EXPECT_TRUE(rows.empty());
     const auto boxes = m_window.MessageBoxes();
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text,
-              StringTable::Program().English(CThreadForSavingFiles::kConnectFailedTextId));
+    EXPECT_EQ(boxes[0].text, StringTable::Program().English(kConnectFailedTextId));
     EXPECT_FALSE(fs::exists(server.Root() / "recovered"));
 }
 

@@ -5,6 +5,7 @@
 #include "jobs/recovered_name.h"
 #include "platform/string_table.h"
 #include "platform/utf_conversion.h"
+#include "resources/string_ids.h"
 #include "tests/jobs/recovery_test_fixture.h"
 #include "tests/support/fixture_image.h"
 #include "tests/support/fixture_manifest.h"
@@ -99,8 +100,7 @@ TEST_P(RecoveryToFolderTest, EveryLiveAndIntactDeletedFileComesBack) {
     const fs::path destination = m_work.File("out");
     const std::vector<LogLine> rows = Recover(RecoverAllTo(destination));
 
-    EXPECT_EQ(CountStatus(rows, StringTable::Program().English(CThreadForSavingFiles::kFailedId)),
-              0u);
+    EXPECT_EQ(CountStatus(rows, StringTable::Program().English(kFailedId)), 0u);
     ASSERT_FALSE(rows.empty());
     EXPECT_EQ(std::get<1>(rows.back()), u"Process completed");
 
@@ -152,10 +152,9 @@ TEST_P(RecoveryToFolderTest, EveryLiveAndIntactDeletedFileComesBack) {
         }
     }
     EXPECT_GT(liveChecked, 0u);
-    EXPECT_EQ(
-        CountStatus(rows, StringTable::Program().English(CThreadForSavingFiles::kRecoveredId)) +
-            CountStatus(rows, StringTable::Program().English(CThreadForSavingFiles::kPartialId)),
-        CountStatus(rows, u"Started"));
+    EXPECT_EQ(CountStatus(rows, StringTable::Program().English(kRecoveredId)) +
+                  CountStatus(rows, StringTable::Program().English(kPartialId)),
+              CountStatus(rows, u"Started"));
     if (::testing::Test::HasFailure())
         return;
     RecordProperty("deleted_checked", static_cast<int>(deletedChecked));

@@ -24,6 +24,7 @@
 #include "platform/scan_file_exists_request.h"
 #include "platform/string_table.h"
 #include "platform/utf_conversion.h"
+#include "resources/string_ids.h"
 #include "tests/support/fixture_image.h"
 #include "tests/support/found_tree.h"
 #include "tests/support/mapped_drive.h"
@@ -130,8 +131,6 @@ size_t LargestAllocation(const std::function<void()>& run) {
 // What the messages and texts of a run may take beside the file itself.
 constexpr size_t kSlack = 16 * 1024;
 
-constexpr uint32_t kProcessFailedId = 62406;
-constexpr uint32_t kProcessCompletedId = 61516;
 constexpr uint8_t kFat12Type = 1;
 constexpr uint8_t kNtfsType = 7;
 
@@ -387,7 +386,7 @@ protected:
         EXPECT_EQ(window.Count(WM_RESET_SCAN), 0u);
         const auto boxes = window.MessageBoxes();
         ASSERT_EQ(boxes.size(), 1u);
-        EXPECT_EQ(boxes[0].text, English(CThreadForSavingScanInfo::kNotValidId));
+        EXPECT_EQ(boxes[0].text, English(kNotValidId));
         EXPECT_EQ(m_state.driveList.nodes, nodesBefore);
         EXPECT_EQ(m_state.FatVolume(), fatBefore);
         EXPECT_EQ(m_state.NtfsVolume(), ntfsBefore);
@@ -1043,8 +1042,7 @@ TEST_F(ScanInfoFileTest, AFileThatCannotBeCreatedIsReportedAndNotCompleted) {
     EXPECT_FALSE(Save(path, window));
     const auto boxes = window.MessageBoxes();
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text,
-              English(CThreadForSavingScanInfo::kCannotOpenFileId) + Utf8ToUtf16(path.string()));
+    EXPECT_EQ(boxes[0].text, English(kCannotOpenFileId) + Utf8ToUtf16(path.string()));
     for (const auto& row : window.LogLines())
         EXPECT_NE(std::get<2>(row), English(kProcessCompletedId));
     EXPECT_EQ(window.Count(WM_WRITE_TREE_TO_FILE), 0u);
@@ -1113,7 +1111,7 @@ TEST_F(ScanInfoFileTest, AFileThatCannotBeOpenedIsReportedAndChangesNothing) {
     EXPECT_FALSE(job.Run());
     const auto boxes = window.MessageBoxes();
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, English(CThreadForSavingScanInfo::kUnableToOpenId));
+    EXPECT_EQ(boxes[0].text, English(kUnableToOpenId));
     EXPECT_EQ(window.Count(WM_RESET_SCAN), 0u);
     EXPECT_EQ(m_state.driveList.nodes, before);
     EXPECT_NE(m_state.FatVolume(), nullptr);

@@ -20,6 +20,7 @@
 #include "platform/job_runner.h"
 #include "platform/string_table.h"
 #include "platform/utf_conversion.h"
+#include "resources/string_ids.h"
 #include "tests/support/fixture_image.h"
 #include "tests/support/mapped_drive.h"
 #include "tests/support/recording_job_window.h"
@@ -470,8 +471,7 @@ TEST_F(ThreadForFileSystemTest, AnEmptyChoiceStandsAndTheRawSearchSaysSo) {
     EXPECT_FALSE(m_state.HasVolume());
     const auto rows = m_window.LogLines();
     ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(std::get<1>(rows[0]),
-              StringTable::Program().English(CThreadForFileSystem::kNoTypeChosenTextId));
+    EXPECT_EQ(std::get<1>(rows[0]), StringTable::Program().English(kNoTypeChosenTextId));
     EXPECT_EQ(std::get<3>(rows[0]), 3);
     EXPECT_EQ(m_window.Ids().back(), WM_NOTHING_FOUND);
 
@@ -536,9 +536,9 @@ TEST_F(ThreadForFileSystemTest, ScanWithoutAVolumeIsLoggedAndFindsNothing) {
         bool loadsSignatures;
     };
     const Case cases[] = {
-        {nullptr, CThreadForFileSystem::kNoDriveTextId, false},
-        {&disk, CThreadForFileSystem::kNoVolumeTextId, false},
-        {&image, CThreadForFileSystem::kNoVolumeTextId, true},
+        {nullptr, kNoDriveTextId, false},
+        {&disk, kNoVolumeTextId, false},
+        {&image, kNoVolumeTextId, true},
     };
     for (const Case& each : cases) {
         SCOPED_TRACE(static_cast<int>(each.node != nullptr ? each.node->kind : DriveKind{}));

@@ -18,6 +18,7 @@
 #include "platform/job_runner.h"
 #include "platform/string_table.h"
 #include "platform/utf_conversion.h"
+#include "resources/string_ids.h"
 #include "tests/support/fake_sysfs.h"
 #include "tests/support/fixture_image.h"
 #include "tests/support/mapped_drive.h"
@@ -609,7 +610,7 @@ TEST_F(GridDialogTest, AWriteTheFileRefusesFailsTheJobAndNamesThePartialImage) {
             bool failedRow = false;
             for (const auto& row : rows)
                 failedRow |= std::get<1>(row) == cannotWrite &&
-                             std::get<2>(row) == English(Grid::kProcessFailedId);
+                             std::get<2>(row) == English(kProcessFailedId);
             if (!failedRow)
                 faults |= 4;
             if (!HasDescription(rows, u"Partial image path : " + Utf16(output)))

@@ -15,6 +15,7 @@
 #include "app/dialogs/scan_file_exists_dlg.h"
 #include "platform/data_folder.h"
 #include "platform/utf_conversion.h"
+#include "resources/string_ids.h"
 #include "tests/support/folder_files.h"
 #include "tests/support/temp_dir.h"
 
@@ -67,7 +68,7 @@ TEST(HelpGuideTest, HelpOpensTheTopicPageElseTheGuideElseSaysItIsMissing) {
         [&](uint32_t id) { messages.push_back(id); },
         [&](const fs::path& page, uint32_t) { opened.push_back(page); }};
     EXPECT_FALSE(scan_action::OpenHelp(data.Path(), 1, 1360, hooks));
-    EXPECT_EQ(messages, std::vector<uint32_t>{scan_action::kHelpMissingId});
+    EXPECT_EQ(messages, std::vector<uint32_t>{kHelpMissingId});
     EXPECT_TRUE(opened.empty());
 
     const fs::path guide = data.Path() / (std::string(kBase) + "_FRA.html");

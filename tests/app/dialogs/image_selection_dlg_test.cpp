@@ -1,11 +1,11 @@
 #include "app/dialogs/image_selection_dlg.h"
 
 #include "app/dialogs/image_selection_rules.h"
-#include "app/dialogs/image_selection_texts.h"
 #include "app/program_text.h"
 #include "controls/range_slider.h"
 #include "controls/range_slider_look.h"
 #include "platform/data_folder.h"
+#include "resources/string_ids.h"
 #include "tests/app/modal_driver.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
@@ -185,12 +185,12 @@ TEST_F(ImageSelectionDlgTest, OkRefusesAFirstSectorAfterTheLastOrAnEmptyEditAndS
     dialog.show();
     Type(Edit(dialog, 1000), QStringLiteral("5000"));
     Type(Edit(dialog, 1001), QStringLiteral("100"));
-    EXPECT_EQ(ClickOkAndReadRefusal(dialog), ProgramText(image_selection_text::kFirstAfterLastId));
+    EXPECT_EQ(ClickOkAndReadRefusal(dialog), ProgramText(kFirstAfterLastId));
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_EQ(dialog.SelectedRegion(), (Region{0, 204800}));
 
     Type(Edit(dialog, 1001), QString());
-    EXPECT_EQ(ClickOkAndReadRefusal(dialog), ProgramText(image_selection_text::kMissingSectorId));
+    EXPECT_EQ(ClickOkAndReadRefusal(dialog), ProgramText(kMissingSectorId));
     EXPECT_TRUE(dialog.isVisible());
 
     Type(Edit(dialog, 1001), QStringLiteral("5000"));

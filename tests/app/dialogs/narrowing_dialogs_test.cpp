@@ -2,6 +2,7 @@
 // find dialog's advanced part and size edit behave.
 #include "app/dialogs/file_mask_dlg.h"
 #include "app/dialogs/find_dlg.h"
+#include "resources/string_ids.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -191,7 +192,7 @@ TEST(FindDlgTest, SearchNowHandsOverTheConditions) {
     auto* sizeEdit = Control<QLineEdit>(dialog, CFindDlg::kSizeEditId);
     sizeEdit->setText(QString());
     emit sizeEdit->editingFinished();
-    EXPECT_EQ(told, std::vector<uint32_t>{CFindDlg::kSizeBlankId});
+    EXPECT_EQ(told, std::vector<uint32_t>{kSizeBlankId});
     EXPECT_EQ(sizeEdit->text(), QStringLiteral("1"));
     sizeEdit->setText(QStringLiteral("4194304"));
     emit sizeEdit->editingFinished();

@@ -12,6 +12,7 @@
 #include "preview/child_process.h"
 #include "preview/mdb_tools_table_source.h"
 #include "preview/office_converter.h"
+#include "resources/string_ids.h"
 #include "tests/app/modal_driver.h"
 #include "tests/support/fixture_image.h"
 #include "tests/support/found_tree.h"
@@ -479,7 +480,7 @@ TEST_F(OfficePreviewTest, ListsAccessTablesAndShowsTheFirst) {
         database = dialog->FilePath();
         QTreeWidgetItem* root = dialog->Tree()->topLevelItem(0);
         ASSERT_NE(root, nullptr);
-        EXPECT_EQ(root->text(0), ProgramText(office_preview_text::kTablesId));
+        EXPECT_EQ(root->text(0), ProgramText(kTablesId));
         EXPECT_EQ(Children(root), (QStringList{"[Order Details]", "Customers", "Broken"}));
         EXPECT_EQ(dialog->Tree()->currentItem(), root->child(0));
         EXPECT_EQ(dialog->GridCaption(), QStringLiteral("[Order Details]"));
@@ -533,8 +534,8 @@ TEST_F(OfficePreviewTest, ACutTableSaysItIsCut) {
         dialog->close();
     });
     EXPECT_EQ(Preview(u"orders.mdb"), 1);
-    EXPECT_EQ(cutNote, QString::fromStdU16String(FormatText(
-                           StringTable::Program().Get(office_preview_text::kTableCutId), 60)));
+    EXPECT_EQ(cutNote,
+              QString::fromStdU16String(FormatText(StringTable::Program().Get(kTableCutId), 60)));
     EXPECT_TRUE(cutNote.contains(QStringLiteral("60")));
     EXPECT_TRUE(wholeNote.isEmpty());
 }
@@ -596,7 +597,7 @@ TEST_F(OfficePreviewTest, DatabasesThatCannotBeOpenedGiveTheHexView) {
     const Case cases[] = {
         {"bytes that are no database", u"garbage.mdb", false, std::nullopt},
         {"a first page but no tables for mdbtools", u"blank.mdb", false, std::nullopt},
-        {"a password", u"locked.mdb", true, office_preview_text::kPasswordProtectedId},
+        {"a password", u"locked.mdb", true, kPasswordProtectedId},
         {"a compound document named .mdb", u"report.doc", false, std::nullopt},
     };
     for (const Case& c : cases) {

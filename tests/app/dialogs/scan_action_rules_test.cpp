@@ -1,6 +1,7 @@
 #include "app/dialogs/scan_action_rules.h"
 
 #include "platform/utf_conversion.h"
+#include "resources/string_ids.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
