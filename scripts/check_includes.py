@@ -5,7 +5,8 @@ The layers point one way, platform <- diskio <- filesystems <- jobs <- app: a fo
 only the folders below it. The custom controls build on the platform layer alone, the preview
 decoders on the core, and the two viewer libraries on their own copies of platform/ and diskio/.
 The core (platform/, diskio/, filesystems/, jobs/), the preview decoders and the archive viewer's
-core/ include no Qt.
+core/ include no Qt. Every folder may include the headers the build generates from resources/
+(the string ids, resources/string_ids.h): they are plain C++ and below every layer.
 
 Usage: check_includes.py [root]   (root: the source tree, by default the one holding this script)
 
@@ -17,6 +18,8 @@ shrinks.
 import os
 import re
 import sys
+
+import tree_check
 
 CORE = ["platform", "diskio", "filesystems", "jobs"]
 
@@ -33,11 +36,14 @@ ALLOWED = {
     "app": CORE + ["preview", "controls", "hexview", "archiveview"],
 }
 
+# Headers the build generates from the data in resources/, includable from every folder.
+GENERATED = ["resources/string_ids.h"]
+
 # Folders (and everything below them) that include no Qt.
 QT_FREE = CORE + ["preview", "archiveview/core"]
 
-# Folders no product code includes from.
-OUTSIDE = ["tests", "bench", "tools"]
+# Folders no product code includes from (resources/ only through GENERATED).
+OUTSIDE = ["tests", "bench", "tools", "resources"]
 
 SOURCE_SUFFIXES = (".h", ".hpp", ".cpp", ".cc", ".c")
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')
@@ -80,51 +86,36 @@ def check(root):
     exceptions = load_exceptions(root)
     used = set()
     problems = []
-    for folder in sorted(ALLOWED):
-        for directory, _, names in os.walk(os.path.join(root, folder)):
-            for name in sorted(names):
-                if not name.endswith(SOURCE_SUFFIXES):
+    for source, full in tree_check.source_files(root, sorted(ALLOWED), SOURCE_SUFFIXES):
+        folder = top_folder(source)
+        with open(full, encoding="utf-8", errors="replace") as text:
+            for number, line in enumerate(text, 1):
+                match = INCLUDE.match(line)
+                if not match:
                     continue
-                full = os.path.join(directory, name)
-                source = os.path.relpath(full, root).replace(os.sep, "/")
-                with open(full, encoding="utf-8", errors="replace") as text:
-                    for number, line in enumerate(text, 1):
-                        match = INCLUDE.match(line)
-                        if not match:
-                            continue
-                        bracket, included = match.groups()
-                        problem = None
-                        if bracket == "<":
-                            if is_qt_free(source) and QT_HEADER.match(included):
-                                problem = "Qt in a Qt-free folder"
-                        else:
-                            target = top_folder(resolve(root, source, included))
-                            if ((target in ALLOWED or target in OUTSIDE) and target != folder
-                                    and target not in ALLOWED[folder]):
-                                problem = "%s/ may not include %s/" % (folder, target)
-                        if problem is None:
-                            continue
-                        if (source, included) in exceptions:
-                            used.add((source, included))
-                            continue
-                        problems.append("%s:%d: %s: %s" % (source, number, problem, included))
+                bracket, included = match.groups()
+                problem = None
+                if bracket == "<":
+                    if is_qt_free(source) and QT_HEADER.match(included):
+                        problem = "Qt in a Qt-free folder"
+                elif included in GENERATED:
+                    pass
+                else:
+                    target = top_folder(resolve(root, source, included))
+                    if ((target in ALLOWED or target in OUTSIDE) and target != folder
+                            and target not in ALLOWED[folder]):
+                        problem = "%s/ may not include %s/" % (folder, target)
+                if problem is None:
+                    continue
+                if (source, included) in exceptions:
+                    used.add((source, included))
+                    continue
+                problems.append("%s:%d: %s: %s" % (source, number, problem, included))
     for source, included in sorted(exceptions - used):
         problems.append("scripts/include_exceptions.txt: no longer needed: %s %s"
                         % (source, included))
     return problems
 
 
-def main():
-    root = sys.argv[1] if len(sys.argv) > 1 else os.path.dirname(
-        os.path.dirname(os.path.abspath(__file__)))
-    problems = check(root)
-    for problem in problems:
-        print(problem, file=sys.stderr)
-    if problems:
-        print("include check: %d problem(s)" % len(problems), file=sys.stderr)
-        return 1
-    return 0
-
-
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(tree_check.run(check, "include check"))

@@ -1,20 +1,18 @@
 #!/usr/bin/env python3
 """The layer check over small made-up trees: what it lets pass and what it refuses."""
 
-import os
-import subprocess
-import sys
-import tempfile
 import unittest
 
-SCRIPT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts",
-                      "check_includes.py")
+import made_up_tree
 
 # A tree that follows the layers: each folder includes its own and the ones below, Qt only
 # outside the core.
 SOUND = {
     "platform/text.h": '#pragma once\n#include <string>\n',
     "platform/text.cpp": '#include "platform/text.h"\n#include "text.h"\n',
+    # The string ids generated from resources/ serve every layer.
+    "platform/table.cpp": '#include "resources/string_ids.h"\n',
+    "jobs/save.cpp": '#include "resources/string_ids.h"\n',
     "diskio/source.h": '#include "platform/text.h"\n',
     "filesystems/fat.cpp": '#include "diskio/source.h"\n#include "platform/text.h"\n',
     "jobs/scan.cpp": '#include "filesystems/fat.h"\n#include <zlib.h>\n',
@@ -29,20 +27,10 @@ SOUND = {
 
 
 def run_check(files, exceptions=None):
-    with tempfile.TemporaryDirectory() as root:
-        for path, text in files.items():
-            full = os.path.join(root, path)
-            os.makedirs(os.path.dirname(full), exist_ok=True)
-            with open(full, "w", encoding="utf-8") as out:
-                out.write(text)
-        if exceptions is not None:
-            os.makedirs(os.path.join(root, "scripts"), exist_ok=True)
-            with open(os.path.join(root, "scripts", "include_exceptions.txt"), "w",
-                      encoding="utf-8") as out:
-                out.write(exceptions)
-        result = subprocess.run([sys.executable, SCRIPT, root], capture_output=True, text=True,
-                                check=False)
-        return result.returncode, result.stderr
+    files = dict(files)
+    if exceptions is not None:
+        files["scripts/include_exceptions.txt"] = exceptions
+    return made_up_tree.run_script("check_includes.py", files)
 
 
 class CheckIncludesTest(unittest.TestCase):
@@ -60,6 +48,8 @@ class CheckIncludesTest(unittest.TestCase):
              "hexview/ may not include filesystems/"),
             ("core including a test", "jobs/zip.cpp", '#include "tests/support/temp.h"\n',
              "jobs/ may not include tests/"),
+            ("resources other than the generated ids", "platform/strings.cpp",
+             '#include "resources/strings_en.h"\n', "platform/ may not include resources/"),
             ("upward through a relative path", "filesystems/ntfs/run.cpp",
              '#include "../../app/frame.h"\n', "filesystems/ may not include app/"),
             ("Qt in the core", "platform/timer.cpp", '#include <QTimer>\n',
