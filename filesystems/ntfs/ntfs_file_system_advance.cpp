@@ -399,7 +399,7 @@ bool NtfsScanRun::MatchFreeCluster(uint64_t cluster, std::span<const uint8_t> fi
         return false;
     m_examinedClusters[cluster] = true;
     std::optional<SignatureMatch> match =
-        signatures->MatchNtfsCluster(m_volume, cluster, firstSector);
+        signatures->MatchCluster(m_volume, cluster, firstSector);
     if (!match)
         return false;
     RawFind find;

@@ -1060,12 +1060,8 @@ class EveryClusterSignatures : public SignatureSearch {
 public:
     explicit EveryClusterSignatures(const NtfsScanVolume& volume) : m_volume(volume) {}
 
-    std::optional<SignatureMatch> MatchCluster(CFatFileSystem&, uint32_t,
-                                               std::span<const uint8_t>) override {
-        return std::nullopt;
-    }
-    std::optional<SignatureMatch> MatchNtfsCluster(CNtfsFileSystem& volume, uint64_t cluster,
-                                                   std::span<const uint8_t> sector) override {
+    std::optional<SignatureMatch> MatchCluster(ClusterVolume& volume, uint64_t cluster,
+                                               std::span<const uint8_t> sector) override {
         clusters.push_back(cluster);
         const uint64_t offset = cluster * volume.SectorsPerCluster() * 512;
         if (sector.size() != 512 ||
