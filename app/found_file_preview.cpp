@@ -6,9 +6,10 @@
 #include "app/dialogs/wait_cursor_lift.h"
 #include "app/models/found_entry_store.h"
 #include "app/picture_preview.h"
+#include "filesystems/fat/fat_file_system.h"
+#include "filesystems/ntfs/ntfs_file_data.h"
+#include "filesystems/ntfs/ntfs_file_system.h"
 #include "hexview/display_hex_viewer.h"
-#include "jobs/fat_file_data.h"
-#include "jobs/ntfs_file_data.h"
 #include "jobs/scan_state.h"
 #include "platform/format_text.h"
 #include "platform/string_table.h"
@@ -183,15 +184,13 @@ std::unique_ptr<RecoveredFileData> EntryData(ScanState& state, const FoundEntryS
                                              std::size_t entry) {
     if (entry >= store.Size())
         return nullptr;
-    const FoundItem& item = store.At(entry).item;
-    if (store.Kind() == FoundEntryStore::VolumeKind::Ntfs) {
-        CNtfsFileSystem* volume = state.NtfsVolume();
-        return volume != nullptr ? std::make_unique<NtfsFileData>(*volume, item) : nullptr;
-    }
-    CFatFileSystem* volume = state.FatVolume();
-    return volume != nullptr
-               ? std::make_unique<FatFileData>(*volume, item, InDeletedFolder(store, entry))
-               : nullptr;
+    // The reader of the kind the entries were found by, or none.
+    const bool ntfs = store.Kind() == FoundEntryStore::VolumeKind::Ntfs;
+    ClusterVolume* volume = ntfs ? static_cast<ClusterVolume*>(state.NtfsVolume())
+                                 : static_cast<ClusterVolume*>(state.FatVolume());
+    if (volume == nullptr)
+        return nullptr;
+    return volume->FileData(store.At(entry).item, !ntfs && InDeletedFolder(store, entry));
 }
 
 bool NeedsCopy(ScanState& state, const FoundEntryStore& store, std::size_t entry) {

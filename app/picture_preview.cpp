@@ -4,7 +4,7 @@
 #include "app/dialogs/image_viewer_dlg.h"
 #include "app/dialogs/wait_cursor_lift.h"
 #include "app/preview_choice.h"
-#include "jobs/recovered_file_data.h"
+#include "filesystems/recovered_file_data.h"
 #include "platform/utf_conversion.h"
 #include "preview/dib_image.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "jobs/recovered_file_data.h"
+#include "filesystems/recovered_file_data.h"
 
 // The pieces of another reader, passed on as they come, noting whether any could not be read
 // from the disk.

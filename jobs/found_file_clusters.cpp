@@ -1,11 +1,11 @@
 #include "jobs/found_file_clusters.h"
 
 #include "diskio/sector_source.h"
+#include "filesystems/fat/fat_file_data.h"
 #include "filesystems/fat/fat_file_system.h"
 #include "filesystems/found_item.h"
+#include "filesystems/ntfs/ntfs_file_data.h"
 #include "filesystems/ntfs/ntfs_file_system.h"
-#include "jobs/fat_file_data.h"
-#include "jobs/ntfs_file_data.h"
 
 #include <algorithm>
 

@@ -33,8 +33,14 @@ CNtfsFileSystem* ScanState::NtfsVolume() const {
     return ntfs != nullptr ? ntfs->get() : nullptr;
 }
 
+ClusterVolume* ScanState::Volume() const {
+    if (CFatFileSystem* fat = FatVolume())
+        return fat;
+    return NtfsVolume();
+}
+
 bool ScanState::HasVolume() const {
-    return FatVolume() != nullptr || NtfsVolume() != nullptr;
+    return Volume() != nullptr;
 }
 
 CFatFileSystem& ScanState::NewFatVolume() {
@@ -71,11 +77,8 @@ void ScanState::AdoptVolume(std::unique_ptr<CNtfsFileSystem> volume) {
 }
 
 uint32_t ScanState::VolumeFoundCount() const {
-    if (const CFatFileSystem* fat = FatVolume())
-        return fat->FoundCount();
-    if (const CNtfsFileSystem* ntfs = NtfsVolume())
-        return ntfs->FoundCount();
-    return 0;
+    const ClusterVolume* volume = Volume();
+    return volume != nullptr ? volume->FoundCount() : 0;
 }
 
 // ---------------------------------------------------------------------------------------------

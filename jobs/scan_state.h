@@ -19,6 +19,7 @@
 #include <vector>
 
 class CFatFileSystem;
+class ClusterVolume;
 class CNtfsFileSystem;
 class SettingsStore;
 struct DriveNode;
@@ -71,6 +72,8 @@ public:
     // --- the current volume ------------------------------------------------------------------
     CFatFileSystem* FatVolume() const;
     CNtfsFileSystem* NtfsVolume() const;
+    // The current reader, whichever it is; null for none.
+    ClusterVolume* Volume() const;
     bool HasVolume() const;
     // Frees the current reader and makes a new one over Environment().
     CFatFileSystem& NewFatVolume();
@@ -162,10 +165,10 @@ public:
     void FreeFoundLists();
 
 private:
-    using Volume = std::variant<std::monostate, std::unique_ptr<CFatFileSystem>,
-                                std::unique_ptr<CNtfsFileSystem>>;
+    using VolumeReader = std::variant<std::monostate, std::unique_ptr<CFatFileSystem>,
+                                      std::unique_ptr<CNtfsFileSystem>>;
 
     // Declared before the reader, which refers to it.
     ScanEnvironment m_environment;
-    Volume m_volume;
+    VolumeReader m_volume;
 };

@@ -3,12 +3,11 @@
 #include "filesystems/fat/fat_file_system.h"
 #include "filesystems/found_item.h"
 #include "filesystems/ntfs/ntfs_file_system.h"
+#include "filesystems/recovered_file_data.h"
 #include "filesystems/scan_log.h"
-#include "jobs/fat_file_data.h"
 #include "jobs/file_filter.h"
 #include "jobs/ftp_destination.h"
 #include "jobs/local_destination.h"
-#include "jobs/ntfs_file_data.h"
 #include "jobs/recovered_name.h"
 #include "jobs/recovered_zip.h"
 #include "jobs/scan_state.h"
@@ -162,13 +161,10 @@ void CThreadForSavingFiles::LogEnd() {
 bool CThreadForSavingFiles::MayWriteDestination() {
     if (m_parameters.target != Target::LocalFolder)
         return true;
-    const SectorSource* source = nullptr;
-    if (CFatFileSystem* fat = m_state.FatVolume())
-        source = &fat->Source();
-    else if (CNtfsFileSystem* ntfs = m_state.NtfsVolume())
-        source = &ntfs->Source();
-    if (source == nullptr)
+    const ClusterVolume* volume = m_state.Volume();
+    if (volume == nullptr)
         return true;
+    const SectorSource* source = &volume->Source();
     const SourceDiskQuestion question{
         std::filesystem::path(Utf16ToUtf8(m_parameters.destination)),
         source->UnderlyingPath(),
@@ -373,8 +369,7 @@ bool CThreadForSavingFiles::RecoverFolderItems(const std::vector<ChildItem>& chi
             continue;
         if (!Admits(*child.item, child.name))
             continue;
-        const FileOutcome outcome = m_ntfs ? SaveNtfsFile(*child.item, child.name)
-                                           : SaveFatFile(*child.item, child.name, deleted);
+        const FileOutcome outcome = SaveVolumeFile(*child.item, child.name, deleted);
         if (outcome == FileOutcome::Saved) {
             ++m_savedFiles;
             if (m_archive)
@@ -452,20 +447,12 @@ void CThreadForSavingFiles::SendMarkedTotals() const {
 // ---------------------------------------------------------------------------------------------
 // One file
 
-CThreadForSavingFiles::FileOutcome CThreadForSavingFiles::SaveFatFile(const FoundItem& item,
-                                                                      const std::u16string& name,
-                                                                      bool folderDeleted) {
-    CFatFileSystem* volume = m_state.FatVolume();
+CThreadForSavingFiles::FileOutcome CThreadForSavingFiles::SaveVolumeFile(const FoundItem& item,
+                                                                         const std::u16string& name,
+                                                                         bool folderDeleted) {
+    ClusterVolume* volume = m_state.Volume();
     return SaveFile(item, name,
-                    volume != nullptr ? std::make_unique<FatFileData>(*volume, item, folderDeleted)
-                                      : nullptr);
-}
-
-CThreadForSavingFiles::FileOutcome CThreadForSavingFiles::SaveNtfsFile(const FoundItem& item,
-                                                                       const std::u16string& name) {
-    CNtfsFileSystem* volume = m_state.NtfsVolume();
-    return SaveFile(item, name,
-                    volume != nullptr ? std::make_unique<NtfsFileData>(*volume, item) : nullptr);
+                    volume != nullptr ? volume->FileData(item, folderDeleted) : nullptr);
 }
 
 CThreadForSavingFiles::FileOutcome

@@ -126,8 +126,8 @@ private:
     uint32_t CountFiles(const std::vector<ChildItem>& children, int depth);
     // One file of the current FAT or NTFS volume; Saved when its target was opened and took
     // every byte read (read errors aside), and the user did not stop it half way.
-    FileOutcome SaveFatFile(const FoundItem& item, const std::u16string& name, bool folderDeleted);
-    FileOutcome SaveNtfsFile(const FoundItem& item, const std::u16string& name);
+    FileOutcome SaveVolumeFile(const FoundItem& item, const std::u16string& name,
+                               bool folderDeleted);
     FileOutcome SaveFile(const FoundItem& item, const std::u16string& name,
                          std::unique_ptr<RecoveredFileData> data);
     // Opens where the file goes; null when nothing is to be written. Sets `skipped` when the

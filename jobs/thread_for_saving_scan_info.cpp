@@ -390,10 +390,8 @@ bool CThreadForSavingScanInfo::ReplayItems(const LoadedScanInfo& file) {
     // A whole file keeps the total its saver counted, so saving it again gives the same bytes.
     if (!stopped && !file.partial)
         bytes = file.header.foundBytes;
-    if (CFatFileSystem* fat = m_state.FatVolume())
-        fat->RestoreCounts(found, static_cast<int32_t>(files), bytes);
-    else if (CNtfsFileSystem* ntfs = m_state.NtfsVolume())
-        ntfs->RestoreCounts(found, files, bytes);
+    if (ClusterVolume* volume = m_state.Volume())
+        volume->RestoreCounts({found, files, bytes});
     return stopped;
 }
 

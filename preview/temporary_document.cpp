@@ -1,6 +1,6 @@
 #include "preview/temporary_document.h"
 
-#include "jobs/recovered_file_data.h"
+#include "filesystems/recovered_file_data.h"
 #include "platform/descriptor_writes.h"
 #include "preview/office_kind.h"
 #include "preview/private_folder.h"

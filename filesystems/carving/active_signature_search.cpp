@@ -2,8 +2,7 @@
 
 #include "filesystems/carving/compound_document.h"
 #include "filesystems/carving/length_finders.h"
-#include "filesystems/fat/fat_file_system.h"
-#include "filesystems/ntfs/ntfs_file_system.h"
+#include "filesystems/cluster_volume.h"
 #include "platform/device_handle.h"
 
 #include <algorithm>
@@ -120,10 +119,8 @@ void ActiveSignatureSearch::SetSignatures(std::span<const FileSignature> active)
 }
 
 void ActiveSignatureSearch::Reset() {
-    m_fatMatched.clear();
-    m_ntfsMatched.clear();
-    m_fatVolume = nullptr;
-    m_ntfsVolume = nullptr;
+    m_matched.clear();
+    m_volume = nullptr;
 }
 
 SignatureMatch ActiveSignatureSearch::SizeFile(const FileSignature& record,
@@ -147,13 +144,13 @@ SignatureMatch ActiveSignatureSearch::SizeFile(const FileSignature& record,
 }
 
 std::optional<SignatureMatch>
-ActiveSignatureSearch::MatchCluster(CFatFileSystem& volume, uint32_t cluster,
+ActiveSignatureSearch::MatchCluster(ClusterVolume& volume, uint64_t cluster,
                                     std::span<const uint8_t> firstSector) {
-    if (m_fatVolume != &volume) {
-        m_fatMatched.clear();
-        m_fatVolume = &volume;
+    if (m_volume != &volume) {
+        m_matched.clear();
+        m_volume = &volume;
     }
-    if (m_fatMatched.count(cluster) != 0)
+    if (m_matched.count(cluster) != 0)
         return std::nullopt;
     const FileSignature* record = m_matcher.Match(firstSector);
     if (record == nullptr)
@@ -172,12 +169,11 @@ ActiveSignatureSearch::MatchCluster(CFatFileSystem& volume, uint32_t cluster,
     source.sectorCount = end - sector;
     source.loaded = WholeSectors(firstSector.first(std::min<size_t>(firstSector.size(), 512)));
     source.unitSectors = sectorsPerCluster;
-    const uint64_t limit = volume.ClusterLimit();
+    const uint64_t limit = volume.EndCluster();
     if (limit != 0) {
         source.nextUnit = [&volume, cluster, limit](uint64_t unit) -> std::optional<uint64_t> {
-            uint64_t next = uint64_t{cluster} + unit + 1;
-            while (next < limit && volume.ClusterUsage(static_cast<uint32_t>(next)) !=
-                                       CFatFileSystem::kClusterUnused)
+            uint64_t next = cluster + unit + 1;
+            while (next < limit && !volume.IsClusterFree(next))
                 ++next;
             if (next >= limit)
                 return std::nullopt;
@@ -185,48 +181,6 @@ ActiveSignatureSearch::MatchCluster(CFatFileSystem& volume, uint32_t cluster,
         };
     }
     SignatureMatch match = SizeFile(*record, source);
-    m_fatMatched.insert(cluster);
-    return match;
-}
-
-std::optional<SignatureMatch>
-ActiveSignatureSearch::MatchNtfsCluster(CNtfsFileSystem& volume, uint64_t cluster,
-                                        std::span<const uint8_t> firstSector) {
-    if (m_ntfsVolume != &volume) {
-        m_ntfsMatched.clear();
-        m_ntfsVolume = &volume;
-    }
-    if (m_ntfsMatched.count(cluster) != 0)
-        return std::nullopt;
-    const FileSignature* record = m_matcher.Match(firstSector);
-    if (record == nullptr)
-        return std::nullopt;
-    const uint64_t sectorsPerCluster = volume.SectorsPerCluster();
-    const uint64_t total = volume.TotalSectors();
-    if (sectorsPerCluster == 0 || cluster > UINT64_MAX / sectorsPerCluster ||
-        cluster * sectorsPerCluster >= total)
-        return std::nullopt;
-    const uint64_t sector = cluster * sectorsPerCluster;
-
-    FileSource source;
-    source.reader = [&volume](uint64_t at, uint32_t count, uint8_t* out) {
-        return volume.ReadSectors(at, count, out) != 0;
-    };
-    source.firstSector = sector;
-    source.sectorCount = total - sector;
-    source.loaded = WholeSectors(firstSector.first(std::min<size_t>(firstSector.size(), 512)));
-    source.unitSectors = static_cast<uint32_t>(sectorsPerCluster);
-    // A last cluster the volume ends inside still counts, as a part.
-    const uint64_t limit = total / sectorsPerCluster + (total % sectorsPerCluster != 0 ? 1 : 0);
-    source.nextUnit = [&volume, cluster, limit](uint64_t unit) -> std::optional<uint64_t> {
-        uint64_t next = cluster + unit + 1;
-        while (next < limit && volume.ClusterUsage(next) != 0)
-            ++next;
-        if (next >= limit)
-            return std::nullopt;
-        return next - cluster;
-    };
-    SignatureMatch match = SizeFile(*record, source);
-    m_ntfsMatched.insert(cluster);
+    m_matched.insert(cluster);
     return match;
 }

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "filesystems/signatures/file_signature.h"
 #include "filesystems/carving/raw_data_view.h"
-#include "filesystems/signatures/signature_matcher.h"
 #include "filesystems/carving/signature_search.h"
+#include "filesystems/signatures/file_signature.h"
+#include "filesystems/signatures/signature_matcher.h"
 
 #include <cstdint>
 #include <functional>
@@ -54,22 +54,16 @@ public:
     // The extension and length of a file whose first sector matched `record`.
     SignatureMatch SizeFile(const FileSignature& record, const FileSource& source) const;
 
-    // The first sector of a FAT cluster; the extension loop steps over clusters the volume's
-    // cluster map marks as in use.
-    std::optional<SignatureMatch> MatchCluster(CFatFileSystem& volume, uint32_t cluster,
+    // The first sector of a cluster of a FAT or NTFS volume; the extension loop steps over
+    // clusters the volume's cluster map marks as in use.
+    std::optional<SignatureMatch> MatchCluster(ClusterVolume& volume, uint64_t cluster,
                                                std::span<const uint8_t> firstSector) override;
-    // The first sector of a free NTFS cluster; the extension loop steps over clusters the
-    // volume's map marks as in use.
-    std::optional<SignatureMatch> MatchNtfsCluster(CNtfsFileSystem& volume, uint64_t cluster,
-                                                   std::span<const uint8_t> firstSector) override;
 
-    // Clusters matched since the last reset, FAT and NTFS together.
-    size_t MatchedClusterCount() const { return m_fatMatched.size() + m_ntfsMatched.size(); }
+    // Clusters matched since the last reset.
+    size_t MatchedClusterCount() const { return m_matched.size(); }
 
 private:
     SignatureMatcher m_matcher;
-    std::unordered_set<uint64_t> m_fatMatched;
-    std::unordered_set<uint64_t> m_ntfsMatched;
-    const CFatFileSystem* m_fatVolume = nullptr;
-    const CNtfsFileSystem* m_ntfsVolume = nullptr;
+    std::unordered_set<uint64_t> m_matched;
+    const ClusterVolume* m_volume = nullptr;
 };

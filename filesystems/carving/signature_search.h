@@ -5,8 +5,7 @@
 #include <span>
 #include <string>
 
-class CFatFileSystem;
-class CNtfsFileSystem;
+class ClusterVolume;
 
 // A file recognised by its first bytes: the extension its signature names and the length
 // found for it.
@@ -20,19 +19,15 @@ struct SignatureMatch {
 class SignatureSearch {
 public:
     virtual ~SignatureSearch() = default;
-    virtual std::optional<SignatureMatch> MatchCluster(CFatFileSystem& volume, uint32_t cluster,
+    // The first sector of an unused cluster of a FAT or NTFS volume.
+    virtual std::optional<SignatureMatch> MatchCluster(ClusterVolume& volume, uint64_t cluster,
                                                        std::span<const uint8_t> firstSector) = 0;
-    // The same for a free cluster of an NTFS volume.
-    virtual std::optional<SignatureMatch> MatchNtfsCluster(CNtfsFileSystem&, uint64_t,
-                                                           std::span<const uint8_t>) {
-        return std::nullopt;
-    }
 };
 
 // Used until signatures are loaded: nothing matches.
 class NoSignatureSearch : public SignatureSearch {
 public:
-    std::optional<SignatureMatch> MatchCluster(CFatFileSystem&, uint32_t,
+    std::optional<SignatureMatch> MatchCluster(ClusterVolume&, uint64_t,
                                                std::span<const uint8_t>) override {
         return std::nullopt;
     }

@@ -3,11 +3,13 @@
 #include "diskio/disk_image_file.h"
 #include "diskio/drive_node.h"
 #include "diskio/volume_source.h"
+#include "filesystems/fat/fat_file_data.h"
 #include "filesystems/fat/fat_scan_support.h"
 #include "filesystems/fat/fat_short_name.h"
 #include "filesystems/progress_bracket.h"
 #include "filesystems/scan_environment.h"
 #include "filesystems/scan_log.h"
+#include "filesystems/selected_volume.h"
 #include "platform/byte_reader.h"
 #include "platform/format_text.h"
 #include "platform/product_title.h"
@@ -18,51 +20,14 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
+#include <memory>
 
 namespace {
 
-constexpr size_t kEntrySize = 32;
-constexpr size_t kMaxLongNameUnits = 260;
-constexpr size_t kMaxLongNameEntries = 20; // 20 x 13 covers 260 characters
 constexpr uint32_t kFatCompareBlock = 64;
 
 using fat_folder_head::HasFatSignature;
-
-// The fields of a 32-byte directory entry, read through the bounds-checked reader.
-struct DirectoryEntry {
-    uint8_t first = 0;
-    uint8_t attributes = 0;
-    uint32_t firstCluster = 0; // high half at 20, low half at 26
-    uint32_t size = 0;
-    uint16_t createdTime = 0;
-    uint16_t createdDate = 0;
-    uint16_t lastAccess = 0;
-    uint16_t modifiedTime = 0;
-    uint16_t modifiedDate = 0;
-};
-
-// False when fewer than 32 bytes are there.
-bool ReadDirectoryEntry(std::span<const uint8_t> bytes, DirectoryEntry& entry) {
-    ByteReader reader(bytes);
-    uint16_t high = 0, low = 0;
-    if (!reader.Contains(0, kEntrySize) || !reader.ReadU8(0, entry.first) ||
-        !reader.ReadU8(11, entry.attributes) || !reader.ReadU16(14, entry.createdTime) ||
-        !reader.ReadU16(16, entry.createdDate) || !reader.ReadU16(18, entry.lastAccess) ||
-        !reader.ReadU16(20, high) || !reader.ReadU16(22, entry.modifiedTime) ||
-        !reader.ReadU16(24, entry.modifiedDate) || !reader.ReadU16(26, low) ||
-        !reader.ReadU32(28, entry.size))
-        return false;
-    entry.firstCluster = (static_cast<uint32_t>(high) << 16) | low;
-    return true;
-}
-
-// The checksum of an 8.3 name that its long-name parts carry.
-uint8_t ShortNameChecksum(std::span<const uint8_t> entry) {
-    uint8_t sum = 0;
-    for (size_t i = 0; i < 11; ++i)
-        sum = static_cast<uint8_t>(((sum & 1) << 7) + (sum >> 1) + entry[i]);
-    return sum;
-}
 
 } // namespace
 
@@ -78,16 +43,13 @@ void CFatFileSystem::StartSetUp() {
 }
 
 bool CFatFileSystem::SetVolumeFromDrive(uint8_t imageFlag) {
-    const DriveNode* node = SelectedDrive();
-    if (node == nullptr)
+    std::optional<SelectedVolume> volume = OpenSelectedVolume(SelectedDrive(), imageFlag != 0);
+    if (!volume)
         return false;
-    std::optional<SectorSource> source = VolumeSourceOfNode(*node, imageFlag != 0);
-    if (!source)
-        return false;
-    const LogicalDriveInfo* info = node->Logical();
-    m_rebuiltGeometry = disk_image_file::ReadsAsRebuiltVolume(*node);
+    const LogicalDriveInfo* info = volume->info;
+    m_rebuiltGeometry = disk_image_file::ReadsAsRebuiltVolume(*SelectedDrive());
     m_drive = info->disk;
-    m_source = std::move(*source);
+    m_source = std::move(volume->source);
     m_totalSectors = info->totalSectors;
     m_lastSector = info->lastSector;
     m_fatType = FatTypeOfPartition(info->partitionType);
@@ -194,6 +156,20 @@ void CFatFileSystem::RestoreCounts(uint32_t foundCount, int32_t fileCount, uint6
     m_foundBytes = foundBytes;
 }
 
+void CFatFileSystem::RestoreCounts(const FoundCounts& counts) {
+    const uint32_t files = std::min<uint32_t>(counts.files, std::numeric_limits<int32_t>::max());
+    RestoreCounts(counts.found, static_cast<int32_t>(files), counts.bytes);
+}
+
+ClusterVolume::FoundCounts CFatFileSystem::Counts() const {
+    return {m_foundCount, static_cast<uint32_t>(std::max<int32_t>(m_fileCount, 0)), m_foundBytes};
+}
+
+std::unique_ptr<RecoveredFileData> CFatFileSystem::FileData(const FoundItem& item,
+                                                            bool folderDeleted) {
+    return std::make_unique<FatFileData>(*this, item, folderDeleted);
+}
+
 void CFatFileSystem::SetScanRange(uint8_t imageFlag, uint64_t firstSector, uint64_t lastSector) {
     m_lastSector = lastSector;
     m_totalSectors = lastSector >= firstSector ? lastSector - firstSector + 1 : 0;
@@ -223,15 +199,15 @@ uint64_t CFatFileSystem::DataAreaSectors() const {
     return m_totalSectors > system ? m_totalSectors - system : 0;
 }
 
-uint64_t CFatFileSystem::ClusterToSector(uint32_t cluster) const {
-    if (cluster < 2)
+uint64_t CFatFileSystem::ClusterToSector(uint64_t cluster) const {
+    if (cluster < 2 || cluster > UINT32_MAX)
         return UINT64_MAX; // no data cluster: every read of it fails
     return static_cast<uint64_t>(m_sectorsPerCluster) * (cluster - 2) + 2ull * m_sectorsPerFat +
            m_reservedSectors + m_rootFolderSectors;
 }
 
 int CFatFileSystem::ReadCluster(uint32_t cluster, uint16_t sectorOffset, void* buffer,
-                                uint16_t sectorCount) {
+                                uint16_t sectorCount) const {
     uint64_t sector = ClusterToSector(cluster);
     if (sector == UINT64_MAX) {
         std::memset(buffer, 0, static_cast<size_t>(sectorCount) * 512);
@@ -246,7 +222,7 @@ uint32_t CFatFileSystem::FatTableSectors() const {
     return static_cast<uint32_t>(std::min<uint64_t>(m_sectorsPerFat, most));
 }
 
-int CFatFileSystem::ReadSectors(uint64_t sector, uint32_t sectorCount, void* buffer) {
+int CFatFileSystem::ReadSectors(uint64_t sector, uint32_t sectorCount, void* buffer) const {
     // The source keeps reads inside the volume (or the raw range) and zero-fills failures.
     return m_source.ReadSectors(sector, sectorCount, buffer);
 }
@@ -635,148 +611,6 @@ void CFatFileSystem::ClaimFileClusters(uint32_t firstCluster, const FoundItem* i
         needed = bytesPerCluster == 0 ? 0 : (item->size + bytesPerCluster - 1) / bytesPerCluster;
     }
     ClaimChain(firstCluster, needed, false);
-}
-
-// ----------------------------------------------------------------------------------------
-// Directory entries
-
-bool CFatFileSystem::EntryToFoundItem(const EntryLocation& where, FoundItem& item,
-                                      std::u16string& name) {
-    ByteReader buffer(where.buffer);
-    ByteReader bytes;
-    DirectoryEntry entry;
-    if (!buffer.Sub(where.offset, kEntrySize, bytes) || !ReadDirectoryEntry(bytes.Bytes(), entry))
-        return false;
-    if (entry.first == '.' || entry.first == 0 || entry.attributes == 0x0F ||
-        (entry.attributes & 0x08) != 0)
-        return false;
-    if (entry.firstCluster < 2 || entry.firstCluster >= m_clusterLimit)
-        return false;
-    if (entry.size > DataAreaSectors() * 512)
-        return false;
-
-    const bool deleted = entry.first == 0xE5;
-    item = FoundItem{};
-    item.entryId = NextEntryId();
-    item.firstCluster = entry.firstCluster;
-    item.attributes = entry.attributes;
-    item.size = item.IsFolder() ? 0 : entry.size;
-    if (m_fatType == FatType::Fat32) {
-        item.createdTime = entry.createdTime;
-        item.createdDate = entry.createdDate;
-        item.lastAccess = entry.lastAccess;
-        item.modifiedTime = entry.modifiedTime;
-        item.modifiedDate = entry.modifiedDate;
-    } else {
-        item.createdTime = item.modifiedTime = entry.modifiedTime;
-        item.createdDate = item.modifiedDate = item.lastAccess = entry.modifiedDate;
-    }
-    item.deleted = deleted ? 1 : 0;
-    name = ReadLongName(where);
-    if (name.empty())
-        name = FatShortName::Decode(bytes.Bytes(), deleted);
-    return true;
-}
-
-std::u16string CFatFileSystem::ReadLongName(const EntryLocation& where) {
-    // The long-name parts precede the entry, last part first. Gather the bytes before the
-    // entry: the rest of its own buffer and, at the start of a cluster, the tail of the
-    // folder's previous clusters.
-    constexpr size_t kNeeded = kMaxLongNameEntries * kEntrySize;
-    std::vector<uint8_t> before(where.buffer.begin(),
-                                where.buffer.begin() + static_cast<std::ptrdiff_t>(where.offset));
-    const size_t clusterBytes = BytesPerCluster();
-    for (uint32_t cluster : {where.previousCluster, where.clusterBeforePrevious}) {
-        if (before.size() >= kNeeded || cluster < 2 || clusterBytes == 0)
-            break;
-        size_t sectorsWanted =
-            std::min<size_t>((kNeeded - before.size() + 511) / 512, m_sectorsPerCluster);
-        std::vector<uint8_t> tail(sectorsWanted * 512);
-        if (!ReadCluster(cluster, static_cast<uint16_t>(m_sectorsPerCluster - sectorsWanted),
-                         tail.data(), static_cast<uint16_t>(sectorsWanted)))
-            break;
-        before.insert(before.begin(), tail.begin(), tail.end());
-        if (sectorsWanted < m_sectorsPerCluster)
-            break; // this cluster had enough
-    }
-
-    ByteReader entry;
-    uint8_t first = 0;
-    if (!ByteReader(where.buffer).Sub(where.offset, kEntrySize, entry) || !entry.ReadU8(0, first))
-        return {};
-    const bool deleted = first == 0xE5;
-    // A deleted entry's first byte is gone, so its checksum cannot be recomputed: its parts
-    // must then be deleted too and agree among themselves.
-    std::optional<uint8_t> checksum;
-    if (!deleted)
-        checksum = ShortNameChecksum(entry.Bytes());
-    std::u16string name;
-    bool complete = deleted; // deleted parts carry no sequence numbers to tell the last one
-    size_t position = before.size();
-    for (size_t parts = 0; parts < kMaxLongNameEntries && position >= kEntrySize; ++parts) {
-        position -= kEntrySize;
-        ByteReader part;
-        uint8_t sequence = 0, attributes = 0, partChecksum = 0;
-        if (!ByteReader(before).Sub(position, kEntrySize, part) || !part.ReadU8(0, sequence) ||
-            !part.ReadU8(11, attributes) || !part.ReadU8(13, partChecksum))
-            break;
-        if (attributes != 0x0F || (deleted && sequence != 0xE5))
-            break;
-        if (checksum && partChecksum != *checksum)
-            break;
-        checksum = partChecksum;
-        // A live part carries its sequence number; deleted parts lost it to the 0xE5 mark.
-        if (!deleted && (sequence & 0x1F) != parts + 1)
-            break;
-        static constexpr size_t kOffsets[13] = {1, 3, 5, 7, 9, 14, 16, 18, 20, 22, 24, 28, 30};
-        bool ended = false;
-        for (size_t offset : kOffsets) {
-            uint16_t unit = 0;
-            if (!part.ReadU16(offset, unit) || unit == 0 || unit == 0xFFFF) {
-                ended = true;
-                break;
-            }
-            if (name.size() < kMaxLongNameUnits)
-                name.push_back(static_cast<char16_t>(unit));
-        }
-        if (!deleted && (sequence & 0x40) != 0) {
-            complete = true;
-            break;
-        }
-        if (ended)
-            break;
-    }
-    // A live name whose last part was not reached is a fragment: the 8.3 name is better.
-    return complete ? name : std::u16string();
-}
-
-int CFatFileSystem::CheckEntry(std::span<const uint8_t> bytes, uint32_t clusterLimit) {
-    DirectoryEntry entry;
-    if (!ReadDirectoryEntry(bytes, entry))
-        return 0;
-    if (entry.attributes == 0x0F || entry.attributes > 0x3F)
-        return 0;
-    if (entry.firstCluster > clusterLimit)
-        return 0;
-    const bool folder = (entry.attributes & 0x10) != 0;
-    if (folder && entry.size != 0)
-        return 0;
-    if ((static_cast<uint64_t>(entry.size) + 511) / 512 > DataAreaSectors())
-        return 0;
-    if (std::find(bytes.begin(), bytes.begin() + 11, uint8_t{0}) != bytes.begin() + 11)
-        return 0;
-    const uint16_t date = entry.modifiedDate;
-    const unsigned month = (date >> 5) & 0x0F;
-    const unsigned day = date & 0x1F;
-    if (date == 0 || month < 1 || month > 12 || day < 1 || day > 31)
-        return 0;
-    if (folder) {
-        std::vector<uint8_t> first(512);
-        if (!ReadCluster(entry.firstCluster, 0, first.data(), 1) || first[0] != '.' ||
-            first[32] != '.')
-            return 0;
-    }
-    return ((entry.attributes & 0x08) != 0 || entry.firstCluster < 2) ? 2 : 1;
 }
 
 // ----------------------------------------------------------------------------------------

@@ -5,6 +5,7 @@
 #include "filesystems/carving/raw_folder_placer.h"
 #include "filesystems/carving/signature_search.h"
 #include "filesystems/cluster_list.h"
+#include "filesystems/cluster_volume.h"
 #include "filesystems/fat/fat_boot_info.h"
 #include "filesystems/fat/fat_start_tallies.h"
 #include "filesystems/fat/fat_type.h"
@@ -14,6 +15,7 @@
 #include "platform/job_window.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -42,7 +44,7 @@ struct EntryLocation {
 // The reader owns its sector source, whose one handle stays open for all its reads; reads never
 // go past the volume. The environment (window, flags, drive) belongs to the application and
 // outlives the reader.
-class CFatFileSystem {
+class CFatFileSystem : public ClusterVolume {
 public:
     enum LinkingMode : uint8_t {
         kLinkFat1 = 0,
@@ -75,13 +77,23 @@ public:
     void RestoreTables(std::vector<uint8_t> fatCopy, std::vector<uint8_t> clusterMap);
     // The counters a loaded scan's items give.
     void RestoreCounts(uint32_t foundCount, int32_t fileCount, uint64_t foundBytes);
+    // The same for the counters a job keeps, the file count held to the reader's range.
+    void RestoreCounts(const FoundCounts& counts) override;
+    FoundCounts Counts() const override;
     void SetScanRange(uint8_t imageFlag, uint64_t firstSector, uint64_t lastSector);
 
     // --- reading (nonzero on success; a read reaching past the volume fails) -------------
-    uint64_t ClusterToSector(uint32_t cluster) const;
-    int ReadCluster(uint32_t cluster, uint16_t sectorOffset, void* buffer, uint16_t sectorCount);
-    int ReadSectors(uint64_t sector, uint32_t sectorCount, void* buffer);
-    const SectorSource& Source() const { return m_source; }
+    uint64_t ClusterToSector(uint64_t cluster) const override;
+    int ReadCluster(uint32_t cluster, uint16_t sectorOffset, void* buffer,
+                    uint16_t sectorCount) const;
+    int ReadClusters(uint32_t cluster, uint16_t sectorInCluster, void* buffer,
+                     uint16_t sectorCount) const override {
+        return ReadCluster(cluster, sectorInCluster, buffer, sectorCount);
+    }
+    int ReadSectors(uint64_t sector, uint32_t sectorCount, void* buffer) const override;
+    const SectorSource& Source() const override { return m_source; }
+    // A FatFileData over this volume.
+    std::unique_ptr<RecoveredFileData> FileData(const FoundItem& item, bool folderDeleted) override;
 
     // --- boot sector ---------------------------------------------------------------------
     void ApplyBootInfo(const FatBootInfo& info);
@@ -134,13 +146,18 @@ public:
     void AddRawMatch(const SignatureMatch& match, uint64_t firstSector);
     // One past the last sector ReadSectors reads, in its own numbering (drive sectors after
     // SetScanRange, volume sectors otherwise).
-    uint64_t EndSector() const;
+    uint64_t EndSector() const override;
+    uint64_t EndCluster() const override { return m_clusterLimit; }
+    bool IsClusterFree(uint64_t cluster) const override {
+        return cluster > UINT32_MAX ||
+               ClusterUsage(static_cast<uint32_t>(cluster)) == kClusterUnused;
+    }
 
     // --- geometry and state --------------------------------------------------------------
     ::FatType Type() const { return m_fatType; }
     // The stored code of the type: 1, 4 or 11 (0 before it is known).
     uint8_t TypeCode() const { return FatTypeCode(m_fatType); }
-    uint8_t SectorsPerCluster() const { return m_sectorsPerCluster; }
+    uint16_t SectorsPerCluster() const override { return m_sectorsPerCluster; }
     uint32_t SectorsPerFat() const { return m_sectorsPerFat; }
     // The FAT sectors the table passes read and hold: the sectors per FAT, but never more than
     // the volume's clusters can need (stored or rebuilt geometry may say anything).
@@ -157,9 +174,9 @@ public:
     bool ImageFlag() const { return m_source.IsImage(); }
     // Set up over a range of absolute sectors for a raw search: items hold a first sector.
     bool ReadsAbsoluteSectors() const { return m_source.IsAbsolute(); }
-    uint32_t FoundCount() const { return m_foundCount; }
+    uint32_t FoundCount() const override { return m_foundCount; }
     int32_t FileCount() const { return m_fileCount; }
-    uint64_t FoundBytes() const { return m_foundBytes; }
+    uint64_t FoundBytes() const override { return m_foundBytes; }
     uint32_t MapSize() const { return static_cast<uint32_t>(m_clusterMap.size()); }
     bool HasFat() const { return !m_fat.empty(); }
     const std::vector<uint8_t>& FatCopy() const { return m_fat; }
@@ -260,6 +277,8 @@ private:
     // single candidate's cluster at its sector; 0 otherwise.
     uint32_t LoneCandidateVote(const FolderCandidate& candidate);
     void AdvanceTreePass();
+    // Both lost-folder searches start the counters and ids over.
+    void StartLostFolderSearch();
     void FindLostFolders();
     // A folder found by its "." and ".." entries: sent under the root, or kept as an orphan.
     void AddFolderFromHead(uint32_t cluster, uint32_t parentCluster);

@@ -137,13 +137,17 @@ void CFatFileSystem::AddFolderFromHead(uint32_t cluster, uint32_t parentCluster)
     }
 }
 
-void CFatFileSystem::FindLostFolders() {
+void CFatFileSystem::StartLostFolderSearch() {
     m_lostFolderSearchRan = true;
     m_foundCount = 0;
     m_progressCount = 0;
     m_fileCount = 0;
     m_foundBytes = 0;
     m_nextEntryId = 2;
+}
+
+void CFatFileSystem::FindLostFolders() {
+    StartLostFolderSearch();
 
     const bool fat32 = m_fatType == FatType::Fat32;
     {
@@ -212,12 +216,7 @@ std::vector<uint32_t> CFatFileSystem::FolderHeadClusters() {
 }
 
 void CFatFileSystem::FindLostFoldersInRange() {
-    m_lostFolderSearchRan = true;
-    m_foundCount = 0;
-    m_progressCount = 0;
-    m_fileCount = 0;
-    m_foundBytes = 0;
-    m_nextEntryId = 2;
+    StartLostFolderSearch();
 
     const DriveNode* node = SelectedDrive();
     const LogicalDriveInfo* info = node != nullptr ? node->Logical() : nullptr;

@@ -2,7 +2,9 @@
 
 #include "diskio/drive_node.h"
 #include "diskio/volume_source.h"
+#include "filesystems/ntfs/ntfs_file_data.h"
 #include "filesystems/scan_environment.h"
+#include "filesystems/selected_volume.h"
 #include "platform/job_messages.h"
 #include "platform/utf_conversion.h"
 
@@ -22,15 +24,12 @@ CNtfsFileSystem::CNtfsFileSystem(ScanEnvironment& environment)
 // Set-up
 
 bool CNtfsFileSystem::SetVolumeFromDrive(uint8_t imageFlag) {
-    const DriveNode* node = SelectedDrive();
-    if (node == nullptr)
+    std::optional<SelectedVolume> volume = OpenSelectedVolume(SelectedDrive(), imageFlag != 0);
+    if (!volume)
         return false;
-    std::optional<SectorSource> source = VolumeSourceOfNode(*node, imageFlag != 0);
-    if (!source)
-        return false;
-    const LogicalDriveInfo* info = node->Logical();
-    const uint64_t first = source->FirstSector();
-    SetUpVolume(std::move(*source), first, info->lastSector, info->totalSectors);
+    const uint64_t first = volume->source.FirstSector();
+    SetUpVolume(std::move(volume->source), first, volume->info->lastSector,
+                volume->info->totalSectors);
     return true;
 }
 
@@ -130,6 +129,23 @@ int CNtfsFileSystem::ReadClusters(uint32_t cluster, uint16_t sectorInCluster, vo
                                   uint16_t sectorCount) const {
     const uint64_t sector = static_cast<uint64_t>(cluster) * m_sectorsPerCluster + sectorInCluster;
     return ReadSectors(sector, sectorCount, buffer);
+}
+
+uint64_t CNtfsFileSystem::ClusterToSector(uint64_t cluster) const {
+    if (m_sectorsPerCluster == 0 || cluster > UINT64_MAX / m_sectorsPerCluster)
+        return UINT64_MAX;
+    return cluster * m_sectorsPerCluster;
+}
+
+uint64_t CNtfsFileSystem::EndCluster() const {
+    if (m_sectorsPerCluster == 0)
+        return 0;
+    return m_totalSectors / m_sectorsPerCluster +
+           (m_totalSectors % m_sectorsPerCluster != 0 ? 1 : 0);
+}
+
+std::unique_ptr<RecoveredFileData> CNtfsFileSystem::FileData(const FoundItem& item, bool) {
+    return std::make_unique<NtfsFileData>(*this, item);
 }
 
 // ----------------------------------------------------------------------------------------

@@ -2,6 +2,7 @@
 
 #include "diskio/sector_source.h"
 #include "filesystems/cluster_list.h"
+#include "filesystems/cluster_volume.h"
 #include "filesystems/found_item.h"
 #include "filesystems/ntfs/ntfs_attribute_locator.h"
 #include "filesystems/ntfs/ntfs_boot_sector.h"
@@ -12,6 +13,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -45,7 +47,7 @@ struct NtfsDataRuns {
 // read goes through the reader's one SectorSource, bounded by the volume; every walk over a
 // record stays inside its 1024 bytes. The environment belongs to the application and outlives
 // the reader.
-class CNtfsFileSystem {
+class CNtfsFileSystem : public ClusterVolume {
 public:
     static constexpr size_t kRecordSize = 1024;
     static constexpr uint32_t kRootRecord = 5;
@@ -79,13 +81,25 @@ public:
     std::vector<uint8_t> ClusterMapBytes() const;
     // The counters a loaded scan's items give.
     void RestoreCounts(uint32_t foundCount, uint32_t fileCount, uint64_t foundBytes);
+    void RestoreCounts(const FoundCounts& counts) override {
+        RestoreCounts(counts.found, counts.files, counts.bytes);
+    }
+    FoundCounts Counts() const override { return {m_foundCount, m_fileCount, m_foundBytes}; }
 
     // --- reading (partition-relative sectors; nonzero on success; never past the volume) --
-    int ReadSectors(uint64_t sector, uint32_t sectorCount, void* buffer) const;
+    int ReadSectors(uint64_t sector, uint32_t sectorCount, void* buffer) const override;
     int ReadBytes(uint64_t sector, void* buffer, uint32_t byteCount) const;
     int ReadClusters(uint32_t cluster, uint16_t sectorInCluster, void* buffer,
-                     uint16_t sectorCount) const;
-    const SectorSource& Source() const { return m_source; }
+                     uint16_t sectorCount) const override;
+    // Cluster 0 is the volume's first sector; UINT64_MAX when the sector would not fit.
+    uint64_t ClusterToSector(uint64_t cluster) const override;
+    uint64_t EndSector() const override { return m_totalSectors; }
+    // A last cluster the volume ends inside counts.
+    uint64_t EndCluster() const override;
+    bool IsClusterFree(uint64_t cluster) const override { return ClusterUsage(cluster) == 0; }
+    const SectorSource& Source() const override { return m_source; }
+    // An NtfsFileData over this volume (no NTFS item lies in a deleted folder's chain).
+    std::unique_ptr<RecoveredFileData> FileData(const FoundItem& item, bool) override;
     const ScanReporter& Reporter() const { return m_reporter; }
 
     // --- volume structures ---------------------------------------------------------------
@@ -147,7 +161,7 @@ public:
     void AdvanceScan();
 
     // --- geometry and state --------------------------------------------------------------
-    uint16_t SectorsPerCluster() const { return m_sectorsPerCluster; }
+    uint16_t SectorsPerCluster() const override { return m_sectorsPerCluster; }
     uint64_t MftStartSector() const { return m_mftStartSector; }
     uint64_t MftMirrorSector() const { return m_mftMirrorSector; }
     uint64_t MftSectors() const { return m_mftSectors; }
@@ -158,9 +172,9 @@ public:
     uint64_t TotalSectors() const { return m_totalSectors; }
     uint8_t Drive() const { return m_source.Drive(); }
     bool ImageFlag() const { return m_source.IsImage(); }
-    uint32_t FoundCount() const { return m_foundCount; }
+    uint32_t FoundCount() const override { return m_foundCount; }
     uint32_t FileCount() const { return m_fileCount; }
-    uint64_t FoundBytes() const { return m_foundBytes; }
+    uint64_t FoundBytes() const override { return m_foundBytes; }
     uint32_t ClusterCount() const { return m_clusterCount; }
     // The advance scan's map of $Bitmap: 1 for a cluster in use; 0 for a free one and for any
     // cluster the map does not hold (none before that scan).

@@ -12,7 +12,7 @@
 #include "diskio/drive_list.h"
 #include "filesystems/fat/fat_file_system.h"
 #include "filesystems/ntfs/ntfs_file_system.h"
-#include "jobs/recovered_file_data.h"
+#include "filesystems/recovered_file_data.h"
 #include "platform/utf_conversion.h"
 #include "resources/string_ids.h"
 #include "tests/app/frame_test_harness.h"

@@ -2,8 +2,8 @@
 // does, the file's first cluster, size and flags come from the input's last 16 bytes, and
 // every piece must stay within what the file asked for.
 #include "filesystems/fat/fat_boot_info.h"
+#include "filesystems/fat/fat_file_data.h"
 #include "filesystems/found_item.h"
-#include "jobs/fat_file_data.h"
 #include "platform/byte_reader.h"
 #include "tests/fuzz/support/fat_fuzz_volume.h"
 

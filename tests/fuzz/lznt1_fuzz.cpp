@@ -1,5 +1,5 @@
 // LZNT1 decompression: never writes past its capacity and never reports more than it had.
-#include "jobs/lznt1.h"
+#include "filesystems/ntfs/lznt1.h"
 
 #include <cstdlib>
 #include <vector>

@@ -1,6 +1,6 @@
 // Recovery's reading of NTFS file data over a small volume (the input): for the first records
 // of its $MFT, the pieces given never exceed the item's size, and every piece is whole.
-#include "jobs/ntfs_file_data.h"
+#include "filesystems/ntfs/ntfs_file_data.h"
 #include "tests/fuzz/ntfs_fuzz_volume.h"
 
 #include <cstdlib>

@@ -3,12 +3,12 @@
 // disk-image file: what it claims past its end reads as failed sectors. Whatever the file
 // claims, no list is longer than its volume's clusters and no file gives more bytes than its
 // size.
+#include "filesystems/fat/fat_file_data.h"
 #include "filesystems/fat/fat_file_system.h"
 #include "filesystems/found_item.h"
+#include "filesystems/ntfs/ntfs_file_data.h"
 #include "filesystems/ntfs/ntfs_file_system.h"
-#include "jobs/fat_file_data.h"
 #include "jobs/found_file_clusters.h"
-#include "jobs/ntfs_file_data.h"
 #include "jobs/scan_info_file.h"
 #include "platform/utf_conversion.h"
 #include "tests/fuzz/support/fuzz_support.h"

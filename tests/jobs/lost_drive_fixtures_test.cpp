@@ -7,10 +7,10 @@
 
 #include "diskio/disk_image_file.h"
 #include "diskio/size_text.h"
+#include "filesystems/fat/fat_file_data.h"
 #include "filesystems/fat/fat_file_system.h"
+#include "filesystems/ntfs/ntfs_file_data.h"
 #include "filesystems/ntfs/ntfs_file_system.h"
-#include "jobs/fat_file_data.h"
-#include "jobs/ntfs_file_data.h"
 #include "jobs/scan_state.h"
 #include "jobs/thread_for_grid_dialog.h"
 #include "platform/job_flags.h"

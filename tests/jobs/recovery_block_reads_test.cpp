@@ -5,8 +5,8 @@
 // not be read whole must get its read-error row, and every file's progress bar must still end
 // full, on FAT and NTFS volumes alike.
 
+#include "filesystems/fat/fat_file_data.h"
 #include "filesystems/fat/fat_file_system.h"
-#include "jobs/fat_file_data.h"
 #include "platform/format_text.h"
 #include "platform/string_table.h"
 #include "platform/utf_conversion.h"

@@ -1,6 +1,6 @@
 #include "preview/temporary_document.h"
 
-#include "jobs/recovered_file_data.h"
+#include "filesystems/recovered_file_data.h"
 #include "tests/support/piece_list.h"
 
 #include <gtest/gtest.h>

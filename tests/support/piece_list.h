@@ -1,6 +1,6 @@
 #pragma once
 
-#include "jobs/recovered_file_data.h"
+#include "filesystems/recovered_file_data.h"
 
 #include <algorithm>
 #include <cstdint>

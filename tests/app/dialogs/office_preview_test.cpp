@@ -4,7 +4,7 @@
 #include "app/dialogs/office_preview_dlg.h"
 #include "app/dialogs/office_preview_texts.h"
 #include "app/program_text.h"
-#include "jobs/fat_file_data.h"
+#include "filesystems/fat/fat_file_data.h"
 #include "jobs/scan_state.h"
 #include "jobs/thread_for_file_system.h"
 #include "platform/format_text.h"

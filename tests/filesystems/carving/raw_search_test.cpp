@@ -570,22 +570,22 @@ TEST_F(RawSearchTest, AnNtfsClusterIsMatchedOnceAndSizedInClusters) {
     ASSERT_EQ(zip.sector % 2, 0u);
     const std::vector<uint8_t> first = ReadImage(m_image, zip.sector, 1);
     ActiveSignatureSearch search(DeliveredSignatures());
-    const auto match = search.MatchNtfsCluster(volume, zip.sector / 2, first);
+    const auto match = search.MatchCluster(volume, zip.sector / 2, first);
     ASSERT_TRUE(match.has_value());
     EXPECT_EQ(match->extension, u"ZIP");
     // Two-sector clusters up to the next file's cluster.
     EXPECT_EQ(match->length, zip.extent);
-    EXPECT_FALSE(search.MatchNtfsCluster(volume, zip.sector / 2, first));
+    EXPECT_FALSE(search.MatchCluster(volume, zip.sector / 2, first));
 
     const Placement& jpeg = Row("progressive.jpg");
     ASSERT_EQ(jpeg.sector % 2, 0u);
     const auto picture =
-        search.MatchNtfsCluster(volume, jpeg.sector / 2, ReadImage(m_image, jpeg.sector, 1));
+        search.MatchCluster(volume, jpeg.sector / 2, ReadImage(m_image, jpeg.sector, 1));
     ASSERT_TRUE(picture.has_value());
     EXPECT_EQ(picture->length, jpeg.size);
     // A cluster past the volume is never matched.
-    EXPECT_FALSE(search.MatchNtfsCluster(volume, record.totalSectors, first));
-    EXPECT_FALSE(search.MatchNtfsCluster(volume, UINT64_MAX, first));
+    EXPECT_FALSE(search.MatchCluster(volume, record.totalSectors, first));
+    EXPECT_FALSE(search.MatchCluster(volume, UINT64_MAX, first));
 }
 
 // The extension loop of a FAT cluster steps over the clusters the volume's map marks as used.

@@ -743,10 +743,10 @@ TEST(FatAdvanceScanTest, StopKeepsTheItemsFoundSoFar) {
 // Takes every unused cluster that is all zero for a file: "bin" at even, "dat" at odd ones.
 class ZeroClusterSignatures : public SignatureSearch {
 public:
-    std::optional<SignatureMatch> MatchCluster(CFatFileSystem& volume, uint32_t cluster,
+    std::optional<SignatureMatch> MatchCluster(ClusterVolume& volume, uint64_t cluster,
                                                std::span<const uint8_t> firstSector) override {
         ++calls;
-        if (firstSector.size() != 512 || volume.ClusterUsage(cluster) != 0 ||
+        if (firstSector.size() != 512 || !volume.IsClusterFree(cluster) ||
             !std::all_of(firstSector.begin(), firstSector.end(), [](uint8_t b) { return b == 0; }))
             return std::nullopt;
         return SignatureMatch{cluster % 2 == 0 ? u"bin" : u"dat", 1000 + cluster};

@@ -1060,12 +1060,8 @@ class EveryClusterSignatures : public SignatureSearch {
 public:
     explicit EveryClusterSignatures(const NtfsScanVolume& volume) : m_volume(volume) {}
 
-    std::optional<SignatureMatch> MatchCluster(CFatFileSystem&, uint32_t,
-                                               std::span<const uint8_t>) override {
-        return std::nullopt;
-    }
-    std::optional<SignatureMatch> MatchNtfsCluster(CNtfsFileSystem& volume, uint64_t cluster,
-                                                   std::span<const uint8_t> sector) override {
+    std::optional<SignatureMatch> MatchCluster(ClusterVolume& volume, uint64_t cluster,
+                                               std::span<const uint8_t> sector) override {
         clusters.push_back(cluster);
         const uint64_t offset = cluster * volume.SectorsPerCluster() * 512;
         if (sector.size() != 512 ||
@@ -1169,20 +1165,26 @@ void ExpectOverflowedRecords(NtfsScanVolume& volume) {
             << volume.PathOf(seen);
 }
 
-TEST(NtfsStandardScanTest, OverflowedRecordsKeepTheirNames) {
+// Both scans, standard (false) and advance (true).
+class NtfsBothScansTest : public testing::TestWithParam<bool> {};
+
+TEST_P(NtfsBothScansTest, OverflowedRecordsKeepTheirNames) {
     NtfsScanVolume volume("ntfs_many_records");
     ASSERT_TRUE(volume.Ready());
-    volume.Scan();
+    if (GetParam()) {
+        volume.AdvanceScan();
+        // The advance scan votes the cluster size itself.
+        EXPECT_EQ(volume.Volume().SectorsPerCluster(), 1);
+    } else {
+        volume.Scan();
+    }
     ExpectOverflowedRecords(volume);
 }
 
-TEST(NtfsAdvanceScanTest, OverflowedRecordsKeepTheirNames) {
-    NtfsScanVolume volume("ntfs_many_records");
-    ASSERT_TRUE(volume.Ready());
-    volume.AdvanceScan();
-    EXPECT_EQ(volume.Volume().SectorsPerCluster(), 1);
-    ExpectOverflowedRecords(volume);
-}
+INSTANTIATE_TEST_SUITE_P(Scans, NtfsBothScansTest, testing::Bool(),
+                         [](const testing::TestParamInfo<bool>& info) {
+                             return info.param ? "Advance" : "Standard";
+                         });
 
 // --- damaged volumes ----------------------------------------------------------------------
 

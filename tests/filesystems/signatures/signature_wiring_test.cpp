@@ -104,13 +104,9 @@ class CountingSearch : public SignatureSearch {
 public:
     explicit CountingSearch(ActiveSignatureSearch& inner) : m_inner(inner) {}
 
-    std::optional<SignatureMatch> MatchCluster(CFatFileSystem& volume, uint32_t cluster,
+    std::optional<SignatureMatch> MatchCluster(ClusterVolume& volume, uint64_t cluster,
                                                std::span<const uint8_t> firstSector) override {
         return Note(cluster, m_inner.MatchCluster(volume, cluster, firstSector));
-    }
-    std::optional<SignatureMatch> MatchNtfsCluster(CNtfsFileSystem& volume, uint64_t cluster,
-                                                   std::span<const uint8_t> firstSector) override {
-        return Note(cluster, m_inner.MatchNtfsCluster(volume, cluster, firstSector));
     }
 
     std::map<uint64_t, int> offered;

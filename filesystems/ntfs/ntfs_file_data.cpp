@@ -1,7 +1,7 @@
-#include "jobs/ntfs_file_data.h"
+#include "filesystems/ntfs/ntfs_file_data.h"
 
+#include "filesystems/ntfs/lznt1.h"
 #include "filesystems/ntfs/ntfs_file_system.h"
-#include "jobs/lznt1.h"
 
 #include <algorithm>
 #include <array>

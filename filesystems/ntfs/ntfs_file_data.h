@@ -3,7 +3,7 @@
 #include "diskio/block_buffer.h"
 #include "filesystems/cluster_list.h"
 #include "filesystems/found_item.h"
-#include "jobs/recovered_file_data.h"
+#include "filesystems/recovered_file_data.h"
 
 #include <cstddef>
 #include <cstdint>

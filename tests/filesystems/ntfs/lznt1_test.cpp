@@ -1,4 +1,4 @@
-#include "jobs/lznt1.h"
+#include "filesystems/ntfs/lznt1.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // as the manifest says and equal what sleuthkit's icat reads; compressed files come in units,
 // other files in clusters, resident files in one piece; unreadable sectors and clusters beyond
 // the volume give zeros, a failed piece and an incomplete file.
-#include "jobs/ntfs_file_data.h"
+#include "filesystems/ntfs/ntfs_file_data.h"
 
 #include "diskio/drive_node.h"
 #include "filesystems/ntfs/ntfs_file_system.h"

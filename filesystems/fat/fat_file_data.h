@@ -1,7 +1,7 @@
 #pragma once
 
 #include "diskio/block_buffer.h"
-#include "jobs/recovered_file_data.h"
+#include "filesystems/recovered_file_data.h"
 
 #include <cstdint>
 #include <memory>

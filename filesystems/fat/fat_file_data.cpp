@@ -1,4 +1,4 @@
-#include "jobs/fat_file_data.h"
+#include "filesystems/fat/fat_file_data.h"
 
 #include "filesystems/fat/fat_file_system.h"
 #include "filesystems/found_item.h"

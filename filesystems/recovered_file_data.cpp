@@ -1,3 +1,3 @@
-#include "jobs/recovered_file_data.h"
+#include "filesystems/recovered_file_data.h"
 
 RecoveredFileData::~RecoveredFileData() = default;
