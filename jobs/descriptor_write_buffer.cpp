@@ -2,14 +2,18 @@
 
 #include "platform/descriptor_writes.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 namespace {
 
 // Room for a block about to be flushed and the largest reservation after it.
 constexpr size_t kCapacity =
     DescriptorWriteBuffer::kFlushBytes + DescriptorWriteBuffer::kMaxReserve;
+// The first block a file's writes get.
+constexpr size_t kSmallestBlock = size_t{64} << 10;
 
 } // namespace
 
@@ -43,8 +47,17 @@ uint8_t* DescriptorWriteBuffer::Reserve(size_t bytes) {
         return nullptr;
     if (m_fill + bytes > kCapacity && !Flush())
         return nullptr;
-    if (m_block.empty())
-        m_block = BlockBuffer::ForOverwrite(kCapacity);
+    if (m_fill + bytes > m_block.size()) {
+        // Grown as a file needs it: most recovered files are small, and a fresh block of the
+        // whole capacity for each would cost more (the system clears every page of it) than
+        // the writes it saves.
+        size_t grown = std::max({m_block.size() * 2, m_fill + bytes, kSmallestBlock});
+        grown = std::min(grown, kCapacity);
+        BlockBuffer larger = BlockBuffer::ForOverwrite(grown);
+        if (m_fill != 0)
+            std::memcpy(larger.data(), m_block.data(), m_fill);
+        m_block = std::move(larger);
+    }
     return m_block.data() + m_fill;
 }
 
