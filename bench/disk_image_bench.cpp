@@ -115,7 +115,7 @@ double TimeImaging(uint64_t first = 0, uint64_t sectors = kSectors) {
     ScanState state;
     QuietWindow window;
     CThreadForGridDialog job(state);
-    job.SetImageParams(Utf8ToUtf16(scene.output.string()), scene.node, first, first + sectors - 1,
+    job.SetImageParams(Utf8ToUtf16(scene.output.string()), scene.node, first, first + sectors,
                        &window);
     const auto start = std::chrono::steady_clock::now();
     const bool written = job.Run();

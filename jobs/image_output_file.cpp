@@ -1,7 +1,5 @@
 #include "jobs/image_output_file.h"
 
-#include "platform/descriptor_writes.h"
-
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -44,18 +42,17 @@ ImageOutputFile::Outcome ImageOutputFile::Create(const std::filesystem::path& pa
         return Outcome::CannotOpen;
     }
     m_fd = fd;
+    m_pending = DescriptorWriteBuffer(fd);
     return Outcome::Created;
 }
 
-bool ImageOutputFile::Write(std::span<const uint8_t> bytes) {
-    if (m_fd < 0) {
-        m_error = EBADF;
-        return false;
-    }
-    if (WriteAllBytes(m_fd, bytes))
-        return true;
-    m_error = errno;
+bool ImageOutputFile::Failed() {
+    m_error = m_fd < 0 ? EBADF : m_pending.Error();
     return false;
+}
+
+bool ImageOutputFile::Write(std::span<const uint8_t> bytes) {
+    return (m_fd >= 0 && m_pending.Write(bytes)) || Failed();
 }
 
 bool ImageOutputFile::Close() {
@@ -63,11 +60,13 @@ bool ImageOutputFile::Close() {
         m_error = EBADF;
         return false;
     }
+    const bool flushed = m_pending.Flush() || Failed();
     const int fd = m_fd;
     m_fd = -1;
     // The descriptor is gone even when close fails; never close it twice.
     if (::close(fd) == 0)
-        return true;
-    m_error = errno;
+        return flushed;
+    if (flushed)
+        m_error = errno;
     return false;
 }

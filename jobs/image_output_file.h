@@ -1,5 +1,7 @@
 #pragma once
 
+#include "jobs/descriptor_write_buffer.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <span>
@@ -9,8 +11,9 @@
 // replaced; this only makes sure that what it replaces is a plain file and not the source: it
 // opens without following a link and without emptying the file, refuses anything but a regular
 // file and the source's own file, and only then empties it. New files get mode 0644 (less the
-// umask). Every write is whole or a failure, and so is the close. The descriptor is closed
-// with the object at the latest.
+// umask). Writes are gathered into blocks of at least a mebibyte; Close writes what waits. Every
+// write is whole or a failure, and so is the close. The descriptor is closed with the object at
+// the latest.
 class ImageOutputFile {
 public:
     enum class Outcome {
@@ -30,13 +33,17 @@ public:
     Outcome Create(const std::filesystem::path& path, const std::string& sourcePath);
 
     bool Write(std::span<const uint8_t> bytes);
-    // Closes the file; false when the system reports that written data was lost.
+    // Writes what waits, then closes the file; false when either fails or the system reports
+    // that written data was lost.
     bool Close();
     bool IsOpen() const { return m_fd >= 0; }
     // The system's error number of the last failure.
     int Error() const { return m_error; }
 
 private:
+    bool Failed();
+
     int m_fd = -1;
     int m_error = 0;
+    DescriptorWriteBuffer m_pending;
 };

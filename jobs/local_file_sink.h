@@ -1,8 +1,11 @@
 #pragma once
 
+#include "jobs/descriptor_write_buffer.h"
 #include "jobs/recovered_file_sink.h"
 
 // A recovered file being written to a local file through its descriptor, which the sink owns.
+// Writes reach the file in blocks of at least a mebibyte; Flush, SetTimes and Close write what
+// waits first.
 class LocalFileSink : public RecoveredFileSink {
 public:
     explicit LocalFileSink(int fd);
@@ -12,11 +15,12 @@ public:
     // (a full disk, a file-size limit) is kept: that and every later Write return false, so the
     // file never gets a gap.
     bool Write(const void* data, size_t length) override;
+    bool Flush() override;
     bool SetTimes(const timespec& modified, const std::optional<timespec>& accessed) override;
     // False when any write failed or the descriptor could not be closed.
     bool Close() override;
 
 private:
     int m_fd;
-    bool m_failed = false;
+    DescriptorWriteBuffer m_pending;
 };

@@ -15,6 +15,9 @@ public:
     RecoveredFileSink& operator=(const RecoveredFileSink&) = delete;
 
     virtual bool Write(const void* data, size_t length) = 0;
+    // Writes what the sink holds back, so that the file is as far as the writes went: before
+    // the person is asked anything about it. False, as a failed write is, when that fails.
+    virtual bool Flush() { return true; }
     // Sets the last-write time, and the last-access time when given (else leaves it). Only
     // local files keep times; other sinks ignore them. False when the times were not set.
     virtual bool SetTimes(const timespec& modified, const std::optional<timespec>& accessed) = 0;

@@ -490,6 +490,12 @@ CThreadForSavingFiles::SaveFile(const FoundItem& item, const std::u16string& nam
         RecoveredFileData::Piece piece;
         while (data->Next(piece)) {
             if (Stopped()) {
+                // The person decides on the file as far as it was written.
+                if (!sink->Flush()) {
+                    complete = false;
+                    writeFailed = true;
+                    break;
+                }
                 JobMessage question = MakeSaveErrorAction(name);
                 Ask(question);
                 const SaveErrorActionRequest* answer = question.Get<SaveErrorActionRequest>();

@@ -13,6 +13,8 @@ namespace {
 constexpr uint64_t kSectorBytes = 512;
 // The largest cluster NTFS formats (2 MiB); geometry claiming more is no volume to read.
 constexpr uint64_t kMaxClusterBytes = uint64_t{2} << 20;
+// Contiguous clusters are read this much at a time.
+constexpr uint64_t kReadAheadBytes = uint64_t{1} << 20;
 
 uint64_t SaturatingAdd(uint64_t a, uint64_t b) {
     return a > UINT64_MAX - b ? UINT64_MAX : a + b;
@@ -253,6 +255,37 @@ bool NtfsFileData::ReadCluster(uint64_t cluster, uint8_t* into, uint64_t& firstB
     return false;
 }
 
+uint8_t* NtfsFileData::ReadAhead(uint64_t cluster) {
+    if (cluster >= m_aheadFirst && cluster - m_aheadFirst < m_aheadCount)
+        return m_ahead.data() + static_cast<size_t>((cluster - m_aheadFirst) * m_clusterBytes);
+    if (cluster < m_aheadFailedEnd || cluster >= m_volumeClusters)
+        return nullptr;
+    // The clusters that follow on the volume in this extent, as far as the file's written
+    // bytes need them and the volume holds them; NextCluster has taken this one.
+    const Extent& extent = m_extents[m_extent];
+    const uint64_t inExtent = extent.clusters - (m_inExtent - 1);
+    const uint64_t needed =
+        CeilDiv(std::min(m_giveBytes, m_initialized) - m_position, m_clusterBytes);
+    const uint64_t count = std::min({inExtent, needed, m_volumeClusters - cluster,
+                                     std::max<uint64_t>(1, kReadAheadBytes / m_clusterBytes)});
+    // One cluster goes to the cluster read, which retries by sector.
+    if (count < 2)
+        return nullptr;
+    const uint64_t spc = m_volume.SectorsPerCluster();
+    const size_t bytes = static_cast<size_t>(count * m_clusterBytes);
+    if (m_ahead.size() < bytes)
+        m_ahead = BlockBuffer::ForOverwrite(bytes);
+    m_aheadCount = 0;
+    if (m_volume.ReadSectors(cluster * spc, static_cast<uint32_t>(count * spc), m_ahead.data()) ==
+        0) {
+        m_aheadFailedEnd = cluster + count;
+        return nullptr;
+    }
+    m_aheadFirst = cluster;
+    m_aheadCount = count;
+    return m_ahead.data();
+}
+
 void NtfsFileData::ZeroUninitialized(uint8_t* data, uint64_t length) const {
     if (m_position + length <= m_initialized)
         return;
@@ -269,6 +302,9 @@ bool NtfsFileData::NextClusterPiece(Piece& piece) {
     if (!cluster || m_position >= m_initialized) {
         // A hole, or data the file system never wrote: nothing to read.
         std::memset(data, 0, m_buffer.size());
+    } else if (uint8_t* ahead = ReadAhead(*cluster)) {
+        data = ahead;
+        ZeroUninitialized(data, length);
     } else {
         uint64_t badSector = 0;
         if (!ReadCluster(*cluster, data, badSector)) {

@@ -14,10 +14,10 @@ class CNtfsFileSystem;
 
 // The data of one found NTFS item as recovery writes it: the resident content of its record in
 // one piece; the clusters of its runs (or, for an item found by signature, the clusters from its
-// first one) one piece each, holes and bytes past the initialized size as zeros; or, for a
-// compressed file, one piece per compression unit of 16 clusters, stored as is, LZNT1-packed
-// into its first clusters, or wholly sparse. The item's size bounds what is given. The volume
-// must outlive the object.
+// first one) one piece each, read a mebibyte of contiguous clusters at a time, holes and bytes past
+// the initialized size as zeros; or, for a compressed file, one piece per compression unit of 16
+// clusters, stored as is, LZNT1-packed into its first clusters, or wholly sparse. The item's size
+// bounds what is given. The volume must outlive the object.
 class NtfsFileData : public RecoveredFileData {
 public:
     static constexpr uint64_t kUnitClusters = 16;
@@ -63,6 +63,10 @@ private:
     // the first sector that failed.
     bool ReadCluster(uint64_t cluster, uint8_t* into, uint64_t& firstBadSector);
     bool NextClusterPiece(Piece& piece);
+    // The cluster's bytes from the block read ahead, reading the next block of the extent in
+    // one request when the cluster is not in it; nullptr when that read fails (the clusters
+    // are then read one by one, as without it).
+    uint8_t* ReadAhead(uint64_t cluster);
     bool NextUnitPiece(Piece& piece);
     // Zeros the bytes of the piece at the current position that lie past the initialized size.
     void ZeroUninitialized(uint8_t* data, uint64_t length) const;
@@ -84,5 +88,9 @@ private:
     uint64_t m_inExtent = 0;
     std::vector<uint8_t> m_resident;
     BlockBuffer m_buffer;          // one cluster, or one unit
+    BlockBuffer m_ahead;           // contiguous clusters read in one request
+    uint64_t m_aheadFirst = 0;     // the first cluster in m_ahead
+    uint64_t m_aheadCount = 0;     // clusters in m_ahead
+    uint64_t m_aheadFailedEnd = 0; // clusters below this, in a block that failed, go one by one
     std::vector<uint8_t> m_packed; // a unit's compressed clusters
 };

@@ -270,8 +270,9 @@ TEST_F(LocalDestinationTest, WriteBeyondTheFileSizeLimitFails) {
         const std::string block(3000, 'b');
         if (!sink->Write(block.data(), block.size()))
             ::_exit(kChildFirstWriteFailed);
-        // Crosses the limit: part is written, then EFBIG.
-        if (sink->Write(block.data(), block.size()))
+        // Crosses the limit once written out (writes wait for a flush): part is written, then
+        // EFBIG.
+        if (sink->Write(block.data(), block.size()) && sink->Flush())
             ::_exit(kChildOverlongWriteSucceeded);
         if (sink->Write("x", 1))
             ::_exit(kChildLaterWriteSucceeded);

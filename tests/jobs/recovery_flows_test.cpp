@@ -22,6 +22,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -399,9 +400,20 @@ TEST_P(RecoveryStopTest, AStopInTheMiddleOfAFileAsksWhatToDo) {
             m_state.jobFlags.stopRequested = true;
         }
     };
+    // The file as it stands on the disk while the question is open.
+    std::optional<uint64_t> sizeAtQuestion;
+    onMessage = [&, stopOnFirstStep = onMessage](JobMessage& message) {
+        if (message.Get<SaveErrorActionRequest>() != nullptr) {
+            std::error_code error;
+            sizeAtQuestion = fs::file_size(out / "Big.log", error);
+        }
+        stopOnFirstStep(message);
+    };
     stopAnswers = {answer};
     const auto rows = Recover(RecoverAllTo(out));
     ASSERT_TRUE(asked);
+    ASSERT_TRUE(sizeAtQuestion.has_value());
+    EXPECT_GT(*sizeAtQuestion, 0u) << "what was written before the question is in the file";
     ASSERT_EQ(m_window.Count(kJobAskSaveErrorAction), 1u);
     const uint64_t bigSize = 2097452;
     const uint64_t written = fs::file_size(out / "Big.log");
@@ -427,6 +439,7 @@ TEST_P(RecoveryStopTest, AStopInTheMiddleOfAFileAsksWhatToDo) {
         EXPECT_EQ(end, u"Process aborted, user intervention");
         EXPECT_GT(written, 0u);
         EXPECT_LT(written, bigSize);
+        EXPECT_EQ(written, *sizeAtQuestion);
         break;
     }
 }

@@ -10,6 +10,7 @@
 #include "diskio/size_text.h"
 #include "filesystems/found_item.h"
 #include "filesystems/scan_log.h"
+#include "jobs/descriptor_write_buffer.h"
 #include "jobs/scan_state.h"
 #include "jobs/thread_for_file_system.h"
 #include "platform/data_folder.h"
@@ -577,12 +578,14 @@ TEST_F(GridDialogTest, AWriteTheFileRefusesFailsTheJobAndNamesThePartialImage) {
     const fs::path disk = WritePatternedDisk(m_images.File("patterned.img"), 4000);
     const DriveNode node = MapDisk(disk);
     // The file may grow to the limit: in the middle of the sectors, or up to the trailer.
-    // The copy ends with the block whose write failed: block 500 (two sectors a block; sector
-    // 1000 goes past the limit), or none when only the trailer does not fit.
+    // Blocks go out a mebibyte at a time, so the copy ends with the block whose mebibyte could
+    // not be written (two sectors a block; sector 1000 goes past the limit), or none when only
+    // the trailer does not fit.
+    const size_t blocksPerWrite = DescriptorWriteBuffer::kFlushBytes / 1024;
     const struct {
         uint64_t limit;
         size_t blocksRead;
-    } cases[] = {{1000 * 512 + 100, 501}, {4000 * 512, 3000}};
+    } cases[] = {{1000 * 512 + 100, blocksPerWrite}, {4000 * 512, 3000}};
     for (const auto& [limit, blocksRead] : cases) {
         SCOPED_TRACE(limit);
         const fs::path output = m_out.File("limited.img");

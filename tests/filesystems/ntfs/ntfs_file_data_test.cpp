@@ -444,6 +444,55 @@ TEST_F(NtfsFileDataTest, UnreadableSectorsReadAsZerosInAFailedPiece) {
     EXPECT_FALSE(data.Complete());
 }
 
+// Big.log lies in runs of many clusters, read a block at a time: where the volume stops being
+// readable inside a run, the clusters before it still come whole and each one after it is a
+// failed piece of its own, as when every cluster was read on its own.
+TEST_F(NtfsFileDataTest, AnUnreadableSectorInsideARunFailsOnlyTheClustersFromItsOwn) {
+    ASSERT_TRUE(Open("ntfs_volume"));
+    const FoundItem item = Item("/Big.log");
+    const Bytes whole = Gather(*std::make_unique<NtfsFileData>(*m_volume, item)).bytes;
+    const std::optional<ClusterList> list = NtfsFileData(*m_volume, item).Clusters(1u << 20);
+    ASSERT_TRUE(list.has_value());
+    const std::vector<uint32_t>& clusters = list->clusters;
+    const uint64_t spc = m_volume->SectorsPerCluster();
+    const uint64_t clusterBytes = ClusterBytes();
+    // Past the file's middle, a cluster with neighbours on both sides in the same run.
+    size_t inside = clusters.size() / 2;
+    while (inside + 1 < clusters.size() && !(clusters[inside - 1] + 1 == clusters[inside] &&
+                                             clusters[inside] + 1 == clusters[inside + 1]))
+        ++inside;
+    ASSERT_LT(inside + 1, clusters.size());
+    for (const uint64_t inCluster : {uint64_t{0}, uint64_t{3}}) {
+        SCOPED_TRACE(inCluster);
+        const uint64_t limit = clusters[inside] * spc + inCluster;
+        Readable(limit);
+        NtfsFileData data(*m_volume, item);
+        const Gathered all = Gather(data);
+        Readable(std::nullopt);
+        ASSERT_EQ(all.pieces.size(), clusters.size());
+        for (size_t i = 0; i < clusters.size(); ++i) {
+            const uint64_t first = uint64_t{clusters[i]} * spc;
+            const size_t at = static_cast<size_t>(i * clusterBytes);
+            Bytes expected(whole.begin() + static_cast<std::ptrdiff_t>(at),
+                           whole.begin() + static_cast<std::ptrdiff_t>(at + all.pieces[i].length));
+            const bool readable = first + spc <= limit;
+            if (!readable) {
+                const size_t kept = static_cast<size_t>(limit > first ? (limit - first) * 512 : 0);
+                std::fill(expected.begin() +
+                              static_cast<std::ptrdiff_t>(std::min(kept, expected.size())),
+                          expected.end(), uint8_t{0});
+            }
+            EXPECT_EQ(all.pieces[i].failed, !readable) << i;
+            if (!readable) {
+                EXPECT_FALSE(all.pieces[i].error.isSector) << i;
+                EXPECT_EQ(all.pieces[i].error.number, clusters[i]) << i;
+            }
+            EXPECT_EQ(all.contents[i], expected) << i;
+        }
+        EXPECT_FALSE(data.Complete());
+    }
+}
+
 TEST_F(NtfsFileDataTest, UnreadableCompressedUnitIsZerosInAFailedPiece) {
     ASSERT_TRUE(Open("ntfs_compressed"));
     const FoundItem item = Item("/Packed/Text.txt");
