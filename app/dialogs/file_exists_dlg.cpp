@@ -1,6 +1,7 @@
 #include "app/dialogs/file_exists_dlg.h"
 
 #include "app/dialogs/dialog_text_ids.h"
+#include "app/dialogs/dialog_widgets.h"
 #include "app/program_text.h"
 #include "controls/flat_button.h"
 
@@ -19,15 +20,6 @@ constexpr uint32_t kSkipTextId = 62633;
 constexpr uint32_t kSkipAllTextId = 62634;
 constexpr uint32_t kNameLabelId = 62635;
 constexpr uint32_t kNewNameLabelId = 62636;
-
-QLabel* BoldLabel(const QString& text, int id, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(QString::number(id));
-    QFont font = label->font();
-    font.setBold(true);
-    label->setFont(font);
-    return label;
-}
 
 } // namespace
 
@@ -73,9 +65,9 @@ CFileExistsDlg::CFileExistsDlg(const QString& name, const QString& proposal, QWi
     m_rename->setDefault(true);
 
     auto* grid = new QGridLayout(this);
-    grid->addWidget(BoldLabel(ProgramText(kNameLabelId), 1001, this), 0, 0);
+    grid->addWidget(MakeBoldLabel(ProgramText(kNameLabelId), 1001, this), 0, 0);
     grid->addWidget(existing, 0, 1);
-    grid->addWidget(BoldLabel(ProgramText(kNewNameLabelId), 1003, this), 1, 0);
+    grid->addWidget(MakeBoldLabel(ProgramText(kNewNameLabelId), 1003, this), 1, 0);
     grid->addWidget(m_newName, 1, 1);
     grid->addLayout(buttons, 2, 0, 1, 2);
 
