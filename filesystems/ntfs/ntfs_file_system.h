@@ -3,12 +3,12 @@
 #include "diskio/sector_source.h"
 #include "filesystems/cluster_list.h"
 #include "filesystems/found_item.h"
+#include "filesystems/job_reporter.h"
 #include "filesystems/ntfs/ntfs_attribute_locator.h"
 #include "filesystems/ntfs/ntfs_boot_sector.h"
 #include "filesystems/ntfs/ntfs_record_entry.h"
 #include "filesystems/ntfs/ntfs_run_entry.h"
 #include "filesystems/ntfs/ntfs_volume_record.h"
-#include "filesystems/scan_reporter.h"
 
 #include <array>
 #include <cstdint>
@@ -86,7 +86,7 @@ public:
     int ReadClusters(uint32_t cluster, uint16_t sectorInCluster, void* buffer,
                      uint16_t sectorCount) const;
     const SectorSource& Source() const { return m_source; }
-    const ScanReporter& Reporter() const { return m_reporter; }
+    const JobReporter& Reporter() const { return m_reporter; }
 
     // --- volume structures ---------------------------------------------------------------
     // The first usable boot sector of the volume (sector 0, then the backups in the last two
@@ -217,7 +217,7 @@ private:
     // end of reader helpers
 
     ScanEnvironment& m_environment;
-    ScanReporter m_reporter;
+    JobReporter m_reporter;
     // Every read of the volume goes through it; it keeps its device open between reads.
     SectorSource m_source;
 
