@@ -14,6 +14,19 @@ bool HasSignature(const ByteReader& reader, uint32_t wanted) {
     return reader.ReadU32(0, signature) && signature == wanted;
 }
 
+// Reads a record whose first four bytes are `signature` with `fields`; `out` changes only when
+// every field was read.
+template <typename Record, typename Fields>
+bool ReadRecord(std::span<const uint8_t> bytes, uint32_t signature, Record& out, Fields fields) {
+    const ByteReader reader(bytes);
+    Record record;
+    if (!HasSignature(reader, signature) || !fields(reader, record)) {
+        return false;
+    }
+    out = record;
+    return true;
+}
+
 } // namespace
 
 std::optional<size_t> FindEndRecord(std::span<const uint8_t> tail,
@@ -35,27 +48,20 @@ std::optional<size_t> FindEndRecord(std::span<const uint8_t> tail,
 }
 
 bool ReadEndRecord(std::span<const uint8_t> bytes, EndRecord& out) {
-    const ByteReader reader(bytes);
-    EndRecord record;
-    if (!HasSignature(reader, kEndSignature) || !reader.ReadU16(4, record.thisDisk) ||
-        !reader.ReadU16(6, record.directoryDisk) || !reader.ReadU16(8, record.entriesOnDisk) ||
-        !reader.ReadU16(10, record.totalEntries) || !reader.ReadU32(12, record.size) ||
-        !reader.ReadU32(16, record.offset) || !reader.ReadU16(20, record.commentLength)) {
-        return false;
-    }
-    out = record;
-    return true;
+    return ReadRecord(bytes, kEndSignature, out, [](const ByteReader& reader, EndRecord& record) {
+        return reader.ReadU16(4, record.thisDisk) && reader.ReadU16(6, record.directoryDisk) &&
+               reader.ReadU16(8, record.entriesOnDisk) && reader.ReadU16(10, record.totalEntries) &&
+               reader.ReadU32(12, record.size) && reader.ReadU32(16, record.offset) &&
+               reader.ReadU16(20, record.commentLength);
+    });
 }
 
 bool ReadZip64Locator(std::span<const uint8_t> bytes, Zip64Locator& out) {
-    const ByteReader reader(bytes);
-    Zip64Locator locator;
-    if (!HasSignature(reader, kZip64LocatorSignature) || !reader.ReadU32(4, locator.recordDisk) ||
-        !reader.ReadU64(8, locator.recordOffset) || !reader.ReadU32(16, locator.diskCount)) {
-        return false;
-    }
-    out = locator;
-    return true;
+    return ReadRecord(
+        bytes, kZip64LocatorSignature, out, [](const ByteReader& reader, Zip64Locator& locator) {
+            return reader.ReadU32(4, locator.recordDisk) &&
+                   reader.ReadU64(8, locator.recordOffset) && reader.ReadU32(16, locator.diskCount);
+        });
 }
 
 bool Zip64EndRecordFits(uint64_t recordOffset, uint64_t locatorStart) {
@@ -63,35 +69,33 @@ bool Zip64EndRecordFits(uint64_t recordOffset, uint64_t locatorStart) {
 }
 
 bool ReadZip64EndRecord(std::span<const uint8_t> bytes, Zip64EndRecord& out) {
-    const ByteReader reader(bytes);
-    Zip64EndRecord record;
-    if (!HasSignature(reader, kZip64EndSignature) || !reader.ReadU64(4, record.recordSize) ||
-        !reader.ReadU32(16, record.thisDisk) || !reader.ReadU32(20, record.directoryDisk) ||
-        !reader.ReadU64(24, record.entriesOnDisk) || !reader.ReadU64(32, record.totalEntries) ||
-        !reader.ReadU64(40, record.size) || !reader.ReadU64(48, record.offset)) {
-        return false;
-    }
-    out = record;
-    return true;
+    return ReadRecord(
+        bytes, kZip64EndSignature, out, [](const ByteReader& reader, Zip64EndRecord& record) {
+            return reader.ReadU64(4, record.recordSize) && reader.ReadU32(16, record.thisDisk) &&
+                   reader.ReadU32(20, record.directoryDisk) &&
+                   reader.ReadU64(24, record.entriesOnDisk) &&
+                   reader.ReadU64(32, record.totalEntries) && reader.ReadU64(40, record.size) &&
+                   reader.ReadU64(48, record.offset);
+        });
 }
 
 bool ReadCentralFields(std::span<const uint8_t> bytes, CentralFields& out) {
-    const ByteReader reader(bytes);
-    CentralFields fields;
-    if (!HasSignature(reader, kCentralSignature) || !reader.ReadU16(4, fields.versionMadeBy) ||
-        !reader.ReadU16(6, fields.versionNeeded) || !reader.ReadU16(8, fields.flags) ||
-        !reader.ReadU16(10, fields.method) || !reader.ReadU16(12, fields.time) ||
-        !reader.ReadU16(14, fields.date) || !reader.ReadU32(16, fields.crc) ||
-        !reader.ReadU32(20, fields.compressedSize) ||
-        !reader.ReadU32(24, fields.uncompressedSize) || !reader.ReadU16(28, fields.nameLength) ||
-        !reader.ReadU16(30, fields.extraLength) || !reader.ReadU16(32, fields.commentLength) ||
-        !reader.ReadU16(34, fields.diskNumber) || !reader.ReadU16(36, fields.internalAttributes) ||
-        !reader.ReadU32(38, fields.externalAttributes) ||
-        !reader.ReadU32(42, fields.localHeaderOffset)) {
-        return false;
-    }
-    out = fields;
-    return true;
+    return ReadRecord(
+        bytes, kCentralSignature, out, [](const ByteReader& reader, CentralFields& fields) {
+            return reader.ReadU16(4, fields.versionMadeBy) &&
+                   reader.ReadU16(6, fields.versionNeeded) && reader.ReadU16(8, fields.flags) &&
+                   reader.ReadU16(10, fields.method) && reader.ReadU16(12, fields.time) &&
+                   reader.ReadU16(14, fields.date) && reader.ReadU32(16, fields.crc) &&
+                   reader.ReadU32(20, fields.compressedSize) &&
+                   reader.ReadU32(24, fields.uncompressedSize) &&
+                   reader.ReadU16(28, fields.nameLength) &&
+                   reader.ReadU16(30, fields.extraLength) &&
+                   reader.ReadU16(32, fields.commentLength) &&
+                   reader.ReadU16(34, fields.diskNumber) &&
+                   reader.ReadU16(36, fields.internalAttributes) &&
+                   reader.ReadU32(38, fields.externalAttributes) &&
+                   reader.ReadU32(42, fields.localHeaderOffset);
+        });
 }
 
 bool FindExtraField(std::span<const uint8_t> extra, uint16_t id, std::span<const uint8_t>& data) {
