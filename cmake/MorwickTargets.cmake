@@ -9,11 +9,25 @@ endfunction()
 
 # One GoogleTest executable per top-level test folder (subfolders included), registered with
 # CTest. Tests matching the gtest filter LONG (slow ones, such as archives of gigabytes) get the
-# CTest label "long", so a quick run can leave them out with -LE long.
+# CTest label "long", so a quick run can leave them out with -LE long. Files named in EXCLUDE
+# (paths below the folder) are left to a program of their own, see morwick_test_program.
 function(morwick_test_folder name)
-    cmake_parse_arguments(ARG "" "LONG" "LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "" "LONG" "LIBS;EXCLUDE" ${ARGN})
     file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
-    add_executable(${name} ${srcs})
+    foreach(excluded ${ARG_EXCLUDE})
+        list(REMOVE_ITEM srcs ${CMAKE_CURRENT_SOURCE_DIR}/${excluded})
+    endforeach()
+    set(long "")
+    if(ARG_LONG)
+        set(long LONG "${ARG_LONG}")
+    endif()
+    morwick_test_program(${name} SOURCES ${srcs} LIBS ${ARG_LIBS} ${long})
+endfunction()
+
+# One GoogleTest executable from SOURCES, registered with CTest as morwick_test_folder does.
+function(morwick_test_program name)
+    cmake_parse_arguments(ARG "" "LONG" "LIBS;SOURCES" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} morwick_test_support GTest::gtest_main)
     set(filter "")
     if(ARG_LONG)

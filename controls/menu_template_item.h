@@ -1,5 +1,7 @@
 #pragma once
 
+#include "controls/menu_item_kind.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -9,11 +11,7 @@
 // with "&" and may end in a tab and the shortcut, which is drawn right-aligned. A command's id
 // becomes its action's data and object name; a popup's id (its text id, or 0) only its data.
 struct MenuTemplateItem {
-    enum class Kind {
-        Command,
-        Separator,
-        Popup,
-    };
+    using Kind = MenuItemKind;
     Kind kind = Kind::Command;
     uint32_t commandId = 0;
     QString text;

@@ -1,9 +1,9 @@
 #include "filesystems/progress_bracket.h"
 
-#include "filesystems/scan_reporter.h"
+#include "filesystems/job_reporter.h"
 #include "platform/job_messages.h"
 
-ProgressBracket::ProgressBracket(const ScanReporter& reporter, std::u16string label,
+ProgressBracket::ProgressBracket(const JobReporter& reporter, std::u16string label,
                                  uint32_t maximum, int bar)
     : m_reporter(reporter), m_selector(bar != 0 ? 1u : 0u) {
     m_reporter.Send(m_selector != 0 ? MakeCreateProgress2(std::move(label), maximum)

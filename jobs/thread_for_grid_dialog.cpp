@@ -11,7 +11,6 @@
 #include "platform/job_messages.h"
 #include "platform/job_runner.h"
 #include "platform/job_window.h"
-#include "platform/product_title.h"
 #include "platform/program_string.h"
 #include "platform/utf_conversion.h"
 #include "resources/string_ids.h"
@@ -118,18 +117,13 @@ std::u16string CThreadForGridDialog::Description(const DriveNode& node) {
 // ---------------------------------------------------------------------------------------------
 // Messages
 
-void CThreadForGridDialog::Send(JobMessage message) const {
-    if (m_parameters.notifyWindow != nullptr)
-        m_parameters.notifyWindow->Send(message);
-}
-
 void CThreadForGridDialog::LogRow(const std::u16string& description, const std::u16string& status,
                                   int image, const std::u16string& activity) const {
-    Send(MakeLogLine(activity, description, status, image));
+    Reporter().LogRow(activity, description, status, image);
 }
 
 void CThreadForGridDialog::SetText(int controlId, std::u16string text) const {
-    Send(MakeImageProgressText(controlId, std::move(text)));
+    Reporter().Send(MakeImageProgressText(controlId, std::move(text)));
 }
 
 void CThreadForGridDialog::ShowProcessed(uint64_t sectors) const {
@@ -139,15 +133,8 @@ void CThreadForGridDialog::ShowProcessed(uint64_t sectors) const {
                        static_cast<double>(total) / kSectorsPerMegabyte));
 }
 
-void CThreadForGridDialog::Ask(const std::u16string& text, bool error) const {
-    if (JobWindow* window = m_parameters.notifyWindow)
-        window->AskMessageBox(text, kProductTitle,
-                              error ? MessageBoxIcon::Error : MessageBoxIcon::Information,
-                              MessageBoxButtons::Ok);
-}
-
-bool CThreadForGridDialog::Stopped() const {
-    return m_state.jobFlags.stopRequested.load();
+JobReporter CThreadForGridDialog::Reporter() const {
+    return JobReporter(m_parameters.notifyWindow, &m_state.jobFlags);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -155,7 +142,7 @@ bool CThreadForGridDialog::Stopped() const {
 
 bool CThreadForGridDialog::Run() {
     const Parameters& p = m_parameters;
-    Send(MakeImageStart());
+    Reporter().Send(MakeImageStart());
     m_state.jobFlags.stopRequested = false;
     m_state.parentAvailable = false;
     m_state.jobFlags.stoppable = true;
@@ -195,7 +182,7 @@ bool CThreadForGridDialog::Run() {
         }
     }
     m_state.jobFlags.stoppable = false;
-    Send(MakeImageDone(written, p.imagePath));
+    Reporter().Send(MakeImageDone(written, p.imagePath));
     return written;
 }
 
@@ -225,11 +212,12 @@ bool CThreadForGridDialog::CreateAndCopy(ImageOutputFile& output,
         return false;
     }
     if (end == CopyEnd::Stopped) {
-        Ask(Text(kAbortedBoxId) + p.imagePath, true);
+        Reporter().ShowMessage(Text(kAbortedBoxId) + p.imagePath, MessageBoxIcon::Error, false);
         LogRow(ScanLog::ProcessAborted(), ScanLog::AbortedNow(), ScanLog::kImageAborted);
     } else {
         ShowProcessed(m_sectorsDone);
-        Ask(Text(kCompletedBoxId) + p.imagePath, false);
+        Reporter().ShowMessage(Text(kCompletedBoxId) + p.imagePath, MessageBoxIcon::Information,
+                               false);
         LogRow(ScanLog::ProcessCompleted(), ScanLog::CompletedNow(), ScanLog::kImageCompleted);
     }
     LogRow(FormatText(u"%s %.2f MB", Text(kImageSizeId),
@@ -243,20 +231,21 @@ void CThreadForGridDialog::ReportWriteFailure(int error) const {
                                            Utf8ToUtf16(std::strerror(error)));
     LogRow(text, Text(kProcessFailedId), ScanLog::kImageAborted);
     LogRow(FormatText(Format(kPartialImageId), m_parameters.imagePath), {}, ScanLog::kImagePartial);
-    Ask(text, true);
+    Reporter().ShowMessage(text, MessageBoxIcon::Error, false);
 }
 
 CThreadForGridDialog::CopyEnd CThreadForGridDialog::CopySectors(ImageOutputFile& output) {
     m_chunk.assign(size_t{kChunkSectors} * kSectorBytes, 0);
     for (int row = 0; row < kGridRows; ++row) {
         for (int column = 0; column < kGridColumns; ++column) {
-            Send(MakeSectorMapReading(row, column));
+            Reporter().Send(MakeSectorMapReading(row, column));
             if (!CopyRegion(output)) {
-                Send(MakeSectorMapFailed(row, column));
+                Reporter().Send(MakeSectorMapFailed(row, column));
                 return CopyEnd::WriteFailed;
             }
-            Send(m_blockFailed ? MakeSectorMapFailed(row, column) : MakeSectorMapDone(row, column));
-            if (Stopped())
+            Reporter().Send(m_blockFailed ? MakeSectorMapFailed(row, column)
+                                          : MakeSectorMapDone(row, column));
+            if (Reporter().Stopped())
                 return CopyEnd::Stopped;
         }
     }
@@ -271,7 +260,7 @@ bool CThreadForGridDialog::CopyRegion(ImageOutputFile& output) {
         return true;
     // The last blocks read what is left; the run's block size stays as it is.
     const uint64_t block = std::min(m_sectorsPerBlock, total - m_sectorsDone);
-    for (uint64_t copied = 0; copied < block && !Stopped();) {
+    for (uint64_t copied = 0; copied < block && !Reporter().Stopped();) {
         const auto count = static_cast<uint32_t>(std::min<uint64_t>(kChunkSectors, block - copied));
         const uint64_t sector = p.firstSector + m_sectorsDone;
         SetText(kReadingSectorControl, FormatText(Format(kImagingReadingSectorId), sector));

@@ -3,6 +3,7 @@
 #include "diskio/block_buffer.h"
 #include "diskio/drive_node.h"
 #include "diskio/sector_source.h"
+#include "filesystems/job_reporter.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -106,13 +107,12 @@ private:
     CopyEnd CopySectors(ImageOutputFile& output);
     // One block; false when a write failed.
     bool CopyRegion(ImageOutputFile& output);
-    bool Stopped() const;
-    void Send(JobMessage message) const;
+    JobReporter Reporter() const;
+    // A log row with its columns in the order this job fills them.
     void LogRow(const std::u16string& description, const std::u16string& status, int image,
                 const std::u16string& activity = {}) const;
     void SetText(int controlId, std::u16string text) const;
     void ShowProcessed(uint64_t sectors) const;
-    void Ask(const std::u16string& text, bool error) const;
     void ReportWriteFailure(int error) const;
 
     ScanState& m_state;

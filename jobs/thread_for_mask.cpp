@@ -22,7 +22,7 @@ std::u16string CountText(uint32_t count, const std::u16string& label) {
 } // namespace
 
 CThraedForMask::CThraedForMask(ScanState& state, JobWindow* notifyWindow)
-    : m_state(state), m_window(notifyWindow) {}
+    : m_state(state), m_reporter(notifyWindow, &state.jobFlags) {}
 
 void CThraedForMask::SetOriginalList(std::vector<KeptEntry> original) {
     m_original = std::make_shared<const std::vector<KeptEntry>>(std::move(original));
@@ -32,19 +32,10 @@ bool CThraedForMask::Start(JobRunner& runner) {
     return runner.Start([job = *this]() mutable { job.Run(); });
 }
 
-void CThraedForMask::Send(JobMessage message) const {
-    if (m_window != nullptr)
-        m_window->Send(message);
-}
-
-bool CThraedForMask::Stopped() const {
-    return m_state.jobFlags.stopRequested.load();
-}
-
 void CThraedForMask::ShowTotals() const {
     const VolumeCounts counts = ReadVolumeCounts(m_state);
     const uint64_t folders = counts.found > counts.files ? counts.found - counts.files : 0;
-    Send(MakeSetStatusText1(
+    m_reporter.Send(MakeSetStatusText1(
         TotalsText(StringTable::Program().Get(kTotalWordId), counts.bytes, counts.files, folders)));
 }
 
@@ -59,42 +50,42 @@ void CThraedForMask::Run() {
     const uint32_t total = m_state.maskEntryCount.load();
 
     if (m_original == nullptr) {
-        Send(MakeCreateProgress(m_label, total));
+        m_reporter.Send(MakeCreateProgress(m_label, total));
         // The root of the mask's list.
         WriteVolumeCounts(m_state, {1, 0, 0});
-        Send(MakeClearViews());
-        Send(MakeAddTreeRoot(1));
+        m_reporter.Send(MakeClearViews());
+        m_reporter.Send(MakeAddTreeRoot(1));
         ApplyMask();
         m_state.ResetScanFlags();
-        Send(MakeDestroyProgress(0));
-        Send(MakeSaveSelection(0));
-        Send(MakeCollapseRoot(1));
+        m_reporter.Send(MakeDestroyProgress(0));
+        m_reporter.Send(MakeSaveSelection(0));
+        m_reporter.Send(MakeCollapseRoot(1));
         return;
     }
     const bool restored = ShowOriginalList();
     if (restored)
-        Send(MakeOriginalListRestored());
+        m_reporter.Send(MakeOriginalListRestored());
     m_state.ResetScanFlags();
-    Send(MakeDestroyProgress(0));
-    Send(MakeCollapseRoot(0));
+    m_reporter.Send(MakeDestroyProgress(0));
+    m_reporter.Send(MakeCollapseRoot(0));
     if (restored)
         m_state.maskEntryCount = 0;
 }
 
 void CThraedForMask::ApplyMask() {
     m_state.maskStepsLeft = false;
-    if (Stopped())
+    if (m_reporter.Stopped())
         return;
     uint32_t language = m_state.language.load();
     do {
-        Send(MakeApplyMaskStep());
+        m_reporter.Send(MakeApplyMaskStep());
         if (const uint32_t now = m_state.language.load(); now != language) {
             language = now;
             m_label = ProgramString(kEntriesProcessedId);
         }
-        Send(MakeSetProgressText(CountText(ReadVolumeCounts(m_state).found, m_label)));
+        m_reporter.Send(MakeSetProgressText(CountText(ReadVolumeCounts(m_state).found, m_label)));
         ShowTotals();
-    } while (m_state.maskStepsLeft.load() && !Stopped());
+    } while (m_state.maskStepsLeft.load() && !m_reporter.Stopped());
 }
 
 bool CThraedForMask::ShowOriginalList() {
@@ -102,15 +93,15 @@ bool CThraedForMask::ShowOriginalList() {
     VolumeCounts counts;
     uint32_t number = 0;
     for (size_t i = 0; i < original.size(); ++i) {
-        if (Stopped())
+        if (m_reporter.Stopped())
             return false;
         const KeptEntry& entry = original[i];
         ++counts.found;
         if (i == 0) {
-            Send(MakeSetPaneWidths(345, 340));
-            Send(MakeCreateProgress(u"", m_state.maskEntryCount.load()));
+            m_reporter.Send(MakeSetPaneWidths(345, 340));
+            m_reporter.Send(MakeCreateProgress(u"", m_state.maskEntryCount.load()));
             WriteVolumeCounts(m_state, counts);
-            Send(MakeAddTreeRoot(0));
+            m_reporter.Send(MakeAddTreeRoot(0));
             continue;
         }
         if (!entry.item.IsFolder()) {
@@ -118,8 +109,8 @@ bool CThraedForMask::ShowOriginalList() {
             counts.bytes += entry.item.size;
         }
         WriteVolumeCounts(m_state, counts);
-        Send(MakeRestoreFoundItem(&entry.item, entry.name));
-        Send(MakeSetProgressText(CountText(++number, m_label)));
+        m_reporter.Send(MakeRestoreFoundItem(&entry.item, entry.name));
+        m_reporter.Send(MakeSetProgressText(CountText(++number, m_label)));
     }
-    return !Stopped();
+    return !m_reporter.Stopped();
 }

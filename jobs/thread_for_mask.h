@@ -1,6 +1,7 @@
 #pragma once
 
 #include "filesystems/found_item.h"
+#include "filesystems/job_reporter.h"
 
 #include <cstdint>
 #include <memory>
@@ -37,12 +38,10 @@ private:
     void ApplyMask();
     // True when every kept entry went back.
     bool ShowOriginalList();
-    void Send(JobMessage message) const;
-    bool Stopped() const;
     void ShowTotals() const;
 
     ScanState& m_state;
-    JobWindow* m_window = nullptr;
+    JobReporter m_reporter;
     std::shared_ptr<const std::vector<KeptEntry>> m_original;
     std::u16string m_label;
 };

@@ -19,7 +19,6 @@
 #include "platform/ftp_client.h"
 #include "platform/job_runner.h"
 #include "platform/job_window.h"
-#include "platform/product_title.h"
 #include "platform/program_string.h"
 #include "platform/string_table.h"
 #include "platform/utf_conversion.h"
@@ -96,8 +95,8 @@ void CThreadForSavingFiles::Run() {
     if (CFatFileSystem* fat = m_state.FatVolume())
         m_partitionType = fat->TypeCode();
     if (!m_state.HasVolume()) {
-        Log(ProgramString(kRecoveringFileActivityId), ProgramString(kNoVolumeId),
-            ProgramString(kFailedId), ScanLog::kImageAborted);
+        Reporter().LogRow(ProgramString(kRecoveringFileActivityId), ProgramString(kNoVolumeId),
+                          ProgramString(kFailedId), ScanLog::kImageAborted);
         flags.stoppable = false;
         return;
     }
@@ -113,7 +112,8 @@ void CThreadForSavingFiles::Run() {
     }
 
     ScanLog::Started(m_parameters.notifyWindow, ProgramString(kRecoveringFileActivityId));
-    Send(MakeCreateProgress(ProgramString(kSavingLabelId), m_parameters.progressMaximum));
+    Reporter().Send(
+        MakeCreateProgress(ProgramString(kSavingLabelId), m_parameters.progressMaximum));
     if (m_parameters.zip && m_parameters.singleArchive &&
         m_parameters.target == Target::LocalFolder) {
         RecoverIntoSingleZip();
@@ -121,8 +121,8 @@ void CThreadForSavingFiles::Run() {
         RecoverTree(nullptr, m_parameters.rootTreeItem, m_parameters.rootId, u"",
                     m_parameters.rootDeleted, 0);
     }
-    Send(MakeScanTotals());
-    Send(MakeDestroyProgress(0));
+    Reporter().Send(MakeScanTotals());
+    Reporter().Send(MakeDestroyProgress(0));
 
     LogEnd();
     CloseDestination();
@@ -136,26 +136,29 @@ void CThreadForSavingFiles::LogEnd() {
     if (m_destinationLost || stopped) {
         // The end row says why the job ended; the count goes on a row of its own before it.
         if (failed > 0)
-            Log(u"", Formatted(kNotRecoveredId, static_cast<int32_t>(failed)), u"",
-                ScanLog::kImageAborted);
+            Reporter().LogRow(u"", Formatted(kNotRecoveredId, static_cast<int32_t>(failed)), u"",
+                              ScanLog::kImageAborted);
         if (m_destinationLost)
-            Log(u"", ProgramString(kConnectionLostTextId),
-                ProgramString(kFailedOnId) + ScanLog::NowText(), ScanLog::kImageAborted);
+            Reporter().LogRow(u"", ProgramString(kConnectionLostTextId),
+                              ProgramString(kFailedOnId) + ScanLog::NowText(),
+                              ScanLog::kImageAborted);
         else
             ScanLog::Ended(m_parameters.notifyWindow, u"", true);
     } else if (failed > 0 || m_failed) {
         // A recovery that recovered nothing never says "completed".
         const bool nothing = m_savedFiles == 0;
-        Log(u"",
-            Formatted(nothing ? kFailedNotRecoveredId : kCompletedNotRecoveredId,
-                      static_cast<int32_t>(failed)),
-            ProgramString(nothing ? kFailedOnId : kCompletedOnId) + ScanLog::NowText(),
-            nothing ? ScanLog::kImageAborted : ScanLog::kImagePartial);
+        Reporter().LogRow(u"",
+                          Formatted(nothing ? kFailedNotRecoveredId : kCompletedNotRecoveredId,
+                                    static_cast<int32_t>(failed)),
+                          ProgramString(nothing ? kFailedOnId : ScanLog::kCompletedOnId) +
+                              ScanLog::NowText(),
+                          nothing ? ScanLog::kImageAborted : ScanLog::kImagePartial);
     } else {
         ScanLog::Ended(m_parameters.notifyWindow, u"", false);
     }
     if (failed > 0)
-        Tell(Formatted(kNotRecoveredBoxId, static_cast<int32_t>(failed)), MessageBoxIcon::Warning);
+        Reporter().ShowMessage(Formatted(kNotRecoveredBoxId, static_cast<int32_t>(failed)),
+                               MessageBoxIcon::Warning);
 }
 
 bool CThreadForSavingFiles::MayWriteDestination() {
@@ -182,9 +185,9 @@ bool CThreadForSavingFiles::OpenDestination() {
         m_local = LocalDestination::Open(
             std::filesystem::path(Utf16ToUtf8(m_parameters.destination)), error);
         if (!m_local) {
-            Log(ProgramString(kRecoveringFileActivityId), Formatted(kNoLocalFolderId, error),
-                ProgramString(kFailedId), ScanLog::kImageAborted);
-            Tell(Formatted(kNoLocalFolderId, error), MessageBoxIcon::Error);
+            Reporter().LogRow(ProgramString(kRecoveringFileActivityId), Formatted(kNoLocalFolderId, error),
+                              ProgramString(kFailedId), ScanLog::kImageAborted);
+            Reporter().ShowMessage(Formatted(kNoLocalFolderId, error), MessageBoxIcon::Error);
             return false;
         }
         m_destination = m_local.get();
@@ -195,7 +198,7 @@ bool CThreadForSavingFiles::OpenDestination() {
         std::optional<FtpEndpoint> endpoint = FtpEndpoint::Parse(
             m_parameters.ftp.server, m_parameters.ftp.user, m_parameters.ftp.password);
         if (!endpoint || !m_ftp->Connect(*endpoint)) {
-            Tell(ProgramString(kConnectFailedTextId), MessageBoxIcon::Error);
+            Reporter().ShowMessage(ProgramString(kConnectFailedTextId), MessageBoxIcon::Error);
             return false;
         }
         const std::u16string root =
@@ -203,9 +206,9 @@ bool CThreadForSavingFiles::OpenDestination() {
         std::u16string error;
         m_ftpDestination = FtpDestination::Open(*m_ftp, root, error);
         if (!m_ftpDestination) {
-            Log(ProgramString(kRecoveringFileActivityId), Formatted(kNoServerFolderId, error),
-                ProgramString(kFailedId), ScanLog::kImageAborted);
-            Tell(Formatted(kNoServerFolderId, error), MessageBoxIcon::Error);
+            Reporter().LogRow(ProgramString(kRecoveringFileActivityId), Formatted(kNoServerFolderId, error),
+                              ProgramString(kFailedId), ScanLog::kImageAborted);
+            Reporter().ShowMessage(Formatted(kNoServerFolderId, error), MessageBoxIcon::Error);
             return false;
         }
         m_destination = m_ftpDestination.get();
@@ -237,14 +240,14 @@ void CThreadForSavingFiles::RecoverIntoSingleZip() {
     const auto failAll = [this] {
         m_failed = true;
         JobMessage request = MakeGetChildItems(m_parameters.rootId, m_parameters.allFiles);
-        Ask(request);
+        Reporter().Ask(request);
         if (ChildItemsRequest* answer = request.Get<ChildItemsRequest>())
             m_failedFiles += CountFiles(answer->result, 0);
     };
     NameChoice choice = ResolveNameClash(kArchiveName);
     if (!choice.write) {
-        Log(u"", kArchiveName, ProgramString(choice.skipped ? kRecoverySkippedId : kFailedId),
-            ScanLog::kImageAborted);
+        Reporter().LogRow(u"", kArchiveName, ProgramString(choice.skipped ? kRecoverySkippedId : kFailedId),
+                          ScanLog::kImageAborted);
         if (!choice.skipped)
             failAll();
         return;
@@ -252,8 +255,8 @@ void CThreadForSavingFiles::RecoverIntoSingleZip() {
     const int fd = m_local->OpenFileDescriptor(choice.name, choice.overwrite);
     auto archive = std::make_unique<CRecoveredZip>();
     if (fd < 0 || !archive->OpenFd(fd, choice.name)) {
-        Log(u"", Formatted(kCannotCreateRecoveredFileId, choice.name, m_local->LastError()),
-            ProgramString(kFailedId), ScanLog::kImageAborted);
+        Reporter().LogRow(u"", Formatted(kCannotCreateRecoveredFileId, choice.name, m_local->LastError()),
+                          ProgramString(kFailedId), ScanLog::kImageAborted);
         failAll();
         return;
     }
@@ -264,8 +267,8 @@ void CThreadForSavingFiles::RecoverIntoSingleZip() {
     if (!closed) {
         // An archive without its directory holds nothing a person can open: every file written
         // into it is lost, and stays marked.
-        Log(u"", Formatted(kCannotCompleteId, choice.name, m_archive->LastError()),
-            ProgramString(kFailedId), ScanLog::kImageAborted);
+        Reporter().LogRow(u"", Formatted(kCannotCompleteId, choice.name, m_archive->LastError()),
+                          ProgramString(kFailedId), ScanLog::kImageAborted);
         m_failed = true;
         m_failedFiles += m_archivedFiles;
         m_savedFiles -= m_archivedFiles;
@@ -284,17 +287,18 @@ bool CThreadForSavingFiles::RecoverTree(const FoundItem* folder, uint64_t treeIt
     const bool isRoot = folder == nullptr;
     const std::u16string safeName = isRoot ? std::u16string() : SanitiseRecoveredName(name);
     if (depth > kMaxDepth) {
-        Log(u"", Formatted(kTooDeepId, safeName), ProgramString(kFailedId), ScanLog::kImageAborted);
+        Reporter().LogRow(u"", Formatted(kTooDeepId, safeName), ProgramString(kFailedId),
+                          ScanLog::kImageAborted);
         m_failed = true;
         JobMessage request = MakeGetChildItems(folderId, m_parameters.allFiles);
-        Ask(request);
+        Reporter().Ask(request);
         if (ChildItemsRequest* answer = request.Get<ChildItemsRequest>())
             m_failedFiles += CountFiles(answer->result, depth);
         return false;
     }
 
     JobMessage request = MakeGetChildItems(folderId, m_parameters.allFiles);
-    Ask(request);
+    Reporter().Ask(request);
     std::vector<ChildItem> children;
     if (ChildItemsRequest* answer = request.Get<ChildItemsRequest>())
         children = std::move(answer->result);
@@ -310,7 +314,8 @@ bool CThreadForSavingFiles::RecoverTree(const FoundItem* folder, uint64_t treeIt
                 if (m_destination->Lost()) {
                     NoteDestinationLost();
                 } else {
-                    Log(u"", Formatted(kCannotCreateFolderId, safeName, m_destination->LastError()),
+                    Reporter().LogRow(
+                        u"", Formatted(kCannotCreateFolderId, safeName, m_destination->LastError()),
                         ProgramString(kFailedId), ScanLog::kImageAborted);
                     m_failedFiles += CountFiles(children, depth);
                     return false;
@@ -324,13 +329,13 @@ bool CThreadForSavingFiles::RecoverTree(const FoundItem* folder, uint64_t treeIt
     const bool selected = !m_parameters.allFiles;
     const std::u16string checkName = folderId == 0 ? std::u16string(kRootName) : name;
     if (selected) {
-        Send(MakeSetFileCheck(checkName, folderId, treeItem, true));
-        Send(MakeSetFolderCheck(treeItem, true));
+        Reporter().Send(MakeSetFileCheck(checkName, folderId, treeItem, true));
+        Reporter().Send(MakeSetFolderCheck(treeItem, true));
     }
 
     bool result = RecoverFolderItems(children, deleted);
     for (const ChildItem& child : children) {
-        if (Stopped())
+        if (Reporter().Stopped())
             break;
         if (!child.item || !child.item->IsFolder())
             continue;
@@ -340,10 +345,10 @@ bool CThreadForSavingFiles::RecoverTree(const FoundItem* folder, uint64_t treeIt
     }
 
     // A folder stays marked while any of its marked files could not be saved.
-    if (selected && !Stopped() && result) {
+    if (selected && !Reporter().Stopped() && result) {
         Unmark([this, checkName, folderId, treeItem] {
-            Send(MakeSetFileCheck(checkName, folderId, treeItem, false));
-            Send(MakeSetFolderCheck(treeItem, false));
+            Reporter().Send(MakeSetFileCheck(checkName, folderId, treeItem, false));
+            Reporter().Send(MakeSetFolderCheck(treeItem, false));
             uint32_t folders = m_state.selectedFolders.load();
             if (folders != 0) {
                 m_state.selectedFolders = folders - 1;
@@ -363,7 +368,7 @@ bool CThreadForSavingFiles::RecoverFolderItems(const std::vector<ChildItem>& chi
                                                bool deleted) {
     bool result = true;
     for (const ChildItem& child : children) {
-        if (Stopped())
+        if (Reporter().Stopped())
             break;
         if (!child.item || child.item->IsFolder())
             continue;
@@ -400,7 +405,7 @@ uint32_t CThreadForSavingFiles::CountFiles(const std::vector<ChildItem>& childre
         if (depth >= kMaxDepth)
             continue;
         JobMessage request = MakeGetChildItems(child.item->entryId, m_parameters.allFiles);
-        Ask(request);
+        Reporter().Ask(request);
         if (ChildItemsRequest* answer = request.Get<ChildItemsRequest>())
             files += CountFiles(answer->result, depth + 1);
     }
@@ -427,7 +432,7 @@ void CThreadForSavingFiles::MarkFileSaved(const ChildItem& child) {
     m_state.selectedBytes = SaturatingSubtract(m_state.selectedBytes.load(), child.item->size);
     m_state.selectedFiles =
         static_cast<uint32_t>(SaturatingSubtract(m_state.selectedFiles.load(), 1));
-    Send(MakeSetFileCheck(child.name, child.item->entryId, child.item->treeItem, false));
+    Reporter().Send(MakeSetFileCheck(child.name, child.item->entryId, child.item->treeItem, false));
     SendMarkedTotals();
 }
 
@@ -439,9 +444,9 @@ void CThreadForSavingFiles::Unmark(std::function<void()> unmark) {
 }
 
 void CThreadForSavingFiles::SendMarkedTotals() const {
-    Send(MakeSetStatusText2(TotalsText(StringTable::Program().Get(kMarkedWordId),
-                                       m_state.selectedBytes.load(), m_state.selectedFiles.load(),
-                                       m_state.selectedFolders.load())));
+    Reporter().Send(MakeSetStatusText2(
+        TotalsText(StringTable::Program().Get(kMarkedWordId), m_state.selectedBytes.load(),
+                   m_state.selectedFiles.load(), m_state.selectedFolders.load())));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -458,13 +463,13 @@ CThreadForSavingFiles::FileOutcome CThreadForSavingFiles::SaveVolumeFile(const F
 CThreadForSavingFiles::FileOutcome
 CThreadForSavingFiles::SaveFile(const FoundItem& item, const std::u16string& name,
                                 std::unique_ptr<RecoveredFileData> data) {
-    if (Stopped())
+    if (Reporter().Stopped())
         return FileOutcome::Stopped;
-    Send(MakeStepProgress(0));
+    Reporter().Send(MakeStepProgress(0));
 
     FileProgress progress(data ? data->PieceCount() : 0);
-    Send(MakeCreateProgress2(ProgramString(kFileProgressLabelId), progress.Maximum()));
-    Log(u"", name, ProgramString(kStartedId), ScanLog::kImageStarted);
+    Reporter().Send(MakeCreateProgress2(ProgramString(kFileProgressLabelId), progress.Maximum()));
+    Reporter().LogRow(u"", name, ProgramString(kStartedId), ScanLog::kImageStarted);
 
     bool skipped = false;
     std::u16string failure;
@@ -489,15 +494,9 @@ CThreadForSavingFiles::SaveFile(const FoundItem& item, const std::u16string& nam
     if (opened) {
         RecoveredFileData::Piece piece;
         while (data->Next(piece)) {
-            if (Stopped()) {
-                // The person decides on the file as far as it was written.
-                if (!sink->Flush()) {
-                    complete = false;
-                    writeFailed = true;
-                    break;
-                }
+            if (Reporter().Stopped()) {
                 JobMessage question = MakeSaveErrorAction(name);
-                Ask(question);
+                Reporter().Ask(question);
                 const SaveErrorActionRequest* answer = question.Get<SaveErrorActionRequest>();
                 const auto choice = answer != nullptr
                                         ? answer->answer
@@ -513,7 +512,8 @@ CThreadForSavingFiles::SaveFile(const FoundItem& item, const std::u16string& nam
             }
             if (piece.failed) {
                 complete = false;
-                Log(u"", ProgramString(kReadErrorTextId),
+                Reporter().LogRow(
+                    u"", ProgramString(kReadErrorTextId),
                     Formatted(piece.error.isSector ? kErrorReadingSectorId : kClusterReadErrorId,
                               static_cast<long long>(piece.error.number)),
                     ScanLog::kImageReadError);
@@ -524,7 +524,7 @@ CThreadForSavingFiles::SaveFile(const FoundItem& item, const std::u16string& nam
                 break;
             }
             for (uint32_t step = progress.Advance(piece.steps); step > 0; --step)
-                Send(MakeStepProgress(1));
+                Reporter().Send(MakeStepProgress(1));
         }
         if (complete && !data->Complete())
             complete = false;
@@ -542,7 +542,7 @@ CThreadForSavingFiles::SaveFile(const FoundItem& item, const std::u16string& nam
                                         : ProgramString(kNotWrittenId);
     }
 
-    Send(MakeDestroyProgress(1));
+    Reporter().Send(MakeDestroyProgress(1));
     // Only the stop request: the stop command stays available while the job ends.
     if (saveThenAbort)
         m_state.jobFlags.stopRequested = true;
@@ -632,7 +632,7 @@ CThreadForSavingFiles::ResolveNameClash(const std::u16string& name) {
             decision = *m_standingAnswer;
         } else {
             JobMessage question = MakeFileExists(choice.name, ProposeCopyName(choice.name));
-            Ask(question);
+            Reporter().Ask(question);
             const FileExistsRequest* answer = question.Get<FileExistsRequest>();
             decision = answer != nullptr ? answer->decision : NameClashDecision::Skip;
             if (answer != nullptr)
@@ -714,22 +714,16 @@ void CThreadForSavingFiles::LogFileResult(FileOutcome outcome, bool complete,
     switch (outcome) {
     case FileOutcome::Saved:
     case FileOutcome::Stopped:
-        Log(u"", u"", ProgramString(complete ? kRecoveredId : kPartialId),
-            complete ? ScanLog::kImageCompleted : ScanLog::kImagePartial);
+        Reporter().LogRow(u"", u"", ProgramString(complete ? kRecoveredId : kPartialId),
+                          complete ? ScanLog::kImageCompleted : ScanLog::kImagePartial);
         break;
     case FileOutcome::Skipped:
-        Log(u"", u"", ProgramString(kRecoverySkippedId), ScanLog::kImageAborted);
+        Reporter().LogRow(u"", u"", ProgramString(kRecoverySkippedId), ScanLog::kImageAborted);
         break;
     case FileOutcome::Failed:
-        Log(u"", failure, ProgramString(kFailedId), ScanLog::kImageAborted);
+        Reporter().LogRow(u"", failure, ProgramString(kFailedId), ScanLog::kImageAborted);
         break;
     }
-}
-
-void CThreadForSavingFiles::Tell(const std::u16string& text, MessageBoxIcon icon) const {
-    if (m_parameters.notifyWindow != nullptr)
-        m_parameters.notifyWindow->AskMessageBox(text, kProductTitle, icon, MessageBoxButtons::Ok,
-                                                 true);
 }
 
 void CThreadForSavingFiles::NoteDestinationLost() {
@@ -737,25 +731,9 @@ void CThreadForSavingFiles::NoteDestinationLost() {
     if (m_lostReported || m_parameters.notifyWindow == nullptr)
         return;
     m_lostReported = true;
-    Tell(ProgramString(kConnectionLostTextId), MessageBoxIcon::Error);
+    Reporter().ShowMessage(ProgramString(kConnectionLostTextId), MessageBoxIcon::Error);
 }
 
-bool CThreadForSavingFiles::Stopped() const {
-    return m_state.jobFlags.stopRequested.load();
-}
-
-void CThreadForSavingFiles::Send(JobMessage&& message) const {
-    Ask(message);
-}
-
-void CThreadForSavingFiles::Ask(JobMessage& message) const {
-    if (m_parameters.notifyWindow != nullptr)
-        m_parameters.notifyWindow->Send(message);
-}
-
-void CThreadForSavingFiles::Log(std::u16string activity, std::u16string description,
-                                std::u16string status, int image) const {
-    if (m_parameters.notifyWindow != nullptr)
-        m_parameters.notifyWindow->AddLogLine(std::move(activity), std::move(description),
-                                              std::move(status), image);
+JobReporter CThreadForSavingFiles::Reporter() const {
+    return JobReporter(m_parameters.notifyWindow, &m_state.jobFlags);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "filesystems/job_reporter.h"
 #include "jobs/ftp_settings.h"
 #include "platform/job_messages.h"
 #include "platform/name_clash_decision.h"
@@ -143,16 +144,8 @@ private:
     // complete: a file is saved only when its archive is.
     void Unmark(std::function<void()> unmark);
     void SendMarkedTotals() const;
-    bool Stopped() const;
-
-    void Send(JobMessage&& message) const;
-    // Sends a request whose handler writes its answer into the message.
-    void Ask(JobMessage& message) const;
-    void Log(std::u16string activity, std::u16string description, std::u16string status,
-             int image) const;
+    JobReporter Reporter() const;
     void LogFileResult(FileOutcome outcome, bool complete, const std::u16string& failure);
-    // A message box with an OK button, above every other window.
-    void Tell(const std::u16string& text, MessageBoxIcon icon) const;
     void NoteDestinationLost();
 
     ScanState& m_state;

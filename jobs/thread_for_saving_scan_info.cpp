@@ -14,7 +14,6 @@
 #include "platform/format_text.h"
 #include "platform/job_runner.h"
 #include "platform/job_window.h"
-#include "platform/product_title.h"
 #include "platform/program_string.h"
 #include "platform/string_table.h"
 #include "platform/utf_conversion.h"
@@ -112,18 +111,16 @@ bool CThreadForSavingScanInfo::Run() {
     JobFlags& flags = m_state.jobFlags;
     flags.stopRequested = false;
     m_state.parentAvailable = false;
-    JobWindow* window = m_parameters.notifyWindow;
-    m_state.Environment().window = window;
+    m_state.Environment().window = m_parameters.notifyWindow;
     try {
         if (m_parameters.mode == Mode::Save)
             return RunSave();
         return RunLoad();
     } catch (const std::exception&) {
-        if (window != nullptr)
-            window->AddLogLine(ProgramString(m_parameters.mode == Mode::Save ? kSavingActivityId
-                                                                             : kOpeningActivityId),
-                               PathText(m_parameters.filePath), ProgramString(kProcessFailedId),
-                               ScanLog::kImageAborted);
+        Reporter().LogRow(
+            ProgramString(m_parameters.mode == Mode::Save ? kSavingActivityId : kOpeningActivityId),
+            PathText(m_parameters.filePath), ProgramString(kProcessFailedId),
+            ScanLog::kImageAborted);
         return false;
     }
 }
@@ -152,17 +149,18 @@ bool CThreadForSavingScanInfo::RunSave() {
     m_replace = target->replace;
 
     const std::u16string activity = ProgramString(kSavingActivityId);
-    Notify(MakeCreateProgress(ProgramString(kSavingLabelId), m_state.VolumeFoundCount()));
-    Log(activity, PathText(target->path), ScanLog::ProcessStarted(), ScanLog::kImageStarted);
+    Reporter().Send(MakeCreateProgress(ProgramString(kSavingLabelId), m_state.VolumeFoundCount()));
+    Reporter().LogRow(activity, PathText(target->path), ScanLog::ProcessStarted(),
+                      ScanLog::kImageStarted);
     int saved = 0;
     if (m_state.FatVolume() != nullptr)
         saved = SaveFatScanInfo(target->path);
     else if (m_state.NtfsVolume() != nullptr)
         saved = SaveNtfsScanInfo(target->path);
-    Notify(MakeDestroyProgress(0));
+    Reporter().Send(MakeDestroyProgress(0));
     if (saved == 0) {
-        Log(activity, PathText(target->path), ProgramString(kProcessFailedId),
-            ScanLog::kImageAborted);
+        Reporter().LogRow(activity, PathText(target->path), ProgramString(kProcessFailedId),
+                          ScanLog::kImageAborted);
         return false;
     }
     m_state.scanInfoSaved = true;
@@ -173,7 +171,7 @@ bool CThreadForSavingScanInfo::RunSave() {
         const uint64_t kept = m_itemsWritten > 0 ? m_itemsWritten - 1u : 0u;
         note = FormatText(StringTable::Program().Get(kMaskedEntriesId), kept, whole);
     }
-    Log(u"", note, ScanLog::ProcessCompleted(), ScanLog::kImageCompleted);
+    Reporter().LogRow(u"", note, ScanLog::ProcessCompleted(), ScanLog::kImageCompleted);
     return true;
 }
 
@@ -194,8 +192,8 @@ int CThreadForSavingScanInfo::SaveNtfsScanInfo(const std::filesystem::path& path
         return 0;
     if (ntfs->MftStartSector() > std::numeric_limits<uint32_t>::max() ||
         ntfs->MftMirrorSector() > std::numeric_limits<uint32_t>::max()) {
-        Log(ProgramString(kSavingActivityId), ProgramString(kDoesNotFitId),
-            ProgramString(kProcessFailedId), ScanLog::kImageAborted);
+        Reporter().LogRow(ProgramString(kSavingActivityId), ProgramString(kDoesNotFitId),
+                          ProgramString(kProcessFailedId), ScanLog::kImageAborted);
         return 0;
     }
     ScanInfoHeader header;
@@ -218,16 +216,15 @@ int CThreadForSavingScanInfo::WriteScanFile(const std::filesystem::path& path,
     const std::u16string activity = ProgramString(kSavingActivityId);
     ScanFileWriter writer;
     if (!writer.Open(path)) {
-        if (JobWindow* window = m_parameters.notifyWindow)
-            window->AskMessageBox(ProgramString(kCannotOpenFileId) + PathText(path), kProductTitle,
-                                  MessageBoxIcon::Error, MessageBoxButtons::Ok, true);
+        Reporter().ShowMessage(ProgramString(kCannotOpenFileId) + PathText(path),
+                               MessageBoxIcon::Error);
         return 0;
     }
     const auto failed = [&](int error) {
-        Log(activity,
-            FormatText(StringTable::Program().Get(kCannotWriteScanFileId), PathText(path),
-                       Utf8ToUtf16(std::strerror(error))),
-            ProgramString(kProcessFailedId), ScanLog::kImageAborted);
+        Reporter().LogRow(activity,
+                          FormatText(StringTable::Program().Get(kCannotWriteScanFileId), PathText(path),
+                                     Utf8ToUtf16(std::strerror(error))),
+                          ProgramString(kProcessFailedId), ScanLog::kImageAborted);
         return 0;
     };
 
@@ -235,8 +232,8 @@ int CThreadForSavingScanInfo::WriteScanFile(const std::filesystem::path& path,
         header, fatCopy, clusterMap, recordTable, mftRuns, m_state.driveList.nodes,
         [&writer](std::span<const uint8_t> bytes) { return writer.Append(bytes); });
     if (prefix == ScanInfoFile::WriteResult::DoesNotFit) {
-        Log(activity, ProgramString(kDoesNotFitId), ProgramString(kProcessFailedId),
-            ScanLog::kImageAborted);
+        Reporter().LogRow(activity, ProgramString(kDoesNotFitId), ProgramString(kProcessFailedId),
+                          ScanLog::kImageAborted);
         return 0;
     }
     if (prefix != ScanInfoFile::WriteResult::Written)
@@ -247,8 +244,8 @@ int CThreadForSavingScanInfo::WriteScanFile(const std::filesystem::path& path,
     uint64_t end = FileEnd(writer.Descriptor());
     for (bool first = true;; first = false) {
         JobMessage write = MakeWriteTreeToFile(writer.Descriptor(), first);
-        Send(write);
-        Notify(MakeStepProgress(0));
+        Reporter().Ask(write);
+        Reporter().Send(MakeStepProgress(0));
         const auto* result = write.Get<WriteTreePayload>();
         if (result == nullptr || result->failed)
             return failed(result == nullptr ? EIO : errno);
@@ -281,7 +278,7 @@ int CThreadForSavingScanInfo::WriteScanFile(const std::filesystem::path& path,
 bool CThreadForSavingScanInfo::RunLoad() {
     const int fd = ::open(m_parameters.filePath.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        Ask(ProgramString(kUnableToOpenId));
+        Reporter().ShowMessage(ProgramString(kUnableToOpenId), MessageBoxIcon::Error);
         return false;
     }
     const bool loaded = LoadScanInfo(fd);
@@ -293,13 +290,13 @@ bool CThreadForSavingScanInfo::LoadScanInfo(int fd) {
     const std::u16string activity = ProgramString(kOpeningActivityId);
     BlockBuffer bytes;
     if (!ReadWholeFile(fd, bytes)) {
-        Ask(ProgramString(kUnableToOpenId));
+        Reporter().ShowMessage(ProgramString(kUnableToOpenId), MessageBoxIcon::Error);
         return false;
     }
     // Everything is taken apart and checked before the current scan is dropped.
     LoadedScanInfo file;
     if (ScanInfoFile::Parse(bytes.Span(), file) != ScanInfoFile::Refusal::None) {
-        Ask(ProgramString(kNotValidId));
+        Reporter().ShowMessage(ProgramString(kNotValidId), MessageBoxIcon::Error);
         return false;
     }
     bytes = BlockBuffer();
@@ -316,10 +313,10 @@ bool CThreadForSavingScanInfo::LoadScanInfo(int fd) {
         ntfs->RestoreTables(std::move(file.mftRuns), std::move(file.recordTable), file.clusterMap);
     }
 
-    Notify(MakeResetScan());
+    Reporter().Send(MakeResetScan());
     ScanLog::Started(m_parameters.notifyWindow, activity);
     // The drive list and the reader change hands on the GUI thread, in one step.
-    Notify(MakeRunOnGuiThread([this, &file, &fat, &ntfs]() {
+    Reporter().Send(MakeRunOnGuiThread([this, &file, &fat, &ntfs]() {
         DriveListStore& list = m_state.driveList;
         list.Free();
         list.nodes = std::move(file.nodes);
@@ -337,26 +334,27 @@ bool CThreadForSavingScanInfo::LoadScanInfo(int fd) {
     // Drive numbers are the saving machine's.
     for (const DriveNode& node : m_state.driveList.nodes)
         if (node.kind == DriveKind::HardDisk && !SameDiskToday(node))
-            Log(activity,
+            Reporter().LogRow(
+                activity,
                 FormatText(StringTable::Program().Get(kOtherDiskId), int{node.number} - 0x80), u"",
                 ScanLog::kImageAborted);
 
     bool stopped = false;
     if (file.header.content != ScanInfoHeader::Content::DriveList && !file.items.empty())
         stopped = ReplayItems(file);
-    Notify(MakeDestroyProgress(0));
-    Notify(MakeCollapseRoot(0));
+    Reporter().Send(MakeDestroyProgress(0));
+    Reporter().Send(MakeCollapseRoot(0));
 
     if (stopped) {
         ScanLog::Ended(m_parameters.notifyWindow, activity, true);
         return false;
     }
     if (file.partial) {
-        Log(activity,
-            FormatText(StringTable::Program().Get(kScanFileEndsEarlyId),
-                       static_cast<unsigned>(file.items.size()),
-                       static_cast<unsigned>(file.header.itemCount)),
-            ScanLog::CompletedNow(), ScanLog::kImagePartial);
+        Reporter().LogRow(activity,
+                          FormatText(StringTable::Program().Get(kScanFileEndsEarlyId),
+                                     static_cast<unsigned>(file.items.size()),
+                                     static_cast<unsigned>(file.header.itemCount)),
+                          ScanLog::CompletedNow(), ScanLog::kImagePartial);
         return false;
     }
     ScanLog::Ended(m_parameters.notifyWindow, activity, false);
@@ -365,9 +363,9 @@ bool CThreadForSavingScanInfo::LoadScanInfo(int fd) {
 }
 
 bool CThreadForSavingScanInfo::ReplayItems(const LoadedScanInfo& file) {
-    Notify(MakeSetPaneWidths(345, 340));
-    Notify(MakeCreateProgress(u"", file.header.itemCount));
-    Notify(MakeAddTreeRoot(0));
+    Reporter().Send(MakeSetPaneWidths(345, 340));
+    Reporter().Send(MakeCreateProgress(u"", file.header.itemCount));
+    Reporter().Send(MakeAddTreeRoot(0));
     uint32_t found = 1;
     uint32_t files = 0;
     uint64_t bytes = 0;
@@ -384,8 +382,8 @@ bool CThreadForSavingScanInfo::ReplayItems(const LoadedScanInfo& file) {
             ++files;
             bytes += entry.item.size;
         }
-        Notify(MakeAddFoundItem(&entry.item, entry.name));
-        Notify(MakeSetProgressText(FormatText(entriesFound, found)));
+        Reporter().Send(MakeAddFoundItem(&entry.item, entry.name));
+        Reporter().Send(MakeSetProgressText(FormatText(entriesFound, found)));
     }
     // A whole file keeps the total its saver counted, so saving it again gives the same bytes.
     if (!stopped && !file.partial)
@@ -398,25 +396,6 @@ bool CThreadForSavingScanInfo::ReplayItems(const LoadedScanInfo& file) {
 // ---------------------------------------------------------------------------------------------
 // Messages
 
-void CThreadForSavingScanInfo::Notify(JobMessage message) const {
-    if (JobWindow* window = m_parameters.notifyWindow)
-        window->Send(message);
-}
-
-void CThreadForSavingScanInfo::Send(JobMessage& message) const {
-    if (JobWindow* window = m_parameters.notifyWindow)
-        window->Send(message);
-}
-
-void CThreadForSavingScanInfo::Log(const std::u16string& activity,
-                                   const std::u16string& description, const std::u16string& status,
-                                   int image) const {
-    if (JobWindow* window = m_parameters.notifyWindow)
-        window->AddLogLine(activity, description, status, image);
-}
-
-void CThreadForSavingScanInfo::Ask(const std::u16string& text) const {
-    if (JobWindow* window = m_parameters.notifyWindow)
-        window->AskMessageBox(text, kProductTitle, MessageBoxIcon::Error, MessageBoxButtons::Ok,
-                              true);
+JobReporter CThreadForSavingScanInfo::Reporter() const {
+    return JobReporter(m_parameters.notifyWindow, &m_state.jobFlags);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "filesystems/job_reporter.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <span>
@@ -67,12 +69,7 @@ private:
                       std::span<const NtfsRunEntry> mftRuns);
     // Sends the items after the root as a scan does; true when a stop request ended it.
     bool ReplayItems(const LoadedScanInfo& file);
-    void Notify(JobMessage message) const;
-    void Send(JobMessage& message) const;
-    void Log(const std::u16string& activity, const std::u16string& description,
-             const std::u16string& status, int image) const;
-    // An error box with the product title.
-    void Ask(const std::u16string& text) const;
+    JobReporter Reporter() const;
 
     ScanState& m_state;
     Parameters m_parameters;

@@ -135,13 +135,13 @@ bool CThreadForSearchVolume::Start(JobRunner& runner) const {
 }
 
 uint32_t CThreadForSearchVolume::Run() {
-    Send(MakeSetPaneWidths(345, 340));
+    Reporter().Send(MakeSetPaneWidths(345, 340));
     if (m_state != nullptr) {
         const DriveNode* node = m_state->SelectedDrive();
         std::optional<Disk> disk = node != nullptr ? DiskOfNode(*node) : std::nullopt;
         if (!disk) {
-            LogRow(ProgramString(kSearchingActivityId), ProgramString(kNotDiskId), std::u16string(),
-                   ScanLog::kImageAborted);
+            Reporter().LogRow(ProgramString(kSearchingActivityId), ProgramString(kNotDiskId),
+                              std::u16string(), ScanLog::kImageAborted);
             if (m_flags != nullptr) {
                 m_flags->stopRequested = false;
                 m_flags->stoppable = false;
@@ -154,7 +154,7 @@ uint32_t CThreadForSearchVolume::Run() {
         SearchNtfsVolumes();
     else
         SearchDisk();
-    Send(MakeSetStatusText2(std::u16string()));
+    Reporter().Send(MakeSetStatusText2(std::u16string()));
     m_disk.source.Close();
     return static_cast<uint32_t>(m_accepted.size());
 }
@@ -162,19 +162,8 @@ uint32_t CThreadForSearchVolume::Run() {
 // ---------------------------------------------------------------------------------------------
 // Messages, rows and reads
 
-void CThreadForSearchVolume::Send(JobMessage message) const {
-    if (m_parameters.notifyWindow != nullptr)
-        m_parameters.notifyWindow->Send(message);
-}
-
-void CThreadForSearchVolume::LogRow(const std::u16string& activity,
-                                    const std::u16string& description, const std::u16string& status,
-                                    int image) const {
-    Send(MakeLogLine(activity, description, status, image));
-}
-
-bool CThreadForSearchVolume::Stopped() const {
-    return m_flags != nullptr && m_flags->stopRequested.load();
+JobReporter CThreadForSearchVolume::Reporter() const {
+    return JobReporter(m_parameters.notifyWindow, m_flags);
 }
 
 int CThreadForSearchVolume::ReadSectors(uint64_t sector, uint32_t sectorCount, void* buffer) const {
@@ -204,10 +193,10 @@ void CThreadForSearchVolume::FlushUnreadable() const {
         return;
     if (m_unreadableRows < kMaxUnreadableRows) {
         ++m_unreadableRows;
-        LogRow(ProgramString(kSearchingActivityId),
-               FormatText(StringTable::Program().Get(kUnreadableId), m_unreadable.first,
-                          m_unreadable.first + m_unreadable.count - 1),
-               std::u16string(), ScanLog::kImageReadError);
+        Reporter().LogRow(ProgramString(kSearchingActivityId),
+                          FormatText(StringTable::Program().Get(kUnreadableId), m_unreadable.first,
+                                     m_unreadable.first + m_unreadable.count - 1),
+                          std::u16string(), ScanLog::kImageReadError);
     }
     m_unreadable = {};
 }
@@ -217,15 +206,15 @@ void CThreadForSearchVolume::Begin(uint64_t progressMaximum) {
         m_flags->stoppable = true;
         m_flags->stopRequested = false;
     }
-    Send(MakeSearchEnded());
+    Reporter().Send(MakeSearchEnded());
     ScanLog::Started(m_parameters.notifyWindow, ProgramString(kSearchingActivityId));
-    Send(MakeCreateProgress(ProgramString(kReadingLabelId), Clamp32(progressMaximum)));
+    Reporter().Send(MakeCreateProgress(ProgramString(kReadingLabelId), Clamp32(progressMaximum)));
 }
 
 void CThreadForSearchVolume::End() {
     FlushUnreadable();
-    const bool stopped = Stopped();
-    Send(MakeDestroyProgress(0));
+    const bool stopped = Reporter().Stopped();
+    Reporter().Send(MakeDestroyProgress(0));
     if (m_state != nullptr && m_parameters.advance)
         m_state->ResetScanFlags();
     ScanLog::Ended(m_parameters.notifyWindow, ProgramString(kSearchingActivityId), stopped);
@@ -236,10 +225,10 @@ void CThreadForSearchVolume::End() {
 }
 
 bool CThreadForSearchVolume::Step(uint64_t sector) {
-    Send(MakeSetStatusText2(
+    Reporter().Send(MakeSetStatusText2(
         FormatText(StringTable::Program().Get(kReadingSectorOfTotalId), sector, m_disk.sectors)));
-    Send(MakeStepProgress(0));
-    return !Stopped();
+    Reporter().Send(MakeStepProgress(0));
+    return !Reporter().Stopped();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -300,9 +289,9 @@ DriveNode* CThreadForSearchVolume::AcceptVolume(DriveKind kind, LogicalDriveInfo
         numbers.push_back(node.number);
     const std::optional<uint8_t> number = NextDriveNodeNumber(numbers);
     if (!number) {
-        LogRow(ProgramString(kSearchingActivityId),
-               FormatText(StringTable::Program().Get(kNoNumberForVolumeId), info.firstSector),
-               std::u16string(), ScanLog::kImageAborted);
+        Reporter().LogRow(ProgramString(kSearchingActivityId),
+                          FormatText(StringTable::Program().Get(kNoNumberForVolumeId), info.firstSector),
+                          std::u16string(), ScanLog::kImageAborted);
         return nullptr;
     }
     const uint32_t count = VolumesOnDisk() + 1;
@@ -328,10 +317,10 @@ void CThreadForSearchVolume::ReportVolume(const DriveNode& node) {
     // The row numbers the volume as its name does.
     const auto named = m_volumeNumbers.find(node.number);
     const uint32_t count = named != m_volumeNumbers.end() ? named->second : 0;
-    LogRow(FormatText(StringTable::Program().Get(kLogicalDriveNumberId), count),
-           FormatText(StringTable::Program().Get(kFoundAtSectorId), info->firstSector),
-           std::u16string(), kImageFound);
-    Send(MakeAddDriveItem(&node));
+    Reporter().LogRow(FormatText(StringTable::Program().Get(kLogicalDriveNumberId), count),
+                      FormatText(StringTable::Program().Get(kFoundAtSectorId), info->firstSector),
+                      std::u16string(), kImageFound);
+    Reporter().Send(MakeAddDriveItem(&node));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -600,8 +589,8 @@ void CThreadForSearchVolume::TallyFolderCandidate(const FolderCandidate& candida
         it->second.push_back(candidate.cluster);
         if (++m_keptClusters == kMemoryNoticeClusters && !m_memoryRowLogged) {
             m_memoryRowLogged = true;
-            LogRow(ProgramString(kSearchingActivityId), ProgramString(kMoreMemoryId),
-                   std::u16string(), ScanLog::kImageStarted);
+            Reporter().LogRow(ProgramString(kSearchingActivityId), ProgramString(kMoreMemoryId),
+                              std::u16string(), ScanLog::kImageStarted);
         }
     }
 }
@@ -662,7 +651,7 @@ void CThreadForSearchVolume::SearchNtfsVolumes() {
                 TestAdvanceBootSector(std::span<const uint8_t>(bytes, kSectorBytes), sector);
         }
     }
-    if (!Stopped())
+    if (!Reporter().Stopped())
         RebuildFatVolumes();
     End();
 }
@@ -701,10 +690,11 @@ void CThreadForSearchVolume::RebuildFatVolumes() {
     const std::vector<FatStartTally> tallies = m_tallies.SortCandidatesByCount();
     uint32_t verified = 0;
     for (const FatStartTally& tally : tallies) {
-        if (tally.count < 2 || verified >= kMaxVerifiedTallies || Stopped())
+        if (tally.count < 2 || verified >= kMaxVerifiedTallies || Reporter().Stopped())
             break;
         ++verified;
-        Send(MakeSetStatusText2(FormatText(u"%s %d", ProgramString(kVerifyingId), verified)));
+        Reporter().Send(
+            MakeSetStatusText2(FormatText(u"%s %d", ProgramString(kVerifyingId), verified)));
         const uint64_t dataStart = tally.start;
         if (DataStartKnown(dataStart))
             continue;

@@ -3,6 +3,7 @@
 #include "diskio/drive_node.h"
 #include "diskio/sector_source.h"
 #include "filesystems/fat/fat_start_tallies.h"
+#include "filesystems/job_reporter.h"
 #include "platform/job_messages.h"
 
 #include <cstdint>
@@ -102,10 +103,7 @@ private:
     void End();
     // Status text and progress step of one probe; false once a stop is asked for.
     bool Step(uint64_t sector);
-    bool Stopped() const;
-    void Send(JobMessage message) const;
-    void LogRow(const std::u16string& activity, const std::u16string& description,
-                const std::u16string& status, int image) const;
+    JobReporter Reporter() const;
     void NoteUnreadable(uint64_t sector, uint32_t sectorCount) const;
     void FlushUnreadable() const;
 

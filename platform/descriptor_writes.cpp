@@ -20,12 +20,12 @@ std::string TemporaryName(const std::string& name, std::mt19937_64& random) {
     return temporary;
 }
 
-} // namespace
-
-bool WriteAllBytes(int fd, std::span<const uint8_t> bytes) {
+// Calls write(data, size, done) for the bytes not yet written until all are, again after a
+// signal and after a short write.
+template <typename Write> bool WriteInPieces(std::span<const uint8_t> bytes, Write write) {
     size_t done = 0;
     while (done < bytes.size()) {
-        const ssize_t written = ::write(fd, bytes.data() + done, bytes.size() - done);
+        const ssize_t written = write(bytes.data() + done, bytes.size() - done, done);
         if (written < 0 && errno == EINTR) {
             continue;
         }
@@ -41,29 +41,22 @@ bool WriteAllBytes(int fd, std::span<const uint8_t> bytes) {
     return true;
 }
 
+} // namespace
+
+bool WriteAllBytes(int fd, std::span<const uint8_t> bytes) {
+    return WriteInPieces(
+        bytes, [fd](const uint8_t* data, size_t size, size_t) { return ::write(fd, data, size); });
+}
+
 bool WriteAllBytesAt(int fd, uint64_t offset, std::span<const uint8_t> bytes) {
     if (offset > static_cast<uint64_t>(std::numeric_limits<off_t>::max()) ||
         bytes.size() > static_cast<uint64_t>(std::numeric_limits<off_t>::max()) - offset) {
         errno = EFBIG;
         return false;
     }
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t written = ::pwrite(fd, bytes.data() + done, bytes.size() - done,
-                                         static_cast<off_t>(offset + done));
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written < 0) {
-            return false;
-        }
-        if (written == 0) {
-            errno = EIO;
-            return false;
-        }
-        done += static_cast<size_t>(written);
-    }
-    return true;
+    return WriteInPieces(bytes, [fd, offset](const uint8_t* data, size_t size, size_t done) {
+        return ::pwrite(fd, data, size, static_cast<off_t>(offset + done));
+    });
 }
 
 int CreateTemporaryFileIn(int folderFd, const std::string& name, mode_t mode,

@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <iterator>
 #include <optional>
 
 namespace {
@@ -265,26 +266,22 @@ private:
     }
 
     void ReadFlags(Conversion& conversion) {
+        struct Flag {
+            char16_t character;
+            bool Conversion::*member;
+        };
+        static constexpr Flag kFlags[] = {{u'-', &Conversion::m_leftAlign},
+                                          {u'0', &Conversion::m_zeroPad},
+                                          {u'+', &Conversion::m_plusSign},
+                                          {u' ', &Conversion::m_spaceSign},
+                                          {u'#', &Conversion::m_alternate}};
         for (; !AtEnd(); ++m_position) {
-            switch (Peek()) {
-            case u'-':
-                conversion.m_leftAlign = true;
-                continue;
-            case u'0':
-                conversion.m_zeroPad = true;
-                continue;
-            case u'+':
-                conversion.m_plusSign = true;
-                continue;
-            case u' ':
-                conversion.m_spaceSign = true;
-                continue;
-            case u'#':
-                conversion.m_alternate = true;
-                continue;
-            default:
+            const auto flag = std::find_if(std::begin(kFlags), std::end(kFlags),
+                                           [&](const Flag& f) { return f.character == Peek(); });
+            if (flag == std::end(kFlags)) {
                 return;
             }
+            conversion.*(flag->member) = true;
         }
     }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "controls/menu_item_kind.h"
+
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -9,11 +11,7 @@
 // part after a tab is the shortcut shown at the right). For a command the text id is its
 // command id.
 struct MenuItemResource {
-    enum class Kind {
-        Command,
-        Separator,
-        Popup,
-    };
+    using Kind = MenuItemKind;
     Kind kind = Kind::Command;
     uint32_t commandId = 0;
     uint32_t textId = 0;

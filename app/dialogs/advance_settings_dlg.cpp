@@ -29,11 +29,7 @@ QListWidget* MakeList(int id, QWidget* parent) {
 }
 
 QLabel* BoldLabel(uint32_t textId, QWidget* parent) {
-    auto* label = new QLabel(ProgramText(textId), parent);
-    QFont font = label->font();
-    font.setBold(true);
-    label->setFont(font);
-    return label;
+    return MakeBoldLabel(ProgramText(textId), parent);
 }
 
 } // namespace
@@ -79,10 +75,7 @@ CAdvanceSettingsDlg::CAdvanceSettingsDlg(SettingsStore& settings, ScanState& sta
             QString::fromUtf16(format.data(), static_cast<qsizetype>(format.size())));
     }
 
-    auto* ok = MakeDialogButton(kOkTextId, kOkId, this);
-    ok->setDefault(true);
-    auto* cancel = MakeDialogButton(kCancelTextId, kCancelId, this);
-    auto* help = MakeDialogButton(kHelpTextId, kHelpId, this);
+    const OkCancelHelpRow buttons = MakeOkCancelHelpRow(kOkId, kCancelId, kHelpId, this);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_saveLog);
@@ -98,18 +91,14 @@ CAdvanceSettingsDlg::CAdvanceSettingsDlg(SettingsStore& settings, ScanState& sta
     lists->addWidget(m_readAttempts, 1, 0);
     lists->addWidget(m_dateFormat, 1, 1);
     layout->addLayout(lists);
-    auto* buttons = new QHBoxLayout();
-    buttons->addWidget(help);
-    buttons->addStretch(1);
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
-    layout->addLayout(buttons);
+    layout->addLayout(buttons.row);
 
     connect(m_saveLog, &QCheckBox::toggled, this, &CAdvanceSettingsDlg::OnSaveLogToggled);
     connect(m_browse, &QPushButton::clicked, this, &CAdvanceSettingsDlg::OnBrowse);
-    connect(help, &QPushButton::clicked, this, [this] { ShowDialogHelp(this, kHelpTopic); });
-    connect(ok, &QPushButton::clicked, this, &CAdvanceSettingsDlg::accept);
-    connect(cancel, &QPushButton::clicked, this, &CAdvanceSettingsDlg::reject);
+    connect(buttons.help, &QPushButton::clicked, this,
+            [this] { ShowDialogHelp(this, kHelpTopic); });
+    connect(buttons.ok, &QPushButton::clicked, this, &CAdvanceSettingsDlg::accept);
+    connect(buttons.cancel, &QPushButton::clicked, this, &CAdvanceSettingsDlg::reject);
     OnSaveLogToggled(values.saveLog);
 }
 

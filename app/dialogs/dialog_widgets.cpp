@@ -2,6 +2,7 @@
 
 #include "app/program_text.h"
 #include "controls/flat_button.h"
+#include "resources/string_ids.h"
 
 #include <QDateEdit>
 #include <QHBoxLayout>
@@ -26,11 +27,29 @@ void PaintWhite(QWidget& dialog) {
 }
 
 QLabel* MakeBoldLabel(const QString& text, int id, QWidget* parent) {
-    auto* label = WithId(new QLabel(text, parent), id);
+    return WithId(MakeBoldLabel(text, parent), id);
+}
+
+QLabel* MakeBoldLabel(const QString& text, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
     QFont bold = label->font();
     bold.setBold(true);
     label->setFont(bold);
     return label;
+}
+
+OkCancelHelpRow MakeOkCancelHelpRow(int okId, int cancelId, int helpId, QWidget* parent) {
+    OkCancelHelpRow buttons;
+    buttons.ok = MakeDialogButton(kOkTextId, okId, parent);
+    buttons.ok->setDefault(true);
+    buttons.cancel = MakeDialogButton(kCancelTextId, cancelId, parent);
+    buttons.help = MakeDialogButton(kHelpTextId, helpId, parent);
+    buttons.row = new QHBoxLayout();
+    buttons.row->addWidget(buttons.help);
+    buttons.row->addStretch(1);
+    buttons.row->addWidget(buttons.ok);
+    buttons.row->addWidget(buttons.cancel);
+    return buttons;
 }
 
 CalendarDate PickedDate(const QDateEdit& picker) {

@@ -1,5 +1,6 @@
 #include "app/dialogs/file_exists_dlg.h"
 
+#include "app/dialogs/dialog_widgets.h"
 #include "app/program_text.h"
 #include "controls/flat_button.h"
 #include "resources/string_ids.h"
@@ -12,14 +13,6 @@
 
 namespace {
 
-QLabel* BoldLabel(const QString& text, int id, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(QString::number(id));
-    QFont font = label->font();
-    font.setBold(true);
-    label->setFont(font);
-    return label;
-}
 
 } // namespace
 
@@ -65,9 +58,9 @@ CFileExistsDlg::CFileExistsDlg(const QString& name, const QString& proposal, QWi
     m_rename->setDefault(true);
 
     auto* grid = new QGridLayout(this);
-    grid->addWidget(BoldLabel(ProgramText(kFileNameLabelId), 1001, this), 0, 0);
+    grid->addWidget(MakeBoldLabel(ProgramText(kFileNameLabelId), 1001, this), 0, 0);
     grid->addWidget(existing, 0, 1);
-    grid->addWidget(BoldLabel(ProgramText(kRenameToLabelId), 1003, this), 1, 0);
+    grid->addWidget(MakeBoldLabel(ProgramText(kRenameToLabelId), 1003, this), 1, 0);
     grid->addWidget(m_newName, 1, 1);
     grid->addLayout(buttons, 2, 0, 1, 2);
 

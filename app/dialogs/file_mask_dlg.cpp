@@ -48,21 +48,21 @@ CFileMaskDlg::CFileMaskDlg(FileMaskSettings& settings, std::function<void(uint32
     m_sizeFromEdit = WithId(new QLineEdit(this), kSizeFromEditId);
     m_upto = WithId(new QCheckBox(ProgramText(kUptoTextId), this), kUptoId);
     m_uptoEdit = WithId(new QLineEdit(this), kUptoEditId);
-    m_date = WithId(new QCheckBox(ProgramText(kDateTextId), this), kDateId);
-    m_dateField = WithId(new QComboBox(this), kDateFieldId);
+    m_dates.check = WithId(new QCheckBox(ProgramText(kDateTextId), this), kDateId);
+    m_dates.field = WithId(new QComboBox(this), kDateFieldId);
     for (const uint32_t id : {kCreatedDateId, kLastAccessDateId, kModifiedDateId}) {
-        m_dateField->addItem(ProgramText(id));
+        m_dates.field->addItem(ProgramText(id));
     }
-    m_months = WithId(new QRadioButton(ProgramText(kInTheLastTextId), this), kMonthsRadioId);
-    m_days = WithId(new QRadioButton(ProgramText(kInTheLastTextId), this), kDaysRadioId);
-    m_between = WithId(new QRadioButton(ProgramText(kBetweenTextId), this), kBetweenRadioId);
-    m_monthsEdit = WithId(new QLineEdit(this), kMonthsEditId);
-    m_daysEdit = WithId(new QLineEdit(this), kDaysEditId);
-    m_monthsSpin = MakeSpinFor(*m_monthsEdit, kMonthsSpinId, 1, 999, this);
-    m_daysSpin = MakeSpinFor(*m_daysEdit, kDaysSpinId, 1, 365, this);
-    m_firstDate = WithId(new QDateEdit(QDate::currentDate(), this), kFirstDateId);
-    m_secondDate = WithId(new QDateEdit(QDate::currentDate(), this), kSecondDateId);
-    for (QDateEdit* picker : {m_firstDate, m_secondDate}) {
+    m_dates.months = WithId(new QRadioButton(ProgramText(kInTheLastTextId), this), kMonthsRadioId);
+    m_dates.days = WithId(new QRadioButton(ProgramText(kInTheLastTextId), this), kDaysRadioId);
+    m_dates.between = WithId(new QRadioButton(ProgramText(kBetweenTextId), this), kBetweenRadioId);
+    m_dates.monthsEdit = WithId(new QLineEdit(this), kMonthsEditId);
+    m_dates.daysEdit = WithId(new QLineEdit(this), kDaysEditId);
+    m_dates.monthsSpin = MakeSpinFor(*m_dates.monthsEdit, kMonthsSpinId, 1, 999, this);
+    m_dates.daysSpin = MakeSpinFor(*m_dates.daysEdit, kDaysSpinId, 1, 365, this);
+    m_dates.firstDate = WithId(new QDateEdit(QDate::currentDate(), this), kFirstDateId);
+    m_dates.secondDate = WithId(new QDateEdit(QDate::currentDate(), this), kSecondDateId);
+    for (QDateEdit* picker : {m_dates.firstDate, m_dates.secondDate}) {
         picker->setDisplayFormat(QStringLiteral("dd-MMM-yyyy"));
         picker->setCalendarPopup(true);
     }
@@ -81,18 +81,8 @@ CFileMaskDlg::CFileMaskDlg(FileMaskSettings& settings, std::function<void(uint32
     grid->addWidget(m_sizeFromEdit, 3, 1);
     grid->addWidget(m_upto, 3, 2);
     grid->addWidget(m_uptoEdit, 3, 3);
-    grid->addWidget(m_date, 4, 0);
-    grid->addWidget(m_dateField, 4, 1, 1, 3);
-    grid->addWidget(m_months, 5, 0);
-    grid->addLayout(Beside(m_monthsEdit, m_monthsSpin), 5, 1);
-    grid->addWidget(new QLabel(ProgramText(kMonthsTextId), this), 5, 2);
-    grid->addWidget(m_days, 6, 0);
-    grid->addLayout(Beside(m_daysEdit, m_daysSpin), 6, 1);
-    grid->addWidget(new QLabel(ProgramText(kDaysTextId), this), 6, 2);
-    grid->addWidget(m_between, 7, 0);
-    grid->addWidget(m_firstDate, 7, 1);
-    grid->addWidget(new QLabel(ProgramText(kAndTextId), this), 7, 2);
-    grid->addWidget(m_secondDate, 7, 3);
+    m_dates.AddTo(*grid, 4, this, ProgramText(kMonthsTextId), ProgramText(kDaysTextId),
+                  ProgramText(kAndTextId));
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(m_ok);
@@ -110,29 +100,29 @@ CFileMaskDlg::CFileMaskDlg(FileMaskSettings& settings, std::function<void(uint32
         UpdateSizeControls();
     });
     connect(m_upto, &QCheckBox::toggled, this, &CFileMaskDlg::UpdateSizeControls);
-    connect(m_date, &QCheckBox::toggled, this, [this](bool on) {
+    connect(m_dates.check, &QCheckBox::toggled, this, [this](bool on) {
         if (on) {
-            m_dateField->setCurrentIndex(0);
-            m_months->setChecked(true);
-            m_monthsEdit->setText(QStringLiteral("1"));
+            m_dates.field->setCurrentIndex(0);
+            m_dates.months->setChecked(true);
+            m_dates.monthsEdit->setText(QStringLiteral("1"));
         }
         UpdateDateControls();
     });
-    for (QRadioButton* radio : {m_months, m_days, m_between}) {
+    for (QRadioButton* radio : {m_dates.months, m_dates.days, m_dates.between}) {
         connect(radio, &QRadioButton::toggled, this, [this, radio](bool on) {
             if (!on) {
                 return;
             }
-            m_monthsEdit->setText(radio == m_months ? QStringLiteral("1") : QString());
-            m_daysEdit->setText(radio == m_days ? QStringLiteral("1") : QString());
+            m_dates.monthsEdit->setText(radio == m_dates.months ? QStringLiteral("1") : QString());
+            m_dates.daysEdit->setText(radio == m_dates.days ? QStringLiteral("1") : QString());
             UpdateDateControls();
         });
     }
-    for (QDateEdit* picker : {m_firstDate, m_secondDate}) {
+    for (QDateEdit* picker : {m_dates.firstDate, m_dates.secondDate}) {
         // Picking a day other than today asks for the range.
         connect(picker, &QDateEdit::dateChanged, this, [this](const QDate& date) {
-            if (date != QDate::currentDate() && m_date->isChecked()) {
-                m_between->setChecked(true);
+            if (date != QDate::currentDate() && m_dates.check->isChecked()) {
+                m_dates.between->setChecked(true);
             }
         });
     }
@@ -162,20 +152,11 @@ void CFileMaskDlg::UpdateSizeControls() {
 }
 
 void CFileMaskDlg::UpdateDateControls() {
-    const bool on = m_date->isChecked();
-    m_dateField->setEnabled(on);
-    for (QRadioButton* radio : {m_months, m_days, m_between}) {
-        radio->setEnabled(on);
-    }
-    m_monthsEdit->setEnabled(on && m_months->isChecked());
-    m_daysEdit->setEnabled(on && m_days->isChecked());
-    m_monthsSpin->setEnabled(m_monthsEdit->isEnabled());
-    m_daysSpin->setEnabled(m_daysEdit->isEnabled());
-    m_firstDate->setEnabled(on && m_between->isChecked());
-    m_secondDate->setEnabled(on && m_between->isChecked());
+    const bool on = m_dates.check->isChecked();
+    m_dates.Enable(on);
     if (!on) {
-        m_monthsEdit->clear();
-        m_daysEdit->clear();
+        m_dates.monthsEdit->clear();
+        m_dates.daysEdit->clear();
     }
 }
 
@@ -193,24 +174,24 @@ bool CFileMaskDlg::Collect(FileMaskSettings& out) {
     out.minimum = minimum.value_or(0);
     out.maximumOn = maximum.has_value();
     out.maximum = maximum.value_or(0);
-    if (m_date->isChecked()) {
+    if (m_dates.check->isChecked()) {
         static constexpr EntryDateField kFields[] = {
             EntryDateField::Created, EntryDateField::LastAccess, EntryDateField::Modified};
-        out.dateField = kFields[std::clamp(m_dateField->currentIndex(), 0, 2)];
-        out.monthsOn = m_months->isChecked();
-        out.months = out.monthsOn ? NumberOf(m_monthsEdit) : 0;
-        out.daysOn = m_days->isChecked();
-        out.days = out.daysOn ? NumberOf(m_daysEdit) : 0;
-        out.betweenOn = m_between->isChecked();
-        out.first = PickedDate(*m_firstDate);
-        out.second = PickedDate(*m_secondDate);
+        out.dateField = kFields[std::clamp(m_dates.field->currentIndex(), 0, 2)];
+        out.monthsOn = m_dates.months->isChecked();
+        out.months = out.monthsOn ? NumberOf(m_dates.monthsEdit) : 0;
+        out.daysOn = m_dates.days->isChecked();
+        out.days = out.daysOn ? NumberOf(m_dates.daysEdit) : 0;
+        out.betweenOn = m_dates.between->isChecked();
+        out.first = PickedDate(*m_dates.firstDate);
+        out.second = PickedDate(*m_dates.secondDate);
     }
     if (const uint32_t refusal = CheckFileMask(out); refusal != 0) {
         if (m_tell) {
             m_tell(refusal);
         }
-        QLineEdit* focus = refusal == kMaskTooManyDaysId     ? m_daysEdit
-                           : refusal == kMaskTooManyMonthsId ? m_monthsEdit
+        QLineEdit* focus = refusal == kMaskTooManyDaysId     ? m_dates.daysEdit
+                           : refusal == kMaskTooManyMonthsId ? m_dates.monthsEdit
                                                              : m_uptoEdit;
         focus->setFocus();
         return false;

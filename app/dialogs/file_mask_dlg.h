@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/dialogs/date_condition_controls.h"
 #include "jobs/file_mask.h"
 
 #include <QDialog>
@@ -8,12 +9,8 @@
 #include <functional>
 
 class QCheckBox;
-class QComboBox;
-class QDateEdit;
 class QLineEdit;
 class QPushButton;
-class QRadioButton;
-class QSpinBox;
 
 // "File Mask": extensions, deleted or existing files, a size range and a date condition. The
 // dialog starts from the conditions of the previous mask's defaults; OK checks the numbers
@@ -72,16 +69,6 @@ private:
     QLineEdit* m_sizeFromEdit = nullptr;
     QCheckBox* m_upto = nullptr;
     QLineEdit* m_uptoEdit = nullptr;
-    QCheckBox* m_date = nullptr;
-    QComboBox* m_dateField = nullptr;
-    QRadioButton* m_months = nullptr;
-    QRadioButton* m_days = nullptr;
-    QRadioButton* m_between = nullptr;
-    QLineEdit* m_monthsEdit = nullptr;
-    QLineEdit* m_daysEdit = nullptr;
-    QSpinBox* m_monthsSpin = nullptr;
-    QSpinBox* m_daysSpin = nullptr;
-    QDateEdit* m_firstDate = nullptr;
-    QDateEdit* m_secondDate = nullptr;
+    DateConditionControls m_dates;
     QPushButton* m_ok = nullptr;
 };

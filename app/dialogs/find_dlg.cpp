@@ -55,22 +55,25 @@ CFindDlg::CFindDlg(bool& advancedShown, std::function<bool(const FindConditions&
     m_sizeKind->addItem(ProgramText(kAtLeastId));
     m_sizeKind->addItem(ProgramText(kAtMostId));
     m_sizeEdit = WithId(new QLineEdit(QStringLiteral("1"), m_advanced), kSizeEditId);
-    m_date = WithId(new QCheckBox(ProgramText(kDateTextId), m_advanced), kDateId);
-    m_dateField = WithId(new QComboBox(m_advanced), kDateFieldId);
+    m_dates.check = WithId(new QCheckBox(ProgramText(kDateTextId), m_advanced), kDateId);
+    m_dates.field = WithId(new QComboBox(m_advanced), kDateFieldId);
     for (const uint32_t id : {kCreatedDateId, kModifiedDateId, kLastAccessDateId}) {
-        m_dateField->addItem(ProgramText(id));
+        m_dates.field->addItem(ProgramText(id));
     }
-    m_months = WithId(new QRadioButton(ProgramText(kInTheLastTextId), m_advanced), kMonthsRadioId);
-    m_days = WithId(new QRadioButton(ProgramText(kInTheLastTextId), m_advanced), kDaysRadioId);
-    m_between = WithId(new QRadioButton(ProgramText(kBetweenTextId), m_advanced), kBetweenRadioId);
-    m_months->setChecked(true);
-    m_monthsEdit = WithId(new QLineEdit(QStringLiteral("1"), m_advanced), kMonthsEditId);
-    m_daysEdit = WithId(new QLineEdit(QStringLiteral("1"), m_advanced), kDaysEditId);
-    m_monthsSpin = MakeSpinFor(*m_monthsEdit, kMonthsSpinId, 1, 999, m_advanced);
-    m_daysSpin = MakeSpinFor(*m_daysEdit, kDaysSpinId, 1, 999, m_advanced);
-    m_firstDate = WithId(new QDateEdit(QDate::currentDate(), m_advanced), kFirstDateId);
-    m_secondDate = WithId(new QDateEdit(QDate::currentDate(), m_advanced), kSecondDateId);
-    for (QDateEdit* picker : {m_firstDate, m_secondDate}) {
+    m_dates.months =
+        WithId(new QRadioButton(ProgramText(kInTheLastTextId), m_advanced), kMonthsRadioId);
+    m_dates.days =
+        WithId(new QRadioButton(ProgramText(kInTheLastTextId), m_advanced), kDaysRadioId);
+    m_dates.between =
+        WithId(new QRadioButton(ProgramText(kBetweenTextId), m_advanced), kBetweenRadioId);
+    m_dates.months->setChecked(true);
+    m_dates.monthsEdit = WithId(new QLineEdit(QStringLiteral("1"), m_advanced), kMonthsEditId);
+    m_dates.daysEdit = WithId(new QLineEdit(QStringLiteral("1"), m_advanced), kDaysEditId);
+    m_dates.monthsSpin = MakeSpinFor(*m_dates.monthsEdit, kMonthsSpinId, 1, 999, m_advanced);
+    m_dates.daysSpin = MakeSpinFor(*m_dates.daysEdit, kDaysSpinId, 1, 999, m_advanced);
+    m_dates.firstDate = WithId(new QDateEdit(QDate::currentDate(), m_advanced), kFirstDateId);
+    m_dates.secondDate = WithId(new QDateEdit(QDate::currentDate(), m_advanced), kSecondDateId);
+    for (QDateEdit* picker : {m_dates.firstDate, m_dates.secondDate}) {
         picker->setDisplayFormat(QStringLiteral("dd-MMM-yyyy"));
     }
 
@@ -79,17 +82,8 @@ CFindDlg::CFindDlg(bool& advancedShown, std::function<bool(const FindConditions&
     advancedGrid->addWidget(m_sizeKind, 0, 1);
     advancedGrid->addWidget(m_sizeEdit, 0, 2);
     advancedGrid->addWidget(new QLabel(QStringLiteral("KB"), m_advanced), 0, 3);
-    advancedGrid->addWidget(m_date, 1, 0);
-    advancedGrid->addWidget(m_dateField, 1, 1, 1, 3);
-    advancedGrid->addWidget(m_months, 2, 0);
-    advancedGrid->addLayout(Beside(m_monthsEdit, m_monthsSpin), 2, 1);
-    advancedGrid->addWidget(new QLabel(ProgramText(kMonthsTextId), m_advanced), 2, 2);
-    advancedGrid->addWidget(m_days, 3, 0);
-    advancedGrid->addLayout(Beside(m_daysEdit, m_daysSpin), 3, 1);
-    advancedGrid->addWidget(new QLabel(ProgramText(kDaysTextId), m_advanced), 3, 2);
-    advancedGrid->addWidget(m_between, 4, 0);
-    advancedGrid->addWidget(m_firstDate, 4, 1);
-    advancedGrid->addWidget(m_secondDate, 4, 2, 1, 2);
+    m_dates.AddTo(*advancedGrid, 1, m_advanced, ProgramText(kMonthsTextId),
+                  ProgramText(kDaysTextId), QString());
 
     auto* grid = new QGridLayout;
     grid->addWidget(new QLabel(ProgramText(kFindLabelId), this), 0, 0);
@@ -113,8 +107,8 @@ CFindDlg::CFindDlg(bool& advancedShown, std::function<bool(const FindConditions&
     connect(m_deleted, &QCheckBox::toggled, this, &CFindDlg::UpdateSearchNow);
     connect(m_existing, &QCheckBox::toggled, this, &CFindDlg::UpdateSearchNow);
     connect(m_advance, &QPushButton::clicked, this, [this] { OnBeforeChange(!m_expanded); });
-    for (QAbstractButton* control :
-         std::initializer_list<QAbstractButton*>{m_size, m_date, m_months, m_days, m_between}) {
+    for (QAbstractButton* control : std::initializer_list<QAbstractButton*>{
+             m_size, m_dates.check, m_dates.months, m_dates.days, m_dates.between}) {
         connect(control, &QAbstractButton::toggled, this, &CFindDlg::UpdateAdvancedControls);
     }
     connect(m_sizeEdit, &QLineEdit::editingFinished, this, &CFindDlg::OnSizeEdited);
@@ -133,7 +127,7 @@ void CFindDlg::OnBeforeChange(bool expand) {
     m_advance->setText(ProgramText(expand ? kAdvanceLessId : kAdvanceMoreId));
     if (expand && !m_advancedBefore) {
         m_size->setChecked(false);
-        m_date->setChecked(false);
+        m_dates.check->setChecked(false);
     }
     UpdateAdvancedControls();
     adjustSize();
@@ -148,17 +142,7 @@ void CFindDlg::UpdateAdvancedControls() {
     const bool size = m_expanded && m_size->isChecked();
     m_sizeKind->setEnabled(size);
     m_sizeEdit->setEnabled(size);
-    const bool date = m_expanded && m_date->isChecked();
-    m_dateField->setEnabled(date);
-    for (QRadioButton* radio : {m_months, m_days, m_between}) {
-        radio->setEnabled(date);
-    }
-    m_monthsEdit->setEnabled(date && m_months->isChecked());
-    m_daysEdit->setEnabled(date && m_days->isChecked());
-    m_monthsSpin->setEnabled(m_monthsEdit->isEnabled());
-    m_daysSpin->setEnabled(m_daysEdit->isEnabled());
-    m_firstDate->setEnabled(date && m_between->isChecked());
-    m_secondDate->setEnabled(date && m_between->isChecked());
+    m_dates.Enable(m_expanded && m_dates.check->isChecked());
 }
 
 int CFindDlg::NormalisedSize(const QString& text, bool& blank) {
@@ -194,17 +178,17 @@ FindConditions CFindDlg::Conditions() const {
         c.sizeLimit =
             FindSizeLimit(static_cast<uint64_t>(NormalisedSize(m_sizeEdit->text(), blank)));
     }
-    if (m_expanded && m_date->isChecked()) {
+    if (m_expanded && m_dates.check->isChecked()) {
         static constexpr EntryDateField kFields[] = {
             EntryDateField::Created, EntryDateField::Modified, EntryDateField::LastAccess};
-        c.dateField = kFields[std::clamp(m_dateField->currentIndex(), 0, 2)];
-        c.range = m_days->isChecked()      ? FindConditions::DateRange::Days
-                  : m_between->isChecked() ? FindConditions::DateRange::Between
-                                           : FindConditions::DateRange::Months;
-        c.months = NumberIn(m_monthsEdit, 1, 999);
-        c.days = NumberIn(m_daysEdit, 1, 999);
-        c.first = PickedDate(*m_firstDate);
-        c.second = PickedDate(*m_secondDate);
+        c.dateField = kFields[std::clamp(m_dates.field->currentIndex(), 0, 2)];
+        c.range = m_dates.days->isChecked()      ? FindConditions::DateRange::Days
+                  : m_dates.between->isChecked() ? FindConditions::DateRange::Between
+                                                 : FindConditions::DateRange::Months;
+        c.months = NumberIn(m_dates.monthsEdit, 1, 999);
+        c.days = NumberIn(m_dates.daysEdit, 1, 999);
+        c.first = PickedDate(*m_dates.firstDate);
+        c.second = PickedDate(*m_dates.secondDate);
     }
     return c;
 }

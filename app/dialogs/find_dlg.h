@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/dialogs/date_condition_controls.h"
 #include "app/models/find_rules.h"
 
 #include <QDialog>
@@ -9,11 +10,8 @@
 
 class QCheckBox;
 class QComboBox;
-class QDateEdit;
 class QLineEdit;
 class QPushButton;
-class QRadioButton;
-class QSpinBox;
 class QWidget;
 
 // "Find": name patterns delimited by ";" and, below "Advance >>", a size and a date condition.
@@ -85,16 +83,6 @@ private:
     QCheckBox* m_size = nullptr;
     QComboBox* m_sizeKind = nullptr;
     QLineEdit* m_sizeEdit = nullptr;
-    QCheckBox* m_date = nullptr;
-    QComboBox* m_dateField = nullptr;
-    QRadioButton* m_months = nullptr;
-    QRadioButton* m_days = nullptr;
-    QRadioButton* m_between = nullptr;
-    QLineEdit* m_monthsEdit = nullptr;
-    QLineEdit* m_daysEdit = nullptr;
-    QSpinBox* m_monthsSpin = nullptr;
-    QSpinBox* m_daysSpin = nullptr;
-    QDateEdit* m_firstDate = nullptr;
-    QDateEdit* m_secondDate = nullptr;
+    DateConditionControls m_dates;
     QPushButton* m_searchNow = nullptr;
 };

@@ -1,6 +1,7 @@
 #include "app/dialogs/ftp_settings_dlg.h"
 
 #include "app/dialogs/dialog_help.h"
+#include "app/dialogs/dialog_widgets.h"
 #include "app/program_text.h"
 
 #include "app/dialogs/ftp_folder_dlg.h"
@@ -24,15 +25,6 @@ QLineEdit* MakeEdit(int id, QWidget* parent) {
     return edit;
 }
 
-QLabel* BoldLabel(const QString& text, int id, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(QString::number(id));
-    QFont font = label->font();
-    font.setBold(true);
-    label->setFont(font);
-    return label;
-}
-
 QPushButton* MakeButton(const QString& text, int id, QWidget* parent) {
     auto* button = new CFlatButton(text, parent);
     button->setObjectName(QString::number(id));
@@ -47,7 +39,7 @@ CFtpSettingsDlg::CFtpSettingsDlg(FtpSettings& settings, QString& folder, QWidget
     setWindowTitle(ProgramText(kFtpSettingsCaptionId));
 
     const QString serverHint = ProgramText(kServerHintId);
-    auto* serverLabel = BoldLabel(ProgramText(kServerLabelTextId), kServerLabelId, this);
+    auto* serverLabel = MakeBoldLabel(ProgramText(kServerLabelTextId), kServerLabelId, this);
     serverLabel->setToolTip(serverHint);
     m_server = MakeEdit(kServerId, this);
     m_server->setPlaceholderText(ProgramText(kServerPlaceholderId));
@@ -66,9 +58,9 @@ CFtpSettingsDlg::CFtpSettingsDlg(FtpSettings& settings, QString& folder, QWidget
     auto* grid = new QGridLayout(this);
     grid->addWidget(serverLabel, 0, 0);
     grid->addWidget(m_server, 0, 1, 1, 2);
-    grid->addWidget(BoldLabel(ProgramText(kUserLabelTextId), kUserLabelId, this), 1, 0);
+    grid->addWidget(MakeBoldLabel(ProgramText(kUserLabelTextId), kUserLabelId, this), 1, 0);
     grid->addWidget(m_user, 1, 1, 1, 2);
-    grid->addWidget(BoldLabel(ProgramText(kPasswordLabelTextId), kPasswordLabelId, this), 2, 0);
+    grid->addWidget(MakeBoldLabel(ProgramText(kPasswordLabelTextId), kPasswordLabelId, this), 2, 0);
     grid->addWidget(m_password, 2, 1, 1, 2);
     grid->addWidget(m_folderEdit, 3, 0, 1, 2);
     grid->addWidget(m_browseFtp, 3, 2);

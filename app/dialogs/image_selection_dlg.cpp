@@ -82,10 +82,7 @@ CImageSelectionDlg::CImageSelectionDlg(uint64_t totalSectors, scan_action::Regio
 
     m_firstEdit = MakeSectorEdit(kFirstSectorId, this);
     m_lastEdit = MakeSectorEdit(kLastSectorId, this);
-    QPushButton* ok = MakeDialogButton(kOkTextId, kOkId, this);
-    ok->setDefault(true);
-    QPushButton* cancel = MakeDialogButton(kCancelTextId, kCancelId, this);
-    QPushButton* help = MakeDialogButton(kHelpTextId, kHelpId, this);
+    const OkCancelHelpRow buttons = MakeOkCancelHelpRow(kOkId, kCancelId, kHelpId, this);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(description);
@@ -101,12 +98,7 @@ CImageSelectionDlg::CImageSelectionDlg(uint64_t totalSectors, scan_action::Regio
     edits->addWidget(m_lastEdit, 1, 1);
     edits->setColumnStretch(2, 1);
     layout->addLayout(edits);
-    auto* buttons = new QHBoxLayout();
-    buttons->addWidget(help);
-    buttons->addStretch(1);
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
-    layout->addLayout(buttons);
+    layout->addLayout(buttons.row);
     description->setMaximumWidth(static_cast<int>(kSliderUnits) + 2 * kSliderIndent);
 
     const scan_action::Region start = image_selection::ClampRegion(initial, m_total);
@@ -126,9 +118,9 @@ CImageSelectionDlg::CImageSelectionDlg(uint64_t totalSectors, scan_action::Regio
     connect(m_lastEdit, &QLineEdit::textEdited, this,
             [this](const QString& text) { OnSectorEdited(SliderLever::Right, text); });
     connect(m_slider, &CRangeSlider::LeverMoved, this, &CImageSelectionDlg::OnLeverMoved);
-    connect(ok, &QPushButton::clicked, this, &CImageSelectionDlg::accept);
-    connect(cancel, &QPushButton::clicked, this, &CImageSelectionDlg::reject);
-    connect(help, &QPushButton::clicked, this, &CImageSelectionDlg::OnHelp);
+    connect(buttons.ok, &QPushButton::clicked, this, &CImageSelectionDlg::accept);
+    connect(buttons.cancel, &QPushButton::clicked, this, &CImageSelectionDlg::reject);
+    connect(buttons.help, &QPushButton::clicked, this, &CImageSelectionDlg::OnHelp);
 }
 
 void CImageSelectionDlg::OnLeverMoved(SliderLever lever, qint64 position) {

@@ -1,6 +1,7 @@
 #include "app/dialogs/scan_file_exists_dlg.h"
 
 #include "app/dialogs/dialog_help.h"
+#include "app/dialogs/dialog_widgets.h"
 #include "app/program_text.h"
 #include "controls/flat_button.h"
 #include "resources/string_ids.h"
@@ -15,15 +16,6 @@
 namespace {
 
 constexpr int kMaxNameLength = 260;
-
-QLabel* BoldLabel(const QString& text, int id, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(QString::number(id));
-    QFont font = label->font();
-    font.setBold(true);
-    label->setFont(font);
-    return label;
-}
 
 } // namespace
 
@@ -52,9 +44,9 @@ CScanFileExistsDlg::CScanFileExistsDlg(const QString& existingPath, uint8_t disk
     help->setObjectName(QString::number(kHelpId));
 
     auto* grid = new QGridLayout(this);
-    grid->addWidget(BoldLabel(ProgramText(kExistingLabelId), 1013, this), 0, 0);
+    grid->addWidget(MakeBoldLabel(ProgramText(kExistingLabelId), 1013, this), 0, 0);
     grid->addWidget(existing, 0, 1);
-    grid->addWidget(BoldLabel(ProgramText(kScanFileNewNameLabelId), 1056, this), 1, 0);
+    grid->addWidget(MakeBoldLabel(ProgramText(kScanFileNewNameLabelId), 1056, this), 1, 0);
     grid->addWidget(m_newName, 1, 1);
     auto* buttons = new QHBoxLayout();
     buttons->addWidget(help);

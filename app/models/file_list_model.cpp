@@ -1,6 +1,7 @@
 #include "app/models/file_list_model.h"
 
 #include "app/models/entry_order.h"
+#include "app/models/found_entry_edit.h"
 #include "app/program_text.h"
 
 #include "platform/file_time.h"
@@ -181,19 +182,12 @@ bool FileListModel::setData(const QModelIndex& index, const QVariant& value, int
         return false;
     }
     const std::size_t entry = m_rows[static_cast<std::size_t>(index.row())];
-    if (role == Qt::CheckStateRole) {
-        m_store.SetCheck(entry, value.toInt() == Qt::Checked);
-        return true;
+    RenameCheck refusal = RenameCheck::Ok;
+    const bool changed = EditFoundEntry(m_store, entry, value, role, refusal);
+    if (refusal != RenameCheck::Ok) {
+        emit RenameRefused(refusal);
     }
-    if (role == Qt::EditRole) {
-        const std::u16string name = value.toString().toStdU16String();
-        if (const RenameCheck check = ValidateRenamedName(name); check != RenameCheck::Ok) {
-            emit RenameRefused(check);
-            return false;
-        }
-        return m_store.RenameEntry(entry, name);
-    }
-    return false;
+    return changed;
 }
 
 Qt::ItemFlags FileListModel::flags(const QModelIndex& index) const {

@@ -1,5 +1,7 @@
 #include "app/models/folder_tree_model.h"
 
+#include "app/models/found_entry_edit.h"
+
 #include <map>
 #include <utility>
 
@@ -100,19 +102,12 @@ bool FolderTreeModel::setData(const QModelIndex& index, const QVariant& value, i
     if (entry == FoundEntryStore::kNone) {
         return false;
     }
-    if (role == Qt::CheckStateRole) {
-        m_store.SetCheck(entry, value.toInt() == Qt::Checked);
-        return true;
+    RenameCheck refusal = RenameCheck::Ok;
+    const bool changed = EditFoundEntry(m_store, entry, value, role, refusal);
+    if (refusal != RenameCheck::Ok) {
+        emit RenameRefused(refusal);
     }
-    if (role == Qt::EditRole) {
-        const std::u16string name = value.toString().toStdU16String();
-        if (const RenameCheck check = ValidateRenamedName(name); check != RenameCheck::Ok) {
-            emit RenameRefused(check);
-            return false;
-        }
-        return m_store.RenameEntry(entry, name);
-    }
-    return false;
+    return changed;
 }
 
 Qt::ItemFlags FolderTreeModel::flags(const QModelIndex& index) const {

@@ -38,10 +38,7 @@ void FoundEntryStore::RemoveObserver(Observer* observer) {
     std::erase(m_observers, observer);
 }
 
-void FoundEntryStore::CreateRoot(VolumeKind kind, int rootNumber) {
-    for (Observer* observer : m_observers) {
-        observer->AboutToReset();
-    }
+void FoundEntryStore::ClearEntries() {
     m_entries.clear();
     m_newestById.clear();
     m_newestFolderById.clear();
@@ -49,6 +46,13 @@ void FoundEntryStore::CreateRoot(VolumeKind kind, int rootNumber) {
     m_folderByCluster.clear();
     m_renames.clear();
     m_writeCursor = kNone;
+}
+
+void FoundEntryStore::CreateRoot(VolumeKind kind, int rootNumber) {
+    for (Observer* observer : m_observers) {
+        observer->AboutToReset();
+    }
+    ClearEntries();
     m_kind = kind;
     m_rootNumber = rootNumber;
 
@@ -76,13 +80,7 @@ void FoundEntryStore::Clear() {
     for (Observer* observer : m_observers) {
         observer->AboutToReset();
     }
-    m_entries.clear();
-    m_newestById.clear();
-    m_newestFolderById.clear();
-    m_children.clear();
-    m_folderByCluster.clear();
-    m_renames.clear();
-    m_writeCursor = kNone;
+    ClearEntries();
     m_rootNumber = 0;
     DropOriginal();
     for (Observer* observer : m_observers) {

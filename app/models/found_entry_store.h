@@ -213,6 +213,8 @@ private:
         std::size_t partly = 0;
     };
 
+    // Drops every entry and the indexes over them; the observers are told by the caller.
+    void ClearEntries();
     void CountState(uint64_t parentId, uint8_t state, int delta);
     bool SetState(std::size_t index, uint8_t state);
     void PropagateUp(std::size_t index, std::vector<std::size_t>& changed);

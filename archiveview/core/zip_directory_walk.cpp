@@ -2,6 +2,7 @@
 
 #include "archiveview/core/archive_entry_name.h"
 #include "platform/byte_reader.h"
+#include "platform/zip_records.h"
 
 #include <algorithm>
 #include <array>
@@ -10,19 +11,14 @@
 
 namespace {
 
-constexpr uint32_t kEndRecordSignature = 0x06054B50;
-constexpr uint32_t kCentralHeaderSignature = 0x02014B50;
-constexpr uint32_t kZip64LocatorSignature = 0x07064B50;
-constexpr uint32_t kZip64EndRecordSignature = 0x06064B50;
-constexpr uint16_t kZip64ExtraId = 0x0001;
 constexpr uint32_t kZip64Marker = 0xFFFFFFFF;
 // What may lie between the last central header and the end record.
 constexpr uint32_t kSignatureRecord = 0x05054B50;
-constexpr uint64_t kEndRecordBytes = 22;
-constexpr uint64_t kZip64LocatorBytes = 20;
-constexpr uint64_t kZip64EndRecordBytes = 56;
-constexpr uint64_t kCentralHeaderBytes = 46;
-constexpr uint64_t kMaxCommentBytes = 0xFFFF;
+constexpr uint64_t kEndRecordBytes = zip_records::kEndRecordSize;
+constexpr uint64_t kZip64LocatorBytes = zip_records::kZip64LocatorSize;
+constexpr uint64_t kZip64EndRecordBytes = zip_records::kZip64EndRecordSize;
+constexpr uint64_t kCentralHeaderBytes = zip_records::kCentralFixedSize;
+constexpr uint64_t kMaxCommentBytes = zip_records::kMaxCommentLength;
 constexpr uint64_t kSector = PreviewByteSource::kSectorBytes;
 
 struct EndRecord {
@@ -55,21 +51,13 @@ std::optional<EndRecord> FindEndRecord(PreviewByteSource& source, uint64_t fileS
         }
         at += take;
     }
-    const ByteReader reader(tail);
-    for (uint64_t at = tailLength - kEndRecordBytes + 1; at-- > 0;) {
-        const size_t position = static_cast<size_t>(at);
-        uint32_t signature = 0;
-        uint16_t commentLength = 0;
-        uint32_t directoryOffset = 0;
-        if (!std::all_of(readable.begin() + position, readable.begin() + position + kEndRecordBytes,
-                         [](bool b) { return b; }) ||
-            !reader.ReadU32(position, signature) || signature != kEndRecordSignature ||
-            !reader.ReadU16(position + 20, commentLength) ||
-            !reader.ReadU32(position + 16, directoryOffset) ||
-            at + kEndRecordBytes + commentLength > tailLength) {
-            continue;
-        }
-        return EndRecord{tailStart + at, directoryOffset, tailStart + at};
+    const std::optional<size_t> at = zip_records::FindEndRecord(tail, [&](size_t position) {
+        return std::all_of(readable.begin() + position,
+                           readable.begin() + position + kEndRecordBytes, [](bool b) { return b; });
+    });
+    zip_records::EndRecord record;
+    if (at && zip_records::ReadEndRecord(std::span<const uint8_t>(tail).subspan(*at), record)) {
+        return EndRecord{tailStart + *at, record.offset, tailStart + *at};
     }
     return std::nullopt;
 }
@@ -85,25 +73,21 @@ void ReadZip64EndRecord(PreviewByteSource& source, EndRecord& end) {
     if (!ReadBytesAt(source, end.offset - kZip64LocatorBytes, locator).Ok()) {
         return;
     }
-    const ByteReader locatorReader(locator);
-    uint32_t signature = 0;
-    uint64_t recordOffset = 0;
-    if (!locatorReader.ReadU32(0, signature) || signature != kZip64LocatorSignature ||
-        !locatorReader.ReadU64(8, recordOffset) || recordOffset > end.offset - kZip64LocatorBytes ||
-        end.offset - kZip64LocatorBytes - recordOffset < kZip64EndRecordBytes) {
+    zip_records::Zip64Locator found;
+    if (!zip_records::ReadZip64Locator(locator, found) ||
+        !zip_records::Zip64EndRecordFits(found.recordOffset, end.offset - kZip64LocatorBytes)) {
         return;
     }
+    const uint64_t recordOffset = found.recordOffset;
     std::array<uint8_t, kZip64EndRecordBytes> record{};
     if (!ReadBytesAt(source, recordOffset, record).Ok()) {
         return;
     }
-    const ByteReader recordReader(record);
-    uint64_t directoryOffset = 0;
-    if (!recordReader.ReadU32(0, signature) || signature != kZip64EndRecordSignature ||
-        !recordReader.ReadU64(48, directoryOffset)) {
+    zip_records::Zip64EndRecord zip64;
+    if (!zip_records::ReadZip64EndRecord(record, zip64)) {
         return;
     }
-    end.directoryOffset = directoryOffset;
+    end.directoryOffset = zip64.offset;
     end.directoryLimit = recordOffset;
 }
 
@@ -121,29 +105,16 @@ void ReadZip64Sizes(PreviewByteSource& source, uint64_t extraOffset, uint16_t ex
     if (!ReadBytesAt(source, extraOffset, extra).Ok()) {
         return;
     }
-    const ByteReader reader(extra);
-    uint16_t id = 0;
-    uint16_t length = 0;
-    for (size_t at = 0; reader.ReadU16(at, id) && reader.ReadU16(at + 2, length);
-         at += 4 + size_t{length}) {
-        if (id != kZip64ExtraId) {
-            continue;
-        }
-        ByteReader block;
-        if (!reader.Sub(at + 4, length, block)) {
-            return;
-        }
-        size_t field = 0;
-        uint64_t value = 0;
-        if (unpackedIn && block.ReadU64(field, value)) {
-            entry.unpackedSize = value;
-            field += 8;
-        }
-        if (packedIn && block.ReadU64(field, value)) {
-            entry.packedSize = value;
-        }
+    std::span<const uint8_t> data;
+    if (!zip_records::FindExtraField(extra, zip_records::kZip64ExtraId, data)) {
         return;
     }
+    zip_records::Zip64Values values;
+    values.uncompressedSize = entry.unpackedSize;
+    values.compressedSize = entry.packedSize;
+    zip_records::ReadZip64Values(data, values);
+    entry.unpackedSize = values.uncompressedSize;
+    entry.packedSize = values.compressedSize;
 }
 
 } // namespace
@@ -176,38 +147,34 @@ ArchiveListing ReadZipDirectory(PreviewByteSource& source, uint64_t fileSize) {
             offset = (read.badSector + 1) * kSector;
             continue;
         }
-        const ByteReader reader(header);
-        uint32_t signature = 0;
-        uint16_t time = 0, date = 0, nameLength = 0, extraLength = 0, commentLength = 0;
-        uint32_t packed = 0, unpacked = 0;
-        if (!reader.ReadU32(0, signature) || signature != kCentralHeaderSignature ||
-            !reader.ReadU16(12, time) || !reader.ReadU16(14, date) || !reader.ReadU32(20, packed) ||
-            !reader.ReadU32(24, unpacked) || !reader.ReadU16(28, nameLength) ||
-            !reader.ReadU16(30, extraLength) || !reader.ReadU16(32, commentLength) ||
-            nameLength > end->directoryLimit - offset - kCentralHeaderBytes) {
+        zip_records::CentralFields fields;
+        if (!zip_records::ReadCentralFields(header, fields) ||
+            fields.nameLength > end->directoryLimit - offset - kCentralHeaderBytes) {
             listing.damaged = true;
             break;
         }
         ArchiveEntry entry;
+        const uint16_t nameLength = fields.nameLength;
         if (!ReadArchiveEntryName(source, offset + kCentralHeaderBytes, nameLength, entry.name)) {
             listing.damaged = true;
             break;
         }
-        entry.packedSize = packed;
-        entry.unpackedSize = unpacked;
-        entry.dosDateTime = static_cast<uint32_t>(date) << 16 | time;
-        ReadZip64Sizes(source, offset + kCentralHeaderBytes + nameLength, extraLength, entry);
+        entry.packedSize = fields.compressedSize;
+        entry.unpackedSize = fields.uncompressedSize;
+        entry.dosDateTime = static_cast<uint32_t>(fields.date) << 16 | fields.time;
+        ReadZip64Sizes(source, offset + kCentralHeaderBytes + nameLength, fields.extraLength,
+                       entry);
         listing.Add(std::move(entry));
-        offset += kCentralHeaderBytes + nameLength + extraLength + commentLength;
+        offset += kCentralHeaderBytes + nameLength + fields.extraLength + fields.commentLength;
     }
     // Bytes left before the end record that start no record a directory may end with.
     if (!listing.damaged && offset < end->offset &&
         listing.entries.size() < ArchiveListing::kMaxEntries) {
         std::array<uint8_t, 4> next{};
         uint32_t signature = 0;
-        listing.damaged = !ReadBytesAt(source, offset, next).Ok() ||
-                          !ByteReader(next).ReadU32(0, signature) ||
-                          (signature != kZip64EndRecordSignature && signature != kSignatureRecord);
+        listing.damaged =
+            !ReadBytesAt(source, offset, next).Ok() || !ByteReader(next).ReadU32(0, signature) ||
+            (signature != zip_records::kZip64EndSignature && signature != kSignatureRecord);
     }
     return listing;
 }

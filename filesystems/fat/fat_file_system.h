@@ -11,7 +11,7 @@
 #include "filesystems/fat/fat_type.h"
 #include "filesystems/fat/fat_volume_record.h"
 #include "filesystems/found_item.h"
-#include "filesystems/scan_reporter.h"
+#include "filesystems/job_reporter.h"
 #include "platform/job_window.h"
 
 #include <cstdint>
@@ -303,7 +303,7 @@ private:
     // --- end of raw search ----------------------------------------------------------------
 
     ScanEnvironment& m_environment;
-    ScanReporter m_reporter;
+    JobReporter m_reporter;
     SectorSource m_source;
 
     // Geometry.

@@ -4,12 +4,12 @@
 #include "filesystems/cluster_list.h"
 #include "filesystems/cluster_volume.h"
 #include "filesystems/found_item.h"
+#include "filesystems/job_reporter.h"
 #include "filesystems/ntfs/ntfs_attribute_locator.h"
 #include "filesystems/ntfs/ntfs_boot_sector.h"
 #include "filesystems/ntfs/ntfs_record_entry.h"
 #include "filesystems/ntfs/ntfs_run_entry.h"
 #include "filesystems/ntfs/ntfs_volume_record.h"
-#include "filesystems/scan_reporter.h"
 
 #include <array>
 #include <cstdint>
@@ -100,7 +100,7 @@ public:
     const SectorSource& Source() const override { return m_source; }
     // An NtfsFileData over this volume (no NTFS item lies in a deleted folder's chain).
     std::unique_ptr<RecoveredFileData> FileData(const FoundItem& item, bool) override;
-    const ScanReporter& Reporter() const { return m_reporter; }
+    const JobReporter& Reporter() const { return m_reporter; }
 
     // --- volume structures ---------------------------------------------------------------
     // The first usable boot sector of the volume (sector 0, then the backups in the last two
@@ -231,7 +231,7 @@ private:
     // end of reader helpers
 
     ScanEnvironment& m_environment;
-    ScanReporter m_reporter;
+    JobReporter m_reporter;
     // Every read of the volume goes through it; it keeps its device open between reads.
     SectorSource m_source;
 

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "filesystems/found_item.h"
+#include "filesystems/job_reporter.h"
 #include "filesystems/ntfs/ntfs_file_system.h"
 #include "filesystems/ntfs/ntfs_record_entry.h"
 #include "filesystems/ntfs/ntfs_run_entry.h"
 #include "filesystems/progress_bracket.h"
-#include "filesystems/scan_reporter.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -22,7 +22,7 @@
 // vote, the free-cluster search, every file record of the partition numbered and hung on a tree
 // rebuilt from parent references, then the signature finds). It holds the lists a scan needs and
 // writes the results into the reader (counters, record table, cluster map). Runs on the scan
-// worker thread; reports only through the reader's ScanReporter. Every walk is bounded: records are
+// worker thread; reports only through the reader's JobReporter. Every walk is bounded: records are
 // walked once, folder recursion stops at kMaxFolderDepth, every list is as long as the volume.
 class NtfsScanRun {
 public:
@@ -176,7 +176,7 @@ private:
     uint64_t NextFreeId(uint64_t& next) const;
 
     CNtfsFileSystem& m_volume;
-    const ScanReporter& m_reporter;
+    const JobReporter& m_reporter;
     uint32_t m_progressMaximum = 0;
     // The bar of the found items: made with the first item, gone at the end of the scan.
     std::optional<ProgressBracket> m_itemProgress;

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <optional>
 #include <span>
 
 namespace {
@@ -58,86 +59,48 @@ void CZipDirectory::Read(CZipOutput& file) {
     const uint64_t tailStart = fileSize - tailLength;
     std::vector<uint8_t> tail(static_cast<size_t>(tailLength));
     file.ReadAt(tailStart, tail.data(), tail.size());
-    const ByteReader tailReader(tail);
-    size_t found = tail.size();
-    for (size_t at = tail.size() - kEndRecordSize + 1; at-- > 0;) {
-        uint32_t signature = 0;
-        uint16_t commentLength = 0;
-        if (tailReader.ReadU32(at, signature) && signature == kEndSignature &&
-            tailReader.ReadU16(at + 20, commentLength) &&
-            tailReader.Contains(at + kEndRecordSize, commentLength)) {
-            found = at;
-            break;
-        }
-    }
-    if (found == tail.size())
+    const std::optional<size_t> found = zip_records::FindEndRecord(tail);
+    if (!found)
         ThrowDamaged(file, kNoEndRecordId);
+    zip_records::EndRecord end;
+    (void)zip_records::ReadEndRecord(std::span<const uint8_t>(tail).subspan(*found), end);
+    const auto commentStart = tail.begin() + static_cast<ptrdiff_t>(*found + kEndRecordSize);
+    std::vector<uint8_t> comment(commentStart, commentStart + end.commentLength);
 
-    uint16_t thisDisk = 0;
-    uint16_t directoryDisk = 0;
-    uint16_t entriesOnDisk = 0;
-    uint16_t totalEntries = 0;
-    uint32_t size = 0;
-    uint32_t offset = 0;
-    uint16_t commentLength = 0;
-    (void)tailReader.ReadU16(found + 4, thisDisk);
-    (void)tailReader.ReadU16(found + 6, directoryDisk);
-    (void)tailReader.ReadU16(found + 8, entriesOnDisk);
-    (void)tailReader.ReadU16(found + 10, totalEntries);
-    (void)tailReader.ReadU32(found + 12, size);
-    (void)tailReader.ReadU32(found + 16, offset);
-    (void)tailReader.ReadU16(found + 20, commentLength);
-    const auto commentStart = tail.begin() + static_cast<ptrdiff_t>(found + kEndRecordSize);
-    std::vector<uint8_t> comment(commentStart, commentStart + commentLength);
-
-    uint64_t directoryEnd = tailStart + found;
-    uint64_t thisDisk64 = thisDisk;
-    uint64_t directoryDisk64 = directoryDisk;
-    uint64_t entriesOnDisk64 = entriesOnDisk;
-    uint64_t totalEntries64 = totalEntries;
-    uint64_t size64 = size;
-    uint64_t offset64 = offset;
+    uint64_t directoryEnd = tailStart + *found;
+    uint64_t thisDisk64 = end.thisDisk;
+    uint64_t directoryDisk64 = end.directoryDisk;
+    uint64_t entriesOnDisk64 = end.entriesOnDisk;
+    uint64_t totalEntries64 = end.totalEntries;
+    uint64_t size64 = end.size;
+    uint64_t offset64 = end.offset;
 
     // A Zip64 locator right before the end record points to the Zip64 end record, whose values
     // replace the classic ones.
     if (directoryEnd >= kZip64LocatorSize) {
-        uint8_t locator[kZip64LocatorSize];
-        file.ReadAt(directoryEnd - kZip64LocatorSize, locator, sizeof locator);
-        const ByteReader locatorReader(locator);
-        uint32_t signature = 0;
-        uint32_t recordDisk = 0;
-        uint64_t recordOffset = 0;
-        uint32_t diskCount = 0;
-        (void)locatorReader.ReadU32(0, signature);
-        if (signature == kZip64LocatorSignature) {
-            (void)locatorReader.ReadU32(4, recordDisk);
-            (void)locatorReader.ReadU64(8, recordOffset);
-            (void)locatorReader.ReadU32(16, diskCount);
+        uint8_t locatorBytes[kZip64LocatorSize];
+        file.ReadAt(directoryEnd - kZip64LocatorSize, locatorBytes, sizeof locatorBytes);
+        zip_records::Zip64Locator locator;
+        if (zip_records::ReadZip64Locator(locatorBytes, locator)) {
             const uint64_t locatorStart = directoryEnd - kZip64LocatorSize;
-            if (recordDisk != 0 || diskCount > 1)
+            if (locator.recordDisk != 0 || locator.diskCount > 1)
                 ThrowDamaged(file, kSpansVolumesId);
-            if (recordOffset > locatorStart || locatorStart - recordOffset < kZip64EndRecordSize)
+            if (!zip_records::Zip64EndRecordFits(locator.recordOffset, locatorStart))
                 ThrowDamaged(file, kZip64EndMisplacedId);
-            uint8_t record[kZip64EndRecordSize];
-            file.ReadAt(recordOffset, record, sizeof record);
-            const ByteReader recordReader(record);
-            uint64_t recordSize = 0;
-            uint32_t disk32 = 0;
-            uint32_t directoryDisk32 = 0;
-            (void)recordReader.ReadU32(0, signature);
-            (void)recordReader.ReadU64(4, recordSize);
-            (void)recordReader.ReadU32(16, disk32);
-            (void)recordReader.ReadU32(20, directoryDisk32);
-            (void)recordReader.ReadU64(24, entriesOnDisk64);
-            (void)recordReader.ReadU64(32, totalEntries64);
-            (void)recordReader.ReadU64(40, size64);
-            (void)recordReader.ReadU64(48, offset64);
-            if (signature != kZip64EndSignature || recordSize < kZip64EndRecordBody ||
-                recordSize > locatorStart - recordOffset - 12)
+            uint8_t recordBytes[kZip64EndRecordSize];
+            file.ReadAt(locator.recordOffset, recordBytes, sizeof recordBytes);
+            zip_records::Zip64EndRecord record;
+            if (!zip_records::ReadZip64EndRecord(recordBytes, record) ||
+                record.recordSize < kZip64EndRecordBody ||
+                record.recordSize > locatorStart - locator.recordOffset - 12)
                 ThrowDamaged(file, kZip64EndDamagedId);
-            thisDisk64 = disk32;
-            directoryDisk64 = directoryDisk32;
-            directoryEnd = recordOffset;
+            thisDisk64 = record.thisDisk;
+            directoryDisk64 = record.directoryDisk;
+            entriesOnDisk64 = record.entriesOnDisk;
+            totalEntries64 = record.totalEntries;
+            size64 = record.size;
+            offset64 = record.offset;
+            directoryEnd = locator.recordOffset;
         }
     }
 

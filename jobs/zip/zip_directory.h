@@ -1,6 +1,7 @@
 #pragma once
 
 #include "jobs/zip/zip_entry_header.h"
+#include "platform/zip_records.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -14,13 +15,13 @@ class CZipOutput;
 // whose overflowing fields then hold 0xFFFF or 0xFFFFFFFF.
 class CZipDirectory {
 public:
-    static constexpr uint32_t kEndSignature = 0x06054B50;
-    static constexpr uint32_t kZip64EndSignature = 0x06064B50;
-    static constexpr uint32_t kZip64LocatorSignature = 0x07064B50;
-    static constexpr size_t kEndRecordSize = 22;
-    static constexpr size_t kZip64EndRecordSize = 56;
-    static constexpr size_t kZip64LocatorSize = 20;
-    static constexpr size_t kMaxCommentLength = 0xFFFF;
+    static constexpr uint32_t kEndSignature = zip_records::kEndSignature;
+    static constexpr uint32_t kZip64EndSignature = zip_records::kZip64EndSignature;
+    static constexpr uint32_t kZip64LocatorSignature = zip_records::kZip64LocatorSignature;
+    static constexpr size_t kEndRecordSize = zip_records::kEndRecordSize;
+    static constexpr size_t kZip64EndRecordSize = zip_records::kZip64EndRecordSize;
+    static constexpr size_t kZip64LocatorSize = zip_records::kZip64LocatorSize;
+    static constexpr size_t kMaxCommentLength = zip_records::kMaxCommentLength;
     static constexpr uint64_t kMaxClassicEntries = 0xFFFF;
 
     // Names added later get forward slashes for backslashes.

@@ -5,6 +5,7 @@
 #include "platform/byte_writer.h"
 #include "platform/program_string.h"
 #include "platform/utf_conversion.h"
+#include "platform/zip_records.h"
 #include "resources/string_ids.h"
 
 #include <algorithm>
@@ -13,7 +14,7 @@
 namespace {
 
 constexpr size_t kLocalZip64Size = 4 + 16;
-constexpr size_t kExtraFieldHeaderSize = 4;
+constexpr size_t kExtraFieldHeaderSize = zip_records::kExtraFieldHeaderSize;
 
 uint32_t Field32(uint64_t value) {
     return value >= CZipEntryHeader::kZip64Limit ? 0xFFFFFFFF : static_cast<uint32_t>(value);
@@ -103,25 +104,23 @@ void CZipEntryHeader::Prepare(std::string name, uint32_t externalAttributes, uin
 
 bool CZipEntryHeader::ReadCentral(std::span<const uint8_t> bytes, size_t& used) {
     const ByteReader reader(bytes);
-    uint32_t signature = 0;
-    uint32_t compressed32 = 0;
-    uint32_t uncompressed32 = 0;
-    uint32_t offset32 = 0;
-    uint16_t nameLength = 0;
-    uint16_t extraLength = 0;
-    uint16_t commentLength = 0;
-    CZipEntryHeader header;
-    if (!reader.ReadU32(0, signature) || signature != kCentralSignature ||
-        !reader.ReadU16(4, header.m_versionMadeBy) || !reader.ReadU16(6, header.m_versionNeeded) ||
-        !reader.ReadU16(8, header.m_flags) || !reader.ReadU16(10, header.m_method) ||
-        !reader.ReadU16(12, header.m_time) || !reader.ReadU16(14, header.m_date) ||
-        !reader.ReadU32(16, header.m_crc) || !reader.ReadU32(20, compressed32) ||
-        !reader.ReadU32(24, uncompressed32) || !reader.ReadU16(28, nameLength) ||
-        !reader.ReadU16(30, extraLength) || !reader.ReadU16(32, commentLength) ||
-        !reader.ReadU16(34, header.m_diskNumber) ||
-        !reader.ReadU16(36, header.m_internalAttributes) ||
-        !reader.ReadU32(38, header.m_externalAttributes) || !reader.ReadU32(42, offset32))
+    zip_records::CentralFields fields;
+    if (!zip_records::ReadCentralFields(bytes, fields))
         return false;
+    CZipEntryHeader header;
+    header.m_versionMadeBy = fields.versionMadeBy;
+    header.m_versionNeeded = fields.versionNeeded;
+    header.m_flags = fields.flags;
+    header.m_method = fields.method;
+    header.m_time = fields.time;
+    header.m_date = fields.date;
+    header.m_crc = fields.crc;
+    header.m_diskNumber = fields.diskNumber;
+    header.m_internalAttributes = fields.internalAttributes;
+    header.m_externalAttributes = fields.externalAttributes;
+    const uint16_t nameLength = fields.nameLength;
+    const uint16_t extraLength = fields.extraLength;
+    const uint16_t commentLength = fields.commentLength;
     const size_t variable = size_t{nameLength} + extraLength + commentLength;
     if (!reader.Contains(kCentralFixedSize, variable))
         return false;
@@ -131,9 +130,9 @@ bool CZipEntryHeader::ReadCentral(std::span<const uint8_t> bytes, size_t& used) 
         bytes.subspan(kCentralFixedSize + nameLength, extraLength);
     const auto comment = bytes.subspan(kCentralFixedSize + nameLength + extraLength, commentLength);
     header.m_comment.assign(comment.begin(), comment.end());
-    header.m_compressedSize = compressed32;
-    header.m_uncompressedSize = uncompressed32;
-    header.m_localHeaderOffset = offset32;
+    header.m_compressedSize = fields.compressedSize;
+    header.m_uncompressedSize = fields.uncompressedSize;
+    header.m_localHeaderOffset = fields.localHeaderOffset;
     uint32_t disk = header.m_diskNumber;
 
     // Walk the extra fields: take the Zip64 values, keep every other field. A block that is not a
@@ -161,19 +160,13 @@ bool CZipEntryHeader::ReadCentral(std::span<const uint8_t> bytes, size_t& used) 
         (void)fields.ReadU16(position + 2, size);
         const size_t dataStart = position + kExtraFieldHeaderSize;
         if (id == kZip64ExtraId) {
-            ByteReader data;
-            (void)fields.Sub(dataStart, size, data);
-            size_t at = 0;
-            // Only the fields whose 32-bit value overflowed are present, in this order.
-            const auto take = [&](uint64_t& value) {
-                if (value == 0xFFFFFFFF && data.ReadU64(at, value))
-                    at += 8;
-            };
-            take(header.m_uncompressedSize);
-            take(header.m_compressedSize);
-            take(header.m_localHeaderOffset);
-            if (header.m_diskNumber == 0xFFFF && data.ReadU32(at, disk))
-                at += 4;
+            zip_records::Zip64Values values{header.m_uncompressedSize, header.m_compressedSize,
+                                            header.m_localHeaderOffset, disk};
+            zip_records::ReadZip64Values(extra.subspan(dataStart, size), values);
+            header.m_uncompressedSize = values.uncompressedSize;
+            header.m_compressedSize = values.compressedSize;
+            header.m_localHeaderOffset = values.localHeaderOffset;
+            disk = values.diskNumber;
         } else {
             kept.insert(kept.end(), extra.begin() + static_cast<ptrdiff_t>(position),
                         extra.begin() + static_cast<ptrdiff_t>(dataStart + size));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/zip_records.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
@@ -18,9 +20,9 @@
 class CZipEntryHeader {
 public:
     static constexpr uint32_t kLocalSignature = 0x04034B50;
-    static constexpr uint32_t kCentralSignature = 0x02014B50;
+    static constexpr uint32_t kCentralSignature = zip_records::kCentralSignature;
     static constexpr size_t kLocalFixedSize = 30;
-    static constexpr size_t kCentralFixedSize = 46;
+    static constexpr size_t kCentralFixedSize = zip_records::kCentralFixedSize;
     static constexpr uint16_t kMethodStored = 0;
     static constexpr uint16_t kMethodDeflated = 8;
     static constexpr uint16_t kVersionDefault = 20;
@@ -29,7 +31,7 @@ public:
     static constexpr uint16_t kFlagUtf8 = 0x0800;
     static constexpr uint32_t kFolderAttribute = 0x10;
     static constexpr uint32_t kDefaultAttributes = 0x20;
-    static constexpr uint16_t kZip64ExtraId = 0x0001;
+    static constexpr uint16_t kZip64ExtraId = zip_records::kZip64ExtraId;
     // A 32-bit size or offset of this value or more is stored in the Zip64 extra field.
     static constexpr uint64_t kZip64Limit = 0xFFFFFFFF;
     static constexpr size_t kMaxFieldLength = 0xFFFF;
