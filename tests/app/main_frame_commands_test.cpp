@@ -3,7 +3,10 @@
 // to the drive tree, the linking mode, help, the updater and the menu and button rules.
 
 #include "app/commands/command_ids.h"
-#include "app/main_frame.h"
+#include "app/frame/log_actions.h"
+#include "app/frame/main_frame.h"
+#include "app/frame/status_panes.h"
+#include "app/frame/toolbar_and_menus.h"
 #include "app/views/disk_tree_ctrl.h"
 #include "app/views/file_list_view.h"
 #include "app/views/folder_tree_ctrl.h"
@@ -53,19 +56,19 @@ protected:
         return frame.menuBar()->findChild<QMenu*>(QStringLiteral("menu %1").arg(textId));
     }
     bool MenuEnabled(uint32_t id) {
-        QAction* action = frame.MenuAction(id);
+        QAction* action = frame.Menus().MenuAction(id);
         EXPECT_NE(action, nullptr) << id;
         if (action == nullptr) {
             return false;
         }
         for (QMenu* menu : frame.menuBar()->findChildren<QMenu*>()) {
-            frame.ApplyMenuRules(menu);
+            frame.Menus().ApplyMenuRules(menu);
         }
         return action->isEnabled();
     }
     bool ButtonEnabled(uint32_t id) {
         frame.ApplyButtonRules();
-        QAction* action = frame.ButtonAction(id);
+        QAction* action = frame.Menus().ButtonAction(id);
         EXPECT_NE(action, nullptr) << id;
         return action != nullptr && action->isEnabled();
     }
@@ -98,7 +101,7 @@ TEST_F(MainFrameCommandsTest, SelectAllThenRecoverSelectedWritesEveryLiveNtfsFil
     EXPECT_TRUE(state.allSelected.load());
     EXPECT_TRUE(state.someSelected.load());
     EXPECT_GT(state.selectedFiles.load(), 5u);
-    EXPECT_TRUE(frame.PaneText(2).startsWith(Text(61569)));
+    EXPECT_TRUE(frame.Status().PaneText(2).startsWith(Text(61569)));
     // Everything marked: Select All has nothing left to do.
     EXPECT_FALSE(MenuEnabled(CommandId::kSelectAll));
     EXPECT_TRUE(MenuEnabled(CommandId::kUnselectAll));
@@ -206,8 +209,8 @@ TEST_F(MainFrameCommandsTest, SavePromptCancelKeepsTheResultsAndNoReturnsToTheDr
     EXPECT_FALSE(state.allSelected.load());
     EXPECT_FALSE(state.findDone.load());
     EXPECT_FALSE(state.signaturesLoaded.load());
-    EXPECT_TRUE(frame.PaneText(1).isEmpty());
-    EXPECT_TRUE(frame.PaneText(2).isEmpty());
+    EXPECT_TRUE(frame.Status().PaneText(1).isEmpty());
+    EXPECT_TRUE(frame.Status().PaneText(2).isEmpty());
     // The volume stays until the next scan.
     EXPECT_NE(state.FatVolume(), nullptr);
     EXPECT_FALSE(MenuEnabled(CommandId::kRecoverAll));
@@ -428,26 +431,26 @@ TEST_F(MainFrameCommandsTest, ViewCommandsToggleTheBarsAndMarkTheirState) {
     ASSERT_TRUE(frame.OnCommand(CommandId::kMessageLog));
     EXPECT_FALSE(frame.LogBar()->isVisible());
     frame.ApplyButtonRules();
-    EXPECT_FALSE(frame.ButtonAction(CommandId::kMessageLog)->isChecked());
+    EXPECT_FALSE(frame.Menus().ButtonAction(CommandId::kMessageLog)->isChecked());
     for (QMenu* menu : frame.menuBar()->findChildren<QMenu*>()) {
-        frame.ApplyMenuRules(menu);
+        frame.Menus().ApplyMenuRules(menu);
     }
-    EXPECT_FALSE(frame.MenuAction(CommandId::kMessageLog)->isChecked());
+    EXPECT_FALSE(frame.Menus().MenuAction(CommandId::kMessageLog)->isChecked());
     ASSERT_TRUE(frame.OnCommand(CommandId::kMessageLog));
     EXPECT_TRUE(frame.LogBar()->isVisible());
     frame.ApplyButtonRules();
-    EXPECT_TRUE(frame.ButtonAction(CommandId::kMessageLog)->isChecked());
+    EXPECT_TRUE(frame.Menus().ButtonAction(CommandId::kMessageLog)->isChecked());
 
     ASSERT_TRUE(frame.OnCommand(CommandId::kViewToolbar));
-    EXPECT_FALSE(frame.ToolBar()->isVisible());
+    EXPECT_FALSE(frame.Menus().ToolBar()->isVisible());
     ASSERT_TRUE(frame.OnCommand(CommandId::kViewToolbar));
-    EXPECT_TRUE(frame.ToolBar()->isVisible());
+    EXPECT_TRUE(frame.Menus().ToolBar()->isVisible());
 
     ASSERT_TRUE(frame.OnCommand(CommandId::kList));
     EXPECT_EQ(state.viewStyle.load(), 3u);
     frame.ApplyButtonRules();
-    EXPECT_TRUE(frame.ButtonAction(CommandId::kList)->isChecked());
-    EXPECT_FALSE(frame.ButtonAction(CommandId::kDetails)->isChecked());
+    EXPECT_TRUE(frame.Menus().ButtonAction(CommandId::kList)->isChecked());
+    EXPECT_FALSE(frame.Menus().ButtonAction(CommandId::kDetails)->isChecked());
 }
 
 TEST_F(MainFrameCommandsTest, GoUpSelectsTheParentFolder) {
@@ -521,17 +524,17 @@ TEST_F(MainFrameCommandsTest, TypedNamesReachTheRenameEditorsWhole) {
 }
 
 TEST_F(MainFrameCommandsTest, ASaveLogThatCannotBeWrittenSaysSo) {
-    frame.AddLogMessage(QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"), 1);
+    frame.Log().AddLogMessage(QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"), 1);
     TempDir dir;
     frame.saveLogPath = QString::fromStdString((dir.Path() / "missing" / "log").string());
     ASSERT_TRUE(frame.OnCommand(CommandId::kSaveLog));
     ASSERT_EQ(frame.questions.size(), 1u);
-    EXPECT_TRUE(frame.questions.back().startsWith(Text(CMainFrame::kCannotOpenFileId)));
+    EXPECT_TRUE(frame.questions.back().startsWith(Text(LogActions::kCannotOpenFileId)));
     EXPECT_TRUE(frame.questions.back().endsWith(QStringLiteral("log.TXT")));
 }
 
 TEST_F(MainFrameCommandsTest, SaveLogAsksWhileTheNameExistsAndReplacesOnlyOnOverwrite) {
-    frame.AddLogMessage(QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"), 1);
+    frame.Log().AddLogMessage(QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"), 1);
     TempDir dir;
     WriteFileText(dir.File("log.TXT"), "old");
     WriteFileText(dir.File("taken.TXT"), "taken");

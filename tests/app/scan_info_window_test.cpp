@@ -3,7 +3,9 @@
 // Drives > Open Drive Using Scan Information for a scan and for a drive list, refused files,
 // and a scan saved in one window and recovered from in a fresh one.
 #include "app/commands/command_ids.h"
-#include "app/main_frame.h"
+#include "app/frame/log_actions.h"
+#include "app/frame/main_frame.h"
+#include "app/frame/status_panes.h"
 #include "app/models/file_list_model.h"
 #include "app/views/disk_tree_ctrl.h"
 #include "app/views/left_view.h"
@@ -307,7 +309,7 @@ TEST_F(ScanInfoWindowTest, SavePromptYesStaysWithTheResultsWhenTheSaveFails) {
     ASSERT_TRUE(frame.OnCommand(CommandId::kShowDriveList));
     EXPECT_FALSE(runner.IsRunning());
     ASSERT_EQ(frame.questions.size(), 2u);
-    EXPECT_TRUE(frame.questions.back().startsWith(Text(CMainFrame::kCannotOpenFileId)));
+    EXPECT_TRUE(frame.questions.back().startsWith(Text(LogActions::kCannotOpenFileId)));
     EXPECT_TRUE(frame.ShowsFolderTree());
     EXPECT_TRUE(state.resultsAvailable.load());
     EXPECT_FALSE(state.scanInfoSaved.load());
@@ -362,7 +364,7 @@ TEST_F(ScanInfoWindowTest, ADriveListSaveThatFailsSaysSoAndLeavesTheFlag) {
     ASSERT_TRUE(SaveScan(frame, missing));
     ASSERT_FALSE(frame.questions.empty());
     EXPECT_EQ(frame.questions.back(),
-              Text(CMainFrame::kCannotOpenFileId) + PathText(missing) + QStringLiteral(".DAT"));
+              Text(LogActions::kCannotOpenFileId) + PathText(missing) + QStringLiteral(".DAT"));
     EXPECT_EQ(LastLogRow(), (CLogPaneDlg::Row{QString(), QString(), Text(62406), 3}));
     EXPECT_FALSE(state.scanInfoSaved.load());
 }
@@ -469,8 +471,8 @@ TEST_F(ScanInfoWindowTest, ADriveListOpenedOverResultsDropsThem) {
     EXPECT_FALSE(state.someSelected.load());
     EXPECT_FALSE(state.allSelected.load());
     EXPECT_FALSE(frame.Store().HasRoot());
-    EXPECT_TRUE(frame.PaneText(1).isEmpty());
-    EXPECT_TRUE(frame.PaneText(2).isEmpty());
+    EXPECT_TRUE(frame.Status().PaneText(1).isEmpty());
+    EXPECT_TRUE(frame.Status().PaneText(2).isEmpty());
     EXPECT_FALSE(frame.OnCommand(CommandId::kRecoverAll));
 }
 

@@ -1,5 +1,7 @@
 #include "app/dialogs/file_dialog_start.h"
-#include "app/main_frame.h"
+#include "app/frame/main_frame.h"
+
+#include "app/frame/log_actions.h"
 
 #include "app/morwick_wrenfal_app.h"
 #include "app/program_text.h"
@@ -202,18 +204,19 @@ void CMainFrame::SaveDriveListOnly(const std::filesystem::path& chosen) {
         return;
     }
     const QString path = QString::fromStdString(target->path.string());
-    AddLogMessage(ProgramText(CThreadForSavingScanInfo::kSavingActivityId), path,
-                  ProgramText(ScanLog::kProcessStartedId), kImageStarted);
+    m_log->AddLogMessage(ProgramText(CThreadForSavingScanInfo::kSavingActivityId), path,
+                         ProgramText(ScanLog::kProcessStartedId), kImageStarted);
     const std::vector<uint8_t> bytes = ScanInfoFile::BuildDriveListFile(m_state.driveList.nodes);
     ScanFileWriter writer;
     if (!writer.Open(target->path) || !writer.Append(bytes) || !writer.Commit(target->replace)) {
         ShowScanFileMessage(CThreadForSavingScanInfo::kCannotOpenFileId, path);
-        AddLogMessage(QString(), QString(), ProgramText(CThreadForSavingFiles::kProcessFailedId),
-                      kImageFailed);
+        m_log->AddLogMessage(QString(), QString(),
+                             ProgramText(CThreadForSavingFiles::kProcessFailedId), kImageFailed);
         return;
     }
     m_state.scanInfoSaved = true;
-    AddLogMessage(QString(), QString(), ProgramText(ScanLog::kProcessCompletedId), kImageStarted);
+    m_log->AddLogMessage(QString(), QString(), ProgramText(ScanLog::kProcessCompletedId),
+                         kImageStarted);
 }
 
 void CMainFrame::OpenDriveUsingScanInformation() {

@@ -1,10 +1,10 @@
-#include "app/main_frame.h"
+#include "app/frame/log_actions.h"
+#include "app/frame/main_frame.h"
+#include "app/frame/status_panes.h"
+#include "app/frame/toolbar_and_menus.h"
 
 #include "app/commands/command_ids.h"
 #include "app/commands/command_rules.h"
-#include "app/commands/key_decision.h"
-#include "app/commands/menu_resource.h"
-#include "app/commands/menu_templates.h"
 #include "app/dialogs/about_dlg.h"
 #include "app/dialogs/action_dialog_factory.h"
 #include "app/dialogs/action_dialog_hooks.h"
@@ -14,20 +14,16 @@
 #include "app/dialogs/file_types_dlg.h"
 #include "app/dialogs/recovery_options_dlg.h"
 #include "app/dialogs/tip_dlg.h"
-#include "app/dialogs/wait_cursor_lift.h"
-#include "app/disk_preview.h"
 #include "app/found_file_preview.h"
+#include "app/frame/status_progress_bar.h"
 #include "app/models/file_list_model.h"
 #include "app/models/folder_tree_model.h"
 #include "app/program_text.h"
-#include "app/status_progress_bar.h"
 #include "app/views/disk_tree_ctrl.h"
 #include "app/views/file_list_view.h"
 #include "app/views/folder_tree_ctrl.h"
 #include "app/views/left_view.h"
 #include "app/views/log_pane.h"
-#include "controls/owner_draw_menu.h"
-#include "controls/program_pictures.h"
 #include "controls/sizing_dialog_bar.h"
 #include "diskio/drive_list.h"
 #include "filesystems/fat/fat_file_system.h"
@@ -43,16 +39,10 @@
 #include "platform/string_table.h"
 
 #include <QAction>
-#include <QActionGroup>
 #include <QApplication>
 #include <QDesktopServices>
-#include <QDockWidget>
-#include <QKeyEvent>
-#include <QLineEdit>
 #include <QMenu>
-#include <QMenuBar>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QTreeWidget>
@@ -98,133 +88,23 @@ uint32_t ClampToU32(uint64_t value) {
     return static_cast<uint32_t>(std::min<uint64_t>(value, std::numeric_limits<uint32_t>::max()));
 }
 
-template <size_t N> int IndexOf(const std::array<uint32_t, N>& commands, uint32_t id) {
-    for (size_t i = 0; i < N; ++i) {
-        if (commands[i] == id) {
-            return static_cast<int>(i);
-        }
-    }
-    return -1;
-}
-
-// A toolbar tip is the menu text without its mnemonic and shortcut.
-QString TipText(uint32_t id) {
-    QString text = ProgramText(id);
-    if (const qsizetype tab = text.indexOf(QLatin1Char('\t')); tab >= 0) {
-        text.truncate(tab);
-    }
-    text.remove(QRegularExpression(QStringLiteral("&(?!&)")));
-    return text.replace(QStringLiteral("&&"), QStringLiteral("&")).trimmed();
-}
-
-KeyFocus FocusKind(const QWidget* focus, const QWidget* folderTree, const QWidget* fileList,
-                   const QWidget* driveTree) {
-    if (focus == nullptr) {
-        return KeyFocus::Other;
-    }
-    if (qobject_cast<const QLineEdit*>(focus) != nullptr || focus->inherits("QTextEdit") ||
-        focus->inherits("QPlainTextEdit") || focus->inherits("QAbstractSpinBox")) {
-        return KeyFocus::TextEditor;
-    }
-    if (focus == folderTree) {
-        return KeyFocus::FolderTree;
-    }
-    if (fileList != nullptr && (focus == fileList || fileList->isAncestorOf(focus))) {
-        return KeyFocus::FileList;
-    }
-    if (focus == driveTree) {
-        return KeyFocus::DriveTree;
-    }
-    return KeyFocus::Other;
-}
-
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
 // Menus, toolbar and their rules
-
-void CMainFrame::CreateToolBar() {
-    m_toolBar = addToolBar(QString());
-    m_toolBar->setObjectName(QStringLiteral("toolbar 128"));
-    m_toolBar->setMovable(true);
-    m_toolBar->setIconSize(QSize(48, 48));
-    m_toolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    int picture = 0;
-    for (const uint32_t id : ToolbarButtons()) {
-        if (id == 0) {
-            m_toolBar->addSeparator();
-            continue;
-        }
-        // Normal, hot (under the mouse) and disabled pictures of one drawing.
-        QIcon icon;
-        icon.addPixmap(StripPicture(PictureStrip::ToolbarNormal, picture), QIcon::Normal);
-        icon.addPixmap(StripPicture(PictureStrip::ToolbarHot, picture), QIcon::Active);
-        icon.addPixmap(StripPicture(PictureStrip::ToolbarDisabled, picture), QIcon::Disabled);
-        ++picture;
-        QAction* action = m_toolBar->addAction(icon, TipText(id));
-        action->setObjectName(QString::number(id));
-        action->setToolTip(TipText(id));
-        action->setData(id);
-        const CommandRow* row = FindCommand(id);
-        action->setCheckable(row != nullptr && (row->checkable || row->radio));
-        connect(action, &QAction::triggered, this,
-                [this, id] { OnCommand(id, CommandSource::Button); });
-        m_buttonActions[id] = action;
-    }
-}
-
-void CMainFrame::RebuildMenu() {
-    m_menuActions.clear();
-    m_mainMenu->LoadMenu(*menuBar(), MenuTemplatesOf(kMainMenuId));
-    for (const QPointer<QMenu>& popup : m_mainMenu->Popups()) {
-        if (popup.isNull()) {
-            continue;
-        }
-        QMenu* menu = popup.data();
-        menu->setObjectName(QStringLiteral("menu %1").arg(menu->menuAction()->data().toUInt()));
-        connect(menu, &QMenu::aboutToShow, this, [this, menu] { ApplyMenuRules(menu); });
-        for (QAction* action : menu->actions()) {
-            if (action->menu() != nullptr || action->isSeparator()) {
-                continue;
-            }
-            const uint32_t id = action->data().toUInt();
-            const CommandRow* row = FindCommand(id);
-            action->setCheckable(row != nullptr && (row->checkable || row->radio));
-            // A command may build the menus again (the language switch does) while the popup
-            // that delivered the click is still handling it: it runs once the click returned.
-            connect(
-                action, &QAction::triggered, this, [this, id] { OnCommand(id); },
-                Qt::QueuedConnection);
-            m_menuActions[id] = action;
-        }
-        ApplyMenuRules(menu);
-    }
-    for (auto& [id, action] : m_buttonActions) {
-        action->setText(TipText(id));
-        action->setToolTip(TipText(id));
-    }
-}
 
 QMenu* CMainFrame::CreateDriveContextMenu(const QPoint& position) {
     // Only a drive whose node is still listed has a menu: not the computer, not a group.
     if (CDiskTreeCtrl::NodeOf(m_driveView->itemAt(position), m_state.driveList.nodes) == nullptr) {
         return nullptr;
     }
-    if (m_driveMenu == nullptr) {
-        m_driveMenu = std::make_unique<COwnerDrawMenu>();
-        m_driveMenu->SetImageStrip(StripImage(PictureStrip::Menu));
-    }
     m_contextDrive =
         CDiskTreeCtrl::NodeOf(m_driveView->itemAt(position), m_state.driveList.nodes)->number;
-    auto* menu = new QMenu(m_driveView);
-    menu->setObjectName(QStringLiteral("menu %1").arg(kDriveContextMenuId));
-    m_driveMenu->LoadMenu(*menu, MenuTemplatesOf(kDriveContextMenuId));
-    const CommandState state = GatherCommandState();
+    QMenu* menu = m_menus->CreateDriveMenu(m_driveView);
     const DriveNode node =
         *CDiskTreeCtrl::NodeOf(m_driveView->itemAt(position), m_state.driveList.nodes);
     for (QAction* action : menu->actions()) {
         const uint32_t id = action->data().toUInt();
-        action->setEnabled(MenuItemState(id, state).enabled);
         if (id == CommandId::kDiskPreview) {
             connect(action, &QAction::triggered, this,
                     [this] { OnCommand(CommandId::kDiskPreview); });
@@ -325,56 +205,13 @@ void CMainFrame::ShowDriveContextMenu(const QPoint& position) {
     menu->popup(m_driveView->viewport()->mapToGlobal(position));
 }
 
-void CMainFrame::SetActionState(QAction* action, bool enabled, bool checked) {
-    action->setEnabled(enabled);
-    if (action->isCheckable()) {
-        // Marks follow the state; they are never the user's toggle.
-        const QSignalBlocker block(action);
-        action->setChecked(checked);
-    }
-}
-
-void CMainFrame::ApplyMenuRules(QMenu* menu) {
-    if (menu == nullptr) {
-        return;
-    }
-    const CommandState state = GatherCommandState();
-    for (QAction* action : menu->actions()) {
-        if (action->menu() != nullptr) {
-            ApplyMenuRules(action->menu());
-            continue;
-        }
-        bool valid = false;
-        const uint32_t id = action->data().toUInt(&valid);
-        if (!valid || id == 0) {
-            continue;
-        }
-        const CommandUi ui = MenuItemState(id, state);
-        SetActionState(action, ui.enabled, ui.checked);
-    }
-}
-
 void CMainFrame::ApplyButtonRules() {
     const bool running = JobRunning();
     if (m_jobSeenRunning && !running) {
         ShowStateAfterJob();
     }
     m_jobSeenRunning = running;
-    const CommandState state = GatherCommandState();
-    for (auto& [id, action] : m_buttonActions) {
-        const CommandUi ui = ButtonState(id, state);
-        SetActionState(action, ui.enabled, ui.checked);
-    }
-}
-
-QAction* CMainFrame::MenuAction(uint32_t id) const {
-    const auto found = m_menuActions.find(id);
-    return found != m_menuActions.end() ? found->second : nullptr;
-}
-
-QAction* CMainFrame::ButtonAction(uint32_t id) const {
-    const auto found = m_buttonActions.find(id);
-    return found != m_buttonActions.end() ? found->second : nullptr;
+    m_menus->ApplyButtonRules();
 }
 
 CommandState CMainFrame::GatherCommandState() const {
@@ -388,16 +225,17 @@ CommandState CMainFrame::GatherCommandState() const {
     state.maskInForce = m_store.HasOriginal();
     state.filterListEmpty = m_state.filterExtensions.empty();
     state.scanInfoSaved = m_state.scanInfoSaved.load();
-    state.logHasRows = m_logPane->RowCount() > 0;
+    state.logHasRows = m_log->HasRows();
     if (const CFatFileSystem* fat = m_state.FatVolume()) {
         state.fatVolume = true;
         state.linkingMode = fat->LinkingModeValue();
     }
     state.parentAvailable = m_state.parentAvailable.load();
     state.language = m_state.language.load();
-    state.toolbarVisible = m_toolBar != nullptr && m_toolBar->isVisibleTo(this);
+    // Null while the toolbar and the menus are being made.
+    state.toolbarVisible = m_menus != nullptr && m_menus->ToolBar()->isVisibleTo(this);
     state.statusBarVisible = statusBar()->isVisibleTo(this);
-    state.logBarVisible = m_logBar->isVisibleTo(this);
+    state.logBarVisible = m_log->LogBarVisible();
     state.viewStyle = m_state.viewStyle.load();
     state.updaterPresent = !UpdaterPath().empty();
     return state;
@@ -412,221 +250,107 @@ bool CMainFrame::OnCommand(uint32_t id, CommandSource source) {
     if (!ui.enabled) {
         return false;
     }
-    using namespace CommandId;
-    switch (id) {
-    case kShowDriveList:
-        ShowDriveList();
-        break;
-    case kRefreshDriveList:
-        RefreshDriveList();
-        break;
-    case kOpenDriveUsingScanInformation:
-        OpenDriveUsingScanInformation();
-        break;
-    case kOpenImageFile:
-        OnOpenImageFile();
-        break;
-    case kSaveScanInformation:
-        OnSaveScanInformation();
-        break;
-    case kExit:
-        close();
-        break;
-    case kRecoverAll:
-        RecoverFiles(true);
-        break;
-    case kRecoverSelected:
-        RecoverFiles(false);
-        break;
-    case kRemoveFileFilter:
-        RemoveFileFilter();
-        break;
-    case kAddFileFilter:
-        OnAddFileFilter();
-        break;
-    case kFileMask:
-        OnFileMask();
-        break;
-    case kShowOriginalList:
-        OnShowOriginalList();
-        break;
-    case kFind:
-        OnFind();
-        break;
-    case kFindNext:
-        OnFindNext();
-        break;
-    case kStopCurrentProcess:
-        OnStopCurrentProcess();
-        break;
-    case kSelectAll:
-        SelectAll(true);
-        break;
-    case kUnselectAll:
-        SelectAll(false);
-        break;
-    case kSaveLog:
-        OnSaveLog();
-        break;
-    case kClearLog:
-        OnClearLog();
-        break;
-    case kViewToolbar:
-        m_toolBar->setVisible(!m_toolBar->isVisibleTo(this));
-        break;
-    case kViewStatusBar:
-        statusBar()->setVisible(!statusBar()->isVisibleTo(this));
-        break;
-    case kMessageLog:
-        ToggleLogBar();
-        break;
-    case kGoUp:
-        GoUp();
-        break;
-    case kHelpTopics:
-        OpenHelpTopics();
-        break;
-    case kAppendHeaderFile: {
-        CAddNewHeaderDlg dialog(m_state.signatureLists, this);
-        dialog.exec();
-        // The next search reads the file again, with what the user added.
-        m_state.signatureLists.user.clear();
-        break;
-    }
-    case kUpdate:
-        StartUpdater();
-        break;
-    case kAdvanceSettings: {
-        CAdvanceSettingsDlg dialog(SettingsForDialogs(), m_state, this);
-        dialog.exec();
-        break;
-    }
-    case kTipOfTheDay: {
-        CTipDlg dialog(SettingsForDialogs(), {}, this);
-        dialog.exec();
-        break;
-    }
-    case kAbout: {
-        CAboutDlg dialog(SystemInformation::Read(), this);
-        dialog.exec();
-        break;
-    }
-    case kDiskPreview:
-        DiskPreview();
-        break;
-    case kFilePreview:
-        FilePreview();
-        break;
-    case kSelectUnselect:
-    case kRename:
-        // The trees and the list handle their own context menus.
+    if (!m_commands.Run(id)) {
         return false;
-    default:
-        if (const int mode = IndexOf(kLinkingCommands, id); mode >= 0) {
-            SetLinkingMode(static_cast<uint8_t>(mode));
-        } else if (const int language = IndexOf(kLanguageCommands, id); language >= 0) {
-            SwitchLanguage(static_cast<uint32_t>(language));
-        } else if (const int style = IndexOf(kViewStyleCommands, id); style >= 0) {
-            SetViewStyle(static_cast<uint32_t>(style));
-        } else if (id >= kArrangeName && id <= kArrangeFileId) {
-            Arrange(static_cast<uint8_t>(id - kArrangeName));
-        } else if (IndexOf(std::array<uint32_t, 4>{kEmailSupport, kViewSupportSection,
-                                                   kKnowledgeBase, kGenerateTicket},
-                           id) >= 0) {
-            OpenSupportLink(id);
-        } else {
-            return false;
-        }
-        break;
     }
     ApplyButtonRules();
     return true;
 }
 
-// ---------------------------------------------------------------------------------------------
-// Previews
-
-void CMainFrame::DiskPreview() {
-    QTreeWidgetItem* item = nullptr;
-    if (m_contextDrive) {
-        for (const DriveNode& node : m_state.driveList.nodes) {
-            if (node.number == *m_contextDrive) {
-                item = m_driveView->ItemOf(node);
-                break;
-            }
-        }
+void CMainFrame::RegisterCommands() {
+    using namespace CommandId;
+    using Member = void (CMainFrame::*)();
+    struct Plain {
+        uint32_t id;
+        Member handler;
+    };
+    static constexpr Plain kPlain[] = {
+        {kShowDriveList, &CMainFrame::ShowDriveList},
+        {kRefreshDriveList, &CMainFrame::RefreshDriveList},
+        {kOpenDriveUsingScanInformation, &CMainFrame::OpenDriveUsingScanInformation},
+        {kOpenImageFile, &CMainFrame::OnOpenImageFile},
+        {kSaveScanInformation, &CMainFrame::OnSaveScanInformation},
+        {kRemoveFileFilter, &CMainFrame::RemoveFileFilter},
+        {kAddFileFilter, &CMainFrame::OnAddFileFilter},
+        {kFileMask, &CMainFrame::OnFileMask},
+        {kShowOriginalList, &CMainFrame::OnShowOriginalList},
+        {kFind, &CMainFrame::OnFind},
+        {kFindNext, &CMainFrame::OnFindNext},
+        {kStopCurrentProcess, &CMainFrame::OnStopCurrentProcess},
+        {kViewToolbar, &CMainFrame::ToggleToolBar},
+        {kViewStatusBar, &CMainFrame::ToggleStatusBar},
+        {kGoUp, &CMainFrame::GoUp},
+        {kHelpTopics, &CMainFrame::OpenHelpTopics},
+        {kAppendHeaderFile, &CMainFrame::OnAppendHeaderFile},
+        {kUpdate, &CMainFrame::StartUpdater},
+        {kAdvanceSettings, &CMainFrame::OnAdvanceSettings},
+        {kTipOfTheDay, &CMainFrame::OnTipOfTheDay},
+        {kAbout, &CMainFrame::OnAbout},
+        {kDiskPreview, &CMainFrame::DiskPreview},
+        {kFilePreview, &CMainFrame::FilePreview},
+    };
+    for (const Plain& plain : kPlain) {
+        m_commands.Add(plain.id, [this, handler = plain.handler] { (this->*handler)(); });
     }
-    if (item == nullptr) {
-        item = m_driveView->currentItem();
+    m_commands.Add(kExit, [this] { close(); });
+    m_commands.Add(kRecoverAll, [this] { RecoverFiles(true); });
+    m_commands.Add(kRecoverSelected, [this] { RecoverFiles(false); });
+    m_commands.Add(kSelectAll, [this] { SelectAll(true); });
+    m_commands.Add(kUnselectAll, [this] { SelectAll(false); });
+    m_commands.Add(kSaveLog, [this] { m_log->OnSaveLog(); });
+    m_commands.Add(kClearLog, [this] { m_log->OnClearLog(); });
+    m_commands.Add(kMessageLog, [this] { m_log->ToggleLogBar(); });
+    for (size_t mode = 0; mode < kLinkingCommands.size(); ++mode) {
+        m_commands.Add(kLinkingCommands[mode],
+                       [this, mode] { SetLinkingMode(static_cast<uint8_t>(mode)); });
     }
-    const DriveNode* node = CDiskTreeCtrl::NodeOf(item, m_state.driveList.nodes);
-    if (node == nullptr) {
-        return;
+    for (size_t language = 0; language < kLanguageCommands.size(); ++language) {
+        m_commands.Add(kLanguageCommands[language],
+                       [this, language] { SwitchLanguage(static_cast<uint32_t>(language)); });
     }
-    if (const auto request = DiskPreviewRequest::For(*node, item->text(0).toStdU16String())) {
-        request->Show();
+    for (size_t style = 0; style < kViewStyleCommands.size(); ++style) {
+        m_commands.Add(kViewStyleCommands[style],
+                       [this, style] { SetViewStyle(static_cast<uint32_t>(style)); });
     }
+    for (uint32_t id = kArrangeName; id <= kArrangeFileId; ++id) {
+        m_commands.Add(id, [this, id] { Arrange(static_cast<uint8_t>(id - kArrangeName)); });
+    }
+    for (const SupportLink& link : kSupportLinks) {
+        m_commands.Add(link.command, [this, id = link.command] { OpenSupportLink(id); });
+    }
+    // Select/Unselect and Rename have none: the trees and the list handle their own context
+    // menus.
 }
 
-void CMainFrame::PreviewEntry(std::size_t entry) {
-    if (JobRunning()) {
-        return;
-    }
-    using FoundFilePreview::Notice;
-    using FoundFilePreview::Outcome;
-    FoundFilePreview::Viewers viewers = m_previewViewers;
-    if (!viewers.tell) {
-        viewers.tell = [this](Notice notice, const std::u16string& name) {
-            AddLogMessage(ProgramText(FoundFilePreview::kActivityId),
-                          QString::fromStdU16String(name),
-                          QString::fromStdU16String(FoundFilePreview::NoticeStatus(notice)),
-                          ScanLog::kImageAborted);
-            const WaitCursorLift lift;
-            AskUser(QString::fromStdU16String(FoundFilePreview::NoticeMessage(notice, name)),
-                    QString::fromUtf16(kTitle), MessageBoxIcon::Information,
-                    MessageBoxButtons::Ok, false);
-        };
-    }
-    const Outcome outcome = FoundFilePreview::Show(m_state, m_store, entry, viewers);
-    uint32_t status = 0;
-    switch (outcome) {
-    case Outcome::BeyondList:
-        status = FoundFilePreview::kBeyondListId;
-        break;
-    case Outcome::NoData:
-        status = FoundFilePreview::kNoDataId;
-        break;
-    case Outcome::HexForLargeClusters:
-        status = FoundFilePreview::kClustersTooLargeId;
-        break;
-    default:
-        return;
-    }
-    AddLogMessage(ProgramText(FoundFilePreview::kActivityId),
-                  QString::fromStdU16String(m_store.At(entry).name), ProgramText(status),
-                  ScanLog::kImageAborted);
+void CMainFrame::ToggleToolBar() {
+    QToolBar* toolBar = m_menus->ToolBar();
+    toolBar->setVisible(!toolBar->isVisibleTo(this));
 }
 
-void CMainFrame::FilePreview() {
-    const bool folderFocused = FocusKind(QApplication::focusWidget(), m_folderView, m_fileListView,
-                                         m_driveView) == KeyFocus::FolderTree;
-    switch (FoundFilePreview::ChooseTarget(m_leftView->DriveTreeShown(), folderFocused)) {
-    case FoundFilePreview::Target::Drive:
-        m_contextDrive.reset();
-        DiskPreview();
-        break;
-    case FoundFilePreview::Target::Folder:
-        if (const std::size_t folder = m_folderView->SelectedEntry();
-            folder != FoundEntryStore::kNone) {
-            PreviewEntry(folder);
-        }
-        break;
-    case FoundFilePreview::Target::SelectedFiles:
-        for (const std::size_t entry : m_fileListView->SelectedEntries()) {
-            PreviewEntry(entry);
-        }
-        break;
-    }
+void CMainFrame::ToggleStatusBar() {
+    statusBar()->setVisible(!statusBar()->isVisibleTo(this));
+}
+
+void CMainFrame::OnAppendHeaderFile() {
+    CAddNewHeaderDlg dialog(m_state.signatureLists, this);
+    dialog.exec();
+    // The next search reads the file again, with what the user added.
+    m_state.signatureLists.user.clear();
+}
+
+void CMainFrame::OnAdvanceSettings() {
+    CAdvanceSettingsDlg dialog(SettingsForDialogs(), m_state, this);
+    dialog.exec();
+}
+
+void CMainFrame::OnTipOfTheDay() {
+    CTipDlg dialog(SettingsForDialogs(), {}, this);
+    dialog.exec();
+}
+
+void CMainFrame::OnAbout() {
+    CAboutDlg dialog(SystemInformation::Read(), this);
+    dialog.exec();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -661,8 +385,7 @@ void CMainFrame::DropShownResults() {
     m_state.allSelected = false;
     m_state.findDone = false;
     m_listRowChosen = false;
-    SetPaneText(1, QString());
-    SetPaneText(2, QString());
+    m_status->ClearTotals();
     // The folder tree goes with its entries, and with them the results.
     m_fileListModel->ClearRows();
     m_store.Clear();
@@ -729,7 +452,7 @@ void CMainFrame::RecoverFiles(bool all) {
     parameters.rootId = m_store.RootId();
     parameters.rootDeleted = false;
     if (all) {
-        const std::optional<VolumeTotals> totals = CurrentVolumeTotals();
+        const std::optional<StatusPanes::VolumeTotals> totals = m_status->CurrentVolumeTotals();
         parameters.progressMaximum = totals ? ClampToU32(totals->files) : 0;
     } else {
         parameters.progressMaximum = m_state.selectedFiles.load();
@@ -749,13 +472,13 @@ void CMainFrame::SelectAll(bool select) {
         return;
     }
     m_store.SetCheck(0, select);
-    const std::optional<VolumeTotals> totals = CurrentVolumeTotals();
+    const std::optional<StatusPanes::VolumeTotals> totals = m_status->CurrentVolumeTotals();
     m_state.someSelected = select;
     m_state.allSelected = select;
     m_state.selectedFolders = select && totals ? ClampToU32(totals->folders) : 0;
     m_state.selectedFiles = select && totals ? ClampToU32(totals->files) : 0;
     m_state.selectedBytes = select && totals ? totals->bytes : 0;
-    UpdateStatusSize(false, 1);
+    m_status->UpdateStatusSize(false, 1);
 }
 
 void CMainFrame::SetLinkingMode(uint8_t mode) {
@@ -777,14 +500,14 @@ bool CMainFrame::SwitchLanguage(uint32_t language) {
             m_settings->SetDword(ScanState::kLanguageName, language);
             m_settings->Save();
         }
-        RebuildMenu();
+        m_menus->RebuildMenu();
         RetitleViews();
     } else {
         // The language in force stays, in memory and in the settings.
-        AddLogMessage(ProgramText(kLanguageActivityId),
-                      ProgramText(kLanguageNotLoadedId)
-                          .arg(QString::fromUtf8(StringTable::PackName(language))),
-                      ProgramText(kSkippedId), 3);
+        m_log->AddLogMessage(ProgramText(kLanguageActivityId),
+                             ProgramText(kLanguageNotLoadedId)
+                                 .arg(QString::fromUtf8(StringTable::PackName(language))),
+                             ProgramText(LogActions::kSkippedId), 3);
     }
     ShowLinkingModeTitle();
     return loaded;
@@ -811,8 +534,8 @@ void CMainFrame::RetitleViews() {
         ShowDrives();
     }
     m_logBar->setWindowTitle(QString::fromUtf16(kTitle));
-    if (ProgressBar(0) == nullptr) {
-        SetPaneText(0, CProgressBar::IdleText());
+    if (m_status->ProgressBar(0) == nullptr) {
+        m_status->ShowIdleHint();
     }
     if (!JobRunning()) {
         ShowStateAfterJob();
@@ -846,10 +569,6 @@ void CMainFrame::GoUp() {
     }
     m_folderView->ExpandEntry(parent);
     m_folderView->SelectEntry(parent);
-}
-
-void CMainFrame::ToggleLogBar() {
-    m_logBar->setVisible(!m_logBar->isVisibleTo(this));
 }
 
 void CMainFrame::OpenHelpTopics() {
@@ -918,70 +637,4 @@ bool CMainFrame::OpenUrl(const QUrl& url) {
 
 bool CMainFrame::StartProgram(const std::filesystem::path& program) {
     return QProcess::startDetached(QString::fromStdString(program.string()), {});
-}
-
-// ---------------------------------------------------------------------------------------------
-// Keys
-
-bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::Resize && watched == m_fileListView) {
-        FollowFileListSize();
-    } else if (event->type() == QEvent::KeyPress) {
-        auto* widget = qobject_cast<QWidget*>(watched);
-        // Only keys aimed inside this window while no dialog is modal: message boxes and
-        // dialogs keep their own keys.
-        if (widget != nullptr && QApplication::activeModalWidget() == nullptr &&
-            (widget == this || isAncestorOf(widget)) && widget->window() == this) {
-            return HandleFrameKey(watched, static_cast<QKeyEvent*>(event));
-        }
-    }
-    return QMainWindow::eventFilter(watched, event);
-}
-
-bool CMainFrame::HandleFrameKey(QObject* target, QKeyEvent* event) {
-    KeyFacts facts;
-    facts.key = event->key();
-    facts.ctrl = (event->modifiers() & Qt::ControlModifier) != 0;
-    facts.alt = (event->modifiers() & Qt::AltModifier) != 0;
-    facts.shift = (event->modifiers() & Qt::ShiftModifier) != 0;
-    facts.autoRepeat = event->isAutoRepeat();
-    // Keys arrive at the focus widget first; that is the widget the rules speak of.
-    facts.focus =
-        FocusKind(qobject_cast<QWidget*>(target), m_folderView, m_fileListView, m_driveView);
-    KeyContext context;
-    context.resultsShown = m_state.resultsAvailable.load() && ShowsFolderTree();
-    context.findDone = m_state.findDone.load();
-    context.jobRunning = JobRunning();
-    switch (DecideKey(facts, context)) {
-    case KeyAction::PassOn:
-        return false;
-    case KeyAction::Swallow:
-        return true;
-    case KeyAction::FindNext:
-        OnCommand(CommandId::kFindNext);
-        return true;
-    case KeyAction::OpenHelp:
-        OpenHelpTopics();
-        return true;
-    case KeyAction::FocusFileList: {
-        QAbstractItemView& list = m_fileListView->ShownView();
-        list.setFocus(Qt::TabFocusReason);
-        // The first time, the first row is chosen, so Space has a row to mark.
-        if (!m_listRowChosen && m_fileListModel->rowCount() > 0) {
-            list.setCurrentIndex(m_fileListModel->index(0, 0));
-            m_listRowChosen = true;
-        }
-        return true;
-    }
-    case KeyAction::FocusFolderTree:
-        m_folderView->setFocus(Qt::TabFocusReason);
-        m_folderView->scrollTo(m_folderView->currentIndex(), QAbstractItemView::PositionAtTop);
-        return true;
-    case KeyAction::ToggleTreeMark:
-    case KeyAction::ToggleListMark:
-        // The focused view's own space key toggles its current item's mark, exactly as a
-        // click on the check box does, and reports it.
-        return false;
-    }
-    return false;
 }
