@@ -103,7 +103,11 @@ std::optional<StatusPanes::VolumeTotals> StatusPanes::CurrentVolumeTotals() cons
     VolumeTotals totals;
     totals.bytes = counts.bytes;
     totals.files = counts.files;
-    totals.folders = counts.found > totals.files ? counts.found - totals.files : 0;
+    // The readers differ on whether their found count takes in the root; the store holds what
+    // the folder tree shows, the root first, so every kept entry that is not a file is a
+    // folder the person sees.
+    const uint64_t kept = m_store.Size();
+    totals.folders = kept > totals.files ? kept - totals.files : 0;
     return totals;
 }
 

@@ -63,7 +63,8 @@ public:
     void CreateProgressBar(int which, const QString& label, uint32_t maximum);
     void DestroyProgressBar(int which);
 
-    // The current volume's found totals; none without a volume.
+    // The current volume's found totals; none without a volume. The folders are the folders
+    // the folder tree holds, its root among them, whichever way the entries came.
     std::optional<VolumeTotals> CurrentVolumeTotals() const;
     // Status pane 1 (which 0: the current volume's found totals) or 2 (which 1: the marked
     // totals of the scan state); with `clear`, or without a volume, the pane is emptied.

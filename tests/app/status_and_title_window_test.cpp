@@ -49,6 +49,18 @@ protected:
                                        0);
     }
     QString RootText() const { return frame.FolderView()->model()->index(0, 0).data().toString(); }
+    // The folders the folder tree holds, its root among them.
+    uint64_t FoldersShown() const {
+        uint64_t folders = 0;
+        for (std::size_t i = 0; i < frame.Store().Size(); ++i) {
+            folders += frame.Store().At(i).item.IsFolder() ? 1 : 0;
+        }
+        return folders;
+    }
+    // The folder count pane 1 ends with: "... in <n> folder(s)".
+    static QString FolderPart(uint64_t folders) {
+        return QStringLiteral(" in %1 folder(s)").arg(folders);
+    }
 };
 
 TEST_F(StatusAndTitleTest, PanesAndTitleFollowTheScanTheSavedScanAndTheDriveList) {
@@ -61,6 +73,10 @@ TEST_F(StatusAndTitleTest, PanesAndTitleFollowTheScanTheSavedScanAndTheDriveList
     const QString totals = frame.Status().PaneText(1);
     EXPECT_TRUE(totals.startsWith(QStringLiteral("Total "))) << totals.toStdString();
     EXPECT_NE(totals, NothingFound());
+    // The folders counted are the ones the tree shows, its root too, as after loading below.
+    const uint64_t scannedFolders = FoldersShown();
+    EXPECT_GT(scannedFolders, 1u);
+    EXPECT_TRUE(totals.endsWith(FolderPart(scannedFolders))) << totals.toStdString();
     EXPECT_TRUE(frame.Status().PaneText(2).startsWith(QStringLiteral("Marked ")))
         << frame.Status().PaneText(2).toStdString();
     EXPECT_TRUE(frame.windowTitle().endsWith(kFat1Title)) << frame.windowTitle().toStdString();
@@ -83,10 +99,9 @@ TEST_F(StatusAndTitleTest, PanesAndTitleFollowTheScanTheSavedScanAndTheDriveList
     ASSERT_TRUE(frame.OnCommand(CommandId::kOpenDriveUsingScanInformation));
     ASSERT_TRUE(WaitForIdlePanes());
     ASSERT_TRUE(frame.ShowsFolderTree());
-    // Bytes and files as saved; the folder count is left out, as a loaded scan counts its root.
-    const QString savedBytesAndFiles = totals.left(totals.lastIndexOf(QStringLiteral(" in ")));
-    EXPECT_NE(frame.Status().PaneText(1), NothingFound());
-    EXPECT_TRUE(frame.Status().PaneText(1).startsWith(savedBytesAndFiles + QStringLiteral(" in ")))
+    // Bytes, files and folders as the scan showed them.
+    EXPECT_EQ(FoldersShown(), scannedFolders);
+    EXPECT_EQ(frame.Status().PaneText(1).toStdString(), totals.toStdString())
         << frame.Status().PaneText(1).toStdString() << " / " << totals.toStdString();
     EXPECT_TRUE(frame.windowTitle().endsWith(kFat1Title)) << frame.windowTitle().toStdString();
 
@@ -100,6 +115,8 @@ TEST_F(StatusAndTitleTest, PanesAndTitleFollowTheScanTheSavedScanAndTheDriveList
     EXPECT_TRUE(frame.Status().PaneText(1).startsWith(QStringLiteral("Total ")))
         << frame.Status().PaneText(1).toStdString();
     EXPECT_NE(frame.Status().PaneText(1), NothingFound());
+    EXPECT_TRUE(frame.Status().PaneText(1).endsWith(FolderPart(FoldersShown())))
+        << frame.Status().PaneText(1).toStdString();
     EXPECT_FALSE(frame.windowTitle().contains(QStringLiteral("Linking")))
         << frame.windowTitle().toStdString();
 }
