@@ -5,6 +5,7 @@
 
 #include "app/commands/command_ids.h"
 #include "app/commands/command_rules.h"
+#include "app/commands/command_values.h"
 #include "app/dialogs/about_dlg.h"
 #include "app/dialogs/action_dialog_factory.h"
 #include "app/dialogs/action_dialog_hooks.h"
@@ -73,16 +74,6 @@ constexpr uint32_t kWebNotOpenedId = 64501;
 QUrl GuideUrl(const std::filesystem::path& page) {
     return QUrl::fromLocalFile(QString::fromStdString(page.string()));
 }
-
-constexpr std::array<uint32_t, 5> kLanguageCommands = {CommandId::kEnglish, CommandId::kFrench,
-                                                       CommandId::kGerman, CommandId::kSpanish,
-                                                       CommandId::kItalian};
-constexpr std::array<uint32_t, 3> kLinkingCommands = {
-    CommandId::kLinkingFat1, CommandId::kLinkingFat2, CommandId::kLinkingContiguous};
-// The view-style commands by the style value they store: 0 large icon, 1 details, 2 small
-// icon, 3 list.
-constexpr std::array<uint32_t, 4> kViewStyleCommands = {CommandId::kLargeIcon, CommandId::kDetails,
-                                                        CommandId::kSmallIcon, CommandId::kList};
 
 uint32_t ClampToU32(uint64_t value) {
     return static_cast<uint32_t>(std::min<uint64_t>(value, std::numeric_limits<uint32_t>::max()));
@@ -259,6 +250,7 @@ bool CMainFrame::OnCommand(uint32_t id, CommandSource source) {
 
 void CMainFrame::RegisterCommands() {
     using namespace CommandId;
+    using namespace CommandValues;
     using Member = void (CMainFrame::*)();
     struct Plain {
         uint32_t id;
