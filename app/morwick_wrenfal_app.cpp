@@ -2,7 +2,7 @@
 
 #include "app/dialogs/scan_action_rules.h"
 #include "app/dialogs/tip_dlg.h"
-#include "app/main_frame.h"
+#include "app/frame/main_frame.h"
 #include "diskio/drive_list.h"
 #include "platform/data_folder.h"
 #include "platform/string_table.h"

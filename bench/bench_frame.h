@@ -2,7 +2,7 @@
 
 // The main window the window benchmarks fill: offscreen, over a fresh FAT scan state, shown at
 // a fixed size so that every run lays out the same views.
-#include "app/main_frame.h"
+#include "app/frame/main_frame.h"
 #include "jobs/scan_state.h"
 #include "platform/job_runner.h"
 

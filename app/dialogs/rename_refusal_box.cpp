@@ -1,6 +1,6 @@
 #include "app/dialogs/rename_refusal_box.h"
 
-#include "app/main_frame.h"
+#include "app/frame/main_frame.h"
 #include "app/program_text.h"
 
 #include <QMessageBox>

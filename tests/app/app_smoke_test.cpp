@@ -1,6 +1,8 @@
-#include "app/main_frame.h"
+#include "app/frame/log_actions.h"
+#include "app/frame/main_frame.h"
+#include "app/frame/status_panes.h"
+#include "app/frame/status_progress_bar.h"
 #include "app/morwick_wrenfal_app.h"
-#include "app/status_progress_bar.h"
 #include "app/views/disk_tree_ctrl.h"
 #include "app/views/left_view.h"
 #include "app/views/log_pane.h"
@@ -101,19 +103,19 @@ TEST_F(FrameTest, SplitterHasTheTwoPanesAndTheStatusBarThree) {
     EXPECT_NE(frame.GetRightPane(), nullptr);
     EXPECT_NE(frame.GetLeftPane(), frame.GetRightPane());
     EXPECT_EQ(frame.windowTitle(), QStringLiteral("Morwick Wrenfal Windows Data Recovery v3.0"));
-    for (int i = 0; i < CMainFrame::kPaneCount; ++i) {
-        EXPECT_NE(frame.Pane(i), nullptr);
+    for (int i = 0; i < StatusPanes::kPaneCount; ++i) {
+        EXPECT_NE(frame.Status().Pane(i), nullptr);
     }
-    EXPECT_EQ(frame.Pane(4), nullptr);
-    EXPECT_EQ(frame.PaneText(0), kIdle);
+    EXPECT_EQ(frame.Status().Pane(4), nullptr);
+    EXPECT_EQ(frame.Status().PaneText(0), kIdle);
 }
 
 TEST_F(FrameTest, ProgressBarsAppearStepAndGo) {
     Send(MakeCreateProgress(u"Scanning sectors", 4));
-    CProgressBar* bar = frame.ProgressBar(0);
+    CProgressBar* bar = frame.Status().ProgressBar(0);
     ASSERT_NE(bar, nullptr);
     EXPECT_TRUE(bar->isVisible());
-    EXPECT_EQ(frame.PaneText(0), QStringLiteral("Scanning sectors"));
+    EXPECT_EQ(frame.Status().PaneText(0), QStringLiteral("Scanning sectors"));
     EXPECT_EQ(bar->maximum(), 4);
     // Only the low byte selects the bar: 0x100 is bar 0.
     Send(MakeStepProgress(0x100));
@@ -121,58 +123,60 @@ TEST_F(FrameTest, ProgressBarsAppearStepAndGo) {
     EXPECT_EQ(bar->value(), 2);
     // The bar sits after its label, inside the pane.
     EXPECT_GT(bar->geometry().left(), 0);
-    EXPECT_LE(bar->geometry().right(), frame.Pane(0)->width());
+    EXPECT_LE(bar->geometry().right(), frame.Status().Pane(0)->width());
 
     Send(MakeSetProgressText(u"Reading FAT"));
-    EXPECT_EQ(frame.PaneText(0), QStringLiteral("Reading FAT"));
+    EXPECT_EQ(frame.Status().PaneText(0), QStringLiteral("Reading FAT"));
     EXPECT_EQ(bar->value(), 3);
 
     // Stepping or destroying bar 1, which does not exist, changes nothing.
     Send(MakeStepProgress(1));
     Send(MakeDestroyProgress(1));
-    EXPECT_EQ(frame.ProgressBar(0), bar);
+    EXPECT_EQ(frame.Status().ProgressBar(0), bar);
 
     Send(MakeDestroyProgress(0));
-    EXPECT_EQ(frame.ProgressBar(0), nullptr);
-    EXPECT_EQ(frame.PaneText(0), kIdle);
+    EXPECT_EQ(frame.Status().ProgressBar(0), nullptr);
+    EXPECT_EQ(frame.Status().PaneText(0), kIdle);
     Send(MakeDestroyProgress(0));
     Send(MakeSetProgressText(u"ignored"));
-    EXPECT_EQ(frame.PaneText(0), kIdle);
+    EXPECT_EQ(frame.Status().PaneText(0), kIdle);
 }
 
 TEST_F(FrameTest, ASecondCreateReplacesTheFirstBar) {
     Send(MakeCreateProgress(u"First", 10));
-    QPointer<CProgressBar> first = frame.ProgressBar(0);
+    QPointer<CProgressBar> first = frame.Status().ProgressBar(0);
     ASSERT_FALSE(first.isNull());
     Send(MakeCreateProgress(u"Second", 20));
     // The first bar is gone (not leaked, not left in the pane).
     EXPECT_TRUE(first.isNull());
-    ASSERT_NE(frame.ProgressBar(0), nullptr);
-    EXPECT_EQ(frame.ProgressBar(0)->maximum(), 20);
-    EXPECT_EQ(frame.Pane(0)->findChildren<CProgressBar*>().size(), 1);
-    EXPECT_EQ(frame.PaneText(0), QStringLiteral("Second"));
+    ASSERT_NE(frame.Status().ProgressBar(0), nullptr);
+    EXPECT_EQ(frame.Status().ProgressBar(0)->maximum(), 20);
+    EXPECT_EQ(frame.Status().Pane(0)->findChildren<CProgressBar*>().size(), 1);
+    EXPECT_EQ(frame.Status().PaneText(0), QStringLiteral("Second"));
 }
 
 TEST_F(FrameTest, BarOneGivesItsPaneTheOldTextBack) {
     Send(MakeSetStatusText1(u"Total 1.00 MB in 3 file(s) in 1 folder(s)"));
     Send(MakeCreateProgress2(u"Recovering", 5));
-    ASSERT_NE(frame.ProgressBar(1), nullptr);
-    EXPECT_EQ(frame.PaneText(1), QStringLiteral("Recovering"));
+    ASSERT_NE(frame.Status().ProgressBar(1), nullptr);
+    EXPECT_EQ(frame.Status().PaneText(1), QStringLiteral("Recovering"));
     Send(MakeCreateProgress2(u"Recovering again", 5));
     Send(MakeDestroyProgress(1));
-    EXPECT_EQ(frame.ProgressBar(1), nullptr);
-    EXPECT_EQ(frame.PaneText(1), QStringLiteral("Total 1.00 MB in 3 file(s) in 1 folder(s)"));
+    EXPECT_EQ(frame.Status().ProgressBar(1), nullptr);
+    EXPECT_EQ(frame.Status().PaneText(1),
+              QStringLiteral("Total 1.00 MB in 3 file(s) in 1 folder(s)"));
 }
 
 TEST_F(FrameTest, StatusTextsAndPaneWidths) {
     Send(MakeSetStatusText2(u"Marked 0.00 KB in 0 file(s) in 0 folder(s)"));
     Send(MakeSetStatusText2(std::nullopt));
-    EXPECT_EQ(frame.PaneText(2), QStringLiteral("Marked 0.00 KB in 0 file(s) in 0 folder(s)"));
+    EXPECT_EQ(frame.Status().PaneText(2),
+              QStringLiteral("Marked 0.00 KB in 0 file(s) in 0 folder(s)"));
     Send(MakeSetPaneWidths(345, 340));
     QCoreApplication::processEvents();
-    EXPECT_EQ(frame.Pane(0)->width(), 345);
-    EXPECT_EQ(frame.Pane(1)->width(), 340);
-    EXPECT_GT(frame.Pane(2)->width(), 0);
+    EXPECT_EQ(frame.Status().Pane(0)->width(), 345);
+    EXPECT_EQ(frame.Status().Pane(1)->width(), 340);
+    EXPECT_GT(frame.Status().Pane(2)->width(), 0);
 }
 
 TEST_F(FrameTest, LogLinesTravelWithTheirMessage) {
@@ -250,9 +254,9 @@ TEST_F(FrameTest, ClosingSavesTheLogIntoTheLogFolder) {
     TempDir dir;
     state.saveLogOnClose = 1;
     state.logPath = QString::fromStdString(dir.Path().string()).toStdU16String();
-    frame.AddLogMessage("Scanning drive", "C:", "Process Started", 1);
+    frame.Log().AddLogMessage("Scanning drive", "C:", "Process Started", 1);
     const std::filesystem::path file =
-        dir.Path() / (CMainFrame::ProposedLogName() + ".TXT").toStdString();
+        dir.Path() / (LogActions::ProposedLogName() + ".TXT").toStdString();
 
     ASSERT_TRUE(frame.close());
     std::ifstream in(file, std::ios::binary);
@@ -269,7 +273,7 @@ TEST_F(FrameTest, ClosingStaysOpenWhenTheUserCancelsTheFileExistsQuestion) {
     state.saveLogOnClose = 1;
     state.logPath = QString::fromStdString(dir.Path().string()).toStdU16String();
     const std::filesystem::path file =
-        dir.Path() / (CMainFrame::ProposedLogName() + ".TXT").toStdString();
+        dir.Path() / (LogActions::ProposedLogName() + ".TXT").toStdString();
     std::ofstream(file) << "old";
 
     frame.fileExists = {CScanFileExistsDlg::Answer::Cancel, {}};
@@ -341,7 +345,7 @@ TEST(AppTest, StartsWithSettingsAndDrivesShowsTheFrameAndClosesCleanly) {
             << rows[0].description.toStdString();
         EXPECT_EQ(rows[0].status, "Skipped");
 
-        frame->AddLogMessage("Scanning drive", "Disk 0", "Process Started", 1);
+        frame->Log().AddLogMessage("Scanning drive", "Disk 0", "Process Started", 1);
         frame->resize(1024, 640);
         QCoreApplication::processEvents();
         const QPixmap shot = frame->grab();

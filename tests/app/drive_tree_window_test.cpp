@@ -6,7 +6,7 @@
 #include "app/dialogs/action_dialog_base.h"
 #include "app/dialogs/action_dialog_factory.h"
 #include "app/dialogs/search_logical_drive_dlg.h"
-#include "app/main_frame.h"
+#include "app/frame/main_frame.h"
 #include "app/views/disk_tree_ctrl.h"
 #include "app/views/left_view.h"
 #include "diskio/drive_list.h"

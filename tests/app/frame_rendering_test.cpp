@@ -6,7 +6,8 @@
 #include "app/commands/command_ids.h"
 #include "app/commands/menu_resource.h"
 #include "app/dialogs/scroll_bitmap_dlg.h"
-#include "app/main_frame.h"
+#include "app/frame/main_frame.h"
+#include "app/frame/toolbar_and_menus.h"
 #include "app/views/disk_tree_ctrl.h"
 #include "app/views/file_list_view.h"
 #include "app/views/left_view.h"
@@ -101,13 +102,13 @@ TEST_F(FrameRenderingTest, MenuPopupsAreFlatWithTheirPictures) {
     const uint32_t filesTextId = resource->items.at(1).textId;
     auto* files = frame.menuBar()->findChild<QMenu*>(QStringLiteral("menu %1").arg(filesTextId));
     ASSERT_NE(files, nullptr);
-    frame.ApplyMenuRules(files);
+    frame.Menus().ApplyMenuRules(files);
     files->popup(frame.mapToGlobal(QPoint(10, 10)));
     ASSERT_TRUE(RunEventsUntil([files] { return files->isVisible(); }, 2000));
     const QImage image = files->grab().toImage();
     files->hide();
 
-    QAction* recoverAll = frame.MenuAction(CommandId::kRecoverAll);
+    QAction* recoverAll = frame.Menus().MenuAction(CommandId::kRecoverAll);
     ASSERT_NE(recoverAll, nullptr);
     EXPECT_FALSE(recoverAll->icon().isNull());
     const QRect item = files->actionGeometry(recoverAll);
@@ -120,7 +121,7 @@ TEST_F(FrameRenderingTest, MenuPopupsAreFlatWithTheirPictures) {
 }
 
 TEST_F(FrameRenderingTest, EveryToolbarButtonShowsAPictureAndDisabledOnesAreGrey) {
-    QToolBar* toolbar = frame.ToolBar();
+    QToolBar* toolbar = frame.Menus().ToolBar();
     ASSERT_NE(toolbar, nullptr);
     ASSERT_EQ(toolbar->iconSize(), QSize(48, 48));
     frame.ApplyButtonRules();
@@ -131,7 +132,7 @@ TEST_F(FrameRenderingTest, EveryToolbarButtonShowsAPictureAndDisabledOnesAreGrey
         if (id == 0) {
             continue;
         }
-        QAction* action = frame.ButtonAction(id);
+        QAction* action = frame.Menus().ButtonAction(id);
         ASSERT_NE(action, nullptr) << id;
         const QRect button = toolbar->actionGeometry(action);
         EXPECT_GT(InkIn(image, button.adjusted(4, 4, -4, -4)), 200) << id;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/main_frame.h"
+#include "app/frame/main_frame.h"
 #include "diskio/drive_node.h"
 #include "jobs/scan_state.h"
 #include "platform/job_runner.h"

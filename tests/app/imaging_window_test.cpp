@@ -5,7 +5,7 @@
 #include "app/commands/command_ids.h"
 #include "app/dialogs/image_progress_dlg.h"
 #include "app/dialogs/scroll_bitmap_dlg.h"
-#include "app/main_frame.h"
+#include "app/frame/main_frame.h"
 #include "app/views/disk_tree_ctrl.h"
 #include "app/views/file_list_view.h"
 #include "controls/sector_map_ctrl.h"

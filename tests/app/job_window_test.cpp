@@ -1,4 +1,5 @@
-#include "app/main_frame.h"
+#include "app/frame/main_frame.h"
+#include "app/frame/status_panes.h"
 #include "app/qt_job_window.h"
 #include "app/views/log_pane.h"
 #include "jobs/scan_state.h"
@@ -114,13 +115,13 @@ TEST(QtJobWindowTest, AJobOnTheRunnerReachesTheFrame) {
     ASSERT_TRUE(runner.Start([&] {
         JobMessage create = MakeCreateProgress(u"Scanning", 10);
         window.Send(create);
-        barsSeen += frame.ProgressBar(0) != nullptr ? 1 : 0;
+        barsSeen += frame.Status().ProgressBar(0) != nullptr ? 1 : 0;
         window.AddLogLine(u"Scanning drive", u"C:", u"Process Started", 1);
         jobGot = window.AskMessageBox(u"Go on?", u"", MessageBoxIcon::Question,
                                       MessageBoxButtons::YesNo);
         JobMessage destroy = MakeDestroyProgress(0);
         window.Send(destroy);
-        barsSeen += frame.ProgressBar(0) == nullptr ? 1 : 0;
+        barsSeen += frame.Status().ProgressBar(0) == nullptr ? 1 : 0;
     }));
     EXPECT_TRUE(PumpUntil([&] { return !runner.IsRunning(); }));
 

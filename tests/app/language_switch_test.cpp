@@ -4,7 +4,8 @@
 
 #include "app/commands/command_ids.h"
 #include "app/commands/menu_resource.h"
-#include "app/main_frame.h"
+#include "app/frame/main_frame.h"
+#include "app/frame/toolbar_and_menus.h"
 #include "app/models/file_list_model.h"
 #include "app/views/disk_tree_ctrl.h"
 #include "app/views/left_view.h"
@@ -76,7 +77,7 @@ TEST_F(LanguageSwitchTest, ALoadedPackRetitlesTheWindowAndIsRemembered) {
     ASSERT_TRUE(frame.OnCommand(CommandId::kFrench));
     EXPECT_EQ(state.language.load(), 1u);
     EXPECT_EQ(MenuTitle(drives), QStringLiteral("&Lecteurs"));
-    EXPECT_EQ(frame.ButtonAction(CommandId::kShowDriveList)->toolTip(),
+    EXPECT_EQ(frame.Menus().ButtonAction(CommandId::kShowDriveList)->toolTip(),
               QStringLiteral("Afficher la liste des lecteurs"));
     EXPECT_EQ(frame.LogPane()->List()->headerItem()->text(0), QStringLiteral("Activité"));
     EXPECT_EQ(frame.FileList().headerData(0, Qt::Horizontal).toString(), QStringLiteral("Nom"));
@@ -87,10 +88,10 @@ TEST_F(LanguageSwitchTest, ALoadedPackRetitlesTheWindowAndIsRemembered) {
     EXPECT_EQ(reread.GetDword(ScanState::kLanguageName), std::optional<uint32_t>(1));
     // French is in force: its item is gray, the others are not.
     for (QMenu* menu : frame.menuBar()->findChildren<QMenu*>()) {
-        frame.ApplyMenuRules(menu);
+        frame.Menus().ApplyMenuRules(menu);
     }
-    EXPECT_FALSE(frame.MenuAction(CommandId::kFrench)->isEnabled());
-    EXPECT_TRUE(frame.MenuAction(CommandId::kEnglish)->isEnabled());
+    EXPECT_FALSE(frame.Menus().MenuAction(CommandId::kFrench)->isEnabled());
+    EXPECT_TRUE(frame.Menus().MenuAction(CommandId::kEnglish)->isEnabled());
 
     // No German pack: nothing changes but a log row, in memory and in the settings.
     const int rows = frame.LogPane()->RowCount();

@@ -3,7 +3,10 @@
 // to the drive tree, the linking mode, help, the updater and the menu and button rules.
 
 #include "app/commands/command_ids.h"
-#include "app/main_frame.h"
+#include "app/frame/log_actions.h"
+#include "app/frame/main_frame.h"
+#include "app/frame/status_panes.h"
+#include "app/frame/toolbar_and_menus.h"
 #include "app/views/disk_tree_ctrl.h"
 #include "app/views/file_list_view.h"
 #include "app/views/folder_tree_ctrl.h"
@@ -14,7 +17,6 @@
 #include "jobs/scan_state.h"
 #include "platform/product_title.h"
 #include "platform/string_table.h"
-#include "resources/string_ids.h"
 #include "tests/app/frame_test_harness.h"
 #include "tests/app/modal_driver.h"
 #include "tests/support/fixture_image.h"
@@ -54,19 +56,19 @@ protected:
         return frame.menuBar()->findChild<QMenu*>(QStringLiteral("menu %1").arg(textId));
     }
     bool MenuEnabled(uint32_t id) {
-        QAction* action = frame.MenuAction(id);
+        QAction* action = frame.Menus().MenuAction(id);
         EXPECT_NE(action, nullptr) << id;
         if (action == nullptr) {
             return false;
         }
         for (QMenu* menu : frame.menuBar()->findChildren<QMenu*>()) {
-            frame.ApplyMenuRules(menu);
+            frame.Menus().ApplyMenuRules(menu);
         }
         return action->isEnabled();
     }
     bool ButtonEnabled(uint32_t id) {
         frame.ApplyButtonRules();
-        QAction* action = frame.ButtonAction(id);
+        QAction* action = frame.Menus().ButtonAction(id);
         EXPECT_NE(action, nullptr) << id;
         return action != nullptr && action->isEnabled();
     }
@@ -99,7 +101,7 @@ TEST_F(MainFrameCommandsTest, SelectAllThenRecoverSelectedWritesEveryLiveNtfsFil
     EXPECT_TRUE(state.allSelected.load());
     EXPECT_TRUE(state.someSelected.load());
     EXPECT_GT(state.selectedFiles.load(), 5u);
-    EXPECT_TRUE(frame.PaneText(2).startsWith(Text(61569)));
+    EXPECT_TRUE(frame.Status().PaneText(2).startsWith(Text(61569)));
     // Everything marked: Select All has nothing left to do.
     EXPECT_FALSE(MenuEnabled(CommandId::kSelectAll));
     EXPECT_TRUE(MenuEnabled(CommandId::kUnselectAll));
@@ -207,8 +209,8 @@ TEST_F(MainFrameCommandsTest, SavePromptCancelKeepsTheResultsAndNoReturnsToTheDr
     EXPECT_FALSE(state.allSelected.load());
     EXPECT_FALSE(state.findDone.load());
     EXPECT_FALSE(state.signaturesLoaded.load());
-    EXPECT_TRUE(frame.PaneText(1).isEmpty());
-    EXPECT_TRUE(frame.PaneText(2).isEmpty());
+    EXPECT_TRUE(frame.Status().PaneText(1).isEmpty());
+    EXPECT_TRUE(frame.Status().PaneText(2).isEmpty());
     // The volume stays until the next scan.
     EXPECT_NE(state.FatVolume(), nullptr);
     EXPECT_FALSE(MenuEnabled(CommandId::kRecoverAll));
@@ -255,8 +257,8 @@ TEST_F(MainFrameCommandsTest, LinkingModeReReadsTheFatAndRetitlesOnlyWhenItChang
     ASSERT_TRUE(frame.OnCommand(other));
     const uint8_t mode = static_cast<uint8_t>(other - CommandId::kLinkingFat1);
     EXPECT_EQ(fat->LinkingModeValue(), mode);
-    const QString expected =
-        QString::fromUtf16(kProductTitle) + QLatin1Char(' ') + Text(kLinkingModeFat1Id + mode);
+    const QString expected = QString::fromUtf16(kProductTitle) + QLatin1Char(' ') +
+                             Text(kLinkingModeFat1Id + mode);
     EXPECT_EQ(frame.windowTitle(), expected);
     // Loading the other table reads it: its rows reach the log.
     EXPECT_GT(frame.LogPane()->RowCount(), 0);
@@ -307,12 +309,15 @@ TEST_F(MainFrameCommandsTest, HelpTopicsSaysSoWhenTheDesktopCannotShowTheGuide) 
     ASSERT_EQ(frame.openedUrls.size(), 1u);
     EXPECT_FALSE(frame.openedUrls[0].hasFragment());
     ASSERT_EQ(frame.questions.size(), 1u);
-    EXPECT_EQ(frame.questions.back(), Text(kHelpNotOpenedId));
+    EXPECT_EQ(frame.questions.back(), Text(scan_action::kHelpNotOpenedId));
 }
 
 // The four support links: each opens its address, and says so with the address when the
 // desktop has no program for it.
 TEST_F(MainFrameCommandsTest, SupportLinksSayWhenTheDesktopCannotOpenThem) {
+    // "No mail program could be started ...", "No web browser could be started ...".
+    constexpr uint32_t kMailNotOpened = 64500;
+    constexpr uint32_t kWebNotOpened = 64501;
     struct Link {
         uint32_t command;
         uint32_t message;
@@ -320,13 +325,13 @@ TEST_F(MainFrameCommandsTest, SupportLinksSayWhenTheDesktopCannotOpenThem) {
         const char* shown;
     };
     const Link links[] = {
-        {CommandId::kEmailSupport, kMailNotOpenedId, "mailto:support@morwickwrenfal.org",
+        {CommandId::kEmailSupport, kMailNotOpened, "mailto:support@morwickwrenfal.org",
          "support@morwickwrenfal.org"},
-        {CommandId::kViewSupportSection, kWebNotOpenedId, "https://morwickwrenfal.org/support",
+        {CommandId::kViewSupportSection, kWebNotOpened, "https://morwickwrenfal.org/support",
          "https://morwickwrenfal.org/support"},
-        {CommandId::kKnowledgeBase, kWebNotOpenedId, "https://morwickwrenfal.org/support/articles",
+        {CommandId::kKnowledgeBase, kWebNotOpened, "https://morwickwrenfal.org/support/articles",
          "https://morwickwrenfal.org/support/articles"},
-        {CommandId::kGenerateTicket, kWebNotOpenedId, "https://morwickwrenfal.org/support/ticket",
+        {CommandId::kGenerateTicket, kWebNotOpened, "https://morwickwrenfal.org/support/ticket",
          "https://morwickwrenfal.org/support/ticket"},
     };
     for (const bool opens : {true, false}) {
@@ -377,7 +382,7 @@ TEST_F(MainFrameCommandsTest, ActionDialogHelpSaysWhenTheDesktopCannotShowTheGui
             EXPECT_TRUE(frame.questions.empty());
         } else {
             ASSERT_EQ(frame.questions.size(), 1u);
-            EXPECT_EQ(frame.questions[0], Text(kHelpNotOpenedId));
+            EXPECT_EQ(frame.questions[0], Text(scan_action::kHelpNotOpenedId));
         }
     }
 }
@@ -426,26 +431,26 @@ TEST_F(MainFrameCommandsTest, ViewCommandsToggleTheBarsAndMarkTheirState) {
     ASSERT_TRUE(frame.OnCommand(CommandId::kMessageLog));
     EXPECT_FALSE(frame.LogBar()->isVisible());
     frame.ApplyButtonRules();
-    EXPECT_FALSE(frame.ButtonAction(CommandId::kMessageLog)->isChecked());
+    EXPECT_FALSE(frame.Menus().ButtonAction(CommandId::kMessageLog)->isChecked());
     for (QMenu* menu : frame.menuBar()->findChildren<QMenu*>()) {
-        frame.ApplyMenuRules(menu);
+        frame.Menus().ApplyMenuRules(menu);
     }
-    EXPECT_FALSE(frame.MenuAction(CommandId::kMessageLog)->isChecked());
+    EXPECT_FALSE(frame.Menus().MenuAction(CommandId::kMessageLog)->isChecked());
     ASSERT_TRUE(frame.OnCommand(CommandId::kMessageLog));
     EXPECT_TRUE(frame.LogBar()->isVisible());
     frame.ApplyButtonRules();
-    EXPECT_TRUE(frame.ButtonAction(CommandId::kMessageLog)->isChecked());
+    EXPECT_TRUE(frame.Menus().ButtonAction(CommandId::kMessageLog)->isChecked());
 
     ASSERT_TRUE(frame.OnCommand(CommandId::kViewToolbar));
-    EXPECT_FALSE(frame.ToolBar()->isVisible());
+    EXPECT_FALSE(frame.Menus().ToolBar()->isVisible());
     ASSERT_TRUE(frame.OnCommand(CommandId::kViewToolbar));
-    EXPECT_TRUE(frame.ToolBar()->isVisible());
+    EXPECT_TRUE(frame.Menus().ToolBar()->isVisible());
 
     ASSERT_TRUE(frame.OnCommand(CommandId::kList));
     EXPECT_EQ(state.viewStyle.load(), 3u);
     frame.ApplyButtonRules();
-    EXPECT_TRUE(frame.ButtonAction(CommandId::kList)->isChecked());
-    EXPECT_FALSE(frame.ButtonAction(CommandId::kDetails)->isChecked());
+    EXPECT_TRUE(frame.Menus().ButtonAction(CommandId::kList)->isChecked());
+    EXPECT_FALSE(frame.Menus().ButtonAction(CommandId::kDetails)->isChecked());
 }
 
 TEST_F(MainFrameCommandsTest, GoUpSelectsTheParentFolder) {
@@ -519,7 +524,7 @@ TEST_F(MainFrameCommandsTest, TypedNamesReachTheRenameEditorsWhole) {
 }
 
 TEST_F(MainFrameCommandsTest, ASaveLogThatCannotBeWrittenSaysSo) {
-    frame.AddLogMessage(QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"), 1);
+    frame.Log().AddLogMessage(QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"), 1);
     TempDir dir;
     frame.saveLogPath = QString::fromStdString((dir.Path() / "missing" / "log").string());
     ASSERT_TRUE(frame.OnCommand(CommandId::kSaveLog));
@@ -529,7 +534,7 @@ TEST_F(MainFrameCommandsTest, ASaveLogThatCannotBeWrittenSaysSo) {
 }
 
 TEST_F(MainFrameCommandsTest, SaveLogAsksWhileTheNameExistsAndReplacesOnlyOnOverwrite) {
-    frame.AddLogMessage(QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"), 1);
+    frame.Log().AddLogMessage(QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"), 1);
     TempDir dir;
     WriteFileText(dir.File("log.TXT"), "old");
     WriteFileText(dir.File("taken.TXT"), "taken");

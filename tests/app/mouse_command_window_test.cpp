@@ -4,6 +4,8 @@
 // Run under the sanitizers, these catch a menu or view freed beneath its own event.
 
 #include "app/commands/command_ids.h"
+#include "app/frame/status_panes.h"
+#include "app/frame/toolbar_and_menus.h"
 #include "app/models/file_list_model.h"
 #include "app/program_text.h"
 #include "app/views/disk_tree_ctrl.h"
@@ -81,7 +83,7 @@ protected:
         shown.markedFiles = state.selectedFiles.load();
         shown.markedBytes = state.selectedBytes.load();
         shown.folderTree = frame.ShowsFolderTree();
-        shown.markedPane = frame.PaneText(2);
+        shown.markedPane = frame.Status().PaneText(2);
         return shown;
     }
 
@@ -108,7 +110,7 @@ protected:
     // Opens the menu bar's popup that holds the command by a click on its title, then clicks
     // the command.
     void ClickMenuBarCommand(uint32_t command) {
-        QAction* action = frame.MenuAction(command);
+        QAction* action = frame.Menus().MenuAction(command);
         ASSERT_NE(action, nullptr) << command;
         QPointer<QMenu> popup = qobject_cast<QMenu*>(action->parent());
         ASSERT_NE(popup, nullptr) << command;
@@ -155,10 +157,10 @@ TEST_F(MouseCommandWindowTest, EveryLanguageChosenWithTheMouseKeepsTheScanAndIts
         ASSERT_TRUE(RunEventsUntil([&] { return state.language.load() == choice.language; },
                                    kEventsTimeoutMs));
         // The menus were built again in the new language, with the chosen one gray.
-        QAction* chosen = frame.MenuAction(choice.command);
+        QAction* chosen = frame.Menus().MenuAction(choice.command);
         ASSERT_NE(chosen, nullptr);
         EXPECT_EQ(chosen->text(), ProgramText(choice.command));
-        frame.ApplyMenuRules(qobject_cast<QMenu*>(chosen->parent()));
+        frame.Menus().ApplyMenuRules(qobject_cast<QMenu*>(chosen->parent()));
         EXPECT_FALSE(chosen->isEnabled());
         ShownScan after = Shown();
         // The marked pane's words are the new language's; its numbers stay.

@@ -1,4 +1,5 @@
-#include "app/main_frame.h"
+#include "app/frame/main_frame.h"
+#include "app/frame/status_panes.h"
 #include "app/models/file_list_model.h"
 #include "app/models/folder_tree_model.h"
 #include "app/views/disk_tree_ctrl.h"
@@ -250,7 +251,8 @@ TEST_F(ScanInWindowTest, FatScanFillsTheStoreTheTreeTheListAndTheTotals) {
     EXPECT_EQ(ListedNames(frame.FileList()), NamesOfChildren(sent, folderId));
     EXPECT_TRUE(state.parentAvailable.load());
 
-    // Pane 1: the volume's found bytes, files and folders.
+    // Pane 1: the volume's found bytes, files and folders, the root among the folders as the
+    // tree shows it.
     const CFatFileSystem& volume = *state.FatVolume();
     uint64_t bytes = 0;
     uint64_t files = 0;
@@ -262,13 +264,14 @@ TEST_F(ScanInWindowTest, FatScanFillsTheStoreTheTreeTheListAndTheTotals) {
     }
     EXPECT_EQ(volume.FoundBytes(), bytes);
     EXPECT_EQ(static_cast<uint64_t>(volume.FileCount()), files);
-    EXPECT_EQ(frame.PaneText(1), VolumeTotalsText(bytes, files, sent.size() - files));
+    EXPECT_EQ(frame.Status().PaneText(1).toStdString(),
+              VolumeTotalsText(bytes, files, sent.size() - files + 1).toStdString());
     EXPECT_TRUE(
         QRegularExpression(
             QStringLiteral(R"(^Total \d+\.\d\d [KMG]B in \d+ file\(s\) in \d+ folder\(s\)$)"))
-            .match(frame.PaneText(1))
+            .match(frame.Status().PaneText(1))
             .hasMatch())
-        << frame.PaneText(1).toStdString();
+        << frame.Status().PaneText(1).toStdString();
 
     frame.resize(1100, 700);
     QCoreApplication::processEvents();
@@ -301,8 +304,9 @@ TEST_F(ScanInWindowTest, NtfsScanKeepsNtfsIdsAndListsTheRootsEntries) {
     EXPECT_EQ(ListedNames(frame.FileList()), NamesOfChildren(sent, folderId));
 
     const CNtfsFileSystem& volume = *state.NtfsVolume();
-    EXPECT_EQ(frame.PaneText(1), VolumeTotalsText(volume.FoundBytes(), volume.FileCount(),
-                                                  volume.FoundCount() - volume.FileCount()));
+    EXPECT_EQ(frame.Status().PaneText(1),
+              VolumeTotalsText(volume.FoundBytes(), volume.FileCount(),
+                               volume.FoundCount() - volume.FileCount()));
 }
 
 TEST_F(ScanInWindowTest, CheckingTheRootMarksEverythingAndTheJobMessagesFollowIt) {
@@ -330,7 +334,7 @@ TEST_F(ScanInWindowTest, CheckingTheRootMarksEverythingAndTheJobMessagesFollowIt
                                .arg(QString::fromStdU16String(FormatSize(volume.FoundBytes())))
                                .arg(files)
                                .arg(folders);
-    EXPECT_EQ(frame.PaneText(2), marked);
+    EXPECT_EQ(frame.Status().PaneText(2), marked);
 
     // WM_SCAN_TOTALS counts the marks again from the store.
     state.selectedFiles = 0;
@@ -338,14 +342,14 @@ TEST_F(ScanInWindowTest, CheckingTheRootMarksEverythingAndTheJobMessagesFollowIt
     state.selectedBytes = 0;
     state.someSelected = false;
     state.allSelected = false;
-    frame.SetPaneText(2, QString());
+    frame.Status().SetPaneText(2, QString());
     Send(MakeScanTotals());
     EXPECT_EQ(state.selectedFiles.load(), files);
     EXPECT_EQ(state.selectedFolders.load(), folders);
     EXPECT_EQ(state.selectedBytes.load(), volume.FoundBytes());
     EXPECT_TRUE(state.someSelected.load());
     EXPECT_TRUE(state.allSelected.load());
-    EXPECT_EQ(frame.PaneText(2), marked);
+    EXPECT_EQ(frame.Status().PaneText(2), marked);
 
     // The saving job's view of a folder: copies it owns, whatever the window does later.
     const std::size_t folder = FolderWithFiles(Store());
@@ -392,7 +396,8 @@ TEST_F(ScanInWindowTest, CheckingTheRootMarksEverythingAndTheJobMessagesFollowIt
     QTest::keyClick(frame.FolderView(), Qt::Key_Space);
     ASSERT_EQ(Store().At(0).item.checkState, FoundEntryStore::kUnchecked);
     Send(MakeScanTotals());
-    EXPECT_EQ(frame.PaneText(2), QStringLiteral("Marked 0.00 KB in 0 file(s) in 0 folder(s)"));
+    EXPECT_EQ(frame.Status().PaneText(2),
+              QStringLiteral("Marked 0.00 KB in 0 file(s) in 0 folder(s)"));
     EXPECT_TRUE(state.someSelected.load());
     EXPECT_TRUE(state.allSelected.load());
 }
@@ -437,7 +442,7 @@ TEST_F(ScanInWindowTest, RecoverSelectedSavesTheMarkedFilesAndTheWindowUnmarksTh
     }
     EXPECT_EQ(state.selectedFiles.load(), 0u);
     EXPECT_EQ(state.selectedBytes.load(), 0u);
-    EXPECT_TRUE(frame.PaneText(2).startsWith(QStringLiteral("Marked ")));
+    EXPECT_TRUE(frame.Status().PaneText(2).startsWith(QStringLiteral("Marked ")));
 }
 
 TEST_F(ScanInWindowTest, StopDuringAScanEndsItAndJobRunningLastsUntilTheThreadEnds) {
@@ -467,7 +472,7 @@ TEST_F(ScanInWindowTest, StopDuringAScanEndsItAndJobRunningLastsUntilTheThreadEn
     }));
     // What was found before the stop stays shown.
     EXPECT_TRUE(frame.ShowsFolderTree());
-    EXPECT_TRUE(frame.PaneText(1).startsWith(QStringLiteral("Total ")));
+    EXPECT_TRUE(frame.Status().PaneText(1).startsWith(QStringLiteral("Total ")));
 }
 
 TEST_F(ScanInWindowTest, ResetsEmptyTheStoreAndNothingFoundReturnsToTheDrives) {
@@ -481,10 +486,10 @@ TEST_F(ScanInWindowTest, ResetsEmptyTheStoreAndNothingFoundReturnsToTheDrives) {
     Send(MakeSearchEnded());
     EXPECT_GT(Store().Size(), 1u);
     EXPECT_EQ(state.FatVolume(), nullptr);
-    EXPECT_TRUE(frame.PaneText(1).isEmpty());
+    EXPECT_TRUE(frame.Status().PaneText(1).isEmpty());
     // Without a volume the totals are empty.
-    frame.UpdateStatusSize(false, 0);
-    EXPECT_TRUE(frame.PaneText(1).isEmpty());
+    frame.Status().UpdateStatusSize(false, 0);
+    EXPECT_TRUE(frame.Status().PaneText(1).isEmpty());
 
     Send(MakeResetScan());
     EXPECT_FALSE(Store().HasRoot());
@@ -492,8 +497,8 @@ TEST_F(ScanInWindowTest, ResetsEmptyTheStoreAndNothingFoundReturnsToTheDrives) {
     EXPECT_EQ(frame.FileList().rowCount(), 0);
     EXPECT_TRUE(frame.ShowsFolderTree());
     EXPECT_EQ(state.SelectedDrive(), nullptr);
-    EXPECT_TRUE(frame.PaneText(1).isEmpty());
-    EXPECT_TRUE(frame.PaneText(2).isEmpty());
+    EXPECT_TRUE(frame.Status().PaneText(1).isEmpty());
+    EXPECT_TRUE(frame.Status().PaneText(2).isEmpty());
 
     // Entries without a root are refused; a new root starts afresh.
     FoundItem stray;

@@ -3,7 +3,9 @@
 // Drives > Open Drive Using Scan Information for a scan and for a drive list, refused files,
 // and a scan saved in one window and recovered from in a fresh one.
 #include "app/commands/command_ids.h"
-#include "app/main_frame.h"
+#include "app/frame/log_actions.h"
+#include "app/frame/main_frame.h"
+#include "app/frame/status_panes.h"
 #include "app/models/file_list_model.h"
 #include "app/views/disk_tree_ctrl.h"
 #include "app/views/left_view.h"
@@ -13,7 +15,6 @@
 #include "jobs/scan_state.h"
 #include "jobs/thread_for_saving_scan_info.h"
 #include "platform/string_table.h"
-#include "resources/string_ids.h"
 #include "tests/app/frame_test_harness.h"
 #include "tests/support/folder_files.h"
 #include "tests/support/temp_dir.h"
@@ -160,9 +161,9 @@ TEST_F(ScanInfoWindowTest, SavingResultsWritesTheScanAndClosingAsksNothing) {
     ASSERT_TRUE(SaveScan(frame, dir.Path() / "scan"));
     ASSERT_TRUE(WaitForJob());
     ASSERT_EQ(frame.proposedScanNames.size(), 1u);
-    EXPECT_EQ(
-        frame.proposedScanNames.back(),
-        Text(kScanWordId).prepend(QStringLiteral("Morwick Wrenfal Windows Data Recovery v3.0 ")));
+    EXPECT_EQ(frame.proposedScanNames.back(),
+              Text(kScanWordId)
+                  .prepend(QStringLiteral("Morwick Wrenfal Windows Data Recovery v3.0 ")));
     const fs::path file = dir.Path() / "scan.DAT";
     ASSERT_TRUE(fs::is_regular_file(file));
     EXPECT_EQ(ContentOf(file), ScanInfoHeader::Content::Fat);
@@ -328,7 +329,7 @@ TEST_F(ScanInfoWindowTest, ADriveListSavedAndOpenedShowsThoseDrivesAndNoFolderTr
     ASSERT_EQ(LogRows(), rows + 2);
     const std::vector<CLogPaneDlg::Row> log = frame.LogPane()->Rows();
     const CLogPaneDlg::Row& started = log[log.size() - 2];
-    EXPECT_EQ(started.activity, Text(kSavingActivityId));
+    EXPECT_EQ(started.activity, Text(CThreadForSavingScanInfo::kSavingActivityId));
     EXPECT_EQ(started.description, PathText(file));
     EXPECT_EQ(started.status, Text(61515));
     EXPECT_EQ(started.image, 1);
@@ -470,8 +471,8 @@ TEST_F(ScanInfoWindowTest, ADriveListOpenedOverResultsDropsThem) {
     EXPECT_FALSE(state.someSelected.load());
     EXPECT_FALSE(state.allSelected.load());
     EXPECT_FALSE(frame.Store().HasRoot());
-    EXPECT_TRUE(frame.PaneText(1).isEmpty());
-    EXPECT_TRUE(frame.PaneText(2).isEmpty());
+    EXPECT_TRUE(frame.Status().PaneText(1).isEmpty());
+    EXPECT_TRUE(frame.Status().PaneText(2).isEmpty());
     EXPECT_FALSE(frame.OnCommand(CommandId::kRecoverAll));
 }
 

@@ -5,7 +5,7 @@
 
 #include "app/commands/command_ids.h"
 #include "app/dialogs/scroll_bitmap_dlg.h"
-#include "app/main_frame.h"
+#include "app/frame/main_frame.h"
 #include "app/views/file_list_view.h"
 #include "platform/job_messages.h"
 #include "tests/app/frame_test_harness.h"

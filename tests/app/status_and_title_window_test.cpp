@@ -2,9 +2,10 @@
 // again, the drive list and a language switch; the folder tree's root and the log's dates
 // speak the window's language.
 #include "app/commands/command_ids.h"
-#include "app/main_frame.h"
+#include "app/frame/main_frame.h"
+#include "app/frame/status_panes.h"
+#include "app/frame/status_progress_bar.h"
 #include "app/models/folder_tree_model.h"
-#include "app/status_progress_bar.h"
 #include "app/views/folder_tree_ctrl.h"
 #include "app/views/left_view.h"
 #include "filesystems/scan_log.h"
@@ -37,16 +38,29 @@ protected:
         frame.ApplyButtonRules();
         return RunEventsUntil(
             [this] {
-                return frame.PaneText(0) == CProgressBar::IdleText() &&
-                       frame.ProgressBar(0) == nullptr;
+                return frame.Status().PaneText(0) == CProgressBar::IdleText() &&
+                       frame.Status().ProgressBar(0) == nullptr;
             },
             kJobTimeoutMs);
     }
     // What pane 1 says of a volume with nothing found.
     static QString NothingFound() {
-        return CMainFrame::TotalsText(StringTable::Program().Get(CMainFrame::kTotalWord), 0, 0, 0);
+        return StatusPanes::TotalsText(StringTable::Program().Get(StatusPanes::kTotalWord), 0, 0,
+                                       0);
     }
     QString RootText() const { return frame.FolderView()->model()->index(0, 0).data().toString(); }
+    // The folders the folder tree holds, its root among them.
+    uint64_t FoldersShown() const {
+        uint64_t folders = 0;
+        for (std::size_t i = 0; i < frame.Store().Size(); ++i) {
+            folders += frame.Store().At(i).item.IsFolder() ? 1 : 0;
+        }
+        return folders;
+    }
+    // The folder count pane 1 ends with: "... in <n> folder(s)".
+    static QString FolderPart(uint64_t folders) {
+        return QStringLiteral(" in %1 folder(s)").arg(folders);
+    }
 };
 
 TEST_F(StatusAndTitleTest, PanesAndTitleFollowTheScanTheSavedScanAndTheDriveList) {
@@ -56,11 +70,15 @@ TEST_F(StatusAndTitleTest, PanesAndTitleFollowTheScanTheSavedScanAndTheDriveList
     ASSERT_TRUE(ScanInWindow(fat));
     ASSERT_TRUE(WaitForIdlePanes());
     // The job's "Reading sector" and "Entries Found" are gone: the totals stand instead.
-    const QString totals = frame.PaneText(1);
+    const QString totals = frame.Status().PaneText(1);
     EXPECT_TRUE(totals.startsWith(QStringLiteral("Total "))) << totals.toStdString();
     EXPECT_NE(totals, NothingFound());
-    EXPECT_TRUE(frame.PaneText(2).startsWith(QStringLiteral("Marked ")))
-        << frame.PaneText(2).toStdString();
+    // The folders counted are the ones the tree shows, its root too, as after loading below.
+    const uint64_t scannedFolders = FoldersShown();
+    EXPECT_GT(scannedFolders, 1u);
+    EXPECT_TRUE(totals.endsWith(FolderPart(scannedFolders))) << totals.toStdString();
+    EXPECT_TRUE(frame.Status().PaneText(2).startsWith(QStringLiteral("Marked ")))
+        << frame.Status().PaneText(2).toStdString();
     EXPECT_TRUE(frame.windowTitle().endsWith(kFat1Title)) << frame.windowTitle().toStdString();
     EXPECT_EQ(RootText(), QStringLiteral("Root"));
 
@@ -73,19 +91,18 @@ TEST_F(StatusAndTitleTest, PanesAndTitleFollowTheScanTheSavedScanAndTheDriveList
     ASSERT_TRUE(frame.OnCommand(CommandId::kShowDriveList));
     EXPECT_TRUE(frame.LeftView()->DriveTreeShown());
     EXPECT_FALSE(frame.windowTitle().contains(kFat1Title)) << frame.windowTitle().toStdString();
-    EXPECT_EQ(frame.PaneText(1), QString());
-    EXPECT_EQ(frame.PaneText(2), QString());
+    EXPECT_EQ(frame.Status().PaneText(1), QString());
+    EXPECT_EQ(frame.Status().PaneText(2), QString());
 
     // The saved scan opened again shows the totals it was saved with, not zeros.
     frame.openScanPath = QString::fromStdString(dir.File("scan.DAT").string());
     ASSERT_TRUE(frame.OnCommand(CommandId::kOpenDriveUsingScanInformation));
     ASSERT_TRUE(WaitForIdlePanes());
     ASSERT_TRUE(frame.ShowsFolderTree());
-    // Bytes and files as saved; the folder count is left out, as a loaded scan counts its root.
-    const QString savedBytesAndFiles = totals.left(totals.lastIndexOf(QStringLiteral(" in ")));
-    EXPECT_NE(frame.PaneText(1), NothingFound());
-    EXPECT_TRUE(frame.PaneText(1).startsWith(savedBytesAndFiles + QStringLiteral(" in ")))
-        << frame.PaneText(1).toStdString() << " / " << totals.toStdString();
+    // Bytes, files and folders as the scan showed them.
+    EXPECT_EQ(FoldersShown(), scannedFolders);
+    EXPECT_EQ(frame.Status().PaneText(1).toStdString(), totals.toStdString())
+        << frame.Status().PaneText(1).toStdString() << " / " << totals.toStdString();
     EXPECT_TRUE(frame.windowTitle().endsWith(kFat1Title)) << frame.windowTitle().toStdString();
 
     // An NTFS scan after the FAT one has no FAT linking mode in its title.
@@ -95,9 +112,11 @@ TEST_F(StatusAndTitleTest, PanesAndTitleFollowTheScanTheSavedScanAndTheDriveList
     ASSERT_TRUE(frame.OnCommand(CommandId::kShowDriveList));
     ASSERT_TRUE(ScanInWindow(ntfs));
     ASSERT_TRUE(WaitForIdlePanes());
-    EXPECT_TRUE(frame.PaneText(1).startsWith(QStringLiteral("Total ")))
-        << frame.PaneText(1).toStdString();
-    EXPECT_NE(frame.PaneText(1), NothingFound());
+    EXPECT_TRUE(frame.Status().PaneText(1).startsWith(QStringLiteral("Total ")))
+        << frame.Status().PaneText(1).toStdString();
+    EXPECT_NE(frame.Status().PaneText(1), NothingFound());
+    EXPECT_TRUE(frame.Status().PaneText(1).endsWith(FolderPart(FoldersShown())))
+        << frame.Status().PaneText(1).toStdString();
     EXPECT_FALSE(frame.windowTitle().contains(QStringLiteral("Linking")))
         << frame.windowTitle().toStdString();
 }
@@ -126,8 +145,8 @@ TEST_F(StatusAndTitleTest, TheHintTheRootAndTheLogDatesFollowTheLanguage) {
     ASSERT_TRUE(ScanInWindow(fat));
     ASSERT_TRUE(WaitForIdlePanes());
     EXPECT_EQ(RootText(), QStringLiteral("Racine"));
-    EXPECT_NE(frame.PaneText(0), englishHint);
-    const QString frenchTotals = frame.PaneText(1);
+    EXPECT_NE(frame.Status().PaneText(0), englishHint);
+    const QString frenchTotals = frame.Status().PaneText(1);
     EXPECT_TRUE(frenchTotals.contains(QStringLiteral(" dans "))) << frenchTotals.toStdString();
     EXPECT_EQ(ScanLog::TimeText(stamp), u" déc. 09 2026 , 06:28 PM");
     ASSERT_TRUE(frame.SwitchLanguage(2));
@@ -136,12 +155,12 @@ TEST_F(StatusAndTitleTest, TheHintTheRootAndTheLogDatesFollowTheLanguage) {
 
     // Back in English the hint, the root and the totals are English again.
     ASSERT_TRUE(frame.SwitchLanguage(0));
-    EXPECT_EQ(frame.PaneText(0), englishHint);
+    EXPECT_EQ(frame.Status().PaneText(0), englishHint);
     EXPECT_EQ(RootText(), QStringLiteral("Root"));
-    EXPECT_TRUE(frame.PaneText(1).startsWith(QStringLiteral("Total ")))
-        << frame.PaneText(1).toStdString();
-    EXPECT_FALSE(frame.PaneText(1).contains(QStringLiteral(" dans ")))
-        << frame.PaneText(1).toStdString();
+    EXPECT_TRUE(frame.Status().PaneText(1).startsWith(QStringLiteral("Total ")))
+        << frame.Status().PaneText(1).toStdString();
+    EXPECT_FALSE(frame.Status().PaneText(1).contains(QStringLiteral(" dans ")))
+        << frame.Status().PaneText(1).toStdString();
     EXPECT_EQ(ScanLog::TimeText(stamp), u" Dec 09 2026 , 06:28 PM");
 }
 

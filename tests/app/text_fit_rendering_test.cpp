@@ -2,7 +2,7 @@
 // titles of the file list's and the log's columns, the type and time texts of the file list,
 // and the drive tree's names at the window's starting width. The frame is drawn offscreen in
 // each language and kept as a picture.
-#include "app/main_frame.h"
+#include "app/frame/main_frame.h"
 #include "app/message_box_qt.h"
 #include "app/models/file_list_model.h"
 #include "app/program_text.h"

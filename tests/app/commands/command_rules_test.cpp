@@ -2,6 +2,7 @@
 
 #include "app/commands/command_ids.h"
 #include "app/commands/command_rules.h"
+#include "app/commands/command_values.h"
 
 #include <gtest/gtest.h>
 
@@ -285,8 +286,7 @@ std::vector<CommandState> ManyStates() {
 }
 
 TEST(CommandStateTest, PendingCommandsAreNeverEnabled) {
-    const std::set<uint32_t> expectedPending = {
-        C::kRecover};
+    const std::set<uint32_t> expectedPending = {C::kRecover};
     std::set<uint32_t> pending;
     for (const CommandRow& row : CommandTable()) {
         if (row.pending)
@@ -335,6 +335,55 @@ TEST(CommandStateTest, MenuItemsWithoutAMenuRule) {
     EXPECT_FALSE(MenuItemState(1, Idle()).enabled);
     EXPECT_FALSE(ButtonState(1, Idle()).enabled);
     EXPECT_EQ(FindCommand(1), nullptr);
+}
+
+// The command the frame runs to set a value is the one the menu marks while that value is in
+// force: the language and linking-mode items of the current value are gray, the view style's
+// is checked; every other item of the group is not.
+TEST(CommandStateTest, TheCommandOfEachValueIsTheOneTheMenuMarksForIt) {
+    struct Group {
+        const char* name;
+        std::vector<uint32_t> commands;
+        CommandState (*inForce)(size_t value);
+        // Whether the rule marks the item as the value in force.
+        bool (*marked)(const CommandUi& ui);
+    };
+    const std::array<Group, 3> groups = {{
+        {"language",
+         {CommandValues::kLanguageCommands.begin(), CommandValues::kLanguageCommands.end()},
+         [](size_t value) {
+             CommandState s = Idle();
+             s.language = static_cast<uint32_t>(value);
+             return s;
+         },
+         [](const CommandUi& ui) { return !ui.enabled; }},
+        {"linking mode",
+         {CommandValues::kLinkingCommands.begin(), CommandValues::kLinkingCommands.end()},
+         [](size_t value) {
+             CommandState s = Results();
+             s.fatVolume = true;
+             s.linkingMode = static_cast<uint8_t>(value);
+             return s;
+         },
+         [](const CommandUi& ui) { return !ui.enabled; }},
+        {"view style",
+         {CommandValues::kViewStyleCommands.begin(), CommandValues::kViewStyleCommands.end()},
+         [](size_t value) {
+             CommandState s = Idle();
+             s.viewStyle = static_cast<uint32_t>(value);
+             return s;
+         },
+         [](const CommandUi& ui) { return ui.checked; }},
+    }};
+    for (const Group& group : groups) {
+        for (size_t value = 0; value < group.commands.size(); ++value) {
+            const CommandState s = group.inForce(value);
+            for (size_t other = 0; other < group.commands.size(); ++other) {
+                EXPECT_EQ(group.marked(MenuItemState(group.commands[other], s)), other == value)
+                    << group.name << " " << value << ": item " << other;
+            }
+        }
+    }
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "app/main_frame.h"
+#include "app/frame/main_frame.h"
 #include "app/models/file_list_model.h"
 #include "app/models/folder_tree_model.h"
 #include "app/models/found_entry_store.h"

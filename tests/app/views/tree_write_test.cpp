@@ -1,5 +1,5 @@
+#include "app/frame/main_frame.h"
 #include "app/models/found_entry_store.h"
-#include "app/main_frame.h"
 #include "diskio/drive_node.h"
 #include "filesystems/found_item_serializer.h"
 #include "jobs/scan_state.h"

@@ -1,5 +1,7 @@
 // The frame's commands that narrow the results: the file mask and its undo, find and find next.
-#include "app/main_frame.h"
+#include "app/frame/main_frame.h"
+
+#include "app/frame/status_panes.h"
 
 #include "app/dialogs/file_filter_dlg.h"
 #include "app/dialogs/file_mask_dlg.h"
@@ -49,8 +51,7 @@ void CMainFrame::OnShowOriginalList() {
         original.push_back({copy.item, std::move(copy.name)});
     }
     m_state.maskEntryCount = static_cast<uint32_t>(original.size());
-    SetPaneText(1, QString());
-    SetPaneText(2, QString());
+    m_status->ClearTotals();
     m_fileListModel->ClearRows();
     m_store.ClearViewItems();
     CThraedForMask job(m_state, &m_jobWindow);

@@ -1,5 +1,7 @@
 #include "app/dialogs/file_dialog_start.h"
-#include "app/main_frame.h"
+#include "app/frame/main_frame.h"
+
+#include "app/frame/log_actions.h"
 
 #include "app/morwick_wrenfal_app.h"
 #include "app/program_text.h"
@@ -203,17 +205,19 @@ void CMainFrame::SaveDriveListOnly(const std::filesystem::path& chosen) {
         return;
     }
     const QString path = QString::fromStdString(target->path.string());
-    AddLogMessage(ProgramText(kSavingActivityId), path, ProgramText(kProcessStartedId),
-                  kImageStarted);
+    m_log->AddLogMessage(ProgramText(CThreadForSavingScanInfo::kSavingActivityId), path,
+                         ProgramText(ScanLog::kProcessStartedId), kImageStarted);
     const std::vector<uint8_t> bytes = ScanInfoFile::BuildDriveListFile(m_state.driveList.nodes);
     ScanFileWriter writer;
     if (!writer.Open(target->path) || !writer.Append(bytes) || !writer.Commit(target->replace)) {
         ShowScanFileMessage(kCannotOpenFileId, path);
-        AddLogMessage(QString(), QString(), ProgramText(kProcessFailedId), kImageFailed);
+        m_log->AddLogMessage(QString(), QString(),
+                             ProgramText(CThreadForSavingFiles::kProcessFailedId), kImageFailed);
         return;
     }
     m_state.scanInfoSaved = true;
-    AddLogMessage(QString(), QString(), ProgramText(kProcessCompletedId), kImageStarted);
+    m_log->AddLogMessage(QString(), QString(), ProgramText(ScanLog::kProcessCompletedId),
+                         kImageStarted);
 }
 
 void CMainFrame::OpenDriveUsingScanInformation() {
@@ -229,16 +233,16 @@ void CMainFrame::OpenDriveUsingScanInformation() {
     {
         ReadOnlyFile file;
         if (!file.Open(path)) {
-            ShowScanFileMessage(kUnableToOpenId);
+            ShowScanFileMessage(CThreadForSavingScanInfo::kUnableToOpenId);
             return;
         }
         if (ScanInfoFile::ParseHeader(file.Bytes(), header) != ScanInfoFile::Refusal::None) {
-            ShowScanFileMessage(kNotValidId);
+            ShowScanFileMessage(CThreadForSavingScanInfo::kNotValidId);
             return;
         }
         if (header.content == ScanInfoHeader::Content::DriveList) {
             if (!OpenDriveListFile(file.Bytes())) {
-                ShowScanFileMessage(kNotValidId);
+                ShowScanFileMessage(CThreadForSavingScanInfo::kNotValidId);
             }
             ApplyButtonRules();
             return;

@@ -1,4 +1,4 @@
-#include "app/status_progress_bar.h"
+#include "app/frame/status_progress_bar.h"
 
 #include "app/program_text.h"
 #include "resources/string_ids.h"

@@ -2,7 +2,7 @@
 // file list while the image is made, and opening image files as drives.
 
 #include "app/dialogs/file_dialog_start.h"
-#include "app/main_frame.h"
+#include "app/frame/main_frame.h"
 
 #include "app/dialogs/image_progress_dlg.h"
 #include "app/dialogs/scroll_bitmap_dlg.h"

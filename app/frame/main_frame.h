@@ -1,10 +1,13 @@
 #pragma once
 
+#include "app/commands/command_source.h"
 #include "app/commands/command_state.h"
 #include "app/dialogs/destination_choice.h"
 #include "app/dialogs/scan_action_rules.h"
 #include "app/dialogs/scan_file_exists_dlg.h"
 #include "app/found_file_preview.h"
+#include "app/frame/command_handler_table.h"
+#include "app/frame/job_message_router.h"
 #include "app/models/entry_search.h"
 #include "app/models/file_mask_pass.h"
 #include "app/models/find_rules.h"
@@ -13,7 +16,6 @@
 #include "jobs/scan_file_target.h"
 #include "jobs/thread_for_file_system.h"
 #include "jobs/thread_for_saving_scan_info.h"
-#include "jobs/totals_text.h"
 #include "platform/job_messages.h"
 #include "platform/message_box_answer.h"
 #include "platform/message_box_buttons.h"
@@ -41,41 +43,41 @@ class CFileListView;
 class CFolderTreeCtrl;
 class CLeftView;
 class CLogPaneDlg;
+class LogActions;
+class StatusPanes;
+class ToolbarAndMenus;
 class FileListModel;
 class FolderTreeModel;
-class CProgressBar;
 class JobRunner;
-class QAction;
-class QDockWidget;
 class QMenu;
 class QTimer;
-class QToolBar;
 class QKeyEvent;
 class SettingsStore;
-class COwnerDrawMenu;
 class CSizingDialogBar;
-class QHBoxLayout;
-class QLabel;
 class QSplitter;
 class CImageProgressDlg;
 class CScrollBitmapDlg;
 class CUpdatingListDlg;
 class QTreeWidgetItem;
 class CDiskTreeCtrl;
+enum class KeyFocus;
 struct ActionDialogHooks;
 struct DriveNode;
 class ScanState;
 
 // The program's one top-level window: a splitter of one row and two columns (the drive tree, or
 // the folder tree once a scan has results, left; the file list of the folder selected in the
-// tree right), the message log in a dock at the bottom, a status bar of three
-// panes with up to two progress bars, and the menu commands. It receives every job message
-// through its job window and refuses to close while a job runs.
+// tree right), the message log in a dock at the bottom, the status bar and the toolbar. It lays
+// these out and wires the collaborators it owns: StatusPanes (the panes and progress bars),
+// LogActions (the message log's commands) and ToolbarAndMenus (the toolbar and the menus). It
+// receives every job message through its job window, runs it by the job-message router's table
+// of handlers, and refuses to close while a job runs.
 //
 // It owns the entry store that keeps every found file and folder of the current scan, and the
 // folder-tree and file-list models over it; the job messages of a scan fill the store.
 //
-// Every command of the menus and the toolbar goes through OnCommand. Which commands are
+// Every command of the menus and the toolbar goes through OnCommand and the command table of
+// handlers. Which commands are
 // available is decided by the rules of app/commands/ over GatherCommandState(): the menu rules
 // when a popup is about to show, the button rules on an idle timer and after each job message.
 //
@@ -91,21 +93,6 @@ public:
     static constexpr char kHelpTopicsFile[] =
         "Morwick Wrenfal Windows Data Recovery User Guide.html";
     static constexpr char kUpdaterFile[] = "morwick-wrenfal-update";
-    // Pane 0 the progress bar and its label, pane 1 the found totals or a job's text, pane 2
-    // the marked totals or a second job text, pane 3 the lock-key indicator.
-    static constexpr int kPaneCount = 4;
-    static constexpr int kMaxPaneWidth = 10000;
-    // String ids of the words of the found (pane 1) and marked (pane 2) totals.
-    static constexpr uint32_t kTotalWord = kTotalWordId;
-    static constexpr uint32_t kMarkedWord = kMarkedWordId;
-
-    enum class SaveLogResult {
-        Saved,
-        // The file could not be created or written; nothing is reported.
-        NotWritten,
-        // The user cancelled the file-exists question.
-        Cancelled,
-    };
 
     struct FileExistsChoice {
         CScanFileExistsDlg::Answer answer = CScanFileExistsDlg::Answer::Cancel;
@@ -118,26 +105,21 @@ public:
     // Where the language switch writes "LANG"; none: the choice lasts until the program ends.
     void SetSettingsStore(SettingsStore* settings) { m_settings = settings; }
 
+    // The collaborators the frame owns and wires: the status panes and their progress bars,
+    // the message log's actions, the toolbar and the menus.
+    StatusPanes& Status() const { return *m_status; }
+    LogActions& Log() const { return *m_log; }
+    ToolbarAndMenus& Menus() const { return *m_menus; }
+
     // --- commands --------------------------------------------------------------------------
-    // Where a command came from: its menu item (and the keys) or its toolbar button, whose
-    // rules may differ.
-    enum class CommandSource {
-        Menu,
-        Button,
-    };
+    using CommandSource = ::CommandSource;
     // Runs the command's handler when the rule of its source allows it now; false when it did
     // not run.
     bool OnCommand(uint32_t id, CommandSource source = CommandSource::Menu);
     CommandState GatherCommandState() const;
-    // The menu action and the toolbar action of a command (null when there is none).
-    QAction* MenuAction(uint32_t id) const;
-    QAction* ButtonAction(uint32_t id) const;
-    QToolBar* ToolBar() const { return m_toolBar; }
-    // Builds the main menu and the toolbar from their resources in the current language.
-    void RebuildMenu();
-    // Applies the menu rules to the items of `menu` (the popup about to show).
-    void ApplyMenuRules(QMenu* menu);
-    // Applies the button rules to the toolbar.
+    // The command handlers by id.
+    const CommandHandlerTable& Commands() const { return m_commands; }
+    // The idle rules: the state after a job once it has ended, then the button rules.
     void ApplyButtonRules();
     // "<title> <linking mode>" with the FAT volume's mode while its results are shown; the
     // title alone otherwise (the drive list, an NTFS volume).
@@ -188,20 +170,11 @@ public:
 
     // The window jobs send their messages to.
     JobWindow& JobWindowForJobs() { return m_jobWindow; }
-    // Runs one job message on the GUI thread. Returns 0.
+    // Runs one job message on the GUI thread through the router, then the button rules.
+    // Returns 0.
     intptr_t HandleJobMessage(JobMessage& message);
+    const JobMessageRouter& JobRouter() const { return m_jobRouter; }
 
-    void AddLogMessage(const QString& activity, const QString& description, const QString& status,
-                       int image);
-
-    // Status bar.
-    QLabel* Pane(int index) const;
-    QString PaneText(int index) const;
-    void SetPaneText(int index, const QString& text);
-    // Panes 0 and 1 get fixed widths, pane 2 the rest.
-    void SetPaneWidths(int pane0, int pane1);
-    // Progress bar 0 (pane 0) or 1 (pane 1); null when absent.
-    CProgressBar* ProgressBar(int which) const;
     // The viewers Preview hands entries to (the program's own unless replaced).
     void SetPreviewViewers(FoundFilePreview::Viewers viewers) {
         m_previewViewers = std::move(viewers);
@@ -213,8 +186,7 @@ public:
     // The drive tree's context menu for the drive at `position` (none on the computer item);
     // null for no drive. The caller owns it.
     QMenu* CreateDriveContextMenu(const QPoint& position);
-    // One log row for each source the drive list left out (a device-map path that cannot be
-    // read, a damaged partition table), so the user learns why a drive is missing.
+    // The drive list's problems as log rows.
     void LogDriveListProblems();
     // Shows the folder tree in the left pane.
     void ShowFolderTree();
@@ -245,12 +217,6 @@ public:
     // when the drive list gained the image.
     bool LoadFile(const QString& path);
 
-    // Status pane 1 (which 0: the current volume's found totals) or 2 (which 1: the marked
-    // totals of the scan state); with `clear`, or without a volume, the pane is emptied.
-    void UpdateStatusSize(bool clear, int which);
-    // "<word> <size> in <files> file(s) in <folders> folder(s)".
-    static QString TotalsText(std::u16string_view word, uint64_t bytes, uint64_t files,
-                              uint64_t folders);
     // Counts the marked entries into the scan state's selection totals, shows them in pane 2
     // and, when anything is marked, sets some selected (and all selected when the marked bytes
     // are the volume's found bytes).
@@ -267,15 +233,6 @@ public:
     // Asks the running job to stop; it is no longer stoppable. Job running stays with the
     // runner until the job's thread has ended.
     void StopCurrentProcess();
-    // Tools > Save Log (asks for the file) and Tools > Clear Log.
-    void OnSaveLog();
-    void OnClearLog();
-    // Writes the log to `file`; an existing file goes through the file-exists question first.
-    SaveLogResult SaveLogTo(const std::filesystem::path& file);
-    // The log saved on closing, into the "LPath" folder: false only when the user cancelled.
-    bool SaveLogOnClose();
-    // The name proposed for a saved log, without extension.
-    static QString ProposedLogName();
     // A job runs: closing and most commands are refused.
     bool JobRunning() const;
 
@@ -321,10 +278,18 @@ protected:
     virtual QString AskOpenImagePath();
 
 private:
-    void CreateToolBar();
+    // The job messages' handlers (main_frame_jobs.cpp).
+    friend class FrameJobHandlers;
+    void RegisterJobHandlers();
+    // The command table (main_frame_commands.cpp).
+    void RegisterCommands();
+    void ToggleToolBar();
+    void ToggleStatusBar();
+    void OnAppendHeaderFile();
+    void OnAdvanceSettings();
+    void OnTipOfTheDay();
+    void OnAbout();
     void ShowDriveContextMenu(const QPoint& position);
-    void CreateStatusBar();
-    void SetActionState(QAction* action, bool enabled, bool checked);
     // Writes a file of only the drive list, asking first when the name exists.
     void SaveDriveListOnly(const std::filesystem::path& chosen);
     // Starts the scan-information job on the runner; its running flag is set while it may run.
@@ -337,12 +302,13 @@ private:
                                                     std::u16string& newName);
     void ShowScanFileMessage(uint32_t id, const QString& after = QString());
     void RemoveFileFilter();
-    void ToggleLogBar();
     void OpenSupportLink(uint32_t id);
     // The settings store the settings and tip dialogs read and write.
     SettingsStore& SettingsForDialogs();
     void StartUpdater();
     void RetitleViews();
+    // Which of the frame's views `focus` is (or lies in).
+    KeyFocus FocusOf(const QWidget* focus) const;
     // The keyboard rules for a key aimed inside the frame; true when the key was consumed.
     bool HandleFrameKey(QObject* target, QKeyEvent* event);
     // Waits, handling events, while the scan-information job runs.
@@ -355,8 +321,6 @@ private:
     // After a save job this frame started: handles events until its thread has ended, so the
     // command that goes on may start the next job.
     void WaitForJobThread();
-    void CreateProgressBar(int which, const ProgressCreatePayload& payload);
-    void DestroyProgressBar(int which);
     void ResetScan(bool full);
     // A drive item of the drive tree was opened: its action dialog, unless a job runs.
     void OnDriveOpened(QTreeWidgetItem* item);
@@ -396,13 +360,6 @@ private:
     void Tell(uint32_t textId, MessageBoxIcon icon);
     uint8_t SelectedDiskNumber() const;
 
-    struct VolumeTotals {
-        uint64_t bytes = 0;
-        uint64_t files = 0;
-        uint64_t folders = 0;
-    };
-    std::optional<VolumeTotals> CurrentVolumeTotals() const;
-
     ScanState& m_state;
     JobRunner& m_runner;
     SettingsStore* m_settings = nullptr;
@@ -420,11 +377,11 @@ private:
     CFileListView* m_fileListView = nullptr;
     CSizingDialogBar* m_logBar = nullptr;
     CLogPaneDlg* m_logPane = nullptr;
-    QHBoxLayout* m_paneLayout = nullptr;
-    std::array<QLabel*, kPaneCount> m_panes{};
-    std::array<std::unique_ptr<CProgressBar>, 2> m_progressBars;
-    std::unique_ptr<COwnerDrawMenu> m_mainMenu;
-    std::unique_ptr<COwnerDrawMenu> m_driveMenu;
+    std::unique_ptr<StatusPanes> m_status;
+    std::unique_ptr<LogActions> m_log;
+    std::unique_ptr<ToolbarAndMenus> m_menus;
+    JobMessageRouter m_jobRouter;
+    CommandHandlerTable m_commands;
     // The drive under the drive tree's last right-click, by its node's number.
     std::optional<uint8_t> m_contextDrive;
     FoundFilePreview::Viewers m_previewViewers = FoundFilePreview::Viewers::Program();
@@ -434,10 +391,7 @@ private:
     uint64_t m_imageSectorsPerBlock = 1;
     QPointer<CScrollBitmapDlg> m_childPane;
     QPointer<CUpdatingListDlg> m_largeFileDialog;
-    QToolBar* m_toolBar = nullptr;
     QTimer* m_idleTimer = nullptr;
-    std::map<uint32_t, QAction*> m_menuActions;
-    std::map<uint32_t, QAction*> m_buttonActions;
     // The mask's walk over the entries kept aside, and the day its date tests count from.
     FileMaskPass m_maskPass{m_store};
     CalendarDate m_maskToday;
