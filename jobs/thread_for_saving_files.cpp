@@ -150,7 +150,7 @@ void CThreadForSavingFiles::LogEnd() {
         Reporter().LogRow(u"",
                           Formatted(nothing ? kFailedNotRecoveredId : kCompletedNotRecoveredId,
                                     static_cast<int32_t>(failed)),
-                          ProgramString(nothing ? kFailedOnId : ScanLog::kCompletedOnId) +
+                          ProgramString(nothing ? kFailedOnId : kCompletedOnId) +
                               ScanLog::NowText(),
                           nothing ? ScanLog::kImageAborted : ScanLog::kImagePartial);
     } else {
@@ -185,8 +185,9 @@ bool CThreadForSavingFiles::OpenDestination() {
         m_local = LocalDestination::Open(
             std::filesystem::path(Utf16ToUtf8(m_parameters.destination)), error);
         if (!m_local) {
-            Reporter().LogRow(ProgramString(kRecoveringFileActivityId), Formatted(kNoLocalFolderId, error),
-                              ProgramString(kFailedId), ScanLog::kImageAborted);
+            Reporter().LogRow(ProgramString(kRecoveringFileActivityId),
+                              Formatted(kNoLocalFolderId, error), ProgramString(kFailedId),
+                              ScanLog::kImageAborted);
             Reporter().ShowMessage(Formatted(kNoLocalFolderId, error), MessageBoxIcon::Error);
             return false;
         }
@@ -206,8 +207,9 @@ bool CThreadForSavingFiles::OpenDestination() {
         std::u16string error;
         m_ftpDestination = FtpDestination::Open(*m_ftp, root, error);
         if (!m_ftpDestination) {
-            Reporter().LogRow(ProgramString(kRecoveringFileActivityId), Formatted(kNoServerFolderId, error),
-                              ProgramString(kFailedId), ScanLog::kImageAborted);
+            Reporter().LogRow(ProgramString(kRecoveringFileActivityId),
+                              Formatted(kNoServerFolderId, error), ProgramString(kFailedId),
+                              ScanLog::kImageAborted);
             Reporter().ShowMessage(Formatted(kNoServerFolderId, error), MessageBoxIcon::Error);
             return false;
         }
@@ -246,7 +248,8 @@ void CThreadForSavingFiles::RecoverIntoSingleZip() {
     };
     NameChoice choice = ResolveNameClash(kArchiveName);
     if (!choice.write) {
-        Reporter().LogRow(u"", kArchiveName, ProgramString(choice.skipped ? kRecoverySkippedId : kFailedId),
+        Reporter().LogRow(u"", kArchiveName,
+                          ProgramString(choice.skipped ? kRecoverySkippedId : kFailedId),
                           ScanLog::kImageAborted);
         if (!choice.skipped)
             failAll();
@@ -255,8 +258,9 @@ void CThreadForSavingFiles::RecoverIntoSingleZip() {
     const int fd = m_local->OpenFileDescriptor(choice.name, choice.overwrite);
     auto archive = std::make_unique<CRecoveredZip>();
     if (fd < 0 || !archive->OpenFd(fd, choice.name)) {
-        Reporter().LogRow(u"", Formatted(kCannotCreateRecoveredFileId, choice.name, m_local->LastError()),
-                          ProgramString(kFailedId), ScanLog::kImageAborted);
+        Reporter().LogRow(
+            u"", Formatted(kCannotCreateRecoveredFileId, choice.name, m_local->LastError()),
+            ProgramString(kFailedId), ScanLog::kImageAborted);
         failAll();
         return;
     }

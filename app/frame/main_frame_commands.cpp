@@ -136,7 +136,7 @@ void CMainFrame::OpenActionDialog(const DriveNode& node, const QString& itemText
     hooks.help.open = [this](const std::filesystem::path& page, uint32_t) {
         // The topic is the page itself: desktops drop a fragment from a local file's address.
         if (!OpenUrl(GuideUrl(page))) {
-            AskUser(ProgramText(scan_action::kHelpNotOpenedId), QString::fromUtf16(kTitle),
+            AskUser(ProgramText(kHelpNotOpenedId), QString::fromUtf16(kTitle),
                     MessageBoxIcon::Information, MessageBoxButtons::Ok, true);
         }
     };
@@ -504,17 +504,17 @@ bool CMainFrame::SwitchLanguage(uint32_t language) {
 }
 
 void CMainFrame::RetitleViews() {
-    m_logPane->List()->setHeaderLabels({ProgramText(CLogPaneDlg::kActivityTitleId),
-                                        ProgramText(CLogPaneDlg::kDescriptionTitleId),
-                                        ProgramText(CLogPaneDlg::kStatusTitleId)});
+    m_logPane->List()->setHeaderLabels({ProgramText(kActivityTitleId),
+                                        ProgramText(kDescriptionTitleId),
+                                        ProgramText(kStatusTitleId)});
     QStringList titles;
     for (int i = 0; i < FileListModel::kColumnCount; ++i) {
-        titles << ProgramText(FileListModel::kFirstColumnTitleId + static_cast<uint32_t>(i));
+        titles << ProgramText(kFirstColumnTitleId + static_cast<uint32_t>(i));
     }
     m_fileListModel->SetColumnTitles(titles);
     QStringList types;
     for (int i = 0; i < FileListModel::kTypeTextCount; ++i) {
-        types << ProgramText(FileListModel::kFirstTypeTextId + static_cast<uint32_t>(i));
+        types << ProgramText(kFirstTypeTextId + static_cast<uint32_t>(i));
     }
     m_fileListModel->SetTypeTexts(types);
     m_fileListView->FitColumnsToTexts();
@@ -570,7 +570,7 @@ void CMainFrame::OpenHelpTopics() {
         return;
     }
     if (!OpenUrl(GuideUrl(guide))) {
-        AskUser(ProgramText(scan_action::kHelpNotOpenedId), QString::fromUtf16(kTitle),
+        AskUser(ProgramText(kHelpNotOpenedId), QString::fromUtf16(kTitle),
                 MessageBoxIcon::Information, MessageBoxButtons::Ok, true);
     }
 }

@@ -13,6 +13,7 @@
 #include "app/views/left_view.h"
 #include "filesystems/scan_log.h"
 #include "jobs/scan_state.h"
+#include "resources/string_ids.h"
 
 #include <QApplication>
 #include <QTreeWidget>
@@ -48,7 +49,7 @@ void CMainFrame::PreviewEntry(std::size_t entry) {
     FoundFilePreview::Viewers viewers = m_previewViewers;
     if (!viewers.tell) {
         viewers.tell = [this](Notice notice, const std::u16string& name) {
-            m_log->AddLogMessage(ProgramText(FoundFilePreview::kActivityId),
+            m_log->AddLogMessage(ProgramText(kFilePreviewActivityId),
                                  QString::fromStdU16String(name),
                                  QString::fromStdU16String(FoundFilePreview::NoticeStatus(notice)),
                                  ScanLog::kImageAborted);
@@ -62,18 +63,18 @@ void CMainFrame::PreviewEntry(std::size_t entry) {
     uint32_t status = 0;
     switch (outcome) {
     case Outcome::BeyondList:
-        status = FoundFilePreview::kBeyondListId;
+        status = kBeyondListId;
         break;
     case Outcome::NoData:
-        status = FoundFilePreview::kNoDataId;
+        status = kPreviewNoDataId;
         break;
     case Outcome::HexForLargeClusters:
-        status = FoundFilePreview::kClustersTooLargeId;
+        status = kClustersTooLargeId;
         break;
     default:
         return;
     }
-    m_log->AddLogMessage(ProgramText(FoundFilePreview::kActivityId),
+    m_log->AddLogMessage(ProgramText(kFilePreviewActivityId),
                          QString::fromStdU16String(m_store.At(entry).name), ProgramText(status),
                          ScanLog::kImageAborted);
 }

@@ -205,18 +205,18 @@ void CMainFrame::SaveDriveListOnly(const std::filesystem::path& chosen) {
         return;
     }
     const QString path = QString::fromStdString(target->path.string());
-    m_log->AddLogMessage(ProgramText(CThreadForSavingScanInfo::kSavingActivityId), path,
-                         ProgramText(ScanLog::kProcessStartedId), kImageStarted);
+    m_log->AddLogMessage(ProgramText(kSavingActivityId), path,
+                         ProgramText(kProcessStartedId), kImageStarted);
     const std::vector<uint8_t> bytes = ScanInfoFile::BuildDriveListFile(m_state.driveList.nodes);
     ScanFileWriter writer;
     if (!writer.Open(target->path) || !writer.Append(bytes) || !writer.Commit(target->replace)) {
         ShowScanFileMessage(kCannotOpenFileId, path);
         m_log->AddLogMessage(QString(), QString(),
-                             ProgramText(CThreadForSavingFiles::kProcessFailedId), kImageFailed);
+                             ProgramText(kProcessFailedId), kImageFailed);
         return;
     }
     m_state.scanInfoSaved = true;
-    m_log->AddLogMessage(QString(), QString(), ProgramText(ScanLog::kProcessCompletedId),
+    m_log->AddLogMessage(QString(), QString(), ProgramText(kProcessCompletedId),
                          kImageStarted);
 }
 
@@ -233,16 +233,16 @@ void CMainFrame::OpenDriveUsingScanInformation() {
     {
         ReadOnlyFile file;
         if (!file.Open(path)) {
-            ShowScanFileMessage(CThreadForSavingScanInfo::kUnableToOpenId);
+            ShowScanFileMessage(kUnableToOpenId);
             return;
         }
         if (ScanInfoFile::ParseHeader(file.Bytes(), header) != ScanInfoFile::Refusal::None) {
-            ShowScanFileMessage(CThreadForSavingScanInfo::kNotValidId);
+            ShowScanFileMessage(kNotValidId);
             return;
         }
         if (header.content == ScanInfoHeader::Content::DriveList) {
             if (!OpenDriveListFile(file.Bytes())) {
-                ShowScanFileMessage(CThreadForSavingScanInfo::kNotValidId);
+                ShowScanFileMessage(kNotValidId);
             }
             ApplyButtonRules();
             return;

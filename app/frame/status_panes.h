@@ -1,6 +1,7 @@
 #pragma once
 
 #include "jobs/totals_text.h"
+#include "resources/string_ids.h"
 
 #include <QString>
 

@@ -25,6 +25,7 @@
 #include "tests/support/scoped_env.h"
 #include "tests/support/sha256.h"
 #include "tests/support/temp_dir.h"
+#include "resources/string_ids.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -309,7 +310,7 @@ TEST_F(MainFrameCommandsTest, HelpTopicsSaysSoWhenTheDesktopCannotShowTheGuide) 
     ASSERT_EQ(frame.openedUrls.size(), 1u);
     EXPECT_FALSE(frame.openedUrls[0].hasFragment());
     ASSERT_EQ(frame.questions.size(), 1u);
-    EXPECT_EQ(frame.questions.back(), Text(scan_action::kHelpNotOpenedId));
+    EXPECT_EQ(frame.questions.back(), Text(kHelpNotOpenedId));
 }
 
 // The four support links: each opens its address, and says so with the address when the
@@ -382,7 +383,7 @@ TEST_F(MainFrameCommandsTest, ActionDialogHelpSaysWhenTheDesktopCannotShowTheGui
             EXPECT_TRUE(frame.questions.empty());
         } else {
             ASSERT_EQ(frame.questions.size(), 1u);
-            EXPECT_EQ(frame.questions[0], Text(scan_action::kHelpNotOpenedId));
+            EXPECT_EQ(frame.questions[0], Text(kHelpNotOpenedId));
         }
     }
 }

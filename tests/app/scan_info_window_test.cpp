@@ -18,6 +18,7 @@
 #include "tests/app/frame_test_harness.h"
 #include "tests/support/folder_files.h"
 #include "tests/support/temp_dir.h"
+#include "resources/string_ids.h"
 
 #include <QTreeWidget>
 
@@ -329,7 +330,7 @@ TEST_F(ScanInfoWindowTest, ADriveListSavedAndOpenedShowsThoseDrivesAndNoFolderTr
     ASSERT_EQ(LogRows(), rows + 2);
     const std::vector<CLogPaneDlg::Row> log = frame.LogPane()->Rows();
     const CLogPaneDlg::Row& started = log[log.size() - 2];
-    EXPECT_EQ(started.activity, Text(CThreadForSavingScanInfo::kSavingActivityId));
+    EXPECT_EQ(started.activity, Text(kSavingActivityId));
     EXPECT_EQ(started.description, PathText(file));
     EXPECT_EQ(started.status, Text(61515));
     EXPECT_EQ(started.image, 1);
