@@ -56,21 +56,24 @@ TEST(MdbToolsTableSourceTest, ReportsFailuresAndBoundsTheRun) {
         bool ok;
         bool cut;
         std::string description;
+        // Only the hanging tool is meant to meet the time limit; the others end for their own
+        // reasons, which a loaded machine must not turn into a timeout.
+        std::chrono::milliseconds limit;
     };
     const Case cases[] = {
-        {"fails", "echo 'Unable to open' >&2; exit 1", false, false, "exited with status 1"},
-        {"hangs", "sleep 30", false, false, "did not finish in time"},
-        {"floods", "printf 'A\\n'; exec yes 1", true, true, ""},
+        {"fails", "echo 'Unable to open' >&2; exit 1", false, false, "exited with status 1", 20s},
+        {"hangs", "sleep 30", false, false, "did not finish in time", 500ms},
+        {"floods", "printf 'A\\n'; exec yes 1", true, true, "", 20s},
     };
     for (const Case& c : cases) {
         TempDir folder;
         const std::string tool = Script(folder, "tool", c.body);
-        MdbToolsTableSource source(tool, tool, 500ms);
+        MdbToolsTableSource source(tool, tool, c.limit);
         int idles = 0;
         source.SetIdle([&idles] { ++idles; });
         const auto start = std::chrono::steady_clock::now();
         const AccessTableSource::Table table = source.ReadTable("/d.mdb", "T");
-        EXPECT_LT(std::chrono::steady_clock::now() - start, 5s) << c.what;
+        EXPECT_LT(std::chrono::steady_clock::now() - start, c.limit + 5s) << c.what;
         EXPECT_EQ(table.ok, c.ok) << c.what;
         EXPECT_EQ(table.cut, c.cut) << c.what;
         if (!c.ok) {
