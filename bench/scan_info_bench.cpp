@@ -140,13 +140,11 @@ public:
             if (write->restart)
                 m_cursor = 0;
             if (m_cursor < items.size()) {
-                const auto record =
+                write->record =
                     ScanInfoFile::ItemRecord(items[m_cursor].item, items[m_cursor].name);
-                write->failed = ::write(write->fd, record.data(), record.size()) !=
-                                static_cast<ssize_t>(record.size());
                 ++m_cursor;
             }
-            write->more = !write->failed && m_cursor < items.size();
+            write->more = m_cursor < items.size();
         }
         if (auto* task = message.Get<GuiThreadTask>())
             task->task();

@@ -60,11 +60,6 @@ bool ReadWholeFile(int fd, BlockBuffer& out) {
     return true;
 }
 
-uint64_t FileEnd(int fd) {
-    const off_t end = ::lseek(fd, 0, SEEK_END);
-    return end < 0 ? 0 : static_cast<uint64_t>(end);
-}
-
 // Whether today's disk of this number is the one the scan was saved from, as far as its size
 // and, where both name them, its model and serial number tell.
 bool SameDiskToday(const DriveNode& node) {
@@ -222,8 +217,8 @@ int CThreadForSavingScanInfo::WriteScanFile(const std::filesystem::path& path,
     }
     const auto failed = [&](int error) {
         Reporter().LogRow(activity,
-                          FormatText(StringTable::Program().Get(kCannotWriteScanFileId), PathText(path),
-                                     Utf8ToUtf16(std::strerror(error))),
+                          FormatText(StringTable::Program().Get(kCannotWriteScanFileId),
+                                     PathText(path), Utf8ToUtf16(std::strerror(error))),
                           ProgramString(kProcessFailedId), ScanLog::kImageAborted);
         return 0;
     };
@@ -239,23 +234,22 @@ int CThreadForSavingScanInfo::WriteScanFile(const std::filesystem::path& path,
     if (prefix != ScanInfoFile::WriteResult::Written)
         return failed(errno);
 
-    // The window appends the entries, the root first; each one written makes the file grow.
+    // The window hands over the entries, the root first; each record written counts one item.
     uint32_t items = 0;
-    uint64_t end = FileEnd(writer.Descriptor());
     for (bool first = true;; first = false) {
-        JobMessage write = MakeWriteTreeToFile(writer.Descriptor(), first);
+        JobMessage write = MakeWriteTreeToFile(first);
         Reporter().Ask(write);
         Reporter().Send(MakeStepProgress(0));
         const auto* result = write.Get<WriteTreePayload>();
-        if (result == nullptr || result->failed)
-            return failed(result == nullptr ? EIO : errno);
-        const uint64_t grown = FileEnd(writer.Descriptor());
-        if (grown > end) {
+        if (result == nullptr)
+            return failed(EIO);
+        if (!result->record.empty()) {
+            if (!writer.Append(result->record))
+                return failed(errno);
             if (items == std::numeric_limits<uint32_t>::max())
                 return failed(EOVERFLOW);
             ++items;
         }
-        end = grown;
         if (!result->more)
             break;
     }

@@ -182,9 +182,8 @@ JobMessage MakeScanTotals() {
     return {WM_SCAN_TOTALS, std::monostate{}};
 }
 
-JobMessage MakeWriteTreeToFile(int fd, bool restart) {
+JobMessage MakeWriteTreeToFile(bool restart) {
     WriteTreePayload payload;
-    payload.fd = fd;
     payload.restart = restart;
     return {WM_WRITE_TREE_TO_FILE, payload};
 }

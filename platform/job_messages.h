@@ -154,15 +154,14 @@ struct FileCheckPayload {
     bool partly = false;
 };
 
-// WM_WRITE_TREE_TO_FILE: the handler writes one entry to fd and sets `more` while entries
-// remain; the sender repeats the message until it stays false. `failed`: the entry could not be
-// written whole, so the file is incomplete (`more` is false then).
+// WM_WRITE_TREE_TO_FILE: the handler hands over the next entry's record and sets `more` while
+// entries remain; the sender writes each record and repeats the message until `more` stays
+// false. An empty record: there are no entries.
 struct WriteTreePayload {
-    int fd = -1;
     // Set on the first message of a pass: the handler starts again at the root.
     bool restart = false;
+    std::vector<uint8_t> record;
     bool more = false;
-    bool failed = false;
 };
 
 // WM_ADD_DRIVE_ITEM.
@@ -245,7 +244,7 @@ JobMessage MakeGetChildItems(uint64_t parentEntryId, bool allEntries);
 JobMessage MakeSetFolderCheck(uint64_t treeItem, bool partly);
 JobMessage MakeSetFileCheck(std::u16string name, uint64_t entryId, uint64_t treeItem, bool partly);
 JobMessage MakeScanTotals();
-JobMessage MakeWriteTreeToFile(int fd, bool restart = false);
+JobMessage MakeWriteTreeToFile(bool restart = false);
 JobMessage MakeAddTreeRoot(uint32_t lParam);
 JobMessage MakeResetScan();
 JobMessage MakeSearchEnded();

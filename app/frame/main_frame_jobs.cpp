@@ -14,6 +14,7 @@
 #include "jobs/scan_state.h"
 
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -186,9 +187,9 @@ public:
         if (write->restart) {
             frame.m_store.RestartTreeWrite();
         }
-        const FoundEntryStore::TreeWriteResult result = frame.m_store.WriteNextItem(write->fd);
-        write->more = result.more;
-        write->failed = result.failed;
+        FoundEntryStore::TreeRecordStep step = frame.m_store.NextTreeRecord();
+        write->record = std::move(step.record);
+        write->more = step.more;
     }
 
     // --- drives and imaging -----------------------------------------------------------------

@@ -4,11 +4,8 @@
 #include "jobs/scan_info_file.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <deque>
 #include <unordered_set>
-
-#include <unistd.h>
 
 namespace {
 
@@ -417,36 +414,17 @@ std::vector<uint8_t> FoundEntryStore::TreeRecord(const FoundItem& item, std::u16
     return ScanInfoFile::ItemRecord(item, name);
 }
 
-FoundEntryStore::TreeWriteResult FoundEntryStore::WriteNextItem(int fd) {
-    TreeWriteResult result;
+FoundEntryStore::TreeRecordStep FoundEntryStore::NextTreeRecord() {
+    TreeRecordStep step;
     const std::size_t index = m_writeCursor == kNone ? 0 : m_writeCursor;
     if (index >= m_entries.size()) {
         m_writeCursor = kNone;
-        return result;
+        return step;
     }
-    const std::vector<uint8_t> record = TreeRecord(m_entries[index].item, m_entries[index].name);
-    // Records always go after what the file holds, wherever its offset was left.
-    bool written = ::lseek(fd, 0, SEEK_END) >= 0 || errno == ESPIPE;
-    std::size_t done = 0;
-    while (written && done < record.size()) {
-        const ssize_t n = ::write(fd, record.data() + done, record.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            written = false;
-            break;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    if (!written) {
-        m_writeCursor = kNone;
-        result.failed = true;
-        return result;
-    }
-    result.more = index + 1 < m_entries.size();
-    m_writeCursor = result.more ? index + 1 : kNone;
-    return result;
+    step.record = TreeRecord(m_entries[index].item, m_entries[index].name);
+    step.more = index + 1 < m_entries.size();
+    m_writeCursor = step.more ? index + 1 : kNone;
+    return step;
 }
 
 void FoundEntryStore::NotifyChecks(const std::vector<std::size_t>& changed) {

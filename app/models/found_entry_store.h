@@ -184,25 +184,25 @@ public:
     // As AddFoundItem, keeping the item's check state (1, 2 or 3; others leave it unchecked).
     std::size_t AddKeptItem(const FoundItem& item, std::u16string_view name);
 
-    // Writing the entries into a scan-information file, one per call, in arrival order from the
-    // root: a length byte n, the FoundItemSerializer record, then the name's first n characters
-    // in UTF-16LE. n is at most kMaxStoredNameLength; a longer name is cut, never in the middle
-    // of a surrogate pair, so the byte always counts the characters written.
-    struct TreeWriteResult {
-        // Entries remain after the one written.
+    // The entries of a scan-information file, one per call, in arrival order from the root: a
+    // length byte n, the FoundItemSerializer record, then the name's first n characters in
+    // UTF-16LE. n is at most kMaxStoredNameLength; a longer name is cut, never in the middle of
+    // a surrogate pair, so the byte always counts the characters written.
+    struct TreeRecordStep {
+        // The entry's bytes; empty when there are no entries.
+        std::vector<uint8_t> record;
+        // Entries remain after this one.
         bool more = false;
-        // The file refused the write or took only part of it.
-        bool failed = false;
     };
     static constexpr std::size_t kMaxStoredNameLength = 255;
 
-    // Appends the entry at the write cursor to the end of the file and advances the cursor. A
-    // pass starts at the root when the cursor is unset: at first, after a pass ended or failed,
-    // after a new root or Clear, and after RestartTreeWrite, which a job that saves the tree
-    // calls before its first write. With no entries nothing is written.
-    TreeWriteResult WriteNextItem(int fd);
+    // The record of the entry at the write cursor; the cursor moves to the next entry. A pass
+    // starts at the root when the cursor is unset: at first, after a pass ended, after a new
+    // root or Clear, and after RestartTreeWrite, which a job that saves the tree calls before
+    // asking for its first record.
+    TreeRecordStep NextTreeRecord();
     void RestartTreeWrite() { m_writeCursor = kNone; }
-    // The bytes WriteNextItem appends for an entry.
+    // The bytes NextTreeRecord gives for an entry.
     static std::vector<uint8_t> TreeRecord(const FoundItem& item, std::u16string_view name);
 
 private:

@@ -43,8 +43,10 @@ TEST(QtJobWindowTest, WorkerSendsAreHandledInOrderOnTheGuiThreadBeforeSendReturn
         }
         // Slow on purpose: a Send that returned early would read the old value.
         std::this_thread::sleep_for(2ms);
+        // Each answer names the message it answers.
         auto* write = message.Get<WriteTreePayload>();
-        handled.push_back(write->fd);
+        write->record = {static_cast<uint8_t>(handled.size())};
+        handled.push_back(static_cast<int>(handled.size()));
         write->more = true;
         return 0;
     });
@@ -55,10 +57,12 @@ TEST(QtJobWindowTest, WorkerSendsAreHandledInOrderOnTheGuiThreadBeforeSendReturn
     std::thread job([&] {
         EXPECT_FALSE(window.OnHandlerThread());
         for (int i = 0; i < kMessages; ++i) {
-            JobMessage message = MakeWriteTreeToFile(i);
+            JobMessage message = MakeWriteTreeToFile();
             window.Send(message);
-            // The handler's write is visible as soon as Send returns.
-            seenByJob.push_back(message.Get<WriteTreePayload>()->more ? i : -1);
+            // The handler's answer is visible as soon as Send returns.
+            const auto* answer = message.Get<WriteTreePayload>();
+            seenByJob.push_back(answer->more && answer->record.size() == 1 ? answer->record[0]
+                                                                           : -1);
         }
         finished = true;
     });
@@ -82,7 +86,7 @@ TEST(QtJobWindowTest, SendOnTheGuiThreadIsADirectCall) {
         return 7;
     });
     ASSERT_TRUE(window.OnHandlerThread());
-    JobMessage message = MakeWriteTreeToFile(3);
+    JobMessage message = MakeWriteTreeToFile();
     // No event processing in between: a queued delivery would leave the handler unrun here.
     EXPECT_EQ(window.Send(message), 7);
     EXPECT_EQ(calls, 1);

@@ -27,6 +27,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -61,9 +62,9 @@ public:
             if (auto* write = message.Get<WriteTreePayload>()) {
                 if (write->restart)
                     store.RestartTreeWrite();
-                const FoundEntryStore::TreeWriteResult result = store.WriteNextItem(write->fd);
-                write->more = result.more;
-                write->failed = result.failed;
+                FoundEntryStore::TreeRecordStep step = store.NextTreeRecord();
+                write->record = std::move(step.record);
+                write->more = step.more;
             }
             break;
         case WM_RESET_SCAN:

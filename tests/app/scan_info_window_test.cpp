@@ -15,15 +15,12 @@
 #include "jobs/scan_state.h"
 #include "jobs/thread_for_saving_scan_info.h"
 #include "platform/string_table.h"
+#include "resources/string_ids.h"
 #include "tests/app/frame_test_harness.h"
 #include "tests/support/folder_files.h"
 #include "tests/support/temp_dir.h"
-#include "resources/string_ids.h"
 
 #include <QTreeWidget>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -162,9 +159,9 @@ TEST_F(ScanInfoWindowTest, SavingResultsWritesTheScanAndClosingAsksNothing) {
     ASSERT_TRUE(SaveScan(frame, dir.Path() / "scan"));
     ASSERT_TRUE(WaitForJob());
     ASSERT_EQ(frame.proposedScanNames.size(), 1u);
-    EXPECT_EQ(frame.proposedScanNames.back(),
-              Text(kScanWordId)
-                  .prepend(QStringLiteral("Morwick Wrenfal Windows Data Recovery v3.0 ")));
+    EXPECT_EQ(
+        frame.proposedScanNames.back(),
+        Text(kScanWordId).prepend(QStringLiteral("Morwick Wrenfal Windows Data Recovery v3.0 ")));
     const fs::path file = dir.Path() / "scan.DAT";
     ASSERT_TRUE(fs::is_regular_file(file));
     EXPECT_EQ(ContentOf(file), ScanInfoHeader::Content::Fat);
@@ -214,25 +211,18 @@ TEST_F(ScanInfoWindowTest, ATreeWriteThatRestartsBeginsAgainAtTheRoot) {
     ASSERT_TRUE(fixture.Ready());
     ASSERT_TRUE(ScanListed(fixture));
     ASSERT_GT(frame.Store().Size(), 3u);
-    const fs::path torn = dir.File("torn");
-    const fs::path again = dir.File("again");
-    const int tornFd = ::open(torn.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    const int againFd = ::open(again.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    ASSERT_GE(tornFd, 0);
-    ASSERT_GE(againFd, 0);
     // A pass given up after two entries leaves the cursor inside the tree.
     for (int i = 0; i < 2; ++i) {
-        JobMessage write = MakeWriteTreeToFile(tornFd, i == 0);
+        JobMessage write = MakeWriteTreeToFile(i == 0);
         frame.JobWindowForJobs().Send(write);
         ASSERT_TRUE(write.Get<WriteTreePayload>()->more);
     }
-    JobMessage restart = MakeWriteTreeToFile(againFd, true);
+    JobMessage restart = MakeWriteTreeToFile(true);
     frame.JobWindowForJobs().Send(restart);
-    EXPECT_FALSE(restart.Get<WriteTreePayload>()->failed);
-    ::close(tornFd);
-    ::close(againFd);
+    EXPECT_TRUE(restart.Get<WriteTreePayload>()->more);
     const FoundEntryStore::Entry& root = frame.Store().At(0);
-    EXPECT_EQ(FileBytes(again), FoundEntryStore::TreeRecord(root.item, root.name));
+    EXPECT_EQ(restart.Get<WriteTreePayload>()->record,
+              FoundEntryStore::TreeRecord(root.item, root.name));
 }
 
 TEST_F(ScanInfoWindowTest, CancellingTheSaveQuestionWritesNothing) {

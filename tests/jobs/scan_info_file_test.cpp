@@ -35,7 +35,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -252,8 +254,8 @@ Layout LayoutOf(const LoadedScanInfo& file) {
     return layout;
 }
 
-// The window of a save: the found items are written on request, the root first, as the frame
-// writes them; the file-exists question gets `answer` (with `newName` for Rename).
+// The window of a save: the found items are handed over on request, the root first, as the
+// frame hands them over; the file-exists question gets `answer` (with `newName` for Rename).
 void AnswerSave(RecordingJobWindow& window, const std::vector<FoundTree::Entry>& items,
                 ScanFileExistsRequest::Answer answer = ScanFileExistsRequest::Answer::Cancel,
                 std::u16string newName = {}) {
@@ -264,13 +266,10 @@ void AnswerSave(RecordingJobWindow& window, const std::vector<FoundTree::Entry>&
                 *cursor = 0;
             if (*cursor < items.size()) {
                 const FoundTree::Entry& entry = items[*cursor];
-                const std::vector<uint8_t> record =
-                    ScanInfoFile::ItemRecord(entry.item, entry.name);
-                const ssize_t written = ::write(write->fd, record.data(), record.size());
-                write->failed = written != static_cast<ssize_t>(record.size());
+                write->record = ScanInfoFile::ItemRecord(entry.item, entry.name);
                 ++*cursor;
             }
-            write->more = !write->failed && *cursor < items.size();
+            write->more = *cursor < items.size();
         }
         if (auto* question = message.Get<ScanFileExistsRequest>()) {
             question->answer = answer;
@@ -992,10 +991,13 @@ TEST_F(ScanInfoFileTest, AWriteTheFileSystemRefusesFailsAndLeavesNothing) {
     const fs::path folder = m_files.Path() / "limited";
     fs::create_directory(folder);
     m_state.scanInfoSaved = false;
-    // Inside the header, the tables, the nodes and the last item.
+    // Inside the header, the tables, the nodes and the last item; at the end of the first item,
+    // where the whole next record is refused.
+    ASSERT_GE(layout.itemEnds.size(), 2u);
     const rlim_t limits[] = {512, static_cast<rlim_t>(layout.tablesEnd - 100),
                              static_cast<rlim_t>(layout.nodeEnds.front() + 10),
-                             static_cast<rlim_t>(whole.size() - 3)};
+                             static_cast<rlim_t>(whole.size() - 3),
+                             static_cast<rlim_t>(layout.itemEnds.front())};
     for (rlim_t limit : limits) {
         SCOPED_TRACE(limit);
         const pid_t child = ::fork();
@@ -1014,6 +1016,13 @@ TEST_F(ScanInfoFileTest, AWriteTheFileSystemRefusesFailsAndLeavesNothing) {
             const auto rows = window.LogLines();
             if (rows.empty() || std::get<2>(rows.back()) != English(kProcessFailedId))
                 faults |= 2;
+            // A failed row names the file system's refusal.
+            const std::u16string refusal = Utf8ToUtf16(std::strerror(EFBIG));
+            if (std::none_of(rows.begin(), rows.end(), [&](const auto& row) {
+                    return std::get<2>(row) == English(kProcessFailedId) &&
+                           std::get<1>(row).find(refusal) != std::u16string::npos;
+                }))
+                faults |= 64;
             for (const auto& row : rows)
                 if (std::get<2>(row) == English(kProcessCompletedId))
                     faults |= 4;
@@ -1030,7 +1039,8 @@ TEST_F(ScanInfoFileTest, AWriteTheFileSystemRefusesFailsAndLeavesNothing) {
         ASSERT_TRUE(WIFEXITED(status));
         EXPECT_EQ(WEXITSTATUS(status), 0)
             << "1 reported saved, 2 no Process failed row last, 4 a Process completed row, "
-               "8 a file left in the folder, 16 flags left set, 32 lock held";
+               "8 a file left in the folder, 16 flags left set, 32 lock held, 64 the failed row "
+               "does not name the refusal";
     }
 }
 

@@ -84,7 +84,7 @@ TEST(JobMessagesTest, FactoriesPairEveryIdWithItsPayload) {
         MakeSetFolderCheck(9, true),
         MakeSetFileCheck(u"f", 1, 2, false),
         MakeScanTotals(),
-        MakeWriteTreeToFile(3),
+        MakeWriteTreeToFile(),
         MakeAddTreeRoot(1),
         MakeResetScan(),
         MakeSearchEnded(),
@@ -246,7 +246,7 @@ TEST(RecordingJobWindowTest, HandlersWriteResultsBackToTheSender) {
     });
     int sends = 0;
     for (bool more = true; more && sends < 10; ++sends) {
-        JobMessage write = MakeWriteTreeToFile(5);
+        JobMessage write = MakeWriteTreeToFile();
         window.Send(write);
         more = write.Get<WriteTreePayload>()->more;
     }

@@ -11,18 +11,11 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
-
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <unistd.h>
 
 namespace {
 
@@ -34,12 +27,9 @@ struct ReadEntry {
     std::u16string name;
 };
 
-// Reads back what WriteNextItem wrote: length byte, record, name. Nullopt when the bytes end
-// inside an entry.
-std::optional<std::vector<ReadEntry>> ReadEntries(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                     std::istreambuf_iterator<char>());
+// Reads back the records NextTreeRecord gave: length byte, record, name. Nullopt when the bytes
+// end inside an entry.
+std::optional<std::vector<ReadEntry>> ReadEntries(const std::vector<uint8_t>& bytes) {
     std::vector<ReadEntry> entries;
     size_t at = 0;
     while (at < bytes.size()) {
@@ -68,31 +58,23 @@ FoundItem File(uint64_t id, uint64_t parent, uint64_t size) {
     return item;
 }
 
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int Get() const { return m_fd; }
+// Takes the next record and appends it to `bytes`, as the saving job does.
+FoundEntryStore::TreeRecordStep Append(FoundEntryStore& store, std::vector<uint8_t>& bytes) {
+    FoundEntryStore::TreeRecordStep step = store.NextTreeRecord();
+    bytes.insert(bytes.end(), step.record.begin(), step.record.end());
+    return step;
+}
 
-private:
-    int m_fd;
-};
-
-// Writes the whole store the way the saving job does: repeats until `more` stays false.
-FoundEntryStore::TreeWriteResult WriteAll(FoundEntryStore& store, int fd, size_t& calls) {
-    FoundEntryStore::TreeWriteResult result;
+// A whole pass: repeats until `more` stays false.
+FoundEntryStore::TreeRecordStep AppendAll(FoundEntryStore& store, std::vector<uint8_t>& bytes,
+                                          size_t& calls) {
+    FoundEntryStore::TreeRecordStep step;
     calls = 0;
     do {
-        result = store.WriteNextItem(fd);
+        step = Append(store, bytes);
         ++calls;
-    } while (result.more && calls < 1'000'000);
-    return result;
+    } while (step.more && calls < 1'000'000);
+    return step;
 }
 
 TEST(TreeWriteTest, RecordsHoldTheLengthTheItemAndAtMost255Characters) {
@@ -127,43 +109,37 @@ TEST(TreeWriteTest, RecordsHoldTheLengthTheItemAndAtMost255Characters) {
 }
 
 TEST(TreeWriteTest, EachPassStartsAtTheRootAndANewRootRestartsIt) {
-    TempDir dir;
     FoundEntryStore store;
-    const std::filesystem::path path = dir.File("tree.dat");
-    FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
-    ASSERT_GE(fd.Get(), 0);
+    std::vector<uint8_t> bytes;
 
-    // No root: nothing to write, nothing failed.
-    FoundEntryStore::TreeWriteResult result = store.WriteNextItem(fd.Get());
-    EXPECT_FALSE(result.more);
-    EXPECT_FALSE(result.failed);
-    EXPECT_EQ(std::filesystem::file_size(path), 0u);
+    // No root: nothing to hand over.
+    FoundEntryStore::TreeRecordStep step = Append(store, bytes);
+    EXPECT_FALSE(step.more);
+    EXPECT_TRUE(step.record.empty());
 
     store.CreateRoot(FoundEntryStore::VolumeKind::Ntfs, 0);
     store.AddFoundItem(File(40, 5, 1), u"one");
     store.AddFoundItem(File(41, 5, 2), u"two");
-    result = store.WriteNextItem(fd.Get());
-    EXPECT_TRUE(result.more);
-    // With the offset moved back, entries still go after what the file holds.
-    ASSERT_EQ(::lseek(fd.Get(), 0, SEEK_SET), 0);
+    step = Append(store, bytes);
+    EXPECT_TRUE(step.more);
     size_t calls = 0;
-    result = WriteAll(store, fd.Get(), calls);
+    step = AppendAll(store, bytes, calls);
     EXPECT_EQ(calls, 2u);
-    EXPECT_FALSE(result.failed);
+    EXPECT_FALSE(step.record.empty());
     // The next pass starts again at the root.
-    result = WriteAll(store, fd.Get(), calls);
+    AppendAll(store, bytes, calls);
     EXPECT_EQ(calls, 3u);
 
     // A pass cut short by a new root, or restarted, begins at the new root.
-    store.WriteNextItem(fd.Get());
+    Append(store, bytes);
     store.CreateRoot(FoundEntryStore::VolumeKind::Fat, 0);
     store.AddFoundItem(File(7, 0, 3), u"fat");
-    store.WriteNextItem(fd.Get());
+    Append(store, bytes);
     store.RestartTreeWrite();
-    WriteAll(store, fd.Get(), calls);
+    AppendAll(store, bytes, calls);
     EXPECT_EQ(calls, 2u);
 
-    const std::optional<std::vector<ReadEntry>> entries = ReadEntries(path);
+    const std::optional<std::vector<ReadEntry>> entries = ReadEntries(bytes);
     ASSERT_TRUE(entries.has_value());
     std::vector<std::u16string> names;
     for (const ReadEntry& entry : *entries) {
@@ -174,71 +150,6 @@ TEST(TreeWriteTest, EachPassStartsAtTheRootAndANewRootRestartsIt) {
     EXPECT_EQ((*entries)[0].item.entryId, 5u);
     EXPECT_EQ((*entries)[0].item.parentId, FoundEntryStore::kRootParentId);
     EXPECT_EQ((*entries)[7].item.entryId, 0u);
-}
-
-TEST(TreeWriteTest, AFailedWriteIsReportedAndEndsThePass) {
-    FoundEntryStore store;
-    store.CreateRoot(FoundEntryStore::VolumeKind::Fat, 0);
-    store.AddFoundItem(File(3, 0, 10), u"a");
-
-    FoundEntryStore::TreeWriteResult result = store.WriteNextItem(-1);
-    EXPECT_TRUE(result.failed);
-    EXPECT_FALSE(result.more);
-
-    // A device that is always full.
-    FileDescriptor full(::open("/dev/full", O_WRONLY | O_CLOEXEC));
-    if (full.Get() >= 0) {
-        result = store.WriteNextItem(full.Get());
-        EXPECT_TRUE(result.failed);
-        EXPECT_FALSE(result.more);
-    }
-
-    // Read-only: the write is refused.
-    TempDir dir;
-    const std::filesystem::path path = dir.File("read-only.dat");
-    std::ofstream(path).close();
-    FileDescriptor readOnly(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    ASSERT_GE(readOnly.Get(), 0);
-    result = store.WriteNextItem(readOnly.Get());
-    EXPECT_TRUE(result.failed);
-    EXPECT_FALSE(result.more);
-
-    // After a failure the next pass starts at the root again.
-    const std::filesystem::path good = dir.File("good.dat");
-    FileDescriptor writable(::open(good.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600));
-    ASSERT_GE(writable.Get(), 0);
-    size_t calls = 0;
-    result = WriteAll(store, writable.Get(), calls);
-    EXPECT_FALSE(result.failed);
-    EXPECT_EQ(calls, 2u);
-}
-
-TEST(TreeWriteTest, AShortWriteIsAFailure) {
-    FoundEntryStore store;
-    store.CreateRoot(FoundEntryStore::VolumeKind::Fat, 0);
-    store.AddFoundItem(File(3, 0, 10), u"abc");
-    TempDir dir;
-    const std::filesystem::path path = dir.File("limited.dat");
-    FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600));
-    ASSERT_GE(fd.Get(), 0);
-
-    // The file may grow only to 100 bytes: the root's 97 fit, the second record is cut.
-    rlimit old{};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limited = old;
-    limited.rlim_cur = 100;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
-    const FoundEntryStore::TreeWriteResult first = store.WriteNextItem(fd.Get());
-    const FoundEntryStore::TreeWriteResult second = store.WriteNextItem(fd.Get());
-    ::setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldHandler);
-
-    EXPECT_TRUE(first.more);
-    EXPECT_FALSE(first.failed);
-    EXPECT_TRUE(second.failed);
-    EXPECT_FALSE(second.more);
-    EXPECT_EQ(std::filesystem::file_size(path), 100u);
 }
 
 // Answers the frame's questions without modal dialogs.
@@ -293,21 +204,21 @@ TEST(TreeWriteTest, AScannedTreeGoesToTheFileThroughTheFramesMessage) {
     const std::u16string longName = std::u16string(200, u'L') + std::u16string(56, u'\u00fc');
     ASSERT_TRUE(store.RenameEntry(renamed, longName));
 
-    const std::filesystem::path path = dir.File("scan.dat");
-    FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
-    ASSERT_GE(fd.Get(), 0);
+    std::vector<uint8_t> bytes;
     size_t messages = 0;
-    WriteTreePayload last;
-    do {
-        JobMessage message = MakeWriteTreeToFile(fd.Get());
+    bool more = true;
+    while (more && messages <= store.Size()) {
+        JobMessage message = MakeWriteTreeToFile(messages == 0);
         frame.JobWindowForJobs().Send(message);
-        last = *message.Get<WriteTreePayload>();
+        const WriteTreePayload& answer = *message.Get<WriteTreePayload>();
+        EXPECT_FALSE(answer.record.empty()) << messages;
+        bytes.insert(bytes.end(), answer.record.begin(), answer.record.end());
+        more = answer.more;
         ++messages;
-    } while (last.more && messages <= store.Size());
-    EXPECT_FALSE(last.failed);
+    }
     EXPECT_EQ(messages, store.Size());
 
-    const std::optional<std::vector<ReadEntry>> entries = ReadEntries(path);
+    const std::optional<std::vector<ReadEntry>> entries = ReadEntries(bytes);
     ASSERT_TRUE(entries.has_value());
     ASSERT_EQ(entries->size(), store.Size());
     EXPECT_EQ((*entries)[0].name, u"Root");
@@ -319,11 +230,11 @@ TEST(TreeWriteTest, AScannedTreeGoesToTheFileThroughTheFramesMessage) {
         EXPECT_EQ((*entries)[i].item, kept.item) << i;
     }
 
-    // A failed write reaches the sender.
-    JobMessage refused = MakeWriteTreeToFile(-1);
-    frame.JobWindowForJobs().Send(refused);
-    EXPECT_TRUE(refused.Get<WriteTreePayload>()->failed);
-    EXPECT_FALSE(refused.Get<WriteTreePayload>()->more);
+    // Once a pass has ended the next message begins at the root again.
+    JobMessage next = MakeWriteTreeToFile();
+    frame.JobWindowForJobs().Send(next);
+    EXPECT_EQ(next.Get<WriteTreePayload>()->record,
+              FoundEntryStore::TreeRecord(store.At(0).item, store.At(0).name));
 }
 
 } // namespace
