@@ -27,3 +27,11 @@ public:
 private:
     std::filesystem::path m_path;
 };
+
+// A path as one single-quoted word of a shell command.
+inline std::string Quote(const std::filesystem::path& path) {
+    std::string quoted = "'";
+    for (char c : path.string())
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}

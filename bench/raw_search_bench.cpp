@@ -53,13 +53,6 @@ fs::path FixturesFolder() {
     return ProgramFolder().parent_path().parent_path() / "tests" / "fixtures";
 }
 
-std::string Quote(const fs::path& path) {
-    std::string quoted = "'";
-    for (char c : path.string())
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
 class BenchImage {
 public:
     static BenchImage& Get() {

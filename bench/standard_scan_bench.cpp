@@ -38,13 +38,6 @@ public:
     uint64_t m_messages = 0;
 };
 
-std::string Quote(const fs::path& path) {
-    std::string quoted = "'";
-    for (char c : path.string())
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
 class BenchVolumes {
 public:
     static BenchVolumes& Get() {
@@ -151,18 +144,27 @@ void Warm(const fs::path& image) {
     std::system(("cat " + Quote(image) + " > /dev/null").c_str());
 }
 
-void BM_StandardScan(benchmark::State& state) {
-    const bool ntfs = state.range(0) != 0;
+// The volume the benchmark's argument names, read once into the page cache; null (and the
+// benchmark skipped) when it could not be made.
+const fs::path* WarmedVolume(benchmark::State& state, bool ntfs) {
     BenchVolumes& volumes = BenchVolumes::Get();
     if (!(ntfs ? volumes.NtfsReady() : volumes.FatReady())) {
         state.SkipWithError("no image");
-        return;
+        return nullptr;
     }
     const fs::path& image = ntfs ? volumes.Ntfs() : volumes.Fat();
     Warm(image);
+    return &image;
+}
+
+void BM_StandardScan(benchmark::State& state) {
+    const bool ntfs = state.range(0) != 0;
+    const fs::path* image = WarmedVolume(state, ntfs);
+    if (image == nullptr)
+        return;
     uint32_t found = 0;
     for (auto _ : state)
-        found = ScanOnce(image, ntfs);
+        found = ScanOnce(*image, ntfs);
     state.counters["entries"] = found;
     state.SetLabel(ntfs ? "NTFS" : "FAT32");
 }
@@ -170,16 +172,12 @@ BENCHMARK(BM_StandardScan)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Itera
 
 void BM_FlsRecursive(benchmark::State& state) {
     const bool ntfs = state.range(0) != 0;
-    BenchVolumes& volumes = BenchVolumes::Get();
-    if (!(ntfs ? volumes.NtfsReady() : volumes.FatReady())) {
-        state.SkipWithError("no image");
+    const fs::path* image = WarmedVolume(state, ntfs);
+    if (image == nullptr)
         return;
-    }
-    const fs::path& image = ntfs ? volumes.Ntfs() : volumes.Fat();
-    Warm(image);
     size_t lines = 0;
     for (auto _ : state)
-        lines = FlsOnce(image);
+        lines = FlsOnce(*image);
     state.counters["lines"] = static_cast<double>(lines);
     state.SetLabel(ntfs ? "NTFS" : "FAT32");
 }
