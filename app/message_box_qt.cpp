@@ -1,6 +1,6 @@
 #include "app/message_box_qt.h"
 
-#include "platform/message_box_request.h"
+#include "platform/jobs/message_box_request.h"
 
 #include <QGridLayout>
 #include <QSpacerItem>

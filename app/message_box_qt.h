@@ -1,8 +1,8 @@
 #pragma once
 
-#include "platform/message_box_answer.h"
-#include "platform/message_box_buttons.h"
-#include "platform/message_box_icon.h"
+#include "platform/jobs/message_box_answer.h"
+#include "platform/jobs/message_box_buttons.h"
+#include "platform/jobs/message_box_icon.h"
 
 #include <QMessageBox>
 

@@ -1,11 +1,11 @@
 #include "app/morwick_wrenfal_app.h"
 
-#include "app/dialogs/scan_action_rules.h"
-#include "app/dialogs/tip_dlg.h"
+#include "app/dialogs/scan/scan_action_rules.h"
+#include "app/dialogs/about/tip_dlg.h"
 #include "app/frame/main_frame.h"
-#include "diskio/drive_list.h"
-#include "platform/data_folder.h"
-#include "platform/string_table.h"
+#include "diskio/inventory/drive_list.h"
+#include "platform/settings/data_folder.h"
+#include "platform/resources/string_table.h"
 
 #include <QCoreApplication>
 #include <QEvent>

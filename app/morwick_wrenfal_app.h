@@ -1,9 +1,9 @@
 #pragma once
 
-#include "jobs/scan_state.h"
-#include "platform/job_runner.h"
-#include "platform/product_title.h"
-#include "platform/settings_store.h"
+#include "jobs/scan/scan_state.h"
+#include "platform/jobs/job_runner.h"
+#include "platform/resources/product_title.h"
+#include "platform/settings/settings_store.h"
 
 #include <QString>
 

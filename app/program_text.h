@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/string_table.h"
+#include "platform/resources/string_table.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/job_window.h"
+#include "platform/jobs/job_window.h"
 
 #include <QObject>
 

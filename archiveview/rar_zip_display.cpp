@@ -2,8 +2,8 @@
 
 #include "archiveview/dialogs/archive_contents_dlg.h"
 #include "archiveview/dialogs/text_preview_dlg.h"
-#include "diskio/library_device_table.h"
-#include "platform/utf_conversion.h"
+#include "diskio/inventory/library_device_table.h"
+#include "platform/text/utf_conversion.h"
 
 #include <QApplication>
 

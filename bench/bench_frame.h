@@ -3,8 +3,8 @@
 // The main window the window benchmarks fill: offscreen, over a fresh FAT scan state, shown at
 // a fixed size so that every run lays out the same views.
 #include "app/frame/main_frame.h"
-#include "jobs/scan_state.h"
-#include "platform/job_runner.h"
+#include "jobs/scan/scan_state.h"
+#include "platform/jobs/job_runner.h"
 
 class BenchFrame {
 public:

@@ -10,13 +10,13 @@
 #include "bench/bench_folder.h"
 #include "bench/bench_median.h"
 #include "bench/bench_pairs.h"
-#include "diskio/drive_node.h"
-#include "diskio/size_text.h"
-#include "jobs/scan_state.h"
-#include "jobs/thread_for_grid_dialog.h"
-#include "platform/device_table.h"
-#include "platform/job_window.h"
-#include "platform/utf_conversion.h"
+#include "diskio/records/drive_node.h"
+#include "diskio/inventory/size_text.h"
+#include "jobs/scan/scan_state.h"
+#include "jobs/imaging/thread_for_grid_dialog.h"
+#include "platform/devices/device_table.h"
+#include "platform/jobs/job_window.h"
+#include "platform/text/utf_conversion.h"
 
 #include <benchmark/benchmark.h>
 

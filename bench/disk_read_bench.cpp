@@ -1,8 +1,8 @@
 // Throughput of whole-image reads through the sector layer, against plain pread on the same
 // file, both from a warm page cache so the difference is the layer's own cost.
-#include "diskio/disk_read_write.h"
-#include "platform/device_handle.h"
-#include "platform/device_table.h"
+#include "diskio/sources/disk_read_write.h"
+#include "platform/devices/device_handle.h"
+#include "platform/devices/device_table.h"
 
 #include <benchmark/benchmark.h>
 

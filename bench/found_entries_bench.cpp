@@ -4,7 +4,7 @@
 #include "bench/bench_frame.h"
 #include "bench/found_entries_tree.h"
 #include "filesystems/found_item.h"
-#include "platform/job_messages.h"
+#include "platform/jobs/job_messages.h"
 
 #include <QApplication>
 

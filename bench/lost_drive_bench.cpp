@@ -5,9 +5,9 @@
 // real disk.
 #include "bench/bench_folder.h"
 #include "bench/bench_pairs.h"
-#include "jobs/thread_for_search_volume.h"
-#include "platform/job_flags.h"
-#include "platform/utf_conversion.h"
+#include "jobs/search/thread_for_search_volume.h"
+#include "platform/jobs/job_flags.h"
+#include "platform/text/utf_conversion.h"
 
 #include <benchmark/benchmark.h>
 

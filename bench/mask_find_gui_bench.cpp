@@ -5,9 +5,9 @@
 #include "app/models/entry_search.h"
 #include "bench/bench_frame.h"
 #include "bench/found_entries_tree.h"
-#include "jobs/scan_state.h"
-#include "jobs/thread_for_mask.h"
-#include "platform/job_messages.h"
+#include "jobs/scan/scan_state.h"
+#include "jobs/mask/thread_for_mask.h"
+#include "platform/jobs/job_messages.h"
 
 #include <QApplication>
 

@@ -5,15 +5,15 @@
 // tests/fixtures/carving.img.xz, found through MORWICK_FIXTURES or beside the build folder.
 #include "bench/bench_folder.h"
 #include "bench/bench_pairs.h"
-#include "diskio/drive_node.h"
+#include "diskio/records/drive_node.h"
 #include "filesystems/carving/active_signature_search.h"
 #include "filesystems/fat/fat_file_system.h"
 #include "filesystems/scan_environment.h"
 #include "filesystems/signatures/signature_file.h"
-#include "platform/data_folder.h"
-#include "platform/device_table.h"
-#include "platform/job_flags.h"
-#include "platform/job_messages.h"
+#include "platform/settings/data_folder.h"
+#include "platform/devices/device_table.h"
+#include "platform/jobs/job_flags.h"
+#include "platform/jobs/job_messages.h"
 
 #include <benchmark/benchmark.h>
 

@@ -9,15 +9,15 @@
 // after the other, in alternating order, and takes the median of the per-pair ratios: a
 // machine busy with other work slows both sides of a pair alike.
 #include "bench/bench_folder.h"
-#include "diskio/drive_node.h"
+#include "diskio/records/drive_node.h"
 #include "filesystems/found_item.h"
-#include "jobs/scan_state.h"
-#include "jobs/thread_for_file_system.h"
-#include "jobs/thread_for_saving_files.h"
-#include "platform/device_table.h"
-#include "platform/job_messages.h"
-#include "platform/job_window.h"
-#include "platform/string_table.h"
+#include "jobs/scan/scan_state.h"
+#include "jobs/scan/thread_for_file_system.h"
+#include "jobs/recovery/thread_for_saving_files.h"
+#include "platform/devices/device_table.h"
+#include "platform/jobs/job_messages.h"
+#include "platform/jobs/job_window.h"
+#include "platform/resources/string_table.h"
 #include "resources/string_ids.h"
 
 #include <benchmark/benchmark.h>

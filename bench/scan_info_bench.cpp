@@ -3,14 +3,14 @@
 // written at start-up, field by field, as a sparse file: only the boot sector, the FATs and the
 // folders take space. Prints the three times and how loading compares with scanning.
 #include "bench/bench_folder.h"
-#include "diskio/drive_node.h"
+#include "diskio/records/drive_node.h"
 #include "filesystems/fat/fat_file_system.h"
-#include "jobs/scan_info_file.h"
-#include "jobs/scan_state.h"
-#include "jobs/thread_for_saving_scan_info.h"
-#include "platform/device_table.h"
-#include "platform/gui_thread_task.h"
-#include "platform/job_window.h"
+#include "jobs/scan_info/scan_info_file.h"
+#include "jobs/scan/scan_state.h"
+#include "jobs/scan_info/thread_for_saving_scan_info.h"
+#include "platform/devices/device_table.h"
+#include "platform/jobs/gui_thread_task.h"
+#include "platform/jobs/job_window.h"
 
 #include <benchmark/benchmark.h>
 

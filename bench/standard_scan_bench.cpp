@@ -5,11 +5,11 @@
 // mount (root and FUSE; without them only FAT32 is measured).
 #include "bench/bench_folder.h"
 #include "bench/bench_pairs.h"
-#include "diskio/drive_node.h"
+#include "diskio/records/drive_node.h"
 #include "filesystems/fat/fat_file_system.h"
 #include "filesystems/ntfs/ntfs_file_system.h"
 #include "filesystems/scan_environment.h"
-#include "platform/device_table.h"
+#include "platform/devices/device_table.h"
 
 #include <benchmark/benchmark.h>
 

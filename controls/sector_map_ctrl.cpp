@@ -1,6 +1,6 @@
 #include "controls/sector_map_ctrl.h"
 
-#include "platform/job_messages.h"
+#include "platform/jobs/job_messages.h"
 
 #include <QHelpEvent>
 #include <QPainter>

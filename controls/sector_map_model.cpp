@@ -1,7 +1,7 @@
 #include "controls/sector_map_model.h"
 
-#include "platform/format_text.h"
-#include "platform/job_messages.h"
+#include "platform/text/format_text.h"
+#include "platform/jobs/job_messages.h"
 
 #include <limits>
 

@@ -1,7 +1,7 @@
 #include "filesystems/found_item_serializer.h"
 
-#include "platform/byte_reader.h"
-#include "platform/byte_writer.h"
+#include "platform/text/byte_reader.h"
+#include "platform/text/byte_writer.h"
 
 std::vector<uint8_t> FoundItemSerializer::Write(const FoundItem& item) {
     std::vector<uint8_t> bytes(kSize, 0);

@@ -1,9 +1,9 @@
 #include "filesystems/job_reporter.h"
 
 #include "filesystems/scan_environment.h"
-#include "platform/job_flags.h"
-#include "platform/job_window.h"
-#include "platform/product_title.h"
+#include "platform/jobs/job_flags.h"
+#include "platform/jobs/job_window.h"
+#include "platform/resources/product_title.h"
 
 JobWindow* JobReporter::Window() const {
     return m_environment != nullptr ? m_environment->window : m_window;

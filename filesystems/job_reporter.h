@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/job_messages.h"
-#include "platform/message_box_icon.h"
+#include "platform/jobs/job_messages.h"
+#include "platform/jobs/message_box_icon.h"
 
 #include <string>
 

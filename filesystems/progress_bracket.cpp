@@ -1,7 +1,7 @@
 #include "filesystems/progress_bracket.h"
 
 #include "filesystems/job_reporter.h"
-#include "platform/job_messages.h"
+#include "platform/jobs/job_messages.h"
 
 ProgressBracket::ProgressBracket(const JobReporter& reporter, std::u16string label,
                                  uint32_t maximum, int bar)

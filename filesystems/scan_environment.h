@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/job_flags.h"
-#include "platform/job_window.h"
+#include "platform/jobs/job_flags.h"
+#include "platform/jobs/job_window.h"
 
 #include <atomic>
 #include <cstdint>

@@ -1,8 +1,8 @@
 #include "filesystems/scan_log.h"
 
-#include "platform/job_window.h"
-#include "platform/program_string.h"
-#include "platform/utf_conversion.h"
+#include "platform/jobs/job_window.h"
+#include "platform/resources/program_string.h"
+#include "platform/text/utf_conversion.h"
 #include "resources/string_ids.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #include "filesystems/selected_volume.h"
 
-#include "diskio/drive_node.h"
-#include "diskio/volume_source.h"
+#include "diskio/records/drive_node.h"
+#include "diskio/sources/volume_source.h"
 
 #include <utility>
 

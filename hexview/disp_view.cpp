@@ -1,6 +1,6 @@
 #include "hexview/disp_view.h"
 
-#include "diskio/block_buffer.h"
+#include "diskio/sources/block_buffer.h"
 #include "hexview/hex_viewer_dlg.h"
 #include "hexview/hex_viewer_strings.h"
 

@@ -1,6 +1,6 @@
 #include "hexview/disp_view_model.h"
 
-#include "platform/disk_text_decoding.h"
+#include "platform/text/disk_text_decoding.h"
 
 #include <algorithm>
 #include <climits>

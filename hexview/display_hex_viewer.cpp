@@ -1,9 +1,9 @@
 #include "hexview/display_hex_viewer.h"
 
-#include "diskio/disk_read_write.h"
-#include "diskio/library_device_table.h"
-#include "diskio/logical_drive_info.h"
-#include "diskio/physical_disk_info.h"
+#include "diskio/sources/disk_read_write.h"
+#include "diskio/inventory/library_device_table.h"
+#include "diskio/records/logical_drive_info.h"
+#include "diskio/records/physical_disk_info.h"
 #include "hexview/hex_info_panel.h"
 #include "hexview/hex_viewer_dlg.h"
 

@@ -1,9 +1,9 @@
 #include "hexview/hex_info_panel.h"
 
-#include "diskio/logical_drive_info.h"
-#include "diskio/physical_disk_info.h"
+#include "diskio/records/logical_drive_info.h"
+#include "diskio/records/physical_disk_info.h"
 #include "hexview/hex_viewer_strings.h"
-#include "platform/utf_conversion.h"
+#include "platform/text/utf_conversion.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,10 +1,10 @@
 #include "hexview/view_sector_reader.h"
 
-#include "diskio/disk_read_write.h"
-#include "diskio/image_file_reader.h"
+#include "diskio/sources/disk_read_write.h"
+#include "diskio/sources/image_file_reader.h"
 #include "filesystems/cluster_list.h"
 #include "hexview/hex_viewer_settings.h"
-#include "platform/utf_conversion.h"
+#include "platform/text/utf_conversion.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,6 +1,6 @@
 #include "platform/zip_records.h"
 
-#include "platform/byte_reader.h"
+#include "platform/text/byte_reader.h"
 
 namespace zip_records {
 

@@ -1,7 +1,7 @@
 #include "preview/temporary_document.h"
 
 #include "filesystems/recovered_file_data.h"
-#include "platform/descriptor_writes.h"
+#include "platform/devices/descriptor_writes.h"
 #include "preview/office_kind.h"
 #include "preview/private_folder.h"
 

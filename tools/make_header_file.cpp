@@ -8,7 +8,7 @@
 #include "filesystems/signatures/file_signature.h"
 #include "filesystems/signatures/file_signature_serializer.h"
 #include "filesystems/signatures/signature_file.h"
-#include "platform/utf_conversion.h"
+#include "platform/text/utf_conversion.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,6 +1,6 @@
 #include "app/dialogs/date_condition_controls.h"
 
-#include "app/dialogs/dialog_widgets.h"
+#include "app/dialogs/common/dialog_widgets.h"
 
 #include <QCheckBox>
 #include <QComboBox>

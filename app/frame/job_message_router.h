@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/frame/handler_table.h"
-#include "platform/job_messages.h"
+#include "platform/jobs/job_messages.h"
 
 // The frame's job messages by id: each runs the one handler registered for it; messages without
 // one are left to the views.

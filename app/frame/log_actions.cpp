@@ -3,8 +3,8 @@
 #include "app/program_text.h"
 #include "app/views/log_pane.h"
 #include "controls/sizing_dialog_bar.h"
-#include "jobs/scan_state.h"
-#include "platform/product_title.h"
+#include "jobs/scan/scan_state.h"
+#include "platform/resources/product_title.h"
 #include "resources/string_ids.h"
 
 #include <optional>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "jobs/scan_file_target.h"
+#include "jobs/scan_info/scan_file_target.h"
 #include "resources/string_ids.h"
 
 #include <QString>

@@ -1,16 +1,16 @@
 #include "app/frame/main_frame.h"
-#include "app/dialogs/file_dialog_start.h"
+#include "app/dialogs/common/file_dialog_start.h"
 #include "app/frame/log_actions.h"
 #include "app/frame/status_panes.h"
 #include "app/frame/toolbar_and_menus.h"
 
-#include "jobs/volume_counts.h"
+#include "jobs/scan/volume_counts.h"
 
-#include "platform/string_table.h"
+#include "platform/resources/string_table.h"
 
-#include "app/dialogs/image_progress_dlg.h"
-#include "app/dialogs/job_question_dialogs.h"
-#include "app/dialogs/updating_list_dlg.h"
+#include "app/dialogs/scan/image_progress_dlg.h"
+#include "app/dialogs/common/job_question_dialogs.h"
+#include "app/dialogs/common/updating_list_dlg.h"
 #include "app/frame/status_progress_bar.h"
 #include "app/message_box_qt.h"
 #include "app/models/file_list_model.h"
@@ -25,14 +25,14 @@
 #include "controls/program_pictures.h"
 #include "controls/sector_map_ctrl.h"
 #include "controls/sizing_dialog_bar.h"
-#include "diskio/drive_node.h"
-#include "diskio/size_text.h"
+#include "diskio/records/drive_node.h"
+#include "diskio/inventory/size_text.h"
 #include "filesystems/fat/fat_file_system.h"
 #include "filesystems/ntfs/ntfs_file_system.h"
-#include "jobs/scan_state.h"
-#include "jobs/totals_text.h"
-#include "platform/format_text.h"
-#include "platform/job_runner.h"
+#include "jobs/scan/scan_state.h"
+#include "jobs/scan/totals_text.h"
+#include "platform/text/format_text.h"
+#include "platform/jobs/job_runner.h"
 
 #include <QApplication>
 #include <QCloseEvent>

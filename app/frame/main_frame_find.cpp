@@ -3,20 +3,20 @@
 
 #include "app/frame/status_panes.h"
 
-#include "app/dialogs/file_filter_dlg.h"
-#include "app/dialogs/file_mask_dlg.h"
-#include "app/dialogs/find_dlg.h"
-#include "app/dialogs/properties_dlg.h"
+#include "app/dialogs/narrowing/file_filter_dlg.h"
+#include "app/dialogs/narrowing/file_mask_dlg.h"
+#include "app/dialogs/narrowing/find_dlg.h"
+#include "app/dialogs/narrowing/properties_dlg.h"
 #include "app/models/file_list_model.h"
 #include "app/program_text.h"
 #include "app/views/file_list_view.h"
 #include "app/views/folder_tree_ctrl.h"
-#include "diskio/disk_image_file.h"
-#include "diskio/disk_name.h"
+#include "diskio/sources/disk_image_file.h"
+#include "diskio/inventory/disk_name.h"
 #include "filesystems/fat/fat_file_system.h"
 #include "filesystems/ntfs/ntfs_file_system.h"
-#include "jobs/scan_state.h"
-#include "jobs/thread_for_mask.h"
+#include "jobs/scan/scan_state.h"
+#include "jobs/mask/thread_for_mask.h"
 #include "resources/string_ids.h"
 
 #include <sys/stat.h>

@@ -1,22 +1,22 @@
 // The frame's side of disk imaging: starting the job, the progress panel it shows over the
 // file list while the image is made, and opening image files as drives.
 
-#include "app/dialogs/file_dialog_start.h"
+#include "app/dialogs/common/file_dialog_start.h"
 #include "app/frame/main_frame.h"
 
-#include "app/dialogs/image_progress_dlg.h"
-#include "app/dialogs/scroll_bitmap_dlg.h"
+#include "app/dialogs/scan/image_progress_dlg.h"
+#include "app/previews/scroll_bitmap_dlg.h"
 #include "app/program_text.h"
 #include "app/views/file_list_view.h"
 #include "app/views/left_view.h"
 #include "controls/sector_map_ctrl.h"
 #include "controls/sector_map_model.h"
-#include "diskio/disk_image_file.h"
-#include "jobs/scan_state.h"
-#include "jobs/thread_for_grid_dialog.h"
-#include "platform/format_text.h"
-#include "platform/string_table.h"
-#include "platform/utf_conversion.h"
+#include "diskio/sources/disk_image_file.h"
+#include "jobs/scan/scan_state.h"
+#include "jobs/imaging/thread_for_grid_dialog.h"
+#include "platform/text/format_text.h"
+#include "platform/resources/string_table.h"
+#include "platform/text/utf_conversion.h"
 #include "resources/string_ids.h"
 
 #include <QFileDialog>

@@ -2,16 +2,16 @@
 // differs only by a pane or bar number), registered in the job-message router.
 #include "app/frame/main_frame.h"
 
-#include "app/dialogs/image_progress_dlg.h"
-#include "app/dialogs/job_question_dialogs.h"
-#include "app/dialogs/updating_list_dlg.h"
+#include "app/dialogs/scan/image_progress_dlg.h"
+#include "app/dialogs/common/job_question_dialogs.h"
+#include "app/dialogs/common/updating_list_dlg.h"
 #include "app/frame/log_actions.h"
 #include "app/frame/status_panes.h"
 #include "app/frame/status_progress_bar.h"
 #include "app/views/disk_tree_ctrl.h"
 #include "app/views/folder_tree_ctrl.h"
 #include "controls/sector_map_ctrl.h"
-#include "jobs/scan_state.h"
+#include "jobs/scan/scan_state.h"
 
 #include <optional>
 #include <utility>

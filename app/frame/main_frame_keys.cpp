@@ -8,7 +8,7 @@
 #include "app/views/disk_tree_ctrl.h"
 #include "app/views/file_list_view.h"
 #include "app/views/folder_tree_ctrl.h"
-#include "jobs/scan_state.h"
+#include "jobs/scan/scan_state.h"
 
 #include <QApplication>
 #include <QKeyEvent>

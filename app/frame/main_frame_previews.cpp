@@ -3,8 +3,8 @@
 #include "app/frame/main_frame.h"
 
 #include "app/commands/key_decision.h"
-#include "app/dialogs/wait_cursor_lift.h"
-#include "app/disk_preview.h"
+#include "app/dialogs/common/wait_cursor_lift.h"
+#include "app/previews/disk_preview.h"
 #include "app/frame/log_actions.h"
 #include "app/program_text.h"
 #include "app/views/disk_tree_ctrl.h"
@@ -12,7 +12,7 @@
 #include "app/views/folder_tree_ctrl.h"
 #include "app/views/left_view.h"
 #include "filesystems/scan_log.h"
-#include "jobs/scan_state.h"
+#include "jobs/scan/scan_state.h"
 #include "resources/string_ids.h"
 
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "app/dialogs/file_dialog_start.h"
+#include "app/dialogs/common/file_dialog_start.h"
 #include "app/frame/main_frame.h"
 
 #include "app/frame/log_actions.h"
@@ -7,11 +7,11 @@
 #include "app/program_text.h"
 #include "app/views/left_view.h"
 #include "filesystems/scan_log.h"
-#include "jobs/scan_file_writer.h"
-#include "jobs/scan_info_file.h"
-#include "jobs/scan_state.h"
-#include "jobs/thread_for_saving_files.h"
-#include "jobs/thread_for_saving_scan_info.h"
+#include "jobs/scan_info/scan_file_writer.h"
+#include "jobs/scan_info/scan_info_file.h"
+#include "jobs/scan/scan_state.h"
+#include "jobs/recovery/thread_for_saving_files.h"
+#include "jobs/scan_info/thread_for_saving_scan_info.h"
 #include "resources/string_ids.h"
 
 #include <QFileDialog>

@@ -2,9 +2,9 @@
 
 #include "app/frame/status_progress_bar.h"
 #include "app/models/found_entry_store.h"
-#include "jobs/scan_state.h"
-#include "jobs/volume_counts.h"
-#include "platform/string_table.h"
+#include "jobs/scan/scan_state.h"
+#include "jobs/scan/volume_counts.h"
+#include "platform/resources/string_table.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

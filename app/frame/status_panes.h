@@ -1,6 +1,6 @@
 #pragma once
 
-#include "jobs/totals_text.h"
+#include "jobs/scan/totals_text.h"
 #include "resources/string_ids.h"
 
 #include <QString>

@@ -2,7 +2,7 @@
 
 #include "app/models/file_list_model.h"
 
-#include "platform/text_compare.h"
+#include "platform/text/text_compare.h"
 
 #include <utility>
 

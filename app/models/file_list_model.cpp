@@ -4,7 +4,7 @@
 #include "app/models/found_entry_edit.h"
 #include "app/program_text.h"
 
-#include "platform/file_time.h"
+#include "platform/time/file_time.h"
 #include "resources/string_ids.h"
 
 #include <algorithm>

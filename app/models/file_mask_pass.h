@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/models/found_entry_store.h"
-#include "jobs/file_mask.h"
+#include "jobs/mask/file_mask.h"
 
 #include <cstddef>
 #include <cstdint>

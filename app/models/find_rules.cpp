@@ -1,6 +1,6 @@
 #include "app/models/find_rules.h"
 
-#include "jobs/file_filter.h"
+#include "jobs/mask/file_filter.h"
 
 #include <limits>
 

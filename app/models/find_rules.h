@@ -1,7 +1,7 @@
 #pragma once
 
 #include "filesystems/found_item.h"
-#include "jobs/entry_dates.h"
+#include "jobs/mask/entry_dates.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,7 +1,7 @@
 #include "app/models/found_entry_store.h"
 
 #include "app/models/rename_check.h"
-#include "jobs/scan_info_file.h"
+#include "jobs/scan_info/scan_info_file.h"
 
 #include <algorithm>
 #include <deque>

@@ -1,11 +1,11 @@
 #include "app/models/properties_texts.h"
 
-#include "diskio/disk_image_file.h"
-#include "diskio/size_text.h"
-#include "platform/file_time.h"
-#include "platform/format_text.h"
-#include "platform/program_string.h"
-#include "platform/utf_conversion.h"
+#include "diskio/sources/disk_image_file.h"
+#include "diskio/inventory/size_text.h"
+#include "platform/time/file_time.h"
+#include "platform/text/format_text.h"
+#include "platform/resources/program_string.h"
+#include "platform/text/utf_conversion.h"
 #include "resources/string_ids.h"
 
 #include <algorithm>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "diskio/drive_node.h"
+#include "diskio/records/drive_node.h"
 #include "filesystems/found_item.h"
-#include "jobs/entry_dates.h"
+#include "jobs/mask/entry_dates.h"
 
 #include <cstdint>
 #include <ctime>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "diskio/drive_node.h"
+#include "diskio/records/drive_node.h"
 
 #include <QTreeWidget>
 

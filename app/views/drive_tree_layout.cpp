@@ -1,7 +1,7 @@
 #include "app/views/drive_tree_layout.h"
 
 #include "app/program_text.h"
-#include "diskio/disk_name.h"
+#include "diskio/inventory/disk_name.h"
 #include "resources/string_ids.h"
 
 #include <array>

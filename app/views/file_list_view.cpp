@@ -7,9 +7,9 @@
 #include "controls/list_header_ctrl.h"
 #include "controls/program_pictures.h"
 
-#include "app/dialogs/rename_refusal_box.h"
+#include "app/dialogs/common/rename_refusal_box.h"
 
-#include "jobs/scan_state.h"
+#include "jobs/scan/scan_state.h"
 
 #include <QContextMenuEvent>
 #include <QHeaderView>

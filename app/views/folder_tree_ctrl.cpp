@@ -4,7 +4,7 @@
 
 #include "controls/program_pictures.h"
 
-#include "app/dialogs/rename_refusal_box.h"
+#include "app/dialogs/common/rename_refusal_box.h"
 #include "app/models/entry_order.h"
 #include "app/models/file_list_model.h"
 #include "app/program_text.h"

@@ -2,7 +2,7 @@
 
 #include "archiveview/core/rar_header_walk.h"
 #include "archiveview/core/zip_directory_walk.h"
-#include "platform/text_compare.h"
+#include "platform/text/text_compare.h"
 
 ArchiveListing ListArchiveContents(std::u16string_view fileName, PreviewByteSource& source,
                                    uint64_t fileSize) {

@@ -1,7 +1,7 @@
 #include "archiveview/core/archive_entry_name.h"
 
 #include "archiveview/core/archive_listing.h"
-#include "platform/disk_text_decoding.h"
+#include "platform/text/disk_text_decoding.h"
 
 #include <algorithm>
 #include <vector>

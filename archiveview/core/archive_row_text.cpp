@@ -1,6 +1,6 @@
 #include "archiveview/core/archive_row_text.h"
 
-#include "platform/format_text.h"
+#include "platform/text/format_text.h"
 
 uint32_t EntryTypeStringId(const ArchiveEntry& entry) {
     return entry.unpackedSize != 0 && entry.packedSize != 0 ? kEntryTypeFileId : kEntryTypeFolderId;

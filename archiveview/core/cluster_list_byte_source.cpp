@@ -1,7 +1,7 @@
 #include "archiveview/core/cluster_list_byte_source.h"
 
-#include "diskio/disk_read_write.h"
-#include "diskio/image_file_reader.h"
+#include "diskio/sources/disk_read_write.h"
+#include "diskio/sources/image_file_reader.h"
 
 #include <algorithm>
 

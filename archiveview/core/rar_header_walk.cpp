@@ -1,7 +1,7 @@
 #include "archiveview/core/rar_header_walk.h"
 
 #include "archiveview/core/archive_entry_name.h"
-#include "platform/byte_reader.h"
+#include "platform/text/byte_reader.h"
 
 #include <algorithm>
 #include <array>

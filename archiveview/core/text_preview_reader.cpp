@@ -1,6 +1,6 @@
 #include "archiveview/core/text_preview_reader.h"
 
-#include "platform/disk_text_decoding.h"
+#include "platform/text/disk_text_decoding.h"
 
 #include <algorithm>
 #include <array>

@@ -1,7 +1,7 @@
 #include "archiveview/core/zip_directory_walk.h"
 
 #include "archiveview/core/archive_entry_name.h"
-#include "platform/byte_reader.h"
+#include "platform/text/byte_reader.h"
 #include "platform/zip_records.h"
 
 #include <algorithm>

@@ -3,7 +3,7 @@
 #include "filesystems/carving/compound_document.h"
 #include "filesystems/carving/length_finders.h"
 #include "filesystems/cluster_volume.h"
-#include "platform/device_handle.h"
+#include "platform/devices/device_handle.h"
 
 #include <algorithm>
 #include <array>

@@ -1,7 +1,7 @@
 #include "filesystems/carving/compound_document.h"
 
 #include "filesystems/carving/raw_data_view.h"
-#include "platform/byte_reader.h"
+#include "platform/text/byte_reader.h"
 
 #include <algorithm>
 #include <cstring>

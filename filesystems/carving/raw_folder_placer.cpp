@@ -1,6 +1,6 @@
 #include "filesystems/carving/raw_folder_placer.h"
 
-#include "platform/format_text.h"
+#include "platform/text/format_text.h"
 
 #include <algorithm>
 

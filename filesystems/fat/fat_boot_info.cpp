@@ -1,6 +1,6 @@
 #include "filesystems/fat/fat_boot_info.h"
 
-#include "platform/byte_reader.h"
+#include "platform/text/byte_reader.h"
 
 #include <algorithm>
 

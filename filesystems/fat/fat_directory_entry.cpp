@@ -1,6 +1,6 @@
 #include "filesystems/fat/fat_directory_entry.h"
 
-#include "platform/byte_reader.h"
+#include "platform/text/byte_reader.h"
 
 bool FatDirectoryEntry::Read(std::span<const uint8_t> bytes, FatDirectoryEntry& entry) {
     const ByteReader reader(bytes);

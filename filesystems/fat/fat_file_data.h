@@ -1,6 +1,6 @@
 #pragma once
 
-#include "diskio/block_buffer.h"
+#include "diskio/sources/block_buffer.h"
 #include "filesystems/recovered_file_data.h"
 
 #include <cstdint>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "diskio/block_buffer.h"
-#include "diskio/sector_source.h"
+#include "diskio/sources/block_buffer.h"
+#include "diskio/sources/sector_source.h"
 #include "filesystems/carving/raw_folder_placer.h"
 #include "filesystems/carving/signature_search.h"
 #include "filesystems/cluster_list.h"
@@ -12,7 +12,7 @@
 #include "filesystems/fat/fat_volume_record.h"
 #include "filesystems/found_item.h"
 #include "filesystems/job_reporter.h"
-#include "platform/job_window.h"
+#include "platform/jobs/job_window.h"
 
 #include <cstdint>
 #include <memory>

@@ -4,7 +4,7 @@
 #include "filesystems/fat/fat_directory_entry.h"
 #include "filesystems/fat/fat_file_system.h"
 #include "filesystems/fat/fat_short_name.h"
-#include "platform/byte_reader.h"
+#include "platform/text/byte_reader.h"
 
 #include <algorithm>
 #include <cstring>

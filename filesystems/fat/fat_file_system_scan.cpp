@@ -7,11 +7,11 @@
 #include "filesystems/fat/fat_scan_support.h"
 #include "filesystems/scan_environment.h"
 #include "filesystems/scan_log.h"
-#include "platform/format_text.h"
-#include "platform/job_messages.h"
-#include "platform/job_window.h"
-#include "platform/message_box_icon.h"
-#include "platform/program_string.h"
+#include "platform/text/format_text.h"
+#include "platform/jobs/job_messages.h"
+#include "platform/jobs/job_window.h"
+#include "platform/jobs/message_box_icon.h"
+#include "platform/resources/program_string.h"
 #include "resources/string_ids.h"
 
 #include <algorithm>

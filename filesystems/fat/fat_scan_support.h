@@ -6,15 +6,15 @@
 #include "filesystems/fat/fat_file_system.h"
 #include "filesystems/fat/fat_folder_head.h"
 
-#include "diskio/block_buffer.h"
-#include "diskio/drive_node.h"
+#include "diskio/sources/block_buffer.h"
+#include "diskio/records/drive_node.h"
 #include "filesystems/progress_bracket.h"
 #include "filesystems/scan_environment.h"
 #include "filesystems/scan_log.h"
-#include "platform/format_text.h"
-#include "platform/job_messages.h"
-#include "platform/message_box_icon.h"
-#include "platform/program_string.h"
+#include "platform/text/format_text.h"
+#include "platform/jobs/job_messages.h"
+#include "platform/jobs/message_box_icon.h"
+#include "platform/resources/program_string.h"
 
 #include <algorithm>
 #include <array>

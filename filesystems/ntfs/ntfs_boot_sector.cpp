@@ -1,6 +1,6 @@
 #include "filesystems/ntfs/ntfs_boot_sector.h"
 
-#include "platform/byte_reader.h"
+#include "platform/text/byte_reader.h"
 
 #include <cstring>
 

@@ -1,12 +1,12 @@
 #include "filesystems/ntfs/ntfs_file_system.h"
 
-#include "diskio/drive_node.h"
-#include "diskio/volume_source.h"
+#include "diskio/records/drive_node.h"
+#include "diskio/sources/volume_source.h"
 #include "filesystems/ntfs/ntfs_file_data.h"
 #include "filesystems/scan_environment.h"
 #include "filesystems/selected_volume.h"
-#include "platform/job_messages.h"
-#include "platform/utf_conversion.h"
+#include "platform/jobs/job_messages.h"
+#include "platform/text/utf_conversion.h"
 
 #include <algorithm>
 #include <cstring>

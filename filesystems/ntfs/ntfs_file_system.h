@@ -1,6 +1,6 @@
 #pragma once
 
-#include "diskio/sector_source.h"
+#include "diskio/sources/sector_source.h"
 #include "filesystems/cluster_list.h"
 #include "filesystems/cluster_volume.h"
 #include "filesystems/found_item.h"

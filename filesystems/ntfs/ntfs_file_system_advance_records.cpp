@@ -1,6 +1,6 @@
 // The advance scan's record collection: every file record of the partition, numbered.
 
-#include "diskio/block_buffer.h"
+#include "diskio/sources/block_buffer.h"
 #include "filesystems/carving/raw_folder_placer.h"
 #include "filesystems/carving/signature_search.h"
 #include "filesystems/ntfs/ntfs_advance_support.h"
@@ -8,11 +8,11 @@
 #include "filesystems/ntfs/ntfs_scan_run.h"
 #include "filesystems/scan_environment.h"
 #include "filesystems/scan_log.h"
-#include "platform/byte_reader.h"
-#include "platform/format_text.h"
-#include "platform/job_messages.h"
-#include "platform/program_string.h"
-#include "platform/string_table.h"
+#include "platform/text/byte_reader.h"
+#include "platform/text/format_text.h"
+#include "platform/jobs/job_messages.h"
+#include "platform/resources/program_string.h"
+#include "platform/resources/string_table.h"
 
 #include <algorithm>
 #include <array>

@@ -1,7 +1,7 @@
 #include "filesystems/ntfs/ntfs_file_system.h"
 
-#include "platform/byte_reader.h"
-#include "platform/utf_conversion.h"
+#include "platform/text/byte_reader.h"
+#include "platform/text/utf_conversion.h"
 
 #include <algorithm>
 #include <cstring>

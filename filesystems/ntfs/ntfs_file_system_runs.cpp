@@ -1,7 +1,7 @@
 #include "filesystems/ntfs/ntfs_file_system.h"
 
-#include "diskio/block_buffer.h"
-#include "platform/byte_reader.h"
+#include "diskio/sources/block_buffer.h"
+#include "platform/text/byte_reader.h"
 
 #include <algorithm>
 

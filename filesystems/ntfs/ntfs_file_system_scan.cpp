@@ -6,14 +6,14 @@
 #include "filesystems/ntfs/ntfs_file_system.h"
 #include "filesystems/ntfs/ntfs_scan_run.h"
 
-#include "diskio/drive_node.h"
+#include "diskio/records/drive_node.h"
 #include "filesystems/scan_environment.h"
 #include "filesystems/scan_log.h"
-#include "platform/byte_reader.h"
-#include "platform/format_text.h"
-#include "platform/job_messages.h"
-#include "platform/program_string.h"
-#include "platform/string_table.h"
+#include "platform/text/byte_reader.h"
+#include "platform/text/format_text.h"
+#include "platform/jobs/job_messages.h"
+#include "platform/resources/program_string.h"
+#include "platform/resources/string_table.h"
 #include "resources/string_ids.h"
 
 #include <algorithm>

@@ -7,7 +7,7 @@
 
 #include "filesystems/ntfs/ntfs_file_system.h"
 #include "filesystems/ntfs/ntfs_scan_run.h"
-#include "platform/byte_reader.h"
+#include "platform/text/byte_reader.h"
 
 #include <algorithm>
 #include <cstring>

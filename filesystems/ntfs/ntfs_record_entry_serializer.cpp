@@ -1,7 +1,7 @@
 #include "filesystems/ntfs/ntfs_record_entry_serializer.h"
 
-#include "platform/byte_reader.h"
-#include "platform/byte_writer.h"
+#include "platform/text/byte_reader.h"
+#include "platform/text/byte_writer.h"
 
 #include <limits>
 

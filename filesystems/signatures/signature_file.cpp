@@ -2,9 +2,9 @@
 
 #include "filesystems/signatures/file_signature_serializer.h"
 #include "filesystems/signatures/signature_lists.h"
-#include "platform/atomic_file.h"
-#include "platform/data_folder.h"
-#include "platform/string_table.h"
+#include "platform/settings/atomic_file.h"
+#include "platform/settings/data_folder.h"
+#include "platform/resources/string_table.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -6,8 +6,8 @@
 #include "app/views/disk_tree_ctrl.h"
 #include "app/views/left_view.h"
 #include "app/views/log_pane.h"
-#include "jobs/scan_state.h"
-#include "platform/job_runner.h"
+#include "jobs/scan/scan_state.h"
+#include "platform/jobs/job_runner.h"
 #include "tests/support/temp_dir.h"
 
 #include <QCoreApplication>

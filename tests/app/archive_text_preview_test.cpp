@@ -1,6 +1,6 @@
-#include "app/archive_text_preview.h"
+#include "app/previews/archive_text_preview.h"
 
-#include "platform/utf_conversion.h"
+#include "platform/text/utf_conversion.h"
 #include "tests/app/modal_driver.h"
 #include "tests/support/archive_fixtures.h"
 #include "tests/support/fixture_image.h"

@@ -1,11 +1,11 @@
 // What Disk\Drive Preview hands the viewer for each kind of drive: an inclusive last sector,
 // the volume's own disk and sectors, a volume inside an image file read from that file, and an
 // image file without its trailing block; nothing for what has no sectors or cannot be opened.
-#include "app/disk_preview.h"
+#include "app/previews/disk_preview.h"
 
-#include "app/found_file_preview.h"
+#include "app/previews/found_file_preview.h"
 #include "app/models/found_entry_store.h"
-#include "diskio/disk_image_file.h"
+#include "diskio/sources/disk_image_file.h"
 #include "hexview/display_hex_viewer.h"
 #include "tests/support/temp_dir.h"
 

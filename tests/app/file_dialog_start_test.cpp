@@ -1,6 +1,6 @@
 // File dialogs open in the home folder, whatever folder the program was started from.
 #include "app/commands/command_ids.h"
-#include "app/dialogs/file_dialog_start.h"
+#include "app/dialogs/common/file_dialog_start.h"
 #include "app/frame/main_frame.h"
 #include "tests/app/frame_test_harness.h"
 #include "tests/app/modal_driver.h"

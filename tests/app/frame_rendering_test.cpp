@@ -5,7 +5,7 @@
 
 #include "app/commands/command_ids.h"
 #include "app/commands/menu_resource.h"
-#include "app/dialogs/scroll_bitmap_dlg.h"
+#include "app/previews/scroll_bitmap_dlg.h"
 #include "app/frame/main_frame.h"
 #include "app/frame/toolbar_and_menus.h"
 #include "app/views/disk_tree_ctrl.h"
@@ -14,8 +14,8 @@
 #include "app/views/log_pane.h"
 #include "controls/flat_menu_metrics.h"
 #include "controls/sizing_dialog_bar.h"
-#include "diskio/drive_node.h"
-#include "diskio/size_text.h"
+#include "diskio/records/drive_node.h"
+#include "diskio/inventory/size_text.h"
 #include "tests/app/frame_test_harness.h"
 #include "tests/support/temp_dir.h"
 

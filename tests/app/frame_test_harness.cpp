@@ -1,6 +1,6 @@
 #include "tests/app/frame_test_harness.h"
 
-#include "jobs/thread_for_file_system.h"
+#include "jobs/scan/thread_for_file_system.h"
 #include "tests/app/modal_driver.h"
 #include "tests/support/fixture_image.h"
 #include "tests/support/fixture_manifest.h"

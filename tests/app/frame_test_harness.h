@@ -1,9 +1,9 @@
 #pragma once
 
 #include "app/frame/main_frame.h"
-#include "diskio/drive_node.h"
-#include "jobs/scan_state.h"
-#include "platform/job_runner.h"
+#include "diskio/records/drive_node.h"
+#include "jobs/scan/scan_state.h"
+#include "platform/jobs/job_runner.h"
 #include "tests/support/mapped_drive.h"
 #include "tests/support/temp_dir.h"
 

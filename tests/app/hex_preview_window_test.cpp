@@ -3,10 +3,10 @@
 // in the text viewer), the drive tree's Disk\Drive Preview
 // opens it over the drive's sectors; both are driven offscreen and pictured in the build
 // folder.
-#include "app/archive_text_preview.h"
+#include "app/previews/archive_text_preview.h"
 #include "app/commands/command_ids.h"
-#include "app/disk_preview.h"
-#include "app/found_file_preview.h"
+#include "app/previews/disk_preview.h"
+#include "app/previews/found_file_preview.h"
 #include "app/models/file_list_model.h"
 #include "app/models/found_entry_store.h"
 #include "app/views/disk_tree_ctrl.h"

@@ -2,8 +2,8 @@
 #include "app/frame/status_panes.h"
 #include "app/qt_job_window.h"
 #include "app/views/log_pane.h"
-#include "jobs/scan_state.h"
-#include "platform/job_runner.h"
+#include "jobs/scan/scan_state.h"
+#include "platform/jobs/job_runner.h"
 #include "tests/app/frame_test_harness.h"
 
 #include <QCoreApplication>

@@ -1,8 +1,8 @@
 // Every language pack translates every text of the English table and keeps its format
 // specifiers, so no text is left in English and no value is formatted wrongly.
 
-#include "platform/string_table.h"
-#include "platform/utf_conversion.h"
+#include "platform/resources/string_table.h"
+#include "platform/text/utf_conversion.h"
 #include "tests/support/fixture_image.h"
 
 #include <gtest/gtest.h>

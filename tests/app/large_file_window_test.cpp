@@ -1,6 +1,6 @@
 // A scan that meets a live file above the large-file size shows the large-file progress while
 // it follows the file's chain, through the real window.
-#include "app/dialogs/updating_list_dlg.h"
+#include "app/dialogs/common/updating_list_dlg.h"
 #include "filesystems/fat/fat_file_system.h"
 #include "tests/app/frame_test_harness.h"
 #include "tests/support/fixture_image.h"

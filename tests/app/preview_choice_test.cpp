@@ -1,4 +1,4 @@
-#include "app/preview_choice.h"
+#include "app/previews/preview_choice.h"
 
 #include <gtest/gtest.h>
 

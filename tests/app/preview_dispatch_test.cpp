@@ -2,18 +2,18 @@
 // its extension names, and whatever a viewer gets (the bytes recovery reads, or a cluster list
 // the libraries read themselves) hashes as the fixture's manifest says. Viewers are recorders
 // that decline unless told otherwise, so each declined file is seen again by the hex view.
-#include "app/archive_text_preview.h"
-#include "app/found_file_preview.h"
+#include "app/previews/archive_text_preview.h"
+#include "app/previews/found_file_preview.h"
 #include "app/models/found_entry_store.h"
 #include "app/program_text.h"
 #include "app/views/disk_tree_ctrl.h"
 #include "app/views/file_list_view.h"
 #include "app/views/log_pane.h"
-#include "diskio/drive_list.h"
+#include "diskio/inventory/drive_list.h"
 #include "filesystems/fat/fat_file_system.h"
 #include "filesystems/ntfs/ntfs_file_system.h"
 #include "filesystems/recovered_file_data.h"
-#include "platform/utf_conversion.h"
+#include "platform/text/utf_conversion.h"
 #include "resources/string_ids.h"
 #include "tests/app/frame_test_harness.h"
 #include "tests/app/modal_driver.h"

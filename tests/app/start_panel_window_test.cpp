@@ -4,10 +4,10 @@
 // back, one panel at a time.
 
 #include "app/commands/command_ids.h"
-#include "app/dialogs/scroll_bitmap_dlg.h"
+#include "app/previews/scroll_bitmap_dlg.h"
 #include "app/frame/main_frame.h"
 #include "app/views/file_list_view.h"
-#include "platform/job_messages.h"
+#include "platform/jobs/job_messages.h"
 #include "tests/app/frame_test_harness.h"
 #include "tests/support/temp_dir.h"
 

@@ -1,7 +1,7 @@
 #include "app/frame/main_frame.h"
 #include "app/frame/status_panes.h"
 
-#include "platform/string_table.h"
+#include "platform/resources/string_table.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>

@@ -10,8 +10,8 @@
 #include "app/views/file_list_view.h"
 #include "app/views/log_pane.h"
 #include "controls/flat_menu_metrics.h"
-#include "platform/data_folder.h"
-#include "platform/string_table.h"
+#include "platform/settings/data_folder.h"
+#include "platform/resources/string_table.h"
 #include "tests/app/frame_test_harness.h"
 #include "tests/support/scoped_env.h"
 

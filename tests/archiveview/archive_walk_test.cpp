@@ -1,7 +1,7 @@
 #include "archiveview/core/archive_contents.h"
 #include "archiveview/core/cluster_list_byte_source.h"
 #include "archiveview/core/memory_byte_source.h"
-#include "platform/utf_conversion.h"
+#include "platform/text/utf_conversion.h"
 #include "tests/support/archive_fixtures.h"
 #include "tests/support/fixture_image.h"
 #include "tests/support/folder_files.h"

@@ -1,7 +1,7 @@
 #include "archiveview/core/memory_byte_source.h"
 #include "archiveview/core/rar_header_walk.h"
 #include "archiveview/core/zip_directory_walk.h"
-#include "platform/utf_conversion.h"
+#include "platform/text/utf_conversion.h"
 
 #include <gtest/gtest.h>
 

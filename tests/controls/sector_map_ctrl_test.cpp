@@ -2,7 +2,7 @@
 
 #include "controls/sector_map_geometry.h"
 #include "controls/sector_map_model.h"
-#include "platform/job_messages.h"
+#include "platform/jobs/job_messages.h"
 
 #include "tests/controls/colour_checks.h"
 

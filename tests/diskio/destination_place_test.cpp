@@ -1,6 +1,6 @@
 // Where a job's destination lies from the disk it reads: beside a source image, on the source
 // disk or one of its partitions (over a fake sysfs tree), on another disk, or the source itself.
-#include "diskio/destination_place.h"
+#include "diskio/inventory/destination_place.h"
 
 #include "tests/support/fake_sysfs.h"
 #include "tests/support/temp_dir.h"

@@ -1,7 +1,7 @@
-#include "diskio/device_map_loader.h"
+#include "diskio/inventory/device_map_loader.h"
 
-#include "diskio/drive_list.h"
-#include "platform/device_map.h"
+#include "diskio/inventory/drive_list.h"
+#include "platform/devices/device_map.h"
 #include "tests/support/fixture_image.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"

@@ -1,7 +1,7 @@
-#include "diskio/disk_identify.h"
+#include "diskio/inventory/disk_identify.h"
 
-#include "diskio/ata_identify_block.h"
-#include "platform/device_table.h"
+#include "diskio/inventory/ata_identify_block.h"
+#include "platform/devices/device_table.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>

@@ -1,11 +1,11 @@
 // Opening an image file as a drive: which trailers make an image, what node each becomes, and
 // the files that are refused (too short for a trailer and a sector, unknown drives, sizes the
 // drive list would not have written).
-#include "diskio/disk_image_file.h"
+#include "diskio/sources/disk_image_file.h"
 
-#include "diskio/disk_image_trailer_serializer.h"
-#include "platform/string_table.h"
-#include "platform/utf_conversion.h"
+#include "diskio/records/disk_image_trailer_serializer.h"
+#include "platform/resources/string_table.h"
+#include "platform/text/utf_conversion.h"
 #include "tests/support/fixture_image.h"
 #include "tests/support/temp_dir.h"
 

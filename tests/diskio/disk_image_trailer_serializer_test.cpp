@@ -1,7 +1,7 @@
 // The 1024-byte block at the end of a disk image: every field at the offset the file format
 // gives it (counted here from the format, not from the serializers' constants), zeros
 // everywhere else, and what a reader makes of stored values the writer never produces.
-#include "diskio/disk_image_trailer_serializer.h"
+#include "diskio/records/disk_image_trailer_serializer.h"
 
 #include "tests/support/expected_bytes.h"
 #include "tests/support/sample_drive_records.h"

@@ -1,7 +1,7 @@
 // A disk that says nothing of itself is named after its source: the file name of an image
 // file, the path of a device, with the size; a disk with any identify text keeps its own.
 
-#include "diskio/disk_name.h"
+#include "diskio/inventory/disk_name.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
-#include "diskio/disk_read_write.h"
+#include "diskio/sources/disk_read_write.h"
 
-#include "diskio/read_attempts_setting.h"
-#include "platform/device_table.h"
+#include "diskio/sources/read_attempts_setting.h"
+#include "platform/devices/device_table.h"
 #include "tests/support/fixture_image.h"
 #include "tests/support/temp_dir.h"
 

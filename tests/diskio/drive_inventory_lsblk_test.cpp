@@ -1,6 +1,6 @@
-#include "diskio/drive_inventory_reader.h"
+#include "diskio/inventory/drive_inventory_reader.h"
 
-#include "platform/device_handle.h"
+#include "platform/devices/device_handle.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The number a new drive-list node gets: last + 1 while free, never a number in use or a disk
 // code, and nothing once every number is taken.
-#include "diskio/drive_node_number.h"
+#include "diskio/inventory/drive_node_number.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "diskio/disk_identify_info_serializer.h"
-#include "diskio/drive_node_serializer.h"
-#include "diskio/logical_drive_info_serializer.h"
-#include "diskio/physical_disk_info_serializer.h"
-#include "platform/utf_conversion.h"
+#include "diskio/records/disk_identify_info_serializer.h"
+#include "diskio/records/drive_node_serializer.h"
+#include "diskio/records/logical_drive_info_serializer.h"
+#include "diskio/records/physical_disk_info_serializer.h"
+#include "platform/text/utf_conversion.h"
 #include "tests/support/expected_bytes.h"
 #include "tests/support/sample_drive_records.h"
 

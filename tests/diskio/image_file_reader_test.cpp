@@ -1,4 +1,4 @@
-#include "diskio/image_file_reader.h"
+#include "diskio/sources/image_file_reader.h"
 
 #include "tests/support/temp_dir.h"
 

@@ -1,7 +1,7 @@
-#include "diskio/partition_table.h"
+#include "diskio/inventory/partition_table.h"
 
-#include "platform/string_table.h"
-#include "platform/utf_conversion.h"
+#include "platform/resources/string_table.h"
+#include "platform/text/utf_conversion.h"
 #include "tests/support/fixture_image.h"
 #include "tests/support/mmls_listing.h"
 #include "tests/support/temp_dir.h"

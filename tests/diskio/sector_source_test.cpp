@@ -1,8 +1,8 @@
-#include "diskio/sector_source.h"
+#include "diskio/sources/sector_source.h"
 
-#include "diskio/drive_node.h"
-#include "diskio/volume_source.h"
-#include "platform/device_table.h"
+#include "diskio/records/drive_node.h"
+#include "diskio/sources/volume_source.h"
+#include "platform/devices/device_table.h"
 
 #include "tests/support/temp_dir.h"
 

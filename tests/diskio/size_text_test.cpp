@@ -1,7 +1,7 @@
-#include "diskio/size_text.h"
+#include "diskio/inventory/size_text.h"
 
-#include "diskio/disk_geometry.h"
-#include "platform/device_table.h"
+#include "diskio/records/disk_geometry.h"
+#include "platform/devices/device_table.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>

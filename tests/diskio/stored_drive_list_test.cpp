@@ -1,9 +1,9 @@
-#include "diskio/disk_identify_info_serializer.h"
-#include "diskio/drive_node_serializer.h"
-#include "diskio/logical_drive_info_serializer.h"
-#include "diskio/physical_disk_info_serializer.h"
-#include "diskio/stored_drive_list.h"
-#include "platform/byte_writer.h"
+#include "diskio/records/disk_identify_info_serializer.h"
+#include "diskio/records/drive_node_serializer.h"
+#include "diskio/records/logical_drive_info_serializer.h"
+#include "diskio/records/physical_disk_info_serializer.h"
+#include "diskio/records/stored_drive_list.h"
+#include "platform/text/byte_writer.h"
 #include "tests/support/expected_bytes.h"
 
 #include <gtest/gtest.h>

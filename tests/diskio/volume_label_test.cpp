@@ -2,7 +2,7 @@
 // scripts), and from damaged copies of them: the root folder's label entry comes before the boot
 // sector's, "NO NAME" is no label, and a field out of range or a broken record gives none.
 
-#include "diskio/volume_label.h"
+#include "diskio/inventory/volume_label.h"
 #include "tests/support/fixture_image.h"
 #include "tests/support/temp_dir.h"
 

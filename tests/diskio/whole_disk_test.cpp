@@ -1,6 +1,6 @@
 // The whole disk of a device number, over a fake sysfs tree laid out as the kernel lays out
 // disks and partitions (the entries under dev/block link into the devices folder).
-#include "diskio/whole_disk.h"
+#include "diskio/inventory/whole_disk.h"
 
 #include "tests/support/fake_sysfs.h"
 

@@ -1,7 +1,7 @@
 // The blocks a disk answers with: whatever an identify block, SMART data or a serial-number
 // page holds, the strings that come out are printable, trimmed and within their record
 // fields, and the kernel's form of a block converts back to the same strings.
-#include "diskio/ata_identify_block.h"
+#include "diskio/inventory/ata_identify_block.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // The device map's text: whatever it says, parsing ends, every entry it keeps is one the text
 // names (a disk below 24, a letter A: to Z:, a partition range that cannot overflow), and the
 // same text fills a table the same way. Only the text is looked at: no path is opened.
-#include "platform/device_map.h"
+#include "platform/devices/device_map.h"
 
 #include <cstdlib>
 #include <string_view>

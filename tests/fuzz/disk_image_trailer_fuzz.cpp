@@ -4,8 +4,8 @@
 // the same bytes again. An image is accepted exactly when its trailer passes the check, the file
 // holds a sector before it and a number is free; the node it becomes is an image kind, sized
 // from the file less the trailer, reading no drive, numbered apart from the listed nodes.
-#include "diskio/disk_image_file.h"
-#include "diskio/disk_image_trailer_serializer.h"
+#include "diskio/sources/disk_image_file.h"
+#include "diskio/records/disk_image_trailer_serializer.h"
 
 #include <cstdlib>
 #include <list>

@@ -4,7 +4,7 @@
 #include "filesystems/fat/fat_boot_info.h"
 #include "filesystems/fat/fat_file_data.h"
 #include "filesystems/found_item.h"
-#include "platform/byte_reader.h"
+#include "platform/text/byte_reader.h"
 #include "tests/fuzz/support/fat_fuzz_volume.h"
 
 #include <cstdlib>

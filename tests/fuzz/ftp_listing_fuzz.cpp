@@ -2,7 +2,7 @@
 // (MLSD facts or LIST lines); the rest is the listing. Whatever the server sent, every entry has
 // a name that is not "." or "..", holds no line break, and is well-formed UTF-16; there are no
 // more entries than lines.
-#include "platform/ftp_client.h"
+#include "platform/ftp/ftp_client.h"
 #include "tests/fuzz/support/fuzz_text.h"
 
 #include <algorithm>

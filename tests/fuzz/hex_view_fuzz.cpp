@@ -3,7 +3,7 @@
 // a sector without wrapping, or to nothing), the display model driven by arbitrary keys,
 // clicks and scroll codes (no byte at or past the size is ever shown or hit), and the go-to
 // box's text.
-#include "diskio/logical_drive_info.h"
+#include "diskio/records/logical_drive_info.h"
 #include "hexview/disp_view_model.h"
 #include "hexview/hex_info_panel.h"
 #include "hexview/hex_viewer_settings.h"

@@ -1,8 +1,8 @@
 // The lost-drive search over a small disk made of the input: the boot-sector tests at every
 // signed sector, then both searches. Whatever the disk holds, every accepted volume lies on
 // the disk, its sizes agree, and nothing is read outside it.
-#include "jobs/thread_for_search_volume.h"
-#include "platform/job_flags.h"
+#include "jobs/search/thread_for_search_volume.h"
+#include "platform/jobs/job_flags.h"
 
 #include <cstdlib>
 #include <list>

@@ -1,7 +1,7 @@
 // Index blocks: the update sequence never writes outside the block, and an entry walk by the
 // entries' own lengths ends inside it.
 #include "filesystems/ntfs/ntfs_scan_run.h"
-#include "platform/byte_reader.h"
+#include "platform/text/byte_reader.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // The partition table walk over a disk held in memory: whatever the MBR, extended chain or GPT
 // say, every partition it lists lies inside the disk, numbers are unique and in order, and a
 // walk of the same bytes gives the same answer.
-#include "diskio/partition_table.h"
+#include "diskio/inventory/partition_table.h"
 
 #include <cstdlib>
 #include <set>

@@ -3,8 +3,8 @@
 // "..", no "/", "\", NUL or control character, well-formed, at most the longest name Linux
 // takes; joined to a destination it names a file directly inside it. A name that needs no
 // change keeps it, and sanitising twice changes nothing more.
-#include "jobs/recovered_name.h"
-#include "platform/utf_conversion.h"
+#include "jobs/recovery/recovered_name.h"
+#include "platform/text/utf_conversion.h"
 #include "tests/fuzz/support/fuzz_text.h"
 
 #include <algorithm>

@@ -2,12 +2,12 @@
 // was parsed (the prefix, then each item record): that parses to the same header, tables, nodes
 // and items, and writing it once more gives the same bytes. A refused file leaves the output
 // untouched.
-#include "diskio/stored_drive_list.h"
+#include "diskio/records/stored_drive_list.h"
 #include "filesystems/found_item_serializer.h"
 #include "filesystems/ntfs/ntfs_record_entry_serializer.h"
 #include "filesystems/ntfs/ntfs_run_entry_serializer.h"
-#include "jobs/scan_info_file.h"
-#include "jobs/scan_info_header_serializer.h"
+#include "jobs/scan_info/scan_info_file.h"
+#include "jobs/scan_info/scan_info_header_serializer.h"
 
 #include <cstdlib>
 #include <span>

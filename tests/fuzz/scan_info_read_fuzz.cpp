@@ -8,9 +8,9 @@
 #include "filesystems/found_item.h"
 #include "filesystems/ntfs/ntfs_file_data.h"
 #include "filesystems/ntfs/ntfs_file_system.h"
-#include "jobs/found_file_clusters.h"
-#include "jobs/scan_info_file.h"
-#include "platform/utf_conversion.h"
+#include "jobs/recovery/found_file_clusters.h"
+#include "jobs/scan_info/scan_info_file.h"
+#include "platform/text/utf_conversion.h"
 #include "tests/fuzz/support/fuzz_support.h"
 
 #include <cstdint>

@@ -1,6 +1,6 @@
 // The settings file: whatever the text, loading it fails only past the size limit, and what it
 // kept writes out as a text that loads back to the same values and the same text again.
-#include "platform/settings_store.h"
+#include "platform/settings/settings_store.h"
 
 #include <cstdlib>
 #include <string_view>

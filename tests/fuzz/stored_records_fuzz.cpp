@@ -3,15 +3,15 @@
 // a full one does unless it breaks a rule of its own (a drive kind, the header's banners, a
 // run's mark); what was read writes back and reads again to the same record, and writing that
 // gives the same bytes again.
-#include "diskio/disk_identify_info_serializer.h"
-#include "diskio/drive_node_serializer.h"
-#include "diskio/logical_drive_info_serializer.h"
-#include "diskio/physical_disk_info_serializer.h"
-#include "diskio/stored_drive_list.h"
+#include "diskio/records/disk_identify_info_serializer.h"
+#include "diskio/records/drive_node_serializer.h"
+#include "diskio/records/logical_drive_info_serializer.h"
+#include "diskio/records/physical_disk_info_serializer.h"
+#include "diskio/records/stored_drive_list.h"
 #include "filesystems/ntfs/ntfs_record_entry_serializer.h"
 #include "filesystems/ntfs/ntfs_run_entry_serializer.h"
 #include "filesystems/signatures/file_signature_serializer.h"
-#include "jobs/scan_info_header_serializer.h"
+#include "jobs/scan_info/scan_info_header_serializer.h"
 
 #include <cstdlib>
 #include <list>

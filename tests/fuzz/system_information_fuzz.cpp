@@ -1,6 +1,6 @@
 // The about box's readers of /proc/meminfo and os-release: any text gives a bounded name free
 // of control characters, and a memory size no larger than the number written.
-#include "platform/system_information.h"
+#include "platform/shell/system_information.h"
 
 #include <cstdlib>
 #include <string>

@@ -1,6 +1,6 @@
 // The tips file: whatever the text and the saved position, Next() ends, gives tips without
 // comment lines or over-long texts, and always leaves the position at a line start in the file.
-#include "platform/tips_file.h"
+#include "platform/resources/tips_file.h"
 
 #include <cstdlib>
 #include <cstring>

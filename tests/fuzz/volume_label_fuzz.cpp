@@ -1,7 +1,7 @@
 // The label of a volume over any bytes: the input is the volume from its boot sector on, and a
 // read past its end fails. A label never holds more than NTFS keeps (128 characters), and each
 // takes at most one read of at most 64 sectors.
-#include "diskio/volume_label.h"
+#include "diskio/inventory/volume_label.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -2,8 +2,8 @@
 // only hexadecimal digits, every edit checked, an offset up to the size accepted.
 #include "hexview/hex_info_panel.h"
 
-#include "diskio/logical_drive_info.h"
-#include "diskio/physical_disk_info.h"
+#include "diskio/records/logical_drive_info.h"
+#include "diskio/records/physical_disk_info.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 // numbering gives.
 #include "hexview/view_sector_reader.h"
 
-#include "diskio/device_map_loader.h"
+#include "diskio/inventory/device_map_loader.h"
 #include "filesystems/cluster_list.h"
 #include "hexview/hex_viewer_settings.h"
 #include "tests/hexview/scratch_image.h"

@@ -1,8 +1,8 @@
 // The write buffer of recovered files and disk images: the file ends up byte for byte what the
 // writes gave, held back only until a flush, and a failed write out is a failure of every
 // call after it.
-#include "jobs/descriptor_write_buffer.h"
-#include "jobs/local_file_sink.h"
+#include "jobs/recovery/descriptor_write_buffer.h"
+#include "jobs/recovery/local_file_sink.h"
 
 #include "tests/support/temp_dir.h"
 

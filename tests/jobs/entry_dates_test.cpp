@@ -1,6 +1,6 @@
-#include "jobs/entry_dates.h"
+#include "jobs/mask/entry_dates.h"
 
-#include "platform/file_time.h"
+#include "platform/time/file_time.h"
 
 #include <gtest/gtest.h>
 

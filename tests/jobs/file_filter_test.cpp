@@ -1,6 +1,6 @@
-#include "jobs/file_filter.h"
+#include "jobs/mask/file_filter.h"
 
-#include "platform/utf_conversion.h"
+#include "platform/text/utf_conversion.h"
 
 #include <gtest/gtest.h>
 

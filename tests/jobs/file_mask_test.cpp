@@ -1,6 +1,6 @@
-#include "jobs/file_mask.h"
+#include "jobs/mask/file_mask.h"
 
-#include "platform/utf_conversion.h"
+#include "platform/text/utf_conversion.h"
 #include "resources/string_ids.h"
 
 #include <gtest/gtest.h>

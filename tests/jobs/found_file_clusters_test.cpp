@@ -3,7 +3,7 @@
 // (as the viewer computes them), must hash as the fixture's manifest says; the fragmented
 // file's list is the one its fixture script laid down; holes are marked, resident data has no
 // list, raw-search items list absolute sectors.
-#include "jobs/found_file_clusters.h"
+#include "jobs/recovery/found_file_clusters.h"
 
 #include "filesystems/fat/fat_file_system.h"
 #include "filesystems/ntfs/ntfs_file_system.h"

@@ -1,6 +1,6 @@
 #include "tests/jobs/found_volume_scan.h"
 
-#include "jobs/thread_for_file_system.h"
+#include "jobs/scan/thread_for_file_system.h"
 
 FoundVolumeScan::FoundVolumeScan(const DriveNode& volume, bool advance) {
     m_state.driveList.nodes.push_back(volume);

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "diskio/drive_node.h"
-#include "jobs/scan_state.h"
+#include "diskio/records/drive_node.h"
+#include "jobs/scan/scan_state.h"
 #include "tests/support/found_tree.h"
 #include "tests/support/recording_job_window.h"
 

@@ -1,7 +1,7 @@
-#include "jobs/ftp_destination.h"
+#include "jobs/recovery/ftp_destination.h"
 
-#include "platform/ftp_client.h"
-#include "platform/utf_conversion.h"
+#include "platform/ftp/ftp_client.h"
+#include "platform/text/utf_conversion.h"
 #include "tests/support/ftp_test_server.h"
 
 #include <gtest/gtest.h>

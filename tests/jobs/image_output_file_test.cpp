@@ -1,5 +1,5 @@
 // The image file the imaging job writes: what it agrees to replace and what it refuses.
-#include "jobs/image_output_file.h"
+#include "jobs/imaging/image_output_file.h"
 
 #include "tests/support/temp_dir.h"
 

@@ -1,6 +1,6 @@
-#include "jobs/local_destination.h"
+#include "jobs/recovery/local_destination.h"
 
-#include "platform/utf_conversion.h"
+#include "platform/text/utf_conversion.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>

@@ -3,19 +3,19 @@
 // the partitions before the wipe, and each one scans and recovers as the fixture's manifest
 // says (names and sizes, and the contents' sha256).
 
-#include "jobs/thread_for_search_volume.h"
+#include "jobs/search/thread_for_search_volume.h"
 
-#include "diskio/disk_image_file.h"
-#include "diskio/size_text.h"
+#include "diskio/sources/disk_image_file.h"
+#include "diskio/inventory/size_text.h"
 #include "filesystems/fat/fat_file_data.h"
 #include "filesystems/fat/fat_file_system.h"
 #include "filesystems/ntfs/ntfs_file_data.h"
 #include "filesystems/ntfs/ntfs_file_system.h"
-#include "jobs/scan_state.h"
-#include "jobs/thread_for_grid_dialog.h"
-#include "platform/job_flags.h"
-#include "platform/job_messages.h"
-#include "platform/utf_conversion.h"
+#include "jobs/scan/scan_state.h"
+#include "jobs/imaging/thread_for_grid_dialog.h"
+#include "platform/jobs/job_flags.h"
+#include "platform/jobs/job_messages.h"
+#include "platform/text/utf_conversion.h"
 #include "tests/jobs/found_volume_scan.h"
 #include "tests/support/fixture_image.h"
 #include "tests/support/fixture_manifest.h"

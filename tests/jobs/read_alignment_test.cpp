@@ -3,12 +3,12 @@
 // into a buffer a few bytes past a page boundary runs several times slower. The probe counts the
 // process's large reads by the alignment of their buffers while each piece of work runs.
 
-#include "diskio/block_buffer.h"
-#include "jobs/thread_for_grid_dialog.h"
-#include "jobs/thread_for_saving_scan_info.h"
-#include "jobs/thread_for_search_volume.h"
-#include "platform/job_flags.h"
-#include "platform/utf_conversion.h"
+#include "diskio/sources/block_buffer.h"
+#include "jobs/imaging/thread_for_grid_dialog.h"
+#include "jobs/scan_info/thread_for_saving_scan_info.h"
+#include "jobs/search/thread_for_search_volume.h"
+#include "platform/jobs/job_flags.h"
+#include "platform/text/utf_conversion.h"
 #include "tests/jobs/recovery_test_fixture.h"
 #include "tests/support/fixture_image.h"
 #include "tests/support/read_alignment_probe.h"

@@ -1,6 +1,6 @@
-#include "jobs/recovered_name.h"
+#include "jobs/recovery/recovered_name.h"
 
-#include "platform/utf_conversion.h"
+#include "platform/text/utf_conversion.h"
 
 #include <gtest/gtest.h>
 

@@ -4,10 +4,10 @@
 // middle of an entry, more than 65535 entries, appending to an existing archive and, in the Long
 // tests, an entry of more than 4 GiB.
 
-#include "jobs/recovered_zip.h"
+#include "jobs/recovery/recovered_zip.h"
 
-#include "jobs/zip/zip_entry_header.h"
-#include "platform/byte_reader.h"
+#include "jobs/recovery/zip/zip_entry_header.h"
+#include "platform/text/byte_reader.h"
 #include "tests/support/shell_command.h"
 #include "tests/support/temp_dir.h"
 

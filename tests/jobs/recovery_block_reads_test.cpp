@@ -7,9 +7,9 @@
 
 #include "filesystems/fat/fat_file_data.h"
 #include "filesystems/fat/fat_file_system.h"
-#include "platform/format_text.h"
-#include "platform/string_table.h"
-#include "platform/utf_conversion.h"
+#include "platform/text/format_text.h"
+#include "platform/resources/string_table.h"
+#include "platform/text/utf_conversion.h"
 #include "resources/string_ids.h"
 #include "tests/jobs/recovery_test_fixture.h"
 #include "tests/support/fixture_image.h"

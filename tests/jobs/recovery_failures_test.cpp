@@ -4,9 +4,9 @@
 // file it did not save. A destination on the disk being read is written only after a Yes.
 
 #include "filesystems/scan_log.h"
-#include "platform/format_text.h"
-#include "platform/string_table.h"
-#include "platform/utf_conversion.h"
+#include "platform/text/format_text.h"
+#include "platform/resources/string_table.h"
+#include "platform/text/utf_conversion.h"
 #include "resources/string_ids.h"
 #include "tests/jobs/recovery_test_fixture.h"
 #include "tests/support/fake_sysfs.h"

@@ -4,10 +4,10 @@
 // target, stopping in the middle of a file (on the FAT16 fixture), and read errors.
 
 #include "filesystems/fat/fat_file_system.h"
-#include "jobs/scan_state.h"
-#include "platform/job_flags.h"
-#include "platform/string_table.h"
-#include "platform/utf_conversion.h"
+#include "jobs/scan/scan_state.h"
+#include "platform/jobs/job_flags.h"
+#include "platform/resources/string_table.h"
+#include "platform/text/utf_conversion.h"
 #include "resources/string_ids.h"
 #include "tests/jobs/recovery_test_fixture.h"
 

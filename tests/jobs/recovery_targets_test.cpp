@@ -2,9 +2,9 @@
 // folder on an FTP server. Each must hold the same tree and bytes as a recovery into a local
 // folder, checked with unzip -t, Python's zipfile and the FTP server's own folder on disk.
 
-#include "platform/format_text.h"
-#include "platform/string_table.h"
-#include "platform/utf_conversion.h"
+#include "platform/text/format_text.h"
+#include "platform/resources/string_table.h"
+#include "platform/text/utf_conversion.h"
 #include "resources/string_ids.h"
 #include "tests/jobs/recovery_test_fixture.h"
 #include "tests/support/ftp_test_server.h"

@@ -1,6 +1,6 @@
 #include "tests/jobs/recovery_test_fixture.h"
 
-#include "platform/data_folder.h"
+#include "platform/settings/data_folder.h"
 #include "tests/support/fixture_image.h"
 #include "tests/support/scan_into_tree.h"
 #include "tests/support/sha256.h"

@@ -4,11 +4,11 @@
 // the found tree kept as the window keeps it, and the recovery job run on the test's thread
 // with the window answering its questions.
 
-#include "jobs/scan_state.h"
-#include "jobs/thread_for_file_system.h"
-#include "jobs/thread_for_saving_files.h"
-#include "platform/name_clash_decision.h"
-#include "platform/save_error_action_request.h"
+#include "jobs/scan/scan_state.h"
+#include "jobs/scan/thread_for_file_system.h"
+#include "jobs/recovery/thread_for_saving_files.h"
+#include "platform/jobs/name_clash_decision.h"
+#include "platform/jobs/save_error_action_request.h"
 #include "tests/support/found_tree.h"
 #include "tests/support/mapped_drive.h"
 #include "tests/support/recording_job_window.h"

@@ -2,9 +2,9 @@
 // comes back byte for byte (against what the fixture script put in, and against sleuthkit's
 // icat) with its modification time, and so does every deleted file the fixture left intact.
 
-#include "jobs/recovered_name.h"
-#include "platform/string_table.h"
-#include "platform/utf_conversion.h"
+#include "jobs/recovery/recovered_name.h"
+#include "platform/resources/string_table.h"
+#include "platform/text/utf_conversion.h"
 #include "resources/string_ids.h"
 #include "tests/jobs/recovery_test_fixture.h"
 #include "tests/support/fixture_image.h"

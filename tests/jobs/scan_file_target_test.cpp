@@ -1,4 +1,4 @@
-#include "jobs/scan_file_target.h"
+#include "jobs/scan_info/scan_file_target.h"
 #include "tests/support/folder_files.h"
 #include "tests/support/temp_dir.h"
 

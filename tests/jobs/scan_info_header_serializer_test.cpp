@@ -1,4 +1,4 @@
-#include "jobs/scan_info_header_serializer.h"
+#include "jobs/scan_info/scan_info_header_serializer.h"
 #include "tests/support/expected_bytes.h"
 
 #include <gtest/gtest.h>

@@ -1,12 +1,12 @@
 // The shared scan state: its defaults, the settings it loads and saves, the one-reader rule, the
 // read-attempt binding and the two resets.
 
-#include "jobs/scan_state.h"
+#include "jobs/scan/scan_state.h"
 
-#include "diskio/read_attempts_setting.h"
+#include "diskio/sources/read_attempts_setting.h"
 #include "filesystems/fat/fat_file_system.h"
 #include "filesystems/ntfs/ntfs_file_system.h"
-#include "platform/settings_store.h"
+#include "platform/settings/settings_store.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>

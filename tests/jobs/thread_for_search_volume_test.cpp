@@ -3,16 +3,16 @@
 // volumes it accepts, their sizes and names, what it refuses, what it must never invent, and
 // the disk read through the device map, as an image file and from memory alike.
 
-#include "jobs/thread_for_search_volume.h"
+#include "jobs/search/thread_for_search_volume.h"
 
-#include "diskio/size_text.h"
+#include "diskio/inventory/size_text.h"
 #include "filesystems/scan_log.h"
-#include "jobs/scan_state.h"
-#include "platform/device_table.h"
-#include "platform/format_text.h"
-#include "platform/job_flags.h"
-#include "platform/job_messages.h"
-#include "platform/utf_conversion.h"
+#include "jobs/scan/scan_state.h"
+#include "platform/devices/device_table.h"
+#include "platform/text/format_text.h"
+#include "platform/jobs/job_flags.h"
+#include "platform/jobs/job_messages.h"
+#include "platform/text/utf_conversion.h"
 #include "tests/jobs/found_volume_scan.h"
 #include "tests/support/fixture_image.h"
 #include "tests/support/fls_listing.h"

@@ -1,4 +1,4 @@
-#include "platform/atomic_file.h"
+#include "platform/settings/atomic_file.h"
 
 #include "tests/support/folder_files.h"
 #include "tests/support/temp_dir.h"

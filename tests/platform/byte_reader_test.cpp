@@ -1,5 +1,5 @@
-#include "platform/byte_reader.h"
-#include "platform/byte_writer.h"
+#include "platform/text/byte_reader.h"
+#include "platform/text/byte_writer.h"
 
 #include <gtest/gtest.h>
 

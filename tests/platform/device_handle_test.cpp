@@ -1,7 +1,7 @@
-#include "platform/device_handle.h"
+#include "platform/devices/device_handle.h"
 
-#include "platform/string_table.h"
-#include "platform/utf_conversion.h"
+#include "platform/resources/string_table.h"
+#include "platform/text/utf_conversion.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>

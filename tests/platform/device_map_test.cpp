@@ -1,4 +1,4 @@
-#include "platform/device_map.h"
+#include "platform/devices/device_map.h"
 
 #include <gtest/gtest.h>
 

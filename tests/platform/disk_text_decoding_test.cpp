@@ -1,4 +1,4 @@
-#include "platform/disk_text_decoding.h"
+#include "platform/text/disk_text_decoding.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "platform/file_time.h"
+#include "platform/time/file_time.h"
 
 #include <gtest/gtest.h>
 

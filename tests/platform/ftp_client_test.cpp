@@ -1,6 +1,6 @@
-#include "platform/ftp_client.h"
+#include "platform/ftp/ftp_client.h"
 
-#include "platform/utf_conversion.h"
+#include "platform/text/utf_conversion.h"
 #include "tests/support/ftp_test_server.h"
 
 #include <gtest/gtest.h>

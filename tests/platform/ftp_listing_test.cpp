@@ -1,4 +1,4 @@
-#include "platform/ftp_listing.h"
+#include "platform/ftp/ftp_listing.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "platform/job_runner.h"
+#include "platform/jobs/job_runner.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "platform/job_runner.h"
-#include "platform/job_window.h"
+#include "platform/jobs/job_runner.h"
+#include "platform/jobs/job_window.h"
 
 #include "tests/support/recording_job_window.h"
 

@@ -1,4 +1,4 @@
-#include "platform/settings_store.h"
+#include "platform/settings/settings_store.h"
 
 #include "tests/support/folder_files.h"
 #include "tests/support/temp_dir.h"

@@ -1,6 +1,6 @@
-#include "platform/string_table.h"
+#include "platform/resources/string_table.h"
 
-#include "platform/settings_store.h"
+#include "platform/settings/settings_store.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>

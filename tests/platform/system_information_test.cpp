@@ -1,7 +1,7 @@
 // The about box's system facts: total memory from /proc/meminfo and the system's name from
 // os-release, over texts in the forms Linux writes and over damaged ones.
 
-#include "platform/system_information.h"
+#include "platform/shell/system_information.h"
 
 #include "tests/support/folder_files.h"
 #include "tests/support/temp_dir.h"

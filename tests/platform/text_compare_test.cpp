@@ -1,4 +1,4 @@
-#include "platform/text_compare.h"
+#include "platform/text/text_compare.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The tips file: comments skipped, tab fields, the wrap to the start, a file without a tip,
 // saved positions in odd places, and files that cannot be read.
 
-#include "platform/tips_file.h"
+#include "platform/resources/tips_file.h"
 
 #include "tests/support/folder_files.h"
 #include "tests/support/temp_dir.h"

@@ -1,4 +1,4 @@
-#include "platform/utf_conversion.h"
+#include "platform/text/utf_conversion.h"
 
 #include <gtest/gtest.h>
 

@@ -17,7 +17,7 @@ SOUND = {
     "jobs/save.cpp": ('#include "resources/string_ids.h"\n'
                       "constexpr uint32_t kChunkSectors = 2048;\n"),
     # Dialog control ids: the Cancel button's 2 is no string id.
-    "app/dialogs/find_dlg.h": ("class CFindDlg {\n"
+    "app/dialogs/narrowing/find_dlg.h": ("class CFindDlg {\n"
                                "    static constexpr int kCancelId = 2;\n"
                                "    static constexpr int kSizeId = 1020;\n};\n"),
     # A command's id, which is its menu text's id too.
@@ -48,13 +48,13 @@ class CheckStringIdsTest(unittest.TestCase):
              "strings_en.tsv:6: not \"id<TAB>name<TAB>text\""),
             ("id out of range", "resources/strings_en.tsv", TABLE + "70000\tkBigId\tBig\n",
              "strings_en.tsv:6: not \"id<TAB>name<TAB>text\""),
-            ("constant in a source file", "jobs/zip/zip_output.cpp",
+            ("constant in a source file", "jobs/recovery/zip/zip_output.cpp",
              "namespace {\nconstexpr uint32_t kCannotOpenId = 61526;\n}\n",
-             "jobs/zip/zip_output.cpp:2: kCannotOpenId = 61526 defines string id 61526 again: "
+             "jobs/recovery/zip/zip_output.cpp:2: kCannotOpenId = 61526 defines string id 61526 again: "
              "use kCannotOpenFileId"),
-            ("class member in hexadecimal", "platform/device_handle.h",
+            ("class member in hexadecimal", "platform/devices/device_handle.h",
              "class X {\n    static constexpr std::uint32_t kOpenId = 0xF056;\n};\n",
-             "platform/device_handle.h:2: kOpenId = 61526"),
+             "platform/devices/device_handle.h:2: kOpenId = 61526"),
             ("constant over a line break", "app/main_frame.h",
              "inline constexpr uint32_t kAVeryLongNameForTheCannotOpenFileMessageId =\n"
              "    61526;\n", "app/main_frame.h:1: kAVeryLongNameForTheCannotOpenFileMessageId"),

@@ -1,6 +1,6 @@
 #include "tests/support/expected_bytes.h"
 
-#include "platform/utf_conversion.h"
+#include "platform/text/utf_conversion.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "tests/support/found_tree.h"
 
-#include "platform/utf_conversion.h"
+#include "platform/text/utf_conversion.h"
 
 #include <memory>
 

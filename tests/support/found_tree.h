@@ -1,7 +1,7 @@
 #pragma once
 
 #include "filesystems/found_item.h"
-#include "platform/job_messages.h"
+#include "platform/jobs/job_messages.h"
 
 #include <cstdint>
 #include <map>

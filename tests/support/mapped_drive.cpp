@@ -1,6 +1,6 @@
 #include "tests/support/mapped_drive.h"
 
-#include "platform/device_table.h"
+#include "platform/devices/device_table.h"
 
 #include <utility>
 

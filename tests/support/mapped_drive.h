@@ -1,7 +1,7 @@
 #pragma once
 
-#include "diskio/drive_node.h"
-#include "platform/device_source.h"
+#include "diskio/records/drive_node.h"
+#include "platform/devices/device_source.h"
 
 #include <cstdint>
 #include <filesystem>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "diskio/logical_drive_info.h"
+#include "diskio/records/logical_drive_info.h"
 
 // A volume record with every field set, each to a value of its own (non-ASCII texts, numbers
 // whose bytes differ), so that a serializer test shows a field written to the wrong place.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "jobs/thread_for_file_system.h"
+#include "jobs/scan/thread_for_file_system.h"
 
 #include <cstdint>
 

@@ -5,8 +5,8 @@
 #include "app/commands/key_decision.h"
 #include "app/commands/menu_resource.h"
 
-#include "platform/string_table.h"
-#include "platform/text_compare.h"
+#include "platform/resources/string_table.h"
+#include "platform/text/text_compare.h"
 #include "tests/support/fixture_image.h"
 
 #include <QtCore/qnamespace.h>

@@ -1,10 +1,10 @@
-#include "app/dialogs/action_dialog_factory.h"
+#include "app/dialogs/scan/action_dialog_factory.h"
 
-#include "app/dialogs/action_dialog_base.h"
-#include "app/dialogs/search_logical_drive_dlg.h"
+#include "app/dialogs/scan/action_dialog_base.h"
+#include "app/dialogs/scan/search_logical_drive_dlg.h"
 #include "app/program_text.h"
 #include "controls/balloon_tip.h"
-#include "platform/utf_conversion.h"
+#include "platform/text/utf_conversion.h"
 #include "tests/app/modal_driver.h"
 #include "tests/support/temp_dir.h"
 

@@ -1,10 +1,10 @@
 // Advance Settings without widgets: what it shows from the settings file and the scan state,
 // and what OK writes.
 
-#include "app/dialogs/advance_settings_rules.h"
+#include "app/dialogs/scan/advance_settings_rules.h"
 
-#include "jobs/scan_state.h"
-#include "platform/settings_store.h"
+#include "jobs/scan/scan_state.h"
+#include "platform/settings/settings_store.h"
 #include "tests/support/folder_files.h"
 #include "tests/support/temp_dir.h"
 

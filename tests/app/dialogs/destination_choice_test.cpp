@@ -1,4 +1,4 @@
-#include "app/dialogs/destination_choice.h"
+#include "app/dialogs/recovery/destination_choice.h"
 
 #include <gtest/gtest.h>
 

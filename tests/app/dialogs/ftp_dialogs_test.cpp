@@ -1,6 +1,6 @@
-#include "app/dialogs/ftp_folder_dlg.h"
-#include "app/dialogs/ftp_settings_dlg.h"
-#include "jobs/ftp_settings.h"
+#include "app/dialogs/recovery/ftp_folder_dlg.h"
+#include "app/dialogs/recovery/ftp_settings_dlg.h"
+#include "jobs/recovery/ftp_settings.h"
 #include "tests/app/modal_driver.h"
 #include "tests/support/ftp_test_server.h"
 

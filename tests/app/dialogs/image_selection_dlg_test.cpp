@@ -1,10 +1,10 @@
-#include "app/dialogs/image_selection_dlg.h"
+#include "app/dialogs/scan/image_selection_dlg.h"
 
-#include "app/dialogs/image_selection_rules.h"
+#include "app/dialogs/scan/image_selection_rules.h"
 #include "app/program_text.h"
 #include "controls/range_slider.h"
 #include "controls/range_slider_look.h"
-#include "platform/data_folder.h"
+#include "platform/settings/data_folder.h"
 #include "resources/string_ids.h"
 #include "tests/app/modal_driver.h"
 #include "tests/support/scoped_env.h"

@@ -1,4 +1,4 @@
-#include "app/dialogs/image_selection_rules.h"
+#include "app/dialogs/scan/image_selection_rules.h"
 
 #include "app/program_text.h"
 

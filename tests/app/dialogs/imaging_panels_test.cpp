@@ -1,8 +1,8 @@
-#include "app/dialogs/image_progress_dlg.h"
-#include "app/dialogs/scroll_bitmap_dlg.h"
+#include "app/dialogs/scan/image_progress_dlg.h"
+#include "app/previews/scroll_bitmap_dlg.h"
 #include "controls/scrolled_area.h"
 #include "controls/sector_map_ctrl.h"
-#include "platform/job_messages.h"
+#include "platform/jobs/job_messages.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -1,7 +1,7 @@
 // The file mask and find dialogs on their own: what OK refuses, what it stores, and how the
 // find dialog's advanced part and size edit behave.
-#include "app/dialogs/file_mask_dlg.h"
-#include "app/dialogs/find_dlg.h"
+#include "app/dialogs/narrowing/file_mask_dlg.h"
+#include "app/dialogs/narrowing/find_dlg.h"
 #include "resources/string_ids.h"
 
 #include <QAbstractButton>

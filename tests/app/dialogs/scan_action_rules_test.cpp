@@ -1,6 +1,6 @@
-#include "app/dialogs/scan_action_rules.h"
+#include "app/dialogs/scan/scan_action_rules.h"
 
-#include "platform/utf_conversion.h"
+#include "platform/text/utf_conversion.h"
 #include "resources/string_ids.h"
 #include "tests/support/temp_dir.h"
 

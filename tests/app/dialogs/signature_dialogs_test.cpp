@@ -1,21 +1,21 @@
 // The signature dialogs offscreen over a header file of our own: one delivered record and two
 // of the user's with the same name and extension (told apart by their headers).
 
-#include "app/dialogs/add_edit_header_dlg.h"
-#include "app/dialogs/add_new_header_dlg.h"
-#include "app/dialogs/file_type_list_ctrl.h"
-#include "app/dialogs/file_types_dlg.h"
-#include "app/dialogs/signature_rows.h"
+#include "app/dialogs/signatures/add_edit_header_dlg.h"
+#include "app/dialogs/signatures/add_new_header_dlg.h"
+#include "app/dialogs/signatures/file_type_list_ctrl.h"
+#include "app/dialogs/signatures/file_types_dlg.h"
+#include "app/dialogs/signatures/signature_rows.h"
 #include "controls/list_header_ctrl.h"
 #include "filesystems/signatures/file_signature_serializer.h"
 #include "filesystems/signatures/signature_file.h"
-#include "jobs/scan_state.h"
+#include "jobs/scan/scan_state.h"
 #include "tests/app/modal_driver.h"
 #include "tests/support/folder_files.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
 
-#include "platform/string_table.h"
+#include "platform/resources/string_table.h"
 #include <QAbstractSpinBox>
 #include <QComboBox>
 #include <QHeaderView>

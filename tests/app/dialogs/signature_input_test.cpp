@@ -1,6 +1,6 @@
 // The add/edit dialog's rules and the list helpers, without widgets.
 
-#include "app/dialogs/signature_input.h"
+#include "app/dialogs/signatures/signature_input.h"
 
 #include <gtest/gtest.h>
 

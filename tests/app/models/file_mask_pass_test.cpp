@@ -1,6 +1,6 @@
 #include "app/models/file_mask_pass.h"
 
-#include "platform/utf_conversion.h"
+#include "platform/text/utf_conversion.h"
 
 #include "tests/support/found_item_builders.h"
 

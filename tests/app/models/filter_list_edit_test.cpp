@@ -1,6 +1,6 @@
 #include "app/models/filter_list_edit.h"
 
-#include "jobs/file_filter.h"
+#include "jobs/mask/file_filter.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "app/models/properties_texts.h"
 
-#include "platform/utf_conversion.h"
+#include "platform/text/utf_conversion.h"
 
 #include <gtest/gtest.h>
 

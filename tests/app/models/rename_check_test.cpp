@@ -5,8 +5,8 @@
 #include "app/models/rename_check.h"
 #include "app/views/file_list_view.h"
 #include "app/views/folder_tree_ctrl.h"
-#include "jobs/scan_state.h"
-#include "platform/job_runner.h"
+#include "jobs/scan/scan_state.h"
+#include "platform/jobs/job_runner.h"
 
 #include <QApplication>
 #include <QLineEdit>

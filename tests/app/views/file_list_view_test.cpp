@@ -3,7 +3,7 @@
 #include "controls/list_header_ctrl.h"
 
 #include "app/models/folder_tree_model.h"
-#include "jobs/scan_state.h"
+#include "jobs/scan/scan_state.h"
 
 #include <QApplication>
 #include <QHeaderView>

@@ -1,4 +1,4 @@
-#include "app/dialogs/scan_file_exists_dlg.h"
+#include "app/dialogs/scan/scan_file_exists_dlg.h"
 #include "app/views/log_pane.h"
 #include "tests/support/temp_dir.h"
 

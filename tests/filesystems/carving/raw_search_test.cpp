@@ -2,16 +2,16 @@
 // sectors), its folders and names, its handling of unreadable sectors, and the signature search
 // the FAT and NTFS scans call for single clusters.
 
-#include "diskio/drive_node.h"
+#include "diskio/records/drive_node.h"
 #include "filesystems/carving/active_signature_search.h"
 #include "filesystems/fat/fat_file_system.h"
 #include "filesystems/ntfs/ntfs_file_system.h"
 #include "filesystems/scan_environment.h"
 #include "filesystems/signatures/signature_file.h"
-#include "platform/data_folder.h"
-#include "platform/device_table.h"
-#include "platform/job_flags.h"
-#include "platform/utf_conversion.h"
+#include "platform/settings/data_folder.h"
+#include "platform/devices/device_table.h"
+#include "platform/jobs/job_flags.h"
+#include "platform/text/utf_conversion.h"
 #include "tests/support/fixture_image.h"
 #include "tests/support/recording_job_window.h"
 #include "tests/support/sha256.h"

@@ -2,7 +2,7 @@
 // it finds is what the fixture script put on the image.
 #include "tests/filesystems/fat/fat_memory_volume.h"
 
-#include "platform/utf_conversion.h"
+#include "platform/text/utf_conversion.h"
 #include "tests/support/fixture_image.h"
 #include "tests/support/fixture_manifest.h"
 

@@ -1,6 +1,6 @@
 #include "tests/filesystems/fat/fat_memory_volume.h"
 
-#include "diskio/sector_source.h"
+#include "diskio/sources/sector_source.h"
 #include "tests/support/fixture_image.h"
 #include "tests/support/temp_dir.h"
 

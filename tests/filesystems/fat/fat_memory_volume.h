@@ -2,7 +2,7 @@
 
 #include "filesystems/fat/fat_file_system.h"
 #include "filesystems/scan_environment.h"
-#include "platform/job_flags.h"
+#include "platform/jobs/job_flags.h"
 #include "tests/support/recording_job_window.h"
 
 #include <cstdint>

@@ -1,9 +1,9 @@
 #include "filesystems/fat/fat_file_system.h"
 
-#include "diskio/drive_node.h"
+#include "diskio/records/drive_node.h"
 #include "filesystems/fat/fat_short_name.h"
 #include "filesystems/scan_environment.h"
-#include "platform/device_table.h"
+#include "platform/devices/device_table.h"
 #include "tests/support/recording_job_window.h"
 #include "tests/support/temp_dir.h"
 

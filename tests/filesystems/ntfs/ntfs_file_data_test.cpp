@@ -4,12 +4,12 @@
 // the volume give zeros, a failed piece and an incomplete file.
 #include "filesystems/ntfs/ntfs_file_data.h"
 
-#include "diskio/drive_node.h"
+#include "diskio/records/drive_node.h"
 #include "filesystems/ntfs/ntfs_file_system.h"
 #include "filesystems/scan_environment.h"
-#include "platform/device_table.h"
-#include "platform/job_messages.h"
-#include "platform/utf_conversion.h"
+#include "platform/devices/device_table.h"
+#include "platform/jobs/job_messages.h"
+#include "platform/text/utf_conversion.h"
 #include "tests/filesystems/ntfs/ntfs_memory_volume.h"
 #include "tests/support/fixture_image.h"
 #include "tests/support/fixture_manifest.h"

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "diskio/sector_source.h"
+#include "diskio/sources/sector_source.h"
 #include "filesystems/ntfs/ntfs_file_system.h"
 #include "filesystems/scan_environment.h"
-#include "platform/job_flags.h"
+#include "platform/jobs/job_flags.h"
 #include "tests/support/fixture_image.h"
 #include "tests/support/fls_listing.h"
 #include "tests/support/recording_job_window.h"

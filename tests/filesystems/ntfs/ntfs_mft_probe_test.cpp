@@ -1,7 +1,7 @@
 #include "filesystems/ntfs/ntfs_mft_probe.h"
 
-#include "platform/byte_reader.h"
-#include "platform/byte_writer.h"
+#include "platform/text/byte_reader.h"
+#include "platform/text/byte_writer.h"
 #include "tests/filesystems/ntfs/ntfs_record_builder.h"
 #include "tests/support/fixture_image.h"
 #include "tests/support/temp_dir.h"

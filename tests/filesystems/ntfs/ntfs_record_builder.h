@@ -1,7 +1,7 @@
 #pragma once
 
 #include "filesystems/ntfs/ntfs_file_system.h"
-#include "platform/byte_writer.h"
+#include "platform/text/byte_writer.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 #include "filesystems/signatures/file_signature_serializer.h"
 #include "filesystems/signatures/signature_file.h"
 #include "filesystems/signatures/signature_lists.h"
-#include "platform/data_folder.h"
-#include "platform/string_table.h"
+#include "platform/settings/data_folder.h"
+#include "platform/resources/string_table.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
 

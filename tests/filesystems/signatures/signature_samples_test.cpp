@@ -5,8 +5,8 @@
 #include "filesystems/signatures/file_signature.h"
 #include "filesystems/signatures/file_signature_serializer.h"
 #include "filesystems/signatures/signature_file.h"
-#include "platform/data_folder.h"
-#include "platform/utf_conversion.h"
+#include "platform/settings/data_folder.h"
+#include "platform/text/utf_conversion.h"
 #include "tests/support/shell_command.h"
 #include "tests/support/temp_dir.h"
 

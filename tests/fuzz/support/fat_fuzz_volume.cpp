@@ -1,6 +1,6 @@
 #include "tests/fuzz/support/fat_fuzz_volume.h"
 
-#include "platform/byte_reader.h"
+#include "platform/text/byte_reader.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "diskio/sector_source.h"
+#include "diskio/sources/sector_source.h"
 #include "filesystems/fat/fat_file_system.h"
 #include "tests/fuzz/support/fuzz_support.h"
 

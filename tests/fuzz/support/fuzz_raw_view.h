@@ -1,6 +1,6 @@
 #pragma once
 
-#include "diskio/sector_source.h"
+#include "diskio/sources/sector_source.h"
 #include "filesystems/carving/raw_data_view.h"
 
 #include <cstddef>

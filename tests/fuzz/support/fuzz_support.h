@@ -1,8 +1,8 @@
 #pragma once
 
 #include "filesystems/scan_environment.h"
-#include "platform/job_flags.h"
-#include "platform/job_window.h"
+#include "platform/jobs/job_flags.h"
+#include "platform/jobs/job_window.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -2,10 +2,10 @@
 // time stamp, the Zip64 fields of an entry beyond 4 GiB (sizes and offset), and reading a
 // central header back as the appending open does.
 
-#include "jobs/zip/zip_entry_header.h"
+#include "jobs/recovery/zip/zip_entry_header.h"
 
-#include "jobs/zip/zip_exception.h"
-#include "platform/byte_reader.h"
+#include "jobs/recovery/zip/zip_exception.h"
+#include "platform/text/byte_reader.h"
 
 #include <gtest/gtest.h>
 

@@ -1,3 +1,0 @@
-#include "jobs/recovered_file_sink.h"
-
-RecoveredFileSink::~RecoveredFileSink() = default;

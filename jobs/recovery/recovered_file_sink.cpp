@@ -1,0 +1,3 @@
+#include "jobs/recovery/recovered_file_sink.h"
+
+RecoveredFileSink::~RecoveredFileSink() = default;

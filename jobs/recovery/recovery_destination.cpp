@@ -1,0 +1,3 @@
+#include "jobs/recovery/recovery_destination.h"
+
+RecoveryDestination::~RecoveryDestination() = default;

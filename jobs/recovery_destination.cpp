@@ -1,3 +1,0 @@
-#include "jobs/recovery_destination.h"
-
-RecoveryDestination::~RecoveryDestination() = default;
