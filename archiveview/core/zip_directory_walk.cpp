@@ -2,7 +2,7 @@
 
 #include "archiveview/core/archive_entry_name.h"
 #include "platform/text/byte_reader.h"
-#include "platform/zip_records.h"
+#include "jobs/recovery/zip/zip_records.h"
 
 #include <algorithm>
 #include <array>

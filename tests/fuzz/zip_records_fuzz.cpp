@@ -1,6 +1,6 @@
 // The zip directory records over any bytes, as the archive writer and the viewer read them:
 // every record read stays inside the bytes, and an extra field's data lies inside its block.
-#include "platform/zip_records.h"
+#include "jobs/recovery/zip/zip_records.h"
 
 #include <cstdlib>
 #include <span>

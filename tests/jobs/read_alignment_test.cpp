@@ -9,7 +9,7 @@
 #include "jobs/search/thread_for_search_volume.h"
 #include "platform/jobs/job_flags.h"
 #include "platform/text/utf_conversion.h"
-#include "tests/jobs/recovery_test_fixture.h"
+#include "tests/jobs/recovery/recovery_test_fixture.h"
 #include "tests/support/fixture_image.h"
 #include "tests/support/read_alignment_probe.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/dialogs/date_condition_controls.h"
+#include "app/dialogs/narrowing/date_condition_controls.h"
 #include "jobs/mask/file_mask.h"
 
 #include <QDialog>

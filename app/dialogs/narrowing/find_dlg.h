@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/dialogs/date_condition_controls.h"
+#include "app/dialogs/narrowing/date_condition_controls.h"
 #include "app/models/find_rules.h"
 
 #include <QDialog>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "jobs/recovery/zip/zip_entry_header.h"
-#include "platform/zip_records.h"
+#include "jobs/recovery/zip/zip_records.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -5,7 +5,7 @@
 #include "platform/text/byte_writer.h"
 #include "platform/resources/program_string.h"
 #include "platform/text/utf_conversion.h"
-#include "platform/zip_records.h"
+#include "jobs/recovery/zip/zip_records.h"
 #include "resources/string_ids.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/zip_records.h"
+#include "jobs/recovery/zip/zip_records.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "tests/jobs/found_volume_scan.h"
+#include "tests/jobs/search/found_volume_scan.h"
 
 #include "jobs/scan/thread_for_file_system.h"
 

@@ -1,4 +1,4 @@
-#include "app/dialogs/date_condition_controls.h"
+#include "app/dialogs/narrowing/date_condition_controls.h"
 
 #include "app/dialogs/common/dialog_widgets.h"
 

@@ -9,7 +9,7 @@
 #include "platform/resources/string_table.h"
 #include "platform/text/utf_conversion.h"
 #include "resources/string_ids.h"
-#include "tests/jobs/recovery_test_fixture.h"
+#include "tests/jobs/recovery/recovery_test_fixture.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 #include "platform/resources/string_table.h"
 #include "platform/text/utf_conversion.h"
 #include "resources/string_ids.h"
-#include "tests/jobs/recovery_test_fixture.h"
+#include "tests/jobs/recovery/recovery_test_fixture.h"
 #include "tests/support/fake_sysfs.h"
 #include "tests/support/file_size_limited_child.h"
 #include "tests/support/ftp_test_server.h"

@@ -7,7 +7,7 @@
 
 #include "filesystems/fat/fat_file_system.h"
 #include "filesystems/ntfs/ntfs_file_system.h"
-#include "tests/jobs/recovery_test_fixture.h"
+#include "tests/jobs/recovery/recovery_test_fixture.h"
 #include "tests/support/fixture_image.h"
 #include "tests/support/fixture_manifest.h"
 #include "tests/support/sha256.h"

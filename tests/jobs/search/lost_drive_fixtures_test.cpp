@@ -16,7 +16,7 @@
 #include "platform/jobs/job_flags.h"
 #include "platform/jobs/job_messages.h"
 #include "platform/text/utf_conversion.h"
-#include "tests/jobs/found_volume_scan.h"
+#include "tests/jobs/search/found_volume_scan.h"
 #include "tests/support/fixture_image.h"
 #include "tests/support/fixture_manifest.h"
 #include "tests/support/fls_listing.h"

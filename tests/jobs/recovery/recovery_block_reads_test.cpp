@@ -11,7 +11,7 @@
 #include "platform/resources/string_table.h"
 #include "platform/text/utf_conversion.h"
 #include "resources/string_ids.h"
-#include "tests/jobs/recovery_test_fixture.h"
+#include "tests/jobs/recovery/recovery_test_fixture.h"
 #include "tests/support/fixture_image.h"
 #include "tests/support/fls_listing.h"
 

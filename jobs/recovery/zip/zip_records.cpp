@@ -1,4 +1,4 @@
-#include "platform/zip_records.h"
+#include "jobs/recovery/zip/zip_records.h"
 
 #include "platform/text/byte_reader.h"
 

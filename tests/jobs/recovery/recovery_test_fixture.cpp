@@ -1,4 +1,4 @@
-#include "tests/jobs/recovery_test_fixture.h"
+#include "tests/jobs/recovery/recovery_test_fixture.h"
 
 #include "platform/settings/data_folder.h"
 #include "tests/support/fixture_image.h"
