@@ -10,7 +10,7 @@
 #include "app/dialogs/scan/action_dialog_factory.h"
 #include "app/dialogs/scan/action_dialog_hooks.h"
 #include "app/dialogs/signatures/add_new_header_dlg.h"
-#include "app/dialogs/scan/advance_settings_dlg.h"
+#include "app/dialogs/settings/advance_settings_dlg.h"
 #include "app/dialogs/recovery/choose_destination_dlg.h"
 #include "app/dialogs/signatures/file_types_dlg.h"
 #include "app/dialogs/recovery/recovery_options_dlg.h"

@@ -4,7 +4,7 @@
 
 #include "app/commands/command_ids.h"
 #include "app/dialogs/about/about_dlg.h"
-#include "app/dialogs/scan/advance_settings_dlg.h"
+#include "app/dialogs/settings/advance_settings_dlg.h"
 #include "app/dialogs/about/eula_dlg.h"
 #include "app/dialogs/about/tip_dlg.h"
 #include "app/morwick_wrenfal_app.h"

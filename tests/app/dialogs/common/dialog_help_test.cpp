@@ -3,7 +3,7 @@
 
 #include "app/dialogs/signatures/add_edit_header_dlg.h"
 #include "app/dialogs/signatures/add_new_header_dlg.h"
-#include "app/dialogs/scan/advance_settings_dlg.h"
+#include "app/dialogs/settings/advance_settings_dlg.h"
 #include "app/dialogs/recovery/choose_destination_dlg.h"
 #include "app/dialogs/common/dialog_help.h"
 #include "app/dialogs/narrowing/file_filter_dlg.h"

@@ -4,7 +4,7 @@
 
 #include "app/dialogs/signatures/add_edit_header_dlg.h"
 #include "app/dialogs/signatures/add_new_header_dlg.h"
-#include "app/dialogs/scan/advance_settings_dlg.h"
+#include "app/dialogs/settings/advance_settings_dlg.h"
 #include "app/dialogs/recovery/destination_dlg.h"
 #include "app/dialogs/signatures/file_types_dlg.h"
 #include "app/dialogs/recovery/ftp_folder_dlg.h"

@@ -1,7 +1,7 @@
 // Advance Settings without widgets: what it shows from the settings file and the scan state,
 // and what OK writes.
 
-#include "app/dialogs/scan/advance_settings_rules.h"
+#include "app/dialogs/settings/advance_settings_rules.h"
 
 #include "jobs/scan/scan_state.h"
 #include "platform/settings/settings_store.h"

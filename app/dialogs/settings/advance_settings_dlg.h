@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/dialogs/scan/advance_settings_rules.h"
+#include "app/dialogs/settings/advance_settings_rules.h"
 
 #include <QDialog>
 #include <QString>

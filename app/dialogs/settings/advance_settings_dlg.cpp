@@ -1,4 +1,4 @@
-#include "app/dialogs/scan/advance_settings_dlg.h"
+#include "app/dialogs/settings/advance_settings_dlg.h"
 #include "app/dialogs/common/file_dialog_start.h"
 
 #include "app/dialogs/common/dialog_help.h"

@@ -1,4 +1,4 @@
-#include "app/dialogs/scan/advance_settings_rules.h"
+#include "app/dialogs/settings/advance_settings_rules.h"
 
 #include "jobs/scan/scan_state.h"
 #include "platform/settings/settings_store.h"
