@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <set>
 
 std::string ScanKindName(const testing::TestParamInfo<ScanKind>& info) {
     return info.param == ScanKind::Advance ? "Advance" : "Standard";
@@ -128,4 +129,10 @@ std::vector<uint8_t> ScanHarness::ReadImage(uint64_t offset, size_t length) cons
     file.seekg(static_cast<std::streamoff>(offset));
     file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(length));
     return file ? bytes : std::vector<uint8_t>{};
+}
+
+void ExpectUniqueIds(const ScanHarness& volume) {
+    std::set<uint64_t> ids;
+    for (const SeenItem& seen : volume.Items())
+        EXPECT_TRUE(ids.insert(seen.item.entryId).second) << volume.PathOf(seen);
 }

@@ -100,6 +100,9 @@ private:
     std::function<void(const JobMessage&)> m_observer;
 };
 
+// No id names two of the items.
+void ExpectUniqueIds(const ScanHarness& volume);
+
 // The harness with a reader of one file system over the mapped drive.
 template <class Reader> class ScannedVolume : public ScanHarness {
 public:

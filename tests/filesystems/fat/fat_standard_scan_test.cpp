@@ -43,11 +43,6 @@ bool IsFolder(const FlsEntry& entry) {
     return entry.type[2] == 'd';
 }
 
-// The manifest's path without its leading '/', as the scan's paths are built.
-std::string RelativePath(const ManifestEntry& entry) {
-    return entry.path.substr(entry.path.starts_with('/') ? 1 : 0);
-}
-
 // --- DOS date and time -------------------------------------------------------------------
 
 // FAT keeps local time; the tests run with TZ=UTC, as the fixtures were made.
