@@ -74,38 +74,7 @@ constexpr char16_t kInvalidVolumeText[] =
 // The harness's name in the cases over the reader's inner steps.
 using AdvanceVolume = FatScanVolume;
 
-std::map<std::string, uint64_t> ReadGeometryFile(const std::filesystem::path& path) {
-    std::map<std::string, uint64_t> values;
-    std::ifstream in(path);
-    std::string key;
-    std::string value;
-    while (in >> key >> value)
-        values[key] = std::stoull(value, nullptr, 0);
-    return values;
-}
-
 // --- geometry ------------------------------------------------------------------------------
-
-TEST(FatAdvanceGeometryTest, NoBootSectorGeometryIsRebuiltFromTheFolders) {
-    FatScanVolume volume("fat16_no_boot");
-    ASSERT_TRUE(volume.Ready());
-    const auto expected = ReadGeometryFile(volume.Companion(".geometry"));
-    ASSERT_EQ(expected.count("sectors_per_cluster"), 1u);
-    volume.SetUp();
-    volume.AdvanceScan();
-
-    CFatFileSystem& reader = volume.Volume();
-    EXPECT_EQ(reader.SectorsPerCluster(), expected.at("sectors_per_cluster"));
-    EXPECT_EQ(reader.ReservedSectors(), expected.at("reserved_sectors"));
-    EXPECT_EQ(reader.SectorsPerFat(), expected.at("sectors_per_fat"));
-    EXPECT_EQ(reader.RootFolderSectors(), expected.at("root_sectors"));
-    EXPECT_EQ(reader.Type(), FatType::Fat16);
-    EXPECT_TRUE(LogHas(volume.Window(), u"Calculating system parameters", u"Process completed"));
-    EXPECT_TRUE(volume.Window().MessageBoxes().empty());
-    // The root is intact: its folders get their names back and its files come under it.
-    ExpectManifestFiles(volume);
-    EXPECT_NE(volume.Window().Count(WM_APPLY_ITEM_NAMES), 0u);
-}
 
 // With the first FAT's signature gone too, the reserved count comes from where the second FAT
 // begins, and the second FAT is the one that links.
@@ -245,43 +214,6 @@ TEST(FatAdvanceGeometryTest, VolumeWithoutFoldersIsRejectedWithTheMessage) {
 
 // --- folders rebuilt from "." and ".." -----------------------------------------------------
 
-TEST(FatAdvanceScanTest, ZeroedRootGivesItsFoldersUnderTheirClusterNumbers) {
-    FatScanVolume volume("fat16_zero_root");
-    ASSERT_TRUE(volume.Ready());
-    const auto photos = volume.HeaderNumber("Photos was cluster ");
-    const auto music = volume.HeaderNumber("Music cluster ");
-    ASSERT_TRUE(photos && music);
-    volume.SetUp();
-    volume.AdvanceScan();
-
-    const std::string photosName = ClusterName(*photos);
-    const std::string musicName = ClusterName(*music);
-    EXPECT_EQ(photosName.size(), 8u);
-    for (const std::string& name : {photosName, musicName}) {
-        const SeenItem* folder = volume.Find(name);
-        ASSERT_NE(folder, nullptr) << name;
-        EXPECT_TRUE(folder->item.IsFolder());
-        EXPECT_EQ(folder->item.parentId, 0u);
-    }
-    const std::map<std::string, std::string> moved = {
-        {"Photos/IMG_0001.JPG", photosName + "/IMG_0001.JPG"},
-        {"Photos/Holiday at the sea.txt", photosName + "/Holiday at the sea.txt"},
-        {"Photos/2023/march.txt", photosName + "/2023/march.txt"},
-        {"Music/Track 01.txt", musicName + "/Track 01.txt"},
-        {"Music/TRACK02.TXT", musicName + "/TRACK02.TXT"}};
-    for (const ManifestEntry& entry : ReadManifest(volume.Companion(".manifest"))) {
-        const auto it = moved.find(entry.path.substr(1));
-        if (it == moved.end())
-            continue;
-        const SeenItem* file = volume.Find(it->second);
-        ASSERT_NE(file, nullptr) << it->second;
-        EXPECT_EQ(file->item.size, entry.size);
-        EXPECT_EQ(volume.DataHash(file->item), entry.sha256) << it->second;
-    }
-    // Nothing was orphaned: no "Lost Folder(s)".
-    EXPECT_EQ(volume.ById(CFatFileSystem::kLostFoldersId), nullptr);
-}
-
 TEST(FatAdvanceScanTest, FolderOfAZeroedParentComesBackUnderLostFolders) {
     FatScanVolume volume("fat16_zero_parent");
     ASSERT_TRUE(volume.Ready());
@@ -302,14 +234,7 @@ TEST(FatAdvanceScanTest, FolderOfAZeroedParentComesBackUnderLostFolders) {
         {"Parent/Child/TWO.TXT", base + "/TWO.TXT"},
         {"Parent/Child/Grand/Three.txt", base + "/Grand/Three.txt"},
         {"Intact/Kept.txt", "Intact/Kept.txt"}};
-    for (const ManifestEntry& entry : ReadManifest(volume.Companion(".manifest"))) {
-        const auto it = moved.find(entry.path.substr(1));
-        if (it == moved.end())
-            continue;
-        const SeenItem* file = volume.Find(it->second);
-        ASSERT_NE(file, nullptr) << it->second;
-        EXPECT_EQ(volume.DataHash(file->item), entry.sha256) << it->second;
-    }
+    ExpectMovedFiles(volume, moved);
     EXPECT_EQ(std::count_if(volume.Items().begin(), volume.Items().end(),
                             [](const SeenItem& seen) { return seen.name == u"Lost Folder(s)"; }),
               1);
@@ -515,30 +440,6 @@ TEST(FatAdvanceScanTest, HoldsDirectoryEntriesRule) {
 }
 
 // --- stopping and the raw data folder ------------------------------------------------------
-
-TEST(FatAdvanceScanTest, StopKeepsTheItemsFoundSoFar) {
-    FatScanVolume volume("fat16_no_boot");
-    ASSERT_TRUE(volume.Ready());
-    volume.SetUp();
-    volume.OnItem([&](size_t count) {
-        if (count == 3)
-            volume.Flags().stopRequested = true;
-    });
-    volume.AdvanceScan();
-
-    EXPECT_EQ(volume.Items().size(), 3u);
-    EXPECT_EQ(volume.Volume().FoundCount(), 3u);
-    EXPECT_TRUE(
-        LogHas(volume.Window(), u"Creating directory tree", u"Process aborted, user intervention"));
-    EXPECT_FALSE(LogHas(volume.Window(), u"Creating directory tree", u"Process completed"));
-    EXPECT_FALSE(LogHas(volume.Window(), u"Adding Root File(s)", u"Process Started"));
-    EXPECT_TRUE(volume.Window().MessageBoxes().empty());
-    // The reader stays usable for recovery of what was found.
-    for (const SeenItem& seen : volume.Items())
-        if (!seen.item.IsFolder()) {
-            EXPECT_EQ(volume.DataHash(seen.item).size(), 64u);
-        }
-}
 
 // Takes every unused cluster that is all zero for a file: "bin" at even, "dat" at odd ones.
 class ZeroClusterSignatures : public SignatureSearch {

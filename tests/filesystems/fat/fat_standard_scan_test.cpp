@@ -58,41 +58,6 @@ int64_t DosToTime(uint32_t date, uint32_t time) {
     return static_cast<int64_t>(std::mktime(&when));
 }
 
-std::vector<std::string> SplitPath(const std::string& path) {
-    std::vector<std::string> parts;
-    std::string part;
-    std::istringstream stream(path);
-    while (std::getline(stream, part, '/'))
-        parts.push_back(part);
-    return parts;
-}
-
-// sleuthkit cuts long names near 240 bytes; a name that long matches ours when it begins it.
-constexpr size_t kSleuthkitNameCut = 200;
-
-// Whether our name of one path component is the listing's: equal, or a deleted 8.3 name
-// whose lost first character we show as 'X' (sleuthkit shows '_', the manifest the true
-// letter), or a name sleuthkit cut short.
-bool ComponentsMatch(const std::string& ours, const std::string& theirs, bool deleted) {
-    if (ours == theirs)
-        return true;
-    if (deleted && ours.size() == theirs.size() && !ours.empty() && ours[0] == 'X' &&
-        ours.compare(1, std::string::npos, theirs, 1) == 0)
-        return true;
-    return theirs.size() >= kSleuthkitNameCut && ours.starts_with(theirs);
-}
-
-bool PathsMatch(const std::string& ours, const std::string& theirs, bool deleted) {
-    std::vector<std::string> a = SplitPath(ours);
-    std::vector<std::string> b = SplitPath(theirs);
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (!ComponentsMatch(a[i], b[i], deleted))
-            return false;
-    return true;
-}
-
 class FatStandardScanTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -141,30 +106,6 @@ protected:
         }
         for (size_t i = 0; i < used.size(); ++i)
             EXPECT_TRUE(used[i]) << "not in the listing: " << scanned.PathOf(scanned.Items()[i]);
-    }
-
-    // The cluster list of every file of the manifest gives its bytes: the live ones by their
-    // chains, the deleted ones as consecutive clusters from their first.
-    static void ExpectContents(FatScanVolume& scanned, const std::vector<ManifestEntry>& manifest) {
-        size_t checked = 0;
-        for (const ManifestEntry& row : manifest) {
-            if (row.kind != "file" || row.size == 0)
-                continue;
-            SCOPED_TRACE(row.path);
-            const bool deleted = row.state == "deleted";
-            const SeenItem* found = nullptr;
-            for (const SeenItem& each : scanned.Items())
-                if (!each.item.IsFolder() && (each.item.deleted != 0) == deleted &&
-                    PathsMatch(scanned.PathOf(each), RelativePath(row), deleted))
-                    found = &each;
-            ASSERT_NE(found, nullptr) << "not found";
-            EXPECT_EQ(found->item.size, row.size);
-            std::optional<std::vector<uint8_t>> data = scanned.ReadData(found->item);
-            ASSERT_TRUE(data.has_value());
-            EXPECT_EQ(Sha256Hex(*data), row.sha256);
-            ++checked;
-        }
-        EXPECT_GT(checked, 0u);
     }
 
     static inline std::optional<std::string> s_oldTz;
@@ -306,35 +247,6 @@ TEST_F(FatStandardScanTest, LoopingChainEndsAndTheScanFinishes) {
     EXPECT_TRUE(LogHas(scanned.Window(), u"Creating directory tree", u"Process completed"));
 }
 
-TEST_F(FatStandardScanTest, StopKeepsTheItemsFoundAndLogsTheAbort) {
-    FatScanVolume complete("fat16_volume", 4);
-    ASSERT_TRUE(complete.Ready());
-    complete.Scan();
-    const size_t all = complete.Items().size();
-
-    FatScanVolume scanned("fat16_volume", 4);
-    ASSERT_TRUE(scanned.Ready());
-    constexpr size_t kStopAfter = 5;
-    scanned.OnItem([&scanned](size_t sent) {
-        if (sent == kStopAfter)
-            scanned.Flags().stopRequested = true;
-    });
-    scanned.Scan();
-    EXPECT_EQ(scanned.Items().size(), kStopAfter);
-    EXPECT_LT(scanned.Items().size(), all);
-    EXPECT_EQ(scanned.Volume().FoundCount(), kStopAfter);
-
-    bool aborted = false;
-    for (const auto& [activity, description, status, image] : scanned.Window().LogLines()) {
-        aborted |= activity == u"Creating directory tree" &&
-                   description == u"Process aborted, user intervention";
-        // Later passes are skipped once stopped.
-        EXPECT_NE(activity, u"Adding deleted file(s) and folder(s)");
-    }
-    EXPECT_TRUE(aborted);
-    EXPECT_EQ(scanned.Window().Count(WM_COLLAPSE_ROOT), 1u);
-}
-
 // Points the FAT entry of `from` at `to` in both copies of a FAT16 image.
 void LinkFat16Cluster(FatScanVolume& scanned, uint32_t from, uint32_t to) {
     CFatFileSystem& volume = scanned.Volume();
@@ -444,45 +356,6 @@ TEST_F(FatStandardScanTest, DeletedFolderInTheSecondHalfOfALargeRootIsAdded) {
     std::optional<std::vector<uint8_t>> data = patched.ReadData(inner->item);
     ASSERT_TRUE(data.has_value());
     EXPECT_EQ(Sha256Hex(*data), firstHash);
-}
-
-TEST_F(FatStandardScanTest, LostBootSectorTakesTheGeometryOfTheFolderSearch) {
-    // FAT16 keeps no backup boot sector: the search over the folders' "." entries gives it.
-    FatScanVolume scanned("fat16_no_boot", 4);
-    ASSERT_TRUE(scanned.Ready());
-    scanned.Scan();
-    EXPECT_EQ(scanned.Volume().SectorsPerCluster(), 4u);
-    EXPECT_EQ(scanned.Volume().ReservedSectors(), 4u);
-    EXPECT_EQ(scanned.Volume().SectorsPerFat(), 24u);
-    EXPECT_EQ(scanned.Volume().RootFolderSectors(), 32u);
-    ExpectContents(scanned, ReadManifest(scanned.Companion(".manifest")));
-    ASSERT_EQ(scanned.Window().MessageBoxes().size(), 1u);
-    EXPECT_EQ(scanned.Window().MessageBoxes()[0].icon, MessageBoxIcon::Information);
-}
-
-TEST_F(FatStandardScanTest, EmptyRootTurnsToTheLostFolderSearch) {
-    // The root region is zeroed: the walk finds nothing, so the folders are found by their
-    // own clusters and named by them.
-    FatScanVolume scanned("fat16_zero_root", 4);
-    ASSERT_TRUE(scanned.Ready());
-    scanned.Scan();
-    std::vector<MessageBoxRequest> boxes = scanned.Window().MessageBoxes();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, u"This process may take long time that depends upon the disk size "
-                             u"and number of files and folders stored. In some cases it may take "
-                             u"few hours");
-    EXPECT_EQ(boxes[0].icon, MessageBoxIcon::Warning);
-    EXPECT_TRUE(boxes[0].topmost);
-
-    const SeenItem* picture = scanned.FindByName(u"IMG_0001.JPG");
-    ASSERT_NE(picture, nullptr);
-    const SeenItem* folder = scanned.ById(picture->item.parentId);
-    ASSERT_NE(folder, nullptr);
-    EXPECT_EQ(Utf16ToUtf8(folder->name), ClusterName(folder->item.firstCluster));
-    EXPECT_EQ(folder->item.parentId, 0u);
-
-    EXPECT_TRUE(LogHas(scanned.Window(), u"Creating directory tree", u"Process completed"));
-    EXPECT_EQ(scanned.Window().Count(WM_COLLAPSE_ROOT), 1u);
 }
 
 TEST_F(FatStandardScanTest, RebuiltVolumeTakesItsGeometryFromTheNode) {
