@@ -121,13 +121,8 @@ TEST_P(FatAdvanceGeometryByClusterTest, BootSectorGeometryIsRebuiltAndEveryFileF
     const GeometryCase& c = GetParam();
     FatScanVolume volume(c.fixture);
     ASSERT_TRUE(volume.Ready());
-    std::array<uint8_t, 512> boot{};
-    {
-        std::ifstream in(volume.Image(), std::ios::binary);
-        in.read(reinterpret_cast<char*>(boot.data()), boot.size());
-    }
     FatBootInfo expected;
-    ASSERT_EQ(ParseFatBootSector(boot, expected), 1);
+    ASSERT_EQ(ParseFatBootSector(volume.ReadImage(0, 512), expected), 1);
     volume.ZeroSector(0); // the advance scan must not need it
     volume.SetUp(DriveKind::LogicalDrive, c.partitionType);
     volume.AdvanceScan();
@@ -248,15 +243,11 @@ TEST(FatAdvanceScanTest, OrphanWhoseParentIsFoundLaterIsAttachedToIt) {
     const auto child = volume.HeaderNumber("Child is cluster ");
     ASSERT_TRUE(child);
 
-    std::fstream image(volume.Image(), std::ios::in | std::ios::out | std::ios::binary);
-    std::array<uint8_t, 512> boot{};
-    image.read(reinterpret_cast<char*>(boot.data()), boot.size());
     FatBootInfo info;
-    ASSERT_EQ(ParseFatBootSector(boot, info), 1);
+    ASSERT_EQ(ParseFatBootSector(volume.ReadImage(0, 512), info), 1);
     const uint64_t rootStart = info.reservedSectors + 2ull * info.sectorsPerFat;
-    std::vector<uint8_t> root(info.rootFolderSectors * 512ull);
-    image.seekg(static_cast<std::streamoff>(rootStart * 512));
-    image.read(reinterpret_cast<char*>(root.data()), static_cast<std::streamsize>(root.size()));
+    const std::vector<uint8_t> root =
+        volume.ReadImage(rootStart * 512, info.rootFolderSectors * 512ull);
     uint32_t intact = 0;
     for (size_t at = 0; at + 32 <= root.size(); at += 32)
         if (std::memcmp(root.data() + at, "INTACT     ", 11) == 0)
@@ -264,11 +255,9 @@ TEST(FatAdvanceScanTest, OrphanWhoseParentIsFoundLaterIsAttachedToIt) {
     ASSERT_GT(intact, *child);
     const uint64_t childSector =
         rootStart + info.rootFolderSectors + uint64_t{info.sectorsPerCluster} * (*child - 2);
-    const std::array<char, 2> parent = {static_cast<char>(intact & 0xFF),
-                                        static_cast<char>(intact >> 8)};
-    image.seekp(static_cast<std::streamoff>(childSector * 512 + 32 + 26));
-    image.write(parent.data(), parent.size());
-    image.close();
+    const std::array<uint8_t, 2> parent = {static_cast<uint8_t>(intact),
+                                           static_cast<uint8_t>(intact >> 8)};
+    ASSERT_NO_FATAL_FAILURE(volume.Patch(childSector * 512 + 32 + 26, parent));
 
     volume.SetUp();
     volume.AdvanceScan();
@@ -330,13 +319,8 @@ TEST(FatAdvanceScanTest, RebuiltVolumeReadsOnlyItsRecordedFolderClusters) {
     ASSERT_TRUE(volume.Ready());
     const auto child = volume.HeaderNumber("Child is cluster ");
     ASSERT_TRUE(child);
-    std::array<uint8_t, 512> boot{};
-    {
-        std::ifstream in(volume.Image(), std::ios::binary);
-        in.read(reinterpret_cast<char*>(boot.data()), boot.size());
-    }
     FatBootInfo info;
-    ASSERT_EQ(ParseFatBootSector(boot, info), 1);
+    ASSERT_EQ(ParseFatBootSector(volume.ReadImage(0, 512), info), 1);
     FoundVolumeFields found;
     found.sectorsPerCluster = info.sectorsPerCluster;
     found.sectorsPerFat = info.sectorsPerFat;
