@@ -92,3 +92,7 @@ std::optional<std::string> ManifestHeaderValue(const std::filesystem::path& path
     }
     return std::nullopt;
 }
+
+std::string RelativePath(const ManifestEntry& entry) {
+    return entry.path.substr(entry.path.starts_with('/') ? 1 : 0);
+}

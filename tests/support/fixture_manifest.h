@@ -26,6 +26,9 @@ std::optional<ManifestEntry> ParseManifestLine(std::string_view line);
 // row that does not parse, fails the running test; the rows that parse are still returned.
 std::vector<ManifestEntry> ReadManifest(const std::filesystem::path& path);
 
+// The row's path without its leading '/', as the scans build their paths.
+std::string RelativePath(const ManifestEntry& entry);
+
 // The text after "# <key> " on the first header line that has it, such as "image-sha256";
 // nullopt when no header line has it or the file cannot be read.
 std::optional<std::string> ManifestHeaderValue(const std::filesystem::path& path,

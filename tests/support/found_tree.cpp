@@ -46,6 +46,11 @@ FoundTree::Entry* FoundTree::Find(uint64_t entryId) {
     return it == m_byId.end() ? nullptr : &m_entries[it->second];
 }
 
+const FoundTree::Entry* FoundTree::Find(uint64_t entryId) const {
+    auto it = m_byId.find(entryId);
+    return it == m_byId.end() ? nullptr : &m_entries[it->second];
+}
+
 std::optional<std::string> FoundTree::PathOf(const Entry& entry, uint64_t rootId) const {
     std::string path = Utf16ToUtf8(entry.name);
     uint64_t parent = entry.item.parentId;

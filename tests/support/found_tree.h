@@ -27,6 +27,7 @@ public:
 
     const std::vector<Entry>& Entries() const { return m_entries; }
     Entry* Find(uint64_t entryId);
+    const Entry* Find(uint64_t entryId) const;
     // The item's path below the root, '/' separated, UTF-8 ("Docs/Projects/plan.txt"); nullopt
     // when a parent is missing.
     std::optional<std::string> PathOf(const Entry& entry, uint64_t rootId) const;

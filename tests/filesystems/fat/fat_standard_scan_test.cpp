@@ -1,15 +1,8 @@
-#include "diskio/records/drive_node.h"
-#include "filesystems/fat/fat_file_system.h"
-#include "filesystems/scan_environment.h"
-#include "platform/devices/device_table.h"
-#include "platform/jobs/job_flags.h"
 #include "platform/text/utf_conversion.h"
-#include "tests/support/fixture_image.h"
+#include "tests/filesystems/fat/fat_scan_volume.h"
 #include "tests/support/fixture_manifest.h"
 #include "tests/support/fls_listing.h"
-#include "tests/support/recording_job_window.h"
 #include "tests/support/sha256.h"
-#include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -29,8 +22,6 @@
 #include <vector>
 
 namespace {
-
-constexpr int kDriveLetter = 2;
 
 // The rows of a listing the reader can give: files and folders, but not the volume label nor
 // empty files, which own no cluster (an entry without a first cluster is no item).
@@ -52,11 +43,6 @@ bool IsFolder(const FlsEntry& entry) {
     return entry.type[2] == 'd';
 }
 
-// The manifest's path without its leading '/', as the scan's paths are built.
-std::string RelativePath(const ManifestEntry& entry) {
-    return entry.path.substr(entry.path.starts_with('/') ? 1 : 0);
-}
-
 // --- DOS date and time -------------------------------------------------------------------
 
 // FAT keeps local time; the tests run with TZ=UTC, as the fixtures were made.
@@ -70,177 +56,6 @@ int64_t DosToTime(uint32_t date, uint32_t time) {
     when.tm_sec = static_cast<int>(time & 0x1F) * 2;
     when.tm_isdst = -1;
     return static_cast<int64_t>(std::mktime(&when));
-}
-
-// --- a scanned fixture -------------------------------------------------------------------
-
-struct ScannedItem {
-    FoundItem item;
-    std::u16string name;
-};
-
-std::vector<std::string> SplitPath(const std::string& path) {
-    std::vector<std::string> parts;
-    std::string part;
-    std::istringstream stream(path);
-    while (std::getline(stream, part, '/'))
-        parts.push_back(part);
-    return parts;
-}
-
-// One fixture image mapped as drive C:, with the reader over it and every item it sends.
-class ScannedFixture {
-public:
-    // Unpacks `<fixture>.img`; Ready() tells whether that worked.
-    ScannedFixture(const std::string& fixture, uint8_t partitionType) : m_fixture(fixture) {
-        m_image = UnpackFixture(fixture + ".img", m_dir);
-        if (m_image.empty())
-            return;
-        Map(partitionType);
-    }
-
-    bool Ready() const { return !m_image.empty(); }
-    const std::filesystem::path& Image() const { return m_image; }
-
-    // Calls `afterItem` with the number of items sent so far, after each one.
-    void Scan(std::function<void(size_t)> afterItem = {}) {
-        m_window.SetHandler([this, afterItem](JobMessage& message) -> intptr_t {
-            if (message.id == WM_ADD_FOUND_ITEM) {
-                if (const FoundItemPayload* payload = message.Get<FoundItemPayload>())
-                    m_items.push_back({*payload->item, payload->name});
-                if (afterItem)
-                    afterItem(m_items.size());
-            }
-            return 0;
-        });
-        MapImage();
-        m_volume->SetVolumeFromDrive(0);
-        m_volume->Scan();
-        std::map<uint64_t, const ScannedItem*> byId;
-        for (const ScannedItem& each : m_items)
-            byId[each.item.entryId] = &each;
-        m_paths.clear();
-        for (const ScannedItem& each : m_items)
-            m_paths.push_back(BuildPath(each, byId));
-    }
-
-    CFatFileSystem& Volume() { return *m_volume; }
-    DriveNode& Node() { return m_node; }
-    RecordingJobWindow& Window() { return m_window; }
-    JobFlags& Flags() { return m_flags; }
-    const std::vector<ScannedItem>& Items() const { return m_items; }
-
-    // The path of one of Items() from the root, its names joined by "/" in UTF-8.
-    const std::string& PathOf(const ScannedItem& scanned) const {
-        return m_paths.at(static_cast<size_t>(&scanned - m_items.data()));
-    }
-
-    const ScannedItem* Find(const std::string& path) const {
-        for (size_t i = 0; i < m_items.size(); ++i)
-            if (m_paths[i] == path)
-                return &m_items[i];
-        return nullptr;
-    }
-
-    // The bytes of the item's cluster list, cut to its size; nullopt when a read fails.
-    std::optional<std::vector<uint8_t>> ReadData(const FoundItem& item) {
-        ClusterList list = m_volume->GetFileClusters(static_cast<uint32_t>(item.firstCluster),
-                                                     item.size, item.deleted != 0);
-        MapImage();
-        const size_t clusterBytes = m_volume->BytesPerCluster();
-        std::vector<uint8_t> data;
-        std::vector<uint8_t> cluster(clusterBytes);
-        for (uint32_t number : list.clusters) {
-            if (m_volume->ReadCluster(number, 0, cluster.data(), m_volume->SectorsPerCluster()) ==
-                0)
-                return std::nullopt;
-            data.insert(data.end(), cluster.begin(), cluster.end());
-        }
-        if (data.size() < item.size)
-            return std::nullopt;
-        data.resize(item.size);
-        return data;
-    }
-
-    std::filesystem::path Companion(const std::string& suffix) const {
-        return FixturesFolder() / (m_fixture + suffix);
-    }
-
-private:
-    static std::string BuildPath(const ScannedItem& scanned,
-                                 const std::map<uint64_t, const ScannedItem*>& byId) {
-        std::string path = Utf16ToUtf8(scanned.name);
-        uint64_t parent = scanned.item.parentId;
-        for (int depth = 0; parent != 0; ++depth) {
-            auto found = byId.find(parent);
-            if (found == byId.end() || depth > 100)
-                return "<no parent>/" + path;
-            path = Utf16ToUtf8(found->second->name) + "/" + path;
-            parent = found->second->item.parentId;
-        }
-        return path;
-    }
-
-    // Several fixtures may be open at once; the drive letter reads the one in use.
-    void MapImage() {
-        DeviceTable::Process().SetDriveLetter(kDriveLetter,
-                                              DeviceSource{m_image.string(), 0, std::nullopt});
-    }
-
-    void Map(uint8_t partitionType) {
-        const uint64_t sectors = std::filesystem::file_size(m_image) / 512;
-        LogicalDriveInfo info;
-        info.drive = kDriveLetter;
-        info.disk = kDriveLetter;
-        info.firstSector = 0;
-        info.totalSectors = sectors;
-        info.lastSector = sectors - 1;
-        info.partitionType = partitionType;
-        m_node.number = kDriveLetter;
-        m_node.kind = DriveKind::LogicalDrive;
-        m_node.detail = info;
-        m_environment.window = &m_window;
-        m_environment.flags = &m_flags;
-        m_environment.selectedDrive = &m_node;
-        m_volume = std::make_unique<CFatFileSystem>(m_environment);
-    }
-
-    std::string m_fixture;
-    TempDir m_dir;
-    std::filesystem::path m_image;
-    RecordingJobWindow m_window;
-    JobFlags m_flags;
-    DriveNode m_node;
-    ScanEnvironment m_environment;
-    std::unique_ptr<CFatFileSystem> m_volume;
-    std::vector<ScannedItem> m_items;
-    std::vector<std::string> m_paths;
-};
-
-// sleuthkit cuts long names near 240 bytes; a name that long matches ours when it begins it.
-constexpr size_t kSleuthkitNameCut = 200;
-
-// Whether our name of one path component is the listing's: equal, or a deleted 8.3 name
-// whose lost first character we show as 'X' (sleuthkit shows '_', the manifest the true
-// letter), or a name sleuthkit cut short.
-bool ComponentsMatch(const std::string& ours, const std::string& theirs, bool deleted) {
-    if (ours == theirs)
-        return true;
-    if (deleted && ours.size() == theirs.size() && !ours.empty() && ours[0] == 'X' &&
-        ours.compare(1, std::string::npos, theirs, 1) == 0)
-        return true;
-    return theirs.size() >= kSleuthkitNameCut && ours.starts_with(theirs);
-}
-
-bool PathsMatch(const std::string& ours, const std::string& theirs, bool deleted) {
-    std::vector<std::string> a = SplitPath(ours);
-    std::vector<std::string> b = SplitPath(theirs);
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (!ComponentsMatch(a[i], b[i], deleted))
-            return false;
-    return true;
 }
 
 class FatStandardScanTest : public ::testing::Test {
@@ -261,7 +76,7 @@ protected:
 
     // Every row of the listing is found once, with its size, deleted flag and times, and
     // nothing else is found.
-    static void ExpectSameTree(ScannedFixture& scanned, const std::vector<FlsEntry>& listing,
+    static void ExpectSameTree(FatScanVolume& scanned, const std::vector<FlsEntry>& listing,
                                bool fat32) {
         ASSERT_FALSE(listing.empty());
         std::vector<bool> used(scanned.Items().size(), false);
@@ -269,7 +84,7 @@ protected:
             SCOPED_TRACE(row.path);
             size_t match = used.size();
             for (size_t i = 0; i < scanned.Items().size(); ++i) {
-                const ScannedItem& each = scanned.Items()[i];
+                const SeenItem& each = scanned.Items()[i];
                 if (!used[i] && each.item.IsFolder() == IsFolder(row) &&
                     (each.item.deleted != 0) == row.deleted &&
                     PathsMatch(scanned.PathOf(each), row.path, row.deleted)) {
@@ -293,31 +108,6 @@ protected:
             EXPECT_TRUE(used[i]) << "not in the listing: " << scanned.PathOf(scanned.Items()[i]);
     }
 
-    // The cluster list of every file of the manifest gives its bytes: the live ones by their
-    // chains, the deleted ones as consecutive clusters from their first.
-    static void ExpectContents(ScannedFixture& scanned,
-                               const std::vector<ManifestEntry>& manifest) {
-        size_t checked = 0;
-        for (const ManifestEntry& row : manifest) {
-            if (row.kind != "file" || row.size == 0)
-                continue;
-            SCOPED_TRACE(row.path);
-            const bool deleted = row.state == "deleted";
-            const ScannedItem* found = nullptr;
-            for (const ScannedItem& each : scanned.Items())
-                if (!each.item.IsFolder() && (each.item.deleted != 0) == deleted &&
-                    PathsMatch(scanned.PathOf(each), RelativePath(row), deleted))
-                    found = &each;
-            ASSERT_NE(found, nullptr) << "not found";
-            EXPECT_EQ(found->item.size, row.size);
-            std::optional<std::vector<uint8_t>> data = scanned.ReadData(found->item);
-            ASSERT_TRUE(data.has_value());
-            EXPECT_EQ(Sha256Hex(*data), row.sha256);
-            ++checked;
-        }
-        EXPECT_GT(checked, 0u);
-    }
-
     static inline std::optional<std::string> s_oldTz;
 };
 
@@ -336,7 +126,7 @@ constexpr CleanVolume kCleanVolumes[] = {
 TEST_F(FatStandardScanTest, CleanVolumesGiveTheListingOfSleuthkit) {
     for (const CleanVolume& volume : kCleanVolumes) {
         SCOPED_TRACE(volume.fixture);
-        ScannedFixture scanned(volume.fixture, volume.partitionType);
+        FatScanVolume scanned(volume.fixture, volume.partitionType);
         ASSERT_TRUE(scanned.Ready());
         scanned.Scan();
         ExpectSameTree(scanned, ScannableRows(scanned.Companion(".fls")), volume.fat32);
@@ -347,7 +137,7 @@ TEST_F(FatStandardScanTest, CleanVolumesGiveTheListingOfSleuthkit) {
 TEST_F(FatStandardScanTest, ClusterListsGiveTheBytesOfLiveAndDeletedFiles) {
     for (const CleanVolume& volume : kCleanVolumes) {
         SCOPED_TRACE(volume.fixture);
-        ScannedFixture scanned(volume.fixture, volume.partitionType);
+        FatScanVolume scanned(volume.fixture, volume.partitionType);
         ASSERT_TRUE(scanned.Ready());
         scanned.Scan();
         // Deleted files there were written last into free clusters and nothing reused them.
@@ -360,7 +150,7 @@ TEST_F(FatStandardScanTest, WalkGoesOnPastAClusterOfOnlyLongNameParts) {
     // 240-character name and the file after it lie in the next cluster.
     for (const CleanVolume& volume : kCleanVolumes) {
         SCOPED_TRACE(volume.fixture);
-        ScannedFixture scanned(volume.fixture, volume.partitionType);
+        FatScanVolume scanned(volume.fixture, volume.partitionType);
         ASSERT_TRUE(scanned.Ready());
         scanned.Scan();
         EXPECT_NE(scanned.Find("Long/After.txt"), nullptr);
@@ -374,7 +164,7 @@ TEST_F(FatStandardScanTest, WalkGoesOnPastAClusterOfOnlyLongNameParts) {
 }
 
 TEST_F(FatStandardScanTest, LogRowsMessagesAndTitleOfACompleteScan) {
-    ScannedFixture scanned("fat16_volume", 4);
+    FatScanVolume scanned("fat16_volume", 4);
     ASSERT_TRUE(scanned.Ready());
     scanned.Scan();
     RecordingJobWindow& window = scanned.Window();
@@ -406,8 +196,8 @@ TEST_F(FatStandardScanTest, LogRowsMessagesAndTitleOfACompleteScan) {
     EXPECT_EQ(window.MalformedCount(), 0u);
 
     // The deleted folders are sent by the pass after the walk: no live item follows them.
-    const std::vector<ScannedItem>& items = scanned.Items();
-    auto firstDeletedFolder = std::find_if(items.begin(), items.end(), [](const ScannedItem& each) {
+    const std::vector<SeenItem>& items = scanned.Items();
+    auto firstDeletedFolder = std::find_if(items.begin(), items.end(), [](const SeenItem& each) {
         return each.item.IsFolder() && each.item.deleted != 0;
     });
     ASSERT_NE(firstDeletedFolder, items.end());
@@ -416,7 +206,7 @@ TEST_F(FatStandardScanTest, LogRowsMessagesAndTitleOfACompleteScan) {
 }
 
 TEST_F(FatStandardScanTest, BadBootSectorFallsBackToTheBackup) {
-    ScannedFixture scanned("fat32_bad_boot", 11);
+    FatScanVolume scanned("fat32_bad_boot", 11);
     ASSERT_TRUE(scanned.Ready());
     scanned.Scan();
     EXPECT_EQ(scanned.Volume().ReservedSectors(), 32u);
@@ -425,14 +215,14 @@ TEST_F(FatStandardScanTest, BadBootSectorFallsBackToTheBackup) {
     for (const auto& [activity, description, status, image] : scanned.Window().LogLines())
         EXPECT_NE(activity, u"Calculating system parameters");
     // The tree is the clean volume's: the same listing.
-    ScannedFixture clean("fat32_volume", 11);
+    FatScanVolume clean("fat32_volume", 11);
     ASSERT_TRUE(clean.Ready());
     ExpectSameTree(scanned, ScannableRows(clean.Companion(".fls")), true);
     ExpectContents(scanned, ReadManifest(clean.Companion(".manifest")));
 }
 
 TEST_F(FatStandardScanTest, FullSixtyFourSectorRootIsWalkedWhole) {
-    ScannedFixture scanned("fat16_root64", 4);
+    FatScanVolume scanned("fat16_root64", 4);
     ASSERT_TRUE(scanned.Ready());
     scanned.Scan();
     EXPECT_EQ(scanned.Volume().RootFolderSectors(), 64u);
@@ -443,83 +233,28 @@ TEST_F(FatStandardScanTest, FullSixtyFourSectorRootIsWalkedWhole) {
 }
 
 TEST_F(FatStandardScanTest, LoopingChainEndsAndTheScanFinishes) {
-    ScannedFixture scanned("fat16_loop", 4);
+    FatScanVolume scanned("fat16_loop", 4);
     ASSERT_TRUE(scanned.Ready());
     scanned.Scan();
     ExpectSameTree(scanned, ScannableRows(scanned.Companion(".fls")), false);
-    const ScannedItem* loop = scanned.Find("LOOP.TXT");
+    const SeenItem* loop = scanned.Find("LOOP.TXT");
     ASSERT_NE(loop, nullptr);
     // The chain returns to its first cluster after three: it stops before repeating.
     ClusterList list = scanned.Volume().GetFileClusters(
         static_cast<uint32_t>(loop->item.firstCluster), loop->item.size, false);
     ASSERT_EQ(list.clusters.size(), 3u);
     EXPECT_EQ(std::set<uint32_t>(list.clusters.begin(), list.clusters.end()).size(), 3u);
-    bool logged = false;
-    for (const auto& [activity, description, status, image] : scanned.Window().LogLines())
-        logged |= activity == u"Creating directory tree" && description == u"Process completed";
-    EXPECT_TRUE(logged);
-}
-
-TEST_F(FatStandardScanTest, StopKeepsTheItemsFoundAndLogsTheAbort) {
-    ScannedFixture complete("fat16_volume", 4);
-    ASSERT_TRUE(complete.Ready());
-    complete.Scan();
-    const size_t all = complete.Items().size();
-
-    ScannedFixture scanned("fat16_volume", 4);
-    ASSERT_TRUE(scanned.Ready());
-    constexpr size_t kStopAfter = 5;
-    scanned.Scan([&scanned](size_t sent) {
-        if (sent == kStopAfter)
-            scanned.Flags().stopRequested = true;
-    });
-    EXPECT_EQ(scanned.Items().size(), kStopAfter);
-    EXPECT_LT(scanned.Items().size(), all);
-    EXPECT_EQ(scanned.Volume().FoundCount(), kStopAfter);
-
-    bool aborted = false;
-    for (const auto& [activity, description, status, image] : scanned.Window().LogLines()) {
-        aborted |= activity == u"Creating directory tree" &&
-                   description == u"Process aborted, user intervention";
-        // Later passes are skipped once stopped.
-        EXPECT_NE(activity, u"Adding deleted file(s) and folder(s)");
-    }
-    EXPECT_TRUE(aborted);
-    EXPECT_EQ(scanned.Window().Count(WM_COLLAPSE_ROOT), 1u);
-}
-
-bool WriteAt(const std::filesystem::path& image, uint64_t offset,
-             const std::vector<uint8_t>& bytes) {
-    std::fstream file(image, std::ios::in | std::ios::out | std::ios::binary);
-    if (!file)
-        return false;
-    file.seekp(static_cast<std::streamoff>(offset));
-    file.write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(file);
-}
-
-std::vector<uint8_t> ReadAt(const std::filesystem::path& image, uint64_t offset, size_t count) {
-    std::vector<uint8_t> bytes(count);
-    std::ifstream file(image, std::ios::binary);
-    file.seekg(static_cast<std::streamoff>(offset));
-    file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(count));
-    return file ? bytes : std::vector<uint8_t>{};
+    EXPECT_TRUE(LogHas(scanned.Window(), u"Creating directory tree", u"Process completed"));
 }
 
 // Points the FAT entry of `from` at `to` in both copies of a FAT16 image.
-bool LinkFat16Cluster(const std::filesystem::path& image, CFatFileSystem& volume, uint32_t from,
-                      uint32_t to) {
+void LinkFat16Cluster(FatScanVolume& scanned, uint32_t from, uint32_t to) {
+    CFatFileSystem& volume = scanned.Volume();
     const std::vector<uint8_t> bytes = {static_cast<uint8_t>(to), static_cast<uint8_t>(to >> 8)};
-    for (uint32_t copy = 0; copy < 2; ++copy) {
-        uint64_t offset =
-            (volume.ReservedSectors() + static_cast<uint64_t>(copy) * volume.SectorsPerFat()) *
-                512 +
-            static_cast<uint64_t>(from) * 2;
-        if (!WriteAt(image, offset, bytes))
-            return false;
-    }
-    return true;
+    for (uint32_t copy = 0; copy < 2; ++copy)
+        scanned.Patch((volume.ReservedSectors() + uint64_t{copy} * volume.SectorsPerFat()) * 512 +
+                          uint64_t{from} * 2,
+                      bytes);
 }
 
 // A 32-byte directory entry: 11 name bytes, attributes, first cluster and size, with the
@@ -542,26 +277,26 @@ std::vector<uint8_t> MakeEntry(const char (&name)[12], uint8_t attributes, uint3
 TEST_F(FatStandardScanTest, CrossLinkedFolderClusterIsWalkedOnce) {
     // Docs/Projects/Old's chain is made to go on into Docs's own cluster: walking it again
     // would send Docs's files a second time, under Old.
-    ScannedFixture scanned("fat16_volume", 4);
+    FatScanVolume scanned("fat16_volume", 4);
     ASSERT_TRUE(scanned.Ready());
     scanned.Scan();
     const size_t before = scanned.Items().size();
-    const ScannedItem* docsItem = scanned.Find("Docs");
-    const ScannedItem* oldItem = scanned.Find("Docs/Projects/Old");
+    const SeenItem* docsItem = scanned.Find("Docs");
+    const SeenItem* oldItem = scanned.Find("Docs/Projects/Old");
     ASSERT_NE(docsItem, nullptr);
     ASSERT_NE(oldItem, nullptr);
     const auto docs = static_cast<uint32_t>(docsItem->item.firstCluster);
     const auto old = static_cast<uint32_t>(oldItem->item.firstCluster);
-    ASSERT_TRUE(LinkFat16Cluster(scanned.Image(), scanned.Volume(), old, docs));
+    ASSERT_NO_FATAL_FAILURE(LinkFat16Cluster(scanned, old, docs));
 
-    ScannedFixture relinked("fat16_volume", 4);
+    FatScanVolume relinked("fat16_volume", 4);
     ASSERT_TRUE(relinked.Ready());
     std::filesystem::copy_file(scanned.Image(), relinked.Image(),
                                std::filesystem::copy_options::overwrite_existing);
     relinked.Scan();
     EXPECT_EQ(relinked.Items().size(), before);
     std::set<std::pair<uint64_t, bool>> clusters;
-    for (const ScannedItem& each : relinked.Items())
+    for (const SeenItem& each : relinked.Items())
         EXPECT_TRUE(clusters.emplace(each.item.firstCluster, each.item.deleted != 0).second)
             << relinked.PathOf(each) << " sent twice";
 }
@@ -569,13 +304,13 @@ TEST_F(FatStandardScanTest, CrossLinkedFolderClusterIsWalkedOnce) {
 TEST_F(FatStandardScanTest, DeletedFolderInTheSecondHalfOfALargeRootIsAdded) {
     // The last entry of the 64-sector root (past its 32nd sector) becomes a deleted folder
     // whose cluster holds ".", ".." and one file: rebuilding it reads the whole root again.
-    ScannedFixture scanned("fat16_root64", 4);
+    FatScanVolume scanned("fat16_root64", 4);
     ASSERT_TRUE(scanned.Ready());
     scanned.Scan();
     CFatFileSystem& volume = scanned.Volume();
-    const ScannedItem* first = scanned.Find("Root file 001.txt");
+    const SeenItem* first = scanned.Find("Root file 001.txt");
     ASSERT_NE(first, nullptr);
-    const ScannedItem firstFile = *first;
+    const SeenItem firstFile = *first;
     const std::string firstHash = [&] {
         for (const ManifestEntry& row : ReadManifest(scanned.Companion(".manifest")))
             if (row.path == "/Root file 001.txt")
@@ -591,7 +326,7 @@ TEST_F(FatStandardScanTest, DeletedFolderInTheSecondHalfOfALargeRootIsAdded) {
         1;
     constexpr uint64_t kLastEntry = 990; // the short entry of the 330th file
     ASSERT_GT(kLastEntry * 32, 32u * 512);
-    const std::vector<uint8_t> model = ReadAt(scanned.Image(), rootByte + kLastEntry * 32, 32);
+    const std::vector<uint8_t> model = scanned.ReadImage(rootByte + kLastEntry * 32, 32);
     ASSERT_EQ(model.size(), 32u);
 
     std::vector<uint8_t> folder = MakeEntry("\xE5UBDIR     ", 0x10, freeCluster, 0, model);
@@ -604,19 +339,18 @@ TEST_F(FatStandardScanTest, DeletedFolderInTheSecondHalfOfALargeRootIsAdded) {
         cluster.insert(cluster.end(), entry.begin(), entry.end());
     cluster.resize(volume.BytesPerCluster(), 0);
 
-    ScannedFixture patched("fat16_root64", 4);
+    FatScanVolume patched("fat16_root64", 4);
     ASSERT_TRUE(patched.Ready());
-    ASSERT_TRUE(WriteAt(patched.Image(), rootByte + kLastEntry * 32, folder));
-    ASSERT_TRUE(WriteAt(patched.Image(),
-                        (dataSector + (freeCluster - 2ull) * volume.SectorsPerCluster()) * 512,
-                        cluster));
+    ASSERT_NO_FATAL_FAILURE(patched.Patch(rootByte + kLastEntry * 32, folder));
+    ASSERT_NO_FATAL_FAILURE(patched.Patch(
+        (dataSector + (freeCluster - 2ull) * volume.SectorsPerCluster()) * 512, cluster));
     patched.Scan();
 
-    const ScannedItem* deletedFolder = patched.Find("XUBDIR");
+    const SeenItem* deletedFolder = patched.Find("XUBDIR");
     ASSERT_NE(deletedFolder, nullptr);
     EXPECT_TRUE(deletedFolder->item.IsFolder());
     EXPECT_EQ(deletedFolder->item.deleted, 1);
-    const ScannedItem* inner = patched.Find("XUBDIR/INNER.TXT");
+    const SeenItem* inner = patched.Find("XUBDIR/INNER.TXT");
     ASSERT_NE(inner, nullptr);
     EXPECT_EQ(inner->item.deleted, 1);
     std::optional<std::vector<uint8_t>> data = patched.ReadData(inner->item);
@@ -624,78 +358,17 @@ TEST_F(FatStandardScanTest, DeletedFolderInTheSecondHalfOfALargeRootIsAdded) {
     EXPECT_EQ(Sha256Hex(*data), firstHash);
 }
 
-const ScannedItem* FindByName(const ScannedFixture& scanned, std::u16string_view name) {
-    for (const ScannedItem& each : scanned.Items())
-        if (each.name == name)
-            return &each;
-    return nullptr;
-}
-
-const ScannedItem* FindById(const ScannedFixture& scanned, uint64_t entryId) {
-    for (const ScannedItem& each : scanned.Items())
-        if (each.item.entryId == entryId)
-            return &each;
-    return nullptr;
-}
-
-std::u16string ClusterName(uint64_t cluster) {
-    std::string digits = std::to_string(cluster);
-    return Utf8ToUtf16(std::string(8 - std::min<size_t>(8, digits.size()), '0') + digits);
-}
-
-TEST_F(FatStandardScanTest, LostBootSectorTakesTheGeometryOfTheFolderSearch) {
-    // FAT16 keeps no backup boot sector: the search over the folders' "." entries gives it.
-    ScannedFixture scanned("fat16_no_boot", 4);
-    ASSERT_TRUE(scanned.Ready());
-    scanned.Scan();
-    EXPECT_EQ(scanned.Volume().SectorsPerCluster(), 4u);
-    EXPECT_EQ(scanned.Volume().ReservedSectors(), 4u);
-    EXPECT_EQ(scanned.Volume().SectorsPerFat(), 24u);
-    EXPECT_EQ(scanned.Volume().RootFolderSectors(), 32u);
-    ExpectContents(scanned, ReadManifest(scanned.Companion(".manifest")));
-    ASSERT_EQ(scanned.Window().MessageBoxes().size(), 1u);
-    EXPECT_EQ(scanned.Window().MessageBoxes()[0].icon, MessageBoxIcon::Information);
-}
-
-TEST_F(FatStandardScanTest, EmptyRootTurnsToTheLostFolderSearch) {
-    // The root region is zeroed: the walk finds nothing, so the folders are found by their
-    // own clusters and named by them.
-    ScannedFixture scanned("fat16_zero_root", 4);
-    ASSERT_TRUE(scanned.Ready());
-    scanned.Scan();
-    std::vector<MessageBoxRequest> boxes = scanned.Window().MessageBoxes();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, u"This process may take long time that depends upon the disk size "
-                             u"and number of files and folders stored. In some cases it may take "
-                             u"few hours");
-    EXPECT_EQ(boxes[0].icon, MessageBoxIcon::Warning);
-    EXPECT_TRUE(boxes[0].topmost);
-
-    const ScannedItem* picture = FindByName(scanned, u"IMG_0001.JPG");
-    ASSERT_NE(picture, nullptr);
-    const ScannedItem* folder = FindById(scanned, picture->item.parentId);
-    ASSERT_NE(folder, nullptr);
-    EXPECT_EQ(folder->name, ClusterName(folder->item.firstCluster));
-    EXPECT_EQ(folder->item.parentId, 0u);
-
-    bool completed = false;
-    for (const auto& [activity, description, status, image] : scanned.Window().LogLines())
-        completed |= activity == u"Creating directory tree" && description == u"Process completed";
-    EXPECT_TRUE(completed);
-    EXPECT_EQ(scanned.Window().Count(WM_COLLAPSE_ROOT), 1u);
-}
-
 TEST_F(FatStandardScanTest, RebuiltVolumeTakesItsGeometryFromTheNode) {
     // A volume rebuilt by the lost-drive search has no boot sector to trust: its geometry and
     // folder clusters come with its node. Its FATs are followed when one carries the signature;
     // its clusters are taken as contiguous only when neither does.
-    ScannedFixture reference("fat16_volume", 4);
+    FatScanVolume reference("fat16_volume", 4);
     ASSERT_TRUE(reference.Ready());
     reference.Scan();
-    const ScannedItem* docs = reference.Find("Docs");
+    const SeenItem* docs = reference.Find("Docs");
     ASSERT_NE(docs, nullptr);
     const auto docsCluster = static_cast<uint32_t>(docs->item.firstCluster);
-    const ScannedItem* original = reference.Find("Docs/Nested.txt");
+    const SeenItem* original = reference.Find("Docs/Nested.txt");
     ASSERT_NE(original, nullptr);
     const std::optional<std::vector<uint8_t>> expected = reference.ReadData(original->item);
     ASSERT_TRUE(expected.has_value());
@@ -710,19 +383,14 @@ TEST_F(FatStandardScanTest, RebuiltVolumeTakesItsGeometryFromTheNode) {
     };
     for (const auto& each : cases) {
         SCOPED_TRACE(each.fatsWiped ? "FATs wiped" : "FATs intact");
-        ScannedFixture rebuilt("fat16_volume", 4);
+        FatScanVolume rebuilt("fat16_volume", 4);
         ASSERT_TRUE(rebuilt.Ready());
         if (each.fatsWiped) {
             // The first sector of each FAT, where the signature is.
-            std::fstream image(rebuilt.Image(), std::ios::binary | std::ios::in | std::ios::out);
-            const std::vector<char> zeros(512, 0);
             for (const uint64_t sector : {uint64_t{reference.Volume().ReservedSectors()},
                                           uint64_t{reference.Volume().ReservedSectors()} +
-                                              reference.Volume().SectorsPerFat()}) {
-                image.seekp(static_cast<std::streamoff>(sector * 512));
-                image.write(zeros.data(), static_cast<std::streamsize>(zeros.size()));
-            }
-            ASSERT_TRUE(image.good());
+                                              reference.Volume().SectorsPerFat()})
+                ASSERT_NO_FATAL_FAILURE(rebuilt.ZeroSector(sector));
         }
         rebuilt.Node().kind = DriveKind::RebuiltVolume;
         FoundVolumeFields& found = rebuilt.Node().Logical()->foundVolume;
@@ -737,11 +405,11 @@ TEST_F(FatStandardScanTest, RebuiltVolumeTakesItsGeometryFromTheNode) {
         EXPECT_EQ(rebuilt.Volume().Type(), FatType::Fat16);
         ASSERT_TRUE(rebuilt.Window().LastTitle().has_value());
         EXPECT_TRUE(rebuilt.Window().LastTitle()->ends_with(each.title));
-        const ScannedItem* nested = FindByName(rebuilt, u"Nested.txt");
+        const SeenItem* nested = rebuilt.FindByName(u"Nested.txt");
         ASSERT_NE(nested, nullptr);
-        const ScannedItem* folder = FindById(rebuilt, nested->item.parentId);
+        const SeenItem* folder = rebuilt.ById(nested->item.parentId);
         ASSERT_NE(folder, nullptr);
-        EXPECT_EQ(folder->name, ClusterName(docsCluster));
+        EXPECT_EQ(Utf16ToUtf8(folder->name), ClusterName(docsCluster));
         std::optional<std::vector<uint8_t>> data = rebuilt.ReadData(nested->item);
         ASSERT_TRUE(data.has_value());
         EXPECT_EQ(*data, *expected);
