@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
-# Set up, check that includes follow the layers and string ids come from the table, build (normal, sanitizer and fuzz
-# configurations) and run every test, then the fuzz step (scripts/fuzz_step.sh;
-# MORWICK_FUZZ_SECONDS sets its fuzzing time, default 540).
+# Set up, check that includes follow the layers, string ids come from the table and no source file
+# is too long, build (normal, sanitizer and fuzz configurations) and run every test, then the fuzz
+# step (scripts/fuzz_step.sh; MORWICK_FUZZ_SECONDS sets its fuzzing time, default 540).
 set -euo pipefail
 cd "$(dirname "$0")"
 
 ./scripts/setup.sh
-# Includes follow the layers, and string ids come from the table, before anything is built.
+# Includes follow the layers, string ids come from the table and no product file passes 800
+# lines, before anything is built.
 ./scripts/check_includes.py
 ./scripts/check_string_ids.py
+./scripts/check_file_lengths.py
 
 jobs=$(nproc)
 

@@ -8,7 +8,10 @@ only through that header. The check fails when:
   - an id is given twice, or a name is used twice, in the table,
   - product code defines a "k...Id = <number>" constant whose number is a string id of the
     table. Dialog control ids (int constants below 0x8000, such as the Cancel button's 2) are
-    not string ids, nor are the names in NOT_STRING_IDS.
+    not string ids, nor are the names in NOT_STRING_IDS,
+  - a command id of app/commands/command_ids.h (namespace CommandId) is defined again, under
+    any name, elsewhere in app/ (the one folder that may include that header),
+  - one file defines one dialog control id (an int "k...Id" below 0x8000) under two names.
 
 Usage: check_string_ids.py [root]   (root: the source tree, by default the one holding this script)
 """
@@ -39,6 +42,14 @@ CONSTANT = re.compile(r"\bconstexpr\s+((?:std::)?[A-Za-z_][A-Za-z0-9_]*(?:\s+int
                       r"(k[A-Za-z0-9_]*Id)\s*=\s*(0[xX][0-9a-fA-F]+|[0-9]+)[uU]?\s*;")
 UNSIGNED_32 = {"uint32_t", "std::uint32_t", "unsigned", "unsigned int"}
 FIRST_COMMAND_ID = 0x8000
+
+COMMAND_IDS = "app/commands/command_ids.h"
+# The folder whose code names commands (the one that may include COMMAND_IDS).
+COMMAND_FOLDER = "app"
+COMMAND_NAMESPACE = re.compile(r"\bnamespace\s+CommandId\s*\{(.*?)\}", re.DOTALL)
+# Any integer constant, named k..., with its value: what a command id may be defined again as.
+ANY_CONSTANT = re.compile(r"\bconstexpr\s+((?:std::)?[A-Za-z_][A-Za-z0-9_]*(?:\s+int)?)\s+"
+                          r"(k[A-Za-z0-9_]*)\s*=\s*(0[xX][0-9a-fA-F]+|[0-9]+)[uU]?\s*;")
 
 
 def read_table(root, problems):
@@ -78,12 +89,12 @@ def check_sources(root, names_by_id, problems):
             content = text.read()
         for match in CONSTANT.finditer(content):
             kind, constant, number = match.groups()
-            value = int(number, 0)
+            value = number_of(number)
             if value not in names_by_id or constant in NOT_STRING_IDS:
                 continue
             if kind not in UNSIGNED_32 and value < FIRST_COMMAND_ID:
                 continue
-            line = content.count("\n", 0, match.start()) + 1
+            line = line_of(content, match)
             generated = names_by_id[value]
             problems.append(
                 "%s:%d: %s = %d defines string id %d again: use %s from "
@@ -92,10 +103,70 @@ def check_sources(root, names_by_id, problems):
                                             "a name given to it in " + TABLE))
 
 
+def number_of(text):
+    """A C++ integer literal's value: hexadecimal after 0x, octal after 0, else decimal."""
+    if text[:2] in ("0x", "0X"):
+        return int(text, 16)
+    return int(text, 8) if len(text) > 1 and text[0] == "0" else int(text)
+
+
+def line_of(content, match):
+    return content.count("\n", 0, match.start()) + 1
+
+
+def read_command_ids(root):
+    """The names of the command ids by value, from the CommandId namespace."""
+    path = os.path.join(root, COMMAND_IDS)
+    if not os.path.exists(path):
+        return {}
+    with open(path, encoding="utf-8", errors="replace") as text:
+        content = text.read()
+    names = {}
+    for block in COMMAND_NAMESPACE.finditer(content):
+        for match in ANY_CONSTANT.finditer(block.group(1)):
+            names.setdefault(number_of(match.group(3)), match.group(2))
+    return names
+
+
+def check_command_ids(root, problems):
+    names_by_value = read_command_ids(root)
+    for source, full in tree_check.source_files(root, [COMMAND_FOLDER], SOURCE_SUFFIXES):
+        if source == COMMAND_IDS:
+            continue
+        with open(full, encoding="utf-8", errors="replace") as text:
+            content = text.read()
+        for match in ANY_CONSTANT.finditer(content):
+            _, constant, number = match.groups()
+            value = number_of(number)
+            if value in names_by_value:
+                problems.append("%s:%d: %s = %d defines command id %d again: use CommandId::%s "
+                                "from %s" % (source, line_of(content, match), constant, value,
+                                             value, names_by_value[value], COMMAND_IDS))
+
+
+def check_control_ids(root, problems):
+    for source, full in tree_check.source_files(root, PRODUCT, SOURCE_SUFFIXES):
+        with open(full, encoding="utf-8", errors="replace") as text:
+            content = text.read()
+        first_name = {}
+        for match in CONSTANT.finditer(content):
+            kind, constant, number = match.groups()
+            value = number_of(number)
+            if kind != "int" or value >= FIRST_COMMAND_ID:
+                continue
+            if value in first_name and first_name[value] != constant:
+                problems.append("%s:%d: %s = %d defines control id %d again: it is %s"
+                                % (source, line_of(content, match), constant, value, value,
+                                   first_name[value]))
+            first_name.setdefault(value, constant)
+
+
 def check(root):
     problems = []
     names_by_id = read_table(root, problems)
     check_sources(root, names_by_id, problems)
+    check_command_ids(root, problems)
+    check_control_ids(root, problems)
     return problems
 
 

@@ -51,18 +51,13 @@ uint64_t CombinedFileTime(uint32_t low, uint32_t high) {
 } // namespace
 
 FileListModel::FileListModel(FoundEntryStore& store, QObject* parent)
-    : QAbstractTableModel(parent), m_store(store) {
+    : FoundEntryStoreModel(store, parent) {
     for (uint32_t i = 0; i < kColumnCount; ++i) {
         m_titles.push_back(ProgramText(kFirstColumnTitleId + i));
     }
     for (uint32_t i = 0; i < kTypeTextCount; ++i) {
         m_typeTexts.push_back(ProgramText(kFirstTypeTextId + i));
     }
-    m_store.AddObserver(this);
-}
-
-FileListModel::~FileListModel() {
-    m_store.RemoveObserver(this);
 }
 
 void FileListModel::ShowFolder(uint64_t folderId) {
@@ -341,16 +336,10 @@ QVariant FileListModel::RawValue(const FoundEntryStore::Entry& entry, Column col
 }
 
 void FileListModel::AboutToReset() {
-    beginResetModel();
+    FoundEntryStoreModel::AboutToReset();
     m_rows.clear();
     m_showsFolder = false;
 }
-
-void FileListModel::ResetDone() {
-    endResetModel();
-}
-
-void FileListModel::AboutToAdd(const FoundEntryStore::AddPlan&) {}
 
 // The row goes in once the entry is kept, so a sort in force can place it by its values.
 void FileListModel::Added(const FoundEntryStore::AddPlan& plan) {

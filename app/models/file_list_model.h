@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/models/found_entry_store.h"
+#include "app/models/found_entry_store_model.h"
 #include "app/models/rename_check.h"
 
 #include <QAbstractTableModel>
@@ -16,7 +17,7 @@
 // value each column sorts on (sizes and ids as 64-bit numbers, times as keys in which a missing
 // time is lowest), so no sort ever re-reads a text. Check boxes write through to the store,
 // which cascades a folder row and derives the folders above. The store must outlive the model.
-class FileListModel : public QAbstractTableModel, private FoundEntryStore::Observer {
+class FileListModel : public FoundEntryStoreModel<QAbstractTableModel> {
     Q_OBJECT
 
 public:
@@ -47,7 +48,6 @@ public:
     };
 
     explicit FileListModel(FoundEntryStore& store, QObject* parent = nullptr);
-    ~FileListModel() override;
 
     // Shows the entries whose parent id is folderId.
     void ShowFolder(uint64_t folderId);
@@ -77,7 +77,6 @@ public:
     // -1 while rows keep their arrival order.
     int SortColumn() const { return m_sortColumn; }
     Qt::SortOrder SortOrder() const { return m_sortOrder; }
-    const FoundEntryStore& Store() const { return m_store; }
     const QStringList& TypeTexts() const { return m_typeTexts; }
 
     // "%.2d-%.2d-%d %.2d:%.2d:%.2d" (month, day, year, hour, minute, second) of a time field
@@ -96,8 +95,6 @@ signals:
 
 private:
     void AboutToReset() override;
-    void ResetDone() override;
-    void AboutToAdd(const FoundEntryStore::AddPlan& plan) override;
     void Added(const FoundEntryStore::AddPlan& plan) override;
     void ChecksChanged(std::span<const std::size_t> entries) override;
     void EntriesChanged(std::span<const std::size_t> entries) override;
@@ -112,7 +109,6 @@ private:
     // Where a new entry goes: after every row it does not sort before.
     std::size_t InsertPosition(std::size_t entry) const;
 
-    FoundEntryStore& m_store;
     std::vector<std::size_t> m_rows;
     uint64_t m_folderId = 0;
     bool m_showsFolder = false;

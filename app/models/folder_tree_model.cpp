@@ -6,13 +6,7 @@
 #include <utility>
 
 FolderTreeModel::FolderTreeModel(FoundEntryStore& store, QObject* parent)
-    : QAbstractItemModel(parent), m_store(store) {
-    m_store.AddObserver(this);
-}
-
-FolderTreeModel::~FolderTreeModel() {
-    m_store.RemoveObserver(this);
-}
+    : FoundEntryStoreModel(store, parent) {}
 
 QModelIndex FolderTreeModel::index(int row, int column, const QModelIndex& parent) const {
     if (!hasIndex(row, column, parent)) {
@@ -131,14 +125,6 @@ std::size_t FolderTreeModel::EntryOf(const QModelIndex& index) const {
     }
     const std::size_t entry = static_cast<std::size_t>(index.internalId());
     return entry < m_store.Size() ? entry : FoundEntryStore::kNone;
-}
-
-void FolderTreeModel::AboutToReset() {
-    beginResetModel();
-}
-
-void FolderTreeModel::ResetDone() {
-    endResetModel();
 }
 
 void FolderTreeModel::AboutToAdd(const FoundEntryStore::AddPlan& plan) {

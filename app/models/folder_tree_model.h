@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/models/found_entry_store.h"
+#include "app/models/found_entry_store_model.h"
 #include "app/models/rename_check.h"
 
 #include <QAbstractItemModel>
@@ -16,7 +17,7 @@
 // the view picks the picture. A new name set through EditRole is checked by
 // ValidateRenamedName; a refused one keeps the old name and is reported by RenameRefused, for
 // the view to tell the user. The store must outlive the model.
-class FolderTreeModel : public QAbstractItemModel, private FoundEntryStore::Observer {
+class FolderTreeModel : public FoundEntryStoreModel<QAbstractItemModel> {
     Q_OBJECT
 
 public:
@@ -27,7 +28,6 @@ public:
     };
 
     explicit FolderTreeModel(FoundEntryStore& store, QObject* parent = nullptr);
-    ~FolderTreeModel() override;
 
     QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
     QModelIndex parent(const QModelIndex& child) const override;
@@ -41,7 +41,6 @@ public:
     QModelIndex IndexOfEntry(std::size_t entry) const;
     // The entry of a node, or FoundEntryStore::kNone.
     std::size_t EntryOf(const QModelIndex& index) const;
-    const FoundEntryStore& Store() const { return m_store; }
     // What the root shows while it keeps its stored name: "Root" in the current language.
     void SetRootText(const QString& text);
 
@@ -49,15 +48,12 @@ signals:
     void RenameRefused(RenameCheck check);
 
 private:
-    void AboutToReset() override;
-    void ResetDone() override;
     void AboutToAdd(const FoundEntryStore::AddPlan& plan) override;
     void Added(const FoundEntryStore::AddPlan& plan) override;
     void ChecksChanged(std::span<const std::size_t> entries) override;
     void EntriesChanged(std::span<const std::size_t> entries) override;
     void ReportChanged(std::span<const std::size_t> entries, const QList<int>& roles);
 
-    FoundEntryStore& m_store;
     bool m_inserting = false;
     QString m_rootText;
 };

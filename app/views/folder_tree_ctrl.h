@@ -48,18 +48,12 @@ public:
 
     ~CFolderTreeCtrl() override;
 
-    // Command ids of the folder's context menu; the actions carry them as object names.
-    static constexpr int kPropertiesCommand = 32848;
-    static constexpr int kRecoverCommand = 32849;
-    static constexpr int kPreviewCommand = 32850;
-    static constexpr int kSelectCommand = 32851;
-    static constexpr int kRenameCommand = 32852;
     // The context menu of a folder (the caller owns it): Preview, Select / Unselect, Recover,
     // Rename, Show Properties. Select / Unselect acts as a click on the folder's check box and
     // Rename starts editing its name (not while a job runs); Preview asks for the folder's
     // preview (PreviewRequested), Show Properties for its properties (PropertiesRequested).
-    // Recover stays disabled until the command behind it exists. Null for an entry without a
-    // tree node.
+    // Recover stays disabled until the command behind it exists. The actions carry their
+    // command ids (CommandId) as object names. Null for an entry without a tree node.
     QMenu* CreateContextMenu(std::size_t entry);
 
 signals:

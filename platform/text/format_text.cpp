@@ -17,6 +17,8 @@ constexpr std::u16string_view kBadType = u"BADTYPE";
 constexpr std::u16string_view kUnknown = u"UNKNOWN";
 constexpr std::u16string_view kIncomplete = u"%!(INCOMPLETE)";
 constexpr std::u16string_view kExtra = u"%!(EXTRA)";
+// The conversions that take an argument; FormatArgumentAs formats each.
+constexpr std::u16string_view kConversionLetters = u"diuxXocCsSfFeEgGp";
 
 // Enough for the longest fixed-point double (309 integer digits) at the largest precision.
 constexpr size_t kNumberBufferSize = kMaxFormatWidth + 400;
@@ -343,29 +345,11 @@ private:
         conversion.m_letter = Peek();
         ++m_position;
 
-        switch (conversion.m_letter) {
-        case u'%':
+        if (conversion.m_letter == u'%') {
             m_out.push_back(u'%');
             return;
-        case u'd':
-        case u'i':
-        case u'u':
-        case u'x':
-        case u'X':
-        case u'o':
-        case u'c':
-        case u'C':
-        case u's':
-        case u'S':
-        case u'f':
-        case u'F':
-        case u'e':
-        case u'E':
-        case u'g':
-        case u'G':
-        case u'p':
-            break;
-        default:
+        }
+        if (kConversionLetters.find(conversion.m_letter) == std::u16string_view::npos) {
             AppendMarker(conversion.m_letter, kUnknown);
             return;
         }

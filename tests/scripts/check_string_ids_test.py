@@ -20,8 +20,21 @@ SOUND = {
     "app/dialogs/narrowing/find_dlg.h": ("class CFindDlg {\n"
                                "    static constexpr int kCancelId = 2;\n"
                                "    static constexpr int kSizeId = 1020;\n};\n"),
-    # A command's id, which is its menu text's id too.
-    "app/commands/command_ids.h": "inline constexpr uint32_t kArrangeFileId = 32795;\n",
+    # Command ids, each its menu text's id too, and a command id's other name kept beside them.
+    "app/commands/command_ids.h": ("namespace CommandId {\n"
+                                   "inline constexpr uint32_t kFind = 32795;\n"
+                                   "inline constexpr uint32_t kExit = 0xE141;\n"
+                                   "} // namespace CommandId\n"
+                                   "inline constexpr uint32_t kArrangeFileId = 32795;\n"
+                                   "inline constexpr uint32_t kMainMenuId = 128;\n"),
+    # Below app/ a command's number is only a number.
+    "platform/job_messages.h": "inline constexpr uint32_t kWmApp = 32795;\n",
+    # Each dialog numbers its own controls: the same number in two dialogs is two controls.
+    "app/dialogs/scan/scan_dlg.h": ("class CScanDlg {\n"
+                                    "    static constexpr int kLimitId = 1020;\n"
+                                    "    static constexpr int kHelpId = 57670;\n};\n"),
+    "app/dialogs/narrowing/mask_dlg.h": ("class CMaskDlg {\n"
+                                         "    static constexpr int kHelpId = 57670;\n};\n"),
     # Tests may hold ids of their own.
     "tests/jobs/save_test.cpp": "constexpr uint32_t kCannotOpenId = 61526;\n",
 }
@@ -64,14 +77,19 @@ class CheckStringIdsTest(unittest.TestCase):
              "constexpr uint32_t kRunningId = 2;\n", "use kWordRunningId"),
             ("string id without a name", "app/menu.cpp", "constexpr uint32_t kFindId = 32795;\n",
              "use a name given to it in resources/strings_en.tsv"),
+            ("command id under another name", "app/views/folder_tree_ctrl.h",
+             "class C {\n    static constexpr int kFindCommand = 32795;\n};\n",
+             "app/views/folder_tree_ctrl.h:2: kFindCommand = 32795 defines command id 32795 "
+             "again: use CommandId::kFind"),
+            ("command id in hexadecimal", "app/frame/keys.cpp", "constexpr uint32_t kQuit = 0xE141;\n",
+             "app/frame/keys.cpp:1: kQuit = 57665 defines command id 57665 again: use "
+             "CommandId::kExit"),
+            ("control id under two names", "app/dialogs/narrowing/find_dlg.h",
+             "class CFindDlg {\n    static constexpr int kSizeId = 1020;\n"
+             "    static constexpr int kSizeEditId = 1020;\n};\n",
+             "find_dlg.h:3: kSizeEditId = 1020 defines control id 1020 again: it is kSizeId"),
         ]
-        for name, path, text, message in cases:
-            with self.subTest(name):
-                files = dict(SOUND)
-                files[path] = text
-                code, errors = run_check(files)
-                self.assertEqual(code, 1, errors)
-                self.assertIn(message, errors)
+        made_up_tree.expect_each_fault(self, run_check, SOUND, cases)
 
 
 if __name__ == "__main__":

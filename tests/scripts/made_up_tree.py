@@ -20,3 +20,15 @@ def run_script(script, files):
         result = subprocess.run([sys.executable, os.path.join(SCRIPTS, script), root],
                                 capture_output=True, text=True, check=False)
         return result.returncode, result.stderr
+
+
+def expect_each_fault(test, run_check, sound, cases):
+    """For each (name, path, text, message) of `cases`, in a subtest: `sound` with the file at
+    `path` set to `text` fails `run_check`, which names the fault with `message`."""
+    for name, path, text, message in cases:
+        with test.subTest(name):
+            files = dict(sound)
+            files[path] = text
+            code, errors = run_check(files)
+            test.assertEqual(code, 1, errors)
+            test.assertIn(message, errors)

@@ -1,5 +1,6 @@
 // The context menus of the folder tree and the file list, and the application's message pumps.
 
+#include "app/commands/command_ids.h"
 #include "app/models/file_list_model.h"
 #include "app/models/folder_tree_model.h"
 #include "app/models/found_entry_store.h"
@@ -58,16 +59,15 @@ TEST_F(FolderContextMenuTest, OffersTheFiveCommandsWithOnlyTheBuiltOnesEnabled) 
     std::unique_ptr<QMenu> menu(view.CreateContextMenu(docs));
     ASSERT_NE(menu, nullptr);
     ASSERT_EQ(Commands(*menu).size(), 5u);
-    const int order[] = {CFolderTreeCtrl::kPreviewCommand, CFolderTreeCtrl::kSelectCommand,
-                         CFolderTreeCtrl::kRecoverCommand, CFolderTreeCtrl::kRenameCommand,
-                         CFolderTreeCtrl::kPropertiesCommand};
+    const int order[] = {CommandId::kPreview, CommandId::kSelectUnselect, CommandId::kRecover,
+                         CommandId::kRename, CommandId::kShowProperties};
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(Commands(*menu)[i]->objectName(), QString::number(order[i]));
-    EXPECT_TRUE(Action(*menu, CFolderTreeCtrl::kSelectCommand)->isEnabled());
-    EXPECT_TRUE(Action(*menu, CFolderTreeCtrl::kRenameCommand)->isEnabled());
-    EXPECT_FALSE(Action(*menu, CFolderTreeCtrl::kRecoverCommand)->isEnabled());
+    EXPECT_TRUE(Action(*menu, CommandId::kSelectUnselect)->isEnabled());
+    EXPECT_TRUE(Action(*menu, CommandId::kRename)->isEnabled());
+    EXPECT_FALSE(Action(*menu, CommandId::kRecover)->isEnabled());
     // Preview asks the frame to show the folder.
-    QAction* preview = Action(*menu, CFolderTreeCtrl::kPreviewCommand);
+    QAction* preview = Action(*menu, CommandId::kPreview);
     ASSERT_TRUE(preview->isEnabled());
     std::vector<std::size_t> asked;
     QObject::connect(&view, &CFolderTreeCtrl::PreviewRequested,
@@ -84,7 +84,7 @@ TEST_F(FolderContextMenuTest, ShowPropertiesAsksForTheFoldersProperties) {
                      [&asked](std::size_t entry) { asked.push_back(entry); });
     std::unique_ptr<QMenu> menu(view.CreateContextMenu(docs));
     ASSERT_NE(menu, nullptr);
-    Action(*menu, CFolderTreeCtrl::kPropertiesCommand)->trigger();
+    Action(*menu, CommandId::kShowProperties)->trigger();
     EXPECT_EQ(asked, std::vector<std::size_t>{docs});
 }
 
@@ -92,9 +92,9 @@ TEST_F(FolderContextMenuTest, SelectUnselectToggleTheFolderAndTellTheFrame) {
     int told = 0;
     QObject::connect(&view, &CFolderTreeCtrl::CheckChangedByUser, [&told] { ++told; });
     std::unique_ptr<QMenu> menu(view.CreateContextMenu(docs));
-    Action(*menu, CFolderTreeCtrl::kSelectCommand)->trigger();
+    Action(*menu, CommandId::kSelectUnselect)->trigger();
     EXPECT_EQ(store.At(docs).item.checkState, FoundEntryStore::kChecked);
-    Action(*menu, CFolderTreeCtrl::kSelectCommand)->trigger();
+    Action(*menu, CommandId::kSelectUnselect)->trigger();
     EXPECT_EQ(store.At(docs).item.checkState, FoundEntryStore::kUnchecked);
     EXPECT_EQ(told, 2);
 }
@@ -103,13 +103,13 @@ TEST_F(FolderContextMenuTest, RenameOpensTheEditorOnlyWhenAllowed) {
     bool allowed = false;
     view.SetRenameAllowed([&allowed] { return allowed; });
     std::unique_ptr<QMenu> refused(view.CreateContextMenu(docs));
-    EXPECT_FALSE(Action(*refused, CFolderTreeCtrl::kRenameCommand)->isEnabled());
-    Action(*refused, CFolderTreeCtrl::kRenameCommand)->trigger();
+    EXPECT_FALSE(Action(*refused, CommandId::kRename)->isEnabled());
+    Action(*refused, CommandId::kRename)->trigger();
     EXPECT_EQ(view.findChild<QLineEdit*>(), nullptr);
 
     allowed = true;
     std::unique_ptr<QMenu> menu(view.CreateContextMenu(docs));
-    Action(*menu, CFolderTreeCtrl::kRenameCommand)->trigger();
+    Action(*menu, CommandId::kRename)->trigger();
     QLineEdit* editor = view.findChild<QLineEdit*>();
     ASSERT_NE(editor, nullptr);
     EXPECT_EQ(editor->text(), QStringLiteral("Docs"));
@@ -133,14 +133,13 @@ TEST_F(FolderContextMenuTest, TheFileListOffersTheSameMenuWithPicturesForItsRows
     ASSERT_NE(menu, nullptr);
     ASSERT_EQ(Commands(*menu).size(), 5u);
     // Preview and Recover carry their pictures; only the built commands are enabled.
-    EXPECT_FALSE(Action(*menu, CFolderTreeCtrl::kPreviewCommand)->icon().isNull());
-    EXPECT_FALSE(Action(*menu, CFolderTreeCtrl::kRecoverCommand)->icon().isNull());
-    EXPECT_FALSE(Action(*menu, CFolderTreeCtrl::kRecoverCommand)->isEnabled());
-    EXPECT_TRUE(Action(*menu, CFolderTreeCtrl::kPropertiesCommand)->isEnabled())
-        << "its dialog exists";
-    Action(*menu, CFolderTreeCtrl::kSelectCommand)->trigger();
+    EXPECT_FALSE(Action(*menu, CommandId::kPreview)->icon().isNull());
+    EXPECT_FALSE(Action(*menu, CommandId::kRecover)->icon().isNull());
+    EXPECT_FALSE(Action(*menu, CommandId::kRecover)->isEnabled());
+    EXPECT_TRUE(Action(*menu, CommandId::kShowProperties)->isEnabled()) << "its dialog exists";
+    Action(*menu, CommandId::kSelectUnselect)->trigger();
     EXPECT_EQ(store.At(note).item.checkState, FoundEntryStore::kChecked);
-    Action(*menu, CFolderTreeCtrl::kSelectCommand)->trigger();
+    Action(*menu, CommandId::kSelectUnselect)->trigger();
     EXPECT_EQ(store.At(note).item.checkState, FoundEntryStore::kUnchecked);
 }
 
