@@ -6,7 +6,9 @@
 #include "filesystems/carving/signature_search.h"
 #include "filesystems/cluster_list.h"
 #include "filesystems/cluster_volume.h"
+#include "filesystems/fat/fat_allocation_table.h"
 #include "filesystems/fat/fat_boot_info.h"
+#include "filesystems/fat/fat_cluster_usage_map.h"
 #include "filesystems/fat/fat_start_tallies.h"
 #include "filesystems/fat/fat_type.h"
 #include "filesystems/fat/fat_volume_record.h"
@@ -52,9 +54,9 @@ public:
         kLinkContiguous = 2,
     };
     enum ClusterUse : uint8_t {
-        kClusterUnused = 0,
-        kClusterAllocated = 1,
-        kClusterClaimed = 2,
+        kClusterUnused = FatClusterUsageMap::kUnused,
+        kClusterAllocated = FatClusterUsageMap::kAllocated,
+        kClusterClaimed = FatClusterUsageMap::kClaimed,
     };
     static constexpr uint64_t kLargeFileBytes = 0x13FFFFF; // above this: the large-file dialog
     static constexpr uint64_t kLostFoldersId = 1;
@@ -154,9 +156,9 @@ public:
     }
 
     // --- geometry and state --------------------------------------------------------------
-    ::FatType Type() const { return m_fatType; }
+    ::FatType Type() const { return m_table.Type(); }
     // The stored code of the type: 1, 4 or 11 (0 before it is known).
-    uint8_t TypeCode() const { return FatTypeCode(m_fatType); }
+    uint8_t TypeCode() const { return FatTypeCode(m_table.Type()); }
     uint16_t SectorsPerCluster() const override { return m_sectorsPerCluster; }
     uint32_t SectorsPerFat() const { return m_sectorsPerFat; }
     // The FAT sectors the table passes read and hold: the sectors per FAT, but never more than
@@ -177,10 +179,10 @@ public:
     uint32_t FoundCount() const override { return m_foundCount; }
     int32_t FileCount() const { return m_fileCount; }
     uint64_t FoundBytes() const override { return m_foundBytes; }
-    uint32_t MapSize() const { return static_cast<uint32_t>(m_clusterMap.size()); }
-    bool HasFat() const { return !m_fat.empty(); }
-    const std::vector<uint8_t>& FatCopy() const { return m_fat; }
-    const std::vector<uint8_t>& ClusterUsageMap() const { return m_clusterMap; }
+    uint32_t MapSize() const { return m_usage.Size(); }
+    bool HasFat() const { return !m_table.Empty(); }
+    const std::vector<uint8_t>& FatCopy() const { return m_table.Bytes(); }
+    const std::vector<uint8_t>& ClusterUsageMap() const { return m_usage.Bytes(); }
     // Bytes of the data area: what lies after the reserved sectors, both FATs and the root.
     uint64_t DataAreaSectors() const;
     uint32_t BytesPerCluster() const { return m_sectorsPerCluster * 512u; }
@@ -309,7 +311,6 @@ private:
     // Geometry.
     uint8_t m_drive = 0;
     uint8_t m_sectorsPerCluster = 0;
-    ::FatType m_fatType = ::FatType::Unknown;
     uint32_t m_sectorsPerFat = 0;
     uint32_t m_rootCluster = 0;
     uint64_t m_lastSector = 0;
@@ -320,9 +321,10 @@ private:
     uint8_t m_linkingMode = kLinkFat1;
     bool m_rebuiltGeometry = false;
 
-    // Tables.
-    std::vector<uint8_t> m_fat;
-    std::vector<uint8_t> m_clusterMap;
+    // The chosen allocation table (which also keeps the volume's FAT type) and the
+    // cluster-usage map built from it.
+    FatAllocationTable m_table;
+    FatClusterUsageMap m_usage;
 
     // Counters of the current scan.
     uint64_t m_nextEntryId = 2;

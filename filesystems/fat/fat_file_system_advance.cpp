@@ -22,7 +22,7 @@ void CFatFileSystem::AdvanceScan() {
             type = m_reservedSectors >= 32 ? FatType::Fat32
                    : m_sectorsPerFat <= 12 ? FatType::Fat12
                                            : FatType::Fat16;
-        m_fatType = type;
+        m_table.SetType(type);
         if (m_sectorsPerCluster != 0 && m_sectorsPerFat != 0)
             ChooseLinkingMode();
     } else {
@@ -122,7 +122,7 @@ FolderHead ReadFolderHead(std::span<const uint8_t> cluster, uint32_t number, boo
 } // namespace
 
 void CFatFileSystem::AddFolderFromHead(uint32_t cluster, uint32_t parentCluster) {
-    const bool fat32 = m_fatType == FatType::Fat32;
+    const bool fat32 = m_table.Type() == FatType::Fat32;
     if (parentCluster == 0 || (fat32 && parentCluster == m_rootCluster)) {
         // A folder of the root: named by its cluster, sent, and walked with claiming.
         if (IsFoundFolder(cluster))
@@ -149,7 +149,7 @@ void CFatFileSystem::StartLostFolderSearch() {
 void CFatFileSystem::FindLostFolders() {
     StartLostFolderSearch();
 
-    const bool fat32 = m_fatType == FatType::Fat32;
+    const bool fat32 = m_table.Type() == FatType::Fat32;
     {
         const uint32_t blockSectors =
             m_totalSectors >= kSmallVolumeSectors ? kBlockSectors : m_sectorsPerCluster;
@@ -199,7 +199,7 @@ void CFatFileSystem::FindLostFolders() {
 
 std::vector<uint32_t> CFatFileSystem::FolderHeadClusters() {
     std::vector<uint32_t> heads;
-    const bool fat32 = m_fatType == FatType::Fat32;
+    const bool fat32 = m_table.Type() == FatType::Fat32;
     const uint32_t blockSectors =
         m_totalSectors >= kSmallVolumeSectors ? kBlockSectors : m_sectorsPerCluster;
     ClusterBlockReader reader(*this, blockSectors);
@@ -221,7 +221,7 @@ void CFatFileSystem::FindLostFoldersInRange() {
     const DriveNode* node = SelectedDrive();
     const LogicalDriveInfo* info = node != nullptr ? node->Logical() : nullptr;
     if (info != nullptr) {
-        const bool fat32 = m_fatType == FatType::Fat32;
+        const bool fat32 = m_table.Type() == FatType::Fat32;
         const uint32_t last = LastDataCluster(*this);
         std::vector<uint8_t> buffer(size_t{m_sectorsPerCluster} * kSectorBytes);
         std::unordered_set<uint32_t> seen;
@@ -402,7 +402,7 @@ void CFatFileSystem::AddRootFiles() {
         return more;
     };
 
-    if (m_fatType != FatType::Fat32) {
+    if (m_table.Type() != FatType::Fat32) {
         const uint64_t rootStart = uint64_t{m_reservedSectors} + 2ull * m_sectorsPerFat;
         const uint64_t rootSectors =
             rootStart < m_totalSectors

@@ -42,7 +42,7 @@ bool CFatFileSystem::EntryToFoundItem(const EntryLocation& where, FoundItem& ite
     item.firstCluster = entry.firstCluster;
     item.attributes = entry.attributes;
     item.size = item.IsFolder() ? 0 : entry.size;
-    if (m_fatType == FatType::Fat32) {
+    if (m_table.Type() == FatType::Fat32) {
         item.createdTime = entry.createdTime;
         item.createdDate = entry.createdDate;
         item.lastAccess = entry.lastAccess;

@@ -260,7 +260,7 @@ std::vector<FatStartTally> CFatFileSystem::TallyDataStarts(bool passOverFarSmall
 }
 
 bool CFatFileSystem::TryTallies(const std::vector<FatStartTally>& tallies) {
-    m_fatType = FatType::Fat16;
+    m_table.SetType(FatType::Fat16);
     m_reservedSectors = 1;
     m_rootFolderSectors = 32;
     if (tallies.empty())
@@ -285,7 +285,7 @@ bool CFatFileSystem::TryTallies(const std::vector<FatStartTally>& tallies) {
         const uint32_t start = static_cast<uint32_t>(tally.start);
         const uint32_t spc = tally.sectorsPerCluster;
         const TriedLayout layout = LayoutForStart(signatures, start);
-        m_fatType = layout.fatType;
+        m_table.SetType(layout.fatType);
         m_reservedSectors = layout.reservedSectors;
         m_rootFolderSectors = layout.rootFolderSectors;
         m_sectorsPerFat = layout.sectorsPerFat;
@@ -310,7 +310,7 @@ void CFatFileSystem::GeometryFromCandidates() {
         m_sectorsPerFat = 9;
         m_reservedSectors = 1;
         m_rootFolderSectors = 14;
-        m_fatType = FatType::Fat12;
+        m_table.SetType(FatType::Fat12);
     } else {
         m_sectorsPerCluster = static_cast<uint8_t>(SectorsPerClusterFromCandidates());
         m_sectorsPerFat = 0;
@@ -323,7 +323,7 @@ void CFatFileSystem::GeometryFromCandidates() {
         // With none accepted, the last tried values stay.
         if (!TryTallies(TallyDataStarts(true)))
             TryTallies(TallyDataStarts(false));
-        if (m_fatType == FatType::Fat32 && m_rootCluster < 2)
+        if (m_table.Type() == FatType::Fat32 && m_rootCluster < 2)
             m_rootCluster = 2;
     }
     m_clusterLimit = ClusterLimitOf(m_totalSectors, DataStartSector(*this), m_sectorsPerCluster);

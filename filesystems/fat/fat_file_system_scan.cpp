@@ -78,7 +78,7 @@ void CFatFileSystem::Scan() {
 
     if (m_linkingMode != kLinkContiguous) {
         uint64_t limit =
-            static_cast<uint64_t>(FatTableSectors()) * PropertiesOf(m_fatType).entriesPerSector;
+            static_cast<uint64_t>(FatTableSectors()) * PropertiesOf(m_table.Type()).entriesPerSector;
         m_clusterLimit = static_cast<uint32_t>(std::min(limit, kMaxClusterLimit));
     } else if (!IsRebuiltVolume()) {
         // Without a FAT the limit comes from the data area, as the cluster map takes it.
@@ -98,10 +98,10 @@ bool CFatFileSystem::ReadBootGeometry() {
         // The set-up took the type from the partition type the lost-drive search gave the
         // volume; without one, the layout tells it.
         TakeRebuiltGeometry();
-        if (m_fatType == FatType::Unknown)
-            m_fatType = m_reservedSectors >= 32 ? FatType::Fat32
+        if (m_table.Type() == FatType::Unknown)
+            m_table.SetType(m_reservedSectors >= 32 ? FatType::Fat32
                         : m_sectorsPerFat <= 12 ? FatType::Fat12
-                                                : FatType::Fat16;
+                                                : FatType::Fat16);
         SetLinkingMode(kLinkContiguous);
         return m_sectorsPerCluster != 0;
     }
@@ -137,7 +137,7 @@ bool CFatFileSystem::ReadBootGeometry() {
 void CFatFileSystem::BuildDirectoryTree() {
     ScanLog::Started(Window(), ProgramString(kTreeActivityId));
 
-    if (m_fatType == FatType::Fat32) {
+    if (m_table.Type() == FatType::Fat32) {
         uint64_t clusters = m_sectorsPerCluster != 0 ? DataAreaSectors() / m_sectorsPerCluster : 0;
         uint32_t root = m_rootCluster;
         if (root < 2 || root > clusters + 1)

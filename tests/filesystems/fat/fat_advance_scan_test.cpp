@@ -69,7 +69,7 @@ public:
         volume.m_sectorsPerFat = 16;
         volume.m_rootFolderSectors = 32;
         volume.m_sectorsPerCluster = 1;
-        volume.m_fatType = FatType::Fat16;
+        volume.m_table.SetType(FatType::Fat16);
         volume.m_clusterLimit = clusterLimit;
     }
 };
