@@ -596,7 +596,7 @@ void CFatFileSystem::FreeScanLists() {
     m_foundFolderIndex.clear();
     m_deletedFolders.clear();
     m_orphanFolders.clear();
-    m_folderCandidates.clear();
+    m_folderCandidates.Clear();
     m_rawHits.clear();
 }
 

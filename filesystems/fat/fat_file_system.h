@@ -9,6 +9,7 @@
 #include "filesystems/fat/fat_allocation_table.h"
 #include "filesystems/fat/fat_boot_info.h"
 #include "filesystems/fat/fat_cluster_usage_map.h"
+#include "filesystems/fat/fat_folder_candidates.h"
 #include "filesystems/fat/fat_start_tallies.h"
 #include "filesystems/fat/fat_type.h"
 #include "filesystems/fat/fat_volume_record.h"
@@ -210,12 +211,6 @@ private:
         uint64_t firstCluster = 0;
         uint64_t parentCluster = 0;
     };
-    // A directory cluster seen by the geometry search.
-    struct FolderCandidate {
-        uint32_t sector = 0; // relative to the volume start
-        uint32_t cluster = 0;
-        uint32_t sectorsPerCluster = 0;
-    };
     struct RawHit {
         uint32_t cluster = 0;
         SignatureMatch match;
@@ -269,15 +264,12 @@ private:
     // Advance scan (fat_file_system_advance.cpp).
     bool FindFolderCandidates();
     void GeometryFromCandidates();
-    // How many candidates imply each (data-area start, sectors per cluster), most first.
-    std::vector<FatStartTally> TallyDataStarts(bool passOverFarSmallClusters) const;
     // Tries the layouts the tallies imply in turn, leaving the geometry of the last one tried;
     // true when one is accepted.
     bool TryTallies(const std::vector<FatStartTally>& tallies);
-    uint32_t SectorsPerClusterFromCandidates();
     // The sectors per cluster of the boot sector (or its backup) when its layout places the
     // single candidate's cluster at its sector; 0 otherwise.
-    uint32_t LoneCandidateVote(const FolderCandidate& candidate);
+    uint32_t LoneCandidateVote(const FatFolderCandidates::Candidate& candidate);
     void AdvanceTreePass();
     // Both lost-folder searches start the counters and ids over.
     void StartLostFolderSearch();
@@ -340,7 +332,7 @@ private:
     std::unordered_map<uint64_t, size_t> m_foundFolderIndex; // first cluster -> m_foundFolders
     std::vector<DeletedFolder> m_deletedFolders;
     std::vector<OrphanFolder> m_orphanFolders;
-    std::vector<FolderCandidate> m_folderCandidates;
+    FatFolderCandidates m_folderCandidates;
     std::vector<RawHit> m_rawHits;
     // Folder clusters walked in this scan (each is walked once, whatever points at it) and
     // the nesting of the walk in progress.

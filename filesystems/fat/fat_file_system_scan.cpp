@@ -7,11 +7,11 @@
 #include "filesystems/fat/fat_scan_support.h"
 #include "filesystems/scan_environment.h"
 #include "filesystems/scan_log.h"
-#include "platform/text/format_text.h"
 #include "platform/jobs/job_messages.h"
 #include "platform/jobs/job_window.h"
 #include "platform/jobs/message_box_icon.h"
 #include "platform/resources/program_string.h"
+#include "platform/text/format_text.h"
 #include "resources/string_ids.h"
 
 #include <algorithm>
@@ -77,8 +77,8 @@ void CFatFileSystem::Scan() {
     SetTitleWithMode();
 
     if (m_linkingMode != kLinkContiguous) {
-        uint64_t limit =
-            static_cast<uint64_t>(FatTableSectors()) * PropertiesOf(m_table.Type()).entriesPerSector;
+        uint64_t limit = static_cast<uint64_t>(FatTableSectors()) *
+                         PropertiesOf(m_table.Type()).entriesPerSector;
         m_clusterLimit = static_cast<uint32_t>(std::min(limit, kMaxClusterLimit));
     } else if (!IsRebuiltVolume()) {
         // Without a FAT the limit comes from the data area, as the cluster map takes it.
@@ -100,8 +100,8 @@ bool CFatFileSystem::ReadBootGeometry() {
         TakeRebuiltGeometry();
         if (m_table.Type() == FatType::Unknown)
             m_table.SetType(m_reservedSectors >= 32 ? FatType::Fat32
-                        : m_sectorsPerFat <= 12 ? FatType::Fat12
-                                                : FatType::Fat16);
+                            : m_sectorsPerFat <= 12 ? FatType::Fat12
+                                                    : FatType::Fat16);
         SetLinkingMode(kLinkContiguous);
         return m_sectorsPerCluster != 0;
     }

@@ -33,7 +33,6 @@ inline constexpr size_t kSectorBytes = 512;
 inline constexpr uint32_t kBlockSectors = 2048;
 // Below this many sectors the lost-folder search reads one cluster at a time.
 inline constexpr uint64_t kSmallVolumeSectors = 3000;
-inline constexpr size_t kMaxFolderCandidates = 50;
 // Where FAT32 keeps the copy of its boot sector.
 inline constexpr uint64_t kBackupBootSector = 6;
 inline constexpr uint32_t kStatusEveryClusters = 32;

@@ -32,25 +32,6 @@
 // Reaches the advance scan's inner steps, for the cases no fixture shows well.
 class FatScanTestAccess {
 public:
-    static void AdvanceSetCandidates(CFatFileSystem& volume,
-                                     const std::vector<std::pair<uint32_t, uint32_t>>& pairs) {
-        volume.m_folderCandidates.clear();
-        for (const auto& [sector, cluster] : pairs) {
-            CFatFileSystem::FolderCandidate candidate;
-            candidate.sector = sector;
-            candidate.cluster = cluster;
-            volume.m_folderCandidates.push_back(candidate);
-        }
-    }
-    static uint32_t AdvanceVote(CFatFileSystem& volume) {
-        return volume.SectorsPerClusterFromCandidates();
-    }
-    static std::vector<uint32_t> AdvanceCandidateVotes(const CFatFileSystem& volume) {
-        std::vector<uint32_t> values;
-        for (const auto& candidate : volume.m_folderCandidates)
-            values.push_back(candidate.sectorsPerCluster);
-        return values;
-    }
     static void AdvanceAddOrphan(CFatFileSystem& volume, uint64_t cluster, uint64_t parent) {
         volume.m_orphanFolders.push_back({cluster, parent});
     }
@@ -393,33 +374,6 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, FatAdvanceGeometryByClusterTest,
                                            GeometryCase{"fat32_spc4", 12, FatType::Fat32},
                                            GeometryCase{"fat32_spc8", 12, FatType::Fat32}),
                          [](const auto& info) { return std::string(info.param.fixture); });
-
-TEST(FatAdvanceGeometryTest, SectorsPerClusterIsTheMostVotedPower) {
-    ScanEnvironment environment;
-    CFatFileSystem volume(environment);
-    // Data area at 84, four sectors per cluster, plus one stray sector that fits no cluster.
-    FatScanTestAccess::AdvanceSetCandidates(volume,
-                                            {{88, 3}, {96, 5}, {116, 10}, {150, 11}, {204, 32}});
-    EXPECT_EQ(FatScanTestAccess::AdvanceVote(volume), 4u);
-    const std::vector<uint32_t> own = FatScanTestAccess::AdvanceCandidateVotes(volume);
-    ASSERT_EQ(own.size(), 5u);
-    EXPECT_EQ(own[0], 4u);
-    EXPECT_EQ(own[1], 4u);
-    EXPECT_EQ(own[2], 4u);
-    EXPECT_EQ(own[4], 4u);
-    // The stray one's only power vote (with 32: 54/21 is none, with 10: 34/1 is none ...)
-    // is absent, so it takes the overall value.
-    EXPECT_EQ(own[3], 4u);
-
-    // A tie between 2 and 8 goes to the smaller; ratios that are no whole power do not vote.
-    FatScanTestAccess::AdvanceSetCandidates(volume, {{100, 2}, {102, 3}, {200, 10}, {208, 11}});
-    // Pairs: 2/1=2, 100/8 no, 108/9=12 no, 98/7=14 no, 106/8 no, 8/1=8: one vote each.
-    EXPECT_EQ(FatScanTestAccess::AdvanceVote(volume), 2u);
-
-    // Clusters that do not increase with the sectors give no vote at all.
-    FatScanTestAccess::AdvanceSetCandidates(volume, {{100, 9}, {200, 5}});
-    EXPECT_EQ(FatScanTestAccess::AdvanceVote(volume), 0u);
-}
 
 TEST(FatAdvanceGeometryTest, VolumeWithoutFoldersIsRejectedWithTheMessage) {
     AdvanceVolume volume("");
