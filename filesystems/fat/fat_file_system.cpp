@@ -617,3 +617,22 @@ void CFatFileSystem::AddFoundFolder(uint64_t firstCluster, uint64_t entryId, uin
     m_foundFolderIndex.emplace(firstCluster, m_foundFolders.size());
     m_foundFolders.push_back({firstCluster, entryId, parentId});
 }
+
+// ----------------------------------------------------------------------------------------
+// Directory entries
+
+FatDirectoryReader CFatFileSystem::Directory() const {
+    return FatDirectoryReader(*this, {m_clusterLimit, DataAreaSectors(), Type() == FatType::Fat32});
+}
+
+bool CFatFileSystem::EntryToFoundItem(const EntryLocation& where, FoundItem& item,
+                                      std::u16string& name) {
+    if (!Directory().ToFoundItem(where, item, name))
+        return false;
+    item.entryId = NextEntryId();
+    return true;
+}
+
+int CFatFileSystem::CheckEntry(std::span<const uint8_t> entry, uint32_t clusterLimit) {
+    return Directory().CheckEntry(entry, clusterLimit);
+}

@@ -9,6 +9,7 @@
 #include "filesystems/fat/fat_allocation_table.h"
 #include "filesystems/fat/fat_boot_info.h"
 #include "filesystems/fat/fat_cluster_usage_map.h"
+#include "filesystems/fat/fat_directory_reader.h"
 #include "filesystems/fat/fat_folder_candidates.h"
 #include "filesystems/fat/fat_start_tallies.h"
 #include "filesystems/fat/fat_type.h"
@@ -29,16 +30,6 @@
 class ActiveSignatureSearch;
 struct DriveNode;
 struct ScanEnvironment;
-
-// Where a directory entry lies, so its long name can be read back across cluster boundaries:
-// the buffer holding it (one cluster of a folder, or the whole fixed root folder) and the two
-// clusters that precede that cluster in the folder's own chain (0 when there are none).
-struct EntryLocation {
-    std::span<const uint8_t> buffer;
-    size_t offset = 0;
-    uint32_t previousCluster = 0;
-    uint32_t clusterBeforePrevious = 0;
-};
 
 // Reader of one FAT12, FAT16 or FAT32 volume, on a drive, in an image file or in memory:
 // geometry, the chosen allocation table, the cluster-usage map, the scan's counters and
@@ -238,15 +229,11 @@ private:
     const DriveNode* SelectedDrive() const;
     // Node kind 3, or an image of such a volume: read through the found-volume geometry.
     bool IsRebuiltVolume() const;
-    // Long name ending just before the entry at `where`, empty when there is none.
-    std::u16string ReadLongName(const EntryLocation& where);
-    std::u16string ShortName(std::span<const uint8_t> entry, bool deleted) const;
     bool IsFoundFolder(uint64_t firstCluster) const;
     bool IsDeletedFolder(uint64_t firstCluster) const;
     void AddFoundFolder(uint64_t firstCluster, uint64_t entryId, uint64_t parentId);
-    // Whether a cluster's bytes hold directory entries (the rule of the root-file and
-    // broken-folder passes).
-    bool HoldsDirectoryEntries(std::span<const uint8_t> cluster);
+    // The folder-entry reader over this volume's present geometry.
+    FatDirectoryReader Directory() const;
 
     // Standard scan (fat_file_system_scan.cpp).
     bool ReadBootGeometry();

@@ -74,29 +74,6 @@ void CFatFileSystem::AdvanceTreePass() {
     ScanLog::Ended(Window(), ProgramString(kTreeActivityId), Stopped());
 }
 
-bool CFatFileSystem::HoldsDirectoryEntries(std::span<const uint8_t> cluster) {
-    const size_t entries = cluster.size() / kEntryBytes;
-    size_t accepted = 0;
-    size_t lastAccepted = 0;
-    for (size_t i = 0; i < entries; ++i) {
-        const std::span<const uint8_t> entry = cluster.subspan(i * kEntryBytes, kEntryBytes);
-        if (entry[0] == '.' || entry[0] == 0)
-            break;
-        if (CheckEntry(entry, m_clusterLimit) == 1) {
-            ++accepted;
-            lastAccepted = i;
-        }
-    }
-    if (accepted >= 2)
-        return true;
-    if (accepted == 0)
-        return false;
-    if (lastAccepted == 0)
-        return true;
-    return lastAccepted + 1 < entries &&
-           IsAllZero(cluster.subspan((lastAccepted + 1) * kEntryBytes, kEntryBytes));
-}
-
 namespace {
 
 // What the cluster-by-cluster search saw at the start of a cluster: a folder's first cluster
@@ -431,7 +408,7 @@ void CFatFileSystem::AddRootFiles() {
                 continue;
             if (contiguous) {
                 const std::span<const uint8_t> bytes = reader.Cluster(cluster);
-                if (bytes.empty() || !HoldsDirectoryEntries(bytes))
+                if (bytes.empty() || !Directory().HoldsEntries(bytes))
                     continue;
                 FoundItem folder = FolderItem(NextEntryId(), 0, cluster, false);
                 SendFoundItem(folder, FormatText(u"$Root%d", cluster));
@@ -444,7 +421,7 @@ void CFatFileSystem::AddRootFiles() {
             for (uint32_t member : chain)
                 MarkClusterClaimed(member);
             const std::span<const uint8_t> first = reader.Cluster(cluster);
-            if (first.empty() || !HoldsDirectoryEntries(first))
+            if (first.empty() || !Directory().HoldsEntries(first))
                 continue;
             uint64_t parentId = 0;
             if (cluster != 2) {
@@ -499,7 +476,7 @@ void CFatFileSystem::AddBrokenFolders() {
         const std::span<const uint8_t> bytes = reader.Cluster(cluster);
         if (bytes.empty())
             continue;
-        if (!HoldsDirectoryEntries(bytes)) {
+        if (!Directory().HoldsEntries(bytes)) {
             if (matchSignatures) {
                 if (auto match = m_environment.signatures->MatchCluster(
                         *this, cluster, bytes.first(std::min(bytes.size(), kSectorBytes))))

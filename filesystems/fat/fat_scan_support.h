@@ -6,15 +6,15 @@
 #include "filesystems/fat/fat_file_system.h"
 #include "filesystems/fat/fat_folder_head.h"
 
-#include "diskio/sources/block_buffer.h"
 #include "diskio/records/drive_node.h"
+#include "diskio/sources/block_buffer.h"
 #include "filesystems/progress_bracket.h"
 #include "filesystems/scan_environment.h"
 #include "filesystems/scan_log.h"
-#include "platform/text/format_text.h"
 #include "platform/jobs/job_messages.h"
 #include "platform/jobs/message_box_icon.h"
 #include "platform/resources/program_string.h"
+#include "platform/text/format_text.h"
 
 #include <algorithm>
 #include <array>
@@ -62,10 +62,6 @@ using fat_folder_head::IsDotName;
 
 inline uint16_t ReadU16(const uint8_t* bytes) {
     return static_cast<uint16_t>(bytes[0] | (bytes[1] << 8));
-}
-
-inline bool IsAllZero(std::span<const uint8_t> bytes) {
-    return std::all_of(bytes.begin(), bytes.end(), [](uint8_t b) { return b == 0; });
 }
 
 inline bool IsPowerOfTwoUpTo128(uint64_t value) {

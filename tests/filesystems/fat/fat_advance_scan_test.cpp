@@ -40,19 +40,6 @@ public:
     }
     static void AdvanceAddLostFolders(CFatFileSystem& volume) { volume.AddLostFolders(); }
     static void AdvanceFindLostFolders(CFatFileSystem& volume) { volume.FindLostFolders(); }
-    static bool AdvanceHoldsEntries(CFatFileSystem& volume, std::span<const uint8_t> cluster) {
-        return volume.HoldsDirectoryEntries(cluster);
-    }
-    static void AdvanceSetGeometry(CFatFileSystem& volume, uint64_t totalSectors,
-                                   uint32_t clusterLimit) {
-        volume.m_totalSectors = totalSectors;
-        volume.m_reservedSectors = 1;
-        volume.m_sectorsPerFat = 16;
-        volume.m_rootFolderSectors = 32;
-        volume.m_sectorsPerCluster = 1;
-        volume.m_table.SetType(FatType::Fat16);
-        volume.m_clusterLimit = clusterLimit;
-    }
 };
 
 namespace {
@@ -620,52 +607,6 @@ TEST(FatAdvanceScanTest, Fat32RootFilesComeFromClusterTwo) {
             EXPECT_TRUE(files.insert({seen.item.firstCluster, seen.name}).second)
                 << volume.PathOf(seen);
         }
-}
-
-TEST(FatAdvanceScanTest, HoldsDirectoryEntriesRule) {
-    ScanEnvironment environment;
-    CFatFileSystem volume(environment);
-    FatScanTestAccess::AdvanceSetGeometry(volume, 10000, 5000);
-    auto file = [](const char* name, uint16_t cluster, uint16_t date = 0x576E) {
-        std::array<uint8_t, 32> entry{};
-        std::memcpy(entry.data(), name, 11);
-        entry[11] = 0x20;
-        entry[24] = static_cast<uint8_t>(date);
-        entry[25] = static_cast<uint8_t>(date >> 8);
-        entry[26] = static_cast<uint8_t>(cluster);
-        entry[27] = static_cast<uint8_t>(cluster >> 8);
-        entry[28] = 100;
-        return entry;
-    };
-    auto cluster = [](std::initializer_list<std::array<uint8_t, 32>> entries) {
-        std::vector<uint8_t> bytes(512, 0);
-        size_t at = 0;
-        for (const auto& entry : entries) {
-            std::memcpy(bytes.data() + at, entry.data(), entry.size());
-            at += 32;
-        }
-        return bytes;
-    };
-    auto label = file("VOLUME     ", 0);
-    label[11] = 0x08;
-    const auto good = file("GOOD    TXT", 100);
-    const auto other = file("OTHER   TXT", 200);
-    const auto badDate = file("BAD     TXT", 300, 0);
-    auto dot = file(".          ", 100);
-    dot[11] = 0x10;
-    dot[28] = 0;
-
-    auto holds = [&](const std::vector<uint8_t>& bytes) {
-        return FatScanTestAccess::AdvanceHoldsEntries(volume, bytes);
-    };
-    EXPECT_TRUE(holds(cluster({good, other})));
-    EXPECT_TRUE(holds(cluster({good, badDate})));            // one, at the very start
-    EXPECT_TRUE(holds(cluster({label, good})));              // one, then an all-zero entry
-    EXPECT_FALSE(holds(cluster({label, good, badDate})));    // one, followed by no empty entry
-    EXPECT_FALSE(holds(cluster({dot, good, other})));        // a folder's own start
-    EXPECT_FALSE(holds(cluster({label, good, dot, other}))); // the count stops at "."
-    EXPECT_FALSE(holds(cluster({})));
-    EXPECT_FALSE(holds(cluster({badDate, label})));
 }
 
 // --- stopping and the raw data folder ------------------------------------------------------
