@@ -592,16 +592,11 @@ void CFatFileSystem::SetTitleWithMode() {
 }
 
 void CFatFileSystem::FreeScanLists() {
-    m_foundFolders.clear();
-    m_foundFolderIndex.clear();
+    m_foundFolders.Clear();
     m_deletedFolders.clear();
-    m_orphanFolders.clear();
+    m_orphanFolders.Clear();
     m_folderCandidates.Clear();
     m_rawHits.clear();
-}
-
-bool CFatFileSystem::IsFoundFolder(uint64_t firstCluster) const {
-    return m_foundFolderIndex.count(firstCluster) != 0;
 }
 
 bool CFatFileSystem::IsDeletedFolder(uint64_t firstCluster) const {
@@ -609,13 +604,6 @@ bool CFatFileSystem::IsDeletedFolder(uint64_t firstCluster) const {
                        [firstCluster](const DeletedFolder& folder) {
                            return folder.firstCluster == firstCluster;
                        });
-}
-
-void CFatFileSystem::AddFoundFolder(uint64_t firstCluster, uint64_t entryId, uint64_t parentId) {
-    if (IsFoundFolder(firstCluster))
-        return;
-    m_foundFolderIndex.emplace(firstCluster, m_foundFolders.size());
-    m_foundFolders.push_back({firstCluster, entryId, parentId});
 }
 
 // ----------------------------------------------------------------------------------------

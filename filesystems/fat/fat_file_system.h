@@ -11,6 +11,8 @@
 #include "filesystems/fat/fat_cluster_usage_map.h"
 #include "filesystems/fat/fat_directory_reader.h"
 #include "filesystems/fat/fat_folder_candidates.h"
+#include "filesystems/fat/fat_found_folders.h"
+#include "filesystems/fat/fat_orphan_folders.h"
 #include "filesystems/fat/fat_start_tallies.h"
 #include "filesystems/fat/fat_type.h"
 #include "filesystems/fat/fat_volume_record.h"
@@ -23,7 +25,6 @@
 #include <optional>
 #include <span>
 #include <string>
-#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -127,6 +128,9 @@ public:
     // --- scans (standard: fat_file_system_scan.cpp; advance: fat_file_system_advance.cpp) --
     void Scan();
     void AdvanceScan();
+    // The advance scan's lost-folder search alone (every cluster read for folder heads, then
+    // the lost, root, broken and signature passes), over the geometry, table and map set up.
+    void FindLostFolders();
 
     // --- raw search (fat_file_system_raw.cpp) ---------------------------------------------
     // Every sector of the range set by SetScanRange that starts a file of a type `search`
@@ -180,14 +184,6 @@ public:
     uint32_t BytesPerCluster() const { return m_sectorsPerCluster * 512u; }
 
 private:
-    friend class FatScanTestAccess;
-
-    // A folder a scan has sent: its first cluster, id and parent.
-    struct FoundFolder {
-        uint64_t firstCluster = 0;
-        uint64_t entryId = 0;
-        uint64_t parentId = 0;
-    };
     // A deleted folder met in a walk, sent later by AddDeletedFolders.
     struct DeletedFolder {
         uint64_t firstCluster = 0;
@@ -196,11 +192,6 @@ private:
         uint32_t holdingCluster = 0;  // 0: the fixed root folder
         uint32_t previousCluster = 0; // for long names; 0 when none
         uint32_t clusterBeforePrevious = 0;
-    };
-    // A folder whose ".." names a parent not found yet.
-    struct OrphanFolder {
-        uint64_t firstCluster = 0;
-        uint64_t parentCluster = 0;
     };
     struct RawHit {
         uint32_t cluster = 0;
@@ -229,9 +220,7 @@ private:
     const DriveNode* SelectedDrive() const;
     // Node kind 3, or an image of such a volume: read through the found-volume geometry.
     bool IsRebuiltVolume() const;
-    bool IsFoundFolder(uint64_t firstCluster) const;
     bool IsDeletedFolder(uint64_t firstCluster) const;
-    void AddFoundFolder(uint64_t firstCluster, uint64_t entryId, uint64_t parentId);
     // The folder-entry reader over this volume's present geometry.
     FatDirectoryReader Directory() const;
 
@@ -260,7 +249,6 @@ private:
     void AdvanceTreePass();
     // Both lost-folder searches start the counters and ids over.
     void StartLostFolderSearch();
-    void FindLostFolders();
     // A folder found by its "." and ".." entries: sent under the root, or kept as an orphan.
     void AddFolderFromHead(uint32_t cluster, uint32_t parentCluster);
     void FindLostFoldersInRange();
@@ -315,10 +303,9 @@ private:
     bool m_geometrySearchChoseMode = false;
 
     // Per-scan lists.
-    std::vector<FoundFolder> m_foundFolders;
-    std::unordered_map<uint64_t, size_t> m_foundFolderIndex; // first cluster -> m_foundFolders
+    FatFoundFolders m_foundFolders;
     std::vector<DeletedFolder> m_deletedFolders;
-    std::vector<OrphanFolder> m_orphanFolders;
+    FatOrphanFolders m_orphanFolders;
     FatFolderCandidates m_folderCandidates;
     std::vector<RawHit> m_rawHits;
     // Folder clusters walked in this scan (each is walked once, whatever points at it) and

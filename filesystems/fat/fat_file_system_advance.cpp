@@ -102,15 +102,15 @@ void CFatFileSystem::AddFolderFromHead(uint32_t cluster, uint32_t parentCluster)
     const bool fat32 = m_table.Type() == FatType::Fat32;
     if (parentCluster == 0 || (fat32 && parentCluster == m_rootCluster)) {
         // A folder of the root: named by its cluster, sent, and walked with claiming.
-        if (IsFoundFolder(cluster))
+        if (m_foundFolders.Contains(cluster))
             return;
         FoundItem folder = FolderItem(NextEntryId(), 0, cluster, false);
         SendFoundItem(folder, ClusterName(cluster));
-        AddFoundFolder(cluster, folder.entryId, 0);
+        m_foundFolders.Add(cluster, folder.entryId, 0);
         ClaimFileClusters(cluster, nullptr, false);
         WalkFolder(folder.entryId, cluster, false, true);
-    } else if (!IsFoundFolder(cluster) && !IsDeletedFolder(cluster)) {
-        m_orphanFolders.push_back({cluster, parentCluster});
+    } else if (!m_foundFolders.Contains(cluster) && !IsDeletedFolder(cluster)) {
+        m_orphanFolders.Add(cluster, parentCluster);
     }
 }
 
@@ -163,7 +163,7 @@ void CFatFileSystem::FindLostFolders() {
         AddDeletedFolders(true);
         AddRawDataFolder();
     }
-    m_orphanFolders.clear();
+    m_orphanFolders.Clear();
     m_deletedFolders.clear();
     m_rawHits.clear();
     if (m_foundCount > 0 && !Stopped()) {
@@ -225,94 +225,36 @@ void CFatFileSystem::FindLostFoldersInRange() {
         }
     }
 
-    if ((m_foundCount > 0 || !m_orphanFolders.empty()) && !Stopped()) {
+    if ((m_foundCount > 0 || !m_orphanFolders.Empty()) && !Stopped()) {
         AddDeletedFolders(true);
         AddLostFolders();
         AddDeletedFolders(true);
         if (!Stopped())
             Send(MakeApplyItemNames());
     }
-    m_orphanFolders.clear();
+    m_orphanFolders.Clear();
     m_deletedFolders.clear();
 }
 
 void CFatFileSystem::AddLostFolders() {
     ScanLog::Started(Window(), ProgramString(kLostActivityId));
-    // A copy: walks below drop the folders they meet from the orphan list.
-    const std::vector<OrphanFolder> orphans = m_orphanFolders;
-    std::vector<uint8_t> placed(orphans.size(), 0);
-    std::unordered_map<uint64_t, std::vector<size_t>> childrenOf; // parent cluster -> orphans
-    std::unordered_map<uint64_t, size_t> orphanOf;                // own cluster -> orphan
-    for (size_t i = 0; i < orphans.size(); ++i) {
-        childrenOf[orphans[i].parentCluster].push_back(i);
-        orphanOf.emplace(orphans[i].firstCluster, i);
-    }
-    bool lostFolderSent = false;
-
-    auto place = [&](size_t index, uint64_t parentId) {
-        placed[index] = 1;
-        const uint64_t cluster = orphans[index].firstCluster;
-        if (IsFoundFolder(cluster))
+    FatOrphanFolders::Placing placing;
+    placing.place = [this](uint64_t cluster, uint64_t parentId) {
+        if (m_foundFolders.Contains(cluster))
             return;
         FoundItem folder = FolderItem(NextEntryId(), parentId, cluster, false);
         SendFoundItem(folder, ClusterName(cluster));
-        AddFoundFolder(cluster, folder.entryId, parentId);
+        m_foundFolders.Add(cluster, folder.entryId, parentId);
         ClaimFileClusters(static_cast<uint32_t>(cluster), nullptr, false);
         WalkFolder(folder.entryId, static_cast<uint32_t>(cluster), false, true);
     };
-    // Orphans whose parent is a found folder go below it, including folders found while this
-    // pass walks: every found folder is looked at once, in the order found.
-    size_t foldersSeen = 0;
-    auto attachToFoundParents = [&] {
-        while (foldersSeen < m_foundFolders.size() && !Stopped()) {
-            const uint64_t parentCluster = m_foundFolders[foldersSeen].firstCluster;
-            const uint64_t parentId = m_foundFolders[foldersSeen].entryId;
-            ++foldersSeen;
-            const auto it = childrenOf.find(parentCluster);
-            if (it == childrenOf.end())
-                continue;
-            for (size_t child : it->second)
-                if (!placed[child] && !Stopped())
-                    place(child, parentId);
-        }
+    placing.sendLostFolders = [this] {
+        FoundItem lost = FolderItem(kLostFoldersId, 0, 0, false);
+        SendFoundItem(lost, ProgramString(kLostFolderNameId));
     };
-    auto isPendingOrphan = [&](uint64_t cluster) {
-        const auto it = orphanOf.find(cluster);
-        return it != orphanOf.end() && !placed[it->second];
-    };
-
-    size_t headCursor = 0;
-    size_t cycleCursor = 0;
-    while (!Stopped()) {
-        attachToFoundParents();
-        if (Stopped())
-            break;
-        // The rest start under "Lost Folder(s)": first the heads of orphan chains, whose
-        // parent is no orphan; then, for folders whose ".." links form a cycle, any one.
-        size_t next = orphans.size();
-        for (; headCursor < orphans.size(); ++headCursor) {
-            if (!placed[headCursor] && !isPendingOrphan(orphans[headCursor].parentCluster)) {
-                next = headCursor;
-                break;
-            }
-        }
-        if (next == orphans.size()) {
-            for (; cycleCursor < orphans.size(); ++cycleCursor) {
-                if (!placed[cycleCursor]) {
-                    next = cycleCursor;
-                    break;
-                }
-            }
-        }
-        if (next == orphans.size())
-            break;
-        if (!IsFoundFolder(orphans[next].firstCluster) && !lostFolderSent) {
-            FoundItem lost = FolderItem(kLostFoldersId, 0, 0, false);
-            SendFoundItem(lost, ProgramString(kLostFolderNameId));
-            lostFolderSent = true;
-        }
-        place(next, kLostFoldersId);
-    }
+    placing.stopped = [this] { return Stopped(); };
+    placing.lostFoldersId = kLostFoldersId;
+    m_orphanFolders.PlaceAll(m_foundFolders, placing);
     ScanLog::Ended(Window(), ProgramString(kLostActivityId), Stopped());
 }
 
@@ -354,8 +296,7 @@ void CFatFileSystem::AddRootFiles() {
             if (item.IsFolder()) {
                 // Only a folder found under its cluster number below the root is renamed, and
                 // only once, a live entry before a deleted one.
-                const auto* found =
-                    FoundFolderOf(m_foundFolders, m_foundFolderIndex, item.firstCluster);
+                const auto* found = m_foundFolders.Find(item.firstCluster);
                 if (found == nullptr || found->parentId != 0 ||
                     !renamed.insert(item.firstCluster).second)
                     continue;
@@ -412,7 +353,7 @@ void CFatFileSystem::AddRootFiles() {
                     continue;
                 FoundItem folder = FolderItem(NextEntryId(), 0, cluster, false);
                 SendFoundItem(folder, FormatText(u"$Root%d", cluster));
-                AddFoundFolder(cluster, folder.entryId, 0);
+                m_foundFolders.Add(cluster, folder.entryId, 0);
                 MarkClusterClaimed(cluster);
                 sendEntries(bytes, folder.entryId, 0, 0);
                 continue;
@@ -425,13 +366,12 @@ void CFatFileSystem::AddRootFiles() {
                 continue;
             uint64_t parentId = 0;
             if (cluster != 2) {
-                if (const auto* found =
-                        FoundFolderOf(m_foundFolders, m_foundFolderIndex, cluster)) {
+                if (const auto* found = m_foundFolders.Find(cluster)) {
                     parentId = found->entryId;
                 } else {
                     FoundItem folder = FolderItem(NextEntryId(), 0, cluster, false);
                     SendFoundItem(folder, FormatText(u"$Root%d", cluster));
-                    AddFoundFolder(cluster, folder.entryId, 0);
+                    m_foundFolders.Add(cluster, folder.entryId, 0);
                     parentId = folder.entryId;
                 }
             }

@@ -269,19 +269,17 @@ bool CFatFileSystem::WalkEntries(std::span<const uint8_t> buffer, uint64_t paren
         }
         const uint64_t folderCluster = item.firstCluster;
         if (claim)
-            std::erase_if(m_orphanFolders, [&](const OrphanFolder& orphan) {
-                return orphan.firstCluster == folderCluster;
-            });
+            m_orphanFolders.Remove(folderCluster);
         if (item.deleted != 0) {
-            if (!IsFoundFolder(folderCluster) && !IsDeletedFolder(folderCluster))
+            if (!m_foundFolders.Contains(folderCluster) && !IsDeletedFolder(folderCluster))
                 m_deletedFolders.push_back(
                     DeletedFolder{folderCluster, parentId, static_cast<uint32_t>(offset),
                                   holdingCluster, previousCluster, clusterBeforePrevious});
             continue;
         }
-        if (IsFoundFolder(folderCluster))
+        if (m_foundFolders.Contains(folderCluster))
             continue;
-        AddFoundFolder(folderCluster, item.entryId, parentId);
+        m_foundFolders.Add(folderCluster, item.entryId, parentId);
         std::erase_if(m_deletedFolders, [&](const DeletedFolder& folder) {
             return folder.firstCluster == folderCluster;
         });
@@ -309,7 +307,7 @@ void CFatFileSystem::AddDeletedFolders(bool claim) {
                 break;
             // A folder sent meanwhile (a live one on the same cluster, or a duplicate record)
             // is not sent twice.
-            if (IsFoundFolder(record.firstCluster))
+            if (m_foundFolders.Contains(record.firstCluster))
                 continue;
 
             std::span<const uint8_t> holding;
@@ -340,7 +338,7 @@ void CFatFileSystem::AddDeletedFolders(bool claim) {
             item.deleted = 1;
             if (claim)
                 ClaimFileClusters(static_cast<uint32_t>(record.firstCluster), nullptr, true);
-            AddFoundFolder(record.firstCluster, item.entryId, record.parentId);
+            m_foundFolders.Add(record.firstCluster, item.entryId, record.parentId);
             SendFoundItem(item, name);
             WalkFolder(item.entryId, static_cast<uint32_t>(record.firstCluster), true, claim);
         }

@@ -170,15 +170,4 @@ inline std::u16string ClusterName(uint64_t cluster) {
     return FormatText(u"%08lu", cluster);
 }
 
-// The found-folder record of a first cluster, or null. Templated so the record type need not
-// be named here.
-template <typename Folders, typename Index>
-inline auto FoundFolderOf(const Folders& folders, const Index& index, uint64_t firstCluster)
-    -> decltype(&folders[0]) {
-    const auto it = index.find(firstCluster);
-    if (it == index.end() || it->second >= folders.size())
-        return nullptr;
-    return &folders[it->second];
-}
-
 } // namespace fat_scan

@@ -29,19 +29,6 @@
 #include <string>
 #include <vector>
 
-// Reaches the advance scan's inner steps, for the cases no fixture shows well.
-class FatScanTestAccess {
-public:
-    static void AdvanceAddOrphan(CFatFileSystem& volume, uint64_t cluster, uint64_t parent) {
-        volume.m_orphanFolders.push_back({cluster, parent});
-    }
-    static void AdvanceAddFoundFolder(CFatFileSystem& volume, uint64_t cluster, uint64_t id) {
-        volume.AddFoundFolder(cluster, id, 0);
-    }
-    static void AdvanceAddLostFolders(CFatFileSystem& volume) { volume.AddLostFolders(); }
-    static void AdvanceFindLostFolders(CFatFileSystem& volume) { volume.FindLostFolders(); }
-};
-
 namespace {
 
 constexpr int kDriveLetter = 2;
@@ -498,48 +485,6 @@ TEST(FatAdvanceScanTest, OrphanWhoseParentIsFoundLaterIsAttachedToIt) {
     EXPECT_EQ(volume.ById(CFatFileSystem::kLostFoldersId), nullptr);
 }
 
-// Orphans form chains and cycles among themselves; each goes below its parent when that is
-// known by the time it is placed, and only chain heads go to "Lost Folder(s)".
-TEST(FatAdvanceScanTest, LostFoldersFollowTheirParentLinks) {
-    RecordingJobWindow window;
-    std::vector<SeenItem> items;
-    window.SetHandler([&](JobMessage& message) -> intptr_t {
-        if (const FoundItemPayload* payload = message.Get<FoundItemPayload>();
-            payload != nullptr && message.id == WM_ADD_FOUND_ITEM)
-            items.push_back({*payload->item, payload->name});
-        return 0;
-    });
-    ScanEnvironment environment;
-    environment.window = &window;
-    CFatFileSystem volume(environment);
-    FatScanTestAccess::AdvanceAddFoundFolder(volume, 100, 50);
-    FatScanTestAccess::AdvanceAddOrphan(volume, 10, 20);  // below 20, listed before it
-    FatScanTestAccess::AdvanceAddOrphan(volume, 20, 999); // parent unknown: a chain head
-    FatScanTestAccess::AdvanceAddOrphan(volume, 30, 100); // parent found before
-    FatScanTestAccess::AdvanceAddOrphan(volume, 40, 50);  // 40 and 50: a cycle
-    FatScanTestAccess::AdvanceAddOrphan(volume, 50, 40);
-    FatScanTestAccess::AdvanceAddLostFolders(volume);
-
-    std::map<uint64_t, const SeenItem*> byCluster;
-    size_t lostFolders = 0;
-    for (const SeenItem& seen : items) {
-        if (seen.item.entryId == CFatFileSystem::kLostFoldersId) {
-            ++lostFolders;
-            EXPECT_EQ(seen.name, u"Lost Folder(s)");
-        } else {
-            byCluster[seen.item.firstCluster] = &seen;
-        }
-    }
-    EXPECT_EQ(lostFolders, 1u);
-    ASSERT_EQ(byCluster.size(), 5u);
-    EXPECT_EQ(byCluster[20]->item.parentId, CFatFileSystem::kLostFoldersId);
-    EXPECT_EQ(byCluster[10]->item.parentId, byCluster[20]->item.entryId);
-    EXPECT_EQ(byCluster[30]->item.parentId, 50u);
-    EXPECT_EQ(byCluster[40]->item.parentId, CFatFileSystem::kLostFoldersId);
-    EXPECT_EQ(byCluster[50]->item.parentId, byCluster[40]->item.entryId);
-    EXPECT_EQ(byCluster[10]->name, u"00000010");
-}
-
 // A rebuilt volume reads only the folder clusters the lost-drive search kept.
 TEST(FatAdvanceScanTest, RebuiltVolumeReadsOnlyItsRecordedFolderClusters) {
     AdvanceVolume volume("fat16_zero_parent");
@@ -592,7 +537,7 @@ TEST(FatAdvanceScanTest, Fat32RootFilesComeFromClusterTwo) {
     volume.Volume().ApplyBootInfo(info);
     volume.Volume().ChooseLinkingMode();
     volume.Volume().BuildClusterMap();
-    FatScanTestAccess::AdvanceFindLostFolders(volume.Volume());
+    volume.Volume().FindLostFolders();
     volume.ApplyUpdates();
 
     EXPECT_TRUE(LogHas(volume.Window(), u"Adding Root File(s)", u"Process completed"));
