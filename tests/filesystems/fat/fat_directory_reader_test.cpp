@@ -2,6 +2,7 @@
 
 #include "filesystems/fat/fat_boot_info.h"
 #include "filesystems/fat/fat_directory_entry.h"
+#include "tests/filesystems/fat/fat_entry_bytes.h"
 #include "tests/filesystems/fat/fat_memory_volume.h"
 
 #include <gtest/gtest.h>
@@ -14,40 +15,23 @@
 
 namespace {
 
-constexpr uint16_t kDate = (43 << 9) | (11 << 5) | 14;
+using fat_entry_bytes::kDate;
 
 std::array<uint8_t, 32> ShortEntry(const char* name83, uint8_t attributes, uint16_t cluster,
                                    uint32_t size, uint16_t date = kDate) {
     std::array<uint8_t, 32> entry{};
-    std::memcpy(entry.data(), name83, 11);
-    entry[11] = attributes;
-    entry[14] = 0x11; // created time
-    entry[16] = 0x22; // created date
-    entry[18] = 0x33; // last access
-    entry[22] = 0x44; // modified time
-    entry[24] = static_cast<uint8_t>(date);
-    entry[25] = static_cast<uint8_t>(date >> 8);
-    entry[26] = static_cast<uint8_t>(cluster);
-    entry[27] = static_cast<uint8_t>(cluster >> 8);
-    for (size_t i = 0; i < 4; ++i)
-        entry[28 + i] = static_cast<uint8_t>(size >> (8 * i));
+    fat_entry_bytes::PutShortEntry(entry.data(), name83, attributes, cluster, size, date);
+    // Creation and access stamps that FAT32 entries keep apart from the modified ones.
+    entry[14] = 0x11;
+    entry[16] = 0x22;
+    entry[18] = 0x33;
     return entry;
 }
 
-// Long-name part `sequence` (1-based) of `name`; a deleted part carries 0xE5 for its number.
 std::array<uint8_t, 32> LongPart(const std::u16string& name, int sequence, bool last,
                                  uint8_t checksum, bool deleted = false) {
-    static constexpr size_t kOffsets[13] = {1, 3, 5, 7, 9, 14, 16, 18, 20, 22, 24, 28, 30};
     std::array<uint8_t, 32> entry{};
-    entry[0] = deleted ? 0xE5 : static_cast<uint8_t>(sequence | (last ? 0x40 : 0));
-    entry[11] = 0x0F;
-    entry[13] = checksum;
-    for (size_t i = 0; i < 13; ++i) {
-        const size_t at = 13 * static_cast<size_t>(sequence - 1) + i;
-        const uint16_t unit = at < name.size() ? name[at] : at == name.size() ? 0 : 0xFFFF;
-        entry[kOffsets[i]] = static_cast<uint8_t>(unit);
-        entry[kOffsets[i] + 1] = static_cast<uint8_t>(unit >> 8);
-    }
+    fat_entry_bytes::PutLongPart(entry.data(), name, sequence, last, checksum, deleted);
     return entry;
 }
 
@@ -185,7 +169,8 @@ TEST_F(FatDirectoryReaderTest, ItemTimesAndBounds) {
         uint16_t createdDate;
         uint16_t lastAccess;
     };
-    for (const Case& c : {Case{false, 0x44, kDate, kDate}, Case{true, 0x11, 0x22, 0x33}}) {
+    for (const Case& c :
+         {Case{false, fat_entry_bytes::kTime, kDate, kDate}, Case{true, 0x11, 0x22, 0x33}}) {
         SCOPED_TRACE(c.fat32);
         const FatDirectoryReader reader = Reader(c.fat32);
         FoundItem item;
@@ -194,7 +179,7 @@ TEST_F(FatDirectoryReaderTest, ItemTimesAndBounds) {
         EXPECT_EQ(name, u"FILE.TXT");
         EXPECT_EQ(item.size, 700u);
         EXPECT_EQ(item.firstCluster, 60u);
-        EXPECT_EQ(item.modifiedTime, 0x44);
+        EXPECT_EQ(item.modifiedTime, fat_entry_bytes::kTime);
         EXPECT_EQ(item.modifiedDate, kDate);
         EXPECT_EQ(item.createdTime, c.createdTime);
         EXPECT_EQ(item.createdDate, c.createdDate);
