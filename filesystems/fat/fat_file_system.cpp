@@ -1,7 +1,7 @@
 #include "filesystems/fat/fat_file_system.h"
 
-#include "diskio/sources/disk_image_file.h"
 #include "diskio/records/drive_node.h"
+#include "diskio/sources/disk_image_file.h"
 #include "diskio/sources/volume_source.h"
 #include "filesystems/fat/fat_file_data.h"
 #include "filesystems/fat/fat_scan_support.h"
@@ -10,11 +10,10 @@
 #include "filesystems/scan_environment.h"
 #include "filesystems/scan_log.h"
 #include "filesystems/selected_volume.h"
-#include "platform/text/byte_reader.h"
-#include "platform/text/format_text.h"
 #include "platform/resources/product_title.h"
 #include "platform/resources/program_string.h"
 #include "platform/resources/string_table.h"
+#include "platform/text/format_text.h"
 #include "platform/text/utf_conversion.h"
 #include "resources/string_ids.h"
 
@@ -52,7 +51,7 @@ bool CFatFileSystem::SetVolumeFromDrive(uint8_t imageFlag) {
     m_source = std::move(volume->source);
     m_totalSectors = info->totalSectors;
     m_lastSector = info->lastSector;
-    m_fatType = FatTypeOfPartition(info->partitionType);
+    m_table.SetType(FatTypeOfPartition(info->partitionType));
     StartSetUp();
     return true;
 }
@@ -64,7 +63,7 @@ void CFatFileSystem::SetVolumeFromSource(const SectorSource& source, uint8_t par
     m_totalSectors = source.SectorCount();
     m_lastSector =
         m_totalSectors == 0 ? source.FirstSector() : source.FirstSector() + (m_totalSectors - 1);
-    m_fatType = FatTypeOfPartition(partitionType);
+    m_table.SetType(FatTypeOfPartition(partitionType));
     StartSetUp();
 }
 
@@ -78,7 +77,7 @@ void CFatFileSystem::SetVolumeFromScanInfo(const FatVolumeRecord& record) {
     m_source = std::move(source);
     m_lastSector = record.lastSector;
     m_totalSectors = record.totalSectors;
-    m_fatType = FatTypeFromCode(record.fatType);
+    m_table.SetType(FatTypeFromCode(record.fatType));
     m_sectorsPerCluster = record.sectorsPerCluster;
     m_rootCluster = record.rootCluster;
     m_sectorsPerFat = record.sectorsPerFat;
@@ -92,8 +91,8 @@ void CFatFileSystem::SetVolumeFromScanInfo(const FatVolumeRecord& record) {
     uint64_t clusters = m_sectorsPerCluster == 0 ? 0 : DataAreaSectors() / m_sectorsPerCluster;
     m_clusterLimit = static_cast<uint32_t>(std::min<uint64_t>(clusters, kFatMaxClusterNumber) + 2);
     // The stored map size is one byte per cluster: never more than the volume has.
-    m_clusterMap.assign(std::min<uint64_t>(record.mapSize, uint64_t{m_clusterLimit} + 1),
-                        kClusterAllocated);
+    m_usage.Fill(std::min<uint64_t>(record.mapSize, uint64_t{m_clusterLimit} + 1),
+                 FatClusterUsageMap::kAllocated);
     StartSetUp();
 }
 
@@ -120,18 +119,18 @@ FatVolumeRecord CFatFileSystem::ScanInfoRecord() const {
 
 void CFatFileSystem::RestoreTables(std::vector<uint8_t> fatCopy, std::vector<uint8_t> clusterMap) {
     const uint64_t tableBytes = uint64_t{FatTableSectors()} * 512;
-    m_fat.clear();
+    m_table.Clear();
     if (m_linkingMode != kLinkContiguous && !fatCopy.empty() && tableBytes != 0) {
         fatCopy.resize(static_cast<size_t>(std::min<uint64_t>(fatCopy.size(), tableBytes)));
-        m_fat = std::move(fatCopy);
+        m_table.Assign(std::move(fatCopy));
     }
     // The limit the saving reader had. A map is built one byte longer than the limit
     // (BuildClusterMap) and the limit stays when the linking mode changes afterwards, so a
     // map's size gives it back; without a map it follows the FAT copy as BuildClusterMap
     // derives it, or the data area. A raw search's range has none. It never exceeds what the
     // table or the data area can number.
-    const uint64_t perSector = PropertiesOf(m_fatType).entriesPerSector;
-    const uint64_t byTable = m_fat.size() / 512 * perSector;
+    const uint64_t perSector = PropertiesOf(m_table.Type()).entriesPerSector;
+    const uint64_t byTable = m_table.Bytes().size() / 512 * perSector;
     const uint64_t byArea =
         (m_sectorsPerCluster == 0 ? 0 : DataAreaSectors() / m_sectorsPerCluster) + 2;
     const uint64_t most =
@@ -139,14 +138,14 @@ void CFatFileSystem::RestoreTables(std::vector<uint8_t> fatCopy, std::vector<uin
     uint64_t limit = 0;
     if (!clusterMap.empty())
         limit = std::min<uint64_t>(clusterMap.size() - 1, most);
-    else if (!m_fat.empty())
+    else if (!m_table.Empty())
         limit = std::min<uint64_t>(byTable, most);
     else if (!m_source.IsAbsolute())
         limit = most;
     m_clusterLimit = static_cast<uint32_t>(limit);
     if (clusterMap.size() > limit + 1)
         clusterMap.resize(static_cast<size_t>(limit) + 1);
-    m_clusterMap = std::move(clusterMap);
+    m_usage.Assign(std::move(clusterMap));
 }
 
 void CFatFileSystem::RestoreCounts(uint32_t foundCount, int32_t fileCount, uint64_t foundBytes) {
@@ -217,7 +216,7 @@ int CFatFileSystem::ReadCluster(uint32_t cluster, uint16_t sectorOffset, void* b
 }
 
 uint32_t CFatFileSystem::FatTableSectors() const {
-    const uint64_t most = MaxFatSectors(m_fatType, m_totalSectors, m_reservedSectors,
+    const uint64_t most = MaxFatSectors(m_table.Type(), m_totalSectors, m_reservedSectors,
                                         m_rootFolderSectors, m_sectorsPerCluster);
     return static_cast<uint32_t>(std::min<uint64_t>(m_sectorsPerFat, most));
 }
@@ -233,7 +232,7 @@ int CFatFileSystem::ReadSectors(uint64_t sector, uint32_t sectorCount, void* buf
 void CFatFileSystem::ApplyBootInfo(const FatBootInfo& info) {
     m_sectorsPerCluster = info.sectorsPerCluster;
     if (info.type != FatType::Unknown)
-        m_fatType = info.type;
+        m_table.SetType(info.type);
     m_rootFolderSectors = info.rootFolderSectors;
     m_sectorsPerFat = info.sectorsPerFat;
     m_rootCluster = info.rootCluster;
@@ -254,46 +253,15 @@ int CFatFileSystem::CheckFatSignatures() {
 // Allocation table
 
 uint32_t CFatFileSystem::EndMark() const {
-    return PropertiesOf(m_fatType).endMark;
+    return m_table.EndMark();
 }
 
 uint32_t CFatFileSystem::BadClusterMark() const {
-    return PropertiesOf(m_fatType).badClusterMark;
+    return m_table.BadClusterMark();
 }
-
-namespace {
-
-// Entry `cluster` of a FAT held in `table`; nullopt when it lies outside.
-std::optional<uint32_t> DecodeFatEntry(std::span<const uint8_t> table, FatType fatType,
-                                       uint32_t cluster) {
-    const ByteReader reader(table);
-    const FatTypeProperties& properties = PropertiesOf(fatType);
-    const uint64_t offset = FatEntryOffset(fatType, cluster);
-    if (offset > SIZE_MAX)
-        return std::nullopt;
-    if (properties.entryBits == 32) {
-        uint32_t value = 0;
-        if (!reader.ReadU32(static_cast<size_t>(offset), value))
-            return std::nullopt;
-        return value & properties.entryMask;
-    }
-    uint16_t value = 0;
-    if (!reader.ReadU16(static_cast<size_t>(offset), value))
-        return std::nullopt;
-    if (properties.entryBits == 16)
-        return value;
-    return (cluster & 1) ? value >> 4 : value & properties.entryMask;
-}
-
-uint32_t EntriesInTable(size_t bytes, FatType fatType) {
-    const uint64_t bits = PropertiesOf(fatType).entryBits;
-    return static_cast<uint32_t>(std::min<uint64_t>(uint64_t{bytes} * 8 / bits, UINT32_MAX));
-}
-
-} // namespace
 
 std::optional<uint32_t> CFatFileSystem::FatEntry(uint32_t cluster) const {
-    return DecodeFatEntry(m_fat, m_fatType, cluster);
+    return m_table.Entry(cluster);
 }
 
 void CFatFileSystem::ChooseLinkingMode() {
@@ -313,7 +281,7 @@ void CFatFileSystem::ChooseLinkingMode() {
             LogRow(activity, ScanLog::ProcessCompleted(), ProgramString(kIdenticalCopiesId),
                    ScanLog::kImageCompleted);
             m_linkingMode = kLinkFat1;
-            m_fat = std::move(fat1);
+            m_table.Assign(std::move(fat1));
             return;
         }
         LogRow(activity, ScanLog::ProcessCompleted(), ProgramString(kMismatchId),
@@ -375,7 +343,7 @@ uint32_t CFatFileSystem::CountFatErrors(int copy) {
     fat_scan::ProgressBusy busy(m_environment);
     const uint64_t limit = m_clusterLimit != 0
                                ? m_clusterLimit
-                               : uint64_t{sectors} * PropertiesOf(m_fatType).entriesPerSector;
+                               : uint64_t{sectors} * PropertiesOf(m_table.Type()).entriesPerSector;
     const uint32_t endMark = EndMark();
     std::vector<uint8_t> table(static_cast<size_t>(sectors) * 512, 0);
     std::vector<bool> readable(sectors, false);
@@ -388,11 +356,11 @@ uint32_t CFatFileSystem::CountFatErrors(int copy) {
             ++errors;
         progress.Step();
     }
-    uint32_t entries = EntriesInTable(table.size(), m_fatType);
+    uint32_t entries = FatAllocationTable::EntriesIn(table.size(), m_table.Type());
     for (uint32_t cluster = 0; cluster < entries; ++cluster) {
-        if (!readable[FatEntryOffset(m_fatType, cluster) / 512])
+        if (!readable[FatEntryOffset(m_table.Type(), cluster) / 512])
             continue;
-        std::optional<uint32_t> value = DecodeFatEntry(table, m_fatType, cluster);
+        std::optional<uint32_t> value = FatAllocationTable::Decode(table, m_table.Type(), cluster);
         if (value && *value<endMark&& * value> limit)
             ++errors;
     }
@@ -400,12 +368,11 @@ uint32_t CFatFileSystem::CountFatErrors(int copy) {
 }
 
 void CFatFileSystem::LoadFat() {
-    m_fat.clear();
-    m_fat.shrink_to_fit();
+    m_table.Clear();
     const uint32_t sectors = FatTableSectors();
     if (m_linkingMode == kLinkContiguous || sectors == 0)
         return;
-    m_fat.assign(static_cast<size_t>(sectors) * 512, 0);
+    std::vector<uint8_t> table(static_cast<size_t>(sectors) * 512, 0);
     const int64_t otherOffset =
         m_linkingMode == kLinkFat2 ? -static_cast<int64_t>(m_sectorsPerFat) : m_sectorsPerFat;
     const uint64_t start =
@@ -417,8 +384,8 @@ void CFatFileSystem::LoadFat() {
            ScanLog::ProcessStarted(), ScanLog::kImageStarted);
     fat_scan::ProgressBusy busy(m_environment);
     // FAT12 entries straddle bytes, so a sector of them is never tested for being uniform.
-    const size_t width = PropertiesOf(m_fatType).entryBits / 8;
-    const bool testUniform = m_fatType == FatType::Fat16 || m_fatType == FatType::Fat32;
+    const size_t width = PropertiesOf(m_table.Type()).entryBits / 8;
+    const bool testUniform = m_table.Type() == FatType::Fat16 || m_table.Type() == FatType::Fat32;
     // Both copies are read in large blocks; each sector is then judged as it always was: one
     // that cannot be read, or a uniform one, takes the other copy's sector (where that one can
     // be read), so the table is the same as sector-by-sector reading gives.
@@ -461,36 +428,20 @@ void CFatFileSystem::LoadFat() {
             }
             progress.Step();
         }
-        std::memcpy(m_fat.data() + static_cast<size_t>(done) * 512, block.data(),
+        std::memcpy(table.data() + static_cast<size_t>(done) * 512, block.data(),
                     size_t{count} * 512);
         done += count;
     }
+    m_table.Assign(std::move(table));
 }
 
 // ----------------------------------------------------------------------------------------
 // Chains and the cluster-usage map
 
 std::vector<uint32_t> CFatFileSystem::GetClusterChain(uint32_t firstCluster) const {
-    std::vector<uint32_t> chain;
-    if (m_linkingMode == kLinkContiguous) {
-        chain.push_back(firstCluster);
-        return chain;
-    }
-    const uint32_t endMark = EndMark();
-    uint32_t limit = m_clusterLimit != 0 ? m_clusterLimit : EntriesInTable(m_fat.size(), m_fatType);
-    std::vector<bool> seen(limit, false);
-    uint32_t cluster = firstCluster;
-    while (cluster > 1 && cluster < endMark) {
-        if (cluster >= limit || seen[cluster])
-            break;
-        seen[cluster] = true;
-        chain.push_back(cluster);
-        std::optional<uint32_t> next = FatEntry(cluster);
-        if (!next)
-            break;
-        cluster = *next;
-    }
-    return chain;
+    if (m_linkingMode == kLinkContiguous)
+        return {firstCluster};
+    return m_table.Chain(firstCluster, m_clusterLimit != 0 ? m_clusterLimit : m_table.EntryCount());
 }
 
 ClusterList CFatFileSystem::GetFileClusters(uint32_t firstCluster, uint64_t size,
@@ -530,46 +481,31 @@ void CFatFileSystem::GetLargeFileClusters(uint32_t firstCluster, const FoundItem
 }
 
 void CFatFileSystem::ClaimChain(uint32_t firstCluster, uint64_t limit, bool reportSteps) {
-    const uint32_t endMark = EndMark();
-    std::vector<bool> seen(m_clusterLimit, false);
-    uint32_t cluster = firstCluster;
-    for (uint64_t claimed = 0; claimed < limit; ++claimed) {
-        if (cluster < 2 || cluster >= endMark || cluster >= m_clusterLimit || seen[cluster])
-            break;
-        seen[cluster] = true;
+    m_table.WalkChain(firstCluster, m_clusterLimit, limit, [&](uint32_t cluster) {
         MarkClusterClaimed(cluster);
         if (reportSteps)
             Send(MakeLargeFileProgress(LargeFileProgressRequest::Stage::Step, 0));
-        std::optional<uint32_t> next = FatEntry(cluster);
-        if (!next)
-            break;
-        cluster = *next;
-    }
+    });
 }
 
 void CFatFileSystem::BuildClusterMap() {
-    m_clusterMap.clear();
-    if (m_linkingMode != kLinkContiguous && !m_fat.empty()) {
+    m_usage.Clear();
+    if (m_linkingMode != kLinkContiguous && !m_table.Empty()) {
         // The table loaded holds FatTableSectors() sectors; the limit and the map follow it,
         // in 64 bits so that no product wraps.
-        const uint64_t perSector = PropertiesOf(m_fatType).entriesPerSector;
-        const uint64_t sectors = m_fat.size() / 512;
+        const uint64_t perSector = PropertiesOf(m_table.Type()).entriesPerSector;
+        const uint64_t sectors = m_table.Bytes().size() / 512;
         m_clusterLimit = static_cast<uint32_t>(
             std::min<uint64_t>(sectors * perSector, kFatMaxClusterNumber + 2));
-        m_clusterMap.assign(static_cast<size_t>(m_clusterLimit) + 1, kClusterUnused);
-        const uint32_t bad = BadClusterMark();
+        m_usage.Fill(uint64_t{m_clusterLimit} + 1, FatClusterUsageMap::kUnused);
         ProgressBracket progress(m_reporter, ProgramString(kSearchingTextId),
                                  static_cast<uint32_t>(sectors));
         fat_scan::ProgressBusy busy(m_environment);
         for (uint64_t sector = 0; sector < sectors; ++sector) {
             const uint64_t first = sector * perSector;
-            const uint64_t end = std::min<uint64_t>(first + perSector, m_clusterLimit);
-            for (uint32_t cluster = static_cast<uint32_t>(first); cluster < end; ++cluster) {
-                std::optional<uint32_t> value = FatEntry(cluster);
-                if (value && *value != 0 && *value != bad && cluster > 1 &&
-                    cluster < m_clusterLimit)
-                    m_clusterMap[cluster] = kClusterAllocated;
-            }
+            m_usage.MarkAllocated(m_table, first,
+                                  std::min<uint64_t>(first + perSector, m_clusterLimit),
+                                  m_clusterLimit);
             progress.Step();
         }
         return;
@@ -577,17 +513,15 @@ void CFatFileSystem::BuildClusterMap() {
     uint64_t clusters = m_sectorsPerCluster == 0 ? 0 : DataAreaSectors() / m_sectorsPerCluster;
     clusters = std::min<uint64_t>(clusters, UINT32_MAX - 3);
     m_clusterLimit = static_cast<uint32_t>(clusters + 2);
-    m_clusterMap.assign(static_cast<size_t>(clusters) + 3, kClusterAllocated);
+    m_usage.Fill(clusters + 3, FatClusterUsageMap::kAllocated);
 }
 
 void CFatFileSystem::MarkClusterClaimed(uint32_t cluster) {
-    if (cluster > 1 && cluster < m_clusterLimit && cluster < m_clusterMap.size())
-        m_clusterMap[cluster] = kClusterClaimed;
+    m_usage.Claim(cluster, m_clusterLimit);
 }
 
 uint8_t CFatFileSystem::ClusterUsage(uint32_t cluster) const {
-    return cluster < m_clusterMap.size() ? m_clusterMap[cluster]
-                                         : static_cast<uint8_t>(kClusterUnused);
+    return m_usage.Usage(cluster);
 }
 
 void CFatFileSystem::ClaimFileClusters(uint32_t firstCluster, const FoundItem* item, bool single) {
@@ -658,16 +592,11 @@ void CFatFileSystem::SetTitleWithMode() {
 }
 
 void CFatFileSystem::FreeScanLists() {
-    m_foundFolders.clear();
-    m_foundFolderIndex.clear();
+    m_foundFolders.Clear();
     m_deletedFolders.clear();
-    m_orphanFolders.clear();
-    m_folderCandidates.clear();
+    m_orphanFolders.Clear();
+    m_folderCandidates.Clear();
     m_rawHits.clear();
-}
-
-bool CFatFileSystem::IsFoundFolder(uint64_t firstCluster) const {
-    return m_foundFolderIndex.count(firstCluster) != 0;
 }
 
 bool CFatFileSystem::IsDeletedFolder(uint64_t firstCluster) const {
@@ -677,9 +606,21 @@ bool CFatFileSystem::IsDeletedFolder(uint64_t firstCluster) const {
                        });
 }
 
-void CFatFileSystem::AddFoundFolder(uint64_t firstCluster, uint64_t entryId, uint64_t parentId) {
-    if (IsFoundFolder(firstCluster))
-        return;
-    m_foundFolderIndex.emplace(firstCluster, m_foundFolders.size());
-    m_foundFolders.push_back({firstCluster, entryId, parentId});
+// ----------------------------------------------------------------------------------------
+// Directory entries
+
+FatDirectoryReader CFatFileSystem::Directory() const {
+    return FatDirectoryReader(*this, {m_clusterLimit, DataAreaSectors(), Type() == FatType::Fat32});
+}
+
+bool CFatFileSystem::EntryToFoundItem(const EntryLocation& where, FoundItem& item,
+                                      std::u16string& name) {
+    if (!Directory().ToFoundItem(where, item, name))
+        return false;
+    item.entryId = NextEntryId();
+    return true;
+}
+
+int CFatFileSystem::CheckEntry(std::span<const uint8_t> entry, uint32_t clusterLimit) {
+    return Directory().CheckEntry(entry, clusterLimit);
 }

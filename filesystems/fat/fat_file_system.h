@@ -6,7 +6,13 @@
 #include "filesystems/carving/signature_search.h"
 #include "filesystems/cluster_list.h"
 #include "filesystems/cluster_volume.h"
+#include "filesystems/fat/fat_allocation_table.h"
 #include "filesystems/fat/fat_boot_info.h"
+#include "filesystems/fat/fat_cluster_usage_map.h"
+#include "filesystems/fat/fat_directory_reader.h"
+#include "filesystems/fat/fat_folder_candidates.h"
+#include "filesystems/fat/fat_found_folders.h"
+#include "filesystems/fat/fat_orphan_folders.h"
 #include "filesystems/fat/fat_start_tallies.h"
 #include "filesystems/fat/fat_type.h"
 #include "filesystems/fat/fat_volume_record.h"
@@ -19,23 +25,12 @@
 #include <optional>
 #include <span>
 #include <string>
-#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
 class ActiveSignatureSearch;
 struct DriveNode;
 struct ScanEnvironment;
-
-// Where a directory entry lies, so its long name can be read back across cluster boundaries:
-// the buffer holding it (one cluster of a folder, or the whole fixed root folder) and the two
-// clusters that precede that cluster in the folder's own chain (0 when there are none).
-struct EntryLocation {
-    std::span<const uint8_t> buffer;
-    size_t offset = 0;
-    uint32_t previousCluster = 0;
-    uint32_t clusterBeforePrevious = 0;
-};
 
 // Reader of one FAT12, FAT16 or FAT32 volume, on a drive, in an image file or in memory:
 // geometry, the chosen allocation table, the cluster-usage map, the scan's counters and
@@ -52,9 +47,9 @@ public:
         kLinkContiguous = 2,
     };
     enum ClusterUse : uint8_t {
-        kClusterUnused = 0,
-        kClusterAllocated = 1,
-        kClusterClaimed = 2,
+        kClusterUnused = FatClusterUsageMap::kUnused,
+        kClusterAllocated = FatClusterUsageMap::kAllocated,
+        kClusterClaimed = FatClusterUsageMap::kClaimed,
     };
     static constexpr uint64_t kLargeFileBytes = 0x13FFFFF; // above this: the large-file dialog
     static constexpr uint64_t kLostFoldersId = 1;
@@ -133,6 +128,9 @@ public:
     // --- scans (standard: fat_file_system_scan.cpp; advance: fat_file_system_advance.cpp) --
     void Scan();
     void AdvanceScan();
+    // The advance scan's lost-folder search alone (every cluster read for folder heads, then
+    // the lost, root, broken and signature passes), over the geometry, table and map set up.
+    void FindLostFolders();
 
     // --- raw search (fat_file_system_raw.cpp) ---------------------------------------------
     // Every sector of the range set by SetScanRange that starts a file of a type `search`
@@ -154,9 +152,9 @@ public:
     }
 
     // --- geometry and state --------------------------------------------------------------
-    ::FatType Type() const { return m_fatType; }
+    ::FatType Type() const { return m_table.Type(); }
     // The stored code of the type: 1, 4 or 11 (0 before it is known).
-    uint8_t TypeCode() const { return FatTypeCode(m_fatType); }
+    uint8_t TypeCode() const { return FatTypeCode(m_table.Type()); }
     uint16_t SectorsPerCluster() const override { return m_sectorsPerCluster; }
     uint32_t SectorsPerFat() const { return m_sectorsPerFat; }
     // The FAT sectors the table passes read and hold: the sectors per FAT, but never more than
@@ -177,23 +175,15 @@ public:
     uint32_t FoundCount() const override { return m_foundCount; }
     int32_t FileCount() const { return m_fileCount; }
     uint64_t FoundBytes() const override { return m_foundBytes; }
-    uint32_t MapSize() const { return static_cast<uint32_t>(m_clusterMap.size()); }
-    bool HasFat() const { return !m_fat.empty(); }
-    const std::vector<uint8_t>& FatCopy() const { return m_fat; }
-    const std::vector<uint8_t>& ClusterUsageMap() const { return m_clusterMap; }
+    uint32_t MapSize() const { return m_usage.Size(); }
+    bool HasFat() const { return !m_table.Empty(); }
+    const std::vector<uint8_t>& FatCopy() const { return m_table.Bytes(); }
+    const std::vector<uint8_t>& ClusterUsageMap() const { return m_usage.Bytes(); }
     // Bytes of the data area: what lies after the reserved sectors, both FATs and the root.
     uint64_t DataAreaSectors() const;
     uint32_t BytesPerCluster() const { return m_sectorsPerCluster * 512u; }
 
 private:
-    friend class FatScanTestAccess;
-
-    // A folder a scan has sent: its first cluster, id and parent.
-    struct FoundFolder {
-        uint64_t firstCluster = 0;
-        uint64_t entryId = 0;
-        uint64_t parentId = 0;
-    };
     // A deleted folder met in a walk, sent later by AddDeletedFolders.
     struct DeletedFolder {
         uint64_t firstCluster = 0;
@@ -202,17 +192,6 @@ private:
         uint32_t holdingCluster = 0;  // 0: the fixed root folder
         uint32_t previousCluster = 0; // for long names; 0 when none
         uint32_t clusterBeforePrevious = 0;
-    };
-    // A folder whose ".." names a parent not found yet.
-    struct OrphanFolder {
-        uint64_t firstCluster = 0;
-        uint64_t parentCluster = 0;
-    };
-    // A directory cluster seen by the geometry search.
-    struct FolderCandidate {
-        uint32_t sector = 0; // relative to the volume start
-        uint32_t cluster = 0;
-        uint32_t sectorsPerCluster = 0;
     };
     struct RawHit {
         uint32_t cluster = 0;
@@ -241,15 +220,9 @@ private:
     const DriveNode* SelectedDrive() const;
     // Node kind 3, or an image of such a volume: read through the found-volume geometry.
     bool IsRebuiltVolume() const;
-    // Long name ending just before the entry at `where`, empty when there is none.
-    std::u16string ReadLongName(const EntryLocation& where);
-    std::u16string ShortName(std::span<const uint8_t> entry, bool deleted) const;
-    bool IsFoundFolder(uint64_t firstCluster) const;
     bool IsDeletedFolder(uint64_t firstCluster) const;
-    void AddFoundFolder(uint64_t firstCluster, uint64_t entryId, uint64_t parentId);
-    // Whether a cluster's bytes hold directory entries (the rule of the root-file and
-    // broken-folder passes).
-    bool HoldsDirectoryEntries(std::span<const uint8_t> cluster);
+    // The folder-entry reader over this volume's present geometry.
+    FatDirectoryReader Directory() const;
 
     // Standard scan (fat_file_system_scan.cpp).
     bool ReadBootGeometry();
@@ -267,19 +240,15 @@ private:
     // Advance scan (fat_file_system_advance.cpp).
     bool FindFolderCandidates();
     void GeometryFromCandidates();
-    // How many candidates imply each (data-area start, sectors per cluster), most first.
-    std::vector<FatStartTally> TallyDataStarts(bool passOverFarSmallClusters) const;
     // Tries the layouts the tallies imply in turn, leaving the geometry of the last one tried;
     // true when one is accepted.
     bool TryTallies(const std::vector<FatStartTally>& tallies);
-    uint32_t SectorsPerClusterFromCandidates();
     // The sectors per cluster of the boot sector (or its backup) when its layout places the
     // single candidate's cluster at its sector; 0 otherwise.
-    uint32_t LoneCandidateVote(const FolderCandidate& candidate);
+    uint32_t LoneCandidateVote(const FatFolderCandidates::Candidate& candidate);
     void AdvanceTreePass();
     // Both lost-folder searches start the counters and ids over.
     void StartLostFolderSearch();
-    void FindLostFolders();
     // A folder found by its "." and ".." entries: sent under the root, or kept as an orphan.
     void AddFolderFromHead(uint32_t cluster, uint32_t parentCluster);
     void FindLostFoldersInRange();
@@ -309,7 +278,6 @@ private:
     // Geometry.
     uint8_t m_drive = 0;
     uint8_t m_sectorsPerCluster = 0;
-    ::FatType m_fatType = ::FatType::Unknown;
     uint32_t m_sectorsPerFat = 0;
     uint32_t m_rootCluster = 0;
     uint64_t m_lastSector = 0;
@@ -320,9 +288,10 @@ private:
     uint8_t m_linkingMode = kLinkFat1;
     bool m_rebuiltGeometry = false;
 
-    // Tables.
-    std::vector<uint8_t> m_fat;
-    std::vector<uint8_t> m_clusterMap;
+    // The chosen allocation table (which also keeps the volume's FAT type) and the
+    // cluster-usage map built from it.
+    FatAllocationTable m_table;
+    FatClusterUsageMap m_usage;
 
     // Counters of the current scan.
     uint64_t m_nextEntryId = 2;
@@ -334,11 +303,10 @@ private:
     bool m_geometrySearchChoseMode = false;
 
     // Per-scan lists.
-    std::vector<FoundFolder> m_foundFolders;
-    std::unordered_map<uint64_t, size_t> m_foundFolderIndex; // first cluster -> m_foundFolders
+    FatFoundFolders m_foundFolders;
     std::vector<DeletedFolder> m_deletedFolders;
-    std::vector<OrphanFolder> m_orphanFolders;
-    std::vector<FolderCandidate> m_folderCandidates;
+    FatOrphanFolders m_orphanFolders;
+    FatFolderCandidates m_folderCandidates;
     std::vector<RawHit> m_rawHits;
     // Folder clusters walked in this scan (each is walked once, whatever points at it) and
     // the nesting of the walk in progress.

@@ -22,7 +22,7 @@ void CFatFileSystem::AdvanceScan() {
             type = m_reservedSectors >= 32 ? FatType::Fat32
                    : m_sectorsPerFat <= 12 ? FatType::Fat12
                                            : FatType::Fat16;
-        m_fatType = type;
+        m_table.SetType(type);
         if (m_sectorsPerCluster != 0 && m_sectorsPerFat != 0)
             ChooseLinkingMode();
     } else {
@@ -74,29 +74,6 @@ void CFatFileSystem::AdvanceTreePass() {
     ScanLog::Ended(Window(), ProgramString(kTreeActivityId), Stopped());
 }
 
-bool CFatFileSystem::HoldsDirectoryEntries(std::span<const uint8_t> cluster) {
-    const size_t entries = cluster.size() / kEntryBytes;
-    size_t accepted = 0;
-    size_t lastAccepted = 0;
-    for (size_t i = 0; i < entries; ++i) {
-        const std::span<const uint8_t> entry = cluster.subspan(i * kEntryBytes, kEntryBytes);
-        if (entry[0] == '.' || entry[0] == 0)
-            break;
-        if (CheckEntry(entry, m_clusterLimit) == 1) {
-            ++accepted;
-            lastAccepted = i;
-        }
-    }
-    if (accepted >= 2)
-        return true;
-    if (accepted == 0)
-        return false;
-    if (lastAccepted == 0)
-        return true;
-    return lastAccepted + 1 < entries &&
-           IsAllZero(cluster.subspan((lastAccepted + 1) * kEntryBytes, kEntryBytes));
-}
-
 namespace {
 
 // What the cluster-by-cluster search saw at the start of a cluster: a folder's first cluster
@@ -122,18 +99,18 @@ FolderHead ReadFolderHead(std::span<const uint8_t> cluster, uint32_t number, boo
 } // namespace
 
 void CFatFileSystem::AddFolderFromHead(uint32_t cluster, uint32_t parentCluster) {
-    const bool fat32 = m_fatType == FatType::Fat32;
+    const bool fat32 = m_table.Type() == FatType::Fat32;
     if (parentCluster == 0 || (fat32 && parentCluster == m_rootCluster)) {
         // A folder of the root: named by its cluster, sent, and walked with claiming.
-        if (IsFoundFolder(cluster))
+        if (m_foundFolders.Contains(cluster))
             return;
         FoundItem folder = FolderItem(NextEntryId(), 0, cluster, false);
         SendFoundItem(folder, ClusterName(cluster));
-        AddFoundFolder(cluster, folder.entryId, 0);
+        m_foundFolders.Add(cluster, folder.entryId, 0);
         ClaimFileClusters(cluster, nullptr, false);
         WalkFolder(folder.entryId, cluster, false, true);
-    } else if (!IsFoundFolder(cluster) && !IsDeletedFolder(cluster)) {
-        m_orphanFolders.push_back({cluster, parentCluster});
+    } else if (!m_foundFolders.Contains(cluster) && !IsDeletedFolder(cluster)) {
+        m_orphanFolders.Add(cluster, parentCluster);
     }
 }
 
@@ -149,7 +126,7 @@ void CFatFileSystem::StartLostFolderSearch() {
 void CFatFileSystem::FindLostFolders() {
     StartLostFolderSearch();
 
-    const bool fat32 = m_fatType == FatType::Fat32;
+    const bool fat32 = m_table.Type() == FatType::Fat32;
     {
         const uint32_t blockSectors =
             m_totalSectors >= kSmallVolumeSectors ? kBlockSectors : m_sectorsPerCluster;
@@ -186,7 +163,7 @@ void CFatFileSystem::FindLostFolders() {
         AddDeletedFolders(true);
         AddRawDataFolder();
     }
-    m_orphanFolders.clear();
+    m_orphanFolders.Clear();
     m_deletedFolders.clear();
     m_rawHits.clear();
     if (m_foundCount > 0 && !Stopped()) {
@@ -199,7 +176,7 @@ void CFatFileSystem::FindLostFolders() {
 
 std::vector<uint32_t> CFatFileSystem::FolderHeadClusters() {
     std::vector<uint32_t> heads;
-    const bool fat32 = m_fatType == FatType::Fat32;
+    const bool fat32 = m_table.Type() == FatType::Fat32;
     const uint32_t blockSectors =
         m_totalSectors >= kSmallVolumeSectors ? kBlockSectors : m_sectorsPerCluster;
     ClusterBlockReader reader(*this, blockSectors);
@@ -221,7 +198,7 @@ void CFatFileSystem::FindLostFoldersInRange() {
     const DriveNode* node = SelectedDrive();
     const LogicalDriveInfo* info = node != nullptr ? node->Logical() : nullptr;
     if (info != nullptr) {
-        const bool fat32 = m_fatType == FatType::Fat32;
+        const bool fat32 = m_table.Type() == FatType::Fat32;
         const uint32_t last = LastDataCluster(*this);
         std::vector<uint8_t> buffer(size_t{m_sectorsPerCluster} * kSectorBytes);
         std::unordered_set<uint32_t> seen;
@@ -248,94 +225,36 @@ void CFatFileSystem::FindLostFoldersInRange() {
         }
     }
 
-    if ((m_foundCount > 0 || !m_orphanFolders.empty()) && !Stopped()) {
+    if ((m_foundCount > 0 || !m_orphanFolders.Empty()) && !Stopped()) {
         AddDeletedFolders(true);
         AddLostFolders();
         AddDeletedFolders(true);
         if (!Stopped())
             Send(MakeApplyItemNames());
     }
-    m_orphanFolders.clear();
+    m_orphanFolders.Clear();
     m_deletedFolders.clear();
 }
 
 void CFatFileSystem::AddLostFolders() {
     ScanLog::Started(Window(), ProgramString(kLostActivityId));
-    // A copy: walks below drop the folders they meet from the orphan list.
-    const std::vector<OrphanFolder> orphans = m_orphanFolders;
-    std::vector<uint8_t> placed(orphans.size(), 0);
-    std::unordered_map<uint64_t, std::vector<size_t>> childrenOf; // parent cluster -> orphans
-    std::unordered_map<uint64_t, size_t> orphanOf;                // own cluster -> orphan
-    for (size_t i = 0; i < orphans.size(); ++i) {
-        childrenOf[orphans[i].parentCluster].push_back(i);
-        orphanOf.emplace(orphans[i].firstCluster, i);
-    }
-    bool lostFolderSent = false;
-
-    auto place = [&](size_t index, uint64_t parentId) {
-        placed[index] = 1;
-        const uint64_t cluster = orphans[index].firstCluster;
-        if (IsFoundFolder(cluster))
+    FatOrphanFolders::Placing placing;
+    placing.place = [this](uint64_t cluster, uint64_t parentId) {
+        if (m_foundFolders.Contains(cluster))
             return;
         FoundItem folder = FolderItem(NextEntryId(), parentId, cluster, false);
         SendFoundItem(folder, ClusterName(cluster));
-        AddFoundFolder(cluster, folder.entryId, parentId);
+        m_foundFolders.Add(cluster, folder.entryId, parentId);
         ClaimFileClusters(static_cast<uint32_t>(cluster), nullptr, false);
         WalkFolder(folder.entryId, static_cast<uint32_t>(cluster), false, true);
     };
-    // Orphans whose parent is a found folder go below it, including folders found while this
-    // pass walks: every found folder is looked at once, in the order found.
-    size_t foldersSeen = 0;
-    auto attachToFoundParents = [&] {
-        while (foldersSeen < m_foundFolders.size() && !Stopped()) {
-            const uint64_t parentCluster = m_foundFolders[foldersSeen].firstCluster;
-            const uint64_t parentId = m_foundFolders[foldersSeen].entryId;
-            ++foldersSeen;
-            const auto it = childrenOf.find(parentCluster);
-            if (it == childrenOf.end())
-                continue;
-            for (size_t child : it->second)
-                if (!placed[child] && !Stopped())
-                    place(child, parentId);
-        }
+    placing.sendLostFolders = [this] {
+        FoundItem lost = FolderItem(kLostFoldersId, 0, 0, false);
+        SendFoundItem(lost, ProgramString(kLostFolderNameId));
     };
-    auto isPendingOrphan = [&](uint64_t cluster) {
-        const auto it = orphanOf.find(cluster);
-        return it != orphanOf.end() && !placed[it->second];
-    };
-
-    size_t headCursor = 0;
-    size_t cycleCursor = 0;
-    while (!Stopped()) {
-        attachToFoundParents();
-        if (Stopped())
-            break;
-        // The rest start under "Lost Folder(s)": first the heads of orphan chains, whose
-        // parent is no orphan; then, for folders whose ".." links form a cycle, any one.
-        size_t next = orphans.size();
-        for (; headCursor < orphans.size(); ++headCursor) {
-            if (!placed[headCursor] && !isPendingOrphan(orphans[headCursor].parentCluster)) {
-                next = headCursor;
-                break;
-            }
-        }
-        if (next == orphans.size()) {
-            for (; cycleCursor < orphans.size(); ++cycleCursor) {
-                if (!placed[cycleCursor]) {
-                    next = cycleCursor;
-                    break;
-                }
-            }
-        }
-        if (next == orphans.size())
-            break;
-        if (!IsFoundFolder(orphans[next].firstCluster) && !lostFolderSent) {
-            FoundItem lost = FolderItem(kLostFoldersId, 0, 0, false);
-            SendFoundItem(lost, ProgramString(kLostFolderNameId));
-            lostFolderSent = true;
-        }
-        place(next, kLostFoldersId);
-    }
+    placing.stopped = [this] { return Stopped(); };
+    placing.lostFoldersId = kLostFoldersId;
+    m_orphanFolders.PlaceAll(m_foundFolders, placing);
     ScanLog::Ended(Window(), ProgramString(kLostActivityId), Stopped());
 }
 
@@ -377,8 +296,7 @@ void CFatFileSystem::AddRootFiles() {
             if (item.IsFolder()) {
                 // Only a folder found under its cluster number below the root is renamed, and
                 // only once, a live entry before a deleted one.
-                const auto* found =
-                    FoundFolderOf(m_foundFolders, m_foundFolderIndex, item.firstCluster);
+                const auto* found = m_foundFolders.Find(item.firstCluster);
                 if (found == nullptr || found->parentId != 0 ||
                     !renamed.insert(item.firstCluster).second)
                     continue;
@@ -402,7 +320,7 @@ void CFatFileSystem::AddRootFiles() {
         return more;
     };
 
-    if (m_fatType != FatType::Fat32) {
+    if (m_table.Type() != FatType::Fat32) {
         const uint64_t rootStart = uint64_t{m_reservedSectors} + 2ull * m_sectorsPerFat;
         const uint64_t rootSectors =
             rootStart < m_totalSectors
@@ -431,11 +349,11 @@ void CFatFileSystem::AddRootFiles() {
                 continue;
             if (contiguous) {
                 const std::span<const uint8_t> bytes = reader.Cluster(cluster);
-                if (bytes.empty() || !HoldsDirectoryEntries(bytes))
+                if (bytes.empty() || !Directory().HoldsEntries(bytes))
                     continue;
                 FoundItem folder = FolderItem(NextEntryId(), 0, cluster, false);
                 SendFoundItem(folder, FormatText(u"$Root%d", cluster));
-                AddFoundFolder(cluster, folder.entryId, 0);
+                m_foundFolders.Add(cluster, folder.entryId, 0);
                 MarkClusterClaimed(cluster);
                 sendEntries(bytes, folder.entryId, 0, 0);
                 continue;
@@ -444,17 +362,16 @@ void CFatFileSystem::AddRootFiles() {
             for (uint32_t member : chain)
                 MarkClusterClaimed(member);
             const std::span<const uint8_t> first = reader.Cluster(cluster);
-            if (first.empty() || !HoldsDirectoryEntries(first))
+            if (first.empty() || !Directory().HoldsEntries(first))
                 continue;
             uint64_t parentId = 0;
             if (cluster != 2) {
-                if (const auto* found =
-                        FoundFolderOf(m_foundFolders, m_foundFolderIndex, cluster)) {
+                if (const auto* found = m_foundFolders.Find(cluster)) {
                     parentId = found->entryId;
                 } else {
                     FoundItem folder = FolderItem(NextEntryId(), 0, cluster, false);
                     SendFoundItem(folder, FormatText(u"$Root%d", cluster));
-                    AddFoundFolder(cluster, folder.entryId, 0);
+                    m_foundFolders.Add(cluster, folder.entryId, 0);
                     parentId = folder.entryId;
                 }
             }
@@ -499,7 +416,7 @@ void CFatFileSystem::AddBrokenFolders() {
         const std::span<const uint8_t> bytes = reader.Cluster(cluster);
         if (bytes.empty())
             continue;
-        if (!HoldsDirectoryEntries(bytes)) {
+        if (!Directory().HoldsEntries(bytes)) {
             if (matchSignatures) {
                 if (auto match = m_environment.signatures->MatchCluster(
                         *this, cluster, bytes.first(std::min(bytes.size(), kSectorBytes))))

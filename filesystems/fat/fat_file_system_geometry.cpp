@@ -129,7 +129,7 @@ bool LayoutAccepted(const TriedLayout& layout, uint32_t start, uint32_t sectorsP
 } // namespace
 
 bool CFatFileSystem::FindFolderCandidates() {
-    m_folderCandidates.clear();
+    m_folderCandidates.Clear();
 
     {
         ProgressBracket progress(m_reporter, ProgramString(kSearchingTextId),
@@ -150,20 +150,17 @@ bool CFatFileSystem::FindFolderCandidates() {
                 static_cast<uint32_t>(std::min<uint64_t>(kBlockSectors, m_totalSectors - sector));
             m_source.ReadSalvaging(sector, count, block.data());
             progress.Step();
-            for (uint32_t i = 0; i < count && m_folderCandidates.size() < kMaxFolderCandidates;
-                 ++i) {
+            for (uint32_t i = 0; i < count && !m_folderCandidates.Full(); ++i) {
                 const uint8_t* bytes = block.data() + size_t{i} * kSectorBytes;
                 if (!IsDotName(bytes) || !IsDotDotName(bytes + kEntryBytes))
                     continue;
-                FolderCandidate candidate;
-                candidate.sector =
-                    static_cast<uint32_t>(std::min<uint64_t>(sector + i, UINT32_MAX));
-                candidate.cluster = EntryCluster(bytes, true);
-                m_folderCandidates.push_back(candidate);
+                m_folderCandidates.Add(
+                    static_cast<uint32_t>(std::min<uint64_t>(sector + i, UINT32_MAX)),
+                    EntryCluster(bytes, true));
             }
-            if (m_folderCandidates.size() >= kMaxFolderCandidates)
+            if (m_folderCandidates.Full())
                 break;
-            if (sector + count >= quarter && m_folderCandidates.size() >= 2)
+            if (sector + count >= quarter && m_folderCandidates.Size() >= 2)
                 break;
         }
     }
@@ -172,7 +169,7 @@ bool CFatFileSystem::FindFolderCandidates() {
     ScanLog::Ended(Window(), ProgramString(kParametersActivityId), stopped);
     if (stopped)
         return false;
-    if (m_folderCandidates.empty()) {
+    if (m_folderCandidates.Empty()) {
         m_sectorsPerCluster = 0;
         m_sectorsPerFat = 0;
         return false;
@@ -181,46 +178,7 @@ bool CFatFileSystem::FindFolderCandidates() {
     return true;
 }
 
-uint32_t CFatFileSystem::SectorsPerClusterFromCandidates() {
-    // votes[i][p]: votes of candidate i for 2^p sectors per cluster.
-    std::vector<std::array<uint32_t, 8>> votes(m_folderCandidates.size(),
-                                               std::array<uint32_t, 8>{});
-    std::array<uint64_t, 8> overall{};
-    for (size_t i = 0; i < m_folderCandidates.size(); ++i) {
-        for (size_t j = i + 1; j < m_folderCandidates.size(); ++j) {
-            const FolderCandidate& a = m_folderCandidates[i];
-            const FolderCandidate& b = m_folderCandidates[j];
-            if (b.sector <= a.sector || b.cluster <= a.cluster)
-                continue;
-            const uint64_t sectors = b.sector - a.sector;
-            const uint64_t clusters = b.cluster - a.cluster;
-            if (sectors % clusters != 0 || !IsPowerOfTwoUpTo128(sectors / clusters))
-                continue;
-            const int power = std::countr_zero(sectors / clusters);
-            ++votes[i][power];
-            ++votes[j][power];
-            ++overall[power];
-        }
-    }
-    // Most votes wins; the smaller value on a tie.
-    auto mostVoted = [](const auto& counts) -> uint32_t {
-        size_t best = counts.size();
-        for (size_t p = 0; p < counts.size(); ++p)
-            if (counts[p] != 0 && (best == counts.size() || counts[p] > counts[best]))
-                best = p;
-        return best == counts.size() ? 0 : 1u << best;
-    };
-    uint32_t result = mostVoted(overall);
-    if (result == 0 && m_folderCandidates.size() == 1)
-        result = LoneCandidateVote(m_folderCandidates.front());
-    for (size_t i = 0; i < m_folderCandidates.size(); ++i) {
-        const uint32_t own = mostVoted(votes[i]);
-        m_folderCandidates[i].sectorsPerCluster = own != 0 ? own : result;
-    }
-    return result;
-}
-
-uint32_t CFatFileSystem::LoneCandidateVote(const FolderCandidate& candidate) {
+uint32_t CFatFileSystem::LoneCandidateVote(const FatFolderCandidates::Candidate& candidate) {
     // A volume with a single folder has no pair to vote. Its boot sector (or the backup) may
     // still be whole: its cluster size is taken when its layout puts the folder's "." cluster
     // exactly at the sector the folder was found at.
@@ -240,27 +198,8 @@ uint32_t CFatFileSystem::LoneCandidateVote(const FolderCandidate& candidate) {
     return 0;
 }
 
-std::vector<FatStartTally> CFatFileSystem::TallyDataStarts(bool passOverFarSmallClusters) const {
-    FatStartTallies tallies;
-    for (const FolderCandidate& candidate : m_folderCandidates) {
-        const uint32_t spc = candidate.sectorsPerCluster;
-        if (spc == 0 || candidate.cluster < 2)
-            continue;
-        const int64_t start =
-            int64_t{candidate.sector} - int64_t{spc} * (int64_t{candidate.cluster} - 2);
-        // Within one volume the data area begins near its start: a start far in is a stray
-        // folder copy.
-        if (start <= 0 || start >= 100000)
-            continue;
-        if (passOverFarSmallClusters && start >= 556 && spc <= 7)
-            continue;
-        tallies.TallyCandidate(static_cast<uint64_t>(start), spc);
-    }
-    return tallies.SortCandidatesByCount();
-}
-
 bool CFatFileSystem::TryTallies(const std::vector<FatStartTally>& tallies) {
-    m_fatType = FatType::Fat16;
+    m_table.SetType(FatType::Fat16);
     m_reservedSectors = 1;
     m_rootFolderSectors = 32;
     if (tallies.empty())
@@ -285,7 +224,7 @@ bool CFatFileSystem::TryTallies(const std::vector<FatStartTally>& tallies) {
         const uint32_t start = static_cast<uint32_t>(tally.start);
         const uint32_t spc = tally.sectorsPerCluster;
         const TriedLayout layout = LayoutForStart(signatures, start);
-        m_fatType = layout.fatType;
+        m_table.SetType(layout.fatType);
         m_reservedSectors = layout.reservedSectors;
         m_rootFolderSectors = layout.rootFolderSectors;
         m_sectorsPerFat = layout.sectorsPerFat;
@@ -310,9 +249,12 @@ void CFatFileSystem::GeometryFromCandidates() {
         m_sectorsPerFat = 9;
         m_reservedSectors = 1;
         m_rootFolderSectors = 14;
-        m_fatType = FatType::Fat12;
+        m_table.SetType(FatType::Fat12);
     } else {
-        m_sectorsPerCluster = static_cast<uint8_t>(SectorsPerClusterFromCandidates());
+        m_sectorsPerCluster = static_cast<uint8_t>(m_folderCandidates.VoteSectorsPerCluster(
+            [this](const FatFolderCandidates::Candidate& lone) {
+                return LoneCandidateVote(lone);
+            }));
         m_sectorsPerFat = 0;
 
         // Every candidate implies where the data area starts; tally the implied starts. A
@@ -321,9 +263,9 @@ void CFatFileSystem::GeometryFromCandidates() {
         // layout check accepts, the starts are tallied again without the rule, which FAT32
         // volumes with clusters of up to 2 KiB need.
         // With none accepted, the last tried values stay.
-        if (!TryTallies(TallyDataStarts(true)))
-            TryTallies(TallyDataStarts(false));
-        if (m_fatType == FatType::Fat32 && m_rootCluster < 2)
+        if (!TryTallies(m_folderCandidates.TallyDataStarts(true)))
+            TryTallies(m_folderCandidates.TallyDataStarts(false));
+        if (m_table.Type() == FatType::Fat32 && m_rootCluster < 2)
             m_rootCluster = 2;
     }
     m_clusterLimit = ClusterLimitOf(m_totalSectors, DataStartSector(*this), m_sectorsPerCluster);

@@ -8,9 +8,9 @@
 #include "filesystems/scan_environment.h"
 #include "filesystems/scan_log.h"
 #include "filesystems/signatures/signature_matcher.h"
-#include "platform/text/format_text.h"
 #include "platform/jobs/job_messages.h"
 #include "platform/resources/program_string.h"
+#include "platform/text/format_text.h"
 #include "resources/string_ids.h"
 
 #include <algorithm>

@@ -7,11 +7,11 @@
 #include "filesystems/fat/fat_scan_support.h"
 #include "filesystems/scan_environment.h"
 #include "filesystems/scan_log.h"
-#include "platform/text/format_text.h"
 #include "platform/jobs/job_messages.h"
 #include "platform/jobs/job_window.h"
 #include "platform/jobs/message_box_icon.h"
 #include "platform/resources/program_string.h"
+#include "platform/text/format_text.h"
 #include "resources/string_ids.h"
 
 #include <algorithm>
@@ -77,8 +77,8 @@ void CFatFileSystem::Scan() {
     SetTitleWithMode();
 
     if (m_linkingMode != kLinkContiguous) {
-        uint64_t limit =
-            static_cast<uint64_t>(FatTableSectors()) * PropertiesOf(m_fatType).entriesPerSector;
+        uint64_t limit = static_cast<uint64_t>(FatTableSectors()) *
+                         PropertiesOf(m_table.Type()).entriesPerSector;
         m_clusterLimit = static_cast<uint32_t>(std::min(limit, kMaxClusterLimit));
     } else if (!IsRebuiltVolume()) {
         // Without a FAT the limit comes from the data area, as the cluster map takes it.
@@ -98,10 +98,10 @@ bool CFatFileSystem::ReadBootGeometry() {
         // The set-up took the type from the partition type the lost-drive search gave the
         // volume; without one, the layout tells it.
         TakeRebuiltGeometry();
-        if (m_fatType == FatType::Unknown)
-            m_fatType = m_reservedSectors >= 32 ? FatType::Fat32
-                        : m_sectorsPerFat <= 12 ? FatType::Fat12
-                                                : FatType::Fat16;
+        if (m_table.Type() == FatType::Unknown)
+            m_table.SetType(m_reservedSectors >= 32 ? FatType::Fat32
+                            : m_sectorsPerFat <= 12 ? FatType::Fat12
+                                                    : FatType::Fat16);
         SetLinkingMode(kLinkContiguous);
         return m_sectorsPerCluster != 0;
     }
@@ -137,7 +137,7 @@ bool CFatFileSystem::ReadBootGeometry() {
 void CFatFileSystem::BuildDirectoryTree() {
     ScanLog::Started(Window(), ProgramString(kTreeActivityId));
 
-    if (m_fatType == FatType::Fat32) {
+    if (m_table.Type() == FatType::Fat32) {
         uint64_t clusters = m_sectorsPerCluster != 0 ? DataAreaSectors() / m_sectorsPerCluster : 0;
         uint32_t root = m_rootCluster;
         if (root < 2 || root > clusters + 1)
@@ -269,19 +269,17 @@ bool CFatFileSystem::WalkEntries(std::span<const uint8_t> buffer, uint64_t paren
         }
         const uint64_t folderCluster = item.firstCluster;
         if (claim)
-            std::erase_if(m_orphanFolders, [&](const OrphanFolder& orphan) {
-                return orphan.firstCluster == folderCluster;
-            });
+            m_orphanFolders.Remove(folderCluster);
         if (item.deleted != 0) {
-            if (!IsFoundFolder(folderCluster) && !IsDeletedFolder(folderCluster))
+            if (!m_foundFolders.Contains(folderCluster) && !IsDeletedFolder(folderCluster))
                 m_deletedFolders.push_back(
                     DeletedFolder{folderCluster, parentId, static_cast<uint32_t>(offset),
                                   holdingCluster, previousCluster, clusterBeforePrevious});
             continue;
         }
-        if (IsFoundFolder(folderCluster))
+        if (m_foundFolders.Contains(folderCluster))
             continue;
-        AddFoundFolder(folderCluster, item.entryId, parentId);
+        m_foundFolders.Add(folderCluster, item.entryId, parentId);
         std::erase_if(m_deletedFolders, [&](const DeletedFolder& folder) {
             return folder.firstCluster == folderCluster;
         });
@@ -309,7 +307,7 @@ void CFatFileSystem::AddDeletedFolders(bool claim) {
                 break;
             // A folder sent meanwhile (a live one on the same cluster, or a duplicate record)
             // is not sent twice.
-            if (IsFoundFolder(record.firstCluster))
+            if (m_foundFolders.Contains(record.firstCluster))
                 continue;
 
             std::span<const uint8_t> holding;
@@ -340,7 +338,7 @@ void CFatFileSystem::AddDeletedFolders(bool claim) {
             item.deleted = 1;
             if (claim)
                 ClaimFileClusters(static_cast<uint32_t>(record.firstCluster), nullptr, true);
-            AddFoundFolder(record.firstCluster, item.entryId, record.parentId);
+            m_foundFolders.Add(record.firstCluster, item.entryId, record.parentId);
             SendFoundItem(item, name);
             WalkFolder(item.entryId, static_cast<uint32_t>(record.firstCluster), true, claim);
         }

@@ -6,15 +6,15 @@
 #include "filesystems/fat/fat_file_system.h"
 #include "filesystems/fat/fat_folder_head.h"
 
-#include "diskio/sources/block_buffer.h"
 #include "diskio/records/drive_node.h"
+#include "diskio/sources/block_buffer.h"
 #include "filesystems/progress_bracket.h"
 #include "filesystems/scan_environment.h"
 #include "filesystems/scan_log.h"
-#include "platform/text/format_text.h"
 #include "platform/jobs/job_messages.h"
 #include "platform/jobs/message_box_icon.h"
 #include "platform/resources/program_string.h"
+#include "platform/text/format_text.h"
 
 #include <algorithm>
 #include <array>
@@ -33,7 +33,6 @@ inline constexpr size_t kSectorBytes = 512;
 inline constexpr uint32_t kBlockSectors = 2048;
 // Below this many sectors the lost-folder search reads one cluster at a time.
 inline constexpr uint64_t kSmallVolumeSectors = 3000;
-inline constexpr size_t kMaxFolderCandidates = 50;
 // Where FAT32 keeps the copy of its boot sector.
 inline constexpr uint64_t kBackupBootSector = 6;
 inline constexpr uint32_t kStatusEveryClusters = 32;
@@ -63,10 +62,6 @@ using fat_folder_head::IsDotName;
 
 inline uint16_t ReadU16(const uint8_t* bytes) {
     return static_cast<uint16_t>(bytes[0] | (bytes[1] << 8));
-}
-
-inline bool IsAllZero(std::span<const uint8_t> bytes) {
-    return std::all_of(bytes.begin(), bytes.end(), [](uint8_t b) { return b == 0; });
 }
 
 inline bool IsPowerOfTwoUpTo128(uint64_t value) {
@@ -173,17 +168,6 @@ inline FoundItem FolderItem(uint64_t entryId, uint64_t parentId, uint64_t firstC
 
 inline std::u16string ClusterName(uint64_t cluster) {
     return FormatText(u"%08lu", cluster);
-}
-
-// The found-folder record of a first cluster, or null. Templated so the record type need not
-// be named here.
-template <typename Folders, typename Index>
-inline auto FoundFolderOf(const Folders& folders, const Index& index, uint64_t firstCluster)
-    -> decltype(&folders[0]) {
-    const auto it = index.find(firstCluster);
-    if (it == index.end() || it->second >= folders.size())
-        return nullptr;
-    return &folders[it->second];
 }
 
 } // namespace fat_scan

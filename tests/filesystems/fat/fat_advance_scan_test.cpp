@@ -21,51 +21,6 @@
 #include <string>
 #include <vector>
 
-// Reaches the advance scan's inner steps, for the cases no fixture shows well.
-class FatScanTestAccess {
-public:
-    static void AdvanceSetCandidates(CFatFileSystem& volume,
-                                     const std::vector<std::pair<uint32_t, uint32_t>>& pairs) {
-        volume.m_folderCandidates.clear();
-        for (const auto& [sector, cluster] : pairs) {
-            CFatFileSystem::FolderCandidate candidate;
-            candidate.sector = sector;
-            candidate.cluster = cluster;
-            volume.m_folderCandidates.push_back(candidate);
-        }
-    }
-    static uint32_t AdvanceVote(CFatFileSystem& volume) {
-        return volume.SectorsPerClusterFromCandidates();
-    }
-    static std::vector<uint32_t> AdvanceCandidateVotes(const CFatFileSystem& volume) {
-        std::vector<uint32_t> values;
-        for (const auto& candidate : volume.m_folderCandidates)
-            values.push_back(candidate.sectorsPerCluster);
-        return values;
-    }
-    static void AdvanceAddOrphan(CFatFileSystem& volume, uint64_t cluster, uint64_t parent) {
-        volume.m_orphanFolders.push_back({cluster, parent});
-    }
-    static void AdvanceAddFoundFolder(CFatFileSystem& volume, uint64_t cluster, uint64_t id) {
-        volume.AddFoundFolder(cluster, id, 0);
-    }
-    static void AdvanceAddLostFolders(CFatFileSystem& volume) { volume.AddLostFolders(); }
-    static void AdvanceFindLostFolders(CFatFileSystem& volume) { volume.FindLostFolders(); }
-    static bool AdvanceHoldsEntries(CFatFileSystem& volume, std::span<const uint8_t> cluster) {
-        return volume.HoldsDirectoryEntries(cluster);
-    }
-    static void AdvanceSetGeometry(CFatFileSystem& volume, uint64_t totalSectors,
-                                   uint32_t clusterLimit) {
-        volume.m_totalSectors = totalSectors;
-        volume.m_reservedSectors = 1;
-        volume.m_sectorsPerFat = 16;
-        volume.m_rootFolderSectors = 32;
-        volume.m_sectorsPerCluster = 1;
-        volume.m_fatType = FatType::Fat16;
-        volume.m_clusterLimit = clusterLimit;
-    }
-};
-
 namespace {
 
 constexpr char16_t kInvalidVolumeText[] =
@@ -158,33 +113,6 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, FatAdvanceGeometryByClusterTest,
                                            GeometryCase{"fat32_spc8", 12, FatType::Fat32}),
                          [](const auto& info) { return std::string(info.param.fixture); });
 
-TEST(FatAdvanceGeometryTest, SectorsPerClusterIsTheMostVotedPower) {
-    ScanEnvironment environment;
-    CFatFileSystem volume(environment);
-    // Data area at 84, four sectors per cluster, plus one stray sector that fits no cluster.
-    FatScanTestAccess::AdvanceSetCandidates(volume,
-                                            {{88, 3}, {96, 5}, {116, 10}, {150, 11}, {204, 32}});
-    EXPECT_EQ(FatScanTestAccess::AdvanceVote(volume), 4u);
-    const std::vector<uint32_t> own = FatScanTestAccess::AdvanceCandidateVotes(volume);
-    ASSERT_EQ(own.size(), 5u);
-    EXPECT_EQ(own[0], 4u);
-    EXPECT_EQ(own[1], 4u);
-    EXPECT_EQ(own[2], 4u);
-    EXPECT_EQ(own[4], 4u);
-    // The stray one's only power vote (with 32: 54/21 is none, with 10: 34/1 is none ...)
-    // is absent, so it takes the overall value.
-    EXPECT_EQ(own[3], 4u);
-
-    // A tie between 2 and 8 goes to the smaller; ratios that are no whole power do not vote.
-    FatScanTestAccess::AdvanceSetCandidates(volume, {{100, 2}, {102, 3}, {200, 10}, {208, 11}});
-    // Pairs: 2/1=2, 100/8 no, 108/9=12 no, 98/7=14 no, 106/8 no, 8/1=8: one vote each.
-    EXPECT_EQ(FatScanTestAccess::AdvanceVote(volume), 2u);
-
-    // Clusters that do not increase with the sectors give no vote at all.
-    FatScanTestAccess::AdvanceSetCandidates(volume, {{100, 9}, {200, 5}});
-    EXPECT_EQ(FatScanTestAccess::AdvanceVote(volume), 0u);
-}
-
 TEST(FatAdvanceGeometryTest, VolumeWithoutFoldersIsRejectedWithTheMessage) {
     FatScanVolume volume("");
     const std::filesystem::path blank = volume.Dir().File("blank.img");
@@ -271,48 +199,6 @@ TEST(FatAdvanceScanTest, OrphanWhoseParentIsFoundLaterIsAttachedToIt) {
     EXPECT_EQ(volume.ById(CFatFileSystem::kLostFoldersId), nullptr);
 }
 
-// Orphans form chains and cycles among themselves; each goes below its parent when that is
-// known by the time it is placed, and only chain heads go to "Lost Folder(s)".
-TEST(FatAdvanceScanTest, LostFoldersFollowTheirParentLinks) {
-    RecordingJobWindow window;
-    std::vector<SeenItem> items;
-    window.SetHandler([&](JobMessage& message) -> intptr_t {
-        if (const FoundItemPayload* payload = message.Get<FoundItemPayload>();
-            payload != nullptr && message.id == WM_ADD_FOUND_ITEM)
-            items.push_back({*payload->item, payload->name});
-        return 0;
-    });
-    ScanEnvironment environment;
-    environment.window = &window;
-    CFatFileSystem volume(environment);
-    FatScanTestAccess::AdvanceAddFoundFolder(volume, 100, 50);
-    FatScanTestAccess::AdvanceAddOrphan(volume, 10, 20);  // below 20, listed before it
-    FatScanTestAccess::AdvanceAddOrphan(volume, 20, 999); // parent unknown: a chain head
-    FatScanTestAccess::AdvanceAddOrphan(volume, 30, 100); // parent found before
-    FatScanTestAccess::AdvanceAddOrphan(volume, 40, 50);  // 40 and 50: a cycle
-    FatScanTestAccess::AdvanceAddOrphan(volume, 50, 40);
-    FatScanTestAccess::AdvanceAddLostFolders(volume);
-
-    std::map<uint64_t, const SeenItem*> byCluster;
-    size_t lostFolders = 0;
-    for (const SeenItem& seen : items) {
-        if (seen.item.entryId == CFatFileSystem::kLostFoldersId) {
-            ++lostFolders;
-            EXPECT_EQ(seen.name, u"Lost Folder(s)");
-        } else {
-            byCluster[seen.item.firstCluster] = &seen;
-        }
-    }
-    EXPECT_EQ(lostFolders, 1u);
-    ASSERT_EQ(byCluster.size(), 5u);
-    EXPECT_EQ(byCluster[20]->item.parentId, CFatFileSystem::kLostFoldersId);
-    EXPECT_EQ(byCluster[10]->item.parentId, byCluster[20]->item.entryId);
-    EXPECT_EQ(byCluster[30]->item.parentId, 50u);
-    EXPECT_EQ(byCluster[40]->item.parentId, CFatFileSystem::kLostFoldersId);
-    EXPECT_EQ(byCluster[50]->item.parentId, byCluster[40]->item.entryId);
-    EXPECT_EQ(byCluster[10]->name, u"00000010");
-}
-
 // A rebuilt volume reads only the folder clusters the lost-drive search kept.
 TEST(FatAdvanceScanTest, RebuiltVolumeReadsOnlyItsRecordedFolderClusters) {
     FatScanVolume volume("fat16_zero_parent");
@@ -360,7 +246,7 @@ TEST(FatAdvanceScanTest, Fat32RootFilesComeFromClusterTwo) {
     volume.Volume().ApplyBootInfo(info);
     volume.Volume().ChooseLinkingMode();
     volume.Volume().BuildClusterMap();
-    FatScanTestAccess::AdvanceFindLostFolders(volume.Volume());
+    volume.Volume().FindLostFolders();
     volume.ApplyUpdates();
 
     EXPECT_TRUE(LogHas(volume.Window(), u"Adding Root File(s)", u"Process completed"));
@@ -375,52 +261,6 @@ TEST(FatAdvanceScanTest, Fat32RootFilesComeFromClusterTwo) {
             EXPECT_TRUE(files.insert({seen.item.firstCluster, seen.name}).second)
                 << volume.PathOf(seen);
         }
-}
-
-TEST(FatAdvanceScanTest, HoldsDirectoryEntriesRule) {
-    ScanEnvironment environment;
-    CFatFileSystem volume(environment);
-    FatScanTestAccess::AdvanceSetGeometry(volume, 10000, 5000);
-    auto file = [](const char* name, uint16_t cluster, uint16_t date = 0x576E) {
-        std::array<uint8_t, 32> entry{};
-        std::memcpy(entry.data(), name, 11);
-        entry[11] = 0x20;
-        entry[24] = static_cast<uint8_t>(date);
-        entry[25] = static_cast<uint8_t>(date >> 8);
-        entry[26] = static_cast<uint8_t>(cluster);
-        entry[27] = static_cast<uint8_t>(cluster >> 8);
-        entry[28] = 100;
-        return entry;
-    };
-    auto cluster = [](std::initializer_list<std::array<uint8_t, 32>> entries) {
-        std::vector<uint8_t> bytes(512, 0);
-        size_t at = 0;
-        for (const auto& entry : entries) {
-            std::memcpy(bytes.data() + at, entry.data(), entry.size());
-            at += 32;
-        }
-        return bytes;
-    };
-    auto label = file("VOLUME     ", 0);
-    label[11] = 0x08;
-    const auto good = file("GOOD    TXT", 100);
-    const auto other = file("OTHER   TXT", 200);
-    const auto badDate = file("BAD     TXT", 300, 0);
-    auto dot = file(".          ", 100);
-    dot[11] = 0x10;
-    dot[28] = 0;
-
-    auto holds = [&](const std::vector<uint8_t>& bytes) {
-        return FatScanTestAccess::AdvanceHoldsEntries(volume, bytes);
-    };
-    EXPECT_TRUE(holds(cluster({good, other})));
-    EXPECT_TRUE(holds(cluster({good, badDate})));            // one, at the very start
-    EXPECT_TRUE(holds(cluster({label, good})));              // one, then an all-zero entry
-    EXPECT_FALSE(holds(cluster({label, good, badDate})));    // one, followed by no empty entry
-    EXPECT_FALSE(holds(cluster({dot, good, other})));        // a folder's own start
-    EXPECT_FALSE(holds(cluster({label, good, dot, other}))); // the count stops at "."
-    EXPECT_FALSE(holds(cluster({})));
-    EXPECT_FALSE(holds(cluster({badDate, label})));
 }
 
 // --- stopping and the raw data folder ------------------------------------------------------

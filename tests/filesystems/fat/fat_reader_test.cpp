@@ -4,6 +4,7 @@
 #include "filesystems/fat/fat_short_name.h"
 #include "filesystems/scan_environment.h"
 #include "platform/devices/device_table.h"
+#include "tests/filesystems/fat/fat_entry_bytes.h"
 #include "tests/support/recording_job_window.h"
 #include "tests/support/temp_dir.h"
 
@@ -248,38 +249,14 @@ TEST_F(FatReaderTest, ReadsPastTheVolumeFailAndZeroTheBuffer) {
     EXPECT_EQ(fat.ClusterToSector(0x10000002u), 0x10000000ull + SyntheticFat16::kDataStart);
 }
 
-// Directory entries written into a cluster buffer.
-void PutShortEntry(uint8_t* entry, const char* name83, uint8_t attributes, uint32_t cluster,
-                   uint32_t size, uint16_t date = (43 << 9) | (11 << 5) | 14) {
-    std::memcpy(entry, name83, 11);
-    entry[11] = attributes;
-    Put16(entry + 20, static_cast<uint16_t>(cluster >> 16));
-    Put16(entry + 26, static_cast<uint16_t>(cluster));
-    Put16(entry + 22, 0x6000);
-    Put16(entry + 24, date);
-    Put32(entry + 28, size);
-}
+using fat_entry_bytes::PutLongPart;
+using fat_entry_bytes::PutShortEntry;
 
 uint8_t Checksum(const uint8_t* entry) {
     uint8_t sum = 0;
     for (int i = 0; i < 11; ++i)
         sum = static_cast<uint8_t>(((sum & 1) << 7) + (sum >> 1) + entry[i]);
     return sum;
-}
-
-// Long-name part `sequence` (1-based) carrying characters [13 x (sequence - 1), ...).
-void PutLongPart(uint8_t* entry, const std::u16string& name, int sequence, bool last,
-                 uint8_t checksum) {
-    static constexpr size_t kOffsets[13] = {1, 3, 5, 7, 9, 14, 16, 18, 20, 22, 24, 28, 30};
-    std::memset(entry, 0, 32);
-    entry[0] = static_cast<uint8_t>(sequence | (last ? 0x40 : 0));
-    entry[11] = 0x0F;
-    entry[13] = checksum;
-    for (size_t i = 0; i < 13; ++i) {
-        size_t at = 13 * static_cast<size_t>(sequence - 1) + i;
-        uint16_t unit = at < name.size() ? name[at] : at == name.size() ? 0 : 0xFFFF;
-        Put16(entry + kOffsets[i], unit);
-    }
 }
 
 TEST_F(FatReaderTest, LongNamesCrossClusterBoundaries) {

@@ -1,8 +1,7 @@
-// The FAT reader's directory entries: an entry as a found item, its long name read back across
-// the folder's clusters, and the checks of the scans' entry rule.
+#include "filesystems/fat/fat_directory_reader.h"
 
+#include "filesystems/cluster_volume.h"
 #include "filesystems/fat/fat_directory_entry.h"
-#include "filesystems/fat/fat_file_system.h"
 #include "filesystems/fat/fat_short_name.h"
 #include "platform/text/byte_reader.h"
 
@@ -20,8 +19,8 @@ constexpr size_t kMaxLongNameEntries = 20; // 20 x 13 covers 260 characters
 
 } // namespace
 
-bool CFatFileSystem::EntryToFoundItem(const EntryLocation& where, FoundItem& item,
-                                      std::u16string& name) {
+bool FatDirectoryReader::ToFoundItem(const EntryLocation& where, FoundItem& item,
+                                     std::u16string& name) const {
     ByteReader buffer(where.buffer);
     ByteReader bytes;
     FatDirectoryEntry entry;
@@ -31,18 +30,17 @@ bool CFatFileSystem::EntryToFoundItem(const EntryLocation& where, FoundItem& ite
     if (entry.first == '.' || entry.first == 0 || entry.attributes == 0x0F ||
         (entry.attributes & 0x08) != 0)
         return false;
-    if (entry.firstCluster < 2 || entry.firstCluster >= m_clusterLimit)
+    if (entry.firstCluster < 2 || entry.firstCluster >= m_bounds.clusterLimit)
         return false;
-    if (entry.size > DataAreaSectors() * 512)
+    if (entry.size > m_bounds.dataAreaSectors * 512)
         return false;
 
     const bool deleted = entry.first == 0xE5;
     item = FoundItem{};
-    item.entryId = NextEntryId();
     item.firstCluster = entry.firstCluster;
     item.attributes = entry.attributes;
     item.size = item.IsFolder() ? 0 : entry.size;
-    if (m_fatType == FatType::Fat32) {
+    if (m_bounds.fat32) {
         item.createdTime = entry.createdTime;
         item.createdDate = entry.createdDate;
         item.lastAccess = entry.lastAccess;
@@ -59,25 +57,27 @@ bool CFatFileSystem::EntryToFoundItem(const EntryLocation& where, FoundItem& ite
     return true;
 }
 
-std::u16string CFatFileSystem::ReadLongName(const EntryLocation& where) {
+std::u16string FatDirectoryReader::ReadLongName(const EntryLocation& where) const {
     // The long-name parts precede the entry, last part first. Gather the bytes before the
     // entry: the rest of its own buffer and, at the start of a cluster, the tail of the
     // folder's previous clusters.
     constexpr size_t kNeeded = kMaxLongNameEntries * kEntrySize;
     std::vector<uint8_t> before(where.buffer.begin(),
                                 where.buffer.begin() + static_cast<std::ptrdiff_t>(where.offset));
-    const size_t clusterBytes = BytesPerCluster();
+    const uint16_t sectorsPerCluster = m_volume.SectorsPerCluster();
+    const size_t clusterBytes = size_t{sectorsPerCluster} * 512;
     for (uint32_t cluster : {where.previousCluster, where.clusterBeforePrevious}) {
         if (before.size() >= kNeeded || cluster < 2 || clusterBytes == 0)
             break;
         size_t sectorsWanted =
-            std::min<size_t>((kNeeded - before.size() + 511) / 512, m_sectorsPerCluster);
+            std::min<size_t>((kNeeded - before.size() + 511) / 512, sectorsPerCluster);
         std::vector<uint8_t> tail(sectorsWanted * 512);
-        if (!ReadCluster(cluster, static_cast<uint16_t>(m_sectorsPerCluster - sectorsWanted),
-                         tail.data(), static_cast<uint16_t>(sectorsWanted)))
+        if (!m_volume.ReadClusters(cluster,
+                                   static_cast<uint16_t>(sectorsPerCluster - sectorsWanted),
+                                   tail.data(), static_cast<uint16_t>(sectorsWanted)))
             break;
         before.insert(before.begin(), tail.begin(), tail.end());
-        if (sectorsWanted < m_sectorsPerCluster)
+        if (sectorsWanted < sectorsPerCluster)
             break; // this cluster had enough
     }
 
@@ -131,7 +131,7 @@ std::u16string CFatFileSystem::ReadLongName(const EntryLocation& where) {
     return complete ? name : std::u16string();
 }
 
-int CFatFileSystem::CheckEntry(std::span<const uint8_t> bytes, uint32_t clusterLimit) {
+int FatDirectoryReader::CheckEntry(std::span<const uint8_t> bytes, uint32_t clusterLimit) const {
     FatDirectoryEntry entry;
     if (!FatDirectoryEntry::Read(bytes, entry))
         return 0;
@@ -142,7 +142,7 @@ int CFatFileSystem::CheckEntry(std::span<const uint8_t> bytes, uint32_t clusterL
     const bool folder = (entry.attributes & 0x10) != 0;
     if (folder && entry.size != 0)
         return 0;
-    if ((static_cast<uint64_t>(entry.size) + 511) / 512 > DataAreaSectors())
+    if ((static_cast<uint64_t>(entry.size) + 511) / 512 > m_bounds.dataAreaSectors)
         return 0;
     if (std::find(bytes.begin(), bytes.begin() + 11, uint8_t{0}) != bytes.begin() + 11)
         return 0;
@@ -153,9 +153,35 @@ int CFatFileSystem::CheckEntry(std::span<const uint8_t> bytes, uint32_t clusterL
         return 0;
     if (folder) {
         std::vector<uint8_t> first(512);
-        if (!ReadCluster(entry.firstCluster, 0, first.data(), 1) || first[0] != '.' ||
+        if (!m_volume.ReadClusters(entry.firstCluster, 0, first.data(), 1) || first[0] != '.' ||
             first[32] != '.')
             return 0;
     }
     return ((entry.attributes & 0x08) != 0 || entry.firstCluster < 2) ? 2 : 1;
+}
+
+bool FatDirectoryReader::HoldsEntries(std::span<const uint8_t> cluster) const {
+    const size_t entries = cluster.size() / kEntrySize;
+    size_t accepted = 0;
+    size_t lastAccepted = 0;
+    for (size_t i = 0; i < entries; ++i) {
+        const std::span<const uint8_t> entry = cluster.subspan(i * kEntrySize, kEntrySize);
+        if (entry[0] == '.' || entry[0] == 0)
+            break;
+        if (CheckEntry(entry, m_bounds.clusterLimit) == 1) {
+            ++accepted;
+            lastAccepted = i;
+        }
+    }
+    if (accepted >= 2)
+        return true;
+    if (accepted == 0)
+        return false;
+    if (lastAccepted == 0)
+        return true;
+    // One entry, then an empty one: the folder's end.
+    const std::span<const uint8_t> next =
+        lastAccepted + 1 < entries ? cluster.subspan((lastAccepted + 1) * kEntrySize, kEntrySize)
+                                   : std::span<const uint8_t>();
+    return !next.empty() && std::all_of(next.begin(), next.end(), [](uint8_t b) { return b == 0; });
 }
