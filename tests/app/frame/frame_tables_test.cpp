@@ -23,7 +23,7 @@ namespace {
 // checked here without a list to keep.
 std::map<std::string, uint32_t> ProtocolMessages() {
     const std::filesystem::path header =
-        std::filesystem::path(MORWICK_SOURCE_DIR) / "platform" / "job_messages.h";
+        std::filesystem::path(MORWICK_SOURCE_DIR) / "platform" / "jobs" / "job_messages.h";
     std::ifstream in(header);
     const std::regex definition(
         R"(inline constexpr uint32_t (\w+) = (kWmUser|kWmApp) \+ 0x([0-9A-Fa-f]+);)");
