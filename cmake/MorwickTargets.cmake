@@ -61,6 +61,7 @@ function(morwick_viewer_library target folder version_script)
     target_link_libraries(${target}_objects PUBLIC diskio_lib ${ARG_LIBS})
     set_target_properties(${target}_objects PROPERTIES AUTOMOC ON CXX_VISIBILITY_PRESET hidden
                                                        VISIBILITY_INLINES_HIDDEN ON)
+    morwick_unity_build(${target}_objects)
     add_library(${target} SHARED)
     target_link_libraries(${target} PRIVATE ${target}_objects diskio_lib ${ARG_LIBS})
     target_include_directories(${target} INTERFACE ${CMAKE_SOURCE_DIR})
@@ -69,4 +70,12 @@ function(morwick_viewer_library target folder version_script)
                                                LINK_DEPENDS ${version_script})
     target_link_options(${target} PRIVATE "LINKER:--version-script=${version_script}"
                         "LINKER:--exclude-libs,ALL" "LINKER:--no-undefined")
+endfunction()
+
+# A Qt-using target compiled in batches when MORWICK_UNITY_BUILD is on.
+function(morwick_unity_build target)
+    if(MORWICK_UNITY_BUILD)
+        set_target_properties(${target} PROPERTIES UNITY_BUILD ON
+                                                   UNITY_BUILD_BATCH_SIZE ${MORWICK_UNITY_BATCH_SIZE})
+    endif()
 endfunction()

@@ -17,7 +17,7 @@ namespace {
 constexpr int kScrollBarWidth = 18;
 constexpr QRgb kSelectionColour = qRgb(235, 200, 255);
 
-QString Text(uint32_t id) {
+QString ViewText(uint32_t id) {
     return QString::fromStdU16String(HexViewerStrings::Get(id));
 }
 
@@ -138,13 +138,13 @@ void CDispView::paintEvent(QPaintEvent*) {
     painter.setPen(Qt::black);
     using M = DispViewModel;
     painter.drawText(QRect(0, 0, M::kAddressRight, M::kHeaderHeight),
-                     Qt::AlignLeft | Qt::AlignVCenter, Text(HexViewerStrings::kAddress));
+                     Qt::AlignLeft | Qt::AlignVCenter, ViewText(HexViewerStrings::kAddress));
     for (int k = 0; k < 16; ++k)
         painter.drawText(
             QRect(M::kHexLeft + k * M::kHexCellWidth, 0, M::kHexCellWidth, M::kHeaderHeight),
             Qt::AlignCenter, QString::number(k, 16).toUpper());
     painter.drawText(QRect(M::kTextLeft, 0, M::kTextRight - M::kTextLeft, M::kHeaderHeight),
-                     Qt::AlignLeft | Qt::AlignVCenter, Text(HexViewerStrings::kAnsiText));
+                     Qt::AlignLeft | Qt::AlignVCenter, ViewText(HexViewerStrings::kAnsiText));
     painter.drawLine(0, 15, M::kTextRight, 15);
     painter.drawLine(95, 0, 95, height());
     painter.drawLine(425, 0, 425, height());

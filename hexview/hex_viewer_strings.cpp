@@ -5,37 +5,37 @@
 
 namespace {
 
-struct Text {
+struct EnglishText {
     uint32_t id;
     const char16_t* text;
 };
 
 constexpr std::array kTexts = {
-    Text{HexViewerStrings::kExceedTheRange, u"Exceed the range"},
-    Text{HexViewerStrings::kAddress, u"ADDRESS"},
-    Text{HexViewerStrings::kAnsiText, u"ANSI TEXT"},
-    Text{HexViewerStrings::kCaption, u"Hex Viewer"},
-    Text{HexViewerStrings::kGoToOffset, u"GoTo Offset (Hex)"},
-    Text{HexViewerStrings::kGoButton, u">>"},
-    Text{HexViewerStrings::kSizeLabel, u"Size"},
-    Text{HexViewerStrings::kOffsetLabel, u"Offset"},
-    Text{HexViewerStrings::kSectorLabel, u"Sector"},
-    Text{HexViewerStrings::kTotalClustersLabel, u"Total Clusters"},
-    Text{HexViewerStrings::kClusterColumn, u"Cluster No."},
-    Text{HexViewerStrings::kDiskLabels + 0, u"DiskNo :"},
-    Text{HexViewerStrings::kDiskLabels + 1, u"Serial No :"},
-    Text{HexViewerStrings::kDiskLabels + 2, u"Model No :"},
-    Text{HexViewerStrings::kDiskLabels + 3, u"Firmware :"},
-    Text{HexViewerStrings::kPartitionLabels + 0, u"Drive :"},
-    Text{HexViewerStrings::kPartitionLabels + 1, u"File System :"},
-    Text{HexViewerStrings::kPartitionLabels + 2, u"Total Cluster :"},
-    Text{HexViewerStrings::kPartitionLabels + 3, u"SPC :"},
+    EnglishText{HexViewerStrings::kExceedTheRange, u"Exceed the range"},
+    EnglishText{HexViewerStrings::kAddress, u"ADDRESS"},
+    EnglishText{HexViewerStrings::kAnsiText, u"ANSI TEXT"},
+    EnglishText{HexViewerStrings::kCaption, u"Hex Viewer"},
+    EnglishText{HexViewerStrings::kGoToOffset, u"GoTo Offset (Hex)"},
+    EnglishText{HexViewerStrings::kGoButton, u">>"},
+    EnglishText{HexViewerStrings::kSizeLabel, u"Size"},
+    EnglishText{HexViewerStrings::kOffsetLabel, u"Offset"},
+    EnglishText{HexViewerStrings::kSectorLabel, u"Sector"},
+    EnglishText{HexViewerStrings::kTotalClustersLabel, u"Total Clusters"},
+    EnglishText{HexViewerStrings::kClusterColumn, u"Cluster No."},
+    EnglishText{HexViewerStrings::kDiskLabels + 0, u"DiskNo :"},
+    EnglishText{HexViewerStrings::kDiskLabels + 1, u"Serial No :"},
+    EnglishText{HexViewerStrings::kDiskLabels + 2, u"Model No :"},
+    EnglishText{HexViewerStrings::kDiskLabels + 3, u"Firmware :"},
+    EnglishText{HexViewerStrings::kPartitionLabels + 0, u"Drive :"},
+    EnglishText{HexViewerStrings::kPartitionLabels + 1, u"File System :"},
+    EnglishText{HexViewerStrings::kPartitionLabels + 2, u"Total Cluster :"},
+    EnglishText{HexViewerStrings::kPartitionLabels + 3, u"SPC :"},
 };
 
 } // namespace
 
 std::u16string HexViewerStrings::Get(uint32_t id) {
-    for (const Text& t : kTexts) {
+    for (const EnglishText& t : kTexts) {
         if (t.id == id)
             return t.text;
     }

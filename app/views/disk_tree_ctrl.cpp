@@ -14,7 +14,7 @@ namespace {
 constexpr int kRoleRole = Qt::UserRole + 1;
 constexpr int kNodeRole = Qt::UserRole + 2;
 constexpr int kImageGroupPicture = 5;
-constexpr int kVolumePicture = 3;
+constexpr int kVolumeRowPicture = 3;
 
 int RoleNumber(DriveTreeRow::Role role) {
     return static_cast<int>(role);
@@ -112,7 +112,7 @@ QTreeWidgetItem* CDiskTreeCtrl::AddDriveItem(const DriveNode& volume,
         return nullptr;
     }
     QTreeWidgetItem* item = AddRow(parent, RoleNumber(DriveTreeRow::Role::Drive),
-                                   DriveItemText(volume, 0), kVolumePicture, &volume);
+                                   DriveItemText(volume, 0), kVolumeRowPicture, &volume);
     parent->setExpanded(true);
     return item;
 }

@@ -19,7 +19,7 @@ constexpr uint64_t kZip64LocatorBytes = zip_records::kZip64LocatorSize;
 constexpr uint64_t kZip64EndRecordBytes = zip_records::kZip64EndRecordSize;
 constexpr uint64_t kCentralHeaderBytes = zip_records::kCentralFixedSize;
 constexpr uint64_t kMaxCommentBytes = zip_records::kMaxCommentLength;
-constexpr uint64_t kSector = PreviewByteSource::kSectorBytes;
+constexpr uint64_t kZipSector = PreviewByteSource::kSectorBytes;
 
 struct EndRecord {
     uint64_t offset = 0;
@@ -35,11 +35,11 @@ std::optional<EndRecord> FindEndRecord(PreviewByteSource& source, uint64_t fileS
     const uint64_t tailStart = fileSize - tailLength;
     std::vector<uint8_t> tail(static_cast<size_t>(tailLength));
     std::vector<bool> readable(tail.size(), false);
-    std::array<uint8_t, kSector> sector{};
+    std::array<uint8_t, kZipSector> sector{};
     for (uint64_t at = tailStart; at < fileSize;) {
-        const uint64_t index = at / kSector;
-        const uint64_t within = at % kSector;
-        const uint64_t take = std::min(kSector - within, fileSize - at);
+        const uint64_t index = at / kZipSector;
+        const uint64_t within = at % kZipSector;
+        const uint64_t take = std::min(kZipSector - within, fileSize - at);
         const auto read = source.ReadSector(index, sector);
         if (read == PreviewByteSource::SectorRead::PastEnd) {
             break;
@@ -144,7 +144,7 @@ ArchiveListing ReadZipDirectory(PreviewByteSource& source, uint64_t fileSize) {
             break;
         }
         if (!read.Ok()) {
-            offset = (read.badSector + 1) * kSector;
+            offset = (read.badSector + 1) * kZipSector;
             continue;
         }
         zip_records::CentralFields fields;

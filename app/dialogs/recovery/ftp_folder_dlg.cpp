@@ -29,7 +29,7 @@ namespace {
 // Marks the empty child that gives an unlisted folder its expand button.
 constexpr int kPlaceholderRole = Qt::UserRole + 1;
 
-QPushButton* MakeButton(const QString& text, int id, QWidget* parent) {
+QPushButton* MakeFolderButton(const QString& text, int id, QWidget* parent) {
     auto* button = new CFlatButton(text, parent);
     button->setObjectName(QString::number(id));
     return button;
@@ -64,10 +64,10 @@ CFtpFolderDlg::CFtpFolderDlg(QString& folder, const QString& server, const QStri
     AddPlaceholder(m_root);
     m_tree->setCurrentItem(m_root);
 
-    auto* ok = MakeButton(ProgramText(kOkTextId), kOkId, this);
+    auto* ok = MakeFolderButton(ProgramText(kOkTextId), kOkId, this);
     ok->setDefault(true);
-    auto* cancel = MakeButton(ProgramText(kCancelTextId), kCancelId, this);
-    auto* help = MakeButton(ProgramText(kHelpTextId), kHelpId, this);
+    auto* cancel = MakeFolderButton(ProgramText(kCancelTextId), kCancelId, this);
+    auto* help = MakeFolderButton(ProgramText(kHelpTextId), kHelpId, this);
     auto* buttons = new QHBoxLayout();
     buttons->addWidget(help);
     buttons->addStretch(1);

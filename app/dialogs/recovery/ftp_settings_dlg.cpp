@@ -25,7 +25,7 @@ QLineEdit* MakeEdit(int id, QWidget* parent) {
     return edit;
 }
 
-QPushButton* MakeButton(const QString& text, int id, QWidget* parent) {
+QPushButton* MakeSettingsButton(const QString& text, int id, QWidget* parent) {
     auto* button = new CFlatButton(text, parent);
     button->setObjectName(QString::number(id));
     return button;
@@ -49,11 +49,11 @@ CFtpSettingsDlg::CFtpSettingsDlg(FtpSettings& settings, QString& folder, QWidget
     m_folderEdit = MakeEdit(kFolderId, this);
     m_folderEdit->setMaxLength(kMaxFolderLength);
 
-    m_browseFtp = MakeButton(ProgramText(kBrowseFtpTextId), kBrowseFtpId, this);
-    m_ok = MakeButton(ProgramText(kOkTextId), kOkId, this);
+    m_browseFtp = MakeSettingsButton(ProgramText(kBrowseFtpTextId), kBrowseFtpId, this);
+    m_ok = MakeSettingsButton(ProgramText(kOkTextId), kOkId, this);
     m_ok->setDefault(true);
-    auto* cancel = MakeButton(ProgramText(kCancelTextId), kCancelId, this);
-    auto* help = MakeButton(ProgramText(kHelpTextId), kHelpId, this);
+    auto* cancel = MakeSettingsButton(ProgramText(kCancelTextId), kCancelId, this);
+    auto* help = MakeSettingsButton(ProgramText(kHelpTextId), kHelpId, this);
 
     auto* grid = new QGridLayout(this);
     grid->addWidget(serverLabel, 0, 0);

@@ -17,7 +17,7 @@ namespace {
 // The name goes after "File: ".
 constexpr qsizetype kNameOffset = 6;
 
-QPushButton* MakeButton(const QString& text, int id, QWidget* parent) {
+QPushButton* MakeActionButton(const QString& text, int id, QWidget* parent) {
     auto* button = new CFlatButton(text, parent);
     button->setObjectName(QString::number(id));
     return button;
@@ -35,10 +35,10 @@ CSaveErrorActionDlg::CSaveErrorActionDlg(const QString& fileName, QWidget* paren
     text->setWordWrap(true);
     text->setMinimumWidth(380);
 
-    auto* proceed = MakeButton(ProgramText(kContinueTextId), kContinueId, this);
+    auto* proceed = MakeActionButton(ProgramText(kContinueTextId), kContinueId, this);
     proceed->setDefault(true);
-    auto* saveAndAbort = MakeButton(ProgramText(kSaveAndAbortTextId), kSaveAndAbortId, this);
-    auto* abort = MakeButton(ProgramText(kAbortTextId), kAbortId, this);
+    auto* saveAndAbort = MakeActionButton(ProgramText(kSaveAndAbortTextId), kSaveAndAbortId, this);
+    auto* abort = MakeActionButton(ProgramText(kAbortTextId), kAbortId, this);
 
     auto* buttons = new QHBoxLayout();
     buttons->addStretch(1);
